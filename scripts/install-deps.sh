@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Kinovex needs to build, run and test, and only those that are
+# missing. Runs as root without questions; uses sudo when started as another user.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config clang
+    # windows, dialogs, settings, network
+    qt6-base-dev qt6-base-dev-tools libgl-dev
+    # the movie engine: vectors, fonts, compression, bitmaps, sound and video decoding
+    libcairo2-dev libfreetype-dev libfontconfig-dev zlib1g-dev liblzma-dev
+    libjpeg-dev libpng-dev libgif-dev
+    libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libswscale-dev
+    # sound playback and capture
+    libpulse-dev
+    # the network neighbourhood of the folder tree
+    libsmbclient-dev
+    # the real encoder
+    ffmpeg
+    # tests and benchmarks: GoogleTest/GoogleMock, Google Benchmark, a virtual X server,
+    # a private sound server, screenshots
+    googletest libgtest-dev libgmock-dev libbenchmark-dev
+    xvfb xauth x11-utils pulseaudio pulseaudio-utils imagemagick hyperfine
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    echo "install-deps: every package is installed"
+    exit 0
+fi
+
+run_as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    run_as_root=(sudo)
+fi
+echo "install-deps: installing ${missing[*]}"
+"${run_as_root[@]}" apt-get update -q
+DEBIAN_FRONTEND=noninteractive "${run_as_root[@]}" apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"

@@ -1,0 +1,3 @@
+// A planted Qt include that the Qt-free check must report.
+#pragma once
+#include <QString>

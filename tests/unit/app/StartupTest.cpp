@@ -1,0 +1,202 @@
+#include "app/CConverterApp.h"
+#include "movie/page/CMoviePage.h"
+#include "platform/qt/MessageBox.h"
+#include "ui/CSettingsDlg.h"
+#include "ui/main/CMainDlg.h"
+
+#include "TempDir.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <sys/stat.h>
+
+namespace kinovex {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+struct SeenInWindow {
+    QString movieFolder;
+    int profileIndex = -99;
+    QString outputFolder;
+    fs::path currentDirectory;
+};
+
+// Runs the whole start-up against folders of the test's own, closing the main window as soon
+// as it runs (after `whileOpen` has looked at or changed it).
+class Startup : public ::testing::Test {
+protected:
+    TempDir m_root;
+
+    explicit Startup(const std::string& programFolderName = "program")
+        : m_root("kinovex startup"), m_programFolder(m_root / programFolderName), m_documents(m_root / "documents"),
+          m_settingsFile(m_root / "config" / "kinovex.conf") {
+        fs::create_directories(m_programFolder);
+        SetMessageBoxHook([this](const QString& text, const QString&) { m_boxes << text; });
+    }
+    ~Startup() override {
+        SetMessageBoxHook({});
+        fs::current_path(m_oldCurrent);
+    }
+
+    void InstallEncoder() { WriteFile(m_programFolder / "ffmpeg", "#!/bin/sh\n"); }
+
+    std::optional<SeenInWindow> Run(std::function<void(CMainDlg&)> whileOpen = {}) {
+        ScopedEnv program("KINOVEX_PROGRAM_FOLDER", m_programFolder.string());
+        ScopedEnv documents("KINOVEX_DOCUMENTS", m_documents.string());
+        ScopedEnv settings("KINOVEX_SETTINGS", m_settingsFile.string());
+        std::optional<SeenInWindow> seen;
+        QTimer::singleShot(0, [&] {
+            auto* window = qobject_cast<CMainDlg*>(QApplication::activeModalWidget());
+            if (window == nullptr)
+                return;
+            seen = SeenInWindow{window->m_pPage->m_strMovieFolder,
+                                window->m_pPage->m_pSettingsDlg->profileIndex,
+                                window->m_pPage->m_pSettingsDlg->outputFolder,
+                                fs::current_path()};
+            if (whileOpen)
+                whileOpen(*window);
+            window->reject();
+        });
+        CConverterApp app;
+        EXPECT_FALSE(app.InitInstance());
+        QApplication::processEvents(); // let a timer that found no window go by
+        return seen;
+    }
+
+    QSettings Stored() const {
+        return QSettings(QString::fromStdString(m_settingsFile.string()), QSettings::IniFormat);
+    }
+
+    fs::path m_programFolder;
+    fs::path m_documents;
+    fs::path m_settingsFile;
+    QStringList m_boxes;
+    fs::path m_oldCurrent = fs::current_path();
+};
+
+TEST_F(Startup, MissingEncoderSaysFileBrokenAndTouchesNothing) {
+    fs::create_directories(m_settingsFile.parent_path());
+    const std::string storedBefore = "[Moviqa]\nLastPath=/srv/movies\nProfile=0\n";
+    WriteFile(m_settingsFile, storedBefore);
+
+    EXPECT_FALSE(Run().has_value()) << "no window may open without the encoder";
+
+    EXPECT_EQ(m_boxes, QStringList{QStringLiteral("File broken.")});
+    EXPECT_FALSE(fs::exists(m_programFolder / "Temp"));
+    EXPECT_FALSE(fs::exists(m_documents));
+    EXPECT_EQ(ReadFile(m_settingsFile), storedBefore);
+}
+
+TEST_F(Startup, FirstStartShowsTheDefaultsAndStoresAllThree) {
+    InstallEncoder();
+    const auto seen = Run();
+    ASSERT_TRUE(seen.has_value());
+    const QString output = QString::fromStdString(m_documents.string()) + "/Tessaline";
+    EXPECT_EQ(seen->movieFolder, "/");
+    EXPECT_EQ(seen->profileIndex, 0);
+    EXPECT_EQ(seen->outputFolder, output);
+    EXPECT_TRUE(fs::is_directory(m_documents / "Tessaline")) << "the data folder is created";
+    EXPECT_TRUE(m_boxes.isEmpty());
+
+    QSettings stored = Stored();
+    stored.beginGroup("Moviqa");
+    EXPECT_EQ(stored.value("LastPath").toString(), "/");
+    EXPECT_EQ(stored.value("Profile").toString(), "0");
+    EXPECT_EQ(stored.value("Output").toString(), output);
+}
+
+TEST_F(Startup, StoredValuesReachThePagesAndChangesAreWrittenBack) {
+    InstallEncoder();
+    fs::create_directories(m_settingsFile.parent_path());
+    WriteFile(m_settingsFile, "[Moviqa]\nLastPath=/srv/movies\nProfile=-1\nOutput=/mnt/out\n");
+
+    const auto seen = Run([](CMainDlg& window) {
+        window.m_pPage->m_strMovieFolder = "/home/ann/Cartoons";
+        window.m_pPage->m_pSettingsDlg->outputFolder = "/media/player";
+    });
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->movieFolder, "/srv/movies");
+    EXPECT_EQ(seen->profileIndex, -1);
+    EXPECT_EQ(seen->outputFolder, "/mnt/out");
+
+    QSettings stored = Stored();
+    stored.beginGroup("Moviqa");
+    EXPECT_EQ(stored.value("LastPath").toString(), "/home/ann/Cartoons");
+    EXPECT_EQ(stored.value("Profile").toInt(), -1);
+    EXPECT_EQ(stored.value("Output").toString(), "/media/player");
+}
+
+TEST_F(Startup, LeftoverTemporaryFilesGoAtTheNextExitButSubfoldersStay) {
+    InstallEncoder();
+    const fs::path temp = m_programFolder / "Temp";
+    fs::create_directories(temp / "keep");
+    WriteFile(temp / "crashed.avi", "RIFF");
+    WriteFile(temp / "crashed.wav", "RIFF");
+    WriteFile(temp / "keep" / "inner.txt", "x");
+
+    ASSERT_TRUE(Run().has_value());
+    EXPECT_FALSE(fs::exists(temp / "crashed.avi"));
+    EXPECT_FALSE(fs::exists(temp / "crashed.wav"));
+    EXPECT_TRUE(fs::exists(temp / "keep" / "inner.txt"));
+
+    fs::remove_all(temp / "keep");
+    WriteFile(temp / "again.avi", "RIFF");
+    ASSERT_TRUE(Run().has_value());
+    EXPECT_FALSE(fs::exists(temp)) << "an empty temporary folder is removed";
+}
+
+TEST_F(Startup, CorruptOrUnreadableSettingsGiveTheDefaults) {
+    InstallEncoder();
+    fs::create_directories(m_settingsFile.parent_path());
+    WriteFile(m_settingsFile, std::string("\x00\xff[Moviqa\n=\n\x01garbage=[[[\n", 26));
+    auto seen = Run();
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->movieFolder, "/");
+    EXPECT_EQ(seen->profileIndex, 0);
+
+    WriteFile(m_settingsFile, "[Moviqa]\nLastPath=/srv\nProfile=abc\n");
+    seen = Run();
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(seen->movieFolder, "/srv");
+    EXPECT_EQ(seen->profileIndex, 0) << "a profile that is not a number reads as 0";
+
+    if (geteuid() != 0) { // root reads any file
+        chmod(m_settingsFile.c_str(), 0);
+        seen = Run();
+        ASSERT_TRUE(seen.has_value());
+        EXPECT_EQ(seen->movieFolder, "/");
+    }
+}
+
+class StartupInAnAwkwardFolder : public Startup {
+protected:
+    StartupInAnAwkwardFolder() : Startup("Мои программы/Kinovex été") {}
+};
+
+TEST_F(StartupInAnAwkwardFolder, ProgramFolderWithBlanksAndNonAsciiLettersWorks) {
+    InstallEncoder();
+    bool tempExistedWhileOpen = false;
+    const auto seen = Run([&](CMainDlg&) {
+        tempExistedWhileOpen = fs::is_directory(m_programFolder / "Temp");
+    });
+    ASSERT_TRUE(seen.has_value());
+    EXPECT_EQ(fs::canonical(seen->currentDirectory), fs::canonical(m_programFolder));
+    EXPECT_TRUE(tempExistedWhileOpen);
+    EXPECT_FALSE(fs::exists(m_programFolder / "Temp"));
+    EXPECT_TRUE(m_boxes.isEmpty());
+}
+
+} // namespace
+} // namespace kinovex

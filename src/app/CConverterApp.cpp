@@ -20,7 +20,9 @@ namespace fs = std::filesystem;
 
 CConverterApp* g_pApp = nullptr;
 
-fs::path ToPath(const QString& text) { return fs::path(text.toStdString()); }
+fs::path ToPath(const QString& text) {
+    return fs::path(text.toStdString());
+}
 
 std::unique_ptr<QSettings> OpenSettings() {
     // One INI file per program name under the "Tessaline" organisation; the section is
@@ -32,9 +34,13 @@ std::unique_ptr<QSettings> OpenSettings() {
 
 } // namespace
 
-CConverterApp* AfxGetApp() { return g_pApp; }
+CConverterApp* AfxGetApp() {
+    return g_pApp;
+}
 
-CConverterApp::CConverterApp() { g_pApp = this; }
+CConverterApp::CConverterApp() {
+    g_pApp = this;
+}
 
 void EmptyAndRemoveFolder(const QString& folder) {
     std::error_code error;

@@ -3,7 +3,9 @@
 namespace kinovex {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 } // namespace
 

@@ -40,8 +40,8 @@ protected:
     TempDir m_root;
 
     explicit Startup(const std::string& programFolderName = "program")
-        : m_root("kinovex startup"), m_programFolder(m_root / programFolderName), m_documents(m_root / "documents"),
-          m_settingsFile(m_root / "config" / "kinovex.conf") {
+        : m_root("kinovex startup"), m_programFolder(m_root / programFolderName),
+          m_documents(m_root / "documents"), m_settingsFile(m_root / "config" / "kinovex.conf") {
         fs::create_directories(m_programFolder);
         SetMessageBoxHook([this](const QString& text, const QString&) { m_boxes << text; });
     }
@@ -63,8 +63,7 @@ protected:
                 return;
             seen = SeenInWindow{window->m_pPage->m_strMovieFolder,
                                 window->m_pPage->m_pSettingsDlg->profileIndex,
-                                window->m_pPage->m_pSettingsDlg->outputFolder,
-                                fs::current_path()};
+                                window->m_pPage->m_pSettingsDlg->outputFolder, fs::current_path()};
             if (whileOpen)
                 whileOpen(*window);
             window->reject();
@@ -188,9 +187,8 @@ protected:
 TEST_F(StartupInAnAwkwardFolder, ProgramFolderWithBlanksAndNonAsciiLettersWorks) {
     InstallEncoder();
     bool tempExistedWhileOpen = false;
-    const auto seen = Run([&](CMainDlg&) {
-        tempExistedWhileOpen = fs::is_directory(m_programFolder / "Temp");
-    });
+    const auto seen =
+        Run([&](CMainDlg&) { tempExistedWhileOpen = fs::is_directory(m_programFolder / "Temp"); });
     ASSERT_TRUE(seen.has_value());
     EXPECT_EQ(fs::canonical(seen->currentDirectory), fs::canonical(m_programFolder));
     EXPECT_TRUE(tempExistedWhileOpen);

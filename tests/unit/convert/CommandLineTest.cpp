@@ -12,13 +12,13 @@ using ::testing::ElementsAre;
 TEST(CommandLine, EncoderCommandSplitsIntoTheWordsTheEncoderExpects) {
     OutputProfile profile;
     ApplyProfilePreset(0, profile);
-    const auto words = SplitCommandLine(BuildEncoderCommand(
-        profile, "/opt/My Movies/Temp/intro", "/home/ann/Vidéos/intro(143512045)"));
+    const auto words = SplitCommandLine(BuildEncoderCommand(profile, "/opt/My Movies/Temp/intro",
+                                                            "/home/ann/Vidéos/intro(143512045)"));
     EXPECT_THAT(words, ElementsAre("ffmpeg", "-y", "-i", "/opt/My Movies/Temp/intro.avi", "-i",
                                    "/opt/My Movies/Temp/intro.wav", "-pix_fmt", "yuv420p",
-                                   "-vcodec", "xvid", "-s", "368x208", "-b", "512k", "-r",
-                                   "29.97", "-acodec", "aac", "-ac", "2", "-ab", "64k", "-ar",
-                                   "24000", "/home/ann/Vidéos/intro(143512045).mp4"));
+                                   "-vcodec", "xvid", "-s", "368x208", "-b", "512k", "-r", "29.97",
+                                   "-acodec", "aac", "-ac", "2", "-ab", "64k", "-ar", "24000",
+                                   "/home/ann/Vidéos/intro(143512045).mp4"));
 }
 
 TEST(CommandLine, BackslashesAndQuotesFollowTheRuntimeRules) {

@@ -14,6 +14,8 @@ packages=(
     libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libswscale-dev
     # sound playback and capture
     libpulse-dev
+    # the screen size (X display)
+    libx11-dev
     # the network neighbourhood of the folder tree
     libsmbclient-dev
     # the real encoder

@@ -1,0 +1,326 @@
+#include "platform/PulseCapture.h"
+
+#include <pulse/pulseaudio.h>
+
+#include <algorithm>
+#include <atomic>
+
+namespace kinovex {
+namespace {
+
+// How long we wait for a server that accepted the connection but does not answer.
+constexpr pa_usec_t kServerTimeoutUs = 5 * PA_USEC_PER_SEC;
+
+// The pieces of sound the server hands us at a time: small against a notification block, so
+// notifications come on time.
+constexpr std::uint32_t kFragmentMs = 25;
+
+const char* const kClientName = "Kinovex";
+
+// ---- one-shot queries on a private main loop ---------------------------------------------
+
+struct QueryState {
+    pa_mainloop* loop = nullptr;
+    bool failed = false;
+    bool timedOut = false;
+    int pending = 0;
+    std::vector<PulseSourceInfo>* sources = nullptr;
+    std::string* defaultSource = nullptr;
+};
+
+void OnQueryTimeout(pa_mainloop_api* /*api*/, pa_time_event* /*event*/, const struct timeval*,
+                    void* userdata) {
+    static_cast<QueryState*>(userdata)->timedOut = true;
+}
+
+void OnServerInfo(pa_context* /*context*/, const pa_server_info* info, void* userdata) {
+    auto* state = static_cast<QueryState*>(userdata);
+    if (info != nullptr && info->default_source_name != nullptr)
+        *state->defaultSource = info->default_source_name;
+    --state->pending;
+}
+
+void OnSourceInfo(pa_context* /*context*/, const pa_source_info* info, int eol, void* userdata) {
+    auto* state = static_cast<QueryState*>(userdata);
+    if (eol < 0) {
+        state->failed = true;
+        --state->pending;
+        return;
+    }
+    if (eol > 0) {
+        --state->pending;
+        return;
+    }
+    PulseSourceInfo source;
+    source.name = info->name != nullptr ? info->name : "";
+    source.description = info->description != nullptr ? info->description : source.name;
+    source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    state->sources->push_back(std::move(source));
+}
+
+// Runs the loop until `done` or a failure or the time-out; false on failure or time-out.
+template <typename Done> bool RunQueryLoop(QueryState& state, pa_context* context, Done done) {
+    while (!done()) {
+        if (state.failed || state.timedOut)
+            return false;
+        const auto contextState = pa_context_get_state(context);
+        if (!PA_CONTEXT_IS_GOOD(contextState))
+            return false;
+        if (pa_mainloop_iterate(state.loop, 1, nullptr) < 0)
+            return false;
+    }
+    return !state.failed;
+}
+
+// ---- capture devices on a threaded main loop ---------------------------------------------
+
+void SignalLoop(void* userdata) {
+    pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(userdata), 0);
+}
+
+void OnContextState(pa_context* /*context*/, void* userdata) {
+    SignalLoop(userdata);
+}
+
+struct ConnectTimeout {
+    pa_threaded_mainloop* loop;
+    bool expired = false;
+};
+
+void OnConnectTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* userdata) {
+    auto* timeout = static_cast<ConnectTimeout*>(userdata);
+    timeout->expired = true;
+    pa_threaded_mainloop_signal(timeout->loop, 0);
+}
+
+class CPulseCaptureDevice;
+
+class CPulseCaptureBuffer : public CLoopingCaptureBuffer {
+public:
+    CPulseCaptureBuffer(CPulseCaptureDevice& device, const WAVEFORMATEX& format,
+                        std::uint32_t bufferBytes)
+        : CLoopingCaptureBuffer(format, bufferBytes), m_device(device), m_format(format) {}
+    ~CPulseCaptureBuffer() override { Stop(); }
+
+    HRESULT Start(std::uint32_t flags) override;
+    HRESULT Stop() override;
+
+private:
+    static void OnStreamState(pa_stream* stream, void* userdata);
+    static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);
+
+    CPulseCaptureDevice& m_device;
+    WAVEFORMATEX m_format;
+    pa_stream* m_stream = nullptr;
+};
+
+class CPulseCaptureDevice : public ICaptureDevice {
+public:
+    explicit CPulseCaptureDevice(std::string source) : m_source(std::move(source)) {}
+    ~CPulseCaptureDevice() override {
+        if (m_loop != nullptr)
+            pa_threaded_mainloop_stop(m_loop);
+        if (m_context != nullptr) {
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+        }
+        if (m_loop != nullptr)
+            pa_threaded_mainloop_free(m_loop);
+    }
+
+    bool Connect() {
+        m_loop = pa_threaded_mainloop_new();
+        if (m_loop == nullptr)
+            return false;
+        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), kClientName);
+        if (m_context == nullptr)
+            return false;
+        pa_context_set_state_callback(m_context, OnContextState, m_loop);
+        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return false;
+        if (pa_threaded_mainloop_start(m_loop) < 0)
+            return false;
+
+        pa_threaded_mainloop_lock(m_loop);
+        ConnectTimeout timeout{m_loop};
+        pa_time_event* timer = pa_context_rttime_new(m_context, pa_rtclock_now() + kServerTimeoutUs,
+                                                     OnConnectTimeout, &timeout);
+        pa_context_state_t state = pa_context_get_state(m_context);
+        while (state != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state) && !timeout.expired) {
+            pa_threaded_mainloop_wait(m_loop);
+            state = pa_context_get_state(m_context);
+        }
+        if (timer != nullptr)
+            pa_threaded_mainloop_get_api(m_loop)->time_free(timer);
+        pa_threaded_mainloop_unlock(m_loop);
+        return state == PA_CONTEXT_READY;
+    }
+
+    HRESULT CreateCaptureBuffer(const DSCBUFFERDESC& desc,
+                                std::unique_ptr<ICaptureBuffer>* buffer) override {
+        if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
+            return E_INVALIDARG;
+        const WAVEFORMATEX& format = *desc.lpwfxFormat;
+        // The server delivers 16-bit little-endian PCM at any rate and channel count.
+        if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample != 16 ||
+            format.nChannels == 0 || format.nChannels > PA_CHANNELS_MAX ||
+            format.nSamplesPerSec == 0 || format.nBlockAlign != format.nChannels * 2)
+            return E_INVALIDARG;
+        *buffer = std::make_unique<CPulseCaptureBuffer>(*this, format, desc.dwBufferBytes);
+        return S_OK;
+    }
+
+    pa_threaded_mainloop* loop() const { return m_loop; }
+    pa_context* context() const { return m_context; }
+    const std::string& source() const { return m_source; }
+
+private:
+    std::string m_source;
+    pa_threaded_mainloop* m_loop = nullptr;
+    pa_context* m_context = nullptr;
+};
+
+void CPulseCaptureBuffer::OnStreamState(pa_stream* /*stream*/, void* userdata) {
+    SignalLoop(userdata);
+}
+
+void CPulseCaptureBuffer::OnRead(pa_stream* stream, std::size_t /*bytes*/, void* userdata) {
+    auto* self = static_cast<CPulseCaptureBuffer*>(userdata);
+    for (;;) {
+        const void* data = nullptr;
+        std::size_t size = 0;
+        if (pa_stream_peek(stream, &data, &size) < 0 || size == 0)
+            return;
+        // A hole (data null) is sound the server lost: keep the timing with silence.
+        self->Produce(static_cast<const std::uint8_t*>(data), size);
+        pa_stream_drop(stream);
+    }
+}
+
+HRESULT CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
+    if (m_stream != nullptr)
+        return S_OK;
+    pa_threaded_mainloop* loop = m_device.loop();
+    pa_sample_spec spec{PA_SAMPLE_S16LE, m_format.nSamplesPerSec,
+                        static_cast<std::uint8_t>(m_format.nChannels)};
+    pa_threaded_mainloop_lock(loop);
+    m_stream = pa_stream_new(m_device.context(), "Recording", &spec, nullptr);
+    if (m_stream == nullptr) {
+        pa_threaded_mainloop_unlock(loop);
+        return E_FAIL;
+    }
+    pa_stream_set_state_callback(m_stream, OnStreamState, loop);
+    pa_stream_set_read_callback(m_stream, OnRead, this);
+    pa_buffer_attr attributes{};
+    attributes.maxlength = static_cast<std::uint32_t>(-1);
+    attributes.fragsize = m_format.nAvgBytesPerSec * kFragmentMs / 1000;
+    attributes.fragsize -= attributes.fragsize % m_format.nBlockAlign;
+    const char* source = m_device.source().empty() ? nullptr : m_device.source().c_str();
+    bool ready = false;
+    if (pa_stream_connect_record(m_stream, source, &attributes, PA_STREAM_ADJUST_LATENCY) >= 0) {
+        pa_stream_state_t state = pa_stream_get_state(m_stream);
+        while (state != PA_STREAM_READY && PA_STREAM_IS_GOOD(state)) {
+            pa_threaded_mainloop_wait(loop);
+            state = pa_stream_get_state(m_stream);
+        }
+        ready = state == PA_STREAM_READY;
+    }
+    pa_threaded_mainloop_unlock(loop);
+    if (!ready) {
+        Stop();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT CPulseCaptureBuffer::Stop() {
+    if (m_stream == nullptr)
+        return S_OK;
+    pa_threaded_mainloop* loop = m_device.loop();
+    pa_threaded_mainloop_lock(loop);
+    // Callbacks run under the loop's lock, so none runs after this block.
+    pa_stream_set_read_callback(m_stream, nullptr, nullptr);
+    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
+    pa_stream_disconnect(m_stream);
+    pa_stream_unref(m_stream);
+    m_stream = nullptr;
+    pa_threaded_mainloop_unlock(loop);
+    return S_OK;
+}
+
+} // namespace
+
+bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defaultSource) {
+    std::vector<PulseSourceInfo> foundSources;
+    std::string foundDefault;
+    QueryState state;
+    state.sources = &foundSources;
+    state.defaultSource = &foundDefault;
+    state.loop = pa_mainloop_new();
+    if (state.loop == nullptr)
+        return false;
+    pa_context* context = pa_context_new(pa_mainloop_get_api(state.loop), kClientName);
+    bool ok = false;
+    if (context != nullptr &&
+        pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0) {
+        pa_time_event* timer = pa_context_rttime_new(context, pa_rtclock_now() + kServerTimeoutUs,
+                                                     OnQueryTimeout, &state);
+        ok = RunQueryLoop(state, context,
+                          [&] { return pa_context_get_state(context) == PA_CONTEXT_READY; });
+        if (ok) {
+            state.pending = 2;
+            pa_operation* info = pa_context_get_server_info(context, OnServerInfo, &state);
+            pa_operation* list = pa_context_get_source_info_list(context, OnSourceInfo, &state);
+            if (info == nullptr || list == nullptr)
+                ok = false;
+            else
+                ok = RunQueryLoop(state, context, [&] { return state.pending == 0; });
+            if (info != nullptr)
+                pa_operation_unref(info);
+            if (list != nullptr)
+                pa_operation_unref(list);
+        }
+        if (timer != nullptr)
+            pa_mainloop_get_api(state.loop)->time_free(timer);
+        pa_context_disconnect(context);
+    }
+    if (context != nullptr)
+        pa_context_unref(context);
+    pa_mainloop_free(state.loop);
+    if (!ok)
+        return false;
+    if (sources != nullptr)
+        *sources = std::move(foundSources);
+    if (defaultSource != nullptr)
+        *defaultSource = std::move(foundDefault);
+    return true;
+}
+
+HRESULT
+CPulseCaptureSystem::Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) {
+    std::vector<PulseSourceInfo> sources;
+    std::string defaultSource;
+    if (!QueryPulseSources(&sources, &defaultSource))
+        return S_OK; // no sound server: no capture devices at all
+    std::stable_partition(sources.begin(), sources.end(),
+                          [&](const PulseSourceInfo& s) { return s.name == defaultSource; });
+    if (!callback({"", "Primary Sound Capture Driver"}))
+        return S_OK;
+    for (const auto& source : sources)
+        if (!callback({source.name, source.description}))
+            break;
+    return S_OK;
+}
+
+HRESULT CPulseCaptureSystem::CreateDevice(const std::string& id,
+                                          std::unique_ptr<ICaptureDevice>* device) {
+    if (device == nullptr)
+        return E_INVALIDARG;
+    auto created = std::make_unique<CPulseCaptureDevice>(id);
+    if (!created->Connect())
+        return E_FAIL;
+    *device = std::move(created);
+    return S_OK;
+}
+
+} // namespace kinovex

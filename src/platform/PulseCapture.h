@@ -1,0 +1,31 @@
+#pragma once
+// Capture devices of the PulseAudio sound server (PipeWire's pulse server works as well).
+
+#include "platform/CaptureDevice.h"
+
+#include <string>
+#include <vector>
+
+namespace kinovex {
+
+struct PulseSourceInfo {
+    std::string name;        // the server's source name, used as the device id
+    std::string description; // what the user sees in the volume control
+    bool isMonitor = false;  // a monitor of an output: what is being played
+};
+
+// Lists the server's sources in the server's order and names its default source. False, with
+// nothing filled in, when no server answers (none is started for us).
+bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defaultSource);
+
+// The sources as capture devices. The first entry has no id and stands for the primary driver,
+// as the original enumeration's did; the default source follows (it is the input the user
+// selected, so the first real device records what the user chose), then every other source in
+// the server's order. With no server the list is empty.
+class CPulseCaptureSystem : public ICaptureSystem {
+public:
+    HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
+    HRESULT CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
+};
+
+} // namespace kinovex

@@ -1,0 +1,264 @@
+#pragma once
+// What the dictionary holds: every kind of character a movie defines, as parsed from its tag.
+
+#include "flash/swf/Types.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kinovex::flash {
+
+enum class SpreadMode : std::uint8_t { Pad, Reflect, Repeat };
+enum class Interpolation : std::uint8_t { Normal, LinearRgb };
+
+struct GradientStop {
+    std::uint8_t ratio = 0;
+    Rgba color;
+};
+
+struct Gradient {
+    SpreadMode spread = SpreadMode::Pad;
+    Interpolation interpolation = Interpolation::Normal;
+    std::vector<GradientStop> stops;
+    double focalPoint = 0.0; // -1..1 along the x axis; focal gradients only
+};
+
+struct FillStyle {
+    enum class Type : std::uint8_t { Solid, Linear, Radial, Focal, Bitmap };
+    Type type = Type::Solid;
+    Rgba color;
+    Matrix matrix; // gradient square or bitmap pixels to shape space
+    Gradient gradient;
+    std::uint16_t bitmapId = 0;
+    bool bitmapRepeat = true;
+    bool bitmapSmooth = true;
+};
+
+enum class CapStyle : std::uint8_t { Round, None, Square };
+enum class JoinStyle : std::uint8_t { Round, Bevel, Miter };
+
+struct LineStyle {
+    std::uint16_t width = 0; // twips
+    Rgba color;
+    CapStyle startCap = CapStyle::Round;
+    CapStyle endCap = CapStyle::Round;
+    JoinStyle join = JoinStyle::Round;
+    double miterLimit = 3.0;
+    bool noHScale = false;
+    bool noVScale = false;
+    bool noClose = false;
+    bool hasFill = false;
+    FillStyle fill;
+};
+
+struct StyleTable {
+    std::vector<FillStyle> fills;
+    std::vector<LineStyle> lines;
+};
+
+// One shape record. Positions in edges are deltas in twips; a move is absolute.
+struct ShapeRecord {
+    enum class Type : std::uint8_t { StyleChange, Line, Curve };
+    Type type = Type::StyleChange;
+    bool hasMove = false;
+    bool hasFill0 = false;
+    bool hasFill1 = false;
+    bool hasLine = false;
+    bool hasNewStyles = false;
+    std::int32_t moveX = 0;
+    std::int32_t moveY = 0;
+    std::uint32_t fill0 = 0;
+    std::uint32_t fill1 = 0;
+    std::uint32_t line = 0;
+    std::uint32_t styleTable = 0; // index into Shape::styles when hasNewStyles
+    std::int32_t controlDx = 0;   // curves only
+    std::int32_t controlDy = 0;
+    std::int32_t anchorDx = 0;
+    std::int32_t anchorDy = 0;
+};
+
+struct Character {
+    enum class Kind : std::uint8_t { Shape, MorphShape, Bitmap, Font, Text, Sprite, Button };
+    explicit Character(Kind k) : kind(k) {}
+    virtual ~Character() = default;
+    Character(const Character&) = delete;
+    Character& operator=(const Character&) = delete;
+
+    Kind kind;
+    std::uint16_t id = 0;
+};
+
+struct Shape : Character {
+    Shape() : Character(Kind::Shape) {}
+    Rect bounds;
+    std::vector<StyleTable> styles; // [0] is the initial table, then one per new-styles record
+    std::vector<ShapeRecord> records;
+};
+
+struct MorphShape : Character {
+    MorphShape() : Character(Kind::MorphShape) {}
+    Rect startBounds;
+    Rect endBounds;
+    StyleTable startStyles;
+    StyleTable endStyles; // the same styles at the end of the morph, index for index
+    std::vector<ShapeRecord> startRecords;
+    std::vector<ShapeRecord> endRecords;
+};
+
+// A bitmap as stored; it is decoded the first time it is drawn.
+struct BitmapCharacter : Character {
+    enum class Format : std::uint8_t { Jpeg, Lossless, Lossless2 };
+    BitmapCharacter() : Character(Kind::Bitmap) {}
+    Format format = Format::Jpeg;
+    std::vector<std::uint8_t> data;       // image data (JPEG/PNG/GIF) or the zlib stream
+    std::vector<std::uint8_t> jpegTables; // DefineBits only: the movie's shared tables
+    std::vector<std::uint8_t> alpha;      // JPEG3/4: zlib-compressed alpha plane
+    std::uint8_t losslessFormat = 0;      // 3 colour-mapped, 4 RGB15, 5 RGB24/ARGB
+    std::uint16_t width = 0;              // lossless only
+    std::uint16_t height = 0;
+    std::uint16_t colorTableSize = 0;
+};
+
+struct Font : Character {
+    Font() : Character(Kind::Font) {}
+    // Glyph outlines: one style table with a single solid fill (index 1).
+    std::vector<std::vector<ShapeRecord>> glyphs;
+    double unitsPerEm = 1024.0; // DefineFont3 glyphs are 20 times finer
+    std::string name;
+};
+
+struct TextGlyph {
+    std::uint32_t index = 0;
+    std::int32_t advance = 0;
+};
+
+struct TextRun {
+    std::uint16_t fontId = 0;
+    Rgba color;
+    std::int32_t x = 0; // twips, pen position of the first glyph
+    std::int32_t y = 0;
+    std::uint16_t height = 0; // twips
+    std::vector<TextGlyph> glyphs;
+};
+
+struct StaticText : Character {
+    StaticText() : Character(Kind::Text) {}
+    Rect bounds;
+    Matrix matrix;
+    std::vector<TextRun> runs;
+};
+
+enum class BlendMode : std::uint8_t {
+    Normal = 1,
+    Layer = 2,
+    Multiply = 3,
+    Screen = 4,
+    Lighten = 5,
+    Darken = 6,
+    Difference = 7,
+    Add = 8,
+    Subtract = 9,
+    Invert = 10,
+    Alpha = 11,
+    Erase = 12,
+    Overlay = 13,
+    Hardlight = 14,
+};
+
+struct Filter {
+    enum class Type : std::uint8_t {
+        DropShadow,
+        Blur,
+        Glow,
+        Bevel,
+        GradientGlow,
+        Convolution,
+        ColorMatrix,
+        GradientBevel
+    };
+    Type type = Type::Blur;
+    Rgba color;         // shadow / glow colour
+    Rgba highlight;     // bevel
+    double blurX = 0.0; // pixels
+    double blurY = 0.0;
+    double angle = 0.0; // radians
+    double distance = 0.0;
+    double strength = 1.0;
+    bool inner = false;
+    bool knockout = false;
+    bool compositeSource = true;
+    int passes = 1;
+    std::vector<GradientStop> gradient; // gradient glow / bevel
+    std::vector<float> matrix;          // colour matrix (20) or convolution kernel
+    int matrixX = 0;                    // convolution size
+    int matrixY = 0;
+    float divisor = 1.0f;
+    float bias = 0.0f;
+    bool clamp = true;
+    bool preserveAlpha = false;
+};
+
+// One PlaceObject / PlaceObject2 / PlaceObject3, normalised.
+struct PlaceCommand {
+    std::uint16_t depth = 0;
+    bool move = false;
+    bool hasCharacter = false;
+    bool hasMatrix = false;
+    bool hasColorTransform = false;
+    bool hasRatio = false;
+    bool hasName = false;
+    bool hasClipDepth = false;
+    bool hasFilters = false;
+    bool hasBlendMode = false;
+    bool hasCacheAsBitmap = false;
+    bool hasVisible = false;
+    std::uint16_t characterId = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    std::uint16_t ratio = 0;
+    std::string name;
+    std::uint16_t clipDepth = 0;
+    std::vector<Filter> filters;
+    BlendMode blendMode = BlendMode::Normal;
+    bool cacheAsBitmap = false;
+    bool visible = true;
+};
+
+struct FrameCommand {
+    enum class Type : std::uint8_t { Place, Remove, Background };
+    Type type = Type::Place;
+    PlaceCommand place;      // Place
+    std::uint16_t depth = 0; // Remove
+    Rgba color;              // Background
+};
+
+struct TimelineDef {
+    std::uint32_t frameCount = 1;
+    std::vector<std::vector<FrameCommand>> frames; // frameCount entries
+    std::map<std::string, std::uint32_t> labels;   // label to 0-based frame
+};
+
+struct Sprite : Character {
+    Sprite() : Character(Kind::Sprite) {}
+    TimelineDef timeline;
+};
+
+struct ButtonRecord {
+    std::uint16_t characterId = 0;
+    std::uint16_t depth = 0;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    BlendMode blendMode = BlendMode::Normal;
+    std::vector<Filter> filters;
+};
+
+// Buttons are drawn in their up state (the movie is not being clicked while it is converted).
+struct Button : Character {
+    Button() : Character(Kind::Button) {}
+    std::vector<ButtonRecord> upRecords;
+};
+
+} // namespace kinovex::flash

@@ -1,0 +1,31 @@
+#pragma once
+// Parsers from tag bodies to characters and frame commands. Each returns false when the body is
+// malformed; the caller reports that and drops the tag.
+
+#include "flash/player/Characters.h"
+#include "flash/swf/BitReader.h"
+
+namespace kinovex::flash {
+
+// version: 1..4 for DefineShape..DefineShape4.
+bool parseShape(BitReader& r, int version, Shape& shape);
+bool parseMorphShape(BitReader& r, int version, MorphShape& morph);
+bool parseFillStyles(BitReader& r, int version, std::vector<FillStyle>& out);
+bool parseLineStyles(BitReader& r, int version, std::vector<LineStyle>& out);
+// Records up to and including the end record. `styles` receives new style tables (and may be
+// null where none are allowed: glyphs and morph end edges).
+bool parseShapeRecords(BitReader& r, int version, std::vector<ShapeRecord>& out,
+                       std::vector<StyleTable>* styles);
+
+// code: TagPlaceObject, TagPlaceObject2 or TagPlaceObject3.
+bool parsePlaceObject(BitReader& r, int code, PlaceCommand& out);
+bool parseFilters(BitReader& r, std::vector<Filter>& out);
+
+// code: TagDefineFont, TagDefineFont2 or TagDefineFont3.
+bool parseFont(BitReader& r, int code, Font& font);
+// version 1 or 2 (colours with alpha).
+bool parseText(BitReader& r, int version, StaticText& text);
+// version 1 or 2.
+bool parseButton(BitReader& r, int version, Button& button);
+
+} // namespace kinovex::flash

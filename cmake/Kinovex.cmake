@@ -12,6 +12,15 @@ if(KINOVEX_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
     target_link_options(kinovex_options INTERFACE -fsanitize=address,undefined)
 endif()
+# ThreadSanitizer cannot share a build with AddressSanitizer.
+option(KINOVEX_TSAN "Build with ThreadSanitizer" OFF)
+if(KINOVEX_TSAN)
+    if(KINOVEX_SANITIZE)
+        message(FATAL_ERROR "KINOVEX_TSAN and KINOVEX_SANITIZE cannot be combined")
+    endif()
+    target_compile_options(kinovex_options INTERFACE -fsanitize=thread -fno-omit-frame-pointer)
+    target_link_options(kinovex_options INTERFACE -fsanitize=thread)
+endif()
 
 # kinovex_library(<target> [QT_FREE] [RECURSE] DEPENDS <libs...>)
 #

@@ -10,8 +10,10 @@ extern "C" {
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <new>
+#include <unistd.h>
 
 namespace kinovex {
 namespace {
@@ -111,8 +113,10 @@ HRESULT CAviWriter::AppendFirstFrame(int width, int height, const void* bits, in
     // Every frame goes to the file at once, so a failing disk shows at the frame it hits.
     m_pFile->flags |= AVFMT_FLAG_FLUSH_PACKETS;
 
+    if (m_nFrameRate <= 0)
+        return Fail("Unable to Create Video Stream in the Movie File");
     m_pStream = avformat_new_stream(m_pFile, nullptr);
-    if (m_pStream == nullptr || m_nFrameRate <= 0)
+    if (m_pStream == nullptr)
         return Fail("Unable to Create Video Stream in the Movie File");
     m_pStream->time_base = AVRational{1, m_nFrameRate};
     m_pStream->avg_frame_rate = AVRational{m_nFrameRate, 1};
@@ -210,10 +214,17 @@ HRESULT CAviWriter::WritePacket() {
             return E_FAIL;
         av_packet_rescale_ts(m_pPacket, m_pCompressor->time_base, m_pStream->time_base);
         m_pPacket->stream_index = m_pStream->index;
+        // Every packet is flushed, so this is the end of the last whole frame in the file.
+        const std::int64_t lastWholeFrameEnd = avio_tell(m_pFile->pb);
         const int written = av_write_frame(m_pFile, m_pPacket);
         av_packet_unref(m_pPacket);
-        if (written < 0)
+        if (written < 0) {
+            // A frame cut short by a full disk would decode as garbage: drop what made it.
+            if (lastWholeFrameEnd > 0 &&
+                truncate(m_szFileName.c_str(), static_cast<off_t>(lastWholeFrameEnd)) != 0)
+                m_pFile->pb->error = AVERROR(errno);
             return E_FAIL;
+        }
     }
 }
 
@@ -226,7 +237,8 @@ void CAviWriter::ReleaseAll() {
                 // so what is on disk is a readable movie that says what was asked for.
                 AVCodecParameters* parameters = m_pStream->codecpar;
                 parameters->codec_type = AVMEDIA_TYPE_VIDEO;
-                parameters->codec_id = AV_CODEC_ID_NONE;
+                const AVCodecTag* const riffTags[] = {avformat_get_riff_video_tags(), nullptr};
+                parameters->codec_id = av_codec_get_id(riffTags, m_dwCodec);
                 parameters->codec_tag = m_dwCodec;
                 parameters->width = m_nCodedWidth;
                 parameters->height = m_nCodedHeight;

@@ -1,0 +1,164 @@
+#include "record/CWavWriter.h"
+#include "record/SoundCapture.h"
+
+#include "RecordTestSupport.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <numeric>
+#include <vector>
+
+namespace kinovex {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+TEST(WavWriter, EmptyFileIsTheBareHeaderWithSizesFixedOnClose) {
+    TempDir dir("wav");
+    const auto path = dir / "empty.wav";
+    CWavWriter writer;
+    ASSERT_EQ(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+
+    // Until Close the header says "unknown": a capture that dies leaves sizes 0.
+    std::string open = ReadFile(path);
+    ASSERT_EQ(open.size(), 56u);
+    EXPECT_EQ(ReadLE32(open, 4), 0u);
+    EXPECT_EQ(ReadLE32(open, 44), 0xFFFFFFFFu);
+    EXPECT_EQ(ReadLE32(open, 52), 0u);
+
+    ASSERT_EQ(writer.Close(), S_OK);
+    const std::string bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 56u);
+    EXPECT_EQ(bytes.substr(0, 4), "RIFF");
+    EXPECT_EQ(ReadLE32(bytes, 4), 48u);
+    EXPECT_EQ(bytes.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(ReadLE32(bytes, 16), 16u);
+    EXPECT_EQ(ReadLE16(bytes, 20), 1u);
+    EXPECT_EQ(ReadLE16(bytes, 22), 2u);
+    EXPECT_EQ(ReadLE32(bytes, 24), 24000u);
+    EXPECT_EQ(ReadLE32(bytes, 28), 96000u);
+    EXPECT_EQ(ReadLE16(bytes, 32), 4u);
+    EXPECT_EQ(ReadLE16(bytes, 34), 16u);
+    EXPECT_EQ(bytes.substr(36, 4), "fact");
+    EXPECT_EQ(ReadLE32(bytes, 40), 4u);
+    EXPECT_EQ(ReadLE32(bytes, 44), 0u);
+    EXPECT_EQ(bytes.substr(48, 4), "data");
+    EXPECT_EQ(ReadLE32(bytes, 52), 0u);
+}
+
+TEST(WavWriter, SamplesArriveInOrderAndTheSizesCountThem) {
+    TempDir dir("wav");
+    const auto path = dir / "tone.wav";
+    const std::vector<std::uint8_t> samples = Pattern(0, 984000);
+    {
+        CWavWriter writer;
+        ASSERT_EQ(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+        // Blocks of the capture's size, plus odd small pieces that straddle the buffer's end.
+        std::size_t done = 0;
+        for (std::uint32_t piece : {12000u, 7u, 1u, 65536u, 3u}) {
+            std::uint32_t written = 0;
+            ASSERT_EQ(writer.Write(piece, samples.data() + done, &written), S_OK);
+            EXPECT_EQ(written, piece);
+            done += piece;
+        }
+        while (done < samples.size()) {
+            const auto piece =
+                static_cast<std::uint32_t>(std::min<std::size_t>(12000, samples.size() - done));
+            std::uint32_t written = 0;
+            ASSERT_EQ(writer.Write(piece, samples.data() + done, &written), S_OK);
+            done += piece;
+        }
+        // Destroying the writer closes the file.
+    }
+    const std::string bytes = ReadFile(path);
+    ASSERT_EQ(bytes.size(), 984056u);
+    EXPECT_EQ(ReadLE32(bytes, 4), 984048u);
+    EXPECT_EQ(ReadLE32(bytes, 52), 984000u);
+    EXPECT_EQ(ReadLE32(bytes, 44), 0u);
+    EXPECT_EQ(bytes.substr(56), std::string(samples.begin(), samples.end()));
+}
+
+TEST(WavWriter, MisuseIsReportedWithItsCode) {
+    TempDir dir("wav");
+    CWavWriter writer;
+    std::uint32_t written = 7;
+    const char data[4] = {};
+    EXPECT_EQ(writer.Write(4, data, &written), CO_E_NOTINITIALIZED);
+    EXPECT_EQ(writer.Close(), CO_E_NOTINITIALIZED);
+
+    ASSERT_EQ(writer.Open((dir / "a.wav").string(), &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+    EXPECT_EQ(writer.Write(4, nullptr, &written), E_INVALIDARG);
+    EXPECT_EQ(writer.Write(4, data, nullptr), E_INVALIDARG);
+    EXPECT_EQ(writer.Close(), S_OK);
+    EXPECT_EQ(writer.Close(), CO_E_NOTINITIALIZED);
+}
+
+TEST(WavWriter, MissingFolderFailsAndWritesNothing) {
+    TempDir dir("wav");
+    CWavWriter writer;
+    EXPECT_TRUE(FAILED(
+        writer.Open((dir / "no such folder" / "a.wav").string(), &kCaptureFormat, WAVEFILE_WRITE)));
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_FALSE(std::filesystem::exists(dir / "no such folder"));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
+TEST(WavWriter, OtherFormatsKeepTheirExtraBytes) {
+    TempDir dir("wav");
+    // An ADPCM-like header with two extra bytes after it, as wave formats are laid out.
+    struct {
+        WAVEFORMATEX format;
+        std::uint8_t extra[2];
+    } __attribute__((packed)) adpcm{{2, 1, 8000, 4096, 256, 4, 2}, {0xF4, 0x01}};
+    const auto path = dir / "adpcm.wav";
+    CWavWriter writer;
+    ASSERT_EQ(writer.Open(path.string(), &adpcm.format, WAVEFILE_WRITE), S_OK);
+    ASSERT_EQ(writer.Close(), S_OK);
+    const std::string bytes = ReadFile(path);
+    EXPECT_EQ(ReadLE32(bytes, 16), 20u);
+    EXPECT_EQ(ReadLE16(bytes, 36), 2u); // cbSize
+    EXPECT_EQ(static_cast<std::uint8_t>(bytes[38]), 0xF4);
+    EXPECT_EQ(bytes.substr(40, 4), "fact");
+    EXPECT_EQ(ReadLE32(bytes, 4), bytes.size() - 8);
+}
+
+TEST(WavWriter, FullDiskStopsWritingAndLeavesAValidFileOfWhatArrived) {
+    TempDir dir("wav");
+    const auto path = dir / "full.wav";
+    const std::vector<std::uint8_t> samples = Pattern(0, 400000);
+    // Room for the header and 150002 sample bytes: the last sample frame gets torn.
+    constexpr std::uint64_t kLimit = 56 + 150002;
+    std::uint32_t acceptedTotal = 0;
+    HRESULT failure = S_OK;
+    CWavWriter writer;
+    ASSERT_EQ(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+    {
+        FileSizeLimit limit(kLimit);
+        for (std::size_t done = 0; done < samples.size(); done += 12000) {
+            std::uint32_t written = 0;
+            failure = writer.Write(12000, samples.data() + done, &written);
+            acceptedTotal += written;
+            if (FAILED(failure))
+                break;
+        }
+        EXPECT_EQ(failure, E_FAIL);
+        EXPECT_LT(acceptedTotal, samples.size());
+        std::uint32_t written = 1;
+        EXPECT_EQ(writer.Write(4, samples.data(), &written), E_FAIL) << "later writes fail too";
+        EXPECT_EQ(written, 0u);
+        writer.Close();
+    }
+    const std::string bytes = ReadFile(path);
+    const std::uint32_t dataSize = ReadLE32(bytes, 52);
+    EXPECT_EQ(dataSize, 150000u) << "whole sample frames only";
+    EXPECT_EQ(bytes.size(), 56u + dataSize);
+    EXPECT_EQ(ReadLE32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(ReadLE32(bytes, 44), 0u);
+    EXPECT_EQ(bytes.substr(56), std::string(samples.begin(), samples.begin() + dataSize));
+}
+
+} // namespace
+} // namespace kinovex

@@ -1,0 +1,269 @@
+#include "record/SoundCapture.h"
+
+#include "platform/FakeCaptureDevice.h"
+#include "platform/PlatformMessageBox.h"
+#include "platform/UiEventPump.h"
+
+#include "RecordTestSupport.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+
+namespace kinovex {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+struct ShownBox {
+    std::string text;
+    std::string caption;
+    MessageBoxIcon icon;
+};
+
+// Installs the fake capture system and records the message boxes; undoes both afterwards.
+class SoundCaptureTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        StopSoundCapture();
+        SetCaptureSystem(nullptr);
+        SetMessageBoxCallback(nullptr);
+        SetUiEventPump(nullptr);
+    }
+
+    CFakeCaptureSystem& Install(FakeCaptureOptions options) {
+        if (!options.signal)
+            options.signal = [](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+                for (std::size_t i = 0; i < size; ++i)
+                    out[i] = PatternByte(offset + i);
+            };
+        m_system = std::make_unique<CFakeCaptureSystem>(std::move(options));
+        SetCaptureSystem(m_system.get());
+        SetMessageBoxCallback(
+            [this](const std::string& text, const std::string& caption, MessageBoxIcon icon) {
+                std::lock_guard lock(m_mutex);
+                m_boxes.push_back({text, caption, icon});
+                m_boxShown.notify_all();
+            });
+        return *m_system;
+    }
+
+    std::vector<ShownBox> Boxes() {
+        std::lock_guard lock(m_mutex);
+        return m_boxes;
+    }
+
+    void WaitForBox() {
+        std::unique_lock lock(m_mutex);
+        m_boxShown.wait(lock, [this] { return !m_boxes.empty(); });
+    }
+
+    TempDir m_dir{"capture"};
+    std::unique_ptr<CFakeCaptureSystem> m_system;
+    std::mutex m_mutex;
+    std::condition_variable m_boxShown;
+    std::vector<ShownBox> m_boxes;
+};
+
+// The WAV is complete (sizes fixed on close) and holds exactly `expected` of the signal.
+void ExpectWavHolds(const std::filesystem::path& path, std::uint64_t offset, std::size_t expected) {
+    const std::string bytes = ReadFile(path);
+    ASSERT_GE(bytes.size(), 56u);
+    EXPECT_EQ(ReadLE32(bytes, 4), bytes.size() - 8);
+    EXPECT_EQ(ReadLE32(bytes, 44), 0u) << "closed files have fact 0";
+    EXPECT_EQ(ReadLE32(bytes, 52), expected);
+    EXPECT_EQ(ReadLE32(bytes, 24), 24000u);
+    ASSERT_EQ(bytes.size(), 56u + expected);
+    const auto signal = Pattern(offset, expected);
+    EXPECT_EQ(bytes.substr(56), std::string(signal.begin(), signal.end()));
+}
+
+TEST_F(SoundCaptureTest, TenPointThreeSecondsGiveEightyTwoWholeBlocks) {
+    FakeCaptureOptions options;
+    options.totalBytes = 988800; // 10.3 s at 96000 bytes per second
+    auto& fake = Install(options);
+    const auto path = m_dir / "sound.wav";
+
+    ASSERT_TRUE(OpenSoundCapture(path.string()));
+    EXPECT_EQ(LastSoundCaptureResult(), S_OK);
+    StartCaptureThread();
+    EXPECT_TRUE(IsCaptureThreadRunning());
+    fake.WaitDelivered();
+    StopSoundCapture();
+    EXPECT_FALSE(IsCaptureThreadRunning());
+
+    ExpectWavHolds(path, 0, 984000);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_EQ(fake.createdDeviceIds(), std::vector<std::string>{"fake-device-1"});
+    // One buffer at opening, a fresh one in the thread; all gone, as is the device.
+    EXPECT_EQ(fake.buffersCreated(), 2);
+    EXPECT_EQ(fake.buffersStarted(), 1);
+    EXPECT_EQ(fake.buffersAlive(), 0);
+    EXPECT_EQ(fake.devicesAlive(), 0);
+    // The thread sleeps between notifications: 82 notifications, one final look.
+    EXPECT_LE(fake.positionQueries(), 84u);
+}
+
+TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
+    for (const auto& ids : {std::vector<std::string>{}, std::vector<std::string>{""}}) {
+        FakeCaptureOptions options;
+        options.deviceIds = ids;
+        auto& fake = Install(options);
+        EXPECT_FALSE(OpenSoundCapture((m_dir / "none.wav").string()));
+        EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
+        EXPECT_TRUE(fake.createdDeviceIds().empty());
+        StartCaptureThread(); // nothing to start
+        EXPECT_FALSE(IsCaptureThreadRunning());
+    }
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "none.wav"));
+}
+
+TEST_F(SoundCaptureTest, WithoutSoundServerThereIsNoDevice) {
+    // The real capture system, pointed at a server that is not there.
+    test::ScopedEnv server("PULSE_SERVER", "unix:" + (m_dir / "no-server").string());
+    SetMessageBoxCallback(
+        [this](const std::string& text, const std::string& caption, MessageBoxIcon icon) {
+            m_boxes.push_back({text, caption, icon});
+        });
+    EXPECT_FALSE(OpenSoundCapture((m_dir / "none.wav").string()));
+    EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
+    EXPECT_TRUE(m_boxes.empty());
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "none.wav"));
+}
+
+TEST_F(SoundCaptureTest, EmptyNameFailsAtOnce) {
+    auto& fake = Install({});
+    EXPECT_FALSE(OpenSoundCapture(""));
+    EXPECT_EQ(fake.entriesOffered(), 0);
+}
+
+TEST_F(SoundCaptureTest, OnlyTheFirstTwentyDevicesAreListedAndTheFirstIsUsed) {
+    FakeCaptureOptions options;
+    options.deviceIds = {""};
+    for (int i = 1; i <= 25; ++i)
+        options.deviceIds.push_back("card-" + std::to_string(i));
+    auto& fake = Install(options);
+    ASSERT_TRUE(OpenSoundCapture((m_dir / "a.wav").string()));
+    EXPECT_EQ(CaptureDeviceCount(), 20);
+    EXPECT_EQ(fake.entriesOffered(), 26) << "the listing always asks for the next device";
+    EXPECT_EQ(fake.createdDeviceIds(), std::vector<std::string>{"card-1"});
+}
+
+TEST_F(SoundCaptureTest, DeviceThatCannotBeCreatedIsReportedOnce) {
+    FakeCaptureOptions options;
+    options.failCreateDevice = true;
+    Install(options);
+    EXPECT_FALSE(OpenSoundCapture((m_dir / "a.wav").string()));
+    EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error initializing DirectSound.  Sample will now exit.");
+    EXPECT_EQ(boxes[0].caption, "DirectSound Sample");
+    EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Error);
+    EXPECT_FALSE(std::filesystem::exists(m_dir / "a.wav"));
+}
+
+TEST_F(SoundCaptureTest, SecondOpeningEndsTheFirstCaptureAndClosesItsFile) {
+    FakeCaptureOptions options;
+    options.totalBytes = 5 * 96000 + 500;
+    auto& fake = Install(options);
+    ASSERT_TRUE(OpenSoundCapture((m_dir / "first.wav").string()));
+    StartCaptureThread();
+    fake.WaitDelivered(1);
+    ASSERT_TRUE(OpenSoundCapture((m_dir / "second.wav").string()));
+    EXPECT_FALSE(IsCaptureThreadRunning());
+    ExpectWavHolds(m_dir / "first.wav", 0, 480000);
+    EXPECT_EQ(fake.buffersAlive(), 1) << "only the new capture's buffer is left";
+
+    StartCaptureThread();
+    fake.WaitDelivered(2);
+    StopSoundCapture();
+    ExpectWavHolds(m_dir / "second.wav", 0, 480000);
+    EXPECT_TRUE(Boxes().empty());
+}
+
+TEST_F(SoundCaptureTest, FailingNotificationsEndTheCaptureButTheFileIsStillFinished) {
+    FakeCaptureOptions options;
+    options.totalBytes = 96000;
+    options.failLock = true;
+    Install(options);
+    const auto path = m_dir / "broken.wav";
+    ASSERT_TRUE(OpenSoundCapture(path.string()));
+    StartCaptureThread();
+    WaitForBox();
+    StopSoundCapture();
+    const auto boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Error handling DirectSound notifications. Sample will now exit.");
+    EXPECT_EQ(boxes[0].caption, "DirectSound Sample");
+    ExpectWavHolds(path, 0, 0);
+}
+
+TEST_F(SoundCaptureTest, FullDiskEndsTheCaptureWithAReadableFile) {
+    FakeCaptureOptions options;
+    options.totalBytes = 3 * 96000;
+    auto& fake = Install(options);
+    const auto path = m_dir / "full.wav";
+    ASSERT_TRUE(OpenSoundCapture(path.string()));
+    {
+        FileSizeLimit limit(56 + 50002);
+        StartCaptureThread();
+        WaitForBox();
+        fake.WaitDelivered();
+        StopSoundCapture();
+    }
+    EXPECT_EQ(Boxes().at(0).text,
+              "Error handling DirectSound notifications. Sample will now exit.");
+    ExpectWavHolds(path, 0, 50000);
+}
+
+// A user-interface pump that records its use; Wake ends its sleep.
+class CRecordingPump : public CUiEventPump {
+public:
+    void ProcessEventsUntil(const std::function<bool()>& done) override {
+        std::unique_lock lock(m_mutex);
+        ++m_nCalls;
+        while (!done()) {
+            m_woken.wait(lock, [this] { return m_bWake; });
+            m_bWake = false;
+        }
+    }
+    void Wake() override {
+        std::lock_guard lock(m_mutex);
+        m_bWake = true;
+        m_woken.notify_all();
+    }
+    int calls() {
+        std::lock_guard lock(m_mutex);
+        return m_nCalls;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_woken;
+    bool m_bWake = false;
+    int m_nCalls = 0;
+};
+
+TEST_F(SoundCaptureTest, StoppingKeepsTheUserInterfaceRunningUntilTheThreadEnds) {
+    FakeCaptureOptions options;
+    options.totalBytes = 96000;
+    auto& fake = Install(options);
+    CRecordingPump pump;
+    SetUiEventPump(&pump);
+    ASSERT_TRUE(OpenSoundCapture((m_dir / "ui.wav").string()));
+    StartCaptureThread();
+    fake.WaitDelivered();
+    StopSoundCapture();
+    EXPECT_EQ(pump.calls(), 1);
+    EXPECT_FALSE(IsCaptureThreadRunning());
+    ExpectWavHolds(m_dir / "ui.wav", 0, 96000);
+}
+
+} // namespace
+} // namespace kinovex

@@ -1,0 +1,199 @@
+#include "flash/Player.h"
+
+#include "flash/player/Movie.h"
+#include "flash/player/Timeline.h"
+#include "flash/render/Renderer.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+namespace kinovex::flash {
+
+namespace {
+
+// A frame rate of 0 means "as fast as possible" to Flash; for a converter that has no meaning,
+// so such movies play at the common default rate.
+constexpr std::uint16_t kDefaultFrameRate256 = 12 * 256;
+
+} // namespace
+
+Player::Player() = default;
+
+Player::~Player() {
+    reset();
+}
+
+void Player::reset() {
+    m_renderer.reset();
+    m_root.reset();
+    m_movie.reset();
+    m_playing = false;
+    m_elapsedMs = 0;
+    m_framesByClock = 0;
+}
+
+LoadResult Player::load(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        reset();
+        return {false, "The file cannot be read: " + path};
+    }
+    std::vector<std::uint8_t> bytes;
+    in.seekg(0, std::ios::end);
+    const auto size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    if (size < 0) {
+        reset();
+        return {false, "The file cannot be read: " + path};
+    }
+    if (static_cast<std::uint64_t>(size) > kMaxMovieBytes) {
+        reset();
+        return {false, "The movie is too large: " + path};
+    }
+    bytes.resize(static_cast<std::size_t>(size));
+    in.read(reinterpret_cast<char*>(bytes.data()), size);
+    if (!in) {
+        reset();
+        return {false, "The file cannot be read: " + path};
+    }
+    return loadFromMemory(bytes);
+}
+
+LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
+    reset();
+    m_log.clear();
+    auto movie = std::make_unique<Movie>();
+    const SwfOpenResult opened = movie->load(bytes, m_log);
+    if (!opened.ok) {
+        return {false, opened.error};
+    }
+    m_movie = std::move(movie);
+    m_root = std::make_unique<TimelineInstance>(*m_movie, m_movie->timeline(), 0, m_liveSprites);
+    m_root->start();
+    m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
+    m_playing = true;
+    return {true, {}};
+}
+
+int Player::advance(std::uint32_t milliseconds) {
+    if (!m_root || !m_playing) {
+        return 0;
+    }
+    std::uint16_t rate = m_movie->frameRate256();
+    if (rate == 0) {
+        rate = kDefaultFrameRate256;
+    }
+    m_elapsedMs += milliseconds;
+    const std::uint64_t due = m_elapsedMs * rate / (1000u * 256u);
+    const auto frames = static_cast<int>(due - m_framesByClock);
+    m_framesByClock = due;
+    for (int i = 0; i < frames; ++i) {
+        m_root->advance();
+    }
+    return frames;
+}
+
+void Player::nextFrame() {
+    if (m_root) {
+        m_root->advance();
+    }
+}
+
+void Player::gotoFrame(std::uint32_t frame) {
+    if (m_root && frame >= 1) {
+        m_root->gotoFrame(frame - 1);
+    }
+}
+
+double Player::frameRate() const {
+    if (!m_movie) {
+        return 0.0;
+    }
+    const std::uint16_t rate = m_movie->frameRate256();
+    return (rate == 0 ? kDefaultFrameRate256 : rate) / 256.0;
+}
+
+std::uint32_t Player::frameCount() const {
+    return m_root ? m_root->frameCount() : 0;
+}
+
+std::uint32_t Player::currentFrame() const {
+    return m_root ? m_root->currentFrame() + 1 : 0;
+}
+
+int Player::stageWidth() const {
+    return m_movie ? std::max(0, (m_movie->frameSize().width() + 10) / 20) : 0;
+}
+
+int Player::stageHeight() const {
+    return m_movie ? std::max(0, (m_movie->frameSize().height() + 10) / 20) : 0;
+}
+
+std::uint32_t Player::backgroundColor() const {
+    if (!m_movie) {
+        return 0xffffff;
+    }
+    const Rgba c = m_movie->background();
+    return static_cast<std::uint32_t>(c.r) << 16 | static_cast<std::uint32_t>(c.g) << 8 | c.b;
+}
+
+void Player::draw(std::uint32_t* pixels, int width, int height, int strideBytes) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || strideBytes < width * 4 ||
+        strideBytes % 4 != 0) {
+        return;
+    }
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, width, height, strideBytes);
+    cairo_t* cr = cairo_create(surface);
+    const std::uint32_t bg = backgroundColor();
+    cairo_set_source_rgb(cr, (bg >> 16) / 255.0, ((bg >> 8) & 255) / 255.0, (bg & 255) / 255.0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    if (m_root) {
+        const Rect& frame = m_movie->frameSize();
+        const double stageW = frame.width() / 20.0;
+        const double stageH = frame.height() / 20.0;
+        if (stageW > 0 && stageH > 0) {
+            const double scale = std::min(width / stageW, height / stageH);
+            const double ox = (width - stageW * scale) / 2.0;
+            const double oy = (height - stageH * scale) / 2.0;
+            const Matrix stageToDevice = Matrix::translate(ox, oy) *
+                                         Matrix::scale(scale / 20.0, scale / 20.0) *
+                                         Matrix::translate(-frame.xMin, -frame.yMin);
+            m_renderer->render(cr, m_root->displayList(), stageToDevice, scale);
+        }
+    }
+    cairo_destroy(cr);
+    cairo_surface_flush(surface);
+    cairo_surface_destroy(surface);
+}
+
+void Player::drawRgb555(std::uint8_t* bits, int width, int height) {
+    if (bits == nullptr || width <= 0 || height <= 0) {
+        return;
+    }
+    std::vector<std::uint32_t> argb(static_cast<std::size_t>(width) *
+                                    static_cast<std::size_t>(height));
+    draw(argb.data(), width, height, width * 4);
+    const int stride = rgb555Stride(width);
+    for (int y = 0; y < height; ++y) {
+        // Bottom-up: the last row of the picture comes first.
+        const std::uint32_t* src = argb.data() + static_cast<std::size_t>(height - 1 - y) *
+                                                     static_cast<std::size_t>(width);
+        std::uint8_t* dst = bits + static_cast<std::ptrdiff_t>(y) * stride;
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = src[x]; // opaque: the background is painted first
+            const auto v = static_cast<std::uint16_t>(((p >> 19) & 0x1f) << 10 |
+                                                      ((p >> 11) & 0x1f) << 5 | ((p >> 3) & 0x1f));
+            dst[x * 2] = static_cast<std::uint8_t>(v & 0xff);
+            dst[x * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+        }
+        std::fill(dst + width * 2, dst + stride, std::uint8_t{0});
+    }
+}
+
+} // namespace kinovex::flash

@@ -1,0 +1,81 @@
+#pragma once
+// The movie engine as the program sees it: load a movie, advance it in time, draw its current
+// frame. It reads no clock and starts no thread: the host says how much time has passed, so the
+// same calls always give the same frames.
+
+#include "flash/swf/Log.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+namespace kinovex::flash {
+
+class Movie;
+class Renderer;
+class TimelineInstance;
+
+struct LoadResult {
+    bool ok = false;
+    std::string error; // for the user when !ok
+};
+
+class Player {
+public:
+    Player();
+    ~Player();
+    Player(const Player&) = delete;
+    Player& operator=(const Player&) = delete;
+
+    // Loads a movie and shows its first frame. A movie with damaged parts still loads; what was
+    // wrong is in diagnostics().
+    LoadResult load(const std::string& path);
+    LoadResult loadFromMemory(std::span<const std::uint8_t> bytes);
+    bool isLoaded() const { return m_root != nullptr; }
+
+    // Moves the movie on by `milliseconds` at its frame rate. Returns the number of frames it
+    // advanced (0 while stopped). Time is counted exactly, so many small steps give the same
+    // frames as one large one.
+    int advance(std::uint32_t milliseconds);
+    // Advances exactly one frame (whatever the clock says).
+    void nextFrame();
+    // Shows frame `frame` (1-based), built as playing from the start would have built it.
+    void gotoFrame(std::uint32_t frame);
+    void stop() { m_playing = false; }
+    void play() { m_playing = true; }
+    bool isPlaying() const { return m_playing; }
+
+    // Draws the current frame scaled to show all of the stage, centred, on the background
+    // colour. `pixels` is 32-bit premultiplied ARGB in native byte order; stride in bytes
+    // (a multiple of 4).
+    void draw(std::uint32_t* pixels, int width, int height, int strideBytes);
+    // The same into 16-bit RGB555 rows, bottom row first, each row padded to 4 bytes, as the
+    // recorder's bitmaps are. `bits` holds rgb555Stride(width) * height bytes.
+    void drawRgb555(std::uint8_t* bits, int width, int height);
+    static int rgb555Stride(int width) { return (width * 2 + 3) & ~3; }
+
+    double frameRate() const; // frames per second
+    std::uint32_t frameCount() const;
+    std::uint32_t currentFrame() const; // 1-based
+    int stageWidth() const;             // pixels
+    int stageHeight() const;
+    std::uint32_t backgroundColor() const; // 0xRRGGBB
+
+    const std::vector<Diagnostic>& diagnostics() const { return m_log.entries(); }
+    void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
+
+private:
+    void reset();
+
+    Log m_log;
+    std::unique_ptr<Movie> m_movie;
+    std::size_t m_liveSprites = 0;
+    std::unique_ptr<TimelineInstance> m_root;
+    std::unique_ptr<Renderer> m_renderer;
+    bool m_playing = false;
+    std::uint64_t m_elapsedMs = 0;     // since the clock last restarted
+    std::uint64_t m_framesByClock = 0; // frames the clock has paid for since then
+};
+
+} // namespace kinovex::flash

@@ -1,0 +1,213 @@
+#include "flash/render/Filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kinovex::flash {
+
+namespace {
+
+// One pass of a running-sum box blur along a line of `count` values `step` apart, per channel.
+void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
+              std::vector<std::uint32_t>& scratch) {
+    if (radius <= 0 || count <= 1) {
+        return;
+    }
+    scratch.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        scratch[static_cast<std::size_t>(i)] = line[i * step];
+    }
+    const int window = 2 * radius + 1;
+    std::uint32_t sum[4] = {0, 0, 0, 0};
+    auto at = [&](int i) -> std::uint32_t {
+        return i < 0 || i >= count ? 0u : scratch[static_cast<std::size_t>(i)];
+    };
+    for (int i = -radius; i <= radius; ++i) {
+        const std::uint32_t p = at(i);
+        for (int c = 0; c < 4; ++c) {
+            sum[c] += (p >> (8 * c)) & 255;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        std::uint32_t out = 0;
+        for (int c = 0; c < 4; ++c) {
+            out |= (sum[c] / static_cast<std::uint32_t>(window)) << (8 * c);
+        }
+        line[i * step] = out;
+        const std::uint32_t leaving = at(i - radius);
+        const std::uint32_t entering = at(i + radius + 1);
+        for (int c = 0; c < 4; ++c) {
+            sum[c] += ((entering >> (8 * c)) & 255);
+            sum[c] -= ((leaving >> (8 * c)) & 255);
+        }
+    }
+}
+
+int radiusFor(double blur, double scale) {
+    // Flash's blur amount is the width of the box.
+    return std::clamp(static_cast<int>(std::lround(blur * scale / 2.0)), 0, 255);
+}
+
+std::uint32_t premul(double r, double g, double b, double a) {
+    auto ch = [](double v) {
+        return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
+    };
+    const std::uint32_t ia = ch(a);
+    return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
+}
+
+void colorMatrix(std::uint32_t* px, std::size_t count, const std::vector<float>& m) {
+    if (m.size() < 20) {
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t p = px[i];
+        const double a = p >> 24;
+        double r = 0, g = 0, b = 0;
+        if (a > 0) {
+            r = ((p >> 16) & 255) * 255.0 / a;
+            g = ((p >> 8) & 255) * 255.0 / a;
+            b = (p & 255) * 255.0 / a;
+        }
+        const double in[4] = {r, g, b, a};
+        double out[4];
+        for (int row = 0; row < 4; ++row) {
+            const float* k = &m[static_cast<std::size_t>(row) * 5];
+            out[row] = k[0] * in[0] + k[1] * in[1] + k[2] * in[2] + k[3] * in[3] + k[4];
+        }
+        px[i] = premul(out[0], out[1], out[2], std::clamp(out[3], 0.0, 255.0));
+    }
+}
+
+// Drop shadow and glow: the object's coverage, blurred, moved, coloured, under (or inside) it.
+void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
+    const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(h);
+    std::vector<std::uint32_t> alpha(size, 0);
+    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int sx = x - dx;
+            const int sy = y - dy;
+            std::uint32_t a = 0;
+            if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+                a = px[static_cast<std::size_t>(sy) * static_cast<std::size_t>(stride) +
+                       static_cast<std::size_t>(sx)] >>
+                    24;
+            }
+            if (f.inner) {
+                a = 255 - a;
+            }
+            alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                  static_cast<std::size_t>(x)] = a << 24;
+        }
+    }
+    boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+            std::max(1, f.passes));
+    const double colorAlpha = f.color.a / 255.0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x);
+            const std::uint32_t src = px[i];
+            const double srcA = (src >> 24) / 255.0;
+            double sa = std::min(1.0, (alpha[i] >> 24) / 255.0 * f.strength) * colorAlpha;
+            if (f.inner) {
+                sa *= srcA; // only inside the object
+            }
+            const double sr = f.color.r / 255.0 * sa;
+            const double sg = f.color.g / 255.0 * sa;
+            const double sb = f.color.b / 255.0 * sa;
+            double r = ((src >> 16) & 255) / 255.0;
+            double g = ((src >> 8) & 255) / 255.0;
+            double b = (src & 255) / 255.0;
+            double a = srcA;
+            if (f.knockout) {
+                // Only the shadow, cut out where the object is.
+                const double keep = f.inner ? 1.0 : 1.0 - srcA;
+                r = sr * keep;
+                g = sg * keep;
+                b = sb * keep;
+                a = sa * keep;
+            } else if (f.inner) {
+                // Inner shadow on top of the object.
+                r = sr + r * (1 - sa);
+                g = sg + g * (1 - sa);
+                b = sb + b * (1 - sa);
+            } else if (!f.compositeSource) {
+                r = sr;
+                g = sg;
+                b = sb;
+                a = sa;
+            } else {
+                // The object over its shadow.
+                r = r + sr * (1 - srcA);
+                g = g + sg * (1 - srcA);
+                b = b + sb * (1 - srcA);
+                a = srcA + sa * (1 - srcA);
+            }
+            auto ch = [](double v) {
+                return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            };
+            const std::uint32_t ia = ch(a);
+            px[i] = (ia << 24) | (std::min(ch(r), ia) << 16) | (std::min(ch(g), ia) << 8) |
+                    std::min(ch(b), ia);
+        }
+    }
+}
+
+} // namespace
+
+void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
+             int radiusY, int passes) {
+    std::vector<std::uint32_t> scratch;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (radiusX > 0) {
+            for (int y = 0; y < height; ++y) {
+                blurLine(pixels + static_cast<std::ptrdiff_t>(y) * strideWords, width, 1, radiusX,
+                         scratch);
+            }
+        }
+        if (radiusY > 0) {
+            for (int x = 0; x < width; ++x) {
+                blurLine(pixels + x, height, strideWords, radiusY, scratch);
+            }
+        }
+    }
+}
+
+void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+        return;
+    }
+    cairo_surface_flush(surface);
+    auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface));
+    const int w = cairo_image_surface_get_width(surface);
+    const int h = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface) / 4;
+    if (px == nullptr || w <= 0 || h <= 0) {
+        return;
+    }
+    switch (f.type) {
+    case Filter::Type::Blur:
+        boxBlur(px, w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+                std::max(1, f.passes));
+        break;
+    case Filter::Type::DropShadow:
+    case Filter::Type::Glow:
+        shadow(px, w, h, stride, f, scale);
+        break;
+    case Filter::Type::ColorMatrix:
+        for (int y = 0; y < h; ++y) {
+            colorMatrix(px + static_cast<std::ptrdiff_t>(y) * stride, static_cast<std::size_t>(w),
+                        f.matrix);
+        }
+        break;
+    default:
+        break;
+    }
+    cairo_surface_mark_dirty(surface);
+}
+
+} // namespace kinovex::flash

@@ -1,0 +1,721 @@
+#include "flash/render/Renderer.h"
+
+#include "flash/player/Movie.h"
+#include "flash/render/Filters.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash {
+
+namespace {
+
+constexpr double kGradientHalf = 16384.0; // the gradient square spans -16384..16384 twips
+constexpr std::size_t kMaxMorphCache = 512;
+
+cairo_matrix_t toCairo(const Matrix& m) {
+    return cairo_matrix_t{m.a, m.b, m.c, m.d, m.tx, m.ty};
+}
+
+bool invertible(const Matrix& m) {
+    const double det = m.a * m.d - m.b * m.c;
+    return std::isfinite(det) && std::abs(det) > 1e-12 && std::isfinite(m.tx) &&
+           std::isfinite(m.ty);
+}
+
+bool invert(const Matrix& m, Matrix& out) {
+    if (!invertible(m)) {
+        return false;
+    }
+    const double det = m.a * m.d - m.b * m.c;
+    out.a = m.d / det;
+    out.b = -m.b / det;
+    out.c = -m.c / det;
+    out.d = m.a / det;
+    out.tx = -(out.a * m.tx + out.c * m.ty);
+    out.ty = -(out.b * m.tx + out.d * m.ty);
+    return true;
+}
+
+void setColor(cairo_t* cr, Rgba c) {
+    cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
+}
+
+double toLinear(double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double toSrgb(double c) {
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
+}
+
+void addStop(cairo_pattern_t* p, double offset, Rgba c) {
+    cairo_pattern_add_color_stop_rgba(p, offset, c.r / 255.0, c.g / 255.0, c.b / 255.0,
+                                      c.a / 255.0);
+}
+
+cairo_pattern_t* makeGradient(const FillStyle& fill, const ColorTransform& cx, bool mask) {
+    const Gradient& g = fill.gradient;
+    cairo_pattern_t* p = nullptr;
+    if (fill.type == FillStyle::Type::Linear) {
+        p = cairo_pattern_create_linear(-kGradientHalf, 0, kGradientHalf, 0);
+    } else {
+        const double focal = fill.type == FillStyle::Type::Focal ? g.focalPoint * kGradientHalf : 0;
+        // A focal point exactly on the circle makes an infinitely thin cone; keep it inside.
+        p = cairo_pattern_create_radial(
+            std::clamp(focal, -kGradientHalf * 0.998, kGradientHalf * 0.998), 0, 0, 0, 0,
+            kGradientHalf);
+    }
+    std::vector<GradientStop> stops = g.stops;
+    for (auto& s : stops) {
+        s.color = mask ? Rgba{255, 255, 255, 255} : cx.apply(s.color);
+    }
+    for (std::size_t i = 0; i < stops.size(); ++i) {
+        const double offset = stops[i].ratio / 255.0;
+        if (g.interpolation == Interpolation::LinearRgb && i > 0) {
+            // Mixing in linear light: approximated by extra stops along the way.
+            const GradientStop& a = stops[i - 1];
+            const GradientStop& b = stops[i];
+            constexpr int kSteps = 8;
+            for (int k = 1; k < kSteps; ++k) {
+                const double t = static_cast<double>(k) / kSteps;
+                auto mix = [t](std::uint8_t ca, std::uint8_t cb) {
+                    const double v =
+                        toSrgb(toLinear(ca / 255.0) * (1 - t) + toLinear(cb / 255.0) * t);
+                    return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+                };
+                const Rgba c{
+                    mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
+                    static_cast<std::uint8_t>(std::lround(a.color.a * (1 - t) + b.color.a * t))};
+                addStop(p, (a.ratio + (b.ratio - a.ratio) * t) / 255.0, c);
+            }
+        }
+        addStop(p, offset, stops[i].color);
+    }
+    switch (g.spread) {
+    case SpreadMode::Pad:
+        cairo_pattern_set_extend(p, CAIRO_EXTEND_PAD);
+        break;
+    case SpreadMode::Reflect:
+        cairo_pattern_set_extend(p, CAIRO_EXTEND_REFLECT);
+        break;
+    case SpreadMode::Repeat:
+        cairo_pattern_set_extend(p, CAIRO_EXTEND_REPEAT);
+        break;
+    }
+    return p;
+}
+
+cairo_operator_t blendOperator(BlendMode mode) {
+    switch (mode) {
+    case BlendMode::Multiply:
+        return CAIRO_OPERATOR_MULTIPLY;
+    case BlendMode::Screen:
+        return CAIRO_OPERATOR_SCREEN;
+    case BlendMode::Lighten:
+        return CAIRO_OPERATOR_LIGHTEN;
+    case BlendMode::Darken:
+        return CAIRO_OPERATOR_DARKEN;
+    case BlendMode::Difference:
+        return CAIRO_OPERATOR_DIFFERENCE;
+    case BlendMode::Add:
+        return CAIRO_OPERATOR_ADD;
+    case BlendMode::Overlay:
+        return CAIRO_OPERATOR_OVERLAY;
+    case BlendMode::Hardlight:
+        return CAIRO_OPERATOR_HARD_LIGHT;
+    case BlendMode::Alpha:
+        return CAIRO_OPERATOR_DEST_IN;
+    case BlendMode::Erase:
+        return CAIRO_OPERATOR_DEST_OUT;
+    default:
+        return CAIRO_OPERATOR_OVER;
+    }
+}
+
+// A copy of `src` with a colour transform applied to every pixel.
+cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx) {
+    cairo_surface_flush(src);
+    const int w = cairo_image_surface_get_width(src);
+    const int h = cairo_image_surface_get_height(src);
+    cairo_surface_t* dst = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    const int sstride = cairo_image_surface_get_stride(src);
+    const int dstride = cairo_image_surface_get_stride(dst);
+    const unsigned char* sdata = cairo_image_surface_get_data(src);
+    unsigned char* ddata = cairo_image_surface_get_data(dst);
+    for (int y = 0; y < h; ++y) {
+        const auto* s = reinterpret_cast<const std::uint32_t*>(
+            sdata + static_cast<std::ptrdiff_t>(y) * sstride);
+        auto* d =
+            reinterpret_cast<std::uint32_t*>(ddata + static_cast<std::ptrdiff_t>(y) * dstride);
+        for (int x = 0; x < w; ++x) {
+            const std::uint32_t p = s[x];
+            const std::uint32_t a = p >> 24;
+            Rgba c{0, 0, 0, static_cast<std::uint8_t>(a)};
+            if (a != 0) {
+                c.r = static_cast<std::uint8_t>(((p >> 16) & 255) * 255 / a);
+                c.g = static_cast<std::uint8_t>(((p >> 8) & 255) * 255 / a);
+                c.b = static_cast<std::uint8_t>((p & 255) * 255 / a);
+            }
+            c = cx.apply(c);
+            const std::uint32_t na = c.a;
+            d[x] =
+                (na << 24) | ((c.r * na / 255) << 16) | ((c.g * na / 255) << 8) | (c.b * na / 255);
+        }
+    }
+    cairo_surface_mark_dirty(dst);
+    return dst;
+}
+
+void appendQuad(std::vector<cairo_path_data_t>& d, const Point& from, const Point& c,
+                const Point& to) {
+    cairo_path_data_t h;
+    h.header.type = CAIRO_PATH_CURVE_TO;
+    h.header.length = 4;
+    d.push_back(h);
+    cairo_path_data_t p;
+    p.point.x = from.x + 2.0 / 3.0 * (c.x - from.x);
+    p.point.y = from.y + 2.0 / 3.0 * (c.y - from.y);
+    d.push_back(p);
+    p.point.x = to.x + 2.0 / 3.0 * (c.x - to.x);
+    p.point.y = to.y + 2.0 / 3.0 * (c.y - to.y);
+    d.push_back(p);
+    p.point.x = to.x;
+    p.point.y = to.y;
+    d.push_back(p);
+}
+
+void appendPoint(std::vector<cairo_path_data_t>& d, cairo_path_data_type_t type, const Point& pt) {
+    cairo_path_data_t h;
+    h.header.type = type;
+    h.header.length = 2;
+    d.push_back(h);
+    cairo_path_data_t p;
+    p.point.x = pt.x;
+    p.point.y = pt.y;
+    d.push_back(p);
+}
+
+} // namespace
+
+CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) {
+    CairoPath out;
+    for (const Contour& c : contours) {
+        if (c.empty()) {
+            continue;
+        }
+        appendPoint(out.data, CAIRO_PATH_MOVE_TO, c.front().from);
+        for (const Edge& e : c) {
+            if (e.curve) {
+                appendQuad(out.data, e.from, e.control, e.to);
+            } else {
+                appendPoint(out.data, CAIRO_PATH_LINE_TO, e.to);
+            }
+        }
+        if (closeContours) {
+            cairo_path_data_t h;
+            h.header.type = CAIRO_PATH_CLOSE_PATH;
+            h.header.length = 1;
+            out.data.push_back(h);
+        }
+    }
+    return out;
+}
+
+Renderer::Renderer(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {}
+
+Renderer::~Renderer() {
+    m_buttonSprites.clear();
+    for (auto& [id, surface] : m_bitmaps) {
+        if (surface != nullptr) {
+            cairo_surface_destroy(surface);
+        }
+    }
+}
+
+namespace {
+
+CachedShape cacheGeometry(const ShapeGeometry& g, const std::vector<StyleTable>& styles) {
+    CachedShape cached;
+    for (const ShapeLayer& layer : g.layers) {
+        CachedShape::Layer out;
+        if (layer.styleTable < styles.size()) {
+            out.styles = &styles[layer.styleTable];
+        }
+        for (const FillPath& f : layer.fills) {
+            out.fills.push_back(CachedShape::Fill{f.fill, toCairoPath(f.contours, true)});
+        }
+        for (const StrokePath& s : layer.strokes) {
+            CachedShape::Stroke stroke{s.line, {}};
+            const bool noClose = out.styles != nullptr && s.line <= out.styles->lines.size() &&
+                                 out.styles->lines[s.line - 1].noClose;
+            for (const Contour& line : s.lines) {
+                const bool closed = !noClose && line.front().from == line.back().to;
+                stroke.lines.push_back(toCairoPath({line}, closed));
+            }
+            out.strokes.push_back(std::move(stroke));
+        }
+        cached.layers.push_back(std::move(out));
+    }
+    return cached;
+}
+
+} // namespace
+
+const CachedShape& Renderer::shapeFor(const Shape& shape) {
+    auto it = m_shapes.find(&shape);
+    if (it != m_shapes.end()) {
+        return it->second;
+    }
+    return m_shapes.emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles))
+        .first->second;
+}
+
+const CachedShape& Renderer::morphFor(const MorphShape& morph, std::uint16_t ratio) {
+    const auto key = std::make_pair(&morph, ratio);
+    auto it = m_morphs.find(key);
+    if (it != m_morphs.end()) {
+        return it->second;
+    }
+    if (m_morphs.size() >= kMaxMorphCache) {
+        m_morphs.clear();
+    }
+    CachedShape& slot = m_morphs[key];
+    slot.ownStyles.push_back(interpolateMorphStyles(morph, ratio));
+    CachedShape built =
+        cacheGeometry(buildGeometry(interpolateMorph(morph, ratio)), slot.ownStyles);
+    slot.layers = std::move(built.layers);
+    return slot;
+}
+
+const CairoPath& Renderer::glyphFor(const Font& font, std::uint32_t index) {
+    const auto key = std::make_pair(&font, index);
+    auto it = m_glyphs.find(key);
+    if (it != m_glyphs.end()) {
+        return it->second;
+    }
+    std::vector<Contour> contours;
+    if (index < font.glyphs.size()) {
+        const ShapeGeometry g = buildGeometry(font.glyphs[index]);
+        for (const ShapeLayer& layer : g.layers) {
+            for (const FillPath& f : layer.fills) {
+                contours.insert(contours.end(), f.contours.begin(), f.contours.end());
+            }
+        }
+    }
+    return m_glyphs.emplace(key, toCairoPath(contours, true)).first->second;
+}
+
+cairo_surface_t* Renderer::bitmapFor(std::uint16_t id) {
+    auto it = m_bitmaps.find(id);
+    if (it != m_bitmaps.end()) {
+        return it->second;
+    }
+    cairo_surface_t* surface = nullptr;
+    const auto* bm = m_movie.characterAs<BitmapCharacter>(id, Character::Kind::Bitmap);
+    if (bm != nullptr) {
+        DecodedImage image;
+        std::string error;
+        if (decodeBitmap(*bm, image, error)) {
+            surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, image.width, image.height);
+            if (cairo_surface_status(surface) != CAIRO_STATUS_SUCCESS) {
+                cairo_surface_destroy(surface);
+                surface = nullptr;
+            } else {
+                unsigned char* data = cairo_image_surface_get_data(surface);
+                const int stride = cairo_image_surface_get_stride(surface);
+                for (int y = 0; y < image.height; ++y) {
+                    std::copy_n(image.pixels.data() + static_cast<std::size_t>(y) *
+                                                          static_cast<std::size_t>(image.width),
+                                image.width,
+                                reinterpret_cast<std::uint32_t*>(
+                                    data + static_cast<std::ptrdiff_t>(y) * stride));
+                }
+                cairo_surface_mark_dirty(surface);
+            }
+        }
+        if (!error.empty()) {
+            m_log.report(-1, 0, "bitmap " + std::to_string(id) + ": " + error);
+        }
+    }
+    m_bitmaps.emplace(id, surface);
+    return surface;
+}
+
+void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
+                      double stagePixelScale) {
+    m_stagePixelScale = stagePixelScale;
+    State state;
+    state.matrix = stageToDevice;
+    renderList(cr, list, state);
+}
+
+void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& state) {
+    struct ActiveMask {
+        std::uint16_t clipDepth;
+        cairo_pattern_t* mask;
+    };
+    std::vector<ActiveMask> masks;
+    auto popMask = [&]() {
+        cairo_pattern_t* content = cairo_pop_group(cr);
+        cairo_set_source(cr, content);
+        cairo_mask(cr, masks.back().mask);
+        cairo_pattern_destroy(content);
+        cairo_pattern_destroy(masks.back().mask);
+        masks.pop_back();
+    };
+    for (const auto& [depth, obj] : list) {
+        while (!masks.empty() && depth > masks.back().clipDepth) {
+            popMask();
+        }
+        if (obj.clipDepth != 0) {
+            if (state.mask) {
+                continue; // a mask inside a mask adds no coverage of its own
+            }
+            cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+            State maskState = state;
+            maskState.mask = true;
+            renderObject(cr, obj, maskState);
+            masks.push_back(ActiveMask{obj.clipDepth, cairo_pop_group(cr)});
+            cairo_push_group(cr);
+            continue;
+        }
+        if (!obj.visible) {
+            continue;
+        }
+        renderObject(cr, obj, state);
+    }
+    while (!masks.empty()) {
+        popMask();
+    }
+}
+
+void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent) {
+    if (obj.character == nullptr) {
+        return;
+    }
+    State state = parent;
+    state.matrix = parent.matrix * obj.matrix;
+    state.cx = parent.cx * obj.colorTransform;
+    state.nesting = parent.nesting + 1;
+    if (state.mask) {
+        if (obj.sprite) {
+            renderList(cr, obj.sprite->displayList(), state);
+        } else {
+            renderCharacter(cr, obj.character, &obj, state, obj.ratio);
+        }
+        return;
+    }
+    BlendMode blend = obj.blendMode;
+    if ((blend == BlendMode::Alpha || blend == BlendMode::Erase) && !parent.inLayer) {
+        return; // with no layer below to act on they show nothing
+    }
+    const bool grouped = blend != BlendMode::Normal || !obj.filters.empty();
+    if (grouped) {
+        cairo_push_group(cr);
+        state.inLayer = blend == BlendMode::Layer || blend == BlendMode::Alpha ||
+                        blend == BlendMode::Erase || !obj.filters.empty();
+    }
+    if (obj.sprite) {
+        renderList(cr, obj.sprite->displayList(), state);
+    } else {
+        renderCharacter(cr, obj.character, &obj, state, obj.ratio);
+    }
+    if (!grouped) {
+        return;
+    }
+    cairo_pattern_t* group = cairo_pop_group(cr);
+    if (!obj.filters.empty()) {
+        cairo_surface_t* surface = nullptr;
+        if (cairo_pattern_get_surface(group, &surface) == CAIRO_STATUS_SUCCESS &&
+            cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE) {
+            applyFilters(surface, obj.filters);
+        }
+    }
+    cairo_save(cr);
+    cairo_set_source(cr, group);
+    if (blend == BlendMode::Invert || blend == BlendMode::Subtract) {
+        // dst' = dst*(1-a) + (1-dst)*a is white DIFFERENCE'd through the object's coverage;
+        // subtract is invert(invert(dst) + src).
+        if (blend == BlendMode::Invert) {
+            cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_mask(cr, group);
+        } else {
+            cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_mask(cr, group);
+            cairo_set_operator(cr, CAIRO_OPERATOR_ADD);
+            cairo_set_source(cr, group);
+            cairo_paint(cr);
+            cairo_set_operator(cr, CAIRO_OPERATOR_DIFFERENCE);
+            cairo_set_source_rgb(cr, 1, 1, 1);
+            cairo_mask(cr, group);
+        }
+    } else {
+        cairo_set_operator(cr, blendOperator(blend));
+        cairo_paint(cr);
+    }
+    cairo_restore(cr);
+    cairo_pattern_destroy(group);
+}
+
+void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,
+                               const State& state, std::uint16_t ratio) {
+    (void)obj;
+    if (!invertible(state.matrix) || state.nesting > TimelineInstance::kMaxNesting + 4) {
+        return; // squashed flat: nothing to see
+    }
+    switch (c->kind) {
+    case Character::Kind::Shape:
+        drawShape(cr, shapeFor(*static_cast<const Shape*>(c)), state);
+        break;
+    case Character::Kind::MorphShape:
+        drawShape(cr, morphFor(*static_cast<const MorphShape*>(c), ratio), state);
+        break;
+    case Character::Kind::Text:
+        drawText(cr, *static_cast<const StaticText*>(c), state);
+        break;
+    case Character::Kind::Button:
+        drawButton(cr, *static_cast<const Button*>(c), state);
+        break;
+    case Character::Kind::Bitmap: {
+        cairo_surface_t* s = bitmapFor(c->id);
+        if (s == nullptr) {
+            break;
+        }
+        // A bitmap placed by itself covers its pixels at 20 twips each.
+        FillStyle fill;
+        fill.type = FillStyle::Type::Bitmap;
+        fill.bitmapId = c->id;
+        fill.bitmapRepeat = false;
+        fill.matrix = Matrix::scale(20, 20);
+        cairo_save(cr);
+        const cairo_matrix_t m = toCairo(state.matrix);
+        cairo_set_matrix(cr, &m);
+        cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(s) * 20.0,
+                        cairo_image_surface_get_height(s) * 20.0);
+        if (setFillSource(cr, fill, state, Matrix{})) {
+            cairo_fill(cr);
+        }
+        cairo_restore(cr);
+        break;
+    }
+    case Character::Kind::Sprite:
+    case Character::Kind::Font:
+        break;
+    }
+}
+
+bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
+                             const Matrix& patternSpace) {
+    if (state.mask) {
+        cairo_set_source_rgba(cr, 1, 1, 1, 1);
+        return true;
+    }
+    switch (fill.type) {
+    case FillStyle::Type::Solid:
+        setColor(cr, state.cx.apply(fill.color));
+        return true;
+    case FillStyle::Type::Linear:
+    case FillStyle::Type::Radial:
+    case FillStyle::Type::Focal: {
+        const auto& stops = fill.gradient.stops;
+        if (stops.empty()) {
+            return false;
+        }
+        Matrix inverse;
+        if (stops.size() == 1 || !invert(patternSpace * fill.matrix, inverse)) {
+            setColor(cr, state.cx.apply(stops.back().color));
+            return true;
+        }
+        cairo_pattern_t* p = makeGradient(fill, state.cx, false);
+        const cairo_matrix_t pm = toCairo(inverse);
+        cairo_pattern_set_matrix(p, &pm);
+        cairo_set_source(cr, p);
+        cairo_pattern_destroy(p);
+        return true;
+    }
+    case FillStyle::Type::Bitmap: {
+        cairo_surface_t* s = bitmapFor(fill.bitmapId);
+        Matrix inverse;
+        if (s == nullptr || !invert(patternSpace * fill.matrix, inverse)) {
+            return false;
+        }
+        cairo_surface_t* transformed = nullptr;
+        if (!state.cx.isIdentity()) {
+            transformed = transformedSurface(s, state.cx);
+            s = transformed;
+        }
+        cairo_pattern_t* p = cairo_pattern_create_for_surface(s);
+        const cairo_matrix_t pm = toCairo(inverse);
+        cairo_pattern_set_matrix(p, &pm);
+        cairo_pattern_set_extend(p, fill.bitmapRepeat ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_PAD);
+        cairo_pattern_set_filter(p, fill.bitmapSmooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
+        cairo_set_source(cr, p);
+        cairo_pattern_destroy(p);
+        if (transformed != nullptr) {
+            cairo_surface_destroy(transformed);
+        }
+        return true;
+    }
+    }
+    return false;
+}
+
+void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& state) {
+    const cairo_matrix_t m = toCairo(state.matrix);
+    const double det = std::abs(state.matrix.a * state.matrix.d - state.matrix.b * state.matrix.c);
+    const double objectScale = std::sqrt(det); // device pixels per twip
+    cairo_save(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    for (const CachedShape::Layer& layer : shape.layers) {
+        if (layer.styles == nullptr) {
+            continue;
+        }
+        for (const CachedShape::Fill& f : layer.fills) {
+            if (f.index == 0 || f.index > layer.styles->fills.size() || f.path.empty()) {
+                continue;
+            }
+            cairo_set_matrix(cr, &m);
+            cairo_new_path(cr);
+            const cairo_path_t path = f.path.view();
+            cairo_append_path(cr, &path);
+            if (setFillSource(cr, layer.styles->fills[f.index - 1], state, Matrix{})) {
+                cairo_fill(cr);
+            }
+        }
+        for (const CachedShape::Stroke& s : layer.strokes) {
+            if (s.index == 0 || s.index > layer.styles->lines.size()) {
+                continue;
+            }
+            const LineStyle& ls = layer.styles->lines[s.index - 1];
+            double width = 0;
+            if (ls.noHScale || ls.noVScale) {
+                width = ls.width / 20.0 * m_stagePixelScale;
+            } else {
+                width = ls.width * objectScale;
+            }
+            // Flash never draws a line thinner than a pixel; width 0 is the hairline.
+            width = std::max(width, 1.0);
+            cairo_set_matrix(cr, &m);
+            cairo_new_path(cr);
+            for (const CairoPath& line : s.lines) {
+                const cairo_path_t path = line.view();
+                cairo_append_path(cr, &path);
+            }
+            cairo_identity_matrix(cr);
+            bool haveSource = true;
+            if (ls.hasFill) {
+                haveSource = setFillSource(cr, ls.fill, state, state.matrix);
+            } else if (state.mask) {
+                cairo_set_source_rgba(cr, 1, 1, 1, 1);
+            } else {
+                setColor(cr, state.cx.apply(ls.color));
+            }
+            if (!haveSource) {
+                continue;
+            }
+            cairo_set_line_width(cr, width);
+            cairo_set_line_cap(cr, ls.startCap == CapStyle::None     ? CAIRO_LINE_CAP_BUTT
+                                   : ls.startCap == CapStyle::Square ? CAIRO_LINE_CAP_SQUARE
+                                                                     : CAIRO_LINE_CAP_ROUND);
+            cairo_set_line_join(cr, ls.join == JoinStyle::Bevel   ? CAIRO_LINE_JOIN_BEVEL
+                                    : ls.join == JoinStyle::Miter ? CAIRO_LINE_JOIN_MITER
+                                                                  : CAIRO_LINE_JOIN_ROUND);
+            cairo_set_miter_limit(cr, std::max(1.0, ls.miterLimit));
+            cairo_stroke(cr);
+        }
+    }
+    cairo_restore(cr);
+}
+
+void Renderer::drawText(cairo_t* cr, const StaticText& text, const State& state) {
+    cairo_save(cr);
+    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    const Matrix base = state.matrix * text.matrix;
+    for (const TextRun& run : text.runs) {
+        const auto* font = m_movie.characterAs<Font>(run.fontId, Character::Kind::Font);
+        if (font == nullptr) {
+            continue;
+        }
+        if (state.mask) {
+            cairo_set_source_rgba(cr, 1, 1, 1, 1);
+        } else {
+            setColor(cr, state.cx.apply(run.color));
+        }
+        const double scale = run.height / font->unitsPerEm;
+        double x = run.x;
+        cairo_new_path(cr);
+        for (const TextGlyph& g : run.glyphs) {
+            const Matrix gm = base * Matrix::translate(x, run.y) * Matrix::scale(scale, scale);
+            x += g.advance;
+            if (!invertible(gm)) {
+                continue;
+            }
+            const CairoPath& path = glyphFor(*font, g.index);
+            if (path.empty()) {
+                continue;
+            }
+            const cairo_matrix_t cm = toCairo(gm);
+            cairo_set_matrix(cr, &cm);
+            const cairo_path_t view = path.view();
+            cairo_append_path(cr, &view);
+        }
+        cairo_identity_matrix(cr);
+        cairo_fill(cr);
+    }
+    cairo_restore(cr);
+}
+
+void Renderer::drawButton(cairo_t* cr, const Button& button, const State& state) {
+    std::vector<std::size_t> order(button.upRecords.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+        return button.upRecords[a].depth < button.upRecords[b].depth;
+    });
+    for (std::size_t i : order) {
+        const ButtonRecord& rec = button.upRecords[i];
+        const Character* c = m_movie.character(rec.characterId);
+        if (c == nullptr || c == &button) {
+            continue;
+        }
+        DisplayObject obj;
+        obj.depth = rec.depth;
+        obj.characterId = rec.characterId;
+        obj.character = c;
+        obj.matrix = rec.matrix;
+        obj.colorTransform = rec.colorTransform;
+        obj.blendMode = rec.blendMode;
+        obj.filters = rec.filters;
+        if (c->kind == Character::Kind::Sprite) {
+            auto& instance = m_buttonSprites[std::make_pair(&button, i)];
+            if (!instance && state.nesting < TimelineInstance::kMaxNesting) {
+                instance = std::make_unique<TimelineInstance>(
+                    m_movie, static_cast<const Sprite*>(c)->timeline, state.nesting + 1,
+                    m_liveButtonSprites);
+                instance->start();
+            }
+            if (!instance) {
+                continue;
+            }
+            State child = state;
+            child.matrix = state.matrix * rec.matrix;
+            child.cx = state.cx * rec.colorTransform;
+            child.nesting = state.nesting + 1;
+            renderList(cr, instance->displayList(), child);
+            continue;
+        }
+        renderObject(cr, obj, state);
+    }
+}
+
+void Renderer::applyFilters(cairo_surface_t* surface, const std::vector<Filter>& filters) {
+    for (const Filter& f : filters) {
+        applyFilter(surface, f, m_stagePixelScale);
+    }
+}
+
+} // namespace kinovex::flash

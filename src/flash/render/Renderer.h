@@ -1,0 +1,102 @@
+#pragma once
+// Draws display lists with cairo. Shapes are converted to cairo paths once and kept; bitmaps
+// are decoded the first time they are drawn.
+
+#include "flash/player/Timeline.h"
+#include "flash/render/BitmapDecoder.h"
+#include "flash/render/ShapeGeometry.h"
+#include "flash/swf/Log.h"
+
+#include <cairo.h>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace kinovex::flash {
+
+class Movie;
+
+// A path in shape coordinates, built by hand so it needs no cairo context to exist.
+struct CairoPath {
+    std::vector<cairo_path_data_t> data;
+    cairo_path_t view() const {
+        return cairo_path_t{CAIRO_STATUS_SUCCESS, const_cast<cairo_path_data_t*>(data.data()),
+                            static_cast<int>(data.size())};
+    }
+    bool empty() const { return data.empty(); }
+};
+
+CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours);
+
+struct CachedShape {
+    struct Fill {
+        std::uint32_t index; // 1-based into the layer's fills
+        CairoPath path;
+    };
+    struct Stroke {
+        std::uint32_t index;
+        std::vector<CairoPath> lines; // one per polyline, closed ones closed
+    };
+    struct Layer {
+        const StyleTable* styles = nullptr;
+        std::vector<Fill> fills;
+        std::vector<Stroke> strokes;
+    };
+    std::vector<Layer> layers;
+    std::vector<StyleTable> ownStyles; // morph shapes: the styles at this ratio
+};
+
+class Renderer {
+public:
+    Renderer(const Movie& movie, Log& log);
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // Draws `list` onto `cr`. `stageToDevice` maps twips of the stage to device pixels;
+    // `stagePixelScale` is device pixels per stage pixel (for strokes that do not scale).
+    void render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
+                double stagePixelScale);
+
+    std::size_t cachedShapeCount() const { return m_shapes.size(); }
+
+private:
+    struct State {
+        Matrix matrix;
+        ColorTransform cx;
+        bool mask = false;    // drawing a mask: only coverage counts
+        bool inLayer = false; // inside a group that alpha and erase can act on
+        int nesting = 0;
+    };
+
+    void renderList(cairo_t* cr, const DisplayList& list, const State& state);
+    void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
+    void renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,
+                         const State& state, std::uint16_t ratio);
+    void drawShape(cairo_t* cr, const CachedShape& shape, const State& state);
+    void drawText(cairo_t* cr, const StaticText& text, const State& state);
+    void drawButton(cairo_t* cr, const Button& button, const State& state);
+    bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
+                       const Matrix& patternSpace);
+    void applyFilters(cairo_surface_t* surface, const std::vector<Filter>& filters);
+
+    const CachedShape& shapeFor(const Shape& shape);
+    const CachedShape& morphFor(const MorphShape& morph, std::uint16_t ratio);
+    const CairoPath& glyphFor(const Font& font, std::uint32_t index);
+    cairo_surface_t* bitmapFor(std::uint16_t id);
+
+    const Movie& m_movie;
+    Log& m_log;
+    double m_stagePixelScale = 1.0;
+    std::unordered_map<const Shape*, CachedShape> m_shapes;
+    std::map<std::pair<const MorphShape*, std::uint16_t>, CachedShape> m_morphs;
+    std::map<std::pair<const Font*, std::uint32_t>, CairoPath> m_glyphs;
+    std::unordered_map<std::uint16_t, cairo_surface_t*> m_bitmaps; // null: cannot be decoded
+    std::size_t m_liveButtonSprites = 0;
+    std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
+        m_buttonSprites;
+};
+
+} // namespace kinovex::flash

@@ -1,0 +1,57 @@
+#include "platform/AudioMixer.h"
+#include "platform/PulseCapture.h"
+#include "platform/ScreenSize.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace kinovex {
+namespace {
+
+TEST(AudioMixer, MonitorsAreTheMixInputs) {
+    const std::string monitor = MixerInputName("Monitor of Built-in Audio", true);
+    EXPECT_EQ(monitor.substr(monitor.size() - 3), "Mix");
+    EXPECT_EQ(MixerInputName("", true), "Stereo Mix");
+    EXPECT_EQ(MixerInputName("Built-in Microphone", false), "Built-in Microphone");
+}
+
+TEST(SoundServer, NoServerMeansNoInputsAndNoDevices) {
+    test::TempDir dir("noserver");
+    test::ScopedEnv server("PULSE_SERVER", "unix:" + (dir / "nobody-listens").string());
+    std::vector<PulseSourceInfo> sources{{"x", "y", false}};
+    EXPECT_FALSE(QueryPulseSources(&sources, nullptr));
+    EXPECT_EQ(sources.size(), 1u) << "nothing filled in";
+
+    CAudioMixer mixer;
+    std::vector<std::string> names{"stale"};
+    EXPECT_FALSE(mixer.GetInputSourceName(names));
+    EXPECT_TRUE(names.empty());
+    EXPECT_EQ(mixer.GetCurrentInputSource(), -1);
+
+    CPulseCaptureSystem system;
+    int entries = 0;
+    EXPECT_EQ(system.Enumerate([&](const CaptureDeviceEntry&) { return ++entries > 0; }), S_OK);
+    EXPECT_EQ(entries, 0);
+    std::unique_ptr<ICaptureDevice> device;
+    EXPECT_EQ(system.CreateDevice("anything", &device), E_FAIL);
+    EXPECT_EQ(device, nullptr);
+}
+
+TEST(ScreenSize, WithoutADisplayTheDefaultIsUsed) {
+    {
+        test::ScopedEnv display("DISPLAY", "");
+        const ScreenSize size = PrimaryScreenSize();
+        EXPECT_EQ(size.width, 1024);
+        EXPECT_EQ(size.height, 768);
+    }
+    {
+        test::ScopedEnv display("DISPLAY", ":4321"); // no such server
+        const ScreenSize size = PrimaryScreenSize();
+        EXPECT_EQ(size.width, 1024);
+        EXPECT_EQ(size.height, 768);
+    }
+}
+
+} // namespace
+} // namespace kinovex

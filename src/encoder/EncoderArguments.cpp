@@ -72,6 +72,17 @@ template <typename Visit> void ForEachOption(const EncoderArguments& arguments, 
     }
 }
 
+// The legacy profile writes NTSC rates rounded; the encoder would take them literally.
+std::string ExactFrameRate(const std::string& rate) {
+    if (rate == "29.97")
+        return "30000/1001";
+    if (rate == "23.976")
+        return "24000/1001";
+    if (rate == "59.94")
+        return "60000/1001";
+    return rate;
+}
+
 } // namespace
 
 bool RequestsXvid(const EncoderArguments& arguments) {
@@ -108,12 +119,27 @@ EncoderArguments MapEncoderArguments(const EncoderArguments& arguments, bool has
         }
         if (option == "-b")
             mapped.insert(mapped.end(), {"-b:v", *value});
+        else if (option == "-r")
+            mapped.insert(mapped.end(), {option, ExactFrameRate(*value)});
         else if (option == "-ab")
             mapped.insert(mapped.end(), {"-b:a", *value});
         else
             mapped.insert(mapped.end(), {option, *value});
     });
     return mapped;
+}
+
+EncoderArguments LimitEncoderOutput(const EncoderArguments& arguments) {
+    bool levelChosen = false;
+    ForEachOption(arguments, [&](const std::string& option, const std::string* value) {
+        levelChosen =
+            levelChosen || (value != nullptr && (option == "-loglevel" || option == "-v"));
+    });
+    if (levelChosen)
+        return arguments;
+    EncoderArguments limited = {"-loglevel", "warning", "-stats"};
+    limited.insert(limited.end(), arguments.begin(), arguments.end());
+    return limited;
 }
 
 EncoderArguments DropSilentSound(const EncoderArguments& arguments,

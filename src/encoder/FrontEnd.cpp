@@ -62,7 +62,7 @@ int RunEncoderFrontEnd(int argc, char** argv) {
     arguments = DropSilentSound(arguments, WavHoldsSamples);
     const bool hasLibxvid =
         RequestsXvid(arguments) && EncoderHasLibxvid(real.path, EncoderCacheFile());
-    arguments = MapEncoderArguments(arguments, hasLibxvid);
+    arguments = LimitEncoderOutput(MapEncoderArguments(arguments, hasLibxvid));
 
     // Should the real encoder be another front-end after all (two copies that find each other on
     // PATH), it knows to pass over this one.

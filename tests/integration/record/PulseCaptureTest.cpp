@@ -1,0 +1,197 @@
+// Capture through a real sound server: the private PulseAudio daemon the test script starts
+// (scripts/with-test-services.sh), with the null sink "kinovex_null" whose monitor records
+// what is played into it.
+
+#include "platform/PulseCapture.h"
+#include "platform/AudioMixer.h"
+#include "platform/PlatformMessageBox.h"
+#include "platform/ScreenSize.h"
+#include "record/CWavWriter.h"
+#include "record/SoundCapture.h"
+
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <numbers>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <vector>
+
+extern char** environ;
+
+namespace kinovex {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+
+// In CI a missing server is a broken environment, not a reason to skip.
+#define REQUIRE_SOUND_SERVER()                                                                     \
+    do {                                                                                           \
+        if (!QueryPulseSources(nullptr, nullptr)) {                                                \
+            if (std::getenv("CI") != nullptr)                                                      \
+                FAIL() << "no PulseAudio server (run under scripts/with-test-services.sh)";        \
+            GTEST_SKIP() << "no PulseAudio server";                                                \
+        }                                                                                          \
+    } while (false)
+
+constexpr double kToneHz = 1000.0;
+
+void WriteTone(const std::string& path, double seconds) {
+    CWavWriter writer;
+    ASSERT_EQ(writer.Open(path, &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+    const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.nSamplesPerSec);
+    std::vector<std::int16_t> samples(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kCaptureFormat.nSamplesPerSec;
+        const auto value =
+            static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * kToneHz * t));
+        samples[2 * i] = value;
+        samples[2 * i + 1] = value;
+    }
+    std::uint32_t written = 0;
+    ASSERT_EQ(
+        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written),
+        S_OK);
+    ASSERT_EQ(writer.Close(), S_OK);
+}
+
+// Runs a program to its end and returns its exit status (-1 if it could not run).
+int RunProgram(std::vector<std::string> arguments) {
+    std::vector<char*> argv;
+    for (auto& argument : arguments)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    if (posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+        return -1;
+    int status = 0;
+    if (waitpid(pid, &status, 0) != pid || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// Relative strength of `hz` in the samples (Goertzel).
+double Power(const std::vector<double>& samples, double hz, double rate) {
+    const double coefficient = 2 * std::cos(2 * std::numbers::pi * hz / rate);
+    double s1 = 0;
+    double s2 = 0;
+    for (double sample : samples) {
+        const double s0 = sample + coefficient * s1 - s2;
+        s2 = s1;
+        s1 = s0;
+    }
+    return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
+}
+
+TEST(PulseCapture, RecordsTheToneThatIsPlayedIntoTheMixInput) {
+    REQUIRE_SOUND_SERVER();
+    TempDir dir("pulse");
+    const std::string tone = (dir / "tone.wav").string();
+    const std::string recording = (dir / "recording.wav").string();
+    WriteTone(tone, 2.0);
+    std::vector<std::string> boxes;
+    SetMessageBoxCallback([&](const std::string& text, const std::string&, MessageBoxIcon) {
+        boxes.push_back(text);
+    });
+
+    ASSERT_TRUE(OpenSoundCapture(recording));
+    StartCaptureThread();
+    // Playing ends when the tone has gone through the sink: that is the capture's 2 seconds.
+    EXPECT_EQ(RunProgram({"paplay", "--device=kinovex_null", tone}), 0);
+    StopSoundCapture();
+    SetMessageBoxCallback(nullptr);
+    EXPECT_TRUE(boxes.empty());
+
+    const std::string bytes = ReadFile(recording);
+    ASSERT_GT(bytes.size(), 56u);
+    const std::size_t frames = (bytes.size() - 56) / 4;
+    EXPECT_EQ((bytes.size() - 56) % kCaptureNotifySize, 0u) << "whole blocks only";
+    // The left channel of the part where the tone is loud (the capture may start a little
+    // before the tone and end a little after it).
+    std::vector<double> loud;
+    for (std::size_t i = 0; i < frames; ++i) {
+        std::int16_t left = 0;
+        std::memcpy(&left, bytes.data() + 56 + 4 * i, 2);
+        loud.push_back(left);
+    }
+    std::size_t first = 0;
+    while (first < loud.size() && std::abs(loud[first]) < 3000)
+        ++first;
+    std::size_t last = loud.size();
+    while (last > first && std::abs(loud[last - 1]) < 3000)
+        --last;
+    ASSERT_GT(last - first, kCaptureFormat.nSamplesPerSec / 2) << "at least half a second of tone";
+    std::vector<double> tonePart(loud.begin() + static_cast<std::ptrdiff_t>(first),
+                                 loud.begin() + static_cast<std::ptrdiff_t>(last));
+
+    int crossings = 0;
+    for (std::size_t i = 1; i < tonePart.size(); ++i)
+        if ((tonePart[i - 1] < 0) != (tonePart[i] < 0))
+            ++crossings;
+    const double seconds = static_cast<double>(tonePart.size()) / kCaptureFormat.nSamplesPerSec;
+    EXPECT_NEAR(crossings / 2.0 / seconds, kToneHz, 15.0);
+
+    const double rate = kCaptureFormat.nSamplesPerSec;
+    const double atTone = Power(tonePart, kToneHz, rate);
+    for (double other : {500.0, 1500.0, 2000.0, 3000.0})
+        EXPECT_GT(atTone, 100 * Power(tonePart, other, rate)) << other << " Hz";
+}
+
+TEST(PulseCapture, MixerReportsTheMonitorAsTheSelectedMixInput) {
+    REQUIRE_SOUND_SERVER();
+    std::vector<PulseSourceInfo> sources;
+    std::string defaultSource;
+    ASSERT_TRUE(QueryPulseSources(&sources, &defaultSource));
+    EXPECT_EQ(defaultSource, "kinovex_null.monitor");
+
+    CAudioMixer mixer;
+    std::vector<std::string> names;
+    ASSERT_TRUE(mixer.GetInputSourceName(names));
+    ASSERT_EQ(names.size(), sources.size());
+    const int current = mixer.GetCurrentInputSource();
+    ASSERT_GE(current, 0);
+    ASSERT_LT(current, static_cast<int>(names.size()));
+    EXPECT_EQ(sources[static_cast<std::size_t>(current)].name, "kinovex_null.monitor");
+    const std::string& name = names[static_cast<std::size_t>(current)];
+    EXPECT_EQ(name.substr(name.size() - 2), "ix");
+}
+
+TEST(PulseCapture, DevicesStartWithThePrimaryEntryThenTheDefaultSource) {
+    REQUIRE_SOUND_SERVER();
+    std::vector<CaptureDeviceEntry> entries;
+    CPulseCaptureSystem system;
+    ASSERT_EQ(system.Enumerate([&](const CaptureDeviceEntry& entry) {
+        entries.push_back(entry);
+        return true;
+    }),
+              S_OK);
+    ASSERT_GE(entries.size(), 2u);
+    EXPECT_TRUE(entries[0].id.empty());
+    EXPECT_EQ(entries[1].id, "kinovex_null.monitor");
+}
+
+TEST(ScreenSize, ComesFromTheDisplayWhenThereIsOne) {
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+        GTEST_SKIP() << "no display";
+    FILE* info =
+        popen("xdpyinfo 2>/dev/null | sed -n 's/.*dimensions: *\\([0-9]*x[0-9]*\\).*/\\1/p'", "r");
+    ASSERT_NE(info, nullptr);
+    char text[64] = {};
+    const bool read = std::fgets(text, sizeof text, info) != nullptr;
+    pclose(info);
+    if (!read)
+        GTEST_SKIP() << "xdpyinfo cannot read the display";
+    const ScreenSize size = PrimaryScreenSize();
+    EXPECT_EQ(std::to_string(size.width) + "x" + std::to_string(size.height) + "\n",
+              std::string(text));
+}
+
+} // namespace
+} // namespace kinovex

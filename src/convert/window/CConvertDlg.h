@@ -1,0 +1,89 @@
+#pragma once
+// The conversion window: runs the encoder on a finished recording, shows how far it has got,
+// offers Cancel Conversion, and reports the result.
+
+#include "convert/OutputProfile.h"
+#include "platform/qt/PostedMessage.h"
+
+#include <QDialog>
+#include <QPixmap>
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+namespace kinovex {
+
+class CSkinButtonBar;
+
+// The profile of the conversion in progress; set by the conversion window, read by its worker
+// and its end-of-run handler, unchanged while the window is open.
+const OutputProfile& CurrentConversionProfile();
+
+class CConvertDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kWidth = 250;
+    static constexpr int kHeight = 91;
+    static constexpr int kCancelButtonId = 1;
+    static constexpr int kBarX = 71; // the progress track in the background image
+    static constexpr int kBarY = 14;
+    static constexpr int kBarWidth = 168;
+    static constexpr int kBarHeight = 22;
+    static constexpr int kResultCancel = 2; // what the modal run returns
+
+    // `recordingLength` in milliseconds is the 100 % mark. The profile becomes the current
+    // conversion profile. The encoder starts when the window is first shown.
+    CConvertDlg(OutputProfile profile, std::string tempBase, std::string outputBase,
+                std::int32_t recordingLength, QWidget* owner = nullptr);
+    ~CConvertDlg() override;
+
+    // The width of the filled bar and the percentage for a progress in seconds against a
+    // recording length in milliseconds; both capped at 100 %.
+    static int BarWidth(std::int32_t progress, std::int32_t recordingLength);
+    static int Percent(std::int32_t progress, std::int32_t recordingLength);
+
+    std::int32_t Progress() const { return m_nProgress; }
+    bool Cancelled() const { return m_bCancelled; }
+    std::string OutputPath() const;
+
+    // Handlers of the window's messages (public so tests can drive them directly).
+    void OnConvertButton(WPARAM id);
+    void OnConvertProgress(WPARAM seconds);
+    void OnConvertEnd();
+
+    // Enter and Escape, and the window manager's close, cannot close the window while the
+    // encoder runs: Escape means Cancel Conversion, the others do nothing.
+    void accept() override;
+    void reject() override;
+
+protected:
+    void OnInitDialog();
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void customEvent(QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    static void ConvertThreadProc(CConvertDlg* dialog);
+
+    std::string m_strTempBase;
+    std::string m_strOutputBase;
+    std::int32_t m_nRecordingLength;
+    CSkinButtonBar* m_wndButtons = nullptr;
+    bool m_bCancelled = false;
+    std::int32_t m_nProgress = 0;
+    QPixmap m_bmpBackground;
+    QPixmap m_bmpBar;
+
+    // Seen by the worker: a cancel pressed before the encoder had started stops it as soon as
+    // it has.
+    std::atomic<bool> m_bCancelRequested{false};
+    bool m_bStarted = false;
+    bool m_bEnded = false;
+    CQtMessageTarget m_target{this};
+    std::thread m_worker;
+};
+
+} // namespace kinovex

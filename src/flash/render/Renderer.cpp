@@ -10,7 +10,11 @@ namespace kinovex::flash {
 
 namespace {
 
-constexpr double kGradientHalf = 16384.0; // the gradient square spans -16384..16384 twips
+// The gradient square spans -16384..16384 twips. Cairo's image backend works in 16.16 fixed
+// point and a radial gradient that large overflows it (nothing is drawn), so patterns are made
+// 64 times smaller and the gradient matrix is scaled up to match.
+constexpr double kGradientHalf = 256.0;
+constexpr double kGradientScale = 16384.0 / kGradientHalf;
 constexpr std::size_t kMaxMorphCache = 512;
 
 cairo_matrix_t toCairo(const Matrix& m) {
@@ -525,7 +529,9 @@ bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& st
             return false;
         }
         Matrix inverse;
-        if (stops.size() == 1 || !invert(patternSpace * fill.matrix, inverse)) {
+        if (stops.size() == 1 ||
+            !invert(patternSpace * fill.matrix * Matrix::scale(kGradientScale, kGradientScale),
+                    inverse)) {
             setColor(cr, state.cx.apply(stops.back().color));
             return true;
         }

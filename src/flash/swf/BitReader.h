@@ -30,7 +30,12 @@ public:
     void skip(std::size_t count);
 
     // Byte reads first drop any partly read byte, as the format requires.
-    void align() { m_bitPos = 0; }
+    void align() {
+        if (m_bitPos != 0) {
+            m_bitPos = 0;
+            ++m_pos;
+        }
+    }
     std::uint8_t u8();
     std::uint16_t u16();
     std::uint32_t u32();

@@ -15,15 +15,16 @@ CMovieListCtrl::CMovieListCtrl(QWidget* parent) : QListWidget(parent) {
     // Large icons, one selection, arranged to the width, in the order the items were put in.
     setViewMode(QListView::IconMode);
     setIconSize(LargeIconSize());
-    setGridSize(QSize(LargeIconSize().width() * 3, LargeIconSize().height() + 40));
+    // Room for two lines of title under each icon.
+    setGridSize(QSize(LargeIconSize().width() + 72, LargeIconSize().height() + 48));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setResizeMode(QListView::Adjust);
     setMovement(QListView::Static);
     setWrapping(true);
     setWordWrap(true);
-    setUniformItemSizes(true);
     setSortingEnabled(false);
-    setTextElideMode(Qt::ElideRight);
+    setTextElideMode(Qt::ElideMiddle);
+    setSpacing(4);
 
     connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection& selected, const QItemSelection& deselected) {

@@ -14,8 +14,9 @@ namespace {
 // The template's size in dialog units.
 constexpr int kPageWidthDlu = 342;
 constexpr int kPageHeightDlu = 188;
-// A closed combo box shows one line; the template's taller height is its dropped list.
-constexpr int kComboHeightDlu = 11;
+// A closed combo box is as tall as the label boxes beside it, so the rows line up as a grid;
+// the template's taller height is its dropped list.
+constexpr int kComboHeightDlu = 12;
 
 std::string ToStd(const QString& text) {
     return text.toStdString();

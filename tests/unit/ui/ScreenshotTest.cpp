@@ -1,0 +1,58 @@
+// A picture of the Output Settings panel for the docs, taken from a real X display:
+//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh build/tests/ui_tests --gtest_filter='Screenshot*'
+// Without KINOVEX_SCREENSHOTS the test is skipped.
+
+#include "ui/CSettingsDlg.h"
+
+#include <QGuiApplication>
+#include <QPainter>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace kinovex {
+namespace {
+
+// The movie page's backdrop: bitmap 195 tiled.
+class Backdrop : public QWidget {
+protected:
+    void paintEvent(QPaintEvent*) override {
+        static const QPixmap tile(QStringLiteral(KINOVEX_SOURCE_DIR "/res/bitmaps/195.png"));
+        QPainter(this).fillRect(rect(), QBrush(tile));
+    }
+};
+
+TEST(Screenshot, SettingsPanel) {
+    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
+    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
+
+    Backdrop panel;
+    panel.setWindowFlag(Qt::FramelessWindowHint);
+    panel.setGeometry(0, 0, 800, 500);
+    auto* page = new CSettingsDlg(&panel);
+    page->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
+    page->profileIndex = 0;
+    page->move(800 / 2 - page->width() / 2, 500 / 2 - page->height() / 2);
+
+    panel.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
+    QCoreApplication::processEvents();
+
+    std::filesystem::create_directories(folder.toStdString());
+    const QRect area(panel.mapToGlobal(QPoint(0, 0)), panel.size());
+    const int result = QProcess::execute("import", {"-window", "root", "-crop",
+                                                    QStringLiteral("%1x%2+%3+%4")
+                                                        .arg(area.width())
+                                                        .arg(area.height())
+                                                        .arg(area.x())
+                                                        .arg(area.y()),
+                                                    "+repage", folder + "/settings-panel.png"});
+    EXPECT_EQ(result, 0);
+}
+
+} // namespace
+} // namespace kinovex

@@ -7,10 +7,10 @@
 #include "platform/qt/MessageBox.h"
 #include "ui/CSkinButtonBar.h"
 
+#include <QCloseEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QFont>
-#include <QCloseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
@@ -54,6 +54,7 @@ CConvertDlg::CConvertDlg(OutputProfile profile, std::string tempBase, std::strin
 CConvertDlg::~CConvertDlg() {
     // Closed without its end (the program is going away): the encoder must not outlive it.
     if (m_worker.joinable()) {
+        m_bCancelRequested = true; // in case the worker has yet to start the encoder
         GetProgressRedirector().StopRedirect();
         m_worker.join();
     }

@@ -17,6 +17,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -192,6 +193,23 @@ TEST_F(ConvertDlgTest, EnterDoesNothingAndEscapeCancelsWhileTheEncoderRuns) {
     });
     EXPECT_TRUE(pressed);
     EXPECT_EQ(messages, std::vector<std::string>{"User canceled."});
+}
+
+TEST_F(ConvertDlgTest, AWindowDestroyedMidRunTakesTheEncoderWithIt) {
+    test::ScopedEnv fake("KX_FAKE_MODE", "hang");
+    for (const bool waitForProgress : {true, false}) {
+        SCOPED_TRACE(waitForProgress ? "encoder running" : "encoder not started yet");
+        auto window = std::make_unique<CConvertDlg>(profile, (recording / "rec").string(),
+                                                    OutputBase(), 3000);
+        window->show();
+        if (waitForProgress) {
+            ASSERT_TRUE(QTest::qWaitFor([&] { return window->Progress() > 0; }, 30000));
+        }
+        window.reset(); // would wait for the encoder's end if it were not stopped
+        EXPECT_FALSE(GetProgressRedirector().IsChildRunning());
+        EXPECT_EQ(GetProgressRedirector().ReaderThread(), nullptr);
+    }
+    EXPECT_TRUE(messages.empty());
 }
 
 TEST(ConvertDlgArithmetic, BarAndPercentFollowTheRecordingLength) {

@@ -111,13 +111,28 @@ private:
     SMBCCTX* m_pContext = nullptr;
 };
 
+// The SMB client starts (reading its configuration, opening sockets) only when the network is
+// first browsed, not whenever a folder tree is made.
+class CLazySmbNetworkSource final : public CNetworkSource {
+public:
+    bool Enumerate(const CNetResource* parent, unsigned resourceType,
+                   std::vector<CNetResource>& entries) override {
+        if (!m_pSource)
+            m_pSource = std::make_unique<CSmbNetworkSource>();
+        return m_pSource->Enumerate(parent, resourceType, entries);
+    }
+
+private:
+    std::unique_ptr<CSmbNetworkSource> m_pSource;
+};
+
 #endif
 
 } // namespace
 
 std::unique_ptr<CNetworkSource> CreateSmbNetworkSource() {
 #ifdef KINOVEX_HAVE_SMBCLIENT
-    return std::make_unique<CSmbNetworkSource>();
+    return std::make_unique<CLazySmbNetworkSource>();
 #else
     return nullptr;
 #endif

@@ -195,6 +195,8 @@ int RunWithErrorOutput(const std::string& path, const std::vector<std::string>& 
             break;
     }
 
+    // Should reading have failed, the encoder must not block on a pipe nobody reads any more.
+    errorRead.reset();
     const int status = WaitForChild(pid, forwarded);
     for (std::size_t i = 0; i < kForwardedSignals.size(); ++i)
         if (installed[i])

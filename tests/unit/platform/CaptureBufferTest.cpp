@@ -97,14 +97,5 @@ TEST(CaptureBuffer, AProducerThatLapsTheReaderNeverWritesIntoALockedRegion) {
     buffer.Unlock(part1, size1, part2, size2);
 }
 
-TEST(CaptureBuffer, ReportsItsFormat) {
-    CTestBuffer buffer(kFormat, 100);
-    WAVEFORMATEX format{};
-    ASSERT_EQ(buffer.GetFormat(&format, sizeof format), S_OK);
-    EXPECT_EQ(format.nSamplesPerSec, 24000u);
-    EXPECT_EQ(format.nBlockAlign, 4);
-    EXPECT_EQ(buffer.GetFormat(nullptr, sizeof format), E_INVALIDARG);
-}
-
 } // namespace
 } // namespace kinovex

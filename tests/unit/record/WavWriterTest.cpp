@@ -106,25 +106,6 @@ TEST(WavWriter, MissingFolderFailsAndWritesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
 }
 
-TEST(WavWriter, OtherFormatsKeepTheirExtraBytes) {
-    TempDir dir("wav");
-    // An ADPCM-like header with two extra bytes after it, as wave formats are laid out.
-    struct {
-        WAVEFORMATEX format;
-        std::uint8_t extra[2];
-    } __attribute__((packed)) adpcm{{2, 1, 8000, 4096, 256, 4, 2}, {0xF4, 0x01}};
-    const auto path = dir / "adpcm.wav";
-    CWavWriter writer;
-    ASSERT_EQ(writer.Open(path.string(), &adpcm.format, WAVEFILE_WRITE), S_OK);
-    ASSERT_EQ(writer.Close(), S_OK);
-    const std::string bytes = ReadFile(path);
-    EXPECT_EQ(ReadLE32(bytes, 16), 20u);
-    EXPECT_EQ(ReadLE16(bytes, 36), 2u); // cbSize
-    EXPECT_EQ(static_cast<std::uint8_t>(bytes[38]), 0xF4);
-    EXPECT_EQ(bytes.substr(40, 4), "fact");
-    EXPECT_EQ(ReadLE32(bytes, 4), bytes.size() - 8);
-}
-
 TEST(WavWriter, FullDiskStopsWritingAndLeavesAValidFileOfWhatArrived) {
     TempDir dir("wav");
     const auto path = dir / "full.wav";

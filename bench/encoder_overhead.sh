@@ -85,7 +85,9 @@ echo "  ffmpeg directly:        wall $direct_wall  cpu $direct_cpu"
 echo "  through the front-end:  wall $front_wall  cpu $front_cpu"
 echo "  first front-end run (asks about libxvid): wall $first"
 echo "  asking the encoder about libxvid: wall $(column 1 <"$work/probe.txt" | mean) (mean)"
-echo "  fixed cost of the front-end (in front of /bin/true, $((10 * runs)) runs):" \
-    "wall $(awk -v d="$(column 1 <"$work/true-direct.txt" | mean)" \
-        -v f="$(column 1 <"$work/true-front.txt" | mean)" 'BEGIN { printf "%.4f", f - d }')"
+difference() { awk -v d="$(column "$1" <"$2" | mean)" -v f="$(column "$1" <"$3" | mean)" \
+    'BEGIN { printf "%.4f", f - d }'; }
+echo "  fixed cost of the front-end (in front of /bin/true, $((10 * runs)) runs, means):" \
+    "wall $(difference 1 "$work/true-direct.txt" "$work/true-front.txt")" \
+    "cpu $(difference 2 "$work/true-direct.txt" "$work/true-front.txt")"
 echo "overhead: wall $(overhead "$direct_wall" "$front_wall"), cpu $(overhead "$direct_cpu" "$front_cpu")"

@@ -1,7 +1,6 @@
 #include "encoder/EncoderArguments.h"
 
 #include <algorithm>
-#include <array>
 #include <cctype>
 #include <string_view>
 
@@ -9,36 +8,16 @@ namespace kinovex {
 
 namespace {
 
-// ffmpeg's options that take no value; every other option takes the next argument as its value,
-// whatever that looks like (a value may well start with a minus).
-constexpr std::array<std::string_view, 24> kFlags = {"-y",
-                                                     "-n",
-                                                     "-an",
-                                                     "-vn",
-                                                     "-sn",
-                                                     "-dn",
-                                                     "-hide_banner",
-                                                     "-stats",
-                                                     "-nostats",
-                                                     "-nostdin",
-                                                     "-stdin",
-                                                     "-shortest",
-                                                     "-benchmark",
-                                                     "-benchmark_all",
-                                                     "-copyts",
-                                                     "-start_at_zero",
-                                                     "-re",
-                                                     "-xerror",
-                                                     "-accurate_seek",
-                                                     "-noaccurate_seek",
-                                                     "-debug_ts",
-                                                     "-report",
-                                                     "-ignore_unknown",
-                                                     "-copy_unknown"};
+// ffmpeg's options that take no value, each between blanks; every other option takes the next
+// argument as its value, whatever that looks like (a value may well start with a minus).
+constexpr std::string_view kFlags =
+    " -y -n -an -vn -sn -dn -hide_banner -stats -nostats -nostdin -stdin -shortest -benchmark"
+    " -benchmark_all -copyts -start_at_zero -re -xerror -accurate_seek -noaccurate_seek"
+    " -debug_ts -report -ignore_unknown -copy_unknown ";
 
 bool TakesValue(const std::string& argument) {
-    return argument.size() > 1 && argument[0] == '-' &&
-           std::find(kFlags.begin(), kFlags.end(), argument) == kFlags.end();
+    return argument.size() > 1 && argument[0] == '-' && argument.find(' ') == std::string::npos &&
+           kFlags.find(" " + argument + " ") == std::string_view::npos;
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {

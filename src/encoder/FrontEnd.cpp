@@ -25,8 +25,10 @@ std::string Environment(const char* name) {
     return value != nullptr ? value : "";
 }
 
-// Writes all of `bytes` to standard error. Once that fails (nobody reads any more) the rest is
-// dropped, but the encoder's output is still drained so the encoder never blocks on it.
+// Writes all of `bytes` to standard error. A reader that has gone away ends the front-end through
+// SIGPIPE, and the encoder with it, as it would end the encoder writing there itself; after any
+// other failure the rest is dropped while the encoder's output is still drained, so the encoder
+// never blocks on it.
 void WriteErrorOutput(std::string_view bytes) {
     static bool broken = false;
     while (!broken && !bytes.empty()) {

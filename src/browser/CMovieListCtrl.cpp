@@ -35,6 +35,12 @@ CMovieListCtrl::CMovieListCtrl(QWidget* parent) : QListWidget(parent) {
             });
 }
 
+CMovieListCtrl::~CMovieListCtrl() {
+    // The items go with the view; nobody is to hear of their selection going with them.
+    disconnect(selectionModel(), nullptr, this, nullptr);
+    blockSignals(true);
+}
+
 void CMovieListCtrl::FillFromFolder(QString folder) {
     clear();
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))

@@ -12,6 +12,7 @@ public:
     enum { IDC_FILE_LIST = 1001 };
 
     explicit CMovieListCtrl(QWidget* parent = nullptr);
+    ~CMovieListCtrl() override;
 
     // Shows the movies of `folder` (one level, sub-folders never): every file whose name ends
     // in ".swf" in any letter case, hidden ones too, each new item placed before the others.

@@ -111,8 +111,11 @@ CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
 }
 
 CTreeFileCtrl::~CTreeFileCtrl() {
+    // The nodes go now, while this object is whole, and without telling anybody.
     m_bDeletingAll = true;
+    blockSignals(true);
     ForgetHandles(invisibleRootItem());
+    clear();
 }
 
 const FolderNodeData* CTreeFileCtrl::NodeData(const QTreeWidgetItem* item) {

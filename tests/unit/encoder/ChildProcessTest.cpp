@@ -121,15 +121,5 @@ TEST_F(EncoderProbe, WithoutACacheAsksEveryTimeAndAnUnaskableEncoderHasNoLibxvid
     EXPECT_FALSE(fs::exists(Cache()));
 }
 
-TEST(EncoderCacheFile, FollowsTheCacheFolderConvention) {
-    {
-        test::ScopedEnv cache("XDG_CACHE_HOME", "/c");
-        EXPECT_EQ(EncoderCacheFile(), "/c/kinovex/encoders");
-    }
-    test::ScopedEnv relative("XDG_CACHE_HOME", "relative");
-    test::ScopedEnv home("HOME", "/h");
-    EXPECT_EQ(EncoderCacheFile(), "/h/.cache/kinovex/encoders");
-}
-
 } // namespace
 } // namespace kinovex

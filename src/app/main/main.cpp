@@ -1,12 +1,17 @@
 // The desktop program.
 
 #include "app/CConverterApp.h"
+#include "platform/qt/QtPlatformHooks.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    kinovex::CConverterApp app;
-    app.InitInstance();
+    kinovex::InstallQtPlatformHooks();
+    {
+        kinovex::CConverterApp app;
+        app.InitInstance();
+    }
+    kinovex::RemoveQtPlatformHooks();
     return 0;
 }

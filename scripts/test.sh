@@ -1,23 +1,40 @@
 #!/usr/bin/env bash
-# Sets everything up and runs every test: the normal build with warnings as errors, then the
-# same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
-#   scripts/test.sh            both builds
-#   scripts/test.sh --quick    the normal build only
+# Sets everything up and runs every test:
+#   1. the normal build with warnings as errors and its whole suite;
+#   2. the threaded modules' tests built with ThreadSanitizer;
+#   3. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+#   scripts/test.sh            all three
+#   scripts/test.sh --quick    the first only
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
-run_suite() {
+configure() {
     local build_dir=$1
     shift
-    bash scripts/build.sh "$build_dir" -DKINOVEX_WERROR=ON "$@"
+    local generator=()
+    command -v ninja >/dev/null && generator=(-G Ninja)
+    cmake -S . -B "$build_dir" "${generator[@]}" -DKINOVEX_WERROR=ON "$@" >/dev/null
+}
+run_ctest() {
     bash scripts/with-test-services.sh \
-        ctest --test-dir "$build_dir" --output-on-failure --parallel "$jobs" --timeout 300
+        ctest --test-dir "$1" --output-on-failure --parallel "$jobs" --timeout 300
 }
 
-run_suite build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
-if [ "${1:-}" != "--quick" ]; then
-    ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-        run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DKINOVEX_SANITIZE=ON -DKINOVEX_BENCH=OFF
-fi
+echo "== normal build"
+configure build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --build build-test --parallel "$jobs"
+run_ctest build-test
+
+[ "${1:-}" = "--quick" ] && exit 0
+
+echo "== ThreadSanitizer: the console redirector"
+configure build-tsan -DCMAKE_BUILD_TYPE=Debug -DKINOVEX_TSAN=ON -DKINOVEX_BENCH=OFF
+cmake --build build-tsan --parallel "$jobs" --target convert_tests redirect_helper
+TSAN_OPTIONS=halt_on_error=1 build-tsan/tests/convert_tests --gtest_filter='ConsoleRedirector*'
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
+configure build-asan -DCMAKE_BUILD_TYPE=Debug -DKINOVEX_SANITIZE=ON -DKINOVEX_BENCH=OFF
+cmake --build build-asan --parallel "$jobs"
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan

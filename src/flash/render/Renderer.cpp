@@ -16,6 +16,10 @@ namespace {
 constexpr double kGradientHalf = 256.0;
 constexpr double kGradientScale = 16384.0 / kGradientHalf;
 constexpr std::size_t kMaxMorphCache = 512;
+// Shapes drawn the same way twice are kept as bitmaps, within these limits.
+constexpr int kMaxRasterPixels = 512 * 512;
+constexpr std::size_t kRasterBudgetBytes = 48u * 1024u * 1024u;
+constexpr std::size_t kMaxSeenOnce = 50000;
 
 cairo_matrix_t toCairo(const Matrix& m) {
     return cairo_matrix_t{m.a, m.b, m.c, m.d, m.tx, m.ty};
@@ -228,7 +232,20 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) 
 
 Renderer::Renderer(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {}
 
+std::size_t RasterKeyHash::operator()(const RasterKey& k) const {
+    std::size_t h = std::hash<const void*>{}(k.shape);
+    auto mix = [&h](double v) { h = (h ^ std::hash<double>{}(v)) * 0x100000001b3ull; };
+    for (double v : {k.a, k.b, k.c, k.d, k.fx, k.fy, k.cx.rMult, k.cx.gMult, k.cx.bMult, k.cx.aMult,
+                     k.cx.rAdd, k.cx.gAdd, k.cx.bAdd, k.cx.aAdd, k.stagePixelScale}) {
+        mix(v);
+    }
+    return h;
+}
+
 Renderer::~Renderer() {
+    for (auto& [key, entry] : m_raster) {
+        cairo_surface_destroy(entry.surface);
+    }
     m_buttonSprites.clear();
     for (auto& [id, surface] : m_bitmaps) {
         if (surface != nullptr) {
@@ -239,8 +256,17 @@ Renderer::~Renderer() {
 
 namespace {
 
-CachedShape cacheGeometry(const ShapeGeometry& g, const std::vector<StyleTable>& styles) {
+CachedShape cacheGeometry(const ShapeGeometry& g, const std::vector<StyleTable>& styles,
+                          const Rect& bounds) {
     CachedShape cached;
+    cached.bounds = bounds;
+    for (const StyleTable& table : styles) {
+        for (const LineStyle& l : table.lines) {
+            if (l.noHScale || l.noVScale) {
+                cached.maxNoScaleWidth = std::max<double>(cached.maxNoScaleWidth, l.width);
+            }
+        }
+    }
     for (const ShapeLayer& layer : g.layers) {
         CachedShape::Layer out;
         if (layer.styleTable < styles.size()) {
@@ -271,7 +297,8 @@ const CachedShape& Renderer::shapeFor(const Shape& shape) {
     if (it != m_shapes.end()) {
         return it->second;
     }
-    return m_shapes.emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles))
+    return m_shapes
+        .emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles, shape.bounds))
         .first->second;
 }
 
@@ -286,9 +313,15 @@ const CachedShape& Renderer::morphFor(const MorphShape& morph, std::uint16_t rat
     }
     CachedShape& slot = m_morphs[key];
     slot.ownStyles.push_back(interpolateMorphStyles(morph, ratio));
+    const Rect bounds{std::min(morph.startBounds.xMin, morph.endBounds.xMin),
+                      std::max(morph.startBounds.xMax, morph.endBounds.xMax),
+                      std::min(morph.startBounds.yMin, morph.endBounds.yMin),
+                      std::max(morph.startBounds.yMax, morph.endBounds.yMax)};
     CachedShape built =
-        cacheGeometry(buildGeometry(interpolateMorph(morph, ratio)), slot.ownStyles);
+        cacheGeometry(buildGeometry(interpolateMorph(morph, ratio)), slot.ownStyles, bounds);
     slot.layers = std::move(built.layers);
+    slot.bounds = built.bounds;
+    slot.maxNoScaleWidth = built.maxNoScaleWidth;
     return slot;
 }
 
@@ -349,6 +382,22 @@ cairo_surface_t* Renderer::bitmapFor(std::uint16_t id) {
 void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
                       double stagePixelScale) {
     m_stagePixelScale = stagePixelScale;
+    ++m_frame;
+    if (m_rasterBytes > kRasterBudgetBytes) {
+        // Keep what the last frame used; a movie whose every frame is new pays for nothing.
+        for (auto it = m_raster.begin(); it != m_raster.end();) {
+            if (it->second.lastUsed + 1 < m_frame) {
+                m_rasterBytes -= it->second.bytes;
+                cairo_surface_destroy(it->second.surface);
+                it = m_raster.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    if (m_seenOnce.size() > kMaxSeenOnce) {
+        m_seenOnce.clear();
+    }
     State state;
     state.matrix = stageToDevice;
     renderList(cr, list, state);
@@ -472,10 +521,10 @@ void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObj
     }
     switch (c->kind) {
     case Character::Kind::Shape:
-        drawShape(cr, shapeFor(*static_cast<const Shape*>(c)), state);
+        drawShapeCached(cr, shapeFor(*static_cast<const Shape*>(c)), state);
         break;
     case Character::Kind::MorphShape:
-        drawShape(cr, morphFor(*static_cast<const MorphShape*>(c), ratio), state);
+        drawShapeCached(cr, morphFor(*static_cast<const MorphShape*>(c), ratio), state);
         break;
     case Character::Kind::Text:
         drawText(cr, *static_cast<const StaticText*>(c), state);
@@ -633,6 +682,86 @@ void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& sta
             cairo_stroke(cr);
         }
     }
+    cairo_restore(cr);
+}
+
+void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state) {
+    if (state.mask) {
+        drawShape(cr, shape, state);
+        return;
+    }
+    const Matrix& m = state.matrix;
+    const double ix = std::floor(m.tx);
+    const double iy = std::floor(m.ty);
+    Matrix local = m;
+    local.tx = m.tx - ix;
+    local.ty = m.ty - iy;
+    // The shape's box on the device, with room for anti-aliasing, hairlines and lines that do
+    // not scale with the shape.
+    const Rect& b = shape.bounds;
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    for (const auto& [x, y] : {std::pair<double, double>{b.xMin, b.yMin},
+                               {b.xMax, b.yMin},
+                               {b.xMin, b.yMax},
+                               {b.xMax, b.yMax}}) {
+        const double dx = local.a * x + local.c * y + local.tx;
+        const double dy = local.b * x + local.d * y + local.ty;
+        minX = std::min(minX, dx);
+        maxX = std::max(maxX, dx);
+        minY = std::min(minY, dy);
+        maxY = std::max(maxY, dy);
+    }
+    const double margin = 2.0 + shape.maxNoScaleWidth / 20.0 * m_stagePixelScale / 2.0;
+    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) ||
+        !std::isfinite(maxY) || maxX - minX > 4096 || maxY - minY > 4096 || b.xMax < b.xMin ||
+        b.yMax < b.yMin) {
+        drawShape(cr, shape, state);
+        return;
+    }
+    const int ox = static_cast<int>(std::floor(minX - margin));
+    const int oy = static_cast<int>(std::floor(minY - margin));
+    const int w = static_cast<int>(std::ceil(maxX + margin)) - ox;
+    const int h = static_cast<int>(std::ceil(maxY + margin)) - oy;
+    if (w <= 0 || h <= 0 || w * h > kMaxRasterPixels) {
+        drawShape(cr, shape, state);
+        return;
+    }
+    const RasterKey key{&shape,           m.a, m.b, m.c, m.d, local.tx, local.ty, state.cx,
+                        m_stagePixelScale};
+    auto it = m_raster.find(key);
+    if (it == m_raster.end()) {
+        // The first time it is drawn straight away; a shape seen twice is likely to stay.
+        if (m_seenOnce.insert(key).second || m_rasterBytes > kRasterBudgetBytes) {
+            drawShape(cr, shape, state);
+            return;
+        }
+        RasterEntry entry;
+        entry.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+        entry.ox = ox;
+        entry.oy = oy;
+        entry.bytes = static_cast<std::size_t>(cairo_image_surface_get_stride(entry.surface)) *
+                      static_cast<std::size_t>(h);
+        cairo_t* raster = cairo_create(entry.surface);
+        cairo_set_tolerance(raster, cairo_get_tolerance(cr));
+        cairo_set_antialias(raster, cairo_get_antialias(cr));
+        State inRaster = state;
+        inRaster.matrix = local;
+        inRaster.matrix.tx -= ox;
+        inRaster.matrix.ty -= oy;
+        drawShape(raster, shape, inRaster);
+        cairo_destroy(raster);
+        cairo_surface_flush(entry.surface);
+        m_rasterBytes += entry.bytes;
+        m_seenOnce.erase(key);
+        it = m_raster.emplace(key, entry).first;
+    }
+    it->second.lastUsed = m_frame;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_set_source_surface(cr, it->second.surface, ix + it->second.ox, iy + it->second.oy);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, ix + it->second.ox, iy + it->second.oy, w, h);
+    cairo_fill(cr);
     cairo_restore(cr);
 }
 

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace kinovex::flash {
@@ -46,6 +47,22 @@ struct CachedShape {
     };
     std::vector<Layer> layers;
     std::vector<StyleTable> ownStyles; // morph shapes: the styles at this ratio
+    Rect bounds;                       // twips, strokes included
+    double maxNoScaleWidth = 0;        // twips: lines whose width ignores the object's scale
+};
+
+// What a shape drawn into a bitmap of its own depends on. The whole-pixel part of the position
+// is not part of it: the bitmap is drawn wherever the shape moves by whole pixels.
+struct RasterKey {
+    const void* shape = nullptr;
+    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
+    ColorTransform cx;
+    double stagePixelScale = 0;
+    bool operator==(const RasterKey&) const = default;
+};
+
+struct RasterKeyHash {
+    std::size_t operator()(const RasterKey& k) const;
 };
 
 class Renderer {
@@ -61,6 +78,7 @@ public:
                 double stagePixelScale);
 
     std::size_t cachedShapeCount() const { return m_shapes.size(); }
+    std::size_t rasterCacheEntries() const { return m_raster.size(); }
 
 private:
     struct State {
@@ -76,6 +94,8 @@ private:
     void renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,
                          const State& state, std::uint16_t ratio);
     void drawShape(cairo_t* cr, const CachedShape& shape, const State& state);
+    // Draws through the bitmap cache when the same shape is drawn the same way again.
+    void drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state);
     void drawText(cairo_t* cr, const StaticText& text, const State& state);
     void drawButton(cairo_t* cr, const Button& button, const State& state);
     bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
@@ -94,6 +114,17 @@ private:
     std::map<std::pair<const MorphShape*, std::uint16_t>, CachedShape> m_morphs;
     std::map<std::pair<const Font*, std::uint32_t>, CairoPath> m_glyphs;
     std::unordered_map<std::uint16_t, cairo_surface_t*> m_bitmaps; // null: cannot be decoded
+    struct RasterEntry {
+        cairo_surface_t* surface = nullptr;
+        int ox = 0; // bitmap origin relative to the whole-pixel position
+        int oy = 0;
+        std::uint64_t lastUsed = 0;
+        std::size_t bytes = 0;
+    };
+    std::unordered_map<RasterKey, RasterEntry, RasterKeyHash> m_raster;
+    std::unordered_set<RasterKey, RasterKeyHash> m_seenOnce;
+    std::size_t m_rasterBytes = 0;
+    std::uint64_t m_frame = 0;
     std::size_t m_liveButtonSprites = 0;
     std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
         m_buttonSprites;

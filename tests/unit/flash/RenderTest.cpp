@@ -357,3 +357,50 @@ TEST(Render, Jpeg3AlphaPlaneMakesPixelsTransparent) {
 
 } // namespace
 } // namespace kinovex::flash::test
+
+namespace kinovex::flash::test {
+namespace {
+
+TEST(Render, ShapesDrawnAgainFromTheBitmapCacheLookTheSame) {
+    // Gradients, strokes and colour transforms at fractional positions, drawn three times: the
+    // first draw is direct, the later ones come from the cache.
+    swf::SwfWriter movie(120, 90, 12);
+    swf::ShapeBuilder s;
+    swf::Gradient g;
+    g.stops = {{0, swf::Rgb(0xffffff, 200)}, {255, swf::Rgb(0x2040a0)}};
+    s.fill0(s.addFill(swf::FillStyle::radial(swf::Matrix::gradientBox(30, 30, 0, 0, 0), g)))
+        .line(s.addLine(swf::LineStyle::solid(1.5, swf::Rgb(0x000000, 160))))
+        .ellipse(0, 0, 15, 10);
+    const auto id = movie.defineShape(s);
+    for (int i = 0; i < 12; ++i) {
+        swf::Place p;
+        p.depth = static_cast<std::uint16_t>(i + 1);
+        p.character = id;
+        p.matrix =
+            swf::Matrix::transform(1 + i * 0.05, 1, i * 0.4, 10.35 + i * 8.1, 20.7 + i * 4.3);
+        if (i % 3 == 0) {
+            p.colorTransform = swf::ColorTransform::tint(1, 0.5, 0.5, 0.8);
+        }
+        movie.place(p);
+    }
+    movie.showFrame();
+    Player player;
+    ASSERT_TRUE(load(player, movie).ok);
+    const Frame first = render(player);
+    const Frame second = render(player);
+    const Frame third = render(player);
+    int worst = 0;
+    for (std::size_t i = 0; i < first.pixels.size(); ++i) {
+        for (const Frame* f : {&second, &third}) {
+            for (int shift = 0; shift < 32; shift += 8) {
+                const int a = static_cast<int>((first.pixels[i] >> shift) & 255);
+                const int b = static_cast<int>((f->pixels[i] >> shift) & 255);
+                worst = std::max(worst, std::abs(a - b));
+            }
+        }
+    }
+    EXPECT_LE(worst, 2);
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -1,0 +1,136 @@
+// The movie engine drawing a typical 550 x 400 frame: a few hundred shapes with gradients,
+// strokes and a bitmap, nested in sprites. Goal: 5 ms or less per frame on one core.
+// drawFrame draws the same frame again (shapes come from the bitmap cache); drawMovingFrame
+// draws frames in which everything has moved (every shape is rasterised anew).
+
+#include "SwfWriter.h"
+#include "flash/Player.h"
+
+#include <benchmark/benchmark.h>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+using namespace kinovex;
+
+// `frames` > 1: every frame moves every group by a fraction of a pixel, so no frame looks like
+// one drawn before (nothing can come from the renderer's bitmap cache).
+std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1) {
+    swf::SwfWriter movie(550, 400, 24);
+    movie.setBackground(swf::Rgb(0x203040));
+    const swf::Image photo = swf::Image::rainbow(128, 96, false);
+    const auto bitmap = movie.defineBitsJpeg2(photo, 85);
+    swf::ShapeBuilder back;
+    back.fill0(back.addFill(swf::FillStyle::bitmap(bitmap, swf::Matrix::bitmap(4.3, 0, 0), false)))
+        .rectangle(0, 0, 550, 400);
+    movie.place(1, movie.defineShape(back));
+
+    std::vector<std::uint16_t> kinds;
+    for (int k = 0; k < 8; ++k) {
+        swf::ShapeBuilder s;
+        swf::Gradient g;
+        g.stops = {{0, swf::Rgb(0xffffff, 230)},
+                   {120, swf::Rgb(0x40a0ff - k * 0x1000, 200)},
+                   {255, swf::Rgb(0x102040 + k * 0x100000, 180)}};
+        const auto fill =
+            k % 2 == 0 ? swf::FillStyle::radial(swf::Matrix::gradientBox(40, 40, 0, 0, 0), g)
+                       : swf::FillStyle::linear(swf::Matrix::gradientBox(40, 40, k, 0, 0), g);
+        s.fill0(s.addFill(fill)).line(s.addLine(swf::LineStyle::solid(1, swf::Rgb(0x000000, 128))));
+        if (k % 3 == 0) {
+            s.ellipse(0, 0, 20, 14);
+        } else {
+            s.polygon({{-20, -10}, {0, -20}, {20, -10}, {15, 15}, {-15, 15}});
+        }
+        kinds.push_back(movie.defineShape(s, 3));
+    }
+    swf::Sprite group;
+    for (int i = 0; i < 10; ++i) {
+        group.place(static_cast<std::uint16_t>(i + 1),
+                    kinds[static_cast<std::size_t>(i) % kinds.size()],
+                    swf::Matrix::transform(0.8, 0.8, i * 0.6, (i % 5) * 22.0, (i / 5) * 22.0));
+    }
+    group.showFrame();
+    const auto groupId = movie.defineSprite(group);
+    const int groups = shapes / 10;
+    for (int f = 0; f < frames; ++f) {
+        for (int i = 0; i < groups; ++i) {
+            const double x = 20 + std::fmod(i * 97.0, 500.0) + f * 0.37;
+            const double y = 20 + std::fmod(i * 61.0, 350.0) + f * 0.21;
+            swf::Place p;
+            p.depth = static_cast<std::uint16_t>(i + 2);
+            if (f == 0) {
+                p.character = groupId;
+            } else {
+                p.move = true;
+            }
+            p.matrix = swf::Matrix::transform(1, 1, i * 0.3, x, y);
+            movie.place(p);
+        }
+        movie.showFrame();
+    }
+    return movie.finish(swf::Compression::Zlib);
+}
+
+void drawFrame(benchmark::State& state) {
+    const auto bytes = typicalMovie(static_cast<int>(state.range(0)));
+    flash::Player player;
+    if (!player.loadFromMemory(bytes).ok) {
+        state.SkipWithError("movie did not load");
+        return;
+    }
+    std::vector<std::uint32_t> pixels(550 * 400);
+    player.draw(pixels.data(), 550, 400, 550 * 4); // shapes converted and bitmap decoded once
+    for (auto _ : state) {
+        player.draw(pixels.data(), 550, 400, 550 * 4);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " shapes + bitmap");
+}
+BENCHMARK(drawFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
+
+// Every frame new: what an animation where everything moves costs.
+void drawMovingFrame(benchmark::State& state) {
+    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500);
+    flash::Player player;
+    if (!player.loadFromMemory(bytes).ok) {
+        state.SkipWithError("movie did not load");
+        return;
+    }
+    std::vector<std::uint32_t> pixels(550 * 400);
+    player.draw(pixels.data(), 550, 400, 550 * 4);
+    for (auto _ : state) {
+        player.nextFrame();
+        player.draw(pixels.data(), 550, 400, 550 * 4);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " moving shapes + bitmap");
+}
+BENCHMARK(drawMovingFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
+
+void drawRgb555(benchmark::State& state) {
+    const auto bytes = typicalMovie(300);
+    flash::Player player;
+    player.loadFromMemory(bytes);
+    std::vector<std::uint8_t> bits(static_cast<std::size_t>(flash::Player::rgb555Stride(552)) *
+                                   400);
+    for (auto _ : state) {
+        player.drawRgb555(bits.data(), 552, 400);
+        benchmark::DoNotOptimize(bits.data());
+    }
+}
+BENCHMARK(drawRgb555)->Unit(benchmark::kMillisecond);
+
+void loadMovie(benchmark::State& state) {
+    const auto bytes = typicalMovie(300);
+    for (auto _ : state) {
+        flash::Player player;
+        benchmark::DoNotOptimize(player.loadFromMemory(bytes).ok);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+}
+BENCHMARK(loadMovie)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

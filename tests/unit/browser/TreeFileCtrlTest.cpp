@@ -94,7 +94,8 @@ protected:
                     {(m_root / "usb").string(), DRIVE_REMOVABLE, "", "vfat"},
                     {(m_root / "data").string(), DRIVE_FIXED, "", "ext4"},
                     {(m_root / "nas").string(), DRIVE_REMOTE, "", "cifs"},
-                    {"/dev/shm", DRIVE_RAMDISK, "", "tmpfs"}};
+                    {"/dev/shm", DRIVE_RAMDISK, "", "tmpfs"},
+                    {"/nonexistent/kinovex-cd", DRIVE_CDROM, "/dev/sr0", "iso9660"}};
         m_tree.SetDriveLister([this] { return m_drives; });
         m_tree.SetShareList(&m_shares);
         m_tree.SetFileFlagsReader([](const std::string& path) {
@@ -161,6 +162,25 @@ TEST_F(FolderTree, ShowsHomeWithDocumentsComputerAndNetworkAndOnlyFixedDisks) {
     m_tree.expandItem(computer);
     EXPECT_EQ(ChildTexts(computer), (QStringList{"/", Path("data"), Path("Visible")}))
         << "read again after a collapse";
+}
+
+TEST_F(FolderTree, RemovableDrivesGetAButtonUntilTheirMediumTurnsOutUnreadable) {
+    m_tree.SetHiddenDriveTypes(0);
+    QTreeWidgetItem* computer = m_tree.MyComputerNode();
+    m_tree.expandItem(computer);
+    ASSERT_EQ(computer->childCount(), 6);
+    QTreeWidgetItem* usb = computer->child(1);
+    QTreeWidgetItem* cd = computer->child(5);
+    ASSERT_EQ(m_tree.GetItemFolder(cd), "/nonexistent/kinovex-cd");
+    EXPECT_EQ(CTreeFileCtrl::HasChildrenFlag(cd), 1) << "decided without touching the medium";
+
+    m_tree.expandItem(cd);
+    EXPECT_EQ(cd->childCount(), 0);
+    EXPECT_EQ(CTreeFileCtrl::HasChildrenFlag(cd), 0);
+    EXPECT_FALSE(cd->isExpanded());
+
+    m_tree.expandItem(usb);
+    EXPECT_EQ(ChildTexts(usb), QStringList{"Stick"});
 }
 
 TEST_F(FolderTree, SelectsByPathIgnoringLetterCaseAndATrailingSeparator) {

@@ -61,16 +61,15 @@ CSettingsDlg::CSettingsDlg(QWidget* parent) : QWidget(parent) {
 
     m_pTitle = new QLabel(QStringLiteral("Output Settings"), this);
     m_pTitle->setObjectName(QString::number(IDC_TITLE));
-    m_pTitle->setGeometry(DialogRect(145, 26, 68, 8));
-    // The title sits on the backdrop, not in the frame, so it is drawn white and transparent;
-    // it may grow wider than its box for fonts that run wide.
+    // The title sits on the backdrop, not in the frame, so it is drawn white and transparent.
+    // It is centred on its template box, which a font that runs wide would overflow.
+    const QRect titleBox = DialogRect(145, 26, 68, 8);
     QPalette titlePalette = m_pTitle->palette();
     titlePalette.setColor(QPalette::WindowText, Qt::white);
     m_pTitle->setPalette(titlePalette);
     m_pTitle->setAutoFillBackground(false);
     m_pTitle->adjustSize();
-    m_pTitle->move(DialogRect(145, 26, 68, 8).center().x() - m_pTitle->width() / 2,
-                   DialogRect(145, 26, 68, 8).top());
+    m_pTitle->move(titleBox.center().x() - m_pTitle->width() / 2, titleBox.top());
 
     AddLabel(IDC_OUTPUT_LABEL, 57, 51, 51, 12);
     m_pOutput = new QLineEdit(this);

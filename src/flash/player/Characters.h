@@ -81,7 +81,16 @@ struct ShapeRecord {
 };
 
 struct Character {
-    enum class Kind : std::uint8_t { Shape, MorphShape, Bitmap, Font, Text, Sprite, Button };
+    enum class Kind : std::uint8_t {
+        Shape,
+        MorphShape,
+        Bitmap,
+        Font,
+        Text,
+        EditText,
+        Sprite,
+        Button
+    };
     explicit Character(Kind k) : kind(k) {}
     virtual ~Character() = default;
     Character(const Character&) = delete;
@@ -128,6 +137,40 @@ struct Font : Character {
     std::vector<std::vector<ShapeRecord>> glyphs;
     double unitsPerEm = 1024.0; // DefineFont3 glyphs are 20 times finer
     std::string name;
+    bool bold = false;
+    bool italic = false;
+    // For editable text: character code of each glyph, and the layout when the font has one
+    // (in glyph units, like the outlines).
+    std::vector<std::uint16_t> codes;
+    bool hasLayout = false;
+    double ascent = 0;
+    double descent = 0;
+    double leading = 0;
+    std::vector<double> advances;
+};
+
+// A text field (DefineEditText) as the movie defines it; drawn with its initial text.
+struct EditText : Character {
+    EditText() : Character(Kind::EditText) {}
+    Rect bounds;
+    bool hasFont = false;
+    std::uint16_t fontId = 0;
+    std::string fontClass;
+    std::uint16_t height = 240; // twips
+    Rgba color{0, 0, 0, 255};
+    std::uint8_t align = 0; // left, right, centre, justify
+    std::uint16_t leftMargin = 0;
+    std::uint16_t rightMargin = 0;
+    std::uint16_t indent = 0;
+    std::int16_t leading = 0;
+    bool wordWrap = false;
+    bool multiline = false;
+    bool password = false;
+    bool border = false;
+    bool html = false;
+    bool useOutlines = false;
+    std::string variableName;
+    std::string text;
 };
 
 struct TextGlyph {

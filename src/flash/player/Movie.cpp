@@ -234,6 +234,14 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
         define(std::move(text), offset, code, log);
         return true;
     }
+    case TagDefineEditText: {
+        auto text = std::make_unique<EditText>();
+        if (!parseEditText(r, *text)) {
+            return false;
+        }
+        define(std::move(text), offset, code, log);
+        return true;
+    }
     case TagDefineButton:
     case TagDefineButton2: {
         auto button = std::make_unique<Button>();

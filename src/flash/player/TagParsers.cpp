@@ -534,7 +534,11 @@ bool parseFont(BitReader& r, int code, Font& font) {
         return r.ok();
     }
     const std::uint8_t flags = r.u8();
+    const bool hasLayout = (flags & 0x80) != 0;
     const bool wideOffsets = (flags & 0x08) != 0;
+    const bool wideCodes = (flags & 0x04) != 0;
+    font.italic = (flags & 0x02) != 0;
+    font.bold = (flags & 0x01) != 0;
     r.u8(); // language
     const std::uint8_t nameLength = r.u8();
     auto name = r.bytes(nameLength);
@@ -544,15 +548,19 @@ bool parseFont(BitReader& r, int code, Font& font) {
     }
     const std::uint16_t count = r.u16();
     font.unitsPerEm = code == 75 ? 1024.0 * 20.0 : 1024.0;
+    if (count == 0) {
+        return r.ok(); // a device font: its name is all there is
+    }
     const std::size_t tableStart = r.position();
     const std::size_t entry = wideOffsets ? 4 : 2;
-    if (r.failed() || static_cast<std::size_t>(count) * entry > r.remaining()) {
+    if (r.failed() || (static_cast<std::size_t>(count) + 1) * entry > r.remaining()) {
         return false;
     }
     std::vector<std::uint32_t> offsets(count);
     for (auto& o : offsets) {
         o = wideOffsets ? r.u32() : r.u16();
     }
+    const std::uint32_t codeTableOffset = wideOffsets ? r.u32() : r.u16();
     for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
         r.seek(tableStart + offsets[i]);
         std::vector<ShapeRecord> glyph;
@@ -561,7 +569,75 @@ bool parseFont(BitReader& r, int code, Font& font) {
         }
         font.glyphs.push_back(std::move(glyph));
     }
-    // The code table and layout only matter for editable text.
+    // The code table and the layout are only needed by text fields; a font whose code table
+    // is damaged still draws static text.
+    BitReader codes = r;
+    codes.seek(tableStart + codeTableOffset);
+    for (std::uint16_t i = 0; i < count; ++i) {
+        font.codes.push_back(wideCodes ? codes.u16() : codes.u8());
+    }
+    if (codes.failed()) {
+        font.codes.clear();
+        return r.ok();
+    }
+    if (hasLayout) {
+        font.ascent = codes.s16();
+        font.descent = codes.s16();
+        font.leading = codes.s16();
+        for (std::uint16_t i = 0; i < count; ++i) {
+            font.advances.push_back(codes.s16());
+        }
+        font.hasLayout = codes.ok();
+        if (!font.hasLayout) {
+            font.advances.clear();
+        }
+    }
+    return r.ok();
+}
+
+bool parseEditText(BitReader& r, EditText& t) {
+    t.id = r.u16();
+    t.bounds = r.rect();
+    const std::uint8_t f1 = r.u8();
+    const std::uint8_t f2 = r.u8();
+    const bool hasText = (f1 & 0x80) != 0;
+    t.wordWrap = (f1 & 0x40) != 0;
+    t.multiline = (f1 & 0x20) != 0;
+    t.password = (f1 & 0x10) != 0;
+    const bool hasColor = (f1 & 0x04) != 0;
+    const bool hasMaxLength = (f1 & 0x02) != 0;
+    t.hasFont = (f1 & 0x01) != 0;
+    const bool hasFontClass = (f2 & 0x80) != 0;
+    const bool hasLayout = (f2 & 0x20) != 0;
+    t.border = (f2 & 0x08) != 0;
+    t.html = (f2 & 0x02) != 0;
+    t.useOutlines = (f2 & 0x01) != 0;
+    if (t.hasFont) {
+        t.fontId = r.u16();
+    }
+    if (hasFontClass) {
+        t.fontClass = r.string();
+    }
+    if (t.hasFont || hasFontClass) {
+        t.height = r.u16();
+    }
+    if (hasColor) {
+        t.color = r.rgba();
+    }
+    if (hasMaxLength) {
+        r.u16();
+    }
+    if (hasLayout) {
+        t.align = r.u8();
+        t.leftMargin = r.u16();
+        t.rightMargin = r.u16();
+        t.indent = r.u16();
+        t.leading = r.s16();
+    }
+    t.variableName = r.string();
+    if (hasText) {
+        t.text = r.string();
+    }
     return r.ok();
 }
 

@@ -25,6 +25,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out);
 bool parseFont(BitReader& r, int code, Font& font);
 // version 1 or 2 (colours with alpha).
 bool parseText(BitReader& r, int version, StaticText& text);
+bool parseEditText(BitReader& r, EditText& text);
 // version 1 or 2.
 bool parseButton(BitReader& r, int version, Button& button);
 

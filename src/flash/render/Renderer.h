@@ -97,6 +97,7 @@ private:
     // Draws through the bitmap cache when the same shape is drawn the same way again.
     void drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state);
     void drawText(cairo_t* cr, const StaticText& text, const State& state);
+    void drawEditText(cairo_t* cr, const EditText& text, const State& state);
     void drawButton(cairo_t* cr, const Button& button, const State& state);
     bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
                        const Matrix& patternSpace);

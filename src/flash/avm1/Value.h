@@ -1,0 +1,68 @@
+#pragma once
+// A script value. Objects live in the interpreter's heap and are referred to by plain pointers:
+// the heap owns them and frees the unreachable ones when it collects.
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kinovex::flash::avm1 {
+
+class Object;
+
+enum class Type : std::uint8_t { Undefined, Null, Boolean, Number, String, Object };
+
+class Value {
+public:
+    Value() = default;
+    Value(bool b) : m_type(Type::Boolean), m_bool(b) {}
+    Value(double n) : m_type(Type::Number), m_number(n) {}
+    Value(int n) : m_type(Type::Number), m_number(n) {}
+    Value(std::string s) : m_type(Type::String), m_string(std::move(s)) {}
+    Value(const char* s) : m_type(Type::String), m_string(s) {}
+    Value(std::string_view s) : m_type(Type::String), m_string(s) {}
+    Value(Object* o);
+
+    static Value null() {
+        Value v;
+        v.m_type = Type::Null;
+        return v;
+    }
+
+    Type type() const { return m_type; }
+    bool isUndefined() const { return m_type == Type::Undefined; }
+    bool isNull() const { return m_type == Type::Null; }
+    bool isNullish() const { return m_type == Type::Undefined || m_type == Type::Null; }
+    bool isBool() const { return m_type == Type::Boolean; }
+    bool isNumber() const { return m_type == Type::Number; }
+    bool isString() const { return m_type == Type::String; }
+    bool isObject() const { return m_type == Type::Object; }
+
+    bool asBool() const { return m_bool; }
+    double asNumber() const { return m_number; }
+    const std::string& asString() const { return m_string; }
+    Object* asObject() const { return m_object; }
+
+private:
+    Type m_type = Type::Undefined;
+    bool m_bool = false;
+    double m_number = 0;
+    Object* m_object = nullptr;
+    std::string m_string;
+};
+
+// Number to text the way the player prints numbers: 15 significant digits, exponent form for
+// very large and very small magnitudes.
+std::string numberToString(double n);
+std::string numberToString(double n, int radix);
+// Text to number for scripts of version 5 and later: surrounding white space allowed, hex with
+// 0x, anything else that is not a whole number is NaN. Version 4 and earlier read the longest
+// leading number and give 0 when there is none.
+double stringToNumber(std::string_view s, int version);
+// ECMA ToInt32 / ToUint32.
+std::int32_t toInt32(double n);
+std::uint32_t toUint32(double n);
+// ECMA ToInteger as the player applies it (NaN is 0).
+double toInteger(double n);
+
+} // namespace kinovex::flash::avm1

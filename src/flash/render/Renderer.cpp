@@ -257,10 +257,56 @@ Renderer::~Renderer() {
 
 namespace {
 
-CachedShape cacheGeometry(const ShapeGeometry& g, const std::vector<StyleTable>& styles,
-                          const Rect& bounds) {
+// The box of everything drawn, from the geometry itself: the bounds a movie declares are
+// sometimes wrong, and a bitmap made from them would cut the shape off.
+Rect measure(const ShapeGeometry& g, const std::vector<StyleTable>& styles) {
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    auto include = [&](const Point& p, double grow) {
+        minX = std::min(minX, p.x - grow);
+        maxX = std::max(maxX, p.x + grow);
+        minY = std::min(minY, p.y - grow);
+        maxY = std::max(maxY, p.y + grow);
+    };
+    auto includeContours = [&](const std::vector<Contour>& contours, double grow) {
+        for (const Contour& c : contours) {
+            for (const Edge& e : c) {
+                include(e.from, grow);
+                include(e.control, grow);
+                include(e.to, grow);
+            }
+        }
+    };
+    for (const ShapeLayer& layer : g.layers) {
+        const StyleTable* table =
+            layer.styleTable < styles.size() ? &styles[layer.styleTable] : nullptr;
+        for (const FillPath& f : layer.fills) {
+            includeContours(f.contours, 0);
+        }
+        for (const StrokePath& s : layer.strokes) {
+            double grow = 0;
+            if (table != nullptr && s.line >= 1 && s.line <= table->lines.size()) {
+                const LineStyle& l = table->lines[s.line - 1];
+                if (!l.noHScale && !l.noVScale) {
+                    // Square caps reach out by the half-width's diagonal, miters further.
+                    const double reach =
+                        l.join == JoinStyle::Miter ? std::max(l.miterLimit, 1.5) : 1.5;
+                    grow = l.width / 2.0 * reach;
+                }
+            }
+            includeContours(s.lines, grow);
+        }
+    }
+    if (minX > maxX) {
+        return Rect{0, -1, 0, -1}; // nothing drawn
+    }
+    auto clampTwips = [](double v) { return static_cast<std::int32_t>(std::clamp(v, -1e9, 1e9)); };
+    return Rect{clampTwips(std::floor(minX)), clampTwips(std::ceil(maxX)),
+                clampTwips(std::floor(minY)), clampTwips(std::ceil(maxY))};
+}
+
+CachedShape cacheGeometry(const ShapeGeometry& g, const std::vector<StyleTable>& styles) {
     CachedShape cached;
-    cached.bounds = bounds;
+    cached.bounds = measure(g, styles);
     for (const StyleTable& table : styles) {
         for (const LineStyle& l : table.lines) {
             if (l.noHScale || l.noVScale) {
@@ -298,8 +344,7 @@ const CachedShape& Renderer::shapeFor(const Shape& shape) {
     if (it != m_shapes.end()) {
         return it->second;
     }
-    return m_shapes
-        .emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles, shape.bounds))
+    return m_shapes.emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles))
         .first->second;
 }
 
@@ -314,12 +359,8 @@ const CachedShape& Renderer::morphFor(const MorphShape& morph, std::uint16_t rat
     }
     CachedShape& slot = m_morphs[key];
     slot.ownStyles.push_back(interpolateMorphStyles(morph, ratio));
-    const Rect bounds{std::min(morph.startBounds.xMin, morph.endBounds.xMin),
-                      std::max(morph.startBounds.xMax, morph.endBounds.xMax),
-                      std::min(morph.startBounds.yMin, morph.endBounds.yMin),
-                      std::max(morph.startBounds.yMax, morph.endBounds.yMax)};
     CachedShape built =
-        cacheGeometry(buildGeometry(interpolateMorph(morph, ratio)), slot.ownStyles, bounds);
+        cacheGeometry(buildGeometry(interpolateMorph(morph, ratio)), slot.ownStyles);
     slot.layers = std::move(built.layers);
     slot.bounds = built.bounds;
     slot.maxNoScaleWidth = built.maxNoScaleWidth;

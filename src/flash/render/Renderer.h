@@ -47,7 +47,7 @@ struct CachedShape {
     };
     std::vector<Layer> layers;
     std::vector<StyleTable> ownStyles; // morph shapes: the styles at this ratio
-    Rect bounds;                       // twips, strokes included
+    Rect bounds;                       // twips, of what is drawn, strokes included
     double maxNoScaleWidth = 0;        // twips: lines whose width ignores the object's scale
 };
 

@@ -404,3 +404,31 @@ TEST(Render, ShapesDrawnAgainFromTheBitmapCacheLookTheSame) {
 
 } // namespace
 } // namespace kinovex::flash::test
+
+namespace kinovex::flash::test {
+namespace {
+
+TEST(Render, AShapeWhoseDeclaredBoundsAreWrongIsNotCutOffWhenDrawnAgain) {
+    swf::SwfWriter movie(60, 60, 12);
+    movie.setBackground(swf::Rgb(0xffffff));
+    swf::ShapeBuilder s;
+    s.fill0(s.addFill(swf::FillStyle::solid(swf::Rgb(0xff0000)))).rectangle(10, 10, 40, 40);
+    swf::BitWriter w;
+    const std::uint16_t id = movie.takeId();
+    w.u16(id);
+    w.rect(swf::Rect{0, 20, 0, 20}); // claims one pixel
+    s.writeWithStyles(w, 3);
+    movie.rawTag(32, w.data());
+    movie.place(1, id, swf::Matrix::translate(0.5, 0.25));
+    movie.showFrame();
+    Player player;
+    ASSERT_TRUE(load(player, movie).ok);
+    for (int i = 0; i < 3; ++i) {
+        const Frame f = render(player);
+        EXPECT_EQ(rgb(f.at(45, 45)), 0xff0000u) << "draw " << i;
+        EXPECT_EQ(rgb(f.at(20, 30)), 0xff0000u) << "draw " << i;
+    }
+}
+
+} // namespace
+} // namespace kinovex::flash::test

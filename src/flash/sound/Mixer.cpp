@@ -132,7 +132,6 @@ void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) 
         return; // a block without a head cannot be decoded
     }
     Stream& s = *it->second;
-    s.blockThisFrame = true;
     std::span<const std::uint8_t> data = body;
     std::int32_t seek = 0;
     if (s.head.stream.codec == SoundCodec::Mp3) {
@@ -143,6 +142,10 @@ void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) 
         data = block.frames;
         seek = block.seekSamples;
     }
+    if (data.empty()) {
+        return; // a block of silence: the same as no block
+    }
+    s.blockThisFrame = true;
     if (!s.running) {
         s.decoder->reset();
         // Where this frame's sound starts inside the block's first MP3 frame.
@@ -293,7 +296,9 @@ void SoundMixer::mixStream(Stream& s, std::int32_t* acc, std::size_t pairs) {
     }
     s.read += take * 2;
     if (s.running && take < pairs) {
-        s.debt += pairs - take;
+        // Owed for at most as long as sound is kept ahead: beyond that the stream has
+        // stalled rather than come late.
+        s.debt = std::min<std::uint64_t>(s.debt + (pairs - take), kMaxStreamAhead);
     }
 }
 

@@ -403,10 +403,9 @@ PcmBuffer DecodeSound(const SoundDefinition& sound, std::string* error) {
     decoder.decode(sound.data, out);
     decoder.flush(out);
     const std::uint64_t declared = SamplesAtMixRate(sound.format, sound.sampleCount);
-    if (sound.format.codec != SoundCodec::Mp3 || sound.sampleCount != 0) {
-        if (out.size() / 2 > declared) {
-            out.resize(static_cast<std::size_t>(declared) * 2);
-        }
+    // A count of 0 is taken as "not given": the data says how long the sound is.
+    if (sound.sampleCount != 0 && out.size() / 2 > declared) {
+        out.resize(static_cast<std::size_t>(declared) * 2);
     }
     if (!decoder.ok() && error != nullptr) {
         *error = decoder.error();

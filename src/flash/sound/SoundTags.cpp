@@ -56,8 +56,10 @@ bool ReadSoundInfo(BitReader& r, SoundInfo& out) {
         for (std::uint8_t i = 0; i < points && r.ok(); ++i) {
             EnvelopePoint p;
             p.position = r.u32();
-            p.left = r.u16();
-            p.right = r.u16();
+            // Levels above full make a sound louder than it was made, up to twice as
+            // loud and clipping; no authoring tool writes them, so they are held to full.
+            p.left = std::min<std::uint16_t>(r.u16(), 32768);
+            p.right = std::min<std::uint16_t>(r.u16(), 32768);
             out.envelope.push_back(p);
         }
         // Points should come in order; a movie that lists them otherwise still plays its

@@ -295,6 +295,27 @@ TEST(MixerStream, ABlockWithoutAHeadIsIgnoredAndTooMuchSoundIsCutBack) {
     EXPECT_EQ(cut[0], 9) << "the sound of the last second";
 }
 
+TEST(MixerStream, Mp3BlocksOfSilenceDoNotEatTheSoundAfterThem) {
+    SoundMixer mixer(12 * 256);
+    SoundStreamHead head;
+    head.stream = SoundFormat{SoundCodec::Mp3, 3, true, false};
+    mixer.streamHead(3, head);
+    PcmBuffer out;
+    for (int n = 0; n < 20; ++n) {
+        mixer.streamBlock(3, swf::Mp3StreamBlockBody(0, 0, {}));
+        mixer.mixFrame(out);
+    }
+    const std::vector<std::uint8_t> mp3 = test::Mp3Tone(44100, 0.5);
+    if (mp3.empty()) {
+        GTEST_SKIP() << "ffmpeg with libmp3lame is not available";
+    }
+    out.clear();
+    mixer.streamBlock(3, swf::Mp3StreamBlockBody(0, 0, mp3));
+    mixer.mixFrame(out);
+    // The tone starts with the block (after the decoder's delay), not 20 frames into it.
+    EXPECT_GT(Rms(out, 2000, 1000), 2000.0);
+}
+
 TEST(MixerStream, Mp3BlocksPlayAContinuousTone) {
     const std::vector<std::uint8_t> mp3 = test::Mp3Tone(44100, 3.0);
     if (mp3.empty()) {

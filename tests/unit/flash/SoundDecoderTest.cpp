@@ -59,6 +59,10 @@ TEST(SoundPcm, At44kTheSoundComesOutUnchangedAndMonoFillsBothSides) {
     const PcmBuffer cut =
         DecodeSound(Define(SoundCodec::PcmLittle, 3, true, false, 2, swf::Pcm16Bytes({5, 6, 7})));
     EXPECT_EQ(cut, (PcmBuffer{5, 5, 6, 6}));
+    // A count of 0 does not silence a sound that has data.
+    const PcmBuffer uncounted =
+        DecodeSound(Define(SoundCodec::PcmLittle, 3, true, false, 0, swf::Pcm16Bytes({5, 6, 7})));
+    EXPECT_EQ(uncounted, (PcmBuffer{5, 5, 6, 6, 7, 7}));
 }
 
 TEST(SoundPcm, LowerRatesAreConvertedKeepingLengthAndPitch) {
@@ -236,7 +240,7 @@ TEST(SoundTags, TheWritersFieldsReadBack) {
     spec.inPoint = 100;
     spec.outPoint = 70000;
     spec.loops = 3;
-    spec.envelope = {{44100, 0, 32768}, {0, 32768, 0}}; // out of order on purpose
+    spec.envelope = {{44100, 0, 65535}, {0, 32768, 0}}; // out of order on purpose
     std::vector<std::uint8_t> body{0x34, 0x12};
     const auto info = swf::SoundInfoBytes(spec);
     body.insert(body.end(), info.begin(), info.end());
@@ -253,6 +257,7 @@ TEST(SoundTags, TheWritersFieldsReadBack) {
     ASSERT_EQ(cmd.info.envelope.size(), 2u);
     EXPECT_EQ(cmd.info.envelope[0].position, 0u);
     EXPECT_EQ(cmd.info.envelope[1].left, 0);
+    EXPECT_EQ(cmd.info.envelope[1].right, 32768) << "no louder than the sound itself";
 
     // Cut anywhere inside the record, the tag is reported as malformed.
     for (std::size_t cut = 2; cut < body.size(); ++cut) {

@@ -1,0 +1,466 @@
+// Scripts: functions and closures, registers, classes, exceptions, scopes, loops, built-ins,
+// clips through the host, and scripts that must be stopped.
+
+#include "Avm1TestHost.h"
+
+#include <gtest/gtest.h>
+
+namespace kinovex::flash::test {
+namespace {
+
+using namespace swf;
+
+// o.method(args...) with the arguments already pushed, last first.
+Actions& callMethod(Actions& a, const std::string& object, const std::string& method, int argc) {
+    a.push(Int{argc}).getVar(object).push(method).op(op::CallMethod);
+    return a;
+}
+
+TEST(Avm1Functions, ArgumentsLocalsAndClosures) {
+    Actions counter; // function makeCounter() { var n = 0; return function() { return ++n; } }
+    counter.push({"n", 0.0}).op(op::DefineLocal);
+    counter.defineFunction("", {},
+                           Actions()
+                               .getVar("n")
+                               .op(op::Increment)
+                               .op(op::PushDuplicate)
+                               .push("n")
+                               .op(op::StackSwap)
+                               .op(op::SetVariable)
+                               .op(op::Return));
+    counter.op(op::Return);
+    Actions a;
+    a.defineFunction("makeCounter", {}, counter);
+    a.push("c").call("makeCounter", 0).op(op::SetVariable);
+    a.push("d").call("makeCounter", 0).op(op::SetVariable);
+    a.call("c", 0).op(op::Pop).call("c", 0).op(op::Trace).call("d", 0).op(op::Trace);
+    // Missing arguments are undefined; extra ones are in `arguments`.
+    a.defineFunction("f", {"x"},
+                     Actions()
+                         .getVar("x")
+                         .op(op::Trace)
+                         .getVar("arguments")
+                         .push("length")
+                         .op(op::GetMember)
+                         .op(op::Trace));
+    a.call("f", 0).op(op::Pop).push({3.0, 2.0, 1.0}).call("f", 3).op(op::Pop);
+    // The local does not leak out.
+    a.traceVar("n");
+    EXPECT_EQ(run(a), (Lines{"2", "1", "undefined", "0", "1", "3", "undefined"}));
+}
+
+TEST(Avm1Functions, DefineFunction2PreloadsRegisters) {
+    // function(a in r4, b as a local) with this, arguments, _root preloaded into r1, r2, r3.
+    Actions body;
+    body.push(Register{1}).op(op::TypeOf).op(op::Trace);
+    body.push(Register{2}).push("length").op(op::GetMember).op(op::Trace);
+    body.push(Register{4}).op(op::Trace);
+    body.getVar("b").op(op::Trace);
+    body.push(Register{3}).op(op::TargetPath).op(op::Trace);
+    body.getVar("arguments").op(op::Trace); // preloaded, so not a local
+    body.push(Register{4}).op(op::Increment).storeRegister(4).op(op::Pop);
+    body.push(Register{4}).op(op::Return);
+    Actions a;
+    a.defineFunction2("g", 5, fn2::PreloadThis | fn2::PreloadArguments | fn2::PreloadRoot,
+                      {{4, "a"}, {0, "b"}}, body);
+    a.push({"B", 41.0}).call("g", 2).op(op::Trace);
+    // The global registers of the timeline are not the function's.
+    a.push(9.0).storeRegister(3).op(op::Pop).push(Register{3}).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"movieclip", "2", "41", "B", "_level0", "undefined", "42", "9"}));
+}
+
+TEST(Avm1Functions, RecursionIsStoppedAtTheLimit) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    Actions a;
+    a.defineFunction("r", {}, Actions().call("r", 0).op(op::Return));
+    a.call("r", 0).op(op::Pop).trace("not reached");
+    Actions after;
+    after.trace("next script runs");
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    vm.runActions(1, after.bytes());
+    EXPECT_EQ(host.traces, (Lines{"next script runs"}));
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_NE(host.reports[0].find("256"), std::string::npos);
+}
+
+// class Animal { function Animal(n) { this.name = n; } function speak() { return name + "?"; } }
+// class Dog extends Animal { function Dog(n) { super(n); } function speak() {
+//     return super.speak() + "!"; } }
+Actions classes() {
+    Actions a;
+    a.push("Animal");
+    a.defineFunction(
+        "", {"n"},
+        Actions().push({"this"}).op(op::GetVariable).push("name").getVar("n").op(op::SetMember));
+    a.op(op::SetVariable);
+    a.getVar("Animal").push("prototype").op(op::GetMember).push("speak");
+    a.defineFunction("", {},
+                     Actions()
+                         .getVar("this")
+                         .push("name")
+                         .op(op::GetMember)
+                         .push("?")
+                         .op(op::Add2)
+                         .op(op::Return));
+    a.op(op::SetMember);
+    a.push("Dog");
+    a.defineFunction("", {"n"},
+                     Actions()
+                         .getVar("n")
+                         .push(Int{1})
+                         .getVar("super")
+                         .push(Undefined{})
+                         .op(op::CallMethod)
+                         .op(op::Pop));
+    a.op(op::SetVariable);
+    a.getVar("Dog").getVar("Animal").op(op::Extends);
+    a.getVar("Dog").push("prototype").op(op::GetMember).push("speak");
+    a.defineFunction("", {},
+                     Actions()
+                         .push(Int{0})
+                         .getVar("super")
+                         .push("speak")
+                         .op(op::CallMethod)
+                         .push("!")
+                         .op(op::Add2)
+                         .op(op::Return));
+    a.op(op::SetMember);
+    return a;
+}
+
+TEST(Avm1Objects, ClassesWithExtendsAndSuper) {
+    Actions a = classes();
+    a.push({"d", "Rex", Int{1}, "Dog"}).op(op::NewObject).op(op::SetVariable);
+    callMethod(a, "d", "speak", 0).op(op::Trace);
+    a.getVar("d").getVar("Animal").op(op::InstanceOf).op(op::Trace);
+    a.getVar("d").getVar("Array").op(op::InstanceOf).op(op::Trace);
+    // Casting to a class the object is not gives null.
+    a.getVar("Array").getVar("d").op(op::CastOp).op(op::Trace);
+    a.getVar("d")
+        .push("__proto__")
+        .op(op::GetMember)
+        .getVar("Dog")
+        .push("prototype")
+        .op(op::GetMember)
+        .op(op::StrictEquals)
+        .op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"Rex?!", "true", "false", "null", "true"}));
+}
+
+TEST(Avm1Objects, ImplementsCountsForInstanceOf) {
+    Actions a;
+    a.push("I").defineFunction("", {}, Actions()).op(op::SetVariable);
+    a.push("C").defineFunction("", {}, Actions()).op(op::SetVariable);
+    a.getVar("I").push(Int{1}).getVar("C").op(op::ImplementsOp);
+    a.push({"o", Int{0}, "C"}).op(op::NewObject).op(op::SetVariable);
+    a.getVar("o").getVar("I").op(op::InstanceOf).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"true"}));
+}
+
+TEST(Avm1Objects, GettersSettersAndPropertyFlags) {
+    Actions a;
+    a.push("o").push(Int{0}).op(op::InitObject).op(op::SetVariable);
+    // o.addProperty("v", function() { return 42; }, function(x) { trace("set " + x); })
+    a.defineFunction("", {"x"}, Actions().push("set ").getVar("x").op(op::Add2).op(op::Trace));
+    a.defineFunction("", {}, Actions().push(42.0).op(op::Return));
+    a.push("v");
+    callMethod(a, "o", "addProperty", 3).op(op::Pop);
+    a.getVar("o").push("v").op(op::GetMember).op(op::Trace);
+    a.getVar("o").push({"v", 7.0}).op(op::SetMember);
+    // Read-only and undeletable after ASSetPropFlags.
+    a.getVar("o").push({"k", 1.0}).op(op::SetMember);
+    a.push({6.0, "k"})
+        .getVar("o")
+        .push(Int{3})
+        .push("ASSetPropFlags")
+        .op(op::CallFunction)
+        .op(op::Pop);
+    a.getVar("o").push({"k", 2.0}).op(op::SetMember);
+    a.getVar("o").push("k").op(op::Delete).op(op::Trace);
+    a.getVar("o").push("k").op(op::GetMember).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"42", "set 7", "false", "1"}));
+}
+
+TEST(Avm1Objects, EnumerationOrderAndHiddenNames) {
+    Actions a;
+    a.push({"a", 1.0, "b", 2.0, "c", 3.0, Int{3}}).op(op::InitObject);
+    a.storeRegister(1).op(op::Pop);
+    a.push({1.0, "b"})
+        .push(Register{1})
+        .push(Int{3})
+        .push("ASSetPropFlags")
+        .op(op::CallFunction)
+        .op(op::Pop);
+    a.push(Register{1}).op(op::Enumerate2);
+    a.label("loop").storeRegister(0).push(Null{}).op(op::Equals2).ifTrue("done");
+    a.push(Register{0}).op(op::Trace).jump("loop");
+    a.label("done");
+    // Items pop in the reverse of the order they were made, as in the player.
+    EXPECT_EQ(run(a), (Lines{"c", "a"}));
+}
+
+TEST(Avm1Exceptions, CatchFinallyAndRethrow) {
+    Actions a;
+    a.tryBlock(Actions().trace("try").push("boom").op(op::Throw).trace("not reached"),
+               std::string("e"), Actions().push("caught ").getVar("e").op(op::Add2).op(op::Trace),
+               Actions().trace("finally"));
+    // A throw with no catch runs the finally block and goes on up to the outer catch.
+    Actions inner;
+    inner.tryBlock(Actions().push(7.0).op(op::Throw), std::nullopt, Actions(),
+                   Actions().trace("inner finally"));
+    a.tryBlock(inner, std::uint8_t{2}, Actions().push(Register{2}).op(op::Trace));
+    // A return from a try block still runs finally.
+    a.defineFunction("f", {},
+                     Actions().tryBlock(Actions().push("r").op(op::Return), std::nullopt, Actions(),
+                                        Actions().trace("cleanup")));
+    a.call("f", 0).op(op::Trace);
+    EXPECT_EQ(run(a),
+              (Lines{"try", "caught boom", "finally", "inner finally", "7", "cleanup", "r"}));
+}
+
+TEST(Avm1Exceptions, UncaughtIsReportedAndTheNextScriptRuns) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    vm.beginFrame();
+    vm.runActions(1, Actions().push("oops").op(op::Throw).bytes());
+    vm.runActions(1, Actions().trace("after").bytes());
+    EXPECT_EQ(host.traces, (Lines{"after"}));
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_NE(host.reports[0].find("oops"), std::string::npos);
+}
+
+TEST(Avm1Scopes, WithAndJumpsOutOfBlocks) {
+    Actions a;
+    a.push({"o", "x", 5.0, Int{1}}).op(op::InitObject).op(op::SetVariable);
+    a.setVar("x", "timeline");
+    // The jump leaves the with block, over the 13-byte trace that follows it.
+    a.getVar("o").with(Actions().traceVar("x").setVar("x", 6.0).raw(0x99, {13, 0}));
+    a.trace("skipped");
+    a.traceVar("x").getVar("o").push("x").op(op::GetMember).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"5", "timeline", "6"}));
+}
+
+TEST(Avm1Scopes, GlobalAndPaths) {
+    FakeHost host;
+    const avm1::ClipId mc = host.addClip(1, "mc");
+    const avm1::ClipId inner = host.addClip(mc, "inner");
+    avm1::Vm vm(host, 6);
+    Actions a;
+    a.getVar("_global").push({"shared", 1.0}).op(op::SetMember);
+    a.push({"/mc/inner:v", "slash"}).op(op::SetVariable);
+    a.push({"_root.mc.inner.w", "dot"}).op(op::SetVariable);
+    a.setTarget("mc/inner").traceVar("v").traceVar("w").traceVar("shared");
+    a.getVar("_parent").op(op::TargetPath).op(op::Trace).setTarget("");
+    a.push("_root.mc").op(op::GetVariable).push(1.0).op(op::GetProperty).op(op::Trace);
+    a.push({"mc", 13.0}).op(op::GetProperty).op(op::Trace);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    EXPECT_EQ(host.traces, (Lines{"slash", "dot", "1", "_level0.mc", "0", "mc"}));
+    (void)inner;
+}
+
+TEST(Avm1Clips, TimelineControlGoesToTheHost) {
+    FakeHost host;
+    const avm1::ClipId mc = host.addClip(1, "mc");
+    avm1::Vm vm(host, 7);
+    Actions a;
+    a.gotoFrame(4).op(op::Play);
+    a.push("mc:end").gotoFrame2(false);
+    a.push({"mc", 0.0, 50.0}).op(op::SetProperty);
+    a.push(Int{0}).getVar("mc").push("stop").op(op::CallMethod).op(op::Pop);
+    a.push(3.0).push(Int{1}).getVar("mc").push("gotoAndPlay").op(op::CallMethod).op(op::Pop);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    EXPECT_EQ(host.clip(1).frame, 5u);
+    EXPECT_TRUE(host.clip(1).playing);
+    EXPECT_EQ(host.clip(mc).frame, 3u);
+    EXPECT_TRUE(host.clip(mc).playing);
+    EXPECT_EQ(vm.toNumber(host.clip(mc).properties[0]), 50);
+}
+
+TEST(Avm1Clips, HandlersAndIntervalsFollowTheHostClock) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    Actions a;
+    a.setVar("ticks", 0.0);
+    a.getVar("_root").push("onEnterFrame");
+    a.defineFunction("", {}, Actions().trace("enter"));
+    a.op(op::SetMember);
+    a.push(100.0);
+    a.defineFunction("", {},
+                     Actions()
+                         .getVar("ticks")
+                         .op(op::Increment)
+                         .storeRegister(0)
+                         .push("ticks")
+                         .op(op::StackSwap)
+                         .op(op::SetVariable)
+                         .push(Register{0})
+                         .op(op::Trace));
+    a.push(Int{2})
+        .push("setInterval")
+        .op(op::CallFunction)
+        .push("id")
+        .op(op::StackSwap)
+        .op(op::SetVariable);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    for (double t : {50.0, 100.0, 150.0, 450.0}) {
+        host.now = t;
+        vm.beginFrame();
+        vm.callHandler(1, "onEnterFrame");
+    }
+    // Once per frame at most, however late the frame is.
+    EXPECT_EQ(host.traces, (Lines{"enter", "1", "enter", "enter", "2", "enter"}));
+    vm.runActions(1, Actions().getVar("id").call("clearInterval", 1).bytes());
+    host.now = 1000;
+    vm.beginFrame();
+    EXPECT_EQ(host.traces.size(), 6u);
+}
+
+TEST(Avm1Budget, RunawayLoopIsStoppedOnceAndPlaybackGoesOn) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    vm.setInstructionBudget(10000);
+    const auto loop = Actions().label("top").jump("top").bytes();
+    vm.beginFrame();
+    vm.runActions(1, loop);
+    vm.beginFrame();
+    vm.runActions(1, loop);
+    vm.runActions(1, Actions().trace("same frame").bytes());
+    vm.beginFrame();
+    vm.runActions(1, Actions().trace("next frame").bytes());
+    EXPECT_EQ(host.traces, (Lines{"next frame"}));
+    EXPECT_EQ(host.reports.size(), 1u);
+}
+
+TEST(Avm1Robustness, MalformedBytecodeStopsTheScriptOnly) {
+    const std::vector<std::vector<std::uint8_t>> bad = {
+        {0x96, 0x10, 0x00, 0x00, 'a'},                // push longer than the script
+        {0x96, 0x02, 0x00, 0x00, 'a', 0x26, 0x00},    // unterminated string
+        {0x99, 0x02},                                 // cut-off jump
+        {0x99, 0x02, 0x00, 0x00, 0x80, 0x26, 0x00},   // jump far outside
+        {0x9B, 0x05, 0x00, 'f', 0, 0, 0, 0xff, 0xff}, // function body past the end
+        {0x8F, 0x07, 0x00, 0x01, 0xff, 0xff, 0xff, 0xff, 0, 0},
+        {0x96, 0x02, 0x00, 0x04, 0xff, 0x26, 0x00},       // register 255 at top level
+        {0x42, 0x43, 0x3D, 0x52, 0x53, 0x4D, 0x4C, 0x00}, // everything on an empty stack
+    };
+    for (const auto& code : bad) {
+        FakeHost host;
+        avm1::Vm vm(host, 7);
+        vm.beginFrame();
+        vm.runActions(1, code);
+        vm.runActions(1, Actions().trace("ok").bytes());
+        EXPECT_EQ(host.traces.back(), "ok");
+        vm.collectGarbage();
+    }
+}
+
+TEST(Avm1Builtins, ArraysAndSorting) {
+    Actions a;
+    a.push({"z", "b", "A", 3.0}).op(op::InitArray).storeRegister(1).op(op::Pop);
+    a.push(Int{0}).push(Register{1}).push("sort").op(op::CallMethod).op(op::Trace);
+    a.push({1.0, Int{1}}).push(Register{1}).push("sort").op(op::CallMethod).op(op::Trace);
+    a.push({3.0, 100.0, 9.0, 10.0, 4.0}).op(op::InitArray).storeRegister(2).op(op::Pop);
+    a.push({16.0 + 2.0, Int{1}}).push(Register{2}).push("sort").op(op::CallMethod).op(op::Trace);
+    a.push({"y", "x", 2.0, 1.0, Int{4}})
+        .push(Register{2})
+        .push("splice")
+        .op(op::CallMethod)
+        .op(op::Trace);
+    a.push(Register{2}).op(op::Trace);
+    a.push({"-", Int{1}}).push(Register{2}).push("join").op(op::CallMethod).op(op::Trace);
+    // sortOn with a numeric field, descending.
+    a.push({"n", 2.0, Int{1}})
+        .op(op::InitObject)
+        .push({"n", 10.0, Int{1}})
+        .op(op::InitObject)
+        .push({2.0})
+        .op(op::InitArray)
+        .storeRegister(3)
+        .op(op::Pop);
+    a.push({18.0, "n", Int{2}}).push(Register{3}).push("sortOn").op(op::CallMethod).op(op::Pop);
+    a.push(Register{3}).push(0.0).op(op::GetMember).push("n").op(op::GetMember).op(op::Trace);
+    EXPECT_EQ(run(a),
+              (Lines{"A,b,z", "A,b,z", "100,10,9,3", "10,9", "100,x,y,3", "100-x-y-3", "10"}));
+}
+
+TEST(Avm1Builtins, StringsNumbersAndMath) {
+    Actions a;
+    auto method = [&](PushValue self, const std::string& name,
+                      std::initializer_list<PushValue> args) {
+        for (auto it = std::rbegin(args); it != std::rend(args); ++it) {
+            a.push(*it);
+        }
+        a.push(Int{static_cast<int>(args.size())})
+            .push(self)
+            .push(name)
+            .op(op::CallMethod)
+            .op(op::Trace);
+    };
+    method("Hello, World", "indexOf", {"o", 5.0});
+    method("Hello, World", "substr", {-5.0, 3.0});
+    method("Hello, World", "substring", {5.0, 0.0});
+    method("Hello, World", "slice", {-5.0});
+    method("a,b,,c", "split", {","});
+    method("Hello", "toUpperCase", {});
+    method("Hello", "charCodeAt", {1.0});
+    method(255.0, "toString", {16.0});
+    a.push({105.0, 72.0, Int{2}})
+        .getVar("String")
+        .push("fromCharCode")
+        .op(op::CallMethod)
+        .op(op::Trace);
+    a.push({-2.5, Int{1}}).getVar("Math").push("round").op(op::CallMethod).op(op::Trace);
+    a.push({10.0, 2.0, Int{2}}).getVar("Math").push("pow").op(op::CallMethod).op(op::Trace);
+    a.push({"0x10", Int{1}}).push("parseInt").op(op::CallFunction).op(op::Trace);
+    a.push("s")
+        .push(Int{1})
+        .push("String")
+        .op(op::NewObject)
+        .push("length")
+        .op(op::GetMember)
+        .op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"8", "Wor", "Hello", "World", "a,b,,c", "HELLO", "101", "ff", "Hi",
+                             "-2", "1024", "16", "1"}));
+}
+
+TEST(Avm1Builtins, DateUsesTheHostsClockAndZone) {
+    FakeHost host;
+    host.epoch = 1000.0 * 86400 * 365; // 1971-01-01 00:00 UTC
+    host.utcOffset = 120;
+    avm1::Vm vm(host, 7);
+    Actions a;
+    a.push({"d", Int{0}, "Date"}).op(op::NewObject).op(op::SetVariable);
+    callMethod(a, "d", "getFullYear", 0).op(op::Trace);
+    callMethod(a, "d", "getHours", 0).op(op::Trace);
+    callMethod(a, "d", "getUTCHours", 0).op(op::Trace);
+    callMethod(a, "d", "getDay", 0).op(op::Trace);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    EXPECT_EQ(host.traces, (Lines{"1971", "2", "0", "5"}));
+}
+
+TEST(Avm1Heap, UnreachableObjectsAndCyclesAreFreed) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    vm.collectGarbage();
+    const std::size_t base = vm.objectCount();
+    Actions a;
+    // Two objects pointing at each other, dropped; one kept.
+    a.push(Int{0}).op(op::InitObject).storeRegister(1).op(op::Pop);
+    a.push(Int{0}).op(op::InitObject).storeRegister(2).op(op::Pop);
+    a.push(Register{1}).push("other").push(Register{2}).op(op::SetMember);
+    a.push(Register{2}).push("other").push(Register{1}).op(op::SetMember);
+    a.push({"kept", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    a.push(Undefined{}).storeRegister(1).storeRegister(2).op(op::Pop);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    vm.collectGarbage();
+    EXPECT_EQ(vm.objectCount(), base + 2); // the kept object and the root clip's object
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -1,0 +1,133 @@
+// Script values: conversions as each movie version does them, and the operators.
+
+#include "Avm1TestHost.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace kinovex::flash::test {
+namespace {
+
+using namespace swf;
+
+TEST(Avm1Values, UndefinedBecomesTextAndNumbersByVersion) {
+    // undefined joined to text, undefined as a number, an empty string as a condition.
+    Actions a;
+    a.push({"x:"}).push(Undefined{}).op(op::Add2).op(op::Trace);
+    a.push(Undefined{}).op(op::ToNumber).op(op::Trace);
+    a.push({"0"}).op(op::Not).op(op::Trace);
+    a.push({"abc"}).op(op::Not).op(op::Trace);
+    EXPECT_EQ(run(a, 6), (Lines{"x:", "0", "true", "true"}));
+    EXPECT_EQ(run(a, 7), (Lines{"x:undefined", "NaN", "false", "false"}));
+}
+
+TEST(Avm1Values, NamesAreCaseSensitiveFromVersion7) {
+    Actions a;
+    a.setVar("Score", 5.0).traceVar("score");
+    EXPECT_EQ(run(a, 6), (Lines{"5"}));
+    EXPECT_EQ(run(a, 7), (Lines{"undefined"}));
+}
+
+TEST(Avm1Values, NumbersPrintAsThePlayerPrintsThem) {
+    Actions a;
+    for (double n : {0.1 + 0.2, 1e21, 123456789012345.0, -0.0, 1.0 / 3, 1e-7, 2.5e-3}) {
+        a.trace(n);
+    }
+    a.push({1.0, 0.0}).op(op::Divide).op(op::Trace);
+    a.push({-1.0, 0.0}).op(op::Divide).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"0.3", "1e+21", "123456789012345", "0", "0.333333333333333", "1e-7",
+                             "0.0025", "Infinity", "-Infinity"}));
+}
+
+TEST(Avm1Values, TextToNumber) {
+    Actions a;
+    for (const char* s : {" 12 ", "0x1F", "12abc", "", "1e3", "-.5"}) {
+        a.push(s).op(op::ToNumber).op(op::Trace);
+    }
+    EXPECT_EQ(run(a, 7), (Lines{"12", "31", "NaN", "NaN", "1000", "-0.5"}));
+    // Version 4 reads the leading number and gives 0 for none.
+    Actions b;
+    b.push({"12abc", 1.0}).op(op::Add).op(op::Trace);
+    b.push({"abc", 1.0}).op(op::Add).op(op::Trace);
+    EXPECT_EQ(run(b, 4), (Lines{"13", "1"}));
+}
+
+TEST(Avm1Values, EqualityAndComparison) {
+    Actions a;
+    auto eq = [&](PushValue x, PushValue y, std::uint8_t code) {
+        a.push({x, y}).op(code).op(op::Trace);
+    };
+    eq(Undefined{}, Null{}, op::Equals2); // true
+    eq("1", 1.0, op::Equals2);            // true
+    eq(true, 1.0, op::Equals2);           // true
+    eq("1", 1.0, op::StrictEquals);       // false
+    eq(Null{}, 0.0, op::Equals2);         // false
+    eq("b", "a", op::Greater);            // true
+    eq("10", "9", op::Less2);             // true (text order)
+    eq(10.0, "9", op::Less2);             // false (numbers)
+    eq(std::nan(""), 1.0, op::Less2);     // undefined
+    eq("abc", "abd", op::StringLess);     // true
+    EXPECT_EQ(run(a), (Lines{"true", "true", "true", "false", "false", "true", "true", "false",
+                             "undefined", "true"}));
+}
+
+TEST(Avm1Values, Version4OperatorsGiveNumbers) {
+    Actions a;
+    a.push({1.0, 2.0}).op(op::Less).op(op::Trace);
+    a.push({1.0, 0.0}).op(op::Divide).op(op::Trace);
+    a.push({"ab", "cd"}).op(op::StringAdd).op(op::Trace);
+    a.push({"hello", 2.0, 3.0}).op(op::StringExtract).op(op::Trace);
+    EXPECT_EQ(run(a, 4), (Lines{"1", "#ERROR#", "abcd", "ell"}));
+}
+
+TEST(Avm1Values, ArithmeticAndBits) {
+    Actions a;
+    a.push({1.0, "2"}).op(op::Add2).op(op::Trace);
+    a.push({1.0, 2.0}).op(op::Add2).op(op::Trace);
+    a.push({-7.0, 3.0}).op(op::Modulo).op(op::Trace);
+    a.push({-1.0, 28.0}).op(op::BitURShift).op(op::Trace);
+    a.push({-16.0, 2.0}).op(op::BitRShift).op(op::Trace);
+    a.push({1.0, 33.0}).op(op::BitLShift).op(op::Trace);
+    a.push({4294967295.0, 1.0}).op(op::BitAnd).op(op::Trace);
+    a.push({5.5}).op(op::Increment).op(op::Trace);
+    a.push({-5.5}).op(op::ToInteger).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"12", "3", "-1", "15", "-4", "2", "1", "6.5", "-5"}));
+}
+
+TEST(Avm1Values, TypeOf) {
+    Actions a;
+    a.push(Undefined{}).op(op::TypeOf).op(op::Trace);
+    a.push(Null{}).op(op::TypeOf).op(op::Trace);
+    a.push(1.0).op(op::TypeOf).op(op::Trace);
+    a.push("s").op(op::TypeOf).op(op::Trace);
+    a.push(Int{0}).op(op::InitObject).op(op::TypeOf).op(op::Trace);
+    a.getVar("_root").op(op::TypeOf).op(op::Trace);
+    a.getVar("trace").op(op::TypeOf).op(op::Trace);
+    EXPECT_EQ(run(a),
+              (Lines{"undefined", "null", "number", "string", "object", "movieclip", "function"}));
+}
+
+TEST(Avm1Values, PushTypesAndConstantPool) {
+    Actions a;
+    a.constantPool({"zero", "one"});
+    a.push({Constant{1}, Int{-3}, Float{1.5f}, false})
+        .op(op::Trace)
+        .op(op::Trace)
+        .op(op::Trace)
+        .op(op::Trace);
+    a.push(Constant{7}).op(op::Trace); // beyond the pool
+    EXPECT_EQ(run(a), (Lines{"false", "1.5", "-3", "one", "undefined"}));
+}
+
+TEST(Avm1Values, MultiByteStrings) {
+    Actions a;
+    a.push("h\xc3\xa9llo").op(op::MBStringLength).op(op::Trace);
+    a.push("h\xc3\xa9llo").op(op::StringLength).op(op::Trace);
+    a.push({"h\xc3\xa9llo", 2.0, 2.0}).op(op::MBStringExtract).op(op::Trace);
+    a.push(233.0).op(op::MBAsciiToChar).op(op::MBCharToAscii).op(op::Trace);
+    EXPECT_EQ(run(a, 6), (Lines{"5", "6", "\xc3\xa9l", "233"}));
+}
+
+} // namespace
+} // namespace kinovex::flash::test

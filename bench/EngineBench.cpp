@@ -6,8 +6,10 @@
 #include "SwfWriter.h"
 #include "flash/Player.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <sys/resource.h>
 #include <vector>
 
 namespace {
@@ -130,6 +132,73 @@ void loadMovie(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
 }
 BENCHMARK(loadMovie)->Unit(benchmark::kMicrosecond);
+
+// A movie of about `megabytes` MB (stored, not compressed): half shapes with many curved edges
+// (some of them on show throughout), half JPEG pictures shown one per frame, like a slide show.
+std::vector<std::uint8_t> largeMovie(int megabytes) {
+    swf::SwfWriter movie(550, 400, 24);
+    const std::size_t target = static_cast<std::size_t>(megabytes) * 1024 * 1024;
+    std::size_t shapeBytes = 0;
+    std::uint16_t depth = 1;
+    int n = 0;
+    while (shapeBytes < target / 2) {
+        swf::ShapeBuilder s;
+        s.fill0(s.addFill(swf::FillStyle::solid(swf::Rgb(0x102030 * (n % 7)))));
+        s.moveTo(0, 0);
+        for (int i = 0; i < 400; ++i) {
+            s.curveTo(i % 50 + 3.3, i % 30 + 1.7, (i * 7) % 90 + 0.35, (i * 13) % 70 + 0.6);
+        }
+        s.lineTo(0, 0);
+        const auto before = movie.tags().size();
+        const auto id = movie.defineShape(s);
+        shapeBytes += movie.tags().size() - before;
+        if (n++ % 20 == 0) {
+            movie.place(depth++, id);
+        }
+    }
+    std::size_t imageBytes = 0;
+    for (int i = 0; imageBytes < target / 2; ++i) {
+        const auto before = movie.tags().size();
+        const auto id = movie.defineBitsJpeg2(swf::Image::rainbow(640, 480, false), 95);
+        imageBytes += movie.tags().size() - before;
+        swf::ShapeBuilder s;
+        s.fill0(s.addFill(swf::FillStyle::bitmap(id, swf::Matrix::bitmap(0.5, 100, 100))))
+            .rectangle(100, 100, 320, 240);
+        movie.place(depth, movie.defineShape(s)); // replaces the picture before
+        movie.showFrame();
+    }
+    return movie.finish();
+}
+
+long peakRssKb() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+// Loading time against file size, and what a 10 MB movie played through to its end holds in
+// memory at most (the peak of the whole process, the movie's own bytes included).
+void loadLargeMovie(benchmark::State& state) {
+    const auto bytes = largeMovie(static_cast<int>(state.range(0)));
+    const long before = peakRssKb();
+    long grown = 0;
+    for (auto _ : state) {
+        flash::Player player;
+        benchmark::DoNotOptimize(player.loadFromMemory(bytes).ok);
+        state.PauseTiming();
+        std::vector<std::uint32_t> pixels(550 * 400);
+        for (std::uint32_t f = 0; f < player.frameCount(); ++f) {
+            player.draw(pixels.data(), 550, 400, 550 * 4);
+            player.nextFrame();
+        }
+        grown = std::max(grown, peakRssKb() - before);
+        state.ResumeTiming();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes.size()));
+    state.counters["file_MB"] = static_cast<double>(bytes.size()) / (1024.0 * 1024.0);
+    state.counters["peak_growth_MB"] = static_cast<double>(grown) / 1024.0;
+}
+BENCHMARK(loadLargeMovie)->Arg(2)->Arg(10)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

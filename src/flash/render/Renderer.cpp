@@ -21,6 +21,8 @@ constexpr std::size_t kMaxMorphCache = 512;
 constexpr int kMaxRasterPixels = 512 * 512;
 constexpr std::size_t kRasterBudgetBytes = 48u * 1024u * 1024u;
 constexpr std::size_t kMaxSeenOnce = 50000;
+// Decoded pictures kept beyond what the current frames show.
+constexpr std::size_t kBitmapBudgetBytes = 64u * 1024u * 1024u;
 
 cairo_matrix_t toCairo(const Matrix& m) {
     return cairo_matrix_t{m.a, m.b, m.c, m.d, m.tx, m.ty};
@@ -248,9 +250,9 @@ Renderer::~Renderer() {
         cairo_surface_destroy(entry.surface);
     }
     m_buttonSprites.clear();
-    for (auto& [id, surface] : m_bitmaps) {
-        if (surface != nullptr) {
-            cairo_surface_destroy(surface);
+    for (auto& [id, entry] : m_bitmaps) {
+        if (entry.surface != nullptr) {
+            cairo_surface_destroy(entry.surface);
         }
     }
 }
@@ -388,7 +390,8 @@ const CairoPath& Renderer::glyphFor(const Font& font, std::uint32_t index) {
 cairo_surface_t* Renderer::bitmapFor(std::uint16_t id) {
     auto it = m_bitmaps.find(id);
     if (it != m_bitmaps.end()) {
-        return it->second;
+        it->second.lastUsed = m_frame;
+        return it->second.surface;
     }
     cairo_surface_t* surface = nullptr;
     const auto* bm = m_movie.characterAs<BitmapCharacter>(id, Character::Kind::Bitmap);
@@ -417,7 +420,13 @@ cairo_surface_t* Renderer::bitmapFor(std::uint16_t id) {
             m_log.report(-1, 0, "bitmap " + std::to_string(id) + ": " + error);
         }
     }
-    m_bitmaps.emplace(id, surface);
+    BitmapEntry entry{surface, m_frame, 0};
+    if (surface != nullptr) {
+        entry.bytes = static_cast<std::size_t>(cairo_image_surface_get_stride(surface)) *
+                      static_cast<std::size_t>(cairo_image_surface_get_height(surface));
+        m_bitmapBytes += entry.bytes;
+    }
+    m_bitmaps.emplace(id, entry);
     return surface;
 }
 
@@ -432,6 +441,18 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
                 m_rasterBytes -= it->second.bytes;
                 cairo_surface_destroy(it->second.surface);
                 it = m_raster.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    if (m_bitmapBytes > kBitmapBudgetBytes) {
+        // Pictures the last frame did not show are decoded again when they come back.
+        for (auto it = m_bitmaps.begin(); it != m_bitmaps.end();) {
+            if (it->second.surface != nullptr && it->second.lastUsed + 1 < m_frame) {
+                m_bitmapBytes -= it->second.bytes;
+                cairo_surface_destroy(it->second.surface);
+                it = m_bitmaps.erase(it);
             } else {
                 ++it;
             }

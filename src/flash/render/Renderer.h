@@ -114,7 +114,13 @@ private:
     std::unordered_map<const Shape*, CachedShape> m_shapes;
     std::map<std::pair<const MorphShape*, std::uint16_t>, CachedShape> m_morphs;
     std::map<std::pair<const Font*, std::uint32_t>, CairoPath> m_glyphs;
-    std::unordered_map<std::uint16_t, cairo_surface_t*> m_bitmaps; // null: cannot be decoded
+    struct BitmapEntry {
+        cairo_surface_t* surface = nullptr; // null: cannot be decoded
+        std::uint64_t lastUsed = 0;
+        std::size_t bytes = 0;
+    };
+    std::unordered_map<std::uint16_t, BitmapEntry> m_bitmaps;
+    std::size_t m_bitmapBytes = 0;
     struct RasterEntry {
         cairo_surface_t* surface = nullptr;
         int ox = 0; // bitmap origin relative to the whole-pixel position

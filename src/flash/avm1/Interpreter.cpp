@@ -114,6 +114,19 @@ ClipId Interpreter::targetOf(Frame& f, const Value& v) {
 }
 
 Object* Interpreter::makeSuper(Frame& f) {
+    if (!f.home && f.self.isObject() && f.callee) {
+        // A method found on a prototype: super starts above the one holding it. Worked out only
+        // when a script asks for super, since it means looking through the prototypes.
+        int hops = 0;
+        for (Object* o = f.self.asObject(); o && hops < 256 && !f.home; o = o->proto(), ++hops) {
+            for (const Property& p : o->properties()) {
+                if (p.value.isObject() && p.value.asObject() == f.callee) {
+                    f.home = o;
+                    break;
+                }
+            }
+        }
+    }
     if (!f.home) {
         return nullptr;
     }
@@ -268,23 +281,6 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
     f.baseTarget = f.target;
     f.home = home;
     f.callee = function;
-    if (!f.home && self.isObject()) {
-        // A method found on a prototype: super starts above the one holding it.
-        int hops = 0;
-        for (Object* o = self.asObject(); o && hops < 256; o = o->proto(), ++hops) {
-            bool holds = false;
-            for (const Property& p : o->properties()) {
-                if (p.value.isObject() && p.value.asObject() == function) {
-                    holds = true;
-                    break;
-                }
-            }
-            if (holds) {
-                f.home = o;
-                break;
-            }
-        }
-    }
     std::vector<Value> registers(d.isFunction2 ? std::max<std::size_t>(d.registerCount, 1) : 4);
     f.registers = registers.data();
     f.registerCount = registers.size();
@@ -303,9 +299,6 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
             activation->define(d.params[i], i < args.size() ? args[i] : Value());
         }
         activation->define("arguments", Value(makeArguments()));
-        if (f.home) {
-            activation->define("super", Value(makeSuper(f)));
-        }
     } else {
         enum : std::uint16_t {
             PreloadThis = 0x0001,
@@ -335,8 +328,8 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
         }
         if (d.flags & PreloadSuper) {
             preload(Value(makeSuper(f)));
-        } else if (!(d.flags & SuppressSuper) && f.home) {
-            activation->define("super", Value(makeSuper(f)));
+        } else if (d.flags & SuppressSuper) {
+            activation->define("super", Value());
         }
         if (d.flags & PreloadRoot) {
             preload(Value(vm.clipObject(vm.host().rootClip())));

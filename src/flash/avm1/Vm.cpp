@@ -7,6 +7,10 @@
 
 namespace kinovex::flash::avm1 {
 
+namespace {
+constexpr int kMaxIntervalCalls = 10; // per interval and frame
+}
+
 Vm::Vm(ScriptHost& host, int swfVersion) : m_host(host), m_version(swfVersion) {
     installBuiltins();
 }
@@ -739,17 +743,30 @@ void Vm::beginFrame() {
         if (it == m_intervals.end()) {
             continue;
         }
-        // One call per frame at most, however many periods passed: the player never catches up
-        // with a burst of calls.
-        it->next = std::max(it->next + it->period, now + 1);
-        const Value fn = it->method.empty() ? it->function : getMember(it->self, it->method);
-        const Value self = it->method.empty() ? Value() : it->self;
-        const std::vector<Value> args = it->args;
-        try {
-            call(fn, self, args);
-        } catch (const ScriptThrow& t) {
-            report("Uncaught exception in an interval: " + toString(t.value));
-        } catch (const ScriptAbort&) {
+        // Every period that passed gets its call, but a host that jumps far ahead in time does
+        // not get thousands of them: past kMaxIntervalCalls the rest are dropped.
+        int calls = 0;
+        while (calls < kMaxIntervalCalls) {
+            it = std::find_if(m_intervals.begin(), m_intervals.end(),
+                              [id](const Interval& i) { return i.id == id; });
+            if (it == m_intervals.end() || it->next > now) {
+                break;
+            }
+            it->next += it->period;
+            ++calls;
+            const Value fn = it->method.empty() ? it->function : getMember(it->self, it->method);
+            const Value self = it->method.empty() ? Value() : it->self;
+            const std::vector<Value> args = it->args;
+            try {
+                call(fn, self, args);
+            } catch (const ScriptThrow& t) {
+                report("Uncaught exception in an interval: " + toString(t.value));
+            } catch (const ScriptAbort&) {
+                return;
+            }
+        }
+        if (it != m_intervals.end() && it->id == id && it->next <= now) {
+            it->next = now + it->period;
         }
     }
 }

@@ -233,6 +233,7 @@ struct Filter {
     bool inner = false;
     bool knockout = false;
     bool compositeSource = true;
+    bool onTop = false; // bevels: drawn inside and outside the object ("full")
     int passes = 1;
     std::vector<GradientStop> gradient; // gradient glow / bevel
     std::vector<float> matrix;          // colour matrix (20) or convolution kernel

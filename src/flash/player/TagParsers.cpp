@@ -368,8 +368,9 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
             break;
         case 3:
             f.type = Filter::Type::Bevel;
-            f.color = r.rgba(); // shadow
+            // Files store the highlight first, whatever the published layout says.
             f.highlight = r.rgba();
+            f.color = r.rgba(); // shadow
             f.blurX = fixed16(r);
             f.blurY = fixed16(r);
             f.angle = fixed16(r);
@@ -378,7 +379,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
             f.inner = r.flag();
             f.knockout = r.flag();
             f.compositeSource = r.flag();
-            r.ub(1); // on top
+            f.onTop = r.flag();
             f.passes = static_cast<int>(r.ub(4));
             break;
         case 4:
@@ -400,7 +401,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
             f.inner = r.flag();
             f.knockout = r.flag();
             f.compositeSource = r.flag();
-            r.ub(1);
+            f.onTop = r.flag();
             f.passes = static_cast<int>(r.ub(4));
             break;
         }

@@ -4,6 +4,7 @@
 // before it is committed. A comparison allows small differences per channel (anti-aliasing
 // differs slightly between cairo versions) and a small share of pixels beyond that; on failure
 // the actual picture and a difference picture are saved next to the test program.
+// KINOVEX_GOLDEN_MOVIES=DIR also writes each scene's movie there.
 
 #include "FlashTestUtil.h"
 
@@ -303,7 +304,7 @@ swf::SwfWriter blends() {
 }
 
 swf::SwfWriter filters() {
-    swf::SwfWriter movie(320, 120, 12);
+    swf::SwfWriter movie(320, 200, 12);
     movie.setBackground(Rgb(0xf0f0f0));
     swf::ShapeBuilder star;
     star.fill0(star.addFill(swf::FillStyle::solid(Rgb(0x3060e0))))
@@ -330,12 +331,29 @@ swf::SwfWriter filters() {
     swf::ColorMatrixFilter gray;
     gray.matrix = {0.3f, 0.59f, 0.11f, 0, 0, 0.3f, 0.59f, 0.11f, 0, 0,
                    0.3f, 0.59f, 0.11f, 0, 0, 0,    0,     0,     1, 0};
-    const std::vector<swf::Filter> list[] = {{blur}, {shadow}, {glow}, {gray}};
-    for (int i = 0; i < 4; ++i) {
+    swf::BevelFilter bevel;
+    bevel.distance = 3;
+    bevel.strength = 2;
+    swf::GradientGlowFilter gradientGlow;
+    gradientGlow.stops = {
+        {Rgb(0xffff00, 0), 0}, {Rgb(0xffff00, 255), 128}, {Rgb(0xff0000, 255), 255}};
+    gradientGlow.distance = 0;
+    gradientGlow.blurX = gradientGlow.blurY = 10;
+    gradientGlow.strength = 2;
+    swf::GradientGlowFilter gradientBevel = gradientGlow;
+    gradientBevel.bevel = true;
+    gradientBevel.distance = 3;
+    gradientBevel.blurX = gradientBevel.blurY = 4;
+    gradientBevel.inner = true;
+    gradientBevel.stops = {
+        {Rgb(0x000000, 255), 0}, {Rgb(0x808080, 0), 128}, {Rgb(0xffffff, 255), 255}};
+    const std::vector<swf::Filter> list[] = {{blur},  {shadow},       {glow},         {gray},
+                                             {bevel}, {gradientGlow}, {gradientBevel}};
+    for (int i = 0; i < 7; ++i) {
         swf::Place p;
         p.depth = static_cast<std::uint16_t>(i + 1);
         p.character = id;
-        p.matrix = swf::Matrix::translate(45 + i * 77, 60);
+        p.matrix = swf::Matrix::translate(45 + (i % 4) * 77, 60 + (i / 4) * 80);
         p.filters = list[i];
         movie.place(p);
     }
@@ -409,8 +427,13 @@ class Golden : public ::testing::TestWithParam<Scene> {};
 
 TEST_P(Golden, MatchesTheReviewedReference) {
     const Scene& scene = GetParam();
+    const swf::SwfWriter movie = scene.make();
+    // KINOVEX_GOLDEN_MOVIES=DIR keeps the scene's movie, to look at it in other players.
+    if (const char* keep = std::getenv("KINOVEX_GOLDEN_MOVIES"); keep != nullptr && *keep != 0) {
+        movie.save(std::filesystem::path(keep) / (std::string(scene.name) + ".swf"));
+    }
     Player player;
-    ASSERT_TRUE(load(player, scene.make()).ok);
+    ASSERT_TRUE(load(player, movie).ok);
     for (int i = 1; i < scene.frames; ++i) {
         player.nextFrame();
     }

@@ -158,7 +158,7 @@ void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) 
         s.read = 0;
     }
     const std::size_t before = s.buffer.size();
-    s.decoder->decode(data, s.buffer);
+    s.decoder->decode(data, s.buffer, kMaxStreamAhead + 1);
     // Sound that arrives after its time was already played as silence: drop that much so the
     // rest stays at its place against the frames.
     const std::size_t fresh = (s.buffer.size() - before) / 2;

@@ -10,6 +10,7 @@ extern "C" {
 
 #include <algorithm>
 #include <array>
+#include <limits>
 
 namespace kinovex::flash {
 
@@ -46,6 +47,9 @@ int nellymoserRate(const SoundFormat& f) {
 
 // libavcodec's Nellymoser decoder wants whole 64-byte blocks.
 constexpr std::size_t kNellymoserBlock = 64;
+
+// How much coded data goes to libavcodec at a time.
+constexpr std::size_t kCodecPiece = 16384;
 
 } // namespace
 
@@ -216,23 +220,54 @@ void SoundDecoder::reset() {
     m_ok = d.packet != nullptr && d.frame != nullptr && (!mp3 || d.parser != nullptr);
 }
 
-void SoundDecoder::decode(std::span<const std::uint8_t> data, PcmBuffer& out) {
-    if (!m_ok || data.empty()) {
+void SoundDecoder::decode(std::span<const std::uint8_t> data, PcmBuffer& out,
+                          std::size_t maxPairs) {
+    if (!m_ok || data.empty() || maxPairs == 0) {
         return;
     }
+    const std::size_t before = out.size();
+    // Samples at the source rate that make up maxPairs, with room for the skip and the
+    // resampler's filter; the data beyond them is not decoded at all.
+    const std::uint64_t sourceLimit =
+        maxPairs == kUnbounded
+            ? std::numeric_limits<std::uint64_t>::max() / 2
+            : static_cast<std::uint64_t>(maxPairs) * m_format.rateTimes2() / (2u * kMixRate) +
+                  m_skip + 64;
+    const auto channels = static_cast<std::uint64_t>(m_format.channels());
     switch (m_format.codec) {
     case SoundCodec::PcmNative:
         // Flash plays this format as little-endian on every machine it runs on today.
-    case SoundCodec::PcmLittle:
+    case SoundCodec::PcmLittle: {
+        const std::uint64_t bytes = sourceLimit * channels * (m_format.is16Bit ? 2u : 1u);
+        if (bytes < data.size()) {
+            data = data.first(static_cast<std::size_t>(bytes));
+        }
         pushS16(DecodePcm(data, m_format.is16Bit, m_format.channels(), false), m_format.channels(),
                 out);
         break;
-    case SoundCodec::Adpcm:
+    }
+    case SoundCodec::Adpcm: {
+        const std::uint64_t codeBits = (data[0] >> 6) + 2u;
+        const std::uint64_t packets = sourceLimit / 4096u + 1u;
+        const std::uint64_t bits = 2u + packets * (22u * channels + 4095u * codeBits * channels);
+        if (bits / 8u + 1u < data.size()) {
+            data = data.first(static_cast<std::size_t>(bits / 8u + 1u));
+        }
         pushS16(DecodeAdpcm(data, m_format.channels()), m_format.channels(), out);
         break;
+    }
     default:
-        decodeWithCodec(data, out, false);
+        // In pieces, so that decoding stops soon after the limit.
+        for (std::size_t at = 0; at < data.size(); at += kCodecPiece) {
+            decodeWithCodec(data.subspan(at, std::min(kCodecPiece, data.size() - at)), out, false);
+            if ((out.size() - before) / 2 >= maxPairs) {
+                break;
+            }
+        }
         break;
+    }
+    if (maxPairs != kUnbounded && (out.size() - before) / 2 > maxPairs) {
+        out.resize(before + maxPairs * 2);
     }
 }
 
@@ -399,13 +434,17 @@ PcmBuffer DecodeSound(const SoundDefinition& sound, std::string* error) {
         }
         return out;
     }
-    decoder.skip(sound.seekSamples);
-    decoder.decode(sound.data, out);
-    decoder.flush(out);
-    const std::uint64_t declared = SamplesAtMixRate(sound.format, sound.sampleCount);
     // A count of 0 is taken as "not given": the data says how long the sound is.
-    if (sound.sampleCount != 0 && out.size() / 2 > declared) {
-        out.resize(static_cast<std::size_t>(declared) * 2);
+    std::size_t limit = kMaxSoundPairs;
+    if (sound.sampleCount != 0) {
+        limit = static_cast<std::size_t>(
+            std::min<std::uint64_t>(limit, SamplesAtMixRate(sound.format, sound.sampleCount)));
+    }
+    decoder.skip(sound.seekSamples);
+    decoder.decode(sound.data, out, limit);
+    decoder.flush(out);
+    if (out.size() / 2 > limit) {
+        out.resize(limit * 2);
     }
     if (!decoder.ok() && error != nullptr) {
         *error = decoder.error();

@@ -42,8 +42,12 @@ public:
     bool ok() const { return m_ok; }
     const std::string& error() const { return m_error; }
 
-    // Appends the sound of `data` to `out`.
-    void decode(std::span<const std::uint8_t> data, PcmBuffer& out);
+    // Appends the sound of `data` to `out`, at most `maxPairs` samples of it: a few bytes of
+    // a damaged or hostile movie can stand for hours of sound, so callers bound what they
+    // will hold.
+    void decode(std::span<const std::uint8_t> data, PcmBuffer& out,
+                std::size_t maxPairs = kUnbounded);
+    static constexpr std::size_t kUnbounded = static_cast<std::size_t>(-1);
     // Appends what the decoder and the resampler still hold: call at the end of a sound.
     void flush(PcmBuffer& out);
     // Forgets everything held, for data that does not continue the previous piece.
@@ -66,8 +70,13 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// The longest event sound kept: ten minutes (about 100 MB decoded). Longer music comes as
+// stream sound, which is decoded as it plays.
+inline constexpr std::size_t kMaxSoundPairs = 600u * kMixRate;
+
 // A whole DefineSound at 44.1 kHz stereo, cut to the length the tag declares (MP3: after its
-// seek samples). Empty, with `error` set, when the format cannot be decoded.
+// seek samples) and to kMaxSoundPairs. Empty, with `error` set, when the format cannot be
+// decoded.
 PcmBuffer DecodeSound(const SoundDefinition& sound, std::string* error = nullptr);
 
 // Samples at 44.1 kHz that `count` samples at the format's rate last.

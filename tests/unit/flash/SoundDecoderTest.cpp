@@ -234,6 +234,32 @@ TEST(SoundFormats, ThoseThatCannotBeDecodedSaySoAndGiveNothing) {
     }
 }
 
+// A few bytes can claim hours of sound; decoding stops at the caller's limit whatever the
+// codec (event sounds are limited to ten minutes this way).
+TEST(SoundFormats, DecodingStopsAtTheLimit) {
+    std::vector<std::uint8_t> adpcm(1 << 16, 0x5a);
+    adpcm[0] = 0x00;
+    struct Case {
+        SoundFormat format;
+        std::vector<std::uint8_t> data;
+    };
+    std::vector<Case> cases{
+        {SoundFormat{SoundCodec::Adpcm, 0, true, false}, adpcm},
+        {SoundFormat{SoundCodec::PcmLittle, 1, false, true}, std::vector<std::uint8_t>(1 << 16)},
+        {SoundFormat{SoundCodec::PcmNative, 3, true, true}, std::vector<std::uint8_t>(1 << 16)}};
+    const std::vector<std::uint8_t> mp3 = test::Mp3Tone(44100, 2.0);
+    if (!mp3.empty()) {
+        cases.push_back({SoundFormat{SoundCodec::Mp3, 3, true, false}, mp3});
+    }
+    for (const Case& c : cases) {
+        SoundDecoder decoder(c.format);
+        PcmBuffer out{1, 1}; // what is there already stays
+        decoder.decode(c.data, out, 1000);
+        EXPECT_EQ(out.size(), 2u + 2u * 1000u) << static_cast<int>(c.format.codec);
+        EXPECT_EQ(out[0], 1);
+    }
+}
+
 TEST(SoundTags, TheWritersFieldsReadBack) {
     swf::SoundInfoSpec spec;
     spec.noMultiple = true;

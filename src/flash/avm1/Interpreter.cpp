@@ -1184,6 +1184,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             if (!o) {
                 break;
             }
+            const Vm::NestingGuard nesting(vm);
             f.scope.push_back(o);
             const bool hadSlot = f.hasTargetSlot;
             std::size_t j = 0;
@@ -1228,6 +1229,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             const std::size_t finallyEnd = std::min<std::size_t>(catchEnd + finallySize, end);
             const std::size_t depth = st.size();
             const std::size_t scopeDepth = f.scope.size();
+            const Vm::NestingGuard nesting(vm);
             std::optional<Value> pending;
             std::size_t j = 0;
             Exit e = Exit::End;

@@ -700,6 +700,16 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
 Value Vm::runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* home) {
     FunctionData* f = function->function();
+    const NestingGuard nesting(*this);
+    if (f->native) {
+        return f->native(*this, self, args);
+    }
+    return Interpreter(*this).callScript(function, self, args, home);
+}
+
+// ---- frames ----
+
+void Vm::enterNested() {
     if (m_depth >= m_recursionLimit) {
         if (!m_recursionReported) {
             m_recursionReported = true;
@@ -709,17 +719,7 @@ Value Vm::runFunction(Object* function, const Value& self, std::span<const Value
         throw ScriptAbort{};
     }
     ++m_depth;
-    struct DepthGuard {
-        int& d;
-        ~DepthGuard() { --d; }
-    } guard{m_depth};
-    if (f->native) {
-        return f->native(*this, self, args);
-    }
-    return Interpreter(*this).callScript(function, self, args, home);
 }
-
-// ---- frames ----
 
 bool Vm::chargeInstructions(std::uint64_t n) {
     m_usedThisFrame += n;

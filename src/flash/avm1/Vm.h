@@ -135,6 +135,16 @@ private:
     void mark(Object* o);
     void markValue(const Value& v);
     bool chargeInstructions(std::uint64_t n);
+    // Calls, with blocks and try blocks nest on the machine's stack: all count against the
+    // recursion limit.
+    void enterNested();
+    struct NestingGuard {
+        explicit NestingGuard(Vm& vm) : m_vm(vm) { vm.enterNested(); }
+        ~NestingGuard() { --m_vm.m_depth; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+        Vm& m_vm;
+    };
 
     ScriptHost& m_host;
     int m_version;

@@ -103,6 +103,7 @@ struct Character {
 struct Shape : Character {
     Shape() : Character(Kind::Shape) {}
     Rect bounds;
+    bool nonZeroWinding = false;    // DefineShape4 may ask for it instead of even-odd
     std::vector<StyleTable> styles; // [0] is the initial table, then one per new-styles record
     std::vector<ShapeRecord> records;
 };

@@ -267,7 +267,7 @@ bool parseShape(BitReader& r, int version, Shape& shape) {
     shape.bounds = r.rect();
     if (version >= 4) {
         r.rect(); // edge bounds
-        r.u8();   // stroke scaling hints, winding rule
+        shape.nonZeroWinding = (r.u8() & 0x04) != 0;
     }
     shape.styles.assign(1, StyleTable{});
     if (!parseFillStyles(r, version, shape.styles[0].fills) ||

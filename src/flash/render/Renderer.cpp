@@ -346,8 +346,11 @@ const CachedShape& Renderer::shapeFor(const Shape& shape) {
     if (it != m_shapes.end()) {
         return it->second;
     }
-    return m_shapes.emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles))
-        .first->second;
+    CachedShape& cached =
+        m_shapes.emplace(&shape, cacheGeometry(buildGeometry(shape.records), shape.styles))
+            .first->second;
+    cached.nonZeroWinding = shape.nonZeroWinding;
+    return cached;
 }
 
 const CachedShape& Renderer::morphFor(const MorphShape& morph, std::uint16_t ratio) {
@@ -689,7 +692,8 @@ void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& sta
     const double det = std::abs(state.matrix.a * state.matrix.d - state.matrix.b * state.matrix.c);
     const double objectScale = std::sqrt(det); // device pixels per twip
     cairo_save(cr);
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
+    cairo_set_fill_rule(cr,
+                        shape.nonZeroWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
     for (const CachedShape::Layer& layer : shape.layers) {
         if (layer.styles == nullptr) {
             continue;

@@ -49,6 +49,7 @@ struct CachedShape {
     std::vector<StyleTable> ownStyles; // morph shapes: the styles at this ratio
     Rect bounds;                       // twips, of what is drawn, strokes included
     double maxNoScaleWidth = 0;        // twips: lines whose width ignores the object's scale
+    bool nonZeroWinding = false;
 };
 
 // What a shape drawn into a bitmap of its own depends on. The whole-pixel part of the position

@@ -432,3 +432,34 @@ TEST(Render, AShapeWhoseDeclaredBoundsAreWrongIsNotCutOffWhenDrawnAgain) {
 
 } // namespace
 } // namespace kinovex::flash::test
+
+namespace kinovex::flash::test {
+namespace {
+
+TEST(Render, DefineShape4CanFillOverlapsByTheNonZeroRule) {
+    for (const bool nonZero : {false, true}) {
+        swf::SwfWriter movie(60, 60, 12);
+        movie.setBackground(swf::Rgb(0xffffff));
+        swf::ShapeBuilder s;
+        const auto fill = s.addFill(swf::FillStyle::solid(swf::Rgb(0x0000ff)));
+        s.fill1(fill).rectangle(0, 0, 40, 40).rectangle(20, 20, 40, 40); // same direction
+        swf::BitWriter w;
+        const std::uint16_t id = movie.takeId();
+        w.u16(id);
+        w.rect(swf::Rect::pixels(0, 0, 60, 60));
+        w.rect(swf::Rect::pixels(0, 0, 60, 60));
+        w.u8(nonZero ? 0x04 : 0x00);
+        s.writeWithStyles(w, 4);
+        movie.rawTag(83, w.data());
+        movie.place(1, id);
+        movie.showFrame();
+        Player player;
+        ASSERT_TRUE(load(player, movie).ok);
+        const Frame f = render(player);
+        EXPECT_EQ(rgb(f.at(10, 10)), 0x0000ffu);
+        EXPECT_EQ(rgb(f.at(30, 30)), nonZero ? 0x0000ffu : 0xffffffu) << nonZero;
+    }
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -363,6 +363,23 @@ TEST(Avm1Robustness, MalformedBytecodeStopsTheScriptOnly) {
     }
 }
 
+TEST(Avm1Robustness, DeeplyNestedBlocksCountAgainstTheLimit) {
+    // 2000 with blocks inside each other would nest the interpreter 2000 deep.
+    Actions body;
+    body.trace("deep");
+    for (int i = 0; i < 2000; ++i) {
+        Actions outer;
+        outer.push(Int{0}).op(op::InitObject).with(body);
+        body = outer;
+    }
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    vm.beginFrame();
+    vm.runActions(1, body.bytes());
+    EXPECT_TRUE(host.traces.empty());
+    EXPECT_EQ(host.reports.size(), 1u);
+}
+
 TEST(Avm1Builtins, ArraysAndSorting) {
     Actions a;
     a.push({"z", "b", "A", 3.0}).op(op::InitArray).storeRegister(1).op(op::Pop);

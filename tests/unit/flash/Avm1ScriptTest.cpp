@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 namespace kinovex::flash::test {
 namespace {
 
@@ -378,6 +380,49 @@ TEST(Avm1Robustness, DeeplyNestedBlocksCountAgainstTheLimit) {
     vm.runActions(1, body.bytes());
     EXPECT_TRUE(host.traces.empty());
     EXPECT_EQ(host.reports.size(), 1u);
+}
+
+TEST(Avm1Robustness, RandomBytecodeNeverCrashes) {
+    // Random actions with plausible operands: every program must end (the budget is small),
+    // whatever it does, and leave the interpreter usable. Run under the sanitizers too.
+    std::mt19937 random(12345);
+    const std::vector<std::uint8_t> codes = {
+        0x04, 0x05, 0x06, 0x07, 0x0A, 0x0B, 0x0C, 0x0D, 0x0E, 0x0F, 0x10, 0x12, 0x13, 0x14,
+        0x15, 0x17, 0x18, 0x1C, 0x1D, 0x20, 0x21, 0x22, 0x23, 0x24, 0x25, 0x26, 0x2A, 0x2B,
+        0x2C, 0x30, 0x31, 0x35, 0x3A, 0x3B, 0x3C, 0x3D, 0x3E, 0x3F, 0x40, 0x41, 0x42, 0x43,
+        0x44, 0x45, 0x46, 0x47, 0x48, 0x49, 0x4A, 0x4B, 0x4C, 0x4D, 0x4E, 0x4F, 0x50, 0x52,
+        0x53, 0x54, 0x55, 0x60, 0x63, 0x65, 0x66, 0x67, 0x69, 0x81, 0x83, 0x87, 0x88, 0x8A,
+        0x8B, 0x8C, 0x8D, 0x8E, 0x8F, 0x94, 0x96, 0x99, 0x9A, 0x9B, 0x9D, 0x9E, 0x9F};
+    FakeHost host;
+    host.addClip(1, "a");
+    avm1::Vm vm(host, 7);
+    vm.setInstructionBudget(5000);
+    for (int program = 0; program < 3000; ++program) {
+        std::vector<std::uint8_t> code;
+        const int actions = 1 + static_cast<int>(random() % 40);
+        for (int k = 0; k < actions; ++k) {
+            const std::uint8_t op = codes[random() % codes.size()];
+            code.push_back(op);
+            if (op >= 0x80) {
+                const auto len = static_cast<std::uint16_t>(random() % 12);
+                code.push_back(static_cast<std::uint8_t>(len));
+                code.push_back(0);
+                for (int b = 0; b < len; ++b) {
+                    // Small values make registers, counts, pool indices and push types likely.
+                    code.push_back(
+                        static_cast<std::uint8_t>(random() % 3 ? random() % 10 : random() % 256));
+                }
+            }
+        }
+        vm.beginFrame();
+        vm.runActions(1, code);
+        if (program % 100 == 0) {
+            vm.collectGarbage();
+        }
+    }
+    vm.beginFrame();
+    vm.runActions(1, Actions().trace("still fine").bytes());
+    EXPECT_EQ(host.traces.back(), "still fine");
 }
 
 TEST(Avm1Builtins, ArraysAndSorting) {

@@ -60,6 +60,31 @@ Object* Vm::clipObject(ClipId clip) {
     return o;
 }
 
+bool Vm::initClipClass(ClipId clip, std::string_view linkage) {
+    const Property* registry = m_global->findOwn("__registeredClasses");
+    Object* o = clipObject(clip);
+    if (!registry || !registry->value.isObject() || !o) {
+        return false;
+    }
+    const Property* entry = registry->value.asObject()->findOwn(linkage);
+    if (!entry || !entry->value.isObject() || !entry->value.asObject()->function()) {
+        return false;
+    }
+    Object* ctor = entry->value.asObject();
+    const Value proto = getMember(ctor, "prototype", Value(ctor));
+    if (proto.isObject()) {
+        o->setProto(proto.asObject());
+    }
+    o->define("__constructor__", Value(ctor), kDontEnum);
+    try {
+        runFunction(ctor, Value(o), {}, proto.isObject() ? proto.asObject() : nullptr);
+    } catch (const ScriptThrow& t) {
+        report("Uncaught exception: " + toString(t.value));
+    } catch (const ScriptAbort&) {
+    }
+    return true;
+}
+
 void Vm::clipRemoved(ClipId clip) {
     auto it = m_clips.find(clip);
     if (it != m_clips.end()) {

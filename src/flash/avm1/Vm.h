@@ -39,6 +39,10 @@ public:
     // Calls clip.name() when it is a function (onEnterFrame, onPress, ...). Returns false when
     // there is no such function.
     bool callHandler(ClipId clip, std::string_view name, std::span<const Value> args = {});
+    // A clip made from the library symbol `linkage` (attachMovie, or placed by a timeline): its
+    // script object gets the class Object.registerClass named for the symbol, and the class
+    // constructor runs on it. Returns false when no class is registered for the symbol.
+    bool initClipClass(ClipId clip, std::string_view linkage);
     // The player removed a clip: its script object stops standing for it.
     void clipRemoved(ClipId clip);
     // Frees what no script can reach any more.

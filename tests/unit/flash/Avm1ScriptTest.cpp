@@ -327,6 +327,47 @@ TEST(Avm1Clips, HandlersAndIntervalsFollowTheHostClock) {
     EXPECT_EQ(host.traces.size(), 18u);
 }
 
+TEST(Avm1Clips, RegisteredClassesGiveClipsTheirPrototype) {
+    FakeHost host;
+    const avm1::ClipId ball = host.addClip(1, "ball");
+    avm1::Vm vm(host, 7);
+    Actions a;
+    a.push("Ball").defineFunction("", {}, Actions().trace("made")).op(op::SetVariable);
+    a.getVar("Ball").push("prototype").op(op::GetMember).push("bounce");
+    a.defineFunction("", {},
+                     Actions()
+                         .getVar("this")
+                         .push("_name")
+                         .op(op::GetMember)
+                         .push(" bounces")
+                         .op(op::Add2)
+                         .op(op::Trace));
+    a.op(op::SetMember);
+    a.getVar("Ball")
+        .push({"ballSymbol", Int{2}})
+        .getVar("Object")
+        .push("registerClass")
+        .op(op::CallMethod)
+        .op(op::Pop);
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    EXPECT_FALSE(vm.initClipClass(ball, "otherSymbol"));
+    EXPECT_TRUE(vm.initClipClass(ball, "ballSymbol"));
+    vm.runActions(1, Actions()
+                         .push(Int{0})
+                         .getVar("ball")
+                         .push("bounce")
+                         .op(op::CallMethod)
+                         .op(op::Pop)
+                         .getVar("ball")
+                         .push("_x")
+                         .op(op::GetMember)
+                         .op(op::Trace)
+                         .bytes());
+    // Clip properties still come from the player.
+    EXPECT_EQ(host.traces, (Lines{"made", "ball bounces", "0"}));
+}
+
 TEST(Avm1Budget, RunawayLoopIsStoppedOnceAndPlaybackGoesOn) {
     FakeHost host;
     avm1::Vm vm(host, 7);

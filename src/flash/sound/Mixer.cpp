@@ -51,6 +51,9 @@ void SoundMixer::defineSound(SoundDefinition sound) {
 }
 
 bool SoundMixer::startSound(std::uint16_t id, const SoundInfo& info) {
+    if (m_suspended) {
+        return true;
+    }
     if (info.syncStop) {
         stopSound(id);
         return true;
@@ -127,6 +130,9 @@ void SoundMixer::streamHead(StreamKey key, const SoundStreamHead& head) {
 }
 
 void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) {
+    if (m_suspended) {
+        return;
+    }
     auto it = m_streams.find(key);
     if (it == m_streams.end() || !it->second->decoder || !it->second->decoder->ok()) {
         return; // a block without a head cannot be decoded

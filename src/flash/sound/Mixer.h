@@ -60,6 +60,11 @@ public:
     // Stops every sound (the movie was stopped or closed).
     void stopAll();
 
+    // While suspended, starts and stream blocks are ignored: a jump in the timeline replays
+    // the frames it passes to build the display list, but only the frame it lands on sounds.
+    void setSuspended(bool suspended) { m_suspended = suspended; }
+    bool isSuspended() const { return m_suspended; }
+
     // 0..100 (percent).
     void setVolume(int percent);
     int volume() const { return m_volume; }
@@ -91,6 +96,7 @@ private:
     std::uint32_t m_rate256;
     std::uint64_t m_frame = 0;
     int m_volume = 100;
+    bool m_suspended = false;
     std::string m_lastError;
     std::unordered_map<std::uint16_t, Sound> m_sounds;
     std::vector<std::unique_ptr<Voice>> m_voices;

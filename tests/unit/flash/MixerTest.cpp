@@ -192,6 +192,11 @@ TEST(MixerEvents, SyncStopAndNoMultiple) {
     EXPECT_FALSE(mixer.isPlaying(1));
     EXPECT_TRUE(mixer.isPlaying(2));
     EXPECT_EQ(Pull(mixer, 1)[0], 100);
+    // Frames passed over by a jump make no sound.
+    mixer.setSuspended(true);
+    EXPECT_TRUE(mixer.startSound(2, plain));
+    mixer.setSuspended(false);
+    EXPECT_EQ(Pull(mixer, 1)[0], 100);
     // Once a sound has ended, no-multiple starts it again.
     mixer.stopAll();
     ASSERT_TRUE(mixer.startSound(1, noMultiple));

@@ -29,6 +29,9 @@ enum SortFlag : int {
     kNumeric = 16,
 };
 
+// Times further than this from 1970 (in ms) are not dates.
+constexpr double kMaxTime = 8.64e15;
+
 // Days from 1970-01-01 to year/month/day (proleptic Gregorian).
 double daysFromCivil(double y, double m, double d) {
     y += std::floor(m / 12);
@@ -214,7 +217,8 @@ void Vm::installBuiltins() {
             if (args.size() == 1 && args[0].isNumber()) {
                 const double n = args[0].asNumber();
                 const std::size_t count =
-                    n >= 0 && n <= (1u << 20) ? static_cast<std::size_t>(n) : 0;
+                    n >= 0 && n == std::floor(n) ? static_cast<std::size_t>(std::min(n, 1e18)) : 0;
+                v.checkArrayLength(count);
                 return Value(v.newArray(std::vector<Value>(count)));
             }
             return Value(v.newArray(std::vector<Value>(args.begin(), args.end())));
@@ -232,15 +236,17 @@ void Vm::installBuiltins() {
             }
             const Value& e = a->elements()[i];
             out += e.isUndefined() ? (v.version() >= 7 ? "undefined" : "") : v.toString(e);
+            v.checkStringSize(out.size());
         }
         return out;
     };
     setFunction(m_arrayProto, "push",
-                [arrayOf](Vm&, const Value& self, std::span<const Value> args) -> Value {
+                [arrayOf](Vm& v, const Value& self, std::span<const Value> args) -> Value {
                     Object* a = arrayOf(self);
                     if (!a) {
                         return Value();
                     }
+                    v.checkArrayLength(a->elements().size() + args.size());
                     a->elements().insert(a->elements().end(), args.begin(), args.end());
                     return Value(static_cast<double>(a->elements().size()));
                 });
@@ -340,6 +346,8 @@ void Vm::installBuiltins() {
                     Object* a = arrayOf(self);
                     std::vector<Value> out = a ? a->elements() : std::vector<Value>();
                     for (const Value& x : args) {
+                        v.checkArrayLength(out.size() + 1 +
+                                           (arrayOf(x) ? arrayOf(x)->elements().size() : 0));
                         if (Object* b = arrayOf(x)) {
                             out.insert(out.end(), b->elements().begin(), b->elements().end());
                         } else {
@@ -647,6 +655,7 @@ void Vm::installBuiltins() {
                     std::string s = thisString(v, self);
                     for (const Value& a : args) {
                         s += v.toString(a);
+                        v.checkStringSize(s.size());
                     }
                     return Value(s);
                 });
@@ -828,8 +837,8 @@ void Vm::installBuiltins() {
                 return Value(std::nan(""));
             }
             const double t = v.toNumber(o->primitive());
-            if (std::isnan(t)) {
-                return Value(t);
+            if (!(std::fabs(t) <= kMaxTime)) {
+                return Value(std::nan(""));
             }
             if (field == 8) {
                 return Value(t);
@@ -867,7 +876,7 @@ void Vm::installBuiltins() {
     setFunction(dateProto, "toString", [](Vm& v, const Value& self, auto) -> Value {
         Object* o = selfObject(self);
         const double t = o ? v.toNumber(o->primitive()) : std::nan("");
-        if (std::isnan(t)) {
+        if (!(std::fabs(t) <= kMaxTime)) {
             return Value("Invalid Date");
         }
         const int offset = v.host().utcOffsetMinutes();

@@ -588,7 +588,9 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
         }
         case 0x21: { // StringAdd
             const std::string b = popString();
-            push(Value(popString() + b));
+            std::string a = popString();
+            vm.checkStringSize(a.size() + b.size());
+            push(Value(std::move(a += b)));
             break;
         }
         case 0x22: { // GetProperty
@@ -1063,7 +1065,10 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             const Value b = vm.toPrimitive(pop());
             const Value a = vm.toPrimitive(pop());
             if (a.isString() || b.isString()) {
-                push(Value(vm.toString(a) + vm.toString(b)));
+                std::string left = vm.toString(a);
+                const std::string right = vm.toString(b);
+                vm.checkStringSize(left.size() + right.size());
+                push(Value(std::move(left += right)));
             } else {
                 push(Value(vm.toNumber(a) + vm.toNumber(b)));
             }

@@ -97,6 +97,20 @@ void Vm::report(const std::string& message) {
     m_host.report(message);
 }
 
+void Vm::checkStringSize(std::size_t size) {
+    if (size > kMaxStringSize) {
+        report("A script made a string of " + std::to_string(size) + " bytes and was stopped");
+        throw ScriptAbort{};
+    }
+}
+
+void Vm::checkArrayLength(std::size_t length) {
+    if (length > kMaxArrayLength) {
+        report("A script made an array of " + std::to_string(length) + " items and was stopped");
+        throw ScriptAbort{};
+    }
+}
+
 void Vm::throwValue(const Value& v) {
     throw ScriptThrow{v};
 }
@@ -499,10 +513,7 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
             const auto index = static_cast<std::size_t>(i);
             // A script writing a[4000000000] must not make us allocate it all.
             if (index >= el.size()) {
-                if (index > el.size() + (1u << 20)) {
-                    report("Array index " + std::string(name) + " is too far beyond the end");
-                    return;
-                }
+                checkArrayLength(index + 1);
                 el.resize(index + 1);
             }
             el[index] = v;
@@ -510,7 +521,8 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
         }
         if (sameName(name, "length", cs)) {
             const double n = toNumber(v);
-            if (n >= 0 && n <= el.size() + (1u << 20)) {
+            if (n >= 0 && n == std::floor(n)) {
+                checkArrayLength(static_cast<std::size_t>(std::min(n, 1e18)));
                 el.resize(static_cast<std::size_t>(n));
             }
             return;

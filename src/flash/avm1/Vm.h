@@ -103,6 +103,13 @@ public:
     std::string targetPath(ClipId clip);
     ClipId resolveTarget(ClipId base, std::string_view path);
 
+    // Longest string and array a script may make. A script doubling a string in a loop would
+    // otherwise take all memory before the budget stops it; it is stopped and reported instead.
+    static constexpr std::size_t kMaxStringSize = std::size_t{32} << 20;
+    static constexpr std::size_t kMaxArrayLength = std::size_t{4} << 20;
+    void checkStringSize(std::size_t size);
+    void checkArrayLength(std::size_t length);
+
     // Throws a script exception from a native function.
     [[noreturn]] void throwValue(const Value& v);
     void report(const std::string& message);

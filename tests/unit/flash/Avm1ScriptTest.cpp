@@ -466,6 +466,26 @@ TEST(Avm1Robustness, RandomBytecodeNeverCrashes) {
     EXPECT_EQ(host.traces.back(), "still fine");
 }
 
+TEST(Avm1Robustness, RunawayGrowthIsStoppedBeforeMemoryRunsOut) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    // s = "x"; while (true) s = s + s;
+    Actions strings;
+    strings.setVar("s", "x").label("top");
+    strings.push("s").getVar("s").getVar("s").op(op::Add2).op(op::SetVariable).jump("top");
+    // a = []; a[4000000000] = 1; trace("after");
+    Actions arrays;
+    arrays.push({"a", Int{0}}).op(op::InitArray).op(op::SetVariable);
+    arrays.getVar("a").push({"4000000000", 1.0}).op(op::SetMember).trace("after");
+    vm.beginFrame();
+    vm.runActions(1, strings.bytes());
+    vm.runActions(1, arrays.bytes());
+    vm.runActions(1, Actions().push({1e12, Int{1}}).push("Array").op(op::NewObject).bytes());
+    vm.runActions(1, Actions().trace("still here").bytes());
+    EXPECT_EQ(host.traces, (Lines{"still here"}));
+    EXPECT_EQ(host.reports.size(), 3u);
+}
+
 TEST(Avm1Builtins, ArraysAndSorting) {
     Actions a;
     a.push({"z", "b", "A", 3.0}).op(op::InitArray).storeRegister(1).op(op::Pop);

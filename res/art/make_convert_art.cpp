@@ -60,8 +60,10 @@ QPainterPath Gear(QPointF centre, double outer, double root, int teeth) {
     const double step = 2 * M_PI / teeth;
     for (int i = 0; i < teeth; ++i) {
         const double a = i * step;
-        const double points[][2] = {{a - step * 0.25, root}, {a - step * 0.16, outer},
-                                    {a + step * 0.16, outer}, {a + step * 0.25, root},
+        const double points[][2] = {{a - step * 0.25, root},
+                                    {a - step * 0.16, outer},
+                                    {a + step * 0.16, outer},
+                                    {a + step * 0.25, root},
                                     {a + step * 0.75, root}};
         for (const auto& p : points) {
             const QPointF point(centre.x() + p[1] * std::cos(p[0]),
@@ -231,10 +233,9 @@ int main(int argc, char** argv) {
     }
     const QString folder = QString::fromLocal8Bit(argv[1]);
     QDir().mkpath(folder);
-    const bool ok = Save(Button(Look::Normal), folder, 208) &&
-                    Save(Button(Look::Pressed), folder, 209) &&
-                    Save(Button(Look::Disabled), folder, 210) &&
-                    Save(Button(Look::Hover), folder, 211) && Save(Bar(), folder, 212) &&
-                    Save(Background(), folder, 213);
+    const bool ok =
+        Save(Button(Look::Normal), folder, 208) && Save(Button(Look::Pressed), folder, 209) &&
+        Save(Button(Look::Disabled), folder, 210) && Save(Button(Look::Hover), folder, 211) &&
+        Save(Bar(), folder, 212) && Save(Background(), folder, 213);
     return ok ? 0 : 1;
 }

@@ -1,5 +1,6 @@
 // Pictures of the browser panel for the docs, taken from a real X display:
-//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh build/tests/browser_tests --gtest_filter='Screenshot*'
+//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh
+//   build/tests/browser_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
 #include "browser/CMovieListCtrl.h"

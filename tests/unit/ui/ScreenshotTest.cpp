@@ -1,5 +1,6 @@
 // A picture of the Output Settings panel for the docs, taken from a real X display:
-//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh build/tests/ui_tests --gtest_filter='Screenshot*'
+//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh
+//   build/tests/ui_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
 #include "ui/CSettingsDlg.h"

@@ -250,9 +250,8 @@ void Interpreter::defineLocal(Frame& f, std::string_view name, const Value& v) {
     }
 }
 
-void Interpreter::runTopLevel(ClipId clip, const Code& code) {
+Frame Interpreter::topLevelFrame(ClipId clip) {
     Frame f;
-    f.code = code;
     f.target = clip;
     f.baseTarget = clip;
     f.scope = {vm.global(), vm.clipObject(clip)};
@@ -261,6 +260,12 @@ void Interpreter::runTopLevel(ClipId clip, const Code& code) {
     f.self = Value(vm.clipObject(clip));
     f.registers = vm.m_globalRegisters;
     f.registerCount = 4;
+    return f;
+}
+
+void Interpreter::runTopLevel(ClipId clip, const Code& code) {
+    Frame f = topLevelFrame(clip);
+    f.code = code;
     std::size_t jump = 0;
     Value ret;
     run(f, 0, code->size(), jump, ret);

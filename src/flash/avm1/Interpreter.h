@@ -38,6 +38,8 @@ struct Interpreter {
     explicit Interpreter(Vm& v) : vm(v) {}
 
     void runTopLevel(ClipId clip, const Code& code);
+    // The frame a top-level action list on `clip` runs in.
+    Frame topLevelFrame(ClipId clip);
     Value callScript(Object* function, const Value& self, std::span<const Value> args,
                      Object* home);
 

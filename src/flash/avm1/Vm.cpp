@@ -85,6 +85,33 @@ bool Vm::initClipClass(ClipId clip, std::string_view linkage) {
     return true;
 }
 
+Value Vm::getVariable(ClipId clip, std::string_view path) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    Interpreter in(*this);
+    Frame f = in.topLevelFrame(clip);
+    try {
+        return in.getVariable(f, path);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+    return {};
+}
+
+void Vm::setVariable(ClipId clip, std::string_view path, const Value& v) {
+    if (!m_host.clipExists(clip)) {
+        return;
+    }
+    Interpreter in(*this);
+    Frame f = in.topLevelFrame(clip);
+    try {
+        in.setVariable(f, path, v);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+}
+
 void Vm::clipRemoved(ClipId clip) {
     auto it = m_clips.find(clip);
     if (it != m_clips.end()) {

@@ -43,6 +43,11 @@ public:
     // script object gets the class Object.registerClass named for the symbol, and the class
     // constructor runs on it. Returns false when no class is registered for the symbol.
     bool initClipClass(ClipId clip, std::string_view linkage);
+    // A variable as a script on `clip`'s timeline sees it; `path` may be a plain name or a
+    // slash or dot path ("score", "/hud:score", "_root.hud.score"). For text fields bound to
+    // variables.
+    Value getVariable(ClipId clip, std::string_view path);
+    void setVariable(ClipId clip, std::string_view path, const Value& v);
     // The player removed a clip: its script object stops standing for it.
     void clipRemoved(ClipId clip);
     // Frees what no script can reach any more.

@@ -263,6 +263,18 @@ TEST(Avm1Scopes, GlobalAndPaths) {
     (void)inner;
 }
 
+TEST(Avm1Clips, VariablesByPathForBoundTextFields) {
+    FakeHost host;
+    const avm1::ClipId hud = host.addClip(1, "hud");
+    avm1::Vm vm(host, 6);
+    vm.setVariable(1, "/hud:score", avm1::Value(10.0));
+    EXPECT_EQ(vm.toString(vm.getVariable(hud, "score")), "10");
+    EXPECT_EQ(vm.toString(vm.getVariable(1, "_root.hud.score")), "10");
+    vm.setVariable(hud, "_parent.lives", avm1::Value(3.0));
+    EXPECT_EQ(vm.toString(vm.getVariable(1, "LIVES")), "3"); // version 6: any case
+    EXPECT_TRUE(vm.getVariable(1, "nothing.here").isUndefined());
+}
+
 TEST(Avm1Clips, TimelineControlGoesToTheHost) {
     FakeHost host;
     const avm1::ClipId mc = host.addClip(1, "mc");

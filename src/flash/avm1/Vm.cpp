@@ -458,7 +458,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
     if (clip != 0 && !name.empty() && name[0] == '_') {
         const int p = clipPropertyIndex(name, cs);
         if (p == static_cast<int>(ClipProperty::Target)) {
-            return Value(m_version >= 5 ? targetPath(clip) : targetPath(clip));
+            return Value(slashPath(clip));
         }
         if (p == static_cast<int>(ClipProperty::Name)) {
             return Value(m_host.clipName(clip));
@@ -646,6 +646,29 @@ std::string Vm::targetPath(ClipId clip) {
         out += "." + *it;
     }
     return out;
+}
+
+std::string Vm::slashPath(ClipId clip) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    std::vector<std::string> names;
+    ClipId c = clip;
+    int guard = 0;
+    while (c && guard++ < 4096) {
+        const ClipId parent = m_host.parentClip(c);
+        if (!parent) {
+            break;
+        }
+        names.push_back(m_host.clipName(c));
+        c = parent;
+    }
+    const int level = m_host.clipDepth(c);
+    std::string out = level == 0 ? std::string() : "_level" + std::to_string(level);
+    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+        out += "/" + *it;
+    }
+    return out.empty() ? "/" : out;
 }
 
 ClipId Vm::resolveTarget(ClipId base, std::string_view path) {

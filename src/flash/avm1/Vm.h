@@ -105,7 +105,10 @@ public:
     Value call(const Value& function, const Value& self, std::span<const Value> args);
     Value construct(const Value& constructor, std::span<const Value> args);
     bool instanceOf(const Value& v, Object* constructor);
+    // "_level0.a.b", as TargetPath and clips turned to text give it.
     std::string targetPath(ClipId clip);
+    // "/a/b", as the _target property gives it ("/" for the root).
+    std::string slashPath(ClipId clip);
     ClipId resolveTarget(ClipId base, std::string_view path);
 
     // Longest string and array a script may make. A script doubling a string in a loop would

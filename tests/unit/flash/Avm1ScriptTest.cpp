@@ -257,9 +257,11 @@ TEST(Avm1Scopes, GlobalAndPaths) {
     a.getVar("_parent").op(op::TargetPath).op(op::Trace).setTarget("");
     a.push("_root.mc").op(op::GetVariable).push(1.0).op(op::GetProperty).op(op::Trace);
     a.push({"mc", 13.0}).op(op::GetProperty).op(op::Trace);
+    a.push({"mc/inner", 11.0}).op(op::GetProperty).op(op::Trace);
+    a.getVar("_root").push("_target").op(op::GetMember).op(op::Trace);
     vm.beginFrame();
     vm.runActions(1, a.bytes());
-    EXPECT_EQ(host.traces, (Lines{"slash", "dot", "1", "_level0.mc", "0", "mc"}));
+    EXPECT_EQ(host.traces, (Lines{"slash", "dot", "1", "_level0.mc", "0", "mc", "/mc/inner", "/"}));
     (void)inner;
 }
 

@@ -357,18 +357,18 @@ void Vm::installBuiltins() {
                     return Value(v.newArray(std::move(out)));
                 });
     // sort and sortOn share the comparison: a script function, or flags.
-    struct SortSpec {
+    struct SortRule {
         Value compare;
         int flags = 0;
         std::vector<std::string> fields;
         std::vector<int> fieldFlags;
     };
-    auto sortArray = [](Vm& v, Object* a, const SortSpec& spec) -> Value {
+    auto sortArray = [](Vm& v, Object* a, const SortRule& rule) -> Value {
         auto keyOf = [&](const Value& e, std::size_t field) -> Value {
-            if (spec.fields.empty()) {
+            if (rule.fields.empty()) {
                 return e;
             }
-            return v.getMember(e, spec.fields[field]);
+            return v.getMember(e, rule.fields[field]);
         };
         auto compareBy = [&](const Value& x, const Value& y, int flags) -> int {
             if (flags & kNumeric) {
@@ -392,14 +392,14 @@ void Vm::installBuiltins() {
             return p < q ? -1 : p > q ? 1 : 0;
         };
         auto compare = [&](const Value& x, const Value& y) -> int {
-            if (spec.compare.isObject()) {
+            if (rule.compare.isObject()) {
                 const Value pair[2] = {x, y};
-                const double r = v.toNumber(v.call(spec.compare, Value(), pair));
+                const double r = v.toNumber(v.call(rule.compare, Value(), pair));
                 return r < 0 ? -1 : r > 0 ? 1 : 0;
             }
-            const std::size_t n = std::max<std::size_t>(spec.fields.size(), 1);
+            const std::size_t n = std::max<std::size_t>(rule.fields.size(), 1);
             for (std::size_t k = 0; k < n; ++k) {
-                const int flags = k < spec.fieldFlags.size() ? spec.fieldFlags[k] : spec.flags;
+                const int flags = k < rule.fieldFlags.size() ? rule.fieldFlags[k] : rule.flags;
                 int c = compareBy(keyOf(x, k), keyOf(y, k), flags);
                 if (flags & kDescending) {
                     c = -c;
@@ -418,14 +418,14 @@ void Vm::installBuiltins() {
         std::stable_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
             return compare(items[i], items[j]) < 0;
         });
-        if (spec.flags & kUniqueSort) {
+        if (rule.flags & kUniqueSort) {
             for (std::size_t i = 1; i < order.size(); ++i) {
                 if (compare(items[order[i - 1]], items[order[i]]) == 0) {
                     return Value(0.0);
                 }
             }
         }
-        if (spec.flags & kReturnIndexedArray) {
+        if (rule.flags & kReturnIndexedArray) {
             std::vector<Value> idx;
             for (std::size_t i : order) {
                 idx.emplace_back(static_cast<double>(i));
@@ -444,14 +444,14 @@ void Vm::installBuiltins() {
             if (!a) {
                 return Value();
             }
-            SortSpec spec;
+            SortRule rule;
             std::size_t i = 0;
             if (arg(args, 0).isObject() && arg(args, 0).asObject()->function()) {
-                spec.compare = args[0];
+                rule.compare = args[0];
                 i = 1;
             }
-            spec.flags = static_cast<int>(toInt32(v.toNumber(arg(args, i))));
-            return sortArray(v, a, spec);
+            rule.flags = static_cast<int>(toInt32(v.toNumber(arg(args, i))));
+            return sortArray(v, a, rule);
         });
     setFunction(
         m_arrayProto, "sortOn",
@@ -460,23 +460,23 @@ void Vm::installBuiltins() {
             if (!a) {
                 return Value();
             }
-            SortSpec spec;
+            SortRule rule;
             if (Object* names = arrayOf(arg(args, 0))) {
                 for (const Value& n : names->elements()) {
-                    spec.fields.push_back(v.toString(n));
+                    rule.fields.push_back(v.toString(n));
                 }
             } else {
-                spec.fields.push_back(v.toString(arg(args, 0)));
+                rule.fields.push_back(v.toString(arg(args, 0)));
             }
             if (Object* fl = arrayOf(arg(args, 1))) {
                 for (const Value& n : fl->elements()) {
-                    spec.fieldFlags.push_back(static_cast<int>(toInt32(v.toNumber(n))));
+                    rule.fieldFlags.push_back(static_cast<int>(toInt32(v.toNumber(n))));
                 }
-                spec.flags = spec.fieldFlags.empty() ? 0 : spec.fieldFlags[0];
+                rule.flags = rule.fieldFlags.empty() ? 0 : rule.fieldFlags[0];
             } else {
-                spec.flags = static_cast<int>(toInt32(v.toNumber(arg(args, 1))));
+                rule.flags = static_cast<int>(toInt32(v.toNumber(arg(args, 1))));
             }
-            return sortArray(v, a, spec);
+            return sortArray(v, a, rule);
         });
     {
         Object* arrayCtor = m_global->findOwn("Array")->value.asObject();

@@ -58,6 +58,12 @@ bool inflateLzma(std::span<const std::uint8_t> props, std::span<const std::uint8
     if (lzma_properties_decode(&filters[0], nullptr, props.data(), props.size()) != LZMA_OK) {
         return false;
     }
+    // The decoder allocates its whole dictionary at once, and the size comes from the file.
+    // Nothing can refer further back than the movie is long, so the movie's length is enough.
+    auto* options = static_cast<lzma_options_lzma*>(filters[0].options);
+    const auto enough =
+        static_cast<std::uint32_t>(std::max<std::size_t>(limit, LZMA_DICT_SIZE_MIN));
+    options->dict_size = std::min(options->dict_size, enough);
     lzma_stream strm = LZMA_STREAM_INIT;
     const lzma_ret init = lzma_raw_decoder(&strm, filters);
     free(filters[0].options); // the decoder keeps its own copy

@@ -115,6 +115,19 @@ TEST(SwfFile, EveryCompressionLoadsTheSameMovie) {
     }
 }
 
+TEST(SwfFile, AnLzmaDictionaryLargerThanTheMovieIsNotTakenAtItsWord) {
+    // The coder properties name a 4 GB dictionary; the decoder must not ask for it, and the
+    // movie still decodes with one as large as the movie.
+    Bytes bytes = redSquareMovie(swf::Compression::Lzma);
+    ASSERT_GE(bytes.size(), 17u);
+    for (std::size_t i = 13; i < 17; ++i) {
+        bytes[i] = 0xff;
+    }
+    Player player;
+    ASSERT_TRUE(player.loadFromMemory(bytes).ok);
+    EXPECT_EQ(rgb(render(player).at(20, 20)), 0xff0000u);
+}
+
 TEST(SwfFile, WhatIsNotAMovieIsRefusedWithAReason) {
     const std::vector<Bytes> notMovies = {
         {},

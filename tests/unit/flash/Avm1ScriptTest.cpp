@@ -71,6 +71,40 @@ TEST(Avm1Functions, DefineFunction2PreloadsRegisters) {
     EXPECT_EQ(run(a), (Lines{"movieclip", "2", "41", "B", "_level0", "undefined", "42", "9"}));
 }
 
+TEST(Avm1Functions, CallApplyAndThis) {
+    Actions a;
+    // function who(p, q) { trace(this.tag + p + q); }
+    a.defineFunction("who", {"p", "q"},
+                     Actions()
+                         .getVar("this")
+                         .push("tag")
+                         .op(op::GetMember)
+                         .getVar("p")
+                         .op(op::Add2)
+                         .getVar("q")
+                         .op(op::Add2)
+                         .op(op::Trace));
+    a.push({"o", "tag", "O", Int{1}}).op(op::InitObject).op(op::SetVariable);
+    a.push({"2", "1"})
+        .getVar("o")
+        .push(Int{3})
+        .getVar("who")
+        .push("call")
+        .op(op::CallMethod)
+        .op(op::Pop);
+    a.push({"b", "a", Int{2}})
+        .op(op::InitArray)
+        .getVar("o")
+        .push(Int{2})
+        .getVar("who")
+        .push("apply")
+        .op(op::CallMethod)
+        .op(op::Pop);
+    // A plain call runs with the timeline as `this`.
+    a.setVar("tag", "T").push({"y", "x"}).call("who", 2).op(op::Pop);
+    EXPECT_EQ(run(a), (Lines{"O12", "Oab", "Txy"}));
+}
+
 TEST(Avm1Functions, RecursionIsStoppedAtTheLimit) {
     FakeHost host;
     avm1::Vm vm(host, 7);
@@ -275,6 +309,23 @@ TEST(Avm1Clips, VariablesByPathForBoundTextFields) {
     vm.setVariable(hud, "_parent.lives", avm1::Value(3.0));
     EXPECT_EQ(vm.toString(vm.getVariable(1, "LIVES")), "3"); // version 6: any case
     EXPECT_TRUE(vm.getVariable(1, "nothing.here").isUndefined());
+}
+
+TEST(Avm1Clips, PreloaderWaitsAndLoadingIsUnavailable) {
+    FakeHost host;
+    host.framesLoaded = 2;
+    avm1::Vm vm(host, 6);
+    Actions a;
+    // A trace is two actions (push, Trace): each wait skips both when the frame is missing.
+    a.waitForFrame(1, 2).trace("frame 2 loaded");
+    a.waitForFrame(4, 2).trace("frame 5 loaded").trace("goes on");
+    a.push(3.0).waitForFrame2(2).trace("frame 3 loaded");
+    a.getUrl("http://example.com/next.swf", "_level1");
+    vm.beginFrame();
+    vm.runActions(1, a.bytes());
+    EXPECT_EQ(host.traces, (Lines{"frame 2 loaded", "goes on"}));
+    ASSERT_EQ(host.reports.size(), 1u);
+    EXPECT_NE(host.reports[0].find("unavailable"), std::string::npos);
 }
 
 TEST(Avm1Clips, TimelineControlGoesToTheHost) {

@@ -953,6 +953,19 @@ void Vm::mark(Object* root) {
     }
 }
 
+void Vm::keepAlive(Object* o) {
+    if (o) {
+        m_extraRoots.push_back(o);
+    }
+}
+
+void Vm::release(Object* o) {
+    auto it = std::find(m_extraRoots.begin(), m_extraRoots.end(), o);
+    if (it != m_extraRoots.end()) {
+        m_extraRoots.erase(it);
+    }
+}
+
 void Vm::collectGarbage() {
     if (m_depth > 0) {
         return; // values on a running script's stack are not roots we can see

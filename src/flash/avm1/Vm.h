@@ -52,6 +52,10 @@ public:
     void clipRemoved(ClipId clip);
     // Frees what no script can reach any more.
     void collectGarbage();
+    // Objects the host keeps (listeners it was given, sound objects it plays) must survive
+    // collection while it holds them: keepAlive counts a hold, release drops one.
+    void keepAlive(Object* o);
+    void release(Object* o);
 
     // Instructions one frame may run before the running script is stopped.
     void setInstructionBudget(std::uint64_t budget) { m_budget = budget; }

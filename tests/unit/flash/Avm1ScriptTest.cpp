@@ -653,6 +653,15 @@ TEST(Avm1Heap, UnreachableObjectsAndCyclesAreFreed) {
     vm.runActions(1, a.bytes());
     vm.collectGarbage();
     EXPECT_EQ(vm.objectCount(), base + 2); // the kept object and the root clip's object
+
+    // An object only the host holds survives until the host lets it go.
+    avm1::Object* held = vm.newObject();
+    vm.keepAlive(held);
+    vm.collectGarbage();
+    EXPECT_EQ(vm.objectCount(), base + 3);
+    vm.release(held);
+    vm.collectGarbage();
+    EXPECT_EQ(vm.objectCount(), base + 2);
 }
 
 } // namespace

@@ -42,7 +42,7 @@ double daysFromCivil(double y, double m, double d) {
     const double yy = m < 2 ? y - 1 : y;
     const double era = std::floor(yy / 400);
     const double yoe = yy - era * 400;
-    const double mp = std::fmod(m + 9, 12);
+    const double mp = std::fmod(m + 10, 12); // March is 0
     const double doy = std::floor((153 * mp + 2) / 5) + d - 1;
     const double doe = yoe * 365 + std::floor(yoe / 4) - std::floor(yoe / 100) + doy;
     return era * 146097 + doe - 719468;
@@ -864,6 +864,42 @@ void Vm::installBuiltins() {
     setFunction(dateProto, "getTimezoneOffset", [](Vm& v, const Value&, auto) -> Value {
         return Value(static_cast<double>(-v.host().utcOffsetMinutes()));
     });
+    // setFullYear(y, m, d), setMonth(m, d), setDate(d), setHours(h, m, s, ms), ... : the
+    // arguments replace the fields from `first` on; local time unless `utc`.
+    auto dateSetter = [&](std::string_view name, bool utc, int first, int most) {
+        setFunction(
+            dateProto, name,
+            [utc, first, most](Vm& v, const Value& self, std::span<const Value> args) -> Value {
+                Object* o = selfObject(self);
+                if (!o || o->objectClass() != ObjectClass::Date || args.empty()) {
+                    return Value(std::nan(""));
+                }
+                const double offset = utc ? 0 : v.host().utcOffsetMinutes() * 60000.0;
+                double t = v.toNumber(o->primitive());
+                if (!(std::fabs(t) <= kMaxTime)) {
+                    t = 0;
+                }
+                const CivilTime c = civilFromMs(t + offset);
+                double f[7] = {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms};
+                for (int i = 0; i < most && static_cast<std::size_t>(i) < args.size(); ++i) {
+                    f[first + i] = toInteger(v.toNumber(args[static_cast<std::size_t>(i)]));
+                }
+                const double r = daysFromCivil(f[0], f[1], f[2]) * 86400000.0 + f[3] * 3600000.0 +
+                                 f[4] * 60000.0 + f[5] * 1000.0 + f[6] - offset;
+                o->primitive() = Value(std::fabs(r) <= kMaxTime ? r : std::nan(""));
+                return o->primitive();
+            });
+    };
+    const struct {
+        const char* field;
+        int first;
+        int most;
+    } setters[] = {{"FullYear", 0, 3}, {"Month", 1, 2},   {"Date", 2, 1},        {"Hours", 3, 4},
+                   {"Minutes", 4, 3},  {"Seconds", 5, 2}, {"Milliseconds", 6, 1}};
+    for (const auto& st : setters) {
+        dateSetter(std::string("set") + st.field, false, st.first, st.most);
+        dateSetter(std::string("setUTC") + st.field, true, st.first, st.most);
+    }
     setFunction(dateProto, "setTime",
                 [](Vm& v, const Value& self, std::span<const Value> args) -> Value {
                     Object* o = selfObject(self);

@@ -631,9 +631,19 @@ TEST(Avm1Builtins, DateUsesTheHostsClockAndZone) {
     callMethod(a, "d", "getHours", 0).op(op::Trace);
     callMethod(a, "d", "getUTCHours", 0).op(op::Trace);
     callMethod(a, "d", "getDay", 0).op(op::Trace);
+    // Setting local fields: the 31st of the 13th month of 1999 is the last day of January 2000.
+    a.push({31.0, 12.0, 1999.0, Int{3}})
+        .getVar("d")
+        .push("setFullYear")
+        .op(op::CallMethod)
+        .op(op::Pop);
+    a.push({23.0, Int{1}}).getVar("d").push("setHours").op(op::CallMethod).op(op::Pop);
+    callMethod(a, "d", "toString", 0).op(op::Trace);
+    callMethod(a, "d", "getUTCHours", 0).op(op::Trace);
     vm.beginFrame();
     vm.runActions(1, a.bytes());
-    EXPECT_EQ(host.traces, (Lines{"1971", "2", "0", "5"}));
+    EXPECT_EQ(host.traces,
+              (Lines{"1971", "2", "0", "5", "Mon Jan 31 23:00:00 GMT+0200 2000", "21"}));
 }
 
 TEST(Avm1Heap, UnreachableObjectsAndCyclesAreFreed) {

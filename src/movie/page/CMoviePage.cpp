@@ -1,11 +1,206 @@
 #include "movie/page/CMoviePage.h"
 
+#include "movie/CSwfHeaderReader.h"
+#include "movie/page/CPlayerWidget.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/Bitmaps.h"
+#include "platform/qt/PostedMessage.h"
 #include "ui/CSettingsDlg.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPainter>
+
+#include <algorithm>
 
 namespace kinovex {
 
-CMoviePage::CMoviePage(QWidget* parent) : QWidget(parent), m_pSettingsDlg(new CSettingsDlg(this)) {}
+namespace {
+constexpr int kSplitterWidth = 3;
+constexpr int kMinTreeWidth = 200;
+constexpr unsigned kHiddenDriveTypes = 0x35;
+constexpr int kHeadWidth = 500;
+constexpr int kHeadHeight = 300;
 
-CMoviePage::~CMoviePage() = default;
+bool IsMovieSignature(const SwfHeaderInfo& info) {
+    const char first = info.signature[0];
+    return (first == 'F' || first == 'C' || first == 'Z') && info.signature[1] == 'W' &&
+           info.signature[2] == 'S';
+}
+} // namespace
+
+CMoviePage::CMoviePage(QWidget* parent)
+    : QWidget(parent), m_pSettingsDlg(new CSettingsDlg(this)), m_wndSplitter(this),
+      m_wndFolderTree(this), m_wndFileList(this) {
+    // Panel 0 is covered by the tree and the list; the rest is painted with the pattern.
+    setAutoFillBackground(false);
+    // The tree's starting width; the user moves it with the splitter.
+    m_wndFolderTree.setGeometry(0, 0, 250, 300);
+
+    connect(&m_wndFolderTree, &CTreeFileCtrl::SelChanged, this, &CMoviePage::OnTreeSelChanged);
+    connect(&m_wndFileList, &CMovieListCtrl::ItemChanged, this, &CMoviePage::OnListItemChanged);
+    connect(&m_wndFileList, &CMovieListCtrl::DblClk, this, &CMoviePage::OnListDblClk);
+}
+
+CMoviePage::~CMoviePage() {
+    // The list and tree go before the page's own fields are gone; nothing is to hear of it.
+    m_wndFileList.disconnect(this);
+    m_wndFolderTree.disconnect(this);
+}
+
+void CMoviePage::OnInitDialog() {
+    if (m_bInitialised)
+        return;
+    m_bInitialised = true;
+
+    m_wndFolderTree.InitTree();
+    m_wndFolderTree.SetShowDesktop(true);
+    m_wndFolderTree.SetShowNetwork(true);
+    m_wndFolderTree.SetShowFiles(false);
+    m_wndFolderTree.SetHiddenDriveTypes(kHiddenDriveTypes);
+    m_wndFolderTree.SetOperationFlags(0);
+
+    if (!m_strMovieFolder.isEmpty()) {
+        // Selecting reports the change, which may leave the folder at the deepest part of it
+        // that still exists; the list shows whichever the page ends up with.
+        m_wndFolderTree.SelectFolder(m_strMovieFolder, true);
+        m_wndFileList.FillFromFolder(m_strMovieFolder);
+    }
+
+    m_pSettingsDlg->OnInitDialog();
+
+    const QPixmap tile = LoadBitmap(IDB_BACKGROUND);
+    m_brBackground = tile.isNull() ? QBrush(palette().color(QPalette::Window)) : QBrush(tile);
+
+    m_pHeadWnd = new CPlayerWidget(this);
+    m_pHeadWnd->setGeometry(width() / 2 - kHeadWidth / 2, height() / 2 - kHeadHeight / 2,
+                            kHeadWidth, kHeadHeight);
+    m_pHeadWnd->LoadMovie(QString::fromStdString(ProgramFolder()) + QStringLiteral("/head.swf"));
+    m_pHeadWnd->show();
+}
+
+void CMoviePage::showEvent(QShowEvent* event) {
+    OnInitDialog();
+    QWidget::showEvent(event);
+}
+
+void CMoviePage::LayoutPanels(int panelWidth, int panelHeight) {
+    setGeometry(x(), y(), 3 * panelWidth, panelHeight);
+
+    const int treeWidth = m_wndFolderTree.width();
+    m_wndFolderTree.setGeometry(0, 0, treeWidth, panelHeight);
+    m_wndFileList.setGeometry(treeWidth + kSplitterWidth, 0,
+                              panelWidth - treeWidth - kSplitterWidth, panelHeight);
+    m_wndSplitter.setGeometry(treeWidth, 1, kSplitterWidth, panelHeight - 2);
+
+    m_pSettingsDlg->move(5 * panelWidth / 2 - m_pSettingsDlg->width() / 2,
+                         panelHeight / 2 - m_pSettingsDlg->height() / 2);
+
+    if (m_pHeadWnd != nullptr)
+        m_pHeadWnd->setGeometry(3 * panelWidth / 2 - m_nMovieWidth / 2,
+                                panelHeight / 2 - m_nMovieHeight / 2, m_nMovieWidth,
+                                m_nMovieHeight);
+}
+
+int CMoviePage::OnSplitterMoved(int x, int y) {
+    const QPoint point = mapFromGlobal(QPoint(x, y));
+    const int clientWidth = width();
+    const int clientHeight = height();
+    const int limit = clientWidth / 3 - kMinTreeWidth;
+    // On a page too narrow for both minimums the right limit wins.
+    const int treeWidth = std::min(std::max(point.x(), kMinTreeWidth), limit);
+
+    m_wndFolderTree.setGeometry(0, 0, treeWidth, clientHeight);
+    m_wndFileList.setGeometry(treeWidth + kSplitterWidth, 0,
+                              clientWidth / 3 - treeWidth - kSplitterWidth, clientHeight);
+    m_wndSplitter.setGeometry(treeWidth, 1, kSplitterWidth, clientHeight - 2);
+    return 0;
+}
+
+bool CMoviePage::event(QEvent* event) {
+    if (event->type() == CPostedMessage::EventType()) {
+        const auto* message = static_cast<const CPostedMessage*>(event);
+        if (message->message() == WM_SPLITTERMOVED) {
+            OnSplitterMoved(static_cast<int>(static_cast<std::intptr_t>(message->wParam())),
+                            static_cast<int>(message->lParam()));
+            return true;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void CMoviePage::paintEvent(QPaintEvent* /*event*/) {
+    if (m_nHeadState == HeadNotPainted)
+        m_nHeadState = HeadShown;
+    QPainter painter(this);
+    const int left = width() / 3;
+    painter.fillRect(QRect(left, 0, width() - left, height()), m_brBackground);
+}
+
+void CMoviePage::OnTreeSelChanged() {
+    m_strMovieFolder = m_wndFolderTree.GetSelectedFolder();
+    if (!m_strMovieFolder.isEmpty()) {
+        if (!m_strMovieFolder.endsWith(QLatin1Char('/')))
+            m_strMovieFolder += QLatin1Char('/');
+        m_wndFileList.FillFromFolder(m_strMovieFolder);
+    } else {
+        m_strMovieFolder = QStringLiteral("/");
+        m_wndFileList.clear();
+    }
+    m_strMovieName.clear();
+    SetInfoText(QString(), QString(), QString());
+}
+
+QString CMoviePage::MovieFilePath(const QString& folder, const QString& name) {
+    const QString exact = folder + name + QStringLiteral(".swf");
+    if (QFileInfo::exists(exact))
+        return exact;
+    // The list shows "Cartoon" for "Cartoon.SWF" too; file names are case-sensitive here.
+    const QDir dir(folder);
+    const QStringList files = dir.entryList(QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& file : files) {
+        if (file.size() == name.size() + 4 && file.startsWith(name, Qt::CaseSensitive) &&
+            file.endsWith(QStringLiteral(".swf"), Qt::CaseInsensitive))
+            return folder + file;
+    }
+    return exact;
+}
+
+void CMoviePage::OnListItemChanged(int item) {
+    if (item == -1 || m_wndFileList.item(item) == nullptr) {
+        SetInfoText(QString(), QString(), QString());
+        return;
+    }
+    m_strMovieName = m_wndFileList.item(item)->text();
+
+    SwfHeaderInfo info{};
+    CSwfHeaderReader reader;
+    const QByteArray path = QFile::encodeName(MovieFilePath(m_strMovieFolder, m_strMovieName));
+    // Only the three movie signatures make a header; any other file's bytes would give a
+    // made-up size and rate.
+    if (!reader.ReadHeader(path.constData(), info) || !IsMovieSignature(info))
+        info = SwfHeaderInfo{};
+
+    const int width = info.xMax / 20;
+    const int height = info.yMax / 20;
+    // A movie without a usable size must not shrink the player window to nothing.
+    if (width > 0 && height > 0) {
+        m_nMovieWidth = width;
+        m_nMovieHeight = height;
+    }
+
+    SetInfoText(QString::asprintf("Frame: %d", static_cast<int>(info.frameCount)),
+                QString::asprintf("FPS:    %.2f", static_cast<double>(info.frameRate)),
+                QString::asprintf("Size:    %dx%d", width, height));
+}
+
+void CMoviePage::OnListDblClk(int item) {
+    if (item != -1)
+        emit Play();
+}
+
+void CMoviePage::SetInfoText(const QString& line1, const QString& line2, const QString& line3) {
+    emit InfoText(line1, line2, line3);
+}
 
 } // namespace kinovex

@@ -1,23 +1,88 @@
 #pragma once
-// The movie page: a strip of three panels (browser, player, Output Settings).
+// The movie page: a strip of three panels (browser, player, Output Settings), each as wide as
+// the main window's visible area. The main window slides the page sideways to show one.
 
+#include "browser/CMovieListCtrl.h"
+#include "browser/CSplitterBar.h"
+#include "browser/CTreeFileCtrl.h"
+
+#include <QBrush>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
 namespace kinovex {
 
+class CPlayerWidget;
 class CSettingsDlg;
 
 class CMoviePage : public QWidget {
     Q_OBJECT
 public:
+    enum { IDD = 129, IDB_BACKGROUND = 195 };
+    enum HeadState { HeadNotPainted = 0, HeadShown = 1, HeadDestroyed = 2 };
+
     explicit CMoviePage(QWidget* parent = nullptr);
     ~CMoviePage() override;
 
-    // The folder of the chosen movie; loaded from and stored to the settings by start-up.
-    QString m_strMovieFolder;
+    // Fills the folder tree and the list from m_strMovieFolder, sizes the settings page and
+    // starts the introductory movie. Runs by itself the first time the page is shown.
+    void OnInitDialog();
+    bool IsInitialised() const { return m_bInitialised; }
+
+    // The main window's visible area changed: the page becomes three of them wide.
+    void LayoutPanels(int panelWidth, int panelHeight);
+
+    // The file of movie `name` (without ".swf") in `folder` (ending in a separator): the name
+    // with ".swf", or the file whose extension is ".swf" in another letter case when only
+    // that one exists.
+    static QString MovieFilePath(const QString& folder, const QString& name);
+
+    // Hooks for the playback and recording operations, which the recording work fills in.
+    void StartPlayback() {}
+    void StopPlayback() {}
+    void StartRecording() {}
+    void StopRecording() {}
+    void ConvertRecording() {}
 
     CSettingsDlg* m_pSettingsDlg = nullptr;
+    // The folder of the chosen movie, ending in a separator; loaded from and stored to the
+    // settings by start-up.
+    QString m_strMovieFolder;
+    QString m_strMovieName; // the selected movie without ".swf"; empty when none
+    QRect m_rcMovie;        // where the player window goes, set by the main window
+    int m_nMovieWidth = 500;
+    int m_nMovieHeight = 300;
+    CSplitterBar m_wndSplitter;
+    CTreeFileCtrl m_wndFolderTree;
+    CMovieListCtrl m_wndFileList;
+    QBrush m_brBackground;
+    int m_nHeadState = HeadNotPainted;
+    // The window that shows the introductory movie in panel 1; null once playback replaced it.
+    CPlayerWidget* m_pHeadWnd = nullptr;
+
+signals:
+    // The movie information for the main window's three text lines.
+    void InfoText(const QString& line1, const QString& line2, const QString& line3);
+    // A movie in the list was double-clicked: the main window's Play command (OnPlay).
+    void Play();
+
+public slots:
+    void OnTreeSelChanged();
+    void OnListItemChanged(int item);
+    void OnListDblClk(int item);
+    // `x`, `y`: the splitter's drop point in screen coordinates.
+    int OnSplitterMoved(int x, int y);
+
+protected:
+    bool event(QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void SetInfoText(const QString& line1, const QString& line2, const QString& line3);
+
+    bool m_bInitialised = false;
 };
 
 } // namespace kinovex

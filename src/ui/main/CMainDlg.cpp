@@ -12,8 +12,11 @@ CMainDlg::CMainDlg(QWidget* parent) : QDialog(parent), m_pPage(new CMoviePage(th
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_pPage);
     resize(808, 630);
+    connect(m_pPage, &CMoviePage::Play, this, &CMainDlg::OnPlay);
 }
 
 CMainDlg::~CMainDlg() = default;
+
+void CMainDlg::OnPlay() {}
 
 } // namespace kinovex

@@ -14,6 +14,11 @@ public:
     ~CMainDlg() override;
 
     CMoviePage* m_pPage = nullptr;
+
+public slots:
+    // The Play command: plays the movie chosen on the page, or stops the one playing. Filled
+    // by the main window's playback work; for now it does nothing.
+    void OnPlay();
 };
 
 } // namespace kinovex

@@ -1,0 +1,79 @@
+// Pictures of the movie page's three panels for the docs, taken from a real X display:
+//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh
+//   build/tests/moviepage_tests --gtest_filter='Screenshot*'
+// Without KINOVEX_SCREENSHOTS the test is skipped.
+
+#include "movie/page/CMoviePage.h"
+#include "movie/page/CPlayerWidget.h"
+#include "ui/CSettingsDlg.h"
+
+#include "TempDir.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace kinovex {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Capture(QWidget& window, const QString& file) {
+    const QRect area(window.mapToGlobal(QPoint(0, 0)), window.size());
+    return QProcess::execute("import", {"-window", "root", "-crop",
+                                        QStringLiteral("%1x%2+%3+%4")
+                                            .arg(area.width())
+                                            .arg(area.height())
+                                            .arg(area.x())
+                                            .arg(area.y()),
+                                        "+repage", file}) == 0;
+}
+
+TEST(Screenshot, MoviePagePanels) {
+    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
+    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
+    test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
+
+    // A folder of movies to browse: the generated samples.
+    test::TempDir movies("Cartoons");
+    for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
+        fs::copy_file(entry.path(), movies / entry.path().filename().string());
+
+    QWidget window; // the main window's visible area
+    window.setWindowFlag(Qt::FramelessWindowHint);
+    window.setGeometry(0, 0, 800, 500);
+    auto* page = new CMoviePage(&window);
+    page->m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
+    page->m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
+    page->OnInitDialog();
+    page->move(0, 0);
+    page->LayoutPanels(800, 500);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    if (page->m_wndFileList.count() > 0)
+        page->m_wndFileList.setCurrentRow(0);
+    page->LayoutPanels(800, 500);
+
+    std::filesystem::create_directories(folder.toStdString());
+    const char* names[] = {"movie-page-browser.png", "movie-page-player.png",
+                           "movie-page-settings.png"};
+    for (int panel = 0; panel < 3; ++panel) {
+        page->move(-800 * panel, 0);
+        if (panel == 1) { // let the introductory movie run a little
+            ASSERT_TRUE(QTest::qWaitFor(
+                [&] { return page->m_pHeadWnd->Player().currentFrame() >= 20; }, 20000));
+        }
+        QCoreApplication::processEvents();
+        window.repaint();
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(Capture(window, folder + "/" + names[panel])) << names[panel];
+    }
+}
+
+} // namespace
+} // namespace kinovex

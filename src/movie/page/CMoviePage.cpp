@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QSignalBlocker>
 
 #include <algorithm>
 
@@ -61,9 +62,13 @@ void CMoviePage::OnInitDialog() {
     m_wndFolderTree.SetOperationFlags(0);
 
     if (!m_strMovieFolder.isEmpty()) {
-        // Selecting reports the change, which may leave the folder at the deepest part of it
-        // that still exists; the list shows whichever the page ends up with.
-        m_wndFolderTree.SelectFolder(m_strMovieFolder, true);
+        // The saved folder stays as it was, even when only part of it exists now (a drive
+        // not mounted yet): the tree shows as much of it as it can, and the folder is kept
+        // for the next start.
+        {
+            const QSignalBlocker quiet(&m_wndFolderTree);
+            m_wndFolderTree.SelectFolder(m_strMovieFolder, true);
+        }
         m_wndFileList.FillFromFolder(m_strMovieFolder);
     }
 

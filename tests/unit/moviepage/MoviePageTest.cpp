@@ -185,6 +185,13 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
     EXPECT_TRUE(page.m_strMovieName.isEmpty());
     EXPECT_EQ(info.lines, QStringList({"", "", ""}));
 
+    // A saved folder that is gone is kept as it was, for when it comes back.
+    CMoviePage unplugged;
+    unplugged.m_strMovieFolder = Folder(dir) + "Unplugged/Cartoons";
+    unplugged.OnInitDialog();
+    EXPECT_EQ(unplugged.m_strMovieFolder, Folder(dir) + "Unplugged/Cartoons");
+    EXPECT_EQ(unplugged.m_wndFileList.count(), 0);
+
     // Choosing the folder in the tree fills the list again.
     ASSERT_NE(page.m_wndFolderTree.SelectFolder(Folder(dir), false), nullptr);
     EXPECT_EQ(page.m_strMovieFolder, Folder(dir));

@@ -1,6 +1,7 @@
 #pragma once
 // What the dictionary holds: every kind of character a movie defines, as parsed from its tag.
 
+#include "flash/sound/SoundCommands.h"
 #include "flash/swf/Types.h"
 
 #include <cstdint>
@@ -273,17 +274,19 @@ struct PlaceCommand {
 };
 
 struct FrameCommand {
-    enum class Type : std::uint8_t { Place, Remove, Background };
+    enum class Type : std::uint8_t { Place, Remove, Background, Sound };
     Type type = Type::Place;
     PlaceCommand place;      // Place
     std::uint16_t depth = 0; // Remove
     Rgba color;              // Background
+    std::uint32_t sound = 0; // Sound: index into TimelineDef::sounds
 };
 
 struct TimelineDef {
     std::uint32_t frameCount = 1;
     std::vector<std::vector<FrameCommand>> frames; // frameCount entries
     std::map<std::string, std::uint32_t> labels;   // label to 0-based frame
+    std::vector<SoundCommand> sounds;              // StartSound, stream heads and blocks
 };
 
 struct Sprite : Character {

@@ -103,12 +103,25 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
                 m_haveBackground = good;
             }
             break;
-        default:
-            if (isRoot) {
+        default: {
+            // Sprites have sounds of their own: event sounds and a stream.
+            SoundCommand sound;
+            const SoundTagResult result = ParseSoundCommand(tag.code, tag.body, sound);
+            if (result != SoundTagResult::NotSound) {
+                good = result == SoundTagResult::Ok;
+                if (good) {
+                    FrameCommand cmd;
+                    cmd.type = FrameCommand::Type::Sound;
+                    cmd.sound = static_cast<std::uint32_t>(timeline.sounds.size());
+                    timeline.sounds.push_back(std::move(sound));
+                    timeline.frames.back().push_back(std::move(cmd));
+                }
+            } else if (isRoot) {
                 good = readDefinition(tag, log);
             }
             // Definitions inside a sprite are not allowed and are skipped like unknown tags.
             break;
+        }
         }
         if (!good) {
             log.report(tag.code, tag.offset, "the tag is malformed and was skipped");
@@ -131,6 +144,14 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
     const std::size_t offset = tag.offset;
     BitReader r(tag.body);
     switch (code) {
+    case SoundTagDefineSound: {
+        SoundDefinition sound;
+        if (!ParseDefineSound(tag.body, sound)) {
+            return false;
+        }
+        m_sounds.push_back(std::move(sound));
+        return true;
+    }
     case TagDefineShape:
     case TagDefineShape2:
     case TagDefineShape3:

@@ -32,6 +32,8 @@ public:
     const TimelineDef& timeline() const { return m_root; }
     Rgba background() const { return m_background; }
     std::size_t characterCount() const { return m_dictionary.size(); }
+    // DefineSound tags, for the mixer; moved out once it has them.
+    std::vector<SoundDefinition>& sounds() { return m_sounds; }
 
 private:
     void readTimeline(std::span<const std::uint8_t> data, std::size_t baseOffset,
@@ -45,6 +47,7 @@ private:
     bool m_haveBackground = false;
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, std::unique_ptr<Character>> m_dictionary;
+    std::vector<SoundDefinition> m_sounds;
 };
 
 } // namespace kinovex::flash

@@ -1,6 +1,7 @@
 #include "flash/player/Timeline.h"
 
 #include "flash/player/Movie.h"
+#include "flash/sound/Mixer.h"
 
 namespace kinovex::flash {
 
@@ -13,6 +14,9 @@ TimelineInstance::TimelineInstance(const Movie& movie, const TimelineDef& def, i
 TimelineInstance::~TimelineInstance() {
     m_list.clear(); // children first, so the count stays right
     --m_liveSprites;
+    if (m_sound != nullptr) {
+        m_sound->removeStream(streamKey());
+    }
 }
 
 void TimelineInstance::start() {
@@ -64,18 +68,33 @@ void TimelineInstance::gotoFrame(std::uint32_t frame) {
     if (frame == m_frame) {
         return;
     }
+    // The stream goes quiet and starts again from the block of the frame landed on; the
+    // frames passed over make no sound, only the one landed on.
+    const bool wasSuspended = m_sound != nullptr && m_sound->isSuspended();
+    if (m_sound != nullptr) {
+        m_sound->stopStream(streamKey());
+    }
+    auto suspend = [&](bool on) {
+        if (m_sound != nullptr && !wasSuspended) {
+            m_sound->setSuspended(on);
+        }
+    };
     if (frame < m_frame) {
+        suspend(frame != 0);
         start();
     }
     while (m_frame < frame) {
+        suspend(true);
         for (auto& [depth, obj] : m_list) {
             if (obj.sprite) {
                 obj.sprite->advance();
             }
         }
         ++m_frame;
+        suspend(m_frame != frame);
         runFrame(m_frame);
     }
+    suspend(false);
 }
 
 void TimelineInstance::runFrame(std::uint32_t frame) {
@@ -92,6 +111,11 @@ void TimelineInstance::runFrame(std::uint32_t frame) {
             break;
         case FrameCommand::Type::Background:
             break;
+        case FrameCommand::Type::Sound:
+            if (m_sound != nullptr && cmd.sound < m_def.sounds.size()) {
+                RunSoundCommand(*m_sound, streamKey(), m_def.sounds[cmd.sound]);
+            }
+            break;
         }
     }
 }
@@ -104,6 +128,7 @@ void TimelineInstance::setCharacter(DisplayObject& obj, std::uint16_t id) {
         m_nesting < kMaxNesting && m_liveSprites < kMaxSprites) {
         const auto& def = static_cast<const Sprite*>(obj.character)->timeline;
         obj.sprite = std::make_unique<TimelineInstance>(m_movie, def, m_nesting + 1, m_liveSprites);
+        obj.sprite->setSound(m_sound);
         obj.sprite->start();
     }
 }

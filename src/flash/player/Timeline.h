@@ -14,6 +14,7 @@
 namespace kinovex::flash {
 
 class Movie;
+class SoundMixer;
 class TimelineInstance;
 
 struct DisplayObject {
@@ -51,6 +52,10 @@ public:
     TimelineInstance(const TimelineInstance&) = delete;
     TimelineInstance& operator=(const TimelineInstance&) = delete;
 
+    // Where this timeline's sounds go (none: silent). Sprites placed later inherit it; set it
+    // before start().
+    void setSound(SoundMixer* mixer) { m_sound = mixer; }
+
     // Shows frame 0 from an empty display list.
     void start();
     // Moves on by one frame: sprites already on the list advance first, then this timeline's
@@ -69,11 +74,14 @@ private:
     void place(const PlaceCommand& cmd);
     void setCharacter(DisplayObject& obj, std::uint16_t id);
     void loopToStart();
+    // Names this timeline's stream sound in the mixer.
+    std::uintptr_t streamKey() const { return reinterpret_cast<std::uintptr_t>(this); }
 
     const Movie& m_movie;
     const TimelineDef& m_def;
     int m_nesting;
     std::size_t& m_liveSprites;
+    SoundMixer* m_sound = nullptr;
     std::uint32_t m_frame = 0;
     DisplayList m_list;
 };

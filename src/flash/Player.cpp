@@ -3,6 +3,7 @@
 #include "flash/player/Movie.h"
 #include "flash/player/Timeline.h"
 #include "flash/render/Renderer.h"
+#include "flash/sound/Mixer.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -29,6 +30,8 @@ Player::~Player() {
 void Player::reset() {
     m_renderer.reset();
     m_root.reset();
+    m_mixer.reset();
+    m_sound.clear();
     m_movie.reset();
     m_playing = false;
     m_elapsedMs = 0;
@@ -71,8 +74,16 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
         return {false, opened.error};
     }
     m_movie = std::move(movie);
+    m_mixer = std::make_unique<SoundMixer>(m_movie->frameRate256());
+    m_mixer->setVolume(m_volume);
+    for (SoundDefinition& sound : m_movie->sounds()) {
+        m_mixer->defineSound(std::move(sound));
+    }
+    m_movie->sounds().clear();
     m_root = std::make_unique<TimelineInstance>(*m_movie, m_movie->timeline(), 0, m_liveSprites);
+    m_root->setSound(m_mixer.get());
     m_root->start();
+    frameShown();
     m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
     m_playing = true;
     return {true, {}};
@@ -92,6 +103,7 @@ int Player::advance(std::uint32_t milliseconds) {
     m_framesByClock = due;
     for (int i = 0; i < frames; ++i) {
         m_root->advance();
+        frameShown();
     }
     return frames;
 }
@@ -99,6 +111,27 @@ int Player::advance(std::uint32_t milliseconds) {
 void Player::nextFrame() {
     if (m_root) {
         m_root->advance();
+        frameShown();
+    }
+}
+
+void Player::frameShown() {
+    m_mixer->mixFrame(m_sound);
+    if (m_sound.size() > 2 * kMaxPendingSound) {
+        m_sound.erase(m_sound.begin(),
+                      m_sound.end() - static_cast<std::ptrdiff_t>(2 * kMaxPendingSound));
+    }
+}
+
+void Player::takeSound(std::vector<std::int16_t>& out) {
+    out.insert(out.end(), m_sound.begin(), m_sound.end());
+    m_sound.clear();
+}
+
+void Player::setVolume(int percent) {
+    m_volume = std::clamp(percent, 0, 100);
+    if (m_mixer) {
+        m_mixer->setVolume(m_volume);
     }
 }
 

@@ -14,6 +14,7 @@ namespace kinovex::flash {
 
 class Movie;
 class Renderer;
+class SoundMixer;
 class TimelineInstance;
 
 struct LoadResult {
@@ -62,17 +63,30 @@ public:
     int stageHeight() const;
     std::uint32_t backgroundColor() const; // 0xRRGGBB
 
+    // The movie's sound: every frame shown adds exactly its share (see SoundMixer) of 44100 Hz
+    // stereo 16-bit samples, starting with the first frame at load. takeSound() appends what
+    // has been made since the last call to `out` and forgets it; a host that never takes it
+    // keeps only the last kMaxPendingSound samples.
+    void takeSound(std::vector<std::int16_t>& out);
+    std::size_t pendingSoundSamples() const { return m_sound.size() / 2; }
+    void setVolume(int percent); // 0..100
+    static constexpr std::size_t kMaxPendingSound = 10 * 44100;
+
     const std::vector<Diagnostic>& diagnostics() const { return m_log.entries(); }
     void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
 
 private:
     void reset();
+    void frameShown(); // after a frame ran: its sound
 
     Log m_log;
     std::unique_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
     std::unique_ptr<TimelineInstance> m_root;
     std::unique_ptr<Renderer> m_renderer;
+    std::unique_ptr<SoundMixer> m_mixer;
+    std::vector<std::int16_t> m_sound; // made and not yet taken
+    int m_volume = 100;
     bool m_playing = false;
     std::uint64_t m_elapsedMs = 0;     // since the clock last restarted
     std::uint64_t m_framesByClock = 0; // frames the clock has paid for since then

@@ -25,7 +25,7 @@ run_ctest() {
 }
 
 echo "== normal build"
-configure build-test -DCMAKE_BUILD_TYPE=Release
+configure build-test -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 cmake --build build-test --parallel "$jobs"
 run_ctest build-test
 

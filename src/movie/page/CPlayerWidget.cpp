@@ -44,6 +44,7 @@ void CPlayerWidget::Start() {
 
 void CPlayerWidget::Stop() {
     m_timer.stop();
+    m_playback.stop(); // what is queued belongs to a picture no longer shown
 }
 
 void CPlayerWidget::OnTick() {
@@ -54,14 +55,27 @@ void CPlayerWidget::OnTick() {
     m_nClockMs = now;
     // A stall of more than a few seconds (a suspended machine) is not made up frame by frame.
     const auto step = static_cast<std::uint32_t>(std::min<qint64>(passed, 5000));
-    OnSoundTick(step);
     if (m_player.advance(step) > 0) {
         m_bFrameDirty = true;
         update();
     }
+    OnSoundTick();
 }
 
-void CPlayerWidget::OnSoundTick(std::uint32_t /*milliseconds*/) {}
+void CPlayerWidget::OnSoundTick() {
+    m_sound.clear();
+    m_player.takeSound(m_sound);
+    if (m_sound.empty())
+        return;
+    if (!m_playback.isOpen()) {
+        const bool audible =
+            std::any_of(m_sound.begin(), m_sound.end(), [](std::int16_t s) { return s != 0; });
+        // No sound server: the movie plays on silently, as the playback layer promises.
+        if (!audible || !m_playback.open(44100, 2, "Kinovex introduction"))
+            return;
+    }
+    m_playback.write(m_sound);
+}
 
 QImage CPlayerWidget::CurrentImage() {
     if (!m_player.isLoaded() || width() <= 0 || height() <= 0)

@@ -6,12 +6,16 @@
 // late or skipped tick never makes the movie drift from real time. Hidden, it stops.
 
 #include "flash/Player.h"
+#include "platform/SoundPlayback.h"
 
 #include <QElapsedTimer>
 #include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include <cstdint>
+#include <vector>
 
 namespace kinovex {
 
@@ -34,6 +38,9 @@ public:
 
     const flash::Player& Player() const { return m_player; }
 
+    // Whether the movie's sound goes to the sound server.
+    bool IsSoundOpen() const { return m_playback.isOpen(); }
+
 protected:
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -44,9 +51,9 @@ private:
     void Start();
     void Stop();
     void OnTick();
-    // Where the movie's sound joins in: the engine's mixed samples go to the sound output
-    // for the same stretch of time the picture moved. Silent until the playback layer exists.
-    void OnSoundTick(std::uint32_t milliseconds);
+    // Hands the sound the engine mixed for the frames just shown to the sound server. The
+    // server is only contacted once the movie makes a sound, so a silent movie costs nothing.
+    void OnSoundTick();
 
     flash::Player m_player;
     QTimer m_timer;
@@ -54,6 +61,8 @@ private:
     qint64 m_nClockMs = 0; // clock time already given to the engine
     QImage m_frame;
     bool m_bFrameDirty = true;
+    SoundPlayback m_playback;
+    std::vector<std::int16_t> m_sound;
 };
 
 } // namespace kinovex

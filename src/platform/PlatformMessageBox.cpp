@@ -1,28 +1,22 @@
 #include "platform/PlatformMessageBox.h"
 
+#include "platform/HookSlot.h"
+
 #include <cstdio>
-#include <mutex>
 
 namespace kinovex {
 namespace {
 
-std::mutex g_callbackMutex;
-MessageBoxCallback g_callback;
+HookSlot<void(const std::string&, const std::string&, MessageBoxIcon)> g_callback;
 
 } // namespace
 
 void SetMessageBoxCallback(MessageBoxCallback callback) {
-    std::lock_guard lock(g_callbackMutex);
-    g_callback = std::move(callback);
+    g_callback.Set(std::move(callback));
 }
 
 void ShowMessageBox(const std::string& text, const std::string& caption, MessageBoxIcon icon) {
-    MessageBoxCallback callback;
-    {
-        std::lock_guard lock(g_callbackMutex);
-        callback = g_callback;
-    }
-    if (callback) {
+    if (const MessageBoxCallback callback = g_callback.Get()) {
         callback(text, caption, icon);
         return;
     }

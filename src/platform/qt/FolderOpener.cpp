@@ -1,30 +1,23 @@
 #include "platform/qt/FolderOpener.h"
 
+#include "platform/HookSlot.h"
+
 #include <QDesktopServices>
 #include <QUrl>
-
-#include <mutex>
 
 namespace kinovex {
 namespace {
 
-std::mutex g_hookMutex;
-FolderOpenerHook g_hook;
+HookSlot<bool(const QString&)> g_hook;
 
 } // namespace
 
 void SetFolderOpenerHook(FolderOpenerHook hook) {
-    std::lock_guard lock(g_hookMutex);
-    g_hook = std::move(hook);
+    g_hook.Set(std::move(hook));
 }
 
 bool OpenFolder(const QString& folder) {
-    FolderOpenerHook hook;
-    {
-        std::lock_guard lock(g_hookMutex);
-        hook = g_hook;
-    }
-    if (hook)
+    if (const FolderOpenerHook hook = g_hook.Get())
         return hook(folder);
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }

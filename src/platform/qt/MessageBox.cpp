@@ -1,31 +1,24 @@
 #include "platform/qt/MessageBox.h"
 
+#include "platform/HookSlot.h"
+
 #include <QCoreApplication>
 #include <QMessageBox>
-
-#include <mutex>
 
 namespace kinovex {
 namespace {
 
-std::mutex g_hookMutex;
-MessageBoxHook g_hook;
+HookSlot<void(const QString&, const QString&)> g_hook;
 
 } // namespace
 
 void SetMessageBoxHook(MessageBoxHook hook) {
-    std::lock_guard lock(g_hookMutex);
-    g_hook = std::move(hook);
+    g_hook.Set(std::move(hook));
 }
 
 void MessageBox(const QString& text, QWidget* parent, const QString& caption) {
     const QString title = caption.isEmpty() ? QStringLiteral("Kinovex") : caption;
-    MessageBoxHook hook;
-    {
-        std::lock_guard lock(g_hookMutex);
-        hook = g_hook;
-    }
-    if (hook) {
+    if (const MessageBoxHook hook = g_hook.Get()) {
         hook(text, title);
         return;
     }

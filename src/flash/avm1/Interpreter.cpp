@@ -1,5 +1,6 @@
 #include "flash/avm1/Interpreter.h"
 
+#include "flash/avm1/Names.h"
 #include "flash/avm1/Utf8.h"
 
 #include <algorithm>
@@ -63,24 +64,6 @@ struct Operands {
 
 bool isClip(const Value& v) {
     return v.isObject() && v.asObject()->objectClass() == ObjectClass::Clip;
-}
-
-bool sameText(std::string_view a, std::string_view b, bool caseSensitive) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (!caseSensitive) {
-            x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x - 'A' + 'a') : x;
-            y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y - 'A' + 'a') : y;
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 // Skips `count` actions from `pc` (WaitForFrame); returns where it ends up.
@@ -168,7 +151,7 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
         }
         return v;
     }
-    if (sameText(name, "this", cs)) {
+    if (sameName(name, "this", cs)) {
         return f.self;
     }
     for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
@@ -177,14 +160,14 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
             return vm.getMember(o, name, Value(o));
         }
     }
-    if (sameText(name, "super", cs)) {
+    if (sameName(name, "super", cs)) {
         return Value(makeSuper(f));
     }
-    if (sameText(name, "_global", cs) && vm.version() >= 6) {
+    if (sameName(name, "_global", cs) && vm.version() >= 6) {
         return Value(vm.global());
     }
-    if (sameText(name, "_root", cs) ||
-        (name.size() > 6 && sameText(name.substr(0, 6), "_level", cs))) {
+    if (sameName(name, "_root", cs) ||
+        (name.size() > 6 && sameName(name.substr(0, 6), "_level", cs))) {
         const ClipId c = vm.resolveTarget(f.target ? f.target : vm.host().rootClip(), name);
         return c ? Value(vm.clipObject(c)) : Value();
     }

@@ -1,6 +1,7 @@
 #include "flash/avm1/Vm.h"
 
 #include "flash/avm1/Interpreter.h"
+#include "flash/avm1/Names.h"
 
 #include <algorithm>
 #include <cmath>
@@ -375,24 +376,6 @@ long long arrayIndex(std::string_view name) {
         v = v * 10 + (c - '0');
     }
     return v < 4294967295LL ? v : -1;
-}
-
-bool sameName(std::string_view a, std::string_view b, bool caseSensitive) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (!caseSensitive) {
-            x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x - 'A' + 'a') : x;
-            y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y - 'A' + 'a') : y;
-        }
-        if (x != y) {
-            return false;
-        }
-    }
-    return true;
 }
 
 int clipPropertyIndex(std::string_view name, bool caseSensitive) {

@@ -609,10 +609,7 @@ std::vector<std::string> Vm::enumerate(Object* object) {
 
 // ---- target paths ----
 
-std::string Vm::targetPath(ClipId clip) {
-    if (!m_host.clipExists(clip)) {
-        return {};
-    }
+std::vector<std::string> Vm::namesFromLevel(ClipId clip, ClipId& level) {
     std::vector<std::string> names;
     ClipId c = clip;
     int guard = 0;
@@ -624,9 +621,19 @@ std::string Vm::targetPath(ClipId clip) {
         names.push_back(m_host.clipName(c));
         c = parent;
     }
-    std::string out = "_level" + std::to_string(m_host.clipDepth(c));
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        out += "." + *it;
+    level = c;
+    return {names.rbegin(), names.rend()};
+}
+
+std::string Vm::targetPath(ClipId clip) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    ClipId level = 0;
+    const auto names = namesFromLevel(clip, level);
+    std::string out = "_level" + std::to_string(m_host.clipDepth(level));
+    for (const auto& name : names) {
+        out += "." + name;
     }
     return out;
 }
@@ -635,21 +642,12 @@ std::string Vm::slashPath(ClipId clip) {
     if (!m_host.clipExists(clip)) {
         return {};
     }
-    std::vector<std::string> names;
-    ClipId c = clip;
-    int guard = 0;
-    while (c && guard++ < 4096) {
-        const ClipId parent = m_host.parentClip(c);
-        if (!parent) {
-            break;
-        }
-        names.push_back(m_host.clipName(c));
-        c = parent;
-    }
-    const int level = m_host.clipDepth(c);
+    ClipId levelClip = 0;
+    const auto names = namesFromLevel(clip, levelClip);
+    const int level = m_host.clipDepth(levelClip);
     std::string out = level == 0 ? std::string() : "_level" + std::to_string(level);
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
-        out += "/" + *it;
+    for (const auto& name : names) {
+        out += "/" + name;
     }
     return out.empty() ? "/" : out;
 }

@@ -139,6 +139,9 @@ public:
     std::uint32_t arrayLength(Object* array);
 
 private:
+    // The names from the level down to `clip` (not the level's own), and the level clip.
+    std::vector<std::string> namesFromLevel(ClipId clip, ClipId& level);
+
     friend struct Interpreter;
     struct Interval {
         int id;

@@ -151,6 +151,20 @@ double fixed16(BitReader& r) {
     return r.fixed16();
 }
 
+// What bevels and gradient glows and bevels share after their colours.
+void readBevelParameters(BitReader& r, Filter& f) {
+    f.blurX = fixed16(r);
+    f.blurY = fixed16(r);
+    f.angle = fixed16(r);
+    f.distance = fixed16(r);
+    f.strength = r.fixed8();
+    f.inner = r.flag();
+    f.knockout = r.flag();
+    f.compositeSource = r.flag();
+    f.onTop = r.flag();
+    f.passes = static_cast<int>(r.ub(4));
+}
+
 } // namespace
 
 bool parseFillStyles(BitReader& r, int version, std::vector<FillStyle>& out) {
@@ -371,16 +385,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
             // Files store the highlight first, whatever the published layout says.
             f.highlight = r.rgba();
             f.color = r.rgba(); // shadow
-            f.blurX = fixed16(r);
-            f.blurY = fixed16(r);
-            f.angle = fixed16(r);
-            f.distance = fixed16(r);
-            f.strength = r.fixed8();
-            f.inner = r.flag();
-            f.knockout = r.flag();
-            f.compositeSource = r.flag();
-            f.onTop = r.flag();
-            f.passes = static_cast<int>(r.ub(4));
+            readBevelParameters(r, f);
             break;
         case 4:
         case 7: {
@@ -393,16 +398,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
             for (auto& s : f.gradient) {
                 s.ratio = r.u8();
             }
-            f.blurX = fixed16(r);
-            f.blurY = fixed16(r);
-            f.angle = fixed16(r);
-            f.distance = fixed16(r);
-            f.strength = r.fixed8();
-            f.inner = r.flag();
-            f.knockout = r.flag();
-            f.compositeSource = r.flag();
-            f.onTop = r.flag();
-            f.passes = static_cast<int>(r.ub(4));
+            readBevelParameters(r, f);
             break;
         }
         case 5: {

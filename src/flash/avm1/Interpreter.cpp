@@ -386,6 +386,21 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
     auto targetClip = [&]() { return f.target; };
 
     std::size_t pc = start;
+    // After a with or try block ended by `e`: whether this run ends too. A return does; a jump
+    // out of the range being run goes up to the caller, one inside it goes on here.
+    auto blockEndsRun = [&](Exit e, std::size_t j) {
+        if (e == Exit::Return) {
+            return true;
+        }
+        if (e == Exit::Jump) {
+            if (j < start || j > end) {
+                jumpTo = j;
+                return true;
+            }
+            pc = j;
+        }
+        return false;
+    };
     while (pc < end) {
         if (++vm.m_usedThisFrame > vm.m_budget) {
             if (!vm.m_budgetReported) {
@@ -1190,15 +1205,8 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             f.scope.pop_back();
             f.hasTargetSlot = hadSlot;
-            if (e == Exit::Return) {
+            if (blockEndsRun(e, j)) {
                 return e;
-            }
-            if (e == Exit::Jump) {
-                if (j < start || j > end) {
-                    jumpTo = j;
-                    return e;
-                }
-                pc = j;
             }
             break;
         }
@@ -1266,15 +1274,8 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
                 throw ScriptThrow{*pending};
             }
             pc = finallyEnd;
-            if (e == Exit::Return) {
+            if (blockEndsRun(e, j)) {
                 return e;
-            }
-            if (e == Exit::Jump) {
-                if (j < start || j > end) {
-                    jumpTo = j;
-                    return e;
-                }
-                pc = j;
             }
             break;
         }

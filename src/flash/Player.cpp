@@ -229,4 +229,34 @@ void Player::drawRgb555(std::uint8_t* bits, int width, int height) {
     }
 }
 
+StagePoint Player::viewToStage(double x, double y, int width, int height) const {
+    if (!m_movie || width <= 0 || height <= 0) {
+        return {x, y};
+    }
+    const Rect& frame = m_movie->frameSize();
+    const double stageW = frame.width() / 20.0;
+    const double stageH = frame.height() / 20.0;
+    if (stageW <= 0 || stageH <= 0) {
+        return {x, y};
+    }
+    const double scale = std::min(width / stageW, height / stageH);
+    const double ox = (width - stageW * scale) / 2.0;
+    const double oy = (height - stageH * scale) / 2.0;
+    return {(x - ox) / scale + frame.xMin / 20.0, (y - oy) / scale + frame.yMin / 20.0};
+}
+
+// Input reaches the movie once buttons and scripts are connected to the player; until then
+// the movie ignores it.
+void Player::mouseMove(StagePoint) {}
+void Player::mouseDown(StagePoint) {}
+void Player::mouseUp(StagePoint) {}
+void Player::keyDown(int, std::uint32_t) {}
+void Player::keyUp(int, std::uint32_t) {}
+bool Player::wantsHandCursor() const {
+    return false;
+}
+std::optional<StagePoint> Player::firstButtonCentre() const {
+    return std::nullopt;
+}
+
 } // namespace kinovex::flash

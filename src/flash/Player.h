@@ -6,9 +6,12 @@
 #include "flash/swf/Log.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace kinovex::flash {
 
@@ -16,6 +19,12 @@ class Movie;
 class Renderer;
 class SoundMixer;
 class TimelineInstance;
+
+// A point on the stage in pixels (the movie's own coordinates: twips / 20).
+struct StagePoint {
+    double x = 0;
+    double y = 0;
+};
 
 struct LoadResult {
     bool ok = false;
@@ -72,6 +81,25 @@ public:
     void setVolume(int percent); // 0..100
     static constexpr std::size_t kMaxPendingSound = 10 * 44100;
 
+    // Input, in stage pixels. A press and release at one point is a click. Key codes are the
+    // movie's own (Key.getCode(): 37 left, 13 enter, 65 'A' ...); charCode is the character
+    // typed, 0 for none.
+    void mouseMove(StagePoint p);
+    void mouseDown(StagePoint p);
+    void mouseUp(StagePoint p);
+    void keyDown(int keyCode, std::uint32_t charCode);
+    void keyUp(int keyCode, std::uint32_t charCode);
+    // True while the pointer is over something that reacts to a click (a button): the host
+    // shows the hand cursor then.
+    bool wantsHandCursor() const;
+    // The centre of the first visible, enabled button on the stage, if there is one.
+    std::optional<StagePoint> firstButtonCentre() const;
+    // Maps a point of a `width` x `height` view that draw() filled to the stage.
+    StagePoint viewToStage(double x, double y, int width, int height) const;
+
+    // Every line the movie's scripts trace(), in order, as they run.
+    void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+
     const std::vector<Diagnostic>& diagnostics() const { return m_log.entries(); }
     void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
 
@@ -86,6 +114,7 @@ private:
     std::unique_ptr<Renderer> m_renderer;
     std::unique_ptr<SoundMixer> m_mixer;
     std::vector<std::int16_t> m_sound; // made and not yet taken
+    std::function<void(std::string_view)> m_traceSink;
     int m_volume = 100;
     bool m_playing = false;
     std::uint64_t m_elapsedMs = 0;     // since the clock last restarted

@@ -182,7 +182,11 @@ void Player::draw(std::uint32_t* pixels, int width, int height, int strideBytes)
         reinterpret_cast<unsigned char*>(pixels), CAIRO_FORMAT_ARGB32, width, height, strideBytes);
     cairo_t* cr = cairo_create(surface);
     const std::uint32_t bg = backgroundColor();
-    cairo_set_source_rgb(cr, (bg >> 16) / 255.0, ((bg >> 8) & 255) / 255.0, (bg & 255) / 255.0);
+    if (m_transparent) {
+        cairo_set_source_rgba(cr, 0, 0, 0, 0);
+    } else {
+        cairo_set_source_rgb(cr, (bg >> 16) / 255.0, ((bg >> 8) & 255) / 255.0, (bg & 255) / 255.0);
+    }
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_set_operator(cr, CAIRO_OPERATOR_OVER);

@@ -62,6 +62,9 @@ public:
     void draw(std::uint32_t* pixels, int width, int height, int strideBytes);
     // The same into 16-bit RGB555 rows, bottom row first, each row padded to 4 bytes, as the
     // recorder's bitmaps are. `bits` holds rgb555Stride(width) * height bytes.
+    // Draws without the background colour, leaving what the movie does not cover transparent
+    // (for outputs that keep an alpha channel).
+    void setTransparentBackground(bool transparent) { m_transparent = transparent; }
     void drawRgb555(std::uint8_t* bits, int width, int height);
     static int rgb555Stride(int width) { return (width * 2 + 3) & ~3; }
 
@@ -116,6 +119,7 @@ private:
     std::vector<std::int16_t> m_sound; // made and not yet taken
     std::function<void(std::string_view)> m_traceSink;
     int m_volume = 100;
+    bool m_transparent = false;
     bool m_playing = false;
     std::uint64_t m_elapsedMs = 0;     // since the clock last restarted
     std::uint64_t m_framesByClock = 0; // frames the clock has paid for since then

@@ -22,4 +22,10 @@ bool OpenFolder(const QString& folder) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
+bool OpenUrl(const QString& url) {
+    if (const FolderOpenerHook hook = g_hook.Get())
+        return hook(url);
+    return QDesktopServices::openUrl(QUrl(url));
+}
+
 } // namespace kinovex

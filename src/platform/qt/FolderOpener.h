@@ -1,5 +1,6 @@
 #pragma once
-// Opening a folder in the desktop's file manager.
+// Opening a folder in the desktop's file manager, or a web page or file in the user's program
+// for it.
 //
 // Everything the program opens this way goes through here, so a test can install a hook that
 // records the folder instead of starting a file manager.
@@ -14,7 +15,11 @@ namespace kinovex {
 // the desktop reported that it could not.
 bool OpenFolder(const QString& folder);
 
-// While a hook is installed, OpenFolder calls it instead and returns its result.
+// Asks the desktop to open `url` (a web page, or a file:// URL) in the user's program for it,
+// the browser for web pages. False if the desktop reported that it could not.
+bool OpenUrl(const QString& url);
+
+// While a hook is installed, OpenFolder and OpenUrl call it instead and return its result.
 using FolderOpenerHook = std::function<bool(const QString& folder)>;
 void SetFolderOpenerHook(FolderOpenerHook hook);
 

@@ -1,0 +1,63 @@
+#include "ui/help/HelpCommands.h"
+
+#include "platform/ProgramFolder.h"
+#include "platform/qt/FolderOpener.h"
+#include "platform/qt/MessageBox.h"
+#include "ui/help/CAboutDlg.h"
+#include "ui/help/DownloadFile.h"
+#include "ui/help/HelpSettings.h"
+#include "ui/help/ProfileInt.h"
+
+#include <QFileInfo>
+#include <QUrl>
+
+namespace kinovex {
+namespace {
+
+// The version of this program as the update server counts: 100 is 1.00.
+constexpr int kThisVersion = 100;
+
+QString ProgramFile(const char* name) {
+    return QString::fromStdString(ProgramFolder()) + u'/' + QLatin1String(name);
+}
+
+} // namespace
+
+void ShowAboutBox(QWidget* owner) {
+    CAboutDlg box(owner);
+    box.exec();
+}
+
+void ShowHelp(QWidget* owner) {
+    const QString manual = ProgramFile("help.html");
+    if (!QFileInfo(manual).isFile()) {
+        MessageBox(QStringLiteral("Cannot find help file."), owner);
+        return;
+    }
+    OpenUrl(QUrl::fromLocalFile(manual).toString()); // a browser that does not start is not news
+}
+
+void OpenWebsite() {
+    OpenUrl(WebsiteUrl());
+}
+
+void CheckForUpdate(QWidget* owner) {
+    // The copy stays in the program folder; the next check overwrites it.
+    const QString localCopy = ProgramFile("version.ini");
+    const QString result = DownloadFile(VersionFileUrl(), localCopy);
+    if (result != QLatin1String("YES")) {
+        MessageBox(QStringLiteral("Error: ") + result, owner);
+        return;
+    }
+    // The section's name is spelt as the update server has always spelt it.
+    const int version =
+        ReadProfileInt(localCopy, QStringLiteral("Gerneral"), QStringLiteral("version"), 0);
+    if (version > kThisVersion) {
+        MessageBox(QStringLiteral("New version Found"), owner);
+        OpenUrl(WebsiteUrl());
+    } else {
+        MessageBox(QStringLiteral("No new version"), owner);
+    }
+}
+
+} // namespace kinovex

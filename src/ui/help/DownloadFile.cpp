@@ -5,6 +5,7 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
+#include <QTimer>
 #include <QUrl>
 
 #include <memory>
@@ -16,7 +17,7 @@ namespace {
 constexpr qint64 kBlockSize = 512;
 // A server that sends nothing for this long is given up, so that a dead connection cannot
 // hold the window for good.
-constexpr int kTransferTimeoutMs = 30000;
+constexpr std::chrono::milliseconds kIdleLimit{30000};
 
 // One transfer: the reply, the local file and the first error that stopped them.
 class Transfer {
@@ -45,12 +46,13 @@ public:
         }
     }
 
+    // Ends the transfer when the server has kept silent too long.
+    void GiveUp() { Fail(QStringLiteral("The server did not answer in time.")); }
+
     // Called once when the reply has ended, for good or not.
     void Finish() {
         if (m_error.isEmpty()) {
-            if (m_reply->error() == QNetworkReply::OperationCanceledError)
-                m_error = QStringLiteral("The server did not answer in time.");
-            else if (m_reply->error() != QNetworkReply::NoError)
+            if (m_reply->error() != QNetworkReply::NoError)
                 m_error = m_reply->errorString();
             else if (!AnswerIsTheFile())
                 m_error = QStringLiteral("The server answered %1 %2.")
@@ -79,7 +81,8 @@ private:
     }
 
     void Fail(const QString& error) {
-        m_error = error;
+        if (m_error.isEmpty())
+            m_error = error;
         m_reply->abort();
     }
 
@@ -91,6 +94,11 @@ private:
 } // namespace
 
 QString DownloadFile(const QString& url, const QString& localPath) {
+    return DownloadFile(url, localPath, kIdleLimit);
+}
+
+QString DownloadFile(const QString& url, const QString& localPath,
+                     std::chrono::milliseconds idleLimit) {
     QNetworkAccessManager manager; // no cache is set on it: nothing is kept between checks
 
     QNetworkRequest request{QUrl(url)};
@@ -101,17 +109,25 @@ QString DownloadFile(const QString& url, const QString& localPath) {
     request.setRawHeader("Cache-Control", "no-cache, no-store");
     request.setRawHeader("Pragma", "no-cache");
     request.setHeader(QNetworkRequest::UserAgentHeader, QStringLiteral("Kinovex"));
-    request.setTransferTimeout(kTransferTimeoutMs);
 
     const std::unique_ptr<QNetworkReply> reply(manager.get(request));
     Transfer transfer(reply.get(), localPath);
     QEventLoop loop;
+    QTimer silence;
+    silence.setSingleShot(true);
+    silence.setInterval(idleLimit);
+    QObject::connect(&silence, &QTimer::timeout, &loop, [&transfer] { transfer.GiveUp(); });
+    const auto heard = [&silence] { silence.start(); };
+    QObject::connect(reply.get(), &QNetworkReply::metaDataChanged, &loop, heard);
+    QObject::connect(reply.get(), &QNetworkReply::downloadProgress, &loop, heard);
     QObject::connect(reply.get(), &QNetworkReply::readyRead, &loop,
                      [&transfer] { transfer.TakeData(); });
     QObject::connect(reply.get(), &QNetworkReply::finished, &loop, &QEventLoop::quit);
     // The window that asked stays as it is until the file is here: its input waits.
-    if (!reply->isFinished())
+    if (!reply->isFinished()) {
+        silence.start();
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
     transfer.Finish();
 
     return transfer.Error().isEmpty() ? QStringLiteral("YES") : transfer.Error();

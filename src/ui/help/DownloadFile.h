@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <chrono>
+
 namespace kinovex {
 
 // Fetches `url` (never from a cache) and writes it to `localPath`, creating or truncating that
@@ -15,5 +17,9 @@ namespace kinovex {
 // back meanwhile, so the window that asked cannot be used for anything else. A server that
 // sends nothing for 30 seconds ends the transfer with an error.
 QString DownloadFile(const QString& url, const QString& localPath);
+
+// The same with another limit for the server's silence.
+QString DownloadFile(const QString& url, const QString& localPath,
+                     std::chrono::milliseconds idleLimit);
 
 } // namespace kinovex

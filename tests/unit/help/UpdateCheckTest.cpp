@@ -101,6 +101,19 @@ TEST_F(DownloadFileTest, FailuresGiveTheErrorTextAndLeaveTheOldFile) {
     EXPECT_FALSE(unwritable.isEmpty());
 }
 
+TEST_F(DownloadFileTest, ASilentServerIsGivenUp) {
+    // Takes the connection and the request, and never answers.
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost, 0));
+    const fs::path target = folder / "version.ini";
+    test::WriteFile(target, "old");
+    const QString result =
+        DownloadFile(QStringLiteral("http://127.0.0.1:%1/version.ini").arg(silent.serverPort()),
+                     Q(target), std::chrono::milliseconds(50));
+    EXPECT_EQ(result, QStringLiteral("The server did not answer in time."));
+    EXPECT_EQ(test::ReadFile(target), "old");
+}
+
 TEST(ReadProfileInt, FindsTheKeyOnlyInItsSection) {
     test::TempDir folder;
     const fs::path file = folder / "version.ini";

@@ -84,11 +84,11 @@ TEST_F(HelpCommandsTest, WebsiteIsTheSettingOrTheDefault) {
 
 // Sends a left click where the window system would: to the child under the point, unless
 // that child lets mouse events through.
-void ClickAt(QWidget& window, QPoint point, Qt::MouseButton button = Qt::LeftButton) {
+void ClickAt(QWidget& window, QPoint point) {
     QWidget* target = window.childAt(point);
     if (target == nullptr)
         target = &window;
-    QTest::mouseClick(target, button, {}, target->mapFrom(&window, point));
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(&window, point));
 }
 
 class AboutBoxTest : public ::testing::Test {
@@ -116,16 +116,7 @@ TEST_F(AboutBoxTest, ShowsItsPictureInARoundedBox) {
     EXPECT_TRUE(outline.contains(QPoint(0, 125)));
 }
 
-TEST_F(AboutBoxTest, ClosesOnALeftClickEnterOrEscape) {
-    {
-        CAboutDlg box;
-        box.show();
-        ClickAt(box, QPoint(300, 200), Qt::RightButton);
-        EXPECT_TRUE(box.isVisible());
-        ClickAt(box, QPoint(300, 200));
-        EXPECT_FALSE(box.isVisible());
-        EXPECT_EQ(box.result(), QDialog::Rejected);
-    }
+TEST_F(AboutBoxTest, ClosesOnEnterOrEscape) {
     for (const auto key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Escape}) {
         CAboutDlg box;
         box.show();

@@ -1,12 +1,14 @@
 #include "flash/Player.h"
 
 #include "flash/player/Movie.h"
+#include "flash/player/ScriptRuntime.h"
 #include "flash/player/Timeline.h"
 #include "flash/render/Renderer.h"
 #include "flash/sound/Mixer.h"
 
 #include <algorithm>
 #include <cairo.h>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -30,12 +32,14 @@ Player::~Player() {
 void Player::reset() {
     m_renderer.reset();
     m_root.reset();
+    m_scripts.reset();
     m_mixer.reset();
     m_sound.clear();
     m_movie.reset();
     m_playing = false;
     m_elapsedMs = 0;
     m_framesByClock = 0;
+    m_framesRun = 0;
 }
 
 LoadResult Player::load(const std::string& path) {
@@ -80,9 +84,21 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
         m_mixer->defineSound(std::move(sound));
     }
     m_movie->sounds().clear();
+    m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
+    if (m_scriptBudget != 0) {
+        m_scripts->vm().setInstructionBudget(m_scriptBudget);
+    }
+    m_scripts->setTraceSink([this](std::string_view line) {
+        if (m_traceSink) {
+            m_traceSink(line);
+        }
+    });
     m_root = std::make_unique<TimelineInstance>(*m_movie, m_movie->timeline(), 0, m_liveSprites);
     m_root->setSound(m_mixer.get());
+    m_scripts->attachRoot(*m_root);
     m_root->start();
+    m_scripts->finishFrame();
+
     frameShown();
     m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
     m_playing = true;
@@ -102,7 +118,7 @@ int Player::advance(std::uint32_t milliseconds) {
     const auto frames = static_cast<int>(due - m_framesByClock);
     m_framesByClock = due;
     for (int i = 0; i < frames; ++i) {
-        m_root->advance();
+        runFrame();
         frameShown();
     }
     return frames;
@@ -110,8 +126,26 @@ int Player::advance(std::uint32_t milliseconds) {
 
 void Player::nextFrame() {
     if (m_root) {
-        m_root->advance();
+        runFrame();
         frameShown();
+    }
+}
+
+void Player::runFrame() {
+    ++m_framesRun;
+    std::uint16_t rate = m_movie->frameRate256();
+    if (rate == 0) {
+        rate = kDefaultFrameRate256;
+    }
+    // The scripts' clock stands at the time this frame was due.
+    const double nowMs = static_cast<double>(m_framesRun) * 1000.0 * 256.0 / rate;
+    m_scripts->runFrame(std::floor(nowMs));
+}
+
+void Player::setScriptInstructionBudget(std::uint64_t actions) {
+    m_scriptBudget = actions;
+    if (m_scripts) {
+        m_scripts->vm().setInstructionBudget(actions);
     }
 }
 
@@ -138,6 +172,7 @@ void Player::setVolume(int percent) {
 void Player::gotoFrame(std::uint32_t frame) {
     if (m_root && frame >= 1) {
         m_root->gotoFrame(frame - 1);
+        m_scripts->finishFrame();
     }
 }
 
@@ -249,13 +284,32 @@ StagePoint Player::viewToStage(double x, double y, int width, int height) const 
     return {(x - ox) / scale + frame.xMin / 20.0, (y - oy) / scale + frame.yMin / 20.0};
 }
 
-// Input reaches the movie once buttons and scripts are connected to the player; until then
-// the movie ignores it.
-void Player::mouseMove(StagePoint) {}
-void Player::mouseDown(StagePoint) {}
-void Player::mouseUp(StagePoint) {}
-void Player::keyDown(int, std::uint32_t) {}
-void Player::keyUp(int, std::uint32_t) {}
+// Input wakes the scripts (clip events, Mouse and Key listeners).
+void Player::mouseMove(StagePoint p) {
+    if (m_scripts) {
+        m_scripts->mouseMove(p.x, p.y);
+    }
+}
+void Player::mouseDown(StagePoint p) {
+    if (m_scripts) {
+        m_scripts->mouseDown(p.x, p.y);
+    }
+}
+void Player::mouseUp(StagePoint p) {
+    if (m_scripts) {
+        m_scripts->mouseUp(p.x, p.y);
+    }
+}
+void Player::keyDown(int keyCode, std::uint32_t charCode) {
+    if (m_scripts) {
+        m_scripts->keyDown(keyCode, charCode);
+    }
+}
+void Player::keyUp(int keyCode, std::uint32_t charCode) {
+    if (m_scripts) {
+        m_scripts->keyUp(keyCode, charCode);
+    }
+}
 bool Player::wantsHandCursor() const {
     return false;
 }

@@ -17,6 +17,7 @@ namespace kinovex::flash {
 
 class Movie;
 class Renderer;
+class ScriptRuntime;
 class SoundMixer;
 class TimelineInstance;
 
@@ -100,6 +101,9 @@ public:
     // Maps a point of a `width` x `height` view that draw() filled to the stage.
     StagePoint viewToStage(double x, double y, int width, int height) const;
 
+    // Actions the movie's scripts may run in one frame before the running one is stopped.
+    void setScriptInstructionBudget(std::uint64_t actions);
+
     // Every line the movie's scripts trace(), in order, as they run.
     void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
 
@@ -109,10 +113,12 @@ public:
 private:
     void reset();
     void frameShown(); // after a frame ran: its sound
+    void runFrame();   // one frame of the movie, its scripts included
 
     Log m_log;
     std::unique_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
+    std::unique_ptr<ScriptRuntime> m_scripts;
     std::unique_ptr<TimelineInstance> m_root;
     std::unique_ptr<Renderer> m_renderer;
     std::unique_ptr<SoundMixer> m_mixer;
@@ -123,6 +129,8 @@ private:
     bool m_playing = false;
     std::uint64_t m_elapsedMs = 0;     // since the clock last restarted
     std::uint64_t m_framesByClock = 0; // frames the clock has paid for since then
+    std::uint64_t m_framesRun = 0;     // since load: the scripts' clock (getTimer) counts them
+    std::uint64_t m_scriptBudget = 0;  // 0: the interpreter's own
 };
 
 } // namespace kinovex::flash

@@ -875,8 +875,16 @@ void Vm::runActions(ClipId clip, Code code) {
     }
 }
 
+Object* Vm::existingClipObject(ClipId clip) const {
+    auto it = m_clips.find(clip);
+    return it == m_clips.end() ? nullptr : it->second;
+}
+
 bool Vm::callHandler(ClipId clip, std::string_view name, std::span<const Value> args) {
-    Object* o = clipObject(clip);
+    return callMethod(clipObject(clip), name, args);
+}
+
+bool Vm::callMethod(Object* o, std::string_view name, std::span<const Value> args) {
     if (!o || m_usedThisFrame > m_budget) {
         return false;
     }

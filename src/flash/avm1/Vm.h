@@ -65,7 +65,11 @@ public:
     int version() const { return m_version; }
     ScriptHost& host() { return m_host; }
     Object* global() { return m_global; }
-    Object* clipObject(ClipId clip); // made on first use; null for 0
+    Object* clipObject(ClipId clip);               // made on first use; null for 0
+    Object* existingClipObject(ClipId clip) const; // null when no script has used the clip
+    // Calls o.name() when it is a function, as callHandler does for clips (a listener's
+    // onMouseDown, a removed clip's onUnload). False when there is no such function.
+    bool callMethod(Object* o, std::string_view name, std::span<const Value> args = {});
     std::size_t objectCount() const { return m_heap.size(); }
 
     // ---- for the built-ins and the host adapter ----

@@ -247,6 +247,39 @@ struct Filter {
     bool preserveAlpha = false;
 };
 
+// Action bytecode as a movie stores it (DoAction, DoInitAction, clip actions), shared with the
+// interpreter, which keeps it alive as long as functions defined in it are.
+using ActionCode = std::shared_ptr<const std::vector<std::uint8_t>>;
+
+// The events a PlaceObject2/3 clip action answers (bits as the file stores them).
+enum ClipEventFlag : std::uint32_t {
+    ClipEventLoad = 1u << 0,
+    ClipEventEnterFrame = 1u << 1,
+    ClipEventUnload = 1u << 2,
+    ClipEventMouseMove = 1u << 3,
+    ClipEventMouseDown = 1u << 4,
+    ClipEventMouseUp = 1u << 5,
+    ClipEventKeyDown = 1u << 6,
+    ClipEventKeyUp = 1u << 7,
+    ClipEventData = 1u << 8,
+    ClipEventInitialize = 1u << 9,
+    ClipEventPress = 1u << 10,
+    ClipEventRelease = 1u << 11,
+    ClipEventReleaseOutside = 1u << 12,
+    ClipEventRollOver = 1u << 13,
+    ClipEventRollOut = 1u << 14,
+    ClipEventDragOver = 1u << 15,
+    ClipEventDragOut = 1u << 16,
+    ClipEventKeyPress = 1u << 17,
+    ClipEventConstruct = 1u << 18,
+};
+
+struct ClipAction {
+    std::uint32_t events = 0;
+    std::uint8_t keyCode = 0; // for ClipEventKeyPress
+    ActionCode code;
+};
+
 // One PlaceObject / PlaceObject2 / PlaceObject3, normalised.
 struct PlaceCommand {
     std::uint16_t depth = 0;
@@ -271,15 +304,19 @@ struct PlaceCommand {
     BlendMode blendMode = BlendMode::Normal;
     bool cacheAsBitmap = false;
     bool visible = true;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions; // null when there are none
 };
 
 struct FrameCommand {
-    enum class Type : std::uint8_t { Place, Remove, Background, Sound };
+    enum class Type : std::uint8_t { Place, Remove, Background, Sound, Action, InitAction };
     Type type = Type::Place;
     PlaceCommand place;      // Place
     std::uint16_t depth = 0; // Remove
     Rgba color;              // Background
     std::uint32_t sound = 0; // Sound: index into TimelineDef::sounds
+    // Action: index into TimelineDef::actions; InitAction: the same, for sprite `initSprite`.
+    std::uint32_t action = 0;
+    std::uint16_t initSprite = 0;
 };
 
 struct TimelineDef {
@@ -287,6 +324,7 @@ struct TimelineDef {
     std::vector<std::vector<FrameCommand>> frames; // frameCount entries
     std::map<std::string, std::uint32_t> labels;   // label to 0-based frame
     std::vector<SoundCommand> sounds;              // StartSound, stream heads and blocks
+    std::vector<ActionCode> actions;               // DoAction and DoInitAction bodies
 };
 
 struct Sprite : Character {

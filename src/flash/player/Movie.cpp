@@ -4,6 +4,7 @@
 #include "flash/swf/Tags.h"
 
 #include <algorithm>
+#include <cctype>
 
 namespace kinovex::flash {
 
@@ -12,6 +13,13 @@ namespace {
 // Nobody makes a movie with more frames than this; a larger count is damage and would only
 // make us allocate for it.
 constexpr std::uint32_t kMaxFrames = 16000;
+
+constexpr std::uint16_t kTagExportAssets = 56;
+constexpr std::uint16_t kTagDoInitAction = 59;
+
+ActionCode shareCode(std::span<const std::uint8_t> bytes) {
+    return std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+}
 
 } // namespace
 
@@ -27,6 +35,29 @@ SwfOpenResult Movie::load(std::span<const std::uint8_t> fileBytes, Log& log) {
     m_file.data.clear();
     m_file.data.shrink_to_fit();
     return opened;
+}
+
+std::uint16_t Movie::exportedId(std::string_view name) const {
+    auto it = m_exports.find(std::string(name));
+    if (it != m_exports.end()) {
+        return it->second;
+    }
+    // Scripts of old movies name symbols in any case.
+    for (const auto& [exported, id] : m_exports) {
+        if (exported.size() == name.size() &&
+            std::equal(exported.begin(), exported.end(), name.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            return id;
+        }
+    }
+    return 0;
+}
+
+std::string Movie::exportName(std::uint16_t id) const {
+    auto it = m_exportNames.find(id);
+    return it == m_exportNames.end() ? std::string() : it->second;
 }
 
 const Character* Movie::character(std::uint16_t id) const {
@@ -66,7 +97,7 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
         case TagPlaceObject3: {
             FrameCommand cmd;
             cmd.type = FrameCommand::Type::Place;
-            good = parsePlaceObject(r, tag.code, cmd.place);
+            good = parsePlaceObject(r, tag.code, cmd.place, m_file.version);
             if (good) {
                 timeline.frames.back().push_back(std::move(cmd));
             }
@@ -95,6 +126,44 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
             }
             break;
         }
+        case TagDoAction: {
+            FrameCommand cmd;
+            cmd.type = FrameCommand::Type::Action;
+            cmd.action = static_cast<std::uint32_t>(timeline.actions.size());
+            timeline.actions.push_back(shareCode(tag.body));
+            timeline.frames.back().push_back(std::move(cmd));
+            break;
+        }
+        case kTagDoInitAction: {
+            // Only the main timeline may carry them; inside a sprite they are skipped.
+            if (!isRoot) {
+                break;
+            }
+            FrameCommand cmd;
+            cmd.type = FrameCommand::Type::InitAction;
+            cmd.initSprite = r.u16();
+            good = r.ok();
+            if (good) {
+                cmd.action = static_cast<std::uint32_t>(timeline.actions.size());
+                timeline.actions.push_back(shareCode(r.rest()));
+                timeline.frames.back().push_back(std::move(cmd));
+            }
+            break;
+        }
+        case kTagExportAssets:
+            if (isRoot) {
+                const std::uint16_t count = r.u16();
+                for (std::uint16_t i = 0; i < count && r.ok(); ++i) {
+                    const std::uint16_t id = r.u16();
+                    std::string name = r.string();
+                    if (r.ok()) {
+                        m_exportNames.emplace(id, name);
+                        m_exports.emplace(std::move(name), id);
+                    }
+                }
+                good = r.ok();
+            }
+            break;
         case TagSetBackgroundColor:
             if (isRoot && !m_haveBackground) {
                 m_background = r.rgb();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace kinovex::flash {
@@ -29,9 +30,14 @@ public:
     std::uint8_t version() const { return m_file.version; }
     const Rect& frameSize() const { return m_file.frameSize; }
     std::uint16_t frameRate256() const { return m_file.frameRate256; }
+    std::uint32_t declaredLength() const { return m_file.declaredLength; }
     const TimelineDef& timeline() const { return m_root; }
     Rgba background() const { return m_background; }
     std::size_t characterCount() const { return m_dictionary.size(); }
+    // ExportAssets: the character a linkage name stands for (0: none; matched in any case when
+    // no exact match exists), and the name a character is exported under ("" when none).
+    std::uint16_t exportedId(std::string_view name) const;
+    std::string exportName(std::uint16_t id) const;
     // DefineSound tags, for the mixer; moved out once it has them.
     std::vector<SoundDefinition>& sounds() { return m_sounds; }
 
@@ -48,6 +54,8 @@ private:
     std::vector<std::uint8_t> m_jpegTables;
     std::unordered_map<std::uint16_t, std::unique_ptr<Character>> m_dictionary;
     std::vector<SoundDefinition> m_sounds;
+    std::unordered_map<std::string, std::uint16_t> m_exports;
+    std::unordered_map<std::uint16_t, std::string> m_exportNames;
 };
 
 } // namespace kinovex::flash

@@ -436,7 +436,7 @@ bool parseFilters(BitReader& r, std::vector<Filter>& out) {
     return r.ok();
 }
 
-bool parsePlaceObject(BitReader& r, int code, PlaceCommand& p) {
+bool parsePlaceObject(BitReader& r, int code, PlaceCommand& p, int swfVersion) {
     if (code == 4) {
         p.hasCharacter = true;
         p.characterId = r.u16();
@@ -503,8 +503,43 @@ bool parsePlaceObject(BitReader& r, int code, PlaceCommand& p) {
     if (p.hasVisible && !r.atEnd()) {
         p.visible = r.u8() != 0;
     }
-    // Clip actions follow; they are scripts and change nothing that is drawn.
+    if ((f1 & 0x80) != 0 && r.ok() && !parseClipActions(r, swfVersion, p)) {
+        return false;
+    }
     return r.ok();
+}
+
+bool parseClipActions(BitReader& r, int swfVersion, PlaceCommand& p) {
+    // Movies before version 6 store the event flags in 16 bits, later ones in 32.
+    auto flags = [&]() -> std::uint32_t { return swfVersion <= 5 ? r.u16() : r.u32(); };
+    r.u16(); // reserved
+    flags(); // every event used below, again
+    auto actions = std::make_shared<std::vector<ClipAction>>();
+    while (r.ok()) {
+        ClipAction action;
+        action.events = flags();
+        if (action.events == 0 || r.failed()) {
+            break;
+        }
+        std::uint32_t size = r.u32();
+        if ((action.events & ClipEventKeyPress) != 0 && size > 0) {
+            action.keyCode = r.u8();
+            --size;
+        }
+        if (r.failed() || size > r.remaining()) {
+            return false;
+        }
+        auto code = r.bytes(size);
+        action.code = std::make_shared<const std::vector<std::uint8_t>>(code.begin(), code.end());
+        actions->push_back(std::move(action));
+    }
+    if (r.failed()) {
+        return false;
+    }
+    if (!actions->empty()) {
+        p.clipActions = std::move(actions);
+    }
+    return true;
 }
 
 bool parseFont(BitReader& r, int code, Font& font) {

@@ -17,8 +17,11 @@ bool parseLineStyles(BitReader& r, int version, std::vector<LineStyle>& out);
 bool parseShapeRecords(BitReader& r, int version, std::vector<ShapeRecord>& out,
                        std::vector<StyleTable>* styles);
 
-// code: TagPlaceObject, TagPlaceObject2 or TagPlaceObject3.
-bool parsePlaceObject(BitReader& r, int code, PlaceCommand& out);
+// code: TagPlaceObject, TagPlaceObject2 or TagPlaceObject3. The movie's version decides how
+// wide the clip actions' event flags are.
+bool parsePlaceObject(BitReader& r, int code, PlaceCommand& out, int swfVersion = 6);
+// The clip actions at the end of a PlaceObject2/3 (the reader stands at their start).
+bool parseClipActions(BitReader& r, int swfVersion, PlaceCommand& out);
 bool parseFilters(BitReader& r, std::vector<Filter>& out);
 
 // code: TagDefineFont, TagDefineFont2 or TagDefineFont3.

@@ -17,8 +17,12 @@ class Movie;
 class SoundMixer;
 class TimelineInstance;
 
+// Depths as the list keeps them: the file's depth field. Scripts see this minus kScriptDepthBase,
+// so objects the timeline places sit at negative depths and the ones scripts make at 0 and up.
+constexpr std::int32_t kScriptDepthBase = 16384;
+
 struct DisplayObject {
-    std::uint16_t depth = 0;
+    std::int32_t depth = 0;
     std::uint16_t characterId = 0;
     const Character* character = nullptr; // null when the id is not (yet) defined
     Matrix matrix;
@@ -30,11 +34,30 @@ struct DisplayObject {
     std::vector<Filter> filters;
     bool cacheAsBitmap = false;
     bool visible = true;
-    std::uint32_t placedFrame = 0;            // frame of the parent that created it
-    std::unique_ptr<TimelineInstance> sprite; // for sprites: its own timeline
+    std::uint32_t placedFrame = 0; // frame of the parent that created it
+    // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps leave it.
+    bool dynamic = false;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions; // PlaceObject clip actions
+    std::unique_ptr<TimelineInstance> sprite;                   // for sprites: its own timeline
 };
 
-using DisplayList = std::map<std::uint16_t, DisplayObject>;
+using DisplayList = std::map<std::int32_t, DisplayObject>;
+
+// What the script side of the player hears from timelines. Sprites placed later inherit the
+// hooks of their parent.
+class TimelineHooks {
+public:
+    virtual ~TimelineHooks() = default;
+    // A sprite instance was made and its display object filled in; its first frame runs next.
+    virtual void clipCreated(TimelineInstance& clip) = 0;
+    // The instance is about to be destroyed (removed, replaced, or its parent went).
+    virtual void clipDestroyed(TimelineInstance& clip) = 0;
+    // A DoAction of a frame that was reached (not of frames a jump passed over).
+    virtual void frameActions(TimelineInstance& clip, const ActionCode& code) = 0;
+    // A DoInitAction for sprite `spriteId`, met on `clip`'s timeline.
+    virtual void initActions(TimelineInstance& clip, std::uint16_t spriteId,
+                             const ActionCode& code) = 0;
+};
 
 class TimelineInstance {
 public:
@@ -55,25 +78,60 @@ public:
     // Where this timeline's sounds go (none: silent). Sprites placed later inherit it; set it
     // before start().
     void setSound(SoundMixer* mixer) { m_sound = mixer; }
+    void setHooks(TimelineHooks* hooks) { m_hooks = hooks; }
 
-    // Shows frame 0 from an empty display list.
-    void start();
+    // Shows frame 0 from an empty display list (its actions run unless `runActions` is false).
+    void start(bool runActions = true);
     // Moves on by one frame: sprites already on the list advance first, then this timeline's
     // next frame runs. At its end the timeline loops to frame 0.
     void advance();
+    // This timeline's own step, children left alone: the next frame, or back to frame 0 at the
+    // end, when it is playing.
+    void advanceOwn();
     // Rebuilds the display list of `frame` (0-based) exactly as playing from the start shows it.
     void gotoFrame(std::uint32_t frame);
+    // A jump as scripts make it: the display list becomes that of `frame` (0-based), objects
+    // that stand there already stay, sprites keep their own frames, and only the frame landed
+    // on runs its actions and starts its sounds.
+    void jumpTo(std::uint32_t frame);
 
     std::uint32_t currentFrame() const { return m_frame; }
     std::uint32_t frameCount() const { return m_def.frameCount; }
     const DisplayList& displayList() const { return m_list; }
+    DisplayList& displayList() { return m_list; }
     const TimelineDef& definition() const { return m_def; }
+    const Movie& movie() const { return m_movie; }
+
+    bool playing() const { return m_playing; }
+    void setPlaying(bool on) { m_playing = on; }
+    TimelineInstance* parent() const { return m_parent; }
+    // The display object this timeline is the sprite of (null for the main timeline).
+    DisplayObject* owner() const;
+    std::int32_t depth() const { return m_depth; }
+    std::uint64_t clipId() const { return m_clipId; }
+    void setClipId(std::uint64_t id) { m_clipId = id; }
+    int nesting() const { return m_nesting; }
+    // The clip actions its PlaceObject gave it (null when none).
+    const std::shared_ptr<const std::vector<ClipAction>>& clipActions() const {
+        return m_clipActions;
+    }
+
+    // For scripts: puts `character` at `depth`, replacing what stood there, and returns the new
+    // object. A sprite gets its timeline, which runs its first frame at once.
+    DisplayObject& addObject(std::int32_t depth, const Character& character, std::string name,
+                             std::shared_ptr<const std::vector<ClipAction>> clipActions = {});
+    bool removeObject(std::int32_t depth);
+    // Exchanges what stands at two depths (either may be empty).
+    void swapDepths(std::int32_t a, std::int32_t b);
 
 private:
-    void runFrame(std::uint32_t frame);
+    void runFrame(std::uint32_t frame, bool runActions, bool display = true);
     void place(const PlaceCommand& cmd);
+    void applyPlace(DisplayObject& obj, const PlaceCommand& cmd);
     void setCharacter(DisplayObject& obj, std::uint16_t id);
-    void loopToStart();
+    void instantiate(DisplayObject& obj, const TimelineDef& def);
+    void rewindTo(std::uint32_t frame);
+    void stepForwardTo(std::uint32_t frame, bool advanceChildren);
     // Names this timeline's stream sound in the mixer.
     std::uintptr_t streamKey() const { return reinterpret_cast<std::uintptr_t>(this); }
 
@@ -82,7 +140,13 @@ private:
     int m_nesting;
     std::size_t& m_liveSprites;
     SoundMixer* m_sound = nullptr;
+    TimelineHooks* m_hooks = nullptr;
+    TimelineInstance* m_parent = nullptr;
+    std::int32_t m_depth = 0;
+    std::uint64_t m_clipId = 0;
+    bool m_playing = true;
     std::uint32_t m_frame = 0;
+    std::shared_ptr<const std::vector<ClipAction>> m_clipActions;
     DisplayList m_list;
 };
 

@@ -1,0 +1,177 @@
+#pragma once
+// The movie's scripts in the player: one interpreter per loaded movie, and the interpreter's
+// host over the player's timelines.
+//
+// A frame goes as Flash runs it. Every clip, newest first, queues its enterFrame event and
+// then, when it plays, moves to its next frame: objects are placed and removed at once (a new
+// sprite runs its first frame there and then, queuing its load event and that frame's actions),
+// init actions run at once, frame actions are queued. When all clips have moved, the queue runs
+// in order; a jump made by a script queues the actions of the frame it lands on, which run in
+// the same pass. Garbage is collected at the end.
+//
+// Clips are known to scripts by ids that are never reused, so a script holding a clip that has
+// gone finds nothing.
+
+#include "flash/avm1/Vm.h"
+#include "flash/player/Timeline.h"
+#include "flash/swf/Log.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kinovex::flash {
+
+class Movie;
+class SoundMixer;
+struct StagePoint;
+
+class ScriptRuntime final : public avm1::ScriptHost, public TimelineHooks {
+public:
+    ScriptRuntime(const Movie& movie, Log& log, SoundMixer* mixer);
+    ~ScriptRuntime() override;
+    ScriptRuntime(const ScriptRuntime&) = delete;
+    ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    // Where trace() lines go (may be empty: dropped).
+    void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+
+    // The main timeline, before its first frame runs; then finishFrame() after it ran.
+    void attachRoot(TimelineInstance& root);
+    // One frame of the movie: every clip's enterFrame and next frame, the queued scripts,
+    // garbage collection. `nowMs` is the movie's clock at this frame.
+    void runFrame(double nowMs);
+    // Runs what is queued and collects garbage (after the first frame, after input).
+    void finishFrame();
+
+    // Input, in stage pixels. Each runs the scripts it wakes at once.
+    void mouseMove(double x, double y);
+    void mouseDown(double x, double y);
+    void mouseUp(double x, double y);
+    void keyDown(int keyCode, std::uint32_t charCode);
+    void keyUp(int keyCode, std::uint32_t charCode);
+    double mouseX() const { return m_mouseX; }
+    double mouseY() const { return m_mouseY; }
+
+    // For buttons: queues actions to run on `clip`'s timeline (run them with finishFrame()).
+    void queueActions(TimelineInstance& clip, const ActionCode& code);
+
+    avm1::Vm& vm() { return *m_vm; }
+    TimelineInstance* clip(avm1::ClipId id) const;
+    // The object a clip stands in (null for the main timeline or a clip that has gone).
+    DisplayObject* objectOf(avm1::ClipId id) const;
+    std::size_t clipCount() const { return m_clips.size(); }
+
+    // ---- ScriptHost ----
+    avm1::ClipId rootClip() override;
+    avm1::ClipId parentClip(avm1::ClipId clip) override;
+    avm1::ClipId childClip(avm1::ClipId parent, std::string_view name, bool caseSensitive) override;
+    bool clipExists(avm1::ClipId clip) override;
+    std::string clipName(avm1::ClipId clip) override;
+    int clipDepth(avm1::ClipId clip) override;
+    avm1::Value getClipProperty(avm1::ClipId clip, avm1::ClipProperty p) override;
+    void setClipProperty(avm1::ClipId clip, avm1::ClipProperty p, const avm1::Value& v) override;
+    void gotoFrame(avm1::ClipId clip, std::uint32_t frame, bool play) override;
+    bool gotoLabel(avm1::ClipId clip, std::string_view label, bool play) override;
+    void play(avm1::ClipId clip) override;
+    void stop(avm1::ClipId clip) override;
+    void nextFrame(avm1::ClipId clip) override;
+    void prevFrame(avm1::ClipId clip) override;
+    std::uint32_t frameOfLabel(avm1::ClipId clip, std::string_view label) override;
+    void callFrame(avm1::ClipId clip, std::uint32_t frame) override;
+    std::vector<std::string> childNames(avm1::ClipId clip) override;
+    void stopSounds() override;
+    avm1::ClipId cloneClip(avm1::ClipId clip, std::string_view name, int depth) override;
+    void removeClip(avm1::ClipId clip) override;
+    void startDrag(avm1::ClipId clip, bool lockCenter, const double* rect) override;
+    void stopDrag() override;
+    void trace(std::string_view line) override;
+    void report(std::string_view message) override;
+    void getUrl(std::string_view url, std::string_view target, int method) override;
+    double timeMs() override { return m_nowMs; }
+    avm1::Value callClipMethod(avm1::Vm& vm, avm1::ClipId clip, std::string_view method,
+                               std::span<const avm1::Value> args) override;
+    avm1::Value callHostMethod(avm1::Vm& vm, std::string_view className, avm1::Object* self,
+                               std::string_view method, std::span<const avm1::Value> args) override;
+
+    // ---- TimelineHooks ----
+    void clipCreated(TimelineInstance& clip) override;
+    void clipDestroyed(TimelineInstance& clip) override;
+    void frameActions(TimelineInstance& clip, const ActionCode& code) override;
+    void initActions(TimelineInstance& clip, std::uint16_t spriteId,
+                     const ActionCode& code) override;
+
+    // Bounds of a clip's content in its own coordinates, in twips (empty: all zero).
+    Rect localBounds(const TimelineInstance& clip) const;
+    // The clip's matrix to the stage, in twips.
+    Matrix stageMatrix(const TimelineInstance& clip) const;
+
+private:
+    struct Queued {
+        avm1::ClipId clip = 0;
+        ActionCode code;                // actions to run, or
+        std::string method;             // a handler to call on the clip's object
+        avm1::Object* object = nullptr; // for unload: the object of a clip that has gone
+        bool unload = false;
+    };
+
+    // Queues `event`: the clip actions that answer it, then the handler method when given.
+    void queueEvent(TimelineInstance& clip, std::uint32_t event, std::string_view method);
+    void drain();
+    // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
+    void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
+    void callListeners(std::string_view holder, std::string_view method);
+    std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);
+
+    // Host methods, one file each side.
+    avm1::Value clipMethod(TimelineInstance& clip, std::string_view method,
+                           std::span<const avm1::Value> args);
+    avm1::Value hostMethod(std::string_view className, avm1::Object* self, std::string_view method,
+                           std::span<const avm1::Value> args);
+    TimelineInstance* attach(TimelineInstance& parent, const Character& character, std::string name,
+                             std::int32_t depth);
+    TimelineInstance* clipOfValue(const avm1::Value& v) const;
+    void drawingCommand(TimelineInstance& clip, std::string_view method,
+                        std::span<const avm1::Value> args);
+
+    const Movie& m_movie;
+    Log& m_log;
+    SoundMixer* m_mixer;
+    std::unique_ptr<avm1::Vm> m_vm;
+    std::function<void(std::string_view)> m_traceSink;
+    TimelineInstance* m_root = nullptr;
+    std::unordered_map<avm1::ClipId, TimelineInstance*> m_clips;
+    // Clips in the order they were made; a frame visits them newest first.
+    std::vector<avm1::ClipId> m_execOrder;
+    avm1::ClipId m_nextClip = 1;
+    std::uint32_t m_instanceCounter = 0;
+    std::deque<Queued> m_queue;
+    std::vector<avm1::ClipId> m_gone; // clips removed while their unload may still run
+    std::unordered_set<std::uint16_t> m_initDone;
+    std::unique_ptr<Sprite> m_emptySprite; // what createEmptyMovieClip places
+    std::set<std::string> m_reported;
+    double m_nowMs = 0;
+    double m_mouseX = 0;
+    double m_mouseY = 0;
+    bool m_mousePressed = false;
+    std::set<int> m_keysDown;
+    int m_lastKey = 0;
+    std::uint32_t m_lastChar = 0;
+    avm1::ClipId m_dragClip = 0;
+    bool m_dragLockCenter = false;
+    double m_dragOffsetX = 0;
+    double m_dragOffsetY = 0;
+    bool m_dragHasRect = false;
+    double m_dragRect[4] = {0, 0, 0, 0};
+    bool m_draining = false;
+};
+
+} // namespace kinovex::flash

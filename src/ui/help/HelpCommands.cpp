@@ -8,6 +8,7 @@
 #include "ui/help/HelpSettings.h"
 #include "ui/help/ProfileInt.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QUrl>
 
@@ -19,6 +20,22 @@ constexpr int kThisVersion = 100;
 
 QString ProgramFile(const char* name) {
     return QString::fromStdString(ProgramFolder()) + u'/' + QLatin1String(name);
+}
+
+// Where the update server's answer is kept: beside the program, where it has always been, as
+// long as the program folder can be written; an installed program's folder belongs to root,
+// so there it goes to the user's cache folder instead of failing every check.
+QString VersionCopyPath() {
+    const QString besideProgram = ProgramFile("version.ini");
+    const QFileInfo copy(besideProgram);
+    if (copy.exists() ? copy.isWritable() : QFileInfo(copy.path()).isWritable())
+        return besideProgram;
+    QString cache = qEnvironmentVariable("XDG_CACHE_HOME");
+    if (!cache.startsWith(u'/'))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
+    const QString folder = cache + QStringLiteral("/kinovex");
+    QDir().mkpath(folder);
+    return folder + QStringLiteral("/version.ini");
 }
 
 } // namespace
@@ -42,8 +59,8 @@ void OpenWebsite() {
 }
 
 void CheckForUpdate(QWidget* owner) {
-    // The copy stays in the program folder; the next check overwrites it.
-    const QString localCopy = ProgramFile("version.ini");
+    // The copy stays; the next check overwrites it.
+    const QString localCopy = VersionCopyPath();
     const QString result = DownloadFile(VersionFileUrl(), localCopy);
     if (result != QLatin1String("YES")) {
         MessageBox(QStringLiteral("Error: ") + result, owner);

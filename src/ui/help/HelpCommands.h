@@ -18,8 +18,9 @@ void ShowHelp(QWidget* owner);
 void OpenWebsite();
 
 // Fetches "/version.ini" from the update server (the setting "UpdateServer") into the program
-// folder and tells the user whether a newer version exists; for one it also opens the product
-// page. The window does not respond to input while the file is fetched.
+// folder (the user's cache folder when the program folder cannot be written) and tells the
+// user whether a newer version exists; for one it also opens the product page. The window does
+// not respond to input while the file is fetched.
 void CheckForUpdate(QWidget* owner);
 
 } // namespace kinovex

@@ -199,6 +199,16 @@ TEST_F(CheckForUpdateTest, OnlyAVersionAbove100IsNewAndOpensTheWebsite) {
     EXPECT_TRUE(opened.empty());
 }
 
+TEST_F(CheckForUpdateTest, AProgramFolderThatCannotBeWrittenKeepsTheCopyInTheCache) {
+    // A folder that is not there cannot be written, also for root.
+    test::ScopedEnv installed("KINOVEX_PROGRAM_FOLDER", (programFolder / "gone").string());
+    test::ScopedEnv cache("XDG_CACHE_HOME", (home / "cache").string());
+    Check("200 OK", "[Gerneral]\nversion=101\n");
+    EXPECT_EQ(messages, std::vector<std::string>{"New version Found"});
+    EXPECT_EQ(test::ReadFile(home / "cache" / "kinovex" / "version.ini"),
+              "[Gerneral]\nversion=101\n");
+}
+
 TEST_F(CheckForUpdateTest, FailuresSayErrorWithTheReason) {
     Check("500 Internal Server Error", "<html><body>Oops</body></html>");
     ASSERT_EQ(messages.size(), 1u);

@@ -1,0 +1,48 @@
+#pragma once
+// One movie converted: the engine runs on its own clock, each frame is drawn and sent to
+// ffmpeg with exactly the sound the engine mixed for it.
+
+#include "cli/convert/ConvertOptions.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace kinovex::cli {
+
+struct EncoderSetup {
+    std::string program = "ffmpeg"; // path or a name looked up on PATH
+    bool hasLibxvid = false;
+};
+
+struct JobProgress {
+    std::uint32_t frame = 0;    // frames written so far
+    std::uint32_t expected = 0; // frames the conversion will write, 0 when not known yet
+    double outputSeconds = 0;   // duration written so far
+};
+
+struct JobResult {
+    bool ok = false;
+    std::string input;
+    std::string output;
+    std::string error; // why it failed
+    std::string note;  // something the user should know about a conversion that worked
+    std::uint32_t frames = 0;
+    double outputSeconds = 0;
+    double renderSeconds = 0; // spent in the engine (advancing and drawing)
+    double wallSeconds = 0;
+    std::uint64_t soundSamples = 0; // sample frames (per channel) written
+};
+
+using ProgressCallback = std::function<void(const JobProgress&)>;
+
+JobResult convertMovie(const std::string& input, const std::string& output,
+                       const ConvertOptions& options, const EncoderSetup& encoder,
+                       const ProgressCallback& progress, const std::atomic<bool>& interrupted);
+
+// Where a movie's output goes when -o names no file: beside the movie, or in `folder`, with
+// the profile's extension (the png sequence: NAME_%05d.png).
+std::string outputPathFor(const std::string& input, const std::string& folder, Profile profile);
+
+} // namespace kinovex::cli

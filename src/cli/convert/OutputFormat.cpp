@@ -1,0 +1,155 @@
+#include "cli/convert/OutputFormat.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+
+namespace kinovex::cli {
+
+namespace {
+
+Rational reduced(std::int64_t num, std::int64_t den) {
+    const std::int64_t g = std::gcd(num, den);
+    return g > 0 ? Rational{num / g, den / g} : Rational{num, den};
+}
+
+bool needsEvenSize(Profile p) {
+    return p == Profile::Mp4 || p == Profile::Psp || p == Profile::Webm;
+}
+
+int even(int side) {
+    return std::max(2, side + (side & 1));
+}
+
+// The psp preset: the desktop program's output for the handheld.
+constexpr int kPspWidth = 368;
+constexpr int kPspHeight = 208;
+
+} // namespace
+
+Rational rateFromDecimal(double fps) {
+    if (std::abs(fps - std::round(fps)) < 1e-9) {
+        return {static_cast<std::int64_t>(std::round(fps)), 1};
+    }
+    if (std::abs(fps - 29.97) < 1e-9) {
+        return {30000, 1001};
+    }
+    if (std::abs(fps - 23.976) < 1e-9) {
+        return {24000, 1001};
+    }
+    return reduced(static_cast<std::int64_t>(std::llround(fps * 1000)), 1000);
+}
+
+Rational rateFromMovie(double fps) {
+    return reduced(static_cast<std::int64_t>(std::llround(fps * 256)), 256);
+}
+
+Geometry computeGeometry(const ConvertOptions& options, int stageWidth, int stageHeight) {
+    stageWidth = std::max(1, stageWidth);
+    stageHeight = std::max(1, stageHeight);
+    Geometry g;
+    if (options.profile == Profile::Psp && !options.width) {
+        g.width = kPspWidth;
+        g.height = kPspHeight;
+    } else if (options.width && options.height) {
+        g.width = *options.width;
+        g.height = *options.height;
+    } else {
+        const double f = options.scale.value_or(1.0);
+        g.width = std::max(1, static_cast<int>(std::lround(stageWidth * f)));
+        g.height = std::max(1, static_cast<int>(std::lround(stageHeight * f)));
+    }
+    if (needsEvenSize(options.profile)) {
+        g.width = even(g.width);
+        g.height = even(g.height);
+    }
+    // The stage fitted into the picture, centred, its aspect kept; within a pixel of a side
+    // it simply fills that side, so rounding never leaves a one-pixel bar.
+    const double s = std::min(static_cast<double>(g.width) / stageWidth,
+                              static_cast<double>(g.height) / stageHeight);
+    g.contentWidth = std::clamp(static_cast<int>(std::lround(stageWidth * s)), 1, g.width);
+    g.contentHeight = std::clamp(static_cast<int>(std::lround(stageHeight * s)), 1, g.height);
+    if (g.width - g.contentWidth <= 1) {
+        g.contentWidth = g.width;
+    }
+    if (g.height - g.contentHeight <= 1) {
+        g.contentHeight = g.height;
+    }
+    g.contentX = (g.width - g.contentWidth) / 2;
+    g.contentY = (g.height - g.contentHeight) / 2;
+    return g;
+}
+
+OutputPlan planOutput(const ConvertOptions& options, int stageWidth, int stageHeight,
+                      double movieFps) {
+    OutputPlan plan;
+    plan.geometry = computeGeometry(options, stageWidth, stageHeight);
+    if (options.fps) {
+        plan.rate = rateFromDecimal(*options.fps);
+    } else if (options.profile == Profile::Psp) {
+        plan.rate = {30000, 1001};
+    } else {
+        plan.rate = rateFromMovie(movieFps > 0 ? movieFps : 12.0);
+    }
+    plan.audio =
+        !options.noAudio && options.profile != Profile::Gif && options.profile != Profile::Png;
+    plan.transparent = options.transparent;
+    return plan;
+}
+
+std::vector<std::string> encoderArguments(const ConvertOptions& options, const OutputPlan& plan,
+                                          const std::string& output, bool hasLibxvid) {
+    const Geometry& g = plan.geometry;
+    std::vector<std::string> a{"-hide_banner", "-nostdin", "-loglevel", "error",
+                               options.overwrite ? "-y" : "-n"};
+    // Both inputs are raw with every parameter given: nothing to probe, so ffmpeg opens each
+    // without reading ahead on it (which could wait for data the other pipe holds back).
+    a.insert(a.end(),
+             {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgra",
+              "-video_size", std::to_string(g.width) + "x" + std::to_string(g.height), "-framerate",
+              plan.rate.text(), "-thread_queue_size", "64", "-i", "pipe:0"});
+    if (plan.audio) {
+        a.insert(a.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar",
+                           "44100", "-ac", "2", "-thread_queue_size", "1024", "-i", "pipe:3"});
+    }
+    switch (options.profile) {
+    case Profile::Mp4:
+        // veryfast keeps the encoder well ahead of real time on a small machine; crf 20 is
+        // visually clean for flat cartoon colours.
+        a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt",
+                           "yuv420p", "-movflags", "+faststart"});
+        if (plan.audio) {
+            a.insert(a.end(), {"-c:a", "aac", "-b:a", "160k"});
+        }
+        break;
+    case Profile::Psp:
+        a.insert(a.end(), {"-c:v", hasLibxvid ? "libxvid" : "mpeg4", "-b:v", "512k", "-pix_fmt",
+                           "yuv420p", "-f", "mp4"});
+        if (plan.audio) {
+            a.insert(a.end(), {"-c:a", "aac", "-b:a", "64k", "-ar", "24000", "-ac", "2"});
+        }
+        break;
+    case Profile::Webm:
+        a.insert(a.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
+                           "-row-mt", "1", "-b:v", "0", "-crf", "32", "-pix_fmt",
+                           plan.transparent ? "yuva420p" : "yuv420p"});
+        if (plan.audio) {
+            a.insert(a.end(), {"-c:a", "libopus", "-b:a", "128k", "-ar", "48000"});
+        }
+        break;
+    case Profile::Gif:
+        a.insert(a.end(), {"-filter_complex",
+                           "[0:v]split[a][b];[a]palettegen=stats_mode=full[p];"
+                           "[b][p]paletteuse=dither=sierra2_4a",
+                           "-loop", "0"});
+        break;
+    case Profile::Png:
+        a.insert(a.end(), {"-c:v", "png", "-pix_fmt", plan.transparent ? "rgba" : "rgb24",
+                           "-start_number", "1"});
+        break;
+    }
+    a.push_back(output);
+    return a;
+}
+
+} // namespace kinovex::cli

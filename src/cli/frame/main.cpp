@@ -2,19 +2,29 @@
 //
 //   kinovex-frame MOVIE.swf --frames N [--width W --height H] -o OUT.png
 //   kinovex-frame MOVIE.swf --frames N --every K -o 'DIR/f%d.png'
+//   ... [--trace] [--click X,Y@FRAME ...] [--audio OUT.wav]
 //
 // The movie runs from its start; frame 1 is the first frame shown. The first form writes frame
-// N, the second every K-th frame up to N, with %d replaced by the frame number.
+// N, the second every K-th frame up to N, with %d replaced by the frame number. --trace prints
+// every line the movie's scripts trace, and nothing else, on standard output; --click presses
+// and releases the mouse at stage pixel X,Y before frame FRAME runs; --audio writes the sound
+// of the frames run as a 44100 Hz stereo 16-bit WAV file. With --trace or --audio the picture
+// is optional.
 
 #include "flash/Player.h"
 
 #include <algorithm>
 #include <cairo.h>
 #include <charconv>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -24,7 +34,76 @@ constexpr int kMaxSide = 16384;
 void usage() {
     std::fprintf(stderr,
                  "usage: kinovex-frame MOVIE.swf --frames N [--width W --height H] -o OUT.png\n"
-                 "       kinovex-frame MOVIE.swf --frames N --every K -o 'DIR/f%%d.png'\n");
+                 "       kinovex-frame MOVIE.swf --frames N --every K -o 'DIR/f%%d.png'\n"
+                 "       options: --trace, --click X,Y@FRAME (repeatable), --audio OUT.wav\n");
+}
+
+std::optional<long> number(const std::string& text);
+
+struct Click {
+    double x = 0;
+    double y = 0;
+};
+
+// "X,Y@FRAME" with X and Y in stage pixels (fractions allowed) and FRAME >= 1.
+bool parseClick(const std::string& text, long& frame, Click& click) {
+    const auto at = text.find('@');
+    const auto comma = text.find(',');
+    if (at == std::string::npos || comma == std::string::npos || comma > at) {
+        return false;
+    }
+    auto real = [](const std::string& t, double& out) {
+        if (t.empty()) {
+            return false;
+        }
+        char* end = nullptr;
+        out = std::strtod(t.c_str(), &end);
+        return end == t.c_str() + t.size() && std::isfinite(out);
+    };
+    const auto n = number(text.substr(at + 1));
+    if (!n || *n < 1 || !real(text.substr(0, comma), click.x) ||
+        !real(text.substr(comma + 1, at - comma - 1), click.y)) {
+        return false;
+    }
+    frame = *n;
+    return true;
+}
+
+void put16(std::FILE* f, std::uint16_t v) {
+    const unsigned char b[2] = {static_cast<unsigned char>(v & 0xff),
+                                static_cast<unsigned char>(v >> 8)};
+    std::fwrite(b, 1, 2, f);
+}
+
+void put32(std::FILE* f, std::uint32_t v) {
+    put16(f, static_cast<std::uint16_t>(v & 0xffff));
+    put16(f, static_cast<std::uint16_t>(v >> 16));
+}
+
+// A canonical 44-byte-header PCM WAV file: 44100 Hz, stereo, 16-bit little-endian.
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) {
+        return false;
+    }
+    const auto bytes = static_cast<std::uint32_t>(
+        std::min<std::size_t>(samples.size() * 2, 0xffffffffu - 36u) & ~std::size_t{3});
+    std::fwrite("RIFF", 1, 4, f);
+    put32(f, 36 + bytes);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    put32(f, 16);
+    put16(f, 1); // PCM
+    put16(f, 2);
+    put32(f, 44100);
+    put32(f, 44100 * 4);
+    put16(f, 4);
+    put16(f, 16);
+    std::fwrite("data", 1, 4, f);
+    put32(f, bytes);
+    for (std::size_t i = 0; i < bytes / 2; ++i) {
+        put16(f, static_cast<std::uint16_t>(samples[i]));
+    }
+    return std::fclose(f) == 0;
 }
 
 std::optional<long> number(const std::string& text) {
@@ -77,8 +156,10 @@ bool writePng(kinovex::flash::Player& player, int width, int height, const std::
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string movie, output;
+    std::string movie, output, audio;
     long frames = 1, every = 0, width = 0, height = 0;
+    bool trace = false;
+    std::multimap<long, Click> clicks;
     std::vector<std::string> args(argv + 1, argv + argc);
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
@@ -120,6 +201,30 @@ int main(int argc, char** argv) {
             } else {
                 good = false;
             }
+        } else if (arg == "--trace") {
+            trace = true;
+        } else if (arg == "--click") {
+            if (!hasValue) {
+                good = i + 1 < args.size();
+                if (good) {
+                    value = args[++i];
+                }
+            }
+            long at = 0;
+            Click click;
+            good = good && parseClick(value, at, click);
+            if (good) {
+                clicks.emplace(at, click);
+            }
+        } else if (arg == "--audio") {
+            if (hasValue) {
+                audio = value;
+            } else if (i + 1 < args.size()) {
+                audio = args[++i];
+            } else {
+                good = false;
+            }
+            good = good && !audio.empty();
         } else if (arg == "-h" || arg == "--help") {
             usage();
             return 0;
@@ -136,17 +241,24 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    if (movie.empty() || output.empty()) {
+    if (movie.empty() || (output.empty() && !trace && audio.empty())) {
         usage();
         return 2;
     }
     std::string probe;
-    if (every > 0 && !expandPattern(output, 1, probe)) {
+    if (every > 0 && !output.empty() && !expandPattern(output, 1, probe)) {
         std::fprintf(stderr, "kinovex-frame: with --every the output name needs %%d\n");
         return 2;
     }
 
     kinovex::flash::Player player;
+    // Standard output carries the movie's trace lines and nothing else.
+    if (trace) {
+        player.setTraceSink([](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+        });
+    }
     const kinovex::flash::LoadResult loaded = player.load(movie);
     if (!loaded.ok) {
         std::fprintf(stderr, "kinovex-frame: %s: %s\n", movie.c_str(), loaded.error.c_str());
@@ -165,8 +277,23 @@ int main(int argc, char** argv) {
     width = std::clamp<long>(width, 1, kMaxSide);
     height = std::clamp<long>(height, 1, kMaxSide);
 
+    std::vector<std::int16_t> sound;
+    auto clickAt = [&](long frame) {
+        const auto [first, last] = clicks.equal_range(frame);
+        for (auto it = first; it != last; ++it) {
+            const kinovex::flash::StagePoint p{it->second.x, it->second.y};
+            player.mouseMove(p);
+            player.mouseDown(p);
+            player.mouseUp(p);
+        }
+    };
+    // Clicks for frame 1 come after loading, which showed it.
+    clickAt(1);
     for (long frame = 1; frame <= frames; ++frame) {
-        const bool write = every > 0 ? frame % every == 0 : frame == frames;
+        if (!audio.empty()) {
+            player.takeSound(sound);
+        }
+        const bool write = !output.empty() && (every > 0 ? frame % every == 0 : frame == frames);
         if (write) {
             std::string path;
             expandPattern(output, frame, path);
@@ -179,7 +306,18 @@ int main(int argc, char** argv) {
             }
         }
         if (frame < frames) {
+            clickAt(frame + 1);
             player.nextFrame();
+        }
+    }
+    std::fflush(stdout);
+    if (!audio.empty() && !writeWav(audio, sound)) {
+        std::fprintf(stderr, "kinovex-frame: cannot write %s\n", audio.c_str());
+        return 1;
+    }
+    for (const kinovex::flash::Diagnostic& d : player.diagnostics()) {
+        if (d.tagCode < 0) {
+            std::fprintf(stderr, "kinovex-frame: %s\n", d.message.c_str());
         }
     }
     return 0;

@@ -84,7 +84,8 @@ void Vm::installHostClasses() {
                 });
     setFunction(m_clipProto, "getDepth", [](Vm& v, const Value& self, auto) -> Value {
         const ClipId c = clipOf(self);
-        return c ? Value(static_cast<double>(v.host().clipDepth(c))) : Value();
+        return c && v.host().clipExists(c) ? Value(static_cast<double>(v.host().clipDepth(c)))
+                                           : Value();
     });
     for (const char* name : {"attachMovie",
                              "duplicateMovieClip",

@@ -733,8 +733,8 @@ ClipId ScriptRuntime::cloneClip(ClipId id, std::string_view name, int depth) {
 void ScriptRuntime::removeClip(ClipId id) {
     TimelineInstance* c = clip(id);
     DisplayObject* obj = objectOf(id);
-    // Only clips a script made (or moved to a script depth) can be removed by scripts.
-    if (c == nullptr || obj == nullptr || c->parent() == nullptr || obj->depth < 0) {
+    // Only clips at script depths (made by a script, or moved there) can be removed by one.
+    if (c == nullptr || obj == nullptr || c->parent() == nullptr || obj->depth < kScriptDepthBase) {
         return;
     }
     c->parent()->removeObject(obj->depth);

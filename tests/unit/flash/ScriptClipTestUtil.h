@@ -26,9 +26,16 @@ inline void initAction(swf::SwfWriter& movie, std::uint16_t sprite, const swf::A
 }
 
 inline void exportAsset(swf::SwfWriter& movie, std::uint16_t id, const std::string& name) {
-    std::vector<std::uint8_t> body{1, 0, static_cast<std::uint8_t>(id & 0xff),
-                                   static_cast<std::uint8_t>(id >> 8)};
-    body.insert(body.end(), name.begin(), name.end());
+    std::vector<std::uint8_t> body;
+    body.reserve(name.size() + 5);
+    for (const std::uint8_t b :
+         {std::uint8_t{1}, std::uint8_t{0}, static_cast<std::uint8_t>(id & 0xff),
+          static_cast<std::uint8_t>(id >> 8)}) {
+        body.push_back(b);
+    }
+    for (const char c : name) {
+        body.push_back(static_cast<std::uint8_t>(c));
+    }
     body.push_back(0);
     movie.rawTag(56, body);
 }

@@ -1,0 +1,191 @@
+// The MovieClip side of scripts in the player: properties, clips made and removed by scripts,
+// classes registered for symbols, Color.
+
+#include "ScriptClipTestUtil.h"
+
+#include <gtest/gtest.h>
+
+namespace kinovex::flash::test {
+namespace {
+
+using swf::Actions;
+using swf::Int;
+namespace op = swf::op;
+
+// Pushes object.member.
+Actions& member(Actions& a, const std::string& object, const std::string& name) {
+    return a.getVar(object).push(name).op(op::GetMember);
+}
+
+// trace(object.name)
+Actions& traceMember(Actions& a, const std::string& object, const std::string& name) {
+    return member(a, object, name).op(op::Trace);
+}
+
+// object.name = value
+Actions& setMember(Actions& a, const std::string& object, const std::string& name,
+                   const swf::PushValue& value) {
+    return a.getVar(object).push(name).push(value).op(op::SetMember);
+}
+
+// Pushes object.method(args...), arguments already pushed last first.
+Actions& callMethod(Actions& a, const std::string& object, const std::string& method, int argc) {
+    return a.push(Int{argc}).getVar(object).push(method).op(op::CallMethod);
+}
+
+swf::Sprite namedSprite(int frames) {
+    swf::Sprite s;
+    Actions hello;
+    hello.push("hello ").getVar("this").push("_name").op(op::GetMember).op(op::Add2);
+    hello.op(op::Trace);
+    doAction(s, hello);
+    for (int i = 0; i < frames; ++i) {
+        s.showFrame();
+    }
+    return s;
+}
+
+TEST(ScriptClipMethods, AttachDuplicateAndRemoveClips) {
+    swf::SwfWriter movie(100, 100, 12);
+    const auto sym = movie.defineSprite(namedSprite(1));
+    exportAsset(movie, sym, "sym");
+    Actions a;
+    a.push("a").push({Int{5}, "first", "sym"});
+    callMethod(a, "this", "attachMovie", 3).op(op::SetVariable);
+    traceMember(a, "a", "_name");
+    traceMember(a, "a", "_target");
+    callMethod(a, "a", "getDepth", 0).op(op::Trace);
+    callMethod(a, "this", "getNextHighestDepth", 0).op(op::Trace);
+    a.push("b").push({Int{7}, "second"});
+    callMethod(a, "a", "duplicateMovieClip", 2).op(op::SetVariable);
+    traceMember(a, "b", "_target");
+    a.getVar("first").op(op::TypeOf).op(op::Trace);
+    callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+    a.getVar("first").op(op::TypeOf).op(op::Trace);
+    a.getVar("b").op(op::Trace);
+    // A clip the timeline placed stays: scripts remove only what sits at script depths.
+    callMethod(a, "placed", "removeMovieClip", 0).op(op::Pop);
+    a.getVar("placed").op(op::TypeOf).op(op::Trace);
+    // So does a call on a clip that has gone.
+    callMethod(a, "a", "getDepth", 0).op(op::Trace);
+    a.op(op::Stop);
+    doAction(movie, a);
+    swf::Place placed;
+    placed.depth = 1;
+    placed.character = sym;
+    placed.name = "placed";
+    movie.place(placed);
+    movie.showFrame();
+
+    // Clips made by attachMovie run their first frame after the script that made them; the
+    // one removed before its turn never does.
+    EXPECT_EQ(traceFrames(movie, 2),
+              (Lines{"first", "/first", "5", "6", "/second", "movieclip", "undefined",
+                     "_level0.second", "movieclip", "undefined", "hello placed", "hello second"}));
+}
+
+TEST(ScriptClipMethods, PropertiesReadAndWriteTheDisplayObject) {
+    swf::SwfWriter movie(100, 100, 12);
+    const auto rect = defineRect(movie, 0, 0, 50, 40, 0x00ff00);
+    swf::Sprite box;
+    box.place(1, rect);
+    box.showFrame();
+    box.showFrame();
+    const auto boxId = movie.defineSprite(box);
+    swf::Place p;
+    p.depth = 1;
+    p.character = boxId;
+    p.name = "box";
+    p.matrix = swf::Matrix::translate(10, 20);
+    movie.place(p);
+    movie.place(2, boxId); // unnamed: gets a name of its own
+
+    Actions a;
+    traceMember(a, "box", "_x");
+    traceMember(a, "box", "_y");
+    setMember(a, "box", "_x", 10.123); // positions are whole twips
+    traceMember(a, "box", "_x");
+    setMember(a, "box", "_alpha", Int{33}); // alpha is kept in 1/256 steps
+    traceMember(a, "box", "_alpha");
+    traceMember(a, "box", "_width");
+    traceMember(a, "box", "_height");
+    setMember(a, "box", "_xscale", Int{200});
+    traceMember(a, "box", "_width");
+    traceMember(a, "box", "_xscale");
+    setMember(a, "box", "_width", Int{25});
+    traceMember(a, "box", "_xscale");
+    traceMember(a, "box", "_currentframe");
+    traceMember(a, "box", "_totalframes");
+    traceMember(a, "box", "_framesloaded");
+    traceMember(a, "instance1", "_name");
+    setMember(a, "box", "_visible", false);
+    traceMember(a, "box", "_visible");
+    a.op(op::Stop);
+    doAction(movie, a);
+    movie.showFrame();
+
+    Player player;
+    EXPECT_EQ(traceFrames(movie, 1, &player),
+              (Lines{"10", "20", "10.1", "32.8125", "50", "40", "100", "200", "50", "1", "2", "2",
+                     "instance1", "false"}));
+}
+
+TEST(ScriptClipMethods, RegisteredClassesConstructTimelineClipsBeforeTheirFrameRuns) {
+    swf::SwfWriter movie(100, 100, 12);
+    const auto sym = movie.defineSprite(namedSprite(1));
+    exportAsset(movie, sym, "sym");
+    Actions init;
+    init.push("Foo")
+        .defineFunction("", {},
+                        Actions()
+                            .push("ctor ")
+                            .getVar("this")
+                            .push("_name")
+                            .op(op::GetMember)
+                            .op(op::Add2)
+                            .op(op::Trace))
+        .op(op::SetVariable);
+    member(init, "Foo", "prototype").push("hi").defineFunction("", {}, traceText("hi"));
+    init.op(op::SetMember);
+    init.getVar("Foo").push("sym");
+    callMethod(init, "Object", "registerClass", 2).op(op::Pop);
+    initAction(movie, sym, init);
+    swf::Place placed;
+    placed.depth = 1;
+    placed.character = sym;
+    placed.name = "s1";
+    movie.place(placed);
+    Actions frame;
+    callMethod(frame, "s1", "hi", 0).op(op::Pop);
+    frame.op(op::Stop);
+    doAction(movie, frame);
+    movie.showFrame();
+
+    EXPECT_EQ(traceFrames(movie, 1), (Lines{"ctor s1", "hello s1", "hi"}));
+}
+
+TEST(ScriptClipMethods, ColorTintsTheClip) {
+    swf::SwfWriter movie(20, 20, 12);
+    swf::Sprite box;
+    box.place(1, defineRect(movie, 0, 0, 20, 20, 0x00ff00));
+    box.showFrame();
+    swf::Place p;
+    p.depth = 1;
+    p.character = movie.defineSprite(box);
+    p.name = "box";
+    movie.place(p);
+    Actions a;
+    a.push("c").getVar("box").push(Int{1}).push("Color").op(op::NewObject).op(op::SetVariable);
+    a.push(Int{0xff0000});
+    callMethod(a, "c", "setRGB", 1).op(op::Pop);
+    callMethod(a, "c", "getRGB", 0).op(op::Trace);
+    doAction(movie, a);
+    movie.showFrame();
+
+    Player player;
+    EXPECT_EQ(traceFrames(movie, 1, &player), (Lines{"16711680"}));
+    EXPECT_EQ(rgb(render(player).at(10, 10)), 0xff0000u);
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <mutex>
 #include <thread>
 
@@ -19,7 +20,14 @@ bool isMovieName(const fs::path& p) {
     return ext == ".swf";
 }
 
-void addFolder(const fs::path& folder, bool recursive, std::vector<fs::path>& movies) {
+// A movie and the folder given on the command line it was found in (empty for a file given
+// by name).
+struct Found {
+    fs::path movie;
+    fs::path root;
+};
+
+void addFolder(const fs::path& folder, bool recursive, std::vector<Found>& movies) {
     std::error_code ec;
     std::vector<fs::path> found;
     auto visit = [&](const fs::directory_entry& e) {
@@ -41,7 +49,9 @@ void addFolder(const fs::path& folder, bool recursive, std::vector<fs::path>& mo
         }
     }
     std::sort(found.begin(), found.end());
-    movies.insert(movies.end(), found.begin(), found.end());
+    for (const auto& movie : found) {
+        movies.push_back({movie, folder});
+    }
 }
 
 std::string jsonString(const std::string& text) {
@@ -80,7 +90,7 @@ std::string jsonString(const std::string& text) {
 
 GatherResult gatherInputs(const ConvertOptions& options) {
     GatherResult result;
-    std::vector<fs::path> movies;
+    std::vector<Found> movies;
     bool sawFolder = false;
     for (const auto& given : options.inputs) {
         std::error_code ec;
@@ -89,7 +99,7 @@ GatherResult gatherInputs(const ConvertOptions& options) {
             sawFolder = true;
             addFolder(p, options.recursive, movies);
         } else if (fs::exists(p, ec)) {
-            movies.push_back(p); // a file given by name is tried whatever its name
+            movies.push_back({p, {}}); // a file given by name is tried whatever its name
         } else {
             JobResult missing;
             missing.input = given;
@@ -109,14 +119,37 @@ GatherResult gatherInputs(const ConvertOptions& options) {
             return result;
         }
     }
-    for (const auto& movie : movies) {
+    // Two movies must never share an output: with several jobs their encoders would write the
+    // same file at once. Sub-folders of a folder keep their place under the output folder, so
+    // -r over folders with same-named movies works; a clash left after that is refused.
+    std::map<std::string, std::string> taken; // output -> the movie writing it
+    for (const auto& found : movies) {
         BatchInput in;
-        in.movie = movie.string();
+        in.movie = found.movie.string();
         if (single && !options.output.empty() && !outputIsFolder) {
-            in.output = options.output;
+            in.output =
+                options.profile == Profile::Png ? sequencePattern(options.output) : options.output;
+        } else if (outputIsFolder) {
+            fs::path folder(options.output);
+            if (!found.root.empty()) {
+                const fs::path sub = found.movie.parent_path().lexically_relative(found.root);
+                if (!sub.empty() && sub != ".") {
+                    folder /= sub;
+                    fs::create_directories(folder, ec);
+                }
+            }
+            in.output = outputPathFor(in.movie, folder.string(), options.profile);
         } else {
-            in.output = outputPathFor(in.movie, outputIsFolder ? options.output : std::string{},
-                                      options.profile);
+            in.output = outputPathFor(in.movie, std::string{}, options.profile);
+        }
+        const std::string key = fs::weakly_canonical(in.output, ec).lexically_normal().string();
+        if (const auto [it, fresh] = taken.emplace(ec ? in.output : key, in.movie); !fresh) {
+            JobResult clash;
+            clash.input = in.movie;
+            clash.output = in.output;
+            clash.error = "its output " + in.output + " is already the output of " + it->second;
+            result.refused.push_back(clash);
+            continue;
         }
         result.inputs.push_back(in);
     }

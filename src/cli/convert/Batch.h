@@ -25,7 +25,8 @@ struct GatherResult {
 
 // Files are taken as given; folders give their .swf files (any case), in sub-folders too with
 // -r, in name order. With one movie file and -o naming a file, that is the output; otherwise
-// -o is a folder (made when missing) and each movie keeps its name there.
+// -o is a folder (made when missing) and each movie keeps its name there, under the sub-folder
+// it was found in. A movie whose output another movie already writes is refused.
 GatherResult gatherInputs(const ConvertOptions& options);
 
 class BatchObserver {

@@ -107,6 +107,17 @@ std::string outputPathFor(const std::string& input, const std::string& folder, P
     return (dir / (stem + profileExtension(profile))).string();
 }
 
+std::string sequencePattern(const std::string& output) {
+    if (output.find('%') != std::string::npos) {
+        return output;
+    }
+    std::string base = output;
+    if (base.size() > 4 && base.compare(base.size() - 4, 4, ".png") == 0) {
+        base.resize(base.size() - 4);
+    }
+    return base + "_%05d.png";
+}
+
 JobResult convertMovie(const std::string& input, const std::string& output,
                        const ConvertOptions& options, const EncoderSetup& encoder,
                        const ProgressCallback& progress, const std::atomic<bool>& interrupted) {
@@ -225,7 +236,7 @@ JobResult convertMovie(const std::string& input, const std::string& output,
             if (!fixedFrames) {
                 char text[160];
                 std::snprintf(text, sizeof text,
-                              "stopped after %.0f s: the movie did not reach its end "
+                              "stopped after %g s: the movie did not reach its end "
                               "(--duration or --max-duration sets the length)",
                               options.maxDuration);
                 result.note = text;

@@ -45,4 +45,8 @@ JobResult convertMovie(const std::string& input, const std::string& output,
 // the profile's extension (the png sequence: NAME_%05d.png).
 std::string outputPathFor(const std::string& input, const std::string& folder, Profile profile);
 
+// The png sequence's file name pattern for an output the user named: "shots/run" and
+// "shots/run.png" give "shots/run_%05d.png"; a name holding a %d pattern stays as it is.
+std::string sequencePattern(const std::string& output);
+
 } // namespace kinovex::cli

@@ -117,7 +117,7 @@ std::vector<std::string> encoderArguments(const ConvertOptions& options, const O
         // veryfast keeps the encoder well ahead of real time on a small machine; crf 20 is
         // visually clean for flat cartoon colours.
         a.insert(a.end(), {"-c:v", "libx264", "-preset", "veryfast", "-crf", "20", "-pix_fmt",
-                           "yuv420p", "-movflags", "+faststart"});
+                           "yuv420p", "-movflags", "+faststart", "-f", "mp4"});
         if (plan.audio) {
             a.insert(a.end(), {"-c:a", "aac", "-b:a", "160k"});
         }
@@ -132,7 +132,7 @@ std::vector<std::string> encoderArguments(const ConvertOptions& options, const O
     case Profile::Webm:
         a.insert(a.end(), {"-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8",
                            "-row-mt", "1", "-b:v", "0", "-crf", "32", "-pix_fmt",
-                           plan.transparent ? "yuva420p" : "yuv420p"});
+                           plan.transparent ? "yuva420p" : "yuv420p", "-f", "webm"});
         if (plan.audio) {
             a.insert(a.end(), {"-c:a", "libopus", "-b:a", "128k", "-ar", "48000"});
         }
@@ -141,11 +141,11 @@ std::vector<std::string> encoderArguments(const ConvertOptions& options, const O
         a.insert(a.end(), {"-filter_complex",
                            "[0:v]split[a][b];[a]palettegen=stats_mode=full[p];"
                            "[b][p]paletteuse=dither=sierra2_4a",
-                           "-loop", "0"});
+                           "-loop", "0", "-f", "gif"});
         break;
     case Profile::Png:
         a.insert(a.end(), {"-c:v", "png", "-pix_fmt", plan.transparent ? "rgba" : "rgb24",
-                           "-start_number", "1"});
+                           "-start_number", "1", "-f", "image2"});
         break;
     }
     a.push_back(output);

@@ -238,7 +238,16 @@ void TimelineInstance::runFrame(std::uint32_t frame, bool runActions, bool displ
             break;
         case FrameCommand::Type::Sound:
             if (m_sound != nullptr && cmd.sound < m_def.sounds.size()) {
-                RunSoundCommand(*m_sound, streamKey(), m_def.sounds[cmd.sound]);
+                const SoundCommand& sound = m_def.sounds[cmd.sound];
+                if (sound.type == SoundCommand::Type::Start && sound.start.soundId == 0 &&
+                    !sound.start.className.empty()) {
+                    // StartSound2 names the sound by the name it is exported under.
+                    SoundCommand named = sound;
+                    named.start.soundId = m_movie.exportedId(sound.start.className);
+                    RunSoundCommand(*m_sound, streamKey(), named);
+                } else {
+                    RunSoundCommand(*m_sound, streamKey(), sound);
+                }
             }
             break;
         case FrameCommand::Type::Action:

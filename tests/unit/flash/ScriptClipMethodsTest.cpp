@@ -2,6 +2,7 @@
 // classes registered for symbols, Color.
 
 #include "ScriptClipTestUtil.h"
+#include "Sound.h"
 
 #include <gtest/gtest.h>
 
@@ -185,6 +186,40 @@ TEST(ScriptClipMethods, ColorTintsTheClip) {
     Player player;
     EXPECT_EQ(traceFrames(movie, 1, &player), (Lines{"16711680"}));
     EXPECT_EQ(rgb(render(player).at(10, 10)), 0xff0000u);
+}
+
+// Sounds named by their export name: StartSound2 on the timeline and Sound.attachSound.
+TEST(ScriptClipMethods, ExportedNamesStartSounds) {
+    for (const bool fromScript : {false, true}) {
+        swf::SwfWriter movie(20, 20, 10);
+        std::vector<std::uint8_t> pcm(2 * 441, 0);
+        for (std::size_t i = 0; i < pcm.size(); i += 2) {
+            pcm[i + 1] = 0x10; // 4096
+        }
+        const auto id =
+            swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, false}, 441, pcm);
+        exportAsset(movie, id, "Beep");
+        if (fromScript) {
+            Actions a;
+            a.push("s").push(Int{0}).push("Sound").op(op::NewObject).op(op::SetVariable);
+            a.push({"beep"}); // linkage names match in any case
+            callMethod(a, "s", "attachSound", 1).op(op::Pop);
+            callMethod(a, "s", "start", 0).op(op::Pop);
+            doAction(movie, a);
+        } else {
+            swf::StartSound2(movie, "Beep");
+        }
+        movie.showFrame();
+
+        Player player;
+        ASSERT_TRUE(load(player, movie).ok);
+        std::vector<std::int16_t> sound;
+        player.takeSound(sound);
+        ASSERT_EQ(sound.size(), 2u * 4410u) << fromScript;
+        EXPECT_EQ(sound[0], 4096) << fromScript;
+        EXPECT_EQ(sound[2 * 440 + 1], 4096) << fromScript;
+        EXPECT_EQ(sound[2 * 441], 0) << fromScript;
+    }
 }
 
 } // namespace

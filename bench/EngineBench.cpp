@@ -1,7 +1,10 @@
 // The movie engine drawing a typical 550 x 400 frame: a few hundred shapes with gradients,
 // strokes and a bitmap, nested in sprites. Goal: 5 ms or less per frame on one core.
 // drawFrame draws the same frame again (shapes come from the bitmap cache); drawMovingFrame
-// draws frames in which everything has moved (every shape is rasterised anew).
+// draws frames in which everything, the bitmap too, has moved by a fraction of a pixel (a
+// shape comes from the cache once it has been drawn at that quarter-pixel offset before);
+// drawTurningFrame draws frames in which everything also turns and grows, so no shape can
+// come from the cache and every one is rasterised anew.
 
 #include "SwfWriter.h"
 #include "flash/Player.h"
@@ -16,9 +19,11 @@ namespace {
 
 using namespace kinovex;
 
-// `frames` > 1: every frame moves every group by a fraction of a pixel, so no frame looks like
-// one drawn before (nothing can come from the renderer's bitmap cache).
-std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1) {
+enum class Motion { Slide, Turn };
+
+// `frames` > 1: every frame moves every group and the background by a fraction of a pixel
+// (Slide), and turns and scales the groups too (Turn), so no frame looks like one drawn before.
+std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1, Motion motion = Motion::Slide) {
     swf::SwfWriter movie(550, 400, 24);
     movie.setBackground(swf::Rgb(0x203040));
     const swf::Image photo = swf::Image::rainbow(128, 96, false);
@@ -26,7 +31,7 @@ std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1) {
     swf::ShapeBuilder back;
     back.fill0(back.addFill(swf::FillStyle::bitmap(bitmap, swf::Matrix::bitmap(4.3, 0, 0), false)))
         .rectangle(0, 0, 550, 400);
-    movie.place(1, movie.defineShape(back));
+    const auto backId = movie.defineShape(back);
 
     std::vector<std::uint16_t> kinds;
     for (int k = 0; k < 8; ++k) {
@@ -56,6 +61,15 @@ std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1) {
     const auto groupId = movie.defineSprite(group);
     const int groups = shapes / 10;
     for (int f = 0; f < frames; ++f) {
+        swf::Place backPlace;
+        backPlace.depth = 1;
+        if (f == 0) {
+            backPlace.character = backId;
+        } else {
+            backPlace.move = true;
+        }
+        backPlace.matrix = swf::Matrix::translate(-(f % 40) * 0.13, 0);
+        movie.place(backPlace);
         for (int i = 0; i < groups; ++i) {
             const double x = 20 + std::fmod(i * 97.0, 500.0) + f * 0.37;
             const double y = 20 + std::fmod(i * 61.0, 350.0) + f * 0.21;
@@ -66,7 +80,9 @@ std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1) {
             } else {
                 p.move = true;
             }
-            p.matrix = swf::Matrix::transform(1, 1, i * 0.3, x, y);
+            const double grow = motion == Motion::Turn ? 1 + 0.2 * std::sin(f * 0.1 + i) : 1;
+            const double turn = motion == Motion::Turn ? f * 0.02 : 0;
+            p.matrix = swf::Matrix::transform(grow, grow, i * 0.3 + turn, x, y);
             movie.place(p);
         }
         movie.showFrame();
@@ -109,6 +125,25 @@ void drawMovingFrame(benchmark::State& state) {
     state.SetLabel(std::to_string(state.range(0)) + " moving shapes + bitmap");
 }
 BENCHMARK(drawMovingFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
+
+// Every frame new and nothing the same shape as before: what no cache can help with.
+void drawTurningFrame(benchmark::State& state) {
+    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500, Motion::Turn);
+    flash::Player player;
+    if (!player.loadFromMemory(bytes).ok) {
+        state.SkipWithError("movie did not load");
+        return;
+    }
+    std::vector<std::uint32_t> pixels(550 * 400);
+    player.draw(pixels.data(), 550, 400, 550 * 4);
+    for (auto _ : state) {
+        player.nextFrame();
+        player.draw(pixels.data(), 550, 400, 550 * 4);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " turning shapes + bitmap");
+}
+BENCHMARK(drawTurningFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 void drawRgb555(benchmark::State& state) {
     const auto bytes = typicalMovie(300);

@@ -283,6 +283,83 @@ void bevelOrGradientGlow(std::uint32_t* px, int w, int h, int stride, const Filt
     }
 }
 
+// Each pixel becomes a weighted sum of its neighbours (unpremultiplied channels), divided and
+// offset. Pixels beyond the edge repeat the edge (clamp) or are the filter's colour.
+void convolution(std::uint32_t* px, int w, int h, int stride, const Filter& f) {
+    const int cols = f.matrixX;
+    const int rows = f.matrixY;
+    // Flash players take kernels of at most 15 x 15; a larger one (only a damaged file has it)
+    // would cost minutes a frame and is left out.
+    constexpr int kMaxKernel = 15;
+    if (cols <= 0 || rows <= 0 || cols > kMaxKernel || rows > kMaxKernel ||
+        f.matrix.size() < static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows)) {
+        return;
+    }
+    // A divisor of 0 would wipe the picture out; it counts as 1.
+    const double divisor = f.divisor != 0.0f && std::isfinite(f.divisor) ? f.divisor : 1.0;
+    const double bias = std::isfinite(f.bias) ? f.bias : 0.0;
+    std::vector<double> kernel(f.matrix.begin(), f.matrix.begin() + cols * rows);
+    for (double& k : kernel) {
+        k = std::isfinite(k) ? k / divisor : 0.0;
+    }
+    // The source, unpremultiplied, with a border of what lies beyond the edge.
+    const int left = cols / 2;
+    const int top = rows / 2;
+    const int bw = w + cols - 1;
+    const int bh = h + rows - 1;
+    std::vector<float> src(static_cast<std::size_t>(bw) * static_cast<std::size_t>(bh) * 4);
+    const float outside[4] = {static_cast<float>(f.color.r), static_cast<float>(f.color.g),
+                              static_cast<float>(f.color.b), static_cast<float>(f.color.a)};
+    for (int y = 0; y < bh; ++y) {
+        for (int x = 0; x < bw; ++x) {
+            int sx = x - left;
+            int sy = y - top;
+            float* out = &src[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bw) +
+                               static_cast<std::size_t>(x)) *
+                              4];
+            if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+                if (!f.clamp) {
+                    std::copy_n(outside, 4, out);
+                    continue;
+                }
+                sx = std::clamp(sx, 0, w - 1);
+                sy = std::clamp(sy, 0, h - 1);
+            }
+            const std::uint32_t p =
+                px[static_cast<std::size_t>(sy) * static_cast<std::size_t>(stride) +
+                   static_cast<std::size_t>(sx)];
+            const float a = static_cast<float>(p >> 24);
+            const float k = a > 0 ? 255.0f / a : 0.0f;
+            out[0] = static_cast<float>((p >> 16) & 255) * k;
+            out[1] = static_cast<float>((p >> 8) & 255) * k;
+            out[2] = static_cast<float>(p & 255) * k;
+            out[3] = a;
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < rows; ++j) {
+                const float* line =
+                    &src[(static_cast<std::size_t>(y + j) * static_cast<std::size_t>(bw) +
+                          static_cast<std::size_t>(x)) *
+                         4];
+                for (int i = 0; i < cols; ++i) {
+                    const double k = kernel[static_cast<std::size_t>(j * cols + i)];
+                    for (int c = 0; c < 4; ++c) {
+                        sum[c] += line[i * 4 + c] * k;
+                    }
+                }
+            }
+            std::uint32_t& p = px[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x)];
+            auto channel = [&](int c) { return std::clamp(sum[c] + bias, 0.0, 255.0); };
+            const double alpha = f.preserveAlpha ? static_cast<double>(p >> 24) : channel(3);
+            p = premul(channel(0), channel(1), channel(2), alpha);
+        }
+    }
+}
+
 } // namespace
 
 void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
@@ -335,7 +412,8 @@ void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
                         f.matrix);
         }
         break;
-    default:
+    case Filter::Type::Convolution:
+        convolution(px, w, h, stride, f);
         break;
     }
     cairo_surface_mark_dirty(surface);

@@ -8,7 +8,7 @@
 namespace kinovex::flash {
 
 // `pixelScale`: device pixels per stage pixel, since filter sizes are given in stage pixels.
-// Convolution is not drawn: it leaves the surface as it is.
+// A convolution's kernel works on device pixels whatever the scale.
 void applyFilter(cairo_surface_t* surface, const Filter& filter, double pixelScale);
 
 // Box blur of a premultiplied ARGB32 buffer, `passes` times each way (three passes come close

@@ -1,6 +1,7 @@
 #include "flash/render/Renderer.h"
 
 #include "flash/player/Movie.h"
+#include "flash/render/Compositor.h"
 #include "flash/render/Filters.h"
 #include "flash/render/TextLayout.h"
 
@@ -52,20 +53,7 @@ void setColor(cairo_t* cr, Rgba c) {
     cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
 }
 
-double toLinear(double c) {
-    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
-}
-
-double toSrgb(double c) {
-    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
-}
-
-void addStop(cairo_pattern_t* p, double offset, Rgba c) {
-    cairo_pattern_add_color_stop_rgba(p, offset, c.r / 255.0, c.g / 255.0, c.b / 255.0,
-                                      c.a / 255.0);
-}
-
-cairo_pattern_t* makeGradient(const FillStyle& fill, const ColorTransform& cx, bool mask) {
+cairo_pattern_t* makeGradient(const FillStyle& fill, const ColorTransform& cx) {
     const Gradient& g = fill.gradient;
     cairo_pattern_t* p = nullptr;
     if (fill.type == FillStyle::Type::Linear) {
@@ -77,31 +65,10 @@ cairo_pattern_t* makeGradient(const FillStyle& fill, const ColorTransform& cx, b
             std::clamp(focal, -kGradientHalf * 0.998, kGradientHalf * 0.998), 0, 0, 0, 0,
             kGradientHalf);
     }
-    std::vector<GradientStop> stops = g.stops;
-    for (auto& s : stops) {
-        s.color = mask ? Rgba{255, 255, 255, 255} : cx.apply(s.color);
-    }
-    for (std::size_t i = 0; i < stops.size(); ++i) {
-        const double offset = stops[i].ratio / 255.0;
-        if (g.interpolation == Interpolation::LinearRgb && i > 0) {
-            // Mixing in linear light: approximated by extra stops along the way.
-            const GradientStop& a = stops[i - 1];
-            const GradientStop& b = stops[i];
-            constexpr int kSteps = 8;
-            for (int k = 1; k < kSteps; ++k) {
-                const double t = static_cast<double>(k) / kSteps;
-                auto mix = [t](std::uint8_t ca, std::uint8_t cb) {
-                    const double v =
-                        toSrgb(toLinear(ca / 255.0) * (1 - t) + toLinear(cb / 255.0) * t);
-                    return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-                };
-                const Rgba c{
-                    mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
-                    static_cast<std::uint8_t>(std::lround(a.color.a * (1 - t) + b.color.a * t))};
-                addStop(p, (a.ratio + (b.ratio - a.ratio) * t) / 255.0, c);
-            }
-        }
-        addStop(p, offset, stops[i].color);
+    for (const RampStop& stop : gradientStops(g, cx)) {
+        cairo_pattern_add_color_stop_rgba(p, stop.offset, stop.color.r / 255.0,
+                                          stop.color.g / 255.0, stop.color.b / 255.0,
+                                          stop.color.a / 255.0);
     }
     switch (g.spread) {
     case SpreadMode::Pad:
@@ -235,6 +202,15 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) 
 
 Renderer::Renderer(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {}
 
+std::size_t Renderer::RampKeyHash::operator()(const RampKey& k) const {
+    std::size_t h = std::hash<const void*>{}(k.fill);
+    for (double v : {k.cx.rMult, k.cx.gMult, k.cx.bMult, k.cx.aMult, k.cx.rAdd, k.cx.gAdd,
+                     k.cx.bAdd, k.cx.aAdd}) {
+        h = (h ^ std::hash<double>{}(v)) * 0x100000001b3ull;
+    }
+    return h;
+}
+
 std::size_t RasterKeyHash::operator()(const RasterKey& k) const {
     std::size_t h = std::hash<const void*>{}(k.shape);
     auto mix = [&h](double v) { h = (h ^ std::hash<double>{}(v)) * 0x100000001b3ull; };
@@ -246,6 +222,10 @@ std::size_t RasterKeyHash::operator()(const RasterKey& k) const {
 }
 
 Renderer::~Renderer() {
+    if (m_coverageCr != nullptr) {
+        cairo_destroy(m_coverageCr);
+        cairo_surface_destroy(m_coverage);
+    }
     for (auto& [key, entry] : m_raster) {
         cairo_surface_destroy(entry.surface);
     }
@@ -361,6 +341,7 @@ const CachedShape& Renderer::morphFor(const MorphShape& morph, std::uint16_t rat
     }
     if (m_morphs.size() >= kMaxMorphCache) {
         m_morphs.clear();
+        m_ramps.clear(); // some were keyed by the styles just dropped
     }
     CachedShape& slot = m_morphs[key];
     slot.ownStyles.push_back(interpolateMorphStyles(morph, ratio));
@@ -653,7 +634,7 @@ bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& st
             setColor(cr, state.cx.apply(stops.back().color));
             return true;
         }
-        cairo_pattern_t* p = makeGradient(fill, state.cx, false);
+        cairo_pattern_t* p = makeGradient(fill, state.cx);
         const cairo_matrix_t pm = toCairo(inverse);
         cairo_pattern_set_matrix(p, &pm);
         cairo_set_source(cr, p);
@@ -687,26 +668,436 @@ bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& st
     return false;
 }
 
+const GradientRamp& Renderer::rampFor(const FillStyle& fill, const ColorTransform& cx) {
+    constexpr std::size_t kMaxRamps = 4096;
+    const RampKey key{&fill, cx};
+    auto it = m_ramps.find(key);
+    if (it != m_ramps.end()) {
+        return *it->second;
+    }
+    if (m_ramps.size() >= kMaxRamps) {
+        m_ramps.clear(); // a movie that animates colour transforms endlessly
+    }
+    return *m_ramps.emplace(key, std::make_unique<GradientRamp>(makeRamp(fill, cx))).first->second;
+}
+
+namespace {
+
+cairo_line_cap_t cairoCap(CapStyle cap) {
+    return cap == CapStyle::None     ? CAIRO_LINE_CAP_BUTT
+           : cap == CapStyle::Square ? CAIRO_LINE_CAP_SQUARE
+                                     : CAIRO_LINE_CAP_ROUND;
+}
+
+// How far a cap reaches beyond the line's end: none < round < square.
+int capReach(CapStyle cap) {
+    return cap == CapStyle::None ? 0 : cap == CapStyle::Round ? 1 : 2;
+}
+
+cairo_line_join_t cairoJoin(JoinStyle join) {
+    return join == JoinStyle::Bevel   ? CAIRO_LINE_JOIN_BEVEL
+           : join == JoinStyle::Miter ? CAIRO_LINE_JOIN_MITER
+                                      : CAIRO_LINE_JOIN_ROUND;
+}
+
+// The ends of an open line with the direction pointing back into the line at each.
+struct LineEnd {
+    Point at;
+    Point inward; // a second point along the line's tangent at `at`
+    bool found = false;
+};
+
+void lineEnds(const CairoPath& line, LineEnd& start, LineEnd& end) {
+    const auto& d = line.data;
+    std::vector<Point> points; // every point in order, control points included
+    bool closed = false;
+    for (std::size_t i = 0; i < d.size(); i += static_cast<std::size_t>(d[i].header.length)) {
+        if (d[i].header.length <= 0) {
+            break;
+        }
+        if (d[i].header.type == CAIRO_PATH_CLOSE_PATH) {
+            closed = true;
+        }
+        for (int k = 1; k < d[i].header.length && i + static_cast<std::size_t>(k) < d.size(); ++k) {
+            points.push_back(Point{d[i + static_cast<std::size_t>(k)].point.x,
+                                   d[i + static_cast<std::size_t>(k)].point.y});
+        }
+    }
+    if (closed || points.size() < 2) {
+        return;
+    }
+    for (std::size_t i = 1; i < points.size(); ++i) {
+        if (!(points[i] == points.front())) {
+            start = LineEnd{points.front(), points[i], true};
+            break;
+        }
+    }
+    for (std::size_t i = points.size() - 1; i-- > 0;) {
+        if (!(points[i] == points.back())) {
+            end = LineEnd{points.back(), points[i], true};
+            break;
+        }
+    }
+}
+
+} // namespace
+
+bool Renderer::directTarget(cairo_t* cr, const State& state, DirectTarget& out) {
+    if (state.mask || cairo_get_operator(cr) != CAIRO_OPERATOR_OVER ||
+        cairo_status(cr) != CAIRO_STATUS_SUCCESS) {
+        return false;
+    }
+    cairo_surface_t* target = cairo_get_group_target(cr);
+    if (cairo_surface_get_type(target) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(target) != CAIRO_FORMAT_ARGB32) {
+        return false;
+    }
+    double sx = 1, sy = 1;
+    cairo_surface_get_device_scale(target, &sx, &sy);
+    if (sx != 1 || sy != 1) {
+        return false;
+    }
+    out.surface = target;
+    cairo_surface_get_device_offset(target, &out.offX, &out.offY);
+    out.width = cairo_image_surface_get_width(target);
+    out.height = cairo_image_surface_get_height(target);
+    // What may be drawn: one rectangle of clip at most (masks and layers are groups, not clips).
+    cairo_rectangle_list_t* clips = cairo_copy_clip_rectangle_list(cr);
+    if (clips->status != CAIRO_STATUS_SUCCESS || clips->num_rectangles > 1) {
+        cairo_rectangle_list_destroy(clips);
+        return false;
+    }
+    double x0 = 0, y0 = 0, x1 = out.width, y1 = out.height;
+    if (clips->num_rectangles == 1) {
+        const cairo_rectangle_t& r = clips->rectangles[0];
+        x0 = std::max(x0, r.x + out.offX);
+        y0 = std::max(y0, r.y + out.offY);
+        x1 = std::min(x1, r.x + r.width + out.offX);
+        y1 = std::min(y1, r.y + r.height + out.offY);
+    } else {
+        x1 = x0; // clipped away entirely
+    }
+    cairo_rectangle_list_destroy(clips);
+    out.clip = PixelBox{static_cast<int>(std::ceil(x0)), static_cast<int>(std::ceil(y0)),
+                        static_cast<int>(std::floor(x1)), static_cast<int>(std::floor(y1))};
+    if (m_coverage == nullptr || cairo_image_surface_get_width(m_coverage) < out.width ||
+        cairo_image_surface_get_height(m_coverage) < out.height) {
+        int w = out.width;
+        int h = out.height;
+        if (m_coverageCr != nullptr) {
+            w = std::max(w, cairo_image_surface_get_width(m_coverage));
+            h = std::max(h, cairo_image_surface_get_height(m_coverage));
+            cairo_destroy(m_coverageCr);
+            cairo_surface_destroy(m_coverage);
+        }
+        m_coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, w, h);
+        m_coverageCr = cairo_create(m_coverage);
+        cairo_set_source_rgba(m_coverageCr, 1, 1, 1, 1);
+    }
+    if (cairo_surface_status(m_coverage) != CAIRO_STATUS_SUCCESS) {
+        return false;
+    }
+    cairo_set_antialias(m_coverageCr, cairo_get_antialias(cr));
+    cairo_set_tolerance(m_coverageCr, cairo_get_tolerance(cr));
+    return true;
+}
+
+bool Renderer::directPaint(const DirectTarget& target, const DirectPaint& what,
+                           const ColorTransform& cx, Paint& paint) {
+    const FillStyle& fill = *what.fill;
+    if (fill.type == FillStyle::Type::Solid ||
+        (fill.type != FillStyle::Type::Bitmap && fill.gradient.stops.size() == 1)) {
+        const Rgba c = cx.apply(
+            fill.type == FillStyle::Type::Solid ? fill.color : fill.gradient.stops.back().color);
+        // Premultiplied through 16 bits, as cairo turns a solid colour into a pixel.
+        auto ch = [&](std::uint8_t v) {
+            return static_cast<std::uint32_t>(v / 255.0 * (c.a / 255.0) * 65535.0 + 0.5) >> 8;
+        };
+        paint.solid =
+            static_cast<std::uint32_t>(c.a) << 24 | ch(c.r) << 16 | ch(c.g) << 8 | ch(c.b);
+        paint.ramp = nullptr;
+        return true;
+    }
+    if (fill.type == FillStyle::Type::Bitmap || fill.gradient.stops.empty()) {
+        return false;
+    }
+    Matrix inverse;
+    const Matrix patternToPixels =
+        Matrix::translate(target.offX, target.offY) * what.patternSpace * fill.matrix;
+    if (!invert(patternToPixels * Matrix::scale(16384.0, 16384.0), inverse)) {
+        return false; // drawn as cairo draws a flat gradient
+    }
+    paint.ramp = &rampFor(fill, cx);
+    paint.a = inverse.a;
+    paint.b = inverse.b;
+    paint.c = inverse.c;
+    paint.d = inverse.d;
+    paint.tx = inverse.tx;
+    paint.ty = inverse.ty;
+    return true;
+}
+
+Renderer::PixelBox Renderer::rasterize(const DirectTarget& target,
+                                       const std::vector<const CairoPath*>& paths, const Matrix& m,
+                                       const DirectPaint& what) {
+    const Matrix toPixels = Matrix::translate(target.offX, target.offY) * m;
+    cairo_t* cov = m_coverageCr;
+    cairo_set_operator(cov, CAIRO_OPERATOR_OVER);
+    const cairo_matrix_t pm = toCairo(toPixels);
+    cairo_set_matrix(cov, &pm);
+    cairo_new_path(cov);
+    for (const CairoPath* path : paths) {
+        const cairo_path_t view = path->view();
+        cairo_append_path(cov, &view);
+    }
+    cairo_identity_matrix(cov);
+    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+    cairo_path_extents(cov, &x1, &y1, &x2, &y2);
+    double grow = 1.0;
+    const LineStyle* line = what.line;
+    if (line != nullptr) {
+        // Square caps reach out by the half-width's diagonal, miters by their limit.
+        const double reach = line->join == JoinStyle::Miter ? std::max(line->miterLimit, 1.5) : 1.5;
+        grow += what.lineWidth / 2.0 * reach;
+    }
+    if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2) ||
+        !std::isfinite(grow)) {
+        cairo_new_path(cov);
+        return PixelBox{};
+    }
+    const double covW = cairo_image_surface_get_width(m_coverage);
+    const double covH = cairo_image_surface_get_height(m_coverage);
+    // The mask is cleared over the path's box, painted, and used over the part of that box the
+    // target's clip lets through. What lands outside the cleared box is never read: every
+    // use clears its own box first.
+    const PixelBox box{static_cast<int>(std::clamp(std::floor(x1 - grow), 0.0, covW)),
+                       static_cast<int>(std::clamp(std::floor(y1 - grow), 0.0, covH)),
+                       static_cast<int>(std::clamp(std::ceil(x2 + grow), 0.0, covW)),
+                       static_cast<int>(std::clamp(std::ceil(y2 + grow), 0.0, covH))};
+    const PixelBox used = box.intersect(target.clip);
+    if (used.empty()) {
+        cairo_new_path(cov);
+        return PixelBox{};
+    }
+    cairo_surface_flush(m_coverage);
+    unsigned char* mask = cairo_image_surface_get_data(m_coverage);
+    const int maskStride = cairo_image_surface_get_stride(m_coverage);
+    for (int y = box.y0; y < box.y1; ++y) {
+        std::fill_n(mask + static_cast<std::ptrdiff_t>(y) * maskStride + box.x0, box.x1 - box.x0,
+                    std::uint8_t{0});
+    }
+    cairo_surface_mark_dirty_rectangle(m_coverage, box.x0, box.y0, box.x1 - box.x0,
+                                       box.y1 - box.y0);
+    if (line == nullptr) {
+        cairo_set_fill_rule(cov, what.rule);
+        cairo_fill(cov);
+    } else {
+        strokeCoverage(cov, paths, toPixels, *line, what.lineWidth);
+    }
+    cairo_surface_flush(m_coverage);
+    return used;
+}
+
+CoverageTarget Renderer::coverageOver(std::uint32_t* pixels, int strideWords, int originX,
+                                      int originY, const PixelBox& box) const {
+    const int maskStride = cairo_image_surface_get_stride(m_coverage);
+    CoverageTarget t;
+    t.pixels =
+        pixels + static_cast<std::ptrdiff_t>(box.y0 - originY) * strideWords + (box.x0 - originX);
+    t.strideWords = strideWords;
+    t.coverage = cairo_image_surface_get_data(m_coverage) +
+                 static_cast<std::ptrdiff_t>(box.y0) * maskStride + box.x0;
+    t.coverageStride = maskStride;
+    t.x0 = box.x0;
+    t.y0 = box.y0;
+    t.width = box.x1 - box.x0;
+    t.height = box.y1 - box.y0;
+    return t;
+}
+
+std::uint32_t* Renderer::targetPixels(const DirectTarget& target) {
+    cairo_surface_flush(target.surface);
+    return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(target.surface));
+}
+
+void Renderer::targetChanged(const DirectTarget& target, const PixelBox& box) {
+    cairo_surface_mark_dirty_rectangle(target.surface, box.x0 - static_cast<int>(target.offX),
+                                       box.y0 - static_cast<int>(target.offY), box.x1 - box.x0,
+                                       box.y1 - box.y0);
+}
+
+bool Renderer::paintDirect(cairo_t* cr, const std::vector<const CairoPath*>& paths, const Matrix& m,
+                           const DirectPaint& what, const State& state) {
+    DirectTarget target;
+    Paint paint;
+    if (!directTarget(cr, state, target) || !directPaint(target, what, state.cx, paint)) {
+        return false;
+    }
+    const PixelBox box = rasterize(target, paths, m, what);
+    if (box.empty()) {
+        return true; // nothing of it shows
+    }
+    const int stride = cairo_image_surface_get_stride(target.surface) / 4;
+    compositeOver(coverageOver(targetPixels(target), stride, 0, 0, box), paint);
+    targetChanged(target, box);
+    return true;
+}
+
+bool Renderer::fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, const State& state,
+                               cairo_fill_rule_t rule) {
+    // Fills that meet along an edge each cover part of the pixels on it. Drawn one over the
+    // other, the background shows through there as a faint line; added together first, the
+    // parts make a whole, as in Flash.
+    DirectTarget target;
+    if (!directTarget(cr, state, target)) {
+        return false;
+    }
+    std::vector<std::pair<const CairoPath*, Paint>> fills;
+    for (const CachedShape::Fill& f : layer.fills) {
+        if (f.index == 0 || f.index > layer.styles->fills.size() || f.path.empty()) {
+            continue;
+        }
+        Paint paint;
+        if (!directPaint(
+                target,
+                DirectPaint{&layer.styles->fills[f.index - 1], state.matrix, rule, nullptr, 0},
+                state.cx, paint)) {
+            return false;
+        }
+        fills.emplace_back(&f.path, paint);
+    }
+    if (fills.empty()) {
+        return true;
+    }
+    // The box of the whole layer on the target.
+    PixelBox all{target.width, target.height, 0, 0};
+    {
+        const Matrix toPixels = Matrix::translate(target.offX, target.offY) * state.matrix;
+        cairo_t* cov = m_coverageCr;
+        const cairo_matrix_t pm = toCairo(toPixels);
+        cairo_set_matrix(cov, &pm);
+        cairo_new_path(cov);
+        for (const auto& [path, paint] : fills) {
+            const cairo_path_t view = path->view();
+            cairo_append_path(cov, &view);
+        }
+        cairo_identity_matrix(cov);
+        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
+        cairo_path_extents(cov, &x1, &y1, &x2, &y2);
+        cairo_new_path(cov);
+        if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2)) {
+            return true;
+        }
+        all =
+            PixelBox{static_cast<int>(std::clamp(std::floor(x1 - 1), -1.0, double(target.width))),
+                     static_cast<int>(std::clamp(std::floor(y1 - 1), -1.0, double(target.height))),
+                     static_cast<int>(std::clamp(std::ceil(x2 + 1), 0.0, double(target.width))),
+                     static_cast<int>(std::clamp(std::ceil(y2 + 1), 0.0, double(target.height)))}
+                .intersect(target.clip);
+    }
+    if (all.empty()) {
+        return true;
+    }
+    const int w = all.x1 - all.x0;
+    const int h = all.y1 - all.y0;
+    m_layerScratch.assign(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), 0);
+    // Where fills overlap (some tools write such shapes) the later one is on top, as it would
+    // be drawn one over the other: the fills are gathered front to back.
+    for (auto it = fills.rbegin(); it != fills.rend(); ++it) {
+        const PixelBox box = rasterize(target, {it->first}, state.matrix,
+                                       DirectPaint{nullptr, Matrix{}, rule, nullptr, 0})
+                                 .intersect(all);
+        if (box.empty()) {
+            continue;
+        }
+        const CoverageTarget t = coverageOver(m_layerScratch.data(), w, all.x0, all.y0, box);
+        accumulate(t, it->second);
+    }
+    const int stride = cairo_image_surface_get_stride(target.surface) / 4;
+    std::uint32_t* pixels = targetPixels(target);
+    compositeImageOver(pixels + static_cast<std::ptrdiff_t>(all.y0) * stride + all.x0, stride,
+                       m_layerScratch.data(), w, w, h);
+    targetChanged(target, all);
+    return true;
+}
+
+void Renderer::strokeCoverage(cairo_t* cov, const std::vector<const CairoPath*>& paths,
+                              const Matrix& toPixels, const LineStyle& line, double width) {
+    // Cairo gives a line one cap for both ends. The line is stroked with the cap that reaches
+    // less far, and the other end gets its cap from a stroke of a sliver of the line there,
+    // merged by taking the larger coverage so nothing is counted twice.
+    const bool startWider = capReach(line.startCap) > capReach(line.endCap);
+    const CapStyle common = startWider ? line.endCap : line.startCap;
+    cairo_set_line_width(cov, width);
+    cairo_set_line_join(cov, cairoJoin(line.join));
+    cairo_set_miter_limit(cov, std::max(1.0, line.miterLimit));
+    cairo_set_line_cap(cov, cairoCap(common));
+    cairo_stroke(cov);
+    if (line.startCap == line.endCap) {
+        return;
+    }
+    cairo_set_operator(cov, CAIRO_OPERATOR_LIGHTEN);
+    cairo_set_line_cap(cov, cairoCap(startWider ? line.startCap : line.endCap));
+    cairo_new_path(cov);
+    auto device = [&](const Point& p) {
+        return Point{toPixels.a * p.x + toPixels.c * p.y + toPixels.tx,
+                     toPixels.b * p.x + toPixels.d * p.y + toPixels.ty};
+    };
+    for (const CairoPath* path : paths) {
+        LineEnd start, end;
+        lineEnds(*path, start, end);
+        const LineEnd& e = startWider ? start : end;
+        if (!e.found) {
+            continue;
+        }
+        const Point at = device(e.at);
+        const Point toward = device(e.inward);
+        const double dx = toward.x - at.x;
+        const double dy = toward.y - at.y;
+        const double length = std::hypot(dx, dy);
+        if (!(length > 0)) {
+            continue;
+        }
+        // A sliver short enough that its own far cap stays inside the line.
+        const double step = std::min(length, 0.01) / length;
+        cairo_move_to(cov, at.x, at.y);
+        cairo_line_to(cov, at.x + dx * step, at.y + dy * step);
+    }
+    cairo_stroke(cov);
+    cairo_set_operator(cov, CAIRO_OPERATOR_OVER);
+}
+
 void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& state) {
     const cairo_matrix_t m = toCairo(state.matrix);
     const double det = std::abs(state.matrix.a * state.matrix.d - state.matrix.b * state.matrix.c);
     const double objectScale = std::sqrt(det); // device pixels per twip
     cairo_save(cr);
-    cairo_set_fill_rule(cr,
-                        shape.nonZeroWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
+    const cairo_fill_rule_t rule =
+        shape.nonZeroWinding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD;
+    cairo_set_fill_rule(cr, rule);
     for (const CachedShape::Layer& layer : shape.layers) {
         if (layer.styles == nullptr) {
             continue;
         }
+        const bool layerDone = layer.fills.size() > 1 && fillLayerDirect(cr, layer, state, rule);
         for (const CachedShape::Fill& f : layer.fills) {
+            if (layerDone) {
+                break;
+            }
             if (f.index == 0 || f.index > layer.styles->fills.size() || f.path.empty()) {
+                continue;
+            }
+            const FillStyle& fill = layer.styles->fills[f.index - 1];
+            const CairoPath* one = &f.path;
+            if (paintDirect(cr, {one}, state.matrix,
+                            DirectPaint{&fill, state.matrix, rule, nullptr, 0.0}, state)) {
                 continue;
             }
             cairo_set_matrix(cr, &m);
             cairo_new_path(cr);
             const cairo_path_t path = f.path.view();
             cairo_append_path(cr, &path);
-            if (setFillSource(cr, layer.styles->fills[f.index - 1], state, Matrix{})) {
+            if (setFillSource(cr, fill, state, Matrix{})) {
                 cairo_fill(cr);
             }
         }
@@ -723,6 +1114,21 @@ void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& sta
             }
             // Flash never draws a line thinner than a pixel; width 0 is the hairline.
             width = std::max(width, 1.0);
+            if (!ls.hasFill || ls.fill.type != FillStyle::Type::Bitmap) {
+                FillStyle solid;
+                solid.color = ls.color;
+                std::vector<const CairoPath*> lines;
+                lines.reserve(s.lines.size());
+                for (const CairoPath& line : s.lines) {
+                    lines.push_back(&line);
+                }
+                if (paintDirect(cr, lines, state.matrix,
+                                DirectPaint{ls.hasFill ? &ls.fill : &solid, state.matrix,
+                                            CAIRO_FILL_RULE_WINDING, &ls, width},
+                                state)) {
+                    continue;
+                }
+            }
             cairo_set_matrix(cr, &m);
             cairo_new_path(cr);
             for (const CairoPath& line : s.lines) {
@@ -742,12 +1148,8 @@ void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& sta
                 continue;
             }
             cairo_set_line_width(cr, width);
-            cairo_set_line_cap(cr, ls.startCap == CapStyle::None     ? CAIRO_LINE_CAP_BUTT
-                                   : ls.startCap == CapStyle::Square ? CAIRO_LINE_CAP_SQUARE
-                                                                     : CAIRO_LINE_CAP_ROUND);
-            cairo_set_line_join(cr, ls.join == JoinStyle::Bevel   ? CAIRO_LINE_JOIN_BEVEL
-                                    : ls.join == JoinStyle::Miter ? CAIRO_LINE_JOIN_MITER
-                                                                  : CAIRO_LINE_JOIN_ROUND);
+            cairo_set_line_cap(cr, cairoCap(ls.startCap));
+            cairo_set_line_join(cr, cairoJoin(ls.join));
             cairo_set_miter_limit(cr, std::max(1.0, ls.miterLimit));
             cairo_stroke(cr);
         }
@@ -764,8 +1166,14 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
     const double ix = std::floor(m.tx);
     const double iy = std::floor(m.ty);
     Matrix local = m;
-    local.tx = m.tx - ix;
-    local.ty = m.ty - iy;
+    // Within a pixel the position counts in quarters: a shape moving smoothly across the
+    // stage then comes from a handful of bitmaps, at most an eighth of a pixel off.
+    // Drawn directly or from the bitmap, the shape is at the same place.
+    local.tx = std::round((m.tx - ix) * 4.0) / 4.0;
+    local.ty = std::round((m.ty - iy) * 4.0) / 4.0;
+    State snapped = state;
+    snapped.matrix.tx = ix + local.tx;
+    snapped.matrix.ty = iy + local.ty;
     // The shape's box on the device, with room for anti-aliasing, hairlines and lines that do
     // not scale with the shape.
     const Rect& b = shape.bounds;
@@ -802,7 +1210,7 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
     if (it == m_raster.end()) {
         // The first time it is drawn straight away; a shape seen twice is likely to stay.
         if (m_seenOnce.insert(key).second || m_rasterBytes > kRasterBudgetBytes) {
-            drawShape(cr, shape, state);
+            drawShape(cr, shape, snapped);
             return;
         }
         RasterEntry entry;

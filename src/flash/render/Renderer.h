@@ -4,9 +4,11 @@
 
 #include "flash/player/Timeline.h"
 #include "flash/render/BitmapDecoder.h"
+#include "flash/render/Compositor.h"
 #include "flash/render/ShapeGeometry.h"
 #include "flash/swf/Log.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cstdint>
 #include <map>
@@ -102,6 +104,53 @@ private:
     void drawButton(cairo_t* cr, const Button& button, const State& state);
     bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
                        const Matrix& patternSpace);
+    // A fill, or a line when `line` is set (`lineWidth` in device pixels).
+    struct DirectPaint {
+        const FillStyle* fill = nullptr;
+        Matrix patternSpace; // the fill's space to the device (the object's matrix)
+        cairo_fill_rule_t rule = CAIRO_FILL_RULE_EVEN_ODD;
+        const LineStyle* line = nullptr;
+        double lineWidth = 0.0;
+    };
+    // A rectangle of pixels, x1 and y1 excluded.
+    struct PixelBox {
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool empty() const { return x1 <= x0 || y1 <= y0; }
+        PixelBox intersect(const PixelBox& o) const {
+            return PixelBox{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1),
+                            std::min(y1, o.y1)};
+        }
+    };
+    // The image a context draws on, when it can be painted directly.
+    struct DirectTarget {
+        cairo_surface_t* surface = nullptr;
+        double offX = 0, offY = 0; // device offset: pixel = device + offset
+        int width = 0, height = 0;
+        PixelBox clip;
+    };
+    bool directTarget(cairo_t* cr, const State& state, DirectTarget& out);
+    bool directPaint(const DirectTarget& target, const DirectPaint& what, const ColorTransform& cx,
+                     Paint& paint);
+    // Draws the coverage of `paths` on the mask; the box of it that may be painted.
+    PixelBox rasterize(const DirectTarget& target, const std::vector<const CairoPath*>& paths,
+                       const Matrix& m, const DirectPaint& what);
+    CoverageTarget coverageOver(std::uint32_t* pixels, int strideWords, int originX, int originY,
+                                const PixelBox& box) const;
+    static std::uint32_t* targetPixels(const DirectTarget& target);
+    static void targetChanged(const DirectTarget& target, const PixelBox& box);
+    // Paints `paths` (shape coordinates, `m` to the device) with a solid or gradient fill
+    // through a coverage mask straight into the target's pixels. False when the target or the
+    // fill needs cairo's own compositing (the caller then draws with cairo).
+    bool paintDirect(cairo_t* cr, const std::vector<const CairoPath*>& paths, const Matrix& m,
+                     const DirectPaint& what, const State& state);
+    // Every fill of a layer, added up before they go on the target. False (nothing drawn) when
+    // one of them needs cairo.
+    bool fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, const State& state,
+                         cairo_fill_rule_t rule);
+    // Strokes the path on `cov` (already there, in pixels) with the line's caps and joins.
+    void strokeCoverage(cairo_t* cov, const std::vector<const CairoPath*>& paths,
+                        const Matrix& toPixels, const LineStyle& line, double width);
+    const GradientRamp& rampFor(const FillStyle& fill, const ColorTransform& cx);
     void applyFilters(cairo_surface_t* surface, const std::vector<Filter>& filters);
 
     const CachedShape& shapeFor(const Shape& shape);
@@ -134,6 +183,21 @@ private:
     std::size_t m_rasterBytes = 0;
     std::uint64_t m_frame = 0;
     std::size_t m_liveButtonSprites = 0;
+    // Gradient colours per fill style and colour transform. Morph styles are rebuilt when the
+    // morph cache is emptied, so this is emptied with it.
+    struct RampKey {
+        const FillStyle* fill = nullptr;
+        ColorTransform cx;
+        bool operator==(const RampKey&) const = default;
+    };
+    struct RampKeyHash {
+        std::size_t operator()(const RampKey& k) const;
+    };
+    std::unordered_map<RampKey, std::unique_ptr<GradientRamp>, RampKeyHash> m_ramps;
+    // The A8 mask fills are rasterised into, as large as the largest target so far.
+    cairo_surface_t* m_coverage = nullptr;
+    cairo_t* m_coverageCr = nullptr;
+    std::vector<std::uint32_t> m_layerScratch; // a layer's fills added up
     std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
         m_buttonSprites;
 };

@@ -1,0 +1,255 @@
+#include "flash/render/Compositor.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash {
+
+namespace {
+
+double toLinear(double c) {
+    return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+}
+
+double toSrgb(double c) {
+    return c <= 0.0031308 ? c * 12.92 : 1.055 * std::pow(c, 1.0 / 2.4) - 0.055;
+}
+
+// Two channels at once (bits 0-7 and 16-23): x * k / 255, rounded as pixman rounds.
+inline std::uint32_t mulPair(std::uint32_t x, std::uint32_t k) {
+    std::uint32_t t = (x & 0xff00ffu) * k + 0x800080u;
+    t = (t + ((t >> 8) & 0xff00ffu)) >> 8;
+    return t & 0xff00ffu;
+}
+
+// Two channels at once, saturating at 255.
+inline std::uint32_t addPair(std::uint32_t x, std::uint32_t y) {
+    std::uint32_t t = x + y;
+    t |= 0x1000100u - ((t >> 8) & 0xff00ffu);
+    return t & 0xff00ffu;
+}
+
+inline std::uint32_t scalePixel(std::uint32_t p, std::uint32_t k) {
+    return mulPair(p, k) | mulPair(p >> 8, k) << 8;
+}
+
+// src OVER dst, premultiplied.
+inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
+    const std::uint32_t inv = 255 - (src >> 24);
+    if (inv == 0) {
+        return src;
+    }
+    return addPair(src & 0xff00ffu, mulPair(dst, inv)) |
+           addPair((src >> 8) & 0xff00ffu, mulPair(dst >> 8, inv)) << 8;
+}
+
+inline std::uint32_t add(std::uint32_t src, std::uint32_t dst) {
+    return addPair(src & 0xff00ffu, dst & 0xff00ffu) |
+           addPair((src >> 8) & 0xff00ffu, (dst >> 8) & 0xff00ffu) << 8;
+}
+
+// OVER: src on top of dst. Add (fills gathered front to back): src goes under what dst holds,
+// on as much of the pixel as is still uncovered, so fills meeting at an edge share its pixels
+// and the front one of two overlapping fills stays in front.
+template <bool kAdd>
+inline void blend(std::uint32_t& dst, std::uint32_t src, std::uint32_t coverage) {
+    if constexpr (kAdd) {
+        coverage = std::min(coverage, 255 - (dst >> 24));
+        if (coverage == 0) {
+            return;
+        }
+    }
+    const std::uint32_t s = coverage == 255 ? src : scalePixel(src, coverage);
+    dst = kAdd ? add(s, dst) : over(s, dst);
+}
+
+} // namespace
+
+std::vector<RampStop> gradientStops(const Gradient& g, const ColorTransform& cx) {
+    std::vector<RampStop> out;
+    for (std::size_t i = 0; i < g.stops.size(); ++i) {
+        const Rgba color = cx.apply(g.stops[i].color);
+        if (g.interpolation == Interpolation::LinearRgb && i > 0) {
+            // Mixing in linear light: approximated by extra stops along the way.
+            const Rgba a = cx.apply(g.stops[i - 1].color);
+            const double ra = g.stops[i - 1].ratio;
+            const double rb = g.stops[i].ratio;
+            constexpr int kSteps = 8;
+            for (int k = 1; k < kSteps; ++k) {
+                const double t = static_cast<double>(k) / kSteps;
+                auto mix = [t](std::uint8_t ca, std::uint8_t cb) {
+                    const double v =
+                        toSrgb(toLinear(ca / 255.0) * (1 - t) + toLinear(cb / 255.0) * t);
+                    return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+                };
+                const Rgba c{mix(a.r, color.r), mix(a.g, color.g), mix(a.b, color.b),
+                             static_cast<std::uint8_t>(std::lround(a.a * (1 - t) + color.a * t))};
+                out.push_back(RampStop{(ra + (rb - ra) * t) / 255.0, c});
+            }
+        }
+        out.push_back(RampStop{g.stops[i].ratio / 255.0, color});
+    }
+    // Stops out of order are drawn in order, as cairo sorts them.
+    std::stable_sort(out.begin(), out.end(),
+                     [](const RampStop& x, const RampStop& y) { return x.offset < y.offset; });
+    return out;
+}
+
+GradientRamp makeRamp(const FillStyle& fill, const ColorTransform& cx) {
+    GradientRamp ramp;
+    ramp.type = fill.type;
+    ramp.spread = fill.gradient.spread;
+    ramp.focal = std::clamp(fill.gradient.focalPoint, -0.998, 0.998);
+    const std::vector<RampStop> stops = gradientStops(fill.gradient, cx);
+    if (stops.empty()) {
+        ramp.colors.fill(0);
+        ramp.opaque = false;
+        return ramp;
+    }
+    std::size_t k = 0;
+    for (int i = 0; i < GradientRamp::kSize; ++i) {
+        const double t = static_cast<double>(i) / (GradientRamp::kSize - 1);
+        while (k + 1 < stops.size() && stops[k + 1].offset < t) {
+            ++k;
+        }
+        const RampStop& a = stops[k];
+        const RampStop& b = k + 1 < stops.size() ? stops[k + 1] : a;
+        double w = 0.0;
+        if (t <= a.offset) {
+            w = 0.0;
+        } else if (b.offset > a.offset) {
+            w = std::clamp((t - a.offset) / (b.offset - a.offset), 0.0, 1.0);
+        } else {
+            w = 1.0;
+        }
+        // Colours mix unpremultiplied and are premultiplied afterwards, as pixman does.
+        const double alpha = (a.color.a + (b.color.a - a.color.a) * w) / 255.0;
+        auto ch = [&](std::uint8_t x, std::uint8_t y) {
+            return static_cast<std::uint32_t>((x + (y - x) * w) * alpha + 0.5);
+        };
+        const auto ia = static_cast<std::uint32_t>(alpha * 255.0 + 0.5);
+        ramp.colors[static_cast<std::size_t>(i)] = ia << 24 | ch(a.color.r, b.color.r) << 16 |
+                                                   ch(a.color.g, b.color.g) << 8 |
+                                                   ch(a.color.b, b.color.b);
+        ramp.opaque = ramp.opaque && ia == 255;
+    }
+    return ramp;
+}
+
+namespace {
+
+template <bool kAdd, FillStyle::Type kType, SpreadMode kSpread>
+void gradientRow(std::uint32_t* dst, const std::uint8_t* cov, int width, double px, double py,
+                 const Paint& paint) {
+    const GradientRamp& ramp = *paint.ramp;
+    double gx = paint.a * px + paint.c * py + paint.tx;
+    double gy = paint.b * px + paint.d * py + paint.ty;
+    for (int x = 0; x < width; ++x, gx += paint.a, gy += paint.b) {
+        const std::uint32_t m = cov[x];
+        if (m == 0) {
+            continue;
+        }
+        double t = 0;
+        if constexpr (kType == FillStyle::Type::Linear) {
+            t = (gx + 1.0) * 0.5;
+        } else if constexpr (kType == FillStyle::Type::Radial) {
+            t = std::sqrt(gx * gx + gy * gy);
+        } else {
+            // The circle of radius 1 drawn from a focal point f on the x axis: the t for
+            // which the point lies on the circle centred at f*(1-t) with radius t.
+            const double f = ramp.focal;
+            const double dx = gx - f;
+            const double a = f * f - 1.0; // < 0: the focal point is inside the circle
+            const double b = 2.0 * dx * f;
+            const double c = dx * dx + gy * gy;
+            t = (-b - std::sqrt(std::max(0.0, b * b - 4.0 * a * c))) / (2.0 * a);
+        }
+        if constexpr (kSpread == SpreadMode::Repeat) {
+            t -= std::floor(t);
+        } else if constexpr (kSpread == SpreadMode::Reflect) {
+            t -= 2.0 * std::floor(t * 0.5);
+            t = t > 1.0 ? 2.0 - t : t;
+        }
+        // Clamps pad gradients, and keeps a degenerate matrix's NaN inside the ramp.
+        if (!(t > 0.0)) {
+            t = 0.0;
+        } else if (t > 1.0) {
+            t = 1.0;
+        }
+        const auto index = static_cast<std::size_t>(t * (GradientRamp::kSize - 1) + 0.5);
+        blend<kAdd>(dst[x], ramp.colors[index], m);
+    }
+}
+
+template <bool kAdd, FillStyle::Type kType>
+void gradientRowBySpread(std::uint32_t* dst, const std::uint8_t* cov, int width, double px,
+                         double py, const Paint& paint) {
+    switch (paint.ramp->spread) {
+    case SpreadMode::Repeat:
+        gradientRow<kAdd, kType, SpreadMode::Repeat>(dst, cov, width, px, py, paint);
+        break;
+    case SpreadMode::Reflect:
+        gradientRow<kAdd, kType, SpreadMode::Reflect>(dst, cov, width, px, py, paint);
+        break;
+    default:
+        gradientRow<kAdd, kType, SpreadMode::Pad>(dst, cov, width, px, py, paint);
+        break;
+    }
+}
+
+template <bool kAdd> void composite(const CoverageTarget& t, const Paint& paint) {
+    if (paint.ramp == nullptr && paint.solid == 0) {
+        return;
+    }
+    for (int row = 0; row < t.height; ++row) {
+        std::uint32_t* dst = t.pixels + static_cast<std::ptrdiff_t>(row) * t.strideWords;
+        const std::uint8_t* cov = t.coverage + static_cast<std::ptrdiff_t>(row) * t.coverageStride;
+        if (paint.ramp == nullptr) {
+            for (int x = 0; x < t.width; ++x) {
+                if (cov[x] != 0) {
+                    blend<kAdd>(dst[x], paint.solid, cov[x]);
+                }
+            }
+            continue;
+        }
+        // Pixel centres, as pixman samples gradients.
+        const double px = t.x0 + 0.5;
+        const double py = t.y0 + row + 0.5;
+        switch (paint.ramp->type) {
+        case FillStyle::Type::Linear:
+            gradientRowBySpread<kAdd, FillStyle::Type::Linear>(dst, cov, t.width, px, py, paint);
+            break;
+        case FillStyle::Type::Focal:
+            gradientRowBySpread<kAdd, FillStyle::Type::Focal>(dst, cov, t.width, px, py, paint);
+            break;
+        default:
+            gradientRowBySpread<kAdd, FillStyle::Type::Radial>(dst, cov, t.width, px, py, paint);
+            break;
+        }
+    }
+}
+
+} // namespace
+
+void compositeOver(const CoverageTarget& t, const Paint& paint) {
+    composite<false>(t, paint);
+}
+
+void accumulate(const CoverageTarget& t, const Paint& paint) {
+    composite<true>(t, paint);
+}
+
+void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
+                        int srcStrideWords, int width, int height) {
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstStrideWords;
+        const std::uint32_t* s = src + static_cast<std::ptrdiff_t>(y) * srcStrideWords;
+        for (int x = 0; x < width; ++x) {
+            if (s[x] != 0) {
+                d[x] = over(s[x], d[x]);
+            }
+        }
+    }
+}
+
+} // namespace kinovex::flash

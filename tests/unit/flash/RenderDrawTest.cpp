@@ -1,0 +1,457 @@
+// The renderer's own painting: gradients painted straight into the frame against cairo's,
+// line caps, and the convolution filter (pixel values, and a frame against a reviewed
+// reference picture in tests/golden/; KINOVEX_UPDATE_GOLDEN=1 writes the references).
+
+#include "FlashTestUtil.h"
+#include "flash/render/Compositor.h"
+#include "flash/render/Filters.h"
+
+#include <cairo.h>
+#include <cmath>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace kinovex::flash::test {
+namespace {
+
+using swf::Rgb;
+
+// ---- gradients painted directly match cairo's -------------------------------------------
+
+struct GradientCase {
+    FillStyle::Type type;
+    SpreadMode spread;
+    double focal;
+};
+
+class RenderDirectGradient : public ::testing::TestWithParam<GradientCase> {};
+
+TEST_P(RenderDirectGradient, MatchesCairosPattern) {
+    const GradientCase& gc = GetParam();
+    FillStyle fill;
+    fill.type = gc.type;
+    fill.gradient.spread = gc.spread;
+    fill.gradient.focalPoint = gc.focal;
+    fill.gradient.stops = {
+        {0, Rgba{255, 0, 0, 255}}, {90, Rgba{0, 200, 40, 160}}, {255, Rgba{20, 40, 250, 255}}};
+    const GradientRamp ramp = makeRamp(fill, ColorTransform{});
+    constexpr int kSize = 64;
+    // The unit square spans 20 pixels around (32, 32), turned a little.
+    const double angle = 0.4;
+    const double scale = 20.0;
+    cairo_matrix_t toDevice;
+    cairo_matrix_init(&toDevice, scale * std::cos(angle), scale * std::sin(angle),
+                      -scale * std::sin(angle), scale * std::cos(angle), 32, 32);
+    cairo_matrix_t toUnit = toDevice;
+    ASSERT_EQ(cairo_matrix_invert(&toUnit), CAIRO_STATUS_SUCCESS);
+
+    // Cairo's own drawing of the same gradient.
+    cairo_pattern_t* p = gc.type == FillStyle::Type::Linear
+                             ? cairo_pattern_create_linear(-1, 0, 1, 0)
+                             : cairo_pattern_create_radial(
+                                   gc.type == FillStyle::Type::Focal ? gc.focal : 0, 0, 0, 0, 0, 1);
+    for (const RampStop& s : gradientStops(fill.gradient, ColorTransform{})) {
+        cairo_pattern_add_color_stop_rgba(p, s.offset, s.color.r / 255.0, s.color.g / 255.0,
+                                          s.color.b / 255.0, s.color.a / 255.0);
+    }
+    cairo_pattern_set_extend(p, gc.spread == SpreadMode::Pad       ? CAIRO_EXTEND_PAD
+                                : gc.spread == SpreadMode::Reflect ? CAIRO_EXTEND_REFLECT
+                                                                   : CAIRO_EXTEND_REPEAT);
+    cairo_pattern_set_matrix(p, &toUnit);
+    cairo_surface_t* expected = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, kSize, kSize);
+    cairo_t* cr = cairo_create(expected);
+    cairo_set_source_rgb(cr, 1, 1, 1);
+    cairo_paint(cr);
+    cairo_set_source(cr, p);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_pattern_destroy(p);
+    cairo_surface_flush(expected);
+
+    std::vector<std::uint32_t> actual(kSize * kSize, 0xffffffffu);
+    std::vector<std::uint8_t> coverage(kSize * kSize, 255);
+    Paint paint;
+    paint.ramp = &ramp;
+    paint.a = toUnit.xx;
+    paint.b = toUnit.yx;
+    paint.c = toUnit.xy;
+    paint.d = toUnit.yy;
+    paint.tx = toUnit.x0;
+    paint.ty = toUnit.y0;
+    compositeOver(CoverageTarget{actual.data(), kSize, coverage.data(), kSize, 0, 0, kSize, kSize},
+                  paint);
+
+    const auto* want =
+        reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(expected));
+    const int stride = cairo_image_surface_get_stride(expected) / 4;
+    int differing = 0;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            // Repeat and reflect jump from one end of the ramp to the other within a pixel;
+            // only the colours count, not where exactly the jump falls.
+            differing +=
+                near(want[y * stride + x], actual[static_cast<std::size_t>(y * kSize + x)], 3) ? 0
+                                                                                               : 1;
+        }
+    }
+    cairo_surface_destroy(expected);
+    EXPECT_LE(differing, kSize * kSize / 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, RenderDirectGradient,
+    ::testing::Values(GradientCase{FillStyle::Type::Linear, SpreadMode::Pad, 0},
+                      GradientCase{FillStyle::Type::Linear, SpreadMode::Reflect, 0},
+                      GradientCase{FillStyle::Type::Linear, SpreadMode::Repeat, 0},
+                      GradientCase{FillStyle::Type::Radial, SpreadMode::Pad, 0},
+                      GradientCase{FillStyle::Type::Radial, SpreadMode::Repeat, 0},
+                      GradientCase{FillStyle::Type::Focal, SpreadMode::Pad, 0.7},
+                      GradientCase{FillStyle::Type::Focal, SpreadMode::Reflect, -0.5}));
+
+TEST(RenderDirectGradient, PartialCoverageBlendsAsCairoDoes) {
+    // Half-covered pixels of a half-transparent colour over an opaque one.
+    std::vector<std::uint32_t> pixels(4, 0xff204080u);
+    const std::vector<std::uint8_t> coverage = {0, 128, 255, 64};
+    Paint paint;
+    paint.solid = 0x80400000u; // red at half alpha, premultiplied
+    compositeOver(CoverageTarget{pixels.data(), 4, coverage.data(), 4, 0, 0, 4, 1}, paint);
+    EXPECT_EQ(pixels[0], 0xff204080u);
+    // dst * (1 - 0.25) + src * 0.5
+    EXPECT_TRUE(near(pixels[1], 0xff383060u, 1)) << std::hex << pixels[1];
+    EXPECT_TRUE(near(pixels[2], 0xff502040u, 1)) << std::hex << pixels[2];
+}
+
+// ---- line caps ------------------------------------------------------------------------
+
+// A thick horizontal line from x 40 to 120 at y 30 with the given caps, drawn in black on white.
+Frame drawLine(swf::Cap start, swf::Cap end) {
+    swf::SwfWriter movie(160, 60, 12);
+    movie.setBackground(Rgb(0xffffff));
+    swf::ShapeBuilder s;
+    swf::LineStyle line = swf::LineStyle::solid(20, Rgb(0x000000));
+    line.startCap = start;
+    line.endCap = end;
+    s.line(s.addLine(line)).moveTo(40, 30).lineTo(120, 30);
+    movie.place(1, movie.defineShape(s, 4));
+    movie.showFrame();
+    Player player;
+    EXPECT_TRUE(load(player, movie).ok);
+    return render(player);
+}
+
+bool inked(const Frame& f, int x, int y) {
+    return rgb(f.at(x, y)) < 0x404040u;
+}
+
+TEST(RenderLineCaps, EachEndHasItsOwnCap) {
+    // Round reaches 10 pixels out along the line but not at the corners; square fills the
+    // corners; none stops at the end point.
+    const Frame roundNone = drawLine(swf::Cap::Round, swf::Cap::None);
+    EXPECT_TRUE(inked(roundNone, 33, 30));
+    EXPECT_FALSE(inked(roundNone, 32, 22)); // a round cap leaves the corner
+    EXPECT_FALSE(inked(roundNone, 124, 30));
+    EXPECT_TRUE(inked(roundNone, 118, 30));
+
+    const Frame noneSquare = drawLine(swf::Cap::None, swf::Cap::Square);
+    EXPECT_FALSE(inked(noneSquare, 35, 30));
+    EXPECT_TRUE(inked(noneSquare, 127, 22));
+    EXPECT_TRUE(inked(noneSquare, 127, 38));
+    EXPECT_FALSE(inked(noneSquare, 133, 30));
+
+    const Frame squareRound = drawLine(swf::Cap::Square, swf::Cap::Round);
+    EXPECT_TRUE(inked(squareRound, 32, 22));
+    EXPECT_TRUE(inked(squareRound, 127, 30));
+    EXPECT_FALSE(inked(squareRound, 128, 22));
+
+    // The same caps at both ends: the line's length is unchanged by the split drawing.
+    const Frame both = drawLine(swf::Cap::None, swf::Cap::None);
+    EXPECT_FALSE(inked(both, 37, 30));
+    EXPECT_TRUE(inked(both, 41, 30));
+    EXPECT_TRUE(inked(both, 119, 30));
+    EXPECT_FALSE(inked(both, 123, 30));
+}
+
+// ---- fills that meet ------------------------------------------------------------------
+
+TEST(RenderSeams, FillsSharingAnEdgeLeaveNoLineOfBackground) {
+    // Two dark fills of one shape meet along an edge that falls inside pixels (x = 30.5, and
+    // a slanted one once the shape is turned); the white background must not show there.
+    swf::SwfWriter movie(120, 100, 12);
+    movie.setBackground(Rgb(0xffffff));
+    swf::ShapeBuilder s;
+    const auto left = s.addFill(swf::FillStyle::solid(Rgb(0x000000)));
+    const auto right = s.addFill(swf::FillStyle::solid(Rgb(0x101010)));
+    // One outline per fill, as drawing tools write them: the shared edge is in both.
+    s.fill1(left).moveTo(10, 10).lineTo(30.5, 10).lineTo(30.5, 90).lineTo(10, 90).lineTo(10, 10);
+    s.fill1(0).fill0(right).moveTo(30.5, 10).lineTo(30.5, 90).lineTo(50, 90).lineTo(50, 10).lineTo(
+        30.5, 10);
+    const auto id = movie.defineShape(s, 3);
+    movie.place(1, id);
+    swf::Place turned;
+    turned.depth = 2;
+    turned.character = id;
+    turned.matrix = swf::Matrix::transform(1, 1, 0.3, 55, -5);
+    movie.place(turned);
+    movie.showFrame();
+    Player player;
+    ASSERT_TRUE(load(player, movie).ok);
+    const Frame f = render(player);
+    for (int y = 15; y < 85; ++y) {
+        EXPECT_LT(rgb(f.at(30, y)) & 0xff, 0x20u) << "straight edge at y " << y;
+    }
+    // Along the turned shape's shared edge: every pixel between its outer edges is dark.
+    int light = 0;
+    for (int y = 20; y < 80; ++y) {
+        for (int x = 0; x < f.width; ++x) {
+            // Inside the turned shape, at least two pixels from its outline.
+            const double ux = (x + 0.5 - 55) * std::cos(0.3) + (y + 0.5 + 5) * std::sin(0.3);
+            const double uy = -(x + 0.5 - 55) * std::sin(0.3) + (y + 0.5 + 5) * std::cos(0.3);
+            if (ux > 12 && ux < 48 && uy > 12 && uy < 88 && (rgb(f.at(x, y)) & 0xff) >= 0x20) {
+                ++light;
+            }
+        }
+    }
+    EXPECT_EQ(light, 0);
+}
+
+TEST(RenderSeams, OverlappingFillsOfOneLayerStackInOrder) {
+    // Some tools write shapes whose fills overlap: the later fill is on top, half-transparent
+    // ones blend over what is below, and nothing is added up into a third colour.
+    swf::SwfWriter movie(100, 60, 12);
+    movie.setBackground(Rgb(0xffffff));
+    swf::ShapeBuilder s;
+    s.fill0(s.addFill(swf::FillStyle::solid(Rgb(0xff0000)))).rectangle(10, 10, 40, 40);
+    s.fill0(s.addFill(swf::FillStyle::solid(Rgb(0x0000ff)))).rectangle(30, 10, 40, 40);
+    movie.place(1, movie.defineShape(s));
+    movie.showFrame();
+    Player player;
+    ASSERT_TRUE(load(player, movie).ok);
+    const Frame f = render(player);
+    EXPECT_EQ(rgb(f.at(20, 30)), 0xff0000u);
+    EXPECT_EQ(rgb(f.at(40, 30)), 0x0000ffu);
+    EXPECT_EQ(rgb(f.at(60, 30)), 0x0000ffu);
+}
+
+// ---- convolution ----------------------------------------------------------------------
+
+struct Picture {
+    cairo_surface_t* surface;
+    explicit Picture(int w, int h, std::uint32_t fill)
+        : surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h)) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                set(x, y, fill);
+            }
+        }
+    }
+    ~Picture() { cairo_surface_destroy(surface); }
+    Picture(const Picture&) = delete;
+    Picture& operator=(const Picture&) = delete;
+    std::uint32_t* row(int y) const {
+        return reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface) +
+                                                y * cairo_image_surface_get_stride(surface));
+    }
+    std::uint32_t at(int x, int y) const { return row(y)[x]; }
+    void set(int x, int y, std::uint32_t v) { row(y)[x] = v; }
+};
+
+Filter convolution(int cols, int rows, std::vector<float> kernel, float divisor = 1) {
+    Filter f;
+    f.type = Filter::Type::Convolution;
+    f.matrixX = cols;
+    f.matrixY = rows;
+    f.matrix = std::move(kernel);
+    f.divisor = divisor;
+    f.clamp = true;
+    f.preserveAlpha = true;
+    return f;
+}
+
+TEST(RenderConvolution, WeighsNeighboursDividesAndAddsTheBias) {
+    Picture pic(5, 5, 0xff000000u);
+    pic.set(2, 2, 0xffffffffu);
+    Filter box = convolution(3, 3, {1, 1, 1, 1, 1, 1, 1, 1, 1}, 9);
+    applyFilter(pic.surface, box, 1.0);
+    EXPECT_TRUE(near(pic.at(1, 1), 0xff1c1c1cu, 1)) << std::hex << pic.at(1, 1);
+    EXPECT_TRUE(near(pic.at(2, 2), 0xff1c1c1cu, 1));
+    EXPECT_EQ(pic.at(0, 0), 0xff000000u);
+
+    Picture biased(3, 3, 0xff102030u);
+    Filter shift = convolution(1, 1, {1});
+    shift.bias = 100;
+    applyFilter(biased.surface, shift, 1.0);
+    EXPECT_TRUE(near(biased.at(1, 1), 0xff748494u, 1)) << std::hex << biased.at(1, 1);
+
+    // Kernel positions: the first column weighs the pixel to the left.
+    Picture edge(3, 1, 0xff000000u);
+    edge.set(0, 0, 0xffc80000u);
+    applyFilter(edge.surface, convolution(3, 1, {1, 0, 0}), 1.0);
+    EXPECT_EQ(edge.at(1, 0), 0xffc80000u);
+    EXPECT_EQ(edge.at(2, 0), 0xff000000u);
+}
+
+TEST(RenderConvolution, EdgesRepeatOrTakeTheFilterColour) {
+    // Only the pixel to the left counts: at the left edge that is the edge itself (clamp) or
+    // the filter's colour.
+    Filter left = convolution(3, 1, {1, 0, 0});
+    Picture clamped(2, 1, 0xff00ff00u);
+    applyFilter(clamped.surface, left, 1.0);
+    EXPECT_EQ(clamped.at(0, 0), 0xff00ff00u);
+
+    left.clamp = false;
+    left.color = Rgba{255, 0, 0, 255};
+    Picture coloured(2, 1, 0xff00ff00u);
+    applyFilter(coloured.surface, left, 1.0);
+    EXPECT_EQ(coloured.at(0, 0), 0xffff0000u);
+    EXPECT_EQ(coloured.at(1, 0), 0xff00ff00u);
+
+    // With the alpha convolved too, a transparent filter colour fades the edge.
+    left.color = Rgba{0, 0, 0, 0};
+    left.preserveAlpha = false;
+    Filter half = left;
+    half.matrix = {1, 1, 0};
+    half.divisor = 2;
+    Picture faded(2, 1, 0xff00ff00u);
+    applyFilter(faded.surface, half, 1.0);
+    EXPECT_EQ(faded.at(0, 0) >> 24, 0x80u);
+    EXPECT_EQ(faded.at(1, 0), 0xff00ff00u);
+}
+
+TEST(RenderConvolution, DamagedParametersLeaveThePictureUsable) {
+    Picture pic(4, 4, 0xff336699u);
+    // A divisor of 0 counts as 1: the identity kernel changes nothing.
+    applyFilter(pic.surface, convolution(3, 3, {0, 0, 0, 0, 1, 0, 0, 0, 0}, 0), 1.0);
+    EXPECT_EQ(pic.at(2, 2), 0xff336699u);
+    // Too few weights, or a kernel beyond 15 x 15: nothing happens.
+    applyFilter(pic.surface, convolution(3, 3, {1, 1}), 1.0);
+    Filter huge = convolution(200, 200, std::vector<float>(200 * 200, 1.0f));
+    applyFilter(pic.surface, huge, 1.0);
+    EXPECT_EQ(pic.at(2, 2), 0xff336699u);
+    // Results beyond a channel's range stay valid premultiplied pixels.
+    applyFilter(pic.surface, convolution(1, 1, {40}), 1.0);
+    const std::uint32_t p = pic.at(1, 1);
+    EXPECT_EQ(p, 0xffffffffu) << std::hex << p;
+}
+
+// ---- reference pictures -----------------------------------------------------------------
+
+swf::SwfWriter convolutionScene() {
+    swf::SwfWriter movie(300, 100, 12);
+    movie.setBackground(Rgb(0xf0f0f0));
+    swf::ShapeBuilder s;
+    s.fill0(s.addFill(swf::FillStyle::linear(
+                swf::Matrix::gradientBox(60, 60, 0.5, 0, 0),
+                [] {
+                    swf::Gradient g;
+                    g.stops = {{0, Rgb(0xff4000)}, {128, Rgb(0x2060ff)}, {255, Rgb(0x20c040)}};
+                    return g;
+                }())))
+        .rectangle(-30, -30, 60, 60);
+    s.fill0(s.addFill(swf::FillStyle::solid(Rgb(0xffffff)))).ellipse(0, 0, 14, 14);
+    const auto id = movie.defineShape(s, 3);
+    swf::ConvolutionFilter sharpen;
+    sharpen.matrix = {0, -1, 0, -1, 5, -1, 0, -1, 0};
+    swf::ConvolutionFilter emboss;
+    emboss.matrix = {-2, -1, 0, -1, 1, 1, 0, 1, 2};
+    emboss.bias = 40;
+    swf::ConvolutionFilter edges;
+    edges.matrix = {-1, -1, -1, -1, 8, -1, -1, -1, -1};
+    edges.preserveAlpha = false;
+    edges.clamp = false;
+    edges.defaultColor = Rgb(0xff0000);
+    const swf::ConvolutionFilter list[] = {sharpen, emboss, edges};
+    for (int i = 0; i < 3; ++i) {
+        swf::Place p;
+        p.depth = static_cast<std::uint16_t>(i + 1);
+        p.character = id;
+        p.matrix = swf::Matrix::translate(50 + i * 100, 50);
+        p.filters = {list[i]};
+        movie.place(p);
+    }
+    movie.showFrame();
+    return movie;
+}
+
+swf::SwfWriter capsScene() {
+    swf::SwfWriter movie(200, 120, 12);
+    movie.setBackground(Rgb(0xffffff));
+    const swf::Cap caps[] = {swf::Cap::Round, swf::Cap::None, swf::Cap::Square};
+    swf::ShapeBuilder s;
+    int row = 0;
+    for (swf::Cap start : caps) {
+        for (swf::Cap end : caps) {
+            swf::LineStyle line = swf::LineStyle::solid(8, Rgb(0x203060));
+            line.startCap = start;
+            line.endCap = end;
+            line.join = row % 2 == 0 ? swf::Join::Miter : swf::Join::Bevel;
+            const double x = 20 + (row % 3) * 60;
+            const double y = 20 + (row / 3) * 35;
+            s.line(s.addLine(line)).moveTo(x, y).lineTo(x + 30, y).lineTo(x + 15, y + 15);
+            ++row;
+        }
+    }
+    movie.place(1, movie.defineShape(s, 4));
+    movie.showFrame();
+    return movie;
+}
+
+struct RenderScene {
+    const char* name;
+    swf::SwfWriter (*make)();
+};
+
+void PrintTo(const RenderScene& scene, std::ostream* out) {
+    *out << scene.name;
+}
+
+class RenderReference : public ::testing::TestWithParam<RenderScene> {};
+
+TEST_P(RenderReference, MatchesTheReviewedPicture) {
+    const RenderScene& scene = GetParam();
+    Player player;
+    ASSERT_TRUE(load(player, scene.make()).ok);
+    const Frame actual = render(player);
+    cairo_surface_t* surface = cairo_image_surface_create_for_data(
+        reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(actual.pixels.data())),
+        CAIRO_FORMAT_ARGB32, actual.width, actual.height, actual.width * 4);
+    const std::filesystem::path reference = std::filesystem::path(KINOVEX_SOURCE_DIR) /
+                                            "tests/golden" / (std::string(scene.name) + ".png");
+    const char* update = std::getenv("KINOVEX_UPDATE_GOLDEN");
+    if (update != nullptr && std::string(update) == "1") {
+        ASSERT_EQ(cairo_surface_write_to_png(surface, reference.c_str()), CAIRO_STATUS_SUCCESS);
+        cairo_surface_destroy(surface);
+        GTEST_SKIP() << "reference written: " << reference;
+    }
+    cairo_surface_t* expected = cairo_image_surface_create_from_png(reference.c_str());
+    ASSERT_EQ(cairo_surface_status(expected), CAIRO_STATUS_SUCCESS) << "no reference " << reference;
+    ASSERT_EQ(cairo_image_surface_get_width(expected), actual.width);
+    ASSERT_EQ(cairo_image_surface_get_height(expected), actual.height);
+    const int stride = cairo_image_surface_get_stride(expected) / 4;
+    const auto* want =
+        reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(expected));
+    std::size_t differing = 0;
+    for (int y = 0; y < actual.height; ++y) {
+        for (int x = 0; x < actual.width; ++x) {
+            differing += near(want[y * stride + x] | 0xff000000u, actual.at(x, y), 10) ? 0 : 1;
+        }
+    }
+    if (differing > actual.pixels.size() / 200) {
+        const auto out =
+            std::filesystem::read_symlink("/proc/self/exe").parent_path() / "golden-failures";
+        std::filesystem::create_directories(out);
+        cairo_surface_write_to_png(surface,
+                                   (out / (std::string(scene.name) + "-actual.png")).c_str());
+        ADD_FAILURE() << scene.name << ": " << differing << " pixels differ; actual saved in "
+                      << out;
+    }
+    cairo_surface_destroy(expected);
+    cairo_surface_destroy(surface);
+}
+
+INSTANTIATE_TEST_SUITE_P(Scenes, RenderReference,
+                         ::testing::Values(RenderScene{"convolution", convolutionScene},
+                                           RenderScene{"caps", capsScene}),
+                         [](const auto& p) { return std::string(p.param.name); });
+
+} // namespace
+} // namespace kinovex::flash::test

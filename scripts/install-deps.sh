@@ -24,6 +24,8 @@ packages=(
     # a private sound server, screenshots
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils pulseaudio pulseaudio-utils imagemagick hyperfine
+    # libFuzzer and the sanitizer runtimes clang links into the fuzz target
+    libclang-rt-14-dev
 )
 
 missing=()

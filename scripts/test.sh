@@ -2,8 +2,10 @@
 # Sets everything up and runs every test:
 #   1. the normal build with warnings as errors and its whole suite;
 #   2. the threaded modules' tests built with ThreadSanitizer;
-#   3. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
-#   scripts/test.sh            all three
+#   3. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
+#   4. the movie engine fuzzed for a bounded time (KINOVEX_FUZZ_SECONDS, default 75) on the
+#      movies our writer makes; a crash, leak or hang it finds fails the run.
+#   scripts/test.sh            all four
 #   scripts/test.sh --quick    the first only
 # Builds without full debug information: line tables are enough for sanitizer reports, and CI
 # must stay well inside its time.
@@ -40,3 +42,6 @@ echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 configure build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-O0 -g1" -DKINOVEX_SANITIZE=ON -DKINOVEX_BENCH=OFF
 cmake --build build-asan --parallel "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-asan
+
+echo "== Fuzzing the movie engine"
+bash fuzz/run.sh "${KINOVEX_FUZZ_SECONDS:-75}"

@@ -1,5 +1,7 @@
 #include "record/PlayerThread.h"
 
+#include "platform/SoundPlayback.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -132,6 +134,72 @@ bool FrameMailbox::Take(std::vector<std::uint32_t>& pixels, int& width, int& hei
 }
 
 // ---------------------------------------------------------------------------------------------
+// Sound
+
+// Plays the movie's sound on a thread of its own. A write to the server waits while the
+// server's queue is full, and some sinks take their sound in large pieces (a null sink every
+// 2 seconds): the player thread must not wait for that, or its frames and captures would be
+// late. The feeder keeps at most kMaxQueued samples; beyond that the oldest are dropped.
+class SoundFeeder {
+public:
+    SoundFeeder() : m_thread(&SoundFeeder::Run, this) {}
+    ~SoundFeeder() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_bStop = true;
+        }
+        m_condition.notify_all();
+        m_thread.join();
+    }
+    SoundFeeder(const SoundFeeder&) = delete;
+    SoundFeeder& operator=(const SoundFeeder&) = delete;
+
+    void Queue(const std::vector<std::int16_t>& samples) {
+        std::lock_guard lock(m_mutex);
+        if (m_bFailed)
+            return;
+        m_pending.insert(m_pending.end(), samples.begin(), samples.end());
+        if (m_pending.size() > kMaxQueued)
+            m_pending.erase(m_pending.begin(),
+                            m_pending.end() - static_cast<std::ptrdiff_t>(kMaxQueued));
+        m_condition.notify_all();
+    }
+
+private:
+    static constexpr std::size_t kMaxQueued = 4 * 44100 * 2;
+
+    void Run() {
+        SoundPlayback playback;
+        // With no server the movie plays on silently.
+        const bool open = playback.open(44100, 2, "Movie sound");
+        std::vector<std::int16_t> samples;
+        std::unique_lock lock(m_mutex);
+        m_bFailed = !open;
+        for (;;) {
+            m_condition.wait(lock, [this] { return m_bStop || !m_pending.empty(); });
+            if (m_bStop)
+                break;
+            samples.swap(m_pending);
+            m_pending.clear();
+            lock.unlock();
+            if (open)
+                playback.write(samples);
+            lock.lock();
+        }
+        lock.unlock();
+        if (open)
+            playback.stop(); // what is queued belongs to a picture no longer shown
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_condition;
+    std::vector<std::int16_t> m_pending;
+    bool m_bStop = false;
+    bool m_bFailed = false;
+    std::thread m_thread; // last: it starts when everything above exists
+};
+
+// ---------------------------------------------------------------------------------------------
 // The thread
 
 PlayerThread::PlayerThread(PlayerThreadOptions options, std::atomic<int>& runFlag,
@@ -212,10 +280,7 @@ void PlayerThread::PlayerThreadProc() {
         SleepUntilDue(m_clock->Now());
     }
 
-    if (m_playback) {
-        m_playback->stop(); // what is queued belongs to a picture no longer shown
-        m_playback.reset();
-    }
+    m_feeder.reset();
     {
         std::lock_guard lock(m_mutex);
         m_bEnded = true;
@@ -382,19 +447,15 @@ void PlayerThread::PlaySound() {
     m_player.takeSound(m_sound);
     if (!m_options.playSound || m_sound.empty())
         return;
-    if (!m_playback) {
-        // The server is contacted once the movie makes a sound, and only once a playback:
-        // with no server the movie plays on silently.
+    if (!m_feeder) {
+        // The server is contacted once the movie makes a sound, and only once a playback.
         if (m_bSoundTried ||
             std::all_of(m_sound.begin(), m_sound.end(), [](std::int16_t s) { return s == 0; }))
             return;
         m_bSoundTried = true;
-        auto playback = std::make_unique<SoundPlayback>();
-        if (!playback->open(44100, 2, "Movie sound"))
-            return;
-        m_playback = std::move(playback);
+        m_feeder = std::make_unique<SoundFeeder>();
     }
-    m_playback->write(m_sound);
+    m_feeder->Queue(m_sound);
 }
 
 void PlayerThread::SleepUntilDue(std::uint32_t now) {

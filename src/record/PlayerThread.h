@@ -8,7 +8,6 @@
 // elapsed time as atomics.
 
 #include "flash/Player.h"
-#include "platform/SoundPlayback.h"
 #include "record/CAviWriter.h"
 #include "record/PlayerThreadClock.h"
 
@@ -108,6 +107,8 @@ struct PlayerThreadOptions {
     std::function<void(const PlayerEvent&)> onEvent;
 };
 
+class SoundFeeder;
+
 class PlayerThread {
 public:
     // `runFlag` is the run flag the thread ends on (the program's is g_bPlaying); `clock` is
@@ -186,7 +187,7 @@ private:
     bool m_bViewDirty = true;
     bool m_bHandCursor = false;
     std::vector<std::int16_t> m_sound;
-    std::unique_ptr<SoundPlayback> m_playback;
+    std::unique_ptr<SoundFeeder> m_feeder; // the sound's way to the server
     bool m_bSoundTried = false;
 };
 

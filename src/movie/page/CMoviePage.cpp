@@ -1,18 +1,25 @@
 #include "movie/page/CMoviePage.h"
 
+#include "convert/window/CConvertDlg.h"
 #include "movie/CSwfHeaderReader.h"
 #include "movie/page/CPlayerWidget.h"
+#include "movie/page/CPlayerWnd.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Bitmaps.h"
+#include "platform/qt/MessageBox.h"
 #include "platform/qt/PostedMessage.h"
+#include "record/PlayerThread.h"
+#include "record/SoundCapture.h"
 #include "ui/CSettingsDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QTime>
 
 #include <algorithm>
+#include <filesystem>
 
 namespace kinovex {
 
@@ -44,6 +51,8 @@ CMoviePage::CMoviePage(QWidget* parent)
 }
 
 CMoviePage::~CMoviePage() {
+    // The player thread calls back into the page: it ends first.
+    FinishPlayerThread();
     // The list and tree go before the page's own fields are gone; nothing is to hear of it.
     m_wndFileList.disconnect(this);
     m_wndFolderTree.disconnect(this);
@@ -101,10 +110,10 @@ void CMoviePage::LayoutPanels(int panelWidth, int panelHeight) {
     m_pSettingsDlg->move(5 * panelWidth / 2 - m_pSettingsDlg->width() / 2,
                          panelHeight / 2 - m_pSettingsDlg->height() / 2);
 
-    if (m_pHeadWnd != nullptr)
-        m_pHeadWnd->setGeometry(3 * panelWidth / 2 - m_nMovieWidth / 2,
-                                panelHeight / 2 - m_nMovieHeight / 2, m_nMovieWidth,
-                                m_nMovieHeight);
+    QWidget* player = m_pPlayerWnd != nullptr ? static_cast<QWidget*>(m_pPlayerWnd) : m_pHeadWnd;
+    if (player != nullptr)
+        player->setGeometry(3 * panelWidth / 2 - m_nMovieWidth / 2,
+                            panelHeight / 2 - m_nMovieHeight / 2, m_nMovieWidth, m_nMovieHeight);
 }
 
 int CMoviePage::OnSplitterMoved(int x, int y) {
@@ -202,6 +211,136 @@ void CMoviePage::OnListItemChanged(int item) {
 void CMoviePage::OnListDblClk(int item) {
     if (item != -1)
         emit Play();
+}
+
+std::string CMoviePage::TempBase() const {
+    return TempBaseName(ProgramFolder(), m_strMovieName.toStdString());
+}
+
+void CMoviePage::StartPlayback() {
+    // The run flag is shared by every run: an earlier thread ends before it is set again.
+    FinishPlayerThread();
+    if (m_pHeadWnd != nullptr) {
+        delete m_pHeadWnd;
+        m_pHeadWnd = nullptr;
+    }
+    m_nHeadState = HeadDestroyed;
+
+    m_profile = m_pSettingsDlg->GetProfile();
+
+    QRect place = m_rcMovie;
+    if (place.isEmpty()) {
+        // Nobody placed the window: the movie's size, centred in the player panel.
+        const int panelWidth = width() / 3;
+        place = QRect(3 * panelWidth / 2 - m_nMovieWidth / 2, height() / 2 - m_nMovieHeight / 2,
+                      m_nMovieWidth, m_nMovieHeight);
+    }
+
+    const std::uint64_t run = ++m_nPlayerRun;
+    PlayerThreadOptions options;
+    options.moviePath =
+        QFile::encodeName(MovieFilePath(m_strMovieFolder, m_strMovieName)).toStdString();
+    options.recordWidth = place.width();
+    options.recordHeight = place.height();
+    options.viewWidth = place.width();
+    options.viewHeight = place.height();
+    // The thread's calls come back to this page on its own thread; the page outlives the
+    // thread, and messages of a run that has been replaced are ignored.
+    options.onFrame = [this, run] {
+        QMetaObject::invokeMethod(
+            this,
+            [this, run] {
+                if (run == m_nPlayerRun && m_pPlayerWnd != nullptr)
+                    m_pPlayerWnd->TakeFrame();
+            },
+            Qt::QueuedConnection);
+    };
+    options.onHandCursor = [this, run](bool hand) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, run, hand] {
+                if (run == m_nPlayerRun && m_pPlayerWnd != nullptr)
+                    m_pPlayerWnd->SetHandCursor(hand);
+            },
+            Qt::QueuedConnection);
+    };
+    options.onLoadFailed = [this](const std::string& error) {
+        QString text = QString::fromLatin1(kCannotPlayText);
+        if (!error.empty())
+            text += QLatin1Char('\n') + QString::fromStdString(error);
+        QMetaObject::invokeMethod(
+            this, [this, text] { MessageBox(text, this); }, Qt::QueuedConnection);
+    };
+    options.onEnded = [this, run] {
+        QMetaObject::invokeMethod(
+            this, [this, run] { OnPlayerThreadEnded(run); }, Qt::QueuedConnection);
+    };
+
+    g_bPlaying = 1;
+    m_pPlayerThread = std::make_unique<PlayerThread>(std::move(options));
+    m_pPlayerWnd = new CPlayerWnd(this);
+    m_pPlayerWnd->setGeometry(place);
+    m_pPlayerWnd->Attach(m_pPlayerThread.get());
+    m_pPlayerWnd->show();
+    m_pPlayerThread->Start();
+}
+
+void CMoviePage::StopPlayback() {
+    g_bPlaying = 0;
+    if (m_pPlayerThread)
+        m_pPlayerThread->RequestStop();
+}
+
+void CMoviePage::StartRecording() {
+    namespace fs = std::filesystem;
+    const std::string base = TempBase();
+    std::error_code error;
+    // Start-up makes the folder; a program folder tidied up meanwhile gets it back.
+    fs::create_directories(fs::path(base).parent_path(), error);
+    // The writer makes its file at the first frame: an old recording must not stand in for
+    // one that never got a frame.
+    fs::remove(base + ".avi", error);
+    BeginAviRecording(base + ".avi");
+    if (OpenSoundCapture(base + ".wav"))
+        StartCaptureThread();
+    if (m_pPlayerThread)
+        m_pPlayerThread->Wake(); // the first frame now, not at the movie's next one
+}
+
+void CMoviePage::StopRecording() {
+    EndAviRecording();
+    StopSoundCapture();
+    if (m_pPlayerThread)
+        m_pPlayerThread->Wake();
+}
+
+void CMoviePage::ConvertRecording() {
+    const QTime now = QTime::currentTime();
+    const std::string name = m_strMovieName.toStdString();
+    const std::string outputBase =
+        OutputBaseName(m_profile.outputFolder, name,
+                       RecordTimeStamp(now.hour(), now.minute(), now.second(), now.msec()));
+    CConvertDlg dialog(m_profile, TempBase(), outputBase,
+                       static_cast<std::int32_t>(g_dwRecordElapsed.load()), nullptr);
+    dialog.exec();
+}
+
+void CMoviePage::FinishPlayerThread() {
+    if (m_pPlayerWnd != nullptr)
+        m_pPlayerWnd->Attach(nullptr);
+    if (m_pPlayerThread) {
+        if (!m_pPlayerThread->HasEnded())
+            m_pPlayerThread->RequestStop();
+        m_pPlayerThread->Join();
+        m_pPlayerThread.reset();
+    }
+    delete m_pPlayerWnd;
+    m_pPlayerWnd = nullptr;
+}
+
+void CMoviePage::OnPlayerThreadEnded(std::uint64_t run) {
+    if (run == m_nPlayerRun)
+        FinishPlayerThread();
 }
 
 void CMoviePage::SetInfoText(const QString& line1, const QString& line2, const QString& line3) {

@@ -5,16 +5,22 @@
 #include "browser/CMovieListCtrl.h"
 #include "browser/CSplitterBar.h"
 #include "browser/CTreeFileCtrl.h"
+#include "convert/OutputProfile.h"
 
 #include <QBrush>
 #include <QRect>
 #include <QString>
 #include <QWidget>
 
+#include <cstdint>
+#include <memory>
+
 namespace kinovex {
 
 class CPlayerWidget;
+class CPlayerWnd;
 class CSettingsDlg;
+class PlayerThread;
 
 class CMoviePage : public QWidget {
     Q_OBJECT
@@ -38,12 +44,32 @@ public:
     // that one exists.
     static QString MovieFilePath(const QString& folder, const QString& name);
 
-    // Hooks for the playback and recording operations, which the recording work fills in.
-    void StartPlayback() {}
-    void StopPlayback() {}
-    void StartRecording() {}
-    void StopRecording() {}
-    void ConvertRecording() {}
+    // Playback and recording. The main window sets m_rcMovie and shows panel 1 before
+    // StartPlayback; a recording lies within one playback: StartRecording after StartPlayback,
+    // StopRecording before StopPlayback.
+    //
+    // Copies the output profile and starts the player thread on the chosen movie, with its
+    // window at m_rcMovie. The first playback removes the introductory movie.
+    void StartPlayback();
+    // Asks the player thread to end and returns at once; its window goes when it has ended.
+    void StopPlayback();
+    // Records into the temporary files: the video frames (a new "<base>.avi") and the
+    // recording input's sound ("<base>.wav").
+    void StartRecording();
+    // Finishes both files; returns once the sound file is complete.
+    void StopRecording();
+    // Runs the conversion window on the recording and returns when it closes.
+    void ConvertRecording();
+
+    // The window that shows the playing movie while the player thread runs; null otherwise.
+    CPlayerWnd* PlayerWindow() const { return m_pPlayerWnd; }
+    bool IsPlayerRunning() const { return m_pPlayerThread != nullptr; }
+    // The temporary base name of the chosen movie's recording.
+    std::string TempBase() const;
+
+    // Shown when the engine cannot load the movie to play; the engine's reason follows on a
+    // line of its own.
+    static constexpr const char* kCannotPlayText = "This movie could not be played.";
 
     CSettingsDlg* m_pSettingsDlg = nullptr;
     // The folder of the chosen movie, ending in a separator; loaded from and stored to the
@@ -60,6 +86,7 @@ public:
     int m_nHeadState = HeadNotPainted;
     // The window that shows the introductory movie in panel 1; null once playback replaced it.
     CPlayerWidget* m_pHeadWnd = nullptr;
+    OutputProfile m_profile; // the output profile when playback started
 
 signals:
     // The movie information for the main window's three text lines.
@@ -82,7 +109,14 @@ protected:
 private:
     void SetInfoText(const QString& line1, const QString& line2, const QString& line3);
 
+    // Ends the player thread (after asking it to, if nobody has) and removes its window.
+    void FinishPlayerThread();
+    void OnPlayerThreadEnded(std::uint64_t run);
+
     bool m_bInitialised = false;
+    CPlayerWnd* m_pPlayerWnd = nullptr;
+    std::unique_ptr<PlayerThread> m_pPlayerThread;
+    std::uint64_t m_nPlayerRun = 0; // tells a late message of an earlier thread apart
 };
 
 } // namespace kinovex

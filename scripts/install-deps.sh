@@ -11,6 +11,8 @@ packages=(
     # the movie engine: vectors, fonts, compression, bitmaps, sound and video decoding
     libcairo2-dev libfreetype-dev libfontconfig-dev zlib1g-dev liblzma-dev
     libjpeg-dev libpng-dev libgif-dev
+    # system fonts for text fields that use them (the text reference pictures are drawn with these)
+    fonts-dejavu-core
     libavcodec-dev libavformat-dev libavutil-dev libswresample-dev libswscale-dev
     # sound playback and capture
     libpulse-dev

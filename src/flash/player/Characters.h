@@ -133,6 +133,13 @@ struct BitmapCharacter : Character {
     std::uint16_t colorTableSize = 0;
 };
 
+// Extra room between two characters of a font, in glyph units (DefineFont2/3 layout).
+struct KerningPair {
+    std::uint16_t left = 0;
+    std::uint16_t right = 0;
+    std::int16_t adjustment = 0;
+};
+
 struct Font : Character {
     Font() : Character(Kind::Font) {}
     // Glyph outlines: one style table with a single solid fill (index 1).
@@ -149,9 +156,11 @@ struct Font : Character {
     double descent = 0;
     double leading = 0;
     std::vector<double> advances;
+    std::vector<KerningPair> kerning;
 };
 
-// A text field (DefineEditText) as the movie defines it; drawn with its initial text.
+// A text field (DefineEditText) as the movie defines it. What a placed field shows while the
+// movie plays is in its TextField (flash/text/TextField.h).
 struct EditText : Character {
     EditText() : Character(Kind::EditText) {}
     Rect bounds;
@@ -171,6 +180,10 @@ struct EditText : Character {
     bool border = false;
     bool html = false;
     bool useOutlines = false;
+    bool autoSize = false;
+    bool readOnly = false;
+    bool selectable = true;
+    std::uint16_t maxLength = 0; // 0: no limit
     std::string variableName;
     std::string text;
 };

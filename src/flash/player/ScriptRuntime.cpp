@@ -3,6 +3,7 @@
 #include "flash/avm1/Object.h"
 #include "flash/player/Movie.h"
 #include "flash/sound/Mixer.h"
+#include "flash/text/TextBinding.h"
 
 #include <algorithm>
 #include <cctype>
@@ -136,7 +137,15 @@ void ScriptRuntime::runFrame(double nowMs) {
 }
 
 void ScriptRuntime::finishFrame() {
+    // Fields placed this frame give undefined variables their text before scripts run; after
+    // them, fields show what the scripts set.
+    if (m_root != nullptr) {
+        syncBoundTextFields(*m_root, *m_vm);
+    }
     drain();
+    if (m_root != nullptr) {
+        syncBoundTextFields(*m_root, *m_vm);
+    }
     for (const ClipId id : m_gone) {
         m_vm->clipRemoved(id);
     }

@@ -623,6 +623,20 @@ bool parseFont(BitReader& r, int code, Font& font) {
         if (!font.hasLayout) {
             font.advances.clear();
         }
+        // Each glyph's bounds, then the kerning pairs. Fonts written without them still lay out.
+        for (std::uint16_t i = 0; i < count && codes.ok(); ++i) {
+            codes.rect();
+        }
+        const std::uint16_t pairs = codes.u16();
+        for (std::uint16_t i = 0; i < pairs && codes.ok(); ++i) {
+            KerningPair k;
+            k.left = wideCodes ? codes.u16() : codes.u8();
+            k.right = wideCodes ? codes.u16() : codes.u8();
+            k.adjustment = codes.s16();
+            if (codes.ok()) {
+                font.kerning.push_back(k);
+            }
+        }
     }
     return r.ok();
 }
@@ -636,11 +650,14 @@ bool parseEditText(BitReader& r, EditText& t) {
     t.wordWrap = (f1 & 0x40) != 0;
     t.multiline = (f1 & 0x20) != 0;
     t.password = (f1 & 0x10) != 0;
+    t.readOnly = (f1 & 0x08) != 0;
     const bool hasColor = (f1 & 0x04) != 0;
     const bool hasMaxLength = (f1 & 0x02) != 0;
     t.hasFont = (f1 & 0x01) != 0;
     const bool hasFontClass = (f2 & 0x80) != 0;
+    t.autoSize = (f2 & 0x40) != 0;
     const bool hasLayout = (f2 & 0x20) != 0;
+    t.selectable = (f2 & 0x10) == 0;
     t.border = (f2 & 0x08) != 0;
     t.html = (f2 & 0x02) != 0;
     t.useOutlines = (f2 & 0x01) != 0;
@@ -657,7 +674,7 @@ bool parseEditText(BitReader& r, EditText& t) {
         t.color = r.rgba();
     }
     if (hasMaxLength) {
-        r.u16();
+        t.maxLength = r.u16();
     }
     if (hasLayout) {
         t.align = r.u8();

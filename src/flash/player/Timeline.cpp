@@ -2,6 +2,7 @@
 
 #include "flash/player/Movie.h"
 #include "flash/sound/Mixer.h"
+#include "flash/text/TextField.h"
 
 namespace kinovex::flash {
 
@@ -268,6 +269,10 @@ void TimelineInstance::setCharacter(DisplayObject& obj, std::uint16_t id) {
     obj.characterId = id;
     obj.character = m_movie.character(id);
     obj.sprite.reset();
+    obj.textField.reset();
+    if (obj.character != nullptr && obj.character->kind == Character::Kind::EditText) {
+        obj.textField = makeTextField(*static_cast<const EditText*>(obj.character), m_movie);
+    }
     if (obj.character != nullptr && obj.character->kind == Character::Kind::Sprite) {
         instantiate(obj, static_cast<const Sprite*>(obj.character)->timeline);
     }

@@ -15,6 +15,7 @@ namespace kinovex::flash {
 
 class Movie;
 class SoundMixer;
+class TextField;
 class TimelineInstance;
 
 // Depths as the list keeps them: the file's depth field. Scripts see this minus kScriptDepthBase,
@@ -39,6 +40,8 @@ struct DisplayObject {
     bool dynamic = false;
     std::shared_ptr<const std::vector<ClipAction>> clipActions; // PlaceObject clip actions
     std::unique_ptr<TimelineInstance> sprite;                   // for sprites: its own timeline
+    // For text fields: what the field shows now.
+    std::shared_ptr<TextField> textField;
 };
 
 using DisplayList = std::map<std::int32_t, DisplayObject>;

@@ -3,7 +3,7 @@
 #include "flash/player/Movie.h"
 #include "flash/render/Compositor.h"
 #include "flash/render/Filters.h"
-#include "flash/render/TextLayout.h"
+#include "flash/render/TextFieldPainter.h"
 
 #include <algorithm>
 #include <cmath>
@@ -200,7 +200,8 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) 
     return out;
 }
 
-Renderer::Renderer(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {}
+Renderer::Renderer(const Movie& movie, Log& log)
+    : m_movie(movie), m_log(log), m_textPainter(std::make_unique<TextFieldPainter>(movie)) {}
 
 std::size_t Renderer::RampKeyHash::operator()(const RampKey& k) const {
     std::size_t h = std::hash<const void*>{}(k.fill);
@@ -577,7 +578,7 @@ void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObj
         drawText(cr, *static_cast<const StaticText*>(c), state);
         break;
     case Character::Kind::EditText:
-        drawEditText(cr, *static_cast<const EditText*>(c), state);
+        drawEditText(cr, *static_cast<const EditText*>(c), obj, state);
         break;
     case Character::Kind::Button:
         drawButton(cr, *static_cast<const Button*>(c), state);
@@ -1270,189 +1271,28 @@ void Renderer::drawText(cairo_t* cr, const StaticText& text, const State& state)
             if (path.empty()) {
                 continue;
             }
+            // Each glyph is filled by itself: with one even-odd path for the run, glyphs that
+            // overlap (tight spacing, italics) would cut holes into each other.
             const cairo_matrix_t cm = toCairo(gm);
             cairo_set_matrix(cr, &cm);
             const cairo_path_t view = path.view();
+            cairo_new_path(cr);
             cairo_append_path(cr, &view);
+            cairo_fill(cr);
         }
         cairo_identity_matrix(cr);
-        cairo_fill(cr);
     }
     cairo_restore(cr);
 }
 
-void Renderer::drawEditText(cairo_t* cr, const EditText& field, const State& state) {
-    constexpr double kGutter = 40; // two pixels between the border and the text
-    const Rect& b = field.bounds;
-    if (b.xMax <= b.xMin || b.yMax <= b.yMin) {
-        return;
-    }
-    cairo_save(cr);
-    const cairo_matrix_t m = toCairo(state.matrix);
-    cairo_set_matrix(cr, &m);
-    cairo_rectangle(cr, b.xMin, b.yMin, b.width(), b.height());
-    if (field.border) {
-        if (state.mask) {
-            cairo_set_source_rgba(cr, 1, 1, 1, 1);
-        } else {
-            setColor(cr, state.cx.apply(Rgba{255, 255, 255, 255}));
-        }
-        cairo_fill_preserve(cr);
-        cairo_save(cr);
-        cairo_identity_matrix(cr);
-        cairo_set_line_width(cr, 1.0);
-        if (!state.mask) {
-            setColor(cr, state.cx.apply(Rgba{0, 0, 0, 255}));
-        }
-        cairo_stroke_preserve(cr);
-        cairo_restore(cr);
-    }
-    cairo_clip(cr); // text never shows outside its field
-    std::u32string text = decodeText(field.html ? htmlToPlain(field.text) : field.text);
-    if (field.password) {
-        for (char32_t& c : text) {
-            if (c != U'\r' && c != U'\n') {
-                c = U'*';
-            }
-        }
-    }
-    const auto* font = m_movie.characterAs<Font>(field.fontId, Character::Kind::Font);
-    const double size = field.height;
-    // Embedded outlines when the field asks for them and the font has them; otherwise a
-    // system font of the same name (or a plain sans-serif).
-    const bool outlines = font != nullptr && field.useOutlines && !font->glyphs.empty() &&
-                          font->codes.size() == font->glyphs.size();
-    std::unordered_map<char32_t, std::size_t> glyphOf;
-    double ascent = size * 0.8;
-    double lineHeight = size * 1.15;
-    if (outlines) {
-        for (std::size_t i = 0; i < font->codes.size(); ++i) {
-            glyphOf.emplace(font->codes[i], i);
-        }
-        if (font->hasLayout) {
-            ascent = font->ascent * size / font->unitsPerEm;
-            lineHeight = (font->ascent + font->descent) * size / font->unitsPerEm;
-        }
-    } else {
-        const std::string family = font != nullptr && !font->name.empty()
-                                       ? (font->name == "_sans"         ? "sans-serif"
-                                          : font->name == "_serif"      ? "serif"
-                                          : font->name == "_typewriter" ? "monospace"
-                                                                        : font->name)
-                                       : "sans-serif";
-        cairo_select_font_face(
-            cr, family.c_str(),
-            font != nullptr && font->italic ? CAIRO_FONT_SLANT_ITALIC : CAIRO_FONT_SLANT_NORMAL,
-            font != nullptr && font->bold ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
-        cairo_set_font_size(cr, size);
-        cairo_font_extents_t fe;
-        cairo_font_extents(cr, &fe);
-        ascent = fe.ascent;
-        lineHeight = fe.ascent + fe.descent;
-    }
-    lineHeight += field.leading;
-    auto advanceOf = [&](char32_t c) -> double {
-        if (outlines) {
-            auto it = glyphOf.find(c);
-            if (it == glyphOf.end()) {
-                return 0;
-            }
-            return font->hasLayout && it->second < font->advances.size()
-                       ? font->advances[it->second] * size / font->unitsPerEm
-                       : size * 0.6;
-        }
-        cairo_text_extents_t te;
-        const std::string utf8 = encodeUtf8(std::u32string(1, c));
-        cairo_text_extents(cr, utf8.c_str(), &te);
-        return te.x_advance;
-    };
-    const double left = b.xMin + kGutter + field.leftMargin;
-    const double right = b.xMax - kGutter - field.rightMargin;
-    // Lines, wrapped at blanks when the field wraps.
-    std::vector<std::u32string> lines;
-    for (std::u32string& line : splitLines(text)) {
-        if (!field.wordWrap) {
-            lines.push_back(std::move(line));
-            continue;
-        }
-        std::u32string current;
-        double width = field.indent;
-        std::size_t lastBlank = std::u32string::npos;
-        for (char32_t c : line) {
-            const double w = advanceOf(c);
-            if (width + w > right - left && !current.empty()) {
-                if (lastBlank != std::u32string::npos) {
-                    lines.push_back(current.substr(0, lastBlank));
-                    current = current.substr(lastBlank + 1);
-                } else {
-                    lines.push_back(current);
-                    current.clear();
-                }
-                width = 0;
-                for (char32_t k : current) {
-                    width += advanceOf(k);
-                }
-                lastBlank = std::u32string::npos;
-            }
-            if (c == U' ') {
-                lastBlank = current.size();
-            }
-            current += c;
-            width += w;
-        }
-        lines.push_back(current);
-    }
-    if (!field.multiline && lines.size() > 1) {
-        lines.resize(1);
-    }
-    if (state.mask) {
-        cairo_set_source_rgba(cr, 1, 1, 1, 1);
-    } else {
-        setColor(cr, state.cx.apply(field.color));
-    }
-    cairo_set_fill_rule(cr, CAIRO_FILL_RULE_EVEN_ODD);
-    double y = b.yMin + kGutter + ascent;
-    for (std::size_t n = 0; n < lines.size() && y - ascent < b.yMax; ++n, y += lineHeight) {
-        const std::u32string& line = lines[n];
-        double width = n == 0 ? field.indent : 0;
-        for (char32_t c : line) {
-            width += advanceOf(c);
-        }
-        double x = left + (n == 0 ? field.indent : 0);
-        if (field.align == 1) {
-            x = right - width;
-        } else if (field.align == 2) {
-            x = left + (right - left - width) / 2;
-        }
-        if (!outlines) {
-            const std::string utf8 = encodeUtf8(line);
-            cairo_set_matrix(cr, &m);
-            cairo_move_to(cr, x, y);
-            cairo_show_text(cr, utf8.c_str());
-            continue;
-        }
-        cairo_new_path(cr);
-        for (char32_t c : line) {
-            auto it = glyphOf.find(c);
-            if (it != glyphOf.end()) {
-                const Matrix gm = state.matrix * Matrix::translate(x, y) *
-                                  Matrix::scale(size / font->unitsPerEm, size / font->unitsPerEm);
-                if (invertible(gm)) {
-                    const cairo_matrix_t cm = toCairo(gm);
-                    cairo_set_matrix(cr, &cm);
-                    const cairo_path_t view =
-                        glyphFor(*font, static_cast<std::uint32_t>(it->second)).view();
-                    if (view.num_data > 0) {
-                        cairo_append_path(cr, &view);
-                    }
-                }
-            }
-            x += advanceOf(c);
-        }
-        cairo_identity_matrix(cr);
-        cairo_fill(cr);
-    }
-    cairo_restore(cr);
+void Renderer::drawEditText(cairo_t* cr, const EditText& field, const DisplayObject* obj,
+                            const State& state) {
+    m_textPainter->draw(cr, field, obj != nullptr ? obj->textField.get() : nullptr, state.matrix,
+                        state.cx, state.mask);
+}
+
+TextFonts& Renderer::textFonts() {
+    return m_textPainter->fonts();
 }
 
 void Renderer::drawButton(cairo_t* cr, const Button& button, const State& state) {

@@ -20,6 +20,8 @@
 namespace kinovex::flash {
 
 class Movie;
+class TextFieldPainter;
+class TextFonts;
 
 // A path in shape coordinates, built by hand so it needs no cairo context to exist.
 struct CairoPath {
@@ -82,6 +84,8 @@ public:
 
     std::size_t cachedShapeCount() const { return m_shapes.size(); }
     std::size_t rasterCacheEntries() const { return m_raster.size(); }
+    // The fonts text fields are laid out with (for their sizes as scripts read them).
+    TextFonts& textFonts();
 
 private:
     struct State {
@@ -100,7 +104,9 @@ private:
     // Draws through the bitmap cache when the same shape is drawn the same way again.
     void drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state);
     void drawText(cairo_t* cr, const StaticText& text, const State& state);
-    void drawEditText(cairo_t* cr, const EditText& text, const State& state);
+    // `obj` (may be null) holds what the field shows now.
+    void drawEditText(cairo_t* cr, const EditText& text, const DisplayObject* obj,
+                      const State& state);
     void drawButton(cairo_t* cr, const Button& button, const State& state);
     bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
                        const Matrix& patternSpace);
@@ -200,6 +206,7 @@ private:
     std::vector<std::uint32_t> m_layerScratch; // a layer's fills added up
     std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
         m_buttonSprites;
+    std::unique_ptr<TextFieldPainter> m_textPainter;
 };
 
 } // namespace kinovex::flash

@@ -179,6 +179,11 @@ JobResult convertMovie(const std::string& input, const std::string& output,
         if (interrupted) {
             ffmpeg.kill();
             result.error = "interrupted";
+            if (options.profile != Profile::Png) {
+                // Left behind, a cut-off file would pass for a result and block a rerun.
+                std::error_code ignored;
+                std::filesystem::remove(output, ignored);
+            }
             return result;
         }
         const auto renderStart = Clock::now();

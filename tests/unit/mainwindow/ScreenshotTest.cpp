@@ -1,0 +1,95 @@
+// Pictures of the main window for the docs, taken from a real X display:
+//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh
+//   build/tests/mainwindow_tests --gtest_filter='Screenshot*'
+// Without KINOVEX_SCREENSHOTS the test is skipped.
+
+#include "movie/page/CMoviePage.h"
+#include "platform/qt/MessageBox.h"
+#include "ui/CSettingsDlg.h"
+#include "ui/main/CMainDlg.h"
+
+#include "TempDir.h"
+
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace kinovex {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Capture(QWidget& window, const QString& file) {
+    window.repaint();
+    const QRect area(window.mapToGlobal(QPoint(0, 0)), window.size());
+    return QProcess::execute("import", {"-window", "root", "-crop",
+                                        QStringLiteral("%1x%2+%3+%4")
+                                            .arg(area.width())
+                                            .arg(area.height())
+                                            .arg(area.x())
+                                            .arg(area.y()),
+                                        "+repage", file}) == 0;
+}
+
+TEST(Screenshot, MainWindowStates) {
+    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
+    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+        GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
+    test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
+    test::TempDir home("main window");
+    test::ScopedEnv settings("KINOVEX_SETTINGS", (home / "settings.conf").string());
+    SetMessageBoxHook([](const QString&, const QString&) {});
+    SetRecordingInputQueryHook([](std::vector<std::string>& names, int& current) {
+        names = {"Monitor of Null Output - Stereo Mix"};
+        current = 0;
+    });
+    SetRecordElapsedHook([] { return 83'450u; });
+
+    test::TempDir movies("Cartoons");
+    for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
+        fs::copy_file(entry.path(), movies / entry.path().filename().string());
+
+    CMainDlg dialog;
+    CMoviePage& page = *dialog.m_pPage;
+    page.m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
+    page.m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
+    dialog.move(0, 0);
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    if (page.m_wndFileList.count() > 0)
+        page.m_wndFileList.setCurrentRow(0);
+    fs::create_directories(folder.toStdString());
+
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Capture(dialog, folder + "/main-window-idle.png"));
+
+    // Halfway to the browser panel.
+    dialog.OnFile();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page.x() > -dialog.m_wndPageHost.width() / 2; }));
+    EXPECT_TRUE(Capture(dialog, folder + "/main-window-sliding.png"));
+    QTRY_VERIFY(!dialog.IsTimerActive(CMainDlg::TIMER_SLIDE));
+
+    dialog.OnPlay();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_nAnimFrame >= 4; }));
+    EXPECT_TRUE(Capture(dialog, folder + "/main-window-playing.png"));
+
+    dialog.OnRecord();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_nClockPhase >= 2; }));
+    EXPECT_TRUE(Capture(dialog, folder + "/main-window-recording.png"));
+
+    // Stop Recording, without the conversion window.
+    SetPageOperationsHook({[&] { page.StartPlayback(); }, [&] { page.StopPlayback(); },
+                           [&] { page.StartRecording(); }, [&] { page.StopRecording(); }, [] {}});
+    dialog.OnRecord();
+    SetPageOperationsHook({});
+    SetMessageBoxHook({});
+    SetRecordingInputQueryHook({});
+    SetRecordElapsedHook({});
+}
+
+} // namespace
+} // namespace kinovex

@@ -163,7 +163,11 @@ void ScriptRuntime::queueEvent(TimelineInstance& clip, std::uint32_t event,
             }
         }
     }
-    if (!method.empty()) {
+    // A clip no script has touched has no handler of its own; only one MovieClip.prototype
+    // gives all clips could answer. Skipping the rest keeps large movies from making a script
+    // object for every clip on every frame.
+    if (!method.empty() && (m_vm->existingClipObject(clip.clipId()) != nullptr ||
+                            m_vm->hasProperty(m_vm->clipPrototype(), method))) {
         m_queue.push_back(Queued{clip.clipId(), nullptr, std::string(method), nullptr, false});
     }
 }

@@ -87,6 +87,28 @@ TEST(ScriptClipFrameOrder, NewestClipsMoveFirstAndUnloadRunsWhenTheTimelineRemov
     EXPECT_EQ(traceFrames(movie, 4), (Lines{"a1", "b1", "b2", "a2", "b1", "a unload", "b2"}));
 }
 
+TEST(ScriptClipFrameOrder, AHandlerOnTheClipPrototypeReachesClipsNoScriptTouched) {
+    swf::SwfWriter movie(100, 100, 12);
+    swf::Sprite quiet;
+    quiet.showFrame();
+    const auto kid = movie.defineSprite(quiet);
+    swf::Place p;
+    p.depth = 1;
+    p.character = kid;
+    p.name = "kid";
+    movie.place(p);
+    Actions a;
+    a.getVar("MovieClip").push("prototype").op(op::GetMember).push("onEnterFrame");
+    Actions body;
+    body.push("proto ").getVar("this").push("_name").op(op::GetMember).op(op::Add2);
+    a.defineFunction("", {}, body.op(op::Trace)).op(op::SetMember);
+    a.op(op::Stop);
+    doAction(movie, a);
+    movie.showFrame();
+
+    EXPECT_EQ(traceFrames(movie, 2), (Lines{"proto kid", "proto "}));
+}
+
 TEST(ScriptClipFrameOrder, InitActionsRunOnceBeforeFrameActions) {
     swf::SwfWriter movie(100, 100, 12);
     const auto s = movie.defineSprite(spriteTracing({"s"}));

@@ -1,5 +1,6 @@
 #include "flash/Player.h"
 
+#include "flash/player/ButtonInput.h"
 #include "flash/player/Movie.h"
 #include "flash/player/ScriptRuntime.h"
 #include "flash/player/Timeline.h"
@@ -31,6 +32,7 @@ Player::~Player() {
 
 void Player::reset() {
     m_renderer.reset();
+    m_buttons.reset();
     m_root.reset();
     m_scripts.reset();
     m_mixer.reset();
@@ -98,6 +100,7 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
     m_scripts->attachRoot(*m_root);
     m_root->start();
     m_scripts->finishFrame();
+    connectButtons();
 
     frameShown();
     m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
@@ -150,6 +153,11 @@ void Player::setScriptInstructionBudget(std::uint64_t actions) {
 }
 
 void Player::frameShown() {
+    if (m_buttons) {
+        // Buttons that came or went under a pointer standing still roll over or out.
+        m_buttons->frameChanged();
+        m_scripts->finishFrame();
+    }
     m_mixer->mixFrame(m_sound);
     if (m_sound.size() > 2 * kMaxPendingSound) {
         m_sound.erase(m_sound.begin(),
@@ -284,25 +292,68 @@ StagePoint Player::viewToStage(double x, double y, int width, int height) const 
     return {(x - ox) / scale + frame.xMin / 20.0, (y - oy) / scale + frame.yMin / 20.0};
 }
 
-// Input wakes the scripts (clip events, Mouse and Key listeners).
+void Player::connectButtons() {
+    m_buttons = std::make_unique<ButtonInput>(*m_root);
+    ButtonScripts scripts;
+    // Button actions are queued on the timeline holding the button and run when the event has
+    // been handled (buttonsMoved), as frame scripts are.
+    scripts.runActions = [this](TimelineInstance& owner, const ActionCode& code) {
+        m_scripts->queueActions(owner, code);
+    };
+    // Clips with onPress, onRelease ... take the mouse as buttons do.
+    scripts.clipTakesMouse = [this](const TimelineInstance& clip) {
+        avm1::Object* object = m_scripts->vm().clipObject(clip.clipId());
+        if (object == nullptr) {
+            return false;
+        }
+        for (const char* name : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
+                                 "onRollOut", "onDragOver", "onDragOut"}) {
+            if (m_scripts->vm().hasProperty(object, name)) {
+                return true;
+            }
+        }
+        return false;
+    };
+    scripts.callHandler = [this](TimelineInstance&, const DisplayObject& target,
+                                 std::string_view name) {
+        if (target.sprite) {
+            m_scripts->vm().callHandler(target.sprite->clipId(), name);
+        }
+    };
+    m_buttons->setScripts(std::move(scripts));
+}
+
+void Player::buttonsMoved() {
+    m_scripts->finishFrame();
+}
+
+// Input wakes the scripts first (clip events, Mouse and Key listeners), then the buttons.
 void Player::mouseMove(StagePoint p) {
     if (m_scripts) {
         m_scripts->mouseMove(p.x, p.y);
+        m_buttons->mouseMove({p.x * 20, p.y * 20});
+        buttonsMoved();
     }
 }
 void Player::mouseDown(StagePoint p) {
     if (m_scripts) {
         m_scripts->mouseDown(p.x, p.y);
+        m_buttons->mouseDown({p.x * 20, p.y * 20});
+        buttonsMoved();
     }
 }
 void Player::mouseUp(StagePoint p) {
     if (m_scripts) {
         m_scripts->mouseUp(p.x, p.y);
+        m_buttons->mouseUp({p.x * 20, p.y * 20});
+        buttonsMoved();
     }
 }
 void Player::keyDown(int keyCode, std::uint32_t charCode) {
     if (m_scripts) {
         m_scripts->keyDown(keyCode, charCode);
+        m_buttons->keyDown(keyCode, charCode);
+        buttonsMoved();
     }
 }
 void Player::keyUp(int keyCode, std::uint32_t charCode) {
@@ -311,10 +362,17 @@ void Player::keyUp(int keyCode, std::uint32_t charCode) {
     }
 }
 bool Player::wantsHandCursor() const {
-    return false;
+    return m_buttons && m_buttons->wantsHandCursor();
 }
 std::optional<StagePoint> Player::firstButtonCentre() const {
-    return std::nullopt;
+    if (!m_buttons) {
+        return std::nullopt;
+    }
+    const std::optional<Point> p = m_buttons->firstButtonCentre();
+    if (!p) {
+        return std::nullopt;
+    }
+    return StagePoint{p->x / 20.0, p->y / 20.0};
 }
 
 } // namespace kinovex::flash

@@ -15,6 +15,7 @@
 
 namespace kinovex::flash {
 
+class ButtonInput;
 class Movie;
 class Renderer;
 class ScriptRuntime;
@@ -114,12 +115,16 @@ private:
     void reset();
     void frameShown(); // after a frame ran: its sound
     void runFrame();   // one frame of the movie, its scripts included
+    void connectButtons();
+    // After a mouse or key event reached the buttons: the scripts it woke run.
+    void buttonsMoved();
 
     Log m_log;
     std::unique_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
     std::unique_ptr<ScriptRuntime> m_scripts;
     std::unique_ptr<TimelineInstance> m_root;
+    std::unique_ptr<ButtonInput> m_buttons; // mouse and keys for the movie's buttons
     std::unique_ptr<Renderer> m_renderer;
     std::unique_ptr<SoundMixer> m_mixer;
     std::vector<std::int16_t> m_sound; // made and not yet taken

@@ -4,6 +4,7 @@
 #include "flash/sound/SoundCommands.h"
 #include "flash/swf/Types.h"
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -345,7 +346,16 @@ struct Sprite : Character {
     TimelineDef timeline;
 };
 
+// Which looks of a button a record belongs to (its flags as stored).
+enum ButtonLook : std::uint8_t {
+    ButtonLookUp = 0x01,
+    ButtonLookOver = 0x02,
+    ButtonLookDown = 0x04,
+    ButtonLookHit = 0x08, // the area that reacts to the mouse, never drawn
+};
+
 struct ButtonRecord {
+    std::uint8_t looks = 0; // ButtonLook bits
     std::uint16_t characterId = 0;
     std::uint16_t depth = 0;
     Matrix matrix;
@@ -354,10 +364,48 @@ struct ButtonRecord {
     std::vector<Filter> filters;
 };
 
-// Buttons are drawn in their up state (the movie is not being clicked while it is converted).
+// The transitions of a button's state that an action list can be run on; the bits are those
+// of the 16-bit condition field as stored (the key code sits above them).
+enum ButtonCondition : std::uint16_t {
+    ButtonIdleToOverUp = 0x0001,      // roll over
+    ButtonOverUpToIdle = 0x0002,      // roll out
+    ButtonOverUpToOverDown = 0x0004,  // press
+    ButtonOverDownToOverUp = 0x0008,  // release
+    ButtonOverDownToOutDown = 0x0010, // drag out
+    ButtonOutDownToOverDown = 0x0020, // drag over
+    ButtonOutDownToIdle = 0x0040,     // release outside
+    ButtonIdleToOverDown = 0x0080,    // drag over, menu buttons
+    ButtonOverDownToIdle = 0x0100,    // drag out, menu buttons
+};
+
+struct ButtonAction {
+    std::uint16_t conditions = 0; // ButtonCondition bits
+    std::uint8_t keyCode = 0;     // 0: none; otherwise runs on that key (see ButtonKeyCode)
+    std::shared_ptr<const std::vector<std::uint8_t>> code; // the action bytes
+};
+
+// A sound a button makes on one transition (DefineButtonSound); id 0 is none.
+struct ButtonSound {
+    std::uint16_t soundId = 0;
+    SoundInfo info;
+};
+
+// The transitions DefineButtonSound gives sounds for, in the order it stores them.
+enum class ButtonSoundSlot : std::uint8_t {
+    OverUpToIdle,
+    IdleToOverUp,
+    OverUpToOverDown,
+    OverDownToOverUp
+};
+
+// DefineButton / DefineButton2, with what DefineButtonCxform and DefineButtonSound add to it.
 struct Button : Character {
     Button() : Character(Kind::Button) {}
-    std::vector<ButtonRecord> upRecords;
+    bool trackAsMenu = false;
+    std::vector<ButtonRecord> records; // in the order stored
+    // DefineButton has one list, run on release; DefineButton2 one per set of conditions.
+    std::vector<ButtonAction> actions;
+    std::array<ButtonSound, 4> sounds; // by ButtonSoundSlot
 };
 
 } // namespace kinovex::flash

@@ -341,6 +341,17 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
         define(std::move(button), offset, code, log);
         return true;
     }
+    case TagDefineButtonCxform:
+    case TagDefineButtonSound: {
+        // They add to a button defined before them.
+        auto it = m_dictionary.find(r.u16());
+        if (it == m_dictionary.end() || it->second->kind != Character::Kind::Button) {
+            return false;
+        }
+        auto& button = static_cast<Button&>(*it->second);
+        return code == TagDefineButtonSound ? parseButtonSound(r, button)
+                                            : parseButtonCxform(r, button);
+    }
     case TagDefineSprite: {
         auto sprite = std::make_unique<Sprite>();
         sprite->id = r.u16();

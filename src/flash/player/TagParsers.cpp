@@ -741,18 +741,33 @@ bool parseText(BitReader& r, int version, StaticText& text) {
     return false;
 }
 
+namespace {
+
+std::shared_ptr<const std::vector<std::uint8_t>> actionBytes(std::span<const std::uint8_t> bytes) {
+    return std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
+}
+
+} // namespace
+
 bool parseButton(BitReader& r, int version, Button& button) {
     button.id = r.u16();
+    std::size_t actionsAt = 0; // DefineButton2: where the first condition list starts, 0: none
     if (version >= 2) {
-        r.u8();  // track as menu
-        r.u16(); // action offset
+        button.trackAsMenu = (r.u8() & 0x01) != 0;
+        const std::size_t field = r.position();
+        const std::uint16_t offset = r.u16();
+        actionsAt = offset == 0 ? 0 : field + offset;
     }
-    while (r.ok()) {
+    for (;;) {
         const std::uint8_t flags = r.u8();
+        if (!r.ok()) {
+            return false;
+        }
         if (flags == 0) {
-            return r.ok();
+            break;
         }
         ButtonRecord rec;
+        rec.looks = flags & 0x0f;
         rec.characterId = r.u16();
         rec.depth = r.u16();
         rec.matrix = r.matrix();
@@ -769,11 +784,78 @@ bool parseButton(BitReader& r, int version, Button& button) {
                     mode >= 2 && mode <= 14 ? static_cast<BlendMode>(mode) : BlendMode::Normal;
             }
         }
-        if (flags & 0x01) {
-            button.upRecords.push_back(std::move(rec));
+        if (!r.ok()) {
+            return false;
+        }
+        button.records.push_back(std::move(rec));
+    }
+    if (version < 2) {
+        // The rest of the tag is one action list, run when the button is clicked.
+        ButtonAction action;
+        action.conditions = ButtonOverDownToOverUp;
+        action.code = actionBytes(r.rest());
+        if (!action.code->empty() && action.code->front() != 0) {
+            button.actions.push_back(std::move(action));
+        }
+        return r.ok();
+    }
+    if (actionsAt == 0) {
+        return true;
+    }
+    if (actionsAt < r.position() || actionsAt > r.position() + r.remaining()) {
+        return false;
+    }
+    r.seek(actionsAt);
+    // Each list: the distance to the next one (0 for the last), the conditions, the actions.
+    for (;;) {
+        const std::size_t at = r.position();
+        const std::uint16_t size = r.u16();
+        const std::uint16_t conditions = r.u16();
+        if (!r.ok() || (size != 0 && size < 4)) {
+            return false;
+        }
+        ButtonAction action;
+        action.conditions = conditions & 0x01ff;
+        action.keyCode = static_cast<std::uint8_t>(conditions >> 9);
+        if (size == 0) {
+            action.code = actionBytes(r.rest());
+        } else {
+            if (size - 4u > r.remaining()) {
+                return false;
+            }
+            action.code = actionBytes(r.bytes(size - 4u));
+        }
+        if (!r.ok()) {
+            return false;
+        }
+        button.actions.push_back(std::move(action));
+        if (size == 0) {
+            return true;
+        }
+        r.seek(at + size);
+    }
+}
+
+bool parseButtonCxform(BitReader& r, Button& button) {
+    // One colour transform (without alpha) for every record of a DefineButton.
+    const ColorTransform cx = r.cxform(false);
+    if (!r.ok()) {
+        return false;
+    }
+    for (ButtonRecord& rec : button.records) {
+        rec.colorTransform = cx;
+    }
+    return true;
+}
+
+bool parseButtonSound(BitReader& r, Button& button) {
+    for (ButtonSound& sound : button.sounds) {
+        sound.soundId = r.u16();
+        if (sound.soundId != 0 && !ReadSoundInfo(r, sound.info)) {
+            return false;
         }
     }
-    return false;
+    return r.ok();
 }
 
 } // namespace kinovex::flash

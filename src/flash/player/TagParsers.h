@@ -31,5 +31,9 @@ bool parseText(BitReader& r, int version, StaticText& text);
 bool parseEditText(BitReader& r, EditText& text);
 // version 1 or 2.
 bool parseButton(BitReader& r, int version, Button& button);
+// The bodies of DefineButtonCxform and DefineButtonSound after the button's id, which the
+// caller has read to find the button.
+bool parseButtonCxform(BitReader& r, Button& button);
+bool parseButtonSound(BitReader& r, Button& button);
 
 } // namespace kinovex::flash

@@ -1,5 +1,6 @@
 #include "flash/player/Timeline.h"
 
+#include "flash/player/Button.h"
 #include "flash/player/Movie.h"
 #include "flash/sound/Mixer.h"
 #include "flash/text/TextField.h"
@@ -41,6 +42,8 @@ void TimelineInstance::advance() {
     for (auto& [depth, obj] : m_list) {
         if (obj.sprite) {
             obj.sprite->advance();
+        } else if (obj.button) {
+            obj.button->advance();
         }
     }
     advanceOwn();
@@ -209,6 +212,8 @@ void TimelineInstance::stepForwardTo(std::uint32_t frame, bool advanceChildren) 
             for (auto& [depth, obj] : m_list) {
                 if (obj.sprite) {
                     obj.sprite->advance();
+                } else if (obj.button) {
+                    obj.button->advance();
                 }
             }
         }
@@ -269,6 +274,12 @@ void TimelineInstance::setCharacter(DisplayObject& obj, std::uint16_t id) {
     obj.characterId = id;
     obj.character = m_movie.character(id);
     obj.sprite.reset();
+    obj.button.reset();
+    if (obj.character != nullptr && obj.character->kind == Character::Kind::Button &&
+        m_nesting < kMaxNesting) {
+        obj.button.reset(new ButtonInstance(m_movie, *static_cast<const Button*>(obj.character),
+                                            m_nesting + 1, m_liveSprites, m_sound));
+    }
     obj.textField.reset();
     if (obj.character != nullptr && obj.character->kind == Character::Kind::EditText) {
         obj.textField = makeTextField(*static_cast<const EditText*>(obj.character), m_movie);

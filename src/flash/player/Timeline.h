@@ -13,6 +13,7 @@
 
 namespace kinovex::flash {
 
+class ButtonInstance;
 class Movie;
 class SoundMixer;
 class TextField;
@@ -21,6 +22,11 @@ class TimelineInstance;
 // Depths as the list keeps them: the file's depth field. Scripts see this minus kScriptDepthBase,
 // so objects the timeline places sit at negative depths and the ones scripts make at 0 and up.
 constexpr std::int32_t kScriptDepthBase = 16384;
+
+// Deletes a button's state where its type is known (player/Button.cpp).
+struct ButtonInstanceDeleter {
+    void operator()(ButtonInstance* button) const;
+};
 
 struct DisplayObject {
     std::int32_t depth = 0;
@@ -40,6 +46,8 @@ struct DisplayObject {
     bool dynamic = false;
     std::shared_ptr<const std::vector<ClipAction>> clipActions; // PlaceObject clip actions
     std::unique_ptr<TimelineInstance> sprite;                   // for sprites: its own timeline
+    // For buttons: which look it shows and the objects of its looks.
+    std::unique_ptr<ButtonInstance, ButtonInstanceDeleter> button;
     // For text fields: what the field shows now.
     std::shared_ptr<TextField> textField;
 };

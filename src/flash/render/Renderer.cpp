@@ -1,5 +1,6 @@
 #include "flash/render/Renderer.h"
 
+#include "flash/player/Button.h"
 #include "flash/player/Movie.h"
 #include "flash/render/Compositor.h"
 #include "flash/render/Filters.h"
@@ -581,7 +582,7 @@ void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObj
         drawEditText(cr, *static_cast<const EditText*>(c), obj, state);
         break;
     case Character::Kind::Button:
-        drawButton(cr, *static_cast<const Button*>(c), state);
+        drawButton(cr, *static_cast<const Button*>(c), obj, state);
         break;
     case Character::Kind::Bitmap: {
         cairo_surface_t* s = bitmapFor(c->id);
@@ -1295,28 +1296,36 @@ TextFonts& Renderer::textFonts() {
     return m_textPainter->fonts();
 }
 
-void Renderer::drawButton(cairo_t* cr, const Button& button, const State& state) {
-    std::vector<std::size_t> order(button.upRecords.size());
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        order[i] = i;
+void Renderer::drawButton(cairo_t* cr, const Button& button, const DisplayObject* obj,
+                          const State& state) {
+    if (obj != nullptr && obj->button) {
+        renderList(cr, obj->button->displayList(), state);
+        return;
+    }
+    // A button with no state of its own (inside another button): its up look.
+    std::vector<std::size_t> order;
+    for (std::size_t i = 0; i < button.records.size(); ++i) {
+        if (button.records[i].looks & ButtonLookUp) {
+            order.push_back(i);
+        }
     }
     std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
-        return button.upRecords[a].depth < button.upRecords[b].depth;
+        return button.records[a].depth < button.records[b].depth;
     });
     for (std::size_t i : order) {
-        const ButtonRecord& rec = button.upRecords[i];
+        const ButtonRecord& rec = button.records[i];
         const Character* c = m_movie.character(rec.characterId);
-        if (c == nullptr || c == &button) {
+        if (c == nullptr || c == &button || c->kind == Character::Kind::Button) {
             continue;
         }
-        DisplayObject obj;
-        obj.depth = rec.depth;
-        obj.characterId = rec.characterId;
-        obj.character = c;
-        obj.matrix = rec.matrix;
-        obj.colorTransform = rec.colorTransform;
-        obj.blendMode = rec.blendMode;
-        obj.filters = rec.filters;
+        DisplayObject part;
+        part.depth = rec.depth;
+        part.characterId = rec.characterId;
+        part.character = c;
+        part.matrix = rec.matrix;
+        part.colorTransform = rec.colorTransform;
+        part.blendMode = rec.blendMode;
+        part.filters = rec.filters;
         if (c->kind == Character::Kind::Sprite) {
             auto& instance = m_buttonSprites[std::make_pair(&button, i)];
             if (!instance && state.nesting < TimelineInstance::kMaxNesting) {
@@ -1335,7 +1344,7 @@ void Renderer::drawButton(cairo_t* cr, const Button& button, const State& state)
             renderList(cr, instance->displayList(), child);
             continue;
         }
-        renderObject(cr, obj, state);
+        renderObject(cr, part, state);
     }
 }
 

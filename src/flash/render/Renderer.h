@@ -107,7 +107,9 @@ private:
     // `obj` (may be null) holds what the field shows now.
     void drawEditText(cairo_t* cr, const EditText& text, const DisplayObject* obj,
                       const State& state);
-    void drawButton(cairo_t* cr, const Button& button, const State& state);
+    // In its current look; `obj` (may be null) holds the button's state.
+    void drawButton(cairo_t* cr, const Button& button, const DisplayObject* obj,
+                    const State& state);
     bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
                        const Matrix& patternSpace);
     // A fill, or a line when `line` is set (`lineWidth` in device pixels).

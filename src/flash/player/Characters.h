@@ -91,7 +91,8 @@ struct Character {
         Text,
         EditText,
         Sprite,
-        Button
+        Button,
+        Video
     };
     explicit Character(Kind k) : kind(k) {}
     virtual ~Character() = default;

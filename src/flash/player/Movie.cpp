@@ -2,6 +2,7 @@
 
 #include "flash/player/TagParsers.h"
 #include "flash/swf/Tags.h"
+#include "flash/video/VideoStream.h"
 
 #include <algorithm>
 #include <cctype>
@@ -164,6 +165,15 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
                 good = r.ok();
             }
             break;
+        case VideoTagVideoFrame: {
+            // Frames go to their stream wherever the tag stands: sprites carry them too.
+            std::string problem;
+            good = storeVideoFrame(tag.body, m_dictionary, problem);
+            if (!problem.empty()) {
+                log.report(tag.code, tag.offset, problem);
+            }
+            break;
+        }
         case TagSetBackgroundColor:
             if (isRoot && !m_haveBackground) {
                 m_background = r.rgb();
@@ -351,6 +361,14 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
         auto& button = static_cast<Button&>(*it->second);
         return code == TagDefineButtonSound ? parseButtonSound(r, button)
                                             : parseButtonCxform(r, button);
+    }
+    case VideoTagDefineVideoStream: {
+        auto video = std::make_unique<VideoStream>();
+        if (!parseDefineVideoStream(tag.body, *video)) {
+            return false;
+        }
+        define(std::move(video), offset, code, log);
+        return true;
     }
     case TagDefineSprite: {
         auto sprite = std::make_unique<Sprite>();

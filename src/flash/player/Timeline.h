@@ -18,6 +18,7 @@ class Movie;
 class SoundMixer;
 class TextField;
 class TimelineInstance;
+class VideoDecoder;
 
 // Depths as the list keeps them: the file's depth field. Scripts see this minus kScriptDepthBase,
 // so objects the timeline places sit at negative depths and the ones scripts make at 0 and up.
@@ -50,6 +51,8 @@ struct DisplayObject {
     std::unique_ptr<ButtonInstance, ButtonInstanceDeleter> button;
     // For text fields: what the field shows now.
     std::shared_ptr<TextField> textField;
+    // For videos: this placement's decoder, made when it is first drawn (drawing decodes).
+    mutable std::shared_ptr<VideoDecoder> video;
 };
 
 using DisplayList = std::map<std::int32_t, DisplayObject>;

@@ -5,6 +5,7 @@
 #include "flash/render/Compositor.h"
 #include "flash/render/Filters.h"
 #include "flash/render/TextFieldPainter.h"
+#include "flash/render/VideoDraw.h"
 
 #include <algorithm>
 #include <cmath>
@@ -606,6 +607,10 @@ void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObj
         cairo_restore(cr);
         break;
     }
+    case Character::Kind::Video:
+        drawVideo(cr, *static_cast<const VideoStream*>(c), obj, state.matrix, state.cx, state.mask,
+                  m_log);
+        break;
     case Character::Kind::Sprite:
     case Character::Kind::Font:
         break;

@@ -66,7 +66,7 @@ protected:
                                 window->m_pPage->m_pSettingsDlg->outputFolder, fs::current_path()};
             if (whileOpen)
                 whileOpen(*window);
-            window->reject();
+            window->close(); // as the window's Close button does; Escape is inert
         });
         CConverterApp app;
         EXPECT_FALSE(app.InitInstance());

@@ -3,6 +3,7 @@
 
 #include "Actions.h"
 #include "Button.h"
+#include "FrameToolRun.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -17,24 +18,10 @@ namespace {
 using swf::Actions;
 namespace op = swf::op;
 
-const std::string kTool = std::string(KINOVEX_PROGRAM_DIR) + "/kinovex-frame";
-
+// Standard output, with "<failed>" added when the tool did not succeed.
 std::string traceOf(const std::string& args) {
-    std::string out;
-    FILE* p = popen((kTool + " " + args + " 2>/dev/null").c_str(), "r");
-    if (p == nullptr) {
-        return "<no tool>";
-    }
-    char buffer[256];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) {
-        out.append(buffer, n);
-    }
-    const int status = pclose(p);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        out += "<failed>";
-    }
-    return out;
+    ToolRun r = runFrameTool(args, ToolOutput::StandardOutput);
+    return r.exitCode == 0 ? r.output : r.output + "<failed>";
 }
 
 TEST(FrameToolPreloader, AClickOnPlayReachesTheContent) {

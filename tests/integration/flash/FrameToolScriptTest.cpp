@@ -2,6 +2,7 @@
 // --click before a frame, --audio as a WAV file.
 
 #include "Actions.h"
+#include "FrameToolRun.h"
 #include "Sound.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
@@ -17,40 +18,14 @@
 namespace kinovex::test {
 namespace {
 
+// Standard output only: --trace must write nothing else there.
+ToolRun runTool(const std::string& args) {
+    return runFrameTool(args, ToolOutput::StandardOutput);
+}
+
 using swf::Actions;
 using swf::Int;
 namespace op = swf::op;
-
-const std::string kTool = std::string(KINOVEX_PROGRAM_DIR) + "/kinovex-frame";
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string out; // standard output only
-};
-
-ToolRun runTool(const std::string& args) {
-    ToolRun r;
-    FILE* p = popen((quote(kTool) + " " + args + " 2>/dev/null").c_str(), "r");
-    if (p == nullptr) {
-        return r;
-    }
-    char buffer[512];
-    std::size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) {
-        r.out.append(buffer, n);
-    }
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
-}
 
 void doAction(swf::Timeline& t, const Actions& a) {
     t.rawTag(12, a.bytes());
@@ -82,20 +57,20 @@ TEST(FrameToolScripts, TraceLinesAloneOnStandardOutput) {
     ToolRun r = runTool(quote((dir / "trace.swf").string()) + " --frames 3 --trace");
     ASSERT_EQ(r.exitCode, 0);
     // Frame 3 is the root looping back to frame 1.
-    EXPECT_EQ(r.out, "f1\n0.3\nmulti\nline\nf2\nf1\n0.3\nmulti\nline\n");
+    EXPECT_EQ(r.output, "f1\n0.3\nmulti\nline\nf2\nf1\n0.3\nmulti\nline\n");
 
     // With a picture asked for as well, the output is the same and the picture is written.
     r = runTool(quote((dir / "trace.swf").string()) + " --frames 2 --trace -o " +
                 quote((dir / "f.png").string()));
     ASSERT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "f1\n0.3\nmulti\nline\nf2\n");
+    EXPECT_EQ(r.output, "f1\n0.3\nmulti\nline\nf2\n");
     EXPECT_TRUE(std::filesystem::exists(dir / "f.png"));
 
     // Without --trace nothing is printed.
     r = runTool(quote((dir / "trace.swf").string()) + " --frames 2 -o " +
                 quote((dir / "f.png").string()));
     EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.output, "");
 }
 
 TEST(FrameToolScripts, ClicksArriveBeforeTheirFrame) {
@@ -133,7 +108,7 @@ TEST(FrameToolScripts, ClicksArriveBeforeTheirFrame) {
     ToolRun r = runTool(quote((dir / "click.swf").string()) +
                         " --frames 3 --trace --click 10.5,20@2 --click=150,80@3");
     ASSERT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.out, "f1\ndown 10.5,20\nup\nf2\ndown 150,80\nup\nf3\n");
+    EXPECT_EQ(r.output, "f1\ndown 10.5,20\nup\nf2\ndown 150,80\nup\nf3\n");
 
     r = runTool(quote((dir / "click.swf").string()) + " --frames 3 --trace --click 10,20");
     EXPECT_EQ(r.exitCode, 2) << "a click needs its frame";

@@ -1,5 +1,6 @@
 // kinovex-frame as a program: its command line, its exit codes and the pictures it writes.
 
+#include "FrameToolRun.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -12,34 +13,9 @@
 namespace kinovex::test {
 namespace {
 
-const std::string kTool = std::string(KINOVEX_PROGRAM_DIR) + "/kinovex-frame";
-
-std::string quote(const std::string& s) {
-    std::string out = "'";
-    for (char c : s) {
-        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return out + "'";
-}
-
-struct ToolRun {
-    int exitCode = -1;
-    std::string output; // stdout and stderr
-};
-
+// The tool's standard output and diagnostics together.
 ToolRun run(const std::string& args) {
-    ToolRun r;
-    FILE* p = popen((quote(kTool) + " " + args + " 2>&1").c_str(), "r");
-    if (p == nullptr) {
-        return r;
-    }
-    char buffer[512];
-    while (std::fgets(buffer, sizeof buffer, p) != nullptr) {
-        r.output += buffer;
-    }
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return r;
+    return runFrameTool(args, ToolOutput::Both);
 }
 
 // 0xRRGGBB at (x, y) of a PNG, or -1 when it cannot be read.

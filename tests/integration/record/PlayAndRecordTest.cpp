@@ -7,6 +7,7 @@
 #include "record/PlayerThread.h"
 #include "record/SoundCapture.h"
 
+#include "PulseTestSupport.h"
 #include "Sound.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
@@ -57,64 +58,6 @@ std::string SaveToneMovie(const TempDir& dir) {
     return path;
 }
 
-// A null sink of the test's own, so sound other tests play cannot mix into the tone.
-class CTestSink {
-public:
-    explicit CTestSink(const std::string& name) : m_name(name) {
-        FILE* output = popen(
-            ("pactl load-module module-null-sink sink_name=" + name + " 2>/dev/null").c_str(), "r");
-        if (output == nullptr)
-            return;
-        char text[32] = {};
-        if (std::fgets(text, sizeof text, output) != nullptr)
-            m_module = std::atoi(text);
-        pclose(output);
-    }
-    ~CTestSink() {
-        if (m_module >= 0)
-            std::system(("pactl unload-module " + std::to_string(m_module)).c_str());
-    }
-    CTestSink(const CTestSink&) = delete;
-    CTestSink& operator=(const CTestSink&) = delete;
-
-    bool loaded() const { return m_module >= 0; }
-
-private:
-    std::string m_name;
-    int m_module = -1;
-};
-
-// The capture's devices: the primary entry, then only the given source.
-class COneSourceSystem : public ICaptureSystem {
-public:
-    explicit COneSourceSystem(std::string source) : m_source(std::move(source)) {}
-    HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override {
-        if (callback({"", "Primary Sound Capture Driver"}))
-            callback({m_source, m_source});
-        return S_OK;
-    }
-    HRESULT CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override {
-        return m_pulse.CreateDevice(id, device);
-    }
-
-private:
-    std::string m_source;
-    CPulseCaptureSystem m_pulse;
-};
-
-// Relative strength of `hz` in the samples (Goertzel).
-double Power(const std::vector<double>& samples, double hz, double rate) {
-    const double coefficient = 2 * std::cos(2 * std::numbers::pi * hz / rate);
-    double s1 = 0;
-    double s2 = 0;
-    for (double sample : samples) {
-        const double s0 = sample + coefficient * s1 - s2;
-        s2 = s1;
-        s1 = s0;
-    }
-    return s1 * s1 + s2 * s2 - coefficient * s1 * s2;
-}
-
 int CountAviFrames(const std::string& bytes) {
     const std::size_t movi = bytes.find("movi");
     if (movi == std::string::npos)
@@ -141,11 +84,11 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
     }
     TempDir dir("play and record");
     const std::string sinkName = "kinovex_play_" + std::to_string(getpid());
-    CTestSink sink(sinkName);
+    CPrivateSink sink(sinkName);
     ASSERT_TRUE(sink.loaded());
     // The player's sound goes to the server's default sink; for this process, ours.
     test::ScopedEnv defaultSink("PULSE_SINK", sinkName);
-    COneSourceSystem capture(sinkName + ".monitor");
+    CSingleSourceSystem capture(sink.monitor());
     SetCaptureSystem(&capture);
 
     std::mutex mutex;

@@ -6,6 +6,8 @@
 // the title bar and the conversion window grown large, the program's name beside it, and a
 // quiet strip at the bottom. The 1-pixel edge follows the box's 14 x 14 corner curve.
 
+#include "ArtKit.h"
+
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -17,55 +19,17 @@
 #include <cmath>
 #include <cstdio>
 
+using namespace art;
+
 namespace {
 
-const QColor kBandTop(0x2e, 0x42, 0x5c);
-const QColor kBandBottom(0x1c, 0x29, 0x39);
 const QColor kLattice(0x3a, 0x54, 0x70);
-const QColor kEdgeLight(0x4f, 0x68, 0x88);
-const QColor kEdgeDark(0x0d, 0x14, 0x1d);
-const QColor kAccentDark(0x17, 0x3f, 0x73);
-const QColor kAccent(0x2f, 0x6f, 0xbf);
-const QColor kAccentLight(0x5d, 0x9c, 0xe6);
-const QColor kText(0xe8, 0xec, 0xf9);
 const QColor kSubtle(0xa9, 0xbe, 0xd8);
 const QColor kQuiet(0x7f, 0x93, 0xad);
 
 constexpr int kWidth = 400;
 constexpr int kHeight = 250;
 constexpr int kStrip = 204; // where the bottom strip starts
-
-QFont Font(int pixels, bool bold) {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    return font;
-}
-
-QPainterPath Gear(QPointF centre, double outer, double root, int teeth) {
-    QPainterPath path;
-    const double step = 2 * M_PI / teeth;
-    for (int i = 0; i < teeth; ++i) {
-        const double a = i * step;
-        const double points[][2] = {{a - step * 0.25, root},
-                                    {a - step * 0.16, outer},
-                                    {a + step * 0.16, outer},
-                                    {a + step * 0.25, root},
-                                    {a + step * 0.75, root}};
-        for (const auto& p : points) {
-            const QPointF point(centre.x() + p[1] * std::cos(p[0]),
-                                centre.y() + p[1] * std::sin(p[0]));
-            if (path.elementCount() == 0)
-                path.moveTo(point);
-            else
-                path.lineTo(point);
-        }
-    }
-    path.closeSubpath();
-    return path;
-}
 
 void DrawBackdrop(QPainter& painter) {
     QLinearGradient slate(0, 0, 0, kHeight);
@@ -101,37 +65,6 @@ void DrawBackdrop(QPainter& painter) {
     painter.fillRect(QRect(0, kStrip, kWidth, kHeight - kStrip), QColor(0x14, 0x1e, 0x2a));
     painter.fillRect(QRect(0, kStrip, kWidth, 1), kEdgeDark);
     painter.fillRect(QRect(0, kStrip + 1, kWidth, 1), QColor(0x2a, 0x3b, 0x50));
-}
-
-void DrawEmblem(QPainter& painter, QPointF centre) {
-    const QPainterPath gear = Gear(centre, 58, 47, 10);
-    painter.save();
-    painter.translate(0, 4);
-    painter.fillPath(gear, QColor(0, 0, 0, 70));
-    painter.restore();
-
-    QLinearGradient body(centre.x() - 50, centre.y() - 50, centre.x() + 50, centre.y() + 50);
-    body.setColorAt(0, kAccentLight);
-    body.setColorAt(1, kAccentDark);
-    painter.fillPath(gear, body);
-    painter.setPen(QPen(kAccentDark.darker(130), 1.5));
-    painter.drawPath(gear);
-
-    const double hub = 30;
-    QRadialGradient face(centre.x() - 8, centre.y() - 8, hub * 1.6);
-    face.setColorAt(0, Qt::white);
-    face.setColorAt(1, QColor(0xdd, 0xe6, 0xf2));
-    painter.setPen(QPen(kAccentDark, 2.5));
-    painter.setBrush(face);
-    painter.drawEllipse(centre, hub, hub);
-
-    QPainterPath play;
-    play.moveTo(centre.x() - 9, centre.y() - 15.5);
-    play.lineTo(centre.x() + 17, centre.y());
-    play.lineTo(centre.x() - 9, centre.y() + 15.5);
-    play.closeSubpath();
-    painter.setPen(Qt::NoPen);
-    painter.fillPath(play, kAccent);
 }
 
 void DrawTexts(QPainter& painter) {
@@ -189,7 +122,7 @@ int main(int argc, char** argv) {
         painter.setRenderHint(QPainter::Antialiasing);
         painter.setRenderHint(QPainter::TextAntialiasing);
         DrawBackdrop(painter);
-        DrawEmblem(painter, QPointF(96, 104));
+        DrawEmblem(painter, QPointF(96, 104), 58, EmblemFinish::Raised);
         DrawTexts(painter);
         DrawEdge(painter);
     }

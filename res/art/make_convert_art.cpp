@@ -5,6 +5,8 @@
 //                       the caption under it, a white strip for the button at the bottom
 // Usage: make_convert_art <output folder>
 
+#include "ArtKit.h"
+
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -17,98 +19,17 @@
 #include <cmath>
 #include <cstdio>
 
+using namespace art;
+
 namespace {
 
 // One palette for the whole window.
-const QColor kInk(0x2b, 0x33, 0x3d);        // captions
-const QColor kAccentDark(0x17, 0x3f, 0x73); // gear, bar
-const QColor kAccent(0x2f, 0x6f, 0xbf);
-const QColor kAccentLight(0x5d, 0x9c, 0xe6);
+const QColor kInk(0x2b, 0x33, 0x3d); // captions
 const QColor kFaceTop(0xf7, 0xf9, 0xfc);
 const QColor kFaceBottom(0xe4, 0xe9, 0xf0);
 const QColor kTrack(0xcf, 0xd6, 0xe0);
 const QColor kTrackEdge(0xa9, 0xb4, 0xc3);
 const QColor kBorder(0x8b, 0x98, 0xa9);
-
-QFont Font(int pixels, bool bold) {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    return font;
-}
-
-QImage NewImage(int width, int height, QColor fill) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(fill);
-    return image;
-}
-
-bool Save(const QImage& image, const QString& folder, int id) {
-    const QString path = folder + QStringLiteral("/%1.png").arg(id);
-    if (!image.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
-
-// A gear of `teeth` teeth around `centre`, with rounded tooth tips.
-QPainterPath Gear(QPointF centre, double outer, double root, int teeth) {
-    QPainterPath path;
-    const double step = 2 * M_PI / teeth;
-    for (int i = 0; i < teeth; ++i) {
-        const double a = i * step;
-        const double points[][2] = {{a - step * 0.25, root},
-                                    {a - step * 0.16, outer},
-                                    {a + step * 0.16, outer},
-                                    {a + step * 0.25, root},
-                                    {a + step * 0.75, root}};
-        for (const auto& p : points) {
-            const QPointF point(centre.x() + p[1] * std::cos(p[0]),
-                                centre.y() + p[1] * std::sin(p[0]));
-            if (path.elementCount() == 0)
-                path.moveTo(point);
-            else
-                path.lineTo(point);
-        }
-    }
-    path.closeSubpath();
-    return path;
-}
-
-void DrawEmblem(QPainter& painter, QPointF centre) {
-    // Soft shadow, gear body, a white hub with a play mark: turning a movie into video.
-    QPainterPath gear = Gear(centre, 23, 18.5, 10);
-    painter.save();
-    painter.translate(0, 1.5);
-    painter.fillPath(gear, QColor(0, 0, 0, 40));
-    painter.restore();
-
-    QLinearGradient body(centre.x() - 20, centre.y() - 20, centre.x() + 20, centre.y() + 20);
-    body.setColorAt(0, kAccentLight);
-    body.setColorAt(1, kAccentDark);
-    painter.fillPath(gear, body);
-    painter.setPen(QPen(kAccentDark.darker(120), 1));
-    painter.drawPath(gear);
-
-    const double hub = 11.5;
-    QRadialGradient face(centre.x() - 3, centre.y() - 3, hub * 1.6);
-    face.setColorAt(0, Qt::white);
-    face.setColorAt(1, QColor(0xdd, 0xe6, 0xf2));
-    painter.setPen(QPen(kAccentDark, 1.2));
-    painter.setBrush(face);
-    painter.drawEllipse(centre, hub, hub);
-
-    QPainterPath play;
-    play.moveTo(centre.x() - 3.5, centre.y() - 6);
-    play.lineTo(centre.x() + 6.5, centre.y());
-    play.lineTo(centre.x() - 3.5, centre.y() + 6);
-    play.closeSubpath();
-    painter.setPen(Qt::NoPen);
-    painter.fillPath(play, kAccent);
-}
 
 QImage Background() {
     QImage image = NewImage(250, 91, Qt::white);
@@ -123,7 +44,7 @@ QImage Background() {
     painter.fillRect(QRect(0, 58, 250, 1), QColor(0xd3, 0xd9, 0xe2));
     painter.fillRect(QRect(0, 59, 250, 32), Qt::white);
 
-    DrawEmblem(painter, QPointF(36, 30));
+    DrawEmblem(painter, QPointF(36, 30), 23, EmblemFinish::Raised);
 
     // The empty track: 168 x 22 at (71, 14), slightly sunken.
     const QRectF track(71.5, 14.5, 167, 21);

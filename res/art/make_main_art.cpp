@@ -19,6 +19,8 @@
 // turn white and glow blue under the mouse. The parts of the bands that stretch are plain in
 // the direction they stretch, and every button lies where the window places it.
 
+#include "ArtKit.h"
+
 #include <QDir>
 #include <QFont>
 #include <QGuiApplication>
@@ -31,22 +33,16 @@
 #include <cmath>
 #include <cstdio>
 
+using namespace art;
+
 namespace {
 
-const QColor kBandTop(0x2e, 0x42, 0x5c);
-const QColor kBandBottom(0x1c, 0x29, 0x39);
-const QColor kEdgeLight(0x4f, 0x68, 0x88);
-const QColor kEdgeDark(0x0d, 0x14, 0x1d);
 const QColor kWell(0x0e, 0x16, 0x20);
 const QColor kWellEdge(0x3a, 0x50, 0x6c);
-const QColor kAccentDark(0x17, 0x3f, 0x73);
-const QColor kAccent(0x2f, 0x6f, 0xbf);
-const QColor kAccentLight(0x5d, 0x9c, 0xe6);
 const QColor kRecord(0xe0, 0x45, 0x3a);
 const QColor kRecordLight(0xff, 0x7a, 0x6b);
 const QColor kIcon(0xc9, 0xd4, 0xe3);
 const QColor kIconDisabled(0x55, 0x66, 0x7b);
-const QColor kText(0xe8, 0xec, 0xf9);
 
 constexpr int kWidth = 808;
 constexpr int kTop = 36;
@@ -54,30 +50,6 @@ constexpr int kBottom = 108;
 constexpr int kSide = 486;
 
 enum class Look { Normal, Hover, Pressed, Disabled };
-
-QFont Font(int pixels, bool bold) {
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setHintingPreference(QFont::PreferFullHinting);
-    return font;
-}
-
-QImage NewImage(int width, int height, QColor fill = Qt::transparent) {
-    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
-    image.fill(fill);
-    return image;
-}
-
-bool Save(const QImage& image, const QString& folder, int id) {
-    const QString path = folder + QStringLiteral("/%1.png").arg(id);
-    if (!image.save(path)) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-        return false;
-    }
-    return true;
-}
 
 QColor IconColour(Look look) {
     switch (look) {
@@ -107,45 +79,6 @@ void DrawWell(QPainter& painter, const QRectF& rect, double radius) {
     painter.restore();
 }
 
-// The conversion window's emblem in small: a gear around a play mark.
-void DrawEmblem(QPainter& painter, QPointF centre, double outer) {
-    QPainterPath gear;
-    const int teeth = 10;
-    const double step = 2 * M_PI / teeth;
-    const double root = outer * 0.8;
-    for (int i = 0; i < teeth; ++i) {
-        const double a = i * step;
-        const double points[][2] = {{a - step * 0.25, root},
-                                    {a - step * 0.16, outer},
-                                    {a + step * 0.16, outer},
-                                    {a + step * 0.25, root},
-                                    {a + step * 0.75, root}};
-        for (const auto& p : points) {
-            const QPointF point(centre.x() + p[1] * std::cos(p[0]),
-                                centre.y() + p[1] * std::sin(p[0]));
-            if (gear.elementCount() == 0)
-                gear.moveTo(point);
-            else
-                gear.lineTo(point);
-        }
-    }
-    gear.closeSubpath();
-    QLinearGradient body(centre - QPointF(outer, outer), centre + QPointF(outer, outer));
-    body.setColorAt(0, kAccentLight);
-    body.setColorAt(1, kAccentDark);
-    painter.fillPath(gear, body);
-    const double hub = outer * 0.5;
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(Qt::white);
-    painter.drawEllipse(centre, hub, hub);
-    QPainterPath play;
-    play.moveTo(centre.x() - hub * 0.35, centre.y() - hub * 0.55);
-    play.lineTo(centre.x() + hub * 0.6, centre.y());
-    play.lineTo(centre.x() - hub * 0.35, centre.y() + hub * 0.55);
-    play.closeSubpath();
-    painter.fillPath(play, kAccent);
-}
-
 // ---- The frame ----
 
 QImage TopBand() {
@@ -161,7 +94,7 @@ QImage TopBand() {
     painter.fillRect(QRect(kWidth - 1, 0, 1, kTop), kEdgeDark);
 
     painter.setRenderHint(QPainter::Antialiasing);
-    DrawEmblem(painter, QPointF(28, 19), 10);
+    DrawEmblem(painter, QPointF(28, 19), 10, EmblemFinish::Flat);
     painter.setFont(Font(15, true));
     painter.setPen(kText);
     painter.drawText(QRect(46, 0, 200, kTop), Qt::AlignVCenter | Qt::AlignLeft,

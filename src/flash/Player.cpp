@@ -302,23 +302,26 @@ void Player::connectButtons() {
     };
     // Clips with onPress, onRelease ... take the mouse as buttons do.
     scripts.clipTakesMouse = [this](const TimelineInstance& clip) {
-        avm1::Object* object = m_scripts->vm().clipObject(clip.clipId());
-        if (object == nullptr) {
-            return false;
-        }
-        for (const char* name : {"onPress", "onRelease", "onReleaseOutside", "onRollOver",
-                                 "onRollOut", "onDragOver", "onDragOut"}) {
-            if (m_scripts->vm().hasProperty(object, name)) {
-                return true;
-            }
-        }
-        return false;
+        return m_scripts->clipTakesMouse(clip);
     };
-    scripts.callHandler = [this](TimelineInstance&, const DisplayObject& target,
+    scripts.clipHandCursor = [this](const TimelineInstance& clip) {
+        return m_scripts->clipHandCursor(clip);
+    };
+    scripts.clipHitArea = [this](const TimelineInstance& clip, Matrix& areaToStage) {
+        return m_scripts->clipHitArea(clip, areaToStage);
+    };
+    // Handlers are queued after the button's own actions and run with them.
+    scripts.callHandler = [this](TimelineInstance& owner, const DisplayObject& target,
                                  std::string_view name) {
         if (target.sprite) {
-            m_scripts->vm().callHandler(target.sprite->clipId(), name);
+            m_scripts->clipMouseEvent(*target.sprite, name);
+            return;
         }
+        avm1::ClipId id = m_scripts->existingButtonId(target);
+        if (id == 0 && m_scripts->vm().hasProperty(m_scripts->vm().buttonPrototype(), name)) {
+            id = m_scripts->buttonId(owner, target); // every button answers this one
+        }
+        m_scripts->queueHandler(id, name);
     };
     m_buttons->setScripts(std::move(scripts));
 }

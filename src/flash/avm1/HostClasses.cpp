@@ -125,6 +125,22 @@ void Vm::installHostClasses() {
                     });
     }
 
+    // ---- Button: a button's script object; its clip properties come from the host ----
+    m_buttonProto = newObject();
+    Object* buttonCtor = newFunction([](Vm&, const Value&, auto) { return Value(); }, "Button");
+    buttonCtor->define("prototype", Value(m_buttonProto), kDontEnum | kDontDelete);
+    m_buttonProto->define("constructor", Value(buttonCtor), kDontEnum);
+    m_global->define("Button", Value(buttonCtor), kDontEnum);
+    // What the host reads back after scripts ran: a button takes the mouse and shows the hand
+    // until a script says otherwise.
+    m_buttonProto->define("enabled", Value(true), kDontEnum);
+    m_buttonProto->define("useHandCursor", Value(true), kDontEnum);
+    setFunction(m_buttonProto, "getDepth", [](Vm& v, const Value& self, auto) -> Value {
+        const ClipId c = clipOf(self);
+        return c && v.host().clipExists(c) ? Value(static_cast<double>(v.host().clipDepth(c)))
+                                           : Value();
+    });
+
     // ---- objects and classes the host implements ----
     auto hostMethods = [this](Object* target, const std::string& className,
                               std::initializer_list<const char*> methods) {

@@ -60,6 +60,9 @@ public:
     virtual std::string clipName(ClipId clip) = 0;
     // The depth of a clip on its parent (_level number for roots).
     virtual int clipDepth(ClipId) { return 0; }
+    // Buttons are named by ids too: their script objects are Button objects, with the clip
+    // properties (_x, _alpha, _name ...) but none of a clip's methods.
+    virtual bool isButton(ClipId) { return false; }
 
     // Properties by index; _target and _name are worked out by the interpreter.
     virtual Value getClipProperty(ClipId clip, ClipProperty p) = 0;

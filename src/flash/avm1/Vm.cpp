@@ -55,7 +55,8 @@ Object* Vm::clipObject(ClipId clip) {
     if (it != m_clips.end()) {
         return it->second;
     }
-    Object* o = newObjectOfClass(ObjectClass::Clip, m_clipProto);
+    Object* o =
+        newObjectOfClass(ObjectClass::Clip, m_host.isButton(clip) ? m_buttonProto : m_clipProto);
     o->setClip(clip);
     m_clips.emplace(clip, o);
     return o;
@@ -284,7 +285,8 @@ std::string Vm::typeOf(const Value& v) {
     case Type::String:
         return "string";
     case Type::Object:
-        if (v.asObject()->objectClass() == ObjectClass::Clip) {
+        if (v.asObject()->objectClass() == ObjectClass::Clip &&
+            !(v.asObject()->clip() != 0 && m_host.isButton(v.asObject()->clip()))) {
             return "movieclip";
         }
         return v.asObject()->function() ? "function" : "object";
@@ -963,7 +965,7 @@ void Vm::collectGarbage() {
         o->marked = false;
     }
     for (Object* o : {m_global, m_objectProto, m_functionProto, m_arrayProto, m_stringProto,
-                      m_numberProto, m_booleanProto, m_clipProto, m_errorProto}) {
+                      m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
         mark(o);
     }
     for (auto& [id, o] : m_clips) {

@@ -84,6 +84,7 @@ public:
     Object* numberPrototype() { return m_numberProto; }
     Object* booleanPrototype() { return m_booleanProto; }
     Object* clipPrototype() { return m_clipProto; }
+    Object* buttonPrototype() { return m_buttonProto; }
     Object* errorPrototype() { return m_errorProto; }
     void setFunction(Object* target, std::string_view name, NativeFunction f,
                      std::uint8_t flags = kDontEnum);
@@ -188,6 +189,7 @@ private:
     Object* m_numberProto = nullptr;
     Object* m_booleanProto = nullptr;
     Object* m_clipProto = nullptr;
+    Object* m_buttonProto = nullptr;
     Object* m_errorProto = nullptr;
     std::unordered_map<ClipId, Object*> m_clips;
     std::vector<Object*> m_extraRoots;

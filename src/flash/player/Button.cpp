@@ -31,9 +31,9 @@ void ButtonInstanceDeleter::operator()(ButtonInstance* button) const {
 }
 
 ButtonInstance::ButtonInstance(const Movie& movie, const Button& def, int nesting,
-                               std::size_t& liveSprites, SoundMixer* sound)
+                               std::size_t& liveSprites, SoundMixer* sound, TimelineHooks* hooks)
     : m_movie(movie), m_def(def), m_nesting(nesting), m_liveSprites(liveSprites), m_sound(sound),
-      m_serial(g_nextButtonSerial++) {
+      m_hooks(hooks), m_serial(g_nextButtonSerial++) {
     build(m_shown, ButtonLookUp, nullptr);
     build(m_hit, ButtonLookHit, nullptr);
 }
@@ -66,11 +66,11 @@ void ButtonInstance::build(DisplayList& list, std::uint8_t look, DisplayList* re
             }
         }
         DisplayObject& obj = list[rec.depth];
-        makeObject(obj, i);
+        makeObject(obj, i, look != ButtonLookHit);
     }
 }
 
-void ButtonInstance::makeObject(DisplayObject& obj, std::size_t recordIndex) {
+void ButtonInstance::makeObject(DisplayObject& obj, std::size_t recordIndex, bool shown) {
     const ButtonRecord& rec = m_def.records[recordIndex];
     obj.depth = rec.depth;
     obj.placedFrame = static_cast<std::uint32_t>(recordIndex);
@@ -90,6 +90,11 @@ void ButtonInstance::makeObject(DisplayObject& obj, std::size_t recordIndex) {
         const auto& def = static_cast<const Sprite*>(obj.character)->timeline;
         obj.sprite = std::make_unique<TimelineInstance>(m_movie, def, m_nesting + 1, m_liveSprites);
         obj.sprite->setSound(m_sound);
+        if (shown && m_hooks != nullptr) {
+            // A clip like any other: an animated look loops and its scripts run.
+            obj.sprite->setHooks(m_hooks);
+            m_hooks->clipCreated(*obj.sprite);
+        }
         obj.sprite->start();
     }
 }

@@ -19,9 +19,11 @@ enum class ButtonState : std::uint8_t { Up, Over, Down };
 class ButtonInstance {
 public:
     // `nesting` is that of the button's own objects; sprites in it count against `liveSprites`
-    // like every other sprite instance, and its sounds go to `sound` (may be null).
+    // like every other sprite instance, and its sounds go to `sound` (may be null). Sprites of
+    // its looks report to `hooks` (may be null) as every clip does, so their frame scripts run;
+    // those of the hit area are never shown and run nothing.
     ButtonInstance(const Movie& movie, const Button& def, int nesting, std::size_t& liveSprites,
-                   SoundMixer* sound);
+                   SoundMixer* sound, TimelineHooks* hooks = nullptr);
     ~ButtonInstance();
     ButtonInstance(const ButtonInstance&) = delete;
     ButtonInstance& operator=(const ButtonInstance&) = delete;
@@ -38,6 +40,7 @@ public:
 
     // The objects of the current look and of the hit area, as display lists by depth.
     const DisplayList& displayList() const { return m_shown; }
+    DisplayList& displayList() { return m_shown; }
     const DisplayList& hitList() const { return m_hit; }
 
     // Never reused within a run: input handling finds a button again by it after scripts ran
@@ -51,13 +54,14 @@ public:
 
 private:
     void build(DisplayList& list, std::uint8_t look, DisplayList* reuse);
-    void makeObject(DisplayObject& obj, std::size_t recordIndex);
+    void makeObject(DisplayObject& obj, std::size_t recordIndex, bool shown);
 
     const Movie& m_movie;
     const Button& m_def;
     int m_nesting;
     std::size_t& m_liveSprites;
     SoundMixer* m_sound;
+    TimelineHooks* m_hooks;
     ButtonState m_state = ButtonState::Up;
     DisplayList m_shown;
     DisplayList m_hit;

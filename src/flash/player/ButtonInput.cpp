@@ -140,7 +140,12 @@ bool ButtonInput::pickIn(TimelineInstance& owner, const Matrix& m, Point p, int 
             continue;
         }
         if (m_scripts.clipTakesMouse && m_scripts.clipTakesMouse(*obj.sprite)) {
-            if (m_hit.hitsList(obj.sprite->displayList(), full, p)) {
+            Matrix areaFull;
+            const TimelineInstance* area =
+                m_scripts.clipHitArea ? m_scripts.clipHitArea(*obj.sprite, areaFull) : nullptr;
+            const bool hit = area != nullptr ? m_hit.hitsList(area->displayList(), areaFull, p)
+                                             : m_hit.hitsList(obj.sprite->displayList(), full, p);
+            if (hit) {
                 out = Target{0, obj.sprite.get()};
                 return true;
             }

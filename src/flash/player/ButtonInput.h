@@ -50,6 +50,10 @@ struct ButtonScripts {
     std::function<bool(const TimelineInstance& clip)> clipTakesMouse;
     // Whether the hand cursor shows over such a clip (its useHandCursor); true when unset.
     std::function<bool(const TimelineInstance& clip)> clipHandCursor;
+    // The clip whose drawing is such a clip's hit area instead of its own (its hitArea), with
+    // that clip's matrix to stage twips; null when it has none.
+    std::function<const TimelineInstance*(const TimelineInstance& clip, Matrix& areaToStage)>
+        clipHitArea;
 };
 
 // The button key code of a key (DefineButton2 key conditions: 1 left, 2 right, 3 home, 4 end,

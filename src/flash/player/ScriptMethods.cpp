@@ -184,7 +184,15 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
         } else if (!scriptDepth(vm.toNumber(target), other)) {
             return {};
         }
-        parent->swapDepths(c.depth(), other);
+        const std::int32_t own = c.depth();
+        parent->swapDepths(own, other);
+        // Both moved by a script: the timeline's moves at their old depths are not about them.
+        for (const std::int32_t d : {own, other}) {
+            auto it = parent->displayList().find(d);
+            if (it != parent->displayList().end()) {
+                it->second.scriptTransformed = true;
+            }
+        }
         return {};
     }
     if (method == "getBounds") {

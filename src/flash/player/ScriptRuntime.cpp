@@ -1,6 +1,8 @@
 #include "flash/player/ScriptRuntime.h"
 
 #include "flash/avm1/Object.h"
+#include "flash/player/Button.h"
+#include "flash/player/ButtonHitTest.h"
 #include "flash/player/Movie.h"
 #include "flash/sound/Mixer.h"
 #include "flash/text/TextBinding.h"
@@ -146,6 +148,7 @@ void ScriptRuntime::finishFrame() {
     if (m_root != nullptr) {
         syncBoundTextFields(*m_root, *m_vm);
     }
+    syncButtons();
     for (const ClipId id : m_gone) {
         m_vm->clipRemoved(id);
     }
@@ -197,7 +200,7 @@ void ScriptRuntime::drain() {
             m_vm->runActions(q.clip, q.code);
             continue;
         }
-        if (m_clips.count(q.clip) == 0) {
+        if (m_clips.count(q.clip) == 0 && findButton(q.clip) == nullptr) {
             continue; // removed before its turn came
         }
         if (q.code) {
@@ -237,6 +240,7 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
         return;
     }
     m_clips.erase(id);
+    m_dropTargets.erase(id);
     if (m_dragClip == id) {
         m_dragClip = 0;
     }
@@ -299,39 +303,49 @@ void ScriptRuntime::callListeners(std::string_view holder, std::string_view meth
 void ScriptRuntime::mouseMove(double x, double y) {
     m_mouseX = x;
     m_mouseY = y;
-    if (m_dragClip != 0) {
-        TimelineInstance* c = clip(m_dragClip);
-        DisplayObject* obj = objectOf(m_dragClip);
-        if (c != nullptr && obj != nullptr) {
-            // The pointer in the parent's coordinates.
-            Matrix parent = c->parent() ? stageMatrix(*c->parent()) : Matrix{};
-            const double det = parent.a * parent.d - parent.b * parent.c;
-            if (det != 0) {
-                const double px = x * 20 - parent.tx;
-                const double py = y * 20 - parent.ty;
-                double lx = (parent.d * px - parent.c * py) / det;
-                double ly = (-parent.b * px + parent.a * py) / det;
-                if (!m_dragLockCenter) {
-                    lx += m_dragOffsetX;
-                    ly += m_dragOffsetY;
-                }
-                if (m_dragHasRect) {
-                    lx = std::clamp(lx, m_dragRect[0] * 20,
-                                    std::max(m_dragRect[0], m_dragRect[2]) * 20);
-                    ly = std::clamp(ly, m_dragRect[1] * 20,
-                                    std::max(m_dragRect[1], m_dragRect[3]) * 20);
-                }
-                obj->matrix.tx = std::round(lx);
-                obj->matrix.ty = std::round(ly);
-            }
-        }
-    }
+    moveDragged();
     broadcast(ClipEventMouseMove, "onMouseMove", "Mouse");
+}
+
+void ScriptRuntime::moveDragged() {
+    if (m_dragClip == 0) {
+        return;
+    }
+    TimelineInstance* c = clip(m_dragClip);
+    DisplayObject* obj = objectOf(m_dragClip);
+    if (c == nullptr || obj == nullptr) {
+        return;
+    }
+    // The pointer in the parent's coordinates.
+    Matrix parent = c->parent() ? stageMatrix(*c->parent()) : Matrix{};
+    const double det = parent.a * parent.d - parent.b * parent.c;
+    if (det != 0) {
+        const double px = m_mouseX * 20 - parent.tx;
+        const double py = m_mouseY * 20 - parent.ty;
+        double lx = (parent.d * px - parent.c * py) / det;
+        double ly = (-parent.b * px + parent.a * py) / det;
+        if (!m_dragLockCenter) {
+            lx += m_dragOffsetX;
+            ly += m_dragOffsetY;
+        }
+        if (m_dragHasRect) {
+            lx = std::clamp(lx, std::min(m_dragRect[0], m_dragRect[2]) * 20,
+                            std::max(m_dragRect[0], m_dragRect[2]) * 20);
+            ly = std::clamp(ly, std::min(m_dragRect[1], m_dragRect[3]) * 20,
+                            std::max(m_dragRect[1], m_dragRect[3]) * 20);
+        }
+        obj->matrix.tx = std::round(lx);
+        obj->matrix.ty = std::round(ly);
+        obj->scriptTransformed = true;
+    }
+    const Matrix at = stageMatrix(*c);
+    m_dropTargets[m_dragClip] = dropTargetAt(at.tx / 20.0, at.ty / 20.0, m_dragClip);
 }
 
 void ScriptRuntime::mouseDown(double x, double y) {
     m_mouseX = x;
     m_mouseY = y;
+    moveDragged();
     m_mousePressed = true;
     broadcast(ClipEventMouseDown, "onMouseDown", "Mouse");
 }
@@ -339,6 +353,7 @@ void ScriptRuntime::mouseDown(double x, double y) {
 void ScriptRuntime::mouseUp(double x, double y) {
     m_mouseX = x;
     m_mouseY = y;
+    moveDragged();
     m_mousePressed = false;
     broadcast(ClipEventMouseUp, "onMouseUp", "Mouse");
 }
@@ -380,7 +395,11 @@ TimelineInstance* ScriptRuntime::clip(ClipId id) const {
 
 DisplayObject* ScriptRuntime::objectOf(ClipId id) const {
     TimelineInstance* c = clip(id);
-    return c != nullptr ? c->owner() : nullptr;
+    if (c == nullptr) {
+        return findButton(id);
+    }
+    DisplayObject* obj = c->owner();
+    return obj != nullptr ? obj : buttonPart(*c);
 }
 
 ClipId ScriptRuntime::rootClip() {
@@ -389,7 +408,14 @@ ClipId ScriptRuntime::rootClip() {
 
 ClipId ScriptRuntime::parentClip(ClipId id) {
     TimelineInstance* c = clip(id);
-    return c != nullptr && c->parent() != nullptr ? c->parent()->clipId() : 0;
+    if (c == nullptr) {
+        TimelineInstance* owner = nullptr;
+        return findButton(id, &owner) != nullptr ? owner->clipId() : 0;
+    }
+    if (c->parent() != nullptr) {
+        return c->parent()->clipId();
+    }
+    return c == m_root ? 0 : buttonHolding(*c);
 }
 
 ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseSensitive) {
@@ -398,25 +424,42 @@ ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseS
         return 0;
     }
     for (const auto& [depth, obj] : c->displayList()) {
-        if (obj.sprite && obj.sprite->clipId() != 0 && sameName(obj.name, name, caseSensitive)) {
+        if (!sameName(obj.name, name, caseSensitive)) {
+            continue;
+        }
+        if (obj.sprite && obj.sprite->clipId() != 0) {
             return obj.sprite->clipId();
+        }
+        if (obj.button) {
+            return buttonId(*c, obj);
         }
     }
     return 0;
 }
 
 bool ScriptRuntime::clipExists(ClipId id) {
-    return m_clips.count(id) != 0;
+    return m_clips.count(id) != 0 || findButton(id) != nullptr;
 }
 
 std::string ScriptRuntime::clipName(ClipId id) {
-    const DisplayObject* obj = objectOf(id);
-    return obj != nullptr ? obj->name : std::string();
+    DisplayObject* obj = objectOf(id);
+    if (obj == nullptr) {
+        return {};
+    }
+    if (obj->name.empty() && obj->sprite) {
+        // A sprite in a button's look, named when first asked.
+        obj->name = "instance" + std::to_string(++m_instanceCounter);
+    }
+    return obj->name;
 }
 
 int ScriptRuntime::clipDepth(ClipId id) {
     TimelineInstance* c = clip(id);
-    if (c == nullptr || c->parent() == nullptr) {
+    if (c == nullptr) {
+        const DisplayObject* button = findButton(id);
+        return button != nullptr ? button->depth - kScriptDepthBase : 0;
+    }
+    if (c->parent() == nullptr) {
         return 0; // _level0
     }
     return c->depth() - kScriptDepthBase;
@@ -437,9 +480,13 @@ std::vector<std::string> ScriptRuntime::childNames(ClipId id) {
 // ---- properties ----
 
 Rect ScriptRuntime::localBounds(const TimelineInstance& clip) const {
+    return listBounds(clip.displayList());
+}
+
+Rect ScriptRuntime::listBounds(const DisplayList& list) const {
     Rect out;
     bool any = false;
-    for (const auto& [depth, obj] : clip.displayList()) {
+    for (const auto& [depth, obj] : list) {
         if (obj.character == nullptr) {
             continue;
         }
@@ -500,10 +547,42 @@ Matrix ScriptRuntime::stageMatrix(const TimelineInstance& clip) const {
 
 Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
     TimelineInstance* c = clip(id);
-    if (c == nullptr) {
+    TimelineInstance* buttonOwner = nullptr;
+    const DisplayObject* obj = c != nullptr ? c->owner() : findButton(id, &buttonOwner);
+    if (c == nullptr && obj == nullptr) {
         return {};
     }
-    const DisplayObject* obj = c->owner();
+    if (c == nullptr) {
+        // A button: a display object without a timeline of its own.
+        switch (p) {
+        case ClipProperty::CurrentFrame:
+        case ClipProperty::TotalFrames:
+        case ClipProperty::FramesLoaded:
+        case ClipProperty::DropTarget:
+        case ClipProperty::Url:
+            return {};
+        case ClipProperty::Width:
+        case ClipProperty::Height: {
+            const Rect r = transformRect(obj->matrix, listBounds(obj->button->displayList()));
+            return Value((p == ClipProperty::Width ? r.width() : r.height()) / 20.0);
+        }
+        case ClipProperty::XMouse:
+        case ClipProperty::YMouse: {
+            const Matrix s = stageMatrix(*buttonOwner) * obj->matrix;
+            const double det = s.a * s.d - s.b * s.c;
+            if (det == 0) {
+                return Value(0.0);
+            }
+            const double px = m_mouseX * 20 - s.tx;
+            const double py = m_mouseY * 20 - s.ty;
+            const double lx = (s.d * px - s.c * py) / det;
+            const double ly = (-s.b * px + s.a * py) / det;
+            return Value(std::round(p == ClipProperty::XMouse ? lx : ly) / 20.0);
+        }
+        default:
+            break; // the rest as for clips
+        }
+    }
     const Matrix m = obj != nullptr ? obj->matrix : Matrix{};
     switch (p) {
     case ClipProperty::X:
@@ -544,7 +623,10 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
         const double ly = (-s.b * px + s.a * py) / det;
         return Value(std::round(p == ClipProperty::XMouse ? lx : ly) / 20.0);
     }
-    case ClipProperty::DropTarget:
+    case ClipProperty::DropTarget: {
+        auto it = m_dropTargets.find(id);
+        return Value(it != m_dropTargets.end() ? it->second : std::string());
+    }
     case ClipProperty::Url:
         return Value("");
     case ClipProperty::HighQuality:
@@ -569,6 +651,21 @@ void ScriptRuntime::setClipProperty(ClipId id, ClipProperty p, const Value& v) {
     }
     const double n = m_vm->toNumber(v);
     Matrix& m = obj->matrix;
+    switch (p) {
+    case ClipProperty::X:
+    case ClipProperty::Y:
+    case ClipProperty::XScale:
+    case ClipProperty::YScale:
+    case ClipProperty::Rotation:
+    case ClipProperty::Alpha:
+    case ClipProperty::Width:
+    case ClipProperty::Height:
+        // From now on the script, not the timeline's moves, says where the clip stands.
+        obj->scriptTransformed = true;
+        break;
+    default:
+        break;
+    }
     switch (p) {
     case ClipProperty::X:
         if (std::isfinite(n)) {
@@ -613,7 +710,9 @@ void ScriptRuntime::setClipProperty(ClipId id, ClipProperty p, const Value& v) {
     case ClipProperty::Width:
     case ClipProperty::Height: {
         TimelineInstance* c = clip(id);
-        const Rect local = localBounds(*c);
+        const Rect local = c != nullptr  ? localBounds(*c)
+                           : obj->button ? listBounds(obj->button->displayList())
+                                         : Rect{};
         const Rect r = transformRect(m, local);
         const double current = (p == ClipProperty::Width ? r.width() : r.height()) / 20.0;
         if (!std::isfinite(n) || current == 0) {
@@ -774,9 +873,17 @@ void ScriptRuntime::startDrag(ClipId id, bool lockCenter, const double* rect) {
         m_dragOffsetX = obj->matrix.tx - (parent.d * px - parent.c * py) / det;
         m_dragOffsetY = obj->matrix.ty - (-parent.b * px + parent.a * py) / det;
     }
+    // A locked centre or a bounds rectangle takes effect at once, not at the next move.
+    if (lockCenter || rect != nullptr) {
+        moveDragged();
+    }
 }
 
 void ScriptRuntime::stopDrag() {
+    if (TimelineInstance* c = m_dragClip != 0 ? clip(m_dragClip) : nullptr) {
+        const Matrix at = stageMatrix(*c);
+        m_dropTargets[m_dragClip] = dropTargetAt(at.tx / 20.0, at.ty / 20.0, m_dragClip);
+    }
     m_dragClip = 0;
 }
 

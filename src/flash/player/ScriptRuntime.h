@@ -30,6 +30,7 @@
 
 namespace kinovex::flash {
 
+class HitTester;
 class Movie;
 class SoundMixer;
 struct StagePoint;
@@ -64,6 +65,28 @@ public:
     // For buttons: queues actions to run on `clip`'s timeline (run them with finishFrame()).
     void queueActions(TimelineInstance& clip, const ActionCode& code);
 
+    // Buttons as scripts see them (ScriptButtons.cpp). A button gets its id, and with it a
+    // Button script object, when a script first names it (or a handler on Button.prototype
+    // could answer it); 0 from existingButtonId when it has none.
+    avm1::ClipId buttonId(TimelineInstance& owner, const DisplayObject& button);
+    avm1::ClipId existingButtonId(const DisplayObject& button) const;
+    // Queues a call of handler `name` (onPress ...) of a clip's or button's script object; it
+    // runs with finishFrame(), after the actions queued before it.
+    void queueHandler(avm1::ClipId id, std::string_view name);
+    // Clips that act as buttons: one with a mouse handler (onPress, onRelease, onRollOver ...)
+    // and not disabled takes the mouse; its useHandCursor; the clip its hitArea names (with
+    // that clip's matrix to the stage) when it has one.
+    bool clipTakesMouse(const TimelineInstance& clip);
+    bool clipHandCursor(const TimelineInstance& clip);
+    const TimelineInstance* clipHitArea(const TimelineInstance& clip, Matrix& areaToStage);
+    // A mouse event for such a clip: it shows its frame labelled _up, _over or _down when it
+    // has one for the event, and its handler is queued.
+    void clipMouseEvent(TimelineInstance& clip, std::string_view handler);
+    // The topmost clip under stage point (x, y) in pixels whose own shapes are hit, `skip` and
+    // its children left out: the slash path a dragged clip reports as _droptarget, for the
+    // point where its origin stands.
+    std::string dropTargetAt(double x, double y, avm1::ClipId skip) const;
+
     avm1::Vm& vm() { return *m_vm; }
     TimelineInstance* clip(avm1::ClipId id) const;
     // The object a clip stands in (null for the main timeline or a clip that has gone).
@@ -77,6 +100,7 @@ public:
     bool clipExists(avm1::ClipId clip) override;
     std::string clipName(avm1::ClipId clip) override;
     int clipDepth(avm1::ClipId clip) override;
+    bool isButton(avm1::ClipId clip) override;
     avm1::Value getClipProperty(avm1::ClipId clip, avm1::ClipProperty p) override;
     void setClipProperty(avm1::ClipId clip, avm1::ClipProperty p, const avm1::Value& v) override;
     void gotoFrame(avm1::ClipId clip, std::uint32_t frame, bool play) override;
@@ -111,6 +135,7 @@ public:
 
     // Bounds of a clip's content in its own coordinates, in twips (empty: all zero).
     Rect localBounds(const TimelineInstance& clip) const;
+    Rect listBounds(const DisplayList& list) const;
     // The clip's matrix to the stage, in twips.
     Matrix stageMatrix(const TimelineInstance& clip) const;
 
@@ -129,6 +154,8 @@ private:
     // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
     void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
     void callListeners(std::string_view holder, std::string_view method);
+    // Puts the dragged clip under the pointer (its grip kept, its bounds respected).
+    void moveDragged();
     std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);
 
     // Host methods, one file each side.
@@ -139,6 +166,16 @@ private:
     TimelineInstance* attach(TimelineInstance& parent, const Character& character, std::string name,
                              std::int32_t depth);
     TimelineInstance* clipOfValue(const avm1::Value& v) const;
+    // A button by its script id (null when it has gone), and the timeline it stands on.
+    DisplayObject* findButton(avm1::ClipId id, TimelineInstance** owner = nullptr) const;
+    // The button whose looks hold `clip` (a sprite placed in a button), 0 when none; the
+    // display object standing for the sprite there, and the button and its timeline.
+    avm1::ClipId buttonHolding(const TimelineInstance& clip);
+    DisplayObject* buttonPart(const TimelineInstance& clip, TimelineInstance** owner = nullptr,
+                              const DisplayObject** button = nullptr) const;
+    // After scripts ran: buttons take enabled and useHandCursor from their script objects, and
+    // the script objects of buttons that went stop standing for them.
+    void syncButtons();
     void drawingCommand(TimelineInstance& clip, std::string_view method,
                         std::span<const avm1::Value> args);
 
@@ -149,6 +186,16 @@ private:
     std::function<void(std::string_view)> m_traceSink;
     TimelineInstance* m_root = nullptr;
     std::unordered_map<avm1::ClipId, TimelineInstance*> m_clips;
+    struct ButtonRef {
+        avm1::ClipId owner = 0;   // the timeline it stands on
+        std::uint64_t serial = 0; // ButtonInstance::serial
+        std::int32_t depth = 0;   // where it stood when last found
+    };
+    mutable std::unordered_map<avm1::ClipId, ButtonRef> m_buttonRefs;
+    std::unordered_map<std::uint64_t, avm1::ClipId> m_buttonIds; // by serial
+    mutable std::unique_ptr<HitTester> m_hitTester;              // made when a drag first asks
+    // What a clip last reported as _droptarget, kept after the drag ends.
+    std::unordered_map<avm1::ClipId, std::string> m_dropTargets;
     // Clips in the order they were made; a frame visits them newest first.
     std::vector<avm1::ClipId> m_execOrder;
     avm1::ClipId m_nextClip = 1;

@@ -278,7 +278,7 @@ void TimelineInstance::setCharacter(DisplayObject& obj, std::uint16_t id) {
     if (obj.character != nullptr && obj.character->kind == Character::Kind::Button &&
         m_nesting < kMaxNesting) {
         obj.button.reset(new ButtonInstance(m_movie, *static_cast<const Button*>(obj.character),
-                                            m_nesting + 1, m_liveSprites, m_sound));
+                                            m_nesting + 1, m_liveSprites, m_sound, m_hooks));
     }
     obj.textField.reset();
     if (obj.character != nullptr && obj.character->kind == Character::Kind::EditText) {
@@ -310,8 +310,15 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
     auto existing = m_list.find(cmd.depth);
     if (cmd.move && existing != m_list.end()) {
         DisplayObject& obj = existing->second;
+        if (obj.dynamic) {
+            return; // the timeline did not place it: its moves are not about it
+        }
+        const bool replaced = cmd.hasCharacter && cmd.characterId != obj.characterId;
+        if (replaced) {
+            obj.scriptTransformed = false; // a new object, the timeline's again
+        }
         applyPlace(obj, cmd);
-        if (cmd.hasCharacter && cmd.characterId != obj.characterId) {
+        if (replaced) {
             setCharacter(obj, cmd.characterId);
         }
         return;
@@ -329,13 +336,16 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
 }
 
 void TimelineInstance::applyPlace(DisplayObject& obj, const PlaceCommand& cmd) {
-    if (cmd.hasMatrix) {
+    // Once a script has moved the object, the timeline's changes to how it is drawn no longer
+    // reach it; its name, mask depth and clip actions still do.
+    const bool timelineLooks = !obj.scriptTransformed;
+    if (cmd.hasMatrix && timelineLooks) {
         obj.matrix = cmd.matrix;
     }
-    if (cmd.hasColorTransform) {
+    if (cmd.hasColorTransform && timelineLooks) {
         obj.colorTransform = cmd.colorTransform;
     }
-    if (cmd.hasRatio) {
+    if (cmd.hasRatio && timelineLooks) {
         obj.ratio = cmd.ratio;
     }
     if (cmd.hasName) {
@@ -344,13 +354,13 @@ void TimelineInstance::applyPlace(DisplayObject& obj, const PlaceCommand& cmd) {
     if (cmd.hasClipDepth) {
         obj.clipDepth = cmd.clipDepth;
     }
-    if (cmd.hasFilters) {
+    if (cmd.hasFilters && timelineLooks) {
         obj.filters = cmd.filters;
     }
-    if (cmd.hasBlendMode) {
+    if (cmd.hasBlendMode && timelineLooks) {
         obj.blendMode = cmd.blendMode;
     }
-    if (cmd.hasCacheAsBitmap) {
+    if (cmd.hasCacheAsBitmap && timelineLooks) {
         obj.cacheAsBitmap = cmd.cacheAsBitmap;
     }
     if (cmd.hasVisible) {

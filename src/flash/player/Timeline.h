@@ -43,8 +43,13 @@ struct DisplayObject {
     bool cacheAsBitmap = false;
     bool visible = true;
     std::uint32_t placedFrame = 0; // frame of the parent that created it
-    // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps leave it.
+    // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps and
+    // moves leave it.
     bool dynamic = false;
+    // A script set its position, scale, rotation, size or alpha, or moved it to another depth:
+    // the timeline's moves no longer change its matrix or colours (a new character still
+    // replaces it).
+    bool scriptTransformed = false;
     std::shared_ptr<const std::vector<ClipAction>> clipActions; // PlaceObject clip actions
     std::unique_ptr<TimelineInstance> sprite;                   // for sprites: its own timeline
     // For buttons: which look it shows and the objects of its looks.

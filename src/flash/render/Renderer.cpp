@@ -20,6 +20,8 @@ namespace {
 constexpr double kGradientHalf = 256.0;
 constexpr double kGradientScale = 16384.0 / kGradientHalf;
 constexpr std::size_t kMaxMorphCache = 512;
+// Our straight pieces stray from the true curve by at most this share of cairo's tolerance.
+constexpr double kFlatness = 0.25;
 // Shapes drawn the same way twice are kept as bitmaps, within these limits.
 constexpr int kMaxRasterPixels = 512 * 512;
 constexpr std::size_t kRasterBudgetBytes = 48u * 1024u * 1024u;
@@ -696,55 +698,10 @@ cairo_line_cap_t cairoCap(CapStyle cap) {
                                      : CAIRO_LINE_CAP_ROUND;
 }
 
-// How far a cap reaches beyond the line's end: none < round < square.
-int capReach(CapStyle cap) {
-    return cap == CapStyle::None ? 0 : cap == CapStyle::Round ? 1 : 2;
-}
-
 cairo_line_join_t cairoJoin(JoinStyle join) {
     return join == JoinStyle::Bevel   ? CAIRO_LINE_JOIN_BEVEL
            : join == JoinStyle::Miter ? CAIRO_LINE_JOIN_MITER
                                       : CAIRO_LINE_JOIN_ROUND;
-}
-
-// The ends of an open line with the direction pointing back into the line at each.
-struct LineEnd {
-    Point at;
-    Point inward; // a second point along the line's tangent at `at`
-    bool found = false;
-};
-
-void lineEnds(const CairoPath& line, LineEnd& start, LineEnd& end) {
-    const auto& d = line.data;
-    std::vector<Point> points; // every point in order, control points included
-    bool closed = false;
-    for (std::size_t i = 0; i < d.size(); i += static_cast<std::size_t>(d[i].header.length)) {
-        if (d[i].header.length <= 0) {
-            break;
-        }
-        if (d[i].header.type == CAIRO_PATH_CLOSE_PATH) {
-            closed = true;
-        }
-        for (int k = 1; k < d[i].header.length && i + static_cast<std::size_t>(k) < d.size(); ++k) {
-            points.push_back(Point{d[i + static_cast<std::size_t>(k)].point.x,
-                                   d[i + static_cast<std::size_t>(k)].point.y});
-        }
-    }
-    if (closed || points.size() < 2) {
-        return;
-    }
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        if (!(points[i] == points.front())) {
-            start = LineEnd{points.front(), points[i], true};
-            break;
-        }
-    }
-    for (std::size_t i = points.size() - 1; i-- > 0;) {
-        if (!(points[i] == points.back())) {
-            end = LineEnd{points.back(), points[i], true};
-            break;
-        }
-    }
 }
 
 } // namespace
@@ -844,22 +801,51 @@ bool Renderer::directPaint(const DirectTarget& target, const DirectPaint& what,
     return true;
 }
 
+void Renderer::flatten(const std::vector<const CairoPath*>& paths, const Matrix& toPixels,
+                       double tolerance, FlatPath& out) {
+    out.clear();
+    auto device = [&](const cairo_path_data_t& p) {
+        return Point{toPixels.a * p.point.x + toPixels.c * p.point.y + toPixels.tx,
+                     toPixels.b * p.point.x + toPixels.d * p.point.y + toPixels.ty};
+    };
+    for (const CairoPath* path : paths) {
+        const auto& d = path->data;
+        for (std::size_t i = 0; i < d.size(); i += static_cast<std::size_t>(d[i].header.length)) {
+            const int length = d[i].header.length;
+            if (length <= 0 || i + static_cast<std::size_t>(length) > d.size()) {
+                break;
+            }
+            switch (d[i].header.type) {
+            case CAIRO_PATH_MOVE_TO:
+                out.moveTo(device(d[i + 1]));
+                break;
+            case CAIRO_PATH_LINE_TO:
+                out.lineTo(device(d[i + 1]));
+                break;
+            case CAIRO_PATH_CURVE_TO:
+                if (length >= 4) {
+                    out.curveTo(device(d[i + 1]), device(d[i + 2]), device(d[i + 3]), tolerance);
+                }
+                break;
+            case CAIRO_PATH_CLOSE_PATH:
+                out.close();
+                break;
+            }
+        }
+    }
+}
+
 Renderer::PixelBox Renderer::rasterize(const DirectTarget& target,
                                        const std::vector<const CairoPath*>& paths, const Matrix& m,
                                        const DirectPaint& what) {
     const Matrix toPixels = Matrix::translate(target.offX, target.offY) * m;
-    cairo_t* cov = m_coverageCr;
-    cairo_set_operator(cov, CAIRO_OPERATOR_OVER);
-    const cairo_matrix_t pm = toCairo(toPixels);
-    cairo_set_matrix(cov, &pm);
-    cairo_new_path(cov);
-    for (const CairoPath* path : paths) {
-        const cairo_path_t view = path->view();
-        cairo_append_path(cov, &view);
+    // Curves and round ends cut into straight pieces stay well within cairo's tolerance, so
+    // high-contrast edges come out as smooth as cairo's adaptive cuts made them.
+    const double tolerance = cairo_get_tolerance(m_coverageCr) * kFlatness;
+    flatten(paths, toPixels, tolerance, m_flat);
+    if (m_flat.empty()) {
+        return PixelBox{};
     }
-    cairo_identity_matrix(cov);
-    double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-    cairo_path_extents(cov, &x1, &y1, &x2, &y2);
     double grow = 1.0;
     const LineStyle* line = what.line;
     if (line != nullptr) {
@@ -867,41 +853,43 @@ Renderer::PixelBox Renderer::rasterize(const DirectTarget& target,
         const double reach = line->join == JoinStyle::Miter ? std::max(line->miterLimit, 1.5) : 1.5;
         grow += what.lineWidth / 2.0 * reach;
     }
-    if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2) ||
-        !std::isfinite(grow)) {
-        cairo_new_path(cov);
+    if (!std::isfinite(grow)) {
         return PixelBox{};
     }
     const double covW = cairo_image_surface_get_width(m_coverage);
     const double covH = cairo_image_surface_get_height(m_coverage);
-    // The mask is cleared over the path's box, painted, and used over the part of that box the
-    // target's clip lets through. What lands outside the cleared box is never read: every
-    // use clears its own box first.
-    const PixelBox box{static_cast<int>(std::clamp(std::floor(x1 - grow), 0.0, covW)),
-                       static_cast<int>(std::clamp(std::floor(y1 - grow), 0.0, covH)),
-                       static_cast<int>(std::clamp(std::ceil(x2 + grow), 0.0, covW)),
-                       static_cast<int>(std::clamp(std::ceil(y2 + grow), 0.0, covH))};
+    const PixelBox box{static_cast<int>(std::clamp(std::floor(m_flat.minX - grow), 0.0, covW)),
+                       static_cast<int>(std::clamp(std::floor(m_flat.minY - grow), 0.0, covH)),
+                       static_cast<int>(std::clamp(std::ceil(m_flat.maxX + grow), 0.0, covW)),
+                       static_cast<int>(std::clamp(std::ceil(m_flat.maxY + grow), 0.0, covH))};
     const PixelBox used = box.intersect(target.clip);
     if (used.empty()) {
-        cairo_new_path(cov);
         return PixelBox{};
+    }
+    // Only the part the clip lets through is rasterised; it is written whole, so the mask
+    // needs no clearing first.
+    m_rasterizer.reset(used.x0, used.y0, used.x1, used.y1);
+    FillRule rule = FillRule::NonZero;
+    if (line == nullptr) {
+        rule = what.rule == CAIRO_FILL_RULE_EVEN_ODD ? FillRule::EvenOdd : FillRule::NonZero;
+        m_rasterizer.fill(m_flat);
+    } else {
+        StrokeStyle style;
+        style.width = what.lineWidth;
+        style.startCap = line->startCap;
+        style.endCap = line->endCap;
+        style.join = line->join;
+        style.miterLimit = line->miterLimit;
+        style.tolerance = tolerance;
+        m_rasterizer.stroke(m_flat, style);
     }
     cairo_surface_flush(m_coverage);
     unsigned char* mask = cairo_image_surface_get_data(m_coverage);
     const int maskStride = cairo_image_surface_get_stride(m_coverage);
-    for (int y = box.y0; y < box.y1; ++y) {
-        std::fill_n(mask + static_cast<std::ptrdiff_t>(y) * maskStride + box.x0, box.x1 - box.x0,
-                    std::uint8_t{0});
-    }
-    cairo_surface_mark_dirty_rectangle(m_coverage, box.x0, box.y0, box.x1 - box.x0,
-                                       box.y1 - box.y0);
-    if (line == nullptr) {
-        cairo_set_fill_rule(cov, what.rule);
-        cairo_fill(cov);
-    } else {
-        strokeCoverage(cov, paths, toPixels, *line, what.lineWidth);
-    }
-    cairo_surface_flush(m_coverage);
+    m_rasterizer.resolve(mask + static_cast<std::ptrdiff_t>(used.y0) * maskStride + used.x0,
+                         maskStride, rule);
+    cairo_surface_mark_dirty_rectangle(m_coverage, used.x0, used.y0, used.x1 - used.x0,
+                                       used.y1 - used.y0);
     return used;
 }
 
@@ -980,21 +968,16 @@ bool Renderer::fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, con
     PixelBox all{target.width, target.height, 0, 0};
     {
         const Matrix toPixels = Matrix::translate(target.offX, target.offY) * state.matrix;
-        cairo_t* cov = m_coverageCr;
-        const cairo_matrix_t pm = toCairo(toPixels);
-        cairo_set_matrix(cov, &pm);
-        cairo_new_path(cov);
+        std::vector<const CairoPath*> paths;
+        paths.reserve(fills.size());
         for (const auto& [path, paint] : fills) {
-            const cairo_path_t view = path->view();
-            cairo_append_path(cov, &view);
+            paths.push_back(path);
         }
-        cairo_identity_matrix(cov);
-        double x1 = 0, y1 = 0, x2 = 0, y2 = 0;
-        cairo_path_extents(cov, &x1, &y1, &x2, &y2);
-        cairo_new_path(cov);
-        if (!std::isfinite(x1) || !std::isfinite(x2) || !std::isfinite(y1) || !std::isfinite(y2)) {
+        flatten(paths, toPixels, cairo_get_tolerance(m_coverageCr), m_flat);
+        if (m_flat.empty()) {
             return true;
         }
+        const double x1 = m_flat.minX, y1 = m_flat.minY, x2 = m_flat.maxX, y2 = m_flat.maxY;
         all =
             PixelBox{static_cast<int>(std::clamp(std::floor(x1 - 1), -1.0, double(target.width))),
                      static_cast<int>(std::clamp(std::floor(y1 - 1), -1.0, double(target.height))),
@@ -1026,52 +1009,6 @@ bool Renderer::fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, con
                        m_layerScratch.data(), w, w, h);
     targetChanged(target, all);
     return true;
-}
-
-void Renderer::strokeCoverage(cairo_t* cov, const std::vector<const CairoPath*>& paths,
-                              const Matrix& toPixels, const LineStyle& line, double width) {
-    // Cairo gives a line one cap for both ends. The line is stroked with the cap that reaches
-    // less far, and the other end gets its cap from a stroke of a sliver of the line there,
-    // merged by taking the larger coverage so nothing is counted twice.
-    const bool startWider = capReach(line.startCap) > capReach(line.endCap);
-    const CapStyle common = startWider ? line.endCap : line.startCap;
-    cairo_set_line_width(cov, width);
-    cairo_set_line_join(cov, cairoJoin(line.join));
-    cairo_set_miter_limit(cov, std::max(1.0, line.miterLimit));
-    cairo_set_line_cap(cov, cairoCap(common));
-    cairo_stroke(cov);
-    if (line.startCap == line.endCap) {
-        return;
-    }
-    cairo_set_operator(cov, CAIRO_OPERATOR_LIGHTEN);
-    cairo_set_line_cap(cov, cairoCap(startWider ? line.startCap : line.endCap));
-    cairo_new_path(cov);
-    auto device = [&](const Point& p) {
-        return Point{toPixels.a * p.x + toPixels.c * p.y + toPixels.tx,
-                     toPixels.b * p.x + toPixels.d * p.y + toPixels.ty};
-    };
-    for (const CairoPath* path : paths) {
-        LineEnd start, end;
-        lineEnds(*path, start, end);
-        const LineEnd& e = startWider ? start : end;
-        if (!e.found) {
-            continue;
-        }
-        const Point at = device(e.at);
-        const Point toward = device(e.inward);
-        const double dx = toward.x - at.x;
-        const double dy = toward.y - at.y;
-        const double length = std::hypot(dx, dy);
-        if (!(length > 0)) {
-            continue;
-        }
-        // A sliver short enough that its own far cap stays inside the line.
-        const double step = std::min(length, 0.01) / length;
-        cairo_move_to(cov, at.x, at.y);
-        cairo_line_to(cov, at.x + dx * step, at.y + dy * step);
-    }
-    cairo_stroke(cov);
-    cairo_set_operator(cov, CAIRO_OPERATOR_OVER);
 }
 
 void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& state) {

@@ -5,6 +5,7 @@
 #include "flash/player/Timeline.h"
 #include "flash/render/BitmapDecoder.h"
 #include "flash/render/Compositor.h"
+#include "flash/render/Rasterizer.h"
 #include "flash/render/ShapeGeometry.h"
 #include "flash/swf/Log.h"
 
@@ -155,9 +156,9 @@ private:
     // one of them needs cairo.
     bool fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, const State& state,
                          cairo_fill_rule_t rule);
-    // Strokes the path on `cov` (already there, in pixels) with the line's caps and joins.
-    void strokeCoverage(cairo_t* cov, const std::vector<const CairoPath*>& paths,
-                        const Matrix& toPixels, const LineStyle& line, double width);
+    // The paths in device pixels, curves cut into lines no more than `tolerance` off.
+    static void flatten(const std::vector<const CairoPath*>& paths, const Matrix& toPixels,
+                        double tolerance, FlatPath& out);
     const GradientRamp& rampFor(const FillStyle& fill, const ColorTransform& cx);
     void applyFilters(cairo_surface_t* surface, const std::vector<Filter>& filters);
 
@@ -206,6 +207,8 @@ private:
     cairo_surface_t* m_coverage = nullptr;
     cairo_t* m_coverageCr = nullptr;
     std::vector<std::uint32_t> m_layerScratch; // a layer's fills added up
+    FlatPath m_flat;
+    Rasterizer m_rasterizer;
     std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
         m_buttonSprites;
     std::unique_ptr<TextFieldPainter> m_textPainter;

@@ -1,0 +1,432 @@
+#include "flash/render/Rasterizer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace kinovex::flash {
+
+namespace {
+
+// Curves are cut into at most this many pieces, however large they are on screen.
+constexpr int kMaxCurvePieces = 512;
+
+bool finite(Point p) {
+    return std::isfinite(p.x) && std::isfinite(p.y);
+}
+
+Point unit(Point from, Point to) {
+    const double dx = to.x - from.x;
+    const double dy = to.y - from.y;
+    const double len = std::hypot(dx, dy);
+    return Point{dx / len, dy / len};
+}
+
+// How many pieces a circle of radius r needs to stay within `tolerance` of the true one.
+double arcStep(double r, double tolerance) {
+    if (!(r > tolerance)) {
+        return std::numbers::pi / 2;
+    }
+    return std::clamp(2.0 * std::acos(1.0 - tolerance / r), 0.01, std::numbers::pi / 2);
+}
+
+// The integral of clamp(v, 0, 1) from 0 to v: how much of a pixel lies left of a point, summed
+// over a stretch of an edge.
+inline double ramp(double v) {
+    if (v <= 0.0) {
+        return 0.0;
+    }
+    return v < 1.0 ? 0.5 * v * v : v - 0.5;
+}
+
+} // namespace
+
+// ---- FlatPath ----------------------------------------------------------------------------
+
+void FlatPath::clear() {
+    points.clear();
+    smooth.clear();
+    lines.clear();
+}
+
+void FlatPath::moveTo(Point p) {
+    if (!finite(p)) {
+        p = Point{};
+    }
+    lines.push_back(Polyline{points.size(), 0, false});
+    lineTo(p);
+}
+
+void FlatPath::lineTo(Point p, bool inCurve) {
+    if (lines.empty()) {
+        moveTo(p);
+        return;
+    }
+    if (lines.back().closed) {
+        // Drawing on after a close starts again where the closed line began.
+        const Point start = points[lines.back().first];
+        lines.push_back(Polyline{points.size(), 0, false});
+        lineTo(start);
+    }
+    if (!finite(p)) {
+        return; // a damaged point is left out rather than spoiling the whole path
+    }
+    if (points.empty()) {
+        minX = maxX = p.x;
+        minY = maxY = p.y;
+    } else {
+        minX = std::min(minX, p.x);
+        maxX = std::max(maxX, p.x);
+        minY = std::min(minY, p.y);
+        maxY = std::max(maxY, p.y);
+    }
+    points.push_back(p);
+    smooth.push_back(inCurve ? 1 : 0);
+    ++lines.back().count;
+}
+
+void FlatPath::close() {
+    if (!lines.empty()) {
+        lines.back().closed = true;
+    }
+}
+
+void FlatPath::curveTo(Point c1, Point c2, Point to, double tolerance) {
+    if (lines.empty() || points.empty()) {
+        moveTo(c1);
+    }
+    const Point from = lines.back().closed ? points[lines.back().first] : points.back();
+    // A cubic's distance from its chord pieces is at most 3/4 of its largest second difference
+    // over the square of the number of pieces.
+    const double ddx =
+        std::max(std::abs(from.x - 2 * c1.x + c2.x), std::abs(c1.x - 2 * c2.x + to.x));
+    const double ddy =
+        std::max(std::abs(from.y - 2 * c1.y + c2.y), std::abs(c1.y - 2 * c2.y + to.y));
+    const double dd = std::hypot(ddx, ddy);
+    const double pieces = std::ceil(std::sqrt(0.75 * dd / std::max(tolerance, 1e-3)));
+    const int n =
+        std::isfinite(pieces) ? std::clamp(static_cast<int>(pieces), 1, kMaxCurvePieces) : 1;
+    for (int i = 1; i < n; ++i) {
+        const double t = static_cast<double>(i) / n;
+        const double u = 1.0 - t;
+        const double w0 = u * u * u, w1 = 3 * u * u * t, w2 = 3 * u * t * t, w3 = t * t * t;
+        lineTo(Point{w0 * from.x + w1 * c1.x + w2 * c2.x + w3 * to.x,
+                     w0 * from.y + w1 * c1.y + w2 * c2.y + w3 * to.y},
+               true);
+    }
+    lineTo(to);
+}
+
+void FlatPath::quadTo(Point control, Point to, double tolerance) {
+    const Point from = points.empty() ? control : points.back();
+    curveTo(
+        Point{from.x + 2.0 / 3.0 * (control.x - from.x), from.y + 2.0 / 3.0 * (control.y - from.y)},
+        Point{to.x + 2.0 / 3.0 * (control.x - to.x), to.y + 2.0 / 3.0 * (control.y - to.y)}, to,
+        tolerance);
+}
+
+// ---- Rasterizer --------------------------------------------------------------------------
+
+void Rasterizer::reset(int x0, int y0, int x1, int y1) {
+    m_x0 = x0;
+    m_y0 = y0;
+    m_w = std::max(0, x1 - x0);
+    m_h = std::max(0, y1 - y0);
+    const std::size_t size = static_cast<std::size_t>(m_w + 2) * static_cast<std::size_t>(m_h);
+    if (m_cells.size() < size) {
+        m_cells.resize(size); // zeroed; resolve() leaves every cell it reads at zero
+    }
+}
+
+void Rasterizer::addLine(Point a, Point b) {
+    if (!finite(a) || !finite(b) || m_h == 0) {
+        return;
+    }
+    double ax = a.x - m_x0, ay = a.y - m_y0, bx = b.x - m_x0, by = b.y - m_y0;
+    if (ay == by || (ay <= 0 && by <= 0) || (ay >= m_h && by >= m_h)) {
+        return; // flat, or wholly above or below: changes no pixel of the region
+    }
+    // Left of the region an edge still covers everything right of it, so it is moved onto the
+    // left border; right of the region it covers nothing there and lands in the column beyond.
+    // An edge crossing a border is cut there first so each part keeps its own slope.
+    const double w = m_w;
+    double cuts[3] = {1.0, 1.0, 1.0};
+    int n = 0;
+    if (ax != bx) {
+        for (double border : {0.0, w}) {
+            const double t = (border - ax) / (bx - ax);
+            if (t > 0.0 && t < 1.0) {
+                cuts[n++] = t;
+            }
+        }
+    }
+    if (n == 2 && cuts[1] < cuts[0]) {
+        std::swap(cuts[0], cuts[1]);
+    }
+    cuts[n++] = 1.0;
+    double px = ax, py = ay;
+    for (int i = 0; i < n; ++i) {
+        const double t = cuts[i];
+        const double qx = t == 1.0 ? bx : ax + (bx - ax) * t;
+        const double qy = t == 1.0 ? by : ay + (by - ay) * t;
+        accumulate(std::clamp(px, 0.0, w), py, std::clamp(qx, 0.0, w), qy);
+        px = qx;
+        py = qy;
+    }
+}
+
+void Rasterizer::accumulate(double ax, double ay, double bx, double by) {
+    if (ay == by) {
+        return;
+    }
+    double dir = 1.0;
+    if (ay > by) {
+        std::swap(ax, bx);
+        std::swap(ay, by);
+        dir = -1.0;
+    }
+    const double top = std::max(ay, 0.0);
+    const double bottom = std::min(by, static_cast<double>(m_h));
+    if (top >= bottom) {
+        return;
+    }
+    const double dxdy = (bx - ax) / (by - ay);
+    const std::size_t stride = static_cast<std::size_t>(m_w) + 2;
+    double x = ax + (top - ay) * dxdy;
+    const int firstRow = static_cast<int>(top);
+    const int endRow = static_cast<int>(std::ceil(bottom));
+    for (int row = firstRow; row < endRow; ++row) {
+        const double dy = std::min(row + 1.0, bottom) - std::max(static_cast<double>(row), top);
+        // Rounding can carry x a hair past the borders; the column beyond absorbs it.
+        const double xNext = std::clamp(x + dxdy * dy, 0.0, static_cast<double>(m_w));
+        const double d = dir * dy;
+        float* cells = m_cells.data() + static_cast<std::size_t>(row) * stride;
+        const double lo = std::min(x, xNext);
+        const double hi = std::max(x, xNext);
+        const int first = static_cast<int>(lo);
+        if (hi <= first + 1.0) {
+            // Within one pixel: the part of it right of the edge's middle is covered.
+            const double mid = 0.5 * (x + xNext) - first;
+            cells[first] += static_cast<float>(d * (1.0 - mid));
+            cells[first + 1] += static_cast<float>(d * mid);
+        } else {
+            // Across several pixels: pixel j is covered by the mean over the edge of the part
+            // of [j, j + 1) right of it; each cell holds the step from the pixel before.
+            const double inv = 1.0 / (hi - lo);
+            const int last = static_cast<int>(std::ceil(hi));
+            double before = 0.0;
+            for (int j = first; j < last; ++j) {
+                const double covered = (ramp(j + 1.0 - lo) - ramp(j + 1.0 - hi)) * inv;
+                cells[j] += static_cast<float>(d * (covered - before));
+                before = covered;
+            }
+            cells[last] += static_cast<float>(d * (1.0 - before));
+        }
+        x = xNext;
+    }
+}
+
+void Rasterizer::addOriented(const Point* p, std::size_t count) {
+    if (count < 3) {
+        return;
+    }
+    double area = 0.0;
+    for (std::size_t i = 0, j = count - 1; i < count; j = i++) {
+        area += (p[j].x - p[i].x) * (p[j].y + p[i].y);
+    }
+    if (!(std::abs(area) > 0.0)) {
+        return;
+    }
+    if (area > 0.0) {
+        for (std::size_t i = 0, j = count - 1; i < count; j = i++) {
+            addLine(p[j], p[i]);
+        }
+    } else {
+        for (std::size_t i = 0, j = count - 1; i < count; j = i++) {
+            addLine(p[i], p[j]);
+        }
+    }
+}
+
+void Rasterizer::addPolygon(const Point* points, std::size_t count) {
+    for (std::size_t i = 0, j = count - 1; i < count; j = i++) {
+        addLine(points[j], points[i]);
+    }
+}
+
+void Rasterizer::fill(const FlatPath& path) {
+    for (const FlatPath::Polyline& line : path.lines) {
+        if (line.count >= 2) {
+            addPolygon(path.points.data() + line.first, line.count);
+        }
+    }
+}
+
+void Rasterizer::cap(Point at, Point e, double r, CapStyle style, double tolerance) {
+    const Point n{-e.y * r, e.x * r};
+    m_scratch.clear();
+    if (style == CapStyle::Square) {
+        m_scratch = {
+            Point{at.x + n.x, at.y + n.y}, Point{at.x + n.x + e.x * r, at.y + n.y + e.y * r},
+            Point{at.x - n.x + e.x * r, at.y - n.y + e.y * r}, Point{at.x - n.x, at.y - n.y}};
+    } else if (style == CapStyle::Round) {
+        // Half a circle from one side of the line round its end to the other.
+        const int steps = static_cast<int>(std::ceil(std::numbers::pi / arcStep(r, tolerance)));
+        for (int i = 0; i <= steps; ++i) {
+            const double phi = std::numbers::pi * i / steps;
+            const double c = std::cos(phi), s = std::sin(phi);
+            m_scratch.push_back(Point{at.x + n.x * c + e.x * r * s, at.y + n.y * c + e.y * r * s});
+        }
+    }
+    addOriented(m_scratch.data(), m_scratch.size());
+}
+
+void Rasterizer::dot(Point at, double r, CapStyle style, double tolerance) {
+    // A line of no length: a round cap makes a dot, a square one a square, no cap nothing.
+    if (style == CapStyle::None) {
+        return;
+    }
+    m_scratch.clear();
+    if (style == CapStyle::Square) {
+        m_scratch = {Point{at.x - r, at.y - r}, Point{at.x + r, at.y - r},
+                     Point{at.x + r, at.y + r}, Point{at.x - r, at.y + r}};
+    } else {
+        const int steps = static_cast<int>(std::ceil(2 * std::numbers::pi / arcStep(r, tolerance)));
+        for (int i = 0; i < steps; ++i) {
+            const double phi = 2 * std::numbers::pi * i / steps;
+            m_scratch.push_back(Point{at.x + r * std::cos(phi), at.y + r * std::sin(phi)});
+        }
+    }
+    addOriented(m_scratch.data(), m_scratch.size());
+}
+
+void Rasterizer::join(Point at, Point d0, Point d1, double r, const StrokeStyle& style,
+                      bool smooth) {
+    const double cross = d0.x * d1.y - d0.y * d1.x;
+    const double cosTurn = d0.x * d1.x + d0.y * d1.y;
+    if (std::abs(cross) < 1e-12 && cosTurn > 0) {
+        return; // straight on
+    }
+    // The offsets of the two segments' ends on the outside of the bend; the inside is covered
+    // by the segments themselves.
+    const double side = cross > 0 ? -r : r;
+    const Point o0{-d0.y * side, d0.x * side};
+    const Point o1{-d1.y * side, d1.x * side};
+    m_scratch.clear();
+    m_scratch.push_back(at);
+    m_scratch.push_back(Point{at.x + o0.x, at.y + o0.y});
+    const JoinStyle join = smooth ? JoinStyle::Round : style.join;
+    if (join == JoinStyle::Round) {
+        const double angle = std::atan2(o0.x * o1.y - o0.y * o1.x, o0.x * o1.x + o0.y * o1.y);
+        const int steps =
+            static_cast<int>(std::ceil(std::abs(angle) / arcStep(r, style.tolerance)));
+        for (int i = 1; i < steps; ++i) {
+            const double phi = angle * i / steps;
+            const double c = std::cos(phi), s = std::sin(phi);
+            m_scratch.push_back(Point{at.x + o0.x * c - o0.y * s, at.y + o0.x * s + o0.y * c});
+        }
+    } else if (join == JoinStyle::Miter) {
+        // The miter's length over the line's half width is 1 / cos(turn / 2); past the limit
+        // the corner is cut off as a bevel.
+        const double limit = std::max(1.0, style.miterLimit);
+        if ((1.0 + cosTurn) * limit * limit >= 2.0 && 1.0 + cosTurn > 1e-12) {
+            const double k = 1.0 / (1.0 + cosTurn);
+            m_scratch.push_back(Point{at.x + (o0.x + o1.x) * k, at.y + (o0.y + o1.y) * k});
+        }
+    }
+    m_scratch.push_back(Point{at.x + o1.x, at.y + o1.y});
+    addOriented(m_scratch.data(), m_scratch.size());
+}
+
+void Rasterizer::stroke(const FlatPath& path, const StrokeStyle& style) {
+    const double r = style.width / 2.0;
+    if (!(r > 0.0) || !std::isfinite(r)) {
+        return;
+    }
+    std::vector<Point> pts;
+    std::vector<std::uint8_t> smooth;
+    for (const FlatPath::Polyline& line : path.lines) {
+        // Points that repeat the one before add nothing and have no direction.
+        pts.clear();
+        smooth.clear();
+        for (std::size_t i = line.first; i < line.first + line.count; ++i) {
+            const Point& p = path.points[i];
+            if (!pts.empty() && std::abs(p.x - pts.back().x) < 1e-9 &&
+                std::abs(p.y - pts.back().y) < 1e-9) {
+                continue;
+            }
+            pts.push_back(p);
+            smooth.push_back(path.smooth[i]);
+        }
+        const bool closed = line.closed;
+        if (closed && pts.size() > 2 && std::abs(pts.front().x - pts.back().x) < 1e-9 &&
+            std::abs(pts.front().y - pts.back().y) < 1e-9) {
+            pts.pop_back(); // the closing segment joins them anyway
+            smooth.pop_back();
+        }
+        if (pts.empty()) {
+            continue;
+        }
+        if (pts.size() == 1) {
+            dot(pts[0], r, style.startCap, style.tolerance);
+            continue;
+        }
+        const std::size_t n = pts.size();
+        const std::size_t segments = closed ? n : n - 1;
+        Point previous{};
+        Point first{};
+        for (std::size_t i = 0; i < segments; ++i) {
+            const Point a = pts[i];
+            const Point b = pts[(i + 1) % n];
+            const Point d = unit(a, b);
+            const Point off{-d.y * r, d.x * r};
+            const Point quad[4] = {Point{a.x + off.x, a.y + off.y}, Point{b.x + off.x, b.y + off.y},
+                                   Point{b.x - off.x, b.y - off.y},
+                                   Point{a.x - off.x, a.y - off.y}};
+            addOriented(quad, 4);
+            if (i > 0) {
+                join(a, previous, d, r, style, smooth[i] != 0);
+            } else {
+                first = d;
+            }
+            previous = d;
+        }
+        if (closed) {
+            join(pts[0], previous, first, r, style, smooth[0] != 0);
+        } else {
+            cap(pts[0], Point{-first.x, -first.y}, r, style.startCap, style.tolerance);
+            cap(pts[n - 1], previous, r, style.endCap, style.tolerance);
+        }
+    }
+}
+
+void Rasterizer::resolve(std::uint8_t* mask, int stride, FillRule rule) {
+    const std::size_t cellStride = static_cast<std::size_t>(m_w) + 2;
+    for (int row = 0; row < m_h; ++row) {
+        float* cells = m_cells.data() + static_cast<std::size_t>(row) * cellStride;
+        std::uint8_t* out = mask + static_cast<std::ptrdiff_t>(row) * stride;
+        float sum = 0.0f;
+        if (rule == FillRule::NonZero) {
+            for (int x = 0; x < m_w; ++x) {
+                sum += cells[x];
+                cells[x] = 0.0f;
+                const float c = std::min(std::abs(sum), 1.0f);
+                out[x] = static_cast<std::uint8_t>(c * 255.0f + 0.5f);
+            }
+        } else {
+            for (int x = 0; x < m_w; ++x) {
+                sum += cells[x];
+                cells[x] = 0.0f;
+                // Inside an even number of outlines is outside.
+                float c = std::abs(sum);
+                c -= 2.0f * std::floor(c * 0.5f);
+                c = c > 1.0f ? 2.0f - c : c;
+                out[x] = static_cast<std::uint8_t>(c * 255.0f + 0.5f);
+            }
+        }
+        cells[m_w] = 0.0f;
+        cells[m_w + 1] = 0.0f;
+    }
+}
+
+} // namespace kinovex::flash

@@ -4,7 +4,9 @@
 // draws frames in which everything, the bitmap too, has moved by a fraction of a pixel (a
 // shape comes from the cache once it has been drawn at that quarter-pixel offset before);
 // drawTurningFrame draws frames in which everything also turns and grows, so no shape can
-// come from the cache and every one is rasterised anew.
+// come from the cache and every one is rasterised anew; drawTypicalFrame draws a cartoon's
+// frames: half the groups stand still, half slide, and each frame one group in five turns
+// and changes size (each group every fifth frame), the rest keep their last look.
 
 #include "SwfWriter.h"
 #include "flash/Player.h"
@@ -19,7 +21,7 @@ namespace {
 
 using namespace kinovex;
 
-enum class Motion { Slide, Turn };
+enum class Motion { Slide, Turn, Typical };
 
 // `frames` > 1: every frame moves every group and the background by a fraction of a pixel
 // (Slide), and turns and scales the groups too (Turn), so no frame looks like one drawn before.
@@ -71,8 +73,9 @@ std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1, Motion motion
         backPlace.matrix = swf::Matrix::translate(-(f % 40) * 0.13, 0);
         movie.place(backPlace);
         for (int i = 0; i < groups; ++i) {
-            const double x = 20 + std::fmod(i * 97.0, 500.0) + f * 0.37;
-            const double y = 20 + std::fmod(i * 61.0, 350.0) + f * 0.21;
+            const bool still = motion == Motion::Typical && i % 2 == 0;
+            const double x = 20 + std::fmod(i * 97.0, 500.0) + (still ? 0 : f * 0.37);
+            const double y = 20 + std::fmod(i * 61.0, 350.0) + (still ? 0 : f * 0.21);
             swf::Place p;
             p.depth = static_cast<std::uint16_t>(i + 2);
             if (f == 0) {
@@ -80,8 +83,10 @@ std::vector<std::uint8_t> typicalMovie(int shapes, int frames = 1, Motion motion
             } else {
                 p.move = true;
             }
-            const double grow = motion == Motion::Turn ? 1 + 0.2 * std::sin(f * 0.1 + i) : 1;
-            const double turn = motion == Motion::Turn ? f * 0.02 : 0;
+            // The frame whose look the group has: this one, or when it last changed.
+            const int shown = motion == Motion::Typical ? f - ((f - i) % 5 + 5) % 5 : f;
+            const double grow = motion != Motion::Slide ? 1 + 0.2 * std::sin(shown * 0.1 + i) : 1;
+            const double turn = motion != Motion::Slide ? shown * 0.02 : 0;
             p.matrix = swf::Matrix::transform(grow, grow, i * 0.3 + turn, x, y);
             movie.place(p);
         }
@@ -144,6 +149,25 @@ void drawTurningFrame(benchmark::State& state) {
     state.SetLabel(std::to_string(state.range(0)) + " turning shapes + bitmap");
 }
 BENCHMARK(drawTurningFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
+
+// A cartoon: most shapes still or sliding, one group in five turning and growing per frame.
+void drawTypicalFrame(benchmark::State& state) {
+    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500, Motion::Typical);
+    flash::Player player;
+    if (!player.loadFromMemory(bytes).ok) {
+        state.SkipWithError("movie did not load");
+        return;
+    }
+    std::vector<std::uint32_t> pixels(550 * 400);
+    player.draw(pixels.data(), 550, 400, 550 * 4);
+    for (auto _ : state) {
+        player.nextFrame();
+        player.draw(pixels.data(), 550, 400, 550 * 4);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.SetLabel(std::to_string(state.range(0)) + " shapes, 1 group in 5 turning + bitmap");
+}
+BENCHMARK(drawTypicalFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 void drawRgb555(benchmark::State& state) {
     const auto bytes = typicalMovie(300);

@@ -50,9 +50,6 @@ void FlatPath::clear() {
 }
 
 void FlatPath::moveTo(Point p) {
-    if (!finite(p)) {
-        p = Point{};
-    }
     lines.push_back(Polyline{points.size(), 0, false});
     lineTo(p);
 }
@@ -64,9 +61,11 @@ void FlatPath::lineTo(Point p, bool inCurve) {
     }
     if (lines.back().closed) {
         // Drawing on after a close starts again where the closed line began.
-        const Point start = points[lines.back().first];
+        const Polyline closed = lines.back();
         lines.push_back(Polyline{points.size(), 0, false});
-        lineTo(start);
+        if (closed.count > 0) {
+            lineTo(points[closed.first]);
+        }
     }
     if (!finite(p)) {
         return; // a damaged point is left out rather than spoiling the whole path
@@ -92,10 +91,16 @@ void FlatPath::close() {
 }
 
 void FlatPath::curveTo(Point c1, Point c2, Point to, double tolerance) {
-    if (lines.empty() || points.empty()) {
-        moveTo(c1);
+    if (lines.empty() || lines.back().count == 0) {
+        moveTo(c1); // no point to start from: the curve starts at its first control point
+    } else if (lines.back().closed) {
+        lineTo(points[lines.back().first]);
     }
-    const Point from = lines.back().closed ? points[lines.back().first] : points.back();
+    if (lines.back().count == 0) {
+        lineTo(to);
+        return;
+    }
+    const Point from = points.back();
     // A cubic's distance from its chord pieces is at most 3/4 of its largest second difference
     // over the square of the number of pieces.
     const double ddx =
@@ -118,7 +123,9 @@ void FlatPath::curveTo(Point c1, Point c2, Point to, double tolerance) {
 }
 
 void FlatPath::quadTo(Point control, Point to, double tolerance) {
-    const Point from = points.empty() ? control : points.back();
+    const Point from = lines.empty() || lines.back().count == 0 ? control
+                       : lines.back().closed                    ? points[lines.back().first]
+                                                                : points.back();
     curveTo(
         Point{from.x + 2.0 / 3.0 * (control.x - from.x), from.y + 2.0 / 3.0 * (control.y - from.y)},
         Point{to.x + 2.0 / 3.0 * (control.x - to.x), to.y + 2.0 / 3.0 * (control.y - to.y)}, to,

@@ -469,7 +469,7 @@ std::vector<std::string> ScriptRuntime::childNames(ClipId id) {
     std::vector<std::string> names;
     if (TimelineInstance* c = clip(id)) {
         for (const auto& [depth, obj] : c->displayList()) {
-            if (obj.sprite && !obj.name.empty()) {
+            if ((obj.sprite || obj.button) && !obj.name.empty()) {
                 names.push_back(obj.name);
             }
         }

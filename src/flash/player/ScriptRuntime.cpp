@@ -545,10 +545,22 @@ Matrix ScriptRuntime::stageMatrix(const TimelineInstance& clip) const {
     return m;
 }
 
+double ScriptRuntime::pointerIn(const Matrix& s, ClipProperty p) const {
+    const double det = s.a * s.d - s.b * s.c;
+    if (det == 0) {
+        return 0.0;
+    }
+    const double px = m_mouseX * 20 - s.tx;
+    const double py = m_mouseY * 20 - s.ty;
+    const double lx = (s.d * px - s.c * py) / det;
+    const double ly = (-s.b * px + s.a * py) / det;
+    return std::round(p == ClipProperty::XMouse ? lx : ly) / 20.0;
+}
+
 Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
     TimelineInstance* c = clip(id);
     TimelineInstance* buttonOwner = nullptr;
-    const DisplayObject* obj = c != nullptr ? c->owner() : findButton(id, &buttonOwner);
+    const DisplayObject* obj = c != nullptr ? objectOf(id) : findButton(id, &buttonOwner);
     if (c == nullptr && obj == nullptr) {
         return {};
     }
@@ -567,18 +579,8 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
             return Value((p == ClipProperty::Width ? r.width() : r.height()) / 20.0);
         }
         case ClipProperty::XMouse:
-        case ClipProperty::YMouse: {
-            const Matrix s = stageMatrix(*buttonOwner) * obj->matrix;
-            const double det = s.a * s.d - s.b * s.c;
-            if (det == 0) {
-                return Value(0.0);
-            }
-            const double px = m_mouseX * 20 - s.tx;
-            const double py = m_mouseY * 20 - s.ty;
-            const double lx = (s.d * px - s.c * py) / det;
-            const double ly = (-s.b * px + s.a * py) / det;
-            return Value(std::round(p == ClipProperty::XMouse ? lx : ly) / 20.0);
-        }
+        case ClipProperty::YMouse:
+            return Value(pointerIn(stageMatrix(*buttonOwner) * obj->matrix, p));
         default:
             break; // the rest as for clips
         }
@@ -611,18 +613,8 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
         return Value((p == ClipProperty::Width ? r.width() : r.height()) / 20.0);
     }
     case ClipProperty::XMouse:
-    case ClipProperty::YMouse: {
-        const Matrix s = stageMatrix(*c);
-        const double det = s.a * s.d - s.b * s.c;
-        if (det == 0) {
-            return Value(0.0);
-        }
-        const double px = m_mouseX * 20 - s.tx;
-        const double py = m_mouseY * 20 - s.ty;
-        const double lx = (s.d * px - s.c * py) / det;
-        const double ly = (-s.b * px + s.a * py) / det;
-        return Value(std::round(p == ClipProperty::XMouse ? lx : ly) / 20.0);
-    }
+    case ClipProperty::YMouse:
+        return Value(pointerIn(stageMatrix(*c), p));
     case ClipProperty::DropTarget: {
         auto it = m_dropTargets.find(id);
         return Value(it != m_dropTargets.end() ? it->second : std::string());

@@ -154,6 +154,8 @@ private:
     // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
     void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
     void callListeners(std::string_view holder, std::string_view method);
+    // _xmouse (p X) or _ymouse of the pointer in the space `toStage` maps to stage twips.
+    double pointerIn(const Matrix& toStage, avm1::ClipProperty p) const;
     // Puts the dragged clip under the pointer (its grip kept, its bounds respected).
     void moveDragged();
     std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);

@@ -95,6 +95,9 @@ TEST(ScriptMouse, NamedButtonsHaveScriptObjectsWhoseHandlersFollowThePointer) {
     scope.getVar("this").push("_parent").op(op::GetMember).getVar("_root").op(op::Equals2);
     scope.op(op::Trace).traceVar("where");
     setHandler(a, "btn", "onPress", scope);
+    Actions over = tracesName("onRollOver");
+    traceMember(over, "this", "_xmouse");
+    setHandler(a, "btn", "onRollOver", over);
     a.getVar("btn").op(op::TypeOf).op(op::Trace);
     traceMember(a, "btn", "_name");
     traceMember(a, "btn", "_target");
@@ -111,7 +114,7 @@ TEST(ScriptMouse, NamedButtonsHaveScriptObjectsWhoseHandlersFollowThePointer) {
     EXPECT_EQ(run.take(), (Lines{"object", "btn", "/btn", "10", "40", "true", "-16383"}));
 
     run.player.mouseMove({20, 20});
-    EXPECT_EQ(run.take(), (Lines{"onRollOver btn"}));
+    EXPECT_EQ(run.take(), (Lines{"onRollOver btn", "10"}));
     EXPECT_TRUE(run.player.wantsHandCursor());
     run.player.mouseDown({20, 20});
     EXPECT_EQ(run.take(), (Lines{"true", "main timeline"}));
@@ -126,9 +129,9 @@ TEST(ScriptMouse, NamedButtonsHaveScriptObjectsWhoseHandlersFollowThePointer) {
     run.player.mouseUp({100, 80});
     EXPECT_EQ(run.take(),
               (Lines{"true", "main timeline", "onDragOut btn", "onReleaseOutside btn"}));
-    run.player.mouseMove({20, 20});
+    run.player.mouseMove({30, 20});
     run.player.mouseMove({100, 80});
-    EXPECT_EQ(run.take(), (Lines{"onRollOver btn", "onRollOut btn"}));
+    EXPECT_EQ(run.take(), (Lines{"onRollOver btn", "20", "onRollOut btn"}));
 }
 
 // enabled, useHandCursor, _visible and _x set from scripts change what the mouse does.

@@ -175,9 +175,24 @@ namespace kinovex::flash {
 
 namespace {
 
-constexpr const char* kMouseHandlers[] = {"onPress",    "onRelease", "onReleaseOutside",
-                                          "onRollOver", "onRollOut", "onDragOver",
-                                          "onDragOut"};
+struct MouseEvent {
+    const char* handler;
+    std::uint32_t clipEvent; // the on (press) ... clip action flag
+};
+
+constexpr MouseEvent kMouseEvents[] = {
+    {"onPress", ClipEventPress},
+    {"onRelease", ClipEventRelease},
+    {"onReleaseOutside", ClipEventReleaseOutside},
+    {"onRollOver", ClipEventRollOver},
+    {"onRollOut", ClipEventRollOut},
+    {"onDragOver", ClipEventDragOver},
+    {"onDragOut", ClipEventDragOut},
+};
+
+constexpr std::uint32_t kMouseClipEvents = ClipEventPress | ClipEventRelease |
+                                           ClipEventReleaseOutside | ClipEventRollOver |
+                                           ClipEventRollOut | ClipEventDragOver | ClipEventDragOut;
 
 // The frame a clip acting as a button shows after each of its mouse events, when it has a frame
 // with that label: its own up, over and down looks.
@@ -194,25 +209,24 @@ std::string_view lookLabelAfter(std::string_view handler) {
 } // namespace
 
 bool ScriptRuntime::clipTakesMouse(const TimelineInstance& clip) {
-    avm1::Object* o = m_vm->existingClipObject(clip.clipId());
-    if (o == nullptr) {
-        // No script touched it; only handlers every clip inherits could make it a button.
-        o = m_vm->clipPrototype();
-        bool any = false;
-        for (const char* name : kMouseHandlers) {
-            any = any || m_vm->hasProperty(o, name);
-        }
-        if (!any) {
-            return false;
-        }
-        o = m_vm->clipObject(clip.clipId());
-    }
+    // on (press), on (release) ... written on the clip's placement make it a button as well.
     bool any = false;
-    for (const char* name : kMouseHandlers) {
-        any = any || m_vm->hasProperty(o, name);
+    if (const auto& actions = clip.clipActions()) {
+        for (const ClipAction& a : *actions) {
+            any = any || (a.events & kMouseClipEvents) != 0;
+        }
+    }
+    avm1::Object* o = m_vm->existingClipObject(clip.clipId());
+    // A clip no script touched has only the handlers every clip inherits.
+    avm1::Object* handlers = o != nullptr ? o : m_vm->clipPrototype();
+    for (const MouseEvent& e : kMouseEvents) {
+        any = any || m_vm->hasProperty(handlers, e.handler);
     }
     if (!any) {
         return false;
+    }
+    if (o == nullptr) {
+        return true;
     }
     // A disabled clip takes no mouse events at all.
     const avm1::Value enabled = m_vm->getMember(o, "enabled", avm1::Value(o));
@@ -251,7 +265,13 @@ void ScriptRuntime::clipMouseEvent(TimelineInstance& clip, std::string_view hand
             break;
         }
     }
-    queueHandler(clip.clipId(), handler);
+    // Its on (...) actions first, in the clip's own scope, then the handler.
+    for (const MouseEvent& e : kMouseEvents) {
+        if (handler == e.handler) {
+            queueEvent(clip, e.clipEvent, handler);
+            return;
+        }
+    }
 }
 
 } // namespace kinovex::flash

@@ -3,6 +3,7 @@
 #include "flash/avm1/Object.h"
 #include "flash/player/Button.h"
 #include "flash/player/ButtonHitTest.h"
+#include "flash/player/ButtonInput.h"
 #include "flash/player/Movie.h"
 #include "flash/sound/Mixer.h"
 #include "flash/text/TextBinding.h"
@@ -362,10 +363,20 @@ void ScriptRuntime::keyDown(int keyCode, std::uint32_t charCode) {
     m_keysDown.insert(keyCode);
     m_lastKey = keyCode;
     m_lastChar = charCode;
+    const int buttonKey = ButtonKeyCode(keyCode, charCode);
     for (std::size_t i = m_execOrder.size(); i-- > 0;) {
         auto it = m_clips.find(m_execOrder[i]);
-        if (it != m_clips.end()) {
-            queueEvent(*it->second, ClipEventKeyDown, {});
+        if (it == m_clips.end()) {
+            continue;
+        }
+        queueEvent(*it->second, ClipEventKeyDown, {});
+        // on (keyPress "<Left>") written on a clip: every clip that asks for the key hears it.
+        if (const auto& actions = it->second->clipActions(); actions && buttonKey != 0) {
+            for (const ClipAction& a : *actions) {
+                if ((a.events & ClipEventKeyPress) != 0 && a.keyCode == buttonKey) {
+                    m_queue.push_back(Queued{it->first, a.code, {}, nullptr, false});
+                }
+            }
         }
     }
     callListeners("Key", "onKeyDown");

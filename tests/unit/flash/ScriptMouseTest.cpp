@@ -245,6 +245,43 @@ TEST(ScriptMouse, ClipsWithHandlersActAsButtons) {
     EXPECT_EQ(run.take(), (Lines{"over mc", "2", "press mc", "release mc", "2"}));
 }
 
+// on (press), on (release) and on (keyPress "<Left>") written on a clip's placement: the clip
+// is a button whose actions run in its own scope, and the button inside it gets nothing.
+TEST(ScriptMouse, OnActionsWrittenOnAClipMakeItAButton) {
+    swf::SwfWriter movie(200, 100, 12, {6, false});
+    const auto box = defineRect(movie, 0, 0, 40, 40, 0x00ff00);
+    const auto inner = swf::DefineButton2(
+        movie, {{look::Up | look::Hit, box}},
+        {{cond::OverUpToOverDown, 0, swf::Actions().trace("inner button").bytes()}});
+    swf::Sprite clip;
+    clip.place(1, inner);
+    clip.showFrame();
+    const auto clipId = movie.defineSprite(clip);
+    Actions pressed;
+    pressed.getVar("_name").push(" pressed").op(op::Add2).op(op::Trace);
+    Actions left;
+    left.rawBytes({1}); // the key: <Left>
+    left.trace("left");
+    using F = std::uint32_t;
+    placeWithEvents(movie, 1, clipId, "mc",
+                    {{F{ClipEventPress}, pressed},
+                     {F{ClipEventRelease}, traceText("released")},
+                     {F{ClipEventKeyPress}, left}});
+    doAction(movie, Actions().op(op::Stop));
+    movie.showFrame();
+
+    Session run(movie);
+    ASSERT_TRUE(run.loaded);
+    run.player.mouseMove({20, 20});
+    EXPECT_TRUE(run.player.wantsHandCursor());
+    run.player.mouseDown({20, 20});
+    run.player.mouseUp({20, 20});
+    EXPECT_EQ(run.take(), (Lines{"mc pressed", "released"}));
+    run.player.keyDown(37, 0);
+    run.player.keyDown(39, 0);
+    EXPECT_EQ(run.take(), (Lines{"left"}));
+}
+
 // One clip dragged over others: _droptarget names the topmost clip under the pointer, and
 // stays after the drag; a locked centre and a bounds rectangle hold from the start.
 TEST(ScriptMouse, DraggedClipsReportWhereTheyWereDropped) {

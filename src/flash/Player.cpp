@@ -216,6 +216,10 @@ std::uint32_t Player::backgroundColor() const {
     return static_cast<std::uint32_t>(c.r) << 16 | static_cast<std::uint32_t>(c.g) << 8 | c.b;
 }
 
+std::size_t Player::cachedScriptDrawings() const {
+    return m_renderer ? m_renderer->cachedDrawingCount() : 0;
+}
+
 void Player::draw(std::uint32_t* pixels, int width, int height, int strideBytes) {
     if (pixels == nullptr || width <= 0 || height <= 0 || strideBytes < width * 4 ||
         strideBytes % 4 != 0) {
@@ -244,7 +248,7 @@ void Player::draw(std::uint32_t* pixels, int width, int height, int strideBytes)
             const Matrix stageToDevice = Matrix::translate(ox, oy) *
                                          Matrix::scale(scale / 20.0, scale / 20.0) *
                                          Matrix::translate(-frame.xMin, -frame.yMin);
-            m_renderer->render(cr, m_root->displayList(), stageToDevice, scale);
+            m_renderer->render(cr, *m_root, stageToDevice, scale);
         }
     }
     cairo_destroy(cr);

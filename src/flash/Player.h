@@ -108,6 +108,10 @@ public:
     // Every line the movie's scripts trace(), in order, as they run.
     void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
 
+    // Drawings made by scripts whose paths the renderer keeps (for checks that they do not
+    // pile up as a movie redraws).
+    std::size_t cachedScriptDrawings() const;
+
     const std::vector<Diagnostic>& diagnostics() const { return m_log.entries(); }
     void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
 

@@ -12,6 +12,7 @@
 
 namespace kinovex::flash::avm1 {
 
+class Object;
 class Vm;
 
 // The player's name for a movie clip; 0 is no clip. An id is never reused for another clip, so
@@ -56,6 +57,11 @@ public:
     virtual ClipId levelClip(int level) { return level == 0 ? rootClip() : 0; }
     virtual ClipId parentClip(ClipId clip) = 0;
     virtual ClipId childClip(ClipId parent, std::string_view name, bool caseSensitive) = 0;
+    // A named child that is not a clip (a text field) as the script object standing for it;
+    // null when there is none.
+    virtual Object* childObject(ClipId, std::string_view /*name*/, bool /*caseSensitive*/) {
+        return nullptr;
+    }
     virtual bool clipExists(ClipId clip) = 0;
     virtual std::string clipName(ClipId clip) = 0;
     // The depth of a clip on its parent (_level number for roots).

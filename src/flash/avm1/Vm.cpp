@@ -480,6 +480,9 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
         if (child) {
             return Value(clipObject(child));
         }
+        if (Object* other = m_host.childObject(clip, name, cs)) {
+            return Value(other);
+        }
     }
     return {};
 }
@@ -505,7 +508,8 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
                 return true;
             }
         }
-        return m_host.childClip(o->clip(), name, cs) != 0;
+        return m_host.childClip(o->clip(), name, cs) != 0 ||
+               m_host.childObject(o->clip(), name, cs) != nullptr;
     }
     return false;
 }

@@ -328,16 +328,7 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
         removeClip(id);
         return {};
     }
-    drawingCommand(c, method, args);
-    return {};
-}
-
-void ScriptRuntime::drawingCommand(TimelineInstance&, std::string_view method,
-                                   std::span<const Value>) {
-    const std::string key = "method " + std::string(method);
-    if (m_reported.size() < 64 && m_reported.insert(key).second) {
-        report("MovieClip." + std::string(method) + " is not supported");
-    }
+    return contentMethod(c, method, args);
 }
 
 Value ScriptRuntime::callHostMethod(avm1::Vm&, std::string_view className, Object* self,
@@ -390,6 +381,12 @@ Value ScriptRuntime::hostMethod(std::string_view className, Object* self, std::s
             return Value(true);
         }
         return {};
+    }
+    if (className == "TextField") {
+        return textFieldMethod(self, method, args);
+    }
+    if (className == "TextFormat") {
+        return textFormatMethod(self, method, args);
     }
     if (self == nullptr) {
         return {};

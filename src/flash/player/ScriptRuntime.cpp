@@ -5,8 +5,10 @@
 #include "flash/player/ButtonHitTest.h"
 #include "flash/player/ButtonInput.h"
 #include "flash/player/Movie.h"
+#include "flash/player/ScriptDrawing.h"
 #include "flash/sound/Mixer.h"
 #include "flash/text/TextBinding.h"
+#include "flash/text/TextField.h"
 
 #include <algorithm>
 #include <cctype>
@@ -155,6 +157,7 @@ void ScriptRuntime::finishFrame() {
     }
     m_gone.clear();
     std::erase_if(m_execOrder, [this](ClipId id) { return m_clips.count(id) == 0; });
+    dropGoneFields();
     m_vm->collectGarbage();
 }
 
@@ -242,6 +245,15 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
     }
     m_clips.erase(id);
     m_dropTargets.erase(id);
+    // A mask and the clip it masks forget each other when either goes.
+    if (TimelineInstance* mask = clip.scriptMask()) {
+        mask->setMaskedClip(nullptr);
+        clip.setScriptMask(nullptr);
+    }
+    if (TimelineInstance* masked = clip.maskedClip()) {
+        masked->setScriptMask(nullptr);
+        clip.setMaskedClip(nullptr);
+    }
     if (m_dragClip == id) {
         m_dragClip = 0;
     }
@@ -491,7 +503,12 @@ std::vector<std::string> ScriptRuntime::childNames(ClipId id) {
 // ---- properties ----
 
 Rect ScriptRuntime::localBounds(const TimelineInstance& clip) const {
-    return listBounds(clip.displayList());
+    Rect out = listBounds(clip.displayList());
+    if (const auto& drawing = clip.drawing(); drawing && !drawing->empty()) {
+        bool any = !isEmpty(out);
+        unite(out, drawing->bounds(), any);
+    }
+    return out;
 }
 
 Rect ScriptRuntime::listBounds(const DisplayList& list) const {
@@ -520,7 +537,8 @@ Rect ScriptRuntime::listBounds(const DisplayList& list) const {
             break;
         }
         case Character::Kind::EditText:
-            r = static_cast<const EditText*>(obj.character)->bounds;
+            r = obj.textField ? obj.textField->box()
+                              : static_cast<const EditText*>(obj.character)->bounds;
             break;
         case Character::Kind::Bitmap: {
             const auto* b = static_cast<const BitmapCharacter*>(obj.character);

@@ -33,6 +33,8 @@ namespace kinovex::flash {
 class HitTester;
 class Movie;
 class SoundMixer;
+class TextField;
+struct EditText;
 struct StagePoint;
 
 class ScriptRuntime final : public avm1::ScriptHost, public TimelineHooks {
@@ -125,6 +127,8 @@ public:
                                std::span<const avm1::Value> args) override;
     avm1::Value callHostMethod(avm1::Vm& vm, std::string_view className, avm1::Object* self,
                                std::string_view method, std::span<const avm1::Value> args) override;
+    avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
+                              bool caseSensitive) override;
 
     // ---- TimelineHooks ----
     void clipCreated(TimelineInstance& clip) override;
@@ -178,8 +182,21 @@ private:
     // After scripts ran: buttons take enabled and useHandCursor from their script objects, and
     // the script objects of buttons that went stop standing for them.
     void syncButtons();
+    // Drawing, setMask and createTextField (ScriptContent.cpp).
+    avm1::Value contentMethod(TimelineInstance& clip, std::string_view method,
+                              std::span<const avm1::Value> args);
     void drawingCommand(TimelineInstance& clip, std::string_view method,
                         std::span<const avm1::Value> args);
+    void setMask(TimelineInstance& clip, TimelineInstance* mask);
+    // Text fields as script objects: made on first use, kept while the field stands.
+    avm1::Object* fieldObject(TimelineInstance& parent, DisplayObject& obj);
+    avm1::Value textFieldMethod(avm1::Object* self, std::string_view method,
+                                std::span<const avm1::Value> args);
+    avm1::Value textFormatMethod(avm1::Object* self, std::string_view method,
+                                 std::span<const avm1::Value> args);
+    // The display object of the field a script object stands for (null when it has gone).
+    DisplayObject* fieldOf(avm1::Object* self, TimelineInstance** parent = nullptr) const;
+    void dropGoneFields();
 
     const Movie& m_movie;
     Log& m_log;
@@ -206,6 +223,13 @@ private:
     std::vector<avm1::ClipId> m_gone; // clips removed while their unload may still run
     std::unordered_set<std::uint16_t> m_initDone;
     std::unique_ptr<Sprite> m_emptySprite; // what createEmptyMovieClip places
+    std::unique_ptr<EditText> m_fieldDef;  // what createTextField places (sized per field)
+    struct FieldRef {
+        avm1::ClipId parent = 0;
+        std::weak_ptr<TextField> field;
+    };
+    std::unordered_map<avm1::Object*, FieldRef> m_fieldObjects;
+    std::unordered_map<const TextField*, avm1::Object*> m_objectOfField;
     std::set<std::string> m_reported;
     double m_nowMs = 0;
     double m_mouseX = 0;

@@ -15,6 +15,7 @@ namespace kinovex::flash {
 
 class ButtonInstance;
 class Movie;
+class ScriptDrawing;
 class SoundMixer;
 class TextField;
 class TimelineInstance;
@@ -143,6 +144,16 @@ public:
     // Exchanges what stands at two depths (either may be empty).
     void swapDepths(std::int32_t a, std::int32_t b);
 
+    // What scripts drew into this timeline (null until one draws); shown beneath its children.
+    const std::shared_ptr<ScriptDrawing>& drawing() const { return m_drawing; }
+    void setDrawing(std::shared_ptr<ScriptDrawing> drawing) { m_drawing = std::move(drawing); }
+    // setMask: the clip whose drawing masks this one, and the clip this one masks (a clip that
+    // masks another is not drawn itself). Whoever sets these clears them before either goes.
+    TimelineInstance* scriptMask() const { return m_scriptMask; }
+    void setScriptMask(TimelineInstance* mask) { m_scriptMask = mask; }
+    TimelineInstance* maskedClip() const { return m_maskedClip; }
+    void setMaskedClip(TimelineInstance* clip) { m_maskedClip = clip; }
+
 private:
     void runFrame(std::uint32_t frame, bool runActions, bool display = true);
     void place(const PlaceCommand& cmd);
@@ -167,6 +178,9 @@ private:
     std::uint32_t m_frame = 0;
     std::shared_ptr<const std::vector<ClipAction>> m_clipActions;
     DisplayList m_list;
+    std::shared_ptr<ScriptDrawing> m_drawing;
+    TimelineInstance* m_scriptMask = nullptr;
+    TimelineInstance* m_maskedClip = nullptr;
 };
 
 } // namespace kinovex::flash

@@ -1,5 +1,7 @@
 #include "flash/render/Renderer.h"
 
+#include "flash/player/ScriptDrawing.h"
+
 #include "flash/player/Button.h"
 #include "flash/player/Movie.h"
 #include "flash/render/Compositor.h"
@@ -450,9 +452,93 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
     if (m_seenOnce.size() > kMaxSeenOnce) {
         m_seenOnce.clear();
     }
+    // Drawings neither this frame nor the last showed (cleared, or their clip went).
+    for (auto it = m_drawings.begin(); it != m_drawings.end();) {
+        if (it->second.lastUsed + 1 < m_frame) {
+            forgetDrawing(it->second);
+            it = m_drawings.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    m_stageToDevice = stageToDevice;
     State state;
     state.matrix = stageToDevice;
     renderList(cr, list, state);
+}
+
+void Renderer::render(cairo_t* cr, const TimelineInstance& root, const Matrix& stageToDevice,
+                      double stagePixelScale) {
+    if (root.drawing()) {
+        m_stageToDevice = stageToDevice;
+        m_stagePixelScale = stagePixelScale;
+        State state;
+        state.matrix = stageToDevice;
+        drawScriptDrawing(cr, root, state);
+    }
+    render(cr, root.displayList(), stageToDevice, stagePixelScale);
+}
+
+void Renderer::forgetDrawing(const DrawingEntry& entry) {
+    if (!entry.shape) {
+        return;
+    }
+    // Gradient colours are kept by fill style address: this shape's go with it, before another
+    // shape may come to have the same addresses.
+    std::unordered_set<const FillStyle*> fills;
+    for (const StyleTable& table : entry.shape->styles) {
+        for (const FillStyle& f : table.fills) {
+            if (f.type != FillStyle::Type::Solid) {
+                fills.insert(&f);
+            }
+        }
+    }
+    if (!fills.empty()) {
+        std::erase_if(m_ramps, [&](const auto& e) { return fills.count(e.first.fill) != 0; });
+    }
+}
+
+void Renderer::drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state) {
+    const ScriptDrawing* drawing = clip.drawing().get();
+    if (drawing == nullptr || drawing->empty() || !invertible(state.matrix)) {
+        return;
+    }
+    DrawingEntry& entry = m_drawings[drawing->serial()];
+    if (!entry.shape || entry.version != drawing->version()) {
+        forgetDrawing(entry);
+        entry.shape = drawing->shape();
+        entry.version = drawing->version();
+        entry.cached = cacheGeometry(buildGeometry(entry.shape->records), entry.shape->styles);
+    }
+    entry.lastUsed = m_frame;
+    // Drawn straight: a drawing that changes every frame would only churn the bitmap cache.
+    drawShape(cr, entry.cached, state);
+}
+
+void Renderer::renderScriptMasked(cairo_t* cr, const DisplayObject& obj, const State& state) {
+    const TimelineInstance* mask = obj.sprite->scriptMask();
+    cairo_push_group(cr);
+    renderObject(cr, obj, state);
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    // The mask clip where it stands on the stage, whoever its parent is.
+    Matrix toStage;
+    for (const TimelineInstance* t = mask; t != nullptr; t = t->parent()) {
+        if (const DisplayObject* owner = t->owner()) {
+            toStage = owner->matrix * toStage;
+        }
+    }
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    State maskState;
+    maskState.matrix = m_stageToDevice * toStage;
+    maskState.mask = true;
+    maskState.nesting = state.nesting;
+    drawScriptDrawing(cr, *mask, maskState);
+    renderList(cr, mask->displayList(), maskState);
+    cairo_pattern_t* coverage = cairo_pop_group(cr);
+    cairo_set_source(cr, content);
+    cairo_mask(cr, coverage);
+    cairo_pattern_destroy(coverage);
+    cairo_pattern_destroy(content);
 }
 
 void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& state) {
@@ -488,6 +574,13 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
         if (!obj.visible) {
             continue;
         }
+        if (obj.sprite && obj.sprite->maskedClip() != nullptr) {
+            continue; // masks another clip: only its coverage is used, there
+        }
+        if (obj.sprite && obj.sprite->scriptMask() != nullptr && !state.mask) {
+            renderScriptMasked(cr, obj, state);
+            continue;
+        }
         renderObject(cr, obj, state);
     }
     while (!masks.empty()) {
@@ -505,6 +598,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     state.nesting = parent.nesting + 1;
     if (state.mask) {
         if (obj.sprite) {
+            drawScriptDrawing(cr, *obj.sprite, state);
             renderList(cr, obj.sprite->displayList(), state);
         } else {
             renderCharacter(cr, obj.character, &obj, state, obj.ratio);
@@ -522,6 +616,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
                         blend == BlendMode::Erase || !obj.filters.empty();
     }
     if (obj.sprite) {
+        drawScriptDrawing(cr, *obj.sprite, state);
         renderList(cr, obj.sprite->displayList(), state);
     } else {
         renderCharacter(cr, obj.character, &obj, state, obj.ratio);

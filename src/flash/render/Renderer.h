@@ -82,8 +82,13 @@ public:
     // `stagePixelScale` is device pixels per stage pixel (for strokes that do not scale).
     void render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
                 double stagePixelScale);
+    // The main timeline with what scripts drew into it, beneath its objects.
+    void render(cairo_t* cr, const TimelineInstance& root, const Matrix& stageToDevice,
+                double stagePixelScale);
 
     std::size_t cachedShapeCount() const { return m_shapes.size(); }
+    // Drawings made by scripts, as last drawn (only those drawn in the last two frames stay).
+    std::size_t cachedDrawingCount() const { return m_drawings.size(); }
     std::size_t rasterCacheEntries() const { return m_raster.size(); }
     // The fonts text fields are laid out with (for their sizes as scripts read them).
     TextFonts& textFonts();
@@ -99,6 +104,11 @@ private:
 
     void renderList(cairo_t* cr, const DisplayList& list, const State& state);
     void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
+    // What a script drew into `clip`, in the clip's space.
+    void drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state);
+    // A clip that a script masked with another clip (setMask): drawn through that clip's
+    // coverage, wherever the mask clip stands.
+    void renderScriptMasked(cairo_t* cr, const DisplayObject& obj, const State& state);
     void renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,
                          const State& state, std::uint16_t ratio);
     void drawShape(cairo_t* cr, const CachedShape& shape, const State& state);
@@ -212,6 +222,17 @@ private:
     std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
         m_buttonSprites;
     std::unique_ptr<TextFieldPainter> m_textPainter;
+    // Scripts' drawings by serial: the shape as drawn and its paths, made again when the
+    // drawing's version moves on.
+    struct DrawingEntry {
+        std::shared_ptr<const Shape> shape;
+        std::uint64_t version = 0;
+        CachedShape cached;
+        std::uint64_t lastUsed = 0;
+    };
+    void forgetDrawing(const DrawingEntry& entry);
+    std::unordered_map<std::uint64_t, DrawingEntry> m_drawings;
+    Matrix m_stageToDevice;
 };
 
 } // namespace kinovex::flash

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 namespace kinovex::flash {
 
@@ -109,6 +110,72 @@ void TextField::setPassword(bool on) {
 
 void TextField::setAutoSize(bool on) {
     m_autoSize = on;
+    changed();
+}
+
+namespace {
+
+void applyChar(const TextFormatChange& change, CharFormat& f) {
+    if (change.face) {
+        f.face = *change.face;
+    }
+    if (change.size) {
+        f.size = *change.size;
+    }
+    if (change.color) {
+        f.color = *change.color;
+    }
+    if (change.bold) {
+        f.bold = *change.bold;
+    }
+    if (change.italic) {
+        f.italic = *change.italic;
+    }
+    if (change.underline) {
+        f.underline = *change.underline;
+    }
+}
+
+} // namespace
+
+void TextField::setNewTextFormat(const TextFormatChange& change) {
+    applyChar(change, m_format);
+    if (change.align) {
+        m_paragraph.align = *change.align;
+    }
+}
+
+void TextField::setTextFormat(const TextFormatChange& change, std::size_t begin, std::size_t end) {
+    StyledText& t = m_content;
+    end = std::min(end, t.text.size());
+    if (begin >= end) {
+        return;
+    }
+    // Each format in use once changed, then the characters in range moved to the changed one.
+    std::vector<std::uint32_t> changedIndex(t.formats.size(), UINT32_MAX);
+    for (std::size_t i = begin; i < end && i < t.formatOf.size(); ++i) {
+        const std::uint32_t old = t.formatOf[i];
+        if (old >= t.formats.size()) {
+            continue;
+        }
+        if (changedIndex[old] == UINT32_MAX) {
+            CharFormat f = t.formats[old];
+            applyChar(change, f);
+            changedIndex[old] = t.formatIndex(f);
+        }
+        t.formatOf[i] = changedIndex[old];
+    }
+    if (change.align) {
+        std::size_t paragraph = 0;
+        for (std::size_t i = 0; i < end; ++i) {
+            if (i >= begin && paragraph < t.paragraphs.size()) {
+                t.paragraphs[paragraph].align = *change.align;
+            }
+            if (t.text[i] == U'\n') {
+                ++paragraph;
+            }
+        }
+    }
     changed();
 }
 

@@ -28,6 +28,17 @@ namespace kinovex::flash {
 class Movie;
 class TextFonts;
 
+// The parts of a text format a script gives (TextFormat): what is missing stays as it is.
+struct TextFormatChange {
+    std::optional<std::string> face;
+    std::optional<double> size; // twips
+    std::optional<Rgba> color;
+    std::optional<bool> bold;
+    std::optional<bool> italic;
+    std::optional<bool> underline;
+    std::optional<TextAlign> align;
+};
+
 class TextField {
 public:
     // Space between the field's edge and its text, on every side.
@@ -86,8 +97,17 @@ public:
     bool autoSize() const { return m_autoSize; }
     void setAutoSize(bool on);
 
+    // The format of text set from now on (setNewTextFormat), and a change of the format of the
+    // characters from `begin` up to `end` and of their paragraphs (setTextFormat).
+    void setNewTextFormat(const TextFormatChange& change);
+    void setTextFormat(const TextFormatChange& change, std::size_t begin, std::size_t end);
+    const CharFormat& newTextFormat() const { return m_format; }
+    const ParagraphFormat& newParagraphFormat() const { return m_paragraph; }
+
     // The field's rectangle in its own coordinates, twips. Setting a size keeps the top left.
     void setSize(double width, double height);
+    // The rectangle as set, whatever autoSize makes of it.
+    const Rect& box() const { return m_bounds; }
     // The rectangle as drawn: with autoSize, grown or shrunk around the text, its left and
     // top edges kept.
     Rect bounds(TextFonts& fonts);

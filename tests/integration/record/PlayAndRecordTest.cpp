@@ -7,6 +7,7 @@
 #include "record/PlayerThread.h"
 #include "record/SoundCapture.h"
 
+#include "AviFrames.h"
 #include "PulseTestSupport.h"
 #include "Sound.h"
 #include "SwfWriter.h"
@@ -56,24 +57,6 @@ std::string SaveToneMovie(const TempDir& dir) {
     const std::string path = (dir / "tone.swf").string();
     movie.save(path);
     return path;
-}
-
-int CountAviFrames(const std::string& bytes) {
-    const std::size_t movi = bytes.find("movi");
-    if (movi == std::string::npos)
-        return 0;
-    int frames = 0;
-    for (std::size_t at = movi + 4; at + 8 <= bytes.size();) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.data() + at + 4, 4);
-        const std::string id = bytes.substr(at, 4);
-        if (id == "idx1")
-            break;
-        if (id.substr(2) == "dc" || id.substr(2) == "db")
-            ++frames;
-        at += 8 + size + (size & 1);
-    }
-    return frames;
 }
 
 TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
@@ -143,7 +126,7 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
 
     // ceil(t / 83) frames: 37 for three seconds. The elapsed time is read from the clock a
     // moment after the catch-up, so it may have crossed into the next period.
-    const int frames = CountAviFrames(test::ReadFile(avi));
+    const int frames = test::CountAviFrames(test::ReadFile(avi));
     EXPECT_NEAR(frames, static_cast<int>((elapsed + 82) / 83), 1);
     EXPECT_GE(frames, 37);
     EXPECT_LE(frames, 45);

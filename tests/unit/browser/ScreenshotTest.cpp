@@ -7,10 +7,10 @@
 #include "browser/CSplitterBar.h"
 #include "browser/CTreeFileCtrl.h"
 
+#include "Screenshots.h"
 #include "TempDir.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -26,8 +26,8 @@ using test::TempDir;
 using test::WriteFile;
 
 TEST(Screenshot, BrowserPanel) {
-    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
-    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+    const QString folder = test::ScreenshotFolder();
+    if (folder.isEmpty())
         GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
 
     TempDir root("screens");
@@ -64,16 +64,7 @@ TEST(Screenshot, BrowserPanel) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     QCoreApplication::processEvents();
 
-    fs::create_directories(folder.toStdString());
-    const QRect area(panel.mapToGlobal(QPoint(0, 0)), panel.size());
-    const int result = QProcess::execute("import", {"-window", "root", "-crop",
-                                                    QStringLiteral("%1x%2+%3+%4")
-                                                        .arg(area.width())
-                                                        .arg(area.height())
-                                                        .arg(area.x())
-                                                        .arg(area.y()),
-                                                    "+repage", folder + "/browser-panel.png"});
-    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(test::CaptureScreenArea(panel, folder + "/browser-panel.png"));
 }
 
 } // namespace

@@ -8,10 +8,10 @@
 #include "ui/CSettingsDlg.h"
 #include "ui/main/CMainDlg.h"
 
+#include "Screenshots.h"
 #include "TempDir.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -23,21 +23,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Capture(QWidget& window, const QString& file) {
-    window.repaint();
-    const QRect area(window.mapToGlobal(QPoint(0, 0)), window.size());
-    return QProcess::execute("import", {"-window", "root", "-crop",
-                                        QStringLiteral("%1x%2+%3+%4")
-                                            .arg(area.width())
-                                            .arg(area.height())
-                                            .arg(area.x())
-                                            .arg(area.y()),
-                                        "+repage", file}) == 0;
-}
-
 TEST(Screenshot, MainWindowStates) {
-    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
-    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+    const QString folder = test::ScreenshotFolder();
+    if (folder.isEmpty())
         GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
     test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
     test::TempDir home("main window");
@@ -62,24 +50,23 @@ TEST(Screenshot, MainWindowStates) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
     if (page.m_wndFileList.count() > 0)
         page.m_wndFileList.setCurrentRow(0);
-    fs::create_directories(folder.toStdString());
 
     QCoreApplication::processEvents();
-    EXPECT_TRUE(Capture(dialog, folder + "/main-window-idle.png"));
+    EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-idle.png"));
 
     // Halfway to the browser panel.
     dialog.OnFile();
     ASSERT_TRUE(QTest::qWaitFor([&] { return page.x() > -dialog.m_wndPageHost.width() / 2; }));
-    EXPECT_TRUE(Capture(dialog, folder + "/main-window-sliding.png"));
+    EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-sliding.png"));
     QTRY_VERIFY(!dialog.IsTimerActive(CMainDlg::TIMER_SLIDE));
 
     dialog.OnPlay();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_nAnimFrame >= 4; }));
-    EXPECT_TRUE(Capture(dialog, folder + "/main-window-playing.png"));
+    EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-playing.png"));
 
     dialog.OnRecord();
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_nClockPhase >= 2; }));
-    EXPECT_TRUE(Capture(dialog, folder + "/main-window-recording.png"));
+    EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-recording.png"));
 
     // Stop Recording, without the conversion window.
     SetPageOperationsHook({[&] { page.StartPlayback(); }, [&] { page.StopPlayback(); },

@@ -8,6 +8,7 @@
 #include "record/PlayerThread.h"
 #include "record/SoundCapture.h"
 
+#include "AviFrames.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -37,25 +38,6 @@ void SaveMovie(const fs::path& path) {
     for (int i = 0; i < 24; ++i)
         movie.showFrame();
     movie.save(path);
-}
-
-// Frames in the "movi" list of an AVI.
-int CountAviFrames(const std::string& bytes) {
-    const std::size_t movi = bytes.find("movi");
-    if (movi == std::string::npos)
-        return 0;
-    int frames = 0;
-    for (std::size_t at = movi + 4; at + 8 <= bytes.size();) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.data() + at + 4, 4);
-        const std::string id = bytes.substr(at, 4);
-        if (id == "idx1")
-            break;
-        if (id.substr(2) == "dc" || id.substr(2) == "db")
-            ++frames;
-        at += 8 + size + (size & 1);
-    }
-    return frames;
 }
 
 class PagePlayback : public ::testing::Test {
@@ -129,7 +111,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     // have crossed into the next period.
     const std::string avi = test::ReadFile(base + ".avi");
     EXPECT_EQ(avi.substr(0, 4), "RIFF");
-    EXPECT_NEAR(CountAviFrames(avi), static_cast<int>((elapsed + 82) / 83), 1);
+    EXPECT_NEAR(test::CountAviFrames(avi), static_cast<int>((elapsed + 82) / 83), 1);
     const std::string wav = test::ReadFile(base + ".wav");
     EXPECT_EQ(wav.size(), 56 + 2 * kCaptureNotifySize);
 

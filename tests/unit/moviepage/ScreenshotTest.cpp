@@ -7,10 +7,10 @@
 #include "movie/page/CPlayerWidget.h"
 #include "ui/CSettingsDlg.h"
 
+#include "Screenshots.h"
 #include "TempDir.h"
 
 #include <QGuiApplication>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -22,20 +22,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool Capture(QWidget& window, const QString& file) {
-    const QRect area(window.mapToGlobal(QPoint(0, 0)), window.size());
-    return QProcess::execute("import", {"-window", "root", "-crop",
-                                        QStringLiteral("%1x%2+%3+%4")
-                                            .arg(area.width())
-                                            .arg(area.height())
-                                            .arg(area.x())
-                                            .arg(area.y()),
-                                        "+repage", file}) == 0;
-}
-
 TEST(Screenshot, MoviePagePanels) {
-    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
-    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+    const QString folder = test::ScreenshotFolder();
+    if (folder.isEmpty())
         GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
     test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
 
@@ -59,7 +48,6 @@ TEST(Screenshot, MoviePagePanels) {
         page->m_wndFileList.setCurrentRow(0);
     page->LayoutPanels(800, 500);
 
-    std::filesystem::create_directories(folder.toStdString());
     const char* names[] = {"movie-page-browser.png", "movie-page-player.png",
                            "movie-page-settings.png"};
     for (int panel = 0; panel < 3; ++panel) {
@@ -71,7 +59,7 @@ TEST(Screenshot, MoviePagePanels) {
         QCoreApplication::processEvents();
         window.repaint();
         QCoreApplication::processEvents();
-        EXPECT_TRUE(Capture(window, folder + "/" + names[panel])) << names[panel];
+        EXPECT_TRUE(test::CaptureScreenArea(window, folder + "/" + names[panel])) << names[panel];
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include "record/PlayerThread.h"
 
+#include "AviFrames.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -37,28 +38,6 @@ std::string SaveMovie(const TempDir& dir, double fps = 12, int frames = 4) {
     const std::string path = (dir / "movie.swf").string();
     movie.save(path);
     return path;
-}
-
-// Frames in an AVI, also one still being written: the chunks of its "movi" list.
-int CountAviFrames(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const std::size_t movi = bytes.find("movi");
-    if (movi == std::string::npos)
-        return 0;
-    int frames = 0;
-    std::size_t at = movi + 4;
-    while (at + 8 <= bytes.size()) {
-        std::uint32_t size = 0;
-        std::memcpy(&size, bytes.data() + at + 4, 4);
-        const std::string id = bytes.substr(at, 4);
-        if (id == "idx1")
-            break;
-        if (id.substr(2) == "dc" || id.substr(2) == "db")
-            ++frames;
-        at += 8 + size + (size & 1);
-    }
-    return frames;
 }
 
 // The first decoded frame of the AVI as 0xRRGGBB (from RGB555), top row first.
@@ -152,7 +131,7 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     BeginAviRecording(first);
     thread->Wake();
     thread->WaitUntilIdle();
-    EXPECT_EQ(CountAviFrames(first), 1);
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(first)), 1);
     EXPECT_EQ(g_dwRecordElapsed.load(), 0u);
 
     // 12 x 83 = 996 < 1000: a pass at 1000 ms makes it 13.
@@ -160,7 +139,7 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     thread->WaitUntilIdle();
     EXPECT_EQ(g_dwRecordElapsed.load(), 1000u);
     EndAviRecording();
-    EXPECT_EQ(CountAviFrames(first), 13);
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(first)), 13);
 
     int width = 0;
     int height = 0;
@@ -177,15 +156,16 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     BeginAviRecording(second);
     thread->Wake();
     thread->WaitUntilIdle();
-    EXPECT_EQ(CountAviFrames(second), 0) << "the timer's period was taken at 1000 ms";
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 0)
+        << "the timer's period was taken at 1000 ms";
     m_clock->Advance(79); // its next period, 13 x 83 after the start
     thread->WaitUntilIdle();
-    EXPECT_EQ(CountAviFrames(second), 1);
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 1);
     m_clock->Advance(996);
     thread->WaitUntilIdle();
     EXPECT_EQ(g_dwRecordElapsed.load(), 996u);
     EndAviRecording();
-    EXPECT_EQ(CountAviFrames(second), 12);
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 12);
 }
 
 TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
@@ -201,7 +181,7 @@ TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
     std::vector<int> counts;
     for (int i = 0; i < 3; ++i) {
         Pass(*thread, 83, 1);
-        counts.push_back(CountAviFrames(avi));
+        counts.push_back(test::CountAviFrames(test::ReadFile(avi)));
     }
     EXPECT_EQ(counts, (std::vector<int>{1, 2, 3})); // at 83 ms ceil(83 / 83) is still 1
 
@@ -209,7 +189,7 @@ TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
     m_clock->Advance(500);
     thread->WaitUntilIdle();
     EXPECT_EQ(g_dwRecordElapsed.load(), 749u);
-    EXPECT_EQ(CountAviFrames(avi), 10);
+    EXPECT_EQ(test::CountAviFrames(test::ReadFile(avi)), 10);
 }
 
 TEST_F(PlayerThreadTest, SleepsUntilSomethingIsDue) {

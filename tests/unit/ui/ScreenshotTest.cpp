@@ -3,11 +3,11 @@
 //   build/tests/ui_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
+#include "Screenshots.h"
 #include "ui/CSettingsDlg.h"
 
 #include <QGuiApplication>
 #include <QPainter>
-#include <QProcess>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -27,8 +27,8 @@ protected:
 };
 
 TEST(Screenshot, SettingsPanel) {
-    const QString folder = qEnvironmentVariable("KINOVEX_SCREENSHOTS");
-    if (folder.isEmpty() || QGuiApplication::platformName() != QLatin1String("xcb"))
+    const QString folder = test::ScreenshotFolder();
+    if (folder.isEmpty())
         GTEST_SKIP() << "set KINOVEX_SCREENSHOTS and run on an X display";
 
     Backdrop panel;
@@ -43,16 +43,7 @@ TEST(Screenshot, SettingsPanel) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&panel));
     QCoreApplication::processEvents();
 
-    std::filesystem::create_directories(folder.toStdString());
-    const QRect area(panel.mapToGlobal(QPoint(0, 0)), panel.size());
-    const int result = QProcess::execute("import", {"-window", "root", "-crop",
-                                                    QStringLiteral("%1x%2+%3+%4")
-                                                        .arg(area.width())
-                                                        .arg(area.height())
-                                                        .arg(area.x())
-                                                        .arg(area.y()),
-                                                    "+repage", folder + "/settings-panel.png"});
-    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(test::CaptureScreenArea(panel, folder + "/settings-panel.png"));
 }
 
 } // namespace

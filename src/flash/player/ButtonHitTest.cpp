@@ -1,6 +1,7 @@
 #include "flash/player/ButtonHitTest.h"
 
 #include "flash/player/Button.h"
+#include "flash/player/ScriptDrawing.h"
 #include "flash/render/ShapeGeometry.h"
 
 #include <algorithm>
@@ -149,6 +150,31 @@ bool HitTester::inPaths(const ShapePaths& paths, const Matrix& full, Point p) {
     return false;
 }
 
+const HitTester::ShapePaths* HitTester::drawingPaths(const TimelineInstance& clip) {
+    const ScriptDrawing* drawing = clip.drawing().get();
+    if (drawing == nullptr || drawing->empty()) {
+        return nullptr;
+    }
+    auto it = m_drawings.find(drawing->serial());
+    if (it == m_drawings.end() || it->second.version != drawing->version()) {
+        if (m_drawings.size() >= 256) {
+            m_drawings.clear(); // drawings come and go; only those tested lately are worth keeping
+        }
+        const std::shared_ptr<const Shape> shape = drawing->shape();
+        it = m_drawings
+                 .insert_or_assign(drawing->serial(),
+                                   DrawingPaths{drawing->version(),
+                                                buildPaths(shape->records, shape->styles, false)})
+                 .first;
+    }
+    return &it->second.paths;
+}
+
+bool HitTester::hitsDrawing(const TimelineInstance& clip, const Matrix& full, Point p) {
+    const ShapePaths* paths = drawingPaths(clip);
+    return paths != nullptr && inPaths(*paths, full, p);
+}
+
 bool HitTester::hitsCharacter(const Character& c, const DisplayObject& obj, const Matrix& full,
                               Point p) {
     Matrix inv;
@@ -193,7 +219,7 @@ bool HitTester::hitsObject(const DisplayObject& obj, const Matrix& parent, Point
     }
     const Matrix full = parent * obj.matrix;
     if (obj.sprite) {
-        return hitsList(obj.sprite->displayList(), full, p, nesting + 1);
+        return hitsClip(*obj.sprite, full, p, nesting + 1);
     }
     if (obj.button) {
         return hitsList(obj.button->displayList(), full, p, nesting + 1);
@@ -259,6 +285,10 @@ void HitTester::addBox(const DisplayObject& obj, const Matrix& parent, HitBox& b
     }
     const Matrix full = parent * obj.matrix;
     if (obj.sprite) {
+        if (const ShapePaths* drawn = drawingPaths(*obj.sprite); drawn && !drawn->box.empty()) {
+            addCorners(box, full, drawn->box.xMin, drawn->box.yMin, drawn->box.xMax,
+                       drawn->box.yMax);
+        }
         addListBox(obj.sprite->displayList(), full, box, nesting + 1);
         return;
     }

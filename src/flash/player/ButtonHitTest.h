@@ -35,6 +35,12 @@ public:
     // `parent` maps the object's parent to the space `p` is in (stage twips for the main
     // timeline's objects). Invisible objects are hit too: callers decide about visibility.
     bool hitsObject(const DisplayObject& obj, const Matrix& parent, Point p, int nesting = 0);
+    // What a script drew into `clip` (`full` maps the clip's space to that of `p`).
+    bool hitsDrawing(const TimelineInstance& clip, const Matrix& full, Point p);
+    // A clip's drawing or any of its objects (`full` maps the clip's space to that of `p`).
+    bool hitsClip(const TimelineInstance& clip, const Matrix& full, Point p, int nesting = 0) {
+        return hitsDrawing(clip, full, p) || hitsList(clip.displayList(), full, p, nesting);
+    }
     // Any visible object of the list that no mask hides at `p`.
     bool hitsList(const DisplayList& list, const Matrix& m, Point p, int nesting = 0);
     // The visible objects of `list` that its masks leave uncovered at `p`, lowest depth first;
@@ -71,6 +77,13 @@ private:
     cairo_surface_t* m_surface;
     cairo_t* m_cr;
     std::unordered_map<const Shape*, ShapePaths> m_shapes;
+    // Scripts' drawings by serial, as of the version given (their shapes change as they draw).
+    const ShapePaths* drawingPaths(const TimelineInstance& clip);
+    struct DrawingPaths {
+        std::uint64_t version = 0;
+        ShapePaths paths;
+    };
+    std::unordered_map<std::uint64_t, DrawingPaths> m_drawings;
     // Morph shapes change with their ratio; the last ratio tested is kept.
     std::unordered_map<const MorphShape*, std::pair<std::uint16_t, ShapePaths>> m_morphs;
 };

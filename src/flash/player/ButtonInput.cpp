@@ -143,8 +143,8 @@ bool ButtonInput::pickIn(TimelineInstance& owner, const Matrix& m, Point p, int 
             Matrix areaFull;
             const TimelineInstance* area =
                 m_scripts.clipHitArea ? m_scripts.clipHitArea(*obj.sprite, areaFull) : nullptr;
-            const bool hit = area != nullptr ? m_hit.hitsList(area->displayList(), areaFull, p)
-                                             : m_hit.hitsList(obj.sprite->displayList(), full, p);
+            const bool hit = area != nullptr ? m_hit.hitsClip(*area, areaFull, p)
+                                             : m_hit.hitsClip(*obj.sprite, full, p);
             if (hit) {
                 out = Target{0, obj.sprite.get()};
                 return true;

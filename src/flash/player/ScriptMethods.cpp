@@ -2,6 +2,7 @@
 // own objects (Key, Mouse, Stage, Color, Sound).
 
 #include "flash/avm1/Object.h"
+#include "flash/player/ButtonHitTest.h"
 #include "flash/player/Movie.h"
 #include "flash/player/ScriptRuntime.h"
 #include "flash/sound/Mixer.h"
@@ -271,10 +272,18 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
             const auto ob = stageBox(o, stageMatrix(*other));
             return Value(box[0] <= ob[2] && ob[0] <= box[2] && box[1] <= ob[3] && ob[1] <= box[3]);
         }
-        // A point in stage pixels; by bounds (shape-exact testing is not made).
+        // A point in stage pixels: within the box, or with shapeFlag on what the clip draws.
         const double x = vm.toNumber(arg(args, 0)) * 20.0;
         const double y = vm.toNumber(arg(args, 1)) * 20.0;
-        return Value(x >= box[0] && x <= box[2] && y >= box[1] && y <= box[3]);
+        const bool inBox = x >= box[0] && x <= box[2] && y >= box[1] && y <= box[3];
+        if (!inBox || !vm.toBoolean(arg(args, 2))) {
+            return Value(inBox);
+        }
+        if (!m_hitTester) {
+            m_hitTester = std::make_unique<HitTester>();
+        }
+        const Point p{x, y};
+        return Value(m_hitTester->hitsClip(c, s, p));
     }
     if (method == "localToGlobal" || method == "globalToLocal") {
         const Value point = arg(args, 0);

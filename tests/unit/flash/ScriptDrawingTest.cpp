@@ -108,6 +108,10 @@ TEST(ScriptDrawing, DrawnShapesCountInSizeBoundsAndHitTest) {
     run(a, "arc", "curveTo", {50.0, 100.0, 100.0, 0.0});
     run(a, "arc", "endFill");
     traceBounds(a, "arc");
+    // With shapeFlag only the drawn area counts: the curve's box holds points it does not.
+    call(a, "arc", "hitTest", {50.0, 20.0, true}).op(op::Trace);
+    call(a, "arc", "hitTest", {5.0, 40.0, true}).op(op::Trace);
+    call(a, "arc", "hitTest", {5.0, 40.0, false}).op(op::Trace);
     // Moving, on its own, draws nothing; clearing takes everything away.
     emptyClip(a, "moved", 3);
     run(a, "moved", "moveTo", {300.0, 300.0});
@@ -117,7 +121,7 @@ TEST(ScriptDrawing, DrawnShapesCountInSizeBoundsAndHitTest) {
     traceMember(a, "box", "_width");
     call(a, "box", "hitTest", {50.0, 40.0, true}).op(op::Trace);
     EXPECT_EQ(runScript(a), (Lines{"100", "50", "10 20 110 70", "true", "false", "-5 -5 110 105",
-                                   "0 0 100 50", "0", "0", "false"}));
+                                   "0 0 100 50", "true", "false", "true", "0", "0", "false"}));
 }
 
 TEST(ScriptDrawing, FillsShowWhereDrawnBeneathChildrenAndCloseThemselves) {
@@ -280,6 +284,38 @@ TEST(ScriptDrawing, CreatedTextFieldShowsItsTextInsideItsBox) {
     }
     EXPECT_GT(inside, 20);
     EXPECT_EQ(outside, 0);
+}
+
+TEST(ScriptDrawing, ADrawnClipWithHandlersTakesClicksOnItsDrawingOnly) {
+    Actions a;
+    emptyClip(a, "knob", 1);
+    // A triangle: its box holds corners that it does not cover.
+    run(a, "knob", "beginFill", {255.0, 100.0});
+    run(a, "knob", "moveTo", {20.0, 20.0});
+    run(a, "knob", "lineTo", {120.0, 20.0});
+    run(a, "knob", "lineTo", {20.0, 120.0});
+    run(a, "knob", "endFill");
+    Actions handler;
+    handler.trace("released");
+    a.getVar("knob").push("onRelease");
+    a.defineFunction("", {}, handler);
+    a.op(op::SetMember).op(op::Stop);
+    swf::SwfWriter movie(200, 200, 12);
+    doAction(movie, a);
+    movie.showFrame();
+    Player player;
+    Lines lines;
+    player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(load(player, movie).ok);
+    auto click = [&](double x, double y) {
+        player.mouseMove({x, y});
+        player.mouseDown({x, y});
+        player.mouseUp({x, y});
+    };
+    click(100, 100); // in the box, beyond the long edge
+    EXPECT_TRUE(lines.empty());
+    click(40, 40);
+    EXPECT_EQ(lines, (Lines{"released"}));
 }
 
 TEST(ScriptDrawing, RedrawingEveryFrameKeepsNothingOfEarlierFrames) {

@@ -236,7 +236,7 @@ bool ScriptRuntime::clipTakesMouse(const TimelineInstance& clip) {
 bool ScriptRuntime::clipHandCursor(const TimelineInstance& clip) {
     avm1::Object* o = m_vm->existingClipObject(clip.clipId());
     if (o == nullptr) {
-        return true;
+        o = m_vm->clipPrototype(); // MovieClip.prototype.useHandCursor = false holds for all
     }
     const avm1::Value hand = m_vm->getMember(o, "useHandCursor", avm1::Value(o));
     return hand.isUndefined() || m_vm->toBoolean(hand);

@@ -225,6 +225,7 @@ TEST(ScriptMouse, ClipsWithHandlersActAsButtons) {
     movie.showFrame();
     Actions second;
     second.getVar("mc").push("hitArea").getVar("area").op(op::SetMember);
+    setMember(second, "mc", "useHandCursor", false);
     movie.rawTag(12, second.bytes());
     movie.showFrame();
 
@@ -243,6 +244,7 @@ TEST(ScriptMouse, ClipsWithHandlersActAsButtons) {
     EXPECT_TRUE(run.take().empty()) << "its own drawing is no longer its hit area";
     run.click(120, 20);
     EXPECT_EQ(run.take(), (Lines{"over mc", "2", "press mc", "release mc", "2"}));
+    EXPECT_FALSE(run.player.wantsHandCursor());
 }
 
 // on (press), on (release) and on (keyPress "<Left>") written on a clip's placement: the clip

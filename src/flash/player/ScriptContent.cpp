@@ -314,7 +314,16 @@ Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj)
     }
     auto known = m_objectOfField.find(obj.textField.get());
     if (known != m_objectOfField.end()) {
-        return known->second;
+        // A new field may stand where one that went stood, before the gone ones are dropped.
+        auto ref = m_fieldObjects.find(known->second);
+        if (ref != m_fieldObjects.end() && ref->second.field.lock() == obj.textField) {
+            return known->second;
+        }
+        if (ref != m_fieldObjects.end()) {
+            m_vm->release(ref->first);
+            m_fieldObjects.erase(ref);
+        }
+        m_objectOfField.erase(known);
     }
     avm1::Vm& vm = *m_vm;
     Object* proto = nullptr;

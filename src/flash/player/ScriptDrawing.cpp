@@ -20,7 +20,13 @@ constexpr double kMaxPixels = 1e7;
 } // namespace
 
 ScriptDrawing::ScriptDrawing() : m_serial(nextSerial()) {
-    m_records.styles.resize(1);
+    m_styles.resize(1);
+}
+
+std::shared_ptr<ScriptDrawing> ScriptDrawing::copy() const {
+    auto made = std::make_shared<ScriptDrawing>(*this);
+    made->m_serial = nextSerial();
+    return made;
 }
 
 std::int32_t ScriptDrawing::toTwips(double pixels) {
@@ -36,8 +42,8 @@ void ScriptDrawing::changed() {
 
 void ScriptDrawing::clear() {
     const bool had = m_edges != 0;
-    m_records.styles.assign(1, StyleTable{});
-    m_records.records.clear();
+    m_styles.assign(1, StyleTable{});
+    m_recs.clear();
     m_edges = 0;
     m_pen = Pen{};
     m_fillStart = Pen{};
@@ -62,17 +68,17 @@ void ScriptDrawing::setLineStyle(const std::optional<LineStyle>& line) {
         m_line = 0;
         return;
     }
-    auto& lines = m_records.styles.back().lines;
+    auto& lines = m_styles.back().lines;
     lines.push_back(*line);
     m_line = static_cast<std::uint32_t>(lines.size());
 }
 
 void ScriptDrawing::newLayer() {
-    m_records.styles.emplace_back();
+    m_styles.emplace_back();
     ShapeRecord rec;
     rec.hasNewStyles = true;
-    rec.styleTable = static_cast<std::uint32_t>(m_records.styles.size() - 1);
-    m_records.records.push_back(rec);
+    rec.styleTable = static_cast<std::uint32_t>(m_styles.size() - 1);
+    m_recs.push_back(rec);
     m_usedFill = 0;
     m_usedLine = 0;
     m_layerUsed = false;
@@ -80,7 +86,7 @@ void ScriptDrawing::newLayer() {
     m_fill = 0;
     m_line = 0;
     if (m_lineStyle) {
-        m_records.styles.back().lines.push_back(*m_lineStyle);
+        m_styles.back().lines.push_back(*m_lineStyle);
         m_line = 1;
     }
 }
@@ -93,7 +99,7 @@ void ScriptDrawing::beginFill(const std::optional<FillStyle>& fill) {
     m_filling = true;
     m_fillStart = m_pen;
     if (fill) {
-        auto& fills = m_records.styles.back().fills;
+        auto& fills = m_styles.back().fills;
         fills.push_back(*fill);
         m_fill = static_cast<std::uint32_t>(fills.size());
     }
@@ -117,7 +123,7 @@ void ScriptDrawing::closeFill() {
     rec.type = ShapeRecord::Type::Line;
     rec.anchorDx = m_fillStart.x - m_pen.x;
     rec.anchorDy = m_fillStart.y - m_pen.y;
-    m_records.records.push_back(rec);
+    m_recs.push_back(rec);
     ++m_edges;
     m_layerUsed = true;
     m_pen = m_fillStart;
@@ -145,7 +151,7 @@ void ScriptDrawing::useStyles(std::uint32_t fill, std::uint32_t line) {
         rec.line = line;
         m_usedLine = line;
     }
-    m_records.records.push_back(rec);
+    m_recs.push_back(rec);
 }
 
 void ScriptDrawing::moveTo(double x, double y) {
@@ -178,7 +184,7 @@ void ScriptDrawing::addEdge(const ShapeRecord& edge, Pen to, Pen control) {
         return;
     }
     useStyles(m_fill, m_line);
-    m_records.records.push_back(edge);
+    m_recs.push_back(edge);
     ++m_edges;
     m_layerUsed = true;
     m_pen = to;
@@ -246,8 +252,8 @@ std::shared_ptr<const Shape> ScriptDrawing::shape() const {
     }
     auto made = std::make_shared<Shape>();
     made->bounds = bounds();
-    made->styles = m_records.styles;
-    made->records = m_records.records;
+    made->styles = m_styles;
+    made->records = m_recs;
     if (m_filling && m_fill != 0 && m_pen != m_fillStart) {
         // The open fill as it would end now.
         ShapeRecord styles;

@@ -17,12 +17,16 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace kinovex::flash {
 
 class ScriptDrawing {
 public:
     ScriptDrawing();
+    // A drawing that shows the same and goes on the same way (duplicateMovieClip), with a
+    // serial of its own.
+    std::shared_ptr<ScriptDrawing> copy() const;
 
     // Everything drawn goes; no line or fill is set any more and the pen is back at 0, 0.
     void clear();
@@ -65,13 +69,14 @@ private:
     void addEdge(const ShapeRecord& edge, Pen to, Pen control);
     void include(double x, double y, double grow);
 
-    Shape m_records;          // records and style tables as built so far
-    std::size_t m_edges = 0;  // edges in m_records
-    Pen m_pen;                // where the next edge starts
-    Pen m_fillStart;          // where the open fill's outline started
-    bool m_filling = false;   // a fill is open (with a style, or without one)
-    std::uint32_t m_fill = 0; // its index in the current table; 0: nothing to fill
-    std::uint32_t m_line = 0; // the line's index in the current table; 0: none
+    std::vector<StyleTable> m_styles; // style tables as built so far: one per layer
+    std::vector<ShapeRecord> m_recs;  // records as built so far
+    std::size_t m_edges = 0;          // edges in m_recs
+    Pen m_pen;                        // where the next edge starts
+    Pen m_fillStart;                  // where the open fill's outline started
+    bool m_filling = false;           // a fill is open (with a style, or without one)
+    std::uint32_t m_fill = 0;         // its index in the current table; 0: nothing to fill
+    std::uint32_t m_line = 0;         // the line's index in the current table; 0: none
     std::optional<LineStyle> m_lineStyle;
     std::uint32_t m_usedFill = 0; // styles of the last record written
     std::uint32_t m_usedLine = 0;

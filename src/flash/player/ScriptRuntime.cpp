@@ -853,6 +853,7 @@ ClipId ScriptRuntime::cloneClip(ClipId id, std::string_view name, int depth) {
     const std::vector<Filter> filters = obj->filters;
     const bool visible = obj->visible;
     const auto clipActions = obj->clipActions;
+    std::shared_ptr<ScriptDrawing> drawing = c->drawing() ? c->drawing()->copy() : nullptr;
     DisplayObject& made = c->parent()->addObject(static_cast<std::int32_t>(d), character,
                                                  std::string(name), clipActions);
     made.matrix = matrix;
@@ -860,6 +861,9 @@ ClipId ScriptRuntime::cloneClip(ClipId id, std::string_view name, int depth) {
     made.blendMode = blend;
     made.filters = filters;
     made.visible = visible;
+    if (made.sprite && drawing) {
+        made.sprite->setDrawing(std::move(drawing)); // the copy shows what was drawn too
+    }
     return made.sprite ? made.sprite->clipId() : 0;
 }
 

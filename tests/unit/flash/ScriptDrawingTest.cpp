@@ -112,6 +112,15 @@ TEST(ScriptDrawing, DrawnShapesCountInSizeBoundsAndHitTest) {
     call(a, "arc", "hitTest", {50.0, 20.0, true}).op(op::Trace);
     call(a, "arc", "hitTest", {5.0, 40.0, true}).op(op::Trace);
     call(a, "arc", "hitTest", {5.0, 40.0, false}).op(op::Trace);
+    // A duplicate has a drawing of its own, the same as the original's when it was made.
+    a.push("copy");
+    call(a, "arc", "duplicateMovieClip", {"copy", Int{9}});
+    a.op(op::SetVariable);
+    run(a, "arc", "clear");
+    traceMember(a, "copy", "_width");
+    traceMember(a, "arc", "_width");
+    rect(a, "arc", 0, 0, 10, 10, 0);
+    traceMember(a, "copy", "_width");
     // Moving, on its own, draws nothing; clearing takes everything away.
     emptyClip(a, "moved", 3);
     run(a, "moved", "moveTo", {300.0, 300.0});
@@ -120,8 +129,9 @@ TEST(ScriptDrawing, DrawnShapesCountInSizeBoundsAndHitTest) {
     run(a, "box", "clear");
     traceMember(a, "box", "_width");
     call(a, "box", "hitTest", {50.0, 40.0, true}).op(op::Trace);
-    EXPECT_EQ(runScript(a), (Lines{"100", "50", "10 20 110 70", "true", "false", "-5 -5 110 105",
-                                   "0 0 100 50", "true", "false", "true", "0", "0", "false"}));
+    EXPECT_EQ(runScript(a),
+              (Lines{"100", "50", "10 20 110 70", "true", "false", "-5 -5 110 105", "0 0 100 50",
+                     "true", "false", "true", "100", "0", "100", "0", "0", "false"}));
 }
 
 TEST(ScriptDrawing, FillsShowWhereDrawnBeneathChildrenAndCloseThemselves) {
@@ -225,6 +235,13 @@ TEST(ScriptDrawing, SetMaskShowsTheMaskedClipOnlyWithinTheMaskAndHidesTheMask) {
     const Frame unmasked = drawScript(b);
     EXPECT_EQ(rgb(unmasked.at(150, 150)), 0x00FF00u);
     EXPECT_EQ(rgb(unmasked.at(90, 70)), 0xFF0000u);
+
+    // A mask removed leaves the clip it masked whole.
+    Actions c = a;
+    run(c, "shade", "removeMovieClip");
+    const Frame maskGone = drawScript(c);
+    EXPECT_EQ(rgb(maskGone.at(150, 150)), 0x00FF00u);
+    EXPECT_EQ(rgb(maskGone.at(90, 70)), 0x00FF00u);
 }
 
 TEST(ScriptDrawing, CreatedTextFieldsAreScriptObjectsWithTheirText) {

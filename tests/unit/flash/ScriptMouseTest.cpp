@@ -228,6 +228,10 @@ TEST(ScriptMouse, ClipsWithHandlersActAsButtons) {
     setMember(second, "mc", "useHandCursor", false);
     movie.rawTag(12, second.bytes());
     movie.showFrame();
+    Actions third;
+    setMember(third, "mc", "enabled", false);
+    doAction(movie, third);
+    movie.showFrame();
 
     Session run(movie);
     ASSERT_TRUE(run.loaded);
@@ -245,6 +249,13 @@ TEST(ScriptMouse, ClipsWithHandlersActAsButtons) {
     run.click(120, 20);
     EXPECT_EQ(run.take(), (Lines{"over mc", "2", "press mc", "release mc", "2"}));
     EXPECT_FALSE(run.player.wantsHandCursor());
+
+    run.player.mouseMove({150, 80});
+    run.player.gotoFrame(3); // enabled = false
+    run.take();
+    run.click(120, 20);
+    run.click(20, 20);
+    EXPECT_EQ(run.take(), (Lines{"inner button"})) << "a disabled clip is no button";
 }
 
 // on (press), on (release) and on (keyPress "<Left>") written on a clip's placement: the clip

@@ -363,7 +363,8 @@ DisplayObject* ScriptRuntime::fieldOf(Object* self, TimelineInstance** parentOut
 
 void ScriptRuntime::dropGoneFields() {
     for (auto it = m_fieldObjects.begin(); it != m_fieldObjects.end();) {
-        if (it->second.field.expired() || fieldOf(it->first) == nullptr) {
+        // The display object holds the only reference to its field: expired means it went.
+        if (it->second.field.expired()) {
             std::erase_if(m_objectOfField, [&](const auto& e) { return e.second == it->first; });
             m_vm->release(it->first);
             it = m_fieldObjects.erase(it);

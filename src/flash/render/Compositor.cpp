@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace kinovex::flash {
 
@@ -61,6 +62,23 @@ inline void blend(std::uint32_t& dst, std::uint32_t src, std::uint32_t coverage)
     }
     const std::uint32_t s = coverage == 255 ? src : scalePixel(src, coverage);
     dst = kAdd ? add(s, dst) : over(s, dst);
+}
+
+// The first x from `x` on with some coverage (or `width`). A line's mask is mostly empty:
+// its box spans the whole shape.
+inline int skipUncovered(const std::uint8_t* cov, int x, int width) {
+    while (x + 8 <= width) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, cov + x, 8);
+        if (eight != 0) {
+            break;
+        }
+        x += 8;
+    }
+    while (x < width && cov[x] == 0) {
+        ++x;
+    }
+    return x;
 }
 
 } // namespace
@@ -145,9 +163,16 @@ void gradientRow(std::uint32_t* dst, const std::uint8_t* cov, int width, double 
     double gx = paint.a * px + paint.c * py + paint.tx;
     double gy = paint.b * px + paint.d * py + paint.ty;
     for (int x = 0; x < width; ++x, gx += paint.a, gy += paint.b) {
-        const std::uint32_t m = cov[x];
+        std::uint32_t m = cov[x];
         if (m == 0) {
-            continue;
+            const int next = skipUncovered(cov, x, width);
+            if (next == width) {
+                break;
+            }
+            gx += paint.a * (next - x);
+            gy += paint.b * (next - x);
+            x = next;
+            m = cov[x];
         }
         double t = 0;
         if constexpr (kType == FillStyle::Type::Linear) {
@@ -205,10 +230,9 @@ template <bool kAdd> void composite(const CoverageTarget& t, const Paint& paint)
         std::uint32_t* dst = t.pixels + static_cast<std::ptrdiff_t>(row) * t.strideWords;
         const std::uint8_t* cov = t.coverage + static_cast<std::ptrdiff_t>(row) * t.coverageStride;
         if (paint.ramp == nullptr) {
-            for (int x = 0; x < t.width; ++x) {
-                if (cov[x] != 0) {
-                    blend<kAdd>(dst[x], paint.solid, cov[x]);
-                }
+            for (int x = skipUncovered(cov, 0, t.width); x < t.width;
+                 x = skipUncovered(cov, x + 1, t.width)) {
+                blend<kAdd>(dst[x], paint.solid, cov[x]);
             }
             continue;
         }

@@ -15,13 +15,6 @@ bool finite(Point p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
-Point unit(Point from, Point to) {
-    const double dx = to.x - from.x;
-    const double dy = to.y - from.y;
-    const double len = std::hypot(dx, dy);
-    return Point{dx / len, dy / len};
-}
-
 // How many pieces a circle of radius r needs to stay within `tolerance` of the true one.
 double arcStep(double r, double tolerance) {
     if (!(r > tolerance)) {
@@ -350,8 +343,10 @@ void Rasterizer::stroke(const FlatPath& path, const StrokeStyle& style) {
     if (!(r > 0.0) || !std::isfinite(r)) {
         return;
     }
-    std::vector<Point> pts;
-    std::vector<std::uint8_t> smooth;
+    std::vector<Point>& pts = m_points;
+    std::vector<std::uint8_t>& smooth = m_smooth;
+    std::vector<Point>& dirs = m_dirs;
+    std::vector<double>& lengths = m_lengths;
     for (const FlatPath::Polyline& line : path.lines) {
         // Points that repeat the one before add nothing and have no direction.
         pts.clear();
@@ -380,31 +375,70 @@ void Rasterizer::stroke(const FlatPath& path, const StrokeStyle& style) {
         }
         const std::size_t n = pts.size();
         const std::size_t segments = closed ? n : n - 1;
-        Point previous{};
-        Point first{};
+        dirs.clear();
+        lengths.clear();
         for (std::size_t i = 0; i < segments; ++i) {
             const Point a = pts[i];
             const Point b = pts[(i + 1) % n];
-            const Point d = unit(a, b);
-            const Point off{-d.y * r, d.x * r};
-            const Point quad[4] = {Point{a.x + off.x, a.y + off.y}, Point{b.x + off.x, b.y + off.y},
-                                   Point{b.x - off.x, b.y - off.y},
-                                   Point{a.x - off.x, a.y - off.y}};
-            addOriented(quad, 4);
-            if (i > 0) {
-                join(a, previous, d, r, style, smooth[i] != 0);
-            } else {
-                first = d;
+            lengths.push_back(std::hypot(b.x - a.x, b.y - a.y));
+            dirs.push_back(Point{(b.x - a.x) / lengths.back(), (b.y - a.y) / lengths.back()});
+        }
+        // A bend inside a curve, gentle enough that the line's inner edge does not fold back
+        // on itself there, needs no join: the outline runs on through it.
+        auto runsThrough = [&](std::size_t v) {
+            if (smooth[v] == 0) {
+                return false;
             }
-            previous = d;
+            const Point d0 = dirs[v - 1], d1 = dirs[v];
+            const double cosTurn = d0.x * d1.x + d0.y * d1.y;
+            const double sinTurn = std::abs(d0.x * d1.y - d0.y * d1.x);
+            return cosTurn > 0 &&
+                   r * sinTurn / (1.0 + cosTurn) < 0.5 * std::min(lengths[v - 1], lengths[v]);
+        };
+        for (std::size_t s0 = 0; s0 < segments;) {
+            std::size_t s1 = s0;
+            while (s1 + 1 < segments && runsThrough(s1 + 1)) {
+                ++s1;
+            }
+            run(pts, s0, s1, r);
+            if (s1 + 1 < segments) {
+                join(pts[s1 + 1], dirs[s1], dirs[s1 + 1], r, style, smooth[s1 + 1] != 0);
+            }
+            s0 = s1 + 1;
         }
         if (closed) {
-            join(pts[0], previous, first, r, style, smooth[0] != 0);
+            join(pts[0], dirs.back(), dirs.front(), r, style, smooth[0] != 0);
         } else {
-            cap(pts[0], Point{-first.x, -first.y}, r, style.startCap, style.tolerance);
-            cap(pts[n - 1], previous, r, style.endCap, style.tolerance);
+            cap(pts[0], Point{-dirs.front().x, -dirs.front().y}, r, style.startCap,
+                style.tolerance);
+            cap(pts[n - 1], dirs.back(), r, style.endCap, style.tolerance);
         }
     }
+}
+
+void Rasterizer::run(const std::vector<Point>& pts, std::size_t s0, std::size_t s1, double r) {
+    // One outline for segments s0..s1: out along the left side, back along the right. Inside
+    // the run each corner point sits where the two segments' sides meet; its ends are the
+    // segments' own ends, which joins and caps meet edge to edge.
+    const std::size_t n = pts.size();
+    auto offset = [&](std::size_t v, double side) {
+        const Point p = pts[v % n];
+        if (v == s0 || v == s1 + 1) {
+            const Point d = m_dirs[v == s0 ? s0 : s1];
+            return Point{p.x - d.y * r * side, p.y + d.x * r * side};
+        }
+        const Point d0 = m_dirs[v - 1], d1 = m_dirs[v];
+        const double k = r * side / (1.0 + d0.x * d1.x + d0.y * d1.y);
+        return Point{p.x - (d0.y + d1.y) * k, p.y + (d0.x + d1.x) * k};
+    };
+    m_scratch.clear();
+    for (std::size_t v = s0; v <= s1 + 1; ++v) {
+        m_scratch.push_back(offset(v, 1.0));
+    }
+    for (std::size_t v = s1 + 2; v-- > s0;) {
+        m_scratch.push_back(offset(v, -1.0));
+    }
+    addOriented(m_scratch.data(), m_scratch.size());
 }
 
 void Rasterizer::resolve(std::uint8_t* mask, int stride, FillRule rule) {

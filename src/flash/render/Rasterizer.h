@@ -75,10 +75,17 @@ private:
     void cap(Point at, Point outward, double r, CapStyle cap, double tolerance);
     void join(Point at, Point d0, Point d1, double r, const StrokeStyle& style, bool smooth);
     void dot(Point at, double r, CapStyle cap, double tolerance);
+    // The segments s0..s1 of a line (directions in m_dirs) as one outline.
+    void run(const std::vector<Point>& pts, std::size_t s0, std::size_t s1, double r);
 
     std::vector<float> m_cells; // (m_w + 2) per row: area added at each pixel
     int m_x0 = 0, m_y0 = 0, m_w = 0, m_h = 0;
     std::vector<Point> m_scratch;
+    // A line's points and its segments' directions and lengths, kept for their capacity.
+    std::vector<Point> m_points;
+    std::vector<std::uint8_t> m_smooth;
+    std::vector<Point> m_dirs;
+    std::vector<double> m_lengths;
 };
 
 } // namespace kinovex::flash

@@ -344,6 +344,43 @@ TEST(RenderRasterizer, EachEndGetsItsOwnCap) {
     EXPECT_EQ(noDot.total(), 0);
 }
 
+TEST(RenderRasterizer, LinesAlongCurvesAreWholeRingsEvenWhenWiderThanTheCurve) {
+    // Circles of four cubic arcs, stroked: a thin line makes a ring of its width, a line wider
+    // than the circle's radius a full disc (its inner edge folds over the centre and must not
+    // leave a hole there).
+    auto circle = [](double cx, double cy, double radius) {
+        const double k = 0.5523 * radius;
+        FlatPath p;
+        p.moveTo({cx + radius, cy});
+        p.curveTo({cx + radius, cy + k}, {cx + k, cy + radius}, {cx, cy + radius}, 0.02);
+        p.curveTo({cx - k, cy + radius}, {cx - radius, cy + k}, {cx - radius, cy}, 0.02);
+        p.curveTo({cx - radius, cy - k}, {cx - k, cy - radius}, {cx, cy - radius}, 0.02);
+        p.curveTo({cx + k, cy - radius}, {cx + radius, cy - k}, {cx + radius, cy}, 0.02);
+        p.close();
+        return p;
+    };
+    for (const auto& [radius, width] :
+         {std::pair{20.0, 3.0}, {20.0, 1.0}, {6.0, 20.0}, {3.0, 8.0}}) {
+        const double outer = radius + width / 2;
+        const double inner = std::max(0.0, radius - width / 2);
+        const Mask m =
+            stroke(circle(32.3, 31.7, radius), lineOf(width, JoinStyle::Bevel), 0, 0, 64, 64);
+        EXPECT_NEAR(m.total(), std::numbers::pi * (outer * outer - inner * inner),
+                    0.01 * outer * outer)
+            << radius << " " << width;
+        for (int y = 0; y < 64; ++y) {
+            for (int x = 0; x < 64; ++x) {
+                const double d = std::hypot(x + 0.5 - 32.3, y + 0.5 - 31.7);
+                if (d < outer - 0.75 && d > inner + 0.75) {
+                    ASSERT_EQ(m.at(x, y), 255) << radius << " " << width << " at " << x << "," << y;
+                } else if (d > outer + 0.75 || d < inner - 0.75) {
+                    ASSERT_EQ(m.at(x, y), 0) << radius << " " << width << " at " << x << "," << y;
+                }
+            }
+        }
+    }
+}
+
 TEST(RenderRasterizer, CurvesAreCutFinerTheLargerTheyShow) {
     // A quarter circle-like cubic at two sizes: every piece stays within the tolerance of the
     // curve, and the larger one needs more pieces.

@@ -1,0 +1,87 @@
+// Painting through a coverage mask, pixel by pixel against premultiplied OVER and against
+// adding under what is there, over rows of every length so that both the four-at-a-time path
+// and the pixels left over at a row's end are covered.
+
+#include "flash/render/Compositor.h"
+
+#include <gtest/gtest.h>
+#include <random>
+#include <vector>
+
+namespace kinovex::flash::test {
+namespace {
+
+// x / 255, rounded to nearest.
+std::uint32_t div255(std::uint32_t x) {
+    return (x + 128 + ((x + 128) >> 8)) >> 8;
+}
+
+std::uint32_t channel(std::uint32_t p, int shift) {
+    return (p >> shift) & 255;
+}
+
+std::uint32_t premultiplied(std::mt19937& rng) {
+    const std::uint32_t a =
+        std::uniform_int_distribution<std::uint32_t>(0, 3)(rng) == 0 ? 255 : rng() & 255;
+    std::uint32_t p = a << 24;
+    for (int shift : {0, 8, 16}) {
+        p |= std::uniform_int_distribution<std::uint32_t>(0, a)(rng) << shift;
+    }
+    return p;
+}
+
+TEST(RenderCompositor, SolidPaintBlendsEveryPixelByItsCoverage) {
+    std::mt19937 rng(7);
+    for (int width : {1, 3, 4, 5, 8, 13, 31, 64}) {
+        const int height = 3;
+        std::vector<std::uint32_t> over(static_cast<std::size_t>(width * height));
+        std::vector<std::uint8_t> mask(over.size());
+        for (std::size_t i = 0; i < over.size(); ++i) {
+            over[i] = premultiplied(rng);
+            // Runs of nothing, of full coverage and of everything between.
+            const int kind = static_cast<int>(rng() % 4);
+            mask[i] = kind == 0 ? 0 : kind == 1 ? 255 : static_cast<std::uint8_t>(rng() & 255);
+        }
+        std::vector<std::uint32_t> under = over;
+        for (std::uint32_t solid : {0x80402010u, 0xff336699u, 0x01010000u}) {
+            std::vector<std::uint32_t> expectOver = over;
+            std::vector<std::uint32_t> expectUnder = under;
+            for (std::size_t i = 0; i < over.size(); ++i) {
+                std::uint32_t o = 0, u = 0;
+                const std::uint32_t room = 255 - (under[i] >> 24);
+                const std::uint32_t m = std::min<std::uint32_t>(mask[i], room);
+                const std::uint32_t sa = div255((solid >> 24) * mask[i]);
+                for (int shift : {0, 8, 16, 24}) {
+                    const std::uint32_t s = div255(channel(solid, shift) * mask[i]);
+                    o |= std::min<std::uint32_t>(255,
+                                                 s + div255(channel(over[i], shift) * (255 - sa)))
+                         << shift;
+                    u |= std::min<std::uint32_t>(255, div255(channel(solid, shift) * m) +
+                                                          channel(under[i], shift))
+                         << shift;
+                }
+                expectOver[i] = o;
+                expectUnder[i] = u;
+            }
+            CoverageTarget t;
+            t.strideWords = width;
+            t.coverage = mask.data();
+            t.coverageStride = width;
+            t.width = width;
+            t.height = height;
+            Paint paint;
+            paint.solid = solid;
+            t.pixels = over.data();
+            compositeOver(t, paint);
+            t.pixels = under.data();
+            accumulate(t, paint);
+            for (std::size_t i = 0; i < over.size(); ++i) {
+                ASSERT_EQ(over[i], expectOver[i]) << "width " << width << " pixel " << i;
+                ASSERT_EQ(under[i], expectUnder[i]) << "width " << width << " pixel " << i;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -441,32 +441,56 @@ void Rasterizer::run(const std::vector<Point>& pts, std::size_t s0, std::size_t 
     addOriented(m_scratch.data(), m_scratch.size());
 }
 
+namespace {
+
+template <FillRule kRule> inline std::uint8_t coverageOf(float sum) {
+    float c = std::abs(sum);
+    if constexpr (kRule == FillRule::NonZero) {
+        c = std::min(c, 1.0f);
+    } else {
+        // Inside an even number of outlines is outside.
+        c -= 2.0f * std::floor(c * 0.5f);
+        c = c > 1.0f ? 2.0f - c : c;
+    }
+    return static_cast<std::uint8_t>(c * 255.0f + 0.5f);
+}
+
+template <FillRule kRule> void resolveRow(float* cells, std::uint8_t* out, int width) {
+    float sum = 0.0f;
+    int x = 0;
+    while (x < width) {
+        // Where no edge passes, the sum and so the coverage stay as they are: inside a fill,
+        // outside it, and between a line's two sides.
+        int run = x;
+        while (run < width && cells[run] == 0.0f) {
+            ++run;
+        }
+        if (run > x) {
+            std::fill(out + x, out + run, coverageOf<kRule>(sum));
+            x = run;
+            continue;
+        }
+        sum += cells[x];
+        cells[x] = 0.0f;
+        out[x] = coverageOf<kRule>(sum);
+        ++x;
+    }
+    cells[width] = 0.0f;
+    cells[width + 1] = 0.0f;
+}
+
+} // namespace
+
 void Rasterizer::resolve(std::uint8_t* mask, int stride, FillRule rule) {
     const std::size_t cellStride = static_cast<std::size_t>(m_w) + 2;
     for (int row = 0; row < m_h; ++row) {
         float* cells = m_cells.data() + static_cast<std::size_t>(row) * cellStride;
         std::uint8_t* out = mask + static_cast<std::ptrdiff_t>(row) * stride;
-        float sum = 0.0f;
         if (rule == FillRule::NonZero) {
-            for (int x = 0; x < m_w; ++x) {
-                sum += cells[x];
-                cells[x] = 0.0f;
-                const float c = std::min(std::abs(sum), 1.0f);
-                out[x] = static_cast<std::uint8_t>(c * 255.0f + 0.5f);
-            }
+            resolveRow<FillRule::NonZero>(cells, out, m_w);
         } else {
-            for (int x = 0; x < m_w; ++x) {
-                sum += cells[x];
-                cells[x] = 0.0f;
-                // Inside an even number of outlines is outside.
-                float c = std::abs(sum);
-                c -= 2.0f * std::floor(c * 0.5f);
-                c = c > 1.0f ? 2.0f - c : c;
-                out[x] = static_cast<std::uint8_t>(c * 255.0f + 0.5f);
-            }
+            resolveRow<FillRule::EvenOdd>(cells, out, m_w);
         }
-        cells[m_w] = 0.0f;
-        cells[m_w + 1] = 0.0f;
     }
 }
 

@@ -150,6 +150,10 @@ void Rasterizer::addLine(Point a, Point b) {
     // left border; right of the region it covers nothing there and lands in the column beyond.
     // An edge crossing a border is cut there first so each part keeps its own slope.
     const double w = m_w;
+    if (ax >= 0.0 && bx >= 0.0 && ax <= w && bx <= w) {
+        accumulate(ax, ay, bx, by); // within the columns: nothing to cut
+        return;
+    }
     double cuts[3] = {1.0, 1.0, 1.0};
     int n = 0;
     if (ax != bx) {

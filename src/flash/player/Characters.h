@@ -19,6 +19,8 @@ enum class Interpolation : std::uint8_t { Normal, LinearRgb };
 struct GradientStop {
     std::uint8_t ratio = 0;
     Rgba color;
+
+    bool operator==(const GradientStop&) const = default;
 };
 
 struct Gradient {
@@ -260,6 +262,8 @@ struct Filter {
     float bias = 0.0f;
     bool clamp = true;
     bool preserveAlpha = false;
+
+    bool operator==(const Filter&) const = default;
 };
 
 // Action bytecode as a movie stores it (DoAction, DoInitAction, clip actions), shared with the
@@ -295,7 +299,7 @@ struct ClipAction {
     ActionCode code;
 };
 
-// One PlaceObject / PlaceObject2 / PlaceObject3, normalised.
+// One PlaceObject / PlaceObject2 / PlaceObject3, normalised: what a placement says, in full.
 struct PlaceCommand {
     std::uint16_t depth = 0;
     bool move = false;
@@ -322,16 +326,71 @@ struct PlaceCommand {
     std::shared_ptr<const std::vector<ClipAction>> clipActions; // null when there are none
 };
 
+// A matrix as movies store it: scale and skew in 16.16 fixed point, translation in twips. Every
+// matrix read from a file fits, and turns back into the same doubles.
+struct PackedMatrix {
+    std::int32_t a = 0x10000;
+    std::int32_t b = 0;
+    std::int32_t c = 0;
+    std::int32_t d = 0x10000;
+    std::int32_t tx = 0;
+    std::int32_t ty = 0;
+
+    // False (and `out` untouched) when `m` has a value that fixed point cannot hold exactly.
+    static bool pack(const Matrix& m, PackedMatrix& out);
+    Matrix unpack() const;
+};
+
+// What a placement rarely carries, kept out of line: most frames of a movie only move objects.
+struct PlaceExtra {
+    std::string name;
+    std::vector<Filter> filters;
+    std::shared_ptr<const std::vector<ClipAction>> clipActions;
+    bool hasWideMatrix = false; // the matrix did not fit a PackedMatrix
+    Matrix wideMatrix;
+};
+
+// A placement as a frame keeps it: the fields nearly every placement has, inline; a colour
+// transform and the rare parts as indexes into the timeline's side tables.
+struct PlaceRecord {
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
+    enum Flag : std::uint16_t {
+        Move = 1u << 0,
+        HasCharacter = 1u << 1,
+        HasMatrix = 1u << 2,
+        HasColorTransform = 1u << 3,
+        HasRatio = 1u << 4,
+        HasName = 1u << 5,
+        HasClipDepth = 1u << 6,
+        HasFilters = 1u << 7,
+        HasBlendMode = 1u << 8,
+        HasCacheAsBitmap = 1u << 9,
+        HasVisible = 1u << 10,
+        CacheAsBitmap = 1u << 11,
+        Visible = 1u << 12,
+    };
+    PackedMatrix matrix;
+    std::uint32_t colorTransform = kNone; // index into TimelineDef::colorTransforms
+    std::uint32_t extra = kNone;          // index into TimelineDef::placeExtras
+    std::uint16_t depth = 0;
+    std::uint16_t characterId = 0;
+    std::uint16_t ratio = 0;
+    std::uint16_t clipDepth = 0;
+    std::uint16_t flags = Visible;
+    BlendMode blendMode = BlendMode::Normal;
+
+    bool has(Flag f) const { return (flags & f) != 0; }
+};
+
 struct FrameCommand {
-    enum class Type : std::uint8_t { Place, Remove, Background, Sound, Action, InitAction };
+    enum class Type : std::uint8_t { Place, Remove, Sound, Action, InitAction };
     Type type = Type::Place;
-    PlaceCommand place;      // Place
-    std::uint16_t depth = 0; // Remove
-    Rgba color;              // Background
-    std::uint32_t sound = 0; // Sound: index into TimelineDef::sounds
+    std::uint16_t depth = 0;      // Remove
+    std::uint16_t initSprite = 0; // InitAction: the sprite its actions are for
+    std::uint32_t sound = 0;      // Sound: index into TimelineDef::sounds
     // Action: index into TimelineDef::actions; InitAction: the same, for sprite `initSprite`.
     std::uint32_t action = 0;
-    std::uint16_t initSprite = 0;
+    PlaceRecord place; // Place: read it back with TimelineDef::placeCommand
 };
 
 struct TimelineDef {
@@ -340,6 +399,14 @@ struct TimelineDef {
     std::map<std::string, std::uint32_t> labels;   // label to 0-based frame
     std::vector<SoundCommand> sounds;              // StartSound, stream heads and blocks
     std::vector<ActionCode> actions;               // DoAction and DoInitAction bodies
+    std::vector<ColorTransform> colorTransforms;   // of placements that carry one
+    std::vector<PlaceExtra> placeExtras;           // of placements with rare parts
+
+    // The record a frame keeps for `place`; its colour transform and rare parts go to the side
+    // tables.
+    PlaceRecord recordPlace(PlaceCommand&& place);
+    // The placement a record stands for, exactly as it was recorded.
+    PlaceCommand placeCommand(const PlaceRecord& record) const;
 };
 
 struct Sprite : Character {

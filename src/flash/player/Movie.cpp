@@ -18,6 +18,27 @@ constexpr std::uint32_t kMaxFrames = 16000;
 constexpr std::uint16_t kTagExportAssets = 56;
 constexpr std::uint16_t kTagDoInitAction = 59;
 
+// Drops what follows the last ShowFrame, gives the timeline the frames the header declares,
+// and hands back spare room the lists kept while they grew.
+void finishTimeline(TimelineDef& timeline, std::uint32_t declaredFrames) {
+    // The frames after the last ShowFrame hold nothing that is ever shown.
+    if (timeline.frames.size() > 1 && timeline.frames.back().empty()) {
+        timeline.frames.pop_back();
+    }
+    const std::uint32_t frames =
+        std::clamp<std::uint32_t>(std::max<std::uint32_t>(declaredFrames, 1), 1, kMaxFrames);
+    if (timeline.frames.size() < frames) {
+        timeline.frames.resize(frames);
+    }
+    timeline.frameCount = static_cast<std::uint32_t>(timeline.frames.size());
+    timeline.frames.back().shrink_to_fit();
+    timeline.frames.shrink_to_fit();
+    timeline.sounds.shrink_to_fit();
+    timeline.actions.shrink_to_fit();
+    timeline.colorTransforms.shrink_to_fit();
+    timeline.placeExtras.shrink_to_fit();
+}
+
 ActionCode shareCode(std::span<const std::uint8_t> bytes) {
     return std::make_shared<const std::vector<std::uint8_t>>(bytes.begin(), bytes.end());
 }
@@ -89,18 +110,23 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
         case TagShowFrame:
             if (timeline.frames.size() >= kMaxFrames) {
                 log.report(tag.code, tag.offset, "too many frames; the rest are ignored");
+                finishTimeline(timeline, declaredFrames);
                 return;
             }
+            // A frame's list stops growing here; its spare room would stay for the whole run.
+            timeline.frames.back().shrink_to_fit();
             timeline.frames.emplace_back();
             break;
         case TagPlaceObject:
         case TagPlaceObject2:
         case TagPlaceObject3: {
-            FrameCommand cmd;
-            cmd.type = FrameCommand::Type::Place;
-            good = parsePlaceObject(r, tag.code, cmd.place, m_file.version);
+            PlaceCommand place;
+            good = parsePlaceObject(r, tag.code, place, m_file.version);
             if (good) {
-                timeline.frames.back().push_back(std::move(cmd));
+                FrameCommand cmd;
+                cmd.type = FrameCommand::Type::Place;
+                cmd.place = timeline.recordPlace(std::move(place));
+                timeline.frames.back().push_back(cmd);
             }
             break;
         }
@@ -206,16 +232,7 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
             log.report(tag.code, tag.offset, "the tag is malformed and was skipped");
         }
     }
-    // The frames after the last ShowFrame hold nothing that is ever shown.
-    if (timeline.frames.size() > 1 && timeline.frames.back().empty()) {
-        timeline.frames.pop_back();
-    }
-    const std::uint32_t frames =
-        std::clamp<std::uint32_t>(std::max<std::uint32_t>(declaredFrames, 1), 1, kMaxFrames);
-    if (timeline.frames.size() < frames) {
-        timeline.frames.resize(frames);
-    }
-    timeline.frameCount = static_cast<std::uint32_t>(timeline.frames.size());
+    finishTimeline(timeline, declaredFrames);
 }
 
 bool Movie::readDefinition(const Tag& tag, Log& log) {

@@ -80,7 +80,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
             if (cmd.type != FrameCommand::Type::Place) {
                 continue;
             }
-            const PlaceCommand& p = cmd.place;
+            PlaceCommand p = m_def.placeCommand(cmd.place);
             auto it = plan.find(p.depth);
             if (p.move && it != plan.end()) {
                 PlaceCommand& into = it->second.place;
@@ -101,7 +101,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                 }
                 if (p.hasName) {
                     into.hasName = true;
-                    into.name = p.name;
+                    into.name = std::move(p.name);
                 }
                 if (p.hasClipDepth) {
                     into.hasClipDepth = true;
@@ -109,7 +109,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                 }
                 if (p.hasFilters) {
                     into.hasFilters = true;
-                    into.filters = p.filters;
+                    into.filters = std::move(p.filters);
                 }
                 if (p.hasBlendMode) {
                     into.hasBlendMode = true;
@@ -124,7 +124,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                     into.visible = p.visible;
                 }
             } else if (p.hasCharacter) {
-                plan[p.depth] = Planned{p, f};
+                plan[p.depth] = Planned{std::move(p), f};
             }
         }
     }
@@ -232,15 +232,13 @@ void TimelineInstance::runFrame(std::uint32_t frame, bool runActions, bool displ
         switch (cmd.type) {
         case FrameCommand::Type::Place:
             if (display) {
-                place(cmd.place);
+                place(m_def.placeCommand(cmd.place));
             }
             break;
         case FrameCommand::Type::Remove:
             if (display) {
                 m_list.erase(cmd.depth);
             }
-            break;
-        case FrameCommand::Type::Background:
             break;
         case FrameCommand::Type::Sound:
             if (m_sound != nullptr && cmd.sound < m_def.sounds.size()) {

@@ -68,7 +68,15 @@ LoadResult Player::load(const std::string& path) {
         reset();
         return {false, "The file cannot be read: " + path};
     }
-    return loadFromMemory(bytes);
+    // The movie takes the bytes: it does not keep the file beside its body while reading it.
+    reset();
+    m_log.clear();
+    auto movie = std::make_unique<Movie>();
+    const SwfOpenResult opened = movie->load(std::move(bytes), m_log);
+    if (!opened.ok) {
+        return {false, opened.error};
+    }
+    return start(std::move(movie));
 }
 
 LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
@@ -79,6 +87,10 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
     if (!opened.ok) {
         return {false, opened.error};
     }
+    return start(std::move(movie));
+}
+
+LoadResult Player::start(std::unique_ptr<Movie> movie) {
     m_movie = std::move(movie);
     m_mixer = std::make_unique<SoundMixer>(m_movie->frameRate256());
     m_mixer->setVolume(m_volume);

@@ -116,6 +116,8 @@ public:
     void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
 
 private:
+    // Plays a movie just read: its first frame is shown.
+    LoadResult start(std::unique_ptr<Movie> movie);
     void reset();
     void frameShown(); // after a frame ran: its sound
     void runFrame();   // one frame of the movie, its scripts included

@@ -324,6 +324,8 @@ struct PlaceCommand {
     bool cacheAsBitmap = false;
     bool visible = true;
     std::shared_ptr<const std::vector<ClipAction>> clipActions; // null when there are none
+
+    bool operator==(const PlaceCommand&) const = default; // clip actions: the same list
 };
 
 // A matrix as movies store it: scale and skew in 16.16 fixed point, translation in twips. Every

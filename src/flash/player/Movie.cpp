@@ -47,16 +47,27 @@ ActionCode shareCode(std::span<const std::uint8_t> bytes) {
 
 SwfOpenResult Movie::load(std::span<const std::uint8_t> fileBytes, Log& log) {
     SwfOpenResult opened = openSwf(fileBytes, m_file, log);
-    if (!opened.ok) {
-        return opened;
+    if (opened.ok) {
+        readBody(log);
     }
+    return opened;
+}
+
+SwfOpenResult Movie::load(std::vector<std::uint8_t>&& fileBytes, Log& log) {
+    SwfOpenResult opened = openSwf(std::move(fileBytes), m_file, log);
+    if (opened.ok) {
+        readBody(log);
+    }
+    return opened;
+}
+
+void Movie::readBody(Log& log) {
     std::span<const std::uint8_t> body(m_file.data);
     body = body.subspan(m_file.firstTagOffset);
     readTimeline(body, m_file.firstTagOffset, m_file.frameCount, m_root, true, log);
     // The data of every character has been copied out; the movie bytes are no longer needed.
     m_file.data.clear();
     m_file.data.shrink_to_fit();
-    return opened;
 }
 
 std::uint16_t Movie::exportedId(std::string_view name) const {

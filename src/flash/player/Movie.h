@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kinovex::flash {
 
@@ -20,6 +21,9 @@ public:
     // Reads the whole movie. Malformed tags are reported to `log` and left out; only a file
     // that is not a movie at all fails.
     SwfOpenResult load(std::span<const std::uint8_t> fileBytes, Log& log);
+    // The same with the file's bytes given up, so that they are not held beside the movie's
+    // body while it is read (see openSwf).
+    SwfOpenResult load(std::vector<std::uint8_t>&& fileBytes, Log& log);
 
     const Character* character(std::uint16_t id) const;
     template <typename T> const T* characterAs(std::uint16_t id, Character::Kind kind) const {
@@ -42,6 +46,7 @@ public:
     std::vector<SoundDefinition>& sounds() { return m_sounds; }
 
 private:
+    void readBody(Log& log);
     void readTimeline(std::span<const std::uint8_t> data, std::size_t baseOffset,
                       std::uint32_t declaredFrames, TimelineDef& timeline, bool isRoot, Log& log);
     bool readDefinition(const Tag& tag, Log& log);

@@ -97,9 +97,10 @@ bool inflateLzma(std::span<const std::uint8_t> props, std::span<const std::uint8
     return good;
 }
 
-} // namespace
-
-SwfOpenResult openSwf(std::span<const std::uint8_t> file, SwfFile& out, Log& log) {
+// `owned`, when given, holds `file`'s bytes and may be taken: a stored movie's body is then used
+// where it lies, and a compressed file's bytes are let go as soon as they are inflated.
+SwfOpenResult open(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* owned,
+                   SwfFile& out, Log& log) {
     out = SwfFile{};
     if (file.size() < kHeaderBytes) {
         return {false, "The file is too short to be a Flash movie."};
@@ -121,7 +122,15 @@ SwfOpenResult openSwf(std::span<const std::uint8_t> file, SwfFile& out, Log& log
     bool good = true;
     if (sig == 'F') {
         const std::size_t take = std::min(file.size(), limit);
-        out.data.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(take));
+        if (owned != nullptr) {
+            out.data = std::move(*owned);
+            if (out.data.size() > take) {
+                out.data.resize(take);
+                out.data.shrink_to_fit();
+            }
+        } else {
+            out.data.assign(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(take));
+        }
     } else if (sig == 'C') {
         good = inflateZlib(file.subspan(kHeaderBytes), out.data, limit);
     } else {
@@ -131,6 +140,10 @@ SwfOpenResult openSwf(std::span<const std::uint8_t> file, SwfFile& out, Log& log
         }
         good = inflateLzma(file.subspan(kHeaderBytes + 4, 5), file.subspan(kHeaderBytes + 9),
                            out.data, limit);
+    }
+    if (owned != nullptr && sig != 'F') {
+        owned->clear();
+        owned->shrink_to_fit();
     }
     if (out.data.size() < limit) {
         out.truncated = true;
@@ -149,6 +162,16 @@ SwfOpenResult openSwf(std::span<const std::uint8_t> file, SwfFile& out, Log& log
     }
     out.firstTagOffset = r.position();
     return {true, {}};
+}
+
+} // namespace
+
+SwfOpenResult openSwf(std::span<const std::uint8_t> fileBytes, SwfFile& out, Log& log) {
+    return open(fileBytes, nullptr, out, log);
+}
+
+SwfOpenResult openSwf(std::vector<std::uint8_t>&& fileBytes, SwfFile& out, Log& log) {
+    return open(fileBytes, &fileBytes, out, log);
 }
 
 } // namespace kinovex::flash

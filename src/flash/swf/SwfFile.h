@@ -37,5 +37,9 @@ struct SwfOpenResult {
 // Reads the header and uncompresses the body. A body shorter than declared is kept as far as it
 // goes (with `truncated` set and a note in the log); a file that is not a movie fails.
 SwfOpenResult openSwf(std::span<const std::uint8_t> fileBytes, SwfFile& out, Log& log);
+// The same for bytes the caller gives up: a stored movie keeps them without a copy, and the
+// bytes of a compressed one are freed once inflated, so the file and its body are never both
+// held while the movie is read. `fileBytes` is left empty or holding nothing of use.
+SwfOpenResult openSwf(std::vector<std::uint8_t>&& fileBytes, SwfFile& out, Log& log);
 
 } // namespace kinovex::flash

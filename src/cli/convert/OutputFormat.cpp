@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <numeric>
 
 namespace kinovex::cli {
@@ -21,9 +22,21 @@ int even(int side) {
     return std::max(2, side + (side & 1));
 }
 
+// What ffmpeg may hold of the video pipe while the encoder is behind: a few frames smooth out
+// uneven frames, more only cost memory (64 frames of 1920 x 1080 would be half a gigabyte).
+constexpr std::size_t kVideoQueueBytes = 16u * 1024u * 1024u;
+constexpr std::size_t kMinVideoQueueFrames = 2;
+constexpr std::size_t kMaxVideoQueueFrames = 8;
+
 // The psp preset: the desktop program's output for the handheld.
 constexpr int kPspWidth = 368;
 constexpr int kPspHeight = 208;
+
+std::size_t videoQueueFrames(const Geometry& g) {
+    const std::size_t frameBytes =
+        std::max<std::size_t>(1, static_cast<std::size_t>(g.width) * g.height * 4);
+    return std::clamp(kVideoQueueBytes / frameBytes, kMinVideoQueueFrames, kMaxVideoQueueFrames);
+}
 
 } // namespace
 
@@ -107,7 +120,8 @@ std::vector<std::string> encoderArguments(const ConvertOptions& options, const O
     a.insert(a.end(),
              {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgra",
               "-video_size", std::to_string(g.width) + "x" + std::to_string(g.height), "-framerate",
-              plan.rate.text(), "-thread_queue_size", "64", "-i", "pipe:0"});
+              plan.rate.text(), "-thread_queue_size", std::to_string(videoQueueFrames(g)), "-i",
+              "pipe:0"});
     if (plan.audio) {
         a.insert(a.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar",
                            "44100", "-ac", "2", "-thread_queue_size", "1024", "-i", "pipe:3"});

@@ -5,13 +5,15 @@
 #   bench/convert_bench.sh [build-dir]
 #
 # Needs the targets kinovex_convert_cli and make_convert_bench_movie built in build-dir
-# (default build). The movie is generated: 550 x 400 at 24 fps, a bitmap backdrop, 300
-# gradient shapes moving in every frame, and stream sound, MP3 when the system's ffmpeg has
-# libmp3lame (else PCM, and the script says so). It is converted once for 60 s (speed,
+# (default build). The movie is generated: 550 x 400 at 24 fps, the engine benchmark's cartoon
+# scene (a bitmap backdrop, 300 gradient shapes in 30 groups: half stand still, half slide, one
+# group in five turns and grows in each frame; MOTION=turn turns and grows every group in every
+# frame, the worst case), and stream sound, MP3 when the system's ffmpeg has libmp3lame (else
+# PCM, and the script says so). It is converted once for 60 s (speed,
 # rendering share, peak memory) and once for 10 minutes (peak memory).
 #
 # Environment: REAL_FFMPEG (default /usr/bin/ffmpeg), SHORT_SECONDS (60), LONG_SECONDS (600;
-# 0 skips the long run),
+# 0 skips the long run), MOTION (typical or turn),
 # CONVERT_ARGS (extra options for kinovex-convert, e.g. to try --jobs or a profile).
 set -euo pipefail
 
@@ -19,6 +21,9 @@ build_dir=${1:-build}
 real=${REAL_FFMPEG:-/usr/bin/ffmpeg}
 short=${SHORT_SECONDS:-60}
 long=${LONG_SECONDS:-600}
+motion=${MOTION:-typical}
+motion_flag=()
+[ "$motion" = turn ] && motion_flag=(--turn)
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$(cd "$root/$build_dir" && pwd)/bin
 tool=$bin/kinovex-convert
@@ -86,10 +91,10 @@ mp3_short=$(sound_for "$((short + 1))")
 mp3_long=
 [ "$long" -gt 0 ] && mp3_long=$(sound_for "$((long + 1))")
 if [ -n "$mp3_short" ]; then kind="MP3 stream sound"; else kind="PCM stream sound (no libmp3lame)"; fi
-"$maker" "$work/short.swf" "$short" ${mp3_short:+"$mp3_short"}
-[ "$long" -gt 0 ] && "$maker" "$work/long.swf" "$long" ${mp3_long:+"$mp3_long"}
+"$maker" "${motion_flag[@]}" "$work/short.swf" "$short" ${mp3_short:+"$mp3_short"}
+[ "$long" -gt 0 ] && "$maker" "${motion_flag[@]}" "$work/long.swf" "$long" ${mp3_long:+"$mp3_long"}
 
-echo "machine: $(nproc) cores; movie: 550x400, 24 fps, 300 gradient shapes + bitmap, $kind"
+echo "machine: $(nproc) cores; movie: 550x400, 24 fps, 300 gradient shapes ($motion motion) + bitmap, $kind"
 read -r speed share rss tree cpu wall < <(convert "$work/short.swf" "$work/short.json")
 echo "${short} s movie -> mp4: ${wall} s wall, ${speed}x real time, rendering ${share} % of the wall time"
 echo "  peak memory: largest process ${rss} MB, kinovex-convert + ffmpeg together ${tree} MB; CPU ${cpu} s"

@@ -1,8 +1,13 @@
 #include "flash/render/Rasterizer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <numbers>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kinovex::flash {
 
@@ -459,16 +464,36 @@ template <FillRule kRule> inline std::uint8_t coverageOf(float sum) {
     return static_cast<std::uint8_t>(c * 255.0f + 0.5f);
 }
 
+// The first cell at or after `from` that an edge passed through, or `width`. Most of a row is
+// empty or inside a fill, so the scan looks at eight cells per step where it can; -0 counts
+// as empty exactly as 0 does.
+inline int firstNonZero(const float* cells, int from, int width) {
+    int x = from;
+#if defined(__SSE2__)
+    const __m128 zero = _mm_setzero_ps();
+    while (x + 8 <= width) {
+        const __m128 a = _mm_cmpeq_ps(_mm_loadu_ps(cells + x), zero);
+        const __m128 b = _mm_cmpeq_ps(_mm_loadu_ps(cells + x + 4), zero);
+        const int bits = _mm_movemask_ps(a) | (_mm_movemask_ps(b) << 4);
+        if (bits != 0xFF) {
+            return x + std::countr_one(static_cast<unsigned>(bits));
+        }
+        x += 8;
+    }
+#endif
+    while (x < width && cells[x] == 0.0f) {
+        ++x;
+    }
+    return x;
+}
+
 template <FillRule kRule> void resolveRow(float* cells, std::uint8_t* out, int width) {
     float sum = 0.0f;
     int x = 0;
     while (x < width) {
         // Where no edge passes, the sum and so the coverage stay as they are: inside a fill,
         // outside it, and between a line's two sides.
-        int run = x;
-        while (run < width && cells[run] == 0.0f) {
-            ++run;
-        }
+        int run = firstNonZero(cells, x, width);
         if (run > x) {
             std::fill(out + x, out + run, coverageOf<kRule>(sum));
             x = run;

@@ -493,16 +493,19 @@ template <FillRule kRule> void resolveRow(float* cells, std::uint8_t* out, int w
     while (x < width) {
         // Where no edge passes, the sum and so the coverage stay as they are: inside a fill,
         // outside it, and between a line's two sides.
-        int run = firstNonZero(cells, x, width);
+        const int run = firstNonZero(cells, x, width);
         if (run > x) {
             std::fill(out + x, out + run, coverageOf<kRule>(sum));
             x = run;
-            continue;
         }
-        sum += cells[x];
-        cells[x] = 0.0f;
-        out[x] = coverageOf<kRule>(sum);
-        ++x;
+        // An edge crossing several pixels leaves a stretch of cells in a row; they are taken
+        // one after another without going back to the scan.
+        while (x < width && cells[x] != 0.0f) {
+            sum += cells[x];
+            cells[x] = 0.0f;
+            out[x] = coverageOf<kRule>(sum);
+            ++x;
+        }
     }
     cells[width] = 0.0f;
     cells[width + 1] = 0.0f;

@@ -5,8 +5,8 @@
 #   bench/memory_bench.sh [build-dir]
 #
 # Needs the targets kinovex_frame and make_convert_bench_movie built in build-dir (default
-# build). Each movie is the one bench/convert_bench.sh converts (550 x 400, 24 fps, 300 moving
-# shapes, MP3 stream sound when the system's ffmpeg has libmp3lame), made for each length in
+# build). Each movie is the one bench/convert_bench.sh converts (550 x 400, 24 fps, the cartoon
+# scene of 300 gradient shapes, MP3 stream sound when the system's ffmpeg has libmp3lame), made for each length in
 # SECONDS_LIST (default "60 300 600").
 set -euo pipefail
 

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <benchmark/benchmark.h>
 #include <cmath>
+#include <string>
 #include <sys/resource.h>
 #include <vector>
 
@@ -50,9 +51,9 @@ void drawFrame(benchmark::State& state) {
 }
 BENCHMARK(drawFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
-// Every frame new: what an animation where everything moves costs.
-void drawMovingFrame(benchmark::State& state) {
-    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500);
+// Draws the frames of a 500-frame movie one after another, each once, as playback does.
+void drawChangingFrames(benchmark::State& state, Motion motion, const std::string& what) {
+    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500, motion);
     flash::Player player;
     if (!player.loadFromMemory(bytes).ok) {
         state.SkipWithError("movie did not load");
@@ -65,45 +66,24 @@ void drawMovingFrame(benchmark::State& state) {
         player.draw(pixels.data(), 550, 400, 550 * 4);
         benchmark::DoNotOptimize(pixels.data());
     }
-    state.SetLabel(std::to_string(state.range(0)) + " moving shapes + bitmap");
+    state.SetLabel(std::to_string(state.range(0)) + " " + what);
+}
+
+// Every frame new: what an animation where everything moves costs.
+void drawMovingFrame(benchmark::State& state) {
+    drawChangingFrames(state, Motion::Slide, "moving shapes + bitmap");
 }
 BENCHMARK(drawMovingFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 // Every frame new and nothing the same shape as before: what no cache can help with.
 void drawTurningFrame(benchmark::State& state) {
-    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500, Motion::Turn);
-    flash::Player player;
-    if (!player.loadFromMemory(bytes).ok) {
-        state.SkipWithError("movie did not load");
-        return;
-    }
-    std::vector<std::uint32_t> pixels(550 * 400);
-    player.draw(pixels.data(), 550, 400, 550 * 4);
-    for (auto _ : state) {
-        player.nextFrame();
-        player.draw(pixels.data(), 550, 400, 550 * 4);
-        benchmark::DoNotOptimize(pixels.data());
-    }
-    state.SetLabel(std::to_string(state.range(0)) + " turning shapes + bitmap");
+    drawChangingFrames(state, Motion::Turn, "turning shapes + bitmap");
 }
 BENCHMARK(drawTurningFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 
 // A cartoon: most shapes still or sliding, one group in five turning and growing per frame.
 void drawTypicalFrame(benchmark::State& state) {
-    const auto bytes = typicalMovie(static_cast<int>(state.range(0)), 500, Motion::Typical);
-    flash::Player player;
-    if (!player.loadFromMemory(bytes).ok) {
-        state.SkipWithError("movie did not load");
-        return;
-    }
-    std::vector<std::uint32_t> pixels(550 * 400);
-    player.draw(pixels.data(), 550, 400, 550 * 4);
-    for (auto _ : state) {
-        player.nextFrame();
-        player.draw(pixels.data(), 550, 400, 550 * 4);
-        benchmark::DoNotOptimize(pixels.data());
-    }
-    state.SetLabel(std::to_string(state.range(0)) + " shapes, 1 group in 5 turning + bitmap");
+    drawChangingFrames(state, Motion::Typical, "shapes, 1 group in 5 turning + bitmap");
 }
 BENCHMARK(drawTypicalFrame)->Arg(100)->Arg(300)->Unit(benchmark::kMillisecond);
 

@@ -12,10 +12,6 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-Value arg(std::span<const Value> args, std::size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
-
 Object* selfObject(const Value& self) {
     return self.isObject() ? self.asObject() : nullptr;
 }

@@ -9,10 +9,6 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-Value arg(std::span<const Value> args, std::size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
-
 ClipId clipOf(const Value& self) {
     if (self.isObject() && self.asObject()->objectClass() == ObjectClass::Clip) {
         return self.asObject()->clip();

@@ -3,6 +3,7 @@
 // the heap owns them and frees the unreachable ones when it collects.
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -64,5 +65,10 @@ std::int32_t toInt32(double n);
 std::uint32_t toUint32(double n);
 // ECMA ToInteger as the player applies it (NaN is 0).
 double toInteger(double n);
+
+// Argument i of a call; undefined past the last one given, as a script sees it.
+inline Value arg(std::span<const Value> args, std::size_t i) {
+    return i < args.size() ? args[i] : Value();
+}
 
 } // namespace kinovex::flash::avm1

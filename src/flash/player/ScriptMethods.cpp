@@ -14,15 +14,12 @@
 
 namespace kinovex::flash {
 
+using avm1::arg;
 using avm1::ClipId;
 using avm1::Object;
 using avm1::Value;
 
 namespace {
-
-Value arg(std::span<const Value> args, std::size_t i) {
-    return i < args.size() ? args[i] : Value();
-}
 
 // Depths scripts give are numbers; the list keeps them offset, as the file's depths are.
 bool scriptDepth(double d, std::int32_t& out) {

@@ -99,19 +99,6 @@ JoinStyle joinOf(const std::string& s) {
     return s == "bevel" ? JoinStyle::Bevel : JoinStyle::Round;
 }
 
-// Depths scripts give are numbers; the list keeps them offset, as the file's depths are.
-bool scriptDepthOf(double d, std::int32_t& out) {
-    if (!std::isfinite(d)) {
-        return false;
-    }
-    const double at = std::trunc(d) + kScriptDepthBase;
-    if (at < INT32_MIN || at > INT32_MAX) {
-        return false;
-    }
-    out = static_cast<std::int32_t>(at);
-    return true;
-}
-
 std::string alignName(TextAlign a) {
     switch (a) {
     case TextAlign::Right:

@@ -21,19 +21,6 @@ using avm1::Value;
 
 namespace {
 
-// Depths scripts give are numbers; the list keeps them offset, as the file's depths are.
-bool scriptDepth(double d, std::int32_t& out) {
-    if (!std::isfinite(d)) {
-        return false;
-    }
-    const double at = std::trunc(d) + kScriptDepthBase;
-    if (at < INT32_MIN || at > INT32_MAX) {
-        return false;
-    }
-    out = static_cast<std::int32_t>(at);
-    return true;
-}
-
 Object* listenersOf(avm1::Vm& vm, Object* holder) {
     avm1::Property* p = holder->findOwn("_listeners");
     if (p != nullptr && p->value.isObject()) {
@@ -101,7 +88,7 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
         const bool empty = method == "createEmptyMovieClip";
         const std::string name = vm.toString(arg(args, empty ? 0 : 1));
         std::int32_t depth = 0;
-        if (!scriptDepth(vm.toNumber(arg(args, empty ? 1 : 2)), depth)) {
+        if (!scriptDepthOf(vm.toNumber(arg(args, empty ? 1 : 2)), depth)) {
             return {};
         }
         const Character* character = m_emptySprite.get();
@@ -158,7 +145,7 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
     }
     if (method == "getInstanceAtDepth") {
         std::int32_t depth = 0;
-        if (!scriptDepth(vm.toNumber(arg(args, 0)), depth)) {
+        if (!scriptDepthOf(vm.toNumber(arg(args, 0)), depth)) {
             return {};
         }
         auto it = c.displayList().find(depth);
@@ -179,7 +166,7 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
                 return {};
             }
             other = t->depth();
-        } else if (!scriptDepth(vm.toNumber(target), other)) {
+        } else if (!scriptDepthOf(vm.toNumber(target), other)) {
             return {};
         }
         const std::int32_t own = c.depth();

@@ -4,6 +4,8 @@
 
 #include "flash/player/Characters.h"
 
+#include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <map>
@@ -24,6 +26,20 @@ class VideoDecoder;
 // Depths as the list keeps them: the file's depth field. Scripts see this minus kScriptDepthBase,
 // so objects the timeline places sit at negative depths and the ones scripts make at 0 and up.
 constexpr std::int32_t kScriptDepthBase = 16384;
+
+// Depths scripts give are numbers; the list keeps them offset, as the file's depths are. False
+// for a number that names no depth.
+inline bool scriptDepthOf(double d, std::int32_t& out) {
+    if (!std::isfinite(d)) {
+        return false;
+    }
+    const double at = std::trunc(d) + kScriptDepthBase;
+    if (at < INT32_MIN || at > INT32_MAX) {
+        return false;
+    }
+    out = static_cast<std::int32_t>(at);
+    return true;
+}
 
 // Deletes a button's state where its type is known (player/Button.cpp).
 struct ButtonInstanceDeleter {

@@ -13,22 +13,6 @@ using swf::Actions;
 using swf::Int;
 namespace op = swf::op;
 
-// Pushes object.member.
-Actions& member(Actions& a, const std::string& object, const std::string& name) {
-    return a.getVar(object).push(name).op(op::GetMember);
-}
-
-// trace(object.name)
-Actions& traceMember(Actions& a, const std::string& object, const std::string& name) {
-    return member(a, object, name).op(op::Trace);
-}
-
-// object.name = value
-Actions& setMember(Actions& a, const std::string& object, const std::string& name,
-                   const swf::PushValue& value) {
-    return a.getVar(object).push(name).push(value).op(op::SetMember);
-}
-
 // Pushes object.method(args...), arguments already pushed last first.
 Actions& callMethod(Actions& a, const std::string& object, const std::string& method, int argc) {
     return a.push(Int{argc}).getVar(object).push(method).op(op::CallMethod);

@@ -17,6 +17,23 @@ namespace kinovex::flash::test {
 
 using Lines = std::vector<std::string>;
 
+// Pushes object.name.
+inline swf::Actions& member(swf::Actions& a, const std::string& object, const std::string& name) {
+    return a.getVar(object).push(name).op(swf::op::GetMember);
+}
+
+// trace(object.name)
+inline swf::Actions& traceMember(swf::Actions& a, const std::string& object,
+                                 const std::string& name) {
+    return member(a, object, name).op(swf::op::Trace);
+}
+
+// object.name = value
+inline swf::Actions& setMember(swf::Actions& a, const std::string& object, const std::string& name,
+                               const swf::PushValue& value) {
+    return a.getVar(object).push(name).push(value).op(swf::op::SetMember);
+}
+
 inline void doAction(swf::Timeline& t, const swf::Actions& a) {
     t.rawTag(12, a.bytes());
 }

@@ -31,10 +31,6 @@ Actions& run(Actions& a, const std::string& target, const std::string& method,
     return call(a, target, method, args).op(op::Pop);
 }
 
-Actions& traceMember(Actions& a, const std::string& object, const std::string& name) {
-    return a.getVar(object).push(name).op(op::GetMember).op(op::Trace);
-}
-
 // Draws a filled rectangle with the drawing methods, outline given as four corners.
 Actions& rect(Actions& a, const std::string& clip, double x, double y, double w, double h,
               double color) {

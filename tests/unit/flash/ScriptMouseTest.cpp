@@ -16,19 +16,6 @@ namespace op = swf::op;
 namespace look = swf::ButtonLook;
 namespace cond = swf::ButtonCond;
 
-Actions& member(Actions& a, const std::string& object, const std::string& name) {
-    return a.getVar(object).push(name).op(op::GetMember);
-}
-
-Actions& traceMember(Actions& a, const std::string& object, const std::string& name) {
-    return member(a, object, name).op(op::Trace);
-}
-
-Actions& setMember(Actions& a, const std::string& object, const std::string& name,
-                   const swf::PushValue& value) {
-    return a.getVar(object).push(name).push(value).op(op::SetMember);
-}
-
 // object.name = function () { body }
 Actions& setHandler(Actions& a, const std::string& object, const std::string& name,
                     const Actions& body) {

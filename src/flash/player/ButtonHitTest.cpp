@@ -14,21 +14,6 @@ namespace {
 // Deeper than any timeline can nest (sprites stop at kMaxNesting), with room for buttons.
 constexpr int kMaxHitNesting = TimelineInstance::kMaxNesting + 4;
 
-bool inverse(const Matrix& m, Matrix& out) {
-    const double det = m.a * m.d - m.b * m.c;
-    if (!std::isfinite(det) || std::abs(det) < 1e-12 || !std::isfinite(m.tx) ||
-        !std::isfinite(m.ty)) {
-        return false;
-    }
-    out.a = m.d / det;
-    out.b = -m.b / det;
-    out.c = -m.c / det;
-    out.d = m.a / det;
-    out.tx = -(out.a * m.tx + out.c * m.ty);
-    out.ty = -(out.b * m.tx + out.d * m.ty);
-    return true;
-}
-
 Point apply(const Matrix& m, double x, double y) {
     return Point{m.a * x + m.c * y + m.tx, m.b * x + m.d * y + m.ty};
 }
@@ -117,7 +102,7 @@ const HitTester::ShapePaths& HitTester::pathsFor(const Shape& shape) {
 
 bool HitTester::inPaths(const ShapePaths& paths, const Matrix& full, Point p) {
     Matrix inv;
-    if (paths.box.empty() || !inverse(full, inv)) {
+    if (paths.box.empty() || !invert(full, inv)) {
         return false;
     }
     const Point local = apply(inv, p.x, p.y);
@@ -195,14 +180,14 @@ bool HitTester::hitsCharacter(const Character& c, const DisplayObject& obj, cons
     }
     case Character::Kind::Text:
         // Static text takes the mouse over its whole box, not only on the glyphs.
-        return inverse(full, inv) &&
+        return invert(full, inv) &&
                inRect(static_cast<const StaticText&>(c).bounds, apply(inv, p.x, p.y));
     case Character::Kind::EditText:
-        return inverse(full, inv) &&
+        return invert(full, inv) &&
                inRect(static_cast<const EditText&>(c).bounds, apply(inv, p.x, p.y));
     case Character::Kind::Bitmap: {
         const auto& bitmap = static_cast<const BitmapCharacter&>(c);
-        if (bitmap.format == BitmapCharacter::Format::Jpeg || !inverse(full, inv)) {
+        if (bitmap.format == BitmapCharacter::Format::Jpeg || !invert(full, inv)) {
             return false; // a JPEG's size is known only once decoded; never a hit area alone
         }
         const Rect r{0, bitmap.width * 20, 0, bitmap.height * 20};

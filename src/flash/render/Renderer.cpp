@@ -35,26 +35,6 @@ cairo_matrix_t toCairo(const Matrix& m) {
     return cairo_matrix_t{m.a, m.b, m.c, m.d, m.tx, m.ty};
 }
 
-bool invertible(const Matrix& m) {
-    const double det = m.a * m.d - m.b * m.c;
-    return std::isfinite(det) && std::abs(det) > 1e-12 && std::isfinite(m.tx) &&
-           std::isfinite(m.ty);
-}
-
-bool invert(const Matrix& m, Matrix& out) {
-    if (!invertible(m)) {
-        return false;
-    }
-    const double det = m.a * m.d - m.b * m.c;
-    out.a = m.d / det;
-    out.b = -m.b / det;
-    out.c = -m.c / det;
-    out.d = m.a / det;
-    out.tx = -(out.a * m.tx + out.c * m.ty);
-    out.ty = -(out.b * m.tx + out.d * m.ty);
-    return true;
-}
-
 void setColor(cairo_t* cr, Rgba c) {
     cairo_set_source_rgba(cr, c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0);
 }

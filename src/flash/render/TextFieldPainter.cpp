@@ -17,11 +17,6 @@ cairo_matrix_t toCairo(const Matrix& m) {
     return c;
 }
 
-bool invertible(const Matrix& m) {
-    const double det = m.a * m.d - m.b * m.c;
-    return std::isfinite(det) && std::abs(det) > 1e-12;
-}
-
 void setColor(cairo_t* cr, Rgba c, const ColorTransform& cx, bool mask) {
     if (mask) {
         cairo_set_source_rgba(cr, 1, 1, 1, 1);

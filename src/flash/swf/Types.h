@@ -2,6 +2,7 @@
 // Plain values that movies are made of: rectangles, colours, matrices, colour transforms.
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 
 namespace kinovex::flash {
@@ -46,6 +47,29 @@ struct Matrix {
     static Matrix translate(double x, double y) { return Matrix{1, 0, 0, 1, x, y}; }
     static Matrix scale(double sx, double sy) { return Matrix{sx, 0, 0, sy, 0, 0}; }
 };
+
+// False for a matrix that squashes everything onto a line or a point, or holds a value that is
+// not a number: nothing drawn through it shows, and it has no inverse.
+inline bool invertible(const Matrix& m) {
+    const double det = m.a * m.d - m.b * m.c;
+    return std::isfinite(det) && std::abs(det) > 1e-12 && std::isfinite(m.tx) &&
+           std::isfinite(m.ty);
+}
+
+// The matrix that undoes `m`, when it is invertible.
+inline bool invert(const Matrix& m, Matrix& out) {
+    if (!invertible(m)) {
+        return false;
+    }
+    const double det = m.a * m.d - m.b * m.c;
+    out.a = m.d / det;
+    out.b = -m.b / det;
+    out.c = -m.c / det;
+    out.d = m.a / det;
+    out.tx = -(out.a * m.tx + out.c * m.ty);
+    out.ty = -(out.b * m.tx + out.d * m.ty);
+    return true;
+}
 
 // Colour transform: each channel becomes clamp(channel * mult / 256 + add). Kept in doubles so
 // that nested transforms compose without rounding at every level.

@@ -1,8 +1,8 @@
 #include "flash/render/Rasterizer.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <cstring>
 #include <numbers>
 
 #if defined(__SSE2__)
@@ -26,15 +26,6 @@ double arcStep(double r, double tolerance) {
         return std::numbers::pi / 2;
     }
     return std::clamp(2.0 * std::acos(1.0 - tolerance / r), 0.01, std::numbers::pi / 2);
-}
-
-// The integral of clamp(v, 0, 1) from 0 to v: how much of a pixel lies left of a point, summed
-// over a stretch of an edge.
-inline double ramp(double v) {
-    if (v <= 0.0) {
-        return 0.0;
-    }
-    return v < 1.0 ? 0.5 * v * v : v - 0.5;
 }
 
 } // namespace
@@ -200,38 +191,55 @@ void Rasterizer::accumulate(double ax, double ay, double bx, double by) {
         return;
     }
     const double dxdy = (bx - ax) / (by - ay);
+    const double w = m_w;
     const std::size_t stride = static_cast<std::size_t>(m_w) + 2;
     double x = ax + (top - ay) * dxdy;
     const int firstRow = static_cast<int>(top);
     const int endRow = static_cast<int>(std::ceil(bottom));
-    for (int row = firstRow; row < endRow; ++row) {
-        const double dy = std::min(row + 1.0, bottom) - std::max(static_cast<double>(row), top);
+    float* cells = m_cells.data() + static_cast<std::size_t>(firstRow) * stride;
+    for (int row = firstRow; row < endRow; ++row, cells += stride) {
+        const double y0 = row == firstRow ? top : static_cast<double>(row);
+        const double y1 = row + 1 == endRow ? bottom : row + 1.0;
+        const double dy = y1 - y0;
         // Rounding can carry x a hair past the borders; the column beyond absorbs it.
-        const double xNext = std::clamp(x + dxdy * dy, 0.0, static_cast<double>(m_w));
+        const double xNext = std::clamp(x + dxdy * dy, 0.0, w);
         const double d = dir * dy;
-        float* cells = m_cells.data() + static_cast<std::size_t>(row) * stride;
         const double lo = std::min(x, xNext);
         const double hi = std::max(x, xNext);
+        x = xNext;
         const int first = static_cast<int>(lo);
         if (hi <= first + 1.0) {
             // Within one pixel: the part of it right of the edge's middle is covered.
-            const double mid = 0.5 * (x + xNext) - first;
+            const double mid = 0.5 * (lo + hi) - first;
             cells[first] += static_cast<float>(d * (1.0 - mid));
             cells[first + 1] += static_cast<float>(d * mid);
-        } else {
-            // Across several pixels: pixel j is covered by the mean over the edge of the part
-            // of [j, j + 1) right of it; each cell holds the step from the pixel before.
-            const double inv = 1.0 / (hi - lo);
-            const int last = static_cast<int>(std::ceil(hi));
-            double before = 0.0;
-            for (int j = first; j < last; ++j) {
-                const double covered = (ramp(j + 1.0 - lo) - ramp(j + 1.0 - hi)) * inv;
-                cells[j] += static_cast<float>(d * (covered - before));
-                before = covered;
-            }
-            cells[last] += static_cast<float>(d * (1.0 - before));
+            continue;
         }
-        x = xNext;
+        // Across several pixels: pixel j is covered by the mean over the edge of the part of
+        // [j, j + 1) right of it, and each cell holds the step from the pixel before. The
+        // first and the last pixel the edge crosses have a triangle of it left of the edge;
+        // every pixel between adds the same strip, so the steps there are all alike.
+        const int last = static_cast<int>(std::ceil(hi));
+        const double perPixel = d / (hi - lo);
+        const double head = 1.0 - (lo - first); // of the first pixel, right of lo
+        const double tail = 1.0 - (last - hi);  // of the last pixel, left of hi
+        const double firstStep = 0.5 * head * head * perPixel;
+        const double lastStep = 0.5 * tail * tail * perPixel;
+        cells[first] += static_cast<float>(firstStep);
+        if (last == first + 2) {
+            cells[first + 1] += static_cast<float>(d - firstStep - lastStep);
+        } else {
+            // Covered up to the second pixel, then a whole pixel's worth more per pixel.
+            const double second = (head + 0.5) * perPixel;
+            cells[first + 1] += static_cast<float>(second - firstStep);
+            const auto step = static_cast<float>(perPixel);
+            for (int j = first + 2; j < last - 1; ++j) {
+                cells[j] += step;
+            }
+            const double beforeLast = second + (last - first - 3) * perPixel;
+            cells[last - 1] += static_cast<float>(d - beforeLast - lastStep);
+        }
+        cells[last] += static_cast<float>(lastStep);
     }
 }
 
@@ -464,48 +472,82 @@ template <FillRule kRule> inline std::uint8_t coverageOf(float sum) {
     return static_cast<std::uint8_t>(c * 255.0f + 0.5f);
 }
 
-// The first cell at or after `from` that an edge passed through, or `width`. Most of a row is
-// empty or inside a fill, so the scan looks at eight cells per step where it can; -0 counts
-// as empty exactly as 0 does.
-inline int firstNonZero(const float* cells, int from, int width) {
-    int x = from;
 #if defined(__SSE2__)
-    const __m128 zero = _mm_setzero_ps();
-    while (x + 8 <= width) {
-        const __m128 a = _mm_cmpeq_ps(_mm_loadu_ps(cells + x), zero);
-        const __m128 b = _mm_cmpeq_ps(_mm_loadu_ps(cells + x + 4), zero);
-        const int bits = _mm_movemask_ps(a) | (_mm_movemask_ps(b) << 4);
-        if (bits != 0xFF) {
-            return x + std::countr_one(static_cast<unsigned>(bits));
-        }
-        x += 8;
+// Four coverages as four 32-bit integers 0..255, rounded as coverageOf rounds.
+template <FillRule kRule> inline __m128i coverageOf4(__m128 sum) {
+    __m128 c = _mm_andnot_ps(_mm_set1_ps(-0.0f), sum); // |sum|
+    if constexpr (kRule == FillRule::NonZero) {
+        c = _mm_min_ps(c, _mm_set1_ps(1.0f));
+    } else {
+        // c is not negative, so truncation is floor.
+        const __m128 half = _mm_cvtepi32_ps(_mm_cvttps_epi32(_mm_mul_ps(c, _mm_set1_ps(0.5f))));
+        c = _mm_sub_ps(c, _mm_add_ps(half, half));
+        c = _mm_min_ps(c, _mm_sub_ps(_mm_set1_ps(2.0f), c));
     }
-#endif
-    while (x < width && cells[x] == 0.0f) {
-        ++x;
-    }
-    return x;
+    return _mm_cvttps_epi32(_mm_add_ps(_mm_mul_ps(c, _mm_set1_ps(255.0f)), _mm_set1_ps(0.5f)));
 }
 
+// The running sum of four cells after `carry` (the sum so far in every lane); leaves the last
+// lane's sum in every lane of `carry`.
+inline __m128 prefixSum4(__m128 v, __m128& carry) {
+    v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 4)));
+    v = _mm_add_ps(v, _mm_castsi128_ps(_mm_slli_si128(_mm_castps_si128(v), 8)));
+    v = _mm_add_ps(v, carry);
+    carry = _mm_shuffle_ps(v, v, _MM_SHUFFLE(3, 3, 3, 3));
+    return v;
+}
+#endif
+
+// The running sum along the row turned into coverage, sixteen cells at a time: stretches no
+// edge passes are written at the coverage they have, the rest summed four lanes at a time.
 template <FillRule kRule> void resolveRow(float* cells, std::uint8_t* out, int width) {
-    float sum = 0.0f;
     int x = 0;
-    while (x < width) {
-        // Where no edge passes, the sum and so the coverage stay as they are: inside a fill,
-        // outside it, and between a line's two sides.
-        const int run = firstNonZero(cells, x, width);
-        if (run > x) {
-            std::fill(out + x, out + run, coverageOf<kRule>(sum));
-            x = run;
+#if defined(__SSE2__)
+    const __m128 zero = _mm_setzero_ps();
+    __m128 carry = zero;
+    __m128i still = _mm_setzero_si128(); // the coverage where nothing changes, in every byte
+    for (; x + 16 <= width; x += 16) {
+        float* c = cells + x;
+        const __m128 v0 = _mm_loadu_ps(c);
+        const __m128 v1 = _mm_loadu_ps(c + 4);
+        const __m128 v2 = _mm_loadu_ps(c + 8);
+        const __m128 v3 = _mm_loadu_ps(c + 12);
+        const __m128 any = _mm_or_ps(_mm_or_ps(v0, v1), _mm_or_ps(v2, v3));
+        // -0 counts as empty: its bits are only the sign bit.
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(
+                _mm_castps_si128(_mm_andnot_ps(_mm_set1_ps(-0.0f), any)), _mm_setzero_si128())) ==
+            0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), still);
+            continue;
         }
-        // An edge crossing several pixels leaves a stretch of cells in a row; they are taken
-        // one after another without going back to the scan.
-        while (x < width && cells[x] != 0.0f) {
-            sum += cells[x];
-            cells[x] = 0.0f;
-            out[x] = coverageOf<kRule>(sum);
-            ++x;
-        }
+        const __m128i c0 = coverageOf4<kRule>(prefixSum4(v0, carry));
+        const __m128i c1 = coverageOf4<kRule>(prefixSum4(v1, carry));
+        const __m128i c2 = coverageOf4<kRule>(prefixSum4(v2, carry));
+        const __m128i c3 = coverageOf4<kRule>(prefixSum4(v3, carry));
+        _mm_storeu_ps(c, zero);
+        _mm_storeu_ps(c + 4, zero);
+        _mm_storeu_ps(c + 8, zero);
+        _mm_storeu_ps(c + 12, zero);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x),
+                         _mm_packus_epi16(_mm_packs_epi32(c0, c1), _mm_packs_epi32(c2, c3)));
+        const __m128i last = coverageOf4<kRule>(carry);
+        still = _mm_packus_epi16(_mm_packs_epi32(last, last), _mm_packs_epi32(last, last));
+    }
+    for (; x + 4 <= width; x += 4) {
+        const __m128i c0 = coverageOf4<kRule>(prefixSum4(_mm_loadu_ps(cells + x), carry));
+        _mm_storeu_ps(cells + x, zero);
+        const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(c0, c0), c0);
+        const auto four = static_cast<std::uint32_t>(_mm_cvtsi128_si32(bytes));
+        std::memcpy(out + x, &four, 4);
+    }
+    float sum = _mm_cvtss_f32(carry);
+#else
+    float sum = 0.0f;
+#endif
+    for (; x < width; ++x) {
+        sum += cells[x];
+        cells[x] = 0.0f;
+        out[x] = coverageOf<kRule>(sum);
     }
     cells[width] = 0.0f;
     cells[width + 1] = 0.0f;

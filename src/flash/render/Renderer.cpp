@@ -10,7 +10,9 @@
 #include "flash/render/VideoDraw.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 namespace kinovex::flash {
 
@@ -189,23 +191,39 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) 
 Renderer::Renderer(const Movie& movie, Log& log)
     : m_movie(movie), m_log(log), m_textPainter(std::make_unique<TextFieldPainter>(movie)) {}
 
-std::size_t Renderer::RampKeyHash::operator()(const RampKey& k) const {
-    std::size_t h = std::hash<const void*>{}(k.fill);
-    for (double v : {k.cx.rMult, k.cx.gMult, k.cx.bMult, k.cx.aMult, k.cx.rAdd, k.cx.gAdd,
-                     k.cx.bAdd, k.cx.aAdd}) {
-        h = (h ^ std::hash<double>{}(v)) * 0x100000001b3ull;
+namespace {
+
+// Keys are looked up for every shape drawn, so their hash is a few multiplies rather than a
+// byte hash per number. 0 and -0 compare equal and so hash alike.
+struct KeyHasher {
+    std::uint64_t h;
+    void add(double v) {
+        h = (h ^ std::bit_cast<std::uint64_t>(v + 0.0)) * 0x9e3779b97f4a7c15ull;
+        h ^= h >> 32;
     }
-    return h;
+    void add(const ColorTransform& cx) {
+        for (double v :
+             {cx.rMult, cx.gMult, cx.bMult, cx.aMult, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd}) {
+            add(v);
+        }
+    }
+};
+
+} // namespace
+
+std::size_t Renderer::RampKeyHash::operator()(const RampKey& k) const {
+    KeyHasher h{reinterpret_cast<std::uintptr_t>(k.fill)};
+    h.add(k.cx);
+    return static_cast<std::size_t>(h.h);
 }
 
 std::size_t RasterKeyHash::operator()(const RasterKey& k) const {
-    std::size_t h = std::hash<const void*>{}(k.shape);
-    auto mix = [&h](double v) { h = (h ^ std::hash<double>{}(v)) * 0x100000001b3ull; };
-    for (double v : {k.a, k.b, k.c, k.d, k.fx, k.fy, k.cx.rMult, k.cx.gMult, k.cx.bMult, k.cx.aMult,
-                     k.cx.rAdd, k.cx.gAdd, k.cx.bAdd, k.cx.aAdd, k.stagePixelScale}) {
-        mix(v);
+    KeyHasher h{reinterpret_cast<std::uintptr_t>(k.shape)};
+    for (double v : {k.a, k.b, k.c, k.d, k.fx, k.fy, k.stagePixelScale}) {
+        h.add(v);
     }
-    return h;
+    h.add(k.cx);
+    return static_cast<std::size_t>(h.h);
 }
 
 Renderer::~Renderer() {
@@ -1253,6 +1271,31 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
         it = m_raster.emplace(key, entry).first;
     }
     it->second.lastUsed = m_frame;
+    const RasterEntry& entry = it->second;
+    DirectTarget target;
+    if (std::abs(ix) < 1e9 && std::abs(iy) < 1e9 && directTarget(cr, state, target) &&
+        target.offX == std::floor(target.offX) && target.offY == std::floor(target.offY)) {
+        // The bitmap lands on whole pixels: it goes over the target pixel for pixel, as cairo
+        // would lay it there, without setting up a pattern for it.
+        const int x0 = static_cast<int>(ix + target.offX) + entry.ox;
+        const int y0 = static_cast<int>(iy + target.offY) + entry.oy;
+        const PixelBox box = PixelBox{x0, y0, x0 + cairo_image_surface_get_width(entry.surface),
+                                      y0 + cairo_image_surface_get_height(entry.surface)}
+                                 .intersect(target.clip);
+        const auto* bits =
+            reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(entry.surface));
+        if (!box.empty() && bits != nullptr) {
+            const int stride = cairo_image_surface_get_stride(target.surface) / 4;
+            const int bitsStride = cairo_image_surface_get_stride(entry.surface) / 4;
+            compositeImageOver(
+                targetPixels(target) + static_cast<std::ptrdiff_t>(box.y0) * stride + box.x0,
+                stride,
+                bits + static_cast<std::ptrdiff_t>(box.y0 - y0) * bitsStride + (box.x0 - x0),
+                bitsStride, box.x1 - box.x0, box.y1 - box.y0);
+            targetChanged(target, box);
+        }
+        return;
+    }
     cairo_save(cr);
     cairo_identity_matrix(cr);
     cairo_set_source_surface(cr, it->second.surface, ix + it->second.ox, iy + it->second.oy);

@@ -83,5 +83,43 @@ TEST(RenderCompositor, SolidPaintBlendsEveryPixelByItsCoverage) {
     }
 }
 
+TEST(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
+    // A shape's bitmap: clear around the shape, opaque and see-through on it. Every row length
+    // and a source narrower than its rows, so that four-pixel steps, clear stretches and the
+    // pixels left at a row's end all come up.
+    std::mt19937 rng(11);
+    for (int width = 1; width <= 19; ++width) {
+        const int height = 4;
+        const int srcStride = width + 3;
+        const int dstStride = width + 5;
+        std::vector<std::uint32_t> src(static_cast<std::size_t>(srcStride * height));
+        std::vector<std::uint32_t> dst(static_cast<std::size_t>(dstStride * height));
+        for (std::uint32_t& p : src) {
+            p = rng() % 3 == 0 ? 0 : premultiplied(rng);
+        }
+        for (std::uint32_t& p : dst) {
+            p = premultiplied(rng);
+        }
+        std::vector<std::uint32_t> expect = dst;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t s = src[static_cast<std::size_t>(y * srcStride + x)];
+                std::uint32_t& d = expect[static_cast<std::size_t>(y * dstStride + x)];
+                std::uint32_t o = 0;
+                for (int shift : {0, 8, 16, 24}) {
+                    o |= std::min<std::uint32_t>(
+                             255, channel(s, shift) + div255(channel(d, shift) * (255 - (s >> 24))))
+                         << shift;
+                }
+                d = o;
+            }
+        }
+        compositeImageOver(dst.data(), dstStride, src.data(), srcStride, width, height);
+        for (std::size_t i = 0; i < dst.size(); ++i) {
+            ASSERT_EQ(dst[i], expect[i]) << "width " << width << " pixel " << i;
+        }
+    }
+}
+
 } // namespace
 } // namespace kinovex::flash::test

@@ -363,7 +363,8 @@ namespace {
 
 TEST(Render, ShapesDrawnAgainFromTheBitmapCacheLookTheSame) {
     // Gradients, strokes and colour transforms at fractional positions, drawn three times: the
-    // first draw is direct, the later ones come from the cache.
+    // first draw is direct, the later ones come from the cache. Some hang over the stage's
+    // edges, some are inside a sprite drawn as a layer of its own.
     swf::SwfWriter movie(120, 90, 12);
     swf::ShapeBuilder s;
     swf::Gradient g;
@@ -382,6 +383,22 @@ TEST(Render, ShapesDrawnAgainFromTheBitmapCacheLookTheSame) {
             p.colorTransform = swf::ColorTransform::tint(1, 0.5, 0.5, 0.8);
         }
         movie.place(p);
+    }
+    swf::Sprite layer;
+    for (int i = 0; i < 4; ++i) {
+        layer.place(static_cast<std::uint16_t>(i + 1), id,
+                    swf::Matrix::transform(1, 1.2, i * 0.7, i * 17.3, 3.6 + i * 2.1));
+    }
+    layer.showFrame();
+    swf::Place layered;
+    layered.depth = 20;
+    layered.character = movie.defineSprite(layer);
+    layered.matrix = swf::Matrix::translate(60.4, 50.15);
+    layered.blendMode = swf::BlendMode::Layer;
+    movie.place(layered);
+    std::uint16_t depth = 30;
+    for (const auto& [x, y] : {std::pair{-7.6, -5.35}, {113.3, 86.8}, {-3.1, 84.45}}) {
+        movie.place(depth++, id, swf::Matrix::transform(1, 1, 0.3, x, y));
     }
     movie.showFrame();
     Player player;

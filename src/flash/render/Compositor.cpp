@@ -1,6 +1,7 @@
 #include "flash/render/Compositor.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstring>
 
@@ -75,6 +76,9 @@ inline int skipUncovered(const std::uint8_t* cov, int x, int width) {
         std::uint64_t eight = 0;
         std::memcpy(&eight, cov + x, 8);
         if (eight != 0) {
+            if constexpr (std::endian::native == std::endian::little) {
+                return x + std::countr_zero(eight) / 8;
+            }
             break;
         }
         x += 8;
@@ -210,9 +214,68 @@ void gradientRow(std::uint32_t* colors, const std::uint8_t* cov, int width, doub
     }
 }
 
+#if defined(__SSE2__)
+// Linear and radial gradients that pad, four pixels at a time where any of them is covered:
+// the position in the gradient square is worked out for each pixel from the row's start.
+template <FillStyle::Type kType>
+void paddedGradientRow(std::uint32_t* colors, const std::uint8_t* cov, int width, double px,
+                       double py, const Paint& paint) {
+    const std::uint32_t* ramp = paint.ramp->colors.data();
+    const double gx0 = paint.a * px + paint.c * py + paint.tx;
+    const double gy0 = paint.b * px + paint.d * py + paint.ty;
+    const __m128d zero = _mm_setzero_pd();
+    const __m128d one = _mm_set1_pd(1.0);
+    const __m128d scale = _mm_set1_pd(GradientRamp::kSize - 1);
+    const __m128d half = _mm_set1_pd(0.5);
+    // The ramp index of two pixels whose offsets from the row's start are in `at`.
+    auto indices = [&](__m128d at) {
+        const __m128d gx = _mm_add_pd(_mm_set1_pd(gx0), _mm_mul_pd(at, _mm_set1_pd(paint.a)));
+        __m128d t;
+        if constexpr (kType == FillStyle::Type::Linear) {
+            t = _mm_mul_pd(_mm_add_pd(gx, one), half);
+        } else {
+            const __m128d gy = _mm_add_pd(_mm_set1_pd(gy0), _mm_mul_pd(at, _mm_set1_pd(paint.b)));
+            t = _mm_sqrt_pd(_mm_add_pd(_mm_mul_pd(gx, gx), _mm_mul_pd(gy, gy)));
+        }
+        // Clamped; max keeps its second operand when the first is NaN (a degenerate matrix).
+        t = _mm_min_pd(_mm_max_pd(t, zero), one);
+        return _mm_cvttpd_epi32(_mm_add_pd(_mm_mul_pd(t, scale), half));
+    };
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        std::uint32_t four = 0;
+        std::memcpy(&four, cov + x, 4);
+        if (four == 0) {
+            continue;
+        }
+        const double base = x;
+        const __m128i lo = indices(_mm_set_pd(base + 1, base));
+        const __m128i hi = indices(_mm_set_pd(base + 3, base + 2));
+        colors[x] = ramp[_mm_cvtsi128_si32(lo)];
+        colors[x + 1] = ramp[_mm_cvtsi128_si32(_mm_srli_si128(lo, 4))];
+        colors[x + 2] = ramp[_mm_cvtsi128_si32(hi)];
+        colors[x + 3] = ramp[_mm_cvtsi128_si32(_mm_srli_si128(hi, 4))];
+    }
+    for (; x < width; ++x) {
+        if (cov[x] != 0) {
+            const double at = x;
+            colors[x] = ramp[_mm_cvtsi128_si32(indices(_mm_set1_pd(at)))];
+        }
+    }
+}
+#endif
+
 template <FillStyle::Type kType>
 void gradientRowBySpread(std::uint32_t* colors, const std::uint8_t* cov, int width, double px,
                          double py, const Paint& paint) {
+#if defined(__SSE2__)
+    if constexpr (kType != FillStyle::Type::Focal) {
+        if (paint.ramp->spread == SpreadMode::Pad) {
+            paddedGradientRow<kType>(colors, cov, width, px, py, paint);
+            return;
+        }
+    }
+#endif
     switch (paint.ramp->spread) {
     case SpreadMode::Repeat:
         gradientRow<kType, SpreadMode::Repeat>(colors, cov, width, px, py, paint);

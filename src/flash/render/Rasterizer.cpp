@@ -128,7 +128,7 @@ void Rasterizer::reset(int x0, int y0, int x1, int y1) {
     m_y0 = y0;
     m_w = std::max(0, x1 - x0);
     m_h = std::max(0, y1 - y0);
-    const std::size_t size = static_cast<std::size_t>(m_w + 2) * static_cast<std::size_t>(m_h);
+    const std::size_t size = cellStride() * static_cast<std::size_t>(m_h);
     if (m_cells.size() < size) {
         m_cells.resize(size); // zeroed; resolve() leaves every cell it reads at zero
     }
@@ -175,6 +175,30 @@ void Rasterizer::addLine(Point a, Point b) {
     }
 }
 
+namespace {
+
+// Calls `row(cells, lo, hi, d)` for each row of pixels an edge crosses, from (x, top) down to
+// `bottom` at `dxdy` pixels across per pixel down: the edge enters and leaves the row between
+// lo and hi, and d is its height in the row, negative for edges running up.
+template <typename Row>
+inline void eachRow(float* cells, std::size_t stride, double top, double bottom, double x,
+                    double dxdy, double dir, double w, Row&& row) {
+    const int firstRow = static_cast<int>(top);
+    const int endRow = static_cast<int>(std::ceil(bottom));
+    cells += static_cast<std::size_t>(firstRow) * stride;
+    for (int r = firstRow; r < endRow; ++r, cells += stride) {
+        const double y0 = r == firstRow ? top : static_cast<double>(r);
+        const double y1 = r + 1 == endRow ? bottom : r + 1.0;
+        const double dy = y1 - y0;
+        // Rounding can carry x a hair past the borders; the column beyond absorbs it.
+        const double xNext = std::clamp(x + dxdy * dy, 0.0, w);
+        row(cells, std::min(x, xNext), std::max(x, xNext), dir * dy);
+        x = xNext;
+    }
+}
+
+} // namespace
+
 void Rasterizer::accumulate(double ax, double ay, double bx, double by) {
     if (ay == by) {
         return;
@@ -191,56 +215,67 @@ void Rasterizer::accumulate(double ax, double ay, double bx, double by) {
         return;
     }
     const double dxdy = (bx - ax) / (by - ay);
-    const double w = m_w;
-    const std::size_t stride = static_cast<std::size_t>(m_w) + 2;
-    double x = ax + (top - ay) * dxdy;
-    const int firstRow = static_cast<int>(top);
-    const int endRow = static_cast<int>(std::ceil(bottom));
-    float* cells = m_cells.data() + static_cast<std::size_t>(firstRow) * stride;
-    for (int row = firstRow; row < endRow; ++row, cells += stride) {
-        const double y0 = row == firstRow ? top : static_cast<double>(row);
-        const double y1 = row + 1 == endRow ? bottom : row + 1.0;
-        const double dy = y1 - y0;
-        // Rounding can carry x a hair past the borders; the column beyond absorbs it.
-        const double xNext = std::clamp(x + dxdy * dy, 0.0, w);
-        const double d = dir * dy;
-        const double lo = std::min(x, xNext);
-        const double hi = std::max(x, xNext);
-        x = xNext;
-        const int first = static_cast<int>(lo);
-        if (hi <= first + 1.0) {
-            // Within one pixel: the part of it right of the edge's middle is covered.
-            const double mid = 0.5 * (lo + hi) - first;
-            cells[first] += static_cast<float>(d * (1.0 - mid));
-            cells[first + 1] += static_cast<float>(d * mid);
-            continue;
-        }
-        // Across several pixels: pixel j is covered by the mean over the edge of the part of
-        // [j, j + 1) right of it, and each cell holds the step from the pixel before. The
-        // first and the last pixel the edge crosses have a triangle of it left of the edge;
-        // every pixel between adds the same strip, so the steps there are all alike.
-        const int last = static_cast<int>(std::ceil(hi));
-        const double perPixel = d / (hi - lo);
-        const double head = 1.0 - (lo - first); // of the first pixel, right of lo
-        const double tail = 1.0 - (last - hi);  // of the last pixel, left of hi
-        const double firstStep = 0.5 * head * head * perPixel;
-        const double lastStep = 0.5 * tail * tail * perPixel;
-        cells[first] += static_cast<float>(firstStep);
-        if (last == first + 2) {
-            cells[first + 1] += static_cast<float>(d - firstStep - lastStep);
-        } else {
-            // Covered up to the second pixel, then a whole pixel's worth more per pixel.
-            const double second = (head + 0.5) * perPixel;
-            cells[first + 1] += static_cast<float>(second - firstStep);
-            const auto step = static_cast<float>(perPixel);
-            for (int j = first + 2; j < last - 1; ++j) {
-                cells[j] += step;
-            }
-            const double beforeLast = second + (last - first - 3) * perPixel;
-            cells[last - 1] += static_cast<float>(d - beforeLast - lastStep);
-        }
-        cells[last] += static_cast<float>(lastStep);
+    const double x = ax + (top - ay) * dxdy;
+    const std::size_t stride = cellStride();
+    if (std::abs(dxdy) <= 1.0) {
+        // A steep edge crosses one pixel of a row or two. Its share of the row goes to three
+        // cells the same way either way, without deciding which it is: the part of the edge
+        // left of the first pixel's right side (a share f of it) leaves the first pixel
+        // covered right of its middle, the rest (g) takes the part of the next pixel right of
+        // its middle from the pixel after, and the second cell makes the row's sum whole.
+        eachRow(m_cells.data(), stride, top, bottom, x, dxdy, dir, m_w,
+                [](float* cells, double lo, double hi, double d) {
+                    const int first = static_cast<int>(lo);
+                    const double side = first + 1.0;
+                    const double length = hi - lo;
+                    const double leftEnd = std::min(hi, side);
+                    const double rightStart = std::max(lo, side);
+                    const double f = length > 0.0 ? (leftEnd - lo) / length : 1.0;
+                    const double inFirst = d * f * (side - 0.5 * (lo + leftEnd));
+                    const double inThird = d * (1.0 - f) * (0.5 * (hi + rightStart) - side);
+                    cells[first] += static_cast<float>(inFirst);
+                    cells[first + 1] += static_cast<float>(d - inFirst - inThird);
+                    cells[first + 2] += static_cast<float>(inThird);
+                });
+        return;
     }
+    eachRow(m_cells.data(), stride, top, bottom, x, dxdy, dir, m_w,
+            [](float* cells, double lo, double hi, double d) {
+                const int first = static_cast<int>(lo);
+                if (hi <= first + 1.0) {
+                    // Within one pixel: the part of it right of the edge's middle is covered.
+                    const double mid = 0.5 * (lo + hi) - first;
+                    cells[first] += static_cast<float>(d * (1.0 - mid));
+                    cells[first + 1] += static_cast<float>(d * mid);
+                    return;
+                }
+                // Across several pixels: pixel j is covered by the mean over the edge of the
+                // part of [j, j + 1) right of it, and each cell holds the step from the pixel
+                // before. The first and the last pixel the edge crosses have a triangle of it
+                // left of the edge; every pixel between adds the same strip, so the steps
+                // there are all alike.
+                const int last = static_cast<int>(std::ceil(hi));
+                const double perPixel = d / (hi - lo);
+                const double head = 1.0 - (lo - first); // of the first pixel, right of lo
+                const double tail = 1.0 - (last - hi);  // of the last pixel, left of hi
+                const double firstStep = 0.5 * head * head * perPixel;
+                const double lastStep = 0.5 * tail * tail * perPixel;
+                cells[first] += static_cast<float>(firstStep);
+                if (last == first + 2) {
+                    cells[first + 1] += static_cast<float>(d - firstStep - lastStep);
+                } else {
+                    // Covered up to the second pixel, then a whole pixel's worth more each.
+                    const double second = (head + 0.5) * perPixel;
+                    cells[first + 1] += static_cast<float>(second - firstStep);
+                    const auto step = static_cast<float>(perPixel);
+                    for (int j = first + 2; j < last - 1; ++j) {
+                        cells[j] += step;
+                    }
+                    const double beforeLast = second + (last - first - 3) * perPixel;
+                    cells[last - 1] += static_cast<float>(d - beforeLast - lastStep);
+                }
+                cells[last] += static_cast<float>(lastStep);
+            });
 }
 
 void Rasterizer::addOriented(const Point* p, std::size_t count) {
@@ -551,14 +586,14 @@ template <FillRule kRule> void resolveRow(float* cells, std::uint8_t* out, int w
     }
     cells[width] = 0.0f;
     cells[width + 1] = 0.0f;
+    cells[width + 2] = 0.0f;
 }
 
 } // namespace
 
 void Rasterizer::resolve(std::uint8_t* mask, int stride, FillRule rule) {
-    const std::size_t cellStride = static_cast<std::size_t>(m_w) + 2;
     for (int row = 0; row < m_h; ++row) {
-        float* cells = m_cells.data() + static_cast<std::size_t>(row) * cellStride;
+        float* cells = m_cells.data() + static_cast<std::size_t>(row) * cellStride();
         std::uint8_t* out = mask + static_cast<std::ptrdiff_t>(row) * stride;
         if (rule == FillRule::NonZero) {
             resolveRow<FillRule::NonZero>(cells, out, m_w);

@@ -78,7 +78,11 @@ private:
     // The segments s0..s1 of a line (directions in m_dirs) as one outline.
     void run(const std::vector<Point>& pts, std::size_t s0, std::size_t s1, double r);
 
-    std::vector<float> m_cells; // (m_w + 2) per row: area added at each pixel
+    // Cells per row: one per pixel, one beyond them for what lies right of the region, and
+    // two that edges on the right border touch without adding anything.
+    std::size_t cellStride() const { return static_cast<std::size_t>(m_w) + 3; }
+
+    std::vector<float> m_cells; // cellStride() per row: area added at each pixel
     int m_x0 = 0, m_y0 = 0, m_w = 0, m_h = 0;
     std::vector<Point> m_scratch;
     // A line's points and its segments' directions and lengths, kept for their capacity.

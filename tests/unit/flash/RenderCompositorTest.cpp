@@ -4,6 +4,8 @@
 
 #include "flash/render/Compositor.h"
 
+#include <algorithm>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <random>
 #include <vector>
@@ -78,6 +80,81 @@ TEST(RenderCompositor, SolidPaintBlendsEveryPixelByItsCoverage) {
             for (std::size_t i = 0; i < over.size(); ++i) {
                 ASSERT_EQ(over[i], expectOver[i]) << "width " << width << " pixel " << i;
                 ASSERT_EQ(under[i], expectUnder[i]) << "width " << width << " pixel " << i;
+            }
+        }
+    }
+}
+
+// src OVER dst through coverage m, as cairo's image backend rounds it.
+std::uint32_t overThrough(std::uint32_t src, std::uint32_t dst, std::uint32_t m) {
+    const std::uint32_t sa = div255((src >> 24) * m);
+    std::uint32_t o = 0;
+    for (int shift : {0, 8, 16, 24}) {
+        o |= std::min<std::uint32_t>(255, div255(channel(src, shift) * m) +
+                                              div255(channel(dst, shift) * (255 - sa)))
+             << shift;
+    }
+    return o;
+}
+
+TEST(RenderCompositor, GradientPaintTakesEachPixelsColourFromItsPlaceInTheRamp) {
+    // Linear and radial gradients that pad, over rows of every length with gaps in the
+    // coverage: every covered pixel gets the ramp colour of its own centre (give or take the
+    // neighbouring entry where rounding falls either way), pixels past the ends the end colours.
+    GradientRamp ramp;
+    for (int i = 0; i < GradientRamp::kSize; ++i) {
+        const auto v = static_cast<std::uint32_t>(i * 255 / (GradientRamp::kSize - 1));
+        ramp.colors[static_cast<std::size_t>(i)] = 0xc0000000u | v << 16 | (255 - v) / 2 << 8;
+    }
+    ramp.spread = SpreadMode::Pad;
+    std::mt19937 rng(5);
+    for (FillStyle::Type type : {FillStyle::Type::Linear, FillStyle::Type::Radial}) {
+        ramp.type = type;
+        Paint paint;
+        paint.ramp = &ramp;
+        // Device pixels to the gradient square: about 40 pixels across it, turned a little.
+        paint.a = 0.047;
+        paint.b = 0.011;
+        paint.c = -0.009;
+        paint.d = 0.051;
+        paint.tx = -1.3;
+        paint.ty = -0.4;
+        for (int width = 1; width <= 45; ++width) {
+            const int height = 3;
+            std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height));
+            std::vector<std::uint8_t> mask(pixels.size());
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                pixels[i] = premultiplied(rng);
+                mask[i] = rng() % 3 == 0 ? 0 : static_cast<std::uint8_t>(rng() | 1);
+            }
+            const std::vector<std::uint32_t> before = pixels;
+            CoverageTarget t;
+            t.pixels = pixels.data();
+            t.strideWords = width;
+            t.coverage = mask.data();
+            t.coverageStride = width;
+            t.x0 = 3;
+            t.y0 = 7;
+            t.width = width;
+            t.height = height;
+            compositeOver(t, paint);
+            for (int y = 0; y < height; ++y) {
+                for (int x = 0; x < width; ++x) {
+                    const std::size_t i = static_cast<std::size_t>(y * width + x);
+                    const double px = t.x0 + x + 0.5, py = t.y0 + y + 0.5;
+                    const double gx = paint.a * px + paint.c * py + paint.tx;
+                    const double gy = paint.b * px + paint.d * py + paint.ty;
+                    const double at =
+                        type == FillStyle::Type::Linear ? (gx + 1) / 2 : std::hypot(gx, gy);
+                    const int index = static_cast<int>(std::clamp(at, 0.0, 1.0) * 1023 + 0.5);
+                    bool matches = false;
+                    for (int k = std::max(0, index - 1); k <= std::min(1023, index + 1); ++k) {
+                        matches =
+                            matches || pixels[i] == overThrough(ramp.colors[k], before[i], mask[i]);
+                    }
+                    ASSERT_TRUE(matches) << "width " << width << " at " << x << "," << y << " type "
+                                         << static_cast<int>(type);
+                }
             }
         }
     }

@@ -10,7 +10,10 @@
 # group in five turns and grows in each frame; MOTION=turn turns and grows every group in every
 # frame, the worst case), and stream sound, MP3 when the system's ffmpeg has libmp3lame (else
 # PCM, and the script says so). It is converted once for 60 s (speed,
-# rendering share, peak memory) and once for 10 minutes (peak memory).
+# rendering share, peak memory) and once for 10 minutes (peak memory). The rendering share is the
+# engines' CPU time (summed over the engines drawing frames side by side) against all the CPU
+# time kinovex-convert and its ffmpeg took: with the work spread over threads and processes, a
+# share of the wall time would no longer say anything.
 #
 # Environment: REAL_FFMPEG (default /usr/bin/ffmpeg), SHORT_SECONDS (60), LONG_SECONDS (600;
 # 0 skips the long run), MOTION (typical or turn),
@@ -45,9 +48,10 @@ sound_for() { # seconds -> path of an MP3, or nothing
     fi
 }
 
-# Sums the resident memory of the tool and its ffmpeg while they run; prints the peak in kB.
+# Sums the resident memory of the tool and its ffmpeg while they run; prints the peak of the
+# sum and the tool's own peak (VmHWM), in kB.
 watch_memory() { # pid
-    local peak=0 sum pids
+    local peak=0 own=0 sum pids hwm
     while kill -0 "$1" 2>/dev/null; do
         pids="$1 $(pgrep -P "$1" | tr '\n' ' ')"
         sum=0
@@ -55,13 +59,15 @@ watch_memory() { # pid
             rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$p/status" 2>/dev/null || echo 0)
             sum=$((sum + ${rss:-0}))
         done
+        hwm=$(awk '/^VmHWM:/ { print $2 }' "/proc/$1/status" 2>/dev/null || echo 0)
+        ((${hwm:-0} > own)) && own=${hwm:-0}
         ((sum > peak)) && peak=$sum
         sleep 0.1
     done
-    echo "$peak"
+    echo "$peak $own"
 }
 
-# One conversion: prints "speed render_share tool_peak_MB tree_peak_MB cpu_seconds".
+# One conversion: prints "speed render_share tool_peak_MB tree_peak_MB cpu_seconds wall".
 convert() { # movie report
     local out="${1%.swf}.mp4"
     /usr/bin/time -v -o "$work/time.txt" "$tool" "$1" -o "$out" -y -q --report "$2" \
@@ -70,20 +76,20 @@ convert() { # movie report
     sleep 0.2
     local tool_pid
     tool_pid=$(pgrep -P "$timer" | head -n1 || true)
-    local tree_peak=0
-    [ -n "$tool_pid" ] && tree_peak=$(watch_memory "$tool_pid")
+    local memory="0 0"
+    [ -n "$tool_pid" ] && memory=$(watch_memory "$tool_pid")
     wait "$timer"
-    local rss user sys
-    rss=$(awk -F': ' '/Maximum resident set size/ { print $2 }' "$work/time.txt")
+    local user sys
     user=$(awk -F': ' '/User time/ { print $2 }' "$work/time.txt")
     sys=$(awk -F': ' '/System time/ { print $2 }' "$work/time.txt")
-    python3 - "$2" "$rss" "$tree_peak" "$user" "$sys" <<'PY'
+    python3 - "$2" $memory "$user" "$sys" <<'PY'
 import json, sys
 report = json.load(open(sys.argv[1]))["movies"][0]
 assert report["ok"], report
 wall, render, seconds = report["wall_seconds"], report["render_seconds"], report["seconds"]
-print(f"{seconds / wall:.1f} {100 * render / wall:.0f} {int(sys.argv[2]) / 1024:.0f} "
-      f"{int(sys.argv[3]) / 1024:.0f} {float(sys.argv[4]) + float(sys.argv[5]):.1f} {wall:.1f}")
+tree, own = int(sys.argv[2]) / 1024, int(sys.argv[3]) / 1024
+cpu = float(sys.argv[4]) + float(sys.argv[5])  # the tool and its ffmpeg
+print(f"{seconds / wall:.1f} {100 * render / cpu:.0f} {own:.0f} {tree:.0f} {cpu:.1f} {wall:.1f}")
 PY
 }
 
@@ -96,9 +102,9 @@ if [ -n "$mp3_short" ]; then kind="MP3 stream sound"; else kind="PCM stream soun
 
 echo "machine: $(nproc) cores; movie: 550x400, 24 fps, 300 gradient shapes ($motion motion) + bitmap, $kind"
 read -r speed share rss tree cpu wall < <(convert "$work/short.swf" "$work/short.json")
-echo "${short} s movie -> mp4: ${wall} s wall, ${speed}x real time, rendering ${share} % of the wall time"
-echo "  peak memory: largest process ${rss} MB, kinovex-convert + ffmpeg together ${tree} MB; CPU ${cpu} s"
+echo "${short} s movie -> mp4: ${wall} s wall, ${speed}x real time; rendering ${share} % of the CPU time"
+echo "  peak memory: kinovex-convert ${rss} MB, kinovex-convert + ffmpeg together ${tree} MB; CPU ${cpu} s (both)"
 [ "$long" -gt 0 ] || exit 0
 read -r speed share rss tree cpu wall < <(convert "$work/long.swf" "$work/long.json")
-echo "${long} s movie -> mp4: ${wall} s wall, ${speed}x real time, rendering ${share} % of the wall time"
-echo "  peak memory: largest process ${rss} MB, kinovex-convert + ffmpeg together ${tree} MB; CPU ${cpu} s"
+echo "${long} s movie -> mp4: ${wall} s wall, ${speed}x real time; rendering ${share} % of the CPU time"
+echo "  peak memory: kinovex-convert ${rss} MB, kinovex-convert + ffmpeg together ${tree} MB; CPU ${cpu} s (both)"

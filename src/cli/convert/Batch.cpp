@@ -163,6 +163,9 @@ std::vector<JobResult> runBatch(const std::vector<BatchInput>& inputs,
     std::vector<JobResult> results(inputs.size());
     std::mutex mutex; // the observer hears one job at a time
     std::size_t next = 0;
+    const unsigned count = std::max(1u, std::min<unsigned>(jobs, inputs.size()));
+    // Cores the batch does not fill with movies of its own draw frames of the ones it has.
+    const unsigned engines = std::max(1u, jobs / count);
     auto worker = [&] {
         for (;;) {
             std::size_t index;
@@ -181,13 +184,12 @@ std::vector<JobResult> runBatch(const std::vector<BatchInput>& inputs,
                     std::lock_guard lock(mutex);
                     observer.progressed(index, p);
                 },
-                interrupted);
+                interrupted, engines);
             std::lock_guard lock(mutex);
             observer.finished(index, r);
             results[index] = std::move(r);
         }
     };
-    const unsigned count = std::max(1u, std::min<unsigned>(jobs, inputs.size()));
     std::vector<std::thread> threads;
     for (unsigned i = 1; i < count; ++i) {
         threads.emplace_back(worker);

@@ -30,16 +30,19 @@ struct JobResult {
     std::string note;  // something the user should know about a conversion that worked
     std::uint32_t frames = 0;
     double outputSeconds = 0;
-    double renderSeconds = 0; // spent in the engine (advancing and drawing)
+    double renderSeconds = 0; // CPU time of the engines (advancing and drawing), summed over them
     double wallSeconds = 0;
     std::uint64_t soundSamples = 0; // sample frames (per channel) written
 };
 
 using ProgressCallback = std::function<void(const JobProgress&)>;
 
+// `engines`: how many engines may draw the movie's frames side by side (see RenderLanes), each
+// with its own copy of the movie.
 JobResult convertMovie(const std::string& input, const std::string& output,
                        const ConvertOptions& options, const EncoderSetup& encoder,
-                       const ProgressCallback& progress, const std::atomic<bool>& interrupted);
+                       const ProgressCallback& progress, const std::atomic<bool>& interrupted,
+                       unsigned engines = 1);
 
 // Where a movie's output goes when -o names no file: beside the movie, or in `folder`, with
 // the profile's extension (the png sequence: NAME_%05d.png).

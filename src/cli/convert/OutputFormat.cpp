@@ -32,13 +32,21 @@ constexpr std::size_t kMaxVideoQueueFrames = 8;
 constexpr int kPspWidth = 368;
 constexpr int kPspHeight = 208;
 
-std::size_t videoQueueFrames(const Geometry& g) {
-    const std::size_t frameBytes =
-        std::max<std::size_t>(1, static_cast<std::size_t>(g.width) * g.height * 4);
-    return std::clamp(kVideoQueueBytes / frameBytes, kMinVideoQueueFrames, kMaxVideoQueueFrames);
+std::size_t videoQueueFrames(const OutputPlan& plan) {
+    return std::clamp(kVideoQueueBytes / std::max<std::size_t>(1, plan.frameBytes()),
+                      kMinVideoQueueFrames, kMaxVideoQueueFrames);
+}
+
+const char* pixelFormatName(PictureFormat f) {
+    return f == PictureFormat::Yuv420 ? "yuv420p" : "bgra";
 }
 
 } // namespace
+
+std::size_t OutputPlan::frameBytes() const {
+    const std::size_t pixels = static_cast<std::size_t>(geometry.width) * geometry.height;
+    return picture == PictureFormat::Yuv420 ? pixels * 3 / 2 : pixels * 4;
+}
 
 Rational rateFromDecimal(double fps) {
     if (std::abs(fps - std::round(fps)) < 1e-9) {
@@ -107,6 +115,8 @@ OutputPlan planOutput(const ConvertOptions& options, int stageWidth, int stageHe
     plan.audio =
         !options.noAudio && options.profile != Profile::Gif && options.profile != Profile::Png;
     plan.transparent = options.transparent;
+    plan.picture = !plan.transparent && needsEvenSize(options.profile) ? PictureFormat::Yuv420
+                                                                       : PictureFormat::Bgra;
     return plan;
 }
 
@@ -117,11 +127,11 @@ std::vector<std::string> encoderArguments(const ConvertOptions& options, const O
                                options.overwrite ? "-y" : "-n"};
     // Both inputs are raw with every parameter given: nothing to probe, so ffmpeg opens each
     // without reading ahead on it (which could wait for data the other pipe holds back).
-    a.insert(a.end(),
-             {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt", "bgra",
-              "-video_size", std::to_string(g.width) + "x" + std::to_string(g.height), "-framerate",
-              plan.rate.text(), "-thread_queue_size", std::to_string(videoQueueFrames(g)), "-i",
-              "pipe:0"});
+    a.insert(a.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "rawvideo", "-pix_fmt",
+                       pixelFormatName(plan.picture), "-video_size",
+                       std::to_string(g.width) + "x" + std::to_string(g.height), "-framerate",
+                       plan.rate.text(), "-thread_queue_size",
+                       std::to_string(videoQueueFrames(plan)), "-i", "pipe:0"});
     if (plan.audio) {
         a.insert(a.end(), {"-probesize", "32", "-analyzeduration", "0", "-f", "s16le", "-ar",
                            "44100", "-ac", "2", "-thread_queue_size", "1024", "-i", "pipe:3"});

@@ -35,17 +35,24 @@ struct Geometry {
 // the profiles whose pixel format needs it.
 Geometry computeGeometry(const ConvertOptions& options, int stageWidth, int stageHeight);
 
+// How frames go down the pipe: opaque pictures for 4:2:0 encoders as YUV 4:2:0, the rest
+// (alpha kept, palettes, PNG) as BGRA.
+enum class PictureFormat { Bgra, Yuv420 };
+
 struct OutputPlan {
     Geometry geometry;
     Rational rate;
     bool audio = false;       // a sound track is written
     bool transparent = false; // frames carry straight alpha
+    PictureFormat picture = PictureFormat::Bgra;
+
+    std::size_t frameBytes() const;
 };
 
 OutputPlan planOutput(const ConvertOptions& options, int stageWidth, int stageHeight,
                       double movieFps);
 
-// ffmpeg's whole argument list (argv[0] excluded): raw BGRA frames from standard input, raw
+// ffmpeg's whole argument list (argv[0] excluded): raw frames from standard input, raw
 // 44100 Hz stereo 16-bit sound from descriptor 3 when plan.audio, into `output`.
 std::vector<std::string> encoderArguments(const ConvertOptions& options, const OutputPlan& plan,
                                           const std::string& output, bool hasLibxvid);

@@ -28,8 +28,7 @@ TEST(EncoderQueue, FramesHeldStayWithinAFewTensOfMegabytesAtAnySize) {
         ConvertOptions o;
         const OutputPlan plan = planOutput(o, w, h, 24);
         const std::size_t frames = videoQueue(encoderArguments(o, plan, "OUT", false));
-        const std::size_t frameBytes =
-            static_cast<std::size_t>(plan.geometry.width) * plan.geometry.height * 4;
+        const std::size_t frameBytes = plan.frameBytes();
         EXPECT_GE(frames, 2u) << w << "x" << h; // one frame being read, one waiting
         // Past two frames, no more than 32 MB wait in ffmpeg.
         EXPECT_LE(frames * frameBytes, std::max<std::size_t>(32u << 20, 2 * frameBytes))

@@ -116,6 +116,9 @@ LoadResult Player::start(std::unique_ptr<Movie> movie) {
 
     frameShown();
     m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
+    if (m_shapeCacheBudget) {
+        m_renderer->setShapeCacheBudget(*m_shapeCacheBudget);
+    }
     m_playing = true;
     return {true, {}};
 }
@@ -230,6 +233,13 @@ std::uint32_t Player::backgroundColor() const {
 
 std::size_t Player::cachedScriptDrawings() const {
     return m_renderer ? m_renderer->cachedDrawingCount() : 0;
+}
+
+void Player::setShapeCacheBudget(std::size_t bytes) {
+    m_shapeCacheBudget = bytes;
+    if (m_renderer) {
+        m_renderer->setShapeCacheBudget(bytes);
+    }
 }
 
 void Player::draw(std::uint32_t* pixels, int width, int height, int strideBytes) {

@@ -68,6 +68,9 @@ public:
     // (for outputs that keep an alpha channel).
     void setTransparentBackground(bool transparent) { m_transparent = transparent; }
     void drawRgb555(std::uint8_t* bits, int width, int height);
+    // Memory the renderer may keep drawn shapes in, to place them again without drawing them
+    // anew (48 MB unless set; engines that draw side by side may share one budget).
+    void setShapeCacheBudget(std::size_t bytes);
     static int rgb555Stride(int width) { return (width * 2 + 3) & ~3; }
 
     double frameRate() const; // frames per second
@@ -132,6 +135,7 @@ private:
     std::unique_ptr<TimelineInstance> m_root;
     std::unique_ptr<ButtonInput> m_buttons; // mouse and keys for the movie's buttons
     std::unique_ptr<Renderer> m_renderer;
+    std::optional<std::size_t> m_shapeCacheBudget;
     std::unique_ptr<SoundMixer> m_mixer;
     std::vector<std::int16_t> m_sound; // made and not yet taken
     std::function<void(std::string_view)> m_traceSink;

@@ -28,7 +28,6 @@ constexpr std::size_t kMaxMorphCache = 512;
 constexpr double kFlatness = 0.25;
 // Shapes drawn the same way twice are kept as bitmaps, within these limits.
 constexpr int kMaxRasterPixels = 512 * 512;
-constexpr std::size_t kRasterBudgetBytes = 48u * 1024u * 1024u;
 constexpr std::size_t kMaxSeenOnce = 50000;
 // Decoded pictures kept beyond what the current frames show.
 constexpr std::size_t kBitmapBudgetBytes = 64u * 1024u * 1024u;
@@ -423,7 +422,7 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
                       double stagePixelScale) {
     m_stagePixelScale = stagePixelScale;
     ++m_frame;
-    if (m_rasterBytes > kRasterBudgetBytes) {
+    if (m_rasterBytes > m_rasterBudget) {
         // Keep what the last frame used; a movie whose every frame is new pays for nothing.
         for (auto it = m_raster.begin(); it != m_raster.end();) {
             if (it->second.lastUsed + 1 < m_frame) {
@@ -1246,7 +1245,7 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
     auto it = m_raster.find(key);
     if (it == m_raster.end()) {
         // The first time it is drawn straight away; a shape seen twice is likely to stay.
-        if (m_seenOnce.insert(key).second || m_rasterBytes > kRasterBudgetBytes) {
+        if (m_seenOnce.insert(key).second || m_rasterBytes > m_rasterBudget) {
             drawShape(cr, shape, snapped);
             return;
         }

@@ -89,6 +89,9 @@ public:
     std::size_t cachedShapeCount() const { return m_shapes.size(); }
     // Drawings made by scripts, as last drawn (only those drawn in the last two frames stay).
     std::size_t cachedDrawingCount() const { return m_drawings.size(); }
+    // Memory for shapes kept drawn, to be placed again without drawing them anew.
+    static constexpr std::size_t kDefaultShapeCacheBytes = 48u * 1024u * 1024u;
+    void setShapeCacheBudget(std::size_t bytes) { m_rasterBudget = bytes; }
     std::size_t rasterCacheEntries() const { return m_raster.size(); }
     // The fonts text fields are laid out with (for their sizes as scripts read them).
     TextFonts& textFonts();
@@ -200,6 +203,7 @@ private:
     std::unordered_map<RasterKey, RasterEntry, RasterKeyHash> m_raster;
     std::unordered_set<RasterKey, RasterKeyHash> m_seenOnce;
     std::size_t m_rasterBytes = 0;
+    std::size_t m_rasterBudget = kDefaultShapeCacheBytes;
     std::uint64_t m_frame = 0;
     std::size_t m_liveButtonSprites = 0;
     // Gradient colours per fill style and colour transform. Morph styles are rebuilt when the

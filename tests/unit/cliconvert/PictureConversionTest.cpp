@@ -36,19 +36,22 @@ TEST(PictureConversion, Yuv420MatchesBt601VideoRangeWithChromaFromEachBlock) {
         {0xFFFF00, {210, 16, 146}}, {0x00FFFF, {170, 166, 16}},  {0xFF00FF, {106, 202, 222}}};
     for (const auto& [rgb, expected] : known) {
         SCOPED_TRACE(rgb);
-        std::vector<std::uint32_t> picture(4, Opaque(rgb));
-        std::uint8_t out[6];
-        toYuv420(picture.data(), 2, 2, out);
-        for (int i = 0; i < 4; ++i) {
-            EXPECT_NEAR(out[i], expected.y, 1);
+        // Wide enough for eight pixels at a time and a tail after them.
+        std::vector<std::uint32_t> picture(18 * 2, Opaque(rgb));
+        std::uint8_t out[18 * 2 * 3 / 2];
+        toYuv420(picture.data(), 18, 2, out);
+        for (int i = 0; i < 36; ++i) {
+            EXPECT_NEAR(out[i], expected.y, 1) << i;
         }
-        EXPECT_NEAR(out[4], expected.u, 1);
-        EXPECT_NEAR(out[5], expected.v, 1);
+        for (int i = 36; i < 36 + 9; ++i) {
+            EXPECT_NEAR(out[i], expected.u, 1) << i;
+            EXPECT_NEAR(out[i + 9], expected.v, 1) << i;
+        }
     }
 
-    // A 6 x 4 picture of varied colours: luma per pixel, chroma of each block's mean colour,
-    // planes laid out one after the other.
-    const int w = 6, h = 4;
+    // A picture of varied colours, eight pixels at a time and a tail: luma per pixel, chroma
+    // of each block's mean colour, planes laid out one after the other.
+    const int w = 22, h = 6;
     std::vector<std::uint32_t> picture(w * h);
     for (int i = 0; i < w * h; ++i) {
         picture[i] = Opaque(static_cast<std::uint32_t>(i * 0x0B3D71 + 0x102030) & 0xFFFFFF);

@@ -90,14 +90,29 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
     return start(std::move(movie));
 }
 
-LoadResult Player::start(std::unique_ptr<Movie> movie) {
+LoadResult Player::loadSameMovie(const Player& other) {
+    if (&other == this || !other.m_movie || !other.m_mixer) {
+        return {false, "no movie is loaded"};
+    }
+    std::shared_ptr<Movie> movie = other.m_movie;
+    reset();
+    m_log.clear();
+    return start(std::move(movie), other.m_mixer.get());
+}
+
+LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom) {
     m_movie = std::move(movie);
     m_mixer = std::make_unique<SoundMixer>(m_movie->frameRate256());
     m_mixer->setVolume(m_volume);
-    for (SoundDefinition& sound : m_movie->sounds()) {
-        m_mixer->defineSound(std::move(sound));
+    if (soundsFrom != nullptr) {
+        // The first player took the movie's sounds into its mixer.
+        m_mixer->defineSoundsOf(*soundsFrom);
+    } else {
+        for (SoundDefinition& sound : m_movie->sounds()) {
+            m_mixer->defineSound(std::move(sound));
+        }
+        m_movie->sounds().clear();
     }
-    m_movie->sounds().clear();
     m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
     if (m_scriptBudget != 0) {
         m_scripts->vm().setInstructionBudget(m_scriptBudget);

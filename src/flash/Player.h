@@ -44,6 +44,10 @@ public:
     // wrong is in diagnostics().
     LoadResult load(const std::string& path);
     LoadResult loadFromMemory(std::span<const std::uint8_t> bytes);
+    // Plays the movie `other` has loaded, from its first frame, sharing the loaded movie with
+    // it: playing only reads a movie, so engines drawing one movie side by side need one copy
+    // of it. `other` must not be playing meanwhile on another thread while this loads.
+    LoadResult loadSameMovie(const Player& other);
     bool isLoaded() const { return m_root != nullptr; }
 
     // Moves the movie on by `milliseconds` at its frame rate. Returns the number of frames it
@@ -119,8 +123,9 @@ public:
     void setLogSink(Log::Sink sink) { m_log.setSink(std::move(sink)); }
 
 private:
-    // Plays a movie just read: its first frame is shown.
-    LoadResult start(std::unique_ptr<Movie> movie);
+    // Plays a movie just read, or (with `soundsFrom`, the mixer of a player that plays it too)
+    // one shared: its first frame is shown.
+    LoadResult start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom = nullptr);
     void reset();
     void frameShown(); // after a frame ran: its sound
     void runFrame();   // one frame of the movie, its scripts included
@@ -129,7 +134,7 @@ private:
     void buttonsMoved();
 
     Log m_log;
-    std::unique_ptr<Movie> m_movie;
+    std::shared_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
     std::unique_ptr<ScriptRuntime> m_scripts;
     std::unique_ptr<TimelineInstance> m_root;

@@ -24,16 +24,13 @@ double secondsSince(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-// The same movie loaded once more for another lane; none when it no longer loads the same.
-std::unique_ptr<flash::Player> anotherPlayer(const std::string& input, const flash::Player& first,
-                                             bool transparent) {
+// Another engine on the movie `first` plays, for another lane; none when it cannot be made.
+std::unique_ptr<flash::Player> anotherPlayer(const flash::Player& first, bool transparent) {
     auto player = std::make_unique<flash::Player>();
-    if (!player->load(input).ok || player->frameCount() != first.frameCount() ||
-        player->stageWidth() != first.stageWidth() ||
-        player->stageHeight() != first.stageHeight()) {
+    player->setTransparentBackground(transparent);
+    if (!player->loadSameMovie(first).ok) {
         return nullptr;
     }
-    player->setTransparentBackground(transparent);
     return player;
 }
 
@@ -108,7 +105,7 @@ JobResult convertMovie(const std::string& input, const std::string& output,
         std::clamp<std::uint64_t>(likelyFrames / 2, 1, std::max(1u, engines)));
     std::vector<std::unique_ptr<flash::Player>> players;
     for (unsigned i = 1; i < laneCount; ++i) {
-        if (auto another = anotherPlayer(input, *player, plan.transparent)) {
+        if (auto another = anotherPlayer(*player, plan.transparent)) {
             players.push_back(std::move(another));
         }
     }

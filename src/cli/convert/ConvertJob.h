@@ -37,8 +37,8 @@ struct JobResult {
 
 using ProgressCallback = std::function<void(const JobProgress&)>;
 
-// `engines`: how many engines may draw the movie's frames side by side (see RenderLanes), each
-// with its own copy of the movie.
+// `engines`: how many engines may draw the movie's frames side by side (see RenderLanes); they
+// share one copy of the loaded movie.
 JobResult convertMovie(const std::string& input, const std::string& output,
                        const ConvertOptions& options, const EncoderSetup& encoder,
                        const ProgressCallback& progress, const std::atomic<bool>& interrupted,

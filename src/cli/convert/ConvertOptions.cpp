@@ -360,7 +360,7 @@ Batch
   -r, --recursive       look for .swf files in sub-folders of given folders too
   -j, --jobs N          movies converted at once (default: the number of cores); with
                         fewer movies than N, each movie's frames are drawn by N / movies
-                        engines side by side (each holds its own copy of the movie)
+                        engines side by side
   --report FILE.json    write a machine-readable report of every movie
   One bad movie never stops a batch; a summary follows at the end.
 

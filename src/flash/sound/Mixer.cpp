@@ -50,6 +50,12 @@ void SoundMixer::defineSound(SoundDefinition sound) {
     m_sounds.emplace(id, std::move(s));
 }
 
+void SoundMixer::defineSoundsOf(const SoundMixer& other) {
+    for (const auto& [id, sound] : other.m_sounds) {
+        m_sounds.try_emplace(id, sound);
+    }
+}
+
 bool SoundMixer::startSound(std::uint16_t id, const SoundInfo& info) {
     if (m_suspended) {
         return true;

@@ -37,6 +37,8 @@ public:
     // Keeps a DefineSound; it is decoded the first time it starts. A second definition of an
     // id is ignored, as the first character definition wins.
     void defineSound(SoundDefinition sound);
+    // Every sound `other` knows, as it knows it (those it decoded already share its samples).
+    void defineSoundsOf(const SoundMixer& other);
     // StartSound: starts, or with sync stop stops, sound `id`. False when nothing started
     // because the sound is unknown or cannot be decoded (see lastError()), or the voices
     // are all taken; true also for a stop and for no-multiple finding the sound playing.

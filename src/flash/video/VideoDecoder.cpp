@@ -66,10 +66,9 @@ VideoDecoder::VideoDecoder(const VideoStream& stream)
 VideoDecoder::~VideoDecoder() = default;
 
 void VideoDecoder::problem(const std::string& message, Log& log) {
-    if (m_stream.problemReported) {
+    if (m_stream.problemReported.exchange(true)) {
         return;
     }
-    m_stream.problemReported = true;
     log.report(VideoTagDefineVideoStream, 0,
                "video stream " + std::to_string(m_stream.id) + ": " + message);
 }

@@ -4,6 +4,7 @@
 
 #include "flash/player/Characters.h"
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -41,7 +42,8 @@ struct VideoStream : Character {
     std::uint8_t codec = 0; // a VideoCodec, or a number no player knows
     std::map<std::uint16_t, CodedVideoFrame> frames;
     // Trouble decoding the stream is reported once, not once per frame drawn.
-    mutable bool problemReported = false;
+    // Atomic: engines drawing one movie side by side share its streams.
+    mutable std::atomic<bool> problemReported{false};
 };
 
 // DefineVideoStream. False when the tag is too short.

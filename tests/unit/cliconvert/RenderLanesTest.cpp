@@ -17,8 +17,8 @@
 namespace kinovex::cli {
 namespace {
 
-// Ten frames that loop: each frame a script moves a box to a random place and turns it, and a
-// tone plays from the start. Random places show any lane whose engine drifted from the others.
+// Ten frames that loop: each frame a script moves a box to a random place and turns it; a tone
+// plays from the start and another from the sixth frame. Random places show any lane whose engine drifted from the others.
 std::vector<std::uint8_t> RandomWalkMovie() {
     swf::SwfWriter movie(64, 48, 12);
     swf::Sprite clip;
@@ -29,6 +29,10 @@ std::vector<std::uint8_t> RandomWalkMovie() {
     const auto sound =
         swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, false},
                          static_cast<std::uint32_t>(tone.size()), swf::Pcm16Bytes(tone));
+    const auto chirp = flash::test::Tone(1000, 44100, 0.1);
+    const auto late =
+        swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, false},
+                         static_cast<std::uint32_t>(chirp.size()), swf::Pcm16Bytes(chirp));
     swf::StartSound(movie, sound);
     swf::Place place;
     place.depth = 1;
@@ -47,6 +51,9 @@ std::vector<std::uint8_t> RandomWalkMovie() {
             .push(frame * 37.0)
             .op(swf::op::SetMember);
         movie.rawTag(swf::tag::DoAction, script.bytes());
+        if (frame == 5) {
+            swf::StartSound(movie, late); // one not yet decoded when the engines start
+        }
         movie.showFrame();
     }
     return movie.finish();
@@ -60,10 +67,13 @@ struct Output {
 
 std::vector<std::unique_ptr<flash::Player>> Players(const std::vector<std::uint8_t>& movie,
                                                     unsigned count) {
+    // One engine reads the movie; the others share what it loaded.
     std::vector<std::unique_ptr<flash::Player>> players;
-    for (unsigned i = 0; i < count; ++i) {
+    players.push_back(std::make_unique<flash::Player>());
+    EXPECT_TRUE(players.back()->loadFromMemory(movie).ok);
+    for (unsigned i = 1; i < count; ++i) {
         players.push_back(std::make_unique<flash::Player>());
-        EXPECT_TRUE(players.back()->loadFromMemory(movie).ok);
+        EXPECT_TRUE(players.back()->loadSameMovie(*players.front()).ok);
     }
     return players;
 }

@@ -18,7 +18,8 @@ namespace kinovex::cli {
 namespace {
 
 // Ten frames that loop: each frame a script moves a box to a random place and turns it; a tone
-// plays from the start and another from the sixth frame. Random places show any lane whose engine drifted from the others.
+// plays from the start and another from the sixth frame. Random places show any lane whose engine
+// drifted from the others.
 std::vector<std::uint8_t> RandomWalkMovie() {
     swf::SwfWriter movie(64, 48, 12);
     swf::Sprite clip;

@@ -164,8 +164,10 @@ std::vector<JobResult> runBatch(const std::vector<BatchInput>& inputs,
     std::mutex mutex; // the observer hears one job at a time
     std::size_t next = 0;
     const unsigned count = std::max(1u, std::min<unsigned>(jobs, inputs.size()));
-    // Cores the batch does not fill with movies of its own draw frames of the ones it has.
-    const unsigned engines = std::max(1u, jobs / count);
+    // Cores the batch does not fill with movies of its own draw frames of the ones it has;
+    // about half of them, as ffmpeg needs about as much to encode a frame as the engine needs
+    // to draw it.
+    const unsigned engines = std::max(1u, jobs / count / 2);
     auto worker = [&] {
         for (;;) {
             std::size_t index;

@@ -359,8 +359,8 @@ Interaction
 Batch
   -r, --recursive       look for .swf files in sub-folders of given folders too
   -j, --jobs N          movies converted at once (default: the number of cores); with
-                        fewer movies than N, each movie's frames are drawn by N / movies
-                        engines side by side
+                        fewer movies than N / 2, each movie's frames are drawn by
+                        N / (2 x movies) engines side by side, ffmpeg taking the other half
   --report FILE.json    write a machine-readable report of every movie
   One bad movie never stops a batch; a summary follows at the end.
 

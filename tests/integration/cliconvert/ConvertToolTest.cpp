@@ -336,7 +336,8 @@ TEST_F(ConvertTool, ClicksLandWithTheirFlashesOverTwoMinutes) {
     }
     movie.save(At("clicks.swf"), swf::Compression::Zlib);
 
-    const auto run = Run({At("clicks.swf").string(), "-q"});
+    // -j 4 for one movie: two engines draw alternate frames, and the sound still lines up.
+    const auto run = Run({At("clicks.swf").string(), "-q", "-j", "4"});
     ASSERT_EQ(run.status, 0) << run.err;
     const fs::path out = At("clicks.mp4");
 

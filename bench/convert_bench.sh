@@ -9,8 +9,8 @@
 # scene (a bitmap backdrop, 300 gradient shapes in 30 groups: half stand still, half slide, one
 # group in five turns and grows in each frame; MOTION=turn turns and grows every group in every
 # frame, the worst case), and stream sound, MP3 when the system's ffmpeg has libmp3lame (else
-# PCM, and the script says so). It is converted once for 60 s (speed,
-# rendering share, peak memory) and once for 10 minutes (peak memory). The rendering share is the
+# PCM, and the script says so). A 60 s and a 10 minute movie are each converted twice: timed
+# (speed, rendering share, CPU), then with memory watched (peak memory). The rendering share is the
 # engines' CPU time (summed over the engines drawing frames side by side) against all the CPU
 # time kinovex-convert and its ffmpeg took: with the work spread over threads and processes, a
 # share of the wall time would no longer say anything.
@@ -67,21 +67,20 @@ watch_memory() { # pid
     echo "$peak $own"
 }
 
-# One conversion: prints "speed render_share tool_peak_MB tree_peak_MB cpu_seconds wall".
+# One conversion, twice: timed by itself, then again with its memory watched (the watcher's
+# processes would slow a timed run). Prints "speed render_share tool_peak_MB tree_peak_MB
+# cpu_seconds wall".
 convert() { # movie report
     local out="${1%.swf}.mp4"
-    /usr/bin/time -v -o "$work/time.txt" "$tool" "$1" -o "$out" -y -q --report "$2" \
-        --ffmpeg "$real" ${CONVERT_ARGS:-} &
-    local timer=$!
-    sleep 0.2
-    local tool_pid
-    tool_pid=$(pgrep -P "$timer" | head -n1 || true)
-    local memory="0 0"
-    [ -n "$tool_pid" ] && memory=$(watch_memory "$tool_pid")
-    wait "$timer"
+    /usr/bin/time -f "%U %S" -o "$work/time.txt" "$tool" "$1" -o "$out" -y -q --report "$2" \
+        --ffmpeg "$real" ${CONVERT_ARGS:-}
     local user sys
-    user=$(awk -F': ' '/User time/ { print $2 }' "$work/time.txt")
-    sys=$(awk -F': ' '/System time/ { print $2 }' "$work/time.txt")
+    read -r user sys < "$work/time.txt"
+    "$tool" "$1" -o "$out" -y -q --ffmpeg "$real" ${CONVERT_ARGS:-} &
+    local tool_pid=$!
+    local memory
+    memory=$(watch_memory "$tool_pid")
+    wait "$tool_pid"
     python3 - "$2" $memory "$user" "$sys" <<'PY'
 import json, sys
 report = json.load(open(sys.argv[1]))["movies"][0]

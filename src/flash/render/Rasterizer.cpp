@@ -20,6 +20,13 @@ bool finite(Point p) {
     return std::isfinite(p.x) && std::isfinite(p.y);
 }
 
+// sqrt(x * x + y * y), and std::hypot's care with huge and tiny values only where the squares
+// would leave the range of a double; that care costs more than the rest of a line's segment.
+inline double length(double x, double y) {
+    const double squared = x * x + y * y;
+    return squared < 1e300 && squared > 1e-300 ? std::sqrt(squared) : std::hypot(x, y);
+}
+
 // How many pieces a circle of radius r needs to stay within `tolerance` of the true one.
 double arcStep(double r, double tolerance) {
     if (!(r > tolerance)) {
@@ -96,7 +103,7 @@ void FlatPath::curveTo(Point c1, Point c2, Point to, double tolerance) {
         std::max(std::abs(from.x - 2 * c1.x + c2.x), std::abs(c1.x - 2 * c2.x + to.x));
     const double ddy =
         std::max(std::abs(from.y - 2 * c1.y + c2.y), std::abs(c1.y - 2 * c2.y + to.y));
-    const double dd = std::hypot(ddx, ddy);
+    const double dd = length(ddx, ddy);
     const double pieces = std::ceil(std::sqrt(0.75 * dd / std::max(tolerance, 1e-3)));
     const int n =
         std::isfinite(pieces) ? std::clamp(static_cast<int>(pieces), 1, kMaxCurvePieces) : 1;
@@ -432,7 +439,7 @@ void Rasterizer::stroke(const FlatPath& path, const StrokeStyle& style) {
         for (std::size_t i = 0; i < segments; ++i) {
             const Point a = pts[i];
             const Point b = pts[(i + 1) % n];
-            lengths.push_back(std::hypot(b.x - a.x, b.y - a.y));
+            lengths.push_back(length(b.x - a.x, b.y - a.y));
             dirs.push_back(Point{(b.x - a.x) / lengths.back(), (b.y - a.y) / lengths.back()});
         }
         // A bend inside a curve, gentle enough that the line's inner edge does not fold back

@@ -8,10 +8,17 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__SSE2__) && defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+// Eight pixels at a time where the processor has AVX2, chosen when the program runs.
+#define KINOVEX_WIDE_VECTORS 1
+#include <immintrin.h>
+#endif
 
 namespace kinovex::flash {
 
 namespace {
+
+bool g_wideAllowed = true;
 
 double toLinear(double c) {
     return c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
@@ -330,9 +337,88 @@ template <bool kAdd> inline void blend4(std::uint32_t* dst, const std::uint32_t*
 }
 #endif
 
+#if defined(KINOVEX_WIDE_VECTORS)
+bool wideVectors() {
+    static const bool supported = __builtin_cpu_supports("avx2") != 0;
+    return supported && g_wideAllowed;
+}
+
+// mul255 in each 16-bit lane of eight pixels' worth.
+__attribute__((target("avx2"))) inline __m256i mul255Wide(__m256i x, __m256i k) {
+    const __m256i t = _mm256_add_epi16(_mm256_mullo_epi16(x, k), _mm256_set1_epi16(0x80));
+    return _mm256_mulhi_epu16(t, _mm256_set1_epi16(0x101));
+}
+
+// d * (255 - alpha of s) / 255 + s for the pixels held as 16-bit channels in one register.
+__attribute__((target("avx2"))) inline __m256i overWide(__m256i s, __m256i d) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i full = _mm256_set1_epi16(255);
+    const __m256i alphaLo =
+        _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(_mm256_unpacklo_epi8(s, zero), 0xff), 0xff);
+    const __m256i alphaHi =
+        _mm256_shufflehi_epi16(_mm256_shufflelo_epi16(_mm256_unpackhi_epi8(s, zero), 0xff), 0xff);
+    const __m256i dLo = mul255Wide(_mm256_unpacklo_epi8(d, zero), _mm256_sub_epi16(full, alphaLo));
+    const __m256i dHi = mul255Wide(_mm256_unpackhi_epi8(d, zero), _mm256_sub_epi16(full, alphaHi));
+    return _mm256_adds_epu8(s, _mm256_packus_epi16(dLo, dHi));
+}
+
+// Eight pixels at a time from x on, exactly as blend4<false> does four: paint OVER the pixels
+// through the coverage. Returns where it stopped.
+__attribute__((target("avx2"))) int overThroughWide(std::uint32_t* dst, const std::uint32_t* src,
+                                                    const std::uint8_t* cov, int x, int width) {
+    const __m256i zero = _mm256_setzero_si256();
+    // Each pixel's coverage spread over its four 16-bit channels, in the order unpacking the
+    // pixels' bytes puts them: pixels 0, 1 | 4, 5 and 2, 3 | 6, 7.
+    const __m256i spreadLo =
+        _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 1, -1, 1, -1, 1, -1, 1, -1, 4, -1, 4, -1, 4,
+                         -1, 4, -1, 5, -1, 5, -1, 5, -1, 5, -1);
+    const __m256i spreadHi =
+        _mm256_setr_epi8(2, -1, 2, -1, 2, -1, 2, -1, 3, -1, 3, -1, 3, -1, 3, -1, 6, -1, 6, -1, 6,
+                         -1, 6, -1, 7, -1, 7, -1, 7, -1, 7, -1);
+    for (; x + 8 <= width; x += 8) {
+        std::uint64_t eight = 0;
+        std::memcpy(&eight, cov + x, 8);
+        if (eight == 0) {
+            continue;
+        }
+        const __m256i m = _mm256_set1_epi64x(static_cast<long long>(eight));
+        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(src + x));
+        const __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(dst + x));
+        const __m256i sLo =
+            mul255Wide(_mm256_unpacklo_epi8(s, zero), _mm256_shuffle_epi8(m, spreadLo));
+        const __m256i sHi =
+            mul255Wide(_mm256_unpackhi_epi8(s, zero), _mm256_shuffle_epi8(m, spreadHi));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(dst + x),
+                            overWide(_mm256_packus_epi16(sLo, sHi), d));
+    }
+    return x;
+}
+
+// Eight pixels of an image at a time OVER another from x on; returns where it stopped.
+__attribute__((target("avx2"))) int imageOverWide(std::uint32_t* d, const std::uint32_t* s, int x,
+                                                  int width) {
+    for (; x + 8 <= width; x += 8) {
+        const __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x));
+        if (_mm256_testz_si256(sp, sp) != 0) {
+            continue;
+        }
+        const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + x));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), overWide(sp, dp));
+    }
+    return x;
+}
+#endif
+
 template <bool kAdd>
 void blendRow(std::uint32_t* dst, const std::uint32_t* src, const std::uint8_t* cov, int width) {
     int x = skipUncovered(cov, 0, width);
+#if defined(KINOVEX_WIDE_VECTORS)
+    if constexpr (!kAdd) {
+        if (wideVectors()) {
+            x = overThroughWide(dst, src, cov, x, width);
+        }
+    }
+#endif
 #if defined(__SSE2__)
     for (; x + 4 <= width; x += 4) {
         std::uint32_t four = 0;
@@ -391,6 +477,12 @@ template <bool kAdd> void composite(const CoverageTarget& t, const Paint& paint)
 
 } // namespace
 
+bool allowWideVectors(bool allowed) {
+    const bool before = g_wideAllowed;
+    g_wideAllowed = allowed;
+    return before;
+}
+
 void compositeOver(const CoverageTarget& t, const Paint& paint) {
     composite<false>(t, paint);
 }
@@ -405,6 +497,11 @@ void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint3
         std::uint32_t* d = dst + static_cast<std::ptrdiff_t>(y) * dstStrideWords;
         const std::uint32_t* s = src + static_cast<std::ptrdiff_t>(y) * srcStrideWords;
         int x = 0;
+#if defined(KINOVEX_WIDE_VECTORS)
+        if (wideVectors()) {
+            x = imageOverWide(d, s, x, width);
+        }
+#endif
 #if defined(__SSE2__)
         // A shape's bitmap is mostly clear around the shape: four clear pixels are passed by.
         const __m128i zero = _mm_setzero_si128();

@@ -65,4 +65,9 @@ void accumulate(const CoverageTarget& target, const Paint& paint);
 void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
                         int srcStrideWords, int width, int height);
 
+// Whether painting may use the processor's widest vectors where it has them (it may unless
+// told otherwise); either way gives the same pixels, so tests check one against the other.
+// Returns what was allowed before.
+bool allowWideVectors(bool allowed);
+
 } // namespace kinovex::flash

@@ -1,6 +1,6 @@
 // Painting through a coverage mask, pixel by pixel against premultiplied OVER and against
-// adding under what is there, over rows of every length so that both the four-at-a-time path
-// and the pixels left over at a row's end are covered.
+// adding under what is there, over rows of every length so that the eight- and four-at-a-time
+// paths and the pixels left over at a row's end are all covered.
 
 #include "flash/render/Compositor.h"
 
@@ -32,7 +32,17 @@ std::uint32_t premultiplied(std::mt19937& rng) {
     return p;
 }
 
-TEST(RenderCompositor, SolidPaintBlendsEveryPixelByItsCoverage) {
+// Each test runs with the widest vectors the processor has and with four-pixel steps alone.
+class RenderCompositor : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override { m_before = allowWideVectors(GetParam()); }
+    void TearDown() override { allowWideVectors(m_before); }
+
+private:
+    bool m_before = true;
+};
+
+TEST_P(RenderCompositor, SolidPaintBlendsEveryPixelByItsCoverage) {
     std::mt19937 rng(7);
     for (int width : {1, 3, 4, 5, 8, 13, 31, 64}) {
         const int height = 3;
@@ -97,7 +107,7 @@ std::uint32_t overThrough(std::uint32_t src, std::uint32_t dst, std::uint32_t m)
     return o;
 }
 
-TEST(RenderCompositor, GradientPaintTakesEachPixelsColourFromItsPlaceInTheRamp) {
+TEST_P(RenderCompositor, GradientPaintTakesEachPixelsColourFromItsPlaceInTheRamp) {
     // Linear and radial gradients that pad, over rows of every length with gaps in the
     // coverage: every covered pixel gets the ramp colour of its own centre (give or take the
     // neighbouring entry where rounding falls either way), pixels past the ends the end colours.
@@ -160,7 +170,7 @@ TEST(RenderCompositor, GradientPaintTakesEachPixelsColourFromItsPlaceInTheRamp) 
     }
 }
 
-TEST(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
+TEST_P(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
     // A shape's bitmap: clear around the shape, opaque and see-through on it. Every row length
     // and a source narrower than its rows, so that four-pixel steps, clear stretches and the
     // pixels left at a row's end all come up.
@@ -197,6 +207,11 @@ TEST(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
         }
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Vectors, RenderCompositor, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& param) {
+                             return param.param ? "Widest" : "FourAtATime";
+                         });
 
 } // namespace
 } // namespace kinovex::flash::test

@@ -305,6 +305,20 @@ inline __m128i mul255(__m128i x, __m128i k) {
 }
 
 // Four pixels at once, exactly as blend<kAdd> does one.
+// Premultiplied OVER of four pixels: s + d * (255 - alpha of s) / 255; `sLo` and `sHi` are s
+// widened to 16 bits a channel.
+inline __m128i overFour(__m128i s, __m128i sLo, __m128i sHi, __m128i d) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i full = _mm_set1_epi16(255);
+    const __m128i invLo =
+        _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xff), 0xff));
+    const __m128i invHi =
+        _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xff), 0xff));
+    const __m128i dLo = mul255(_mm_unpacklo_epi8(d, zero), invLo);
+    const __m128i dHi = mul255(_mm_unpackhi_epi8(d, zero), invHi);
+    return _mm_adds_epu8(s, _mm_packus_epi16(dLo, dHi));
+}
+
 template <bool kAdd> inline void blend4(std::uint32_t* dst, const std::uint32_t* src, __m128i m) {
     const __m128i zero = _mm_setzero_si128();
     const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst));
@@ -324,15 +338,7 @@ template <bool kAdd> inline void blend4(std::uint32_t* dst, const std::uint32_t*
     if constexpr (kAdd) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm_adds_epu8(scaled, d));
     } else {
-        const __m128i full = _mm_set1_epi16(255);
-        const __m128i invLo =
-            _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xff), 0xff));
-        const __m128i invHi =
-            _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xff), 0xff));
-        const __m128i dLo = mul255(_mm_unpacklo_epi8(d, zero), invLo);
-        const __m128i dHi = mul255(_mm_unpackhi_epi8(d, zero), invHi);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst),
-                         _mm_adds_epu8(scaled, _mm_packus_epi16(dLo, dHi)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), overFour(scaled, sLo, sHi, d));
     }
 }
 #endif
@@ -505,23 +511,15 @@ void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint3
 #if defined(__SSE2__)
         // A shape's bitmap is mostly clear around the shape: four clear pixels are passed by.
         const __m128i zero = _mm_setzero_si128();
-        const __m128i full = _mm_set1_epi16(255);
         for (; x + 4 <= width; x += 4) {
             const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(sp, zero)) == 0xFFFF) {
                 continue;
             }
             const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));
-            const __m128i sLo = _mm_unpacklo_epi8(sp, zero);
-            const __m128i sHi = _mm_unpackhi_epi8(sp, zero);
-            const __m128i invLo =
-                _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sLo, 0xff), 0xff));
-            const __m128i invHi =
-                _mm_sub_epi16(full, _mm_shufflehi_epi16(_mm_shufflelo_epi16(sHi, 0xff), 0xff));
-            const __m128i dLo = mul255(_mm_unpacklo_epi8(dp, zero), invLo);
-            const __m128i dHi = mul255(_mm_unpackhi_epi8(dp, zero), invHi);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x),
-                             _mm_adds_epu8(sp, _mm_packus_epi16(dLo, dHi)));
+            _mm_storeu_si128(
+                reinterpret_cast<__m128i*>(d + x),
+                overFour(sp, _mm_unpacklo_epi8(sp, zero), _mm_unpackhi_epi8(sp, zero), dp));
         }
 #endif
         for (; x < width; ++x) {

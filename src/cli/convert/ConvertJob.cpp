@@ -34,6 +34,15 @@ std::unique_ptr<flash::Player> anotherPlayer(const flash::Player& first, bool tr
     return player;
 }
 
+// A cut-off output file is no use to anyone: left behind, it would pass for a result and block
+// a rerun. A png sequence keeps the pictures written so far.
+void removeUnfinished(const std::string& output, Profile profile) {
+    if (profile != Profile::Png) {
+        std::error_code ignored;
+        std::filesystem::remove(output, ignored);
+    }
+}
+
 } // namespace
 
 std::string outputPathFor(const std::string& input, const std::string& folder, Profile profile) {
@@ -128,11 +137,7 @@ JobResult convertMovie(const std::string& input, const std::string& output,
             if (interrupted) {
                 ffmpeg.kill();
                 result.error = "interrupted";
-                if (options.profile != Profile::Png) {
-                    // Left behind, a cut-off file would pass for a result and block a rerun.
-                    std::error_code ignored;
-                    std::filesystem::remove(output, ignored);
-                }
+                removeUnfinished(output, options.profile);
                 return result;
             }
             const LaneFrame& frame = lanes.next();
@@ -180,10 +185,7 @@ JobResult convertMovie(const std::string& input, const std::string& output,
     result.wallSeconds = secondsSince(started);
     if (status != 0 || broken) {
         result.error = status != 0 ? ffmpeg.error() : "ffmpeg stopped reading";
-        if (options.profile != Profile::Png) {
-            std::error_code ignored;
-            std::filesystem::remove(output, ignored); // a half-written file is no use to anyone
-        }
+        removeUnfinished(output, options.profile);
         return result;
     }
     result.ok = true;

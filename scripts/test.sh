@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up and runs every test:
-#   1. the normal build with warnings as errors and its whole suite;
+#   1. the normal build with warnings as errors and its whole suite, then the conformance suites
+#      (tests/conformance/: movies with the reference player's trace output) played with its
+#      kinovex-frame, each held to its floor; skipped where ../shared/conformance is absent;
 #   2. the threaded modules' tests built with ThreadSanitizer;
 #   3. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
 #   4. the movie engine fuzzed for a bounded time (KINOVEX_FUZZ_SECONDS, default 75) on the
@@ -30,6 +32,16 @@ echo "== normal build"
 configure build-test -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS_RELEASE="-O2 -DNDEBUG"
 cmake --build build-test --parallel "$jobs"
 run_ctest build-test
+
+echo "== conformance suites"
+bash tests/conformance/selftest.sh
+conformance_ok=1
+for suite in as2 as3; do
+    bash tests/conformance/run.sh --suite "$suite" --frame-tool build-test/bin/kinovex-frame \
+        --out "build-test/conformance/$suite" --floor "tests/conformance/$suite-floor" ||
+        conformance_ok=0
+done
+[ "$conformance_ok" = 1 ]
 
 [ "${1:-}" = "--quick" ] && exit 0
 

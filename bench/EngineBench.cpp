@@ -9,7 +9,7 @@
 // and changes size (each group every fifth frame), the rest keep their last look.
 
 #include "CartoonScene.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <algorithm>
 #include <benchmark/benchmark.h>

@@ -5,8 +5,8 @@
 
 #include "Actions.h"
 #include "SwfWriter.h"
-#include "flash/Player.h"
-#include "flash/avm1/Vm.h"
+#include "engine/Player.h"
+#include "engine/avm1/Vm.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 
 #include "Actions.h"
 #include "SwfWriter.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <benchmark/benchmark.h>
 

@@ -5,7 +5,7 @@
 // (CPU time for the minute / 60 s). The MP3 data is made with the ffmpeg program.
 
 #include "Sound.h"
-#include "flash/sound/Mixer.h"
+#include "engine/display/Mixer.h"
 
 #include <benchmark/benchmark.h>
 

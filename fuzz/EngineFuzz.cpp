@@ -1,7 +1,7 @@
 // libFuzzer target: any bytes as a movie, loaded, played and drawn. Whatever the input, the
 // engine must not crash, hang, or read or write out of bounds.
 
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <cstddef>
 #include <cstdint>

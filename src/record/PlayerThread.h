@@ -7,7 +7,7 @@
 // whole program: the writer and the recording's start under g_csRecord, the run flag and the
 // elapsed time as atomics.
 
-#include "flash/Player.h"
+#include "engine/Player.h"
 #include "record/CAviWriter.h"
 #include "record/PlayerThreadClock.h"
 

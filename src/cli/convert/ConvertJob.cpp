@@ -4,7 +4,7 @@
 #include "cli/convert/FramePacing.h"
 #include "cli/convert/OutputFormat.h"
 #include "cli/convert/RenderLanes.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <algorithm>
 #include <chrono>

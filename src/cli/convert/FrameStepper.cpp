@@ -1,7 +1,7 @@
 #include "cli/convert/FrameStepper.h"
 
 #include "cli/convert/FramePacing.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 namespace kinovex::cli {
 

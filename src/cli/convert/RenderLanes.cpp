@@ -2,7 +2,7 @@
 
 #include "cli/convert/FrameStepper.h"
 #include "cli/convert/PictureConversion.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <algorithm>
 #include <ctime>

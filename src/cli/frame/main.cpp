@@ -11,7 +11,7 @@
 // of the frames run as a 44100 Hz stereo 16-bit WAV file. With --trace or --audio the picture
 // is optional.
 
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <algorithm>
 #include <cairo.h>

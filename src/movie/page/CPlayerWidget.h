@@ -5,7 +5,7 @@
 // rate and each tick hands the engine the time that really passed on a monotonic clock, so a
 // late or skipped tick never makes the movie drift from real time. Hidden, it stops.
 
-#include "flash/Player.h"
+#include "engine/Player.h"
 #include "platform/SoundPlayback.h"
 
 #include <QElapsedTimer>

@@ -6,7 +6,7 @@
 #include "platform/PulseCapture.h"
 
 #include "TempDir.h"
-#include "flash/sound/Mixer.h"
+#include "engine/display/Mixer.h"
 
 #include <gtest/gtest.h>
 

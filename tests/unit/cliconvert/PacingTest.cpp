@@ -3,7 +3,7 @@
 #include "cli/convert/FramePacing.h"
 
 #include "SwfWriter.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // a clock the test sets, and the trace lines and reports scripts produced.
 
 #include "Actions.h"
-#include "flash/avm1/Vm.h"
+#include "engine/avm1/Vm.h"
 
 #include <map>
 #include <string>

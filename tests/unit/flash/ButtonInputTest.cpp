@@ -1,13 +1,13 @@
 // Buttons under scripted mouse and key input: which transitions fire, in which order, on which
 // button, and what reaches the scripts.
 
-#include "flash/player/ButtonInput.h"
+#include "engine/display/ButtonInput.h"
 #include "Actions.h"
 #include "Button.h"
 #include "FlashTestUtil.h"
-#include "flash/player/Button.h"
-#include "flash/player/Movie.h"
-#include "flash/player/Timeline.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/Button.h"
+#include "engine/display/Timeline.h"
 
 #include <gtest/gtest.h>
 

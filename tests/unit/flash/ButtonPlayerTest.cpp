@@ -5,7 +5,7 @@
 #include "Button.h"
 #include "FlashTestUtil.h"
 #include "SoundTestUtil.h"
-#include "flash/player/Movie.h"
+#include "engine/definitions/Movie.h"
 
 #include <gtest/gtest.h>
 

@@ -2,9 +2,9 @@
 // exactly what the movie says, however it is stored.
 
 #include "FlashTestUtil.h"
-#include "flash/player/Movie.h"
-#include "flash/player/Timeline.h"
-#include "flash/swf/SwfFile.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/Timeline.h"
+#include "engine/swf/SwfFile.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // Helpers for the engine's tests: load a movie made by our writer, draw it, look at pixels.
 
 #include "SwfWriter.h"
-#include "flash/Player.h"
+#include "engine/Player.h"
 
 #include <cstdint>
 #include <string>

@@ -1,8 +1,8 @@
 // Shape records to fill contours and stroke lines, and morph shapes between their ends.
 
 #include "FlashTestUtil.h"
-#include "flash/player/Movie.h"
-#include "flash/render/ShapeGeometry.h"
+#include "engine/definitions/Movie.h"
+#include "engine/definitions/ShapeGeometry.h"
 
 #include <gtest/gtest.h>
 

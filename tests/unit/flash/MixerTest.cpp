@@ -1,6 +1,6 @@
 #include "SoundTestUtil.h"
 
-#include "flash/sound/Mixer.h"
+#include "engine/display/Mixer.h"
 
 #include <gtest/gtest.h>
 

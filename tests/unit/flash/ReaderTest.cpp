@@ -1,10 +1,10 @@
 // Reading movie data that is damaged, truncated or lies about its lengths.
 
 #include "FlashTestUtil.h"
-#include "flash/player/Movie.h"
-#include "flash/swf/BitReader.h"
-#include "flash/swf/SwfFile.h"
-#include "flash/swf/Tags.h"
+#include "engine/definitions/Movie.h"
+#include "engine/swf/BitReader.h"
+#include "engine/swf/SwfFile.h"
+#include "engine/swf/Tags.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // adding under what is there, over rows of every length so that the eight- and four-at-a-time
 // paths and the pixels left over at a row's end are all covered.
 
-#include "flash/render/Compositor.h"
+#include "engine/render/Compositor.h"
 
 #include <algorithm>
 #include <cmath>

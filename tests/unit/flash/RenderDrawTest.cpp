@@ -3,8 +3,8 @@
 // reference picture in tests/golden/; KINOVEX_UPDATE_GOLDEN=1 writes the references).
 
 #include "FlashTestUtil.h"
-#include "flash/render/Compositor.h"
-#include "flash/render/Filters.h"
+#include "engine/render/Compositor.h"
+#include "engine/render/Filters.h"
 
 #include <cairo.h>
 #include <cmath>

@@ -1,7 +1,7 @@
 // The coverage rasteriser on its own: exact area per pixel, lines with their joins and caps,
 // regions that cut pictures off, and coordinates no picture should have.
 
-#include "flash/render/Rasterizer.h"
+#include "engine/render/Rasterizer.h"
 
 #include <algorithm>
 #include <array>

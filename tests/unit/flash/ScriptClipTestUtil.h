@@ -6,7 +6,7 @@
 #include "BitWriter.h"
 #include "FlashTestUtil.h"
 #include "SwfWriter.h"
-#include "flash/player/Characters.h"
+#include "engine/definitions/Characters.h"
 
 #include <cstdint>
 #include <string>

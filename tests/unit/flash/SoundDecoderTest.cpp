@@ -1,7 +1,7 @@
 #include "SoundTestUtil.h"
 
-#include "flash/sound/SoundDecoder.h"
-#include "flash/sound/SoundTags.h"
+#include "engine/definitions/SoundTags.h"
+#include "engine/media/SoundDecoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>

@@ -3,9 +3,9 @@
 
 #include "SoundTestUtil.h"
 
-#include "flash/sound/SoundCommands.h"
-#include "flash/swf/SwfFile.h"
-#include "flash/swf/Tags.h"
+#include "engine/definitions/SoundCommands.h"
+#include "engine/swf/SwfFile.h"
+#include "engine/swf/Tags.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 
 #include "Sound.h"
 #include "TempDir.h"
-#include "flash/sound/SoundDecoder.h"
+#include "engine/media/SoundDecoder.h"
 
 #include <cmath>
 #include <cstdint>

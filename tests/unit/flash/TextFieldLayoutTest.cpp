@@ -2,15 +2,15 @@
 // see it, and where lines and characters go. A made-up font with simple numbers stands in for
 // real ones, so positions can be checked exactly.
 
-#include "flash/text/TextFieldLayout.h"
+#include "engine/text/TextFieldLayout.h"
 #include "SwfWriter.h"
-#include "flash/player/Movie.h"
-#include "flash/player/Timeline.h"
-#include "flash/text/StyledText.h"
-#include "flash/text/TextBinding.h"
-#include "flash/text/TextEncoding.h"
-#include "flash/text/TextField.h"
-#include "flash/text/TextFonts.h"
+#include "engine/avm1/TextBinding.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/TextField.h"
+#include "engine/display/Timeline.h"
+#include "engine/text/StyledText.h"
+#include "engine/text/TextEncoding.h"
+#include "engine/text/TextFonts.h"
 
 #include <gtest/gtest.h>
 #include <map>

@@ -1,9 +1,9 @@
 // Display-list semantics: placing, moving, replacing, removing, sprites, going to frames.
 
-#include "flash/player/Timeline.h"
+#include "engine/display/Timeline.h"
 #include "FlashTestUtil.h"
 #include "TempDir.h"
-#include "flash/player/Movie.h"
+#include "engine/definitions/Movie.h"
 
 #include <gtest/gtest.h>
 

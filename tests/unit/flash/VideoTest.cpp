@@ -3,9 +3,9 @@
 
 #include "Video.h"
 #include "FlashTestUtil.h"
-#include "flash/player/Movie.h"
-#include "flash/video/VideoDecoder.h"
-#include "flash/video/VideoStream.h"
+#include "engine/definitions/Movie.h"
+#include "engine/definitions/VideoStream.h"
+#include "engine/media/VideoDecoder.h"
 
 #include <gtest/gtest.h>
 

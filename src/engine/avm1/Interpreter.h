@@ -1,0 +1,58 @@
+#pragma once
+// The action interpreter proper; the Vm owns the heap and the conversions, this runs bytecode.
+
+#include "engine/avm1/Vm.h"
+
+#include <cstddef>
+#include <string_view>
+#include <vector>
+
+namespace kinovex::flash::avm1 {
+
+// A script's `throw`, travelling up to the nearest try block (never out of the Vm).
+struct ScriptThrow {
+    Value value;
+};
+// The budget or the recursion limit stopped the script (already reported).
+struct ScriptAbort {};
+
+struct Frame {
+    Code code;
+    ConstantPool constants;
+    std::vector<Object*> scope; // outermost (_global) first
+    std::size_t targetSlot = 0; // the scope entry that is the current timeline, if any
+    bool hasTargetSlot = false;
+    Value* registers = nullptr;
+    std::size_t registerCount = 0;
+    Value self;
+    ClipId target = 0;        // SetTarget changes it
+    ClipId baseTarget = 0;    // where the list started
+    Object* locals = nullptr; // functions: their activation object
+    Object* home = nullptr;   // the prototype the running method was found on (for super)
+    Object* callee = nullptr;
+    Object* arguments = nullptr;
+    std::vector<Value> stack;
+};
+
+struct Interpreter {
+    explicit Interpreter(Vm& v) : vm(v) {}
+
+    void runTopLevel(ClipId clip, const Code& code);
+    // The frame a top-level action list on `clip` runs in.
+    Frame topLevelFrame(ClipId clip);
+    Value callScript(Object* function, const Value& self, std::span<const Value> args,
+                     Object* home);
+
+    enum class Exit { End, Return, Jump };
+    Exit run(Frame& f, std::size_t start, std::size_t end, std::size_t& jumpTo, Value& ret);
+
+    Value getVariable(Frame& f, std::string_view name);
+    void setVariable(Frame& f, std::string_view name, const Value& v);
+    void defineLocal(Frame& f, std::string_view name, const Value& v);
+    Object* makeSuper(Frame& f);
+    ClipId targetOf(Frame& f, const Value& v);
+
+    Vm& vm;
+};
+
+} // namespace kinovex::flash::avm1

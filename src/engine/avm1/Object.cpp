@@ -1,0 +1,117 @@
+#include "engine/avm1/Object.h"
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+constexpr std::size_t kIndexAbove = 8;
+}
+
+Value::Value(Object* o) {
+    if (o) {
+        m_type = Type::Object;
+        m_object = o;
+    } else {
+        m_type = Type::Null;
+    }
+}
+
+std::string Object::keyOf(std::string_view name) const {
+    std::string key(name);
+    if (!m_caseSensitive) {
+        for (char& c : key) {
+            if (c >= 'A' && c <= 'Z') {
+                c = static_cast<char>(c - 'A' + 'a');
+            }
+        }
+    }
+    return key;
+}
+
+const Property* Object::findOwn(std::string_view name) const {
+    return const_cast<Object*>(this)->findOwn(name);
+}
+
+Property* Object::findOwn(std::string_view name) {
+    if (m_props.empty()) {
+        return nullptr;
+    }
+    if (m_caseSensitive) {
+        if (m_props.size() <= kIndexAbove) {
+            for (Property& p : m_props) {
+                if (p.key == name) {
+                    return &p;
+                }
+            }
+            return nullptr;
+        }
+        auto it = m_index.find(std::string(name));
+        return it == m_index.end() ? nullptr : &m_props[it->second];
+    }
+    const std::string key = keyOf(name);
+    if (m_props.size() <= kIndexAbove) {
+        for (Property& p : m_props) {
+            if (p.key == key) {
+                return &p;
+            }
+        }
+        return nullptr;
+    }
+    auto it = m_index.find(key);
+    return it == m_index.end() ? nullptr : &m_props[it->second];
+}
+
+Property* Object::find(std::string_view name) {
+    // A prototype loop made by a script must not hang the lookup.
+    int hops = 0;
+    for (Object* o = this; o && hops < 256; o = o->m_proto, ++hops) {
+        if (Property* p = o->findOwn(name)) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
+Property& Object::define(std::string_view name, Value v, std::uint8_t flags) {
+    if (Property* p = findOwn(name)) {
+        p->value = std::move(v);
+        p->getter = nullptr;
+        p->setter = nullptr;
+        return *p;
+    }
+    Property p;
+    p.name = std::string(name);
+    p.key = keyOf(name);
+    p.value = std::move(v);
+    p.flags = flags;
+    m_props.push_back(std::move(p));
+    if (m_props.size() > kIndexAbove) {
+        if (m_index.empty()) {
+            rebuildIndex();
+        } else {
+            m_index.emplace(m_props.back().key, static_cast<std::uint32_t>(m_props.size() - 1));
+        }
+    }
+    return m_props.back();
+}
+
+bool Object::removeOwn(std::string_view name) {
+    Property* p = findOwn(name);
+    if (!p || (p->flags & kDontDelete)) {
+        return false;
+    }
+    m_props.erase(m_props.begin() + (p - m_props.data()));
+    rebuildIndex();
+    return true;
+}
+
+void Object::rebuildIndex() {
+    m_index.clear();
+    if (m_props.size() <= kIndexAbove) {
+        return;
+    }
+    for (std::uint32_t i = 0; i < m_props.size(); ++i) {
+        m_index.emplace(m_props[i].key, i);
+    }
+}
+
+} // namespace kinovex::flash::avm1

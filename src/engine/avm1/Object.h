@@ -1,0 +1,140 @@
+#pragma once
+// Script objects: properties kept in the order they were made, a prototype, property flags,
+// getter/setter pairs from addProperty. Functions, arrays, wrappers of primitives and movie
+// clips are objects with a little extra state.
+
+#include "engine/avm1/ScriptHost.h"
+#include "engine/avm1/Value.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <span>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace kinovex::flash::avm1 {
+
+class Vm;
+
+// ASSetPropFlags bits.
+enum PropFlag : std::uint8_t {
+    kDontEnum = 1,
+    kDontDelete = 2,
+    kReadOnly = 4,
+};
+
+struct Property {
+    std::string name; // as first written
+    std::string key;  // the lookup key (lower-cased for movies before version 7)
+    Value value;
+    Object* getter = nullptr;
+    Object* setter = nullptr;
+    std::uint8_t flags = 0;
+};
+
+enum class ObjectClass : std::uint8_t {
+    Object,
+    Function,
+    Array,
+    String,
+    Number,
+    Boolean,
+    Date,
+    Clip,
+    Arguments,
+    Error,
+};
+
+using NativeFunction = std::function<Value(Vm& vm, const Value& self, std::span<const Value> args)>;
+
+using Code = std::shared_ptr<const std::vector<std::uint8_t>>;
+using ConstantPool = std::shared_ptr<const std::vector<std::string>>;
+
+// A function defined by DefineFunction or DefineFunction2, or one of ours.
+struct FunctionData {
+    NativeFunction native;
+    // Native constructors that act on the new object (Array, Date, ...) set this so `new`
+    // gives them the object instead of making a plain one.
+    bool nativeConstructs = false;
+
+    std::string name;
+    Code code; // the whole action list the body sits in
+    std::size_t start = 0;
+    std::size_t length = 0;
+    std::vector<std::string> params;
+    std::vector<std::uint8_t> paramRegisters; // DefineFunction2; 0 = not in a register
+    bool isFunction2 = false;
+    std::uint8_t registerCount = 0;
+    std::uint16_t flags = 0;
+    std::vector<Object*> scope; // the scope chain where it was defined
+    ConstantPool constants;
+    ClipId target = 0; // the timeline it was defined on
+    int version = 0;
+};
+
+class Object {
+public:
+    Object(ObjectClass cls, Object* proto, bool caseSensitive)
+        : m_class(cls), m_proto(proto), m_caseSensitive(caseSensitive) {}
+    ~Object() = default;
+    Object(const Object&) = delete;
+    Object& operator=(const Object&) = delete;
+
+    ObjectClass objectClass() const { return m_class; }
+    void setObjectClass(ObjectClass c) { m_class = c; }
+    Object* proto() const { return m_proto; }
+    void setProto(Object* p) { m_proto = p; }
+    bool caseSensitive() const { return m_caseSensitive; }
+    std::string keyOf(std::string_view name) const;
+
+    // Own properties only; no getters are run here.
+    Property* findOwn(std::string_view name);
+    const Property* findOwn(std::string_view name) const;
+    // Finds `name` here or on the prototype chain.
+    Property* find(std::string_view name);
+    // Sets an own data property, making it when missing (flags untouched when present).
+    Property& define(std::string_view name, Value v, std::uint8_t flags = 0);
+    bool removeOwn(std::string_view name); // false when missing or dont-delete
+    std::vector<Property>& properties() { return m_props; }
+    const std::vector<Property>& properties() const { return m_props; }
+
+    // Array elements (dense storage for arrays; indices are properties as far as scripts see).
+    std::vector<Value>& elements() { return m_elements; }
+    const std::vector<Value>& elements() const { return m_elements; }
+
+    // The primitive a String/Number/Boolean/Date object wraps.
+    Value& primitive() { return m_primitive; }
+    const Value& primitive() const { return m_primitive; }
+
+    FunctionData* function() { return m_function.get(); }
+    const FunctionData* function() const { return m_function.get(); }
+    void setFunction(std::unique_ptr<FunctionData> f) { m_function = std::move(f); }
+
+    ClipId clip() const { return m_clip; }
+    void setClip(ClipId c) { m_clip = c; }
+
+    // For the host objects (Sound, Color, ...): which class made this object.
+    const std::string& hostClass() const { return m_hostClass; }
+    void setHostClass(std::string c) { m_hostClass = std::move(c); }
+
+    // Garbage collection.
+    bool marked = false;
+
+private:
+    void rebuildIndex();
+
+    ObjectClass m_class;
+    Object* m_proto;
+    bool m_caseSensitive;
+    std::vector<Property> m_props;
+    std::unordered_map<std::string, std::uint32_t> m_index; // only once there are many
+    std::vector<Value> m_elements;
+    Value m_primitive;
+    std::unique_ptr<FunctionData> m_function;
+    ClipId m_clip = 0;
+    std::string m_hostClass;
+};
+
+} // namespace kinovex::flash::avm1

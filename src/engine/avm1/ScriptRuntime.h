@@ -1,0 +1,250 @@
+#pragma once
+// The movie's scripts in the player: one interpreter per loaded movie, and the interpreter's
+// host over the player's timelines.
+//
+// A frame goes as Flash runs it. Every clip, newest first, queues its enterFrame event and
+// then, when it plays, moves to its next frame: objects are placed and removed at once (a new
+// sprite runs its first frame there and then, queuing its load event and that frame's actions),
+// init actions run at once, frame actions are queued. When all clips have moved, the queue runs
+// in order; a jump made by a script queues the actions of the frame it lands on, which run in
+// the same pass. Garbage is collected at the end.
+//
+// Clips are known to scripts by ids that are never reused, so a script holding a clip that has
+// gone finds nothing.
+
+#include "engine/avm1/Vm.h"
+#include "engine/display/Timeline.h"
+#include "engine/swf/Log.h"
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kinovex::flash {
+
+class HitTester;
+class Movie;
+class SoundMixer;
+class TextField;
+struct EditText;
+struct StagePoint;
+
+class ScriptRuntime final : public avm1::ScriptHost, public TimelineHooks {
+public:
+    ScriptRuntime(const Movie& movie, Log& log, SoundMixer* mixer);
+    ~ScriptRuntime() override;
+    ScriptRuntime(const ScriptRuntime&) = delete;
+    ScriptRuntime& operator=(const ScriptRuntime&) = delete;
+
+    // Where trace() lines go (may be empty: dropped).
+    void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+
+    // The main timeline, before its first frame runs; then finishFrame() after it ran.
+    void attachRoot(TimelineInstance& root);
+    // One frame of the movie: every clip's enterFrame and next frame, the queued scripts,
+    // garbage collection. `nowMs` is the movie's clock at this frame.
+    void runFrame(double nowMs);
+    // Runs what is queued and collects garbage (after the first frame, after input).
+    void finishFrame();
+
+    // Input, in stage pixels. Each runs the scripts it wakes at once.
+    void mouseMove(double x, double y);
+    void mouseDown(double x, double y);
+    void mouseUp(double x, double y);
+    void keyDown(int keyCode, std::uint32_t charCode);
+    void keyUp(int keyCode, std::uint32_t charCode);
+    double mouseX() const { return m_mouseX; }
+    double mouseY() const { return m_mouseY; }
+
+    // For buttons: queues actions to run on `clip`'s timeline (run them with finishFrame()).
+    void queueActions(TimelineInstance& clip, const ActionCode& code);
+
+    // Buttons as scripts see them (ScriptButtons.cpp). A button gets its id, and with it a
+    // Button script object, when a script first names it (or a handler on Button.prototype
+    // could answer it); 0 from existingButtonId when it has none.
+    avm1::ClipId buttonId(TimelineInstance& owner, const DisplayObject& button);
+    avm1::ClipId existingButtonId(const DisplayObject& button) const;
+    // Queues a call of handler `name` (onPress ...) of a clip's or button's script object; it
+    // runs with finishFrame(), after the actions queued before it.
+    void queueHandler(avm1::ClipId id, std::string_view name);
+    // Clips that act as buttons: one with a mouse handler (onPress, onRelease, onRollOver ...)
+    // and not disabled takes the mouse; its useHandCursor; the clip its hitArea names (with
+    // that clip's matrix to the stage) when it has one.
+    bool clipTakesMouse(const TimelineInstance& clip);
+    bool clipHandCursor(const TimelineInstance& clip);
+    const TimelineInstance* clipHitArea(const TimelineInstance& clip, Matrix& areaToStage);
+    // A mouse event for such a clip: it shows its frame labelled _up, _over or _down when it
+    // has one for the event, and its handler is queued.
+    void clipMouseEvent(TimelineInstance& clip, std::string_view handler);
+    // The topmost clip under stage point (x, y) in pixels whose own shapes are hit, `skip` and
+    // its children left out: the slash path a dragged clip reports as _droptarget, for the
+    // point where its origin stands.
+    std::string dropTargetAt(double x, double y, avm1::ClipId skip) const;
+
+    avm1::Vm& vm() { return *m_vm; }
+    TimelineInstance* clip(avm1::ClipId id) const;
+    // The object a clip stands in (null for the main timeline or a clip that has gone).
+    DisplayObject* objectOf(avm1::ClipId id) const;
+    std::size_t clipCount() const { return m_clips.size(); }
+
+    // ---- ScriptHost ----
+    avm1::ClipId rootClip() override;
+    avm1::ClipId parentClip(avm1::ClipId clip) override;
+    avm1::ClipId childClip(avm1::ClipId parent, std::string_view name, bool caseSensitive) override;
+    bool clipExists(avm1::ClipId clip) override;
+    std::string clipName(avm1::ClipId clip) override;
+    int clipDepth(avm1::ClipId clip) override;
+    bool isButton(avm1::ClipId clip) override;
+    avm1::Value getClipProperty(avm1::ClipId clip, avm1::ClipProperty p) override;
+    void setClipProperty(avm1::ClipId clip, avm1::ClipProperty p, const avm1::Value& v) override;
+    void gotoFrame(avm1::ClipId clip, std::uint32_t frame, bool play) override;
+    bool gotoLabel(avm1::ClipId clip, std::string_view label, bool play) override;
+    void play(avm1::ClipId clip) override;
+    void stop(avm1::ClipId clip) override;
+    void nextFrame(avm1::ClipId clip) override;
+    void prevFrame(avm1::ClipId clip) override;
+    std::uint32_t frameOfLabel(avm1::ClipId clip, std::string_view label) override;
+    void callFrame(avm1::ClipId clip, std::uint32_t frame) override;
+    std::vector<std::string> childNames(avm1::ClipId clip) override;
+    void stopSounds() override;
+    avm1::ClipId cloneClip(avm1::ClipId clip, std::string_view name, int depth) override;
+    void removeClip(avm1::ClipId clip) override;
+    void startDrag(avm1::ClipId clip, bool lockCenter, const double* rect) override;
+    void stopDrag() override;
+    void trace(std::string_view line) override;
+    void report(std::string_view message) override;
+    void getUrl(std::string_view url, std::string_view target, int method) override;
+    double timeMs() override { return m_nowMs; }
+    avm1::Value callClipMethod(avm1::Vm& vm, avm1::ClipId clip, std::string_view method,
+                               std::span<const avm1::Value> args) override;
+    avm1::Value callHostMethod(avm1::Vm& vm, std::string_view className, avm1::Object* self,
+                               std::string_view method, std::span<const avm1::Value> args) override;
+    avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
+                              bool caseSensitive) override;
+
+    // ---- TimelineHooks ----
+    void clipCreated(TimelineInstance& clip) override;
+    void clipDestroyed(TimelineInstance& clip) override;
+    void frameActions(TimelineInstance& clip, const ActionCode& code) override;
+    void initActions(TimelineInstance& clip, std::uint16_t spriteId,
+                     const ActionCode& code) override;
+
+    // Bounds of a clip's content in its own coordinates, in twips (empty: all zero).
+    Rect localBounds(const TimelineInstance& clip) const;
+    Rect listBounds(const DisplayList& list) const;
+    // The clip's matrix to the stage, in twips.
+    Matrix stageMatrix(const TimelineInstance& clip) const;
+
+private:
+    struct Queued {
+        avm1::ClipId clip = 0;
+        ActionCode code;                // actions to run, or
+        std::string method;             // a handler to call on the clip's object
+        avm1::Object* object = nullptr; // for unload: the object of a clip that has gone
+        bool unload = false;
+    };
+
+    // Queues `event`: the clip actions that answer it, then the handler method when given.
+    void queueEvent(TimelineInstance& clip, std::uint32_t event, std::string_view method);
+    void drain();
+    // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
+    void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
+    void callListeners(std::string_view holder, std::string_view method);
+    // _xmouse (p X) or _ymouse of the pointer in the space `toStage` maps to stage twips.
+    double pointerIn(const Matrix& toStage, avm1::ClipProperty p) const;
+    // Puts the dragged clip under the pointer (its grip kept, its bounds respected).
+    void moveDragged();
+    std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);
+
+    // Host methods, one file each side.
+    avm1::Value clipMethod(TimelineInstance& clip, std::string_view method,
+                           std::span<const avm1::Value> args);
+    avm1::Value hostMethod(std::string_view className, avm1::Object* self, std::string_view method,
+                           std::span<const avm1::Value> args);
+    TimelineInstance* attach(TimelineInstance& parent, const Character& character, std::string name,
+                             std::int32_t depth);
+    TimelineInstance* clipOfValue(const avm1::Value& v) const;
+    // A button by its script id (null when it has gone), and the timeline it stands on.
+    DisplayObject* findButton(avm1::ClipId id, TimelineInstance** owner = nullptr) const;
+    // The button whose looks hold `clip` (a sprite placed in a button), 0 when none; the
+    // display object standing for the sprite there, and the button and its timeline.
+    avm1::ClipId buttonHolding(const TimelineInstance& clip);
+    DisplayObject* buttonPart(const TimelineInstance& clip, TimelineInstance** owner = nullptr,
+                              const DisplayObject** button = nullptr) const;
+    // After scripts ran: buttons take enabled and useHandCursor from their script objects, and
+    // the script objects of buttons that went stop standing for them.
+    void syncButtons();
+    // Drawing, setMask and createTextField (ScriptContent.cpp).
+    avm1::Value contentMethod(TimelineInstance& clip, std::string_view method,
+                              std::span<const avm1::Value> args);
+    void drawingCommand(TimelineInstance& clip, std::string_view method,
+                        std::span<const avm1::Value> args);
+    void setMask(TimelineInstance& clip, TimelineInstance* mask);
+    // Text fields as script objects: made on first use, kept while the field stands.
+    avm1::Object* fieldObject(TimelineInstance& parent, DisplayObject& obj);
+    avm1::Value textFieldMethod(avm1::Object* self, std::string_view method,
+                                std::span<const avm1::Value> args);
+    avm1::Value textFormatMethod(avm1::Object* self, std::string_view method,
+                                 std::span<const avm1::Value> args);
+    // The display object of the field a script object stands for (null when it has gone).
+    DisplayObject* fieldOf(avm1::Object* self, TimelineInstance** parent = nullptr) const;
+    void dropGoneFields();
+
+    const Movie& m_movie;
+    Log& m_log;
+    SoundMixer* m_mixer;
+    std::unique_ptr<avm1::Vm> m_vm;
+    std::function<void(std::string_view)> m_traceSink;
+    TimelineInstance* m_root = nullptr;
+    std::unordered_map<avm1::ClipId, TimelineInstance*> m_clips;
+    struct ButtonRef {
+        avm1::ClipId owner = 0;   // the timeline it stands on
+        std::uint64_t serial = 0; // ButtonInstance::serial
+        std::int32_t depth = 0;   // where it stood when last found
+    };
+    mutable std::unordered_map<avm1::ClipId, ButtonRef> m_buttonRefs;
+    std::unordered_map<std::uint64_t, avm1::ClipId> m_buttonIds; // by serial
+    mutable std::unique_ptr<HitTester> m_hitTester;              // made when a drag first asks
+    // What a clip last reported as _droptarget, kept after the drag ends.
+    std::unordered_map<avm1::ClipId, std::string> m_dropTargets;
+    // Clips in the order they were made; a frame visits them newest first.
+    std::vector<avm1::ClipId> m_execOrder;
+    avm1::ClipId m_nextClip = 1;
+    std::uint32_t m_instanceCounter = 0;
+    std::deque<Queued> m_queue;
+    std::vector<avm1::ClipId> m_gone; // clips removed while their unload may still run
+    std::unordered_set<std::uint16_t> m_initDone;
+    std::unique_ptr<Sprite> m_emptySprite; // what createEmptyMovieClip places
+    std::unique_ptr<EditText> m_fieldDef;  // what createTextField places (sized per field)
+    struct FieldRef {
+        avm1::ClipId parent = 0;
+        std::weak_ptr<TextField> field;
+    };
+    std::unordered_map<avm1::Object*, FieldRef> m_fieldObjects;
+    std::unordered_map<const TextField*, avm1::Object*> m_objectOfField;
+    std::set<std::string> m_reported;
+    double m_nowMs = 0;
+    double m_mouseX = 0;
+    double m_mouseY = 0;
+    bool m_mousePressed = false;
+    std::set<int> m_keysDown;
+    int m_lastKey = 0;
+    std::uint32_t m_lastChar = 0;
+    avm1::ClipId m_dragClip = 0;
+    bool m_dragLockCenter = false;
+    double m_dragOffsetX = 0;
+    double m_dragOffsetY = 0;
+    bool m_dragHasRect = false;
+    double m_dragRect[4] = {0, 0, 0, 0};
+    bool m_draining = false;
+};
+
+} // namespace kinovex::flash

@@ -1,0 +1,75 @@
+#include "engine/avm1/Utf8.h"
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+bool isContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xc0) == 0x80;
+}
+
+// Byte offset of character `index` (s.size() when beyond the end).
+std::size_t offsetOf(std::string_view s, double index) {
+    std::size_t i = 0;
+    for (double k = 0; k < index && i < s.size(); ++k) {
+        ++i;
+        while (i < s.size() && isContinuation(s[i])) {
+            ++i;
+        }
+    }
+    return i;
+}
+
+} // namespace
+
+std::size_t utf8Length(std::string_view s) {
+    std::size_t n = 0;
+    for (char c : s) {
+        n += isContinuation(c) ? 0 : 1;
+    }
+    return n;
+}
+
+std::string utf8Substr(std::string_view s, double from, double count) {
+    const std::size_t a = offsetOf(s, from);
+    const std::size_t b = offsetOf(s.substr(a), count);
+    return std::string(s.substr(a, b));
+}
+
+std::uint32_t utf8At(std::string_view s, std::size_t index) {
+    const std::size_t i = offsetOf(s, static_cast<double>(index));
+    if (i >= s.size()) {
+        return 0;
+    }
+    const auto c0 = static_cast<unsigned char>(s[i]);
+    int extra = c0 >= 0xf0 ? 3 : c0 >= 0xe0 ? 2 : c0 >= 0xc0 ? 1 : 0;
+    std::uint32_t cp = extra == 3 ? c0 & 7u : extra == 2 ? c0 & 15u : extra == 1 ? c0 & 31u : c0;
+    for (std::size_t k = 1; extra > 0 && i + k < s.size() && isContinuation(s[i + k]);
+         ++k, --extra) {
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i + k]) & 63u);
+    }
+    return cp;
+}
+
+std::string utf8Encode(std::uint32_t cp) {
+    std::string out;
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xc0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 63));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xe0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 63));
+        out += static_cast<char>(0x80 | (cp & 63));
+    } else {
+        cp = cp > 0x10ffff ? 0xfffd : cp;
+        out += static_cast<char>(0xf0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 63));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 63));
+        out += static_cast<char>(0x80 | (cp & 63));
+    }
+    return out;
+}
+
+} // namespace kinovex::flash::avm1

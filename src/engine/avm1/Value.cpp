@@ -1,0 +1,192 @@
+#include "engine/avm1/Value.h"
+#include "engine/avm1/ScriptHost.h"
+
+#include <array>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace kinovex::flash::avm1 {
+
+std::string_view clipPropertyName(ClipProperty p) {
+    static constexpr std::array<std::string_view, kClipPropertyCount> names = {
+        "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+        "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+        "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+        "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+        "_xmouse",      "_ymouse"};
+    const int i = static_cast<int>(p);
+    return i >= 0 && i < kClipPropertyCount ? names[static_cast<std::size_t>(i)]
+                                            : std::string_view();
+}
+
+std::string numberToString(double n) {
+    if (std::isnan(n)) {
+        return "NaN";
+    }
+    if (std::isinf(n)) {
+        return n > 0 ? "Infinity" : "-Infinity";
+    }
+    if (n == 0) {
+        return "0"; // also -0
+    }
+    if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.0f", n);
+        return buf;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", n);
+    std::string s = buf;
+    // "1e-05" -> "1e-5", "1e+20" stays with its sign but loses leading zeros.
+    const auto e = s.find('e');
+    if (e != std::string::npos) {
+        std::size_t digits = e + 2;
+        while (digits + 1 < s.size() && s[digits] == '0') {
+            s.erase(digits, 1);
+        }
+    }
+    return s;
+}
+
+std::string numberToString(double n, int radix) {
+    if (radix == 10 || radix < 2 || radix > 36 || std::isnan(n) || std::isinf(n)) {
+        return numberToString(n);
+    }
+    // Other bases print the integer part, as the player does.
+    double v = std::trunc(n);
+    const bool negative = v < 0;
+    if (negative) {
+        v = -v;
+    }
+    if (v == 0) {
+        return "0";
+    }
+    std::string out;
+    while (v >= 1 && out.size() < 1100) {
+        const double digit = std::fmod(v, radix);
+        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[static_cast<int>(digit)]);
+        v = std::floor(v / radix);
+    }
+    if (negative) {
+        out.insert(out.begin(), '-');
+    }
+    return out;
+}
+
+namespace {
+
+bool isSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '\v';
+}
+
+// The longest prefix of `s` that reads as a decimal number; returns its length.
+std::size_t decimalPrefix(std::string_view s, double& out) {
+    std::size_t i = 0;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        ++i;
+    }
+    const std::size_t digitsStart = i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        ++i;
+    }
+    std::size_t digits = i - digitsStart;
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+        const std::size_t f = i;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+            ++i;
+        }
+        digits += i - f;
+    }
+    if (digits == 0) {
+        return 0;
+    }
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        std::size_t j = i + 1;
+        if (j < s.size() && (s[j] == '+' || s[j] == '-')) {
+            ++j;
+        }
+        if (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+            while (j < s.size() && s[j] >= '0' && s[j] <= '9') {
+                ++j;
+            }
+            i = j;
+        }
+    }
+    out = std::strtod(std::string(s.substr(0, i)).c_str(), nullptr);
+    return i;
+}
+
+} // namespace
+
+double stringToNumber(std::string_view s, int version) {
+    if (version < 5) {
+        while (!s.empty() && isSpace(s.front())) {
+            s.remove_prefix(1);
+        }
+        double v = 0;
+        return decimalPrefix(s, v) ? v : 0.0;
+    }
+    while (!s.empty() && isSpace(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isSpace(s.back())) {
+        s.remove_suffix(1);
+    }
+    if (s.empty()) {
+        return std::nan("");
+    }
+    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        double v = 0;
+        for (std::size_t i = 2; i < s.size(); ++i) {
+            const char c = s[i];
+            int d;
+            if (c >= '0' && c <= '9') {
+                d = c - '0';
+            } else if (c >= 'a' && c <= 'f') {
+                d = c - 'a' + 10;
+            } else if (c >= 'A' && c <= 'F') {
+                d = c - 'A' + 10;
+            } else {
+                return std::nan("");
+            }
+            v = v * 16 + d;
+        }
+        return v;
+    }
+    if (s == "Infinity" || s == "+Infinity") {
+        return INFINITY;
+    }
+    if (s == "-Infinity") {
+        return -INFINITY;
+    }
+    double v = 0;
+    const std::size_t used = decimalPrefix(s, v);
+    return used == s.size() ? v : std::nan("");
+}
+
+std::uint32_t toUint32(double n) {
+    if (std::isnan(n) || std::isinf(n)) {
+        return 0;
+    }
+    double m = std::fmod(std::trunc(n), 4294967296.0);
+    if (m < 0) {
+        m += 4294967296.0;
+    }
+    return static_cast<std::uint32_t>(m);
+}
+
+std::int32_t toInt32(double n) {
+    return static_cast<std::int32_t>(toUint32(n));
+}
+
+double toInteger(double n) {
+    if (std::isnan(n)) {
+        return 0;
+    }
+    return std::trunc(n);
+}
+
+} // namespace kinovex::flash::avm1

@@ -1,0 +1,995 @@
+#include "engine/avm1/Vm.h"
+
+#include "engine/avm1/Interpreter.h"
+#include "engine/avm1/Names.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+constexpr int kMaxIntervalCalls = 10; // per interval and frame
+}
+
+Vm::Vm(ScriptHost& host, int swfVersion) : m_host(host), m_version(swfVersion) {
+    installBuiltins();
+}
+
+Vm::~Vm() = default;
+
+Object* Vm::newObjectOfClass(ObjectClass cls, Object* proto) {
+    m_heap.push_back(std::make_unique<Object>(cls, proto, m_version >= 7));
+    return m_heap.back().get();
+}
+
+Object* Vm::newObject(Object* proto) {
+    return newObjectOfClass(ObjectClass::Object, proto ? proto : m_objectProto);
+}
+
+Object* Vm::newArray(std::vector<Value> elements) {
+    Object* a = newObjectOfClass(ObjectClass::Array, m_arrayProto);
+    a->elements() = std::move(elements);
+    return a;
+}
+
+Object* Vm::newFunction(NativeFunction f, std::string_view name, bool constructs) {
+    Object* fn = newObjectOfClass(ObjectClass::Function, m_functionProto);
+    auto data = std::make_unique<FunctionData>();
+    data->native = std::move(f);
+    data->nativeConstructs = constructs;
+    data->name = std::string(name);
+    fn->setFunction(std::move(data));
+    return fn;
+}
+
+void Vm::setFunction(Object* target, std::string_view name, NativeFunction f, std::uint8_t flags) {
+    target->define(name, newFunction(std::move(f), name), flags).flags = flags;
+}
+
+Object* Vm::clipObject(ClipId clip) {
+    if (clip == 0) {
+        return nullptr;
+    }
+    auto it = m_clips.find(clip);
+    if (it != m_clips.end()) {
+        return it->second;
+    }
+    Object* o =
+        newObjectOfClass(ObjectClass::Clip, m_host.isButton(clip) ? m_buttonProto : m_clipProto);
+    o->setClip(clip);
+    m_clips.emplace(clip, o);
+    return o;
+}
+
+bool Vm::initClipClass(ClipId clip, std::string_view linkage) {
+    const Property* registry = m_global->findOwn("__registeredClasses");
+    Object* o = clipObject(clip);
+    if (!registry || !registry->value.isObject() || !o) {
+        return false;
+    }
+    const Property* entry = registry->value.asObject()->findOwn(linkage);
+    if (!entry || !entry->value.isObject() || !entry->value.asObject()->function()) {
+        return false;
+    }
+    Object* ctor = entry->value.asObject();
+    const Value proto = getMember(ctor, "prototype", Value(ctor));
+    if (proto.isObject()) {
+        o->setProto(proto.asObject());
+    }
+    o->define("__constructor__", Value(ctor), kDontEnum);
+    try {
+        runFunction(ctor, Value(o), {}, proto.isObject() ? proto.asObject() : nullptr);
+    } catch (const ScriptThrow& t) {
+        report("Uncaught exception: " + toString(t.value));
+    } catch (const ScriptAbort&) {
+    }
+    return true;
+}
+
+Value Vm::getVariable(ClipId clip, std::string_view path) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    Interpreter in(*this);
+    Frame f = in.topLevelFrame(clip);
+    try {
+        return in.getVariable(f, path);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+    return {};
+}
+
+void Vm::setVariable(ClipId clip, std::string_view path, const Value& v) {
+    if (!m_host.clipExists(clip)) {
+        return;
+    }
+    Interpreter in(*this);
+    Frame f = in.topLevelFrame(clip);
+    try {
+        in.setVariable(f, path, v);
+    } catch (const ScriptThrow&) {
+    } catch (const ScriptAbort&) {
+    }
+}
+
+void Vm::clipRemoved(ClipId clip) {
+    auto it = m_clips.find(clip);
+    if (it != m_clips.end()) {
+        it->second->setClip(0);
+        m_clips.erase(it);
+    }
+}
+
+void Vm::report(const std::string& message) {
+    m_host.report(message);
+}
+
+void Vm::checkStringSize(std::size_t size) {
+    if (size > kMaxStringSize) {
+        report("A script made a string of " + std::to_string(size) + " bytes and was stopped");
+        throw ScriptAbort{};
+    }
+}
+
+void Vm::checkArrayLength(std::size_t length) {
+    if (length > kMaxArrayLength) {
+        report("A script made an array of " + std::to_string(length) + " items and was stopped");
+        throw ScriptAbort{};
+    }
+}
+
+void Vm::throwValue(const Value& v) {
+    throw ScriptThrow{v};
+}
+
+// ---- conversions ----
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return m_version >= 7 ? std::nan("") : 0.0;
+    case Type::Boolean:
+        return v.asBool() ? 1 : 0;
+    case Type::Number:
+        return v.asNumber();
+    case Type::String:
+        return stringToNumber(v.asString(), m_version);
+    case Type::Object: {
+        Object* o = v.asObject();
+        if (o->objectClass() == ObjectClass::Clip) {
+            return std::nan("");
+        }
+        const Value p = toPrimitive(v, false);
+        return p.isObject() ? std::nan("") : toNumber(p);
+    }
+    }
+    return std::nan("");
+}
+
+std::string Vm::toString(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+        return m_version >= 7 ? "undefined" : "";
+    case Type::Null:
+        return "null";
+    case Type::Boolean:
+        return v.asBool() ? "true" : "false";
+    case Type::Number:
+        return numberToString(v.asNumber());
+    case Type::String:
+        return v.asString();
+    case Type::Object: {
+        Object* o = v.asObject();
+        if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
+            return targetPath(o->clip());
+        }
+        const Value p = toPrimitive(v, true);
+        if (p.isObject()) {
+            return o->function() ? "[type Function]" : "[object Object]";
+        }
+        return toString(p);
+    }
+    }
+    return {};
+}
+
+bool Vm::toBoolean(const Value& v) const {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return false;
+    case Type::Boolean:
+        return v.asBool();
+    case Type::Number:
+        return v.asNumber() != 0 && !std::isnan(v.asNumber());
+    case Type::String: {
+        if (m_version >= 7) {
+            return !v.asString().empty();
+        }
+        const double n = stringToNumber(v.asString(), m_version);
+        return n != 0 && !std::isnan(n);
+    }
+    case Type::Object:
+        return true;
+    }
+    return false;
+}
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+    if (!v.isObject()) {
+        return v;
+    }
+    Object* o = v.asObject();
+    if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
+        return Value(targetPath(o->clip()));
+    }
+    // Dates prefer their text, everything else its value.
+    if (o->objectClass() == ObjectClass::Date) {
+        preferString = true;
+    }
+    const char* order[2] = {"valueOf", "toString"};
+    if (preferString) {
+        std::swap(order[0], order[1]);
+    }
+    for (const char* name : order) {
+        const Value fn = getMember(o, name, v);
+        if (fn.isObject() && fn.asObject()->function()) {
+            Value r = call(fn, v, {});
+            if (!r.isObject()) {
+                return r;
+            }
+        }
+    }
+    return v;
+}
+
+Object* Vm::toObject(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return nullptr;
+    case Type::Object:
+        return v.asObject();
+    case Type::Boolean: {
+        Object* o = newObjectOfClass(ObjectClass::Boolean, m_booleanProto);
+        o->primitive() = v;
+        return o;
+    }
+    case Type::Number: {
+        Object* o = newObjectOfClass(ObjectClass::Number, m_numberProto);
+        o->primitive() = v;
+        return o;
+    }
+    case Type::String: {
+        Object* o = newObjectOfClass(ObjectClass::String, m_stringProto);
+        o->primitive() = v;
+        return o;
+    }
+    }
+    return nullptr;
+}
+
+std::string Vm::typeOf(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+        return "undefined";
+    case Type::Null:
+        return "null";
+    case Type::Boolean:
+        return "boolean";
+    case Type::Number:
+        return "number";
+    case Type::String:
+        return "string";
+    case Type::Object:
+        if (v.asObject()->objectClass() == ObjectClass::Clip &&
+            !(v.asObject()->clip() != 0 && m_host.isButton(v.asObject()->clip()))) {
+            return "movieclip";
+        }
+        return v.asObject()->function() ? "function" : "object";
+    }
+    return "undefined";
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) const {
+    if (a.type() != b.type()) {
+        return false;
+    }
+    switch (a.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return true;
+    case Type::Boolean:
+        return a.asBool() == b.asBool();
+    case Type::Number:
+        return a.asNumber() == b.asNumber();
+    case Type::String:
+        return a.asString() == b.asString();
+    case Type::Object:
+        return a.asObject() == b.asObject();
+    }
+    return false;
+}
+
+bool Vm::abstractEquals(const Value& a, const Value& b) {
+    if (a.type() == b.type()) {
+        return strictEquals(a, b);
+    }
+    if (a.isNullish() && b.isNullish()) {
+        return true;
+    }
+    if (a.isNullish() || b.isNullish()) {
+        return false;
+    }
+    if (a.isNumber() && b.isString()) {
+        return a.asNumber() == toNumber(b);
+    }
+    if (a.isString() && b.isNumber()) {
+        return toNumber(a) == b.asNumber();
+    }
+    if (a.isBool()) {
+        return abstractEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+    }
+    if (b.isBool()) {
+        return abstractEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    }
+    if (a.isObject() && !b.isObject()) {
+        const Value p = toPrimitive(a);
+        return !p.isObject() && abstractEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        const Value p = toPrimitive(b);
+        return !p.isObject() && abstractEquals(a, p);
+    }
+    return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+    const Value pa = toPrimitive(a);
+    const Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString()) {
+        return Value(pa.asString() < pb.asString());
+    }
+    const double x = toNumber(pa);
+    const double y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y)) {
+        return Value();
+    }
+    return Value(x < y);
+}
+
+// ---- members ----
+
+namespace {
+
+// "12" -> 12; anything that is not a canonical array index -> -1.
+long long arrayIndex(std::string_view name) {
+    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) {
+        return -1;
+    }
+    long long v = 0;
+    for (char c : name) {
+        if (c < '0' || c > '9') {
+            return -1;
+        }
+        v = v * 10 + (c - '0');
+    }
+    return v < 4294967295LL ? v : -1;
+}
+
+int clipPropertyIndex(std::string_view name, bool caseSensitive) {
+    if (name.empty() || name[0] != '_') {
+        return -1;
+    }
+    for (int i = 0; i < kClipPropertyCount; ++i) {
+        if (sameName(name, clipPropertyName(static_cast<ClipProperty>(i)), caseSensitive)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+} // namespace
+
+std::uint32_t Vm::arrayLength(Object* array) {
+    if (array->objectClass() == ObjectClass::Array) {
+        return static_cast<std::uint32_t>(array->elements().size());
+    }
+    return toUint32(toNumber(getMember(array, "length", Value(array))));
+}
+
+Value Vm::getMember(const Value& object, std::string_view name) {
+    if (object.isString()) {
+        if (sameName(name, "length", m_version >= 7)) {
+            return Value(static_cast<double>(object.asString().size()));
+        }
+        return getMember(m_stringProto, name, object);
+    }
+    if (object.isNumber()) {
+        return getMember(m_numberProto, name, object);
+    }
+    if (object.isBool()) {
+        return getMember(m_booleanProto, name, object);
+    }
+    if (!object.isObject()) {
+        return {};
+    }
+    return getMember(object.asObject(), name, object);
+}
+
+Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
+    const bool cs = m_version >= 7;
+    if (o->objectClass() == ObjectClass::Array) {
+        const long long i = arrayIndex(name);
+        if (i >= 0) {
+            auto& el = o->elements();
+            return static_cast<std::size_t>(i) < el.size() ? el[static_cast<std::size_t>(i)]
+                                                           : Value();
+        }
+        if (sameName(name, "length", cs)) {
+            return Value(static_cast<double>(o->elements().size()));
+        }
+    }
+    if (o->objectClass() == ObjectClass::String && sameName(name, "length", cs)) {
+        return Value(static_cast<double>(o->primitive().asString().size()));
+    }
+    if (sameName(name, "__proto__", cs)) {
+        return Value(o->proto());
+    }
+    const ClipId clip = o->objectClass() == ObjectClass::Clip ? o->clip() : 0;
+    if (clip != 0 && !name.empty() && name[0] == '_') {
+        const int p = clipPropertyIndex(name, cs);
+        if (p == static_cast<int>(ClipProperty::Target)) {
+            return Value(slashPath(clip));
+        }
+        if (p == static_cast<int>(ClipProperty::Name)) {
+            return Value(m_host.clipName(clip));
+        }
+        if (p >= 0) {
+            return m_host.getClipProperty(clip, static_cast<ClipProperty>(p));
+        }
+        if (sameName(name, "_parent", cs)) {
+            const ClipId parent = m_host.parentClip(clip);
+            return parent ? Value(clipObject(parent)) : Value();
+        }
+        if (sameName(name, "_root", cs)) {
+            return Value(clipObject(m_host.rootClip()));
+        }
+        if (sameName(name, "_global", cs) && m_version >= 6) {
+            return Value(m_global);
+        }
+        if (name.size() > 6 && sameName(name.substr(0, 6), "_level", cs)) {
+            const long long n = arrayIndex(name.substr(6));
+            if (n >= 0) {
+                const ClipId level = m_host.levelClip(static_cast<int>(n));
+                return level ? Value(clipObject(level)) : Value();
+            }
+        }
+    }
+    if (Property* p = o->find(name)) {
+        if (p->getter) {
+            return call(Value(p->getter), self, {});
+        }
+        return p->value;
+    }
+    if (clip != 0) {
+        const ClipId child = m_host.childClip(clip, name, cs);
+        if (child) {
+            return Value(clipObject(child));
+        }
+        if (Object* other = m_host.childObject(clip, name, cs)) {
+            return Value(other);
+        }
+    }
+    return {};
+}
+
+bool Vm::hasProperty(Object* o, std::string_view name) {
+    if (o->find(name)) {
+        return true;
+    }
+    const bool cs = m_version >= 7;
+    if (o->objectClass() == ObjectClass::Array) {
+        const long long i = arrayIndex(name);
+        if (i >= 0) {
+            return static_cast<std::size_t>(i) < o->elements().size();
+        }
+        if (sameName(name, "length", cs)) {
+            return true;
+        }
+    }
+    if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
+        if (!name.empty() && name[0] == '_') {
+            if (clipPropertyIndex(name, cs) >= 0 || sameName(name, "_parent", cs) ||
+                sameName(name, "_root", cs)) {
+                return true;
+            }
+        }
+        return m_host.childClip(o->clip(), name, cs) != 0 ||
+               m_host.childObject(o->clip(), name, cs) != nullptr;
+    }
+    return false;
+}
+
+void Vm::setMember(const Value& object, std::string_view name, const Value& v) {
+    if (object.isObject()) {
+        setMember(object.asObject(), name, v);
+    }
+}
+
+void Vm::setMember(Object* o, std::string_view name, const Value& v) {
+    const bool cs = m_version >= 7;
+    if (o->objectClass() == ObjectClass::Array) {
+        const long long i = arrayIndex(name);
+        auto& el = o->elements();
+        if (i >= 0) {
+            const auto index = static_cast<std::size_t>(i);
+            // A script writing a[4000000000] must not make us allocate it all.
+            if (index >= el.size()) {
+                checkArrayLength(index + 1);
+                el.resize(index + 1);
+            }
+            el[index] = v;
+            return;
+        }
+        if (sameName(name, "length", cs)) {
+            const double n = toNumber(v);
+            if (n >= 0 && n == std::floor(n)) {
+                checkArrayLength(static_cast<std::size_t>(std::min(n, 1e18)));
+                el.resize(static_cast<std::size_t>(n));
+            }
+            return;
+        }
+    }
+    if (sameName(name, "__proto__", cs)) {
+        o->setProto(v.isObject() ? v.asObject() : nullptr);
+        return;
+    }
+    if (o->objectClass() == ObjectClass::Clip && o->clip() != 0 && !name.empty() &&
+        name[0] == '_') {
+        const int p = clipPropertyIndex(name, cs);
+        if (p >= 0) {
+            m_host.setClipProperty(o->clip(), static_cast<ClipProperty>(p), v);
+            return;
+        }
+    }
+    // A setter anywhere on the chain takes the write; a read-only own property refuses it.
+    if (Property* p = o->find(name)) {
+        if (p->setter) {
+            const Value arg[1] = {v};
+            call(Value(p->setter), Value(o), arg);
+            return;
+        }
+        if (p->getter && !p->setter) {
+            return;
+        }
+        if (o->findOwn(name) == p) {
+            if (!(p->flags & kReadOnly)) {
+                p->value = v;
+            }
+            return;
+        }
+    }
+    o->define(name, v);
+}
+
+bool Vm::deleteMember(Object* o, std::string_view name) {
+    if (o->objectClass() == ObjectClass::Array) {
+        const long long i = arrayIndex(name);
+        if (i >= 0 && static_cast<std::size_t>(i) < o->elements().size()) {
+            o->elements()[static_cast<std::size_t>(i)] = Value();
+            return true;
+        }
+    }
+    return o->removeOwn(name);
+}
+
+std::vector<std::string> Vm::enumerate(Object* object) {
+    std::vector<std::string> names;
+    std::vector<std::string> seenKeys;
+    int hops = 0;
+    for (Object* o = object; o && hops < 256; o = o->proto(), ++hops) {
+        std::vector<std::string> level;
+        if (o->objectClass() == ObjectClass::Array) {
+            for (std::size_t i = 0; i < o->elements().size(); ++i) {
+                level.push_back(std::to_string(i));
+            }
+        }
+        for (const Property& p : o->properties()) {
+            if (std::find(seenKeys.begin(), seenKeys.end(), p.key) != seenKeys.end()) {
+                continue;
+            }
+            seenKeys.push_back(p.key);
+            if (!(p.flags & kDontEnum)) {
+                level.push_back(p.name);
+            }
+        }
+        // Inherited names come out after the object's own ones.
+        names.insert(names.begin(), level.begin(), level.end());
+    }
+    return names;
+}
+
+// ---- target paths ----
+
+std::vector<std::string> Vm::namesFromLevel(ClipId clip, ClipId& level) {
+    std::vector<std::string> names;
+    ClipId c = clip;
+    int guard = 0;
+    while (c && guard++ < 4096) {
+        const ClipId parent = m_host.parentClip(c);
+        if (!parent) {
+            break;
+        }
+        names.push_back(m_host.clipName(c));
+        c = parent;
+    }
+    level = c;
+    return {names.rbegin(), names.rend()};
+}
+
+std::string Vm::targetPath(ClipId clip) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    ClipId level = 0;
+    const auto names = namesFromLevel(clip, level);
+    std::string out = "_level" + std::to_string(m_host.clipDepth(level));
+    for (const auto& name : names) {
+        out += "." + name;
+    }
+    return out;
+}
+
+std::string Vm::slashPath(ClipId clip) {
+    if (!m_host.clipExists(clip)) {
+        return {};
+    }
+    ClipId levelClip = 0;
+    const auto names = namesFromLevel(clip, levelClip);
+    const int level = m_host.clipDepth(levelClip);
+    std::string out = level == 0 ? std::string() : "_level" + std::to_string(level);
+    for (const auto& name : names) {
+        out += "/" + name;
+    }
+    return out.empty() ? "/" : out;
+}
+
+ClipId Vm::resolveTarget(ClipId base, std::string_view path) {
+    const bool cs = m_version >= 7;
+    if (path.empty()) {
+        return base;
+    }
+    ClipId c = base;
+    std::size_t i = 0;
+    if (path[0] == '/') {
+        c = m_host.rootClip();
+        i = 1;
+    }
+    while (i < path.size() && c) {
+        std::size_t j = path.find_first_of("/.", i);
+        if (j == std::string_view::npos) {
+            j = path.size();
+        }
+        // ".." is the parent in slash paths.
+        if (j == i && path[i] == '.' && i + 1 < path.size() && path[i + 1] == '.') {
+            j = i + 2;
+        }
+        const std::string_view part = path.substr(i, j - i);
+        if (part.empty()) {
+        } else if (part == "..") {
+            c = m_host.parentClip(c);
+        } else if (sameName(part, "_root", cs)) {
+            c = m_host.rootClip();
+        } else if (sameName(part, "_parent", cs)) {
+            c = m_host.parentClip(c);
+        } else if (sameName(part, "this", cs)) {
+        } else if (part.size() > 6 && sameName(part.substr(0, 6), "_level", cs) &&
+                   arrayIndex(part.substr(6)) >= 0) {
+            c = m_host.levelClip(static_cast<int>(arrayIndex(part.substr(6))));
+        } else {
+            ClipId child = m_host.childClip(c, part, cs);
+            if (!child) {
+                // A variable holding a clip also works as a path part.
+                Object* o = clipObject(c);
+                const Value v = o->find(part) ? o->find(part)->value : Value();
+                child = v.isObject() && v.asObject()->objectClass() == ObjectClass::Clip
+                            ? v.asObject()->clip()
+                            : 0;
+            }
+            c = child;
+        }
+        i = j < path.size() && (path[j] == '/' || path[j] == '.') && part != ".." ? j + 1 : j;
+        if (part == ".." && i < path.size() && path[i] == '/') {
+            ++i;
+        }
+    }
+    return c;
+}
+
+// ---- calls ----
+
+Value Vm::call(const Value& function, const Value& self, std::span<const Value> args) {
+    if (!function.isObject() || !function.asObject()->function()) {
+        return {};
+    }
+    m_constructing = false;
+    return runFunction(function.asObject(), self, args);
+}
+
+Value Vm::construct(const Value& constructor, std::span<const Value> args) {
+    if (!constructor.isObject() || !constructor.asObject()->function()) {
+        return {};
+    }
+    Object* ctor = constructor.asObject();
+    const Value protoValue = getMember(ctor, "prototype", Value(ctor));
+    Object* proto = protoValue.isObject() ? protoValue.asObject() : m_objectProto;
+    if (ctor->function()->native && ctor->function()->nativeConstructs) {
+        Object* self = newObject(proto);
+        m_constructing = true;
+        const Value r = runFunction(ctor, Value(self), args, proto);
+        m_constructing = false;
+        return r.isObject() ? r : Value(self);
+    }
+    Object* self = newObject(proto);
+    self->define("__constructor__", Value(ctor), kDontEnum);
+    if (m_version < 7) {
+        self->define("constructor", Value(ctor), kDontEnum);
+    }
+    runFunction(ctor, Value(self), args, proto);
+    return Value(self);
+}
+
+bool Vm::instanceOf(const Value& v, Object* constructor) {
+    if (!v.isObject() || !constructor) {
+        return false;
+    }
+    const Value protoValue = getMember(constructor, "prototype", Value(constructor));
+    if (!protoValue.isObject()) {
+        return false;
+    }
+    Object* proto = protoValue.asObject();
+    int hops = 0;
+    for (Object* o = v.asObject()->proto(); o && hops < 256; o = o->proto(), ++hops) {
+        if (o == proto) {
+            return true;
+        }
+        // Interfaces a class implements count too.
+        if (Property* impl = o->findOwn("__implements__")) {
+            if (impl->value.isObject()) {
+                for (const Value& i : impl->value.asObject()->elements()) {
+                    if (i.isObject() && i.asObject() == constructor) {
+                        return true;
+                    }
+                }
+            }
+        }
+    }
+    return false;
+}
+
+Value Vm::runFunction(Object* function, const Value& self, std::span<const Value> args,
+                      Object* home) {
+    FunctionData* f = function->function();
+    const NestingGuard nesting(*this);
+    if (f->native) {
+        return f->native(*this, self, args);
+    }
+    return Interpreter(*this).callScript(function, self, args, home);
+}
+
+// ---- frames ----
+
+void Vm::enterNested() {
+    if (m_depth >= m_recursionLimit) {
+        if (!m_recursionReported) {
+            m_recursionReported = true;
+            report("A script went " + std::to_string(m_recursionLimit) +
+                   " calls deep and was stopped");
+        }
+        throw ScriptAbort{};
+    }
+    ++m_depth;
+}
+
+bool Vm::chargeInstructions(std::uint64_t n) {
+    m_usedThisFrame += n;
+    m_totalInstructions += n;
+    return m_usedThisFrame <= m_budget;
+}
+
+void Vm::beginFrame() {
+    m_usedThisFrame = 0;
+    const double now = m_host.timeMs();
+    // Copy the due ones first: a callback may add or clear intervals.
+    std::vector<int> due;
+    for (const Interval& i : m_intervals) {
+        if (i.next <= now) {
+            due.push_back(i.id);
+        }
+    }
+    for (int id : due) {
+        auto it = std::find_if(m_intervals.begin(), m_intervals.end(),
+                               [id](const Interval& i) { return i.id == id; });
+        if (it == m_intervals.end()) {
+            continue;
+        }
+        // Every period that passed gets its call, but a host that jumps far ahead in time does
+        // not get thousands of them: past kMaxIntervalCalls the rest are dropped.
+        int calls = 0;
+        while (calls < kMaxIntervalCalls) {
+            it = std::find_if(m_intervals.begin(), m_intervals.end(),
+                              [id](const Interval& i) { return i.id == id; });
+            if (it == m_intervals.end() || it->next > now) {
+                break;
+            }
+            it->next += it->period;
+            ++calls;
+            const Value fn = it->method.empty() ? it->function : getMember(it->self, it->method);
+            const Value self = it->method.empty() ? Value() : it->self;
+            const std::vector<Value> args = it->args;
+            try {
+                call(fn, self, args);
+            } catch (const ScriptThrow& t) {
+                report("Uncaught exception in an interval: " + toString(t.value));
+            } catch (const ScriptAbort&) {
+                return;
+            }
+        }
+        if (it != m_intervals.end() && it->id == id && it->next <= now) {
+            it->next = now + it->period;
+        }
+    }
+}
+
+int Vm::addInterval(Value function, Value self, std::string method, std::vector<Value> args,
+                    double periodMs) {
+    Interval i{m_nextInterval++,
+               std::move(function),
+               std::move(self),
+               std::move(method),
+               std::move(args),
+               std::max(periodMs, 1.0),
+               m_host.timeMs() + std::max(periodMs, 1.0)};
+    m_intervals.push_back(std::move(i));
+    return m_intervals.back().id;
+}
+
+void Vm::clearInterval(int id) {
+    std::erase_if(m_intervals, [id](const Interval& i) { return i.id == id; });
+}
+
+void Vm::runActions(ClipId clip, std::vector<std::uint8_t> code) {
+    runActions(clip, std::make_shared<const std::vector<std::uint8_t>>(std::move(code)));
+}
+
+void Vm::runActions(ClipId clip, Code code) {
+    if (!code) {
+        return;
+    }
+    if (m_usedThisFrame > m_budget) {
+        return; // a runaway script already used this frame up
+    }
+    try {
+        Interpreter(*this).runTopLevel(clip, code);
+    } catch (const ScriptThrow& t) {
+        report("Uncaught exception: " + toString(t.value));
+    } catch (const ScriptAbort&) {
+    }
+}
+
+Object* Vm::existingClipObject(ClipId clip) const {
+    auto it = m_clips.find(clip);
+    return it == m_clips.end() ? nullptr : it->second;
+}
+
+bool Vm::callHandler(ClipId clip, std::string_view name, std::span<const Value> args) {
+    return callMethod(clipObject(clip), name, args);
+}
+
+bool Vm::callMethod(Object* o, std::string_view name, std::span<const Value> args) {
+    if (!o || m_usedThisFrame > m_budget) {
+        return false;
+    }
+    const Value fn = getMember(o, name, Value(o));
+    if (!fn.isObject() || !fn.asObject()->function()) {
+        return false;
+    }
+    try {
+        call(fn, Value(o), args);
+    } catch (const ScriptThrow& t) {
+        report("Uncaught exception: " + toString(t.value));
+    } catch (const ScriptAbort&) {
+    }
+    return true;
+}
+
+// ---- garbage ----
+
+void Vm::markValue(const Value& v) {
+    if (v.isObject()) {
+        mark(v.asObject());
+    }
+}
+
+void Vm::mark(Object* root) {
+    std::vector<Object*> work{root};
+    while (!work.empty()) {
+        Object* o = work.back();
+        work.pop_back();
+        if (!o || o->marked) {
+            continue;
+        }
+        o->marked = true;
+        work.push_back(o->proto());
+        for (const Property& p : o->properties()) {
+            if (p.value.isObject()) {
+                work.push_back(p.value.asObject());
+            }
+            work.push_back(p.getter);
+            work.push_back(p.setter);
+        }
+        for (const Value& v : o->elements()) {
+            if (v.isObject()) {
+                work.push_back(v.asObject());
+            }
+        }
+        if (o->primitive().isObject()) {
+            work.push_back(o->primitive().asObject());
+        }
+        if (const FunctionData* f = o->function()) {
+            for (Object* s : f->scope) {
+                work.push_back(s);
+            }
+        }
+    }
+}
+
+void Vm::keepAlive(Object* o) {
+    if (o) {
+        m_extraRoots.push_back(o);
+    }
+}
+
+void Vm::release(Object* o) {
+    auto it = std::find(m_extraRoots.begin(), m_extraRoots.end(), o);
+    if (it != m_extraRoots.end()) {
+        m_extraRoots.erase(it);
+    }
+}
+
+void Vm::collectGarbage() {
+    if (m_depth > 0) {
+        return; // values on a running script's stack are not roots we can see
+    }
+    for (auto& o : m_heap) {
+        o->marked = false;
+    }
+    for (Object* o : {m_global, m_objectProto, m_functionProto, m_arrayProto, m_stringProto,
+                      m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
+        mark(o);
+    }
+    for (auto& [id, o] : m_clips) {
+        mark(o);
+    }
+    for (Object* o : m_extraRoots) {
+        mark(o);
+    }
+    for (const Interval& i : m_intervals) {
+        markValue(i.function);
+        markValue(i.self);
+        for (const Value& v : i.args) {
+            markValue(v);
+        }
+    }
+    for (const Value& v : m_globalRegisters) {
+        markValue(v);
+    }
+    std::erase_if(m_heap, [](const std::unique_ptr<Object>& o) { return !o->marked; });
+    m_heapAtLastCollect = m_heap.size();
+}
+
+} // namespace kinovex::flash::avm1

@@ -1,0 +1,211 @@
+#pragma once
+// The ActionScript 1/2 interpreter. One per movie; it owns every script object and frees the
+// unreachable ones when collectGarbage() runs (the host calls it between frames).
+//
+// The player calls, for each frame: beginFrame(); the frame's DoInitAction lists (once per
+// sprite, before its first use) and DoAction lists in tag order with runActions(); clip events
+// with callHandler() (onEnterFrame and friends) or runActions() for PlaceObject clip actions;
+// then collectGarbage().
+
+#include "engine/avm1/Object.h"
+#include "engine/avm1/ScriptHost.h"
+#include "engine/avm1/Value.h"
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace kinovex::flash::avm1 {
+
+struct Frame;
+
+class Vm {
+public:
+    Vm(ScriptHost& host, int swfVersion);
+    ~Vm();
+    Vm(const Vm&) = delete;
+    Vm& operator=(const Vm&) = delete;
+
+    // Starts a frame: resets the instruction budget and fires intervals that are due.
+    void beginFrame();
+    // Runs one action list on `clip`'s timeline. The bytes are kept alive as long as functions
+    // defined in them are.
+    void runActions(ClipId clip, Code code);
+    void runActions(ClipId clip, std::vector<std::uint8_t> code);
+    // Calls clip.name() when it is a function (onEnterFrame, onPress, ...). Returns false when
+    // there is no such function.
+    bool callHandler(ClipId clip, std::string_view name, std::span<const Value> args = {});
+    // A clip made from the library symbol `linkage` (attachMovie, or placed by a timeline): its
+    // script object gets the class Object.registerClass named for the symbol, and the class
+    // constructor runs on it. Returns false when no class is registered for the symbol.
+    bool initClipClass(ClipId clip, std::string_view linkage);
+    // A variable as a script on `clip`'s timeline sees it; `path` may be a plain name or a
+    // slash or dot path ("score", "/hud:score", "_root.hud.score"). For text fields bound to
+    // variables.
+    Value getVariable(ClipId clip, std::string_view path);
+    void setVariable(ClipId clip, std::string_view path, const Value& v);
+    // The player removed a clip: its script object stops standing for it.
+    void clipRemoved(ClipId clip);
+    // Frees what no script can reach any more.
+    void collectGarbage();
+    // Objects the host keeps (listeners it was given, sound objects it plays) must survive
+    // collection while it holds them: keepAlive counts a hold, release drops one.
+    void keepAlive(Object* o);
+    void release(Object* o);
+
+    // Instructions one frame may run before the running script is stopped.
+    void setInstructionBudget(std::uint64_t budget) { m_budget = budget; }
+    std::uint64_t instructionsRun() const { return m_totalInstructions; }
+    void setRecursionLimit(int limit) { m_recursionLimit = limit; }
+
+    int version() const { return m_version; }
+    ScriptHost& host() { return m_host; }
+    Object* global() { return m_global; }
+    Object* clipObject(ClipId clip);               // made on first use; null for 0
+    Object* existingClipObject(ClipId clip) const; // null when no script has used the clip
+    // Calls o.name() when it is a function, as callHandler does for clips (a listener's
+    // onMouseDown, a removed clip's onUnload). False when there is no such function.
+    bool callMethod(Object* o, std::string_view name, std::span<const Value> args = {});
+    std::size_t objectCount() const { return m_heap.size(); }
+
+    // ---- for the built-ins and the host adapter ----
+    Object* newObject(Object* proto = nullptr); // proto defaults to Object.prototype
+    Object* newArray(std::vector<Value> elements = {});
+    Object* newFunction(NativeFunction f, std::string_view name = {}, bool constructs = false);
+    Object* newObjectOfClass(ObjectClass cls, Object* proto);
+    Object* objectPrototype() { return m_objectProto; }
+    Object* functionPrototype() { return m_functionProto; }
+    Object* arrayPrototype() { return m_arrayProto; }
+    Object* stringPrototype() { return m_stringProto; }
+    Object* numberPrototype() { return m_numberProto; }
+    Object* booleanPrototype() { return m_booleanProto; }
+    Object* clipPrototype() { return m_clipProto; }
+    Object* buttonPrototype() { return m_buttonProto; }
+    Object* errorPrototype() { return m_errorProto; }
+    void setFunction(Object* target, std::string_view name, NativeFunction f,
+                     std::uint8_t flags = kDontEnum);
+
+    // Conversions, with this movie's version rules.
+    double toNumber(const Value& v);
+    std::string toString(const Value& v);
+    bool toBoolean(const Value& v) const;
+    Value toPrimitive(const Value& v, bool preferString = false);
+    Object* toObject(const Value& v); // null for undefined/null
+    std::string typeOf(const Value& v);
+    bool abstractEquals(const Value& a, const Value& b);
+    bool strictEquals(const Value& a, const Value& b) const;
+    // a < b: true, false, or undefined when a number is NaN.
+    Value lessThan(const Value& a, const Value& b);
+
+    // Members, with getters/setters, clip properties and array elements.
+    Value getMember(const Value& object, std::string_view name);
+    Value getMember(Object* object, std::string_view name, const Value& self);
+    void setMember(const Value& object, std::string_view name, const Value& v);
+    void setMember(Object* object, std::string_view name, const Value& v);
+    bool deleteMember(Object* object, std::string_view name);
+    bool hasProperty(Object* object, std::string_view name);
+    // Names a for..in loop sees, in the order the loop pushes them.
+    std::vector<std::string> enumerate(Object* object);
+
+    Value call(const Value& function, const Value& self, std::span<const Value> args);
+    Value construct(const Value& constructor, std::span<const Value> args);
+    bool instanceOf(const Value& v, Object* constructor);
+    // "_level0.a.b", as TargetPath and clips turned to text give it.
+    std::string targetPath(ClipId clip);
+    // "/a/b", as the _target property gives it ("/" for the root).
+    std::string slashPath(ClipId clip);
+    ClipId resolveTarget(ClipId base, std::string_view path);
+
+    // Longest string and array a script may make. A script doubling a string in a loop would
+    // otherwise take all memory before the budget stops it; it is stopped and reported instead.
+    static constexpr std::size_t kMaxStringSize = std::size_t{32} << 20;
+    static constexpr std::size_t kMaxArrayLength = std::size_t{4} << 20;
+    void checkStringSize(std::size_t size);
+    void checkArrayLength(std::size_t length);
+
+    // Throws a script exception from a native function.
+    [[noreturn]] void throwValue(const Value& v);
+    void report(const std::string& message);
+
+    // setInterval bookkeeping (the built-in registers here).
+    int addInterval(Value function, Value self, std::string method, std::vector<Value> args,
+                    double periodMs);
+    void clearInterval(int id);
+
+    // The movie's random numbers, in [0, 1). Seeded the same way every run, so a movie plays the
+    // same each time it is converted.
+    double random();
+
+    // Array elements as a vector (for native functions that take arrays).
+    std::uint32_t arrayLength(Object* array);
+
+private:
+    // The names from the level down to `clip` (not the level's own), and the level clip.
+    std::vector<std::string> namesFromLevel(ClipId clip, ClipId& level);
+
+    friend struct Interpreter;
+    struct Interval {
+        int id;
+        Value function; // or the object whose `method` is called
+        Value self;
+        std::string method;
+        std::vector<Value> args;
+        double period;
+        double next;
+    };
+
+    void installBuiltins();
+    void installHostClasses();
+    void runFrameActions(ClipId clip, const Code& code);
+    Value runFunction(Object* function, const Value& self, std::span<const Value> args,
+                      Object* super = nullptr);
+    void mark(Object* o);
+    void markValue(const Value& v);
+    bool chargeInstructions(std::uint64_t n);
+    // Calls, with blocks and try blocks nest on the machine's stack: all count against the
+    // recursion limit.
+    void enterNested();
+    struct NestingGuard {
+        explicit NestingGuard(Vm& vm) : m_vm(vm) { vm.enterNested(); }
+        ~NestingGuard() { --m_vm.m_depth; }
+        NestingGuard(const NestingGuard&) = delete;
+        NestingGuard& operator=(const NestingGuard&) = delete;
+        Vm& m_vm;
+    };
+
+    ScriptHost& m_host;
+    int m_version;
+    std::vector<std::unique_ptr<Object>> m_heap;
+    std::size_t m_heapAtLastCollect = 0;
+    Object* m_global = nullptr;
+    Object* m_objectProto = nullptr;
+    Object* m_functionProto = nullptr;
+    Object* m_arrayProto = nullptr;
+    Object* m_stringProto = nullptr;
+    Object* m_numberProto = nullptr;
+    Object* m_booleanProto = nullptr;
+    Object* m_clipProto = nullptr;
+    Object* m_buttonProto = nullptr;
+    Object* m_errorProto = nullptr;
+    std::unordered_map<ClipId, Object*> m_clips;
+    std::vector<Object*> m_extraRoots;
+    std::vector<Interval> m_intervals;
+    int m_nextInterval = 1;
+    std::uint64_t m_randomState = 0x853c49e6748fea9bULL;
+
+    Value m_globalRegisters[4];
+    std::uint64_t m_budget = 20'000'000;
+    std::uint64_t m_usedThisFrame = 0;
+    std::uint64_t m_totalInstructions = 0;
+    bool m_budgetReported = false;
+    bool m_recursionReported = false;
+    int m_recursionLimit = 256;
+    int m_depth = 0;
+    bool m_constructing = false; // a native constructor is being called with `new`
+};
+
+} // namespace kinovex::flash::avm1

@@ -1,0 +1,422 @@
+#include "engine/render/Filters.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace kinovex::flash {
+
+namespace {
+
+// One pass of a running-sum box blur along a line of `count` values `step` apart, per channel.
+void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
+              std::vector<std::uint32_t>& scratch) {
+    if (radius <= 0 || count <= 1) {
+        return;
+    }
+    scratch.resize(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        scratch[static_cast<std::size_t>(i)] = line[i * step];
+    }
+    const int window = 2 * radius + 1;
+    std::uint32_t sum[4] = {0, 0, 0, 0};
+    auto at = [&](int i) -> std::uint32_t {
+        return i < 0 || i >= count ? 0u : scratch[static_cast<std::size_t>(i)];
+    };
+    for (int i = -radius; i <= radius; ++i) {
+        const std::uint32_t p = at(i);
+        for (int c = 0; c < 4; ++c) {
+            sum[c] += (p >> (8 * c)) & 255;
+        }
+    }
+    for (int i = 0; i < count; ++i) {
+        std::uint32_t out = 0;
+        for (int c = 0; c < 4; ++c) {
+            out |= (sum[c] / static_cast<std::uint32_t>(window)) << (8 * c);
+        }
+        line[i * step] = out;
+        const std::uint32_t leaving = at(i - radius);
+        const std::uint32_t entering = at(i + radius + 1);
+        for (int c = 0; c < 4; ++c) {
+            sum[c] += ((entering >> (8 * c)) & 255);
+            sum[c] -= ((leaving >> (8 * c)) & 255);
+        }
+    }
+}
+
+int radiusFor(double blur, double scale) {
+    // Flash's blur amount is the width of the box.
+    return std::clamp(static_cast<int>(std::lround(blur * scale / 2.0)), 0, 255);
+}
+
+std::uint32_t premul(double r, double g, double b, double a) {
+    auto ch = [](double v) {
+        return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
+    };
+    const std::uint32_t ia = ch(a);
+    return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
+}
+
+void colorMatrix(std::uint32_t* px, std::size_t count, const std::vector<float>& m) {
+    if (m.size() < 20) {
+        return;
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t p = px[i];
+        const double a = p >> 24;
+        double r = 0, g = 0, b = 0;
+        if (a > 0) {
+            r = ((p >> 16) & 255) * 255.0 / a;
+            g = ((p >> 8) & 255) * 255.0 / a;
+            b = (p & 255) * 255.0 / a;
+        }
+        const double in[4] = {r, g, b, a};
+        double out[4];
+        for (int row = 0; row < 4; ++row) {
+            const float* k = &m[static_cast<std::size_t>(row) * 5];
+            out[row] = k[0] * in[0] + k[1] * in[1] + k[2] * in[2] + k[3] * in[3] + k[4];
+        }
+        px[i] = premul(out[0], out[1], out[2], std::clamp(out[3], 0.0, 255.0));
+    }
+}
+
+// Drop shadow and glow: the object's coverage, blurred, moved, coloured, under (or inside) it.
+void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
+    const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(h);
+    std::vector<std::uint32_t> alpha(size, 0);
+    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const int sx = x - dx;
+            const int sy = y - dy;
+            std::uint32_t a = 0;
+            if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
+                a = px[static_cast<std::size_t>(sy) * static_cast<std::size_t>(stride) +
+                       static_cast<std::size_t>(sx)] >>
+                    24;
+            }
+            if (f.inner) {
+                a = 255 - a;
+            }
+            alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                  static_cast<std::size_t>(x)] = a << 24;
+        }
+    }
+    boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+            std::max(1, f.passes));
+    const double colorAlpha = f.color.a / 255.0;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x);
+            const std::uint32_t src = px[i];
+            const double srcA = (src >> 24) / 255.0;
+            double sa = std::min(1.0, (alpha[i] >> 24) / 255.0 * f.strength) * colorAlpha;
+            if (f.inner) {
+                sa *= srcA; // only inside the object
+            }
+            const double sr = f.color.r / 255.0 * sa;
+            const double sg = f.color.g / 255.0 * sa;
+            const double sb = f.color.b / 255.0 * sa;
+            double r = ((src >> 16) & 255) / 255.0;
+            double g = ((src >> 8) & 255) / 255.0;
+            double b = (src & 255) / 255.0;
+            double a = srcA;
+            if (f.knockout) {
+                // Only the shadow, cut out where the object is.
+                const double keep = f.inner ? 1.0 : 1.0 - srcA;
+                r = sr * keep;
+                g = sg * keep;
+                b = sb * keep;
+                a = sa * keep;
+            } else if (f.inner) {
+                // Inner shadow on top of the object.
+                r = sr + r * (1 - sa);
+                g = sg + g * (1 - sa);
+                b = sb + b * (1 - sa);
+            } else if (!f.compositeSource) {
+                r = sr;
+                g = sg;
+                b = sb;
+                a = sa;
+            } else {
+                // The object over its shadow.
+                r = r + sr * (1 - srcA);
+                g = g + sg * (1 - srcA);
+                b = b + sb * (1 - srcA);
+                a = srcA + sa * (1 - srcA);
+            }
+            auto ch = [](double v) {
+                return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+            };
+            const std::uint32_t ia = ch(a);
+            px[i] = (ia << 24) | (std::min(ch(r), ia) << 16) | (std::min(ch(g), ia) << 8) |
+                    std::min(ch(b), ia);
+        }
+    }
+}
+
+// The object's coverage (0..1), blurred as the filter says.
+std::vector<float> blurredAlpha(const std::uint32_t* px, int w, int h, int stride, const Filter& f,
+                                double scale) {
+    std::vector<std::uint32_t> alpha(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h),
+                                     0);
+    for (std::size_t i = 0; i < alpha.size(); ++i) {
+        alpha[i] = px[i] & 0xff000000u;
+    }
+    boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+            std::max(1, f.passes));
+    std::vector<float> out(alpha.size());
+    for (std::size_t i = 0; i < alpha.size(); ++i) {
+        out[i] = static_cast<float>(alpha[i] >> 24) / 255.0f;
+    }
+    return out;
+}
+
+// 256 premultiplied colours along a gradient's stops.
+std::vector<std::uint32_t> ramp(const std::vector<GradientStop>& stops) {
+    std::vector<std::uint32_t> out(256, 0);
+    if (stops.empty()) {
+        return out;
+    }
+    for (int i = 0; i < 256; ++i) {
+        std::size_t k = 0;
+        while (k + 1 < stops.size() && stops[k + 1].ratio < i) {
+            ++k;
+        }
+        const GradientStop& a = stops[k];
+        const GradientStop& b = k + 1 < stops.size() ? stops[k + 1] : a;
+        const double span = b.ratio - a.ratio;
+        const double t = span > 0 ? std::clamp((i - a.ratio) / span, 0.0, 1.0) : 0.0;
+        auto mix = [t](std::uint8_t x, std::uint8_t y) { return x + (y - x) * t; };
+        out[static_cast<std::size_t>(i)] =
+            premul(mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
+                   mix(a.color.a, b.color.a));
+    }
+    return out;
+}
+
+std::uint32_t scalePremul(std::uint32_t p, double k) {
+    auto ch = [&](int shift) {
+        return static_cast<std::uint32_t>(
+                   std::lround(std::clamp(((p >> shift) & 255) * k, 0.0, 255.0)))
+               << shift;
+    };
+    return ch(24) | ch(16) | ch(8) | ch(0);
+}
+
+// src OVER dst, both premultiplied.
+std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
+    const double k = 1.0 - (src >> 24) / 255.0;
+    const std::uint32_t d = scalePremul(dst, k);
+    std::uint32_t out = 0;
+    for (int shift = 0; shift < 32; shift += 8) {
+        out |= std::min<std::uint32_t>(255, ((src >> shift) & 255) + ((d >> shift) & 255)) << shift;
+    }
+    return out;
+}
+
+// Bevels and gradient glows: an effect picture computed per pixel from the blurred coverage,
+// placed inside the object, outside it, or both, and combined with the object.
+void bevelOrGradientGlow(std::uint32_t* px, int w, int h, int stride, const Filter& f,
+                         double scale) {
+    const std::vector<float> blurred = blurredAlpha(px, w, h, stride, f, scale);
+    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
+    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
+    auto at = [&](int x, int y) -> float {
+        if (x < 0 || y < 0 || x >= w || y >= h) {
+            return 0.0f;
+        }
+        return blurred[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                       static_cast<std::size_t>(x)];
+    };
+    const bool gradient =
+        f.type == Filter::Type::GradientGlow || f.type == Filter::Type::GradientBevel;
+    const std::vector<std::uint32_t> colors =
+        gradient ? ramp(f.gradient) : std::vector<std::uint32_t>{};
+    const bool bevel = f.type == Filter::Type::Bevel || f.type == Filter::Type::GradientBevel;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x);
+            const std::uint32_t src = px[i];
+            const double srcA = (src >> 24) / 255.0;
+            std::uint32_t effect = 0;
+            if (bevel) {
+                // Light falls from the filter's angle: edges facing it are lit.
+                const double lit =
+                    std::clamp((at(x + dx, y + dy) - at(x - dx, y - dy)) * f.strength, -1.0, 1.0);
+                if (gradient) {
+                    // The gradient runs from the highlight (0) to the shadow (255).
+                    const int index =
+                        std::clamp(static_cast<int>(std::lround(127.5 - lit * 127.5)), 0, 255);
+                    effect = colors[static_cast<std::size_t>(index)];
+                } else if (lit > 0) {
+                    effect = scalePremul(
+                        premul(f.highlight.r, f.highlight.g, f.highlight.b, f.highlight.a), lit);
+                } else {
+                    effect = scalePremul(premul(f.color.r, f.color.g, f.color.b, f.color.a), -lit);
+                }
+            } else {
+                const double g = f.inner ? 1.0 - at(x - dx, y - dy) : at(x - dx, y - dy);
+                const int index = std::clamp(
+                    static_cast<int>(std::lround(std::min(1.0, g * f.strength) * 255)), 0, 255);
+                effect = colors[static_cast<std::size_t>(index)];
+            }
+            // Where the effect shows: inside, outside or both.
+            double place = 1.0;
+            if (f.inner && !f.onTop) {
+                place = srcA;
+            } else if (!f.inner && !f.onTop) {
+                place = 1.0 - srcA;
+            }
+            effect = scalePremul(effect, place);
+            if (f.knockout) {
+                px[i] = effect;
+            } else if (f.inner || f.onTop) {
+                px[i] = over(effect, src);
+            } else {
+                px[i] = over(src, effect);
+            }
+        }
+    }
+}
+
+// Each pixel becomes a weighted sum of its neighbours (unpremultiplied channels), divided and
+// offset. Pixels beyond the edge repeat the edge (clamp) or are the filter's colour.
+void convolution(std::uint32_t* px, int w, int h, int stride, const Filter& f) {
+    const int cols = f.matrixX;
+    const int rows = f.matrixY;
+    // Flash players take kernels of at most 15 x 15; a larger one (only a damaged file has it)
+    // would cost minutes a frame and is left out.
+    constexpr int kMaxKernel = 15;
+    if (cols <= 0 || rows <= 0 || cols > kMaxKernel || rows > kMaxKernel ||
+        f.matrix.size() < static_cast<std::size_t>(cols) * static_cast<std::size_t>(rows)) {
+        return;
+    }
+    // A divisor of 0 would wipe the picture out; it counts as 1.
+    const double divisor = f.divisor != 0.0f && std::isfinite(f.divisor) ? f.divisor : 1.0;
+    const double bias = std::isfinite(f.bias) ? f.bias : 0.0;
+    std::vector<double> kernel(f.matrix.begin(), f.matrix.begin() + cols * rows);
+    for (double& k : kernel) {
+        k = std::isfinite(k) ? k / divisor : 0.0;
+    }
+    // The source, unpremultiplied, with a border of what lies beyond the edge.
+    const int left = cols / 2;
+    const int top = rows / 2;
+    const int bw = w + cols - 1;
+    const int bh = h + rows - 1;
+    std::vector<float> src(static_cast<std::size_t>(bw) * static_cast<std::size_t>(bh) * 4);
+    const float outside[4] = {static_cast<float>(f.color.r), static_cast<float>(f.color.g),
+                              static_cast<float>(f.color.b), static_cast<float>(f.color.a)};
+    for (int y = 0; y < bh; ++y) {
+        for (int x = 0; x < bw; ++x) {
+            int sx = x - left;
+            int sy = y - top;
+            float* out = &src[(static_cast<std::size_t>(y) * static_cast<std::size_t>(bw) +
+                               static_cast<std::size_t>(x)) *
+                              4];
+            if (sx < 0 || sy < 0 || sx >= w || sy >= h) {
+                if (!f.clamp) {
+                    std::copy_n(outside, 4, out);
+                    continue;
+                }
+                sx = std::clamp(sx, 0, w - 1);
+                sy = std::clamp(sy, 0, h - 1);
+            }
+            const std::uint32_t p =
+                px[static_cast<std::size_t>(sy) * static_cast<std::size_t>(stride) +
+                   static_cast<std::size_t>(sx)];
+            const float a = static_cast<float>(p >> 24);
+            const float k = a > 0 ? 255.0f / a : 0.0f;
+            out[0] = static_cast<float>((p >> 16) & 255) * k;
+            out[1] = static_cast<float>((p >> 8) & 255) * k;
+            out[2] = static_cast<float>(p & 255) * k;
+            out[3] = a;
+        }
+    }
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            double sum[4] = {0, 0, 0, 0};
+            for (int j = 0; j < rows; ++j) {
+                const float* line =
+                    &src[(static_cast<std::size_t>(y + j) * static_cast<std::size_t>(bw) +
+                          static_cast<std::size_t>(x)) *
+                         4];
+                for (int i = 0; i < cols; ++i) {
+                    const double k = kernel[static_cast<std::size_t>(j * cols + i)];
+                    for (int c = 0; c < 4; ++c) {
+                        sum[c] += line[i * 4 + c] * k;
+                    }
+                }
+            }
+            std::uint32_t& p = px[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x)];
+            auto channel = [&](int c) { return std::clamp(sum[c] + bias, 0.0, 255.0); };
+            const double alpha = f.preserveAlpha ? static_cast<double>(p >> 24) : channel(3);
+            p = premul(channel(0), channel(1), channel(2), alpha);
+        }
+    }
+}
+
+} // namespace
+
+void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
+             int radiusY, int passes) {
+    std::vector<std::uint32_t> scratch;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (radiusX > 0) {
+            for (int y = 0; y < height; ++y) {
+                blurLine(pixels + static_cast<std::ptrdiff_t>(y) * strideWords, width, 1, radiusX,
+                         scratch);
+            }
+        }
+        if (radiusY > 0) {
+            for (int x = 0; x < width; ++x) {
+                blurLine(pixels + x, height, strideWords, radiusY, scratch);
+            }
+        }
+    }
+}
+
+void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+        return;
+    }
+    cairo_surface_flush(surface);
+    auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface));
+    const int w = cairo_image_surface_get_width(surface);
+    const int h = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface) / 4;
+    if (px == nullptr || w <= 0 || h <= 0) {
+        return;
+    }
+    switch (f.type) {
+    case Filter::Type::Blur:
+        boxBlur(px, w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+                std::max(1, f.passes));
+        break;
+    case Filter::Type::DropShadow:
+    case Filter::Type::Glow:
+        shadow(px, w, h, stride, f, scale);
+        break;
+    case Filter::Type::Bevel:
+    case Filter::Type::GradientGlow:
+    case Filter::Type::GradientBevel:
+        bevelOrGradientGlow(px, w, h, stride, f, scale);
+        break;
+    case Filter::Type::ColorMatrix:
+        for (int y = 0; y < h; ++y) {
+            colorMatrix(px + static_cast<std::ptrdiff_t>(y) * stride, static_cast<std::size_t>(w),
+                        f.matrix);
+        }
+        break;
+    case Filter::Type::Convolution:
+        convolution(px, w, h, stride, f);
+        break;
+    }
+    cairo_surface_mark_dirty(surface);
+}
+
+} // namespace kinovex::flash

@@ -1,0 +1,242 @@
+#pragma once
+// Draws display lists with cairo. Shapes are converted to cairo paths once and kept; bitmaps
+// are decoded the first time they are drawn.
+
+#include "engine/definitions/ShapeGeometry.h"
+#include "engine/display/Timeline.h"
+#include "engine/media/BitmapDecoder.h"
+#include "engine/render/Compositor.h"
+#include "engine/render/Rasterizer.h"
+#include "engine/swf/Log.h"
+
+#include <algorithm>
+#include <cairo.h>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+namespace kinovex::flash {
+
+class Movie;
+class TextFieldPainter;
+class TextFonts;
+
+// A path in shape coordinates, built by hand so it needs no cairo context to exist.
+struct CairoPath {
+    std::vector<cairo_path_data_t> data;
+    cairo_path_t view() const {
+        return cairo_path_t{CAIRO_STATUS_SUCCESS, const_cast<cairo_path_data_t*>(data.data()),
+                            static_cast<int>(data.size())};
+    }
+    bool empty() const { return data.empty(); }
+};
+
+CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours);
+
+struct CachedShape {
+    struct Fill {
+        std::uint32_t index; // 1-based into the layer's fills
+        CairoPath path;
+    };
+    struct Stroke {
+        std::uint32_t index;
+        std::vector<CairoPath> lines; // one per polyline, closed ones closed
+    };
+    struct Layer {
+        const StyleTable* styles = nullptr;
+        std::vector<Fill> fills;
+        std::vector<Stroke> strokes;
+    };
+    std::vector<Layer> layers;
+    std::vector<StyleTable> ownStyles; // morph shapes: the styles at this ratio
+    Rect bounds;                       // twips, of what is drawn, strokes included
+    double maxNoScaleWidth = 0;        // twips: lines whose width ignores the object's scale
+    bool nonZeroWinding = false;
+};
+
+// What a shape drawn into a bitmap of its own depends on. The whole-pixel part of the position
+// is not part of it: the bitmap is drawn wherever the shape moves by whole pixels.
+struct RasterKey {
+    const void* shape = nullptr;
+    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
+    ColorTransform cx;
+    double stagePixelScale = 0;
+    bool operator==(const RasterKey&) const = default;
+};
+
+struct RasterKeyHash {
+    std::size_t operator()(const RasterKey& k) const;
+};
+
+class Renderer {
+public:
+    Renderer(const Movie& movie, Log& log);
+    ~Renderer();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // Draws `list` onto `cr`. `stageToDevice` maps twips of the stage to device pixels;
+    // `stagePixelScale` is device pixels per stage pixel (for strokes that do not scale).
+    void render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
+                double stagePixelScale);
+    // The main timeline with what scripts drew into it, beneath its objects.
+    void render(cairo_t* cr, const TimelineInstance& root, const Matrix& stageToDevice,
+                double stagePixelScale);
+
+    std::size_t cachedShapeCount() const { return m_shapes.size(); }
+    // Drawings made by scripts, as last drawn (only those drawn in the last two frames stay).
+    std::size_t cachedDrawingCount() const { return m_drawings.size(); }
+    // Memory for shapes kept drawn, to be placed again without drawing them anew.
+    static constexpr std::size_t kDefaultShapeCacheBytes = 48u * 1024u * 1024u;
+    void setShapeCacheBudget(std::size_t bytes) { m_rasterBudget = bytes; }
+    std::size_t rasterCacheEntries() const { return m_raster.size(); }
+    // The fonts text fields are laid out with (for their sizes as scripts read them).
+    TextFonts& textFonts();
+
+private:
+    struct State {
+        Matrix matrix;
+        ColorTransform cx;
+        bool mask = false;    // drawing a mask: only coverage counts
+        bool inLayer = false; // inside a group that alpha and erase can act on
+        int nesting = 0;
+    };
+
+    void renderList(cairo_t* cr, const DisplayList& list, const State& state);
+    void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
+    // What a script drew into `clip`, in the clip's space.
+    void drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state);
+    // A clip that a script masked with another clip (setMask): drawn through that clip's
+    // coverage, wherever the mask clip stands.
+    void renderScriptMasked(cairo_t* cr, const DisplayObject& obj, const State& state);
+    void renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,
+                         const State& state, std::uint16_t ratio);
+    void drawShape(cairo_t* cr, const CachedShape& shape, const State& state);
+    // Draws through the bitmap cache when the same shape is drawn the same way again.
+    void drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state);
+    void drawText(cairo_t* cr, const StaticText& text, const State& state);
+    // `obj` (may be null) holds what the field shows now.
+    void drawEditText(cairo_t* cr, const EditText& text, const DisplayObject* obj,
+                      const State& state);
+    // In its current look; `obj` (may be null) holds the button's state.
+    void drawButton(cairo_t* cr, const Button& button, const DisplayObject* obj,
+                    const State& state);
+    bool setFillSource(cairo_t* cr, const FillStyle& fill, const State& state,
+                       const Matrix& patternSpace);
+    // A fill, or a line when `line` is set (`lineWidth` in device pixels).
+    struct DirectPaint {
+        const FillStyle* fill = nullptr;
+        Matrix patternSpace; // the fill's space to the device (the object's matrix)
+        cairo_fill_rule_t rule = CAIRO_FILL_RULE_EVEN_ODD;
+        const LineStyle* line = nullptr;
+        double lineWidth = 0.0;
+    };
+    // A rectangle of pixels, x1 and y1 excluded.
+    struct PixelBox {
+        int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool empty() const { return x1 <= x0 || y1 <= y0; }
+        PixelBox intersect(const PixelBox& o) const {
+            return PixelBox{std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1),
+                            std::min(y1, o.y1)};
+        }
+    };
+    // The image a context draws on, when it can be painted directly.
+    struct DirectTarget {
+        cairo_surface_t* surface = nullptr;
+        double offX = 0, offY = 0; // device offset: pixel = device + offset
+        int width = 0, height = 0;
+        PixelBox clip;
+    };
+    bool directTarget(cairo_t* cr, const State& state, DirectTarget& out);
+    bool directPaint(const DirectTarget& target, const DirectPaint& what, const ColorTransform& cx,
+                     Paint& paint);
+    // Draws the coverage of `paths` on the mask; the box of it that may be painted.
+    PixelBox rasterize(const DirectTarget& target, const std::vector<const CairoPath*>& paths,
+                       const Matrix& m, const DirectPaint& what);
+    CoverageTarget coverageOver(std::uint32_t* pixels, int strideWords, int originX, int originY,
+                                const PixelBox& box) const;
+    static std::uint32_t* targetPixels(const DirectTarget& target);
+    static void targetChanged(const DirectTarget& target, const PixelBox& box);
+    // Paints `paths` (shape coordinates, `m` to the device) with a solid or gradient fill
+    // through a coverage mask straight into the target's pixels. False when the target or the
+    // fill needs cairo's own compositing (the caller then draws with cairo).
+    bool paintDirect(cairo_t* cr, const std::vector<const CairoPath*>& paths, const Matrix& m,
+                     const DirectPaint& what, const State& state);
+    // Every fill of a layer, added up before they go on the target. False (nothing drawn) when
+    // one of them needs cairo.
+    bool fillLayerDirect(cairo_t* cr, const CachedShape::Layer& layer, const State& state,
+                         cairo_fill_rule_t rule);
+    // The paths in device pixels, curves cut into lines no more than `tolerance` off.
+    static void flatten(const std::vector<const CairoPath*>& paths, const Matrix& toPixels,
+                        double tolerance, FlatPath& out);
+    const GradientRamp& rampFor(const FillStyle& fill, const ColorTransform& cx);
+    void applyFilters(cairo_surface_t* surface, const std::vector<Filter>& filters);
+
+    const CachedShape& shapeFor(const Shape& shape);
+    const CachedShape& morphFor(const MorphShape& morph, std::uint16_t ratio);
+    const CairoPath& glyphFor(const Font& font, std::uint32_t index);
+    cairo_surface_t* bitmapFor(std::uint16_t id);
+
+    const Movie& m_movie;
+    Log& m_log;
+    double m_stagePixelScale = 1.0;
+    std::unordered_map<const Shape*, CachedShape> m_shapes;
+    std::map<std::pair<const MorphShape*, std::uint16_t>, CachedShape> m_morphs;
+    std::map<std::pair<const Font*, std::uint32_t>, CairoPath> m_glyphs;
+    struct BitmapEntry {
+        cairo_surface_t* surface = nullptr; // null: cannot be decoded
+        std::uint64_t lastUsed = 0;
+        std::size_t bytes = 0;
+    };
+    std::unordered_map<std::uint16_t, BitmapEntry> m_bitmaps;
+    std::size_t m_bitmapBytes = 0;
+    struct RasterEntry {
+        cairo_surface_t* surface = nullptr;
+        int ox = 0; // bitmap origin relative to the whole-pixel position
+        int oy = 0;
+        std::uint64_t lastUsed = 0;
+        std::size_t bytes = 0;
+    };
+    std::unordered_map<RasterKey, RasterEntry, RasterKeyHash> m_raster;
+    std::unordered_set<RasterKey, RasterKeyHash> m_seenOnce;
+    std::size_t m_rasterBytes = 0;
+    std::size_t m_rasterBudget = kDefaultShapeCacheBytes;
+    std::uint64_t m_frame = 0;
+    std::size_t m_liveButtonSprites = 0;
+    // Gradient colours per fill style and colour transform. Morph styles are rebuilt when the
+    // morph cache is emptied, so this is emptied with it.
+    struct RampKey {
+        const FillStyle* fill = nullptr;
+        ColorTransform cx;
+        bool operator==(const RampKey&) const = default;
+    };
+    struct RampKeyHash {
+        std::size_t operator()(const RampKey& k) const;
+    };
+    std::unordered_map<RampKey, std::unique_ptr<GradientRamp>, RampKeyHash> m_ramps;
+    // The A8 mask fills are rasterised into, as large as the largest target so far.
+    cairo_surface_t* m_coverage = nullptr;
+    cairo_t* m_coverageCr = nullptr;
+    std::vector<std::uint32_t> m_layerScratch; // a layer's fills added up
+    FlatPath m_flat;
+    Rasterizer m_rasterizer;
+    std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
+        m_buttonSprites;
+    std::unique_ptr<TextFieldPainter> m_textPainter;
+    // Scripts' drawings by serial: the shape as drawn and its paths, made again when the
+    // drawing's version moves on.
+    struct DrawingEntry {
+        std::shared_ptr<const Shape> shape;
+        std::uint64_t version = 0;
+        CachedShape cached;
+        std::uint64_t lastUsed = 0;
+    };
+    void forgetDrawing(const DrawingEntry& entry);
+    std::unordered_map<std::uint64_t, DrawingEntry> m_drawings;
+    Matrix m_stageToDevice;
+};
+
+} // namespace kinovex::flash

@@ -246,6 +246,59 @@ void Movie::readTimeline(std::span<const std::uint8_t> data, std::size_t baseOff
     finishTimeline(timeline, declaredFrames);
 }
 
+namespace {
+
+// DefineBits, DefineBitsJPEG2 and JPEG3/4 with their alpha planes; null when malformed.
+std::unique_ptr<BitmapCharacter> readJpegBitmap(BitReader& r, int code) {
+    auto bitmap = std::make_unique<BitmapCharacter>();
+    bitmap->id = r.u16();
+    bitmap->format = BitmapCharacter::Format::Jpeg;
+    if (code == TagDefineBitsJpeg3 || code == TagDefineBitsJpeg4) {
+        const std::uint32_t alphaOffset = r.u32();
+        if (code == TagDefineBitsJpeg4) {
+            r.u16(); // deblocking
+        }
+        if (r.failed() || alphaOffset > r.remaining()) {
+            return nullptr;
+        }
+        auto image = r.bytes(alphaOffset);
+        bitmap->data.assign(image.begin(), image.end());
+        auto alpha = r.rest();
+        bitmap->alpha.assign(alpha.begin(), alpha.end());
+    } else {
+        auto image = r.rest();
+        bitmap->data.assign(image.begin(), image.end());
+    }
+    if (r.failed()) {
+        return nullptr;
+    }
+    return bitmap;
+}
+
+// DefineBitsLossless and DefineBitsLossless2; null when malformed.
+std::unique_ptr<BitmapCharacter> readLosslessBitmap(BitReader& r, int code) {
+    auto bitmap = std::make_unique<BitmapCharacter>();
+    bitmap->format = code == TagDefineBitsLossless ? BitmapCharacter::Format::Lossless
+                                                   : BitmapCharacter::Format::Lossless2;
+    bitmap->id = r.u16();
+    bitmap->losslessFormat = r.u8();
+    bitmap->width = r.u16();
+    bitmap->height = r.u16();
+    if (bitmap->losslessFormat == 3) {
+        bitmap->colorTableSize = static_cast<std::uint16_t>(r.u8() + 1);
+    } else if (bitmap->losslessFormat != 4 && bitmap->losslessFormat != 5) {
+        return nullptr;
+    }
+    auto rest = r.rest();
+    if (r.failed()) {
+        return nullptr;
+    }
+    bitmap->data.assign(rest.begin(), rest.end());
+    return bitmap;
+}
+
+} // namespace
+
 bool Movie::readDefinition(const Tag& tag, Log& log) {
     const int code = tag.code;
     const std::size_t offset = tag.offset;
@@ -292,27 +345,8 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
     case TagDefineBitsJpeg2:
     case TagDefineBitsJpeg3:
     case TagDefineBitsJpeg4: {
-        auto bitmap = std::make_unique<BitmapCharacter>();
-        bitmap->id = r.u16();
-        bitmap->format = BitmapCharacter::Format::Jpeg;
-        std::uint32_t alphaOffset = 0;
-        if (code == TagDefineBitsJpeg3 || code == TagDefineBitsJpeg4) {
-            alphaOffset = r.u32();
-            if (code == TagDefineBitsJpeg4) {
-                r.u16(); // deblocking
-            }
-            if (r.failed() || alphaOffset > r.remaining()) {
-                return false;
-            }
-            auto image = r.bytes(alphaOffset);
-            bitmap->data.assign(image.begin(), image.end());
-            auto alpha = r.rest();
-            bitmap->alpha.assign(alpha.begin(), alpha.end());
-        } else {
-            auto image = r.rest();
-            bitmap->data.assign(image.begin(), image.end());
-        }
-        if (r.failed()) {
+        auto bitmap = readJpegBitmap(r, code);
+        if (!bitmap) {
             return false;
         }
         if (code == TagDefineBits) {
@@ -323,23 +357,10 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
     }
     case TagDefineBitsLossless:
     case TagDefineBitsLossless2: {
-        auto bitmap = std::make_unique<BitmapCharacter>();
-        bitmap->format = code == TagDefineBitsLossless ? BitmapCharacter::Format::Lossless
-                                                       : BitmapCharacter::Format::Lossless2;
-        bitmap->id = r.u16();
-        bitmap->losslessFormat = r.u8();
-        bitmap->width = r.u16();
-        bitmap->height = r.u16();
-        if (bitmap->losslessFormat == 3) {
-            bitmap->colorTableSize = static_cast<std::uint16_t>(r.u8() + 1);
-        } else if (bitmap->losslessFormat != 4 && bitmap->losslessFormat != 5) {
+        auto bitmap = readLosslessBitmap(r, code);
+        if (!bitmap) {
             return false;
         }
-        auto rest = r.rest();
-        if (r.failed()) {
-            return false;
-        }
-        bitmap->data.assign(rest.begin(), rest.end());
         define(std::move(bitmap), offset, code, log);
         return true;
     }

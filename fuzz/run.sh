@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Builds the engine's fuzz target with clang and runs it for a bounded time on a seed corpus of
-# the movies our writer makes. Exits non-zero when the fuzzer finds a crash, a leak, a hang
-# (an input taking over 10 s) or an input needing over 2 GB; the input is kept in
-# <build>/fuzz-findings/.
+# Builds the engine's fuzz targets with clang and runs each for a share of a bounded time:
+# the movie reader, the ActionScript 1/2 machine, and the whole load-play-draw path. Exits
+# non-zero when a fuzzer finds a crash, a leak, a hang (an input taking over 10 s) or an input
+# needing over 2 GB; the input is kept in <build>/fuzz-findings/.
 #   fuzz/run.sh [seconds]     (default 60; FUZZ_BUILD names the build folder, default build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,14 +15,34 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DKINOVEX_TESTS=OFF -DKINOVEX_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 fi
-cmake --build "$build" --parallel "$(nproc)" --target engine_fuzz kinovex_make_movies
-# The corpus keeps what earlier runs found; the writer's movies are added to it every time, so
-# movies added to the writer join it.
-corpus="$build/fuzz-corpus"
-mkdir -p "$corpus"
+cmake --build "$build" --parallel "$(nproc)" \
+    --target swf_reader_fuzz avm1_fuzz engine_fuzz kinovex_make_movies
+
+# Each corpus keeps what earlier runs found. The writer's movies seed the two movie targets
+# every time, so movies added to the writer join them; a few small programs seed the script
+# target (push a string and trace it; read a clip's member; jump to itself forever).
 rm -rf "$build/seed-movies"
 "$build/tests/fixtures/kinovex_make_movies" "$build/seed-movies"
-find "$build/seed-movies" -name '*.swf' -exec cp {} "$corpus/" \;
+for target in swf_reader engine; do
+    mkdir -p "$build/fuzz-corpus-$target"
+    find "$build/seed-movies" -name '*.swf' -exec cp {} "$build/fuzz-corpus-$target/" \;
+done
+scripts="$build/fuzz-corpus-avm1"
+mkdir -p "$scripts"
+printf '\x96\x07\x00\x00hello\x00\x26\x00' >"$scripts/trace"
+printf '\x96\x06\x00\x00clip\x00\x1c\x96\x04\x00\x00_x\x00\x4e\x26\x00' >"$scripts/member"
+printf '\x99\x02\x00\xfb\xff\x00' >"$scripts/loop"
+
 mkdir -p "$build/fuzz-findings"
-"$build/fuzz/engine_fuzz" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 \
-    -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/" "$corpus"
+run() {
+    local target=$1 share=$2 corpus=$3
+    echo "== $target: $share s"
+    "$build/fuzz/$target" -max_total_time="$share" -rss_limit_mb=2048 -timeout=10 \
+        -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/$target-" "$corpus"
+}
+reader_share=$((seconds / 4 > 0 ? seconds / 4 : 1))
+script_share=$((seconds / 3 > 0 ? seconds / 3 : 1))
+engine_share=$((seconds - reader_share - script_share > 0 ? seconds - reader_share - script_share : 1))
+run swf_reader_fuzz "$reader_share" "$build/fuzz-corpus-swf_reader"
+run avm1_fuzz "$script_share" "$scripts"
+run engine_fuzz "$engine_share" "$build/fuzz-corpus-engine"

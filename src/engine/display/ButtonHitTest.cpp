@@ -38,15 +38,9 @@ void HitBox::add(double x, double y) {
     yMax = std::max(yMax, y);
 }
 
-HitTester::HitTester()
-    : m_surface(cairo_image_surface_create(CAIRO_FORMAT_A8, 1, 1)), m_cr(cairo_create(m_surface)) {
-    cairo_set_tolerance(m_cr, 0.5); // twips: far finer than a pixel
-}
+HitTester::HitTester() = default;
 
-HitTester::~HitTester() {
-    cairo_destroy(m_cr);
-    cairo_surface_destroy(m_surface);
-}
+HitTester::~HitTester() = default;
 
 HitTester::ShapePaths HitTester::buildPaths(const std::vector<ShapeRecord>& records,
                                             const std::vector<StyleTable>& styles, bool nonZero) {
@@ -61,7 +55,7 @@ HitTester::ShapePaths HitTester::buildPaths(const std::vector<ShapeRecord>& reco
                 f.fill > table->fills.size()) {
                 continue;
             }
-            paths.fills.push_back(toCairoPath(f.contours, true));
+            paths.fills.emplace_back(f.contours);
             for (const Contour& c : f.contours) {
                 for (const Edge& e : c) {
                     paths.box.add(e.from.x, e.from.y);
@@ -78,7 +72,7 @@ HitTester::ShapePaths HitTester::buildPaths(const std::vector<ShapeRecord>& reco
             const double width = std::max<double>(table->lines[s.line - 1].width, 20.0);
             for (const Contour& line : s.lines) {
                 const bool closed = line.front().from == line.back().to;
-                paths.lines.push_back(ShapePaths::Line{toCairoPath({line}, closed), width});
+                paths.lines.emplace_back(line, closed, width);
                 for (const Edge& e : line) {
                     for (const Point& q : {e.from, e.control, e.to}) {
                         paths.box.add(q.x - width / 2, q.y - width / 2);
@@ -110,29 +104,14 @@ bool HitTester::inPaths(const ShapePaths& paths, const Matrix& full, Point p) {
         local.y > paths.box.yMax) {
         return false;
     }
-    cairo_identity_matrix(m_cr);
-    cairo_set_fill_rule(m_cr, paths.nonZero ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD);
-    for (const CairoPath& fill : paths.fills) {
-        cairo_new_path(m_cr);
-        const cairo_path_t view = fill.view();
-        cairo_append_path(m_cr, &view);
-        if (cairo_in_fill(m_cr, local.x, local.y)) {
-            cairo_new_path(m_cr);
-            return true;
-        }
+    GridPoint q;
+    if (!toGrid(local, q)) {
+        return false;
     }
-    for (const ShapePaths::Line& line : paths.lines) {
-        cairo_new_path(m_cr);
-        const cairo_path_t view = line.path.view();
-        cairo_append_path(m_cr, &view);
-        cairo_set_line_width(m_cr, line.width);
-        if (cairo_in_stroke(m_cr, local.x, local.y)) {
-            cairo_new_path(m_cr);
-            return true;
-        }
-    }
-    cairo_new_path(m_cr);
-    return false;
+    return std::any_of(paths.fills.begin(), paths.fills.end(),
+                       [&](const FillOutline& f) { return f.contains(q, paths.nonZero); }) ||
+           std::any_of(paths.lines.begin(), paths.lines.end(),
+                       [&](const StrokeOutline& l) { return l.contains(q); });
 }
 
 const HitTester::ShapePaths* HitTester::drawingPaths(const TimelineInstance& clip) {

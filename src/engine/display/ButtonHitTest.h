@@ -4,11 +4,13 @@
 // bitmaps, through every sprite below it, with masks taken into account. Buttons use it for
 // their hit areas.
 
+#include "engine/definitions/ShapeGeometry.h"
+#include "engine/display/HitOutline.h"
 #include "engine/display/Timeline.h"
-#include "engine/render/Renderer.h"
 
-#include <cairo.h>
+#include <cstdint>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kinovex::flash {
@@ -56,12 +58,8 @@ public:
 
 private:
     struct ShapePaths {
-        struct Line {
-            CairoPath path;
-            double width = 0; // twips
-        };
-        std::vector<CairoPath> fills; // one per fill style: areas of two styles never cancel
-        std::vector<Line> lines;
+        std::vector<FillOutline> fills; // one per fill style: areas of two styles never cancel
+        std::vector<StrokeOutline> lines;
         bool nonZero = false;
         HitBox box; // of every edge, lines' half-widths included
     };
@@ -70,12 +68,10 @@ private:
     static ShapePaths buildPaths(const std::vector<ShapeRecord>& records,
                                  const std::vector<StyleTable>& styles, bool nonZero);
     const ShapePaths& pathsFor(const Shape& shape);
-    bool inPaths(const ShapePaths& paths, const Matrix& full, Point p);
+    static bool inPaths(const ShapePaths& paths, const Matrix& full, Point p);
     void addBox(const DisplayObject& obj, const Matrix& parent, HitBox& box, int nesting);
     void addListBox(const DisplayList& list, const Matrix& m, HitBox& box, int nesting);
 
-    cairo_surface_t* m_surface;
-    cairo_t* m_cr;
     std::unordered_map<const Shape*, ShapePaths> m_shapes;
     // Scripts' drawings by serial, as of the version given (their shapes change as they draw).
     const ShapePaths* drawingPaths(const TimelineInstance& clip);

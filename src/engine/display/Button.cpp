@@ -30,6 +30,10 @@ void ButtonInstanceDeleter::operator()(ButtonInstance* button) const {
     delete button;
 }
 
+void StillButtonDeleter::operator()(StillButton* button) const {
+    delete button;
+}
+
 ButtonInstance::ButtonInstance(const Movie& movie, const Button& def, int nesting,
                                std::size_t& liveSprites, SoundMixer* sound, TimelineHooks* hooks)
     : m_movie(movie), m_def(def), m_nesting(nesting), m_liveSprites(liveSprites), m_sound(sound),
@@ -84,19 +88,28 @@ void ButtonInstance::makeObject(DisplayObject& obj, std::size_t recordIndex, boo
         obj.character = nullptr; // a button showing itself would never end
         return;
     }
-    if (obj.character->kind == Character::Kind::Sprite &&
-        m_nesting < TimelineInstance::kMaxNesting &&
-        m_liveSprites < TimelineInstance::kMaxSprites) {
-        const auto& def = static_cast<const Sprite*>(obj.character)->timeline;
-        obj.sprite = std::make_unique<TimelineInstance>(m_movie, def, m_nesting + 1, m_liveSprites);
-        obj.sprite->setSound(m_sound);
-        if (shown && m_hooks != nullptr) {
-            // A clip like any other: an animated look loops and its scripts run.
-            obj.sprite->setHooks(m_hooks);
-            m_hooks->clipCreated(*obj.sprite);
-        }
-        obj.sprite->start();
+    if (obj.character->kind == Character::Kind::Sprite) {
+        makeSprite(obj, shown);
+    } else if (obj.character->kind == Character::Kind::Button && shown) {
+        obj.stillButton.reset(new StillButton(m_movie, *static_cast<const Button*>(obj.character),
+                                              m_nesting + 1, m_liveSprites));
     }
+}
+
+void ButtonInstance::makeSprite(DisplayObject& obj, bool shown) {
+    if (m_nesting >= TimelineInstance::kMaxNesting ||
+        m_liveSprites >= TimelineInstance::kMaxSprites) {
+        return;
+    }
+    const auto& def = static_cast<const Sprite*>(obj.character)->timeline;
+    obj.sprite = std::make_unique<TimelineInstance>(m_movie, def, m_nesting + 1, m_liveSprites);
+    obj.sprite->setSound(m_sound);
+    if (shown && m_hooks != nullptr) {
+        // A clip like any other: an animated look loops and its scripts run.
+        obj.sprite->setHooks(m_hooks);
+        m_hooks->clipCreated(*obj.sprite);
+    }
+    obj.sprite->start();
 }
 
 void ButtonInstance::playSound(ButtonSoundSlot slot) {
@@ -113,5 +126,26 @@ void ButtonInstance::advance() {
         }
     }
 }
+
+StillButton::StillButton(const Movie& movie, const Button& def, int nesting,
+                         std::size_t& liveSprites) {
+    if (nesting >= TimelineInstance::kMaxNesting) {
+        return;
+    }
+    m_sprites.resize(def.records.size());
+    for (std::size_t i = 0; i < def.records.size(); ++i) {
+        const ButtonRecord& rec = def.records[i];
+        const Character* c = movie.character(rec.characterId);
+        if ((rec.looks & ButtonLookUp) == 0 || c == nullptr || c->kind != Character::Kind::Sprite ||
+            liveSprites >= TimelineInstance::kMaxSprites) {
+            continue;
+        }
+        m_sprites[i] = std::make_unique<TimelineInstance>(
+            movie, static_cast<const Sprite*>(c)->timeline, nesting + 1, liveSprites);
+        m_sprites[i]->start();
+    }
+}
+
+StillButton::~StillButton() = default;
 
 } // namespace kinovex::flash

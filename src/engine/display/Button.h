@@ -1,12 +1,15 @@
 #pragma once
 // A button placed on a timeline: which look it shows, the objects of that look (sprites in it
-// play while it is shown) and the objects of its hit area.
+// play while it is shown) and the objects of its hit area. A button placed in the look of
+// another button has no state of its own and shows its up look, still.
 
 #include "engine/definitions/Characters.h"
 #include "engine/display/Timeline.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <vector>
 
 namespace kinovex::flash {
 
@@ -55,6 +58,7 @@ public:
 private:
     void build(DisplayList& list, std::uint8_t look, DisplayList* reuse);
     void makeObject(DisplayObject& obj, std::size_t recordIndex, bool shown);
+    void makeSprite(DisplayObject& obj, bool shown);
 
     const Movie& m_movie;
     const Button& m_def;
@@ -66,6 +70,28 @@ private:
     DisplayList m_shown;
     DisplayList m_hit;
     std::uint64_t m_serial;
+};
+
+// A button in the look of another button. It takes no input and shows its up look; the
+// sprites of that look are made with it, run no scripts, make no sound and stay on their
+// first frame.
+class StillButton {
+public:
+    // `nesting` is that of the button itself, as an object of the button it is in; its
+    // sprites are one deeper.
+    StillButton(const Movie& movie, const Button& def, int nesting, std::size_t& liveSprites);
+    ~StillButton();
+    StillButton(const StillButton&) = delete;
+    StillButton& operator=(const StillButton&) = delete;
+
+    // The sprite of record `index` of the definition; null for a record that is no sprite of
+    // the up look, or one too deep to make.
+    const TimelineInstance* sprite(std::size_t index) const {
+        return index < m_sprites.size() ? m_sprites[index].get() : nullptr;
+    }
+
+private:
+    std::vector<std::unique_ptr<TimelineInstance>> m_sprites; // by record
 };
 
 } // namespace kinovex::flash

@@ -19,6 +19,7 @@ class ButtonInstance;
 class Movie;
 class ScriptDrawing;
 class SoundMixer;
+class StillButton;
 class TextField;
 class TimelineInstance;
 class VideoDecoder;
@@ -41,9 +42,12 @@ inline bool scriptDepthOf(double d, std::int32_t& out) {
     return true;
 }
 
-// Deletes a button's state where its type is known (player/Button.cpp).
+// Delete a button's state where its type is known (display/Button.cpp).
 struct ButtonInstanceDeleter {
     void operator()(ButtonInstance* button) const;
+};
+struct StillButtonDeleter {
+    void operator()(StillButton* button) const;
 };
 
 struct DisplayObject {
@@ -71,6 +75,9 @@ struct DisplayObject {
     std::unique_ptr<TimelineInstance> sprite;                   // for sprites: its own timeline
     // For buttons: which look it shows and the objects of its looks.
     std::unique_ptr<ButtonInstance, ButtonInstanceDeleter> button;
+    // For a button in the look of another button, which has no state of its own: the sprites
+    // of its up look.
+    std::unique_ptr<StillButton, StillButtonDeleter> stillButton;
     // For text fields: what the field shows now.
     std::shared_ptr<TextField> textField;
     // For videos: this placement's decoder, made when it is first drawn (drawing decodes).

@@ -233,7 +233,6 @@ Renderer::~Renderer() {
     for (auto& [key, entry] : m_raster) {
         cairo_surface_destroy(entry.surface);
     }
-    m_buttonSprites.clear();
     for (auto& [id, entry] : m_bitmaps) {
         if (entry.surface != nullptr) {
             cairo_surface_destroy(entry.surface);
@@ -1361,7 +1360,8 @@ void Renderer::drawButton(cairo_t* cr, const Button& button, const DisplayObject
         renderList(cr, obj->button->displayList(), state);
         return;
     }
-    // A button with no state of its own (inside another button): its up look.
+    // A button with no state of its own (inside another button): its up look, its sprites as
+    // the button holds them.
     std::vector<std::size_t> order;
     for (std::size_t i = 0; i < button.records.size(); ++i) {
         if (button.records[i].looks & ButtonLookUp) {
@@ -1386,14 +1386,9 @@ void Renderer::drawButton(cairo_t* cr, const Button& button, const DisplayObject
         part.blendMode = rec.blendMode;
         part.filters = rec.filters;
         if (c->kind == Character::Kind::Sprite) {
-            auto& instance = m_buttonSprites[std::make_pair(&button, i)];
-            if (!instance && state.nesting < TimelineInstance::kMaxNesting) {
-                instance = std::make_unique<TimelineInstance>(
-                    m_movie, static_cast<const Sprite*>(c)->timeline, state.nesting + 1,
-                    m_liveButtonSprites);
-                instance->start();
-            }
-            if (!instance) {
+            const TimelineInstance* instance =
+                obj != nullptr && obj->stillButton ? obj->stillButton->sprite(i) : nullptr;
+            if (instance == nullptr) {
                 continue;
             }
             State child = state;

@@ -205,7 +205,6 @@ private:
     std::size_t m_rasterBytes = 0;
     std::size_t m_rasterBudget = kDefaultShapeCacheBytes;
     std::uint64_t m_frame = 0;
-    std::size_t m_liveButtonSprites = 0;
     // Gradient colours per fill style and colour transform. Morph styles are rebuilt when the
     // morph cache is emptied, so this is emptied with it.
     struct RampKey {
@@ -223,8 +222,6 @@ private:
     std::vector<std::uint32_t> m_layerScratch; // a layer's fills added up
     FlatPath m_flat;
     Rasterizer m_rasterizer;
-    std::map<std::pair<const Button*, std::size_t>, std::unique_ptr<TimelineInstance>>
-        m_buttonSprites;
     std::unique_ptr<TextFieldPainter> m_textPainter;
     // Scripts' drawings by serial: the shape as drawn and its paths, made again when the
     // drawing's version moves on.

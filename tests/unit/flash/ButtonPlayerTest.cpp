@@ -229,6 +229,43 @@ TEST(ButtonPlayer, SoundsOfTransitionsReachTheMixer) {
     EXPECT_NEAR(test::Frequency(pcm, 0, 2000), 3000.0, 60.0);
 }
 
+// A button inside a button has no state of its own: it shows its up look, whose sprites stay on
+// their first frame and run no scripts, while a sprite in the outer button's own look plays.
+TEST(ButtonPlayer, AButtonInsideAButtonShowsItsSpritesFirstFrame) {
+    swf::SwfWriter movie(100, 50, 12, {6, false});
+    swf::Sprite colours;
+    const std::uint32_t shades[] = {0xff0000, 0x0000ff, 0x00ff00};
+    for (const std::uint32_t shade : shades) {
+        colours.place(1, test::defineRect(movie, 0, 0, 40, 40, shade));
+        colours.rawTag(swf::tag::DoAction, swf::Actions().trace("colours").bytes());
+        colours.showFrame();
+        colours.remove(1);
+    }
+    const auto sprite = movie.defineSprite(colours);
+    const auto box = test::defineRect(movie, 0, 0, 40, 40, 0);
+    const auto inner = swf::DefineButton2(movie, {{look::Up | look::Hit, sprite}});
+    const auto all = look::Up | look::Over | look::Down;
+    const auto outer = swf::DefineButton2(
+        movie,
+        {{all, inner, 1}, {all, sprite, 2, swf::Matrix::translate(50, 0)}, {look::Hit, box}});
+    movie.place(1, outer, swf::Matrix::translate(5, 5));
+    movie.showFrame();
+    Player player;
+    std::vector<std::string> lines;
+    player.setTraceSink([&](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(test::load(player, movie).ok);
+    EXPECT_EQ(PixelAt(player, 20, 20), 0xff0000u);
+    EXPECT_EQ(PixelAt(player, 70, 20), 0xff0000u);
+    player.nextFrame();
+    EXPECT_EQ(PixelAt(player, 20, 20), 0xff0000u);
+    EXPECT_EQ(PixelAt(player, 70, 20), 0x0000ffu);
+    player.mouseMove({20, 20}); // the over look holds the same records
+    player.nextFrame();
+    EXPECT_EQ(PixelAt(player, 20, 20), 0xff0000u);
+    EXPECT_EQ(PixelAt(player, 70, 20), 0x00ff00u);
+    EXPECT_EQ(lines, (std::vector<std::string>{"colours", "colours", "colours"}));
+}
+
 // Frame 1 stops; the button's release list traces and plays on to frame 2, which traces.
 TEST(ButtonPlayer, ReleaseActionsRunThroughTheScriptsOnTheButtonsTimeline) {
     swf::SwfWriter movie(100, 100, 12, {6, false});

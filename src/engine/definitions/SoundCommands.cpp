@@ -35,20 +35,4 @@ SoundTagResult ParseSoundCommand(std::uint16_t code, std::span<const std::uint8_
     return SoundTagResult::Ok;
 }
 
-void RunSoundCommand(SoundMixer& mixer, SoundMixer::StreamKey stream, const SoundCommand& cmd) {
-    switch (cmd.type) {
-    case SoundCommand::Type::Start:
-        if (cmd.start.soundId != 0) {
-            mixer.startSound(cmd.start.soundId, cmd.start.info);
-        }
-        break;
-    case SoundCommand::Type::StreamHead:
-        mixer.streamHead(stream, cmd.head);
-        break;
-    case SoundCommand::Type::StreamBlock:
-        mixer.streamBlock(stream, cmd.block);
-        break;
-    }
-}
-
 } // namespace kinovex::flash

@@ -1,9 +1,9 @@
 #pragma once
 // The sound tags of a timeline, kept with its frames and run against the mixer when the frame
-// plays: StartSound/StartSound2, SoundStreamHead/SoundStreamHead2 and SoundStreamBlock.
+// plays (display/Mixer.h): StartSound/StartSound2, SoundStreamHead/SoundStreamHead2 and
+// SoundStreamBlock.
 
 #include "engine/definitions/SoundTags.h"
-#include "engine/display/Mixer.h"
 
 #include <cstdint>
 #include <span>
@@ -37,10 +37,5 @@ enum class SoundTagResult : std::uint8_t {
 // Reads a tag found in a timeline (DefineSound is a definition, not a timeline command).
 SoundTagResult ParseSoundCommand(std::uint16_t code, std::span<const std::uint8_t> body,
                                  SoundCommand& out);
-
-// Runs a command of timeline `stream` (the key of that timeline's stream sound).
-// StartSound2 names its sound by class, which needs the movie's exported symbols; until the
-// caller resolves it into start.soundId it starts nothing.
-void RunSoundCommand(SoundMixer& mixer, SoundMixer::StreamKey stream, const SoundCommand& cmd);
 
 } // namespace kinovex::flash

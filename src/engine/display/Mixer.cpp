@@ -314,4 +314,20 @@ void SoundMixer::mixStream(Stream& s, std::int32_t* acc, std::size_t pairs) {
     }
 }
 
+void RunSoundCommand(SoundMixer& mixer, SoundMixer::StreamKey stream, const SoundCommand& cmd) {
+    switch (cmd.type) {
+    case SoundCommand::Type::Start:
+        if (cmd.start.soundId != 0) {
+            mixer.startSound(cmd.start.soundId, cmd.start.info);
+        }
+        break;
+    case SoundCommand::Type::StreamHead:
+        mixer.streamHead(stream, cmd.head);
+        break;
+    case SoundCommand::Type::StreamBlock:
+        mixer.streamBlock(stream, cmd.block);
+        break;
+    }
+}
+
 } // namespace kinovex::flash

@@ -5,6 +5,7 @@
 // frame rate taken as the exact fraction the movie stores, so the sound never drifts from the
 // picture however long the movie runs.
 
+#include "engine/definitions/SoundCommands.h"
 #include "engine/definitions/SoundTags.h"
 #include "engine/media/SoundDecoder.h"
 
@@ -105,5 +106,10 @@ private:
     std::map<StreamKey, std::unique_ptr<Stream>> m_streams;
     std::vector<std::int32_t> m_acc;
 };
+
+// Runs a sound command of timeline `stream` (the key of that timeline's stream sound).
+// StartSound2 names its sound by class, which needs the movie's exported symbols; until the
+// caller resolves it into start.soundId it starts nothing.
+void RunSoundCommand(SoundMixer& mixer, SoundMixer::StreamKey stream, const SoundCommand& cmd);
 
 } // namespace kinovex::flash

@@ -4,6 +4,7 @@
 #include "SoundTestUtil.h"
 
 #include "engine/definitions/SoundCommands.h"
+#include "engine/display/Mixer.h"
 #include "engine/swf/SwfFile.h"
 #include "engine/swf/Tags.h"
 

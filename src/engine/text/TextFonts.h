@@ -5,7 +5,6 @@
 #include "engine/definitions/Characters.h"
 #include "engine/text/StyledText.h"
 
-#include <cairo.h>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -14,6 +13,11 @@
 #include <tuple>
 #include <unordered_map>
 #include <vector>
+
+// cairo's font types, declared as cairo declares them: what measures and lays out text needs
+// no drawing library, only what draws system fonts does.
+typedef struct _cairo_font_face cairo_font_face_t;
+typedef struct _cairo_scaled_font cairo_scaled_font_t;
 
 namespace kinovex::flash {
 

@@ -27,7 +27,15 @@ public:
 
     TextFonts& fonts() { return m_fonts; }
 
+    // Where and how one field's lines are being drawn (TextFieldPainter.cpp).
+    struct Pen;
+
 private:
+    // The lines that show, from the field's scroll position down to its bottom.
+    void drawLines(const Pen& pen, TextField& field, const TextLayout& layout, const Rect& box);
+    void drawLine(const Pen& pen, const LaidLine& line, double baseline);
+    // One glyph by itself: an embedded outline, or a system font's glyph.
+    void drawGlyph(const Pen& pen, const LaidGlyph& glyph, double baseline);
     TextField& definedField(const EditText& definition);
     const CairoPath& glyphPath(const Font& font, std::uint32_t glyph);
 

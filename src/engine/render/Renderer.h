@@ -200,6 +200,15 @@ private:
         std::uint64_t lastUsed = 0;
         std::size_t bytes = 0;
     };
+    // Where the shape drawn with `local` (its position within a pixel) lies on the device,
+    // margins included; false when it is too large or strange to keep as a bitmap.
+    bool rasterBox(const CachedShape& shape, const Matrix& local, PixelBox& out) const;
+    // The shape drawn into a bitmap of its own covering `box` (`state` has the local matrix).
+    RasterEntry drawRaster(cairo_t* cr, const CachedShape& shape, const State& state,
+                           const PixelBox& box);
+    // A kept bitmap laid on the target at whole pixel `ix`, `iy`.
+    void placeRaster(cairo_t* cr, const RasterEntry& entry, double ix, double iy,
+                     const PixelBox& box, const State& state);
     std::unordered_map<RasterKey, RasterEntry, RasterKeyHash> m_raster;
     std::unordered_set<RasterKey, RasterKeyHash> m_seenOnce;
     std::size_t m_rasterBytes = 0;

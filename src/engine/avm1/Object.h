@@ -48,6 +48,8 @@ enum class ObjectClass : std::uint8_t {
 };
 
 using NativeFunction = std::function<Value(Vm& vm, const Value& self, std::span<const Value> args)>;
+// The arguments a native function is called with.
+using Args = std::span<const Value>;
 
 using Code = std::shared_ptr<const std::vector<std::uint8_t>>;
 using ConstantPool = std::shared_ptr<const std::vector<std::string>>;

@@ -88,6 +88,8 @@ public:
     Object* errorPrototype() { return m_errorProto; }
     void setFunction(Object* target, std::string_view name, NativeFunction f,
                      std::uint8_t flags = kDontEnum);
+    // True while a native constructor runs for `new` (String(x) and new String(x) differ).
+    bool constructing() const { return m_constructing; }
 
     // Conversions, with this movie's version rules.
     double toNumber(const Value& v);

@@ -1,0 +1,30 @@
+#pragma once
+// The built-in classes and functions every movie starts with, one file each. Vm::installBuiltins
+// calls them in the order they go onto _global, which is the order a for..in over _global finds
+// them in once ASSetPropFlags shows them.
+
+#include "engine/avm1/Vm.h"
+
+#include <string_view>
+
+namespace kinovex::flash::avm1 {
+
+// The object a method was called on; null when it was called on a primitive.
+inline Object* selfObject(const Value& self) {
+    return self.isObject() ? self.asObject() : nullptr;
+}
+
+// A class on _global: its constructor `name` and its prototype `proto`, each naming the other.
+Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,
+                    bool constructs);
+
+void installObjectClass(Vm& vm);
+void installFunctionClass(Vm& vm);
+// These return the prototype they made.
+Object* installArrayClass(Vm& vm);
+Object* installStringClass(Vm& vm);
+Object* installNumberClass(Vm& vm);
+Object* installBooleanClass(Vm& vm);
+void installMathObject(Vm& vm);
+
+} // namespace kinovex::flash::avm1

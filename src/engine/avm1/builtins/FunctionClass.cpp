@@ -1,0 +1,42 @@
+// Function: call and apply, on every function's prototype.
+
+#include "engine/avm1/builtins/Builtins.h"
+
+#include <algorithm>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+Value construct(Vm&, const Value&, Args) {
+    return Value();
+}
+
+Value call(Vm& vm, const Value& self, Args args) {
+    const Value thisArg = arg(args, 0);
+    return vm.call(self, thisArg, args.empty() ? args : args.subspan(1));
+}
+
+Value apply(Vm& vm, const Value& self, Args args) {
+    std::vector<Value> list;
+    const Value a = arg(args, 1);
+    if (a.isObject()) {
+        Object* arr = a.asObject();
+        const std::uint32_t n = std::min<std::uint32_t>(vm.arrayLength(arr), 65536);
+        for (std::uint32_t i = 0; i < n; ++i) {
+            list.push_back(vm.getMember(arr, std::to_string(i), a));
+        }
+    }
+    return vm.call(self, arg(args, 0), list);
+}
+
+} // namespace
+
+void installFunctionClass(Vm& vm) {
+    Object* proto = vm.functionPrototype();
+    defineClass(vm, "Function", construct, proto, false);
+    vm.setFunction(proto, "call", call);
+    vm.setFunction(proto, "apply", apply);
+}
+
+} // namespace kinovex::flash::avm1

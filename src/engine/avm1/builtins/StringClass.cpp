@@ -1,0 +1,202 @@
+// String: the methods on String.prototype, which count in characters (the text is UTF-8), and
+// String.fromCharCode.
+
+#include "engine/avm1/Utf8.h"
+#include "engine/avm1/builtins/Builtins.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+Value construct(Vm& vm, const Value& self, Args args) {
+    const std::string s = args.empty() ? std::string() : vm.toString(args[0]);
+    Object* o = selfObject(self);
+    if (vm.constructing() && o) {
+        o->setObjectClass(ObjectClass::String);
+        o->primitive() = Value(s);
+        return Value(o);
+    }
+    return Value(s);
+}
+
+std::string thisString(Vm& vm, const Value& self) {
+    if (self.isString()) {
+        return self.asString();
+    }
+    Object* o = selfObject(self);
+    if (o && o->objectClass() == ObjectClass::String) {
+        return o->primitive().isString() ? o->primitive().asString() : std::string();
+    }
+    return vm.toString(self);
+}
+
+Value toString(Vm& vm, const Value& self, Args) {
+    return Value(thisString(vm, self));
+}
+
+Value charAt(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const double i = toInteger(vm.toNumber(arg(args, 0)));
+    if (i < 0 || i >= static_cast<double>(utf8Length(s))) {
+        return Value("");
+    }
+    return Value(utf8Substr(s, i, 1));
+}
+
+Value charCodeAt(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const double i = toInteger(vm.toNumber(arg(args, 0)));
+    if (i < 0 || i >= static_cast<double>(utf8Length(s))) {
+        return Value(std::nan(""));
+    }
+    return Value(static_cast<double>(utf8At(s, static_cast<std::size_t>(i))));
+}
+
+Value indexOf(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const std::string needle = vm.toString(arg(args, 0));
+    const double from = std::max(0.0, toInteger(vm.toNumber(arg(args, 1))));
+    const std::string head = utf8Substr(s, 0, from);
+    const auto at = s.find(needle, head.size());
+    return Value(at == std::string::npos ? -1.0 : static_cast<double>(utf8Length(s.substr(0, at))));
+}
+
+Value lastIndexOf(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const std::string needle = vm.toString(arg(args, 0));
+    std::size_t from = std::string::npos;
+    if (args.size() > 1) {
+        const double f = toInteger(vm.toNumber(args[1]));
+        if (f < 0) {
+            return Value(-1.0);
+        }
+        from = utf8Substr(s, 0, f).size();
+    }
+    const auto at = s.rfind(needle, from);
+    return Value(at == std::string::npos ? -1.0 : static_cast<double>(utf8Length(s.substr(0, at))));
+}
+
+Value substr(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const double len = static_cast<double>(utf8Length(s));
+    double from = toInteger(vm.toNumber(arg(args, 0)));
+    if (from < 0) {
+        from = std::max(0.0, from + len);
+    }
+    const double count = arg(args, 1).isUndefined() ? len : toInteger(vm.toNumber(args[1]));
+    if (count <= 0) {
+        return Value("");
+    }
+    return Value(utf8Substr(s, from, count));
+}
+
+Value substring(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const double len = static_cast<double>(utf8Length(s));
+    double a = std::clamp(toInteger(vm.toNumber(arg(args, 0))), 0.0, len);
+    double b =
+        arg(args, 1).isUndefined() ? len : std::clamp(toInteger(vm.toNumber(args[1])), 0.0, len);
+    if (a > b) {
+        std::swap(a, b);
+    }
+    return Value(utf8Substr(s, a, b - a));
+}
+
+Value slice(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    const double len = static_cast<double>(utf8Length(s));
+    auto fix = [len](double x) { return x < 0 ? std::max(0.0, x + len) : std::min(x, len); };
+    const double a = fix(toInteger(vm.toNumber(arg(args, 0))));
+    const double b = arg(args, 1).isUndefined() ? len : fix(toInteger(vm.toNumber(args[1])));
+    return Value(a < b ? utf8Substr(s, a, b - a) : std::string());
+}
+
+Value split(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    std::vector<Value> parts;
+    if (arg(args, 0).isUndefined()) {
+        parts.emplace_back(s);
+        return Value(vm.newArray(std::move(parts)));
+    }
+    const std::string sep = vm.toString(args[0]);
+    const double limit =
+        arg(args, 1).isUndefined() ? 4294967295.0 : toInteger(vm.toNumber(args[1]));
+    if (sep.empty()) {
+        const std::size_t n = utf8Length(s);
+        for (std::size_t i = 0; i < n && parts.size() < limit; ++i) {
+            parts.emplace_back(utf8Substr(s, static_cast<double>(i), 1));
+        }
+    } else {
+        std::size_t at = 0;
+        while (parts.size() < limit) {
+            const auto hit = s.find(sep, at);
+            parts.emplace_back(s.substr(at, hit - at));
+            if (hit == std::string::npos) {
+                break;
+            }
+            at = hit + sep.size();
+        }
+    }
+    return Value(vm.newArray(std::move(parts)));
+}
+
+Value toUpperCase(Vm& vm, const Value& self, Args) {
+    std::string s = thisString(vm, self);
+    for (char& c : s) {
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    }
+    return Value(s);
+}
+
+Value toLowerCase(Vm& vm, const Value& self, Args) {
+    std::string s = thisString(vm, self);
+    for (char& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return Value(s);
+}
+
+Value concat(Vm& vm, const Value& self, Args args) {
+    std::string s = thisString(vm, self);
+    for (const Value& a : args) {
+        s += vm.toString(a);
+        vm.checkStringSize(s.size());
+    }
+    return Value(s);
+}
+
+Value fromCharCode(Vm& vm, const Value&, Args args) {
+    std::string s;
+    for (const Value& a : args) {
+        s += utf8Encode(toUint32(vm.toNumber(a)) & 0xffff);
+    }
+    return Value(s);
+}
+
+} // namespace
+
+Object* installStringClass(Vm& vm) {
+    Object* proto = vm.newObjectOfClass(ObjectClass::String, vm.objectPrototype());
+    proto->primitive() = Value("");
+    Object* ctor = defineClass(vm, "String", construct, proto, true);
+    vm.setFunction(proto, "toString", toString);
+    vm.setFunction(proto, "valueOf", toString);
+    vm.setFunction(proto, "charAt", charAt);
+    vm.setFunction(proto, "charCodeAt", charCodeAt);
+    vm.setFunction(proto, "indexOf", indexOf);
+    vm.setFunction(proto, "lastIndexOf", lastIndexOf);
+    vm.setFunction(proto, "substr", substr);
+    vm.setFunction(proto, "substring", substring);
+    vm.setFunction(proto, "slice", slice);
+    vm.setFunction(proto, "split", split);
+    vm.setFunction(proto, "toUpperCase", toUpperCase);
+    vm.setFunction(proto, "toLowerCase", toLowerCase);
+    vm.setFunction(proto, "concat", concat);
+    vm.setFunction(ctor, "fromCharCode", fromCharCode);
+    return proto;
+}
+
+} // namespace kinovex::flash::avm1

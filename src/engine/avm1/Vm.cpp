@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Names.h"
+#include "engine/avm1/builtins/Builtins.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +18,32 @@ Vm::Vm(ScriptHost& host, int swfVersion) : m_host(host), m_version(swfVersion) {
 }
 
 Vm::~Vm() = default;
+
+void Vm::installBuiltins() {
+    m_objectProto = newObjectOfClass(ObjectClass::Object, nullptr);
+    m_functionProto = newObjectOfClass(ObjectClass::Object, m_objectProto);
+    m_global = newObject();
+    installObjectClass(*this);
+    installFunctionClass(*this);
+    m_arrayProto = installArrayClass(*this);
+    m_stringProto = installStringClass(*this);
+    m_numberProto = installNumberClass(*this);
+    m_booleanProto = installBooleanClass(*this);
+    installMathObject(*this);
+    installDateClass(*this);
+    m_errorProto = installErrorClass(*this);
+    installGlobalFunctions(*this);
+    installHostClasses();
+}
+
+double Vm::random() {
+    // xorshift64*: fast, and the same sequence on every machine.
+    m_randomState ^= m_randomState >> 12;
+    m_randomState ^= m_randomState << 25;
+    m_randomState ^= m_randomState >> 27;
+    const std::uint64_t r = m_randomState * 2685821657736338717ULL;
+    return static_cast<double>(r >> 11) / 9007199254740992.0;
+}
 
 Object* Vm::newObjectOfClass(ObjectClass cls, Object* proto) {
     m_heap.push_back(std::make_unique<Object>(cls, proto, m_version >= 7));

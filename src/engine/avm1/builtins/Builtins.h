@@ -26,5 +26,8 @@ Object* installStringClass(Vm& vm);
 Object* installNumberClass(Vm& vm);
 Object* installBooleanClass(Vm& vm);
 void installMathObject(Vm& vm);
+void installDateClass(Vm& vm);
+Object* installErrorClass(Vm& vm);
+void installGlobalFunctions(Vm& vm);
 
 } // namespace kinovex::flash::avm1

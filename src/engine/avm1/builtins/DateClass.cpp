@@ -1,0 +1,158 @@
+// Date: times in milliseconds since 1970, read and set in local time (the host's zone) or UTC.
+
+#include "engine/avm1/builtins/Builtins.h"
+#include "engine/avm1/builtins/CivilTime.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+// new Date(), new Date(ms), new Date(year, month, day, hours, minutes, seconds, ms); Date()
+// called as a function gives the text of the time now.
+Value construct(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    if (!vm.constructing() || !o) {
+        return Value(
+            vm.toString(Value(vm.construct(Value(vm.global()->findOwn("Date")->value), {}))));
+    }
+    o->setObjectClass(ObjectClass::Date);
+    double t;
+    const double offset = vm.host().utcOffsetMinutes() * 60000.0;
+    if (args.empty()) {
+        t = std::floor(vm.host().epochMs());
+    } else if (args.size() == 1) {
+        t = vm.toNumber(args[0]);
+    } else {
+        double parts[7] = {0, 0, 1, 0, 0, 0, 0};
+        for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
+            parts[i] = toInteger(vm.toNumber(args[i]));
+        }
+        if (parts[0] >= 0 && parts[0] < 100) {
+            parts[0] += 1900;
+        }
+        t = daysFromCivil(parts[0], parts[1], parts[2]) * 86400000.0 + parts[3] * 3600000.0 +
+            parts[4] * 60000.0 + parts[5] * 1000.0 + parts[6] - offset;
+    }
+    o->primitive() = Value(t);
+    return Value(o);
+}
+
+// getFullYear() ... getDay() (fields 0-7 of CivilTime), local or UTC; field 8 is the time.
+void defineGetter(Vm& vm, Object* proto, std::string_view name, bool utc, int field) {
+    vm.setFunction(proto, name, [utc, field](Vm& v, const Value& self, Args) -> Value {
+        Object* o = selfObject(self);
+        if (!o || o->objectClass() != ObjectClass::Date) {
+            return Value(std::nan(""));
+        }
+        const double t = v.toNumber(o->primitive());
+        if (!(std::fabs(t) <= kMaxTime)) {
+            return Value(std::nan(""));
+        }
+        if (field == 8) {
+            return Value(t);
+        }
+        const CivilTime c = civilFromMs(utc ? t : t + v.host().utcOffsetMinutes() * 60000.0);
+        const double values[] = {c.year,    c.month,   c.day, c.hours,
+                                 c.minutes, c.seconds, c.ms,  c.weekday};
+        return Value(values[field]);
+    });
+}
+
+// setFullYear(y, m, d), setMonth(m, d), setDate(d), setHours(h, m, s, ms), ... : the arguments
+// replace the fields from `first` on (`most` of them at most); local time unless `utc`.
+void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int first, int most) {
+    vm.setFunction(proto, name, [utc, first, most](Vm& v, const Value& self, Args args) -> Value {
+        Object* o = selfObject(self);
+        if (!o || o->objectClass() != ObjectClass::Date || args.empty()) {
+            return Value(std::nan(""));
+        }
+        const double offset = utc ? 0 : v.host().utcOffsetMinutes() * 60000.0;
+        double t = v.toNumber(o->primitive());
+        if (!(std::fabs(t) <= kMaxTime)) {
+            t = 0;
+        }
+        const CivilTime c = civilFromMs(t + offset);
+        double f[7] = {c.year, c.month, c.day, c.hours, c.minutes, c.seconds, c.ms};
+        for (int i = 0; i < most && static_cast<std::size_t>(i) < args.size(); ++i) {
+            f[first + i] = toInteger(v.toNumber(args[static_cast<std::size_t>(i)]));
+        }
+        const double r = daysFromCivil(f[0], f[1], f[2]) * 86400000.0 + f[3] * 3600000.0 +
+                         f[4] * 60000.0 + f[5] * 1000.0 + f[6] - offset;
+        o->primitive() = Value(std::fabs(r) <= kMaxTime ? r : std::nan(""));
+        return o->primitive();
+    });
+}
+
+Value getYear(Vm& vm, const Value& self, Args) {
+    const Value y = vm.call(vm.getMember(self, "getFullYear"), self, {});
+    return Value(vm.toNumber(y) - 1900);
+}
+
+Value getTimezoneOffset(Vm& vm, const Value&, Args) {
+    return Value(static_cast<double>(-vm.host().utcOffsetMinutes()));
+}
+
+Value setTime(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    if (!o) {
+        return Value();
+    }
+    o->primitive() = Value(vm.toNumber(arg(args, 0)));
+    return o->primitive();
+}
+
+// "Tue Mar 4 09:05:00 GMT+0100 2008"
+Value toString(Vm& vm, const Value& self, Args) {
+    Object* o = selfObject(self);
+    const double t = o ? vm.toNumber(o->primitive()) : std::nan("");
+    if (!(std::fabs(t) <= kMaxTime)) {
+        return Value("Invalid Date");
+    }
+    const int offset = vm.host().utcOffsetMinutes();
+    const CivilTime c = civilFromMs(t + offset * 60000.0);
+    static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    char buf[80];
+    std::snprintf(buf, sizeof buf, "%s %s %d %02d:%02d:%02d GMT%c%02d%02d %d",
+                  days[static_cast<int>(c.weekday)], months[static_cast<int>(c.month)],
+                  static_cast<int>(c.day), static_cast<int>(c.hours), static_cast<int>(c.minutes),
+                  static_cast<int>(c.seconds), offset < 0 ? '-' : '+', std::abs(offset) / 60,
+                  std::abs(offset) % 60, static_cast<int>(c.year));
+    return Value(std::string(buf));
+}
+
+} // namespace
+
+void installDateClass(Vm& vm) {
+    Object* proto = vm.newObject();
+    defineClass(vm, "Date", construct, proto, true);
+    const char* fields[] = {"FullYear", "Month",   "Date",         "Hours",
+                            "Minutes",  "Seconds", "Milliseconds", "Day"};
+    for (int i = 0; i < 8; ++i) {
+        defineGetter(vm, proto, std::string("get") + fields[i], false, i);
+        defineGetter(vm, proto, std::string("getUTC") + fields[i], true, i);
+    }
+    defineGetter(vm, proto, "getTime", true, 8);
+    defineGetter(vm, proto, "valueOf", true, 8);
+    vm.setFunction(proto, "getYear", getYear);
+    vm.setFunction(proto, "getTimezoneOffset", getTimezoneOffset);
+    const struct {
+        const char* field;
+        int first;
+        int most;
+    } setters[] = {{"FullYear", 0, 3}, {"Month", 1, 2},   {"Date", 2, 1},        {"Hours", 3, 4},
+                   {"Minutes", 4, 3},  {"Seconds", 5, 2}, {"Milliseconds", 6, 1}};
+    for (const auto& s : setters) {
+        defineSetter(vm, proto, std::string("set") + s.field, false, s.first, s.most);
+        defineSetter(vm, proto, std::string("setUTC") + s.field, true, s.first, s.most);
+    }
+    vm.setFunction(proto, "setTime", setTime);
+    vm.setFunction(proto, "toString", toString);
+}
+
+} // namespace kinovex::flash::avm1

@@ -1,0 +1,32 @@
+// Error: a message, and toString giving it.
+
+#include "engine/avm1/builtins/Builtins.h"
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+Value construct(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    if (o && !args.empty()) {
+        o->define("message", Value(vm.toString(args[0])));
+    }
+    return self;
+}
+
+Value toString(Vm& vm, const Value& self, Args) {
+    return Value(vm.toString(vm.getMember(self, "message")));
+}
+
+} // namespace
+
+Object* installErrorClass(Vm& vm) {
+    Object* proto = vm.newObject();
+    defineClass(vm, "Error", construct, proto, false);
+    proto->define("message", Value("Error"), kDontEnum);
+    proto->define("name", Value("Error"), kDontEnum);
+    vm.setFunction(proto, "toString", toString);
+    return proto;
+}
+
+} // namespace kinovex::flash::avm1

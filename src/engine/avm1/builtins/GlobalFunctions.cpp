@@ -1,0 +1,209 @@
+// The functions and values on _global that belong to no class: trace, getTimer, parseInt and
+// the other conversions, setInterval, ASSetPropFlags, NaN and Infinity.
+
+#include "engine/avm1/builtins/Builtins.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+Value getTimer(Vm& vm, const Value&, Args) {
+    return Value(std::floor(vm.host().timeMs()));
+}
+
+Value trace(Vm& vm, const Value&, Args args) {
+    const Value x = arg(args, 0);
+    vm.host().trace(x.isUndefined() ? std::string("undefined") : vm.toString(x));
+    return Value();
+}
+
+Value isNaN(Vm& vm, const Value&, Args args) {
+    return Value(std::isnan(vm.toNumber(arg(args, 0))));
+}
+
+Value isFinite(Vm& vm, const Value&, Args args) {
+    return Value(std::isfinite(vm.toNumber(arg(args, 0))));
+}
+
+Value parseFloat(Vm& vm, const Value&, Args args) {
+    std::string s = vm.toString(arg(args, 0));
+    const double n = stringToNumber(s, 4);
+    // Version-4 reading gives 0 for no number; parseFloat gives NaN.
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) {
+        ++i;
+    }
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        ++i;
+    }
+    if (i < s.size() && s[i] == '.') {
+        ++i;
+    }
+    return Value(i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) ? n : std::nan(""));
+}
+
+Value parseInt(Vm& vm, const Value&, Args args) {
+    const std::string s = vm.toString(arg(args, 0));
+    int radix = static_cast<int>(toInteger(vm.toNumber(arg(args, 1))));
+    std::size_t i = 0;
+    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) {
+        ++i;
+    }
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
+        negative = s[i] == '-';
+        ++i;
+    }
+    if ((radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
+        (s[i + 1] == 'x' || s[i + 1] == 'X')) {
+        radix = 16;
+        i += 2;
+    } else if (radix == 0 && i + 1 < s.size() && s[i] == '0') {
+        radix = 8; // a leading zero means octal here
+    }
+    if (radix == 0) {
+        radix = 10;
+    }
+    if (radix < 2 || radix > 36) {
+        return Value(std::nan(""));
+    }
+    double r = 0;
+    bool any = false;
+    for (; i < s.size(); ++i) {
+        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : 99;
+        if (d >= radix) {
+            break;
+        }
+        r = r * radix + d;
+        any = true;
+    }
+    return Value(any ? (negative ? -r : r) : std::nan(""));
+}
+
+Value escape(Vm& vm, const Value&, Args args) {
+    const std::string s = vm.toString(arg(args, 0));
+    std::string out;
+    for (unsigned char c : s) {
+        if (std::isalnum(c)) {
+            out += static_cast<char>(c);
+        } else {
+            char buf[4];
+            std::snprintf(buf, sizeof buf, "%%%02X", c);
+            out += buf;
+        }
+    }
+    return Value(out);
+}
+
+Value unescape(Vm& vm, const Value&, Args args) {
+    const std::string s = vm.toString(arg(args, 0));
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
+            std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return Value(out);
+}
+
+// setInterval(function, ms, args...) or setInterval(object, "method", ms, args...)
+Value setInterval(Vm& vm, const Value&, Args args) {
+    if (args.size() >= 2 && args[0].isObject() && args[0].asObject()->function()) {
+        return Value(static_cast<double>(
+            vm.addInterval(args[0], Value(), {}, std::vector<Value>(args.begin() + 2, args.end()),
+                           vm.toNumber(args[1]))));
+    }
+    if (args.size() >= 3 && args[0].isObject()) {
+        return Value(static_cast<double>(vm.addInterval(
+            Value(), args[0], vm.toString(args[1]),
+            std::vector<Value>(args.begin() + 3, args.end()), vm.toNumber(args[2]))));
+    }
+    return Value();
+}
+
+Value clearInterval(Vm& vm, const Value&, Args args) {
+    vm.clearInterval(static_cast<int>(toInteger(vm.toNumber(arg(args, 0)))));
+    return Value();
+}
+
+// The names ASSetPropFlags is given: an array of them, or one text with commas between.
+std::vector<std::string> namesOf(Vm& vm, const Value& names) {
+    std::vector<std::string> list;
+    if (names.isObject() && names.asObject()->objectClass() == ObjectClass::Array) {
+        for (const Value& n : names.asObject()->elements()) {
+            list.push_back(vm.toString(n));
+        }
+        return list;
+    }
+    const std::string text = vm.toString(names);
+    std::size_t at = 0;
+    while (at <= text.size()) {
+        const auto comma = text.find(',', at);
+        list.push_back(text.substr(at, comma - at));
+        if (comma == std::string::npos) {
+            break;
+        }
+        at = comma + 1;
+    }
+    return list;
+}
+
+// ASSetPropFlags(object, names or null for all, flags to set, flags to clear)
+Value setPropFlags(Vm& vm, const Value&, Args args) {
+    Object* o = selfObject(arg(args, 0));
+    if (!o) {
+        return Value();
+    }
+    const auto set = static_cast<std::uint8_t>(toUint32(vm.toNumber(arg(args, 2))) & 7);
+    const auto clear = static_cast<std::uint8_t>(toUint32(vm.toNumber(arg(args, 3))) & 7);
+    auto apply = [&](Property& p) {
+        p.flags = static_cast<std::uint8_t>((p.flags & ~clear) | set);
+    };
+    const Value names = arg(args, 1);
+    if (names.isNull()) {
+        for (Property& p : o->properties()) {
+            apply(p);
+        }
+        return Value();
+    }
+    for (const std::string& n : namesOf(vm, names)) {
+        if (Property* p = o->findOwn(n)) {
+            apply(*p);
+        }
+    }
+    return Value();
+}
+
+} // namespace
+
+void installGlobalFunctions(Vm& vm) {
+    Object* global = vm.global();
+    vm.setFunction(global, "getTimer", getTimer);
+    vm.setFunction(global, "trace", trace);
+    vm.setFunction(global, "isNaN", isNaN);
+    vm.setFunction(global, "isFinite", isFinite);
+    vm.setFunction(global, "parseFloat", parseFloat);
+    vm.setFunction(global, "parseInt", parseInt);
+    vm.setFunction(global, "escape", escape);
+    vm.setFunction(global, "unescape", unescape);
+    vm.setFunction(global, "setInterval", setInterval);
+    vm.setFunction(global, "clearInterval", clearInterval);
+    vm.setFunction(global, "ASSetPropFlags", setPropFlags);
+    if (vm.version() >= 6) {
+        global->define("_global", Value(global), kDontEnum);
+    }
+    global->define("NaN", Value(std::nan("")), kDontEnum);
+    global->define("Infinity", Value(INFINITY), kDontEnum);
+}
+
+} // namespace kinovex::flash::avm1

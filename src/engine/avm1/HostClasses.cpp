@@ -1,88 +1,12 @@
-// MovieClip, Key, Mouse, Stage, Color, Sound and TextField: their methods are calls on the host,
-// which owns clips, input and sound.
+// The methods of MovieClip that work on the display list, and Key, Mouse, Stage, Color, Sound and
+// TextField: their methods are calls on the host, which owns clips, input and sound.
 
-#include "engine/avm1/Vm.h"
-
-#include <cmath>
+#include "engine/avm1/builtins/Builtins.h"
 
 namespace kinovex::flash::avm1 {
 
-namespace {
-
-ClipId clipOf(const Value& self) {
-    if (self.isObject() && self.asObject()->objectClass() == ObjectClass::Clip) {
-        return self.asObject()->clip();
-    }
-    return 0;
-}
-
-// gotoAndPlay(frame) / gotoAndStop(frame): a number or a label.
-void gotoFrame(Vm& v, ClipId clip, const Value& frame, bool play) {
-    if (!clip) {
-        return;
-    }
-    if (frame.isString()) {
-        const double n = stringToNumber(frame.asString(), 5);
-        if (std::isnan(n)) {
-            v.host().gotoLabel(clip, frame.asString(), play);
-            return;
-        }
-        v.host().gotoFrame(clip, static_cast<std::uint32_t>(std::max(1.0, n)), play);
-        return;
-    }
-    const double n = toInteger(v.toNumber(frame));
-    v.host().gotoFrame(clip, static_cast<std::uint32_t>(std::clamp(n, 1.0, 1e9)), play);
-}
-
-} // namespace
-
 void Vm::installHostClasses() {
-    // ---- MovieClip ----
-    m_clipProto = newObject();
-    Object* clipCtor = newFunction([](Vm&, const Value&, auto) { return Value(); }, "MovieClip");
-    clipCtor->define("prototype", Value(m_clipProto), kDontEnum | kDontDelete);
-    m_clipProto->define("constructor", Value(clipCtor), kDontEnum);
-    m_global->define("MovieClip", Value(clipCtor), kDontEnum);
-
-    setFunction(m_clipProto, "play", [](Vm& v, const Value& self, auto) {
-        if (ClipId c = clipOf(self)) {
-            v.host().play(c);
-        }
-        return Value();
-    });
-    setFunction(m_clipProto, "stop", [](Vm& v, const Value& self, auto) {
-        if (ClipId c = clipOf(self)) {
-            v.host().stop(c);
-        }
-        return Value();
-    });
-    setFunction(m_clipProto, "nextFrame", [](Vm& v, const Value& self, auto) {
-        if (ClipId c = clipOf(self)) {
-            v.host().nextFrame(c);
-        }
-        return Value();
-    });
-    setFunction(m_clipProto, "prevFrame", [](Vm& v, const Value& self, auto) {
-        if (ClipId c = clipOf(self)) {
-            v.host().prevFrame(c);
-        }
-        return Value();
-    });
-    setFunction(m_clipProto, "gotoAndPlay",
-                [](Vm& v, const Value& self, std::span<const Value> args) {
-                    gotoFrame(v, clipOf(self), arg(args, 0), true);
-                    return Value();
-                });
-    setFunction(m_clipProto, "gotoAndStop",
-                [](Vm& v, const Value& self, std::span<const Value> args) {
-                    gotoFrame(v, clipOf(self), arg(args, 0), false);
-                    return Value();
-                });
-    setFunction(m_clipProto, "getDepth", [](Vm& v, const Value& self, auto) -> Value {
-        const ClipId c = clipOf(self);
-        return c && v.host().clipExists(c) ? Value(static_cast<double>(v.host().clipDepth(c)))
-                                           : Value();
-    });
+    // ---- the player's methods of MovieClip ----
     for (const char* name : {"attachMovie",
                              "duplicateMovieClip",
                              "removeMovieClip",
@@ -120,22 +44,6 @@ void Vm::installHostClasses() {
                         return c ? v.host().callClipMethod(v, c, method, args) : Value();
                     });
     }
-
-    // ---- Button: a button's script object; its clip properties come from the host ----
-    m_buttonProto = newObject();
-    Object* buttonCtor = newFunction([](Vm&, const Value&, auto) { return Value(); }, "Button");
-    buttonCtor->define("prototype", Value(m_buttonProto), kDontEnum | kDontDelete);
-    m_buttonProto->define("constructor", Value(buttonCtor), kDontEnum);
-    m_global->define("Button", Value(buttonCtor), kDontEnum);
-    // What the host reads back after scripts ran: a button takes the mouse and shows the hand
-    // until a script says otherwise.
-    m_buttonProto->define("enabled", Value(true), kDontEnum);
-    m_buttonProto->define("useHandCursor", Value(true), kDontEnum);
-    setFunction(m_buttonProto, "getDepth", [](Vm& v, const Value& self, auto) -> Value {
-        const ClipId c = clipOf(self);
-        return c && v.host().clipExists(c) ? Value(static_cast<double>(v.host().clipDepth(c)))
-                                           : Value();
-    });
 
     // ---- objects and classes the host implements ----
     auto hostMethods = [this](Object* target, const std::string& className,

@@ -33,6 +33,8 @@ void Vm::installBuiltins() {
     installDateClass(*this);
     m_errorProto = installErrorClass(*this);
     installGlobalFunctions(*this);
+    m_clipProto = installMovieClipClass(*this);
+    m_buttonProto = installButtonClass(*this);
     installHostClasses();
 }
 

@@ -29,5 +29,12 @@ void installMathObject(Vm& vm);
 void installDateClass(Vm& vm);
 Object* installErrorClass(Vm& vm);
 void installGlobalFunctions(Vm& vm);
+Object* installMovieClipClass(Vm& vm);
+Object* installButtonClass(Vm& vm);
+
+// The clip a clip's or button's script object stands for; 0 for anything else.
+ClipId clipOf(const Value& self);
+// getDepth() of clips and buttons.
+Value clipDepth(Vm& vm, const Value& self, Args args);
 
 } // namespace kinovex::flash::avm1

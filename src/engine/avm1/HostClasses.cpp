@@ -141,10 +141,6 @@ void Vm::installHostClasses() {
         });
     }
     hostClass("TextFormat", {});
-    hostClass("LoadVars", {"load", "send", "sendAndLoad", "toString", "decode"});
-    hostClass("XML", {"load", "send", "sendAndLoad", "parseXML", "toString"});
-    hostClass("LocalConnection", {"connect", "send", "close", "domain"});
-    hostClass("SharedObject", {"flush", "clear", "getSize"});
 }
 
 } // namespace kinovex::flash::avm1

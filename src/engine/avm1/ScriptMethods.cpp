@@ -525,12 +525,6 @@ Value ScriptRuntime::hostMethod(std::string_view className, Object* self, std::s
         }
         return {};
     }
-    if (className == "LoadVars" || className == "XML") {
-        if (method == "load" || method == "send" || method == "sendAndLoad") {
-            getUrl(vm.toString(arg(args, 0)), {}, 0);
-            return Value(false);
-        }
-    }
     return {};
 }
 

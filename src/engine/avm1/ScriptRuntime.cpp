@@ -108,6 +108,7 @@ ScriptRuntime::ScriptRuntime(const Movie& movie, Log& log, SoundMixer* mixer)
     m_emptySprite = std::make_unique<Sprite>();
     m_emptySprite->timeline.frames.resize(1);
     m_vm = std::make_unique<avm1::Vm>(*this, movie.version());
+    installPlayerClasses();
 }
 
 ScriptRuntime::~ScriptRuntime() = default;

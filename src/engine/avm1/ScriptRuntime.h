@@ -164,6 +164,11 @@ private:
     void moveDragged();
     std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);
 
+    // The player's classes for scripts, after the script machine's own built-ins
+    // (ScriptClasses.cpp), and the classes of each file.
+    void installPlayerClasses();
+    void installOutsideClasses(); // ScriptOutsideClasses.cpp
+
     // Host methods, one file each side.
     avm1::Value clipMethod(TimelineInstance& clip, std::string_view method,
                            std::span<const avm1::Value> args);

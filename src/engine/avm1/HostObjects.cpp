@@ -1,0 +1,42 @@
+#include "engine/avm1/HostObjects.h"
+
+namespace kinovex::flash::avm1 {
+
+Object* defineHostObject(Vm& vm, std::string_view name) {
+    Object* o = vm.newObject();
+    o->setHostClass(std::string(name));
+    vm.global()->define(name, Value(o), kDontEnum);
+    return o;
+}
+
+Object* defineHostClass(Vm& vm, std::string_view name, HostInit init) {
+    Object* proto = vm.newObject();
+    const std::string className(name);
+    Object* ctor = vm.newFunction(
+        [className, init = std::move(init)](Vm& v, const Value& self, Args args) -> Value {
+            Object* o = self.isObject() ? self.asObject() : nullptr;
+            if (o) {
+                o->setHostClass(className);
+                o->primitive() = Value(v.newArray(std::vector<Value>(args.begin(), args.end())));
+                if (init) {
+                    init(v, o, args);
+                }
+            }
+            return self;
+        },
+        name);
+    ctor->define("prototype", Value(proto), kDontEnum | kDontDelete);
+    proto->define("constructor", Value(ctor), kDontEnum);
+    vm.global()->define(name, Value(ctor), kDontEnum);
+    return proto;
+}
+
+Value constructorArg(const Object* self, std::size_t i) {
+    const Value& kept = self->primitive();
+    if (kept.isObject() && i < kept.asObject()->elements().size()) {
+        return kept.asObject()->elements()[i];
+    }
+    return {};
+}
+
+} // namespace kinovex::flash::avm1

@@ -116,31 +116,6 @@ void Vm::installHostClasses() {
     hostClass("Sound",
               {"attachSound", "start", "stop", "setVolume", "getVolume", "setPan", "getPan",
                "setTransform", "getTransform", "loadSound", "getBytesLoaded", "getBytesTotal"});
-    Object* fieldProto =
-        hostClass("TextField", {"setTextFormat", "getTextFormat", "replaceSel", "removeTextField",
-                                "getDepth", "setNewTextFormat", "getNewTextFormat"});
-    // A field's properties read and write the field itself: the host answers "get:text",
-    // "set:text" and so on.
-    for (const char* name :
-         {"text",       "htmlText",    "html",       "multiline",       "wordWrap",
-          "border",     "borderColor", "background", "backgroundColor", "textColor",
-          "autoSize",   "selectable",  "variable",   "password",        "type",
-          "embedFonts", "textWidth",   "textHeight", "length",          "scroll",
-          "maxscroll",  "_x",          "_y",         "_width",          "_height",
-          "_visible",   "_alpha",      "_name"}) {
-        const std::string property = name;
-        Property& p = fieldProto->define(property, Value(), kDontEnum | kDontDelete);
-        p.getter = newFunction([property](Vm& v, const Value& self, auto) {
-            Object* o = self.isObject() ? self.asObject() : nullptr;
-            return v.host().callHostMethod(v, "TextField", o, "get:" + property, {});
-        });
-        p.setter = newFunction([property](Vm& v, const Value& self, std::span<const Value> args) {
-            Object* o = self.isObject() ? self.asObject() : nullptr;
-            v.host().callHostMethod(v, "TextField", o, "set:" + property, args);
-            return Value();
-        });
-    }
-    hostClass("TextFormat", {});
 }
 
 } // namespace kinovex::flash::avm1

@@ -6,6 +6,8 @@
 namespace kinovex::flash {
 
 void ScriptRuntime::installPlayerClasses() {
+    installTextFieldClass();
+    installTextFormatClass();
     installOutsideClasses();
 }
 

@@ -375,12 +375,6 @@ Value ScriptRuntime::hostMethod(std::string_view className, Object* self, std::s
         }
         return {};
     }
-    if (className == "TextField") {
-        return textFieldMethod(self, method, args);
-    }
-    if (className == "TextFormat") {
-        return textFormatMethod(self, method, args);
-    }
     if (self == nullptr) {
         return {};
     }

@@ -167,6 +167,8 @@ private:
     // The player's classes for scripts, after the script machine's own built-ins
     // (ScriptClasses.cpp), and the classes of each file.
     void installPlayerClasses();
+    void installTextFieldClass(); // ScriptTextFields.cpp
+    void installTextFormatClass();
     void installOutsideClasses(); // ScriptOutsideClasses.cpp
 
     // Host methods, one file each side.
@@ -195,10 +197,6 @@ private:
     void setMask(TimelineInstance& clip, TimelineInstance* mask);
     // Text fields as script objects: made on first use, kept while the field stands.
     avm1::Object* fieldObject(TimelineInstance& parent, DisplayObject& obj);
-    avm1::Value textFieldMethod(avm1::Object* self, std::string_view method,
-                                std::span<const avm1::Value> args);
-    avm1::Value textFormatMethod(avm1::Object* self, std::string_view method,
-                                 std::span<const avm1::Value> args);
     // The display object of the field a script object stands for (null when it has gone).
     DisplayObject* fieldOf(avm1::Object* self, TimelineInstance** parent = nullptr) const;
     void dropGoneFields();

@@ -66,6 +66,11 @@ std::uint32_t toUint32(double n);
 // ECMA ToInteger as the player applies it (NaN is 0).
 double toInteger(double n);
 
+// The object `v` is (the object a method was called on ...); null for anything else.
+inline Object* selfObject(const Value& v) {
+    return v.isObject() ? v.asObject() : nullptr;
+}
+
 // Argument i of a call; undefined past the last one given, as a script sees it.
 inline Value arg(std::span<const Value> args, std::size_t i) {
     return i < args.size() ? args[i] : Value();

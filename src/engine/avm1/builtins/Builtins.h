@@ -9,11 +9,6 @@
 
 namespace kinovex::flash::avm1 {
 
-// The object a method was called on; null when it was called on a primitive.
-inline Object* selfObject(const Value& self) {
-    return self.isObject() ? self.asObject() : nullptr;
-}
-
 // A class on _global: its constructor `name` and its prototype `proto`, each naming the other.
 Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,
                     bool constructs);

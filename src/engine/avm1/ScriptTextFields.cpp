@@ -1,0 +1,443 @@
+// Text fields as scripts see them: the script object standing for each field, the properties
+// and methods of TextField, and TextFormat.
+
+#include "engine/avm1/HostObjects.h"
+#include "engine/avm1/Object.h"
+#include "engine/avm1/ScriptConversions.h"
+#include "engine/avm1/ScriptRuntime.h"
+#include "engine/display/TextField.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+
+namespace kinovex::flash {
+
+using avm1::arg;
+using avm1::Args;
+using avm1::ClipId;
+using avm1::Object;
+using avm1::Value;
+
+namespace {
+
+Value rgbValue(Rgba c) {
+    return Value(static_cast<double>(c.r << 16 | c.g << 8 | c.b));
+}
+
+// A property of text fields, read and written on the field itself. A property without a getter
+// reads as undefined; one without a setter ignores what is written. Setters get the value and
+// the value as a number.
+struct FieldProperty {
+    const char* name;
+    Value (*get)(const DisplayObject& obj, const TextField& f);
+    void (*set)(avm1::Vm& vm, DisplayObject& obj, TextField& f, const Value& v, double n);
+};
+
+using Obj = DisplayObject;
+using Vm = avm1::Vm;
+
+const FieldProperty kFieldProperties[] = {
+    {"text", [](const Obj&, const TextField& f) { return Value(f.text()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setText(vm.toString(v)); }},
+    {"htmlText", [](const Obj&, const TextField& f) { return Value(f.htmlText()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setHtmlText(vm.toString(v)); }},
+    {"html", [](const Obj&, const TextField& f) { return Value(f.html()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setHtml(vm.toBoolean(v)); }},
+    {"multiline", [](const Obj&, const TextField& f) { return Value(f.multiline()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setMultiline(vm.toBoolean(v)); }},
+    {"wordWrap", [](const Obj&, const TextField& f) { return Value(f.wordWrap()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setWordWrap(vm.toBoolean(v)); }},
+    {"border", [](const Obj&, const TextField& f) { return Value(f.border()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setBorder(vm.toBoolean(v)); }},
+    {"borderColor", [](const Obj&, const TextField& f) { return rgbValue(f.borderColor()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+         f.setBorderColor(colorOf(rgbOf(vm, v), 255));
+     }},
+    {"background", [](const Obj&, const TextField& f) { return Value(f.background()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setBackground(vm.toBoolean(v)); }},
+    {"backgroundColor",
+     [](const Obj&, const TextField& f) { return rgbValue(f.backgroundColor()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+         f.setBackgroundColor(colorOf(rgbOf(vm, v), 255));
+     }},
+    {"textColor", [](const Obj&, const TextField& f) { return rgbValue(f.textColor()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+         f.setTextColor(colorOf(rgbOf(vm, v), 255));
+     }},
+    {"autoSize",
+     [](const Obj&, const TextField& f) { return f.autoSize() ? Value("left") : Value("none"); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+         // true, "left", "center" and "right" all size the field to its text.
+         f.setAutoSize(v.isString() ? v.asString() != "none" && !v.asString().empty()
+                                    : vm.toBoolean(v));
+     }},
+    {"selectable", [](const Obj&, const TextField& f) { return Value(f.definition().selectable); },
+     nullptr},
+    {"variable",
+     [](const Obj&, const TextField& f) {
+         return f.variable().empty() ? Value::null() : Value(f.variable());
+     },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+         f.setVariable(v.isUndefined() || v.isNull() ? std::string() : vm.toString(v));
+     }},
+    {"password", [](const Obj&, const TextField& f) { return Value(f.password()); },
+     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setPassword(vm.toBoolean(v)); }},
+    {"type",
+     [](const Obj&, const TextField& f) {
+         return Value(f.definition().readOnly ? "dynamic" : "input");
+     },
+     nullptr},
+    {"embedFonts", [](const Obj&, const TextField& f) { return Value(f.definition().useOutlines); },
+     nullptr},
+    {"textWidth", nullptr, nullptr},
+    {"textHeight", nullptr, nullptr},
+    {"length",
+     [](const Obj&, const TextField& f) {
+         return Value(static_cast<double>(f.content().text.size()));
+     },
+     nullptr},
+    {"scroll",
+     [](const Obj&, const TextField& f) { return Value(static_cast<double>(f.scroll())); },
+     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+         if (std::isfinite(n)) {
+             f.setScroll(static_cast<int>(std::clamp(n, 1.0, 1e6)));
+         }
+     }},
+    {"maxscroll", nullptr, nullptr},
+    {"_x", [](const Obj& obj, const TextField&) { return Value(obj.matrix.tx / 20.0); },
+     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+         if (std::isfinite(n)) {
+             obj.matrix.tx = std::round(std::clamp(n, -1e7, 1e7) * 20);
+         }
+     }},
+    {"_y", [](const Obj& obj, const TextField&) { return Value(obj.matrix.ty / 20.0); },
+     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+         if (std::isfinite(n)) {
+             obj.matrix.ty = std::round(std::clamp(n, -1e7, 1e7) * 20);
+         }
+     }},
+    {"_width",
+     [](const Obj& obj, const TextField& f) {
+         return Value(f.box().width() * std::hypot(obj.matrix.a, obj.matrix.b) / 20.0);
+     },
+     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+         if (std::isfinite(n) && n >= 0) {
+             f.setSize(std::round(std::min(n, 1e7) * 20), f.box().height());
+         }
+     }},
+    {"_height",
+     [](const Obj& obj, const TextField& f) {
+         return Value(f.box().height() * std::hypot(obj.matrix.c, obj.matrix.d) / 20.0);
+     },
+     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+         if (std::isfinite(n) && n >= 0) {
+             f.setSize(f.box().width(), std::round(std::min(n, 1e7) * 20));
+         }
+     }},
+    {"_visible", [](const Obj& obj, const TextField&) { return Value(obj.visible); },
+     [](Vm& vm, Obj& obj, TextField&, const Value& v, double) { obj.visible = vm.toBoolean(v); }},
+    {"_alpha",
+     [](const Obj& obj, const TextField&) { return Value(obj.colorTransform.aMult * 100.0); },
+     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+         if (std::isfinite(n)) {
+             obj.colorTransform.aMult = std::trunc(n * 256.0 / 100.0) / 256.0;
+         }
+     }},
+    {"_name", [](const Obj& obj, const TextField&) { return Value(obj.name); },
+     [](Vm& vm, Obj& obj, TextField&, const Value& v, double) { obj.name = vm.toString(v); }},
+};
+
+std::string alignName(TextAlign a) {
+    switch (a) {
+    case TextAlign::Right:
+        return "right";
+    case TextAlign::Center:
+        return "center";
+    case TextAlign::Justify:
+        return "justify";
+    case TextAlign::Left:
+        break;
+    }
+    return "left";
+}
+
+// A TextFormat object holding a run's character and paragraph format.
+Value formatObject(avm1::Vm& vm, const CharFormat& c, const ParagraphFormat& para) {
+    Object* o = vm.newObject();
+    const Value ctor = vm.getMember(Value(vm.global()), "TextFormat");
+    if (ctor.isObject()) {
+        const Value proto = vm.getMember(ctor, "prototype");
+        if (proto.isObject()) {
+            o->setProto(proto.asObject());
+        }
+    }
+    o->setHostClass("TextFormat");
+    vm.setMember(o, "font", Value(c.face));
+    vm.setMember(o, "size", Value(c.size / 20.0));
+    vm.setMember(o, "color",
+                 Value(static_cast<double>(c.color.r << 16 | c.color.g << 8 | c.color.b)));
+    vm.setMember(o, "bold", Value(c.bold));
+    vm.setMember(o, "italic", Value(c.italic));
+    vm.setMember(o, "underline", Value(c.underline));
+    vm.setMember(o, "align", Value(alignName(para.align)));
+    return Value(o);
+}
+
+// What a TextFormat object changes: its members that are neither undefined nor null.
+TextFormatChange formatChange(avm1::Vm& vm, const Value& fmt) {
+    TextFormatChange change;
+    auto member = [&](const char* name) {
+        const Value m = vm.getMember(fmt, name);
+        return m.isUndefined() || m.isNull() ? std::optional<Value>() : std::optional(m);
+    };
+    if (auto m = member("font")) {
+        change.face = vm.toString(*m);
+    }
+    if (auto m = member("size")) {
+        const double size = vm.toNumber(*m);
+        if (std::isfinite(size)) {
+            change.size = std::clamp(size, 0.0, 1000.0) * 20;
+        }
+    }
+    if (auto m = member("color")) {
+        change.color = colorOf(rgbOf(vm, *m), 255);
+    }
+    if (auto m = member("bold")) {
+        change.bold = vm.toBoolean(*m);
+    }
+    if (auto m = member("italic")) {
+        change.italic = vm.toBoolean(*m);
+    }
+    if (auto m = member("underline")) {
+        change.underline = vm.toBoolean(*m);
+    }
+    if (auto m = member("align")) {
+        const std::string a = vm.toString(*m);
+        if (a == "left") {
+            change.align = TextAlign::Left;
+        } else if (a == "right") {
+            change.align = TextAlign::Right;
+        } else if (a == "center") {
+            change.align = TextAlign::Center;
+        } else if (a == "justify") {
+            change.align = TextAlign::Justify;
+        }
+    }
+    return change;
+}
+
+// getTextFormat([index]): the format of the character at `index` (the first by default).
+Value getTextFormat(avm1::Vm& vm, TextField& f, Args args) {
+    const StyledText& t = f.content();
+    if (t.formatOf.empty()) {
+        return formatObject(vm, f.newTextFormat(), f.newParagraphFormat());
+    }
+    const double at = given(args, 0) ? vm.toNumber(args[0]) : 0;
+    const std::size_t i = std::isfinite(at) && at > 0
+                              ? std::min(static_cast<std::size_t>(at), t.formatOf.size() - 1)
+                              : 0;
+    const std::uint32_t fi = t.formatOf[i];
+    return formatObject(vm, fi < t.formats.size() ? t.formats[fi] : f.newTextFormat(),
+                        t.paragraphs.empty() ? f.newParagraphFormat() : t.paragraphs[0]);
+}
+
+// setTextFormat([begin, [end,]] format) and setNewTextFormat(format): the format is the last
+// argument.
+Value setTextFormat(avm1::Vm& vm, TextField& f, Args args, bool forNewText) {
+    if (args.empty() || !args.back().isObject()) {
+        return {};
+    }
+    const TextFormatChange change = formatChange(vm, args.back());
+    if (forNewText) {
+        f.setNewTextFormat(change);
+        return {};
+    }
+    std::size_t begin = 0;
+    std::size_t end = f.content().text.size();
+    auto index = [&](const Value& x, std::size_t fallback) {
+        const double d = vm.toNumber(x);
+        return std::isfinite(d) && d >= 0 ? static_cast<std::size_t>(std::min(d, 1e9)) : fallback;
+    };
+    if (args.size() >= 2) {
+        begin = index(args[0], 0);
+        end = args.size() >= 3 ? index(args[1], end) : begin + 1;
+    }
+    f.setTextFormat(change, begin, end);
+    return {};
+}
+
+// new TextFormat(font, size, color, bold, italic, underline, url, target, align, ...): what is
+// given becomes the object's properties, the rest is null.
+void initTextFormat(avm1::Vm& vm, Object* self, Args args) {
+    static constexpr const char* kNames[] = {
+        "font",   "size",  "color",      "bold",        "italic", "underline", "url",
+        "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
+    for (std::size_t i = 0; i < std::size(kNames); ++i) {
+        vm.setMember(self, kNames[i], i < args.size() ? args[i] : Value::null());
+    }
+}
+
+} // namespace
+
+Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj) {
+    if (!obj.textField) {
+        return nullptr;
+    }
+    auto known = m_objectOfField.find(obj.textField.get());
+    if (known != m_objectOfField.end()) {
+        // A new field may stand where one that went stood, before the gone ones are dropped.
+        auto ref = m_fieldObjects.find(known->second);
+        if (ref != m_fieldObjects.end() && ref->second.field.lock() == obj.textField) {
+            return known->second;
+        }
+        if (ref != m_fieldObjects.end()) {
+            m_vm->release(ref->first);
+            m_fieldObjects.erase(ref);
+        }
+        m_objectOfField.erase(known);
+    }
+    avm1::Vm& vm = *m_vm;
+    Object* proto = nullptr;
+    const Value ctor = vm.getMember(Value(vm.global()), "TextField");
+    if (ctor.isObject()) {
+        const Value p = vm.getMember(ctor, "prototype");
+        proto = p.isObject() ? p.asObject() : nullptr;
+    }
+    Object* o = vm.newObject(proto);
+    o->setHostClass("TextField");
+    vm.keepAlive(o);
+    m_fieldObjects.emplace(o, FieldRef{parent.clipId(), obj.textField});
+    m_objectOfField.emplace(obj.textField.get(), o);
+    return o;
+}
+
+DisplayObject* ScriptRuntime::fieldOf(Object* self, TimelineInstance** parentOut) const {
+    auto it = m_fieldObjects.find(self);
+    if (it == m_fieldObjects.end()) {
+        return nullptr;
+    }
+    const std::shared_ptr<TextField> field = it->second.field.lock();
+    TimelineInstance* parent = clip(it->second.parent);
+    if (!field || parent == nullptr) {
+        return nullptr;
+    }
+    for (auto& [depth, obj] : parent->displayList()) {
+        if (obj.textField == field) {
+            if (parentOut != nullptr) {
+                *parentOut = parent;
+            }
+            return &obj;
+        }
+    }
+    return nullptr;
+}
+
+void ScriptRuntime::dropGoneFields() {
+    for (auto it = m_fieldObjects.begin(); it != m_fieldObjects.end();) {
+        // The display object holds the only reference to its field: expired means it went.
+        if (it->second.field.expired()) {
+            std::erase_if(m_objectOfField, [&](const auto& e) { return e.second == it->first; });
+            m_vm->release(it->first);
+            it = m_fieldObjects.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+Object* ScriptRuntime::childObject(ClipId parentId, std::string_view name, bool caseSensitive) {
+    TimelineInstance* parent = clip(parentId);
+    if (parent == nullptr) {
+        return nullptr;
+    }
+    for (auto& [depth, obj] : parent->displayList()) {
+        if (!obj.textField || obj.name.size() != name.size()) {
+            continue;
+        }
+        const bool same =
+            caseSensitive
+                ? obj.name == name
+                : std::equal(obj.name.begin(), obj.name.end(), name.begin(), [](char a, char b) {
+                      return std::tolower(static_cast<unsigned char>(a)) ==
+                             std::tolower(static_cast<unsigned char>(b));
+                  });
+        if (same) {
+            return fieldObject(*parent, obj);
+        }
+    }
+    return nullptr;
+}
+
+void ScriptRuntime::installTextFieldClass() {
+    avm1::Vm& vm = *m_vm;
+    Object* proto = avm1::defineHostClass(vm, "TextField");
+    // A method runs on the field its object stands for; on anything else it gives undefined.
+    // It gets the timeline the field stands on and the field.
+    using Method = Value (*)(ScriptRuntime&, TimelineInstance&, DisplayObject&, Args);
+    auto method = [&](const char* name, Method m) {
+        vm.setFunction(proto, name, [this, m](avm1::Vm&, const Value& self, Args args) {
+            TimelineInstance* parent = nullptr;
+            DisplayObject* obj = fieldOf(avm1::selfObject(self), &parent);
+            return obj != nullptr && obj->textField ? m(*this, *parent, *obj, args) : Value();
+        });
+    };
+    method("setTextFormat", [](ScriptRuntime& r, TimelineInstance&, DisplayObject& obj, Args a) {
+        return setTextFormat(*r.m_vm, *obj.textField, a, false);
+    });
+    method("getTextFormat", [](ScriptRuntime& r, TimelineInstance&, DisplayObject& obj, Args a) {
+        return getTextFormat(*r.m_vm, *obj.textField, a);
+    });
+    method("replaceSel",
+           [](ScriptRuntime&, TimelineInstance&, DisplayObject&, Args) { return Value(); });
+    method("removeTextField",
+           [](ScriptRuntime& r, TimelineInstance& parent, DisplayObject& obj, Args) {
+               if (obj.depth >= kScriptDepthBase) {
+                   parent.removeObject(obj.depth);
+                   r.dropGoneFields();
+               }
+               return Value();
+           });
+    method("getDepth", [](ScriptRuntime&, TimelineInstance&, DisplayObject& obj, Args) {
+        return Value(static_cast<double>(obj.depth - kScriptDepthBase));
+    });
+    method("setNewTextFormat", [](ScriptRuntime& r, TimelineInstance&, DisplayObject& obj, Args a) {
+        return setTextFormat(*r.m_vm, *obj.textField, a, true);
+    });
+    method("getNewTextFormat", [](ScriptRuntime& r, TimelineInstance&, DisplayObject& obj, Args) {
+        const TextField& f = *obj.textField;
+        return formatObject(*r.m_vm, f.newTextFormat(), f.newParagraphFormat());
+    });
+    // A property reads and writes the field the object stands for; on anything else it reads as
+    // undefined and ignores what is written.
+    for (const FieldProperty& property : kFieldProperties) {
+        avm1::Property& p =
+            proto->define(property.name, Value(), avm1::kDontEnum | avm1::kDontDelete);
+        p.getter = vm.newFunction([this, get = property.get](avm1::Vm&, const Value& self, Args) {
+            DisplayObject* obj = fieldOf(avm1::selfObject(self));
+            if (obj == nullptr || !obj->textField || get == nullptr) {
+                return Value();
+            }
+            return get(*obj, *obj->textField);
+        });
+        p.setter =
+            vm.newFunction([this, set = property.set](avm1::Vm& v, const Value& self, Args args) {
+                DisplayObject* obj = fieldOf(avm1::selfObject(self));
+                if (obj == nullptr || !obj->textField) {
+                    return Value();
+                }
+                const Value value = arg(args, 0);
+                const double n = v.toNumber(value);
+                if (set != nullptr) {
+                    set(v, *obj, *obj->textField, value, n);
+                }
+                return Value();
+            });
+    }
+}
+
+void ScriptRuntime::installTextFormatClass() {
+    avm1::defineHostClass(*m_vm, "TextFormat", initTextFormat);
+}
+
+} // namespace kinovex::flash

@@ -87,35 +87,6 @@ void Vm::installHostClasses() {
             return v.host().callHostMethod(v, "Stage", o, property, {});
         });
     }
-
-    // Classes whose instances stand for something of the host's: the constructor keeps its
-    // arguments (the target clip for Color and Sound) where the host can read them.
-    auto hostClass = [this, &hostMethods](const char* name,
-                                          std::initializer_list<const char*> methods) {
-        Object* proto = newObject();
-        const std::string className = name;
-        Object* ctor = newFunction(
-            [className](Vm& v, const Value& self, std::span<const Value> args) -> Value {
-                Object* o = self.isObject() ? self.asObject() : nullptr;
-                if (o) {
-                    o->setHostClass(className);
-                    o->primitive() =
-                        Value(v.newArray(std::vector<Value>(args.begin(), args.end())));
-                    v.host().callHostMethod(v, className, o, "constructor", args);
-                }
-                return self;
-            },
-            name);
-        ctor->define("prototype", Value(proto), kDontEnum | kDontDelete);
-        proto->define("constructor", Value(ctor), kDontEnum);
-        m_global->define(name, Value(ctor), kDontEnum);
-        hostMethods(proto, className, methods);
-        return proto;
-    };
-    hostClass("Color", {"setRGB", "getRGB", "setTransform", "getTransform"});
-    hostClass("Sound",
-              {"attachSound", "start", "stop", "setVolume", "getVolume", "setPan", "getPan",
-               "setTransform", "getTransform", "loadSound", "getBytesLoaded", "getBytesTotal"});
 }
 
 } // namespace kinovex::flash::avm1

@@ -6,6 +6,8 @@
 namespace kinovex::flash {
 
 void ScriptRuntime::installPlayerClasses() {
+    installColorClass();
+    installSoundClass();
     installTextFieldClass();
     installTextFormatClass();
     installOutsideClasses();

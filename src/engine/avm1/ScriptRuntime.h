@@ -167,6 +167,10 @@ private:
     // The player's classes for scripts, after the script machine's own built-ins
     // (ScriptClasses.cpp), and the classes of each file.
     void installPlayerClasses();
+    void installColorClass(); // ScriptColor.cpp
+    // The display object of the clip a Color object was made for.
+    DisplayObject* colorTarget(avm1::Object* self);
+    void installSoundClass();     // ScriptSound.cpp
     void installTextFieldClass(); // ScriptTextFields.cpp
     void installTextFormatClass();
     void installOutsideClasses(); // ScriptOutsideClasses.cpp

@@ -6,6 +6,9 @@
 namespace kinovex::flash {
 
 void ScriptRuntime::installPlayerClasses() {
+    installKeyObject();
+    installMouseObject();
+    installStageObject();
     installColorClass();
     installSoundClass();
     installTextFieldClass();

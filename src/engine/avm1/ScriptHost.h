@@ -117,15 +117,9 @@ public:
     virtual int utcOffsetMinutes() { return 0; }
 
     // MovieClip methods other than the timeline ones (attachMovie, createEmptyMovieClip,
-    // getBounds, hitTest, the drawing API, ...), and the methods of the host's own objects
-    // (Key, Mouse, Stage, Color, Sound, TextField): `self` is the script object they were
-    // called on. Unknown ones give undefined.
+    // getBounds, hitTest, the drawing API, ...). Unknown ones give undefined.
     virtual Value callClipMethod(Vm&, ClipId, std::string_view /*method*/,
                                  std::span<const Value> /*args*/) {
-        return {};
-    }
-    virtual Value callHostMethod(Vm&, std::string_view /*className*/, Object* /*self*/,
-                                 std::string_view /*method*/, std::span<const Value> /*args*/) {
         return {};
     }
 };

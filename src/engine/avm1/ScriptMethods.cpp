@@ -1,11 +1,9 @@
-// The methods scripts call on clips (attachMovie, getBounds, hitTest ...) and on the player's
-// own objects (Key, Mouse, Stage, Color, Sound).
+// The methods scripts call on clips (attachMovie, getBounds, hitTest ...).
 
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptRuntime.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/ButtonHitTest.h"
-#include "engine/display/Mixer.h"
 
 #include <algorithm>
 #include <array>
@@ -18,44 +16,6 @@ using avm1::arg;
 using avm1::ClipId;
 using avm1::Object;
 using avm1::Value;
-
-namespace {
-
-Object* listenersOf(avm1::Vm& vm, Object* holder) {
-    avm1::Property* p = holder->findOwn("_listeners");
-    if (p != nullptr && p->value.isObject()) {
-        return p->value.asObject();
-    }
-    Object* list = vm.newArray();
-    holder->define("_listeners", Value(list), avm1::kDontEnum);
-    return list;
-}
-
-void addListener(avm1::Vm& vm, Object* holder, const Value& listener) {
-    if (holder == nullptr || !listener.isObject()) {
-        return;
-    }
-    auto& elements = listenersOf(vm, holder)->elements();
-    if (std::find_if(elements.begin(), elements.end(), [&](const Value& v) {
-            return v.isObject() && v.asObject() == listener.asObject();
-        }) == elements.end()) {
-        elements.push_back(listener);
-    }
-}
-
-bool removeListener(avm1::Vm& vm, Object* holder, const Value& listener) {
-    if (holder == nullptr || !listener.isObject()) {
-        return false;
-    }
-    auto& elements = listenersOf(vm, holder)->elements();
-    const auto before = elements.size();
-    std::erase_if(elements, [&](const Value& v) {
-        return v.isObject() && v.asObject() == listener.asObject();
-    });
-    return elements.size() != before;
-}
-
-} // namespace
 
 TimelineInstance* ScriptRuntime::clipOfValue(const Value& v) const {
     if (v.isObject() && v.asObject()->objectClass() == avm1::ObjectClass::Clip) {
@@ -322,60 +282,6 @@ Value ScriptRuntime::clipMethod(TimelineInstance& c, std::string_view method,
         return {};
     }
     return contentMethod(c, method, args);
-}
-
-Value ScriptRuntime::callHostMethod(avm1::Vm&, std::string_view className, Object* self,
-                                    std::string_view method, std::span<const Value> args) {
-    return hostMethod(className, self, method, args);
-}
-
-Value ScriptRuntime::hostMethod(std::string_view className, Object* self, std::string_view method,
-                                std::span<const Value> args) {
-    avm1::Vm& vm = *m_vm;
-    if (method == "addListener") {
-        addListener(vm, self, arg(args, 0));
-        return Value(true);
-    }
-    if (method == "removeListener") {
-        return Value(removeListener(vm, self, arg(args, 0)));
-    }
-    if (className == "Key") {
-        if (method == "isDown") {
-            return Value(m_keysDown.count(static_cast<int>(vm.toNumber(arg(args, 0)))) != 0);
-        }
-        if (method == "getCode") {
-            return Value(static_cast<double>(m_lastKey));
-        }
-        if (method == "getAscii") {
-            return Value(static_cast<double>(m_lastChar));
-        }
-        if (method == "isToggled") {
-            return Value(false);
-        }
-        return {};
-    }
-    if (className == "Mouse") {
-        return {}; // show and hide: the pointer is the host's
-    }
-    if (className == "Stage") {
-        if (method == "width") {
-            return Value(std::round(m_movie.frameSize().width() / 20.0));
-        }
-        if (method == "height") {
-            return Value(std::round(m_movie.frameSize().height() / 20.0));
-        }
-        if (method == "scaleMode") {
-            return Value("showAll");
-        }
-        if (method == "align") {
-            return Value("");
-        }
-        if (method == "showMenu") {
-            return Value(true);
-        }
-        return {};
-    }
-    return {};
 }
 
 } // namespace kinovex::flash

@@ -125,8 +125,6 @@ public:
     double timeMs() override { return m_nowMs; }
     avm1::Value callClipMethod(avm1::Vm& vm, avm1::ClipId clip, std::string_view method,
                                std::span<const avm1::Value> args) override;
-    avm1::Value callHostMethod(avm1::Vm& vm, std::string_view className, avm1::Object* self,
-                               std::string_view method, std::span<const avm1::Value> args) override;
     avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
                               bool caseSensitive) override;
 
@@ -167,6 +165,9 @@ private:
     // The player's classes for scripts, after the script machine's own built-ins
     // (ScriptClasses.cpp), and the classes of each file.
     void installPlayerClasses();
+    void installKeyObject(); // ScriptInputObjects.cpp
+    void installMouseObject();
+    void installStageObject();
     void installColorClass(); // ScriptColor.cpp
     // The display object of the clip a Color object was made for.
     DisplayObject* colorTarget(avm1::Object* self);
@@ -177,8 +178,6 @@ private:
 
     // Host methods, one file each side.
     avm1::Value clipMethod(TimelineInstance& clip, std::string_view method,
-                           std::span<const avm1::Value> args);
-    avm1::Value hostMethod(std::string_view className, avm1::Object* self, std::string_view method,
                            std::span<const avm1::Value> args);
     TimelineInstance* attach(TimelineInstance& parent, const Character& character, std::string name,
                              std::int32_t depth);

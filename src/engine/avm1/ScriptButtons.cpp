@@ -1,6 +1,7 @@
 // Buttons and the mouse as scripts see them: a button's script object, the handlers queued for
 // it and for clips that act as buttons, and what a dragged clip was dropped on.
 
+#include "engine/avm1/ClipOperations.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptRuntime.h"
 #include "engine/display/Button.h"

@@ -1,5 +1,6 @@
 // The methods scripts call on clips (attachMovie, getBounds, hitTest ...).
 
+#include "engine/avm1/ClipOperations.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptRuntime.h"
 #include "engine/definitions/Movie.h"

@@ -135,12 +135,6 @@ public:
     void initActions(TimelineInstance& clip, std::uint16_t spriteId,
                      const ActionCode& code) override;
 
-    // Bounds of a clip's content in its own coordinates, in twips (empty: all zero).
-    Rect localBounds(const TimelineInstance& clip) const;
-    Rect listBounds(const DisplayList& list) const;
-    // The clip's matrix to the stage, in twips.
-    Matrix stageMatrix(const TimelineInstance& clip) const;
-
 private:
     struct Queued {
         avm1::ClipId clip = 0;

@@ -6,6 +6,7 @@
 namespace kinovex::flash {
 
 void ScriptRuntime::installPlayerClasses() {
+    installClipMethods();
     installKeyObject();
     installMouseObject();
     installStageObject();

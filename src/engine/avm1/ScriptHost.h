@@ -1,11 +1,12 @@
 #pragma once
 // What the interpreter needs from the player. The player implements this with an adapter over
-// its timelines; tests implement it with a fake that records what scripts did.
+// its timelines; tests implement it with a fake that records what scripts did. The player's
+// own classes (MovieClip's display list methods, Key, Color, Sound, TextField ...) do not go
+// through here: the player defines them on the Vm, each method with its own native function.
 
 #include "engine/avm1/Value.h"
 
 #include <cstdint>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,13 +116,6 @@ public:
     // from UTC in minutes (east positive).
     virtual double epochMs() { return 0; }
     virtual int utcOffsetMinutes() { return 0; }
-
-    // MovieClip methods other than the timeline ones (attachMovie, createEmptyMovieClip,
-    // getBounds, hitTest, the drawing API, ...). Unknown ones give undefined.
-    virtual Value callClipMethod(Vm&, ClipId, std::string_view /*method*/,
-                                 std::span<const Value> /*args*/) {
-        return {};
-    }
 };
 
 } // namespace kinovex::flash::avm1

@@ -123,8 +123,6 @@ public:
     void report(std::string_view message) override;
     void getUrl(std::string_view url, std::string_view target, int method) override;
     double timeMs() override { return m_nowMs; }
-    avm1::Value callClipMethod(avm1::Vm& vm, avm1::ClipId clip, std::string_view method,
-                               std::span<const avm1::Value> args) override;
     avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
                               bool caseSensitive) override;
 
@@ -159,6 +157,9 @@ private:
     // The player's classes for scripts, after the script machine's own built-ins
     // (ScriptClasses.cpp), and the classes of each file.
     void installPlayerClasses();
+    // MovieClip's methods on the display list (ScriptClipMethods.cpp).
+    void installClipMethods();
+    friend struct ClipMethods;
     void installKeyObject(); // ScriptInputObjects.cpp
     void installMouseObject();
     void installStageObject();
@@ -170,11 +171,7 @@ private:
     void installTextFormatClass();
     void installOutsideClasses(); // ScriptOutsideClasses.cpp
 
-    // Host methods, one file each side.
-    avm1::Value clipMethod(TimelineInstance& clip, std::string_view method,
-                           std::span<const avm1::Value> args);
-    TimelineInstance* attach(TimelineInstance& parent, const Character& character, std::string name,
-                             std::int32_t depth);
+    // The clip a script value stands for (null for anything else).
     TimelineInstance* clipOfValue(const avm1::Value& v) const;
     // A button by its script id (null when it has gone), and the timeline it stands on.
     DisplayObject* findButton(avm1::ClipId id, TimelineInstance** owner = nullptr) const;
@@ -186,13 +183,9 @@ private:
     // After scripts ran: buttons take enabled and useHandCursor from their script objects, and
     // the script objects of buttons that went stop standing for them.
     void syncButtons();
-    // Drawing, setMask and createTextField (ScriptContent.cpp).
-    avm1::Value contentMethod(TimelineInstance& clip, std::string_view method,
-                              std::span<const avm1::Value> args);
-    void drawingCommand(TimelineInstance& clip, std::string_view method,
-                        std::span<const avm1::Value> args);
-    void setMask(TimelineInstance& clip, TimelineInstance* mask);
-    // Text fields as script objects: made on first use, kept while the field stands.
+    // Text fields as script objects (ScriptTextFields.cpp): made on first use, kept while the
+    // field stands. createTextField(name, depth, x, y, width, height) on `parent`.
+    avm1::Value createTextField(TimelineInstance& parent, avm1::Args args);
     avm1::Object* fieldObject(TimelineInstance& parent, DisplayObject& obj);
     // The display object of the field a script object stands for (null when it has gone).
     DisplayObject* fieldOf(avm1::Object* self, TimelineInstance** parent = nullptr) const;

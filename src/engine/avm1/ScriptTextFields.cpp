@@ -5,6 +5,7 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptConversions.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/definitions/Movie.h"
 #include "engine/display/TextField.h"
 
 #include <algorithm>
@@ -279,6 +280,29 @@ void initTextFormat(avm1::Vm& vm, Object* self, Args args) {
 }
 
 } // namespace
+
+Value ScriptRuntime::createTextField(TimelineInstance& c, Args args) {
+    avm1::Vm& vm = *m_vm;
+    std::int32_t depth = 0;
+    if (args.size() < 6 || !scriptDepthOf(vm.toNumber(args[1]), depth)) {
+        return {};
+    }
+    if (!m_fieldDef) {
+        // Flash's default format: 12-point Times New Roman in black, as a device font.
+        m_fieldDef = std::make_unique<EditText>();
+        m_fieldDef->height = 240;
+        m_fieldDef->readOnly = false;
+    }
+    auto twips = [&](std::size_t i) {
+        return std::round(std::clamp(finiteOr(vm.toNumber(args[i]), 0), -1e7, 1e7) * 20);
+    };
+    DisplayObject& obj = c.addObject(depth, *m_fieldDef, vm.toString(args[0]));
+    obj.dynamic = true;
+    obj.matrix = Matrix::translate(twips(2), twips(3));
+    obj.textField = makeTextField(*m_fieldDef, m_movie);
+    obj.textField->setSize(std::max(twips(4), 0.0), std::max(twips(5), 0.0));
+    return Value(fieldObject(c, obj));
+}
 
 Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj) {
     if (!obj.textField) {

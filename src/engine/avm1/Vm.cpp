@@ -35,7 +35,6 @@ void Vm::installBuiltins() {
     installGlobalFunctions(*this);
     m_clipProto = installMovieClipClass(*this);
     m_buttonProto = installButtonClass(*this);
-    installHostClasses();
 }
 
 double Vm::random() {

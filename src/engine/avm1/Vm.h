@@ -161,7 +161,6 @@ private:
     };
 
     void installBuiltins();
-    void installHostClasses();
     void runFrameActions(ClipId clip, const Code& code);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* super = nullptr);

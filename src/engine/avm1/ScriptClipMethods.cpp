@@ -1,0 +1,315 @@
+// MovieClip's methods on the display list (attachMovie, getBounds, hitTest ...), each turning
+// what the script gives into a clip operation (ClipOperations.h) and the result back.
+
+#include "engine/avm1/ClipOperations.h"
+#include "engine/avm1/Object.h"
+#include "engine/avm1/ScriptDrawingMethods.h"
+#include "engine/avm1/ScriptRuntime.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/ButtonHitTest.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash {
+
+using avm1::arg;
+using avm1::Args;
+using avm1::ClipId;
+using avm1::Object;
+using avm1::Value;
+
+namespace {
+
+// The init object of attachMovie and duplicateMovieClip: its properties are copied to the new
+// clip's object.
+void copyProperties(avm1::Vm& vm, Object* to, const Value& from) {
+    if (from.isObject()) {
+        for (const std::string& key : vm.enumerate(from.asObject())) {
+            vm.setMember(to, key, vm.getMember(from, key));
+        }
+    }
+}
+
+Value boundsObject(avm1::Vm& vm, double xMin, double xMax, double yMin, double yMax) {
+    Object* o = vm.newObject();
+    vm.setMember(o, "xMin", Value(xMin));
+    vm.setMember(o, "xMax", Value(xMax));
+    vm.setMember(o, "yMin", Value(yMin));
+    vm.setMember(o, "yMax", Value(yMax));
+    return Value(o);
+}
+
+// A drawing method, which needs only the script machine.
+template <Value (*Draw)(avm1::Vm&, TimelineInstance&, Args)>
+Value drawingMethod(ScriptRuntime& runtime, TimelineInstance& clip, Args args) {
+    return Draw(runtime.vm(), clip, args);
+}
+
+} // namespace
+
+// The methods, each given the clip it was called on.
+struct ClipMethods {
+    // attachMovie(linkage, name, depth, init) and createEmptyMovieClip(name, depth).
+    static Value attach(ScriptRuntime& r, TimelineInstance& c, Args args, bool empty) {
+        avm1::Vm& vm = *r.m_vm;
+        const std::string name = vm.toString(arg(args, empty ? 0 : 1));
+        std::int32_t depth = 0;
+        if (!scriptDepthOf(vm.toNumber(arg(args, empty ? 1 : 2)), depth)) {
+            return {};
+        }
+        const Character* character = r.m_emptySprite.get();
+        std::string linkage;
+        if (!empty) {
+            linkage = vm.toString(arg(args, 0));
+            character = r.m_movie.character(r.m_movie.exportedId(linkage));
+            if (character == nullptr || character->kind != Character::Kind::Sprite) {
+                return {};
+            }
+        }
+        TimelineInstance* made = attachSprite(c, *character, name, depth);
+        if (made == nullptr) {
+            return {};
+        }
+        Object* o = vm.clipObject(made->clipId());
+        if (!empty) {
+            copyProperties(vm, o, arg(args, 3));
+        }
+        if (!linkage.empty()) {
+            vm.initClipClass(made->clipId(), linkage);
+        }
+        return Value(o);
+    }
+
+    static Value attachMovie(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        return attach(r, c, args, false);
+    }
+
+    static Value createEmptyMovieClip(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        return attach(r, c, args, true);
+    }
+
+    // duplicateMovieClip(name, depth, init)
+    static Value duplicateMovieClip(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        avm1::Vm& vm = *r.m_vm;
+        const ClipId made = r.cloneClip(
+            c.clipId(), vm.toString(arg(args, 0)),
+            static_cast<int>(std::clamp(avm1::toInteger(vm.toNumber(arg(args, 1))), -1e9, 1e9)));
+        if (made == 0) {
+            return {};
+        }
+        Object* o = vm.clipObject(made);
+        copyProperties(vm, o, arg(args, 2));
+        return Value(o);
+    }
+
+    static Value removeMovieClip(ScriptRuntime& r, TimelineInstance& c, Args) {
+        r.removeClip(c.clipId());
+        return {};
+    }
+
+    static Value createTextField(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        return r.createTextField(c, args);
+    }
+
+    // swapDepths(depth or clip): a clip to swap with stands on the same parent.
+    static Value swapDepths(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        TimelineInstance* parent = c.parent();
+        if (parent == nullptr) {
+            return {};
+        }
+        const Value target = arg(args, 0);
+        std::int32_t other = 0;
+        if (TimelineInstance* t = r.clipOfValue(target)) {
+            if (t->parent() != parent) {
+                return {};
+            }
+            other = t->depth();
+        } else if (!scriptDepthOf(r.m_vm->toNumber(target), other)) {
+            return {};
+        }
+        flash::swapDepths(*parent, c.depth(), other);
+        return {};
+    }
+
+    static Value getNextHighestDepth(ScriptRuntime&, TimelineInstance& c, Args) {
+        return Value(static_cast<double>(nextHighestDepth(c)));
+    }
+
+    // hitTest(clip), or hitTest(x, y, shapeFlag) with a point in stage pixels: within the box, or
+    // with shapeFlag on what the clip draws.
+    static Value hitTest(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        const std::optional<Box> box = stageBox(c);
+        if (!box) {
+            return Value(false);
+        }
+        if (TimelineInstance* other = r.clipOfValue(arg(args, 0))) {
+            const std::optional<Box> otherBox = stageBox(*other);
+            return Value(otherBox && overlap(*box, *otherBox));
+        }
+        avm1::Vm& vm = *r.m_vm;
+        const Point p{vm.toNumber(arg(args, 0)) * 20.0, vm.toNumber(arg(args, 1)) * 20.0};
+        const bool inBox = contains(*box, p);
+        if (!inBox || !vm.toBoolean(arg(args, 2))) {
+            return Value(inBox);
+        }
+        if (!r.m_hitTester) {
+            r.m_hitTester = std::make_unique<HitTester>();
+        }
+        return Value(r.m_hitTester->hitsClip(c, stageMatrix(c), p));
+    }
+
+    // getBounds(target): in the coordinates of `target`; of the clip itself when none is given.
+    static Value getBounds(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        Matrix toTarget = stageMatrix(c);
+        if (TimelineInstance* t = r.clipOfValue(arg(args, 0))) {
+            toTarget = matrixBetween(c, *t);
+        } else if (args.empty()) {
+            toTarget = Matrix{};
+        }
+        if (const std::optional<Box> b = boundsIn(c, toTarget)) {
+            return boundsObject(*r.m_vm, std::round(b->xMin) / 20.0, std::round(b->xMax) / 20.0,
+                                std::round(b->yMin) / 20.0, std::round(b->yMax) / 20.0);
+        }
+        // An empty clip reports the largest possible box turned inside out, as the player does.
+        return boundsObject(*r.m_vm, 6710886.35, 6710886.35, 6710886.35, 6710886.35);
+    }
+
+    // localToGlobal(point) and globalToLocal(point) change the point object's x and y.
+    static Value convertPoint(ScriptRuntime& r, TimelineInstance& c, Args args, bool toStage) {
+        avm1::Vm& vm = *r.m_vm;
+        const Value point = arg(args, 0);
+        if (!point.isObject()) {
+            return {};
+        }
+        const double x = vm.toNumber(vm.getMember(point, "x")) * 20.0;
+        const double y = vm.toNumber(vm.getMember(point, "y")) * 20.0;
+        const std::optional<Point> to =
+            toStage ? std::optional(clipToStage(c, Point{x, y})) : stageToClip(c, Point{x, y});
+        if (!to) {
+            return {};
+        }
+        vm.setMember(point, "x", Value(to->x / 20.0));
+        vm.setMember(point, "y", Value(to->y / 20.0));
+        return {};
+    }
+
+    static Value localToGlobal(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        return convertPoint(r, c, args, true);
+    }
+
+    static Value globalToLocal(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        return convertPoint(r, c, args, false);
+    }
+
+    // startDrag(lockCenter, left, top, right, bottom)
+    static Value startDrag(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        avm1::Vm& vm = *r.m_vm;
+        if (args.size() >= 5) {
+            const double rect[4] = {vm.toNumber(args[1]), vm.toNumber(args[2]),
+                                    vm.toNumber(args[3]), vm.toNumber(args[4])};
+            r.startDrag(c.clipId(), vm.toBoolean(arg(args, 0)), rect);
+        } else {
+            r.startDrag(c.clipId(), vm.toBoolean(arg(args, 0)), nullptr);
+        }
+        return {};
+    }
+
+    static Value stopDrag(ScriptRuntime& r, TimelineInstance&, Args) {
+        r.stopDrag();
+        return {};
+    }
+
+    static Value setMask(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        flash::setMask(c, r.clipOfValue(arg(args, 0)));
+        return Value(true);
+    }
+
+    // getBytesLoaded() and getBytesTotal(): the whole movie is loaded before it starts.
+    static Value movieBytes(ScriptRuntime& r, TimelineInstance&, Args) {
+        return Value(static_cast<double>(std::max<std::uint32_t>(r.m_movie.declaredLength(), 1)));
+    }
+
+    // loadMovie, loadVariables and getURL: nothing is loaded from outside the movie.
+    static Value load(ScriptRuntime& r, TimelineInstance&, Args args) {
+        r.getUrl(r.m_vm->toString(arg(args, 0)), {}, 0);
+        return {};
+    }
+
+    static Value unloadMovie(ScriptRuntime& r, TimelineInstance& c, Args) {
+        r.removeClip(c.clipId());
+        return {};
+    }
+
+    // Sounds attached to clips are not played (Sound.attachSound is).
+    static Value attachSound(ScriptRuntime& r, TimelineInstance&, Args) {
+        const std::string key = "method attachSound";
+        if (r.m_reported.size() < 64 && r.m_reported.insert(key).second) {
+            r.report("MovieClip.attachSound is not supported");
+        }
+        return {};
+    }
+
+    static Value getInstanceAtDepth(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        std::int32_t depth = 0;
+        if (!scriptDepthOf(r.m_vm->toNumber(arg(args, 0)), depth)) {
+            return {};
+        }
+        TimelineInstance* found = clipAtDepth(c, depth);
+        return found != nullptr ? Value(r.m_vm->clipObject(found->clipId())) : Value();
+    }
+};
+
+void ScriptRuntime::installClipMethods() {
+    using Method = Value (*)(ScriptRuntime&, TimelineInstance&, Args);
+    static constexpr std::pair<const char*, Method> kMethods[] = {
+        {"attachMovie", ClipMethods::attachMovie},
+        {"duplicateMovieClip", ClipMethods::duplicateMovieClip},
+        {"removeMovieClip", ClipMethods::removeMovieClip},
+        {"createEmptyMovieClip", ClipMethods::createEmptyMovieClip},
+        {"createTextField", ClipMethods::createTextField},
+        {"swapDepths", ClipMethods::swapDepths},
+        {"getNextHighestDepth", ClipMethods::getNextHighestDepth},
+        {"hitTest", ClipMethods::hitTest},
+        {"getBounds", ClipMethods::getBounds},
+        {"localToGlobal", ClipMethods::localToGlobal},
+        {"globalToLocal", ClipMethods::globalToLocal},
+        {"startDrag", ClipMethods::startDrag},
+        {"stopDrag", ClipMethods::stopDrag},
+        {"beginFill", drawingMethod<drawing::beginFill>},
+        {"beginGradientFill", drawingMethod<drawing::beginGradientFill>},
+        {"lineStyle", drawingMethod<drawing::lineStyle>},
+        {"moveTo", drawingMethod<drawing::moveTo>},
+        {"lineTo", drawingMethod<drawing::lineTo>},
+        {"curveTo", drawingMethod<drawing::curveTo>},
+        {"endFill", drawingMethod<drawing::endFill>},
+        {"clear", drawingMethod<drawing::clear>},
+        {"setMask", ClipMethods::setMask},
+        {"getBytesLoaded", ClipMethods::movieBytes},
+        {"getBytesTotal", ClipMethods::movieBytes},
+        {"loadMovie", ClipMethods::load},
+        {"unloadMovie", ClipMethods::unloadMovie},
+        {"loadVariables", ClipMethods::load},
+        {"getURL", ClipMethods::load},
+        {"attachSound", ClipMethods::attachSound},
+        {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth},
+    };
+    // A method runs on the clip its object stands for; on anything else (a clip that has gone,
+    // a button, another object) it gives undefined.
+    for (const auto& [name, method] : kMethods) {
+        m_vm->setFunction(m_vm->clipPrototype(), name,
+                          [this, method](avm1::Vm&, const Value& self, Args args) -> Value {
+                              TimelineInstance* c = clipOfValue(self);
+                              return c != nullptr ? method(*this, *c, args) : Value();
+                          });
+    }
+}
+
+TimelineInstance* ScriptRuntime::clipOfValue(const Value& v) const {
+    if (v.isObject() && v.asObject()->objectClass() == avm1::ObjectClass::Clip) {
+        return clip(v.asObject()->clip());
+    }
+    return nullptr;
+}
+
+} // namespace kinovex::flash

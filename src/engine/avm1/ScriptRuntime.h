@@ -166,10 +166,10 @@ private:
     void installColorClass(); // ScriptColor.cpp
     // The display object of the clip a Color object was made for.
     DisplayObject* colorTarget(avm1::Object* self);
-    void installSoundClass();     // ScriptSound.cpp
-    void installTextFieldClass(); // ScriptTextFields.cpp
-    void installTextFormatClass();
-    void installOutsideClasses(); // ScriptOutsideClasses.cpp
+    void installSoundClass();      // ScriptSound.cpp
+    void installTextFieldClass();  // ScriptTextFields.cpp
+    void installTextFormatClass(); // ScriptTextFormat.cpp
+    void installOutsideClasses();  // ScriptOutsideClasses.cpp
 
     // The clip a script value stands for (null for anything else).
     TimelineInstance* clipOfValue(const avm1::Value& v) const;

@@ -115,7 +115,7 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
     }
     m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
     if (m_scriptBudget != 0) {
-        m_scripts->vm().setInstructionBudget(m_scriptBudget);
+        m_scripts->setInstructionBudget(m_scriptBudget);
     }
     m_scripts->setTraceSink([this](std::string_view line) {
         if (m_traceSink) {
@@ -178,7 +178,7 @@ void Player::runFrame() {
 void Player::setScriptInstructionBudget(std::uint64_t actions) {
     m_scriptBudget = actions;
     if (m_scripts) {
-        m_scripts->vm().setInstructionBudget(actions);
+        m_scripts->setInstructionBudget(actions);
     }
 }
 
@@ -335,36 +335,7 @@ StagePoint Player::viewToStage(double x, double y, int width, int height) const 
 
 void Player::connectButtons() {
     m_buttons = std::make_unique<ButtonInput>(*m_root);
-    ButtonScripts scripts;
-    // Button actions are queued on the timeline holding the button and run when the event has
-    // been handled (buttonsMoved), as frame scripts are.
-    scripts.runActions = [this](TimelineInstance& owner, const ActionCode& code) {
-        m_scripts->queueActions(owner, code);
-    };
-    // Clips with onPress, onRelease ... take the mouse as buttons do.
-    scripts.clipTakesMouse = [this](const TimelineInstance& clip) {
-        return m_scripts->clipTakesMouse(clip);
-    };
-    scripts.clipHandCursor = [this](const TimelineInstance& clip) {
-        return m_scripts->clipHandCursor(clip);
-    };
-    scripts.clipHitArea = [this](const TimelineInstance& clip, Matrix& areaToStage) {
-        return m_scripts->clipHitArea(clip, areaToStage);
-    };
-    // Handlers are queued after the button's own actions and run with them.
-    scripts.callHandler = [this](TimelineInstance& owner, const DisplayObject& target,
-                                 std::string_view name) {
-        if (target.sprite) {
-            m_scripts->clipMouseEvent(*target.sprite, name);
-            return;
-        }
-        avm1::ClipId id = m_scripts->existingButtonId(target);
-        if (id == 0 && m_scripts->vm().hasProperty(m_scripts->vm().buttonPrototype(), name)) {
-            id = m_scripts->buttonId(owner, target); // every button answers this one
-        }
-        m_scripts->queueHandler(id, name);
-    };
-    m_buttons->setScripts(std::move(scripts));
+    m_buttons->setScripts(m_scripts->buttonScripts());
 }
 
 void Player::buttonsMoved() {

@@ -18,7 +18,7 @@ namespace kinovex::flash {
 class ButtonInput;
 class Movie;
 class Renderer;
-class ScriptRuntime;
+class ScriptMachine;
 class SoundMixer;
 class TimelineInstance;
 
@@ -136,7 +136,7 @@ private:
     Log m_log;
     std::shared_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
-    std::unique_ptr<ScriptRuntime> m_scripts;
+    std::unique_ptr<ScriptMachine> m_scripts;
     std::unique_ptr<TimelineInstance> m_root;
     std::unique_ptr<ButtonInput> m_buttons; // mouse and keys for the movie's buttons
     std::unique_ptr<Renderer> m_renderer;

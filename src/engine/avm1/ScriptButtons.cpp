@@ -13,6 +13,31 @@ namespace kinovex::flash {
 
 using avm1::ClipId;
 
+ButtonScripts ScriptRuntime::buttonScripts() {
+    ButtonScripts scripts;
+    scripts.runActions = [this](TimelineInstance& owner, const ActionCode& code) {
+        queueActions(owner, code);
+    };
+    scripts.clipTakesMouse = [this](const TimelineInstance& clip) { return clipTakesMouse(clip); };
+    scripts.clipHandCursor = [this](const TimelineInstance& clip) { return clipHandCursor(clip); };
+    scripts.clipHitArea = [this](const TimelineInstance& clip, Matrix& areaToStage) {
+        return clipHitArea(clip, areaToStage);
+    };
+    scripts.callHandler = [this](TimelineInstance& owner, const DisplayObject& target,
+                                 std::string_view name) {
+        if (target.sprite) {
+            clipMouseEvent(*target.sprite, name);
+            return;
+        }
+        ClipId id = existingButtonId(target);
+        if (id == 0 && m_vm->hasProperty(m_vm->buttonPrototype(), name)) {
+            id = buttonId(owner, target); // every button answers this one
+        }
+        queueHandler(id, name);
+    };
+    return scripts;
+}
+
 DisplayObject* ScriptRuntime::findButton(ClipId id, TimelineInstance** owner) const {
     auto ref = m_buttonRefs.find(id);
     if (ref == m_buttonRefs.end()) {

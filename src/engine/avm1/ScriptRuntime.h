@@ -13,6 +13,7 @@
 // gone finds nothing.
 
 #include "engine/avm1/Vm.h"
+#include "engine/display/ScriptMachine.h"
 #include "engine/display/Timeline.h"
 #include "engine/swf/Log.h"
 
@@ -37,7 +38,7 @@ class TextField;
 struct EditText;
 struct StagePoint;
 
-class ScriptRuntime final : public avm1::ScriptHost, public TimelineHooks {
+class ScriptRuntime final : public ScriptMachine, public avm1::ScriptHost, public TimelineHooks {
 public:
     ScriptRuntime(const Movie& movie, Log& log, SoundMixer* mixer);
     ~ScriptRuntime() override;
@@ -45,22 +46,31 @@ public:
     ScriptRuntime& operator=(const ScriptRuntime&) = delete;
 
     // Where trace() lines go (may be empty: dropped).
-    void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
+    void setTraceSink(std::function<void(std::string_view)> sink) override {
+        m_traceSink = std::move(sink);
+    }
+    void setInstructionBudget(std::uint64_t actions) override {
+        m_vm->setInstructionBudget(actions);
+    }
 
     // The main timeline, before its first frame runs; then finishFrame() after it ran.
-    void attachRoot(TimelineInstance& root);
+    void attachRoot(TimelineInstance& root) override;
     // One frame of the movie: every clip's enterFrame and next frame, the queued scripts,
     // garbage collection. `nowMs` is the movie's clock at this frame.
-    void runFrame(double nowMs);
+    void runFrame(double nowMs) override;
     // Runs what is queued and collects garbage (after the first frame, after input).
-    void finishFrame();
+    void finishFrame() override;
+
+    // Buttons' actions are queued on the timeline holding the button and run when the event
+    // has been handled, as frame scripts are; handlers run after them.
+    ButtonScripts buttonScripts() override;
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
-    void mouseMove(double x, double y);
-    void mouseDown(double x, double y);
-    void mouseUp(double x, double y);
-    void keyDown(int keyCode, std::uint32_t charCode);
-    void keyUp(int keyCode, std::uint32_t charCode);
+    void mouseMove(double x, double y) override;
+    void mouseDown(double x, double y) override;
+    void mouseUp(double x, double y) override;
+    void keyDown(int keyCode, std::uint32_t charCode) override;
+    void keyUp(int keyCode, std::uint32_t charCode) override;
     double mouseX() const { return m_mouseX; }
     double mouseY() const { return m_mouseY; }
 

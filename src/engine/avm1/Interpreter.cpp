@@ -1,86 +1,19 @@
 #include "engine/avm1/Interpreter.h"
 
+#include "engine/avm1/Instruction.h"
 #include "engine/avm1/Names.h"
 #include "engine/avm1/Utf8.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstring>
 #include <optional>
 
 namespace kinovex::flash::avm1 {
 
 namespace {
 
-// Bounds-checked reading of one action's operands.
-struct Operands {
-    const std::uint8_t* p;
-    std::size_t n;
-    std::size_t i = 0;
-    bool ok = true;
-
-    bool need(std::size_t k) {
-        if (n - i < k || i > n) {
-            ok = false;
-            return false;
-        }
-        return true;
-    }
-    std::uint8_t u8() { return need(1) ? p[i++] : 0; }
-    std::uint16_t u16() {
-        if (!need(2)) {
-            return 0;
-        }
-        const auto v = static_cast<std::uint16_t>(p[i] | (p[i + 1] << 8));
-        i += 2;
-        return v;
-    }
-    std::int16_t s16() { return static_cast<std::int16_t>(u16()); }
-    std::uint32_t u32() {
-        if (!need(4)) {
-            return 0;
-        }
-        const std::uint32_t v = static_cast<std::uint32_t>(p[i]) |
-                                (static_cast<std::uint32_t>(p[i + 1]) << 8) |
-                                (static_cast<std::uint32_t>(p[i + 2]) << 16) |
-                                (static_cast<std::uint32_t>(p[i + 3]) << 24);
-        i += 4;
-        return v;
-    }
-    std::string str() {
-        const void* z = i < n ? std::memchr(p + i, 0, n - i) : nullptr;
-        if (!z) {
-            ok = false;
-            i = n;
-            return {};
-        }
-        const auto len = static_cast<std::size_t>(static_cast<const std::uint8_t*>(z) - (p + i));
-        std::string s(reinterpret_cast<const char*>(p + i), len);
-        i += len + 1;
-        return s;
-    }
-};
-
 bool isClip(const Value& v) {
     return v.isObject() && v.asObject()->objectClass() == ObjectClass::Clip;
-}
-
-// Skips `count` actions from `pc` (WaitForFrame); returns where it ends up.
-std::size_t skipActions(const std::vector<std::uint8_t>& code, std::size_t pc, std::size_t end,
-                        int count) {
-    for (int k = 0; k < count && pc < end; ++k) {
-        const std::uint8_t op = code[pc];
-        if (op >= 0x80) {
-            if (pc + 3 > end) {
-                return end;
-            }
-            pc += 3 + static_cast<std::size_t>(code[pc + 1] | (code[pc + 2] << 8));
-        } else {
-            pc += 1;
-        }
-    }
-    return std::min(pc, end);
 }
 
 } // namespace
@@ -351,7 +284,6 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
     end = std::min(end, code.size());
     std::vector<Value>& st = f.stack;
     const int version = vm.version();
-    const bool cs = version >= 7;
     auto pop = [&st]() -> Value {
         if (st.empty()) {
             return Value();
@@ -410,98 +342,86 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             throw ScriptAbort{};
         }
         ++vm.m_totalInstructions;
-        const std::uint8_t op = code[pc];
-        std::size_t len = 0;
-        std::size_t data = pc + 1;
-        if (op >= 0x80) {
-            if (pc + 3 > end) {
-                vm.report("A script ends in the middle of an action");
-                return Exit::End;
-            }
-            len = static_cast<std::size_t>(code[pc + 1] | (code[pc + 2] << 8));
-            data = pc + 3;
-            if (data + len > end) {
-                vm.report("A script action runs past the end of its block");
-                return Exit::End;
-            }
+        const Instruction ins = decodeAction(code, pc, end);
+        if (ins.status == DecodeStatus::HeaderCut) {
+            vm.report("A script ends in the middle of an action");
+            return Exit::End;
         }
-        const std::size_t next = data + len;
-        Operands in{code.data() + data, len};
+        if (ins.status == DecodeStatus::PastEnd) {
+            vm.report("A script action runs past the end of its block");
+            return Exit::End;
+        }
+        const std::size_t next = ins.next;
+        bool malformed = ins.status == DecodeStatus::Malformed;
         pc = next;
 
-        switch (op) {
-        case 0x00:
+        switch (ins.op) {
+        case Opcode::ActionEnd:
             return Exit::End;
         // ---- timeline (version 3) ----
-        case 0x04:
+        case Opcode::ActionNextFrame:
             vm.host().nextFrame(targetClip());
             break;
-        case 0x05:
+        case Opcode::ActionPreviousFrame:
             vm.host().prevFrame(targetClip());
             break;
-        case 0x06:
+        case Opcode::ActionPlay:
             vm.host().play(targetClip());
             break;
-        case 0x07:
+        case Opcode::ActionStop:
             vm.host().stop(targetClip());
             break;
-        case 0x08:
+        case Opcode::ActionToggleQuality:
             vm.host().toggleQuality();
             break;
-        case 0x09:
+        case Opcode::ActionStopSounds:
             vm.host().stopSounds();
             break;
-        case 0x81: { // GotoFrame
-            const std::uint16_t frame = in.u16();
-            vm.host().gotoFrame(targetClip(), frame + 1u, false);
+        case Opcode::ActionGotoFrame: { // GotoFrame
+            vm.host().gotoFrame(targetClip(), ins.frame.frame + 1u, false);
             break;
         }
-        case 0x83: { // GetURL
-            const std::string url = in.str();
-            const std::string target = in.str();
-            vm.host().getUrl(url, target, 0);
+        case Opcode::ActionGetURL: { // GetURL
+            vm.host().getUrl(ins.url.url, ins.url.target, 0);
             break;
         }
-        case 0x8A: { // WaitForFrame
-            const std::uint16_t frame = in.u16();
-            const std::uint8_t skip = in.u8();
+        case Opcode::ActionWaitForFrame: { // WaitForFrame
             const double loaded =
                 vm.toNumber(vm.host().getClipProperty(targetClip(), ClipProperty::FramesLoaded));
-            if (!(frame + 1.0 <= loaded)) {
-                pc = skipActions(code, pc, end, skip);
+            if (!(ins.frame.frame + 1.0 <= loaded)) {
+                pc = skipActions(code, pc, end, ins.frame.skip);
             }
             break;
         }
-        case 0x8B: { // SetTarget
-            const std::string path = in.str();
+        case Opcode::ActionSetTarget: { // SetTarget
+            const std::string_view path = ins.text;
             f.target = path.empty() ? f.baseTarget : vm.resolveTarget(f.baseTarget, path);
             if (f.hasTargetSlot) {
                 f.scope[f.targetSlot] = vm.clipObject(f.target ? f.target : f.baseTarget);
             }
             break;
         }
-        case 0x8C: { // GoToLabel
-            const std::string label = in.str();
-            vm.host().gotoLabel(targetClip(), label, false);
+        case Opcode::ActionGoToLabel: { // GoToLabel
+            vm.host().gotoLabel(targetClip(), ins.text, false);
             break;
         }
         // ---- arithmetic and logic (version 4) ----
-        case 0x0A: {
+        case Opcode::ActionAdd: {
             const double b = popNumber();
             push(Value(popNumber() + b));
             break;
         }
-        case 0x0B: {
+        case Opcode::ActionSubtract: {
             const double b = popNumber();
             push(Value(popNumber() - b));
             break;
         }
-        case 0x0C: {
+        case Opcode::ActionMultiply: {
             const double b = popNumber();
             push(Value(popNumber() * b));
             break;
         }
-        case 0x0D: {
+        case Opcode::ActionDivide: {
             const double b = popNumber();
             const double a = popNumber();
             if (b == 0 && version < 5) {
@@ -511,48 +431,48 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x0E: { // Equals (numeric)
+        case Opcode::ActionEquals: { // Equals (numeric)
             const double b = popNumber();
             boolResult(popNumber() == b);
             break;
         }
-        case 0x0F: { // Less (numeric)
+        case Opcode::ActionLess: { // Less (numeric)
             const double b = popNumber();
             boolResult(popNumber() < b);
             break;
         }
-        case 0x10: { // And
+        case Opcode::ActionAnd: { // And
             const bool b = vm.toBoolean(pop());
             boolResult(vm.toBoolean(pop()) && b);
             break;
         }
-        case 0x11: { // Or
+        case Opcode::ActionOr: { // Or
             const bool b = vm.toBoolean(pop());
             boolResult(vm.toBoolean(pop()) || b);
             break;
         }
-        case 0x12: // Not
+        case Opcode::ActionNot: // Not
             boolResult(!vm.toBoolean(pop()));
             break;
-        case 0x13: { // StringEquals
+        case Opcode::ActionStringEquals: { // StringEquals
             const std::string b = popString();
             boolResult(popString() == b);
             break;
         }
-        case 0x14: // StringLength
+        case Opcode::ActionStringLength: // StringLength
             push(Value(static_cast<double>(popString().size())));
             break;
-        case 0x31: // MBStringLength
+        case Opcode::ActionMBStringLength: // MBStringLength
             push(Value(static_cast<double>(utf8Length(popString()))));
             break;
-        case 0x15:   // StringExtract
-        case 0x35: { // MBStringExtract
+        case Opcode::ActionStringExtract:     // StringExtract
+        case Opcode::ActionMBStringExtract: { // MBStringExtract
             const double count = popNumber();
             const double index = popNumber();
             const std::string s = popString();
             const double from = std::max(0.0, toInteger(index) - 1);
             const double n = toInteger(count) < 0 ? 1e18 : toInteger(count);
-            if (op == 0x15) {
+            if (ins.op == Opcode::ActionStringExtract) {
                 const std::size_t a = static_cast<std::size_t>(std::min<double>(from, s.size()));
                 const std::size_t b = static_cast<std::size_t>(std::min<double>(n, s.size() - a));
                 push(Value(s.substr(a, b)));
@@ -561,24 +481,24 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x17:
+        case Opcode::ActionPop:
             pop();
             break;
-        case 0x18:
+        case Opcode::ActionToInteger:
             push(Value(toInteger(popNumber())));
             break;
-        case 0x1C: { // GetVariable
+        case Opcode::ActionGetVariable: { // GetVariable
             const std::string name = popString();
             push(getVariable(f, name));
             break;
         }
-        case 0x1D: { // SetVariable
+        case Opcode::ActionSetVariable: { // SetVariable
             const Value v = pop();
             const std::string name = popString();
             setVariable(f, name, v);
             break;
         }
-        case 0x20: { // SetTarget2
+        case Opcode::ActionSetTarget2: { // SetTarget2
             const Value t = pop();
             const bool empty = t.isString() && t.asString().empty();
             f.target = empty ? f.baseTarget
@@ -589,14 +509,14 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x21: { // StringAdd
+        case Opcode::ActionStringAdd: { // StringAdd
             const std::string b = popString();
             std::string a = popString();
             vm.checkStringSize(a.size() + b.size());
             push(Value(std::move(a += b)));
             break;
         }
-        case 0x22: { // GetProperty
+        case Opcode::ActionGetProperty: { // GetProperty
             const double index = popNumber();
             const ClipId c = targetOf(f, pop());
             const int i = static_cast<int>(toInteger(index));
@@ -608,7 +528,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x23: { // SetProperty
+        case Opcode::ActionSetProperty: { // SetProperty
             const Value v = pop();
             const double index = popNumber();
             const ClipId c = targetOf(f, pop());
@@ -618,7 +538,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x24: { // CloneSprite
+        case Opcode::ActionCloneSprite: { // CloneSprite
             const double depth = popNumber();
             const std::string name = popString();
             const ClipId source = targetOf(f, pop());
@@ -627,19 +547,19 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x25: { // RemoveSprite
+        case Opcode::ActionRemoveSprite: { // RemoveSprite
             const ClipId c = targetOf(f, pop());
             if (c) {
                 vm.host().removeClip(c);
             }
             break;
         }
-        case 0x26: { // Trace
+        case Opcode::ActionTrace: { // Trace
             const Value v = pop();
             vm.host().trace(v.isUndefined() ? std::string("undefined") : vm.toString(v));
             break;
         }
-        case 0x27: { // StartDrag
+        case Opcode::ActionStartDrag: { // StartDrag
             const ClipId c = targetOf(f, pop());
             const bool lock = vm.toBoolean(pop());
             const bool constrain = vm.toBoolean(pop());
@@ -655,103 +575,85 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x28:
+        case Opcode::ActionEndDrag:
             vm.host().stopDrag();
             break;
-        case 0x29: { // StringLess
+        case Opcode::ActionStringLess: { // StringLess
             const std::string b = popString();
             boolResult(popString() < b);
             break;
         }
-        case 0x68: { // StringGreater
+        case Opcode::ActionStringGreater: { // StringGreater
             const std::string b = popString();
             boolResult(popString() > b);
             break;
         }
-        case 0x30: { // RandomNumber
+        case Opcode::ActionRandomNumber: { // RandomNumber
             const double max = toInteger(popNumber());
             push(Value(max > 0 ? std::floor(vm.random() * max) : 0.0));
             break;
         }
-        case 0x32: { // CharToAscii
+        case Opcode::ActionCharToAscii: { // CharToAscii
             const std::string s = popString();
             push(Value(s.empty() ? 0.0 : static_cast<double>(static_cast<unsigned char>(s[0]))));
             break;
         }
-        case 0x36: { // MBCharToAscii
+        case Opcode::ActionMBCharToAscii: { // MBCharToAscii
             const std::string s = popString();
             push(Value(s.empty() ? 0.0 : static_cast<double>(utf8At(s, 0))));
             break;
         }
-        case 0x33: { // AsciiToChar
+        case Opcode::ActionAsciiToChar: { // AsciiToChar
             const auto c = static_cast<char>(toUint32(popNumber()) & 0xff);
             push(Value(std::string(1, c)));
             break;
         }
-        case 0x37: // MBAsciiToChar
+        case Opcode::ActionMBAsciiToChar: // MBAsciiToChar
             push(Value(utf8Encode(toUint32(popNumber()) & 0x1fffff)));
             break;
-        case 0x34: // GetTime
+        case Opcode::ActionGetTime: // GetTime
             push(Value(std::floor(vm.host().timeMs())));
             break;
-        case 0x96: { // Push
-            while (in.i < in.n && in.ok) {
-                const std::uint8_t type = in.u8();
-                switch (type) {
-                case 0:
-                    push(Value(in.str()));
+        case Opcode::ActionPush: { // Push
+            PushReader values(ins.payload);
+            PushItem item;
+            while (values.next(item)) {
+                switch (item.kind) {
+                case PushItem::String:
+                    push(Value(item.text));
                     break;
-                case 1: {
-                    const std::uint32_t bits = in.u32();
-                    push(Value(static_cast<double>(std::bit_cast<float>(bits))));
+                case PushItem::Number:
+                    push(Value(item.number));
                     break;
-                }
-                case 2:
+                case PushItem::Null:
                     push(Value::null());
                     break;
-                case 3:
+                case PushItem::Undefined:
                     push(Value());
                     break;
-                case 4: {
-                    const std::uint8_t r = in.u8();
-                    push(r < f.registerCount ? f.registers[r] : Value());
+                case PushItem::Register:
+                    push(item.index < f.registerCount ? f.registers[item.index] : Value());
                     break;
-                }
-                case 5:
-                    push(Value(in.u8() != 0));
+                case PushItem::Boolean:
+                    push(Value(item.boolean));
                     break;
-                case 6: {
-                    // The two 32-bit halves come high word first.
-                    const std::uint64_t hi = in.u32();
-                    const std::uint64_t lo = in.u32();
-                    push(Value(std::bit_cast<double>((hi << 32) | lo)));
-                    break;
-                }
-                case 7:
-                    push(Value(static_cast<double>(static_cast<std::int32_t>(in.u32()))));
-                    break;
-                case 8:
-                case 9: {
-                    const std::size_t k = type == 8 ? in.u8() : in.u16();
-                    if (f.constants && k < f.constants->size()) {
-                        push(Value((*f.constants)[k]));
+                case PushItem::Constant:
+                    if (f.constants && item.index < f.constants->size()) {
+                        push(Value((*f.constants)[item.index]));
                     } else {
                         push(Value());
                     }
                     break;
                 }
-                default:
-                    in.ok = false;
-                    break;
-                }
             }
-            if (!in.ok) {
+            if (!values.ok()) {
                 vm.report("A script pushes a malformed value");
+                malformed = true;
             }
             break;
         }
-        case 0x99: { // Jump
-            const std::int16_t offset = in.s16();
+        case Opcode::ActionJump: { // Jump
+            const std::int16_t offset = ins.offset;
             const auto target = static_cast<long long>(next) + offset;
             if (target < static_cast<long long>(start) || target > static_cast<long long>(end)) {
                 jumpTo = static_cast<std::size_t>(std::max(0LL, target));
@@ -760,8 +662,8 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             pc = static_cast<std::size_t>(target);
             break;
         }
-        case 0x9D: { // If
-            const std::int16_t offset = in.s16();
+        case Opcode::ActionIf: { // If
+            const std::int16_t offset = ins.offset;
             if (vm.toBoolean(pop())) {
                 const auto target = static_cast<long long>(next) + offset;
                 if (target < static_cast<long long>(start) ||
@@ -773,14 +675,14 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x9A: { // GetURL2
-            const std::uint8_t flags = in.u8();
+        case Opcode::ActionGetURL2: { // GetURL2
+            const std::uint8_t flags = ins.flags.flags;
             const std::string target = popString();
             const std::string url = popString();
             vm.host().getUrl(url, target, flags & 3);
             break;
         }
-        case 0x9E: { // Call
+        case Opcode::ActionCall: { // Call
             const std::string frame = popString();
             const auto colon = frame.rfind(':');
             const ClipId c = colon == std::string::npos
@@ -796,9 +698,9 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x9F: { // GotoFrame2
-            const std::uint8_t flags = in.u8();
-            const std::uint16_t bias = (flags & 2) ? in.u16() : 0;
+        case Opcode::ActionGotoFrame2: { // GotoFrame2
+            const std::uint8_t flags = ins.flags.flags;
+            const std::uint16_t bias = ins.flags.bias;
             const bool play = flags & 1;
             const Value frame = pop();
             ClipId c = f.target;
@@ -831,8 +733,8 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x8D: { // WaitForFrame2
-            const std::uint8_t skip = in.u8();
+        case Opcode::ActionWaitForFrame2: { // WaitForFrame2
+            const std::uint8_t skip = ins.frame.skip;
             const Value frame = pop();
             const double loaded =
                 vm.toNumber(vm.host().getClipProperty(targetClip(), ClipProperty::FramesLoaded));
@@ -846,39 +748,42 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             break;
         }
         // ---- objects and functions (version 5) ----
-        case 0x88: { // ConstantPool
-            const std::uint16_t count = in.u16();
+        case Opcode::ActionConstantPool: { // ConstantPool
+            const std::uint16_t count = ins.list.count;
             auto pool = std::make_shared<std::vector<std::string>>();
             pool->reserve(count);
-            for (std::uint16_t k = 0; k < count && in.ok; ++k) {
-                pool->push_back(in.str());
+            ListReader strings(ins.list.items, false);
+            std::uint8_t unused = 0;
+            std::string_view text;
+            for (std::uint16_t k = 0; k < count && strings.next(unused, text); ++k) {
+                pool->push_back(std::string(text));
             }
             f.constants = std::move(pool);
             break;
         }
-        case 0x9B:   // DefineFunction
-        case 0x8E: { // DefineFunction2
-            auto d = std::make_unique<FunctionData>();
-            d->name = in.str();
-            const std::uint16_t paramCount = in.u16();
-            if (op == 0x8E) {
-                d->isFunction2 = true;
-                d->registerCount = in.u8();
-                d->flags = in.u16();
-                for (std::uint16_t k = 0; k < paramCount && in.ok; ++k) {
-                    d->paramRegisters.push_back(in.u8());
-                    d->params.push_back(in.str());
-                }
-            } else {
-                for (std::uint16_t k = 0; k < paramCount && in.ok; ++k) {
-                    d->params.push_back(in.str());
-                }
-            }
-            const std::uint16_t size = in.u16();
-            if (!in.ok) {
+        case Opcode::ActionDefineFunction:    // DefineFunction
+        case Opcode::ActionDefineFunction2: { // DefineFunction2
+            if (malformed) {
                 vm.report("A script defines a malformed function");
                 return Exit::End;
             }
+            const FunctionOperands& header = ins.function;
+            auto d = std::make_unique<FunctionData>();
+            d->name = header.name;
+            const bool function2 = ins.op == Opcode::ActionDefineFunction2;
+            d->isFunction2 = function2;
+            d->registerCount = header.registerCount;
+            d->flags = header.flags;
+            ListReader params(header.params, function2);
+            std::uint8_t reg = 0;
+            std::string_view paramName;
+            for (std::uint16_t k = 0; k < header.paramCount && params.next(reg, paramName); ++k) {
+                if (function2) {
+                    d->paramRegisters.push_back(reg);
+                }
+                d->params.emplace_back(paramName);
+            }
+            const std::uint16_t size = header.bodySize;
             d->code = f.code;
             d->start = next;
             d->length = std::min<std::size_t>(size, end - next);
@@ -900,13 +805,13 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x3C: { // DefineLocal
+        case Opcode::ActionDefineLocal: { // DefineLocal
             const Value v = pop();
             const std::string name = popString();
             defineLocal(f, name, v);
             break;
         }
-        case 0x41: { // DefineLocal2
+        case Opcode::ActionDefineLocal2: { // DefineLocal2
             const std::string name = popString();
             if (f.locals) {
                 if (!f.locals->findOwn(name)) {
@@ -919,13 +824,13 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x3A: { // Delete
+        case Opcode::ActionDelete: { // Delete
             const std::string name = popString();
             Object* o = vm.toObject(pop());
             push(Value(o ? vm.deleteMember(o, name) : false));
             break;
         }
-        case 0x3B: { // Delete2
+        case Opcode::ActionDelete2: { // Delete2
             const std::string name = popString();
             bool done = false;
             for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
@@ -937,7 +842,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             push(Value(done));
             break;
         }
-        case 0x3D: { // CallFunction
+        case Opcode::ActionCallFunction: { // CallFunction
             const std::string name = popString();
             const std::size_t n = popCount();
             const std::vector<Value> args = popArgs(n);
@@ -949,7 +854,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             push(vm.call(fn, Value(vm.clipObject(f.target)), args));
             break;
         }
-        case 0x52: { // CallMethod
+        case Opcode::ActionCallMethod: { // CallMethod
             const Value method = pop();
             const Value object = pop();
             const std::size_t n = popCount();
@@ -992,14 +897,14 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x40: { // NewObject
+        case Opcode::ActionNewObject: { // NewObject
             const std::string name = popString();
             const std::size_t n = popCount();
             const std::vector<Value> args = popArgs(n);
             push(vm.construct(getVariable(f, name), args));
             break;
         }
-        case 0x53: { // NewMethod
+        case Opcode::ActionNewMethod: { // NewMethod
             const Value method = pop();
             const Value object = pop();
             const std::size_t n = popCount();
@@ -1009,12 +914,12 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             push(vm.construct(whole ? object : vm.getMember(object, vm.toString(method)), args));
             break;
         }
-        case 0x42: { // InitArray
+        case Opcode::ActionInitArray: { // InitArray
             const std::size_t n = popCount();
             push(Value(vm.newArray(popArgs(n))));
             break;
         }
-        case 0x43: { // InitObject
+        case Opcode::ActionInitObject: { // InitObject
             const std::size_t n = std::min(popCount(), st.size() / 2);
             std::vector<std::pair<std::string, Value>> pairs;
             for (std::size_t k = 0; k < n; ++k) {
@@ -1028,10 +933,10 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             push(Value(o));
             break;
         }
-        case 0x44: // TypeOf
+        case Opcode::ActionTypeOf: // TypeOf
             push(Value(vm.typeOf(pop())));
             break;
-        case 0x45: { // TargetPath
+        case Opcode::ActionTargetPath: { // TargetPath
             const Value v = pop();
             if (isClip(v) && v.asObject()->clip()) {
                 push(Value(vm.targetPath(v.asObject()->clip())));
@@ -1040,10 +945,10 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x46:   // Enumerate
-        case 0x55: { // Enumerate2
+        case Opcode::ActionEnumerate:    // Enumerate
+        case Opcode::ActionEnumerate2: { // Enumerate2
             Value v = pop();
-            if (op == 0x46) {
+            if (ins.op == Opcode::ActionEnumerate) {
                 v = getVariable(f, vm.toString(v));
             }
             push(Value::null());
@@ -1064,7 +969,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x47: { // Add2
+        case Opcode::ActionAdd2: { // Add2
             const Value b = vm.toPrimitive(pop());
             const Value a = vm.toPrimitive(pop());
             if (a.isString() || b.isString()) {
@@ -1077,115 +982,115 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x48: { // Less2
+        case Opcode::ActionLess2: { // Less2
             const Value b = pop();
             const Value a = pop();
             push(vm.lessThan(a, b));
             break;
         }
-        case 0x67: { // Greater
+        case Opcode::ActionGreater: { // Greater
             const Value b = pop();
             const Value a = pop();
             push(vm.lessThan(b, a));
             break;
         }
-        case 0x49: { // Equals2
+        case Opcode::ActionEquals2: { // Equals2
             const Value b = pop();
             const Value a = pop();
             push(Value(vm.abstractEquals(a, b)));
             break;
         }
-        case 0x66: { // StrictEquals
+        case Opcode::ActionStrictEquals: { // StrictEquals
             const Value b = pop();
             const Value a = pop();
             push(Value(vm.strictEquals(a, b)));
             break;
         }
-        case 0x4A:
+        case Opcode::ActionToNumber:
             push(Value(popNumber()));
             break;
-        case 0x4B:
+        case Opcode::ActionToString:
             push(Value(popString()));
             break;
-        case 0x4C: // PushDuplicate
+        case Opcode::ActionPushDuplicate: // PushDuplicate
             push(st.empty() ? Value() : st.back());
             break;
-        case 0x4D: { // StackSwap
+        case Opcode::ActionStackSwap: { // StackSwap
             Value a = pop();
             Value b = pop();
             push(std::move(a));
             push(std::move(b));
             break;
         }
-        case 0x4E: { // GetMember
+        case Opcode::ActionGetMember: { // GetMember
             const Value name = pop();
             const Value object = pop();
             push(vm.getMember(object, vm.toString(name)));
             break;
         }
-        case 0x4F: { // SetMember
+        case Opcode::ActionSetMember: { // SetMember
             const Value v = pop();
             const Value name = pop();
             const Value object = pop();
             vm.setMember(object, vm.toString(name), v);
             break;
         }
-        case 0x50:
+        case Opcode::ActionIncrement:
             push(Value(popNumber() + 1));
             break;
-        case 0x51:
+        case Opcode::ActionDecrement:
             push(Value(popNumber() - 1));
             break;
-        case 0x3F: { // Modulo
+        case Opcode::ActionModulo: { // Modulo
             const double b = popNumber();
             push(Value(std::fmod(popNumber(), b)));
             break;
         }
-        case 0x60: {
+        case Opcode::ActionBitAnd: {
             const std::int32_t b = toInt32(popNumber());
             push(Value(static_cast<double>(toInt32(popNumber()) & b)));
             break;
         }
-        case 0x61: {
+        case Opcode::ActionBitOr: {
             const std::int32_t b = toInt32(popNumber());
             push(Value(static_cast<double>(toInt32(popNumber()) | b)));
             break;
         }
-        case 0x62: {
+        case Opcode::ActionBitXor: {
             const std::int32_t b = toInt32(popNumber());
             push(Value(static_cast<double>(toInt32(popNumber()) ^ b)));
             break;
         }
-        case 0x63: { // BitLShift
+        case Opcode::ActionBitLShift: { // BitLShift
             const std::uint32_t count = toUint32(popNumber()) & 31;
             const std::uint32_t v = toUint32(popNumber());
             push(Value(static_cast<double>(static_cast<std::int32_t>(v << count))));
             break;
         }
-        case 0x64: { // BitRShift
+        case Opcode::ActionBitRShift: { // BitRShift
             const std::uint32_t count = toUint32(popNumber()) & 31;
             const std::int32_t v = toInt32(popNumber());
             push(Value(static_cast<double>(v >> count)));
             break;
         }
-        case 0x65: { // BitURShift
+        case Opcode::ActionBitURShift: { // BitURShift
             const std::uint32_t count = toUint32(popNumber()) & 31;
             const std::uint32_t v = toUint32(popNumber());
             push(Value(static_cast<double>(v >> count)));
             break;
         }
-        case 0x87: { // StoreRegister
-            const std::uint8_t r = in.u8();
-            if (in.ok && r < f.registerCount) {
+        case Opcode::ActionStoreRegister: { // StoreRegister
+            const std::uint8_t r = ins.reg;
+            if (!malformed && r < f.registerCount) {
                 f.registers[r] = st.empty() ? Value() : st.back();
             }
             break;
         }
-        case 0x3E: // Return
+        case Opcode::ActionReturn: // Return
             ret = pop();
             return Exit::Return;
-        case 0x94: { // With
-            const std::uint16_t size = in.u16();
+        case Opcode::ActionWith: { // With
+            const std::uint16_t size = ins.size;
             const std::size_t blockEnd = std::min<std::size_t>(next + size, end);
             Object* o = vm.toObject(pop());
             pc = blockEnd;
@@ -1210,21 +1115,16 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x8F: { // Try
-            const std::uint8_t flags = in.u8();
-            const std::uint16_t trySize = in.u16();
-            const std::uint16_t catchSize = in.u16();
-            const std::uint16_t finallySize = in.u16();
+        case Opcode::ActionTry: { // Try
+            const std::uint8_t flags = ins.tryBlock.flags;
+            const std::uint16_t trySize = ins.tryBlock.trySize;
+            const std::uint16_t catchSize = ins.tryBlock.catchSize;
+            const std::uint16_t finallySize = ins.tryBlock.finallySize;
             const bool catchInRegister = flags & 4;
             const bool hasFinally = flags & 2;
             const bool hasCatch = flags & 1;
-            std::string catchName;
-            std::uint8_t catchRegister = 0;
-            if (catchInRegister) {
-                catchRegister = in.u8();
-            } else {
-                catchName = in.str();
-            }
+            const std::string_view catchName = ins.tryBlock.catchName;
+            const std::uint8_t catchRegister = ins.tryBlock.catchRegister;
             const std::size_t tryEnd = std::min<std::size_t>(next + trySize, end);
             const std::size_t catchEnd = std::min<std::size_t>(tryEnd + catchSize, end);
             const std::size_t finallyEnd = std::min<std::size_t>(catchEnd + finallySize, end);
@@ -1279,22 +1179,22 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             }
             break;
         }
-        case 0x2A: // Throw
+        case Opcode::ActionThrow: // Throw
             throw ScriptThrow{pop()};
         // ---- classes (version 6 and 7) ----
-        case 0x54: { // InstanceOf
+        case Opcode::ActionInstanceOf: { // InstanceOf
             const Value ctor = pop();
             const Value v = pop();
             push(Value(vm.instanceOf(v, ctor.isObject() ? ctor.asObject() : nullptr)));
             break;
         }
-        case 0x2B: { // CastOp
+        case Opcode::ActionCastOp: { // CastOp
             const Value v = pop();
             const Value ctor = pop();
             push(vm.instanceOf(v, ctor.isObject() ? ctor.asObject() : nullptr) ? v : Value::null());
             break;
         }
-        case 0x69: { // Extends
+        case Opcode::ActionExtends: { // Extends
             const Value superclass = pop();
             const Value subclass = pop();
             if (!superclass.isObject() || !subclass.isObject()) {
@@ -1307,7 +1207,7 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             vm.setMember(subclass.asObject(), "prototype", Value(proto));
             break;
         }
-        case 0x2C: { // ImplementsOp
+        case Opcode::ActionImplementsOp: { // ImplementsOp
             const Value ctor = pop();
             const std::size_t n = popCount();
             std::vector<Value> interfaces = popArgs(n);
@@ -1325,14 +1225,14 @@ Interpreter::Exit Interpreter::run(Frame& f, std::size_t start, std::size_t end,
             // Unknown actions are skipped by their length, as the player does.
             break;
         }
-        if (!in.ok) {
-            vm.report("A script has a malformed action 0x" + [op] {
-                const char* hex = "0123456789abcdef";
-                return std::string{hex[op >> 4], hex[op & 15]};
-            }());
+        if (malformed) {
+            vm.report("A script has a malformed action 0x" +
+                      [op = static_cast<std::uint8_t>(ins.op)] {
+                          const char* hex = "0123456789abcdef";
+                          return std::string{hex[op >> 4], hex[op & 15]};
+                      }());
             return Exit::End;
         }
-        (void)cs;
     }
     return Exit::End;
 }

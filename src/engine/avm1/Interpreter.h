@@ -34,6 +34,10 @@ struct Frame {
     std::vector<Value> stack;
 };
 
+struct Instruction;
+struct Run;
+enum class Step : std::uint8_t;
+
 struct Interpreter {
     explicit Interpreter(Vm& v) : vm(v) {}
 
@@ -44,6 +48,7 @@ struct Interpreter {
                      Object* home);
 
     enum class Exit { End, Return, Jump };
+    // Runs the actions in [start, end) of the frame's code.
     Exit run(Frame& f, std::size_t start, std::size_t end, std::size_t& jumpTo, Value& ret);
 
     Value getVariable(Frame& f, std::string_view name);
@@ -53,6 +58,15 @@ struct Interpreter {
     ClipId targetOf(Frame& f, const Value& v);
 
     Vm& vm;
+
+    // Actions that need the Vm's own workings (the interpreter is its friend); they are in the
+    // action table (InterpreterRun.h) with the others.
+    static Step withBlock(Run& r, const Instruction& ins);
+    static Step tryBlock(Run& r, const Instruction& ins);
+    static Step callMethod(Run& r, const Instruction& ins);
+
+private:
+    [[noreturn]] void stopRunaway(); // the frame's instruction budget is used up
 };
 
 } // namespace kinovex::flash::avm1

@@ -1,0 +1,226 @@
+// Script functions: DefineFunction and DefineFunction2 make them; a call runs one in a frame of
+// its own, with the arguments as locals or in registers; super for the methods of classes.
+
+#include "engine/avm1/InterpreterRun.h"
+
+#include <memory>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+// What a definition makes: the body follows the record; the function keeps the scope chain, the
+// constant pool and the timeline it was defined in.
+std::unique_ptr<FunctionData> functionData(const Run& r, const Instruction& ins) {
+    const FunctionOperands& header = ins.function;
+    auto d = std::make_unique<FunctionData>();
+    d->name = header.name;
+    const bool function2 = ins.op == Opcode::ActionDefineFunction2;
+    d->isFunction2 = function2;
+    d->registerCount = header.registerCount;
+    d->flags = header.flags;
+    ListReader params(header.params, function2);
+    std::uint8_t reg = 0;
+    std::string_view paramName;
+    for (std::uint16_t k = 0; k < header.paramCount && params.next(reg, paramName); ++k) {
+        if (function2) {
+            d->paramRegisters.push_back(reg);
+        }
+        d->params.emplace_back(paramName);
+    }
+    d->code = r.f.code;
+    d->start = ins.next;
+    d->length = std::min<std::size_t>(header.bodySize, r.end - ins.next);
+    d->scope = r.f.scope;
+    d->constants = r.f.constants;
+    d->target = r.f.target;
+    d->version = r.vm.version();
+    return d;
+}
+
+Step defineFunction(Run& r, const Instruction& ins) {
+    if (ins.status == DecodeStatus::Malformed) {
+        r.vm.report("A script defines a malformed function");
+        return Step::End;
+    }
+    std::unique_ptr<FunctionData> d = functionData(r, ins);
+    r.pc = ins.next + d->length;
+    Object* fn = r.vm.newObjectOfClass(ObjectClass::Function, r.vm.functionPrototype());
+    const std::string name = d->name;
+    fn->setFunction(std::move(d));
+    Object* proto = r.vm.newObject();
+    proto->define("constructor", Value(fn), kDontEnum);
+    fn->define("prototype", Value(proto), kDontEnum);
+    if (name.empty()) {
+        r.push(Value(fn));
+    } else {
+        r.in.defineLocal(r.f, name, Value(fn));
+    }
+    return Step::Next;
+}
+
+// The `arguments` of a call, made the first time they are asked for.
+class Arguments {
+public:
+    Arguments(Vm& vm, Object* callee, std::span<const Value> args)
+        : m_vm(vm), m_callee(callee), m_args(args) {}
+
+    Object* get() {
+        if (!m_object) {
+            m_object = m_vm.newArray(std::vector<Value>(m_args.begin(), m_args.end()));
+            m_object->define("callee", Value(m_callee), kDontEnum);
+        }
+        return m_object;
+    }
+
+private:
+    Vm& m_vm;
+    Object* m_callee;
+    std::span<const Value> m_args;
+    Object* m_object = nullptr;
+};
+
+// A call's frame: an activation object of its own on top of the scope chain the function was
+// defined in, on the function's timeline (the root when that one is gone).
+Frame functionFrame(Vm& vm, Object* function, const Value& self, Object* home) {
+    const FunctionData& d = *function->function();
+    Frame f;
+    f.code = d.code;
+    f.constants = d.constants;
+    f.scope = d.scope;
+    Object* activation = vm.newObjectOfClass(ObjectClass::Object, nullptr);
+    f.scope.push_back(activation);
+    f.locals = activation;
+    f.self = self;
+    f.target = vm.host().clipExists(d.target) ? d.target : vm.host().rootClip();
+    f.baseTarget = f.target;
+    f.home = home;
+    f.callee = function;
+    return f;
+}
+
+// DefineFunction: the arguments are locals named by the parameters, beside `arguments`.
+void bindParameters(Frame& f, const FunctionData& d, std::span<const Value> args,
+                    Arguments& arguments) {
+    for (std::size_t i = 0; i < d.params.size(); ++i) {
+        f.locals->define(d.params[i], i < args.size() ? args[i] : Value());
+    }
+    f.locals->define("arguments", Value(arguments.get()));
+}
+
+// DefineFunction2: what the flags ask for goes into the registers from 1 on, in this order
+// (this, arguments, super, _root, _parent, _global); then the parameters that have a register go
+// into it, the others are locals.
+void preloadRegisters(Interpreter& in, Frame& f, const FunctionData& d, std::span<const Value> args,
+                      Arguments& arguments) {
+    enum : std::uint16_t {
+        PreloadThis = 0x0001,
+        SuppressThis = 0x0002,
+        PreloadArguments = 0x0004,
+        SuppressArguments = 0x0008,
+        PreloadSuper = 0x0010,
+        SuppressSuper = 0x0020,
+        PreloadRoot = 0x0040,
+        PreloadParent = 0x0080,
+        PreloadGlobal = 0x0100,
+    };
+    Vm& vm = in.vm;
+    std::size_t r = 1;
+    auto preload = [&](const Value& v) {
+        if (r < f.registerCount) {
+            f.registers[r] = v;
+        }
+        ++r;
+    };
+    if (d.flags & PreloadThis) {
+        preload(f.self);
+    }
+    if (d.flags & PreloadArguments) {
+        preload(Value(arguments.get()));
+    } else if (!(d.flags & SuppressArguments)) {
+        f.locals->define("arguments", Value(arguments.get()));
+    }
+    if (d.flags & PreloadSuper) {
+        preload(Value(in.makeSuper(f)));
+    } else if (d.flags & SuppressSuper) {
+        f.locals->define("super", Value());
+    }
+    if (d.flags & PreloadRoot) {
+        preload(Value(vm.clipObject(vm.host().rootClip())));
+    }
+    if (d.flags & PreloadParent) {
+        const ClipId parent = vm.host().parentClip(f.target);
+        preload(parent ? Value(vm.clipObject(parent)) : Value());
+    }
+    if (d.flags & PreloadGlobal) {
+        preload(Value(vm.global()));
+    }
+    for (std::size_t i = 0; i < d.params.size(); ++i) {
+        const Value v = i < args.size() ? args[i] : Value();
+        const std::uint8_t reg = i < d.paramRegisters.size() ? d.paramRegisters[i] : 0;
+        if (reg != 0 && reg < f.registerCount) {
+            f.registers[reg] = v;
+        } else {
+            f.locals->define(d.params[i], v);
+        }
+    }
+}
+
+} // namespace
+
+Value Interpreter::callScript(Object* function, const Value& self, std::span<const Value> args,
+                              Object* home) {
+    const FunctionData& d = *function->function();
+    Frame f = functionFrame(vm, function, self, home);
+    std::vector<Value> registers(d.isFunction2 ? std::max<std::size_t>(d.registerCount, 1) : 4);
+    f.registers = registers.data();
+    f.registerCount = registers.size();
+    Arguments arguments(vm, function, args);
+    if (d.isFunction2) {
+        preloadRegisters(*this, f, d, args, arguments);
+    } else {
+        bindParameters(f, d, args, arguments);
+    }
+    std::size_t jump = 0;
+    Value ret;
+    const Exit e = run(f, d.start, d.start + d.length, jump, ret);
+    return e == Exit::Return ? ret : Value();
+}
+
+Object* Interpreter::makeSuper(Frame& f) {
+    if (!f.home && f.self.isObject() && f.callee) {
+        // A method found on a prototype: super starts above the one holding it. Worked out only
+        // when a script asks for super, since it means looking through the prototypes.
+        int hops = 0;
+        for (Object* o = f.self.asObject(); o && hops < 256 && !f.home; o = o->proto(), ++hops) {
+            for (const Property& p : o->properties()) {
+                if (p.value.isObject() && p.value.asObject() == f.callee) {
+                    f.home = o;
+                    break;
+                }
+            }
+        }
+    }
+    if (!f.home) {
+        return nullptr;
+    }
+    // Lookups on super start above the prototype the running method came from; calls on it
+    // keep the current `this`.
+    Object* s = vm.newObject(f.home->proto());
+    s->setHostClass("super");
+    s->primitive() = f.self;
+    const Property* ctor = f.home->findOwn("__constructor__");
+    Value superCtor = ctor ? ctor->value : Value();
+    if (superCtor.isUndefined() && f.home->proto()) {
+        superCtor = vm.getMember(f.home->proto(), "constructor", Value(f.home->proto()));
+    }
+    s->define("__constructor__", superCtor, kDontEnum);
+    return s;
+}
+
+void addFunctionActions(ActionTable& t) {
+    t.on<defineFunction>(Opcode::ActionDefineFunction);
+    t.on<defineFunction>(Opcode::ActionDefineFunction2);
+}
+
+} // namespace kinovex::flash::avm1

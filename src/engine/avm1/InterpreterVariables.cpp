@@ -1,0 +1,221 @@
+// Variables and members: looking names up through the scope chain, slash and dot paths, and
+// the actions that read, write, declare, delete and enumerate them.
+
+#include "engine/avm1/InterpreterRun.h"
+#include "engine/avm1/Names.h"
+
+namespace kinovex::flash::avm1 {
+
+Value Interpreter::getVariable(Frame& f, std::string_view name) {
+    const bool cs = vm.version() >= 7;
+    const auto colon = name.rfind(':');
+    if (colon != std::string_view::npos) {
+        const ClipId c = vm.resolveTarget(f.target, name.substr(0, colon));
+        Object* o = vm.clipObject(c);
+        return o ? vm.getMember(o, name.substr(colon + 1), Value(o)) : Value();
+    }
+    if (name.find('/') != std::string_view::npos) {
+        const ClipId c = vm.resolveTarget(f.target, name);
+        return c ? Value(vm.clipObject(c)) : Value();
+    }
+    const auto dot = name.find('.');
+    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
+        Value v = getVariable(f, name.substr(0, dot));
+        std::string_view rest = name.substr(dot + 1);
+        while (!rest.empty()) {
+            const auto d = rest.find('.');
+            const std::string_view part = rest.substr(0, d);
+            v = vm.getMember(v, part);
+            rest = d == std::string_view::npos ? std::string_view() : rest.substr(d + 1);
+        }
+        return v;
+    }
+    if (sameName(name, "this", cs)) {
+        return f.self;
+    }
+    for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
+        Object* o = *it;
+        if (o && vm.hasProperty(o, name)) {
+            return vm.getMember(o, name, Value(o));
+        }
+    }
+    if (sameName(name, "super", cs)) {
+        return Value(makeSuper(f));
+    }
+    if (sameName(name, "_global", cs) && vm.version() >= 6) {
+        return Value(vm.global());
+    }
+    if (sameName(name, "_root", cs) ||
+        (name.size() > 6 && sameName(name.substr(0, 6), "_level", cs))) {
+        const ClipId c = vm.resolveTarget(f.target ? f.target : vm.host().rootClip(), name);
+        return c ? Value(vm.clipObject(c)) : Value();
+    }
+    if (f.target) {
+        if (Object* t = vm.clipObject(f.target)) {
+            if (vm.hasProperty(t, name)) {
+                return vm.getMember(t, name, Value(t));
+            }
+        }
+    }
+    return {};
+}
+
+void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
+    const auto colon = name.rfind(':');
+    if (colon != std::string_view::npos) {
+        const ClipId c = vm.resolveTarget(f.target, name.substr(0, colon));
+        if (Object* o = vm.clipObject(c)) {
+            vm.setMember(o, name.substr(colon + 1), v);
+        }
+        return;
+    }
+    const auto cut = name.find_last_of("./");
+    if (cut != std::string_view::npos && cut > 0 && cut + 1 < name.size()) {
+        const std::string_view head = name.substr(0, cut);
+        Value owner = name[cut] == '/' ? Value(vm.clipObject(vm.resolveTarget(f.target, head)))
+                                       : getVariable(f, head);
+        vm.setMember(owner, name.substr(cut + 1), v);
+        return;
+    }
+    // The innermost scope that has the name takes it; otherwise the timeline does (or the
+    // function's locals when the function runs on no timeline).
+    for (std::size_t k = f.scope.size(); k-- > 0;) {
+        Object* o = f.scope[k];
+        if (!o) {
+            continue;
+        }
+        const bool isTimeline =
+            f.hasTargetSlot ? k == f.targetSlot : o->objectClass() == ObjectClass::Clip;
+        if (isTimeline || vm.hasProperty(o, name)) {
+            if (isTimeline && f.target && f.hasTargetSlot) {
+                if (Object* t = vm.clipObject(f.target)) {
+                    vm.setMember(t, name, v);
+                    return;
+                }
+            }
+            vm.setMember(o, name, v);
+            return;
+        }
+    }
+    if (Object* t = vm.clipObject(f.target)) {
+        vm.setMember(t, name, v);
+    } else if (f.locals) {
+        vm.setMember(f.locals, name, v);
+    }
+}
+
+void Interpreter::defineLocal(Frame& f, std::string_view name, const Value& v) {
+    if (f.locals) {
+        f.locals->define(name, v);
+    } else {
+        setVariable(f, name, v);
+    }
+}
+
+namespace {
+
+void getVariable(Run& r) {
+    const std::string name = r.popString();
+    r.push(r.in.getVariable(r.f, name));
+}
+
+void setVariable(Run& r) {
+    const Value v = r.pop();
+    const std::string name = r.popString();
+    r.in.setVariable(r.f, name, v);
+}
+
+void defineLocal(Run& r) {
+    const Value v = r.pop();
+    const std::string name = r.popString();
+    r.in.defineLocal(r.f, name, v);
+}
+
+// var name; (without a value): declared where it is not yet.
+void defineLocal2(Run& r) {
+    const std::string name = r.popString();
+    if (r.f.locals) {
+        if (!r.f.locals->findOwn(name)) {
+            r.f.locals->define(name, Value());
+        }
+    } else if (Object* t = r.vm.clipObject(r.f.target)) {
+        if (!t->findOwn(name)) {
+            t->define(name, Value());
+        }
+    }
+}
+
+void getMember(Run& r) {
+    const Value name = r.pop();
+    const Value object = r.pop();
+    r.push(r.vm.getMember(object, r.vm.toString(name)));
+}
+
+void setMember(Run& r) {
+    const Value v = r.pop();
+    const Value name = r.pop();
+    const Value object = r.pop();
+    r.vm.setMember(object, r.vm.toString(name), v);
+}
+
+// delete o.name
+void deleteMember(Run& r) {
+    const std::string name = r.popString();
+    Object* o = r.vm.toObject(r.pop());
+    r.push(Value(o ? r.vm.deleteMember(o, name) : false));
+}
+
+// delete name: from the innermost scope that has it.
+void deleteVariable(Run& r) {
+    const std::string name = r.popString();
+    bool done = false;
+    for (auto it = r.f.scope.rbegin(); it != r.f.scope.rend(); ++it) {
+        if (*it && (*it)->findOwn(name)) {
+            done = r.vm.deleteMember(*it, name);
+            break;
+        }
+    }
+    r.push(Value(done));
+}
+
+// for..in: a null to stop at, then the names. Enumerate names the object by a variable.
+template <bool byName> void enumerate(Run& r) {
+    Value v = r.pop();
+    if (byName) {
+        v = r.in.getVariable(r.f, r.vm.toString(v));
+    }
+    r.push(Value::null());
+    if (!v.isObject()) {
+        return;
+    }
+    Object* o = v.asObject();
+    std::vector<std::string> names = r.vm.enumerate(o);
+    if (o->objectClass() == ObjectClass::Clip && o->clip()) {
+        // Named children of a clip are enumerable too.
+        for (std::string& child : r.vm.host().childNames(o->clip())) {
+            if (std::find(names.begin(), names.end(), child) == names.end()) {
+                names.push_back(std::move(child));
+            }
+        }
+    }
+    for (std::string& name : names) {
+        r.push(Value(std::move(name)));
+    }
+}
+
+} // namespace
+
+void addVariableActions(ActionTable& t) {
+    t.on<getVariable>(Opcode::ActionGetVariable);
+    t.on<setVariable>(Opcode::ActionSetVariable);
+    t.on<defineLocal>(Opcode::ActionDefineLocal);
+    t.on<defineLocal2>(Opcode::ActionDefineLocal2);
+    t.on<getMember>(Opcode::ActionGetMember);
+    t.on<setMember>(Opcode::ActionSetMember);
+    t.on<deleteMember>(Opcode::ActionDelete);
+    t.on<deleteVariable>(Opcode::ActionDelete2);
+    t.on<enumerate<true>>(Opcode::ActionEnumerate);
+    t.on<enumerate<false>>(Opcode::ActionEnumerate2);
+}
+
+} // namespace kinovex::flash::avm1

@@ -5,8 +5,9 @@
 #      kinovex-frame, each held to its floor; skipped where ../shared/conformance is absent;
 #   2. the threaded modules' tests built with ThreadSanitizer;
 #   3. the whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   4. the movie engine fuzzed for a bounded time (KINOVEX_FUZZ_SECONDS, default 75) on the
-#      movies our writer makes; a crash, leak or hang it finds fails the run.
+#   4. the movie engine fuzzed for a bounded time (KINOVEX_FUZZ_SECONDS, default 75), layer by
+#      layer: the movie reader and the whole engine on the movies our writer makes, the
+#      ActionScript 1/2 machine on small programs; a crash, leak or hang it finds fails the run.
 #   scripts/test.sh            all four
 #   scripts/test.sh --quick    the first only
 # Builds without full debug information: line tables are enough for sanitizer reports, and CI

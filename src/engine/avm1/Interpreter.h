@@ -30,7 +30,6 @@ struct Frame {
     Object* locals = nullptr; // functions: their activation object
     Object* home = nullptr;   // the prototype the running method was found on (for super)
     Object* callee = nullptr;
-    Object* arguments = nullptr;
     std::vector<Value> stack;
 };
 

@@ -298,9 +298,9 @@ void ScriptRuntime::installClipMethods() {
     // a button, another object) it gives undefined.
     for (const auto& [name, method] : kMethods) {
         m_vm->setFunction(m_vm->clipPrototype(), name,
-                          [this, method](avm1::Vm&, const Value& self, Args args) -> Value {
+                          [this, run = method](avm1::Vm&, const Value& self, Args args) -> Value {
                               TimelineInstance* c = clipOfValue(self);
-                              return c != nullptr ? method(*this, *c, args) : Value();
+                              return c != nullptr ? run(*this, *c, args) : Value();
                           });
     }
 }

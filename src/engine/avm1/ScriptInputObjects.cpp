@@ -117,7 +117,7 @@ void ScriptRuntime::installStageObject() {
                                                         {"showMenu", Value(true)}};
     for (const auto& [name, value] : properties) {
         avm1::Property& p = stage->define(name, Value(), avm1::kDontEnum | avm1::kDontDelete);
-        p.getter = vm.newFunction([value](avm1::Vm&, const Value&, Args) { return value; });
+        p.getter = vm.newFunction([v = value](avm1::Vm&, const Value&, Args) { return v; });
     }
 }
 

@@ -51,7 +51,7 @@ struct DSBPOSITIONNOTIFY {
 };
 
 struct DSCBUFFERDESC {
-    std::uint32_t dwSize = 28; // the form with the effect fields; kept for the original's sake
+    std::uint32_t dwSize = 28; // bytes of the descriptor with its effect fields, as callers check
     std::uint32_t dwFlags = 0;
     std::uint32_t dwBufferBytes = 0;
     const WAVEFORMATEX* lpwfxFormat = nullptr;

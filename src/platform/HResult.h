@@ -1,6 +1,6 @@
 #pragma once
-// Result codes of the recording components, with the values the original system used, so a
-// logged or compared code means the same thing it always did.
+// Result codes of the recording components. Their values are fixed, so a code that is logged
+// or compared keeps one meaning everywhere.
 
 #include <cstdint>
 

@@ -18,10 +18,11 @@ struct PulseSourceInfo {
 // nothing filled in, when no server answers (none is started for us).
 bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defaultSource);
 
-// The sources as capture devices. The first entry has no id and stands for the primary driver,
-// as the original enumeration's did; the default source follows (it is the input the user
-// selected, so the first real device records what the user chose), then every other source in
-// the server's order. With no server the list is empty.
+// The sources as capture devices. The first entry has no id and stands for the primary driver
+// (whatever the server records by default), so a caller that takes the first entry always gets
+// an input. The default source follows (it is the input the user selected, so the first real
+// device records what the user chose), then every other source in the server's order. With no
+// server the list is empty.
 class CPulseCaptureSystem : public ICaptureSystem {
 public:
     HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;

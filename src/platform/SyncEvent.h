@@ -1,6 +1,6 @@
 #pragma once
-// Events a thread can sleep on, in the manner of the original's auto-reset and manual-reset
-// events, built on eventfd so that one thread can wait for several of them at once with poll.
+// Events a thread can sleep on: auto-reset (a wait that succeeds clears it) or manual-reset (set
+// until reset), built on eventfd so that one thread can wait for several of them at once with poll.
 
 #include <cstddef>
 #include <initializer_list>

@@ -27,7 +27,7 @@ public:
     virtual void Post(unsigned message, WPARAM wParam, LPARAM lParam) = 0;
 };
 
-// The window-handle of the original design: a pointer to a message target, null for none.
+// Where posted messages go: a pointer to a message target, null for none.
 using HWND = CMessageTarget*;
 
 inline bool PostMessage(HWND target, unsigned message, WPARAM wParam, LPARAM lParam) {

@@ -87,8 +87,8 @@ HRESULT CAviWriter::AppendFirstFrame(int width, int height, const void* bits, in
     m_nCodedWidth = sizeValid ? RoundUpToBlock(width) : 0;
     m_nCodedHeight = sizeValid ? RoundUpToBlock(height) : 0;
 
-    // The frame buffer: the original sized it from the screen; here it is needed only to pad a
-    // frame whose size is not a whole number of blocks.
+    // The frame buffer pads a frame whose size is not a whole number of blocks. It is sized for
+    // the larger of the screen and the frame, so any frame the player hands over fits.
     if (sizeValid && (m_nCodedWidth != width || m_nCodedHeight != height)) {
         const ScreenSize screen = PrimaryScreenSize();
         const std::size_t screenBytes = static_cast<std::size_t>(std::max(screen.width, width)) *

@@ -739,7 +739,7 @@ ClipId ScriptRuntime::cloneClip(ClipId id, std::string_view name, int depth) {
     if (d < INT32_MIN || d > INT32_MAX) {
         return 0;
     }
-    // Copied first: the copy may take the original's own depth.
+    // Read before placing: the copy may go to this clip's own depth, which removes `obj`.
     const Character& character = *obj->character;
     const Matrix matrix = obj->matrix;
     const ColorTransform cx = obj->colorTransform;

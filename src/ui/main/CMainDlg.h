@@ -27,8 +27,8 @@ namespace kinovex {
 
 class CMoviePage;
 
-// Window-system commands the window sends itself (the values of the original window system,
-// which the posted messages carry).
+// Window-system commands the window sends itself, with the fixed numbers its posted messages
+// carry.
 constexpr unsigned WM_COMMAND = 0x0111;
 constexpr unsigned WM_SYSCOMMAND = 0x0112;
 constexpr unsigned SC_SIZE = 0xF000;

@@ -108,7 +108,7 @@ TEST(ScriptDrawing, DrawnShapesCountInSizeBoundsAndHitTest) {
     call(a, "arc", "hitTest", {50.0, 20.0, true}).op(op::Trace);
     call(a, "arc", "hitTest", {5.0, 40.0, true}).op(op::Trace);
     call(a, "arc", "hitTest", {5.0, 40.0, false}).op(op::Trace);
-    // A duplicate has a drawing of its own, the same as the original's when it was made.
+    // A duplicate has a drawing of its own, the same as its source's when it was made.
     a.push("copy");
     call(a, "arc", "duplicateMovieClip", {"copy", Int{9}});
     a.op(op::SetVariable);

@@ -12,7 +12,7 @@ TEST(SyncEvent, AutoResetLetsOneWaitThroughPerSet) {
     ASSERT_TRUE(event.IsValid());
     EXPECT_FALSE(event.Wait(0));
     event.Set();
-    event.Set(); // two sets before a wait still count once, as the original's events did
+    event.Set(); // two sets before a wait still count once
     EXPECT_TRUE(event.Wait(0));
     EXPECT_FALSE(event.Wait(0));
 }

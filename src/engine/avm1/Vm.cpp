@@ -901,11 +901,31 @@ void Vm::runActions(ClipId clip, Code code) {
     if (m_usedThisFrame > m_budget) {
         return; // a runaway script already used this frame up
     }
+    if (m_runningActions) {
+        runCalledActions(clip, code);
+        return;
+    }
+    struct Running {
+        bool& flag;
+        explicit Running(bool& f) : flag(f) { flag = true; }
+        ~Running() { flag = false; }
+    } running(m_runningActions);
     try {
         Interpreter(*this).runTopLevel(clip, code);
     } catch (const ScriptThrow& t) {
         report("Uncaught exception: " + toString(t.value));
     } catch (const ScriptAbort&) {
+    }
+}
+
+// Actions run while others run (a frame's actions through `call`) nest on the machine's stack like
+// a function call, and a stop for running too deep or too long stops the actions that called them.
+void Vm::runCalledActions(ClipId clip, const Code& code) {
+    const NestingGuard nesting(*this);
+    try {
+        Interpreter(*this).runTopLevel(clip, code);
+    } catch (const ScriptThrow& t) {
+        report("Uncaught exception: " + toString(t.value));
     }
 }
 

@@ -161,7 +161,7 @@ private:
     };
 
     void installBuiltins();
-    void runFrameActions(ClipId clip, const Code& code);
+    void runCalledActions(ClipId clip, const Code& code);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* super = nullptr);
     void mark(Object* o);
@@ -206,6 +206,7 @@ private:
     bool m_recursionReported = false;
     int m_recursionLimit = 256;
     int m_depth = 0;
+    bool m_runningActions = false; // runActions is on the stack
     bool m_constructing = false; // a native constructor is being called with `new`
 };
 

@@ -121,6 +121,31 @@ TEST(Avm1Functions, RecursionIsStoppedAtTheLimit) {
     EXPECT_NE(host.reports[0].find("256"), std::string::npos);
 }
 
+// `call` runs a frame's actions inside the caller's: a frame that calls itself, directly or through
+// a function, is stopped at the recursion limit with everything that called it, and the next
+// script of the frame runs as usual.
+TEST(Avm1Functions, FramesCallingThemselvesAreStoppedAtTheLimit) {
+    Actions direct;
+    direct.push(2.0).raw(op::CallFrame, {}).trace("not reached");
+    Actions throughFunction;
+    throughFunction.defineFunction("f", {}, Actions().push(2.0).raw(op::CallFrame, {}));
+    throughFunction.call("f", 0).op(op::Pop).trace("not reached");
+    for (const Actions* frame2 : {&direct, &throughFunction}) {
+        FakeHost host;
+        avm1::Vm vm(host, 7);
+        host.vm = &vm;
+        host.frameScripts[2] = frame2->bytes();
+        Actions after;
+        after.trace("next script runs");
+        vm.beginFrame();
+        vm.runActions(1, Actions().push(2.0).raw(op::CallFrame, {}).trace("not reached").bytes());
+        vm.runActions(1, after.bytes());
+        EXPECT_EQ(host.traces, (Lines{"next script runs"}));
+        ASSERT_EQ(host.reports.size(), 1u);
+        EXPECT_NE(host.reports[0].find("256"), std::string::npos);
+    }
+}
+
 // class Animal { function Animal(n) { this.name = n; } function speak() { return name + "?"; } }
 // class Dog extends Animal { function Dog(n) { super(n); } function speak() {
 //     return super.speak() + "!"; } }

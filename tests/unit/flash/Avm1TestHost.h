@@ -76,6 +76,12 @@ public:
     void stop(avm1::ClipId c) override { m_clips[c].playing = false; }
     void nextFrame(avm1::ClipId c) override { ++m_clips[c].frame; }
     void prevFrame(avm1::ClipId c) override { --m_clips[c].frame; }
+    void callFrame(avm1::ClipId c, std::uint32_t frame) override {
+        auto it = frameScripts.find(frame);
+        if (vm != nullptr && it != frameScripts.end()) {
+            vm->runActions(c, it->second);
+        }
+    }
     void trace(std::string_view line) override { traces.emplace_back(line); }
     void report(std::string_view message) override { reports.emplace_back(message); }
     double timeMs() override { return now; }
@@ -88,6 +94,9 @@ public:
     double epoch = 0;
     int utcOffset = 0;
     int framesLoaded = 1000;
+    // Frame number to the actions `call` runs there, on `vm` when it is set.
+    std::map<std::uint32_t, std::vector<std::uint8_t>> frameScripts;
+    avm1::Vm* vm = nullptr;
 
 private:
     std::map<avm1::ClipId, FakeClip> m_clips;

@@ -1,6 +1,7 @@
 // Text fields as scripts see them: the script object standing for each field, and the
 // properties and methods of TextField.
 
+#include "engine/swf/AsciiCase.h"
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptConversions.h"
@@ -247,17 +248,10 @@ Object* ScriptRuntime::childObject(ClipId parentId, std::string_view name, bool 
         return nullptr;
     }
     for (auto& [depth, obj] : parent->displayList()) {
-        if (!obj.textField || obj.name.size() != name.size()) {
+        if (!obj.textField) {
             continue;
         }
-        const bool same =
-            caseSensitive
-                ? obj.name == name
-                : std::equal(obj.name.begin(), obj.name.end(), name.begin(), [](char a, char b) {
-                      return std::tolower(static_cast<unsigned char>(a)) ==
-                             std::tolower(static_cast<unsigned char>(b));
-                  });
-        if (same) {
+        if (caseSensitive ? obj.name == name : equalsIgnoringAsciiCase(obj.name, name)) {
             return fieldObject(*parent, obj);
         }
     }

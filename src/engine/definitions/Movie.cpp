@@ -1,3 +1,4 @@
+#include "engine/swf/AsciiCase.h"
 #include "engine/definitions/Movie.h"
 
 #include "engine/definitions/TagParsers.h"
@@ -77,11 +78,7 @@ std::uint16_t Movie::exportedId(std::string_view name) const {
     }
     // Scripts of old movies name symbols in any case.
     for (const auto& [exported, id] : m_exports) {
-        if (exported.size() == name.size() &&
-            std::equal(exported.begin(), exported.end(), name.begin(), [](char a, char b) {
-                return std::tolower(static_cast<unsigned char>(a)) ==
-                       std::tolower(static_cast<unsigned char>(b));
-            })) {
+        if (equalsIgnoringAsciiCase(exported, name)) {
             return id;
         }
     }

@@ -1,3 +1,4 @@
+#include "engine/swf/AsciiCase.h"
 #include "engine/text/TextFonts.h"
 
 #include "engine/definitions/Movie.h"
@@ -9,17 +10,6 @@
 #include FT_FREETYPE_H
 
 namespace kinovex::flash {
-
-namespace {
-
-bool sameName(const std::string& a, const std::string& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-               return std::tolower(x) == std::tolower(y);
-           });
-}
-
-} // namespace
 
 // ---- embedded fonts ----
 
@@ -195,7 +185,7 @@ const TextFont* TextFonts::resolve(const CharFormat& format, bool embeddedOutlin
             return f != nullptr && !f->glyphs.empty() && !f->codes.empty();
         };
         auto fits = [&](const Font* f, bool styleToo) {
-            return usable(f) && sameName(f->name, format.face) &&
+            return usable(f) && equalsIgnoringAsciiCase(f->name, format.face) &&
                    (!styleToo || (f->bold == format.bold && f->italic == format.italic));
         };
         if (fits(preferred, true)) {

@@ -165,6 +165,9 @@ void Player::nextFrame() {
 }
 
 void Player::runFrame() {
+    if (m_scripts->quitRequested()) {
+        return; // the movie has closed itself: its last picture stays
+    }
     ++m_framesRun;
     std::uint16_t rate = m_movie->frameRate256();
     if (rate == 0) {

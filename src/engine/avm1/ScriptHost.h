@@ -64,6 +64,9 @@ public:
         return nullptr;
     }
     virtual bool clipExists(ClipId clip) = 0;
+    // The target path a clip had when it left the display list, while its unload handlers may
+    // still ask for it; empty when unknown.
+    virtual std::string formerPath(ClipId) { return {}; }
     virtual std::string clipName(ClipId clip) = 0;
     // The depth of a clip on its parent (_level number for roots).
     virtual int clipDepth(ClipId) { return 0; }

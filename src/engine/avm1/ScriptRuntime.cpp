@@ -1,3 +1,4 @@
+#include "engine/swf/AsciiCase.h"
 #include "engine/avm1/ScriptRuntime.h"
 
 #include "engine/avm1/ClipOperations.h"
@@ -26,19 +27,7 @@ using avm1::Value;
 namespace {
 
 bool sameName(std::string_view a, std::string_view b, bool caseSensitive) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    if (caseSensitive) {
-        return a == b;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i]))) {
-            return false;
-        }
-    }
-    return true;
+    return caseSensitive ? a == b : equalsIgnoringAsciiCase(a, b);
 }
 
 double xScaleOf(const Matrix& m) {
@@ -122,6 +111,7 @@ void ScriptRuntime::finishFrame() {
         m_vm->clipRemoved(id);
     }
     m_gone.clear();
+    m_formerPaths.clear();
     std::erase_if(m_execOrder, [this](ClipId id) { return m_clips.count(id) == 0; });
     dropGoneFields();
     m_vm->collectGarbage();
@@ -145,6 +135,18 @@ void ScriptRuntime::queueEvent(TimelineInstance& clip, std::uint32_t event,
     }
 }
 
+void ScriptRuntime::queueInitialize(TimelineInstance& clip) {
+    if (const auto& actions = clip.clipActions()) {
+        for (const ClipAction& a : *actions) {
+            if ((a.events & (ClipEventConstruct | ClipEventInitialize)) != 0) {
+                const auto at = m_queue.begin() + static_cast<std::ptrdiff_t>(m_initializeQueued);
+                m_queue.insert(at, Queued{clip.clipId(), a.code, {}, nullptr, false});
+                ++m_initializeQueued;
+            }
+        }
+    }
+}
+
 void ScriptRuntime::queueActions(TimelineInstance& clip, const ActionCode& code) {
     m_queue.push_back(Queued{clip.clipId(), code, {}, nullptr, false});
 }
@@ -157,6 +159,10 @@ void ScriptRuntime::drain() {
     while (!m_queue.empty()) {
         Queued q = std::move(m_queue.front());
         m_queue.pop_front();
+        if (m_initializeQueued > 0) {
+            --m_initializeQueued;
+        }
+        m_unloading = q.unload ? q.clip : 0;
         if (q.object != nullptr) {
             // A listener, or the unload handler of a clip that has gone.
             if (q.code) {
@@ -179,6 +185,7 @@ void ScriptRuntime::drain() {
             m_vm->callHandler(q.clip, q.method);
         }
     }
+    m_unloading = 0;
     m_draining = false;
 }
 
@@ -201,7 +208,26 @@ void ScriptRuntime::clipCreated(TimelineInstance& clip) {
             m_vm->initClipClass(id, linkage);
         }
     }
+    queueInitialize(clip);
     queueEvent(clip, ClipEventLoad, "onLoad");
+}
+
+void ScriptRuntime::clipLeaving(TimelineInstance& clip) {
+    if (clip.clipId() != 0) {
+        m_formerPaths[clip.clipId()] = m_vm->targetPath(clip.clipId());
+    }
+    for (auto& entry : clip.displayList()) {
+        if (entry.second.sprite) {
+            clipLeaving(*entry.second.sprite);
+        }
+    }
+}
+
+std::string ScriptRuntime::formerPath(ClipId id) {
+    // Only the clip whose unload handler runs still answers to its path; other references to
+    // clips that left print as nothing.
+    auto it = m_formerPaths.find(id);
+    return it == m_formerPaths.end() || id != m_unloading ? std::string() : it->second;
 }
 
 void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
@@ -820,8 +846,14 @@ void ScriptRuntime::report(std::string_view message) {
 
 void ScriptRuntime::getUrl(std::string_view url, std::string_view target, int method) {
     (void)method;
-    if (url.rfind("FSCommand:", 0) == 0 || url.rfind("fscommand:", 0) == 0) {
-        return; // commands for a host page: there is none
+    constexpr std::string_view prefix = "fscommand:";
+    if (url.size() >= prefix.size() && equalsIgnoringAsciiCase(url.substr(0, prefix.size()), prefix)) {
+        // Commands for the page or the standalone player around the movie: of those only
+        // "quit" means anything without a window of our own.
+        if (equalsIgnoringAsciiCase(url.substr(prefix.size()), "quit")) {
+            m_quitRequested = true;
+        }
+        return;
     }
     const std::string key = std::string(url) + '\n' + std::string(target);
     if (m_reported.size() < 64 && m_reported.insert(key).second) {

@@ -23,6 +23,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -64,6 +65,7 @@ public:
     // Buttons' actions are queued on the timeline holding the button and run when the event
     // has been handled, as frame scripts are; handlers run after them.
     ButtonScripts buttonScripts() override;
+    bool quitRequested() const override { return m_quitRequested; }
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
     void mouseMove(double x, double y) override;
@@ -110,6 +112,7 @@ public:
     avm1::ClipId parentClip(avm1::ClipId clip) override;
     avm1::ClipId childClip(avm1::ClipId parent, std::string_view name, bool caseSensitive) override;
     bool clipExists(avm1::ClipId clip) override;
+    std::string formerPath(avm1::ClipId clip) override;
     std::string clipName(avm1::ClipId clip) override;
     int clipDepth(avm1::ClipId clip) override;
     bool isButton(avm1::ClipId clip) override;
@@ -138,6 +141,7 @@ public:
 
     // ---- TimelineHooks ----
     void clipCreated(TimelineInstance& clip) override;
+    void clipLeaving(TimelineInstance& clip) override;
     void clipDestroyed(TimelineInstance& clip) override;
     void frameActions(TimelineInstance& clip, const ActionCode& code) override;
     void initActions(TimelineInstance& clip, std::uint16_t spriteId,
@@ -154,6 +158,9 @@ private:
 
     // Queues `event`: the clip actions that answer it, then the handler method when given.
     void queueEvent(TimelineInstance& clip, std::uint32_t event, std::string_view method);
+    // Queues a new clip's construct and initialize actions ahead of everything queued that is
+    // not such actions, so they run before the actions of the frame that placed it.
+    void queueInitialize(TimelineInstance& clip);
     void drain();
     // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
     void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
@@ -248,6 +255,11 @@ private:
     bool m_dragHasRect = false;
     double m_dragRect[4] = {0, 0, 0, 0};
     bool m_draining = false;
+    std::size_t m_initializeQueued = 0; // at the front of m_queue
+    // Target paths of the clips that left this frame, for their unload handlers.
+    std::unordered_map<avm1::ClipId, std::string> m_formerPaths;
+    avm1::ClipId m_unloading = 0; // the clip whose unload actions run
+    bool m_quitRequested = false; // fscommand "quit"
 };
 
 } // namespace kinovex::flash

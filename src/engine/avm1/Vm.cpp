@@ -661,7 +661,7 @@ std::vector<std::string> Vm::namesFromLevel(ClipId clip, ClipId& level) {
 
 std::string Vm::targetPath(ClipId clip) {
     if (!m_host.clipExists(clip)) {
-        return {};
+        return m_host.formerPath(clip);
     }
     ClipId level = 0;
     const auto names = namesFromLevel(clip, level);

@@ -29,6 +29,10 @@ public:
     // Runs what the last frame, jump or input event queued, and shows bound text fields.
     virtual void finishFrame() = 0;
 
+    // True once a script has asked the player to close (fscommand "quit"): from then on no
+    // timeline moves and no script runs.
+    virtual bool quitRequested() const = 0;
+
     // The callbacks through which buttons and clips that act as buttons reach the scripts.
     virtual ButtonScripts buttonScripts() = 0;
 

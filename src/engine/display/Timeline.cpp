@@ -84,7 +84,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
             auto it = plan.find(p.depth);
             if (p.move && it != plan.end()) {
                 PlaceCommand& into = it->second.place;
-                if (p.hasCharacter) {
+                if (p.hasCharacter && moveChangesCharacter(into.characterId)) {
                     into.characterId = p.characterId;
                 }
                 if (p.hasMatrix) {
@@ -123,7 +123,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                     into.hasVisible = true;
                     into.visible = p.visible;
                 }
-            } else if (p.hasCharacter) {
+            } else if (p.hasCharacter && (it == plan.end() || newPlaceReplaces())) {
                 plan[p.depth] = Planned{std::move(p), f};
             }
         }
@@ -135,7 +135,7 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                             p->second.placedFrame == obj.placedFrame)) {
             ++it;
         } else {
-            it = m_list.erase(it);
+            it = eraseAt(it);
         }
     }
     m_frame = frame;
@@ -237,7 +237,7 @@ void TimelineInstance::runFrame(std::uint32_t frame, bool runActions, bool displ
             break;
         case FrameCommand::Type::Remove:
             if (display) {
-                m_list.erase(cmd.depth);
+                eraseAt(cmd.depth);
             }
             break;
         case FrameCommand::Type::Sound:
@@ -304,6 +304,19 @@ void TimelineInstance::instantiate(DisplayObject& obj, const TimelineDef& def) {
     child.start();
 }
 
+// A new object at a depth that holds one already replaces it in movies up to SWF 5; from SWF 6 on
+// the player keeps the one there and ignores the new one.
+bool TimelineInstance::newPlaceReplaces() const {
+    return m_movie.version() < 6;
+}
+
+// A move that names another character swaps what is drawn (a shape, a morph, text), but a
+// clip stays the clip it is: its timeline and its script state go on.
+bool TimelineInstance::moveChangesCharacter(std::uint16_t placedId) const {
+    const Character* placed = m_movie.character(placedId);
+    return placed == nullptr || placed->kind != Character::Kind::Sprite;
+}
+
 void TimelineInstance::place(const PlaceCommand& cmd) {
     auto existing = m_list.find(cmd.depth);
     if (cmd.move && existing != m_list.end()) {
@@ -311,7 +324,8 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
         if (obj.dynamic) {
             return; // the timeline did not place it: its moves are not about it
         }
-        const bool replaced = cmd.hasCharacter && cmd.characterId != obj.characterId;
+        const bool replaced = cmd.hasCharacter && cmd.characterId != obj.characterId &&
+                              moveChangesCharacter(obj.characterId);
         if (replaced) {
             obj.scriptTransformed = false; // a new object, the timeline's again
         }
@@ -324,8 +338,10 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
     if (!cmd.hasCharacter) {
         return; // moving nothing
     }
-    // A new object replaces whatever stood at its depth.
-    m_list.erase(cmd.depth);
+    if (existing != m_list.end() && !newPlaceReplaces()) {
+        return;
+    }
+    eraseAt(cmd.depth);
     DisplayObject& obj = m_list[cmd.depth];
     obj.depth = cmd.depth;
     obj.placedFrame = m_frame;
@@ -372,7 +388,7 @@ void TimelineInstance::applyPlace(DisplayObject& obj, const PlaceCommand& cmd) {
 DisplayObject&
 TimelineInstance::addObject(std::int32_t depth, const Character& character, std::string name,
                             std::shared_ptr<const std::vector<ClipAction>> clipActions) {
-    m_list.erase(depth);
+    eraseAt(depth);
     DisplayObject& obj = m_list[depth];
     obj.depth = depth;
     obj.dynamic = true;
@@ -387,8 +403,27 @@ TimelineInstance::addObject(std::int32_t depth, const Character& character, std:
     return obj;
 }
 
+void TimelineInstance::eraseAt(std::int32_t depth) {
+    auto it = m_list.find(depth);
+    if (it != m_list.end()) {
+        eraseAt(it);
+    }
+}
+
+DisplayList::iterator TimelineInstance::eraseAt(DisplayList::iterator it) {
+    if (m_hooks != nullptr && it->second.sprite) {
+        m_hooks->clipLeaving(*it->second.sprite);
+    }
+    return m_list.erase(it);
+}
+
 bool TimelineInstance::removeObject(std::int32_t depth) {
-    return m_list.erase(depth) != 0;
+    auto it = m_list.find(depth);
+    if (it == m_list.end()) {
+        return false;
+    }
+    eraseAt(it);
+    return true;
 }
 
 void TimelineInstance::swapDepths(std::int32_t a, std::int32_t b) {

@@ -93,6 +93,9 @@ public:
     virtual ~TimelineHooks() = default;
     // A sprite instance was made and its display object filled in; its first frame runs next.
     virtual void clipCreated(TimelineInstance& clip) = 0;
+    // The instance, with all it holds, is about to leave its parent's display list; it is still
+    // in place. Not called when the whole movie goes.
+    virtual void clipLeaving(TimelineInstance& /*clip*/) {}
     // The instance is about to be destroyed (removed, replaced, or its parent went).
     virtual void clipDestroyed(TimelineInstance& clip) = 0;
     // A DoAction of a frame that was reached (not of frames a jump passed over).
@@ -180,6 +183,11 @@ public:
 private:
     void runFrame(std::uint32_t frame, bool runActions, bool display = true);
     void place(const PlaceCommand& cmd);
+    bool newPlaceReplaces() const;
+    // Removes what stands at `depth`, telling the hooks first when it is a clip.
+    void eraseAt(std::int32_t depth);
+    DisplayList::iterator eraseAt(DisplayList::iterator it);
+    bool moveChangesCharacter(std::uint16_t placedId) const;
     void applyPlace(DisplayObject& obj, const PlaceCommand& cmd);
     void setCharacter(DisplayObject& obj, std::uint16_t id);
     void instantiate(DisplayObject& obj, const TimelineDef& def);

@@ -87,6 +87,39 @@ TEST(ScriptClipFrameOrder, NewestClipsMoveFirstAndUnloadRunsWhenTheTimelineRemov
     EXPECT_EQ(traceFrames(movie, 4), (Lines{"a1", "b1", "b2", "a2", "b1", "a unload", "b2"}));
 }
 
+// trace(label + " " + this)
+Actions traceThis(const std::string& label) {
+    Actions a;
+    a.push(label + " ").getVar("this").op(op::Add2).op(op::Trace);
+    return a;
+}
+
+// One clip replaces another at depth 1 on frame 2 (removed first, so placed anew). A new clip's
+// initialize actions run ahead of what its frame queued before (the old clip's unload), its load
+// after; the unload handler still sees its clip's path. A script that closes the player on frame
+// 3 ends everything: the root would loop otherwise.
+TEST(ScriptClipFrameOrder, InitializeRunsFirstUnloadSeesItsPathAndQuitEndsThePlay) {
+    swf::SwfWriter movie(100, 100, 12, {7, false});
+    const auto kid = movie.defineSprite(spriteTracing({""}));
+    const std::vector<std::pair<std::uint32_t, Actions>> events = {
+        {ClipEventInitialize, traceThis("init")},
+        {ClipEventLoad, traceThis("load")},
+        {ClipEventUnload, traceThis("unload")}};
+    placeWithEvents(movie, 1, kid, "", events);
+    movie.showFrame();
+    movie.remove(1);
+    placeWithEvents(movie, 1, kid, "", events);
+    movie.showFrame();
+    Actions quit;
+    quit.getUrl("FSCommand:quit", "");
+    doAction(movie, quit.trace("after quit, this frame"));
+    movie.showFrame();
+
+    EXPECT_EQ(traceFrames(movie, 6), (Lines{"init _level0.instance1", "load _level0.instance1",
+                                            "init _level0.instance2", "unload _level0.instance1",
+                                            "load _level0.instance2", "after quit, this frame"}));
+}
+
 TEST(ScriptClipFrameOrder, AHandlerOnTheClipPrototypeReachesClipsNoScriptTouched) {
     swf::SwfWriter movie(100, 100, 12);
     swf::Sprite quiet;

@@ -90,22 +90,27 @@ TEST(Timeline, PlaceMoveReplaceAndRemove) {
     EXPECT_TRUE(list.empty());
 }
 
-TEST(Timeline, PlacingOnAnOccupiedDepthReplacesTheObjectAndItsProperties) {
-    swf::SwfWriter movie(100, 100, 12);
-    const auto a = defineRect(movie, 0, 0, 10, 10, 0xff0000);
-    swf::Place p;
-    p.depth = 1;
-    p.character = a;
-    p.colorTransform = swf::ColorTransform::alpha(0.5);
-    p.clipDepth = 4;
-    movie.place(p);
-    movie.place(1, a, swf::Matrix::translate(3, 0));
-    movie.showFrame();
-    Loaded l(movie);
-    const DisplayObject& obj = l.root->displayList().at(1);
-    EXPECT_EQ(obj.clipDepth, 0);
-    EXPECT_DOUBLE_EQ(obj.colorTransform.aMult, 1.0);
-    EXPECT_EQ(obj.matrix.tx, 60);
+// A new placement (not a move) at a depth that holds an object replaces it, properties and
+// all, in movies up to SWF 5; later movies keep the first object as it was.
+TEST(Timeline, PlacingOnAnOccupiedDepthReplacesOnlyInSwf5) {
+    for (const std::uint8_t version : {5, 6, 8}) {
+        swf::SwfWriter movie(100, 100, 12, {version, version >= 8});
+        const auto a = defineRect(movie, 0, 0, 10, 10, 0xff0000);
+        swf::Place p;
+        p.depth = 1;
+        p.character = a;
+        p.colorTransform = swf::ColorTransform::alpha(0.5);
+        p.clipDepth = 4;
+        movie.place(p);
+        movie.place(1, a, swf::Matrix::translate(3, 0));
+        movie.showFrame();
+        Loaded l(movie);
+        const DisplayObject& obj = l.root->displayList().at(1);
+        const bool replaced = version == 5;
+        EXPECT_EQ(obj.clipDepth, replaced ? 0 : 4) << int(version);
+        EXPECT_DOUBLE_EQ(obj.colorTransform.aMult, replaced ? 1.0 : 0.5) << int(version);
+        EXPECT_EQ(obj.matrix.tx, replaced ? 60 : 0) << int(version);
+    }
 }
 
 TEST(Timeline, PlaceObject3KeepsBlendModeFiltersAndCacheFlag) {

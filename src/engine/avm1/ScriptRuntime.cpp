@@ -1,4 +1,3 @@
-#include "engine/swf/AsciiCase.h"
 #include "engine/avm1/ScriptRuntime.h"
 
 #include "engine/avm1/ClipOperations.h"
@@ -11,6 +10,7 @@
 #include "engine/display/Mixer.h"
 #include "engine/display/ScriptDrawing.h"
 #include "engine/display/TextField.h"
+#include "engine/swf/AsciiCase.h"
 
 #include <algorithm>
 #include <cctype>
@@ -847,7 +847,8 @@ void ScriptRuntime::report(std::string_view message) {
 void ScriptRuntime::getUrl(std::string_view url, std::string_view target, int method) {
     (void)method;
     constexpr std::string_view prefix = "fscommand:";
-    if (url.size() >= prefix.size() && equalsIgnoringAsciiCase(url.substr(0, prefix.size()), prefix)) {
+    if (url.size() >= prefix.size() &&
+        equalsIgnoringAsciiCase(url.substr(0, prefix.size()), prefix)) {
         // Commands for the page or the standalone player around the movie: of those only
         // "quit" means anything without a window of our own.
         if (equalsIgnoringAsciiCase(url.substr(prefix.size()), "quit")) {

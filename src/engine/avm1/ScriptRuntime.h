@@ -23,7 +23,6 @@
 #include <map>
 #include <memory>
 #include <set>
-#include <unordered_map>
 #include <string>
 #include <string_view>
 #include <unordered_map>

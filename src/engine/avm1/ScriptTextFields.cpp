@@ -1,7 +1,6 @@
 // Text fields as scripts see them: the script object standing for each field, and the
 // properties and methods of TextField.
 
-#include "engine/swf/AsciiCase.h"
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptConversions.h"
@@ -9,6 +8,7 @@
 #include "engine/avm1/ScriptTextFormat.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/TextField.h"
+#include "engine/swf/AsciiCase.h"
 
 #include <algorithm>
 #include <cmath>

@@ -207,7 +207,7 @@ private:
     int m_recursionLimit = 256;
     int m_depth = 0;
     bool m_runningActions = false; // runActions is on the stack
-    bool m_constructing = false; // a native constructor is being called with `new`
+    bool m_constructing = false;   // a native constructor is being called with `new`
 };
 
 } // namespace kinovex::flash::avm1

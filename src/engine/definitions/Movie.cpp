@@ -1,8 +1,8 @@
-#include "engine/swf/AsciiCase.h"
 #include "engine/definitions/Movie.h"
 
 #include "engine/definitions/TagParsers.h"
 #include "engine/definitions/VideoStream.h"
+#include "engine/swf/AsciiCase.h"
 #include "engine/swf/Tags.h"
 
 #include <algorithm>

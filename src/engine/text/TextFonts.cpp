@@ -1,7 +1,7 @@
-#include "engine/swf/AsciiCase.h"
 #include "engine/text/TextFonts.h"
 
 #include "engine/definitions/Movie.h"
+#include "engine/swf/AsciiCase.h"
 
 #include <algorithm>
 #include <cairo-ft.h>

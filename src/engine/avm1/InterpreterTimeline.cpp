@@ -119,9 +119,7 @@ void gotoFrame2(Run& r, const Instruction& ins) {
     if (!label.empty()) {
         r.vm.host().gotoLabel(c, label, play);
     } else if (!std::isnan(number)) {
-        const double bias = ins.flags.bias;
-        const double n = std::max(1.0, std::min(toInteger(number) + bias, 65535.0 * 2));
-        r.vm.host().gotoFrame(c, static_cast<std::uint32_t>(n), play);
+        r.vm.host().gotoFrame(c, toFrameNumber(toInteger(number) + ins.flags.bias), play);
     }
 }
 
@@ -129,8 +127,8 @@ void gotoFrame2(Run& r, const Instruction& ins) {
 void callFrame(Run& r) {
     const FrameRef ref = frameRef(r, r.popString());
     const double n = stringToNumber(ref.frame, 5);
-    const std::uint32_t number = !std::isnan(n) ? static_cast<std::uint32_t>(std::max(1.0, n))
-                                                : r.vm.host().frameOfLabel(ref.clip, ref.frame);
+    const std::uint32_t number =
+        !std::isnan(n) ? toFrameNumber(n) : r.vm.host().frameOfLabel(ref.clip, ref.frame);
     if (ref.clip && number) {
         r.vm.host().callFrame(ref.clip, number);
     }

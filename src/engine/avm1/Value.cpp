@@ -1,6 +1,7 @@
 #include "engine/avm1/Value.h"
 #include "engine/avm1/ScriptHost.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -187,6 +188,10 @@ double toInteger(double n) {
         return 0;
     }
     return std::trunc(n);
+}
+
+std::uint32_t toFrameNumber(double n) {
+    return static_cast<std::uint32_t>(std::clamp(toInteger(n), 1.0, 4294967295.0));
 }
 
 } // namespace kinovex::flash::avm1

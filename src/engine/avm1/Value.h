@@ -65,6 +65,9 @@ std::int32_t toInt32(double n);
 std::uint32_t toUint32(double n);
 // ECMA ToInteger as the player applies it (NaN is 0).
 double toInteger(double n);
+// A frame number computed by a script (1-based), as a goto takes it: below 1 is the first frame,
+// anything past the 32-bit range the last one the timeline could have.
+std::uint32_t toFrameNumber(double n);
 
 // The object `v` is (the object a method was called on ...); null for anything else.
 inline Object* selfObject(const Value& v) {

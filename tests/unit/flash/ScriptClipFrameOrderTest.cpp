@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace kinovex::flash::test {
 namespace {
 
@@ -118,6 +120,37 @@ TEST(ScriptClipFrameOrder, InitializeRunsFirstUnloadSeesItsPathAndQuitEndsThePla
     EXPECT_EQ(traceFrames(movie, 6), (Lines{"init _level0.instance1", "load _level0.instance1",
                                             "init _level0.instance2", "unload _level0.instance1",
                                             "load _level0.instance2", "after quit, this frame"}));
+}
+
+// Frame numbers a script computes, however large, small or odd, land on a frame of the
+// timeline at once, through gotoAndStop and GotoFrame2 alike.
+TEST(ScriptClipFrameOrder, GotosToAnyComputedFrameLandOnTheTimeline) {
+    const std::vector<std::pair<swf::PushValue, std::string>> cases = {
+        {1e20, "3"},   {-5.0, "1"}, {4294967296.0, "3"},
+        {"1e20", "3"}, {"2", "2"},  {std::numeric_limits<double>::infinity(), "3"}};
+    Actions a;
+    // Going back to frame 1 runs this script again: once is enough.
+    a.getVar("done").ifTrue("end").setVar("done", true);
+    for (const auto& c : cases) {
+        const swf::PushValue& frame = c.first;
+        a.push(frame).push(Int{1}).getVar("this").push("gotoAndStop").op(op::CallMethod);
+        a.op(op::Pop).getVar("_currentframe").op(op::Trace);
+        a.push(frame).gotoFrame2(false).getVar("_currentframe").op(op::Trace);
+    }
+    // Call runs no frame past the end, however far.
+    a.push("1e20").raw(op::CallFrame, {}).push(4294967296.0).raw(op::CallFrame, {});
+    a.label("end");
+    swf::SwfWriter movie(100, 100, 12);
+    doAction(movie, a);
+    movie.showFrame();
+    movie.showFrame();
+    movie.showFrame();
+
+    Lines expected;
+    for (const auto& c : cases) {
+        expected.insert(expected.end(), {c.second, c.second});
+    }
+    EXPECT_EQ(traceFrames(movie, 1), expected);
 }
 
 TEST(ScriptClipFrameOrder, AHandlerOnTheClipPrototypeReachesClipsNoScriptTouched) {

@@ -26,11 +26,10 @@ void gotoFrame(Vm& vm, ClipId clip, const Value& frame, bool play) {
             vm.host().gotoLabel(clip, frame.asString(), play);
             return;
         }
-        vm.host().gotoFrame(clip, static_cast<std::uint32_t>(std::max(1.0, n)), play);
+        vm.host().gotoFrame(clip, toFrameNumber(n), play);
         return;
     }
-    const double n = toInteger(vm.toNumber(frame));
-    vm.host().gotoFrame(clip, static_cast<std::uint32_t>(std::clamp(n, 1.0, 1e9)), play);
+    vm.host().gotoFrame(clip, toFrameNumber(vm.toNumber(frame)), play);
 }
 
 Value play(Vm& vm, const Value& self, Args) {

@@ -743,7 +743,7 @@ void ScriptRuntime::callFrame(ClipId id, std::uint32_t frame) {
     }
     for (const FrameCommand& cmd : c->definition().frames[frame - 1]) {
         if (cmd.type == FrameCommand::Type::Action && cmd.action < c->definition().actions.size()) {
-            m_vm->runActions(id, c->definition().actions[cmd.action]);
+            m_vm->runCalledFrame(id, c->definition().actions[cmd.action]);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kinovex::flash::avm1 {
 
@@ -901,16 +902,20 @@ void Vm::runActions(ClipId clip, Code code) {
     if (m_usedThisFrame > m_budget) {
         return; // a runaway script already used this frame up
     }
-    if (m_runningActions) {
-        runCalledActions(clip, code);
-        return;
-    }
-    struct Running {
+    // Actions run while others run (init actions met by a script's goto) nest on the machine's
+    // stack like a function call; what stops them stops only them.
+    const bool nested = m_runningActions;
+    struct Restore {
         bool& flag;
-        explicit Running(bool& f) : flag(f) { flag = true; }
-        ~Running() { flag = false; }
-    } running(m_runningActions);
+        bool value;
+        ~Restore() { flag = value; }
+    } restore{m_runningActions, nested};
+    m_runningActions = true;
     try {
+        std::optional<NestingGuard> nesting;
+        if (nested) {
+            nesting.emplace(*this);
+        }
         Interpreter(*this).runTopLevel(clip, code);
     } catch (const ScriptThrow& t) {
         report("Uncaught exception: " + toString(t.value));
@@ -918,9 +923,12 @@ void Vm::runActions(ClipId clip, Code code) {
     }
 }
 
-// Actions run while others run (a frame's actions through `call`) nest on the machine's stack like
-// a function call, and a stop for running too deep or too long stops the actions that called them.
-void Vm::runCalledActions(ClipId clip, const Code& code) {
+// A frame's actions that a script runs through `call` nest like a function call, and a stop for
+// running too deep or too long stops the actions that called them too.
+void Vm::runCalledFrame(ClipId clip, const Code& code) {
+    if (!code) {
+        return;
+    }
     const NestingGuard nesting(*this);
     try {
         Interpreter(*this).runTopLevel(clip, code);

@@ -36,6 +36,9 @@ public:
     // defined in them are.
     void runActions(ClipId clip, Code code);
     void runActions(ClipId clip, std::vector<std::uint8_t> code);
+    // Runs a frame's actions for a running script's `call`; a stop for running too deep or too
+    // long leaves through the caller.
+    void runCalledFrame(ClipId clip, const Code& code);
     // Calls clip.name() when it is a function (onEnterFrame, onPress, ...). Returns false when
     // there is no such function.
     bool callHandler(ClipId clip, std::string_view name, std::span<const Value> args = {});
@@ -161,7 +164,6 @@ private:
     };
 
     void installBuiltins();
-    void runCalledActions(ClipId clip, const Code& code);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* super = nullptr);
     void mark(Object* o);

@@ -79,7 +79,7 @@ public:
     void callFrame(avm1::ClipId c, std::uint32_t frame) override {
         auto it = frameScripts.find(frame);
         if (vm != nullptr && it != frameScripts.end()) {
-            vm->runActions(c, it->second);
+            vm->runCalledFrame(c, std::make_shared<const std::vector<std::uint8_t>>(it->second));
         }
     }
     void trace(std::string_view line) override { traces.emplace_back(line); }

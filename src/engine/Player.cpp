@@ -164,6 +164,10 @@ void Player::nextFrame() {
     }
 }
 
+bool Player::hasQuit() const {
+    return m_scripts && m_scripts->quitRequested();
+}
+
 void Player::runFrame() {
     if (m_scripts->quitRequested()) {
         return; // the movie has closed itself: its last picture stays

@@ -61,6 +61,9 @@ public:
     void stop() { m_playing = false; }
     void play() { m_playing = true; }
     bool isPlaying() const { return m_playing; }
+    // True once the movie's scripts closed the player (fscommand "quit"): it shows its last
+    // picture from then on.
+    bool hasQuit() const;
 
     // Draws the current frame scaled to show all of the stage, centred, on the background
     // colour. `pixels` is 32-bit premultiplied ARGB in native byte order; stride in bytes

@@ -26,6 +26,9 @@ bool FrameStepper::stepTo(std::uint64_t n) {
             clickAt(m_player, c); // before frame 1: as soon as the movie can take it
         }
     }
+    if (n > 0 && !m_lengthFixed && m_player.hasQuit()) {
+        return false; // the movie closed itself: the previous output frame was the last
+    }
     if (n > 0) {
         const std::uint64_t due = millisecondsAt(m_rate, n);
         const auto step = static_cast<std::uint32_t>(due - m_clockMs);

@@ -123,6 +123,25 @@ TEST(RenderLanes, AnyNumberOfLanesGivesTheOneEnginesFramesAndSound) {
     }
 }
 
+// A movie that closes itself with fscommand("quit") on its fourth of twenty frames ends there,
+// on every lane.
+TEST(RenderLanes, AMovieThatQuitsEndsOnTheFrameItQuit) {
+    swf::SwfWriter movie(64, 48, 12);
+    for (int frame = 1; frame <= 20; ++frame) {
+        if (frame == 4) {
+            swf::Actions quit;
+            movie.rawTag(swf::tag::DoAction, quit.getUrl("FSCommand:quit", "").bytes());
+        }
+        movie.showFrame();
+    }
+    const auto bytes = movie.finish();
+    for (unsigned lanes : {1u, 3u}) {
+        const Output out = Convert(bytes, lanes, 100, ConvertOptions{});
+        EXPECT_TRUE(out.ended) << lanes;
+        EXPECT_EQ(out.pictures.size(), 4u) << lanes;
+    }
+}
+
 TEST(RenderLanes, ClicksAndTransparencyReachEveryLane) {
     const auto movie = RandomWalkMovie();
     ConvertOptions options;

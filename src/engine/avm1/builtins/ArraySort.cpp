@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <utility>
 
 namespace kinovex::flash::avm1 {
 
@@ -15,10 +17,11 @@ struct SortRule {
     std::vector<int> fieldFlags;
 };
 
+// NUMERIC compares two numbers as numbers; anything else, even with NUMERIC, by its text.
 int compareBy(Vm& vm, const Value& x, const Value& y, int flags) {
-    if (flags & kNumeric) {
-        const double p = vm.toNumber(x);
-        const double q = vm.toNumber(y);
+    if ((flags & kNumeric) && x.isNumber() && y.isNumber()) {
+        const double p = x.asNumber();
+        const double q = y.asNumber();
         if (std::isnan(p) || std::isnan(q)) {
             return std::isnan(p) ? (std::isnan(q) ? 0 : 1) : -1;
         }
@@ -37,8 +40,9 @@ int compareBy(Vm& vm, const Value& x, const Value& y, int flags) {
     return p < q ? -1 : p > q ? 1 : 0;
 }
 
-int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y) {
-    if (rule.compare.isObject()) {
+int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y,
+            bool useFunction = true) {
+    if (useFunction && rule.compare.isObject()) {
         const Value pair[2] = {x, y};
         const double r = vm.toNumber(vm.call(rule.compare, Value(), pair));
         return r < 0 ? -1 : r > 0 ? 1 : 0;
@@ -53,7 +57,9 @@ int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y) {
     for (std::size_t k = 0; k < n; ++k) {
         const int flags = k < rule.fieldFlags.size() ? rule.fieldFlags[k] : rule.flags;
         int c = compareBy(vm, keyOf(x, k), keyOf(y, k), flags);
-        if (flags & kDescending) {
+        // The whole order is reversed for a DESCENDING sort, so a field going the other way
+        // compares reversed.
+        if ((flags ^ rule.flags) & kDescending) {
             c = -c;
         }
         if (c != 0) {
@@ -63,21 +69,74 @@ int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y) {
     return 0;
 }
 
+// The player's quicksort, whose order of comparisons scripts can see through a compare
+// function: the first element of a range is the pivot and is always the first argument; the
+// left scan stops at elements not below it, the right scan passes elements not above it, and
+// neither scan moves after a swap, so both swapped elements are compared again. Ranges are
+// done left before right; a stack instead of recursion keeps sorted input from going deep.
+void quickSort(std::vector<std::size_t>& order,
+               const std::function<int(std::size_t, std::size_t)>& compare) {
+    std::vector<std::pair<std::size_t, std::size_t>> ranges;
+    if (order.size() > 1) {
+        ranges.emplace_back(0, order.size() - 1);
+    }
+    while (!ranges.empty()) {
+        const auto [lo, hi] = ranges.back();
+        ranges.pop_back();
+        const std::size_t pivot = order[lo];
+        std::size_t i = lo + 1;
+        std::size_t j = hi;
+        for (;;) {
+            while (i < j && compare(pivot, order[i]) > 0) {
+                ++i;
+            }
+            while (j > lo && compare(pivot, order[j]) <= 0) {
+                --j;
+            }
+            if (i >= j) {
+                break;
+            }
+            std::swap(order[i], order[j]);
+        }
+        std::swap(order[lo], order[j]);
+        if (j + 1 < hi) {
+            ranges.emplace_back(j + 1, hi);
+        }
+        if (j > lo + 1) {
+            ranges.emplace_back(lo, j - 1);
+        }
+    }
+}
+
+// UNIQUESORT looks at neighbours once the elements are sorted, with the flags' own comparison
+// even when there is a compare function: true when two of them are equal.
+bool hasEqualNeighbours(Vm& vm, const SortRule& rule, const std::vector<Value>& items,
+                        const std::vector<std::size_t>& order) {
+    for (std::size_t i = 1; i < order.size(); ++i) {
+        if (compare(vm, rule, items[order[i - 1]], items[order[i]], false) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sorts ascending by the rule's comparison; DESCENDING reverses the sorted order afterwards
+// (the comparisons are the same as for an ascending sort). UNIQUESORT gives 0 and leaves the
+// array alone when two elements are equal.
 Value sortArray(Vm& vm, Object* a, const SortRule& rule) {
     std::vector<std::size_t> order(a->elements().size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
     const std::vector<Value> items = a->elements();
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t i, std::size_t j) {
-        return compare(vm, rule, items[i], items[j]) < 0;
+    quickSort(order, [&](std::size_t i, std::size_t j) {
+        return compare(vm, rule, items[i], items[j]);
     });
-    if (rule.flags & kUniqueSort) {
-        for (std::size_t i = 1; i < order.size(); ++i) {
-            if (compare(vm, rule, items[order[i - 1]], items[order[i]]) == 0) {
-                return Value(0.0);
-            }
-        }
+    if ((rule.flags & kUniqueSort) && hasEqualNeighbours(vm, rule, items, order)) {
+        return Value(0.0);
+    }
+    if (rule.flags & kDescending) {
+        std::reverse(order.begin(), order.end());
     }
     if (rule.flags & kReturnIndexedArray) {
         std::vector<Value> idx;
@@ -85,6 +144,10 @@ Value sortArray(Vm& vm, Object* a, const SortRule& rule) {
             idx.emplace_back(static_cast<double>(i));
         }
         return Value(vm.newArray(std::move(idx)));
+    }
+    // A compare function may have changed the array's length meanwhile.
+    if (a->elements().size() < order.size()) {
+        a->elements().resize(order.size());
     }
     for (std::size_t i = 0; i < order.size(); ++i) {
         a->elements()[i] = items[order[i]];
@@ -114,6 +177,9 @@ Value arraySortOn(Vm& vm, const Value& self, Args args) {
     if (!a) {
         return Value();
     }
+    if (args.empty()) {
+        return Value();
+    }
     SortRule rule;
     if (Object* names = arrayOf(arg(args, 0))) {
         for (const Value& n : names->elements()) {
@@ -122,13 +188,19 @@ Value arraySortOn(Vm& vm, const Value& self, Args args) {
     } else {
         rule.fields.push_back(vm.toString(arg(args, 0)));
     }
-    if (Object* fl = arrayOf(arg(args, 1))) {
-        for (const Value& n : fl->elements()) {
-            rule.fieldFlags.push_back(static_cast<int>(toInt32(vm.toNumber(n))));
+    // Flags: a number for all fields, or an array with one number per field (any other
+    // length, or any other object, means no flags). The first field's flags say whether the
+    // sort is unique, returns indices or is descending.
+    const Value flags = arg(args, 1);
+    if (Object* fl = arrayOf(flags)) {
+        if (fl->elements().size() == rule.fields.size()) {
+            for (const Value& n : fl->elements()) {
+                rule.fieldFlags.push_back(static_cast<int>(toInt32(vm.toNumber(n))));
+            }
+            rule.flags = rule.fieldFlags.empty() ? 0 : rule.fieldFlags[0];
         }
-        rule.flags = rule.fieldFlags.empty() ? 0 : rule.fieldFlags[0];
-    } else {
-        rule.flags = static_cast<int>(toInt32(vm.toNumber(arg(args, 1))));
+    } else if (!flags.isObject()) {
+        rule.flags = static_cast<int>(toInt32(vm.toNumber(flags)));
     }
     return sortArray(vm, a, rule);
 }

@@ -1,6 +1,7 @@
 // The stack, registers and constant pools, and arithmetic on numbers.
 
 #include "engine/avm1/InterpreterRun.h"
+#include "engine/avm1/Utf8.h"
 
 #include <cmath>
 #include <functional>
@@ -10,10 +11,10 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-Value pushedValue(const Frame& f, const PushItem& item) {
+Value pushedValue(const Vm& vm, const Frame& f, const PushItem& item) {
     switch (item.kind) {
     case PushItem::String:
-        return Value(item.text);
+        return Value(movieText(item.text, vm.version()));
     case PushItem::Number:
         return Value(item.number);
     case PushItem::Null:
@@ -37,7 +38,7 @@ Step push(Run& r, const Instruction& ins) {
     PushReader values(ins.payload);
     PushItem item;
     while (values.next(item)) {
-        r.push(pushedValue(r.f, item));
+        r.push(pushedValue(r.vm, r.f, item));
     }
     if (!values.ok()) {
         r.vm.report("A script pushes a malformed value");
@@ -59,7 +60,7 @@ void constantPool(Run& r, const Instruction& ins) {
     std::uint8_t unused = 0;
     std::string_view text;
     for (std::uint16_t k = 0; k < ins.list.count && strings.next(unused, text); ++k) {
-        pool->push_back(std::string(text));
+        pool->push_back(movieText(text, r.vm.version()));
     }
     r.f.constants = std::move(pool);
 }

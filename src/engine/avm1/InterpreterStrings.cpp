@@ -1,4 +1,6 @@
-// Strings, as bytes (the version 4 actions) and as characters (the MB ones), and conversions.
+// Strings and conversions. Strings count in characters, with the old actions as with the MB
+// ones: movies before version 6 have one byte a character, so there the two agree (their text
+// is read as Latin-1, see movieText).
 
 #include "engine/avm1/InterpreterRun.h"
 #include "engine/avm1/Utf8.h"
@@ -8,27 +10,17 @@ namespace kinovex::flash::avm1 {
 namespace {
 
 void stringLength(Run& r) {
-    r.push(Value(static_cast<double>(r.popString().size())));
-}
-
-void mbStringLength(Run& r) {
     r.push(Value(static_cast<double>(utf8Length(r.popString()))));
 }
 
 // StringExtract and MBStringExtract: string, 1-based index, count (negative: to the end).
-template <bool characters> void extract(Run& r) {
+void extract(Run& r) {
     const double count = r.popNumber();
     const double index = r.popNumber();
     const std::string s = r.popString();
     const double from = std::max(0.0, toInteger(index) - 1);
     const double n = toInteger(count) < 0 ? 1e18 : toInteger(count);
-    if (!characters) {
-        const std::size_t a = static_cast<std::size_t>(std::min<double>(from, s.size()));
-        const std::size_t b = static_cast<std::size_t>(std::min<double>(n, s.size() - a));
-        r.push(Value(s.substr(a, b)));
-    } else {
-        r.push(Value(utf8Substr(s, from, n)));
-    }
+    r.push(Value(utf8Substr(s, from, n)));
 }
 
 void stringAdd(Run& r) {
@@ -38,24 +30,24 @@ void stringAdd(Run& r) {
     r.push(Value(std::move(a += b)));
 }
 
-template <bool characters> void charToAscii(Run& r) {
+void charToAscii(Run& r) {
     const std::string s = r.popString();
-    if (s.empty()) {
-        r.push(Value(0.0));
-    } else if (characters) {
-        r.push(Value(static_cast<double>(utf8At(s, 0))));
-    } else {
-        r.push(Value(static_cast<double>(static_cast<unsigned char>(s[0]))));
-    }
+    r.push(Value(static_cast<double>(s.empty() ? 0 : utf8At(s, 0))));
 }
 
+// The character with a code; code 0 ends a string, so it gives the empty one.
+Value character(std::uint32_t code) {
+    return Value(code == 0 ? std::string() : utf8Encode(code));
+}
+
+// Before version 6 a character is a byte: AsciiToChar keeps the low byte of the code.
 void asciiToChar(Run& r) {
-    const auto c = static_cast<char>(toUint32(r.popNumber()) & 0xff);
-    r.push(Value(std::string(1, c)));
+    const std::uint32_t code = toUint32(r.popNumber());
+    r.push(character(code & (r.vm.version() < 6 ? 0xffu : 0xffffu)));
 }
 
 void mbAsciiToChar(Run& r) {
-    r.push(Value(utf8Encode(toUint32(r.popNumber()) & 0x1fffff)));
+    r.push(Value(cutAtNul(textOfCode(toUint32(r.popNumber()), r.vm.version()))));
 }
 
 void toNumber(Run& r) {
@@ -74,12 +66,12 @@ void typeOf(Run& r) {
 
 void addStringActions(ActionTable& t) {
     t.on<stringLength>(Opcode::ActionStringLength);
-    t.on<mbStringLength>(Opcode::ActionMBStringLength);
-    t.on<extract<false>>(Opcode::ActionStringExtract);
-    t.on<extract<true>>(Opcode::ActionMBStringExtract);
+    t.on<stringLength>(Opcode::ActionMBStringLength);
+    t.on<extract>(Opcode::ActionStringExtract);
+    t.on<extract>(Opcode::ActionMBStringExtract);
     t.on<stringAdd>(Opcode::ActionStringAdd);
-    t.on<charToAscii<false>>(Opcode::ActionCharToAscii);
-    t.on<charToAscii<true>>(Opcode::ActionMBCharToAscii);
+    t.on<charToAscii>(Opcode::ActionCharToAscii);
+    t.on<charToAscii>(Opcode::ActionMBCharToAscii);
     t.on<asciiToChar>(Opcode::ActionAsciiToChar);
     t.on<mbAsciiToChar>(Opcode::ActionMBAsciiToChar);
     t.on<toNumber>(Opcode::ActionToNumber);

@@ -72,4 +72,35 @@ std::string utf8Encode(std::uint32_t cp) {
     return out;
 }
 
+std::string textOfCode(std::uint32_t code, int swfVersion) {
+    if (swfVersion >= 6) {
+        return utf8Encode(code & 0xffffu);
+    }
+    if (code <= 0xffu) {
+        return utf8Encode(code);
+    }
+    return utf8Encode((code >> 8) & 0xffu) + utf8Encode(code & 0xffu);
+}
+
+std::string cutAtNul(std::string s) {
+    const auto nul = s.find('\0');
+    if (nul != std::string::npos) {
+        s.resize(nul);
+    }
+    return s;
+}
+
+std::string latin1ToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (const char c : bytes) {
+        out += utf8Encode(static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+std::string movieText(std::string_view text, int swfVersion) {
+    return swfVersion < 6 ? latin1ToUtf8(text) : std::string(text);
+}
+
 } // namespace kinovex::flash::avm1

@@ -13,5 +13,17 @@ std::string utf8Substr(std::string_view s, double from, double count);
 // The code point of character `index` (0 when out of range).
 std::uint32_t utf8At(std::string_view s, std::size_t index);
 std::string utf8Encode(std::uint32_t codePoint);
+// The text of character code `code` as String.fromCharCode and MBAsciiToChar make it: from
+// version 6 the character code & 0xFFFF; before, when the code is above 255, the characters
+// of its second and its low byte. A character 0 ends a string, so callers cut the text there
+// (see cutAtNul).
+std::string textOfCode(std::uint32_t code, int swfVersion);
+// `s` up to its first NUL character.
+std::string cutAtNul(std::string s);
+// Each byte is one character, U+0000 to U+00FF.
+std::string latin1ToUtf8(std::string_view bytes);
+// Text in a movie's actions: movies before version 6 have one byte a character (Latin-1),
+// later ones UTF-8.
+std::string movieText(std::string_view text, int swfVersion);
 
 } // namespace kinovex::flash::avm1

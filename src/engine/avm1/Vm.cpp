@@ -2,6 +2,7 @@
 
 #include "engine/avm1/Interpreter.h"
 #include "engine/avm1/Names.h"
+#include "engine/avm1/Utf8.h"
 #include "engine/avm1/builtins/Builtins.h"
 
 #include <algorithm>
@@ -214,6 +215,10 @@ std::string Vm::toString(const Value& v) {
         Object* o = v.asObject();
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
+        }
+        // A String object is its text: its toString and valueOf are not asked.
+        if (o->objectClass() == ObjectClass::String && o->primitive().isString()) {
+            return o->primitive().asString();
         }
         const Value p = toPrimitive(v, true);
         if (p.isObject()) {
@@ -433,7 +438,7 @@ std::uint32_t Vm::arrayLength(Object* array) {
 Value Vm::getMember(const Value& object, std::string_view name) {
     if (object.isString()) {
         if (sameName(name, "length", m_version >= 7)) {
-            return Value(static_cast<double>(object.asString().size()));
+            return Value(static_cast<double>(utf8Length(object.asString())));
         }
         return getMember(m_stringProto, name, object);
     }
@@ -463,7 +468,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
         }
     }
     if (o->objectClass() == ObjectClass::String && sameName(name, "length", cs)) {
-        return Value(static_cast<double>(o->primitive().asString().size()));
+        return Value(static_cast<double>(utf8Length(o->primitive().asString())));
     }
     if (sameName(name, "__proto__", cs)) {
         return Value(o->proto());

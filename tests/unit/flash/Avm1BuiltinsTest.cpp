@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <limits>
 #include <ostream>
 
 namespace kinovex::flash::test {
@@ -53,9 +54,9 @@ Actions& defineCompare(Actions& a, const std::string& name, const Actions& resul
     return a.defineFunction(name, {"a", "b"}, body);
 }
 
-class Avm1ArraySort : public testing::TestWithParam<Rule> {};
+class Avm1Builtin : public testing::TestWithParam<Rule> {};
 
-TEST_P(Avm1ArraySort, FollowsThePlayer) {
+TEST_P(Avm1Builtin, FollowsThePlayer) {
     const Rule& r = GetParam();
     Actions a;
     r.script(a);
@@ -66,7 +67,7 @@ const Actions kSubtract = Actions().getVar("a").getVar("b").op(op::Subtract);
 const Actions kZero = Actions().push(0.0);
 
 INSTANTIATE_TEST_SUITE_P(
-    Rules, Avm1ArraySort,
+    ArraySort, Avm1Builtin,
     testing::Values(
         Rule{"PivotIsTheFirstElementAndBothSwappedAreComparedAgain", 7,
              [](Actions& a) {
@@ -120,6 +121,98 @@ INSTANTIATE_TEST_SUITE_P(
                  a.push({Int{0}, Register{0}, "sortOn"}).op(op::CallMethod).op(op::Trace);
              },
              {"1,0", "[object Object],[object Object]", "undefined"}}),
+    ruleName);
+
+// Traces s.method(args...) for the string s.
+void traceStringCall(Actions& a, const PushValue& s, const std::string& method,
+                     std::initializer_list<PushValue> args) {
+    a.push(s);
+    traceCall(a, method, args);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Strings, Avm1Builtin,
+    testing::Values(
+        Rule{"Version5TextIsOneByteACharacter", 5,
+             [](Actions& a) {
+                 a.push("\xc3\xb6").push("length").op(op::GetMember).op(op::Trace);
+                 a.push("\xc3\xb6").op(op::MBStringLength).op(op::Trace);
+                 a.push("\xc3\xb6").op(op::MBCharToAscii).op(op::Trace);
+             },
+             {"2", "2", "195"}},
+        Rule{"Version6TextIsUtf8AndEveryLengthCountsCharacters", 6,
+             [](Actions& a) {
+                 a.push("\xc3\xb6").push("length").op(op::GetMember).op(op::Trace);
+                 a.push("\xc3\xb6").op(op::StringLength).op(op::Trace);
+                 a.push("\xc3\xb6").op(op::CharToAscii).op(op::Trace);
+             },
+             {"1", "1", "246"}},
+        Rule{"CaseChangesLettersBeyondAscii", 6,
+             [](Actions& a) {
+                 traceStringCall(a, "\xc3\xb6l\xc3\xb6", "toUpperCase", {});
+                 // \u00c4 \u03a3 \u0416 \u0178
+                 traceStringCall(a, "\xc3\x84\xce\xa3\xd0\x96\xc5\xb8", "toLowerCase", {});
+                 // \u03c2 (final sigma) and \u0131 (dotless i) only go up
+                 traceStringCall(a, "\xcf\x82\xc4\xb1", "toUpperCase", {});
+             },
+             {"\xc3\x96L\xc3\x96", "\xc3\xa4\xcf\x83\xd0\xb6\xc3\xbf", "\xce\xa3I"}},
+        Rule{"Version5CaseChangesTheLatin1Characters", 5,
+             [](Actions& a) { traceStringCall(a, "\xc3\xb6", "toLowerCase", {}); },
+             {"\xc3\xa3\xc2\xb6"}},
+        Rule{"Version5SplitsOnlyOnOneCharacter", 5,
+             [](Actions& a) {
+                 traceStringCall(a, "a--b", "split", {"--"});
+                 traceStringCall(a, "a-b", "split", {"-"});
+                 traceStringCall(a, "ab", "split", {""});
+                 a.push("").storeRegister(0).op(op::Pop);
+                 a.push({0.0, "x", Int{2}, Register{0}, "split"})
+                     .op(op::CallMethod)
+                     .push("length")
+                     .op(op::GetMember)
+                     .op(op::Trace);
+             },
+             {"a--b", "a,b", "ab", "0"}},
+        Rule{"Version6SplitsEmptyTextIntoOneEmptyPieceAndLimitsAreInt32", 6,
+             [](Actions& a) {
+                 traceStringCall(a, "ab", "split", {""});
+                 traceStringCall(a, "a-b", "split", {"-", std::numeric_limits<double>::infinity()});
+                 a.push("").storeRegister(0).op(op::Pop);
+                 a.push({0.0, "x", Int{2}, Register{0}, "split"})
+                     .op(op::CallMethod)
+                     .push("length")
+                     .op(op::GetMember)
+                     .op(op::Trace);
+             },
+             {"a,b", "", "1"}},
+        Rule{"SliceWithoutArgumentsIsUndefined", 7,
+             [](Actions& a) { traceStringCall(a, "abc", "slice", {}); }, {"undefined"}},
+        Rule{"Version5CharacterCodesAreBytes", 5,
+             [](Actions& a) {
+                 a.push(300.0).op(op::AsciiToChar).op(op::Trace);
+                 a.push(300.0).op(op::MBAsciiToChar).op(op::Trace);
+                 a.push(65600.0).op(op::MBAsciiToChar).op(op::Trace);
+                 a.push({256.0, 65.0, Int{2}}).getVar("String").push("fromCharCode");
+                 a.op(op::CallMethod).op(op::Trace);
+             },
+             {",", "\x01,", "", "A\x01"}},
+        Rule{"Version6CharacterCodesAreUtf16AndZeroEndsTheText", 6,
+             [](Actions& a) {
+                 a.push(300.0).op(op::AsciiToChar).op(op::Trace);
+                 a.push({66.0, 0.0, 65.0, Int{3}}).getVar("String").push("fromCharCode");
+                 a.op(op::CallMethod).op(op::Trace);
+             },
+             {"\xc4\xac", "A"}},
+        Rule{"StringObjectsBecomeTheirTextWithoutCallingMethods", 7,
+             [](Actions& a) {
+                 a.push({"in", Int{1}, "String"}).op(op::NewObject).storeRegister(1).op(op::Pop);
+                 a.push({Register{1}, "toString"});
+                 a.defineFunction("", {}, Actions().push("method").op(op::Return));
+                 a.op(op::SetMember);
+                 a.push(Register{1}).op(op::Trace);
+                 pushArray(a, {Register{1}});
+                 a.op(op::Trace);
+             },
+             {"in", "in"}}),
     ruleName);
 
 } // namespace

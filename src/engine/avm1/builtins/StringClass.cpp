@@ -3,9 +3,12 @@
 
 #include "engine/avm1/Utf8.h"
 #include "engine/avm1/builtins/Builtins.h"
+#include "engine/avm1/builtins/CaseMapping.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <limits>
 
 namespace kinovex::flash::avm1 {
 
@@ -105,7 +108,11 @@ Value substring(Vm& vm, const Value& self, Args args) {
     return Value(utf8Substr(s, a, b - a));
 }
 
+// slice() without arguments gives undefined, not the whole string.
 Value slice(Vm& vm, const Value& self, Args args) {
+    if (args.empty()) {
+        return Value();
+    }
     const std::string s = thisString(vm, self);
     const double len = static_cast<double>(utf8Length(s));
     auto fix = [len](double x) { return x < 0 ? std::max(0.0, x + len) : std::min(x, len); };
@@ -114,49 +121,63 @@ Value slice(Vm& vm, const Value& self, Args args) {
     return Value(a < b ? utf8Substr(s, a, b - a) : std::string());
 }
 
-Value split(Vm& vm, const Value& self, Args args) {
-    const std::string s = thisString(vm, self);
+// The pieces of `s` between the separators, at most `limit` of them. An empty separator
+// splits into characters from version 6 on; before, only a one-character separator is looked
+// for, any other is never found.
+std::vector<Value> splitText(const std::string& s, const std::string& sep, std::int32_t limit,
+                             int version) {
     std::vector<Value> parts;
-    if (arg(args, 0).isUndefined()) {
-        parts.emplace_back(s);
-        return Value(vm.newArray(std::move(parts)));
+    const auto room = [&parts, limit] { return parts.size() < static_cast<std::size_t>(limit); };
+    if (limit <= 0) {
+        return parts;
     }
-    const std::string sep = vm.toString(args[0]);
-    const double limit =
-        arg(args, 1).isUndefined() ? 4294967295.0 : toInteger(vm.toNumber(args[1]));
-    if (sep.empty()) {
+    if (sep.empty() && version >= 6) {
         const std::size_t n = utf8Length(s);
-        for (std::size_t i = 0; i < n && parts.size() < limit; ++i) {
+        for (std::size_t i = 0; i < n && room(); ++i) {
             parts.emplace_back(utf8Substr(s, static_cast<double>(i), 1));
         }
-    } else {
-        std::size_t at = 0;
-        while (parts.size() < limit) {
-            const auto hit = s.find(sep, at);
-            parts.emplace_back(s.substr(at, hit - at));
-            if (hit == std::string::npos) {
-                break;
-            }
-            at = hit + sep.size();
-        }
+        return parts;
     }
-    return Value(vm.newArray(std::move(parts)));
+    if (version < 6 && utf8Length(sep) != 1) {
+        parts.emplace_back(s);
+        return parts;
+    }
+    std::size_t at = 0;
+    while (room()) {
+        const auto hit = s.find(sep, at);
+        parts.emplace_back(s.substr(at, hit - at));
+        if (hit == std::string::npos) {
+            break;
+        }
+        at = hit + sep.size();
+    }
+    return parts;
+}
+
+// split(separator, limit): no separator gives the whole string; the limit is an int32, and
+// none at all when undefined. From version 6 the empty string split on a separator always
+// gives one empty piece, whatever the limit.
+Value split(Vm& vm, const Value& self, Args args) {
+    const std::string s = thisString(vm, self);
+    if (arg(args, 0).isUndefined()) {
+        return Value(vm.newArray({Value(s)}));
+    }
+    const std::string sep = vm.toString(args[0]);
+    const std::int32_t limit = arg(args, 1).isUndefined()
+                                   ? std::numeric_limits<std::int32_t>::max()
+                                   : toInt32(vm.toNumber(args[1]));
+    if (vm.version() >= 6 && s.empty() && !sep.empty()) {
+        return Value(vm.newArray({Value(s)}));
+    }
+    return Value(vm.newArray(splitText(s, sep, limit, vm.version())));
 }
 
 Value toUpperCase(Vm& vm, const Value& self, Args) {
-    std::string s = thisString(vm, self);
-    for (char& c : s) {
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    }
-    return Value(s);
+    return Value(mapCase(thisString(vm, self), upperCase));
 }
 
 Value toLowerCase(Vm& vm, const Value& self, Args) {
-    std::string s = thisString(vm, self);
-    for (char& c : s) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    }
-    return Value(s);
+    return Value(mapCase(thisString(vm, self), lowerCase));
 }
 
 Value concat(Vm& vm, const Value& self, Args args) {
@@ -171,9 +192,9 @@ Value concat(Vm& vm, const Value& self, Args args) {
 Value fromCharCode(Vm& vm, const Value&, Args args) {
     std::string s;
     for (const Value& a : args) {
-        s += utf8Encode(toUint32(vm.toNumber(a)) & 0xffff);
+        s += textOfCode(toUint32(vm.toNumber(a)) & 0xffffu, vm.version());
     }
-    return Value(s);
+    return Value(cutAtNul(std::move(s)));
 }
 
 } // namespace

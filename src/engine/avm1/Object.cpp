@@ -60,18 +60,30 @@ Property* Object::findOwn(std::string_view name) {
     return it == m_index.end() ? nullptr : &m_props[it->second];
 }
 
-Property* Object::find(std::string_view name) {
+bool visibleIn(const Property& p, int version) {
+    if (version == 0) {
+        return true;
+    }
+    return !((p.flags & kFromVersion6) && version < 6) &&
+           !((p.flags & kNotInVersion6) && version == 6) &&
+           !((p.flags & kFromVersion7) && version < 7) &&
+           !((p.flags & kFromVersion8) && version < 8) &&
+           !((p.flags & kFromVersion9) && version < 9);
+}
+
+Property* Object::find(std::string_view name, int version) {
     // A prototype loop made by a script must not hang the lookup.
     int hops = 0;
     for (Object* o = this; o && hops < 256; o = o->m_proto, ++hops) {
-        if (Property* p = o->findOwn(name)) {
+        Property* p = o->findOwn(name);
+        if (p && visibleIn(*p, version)) {
             return p;
         }
     }
     return nullptr;
 }
 
-Property& Object::define(std::string_view name, Value v, std::uint8_t flags) {
+Property& Object::define(std::string_view name, Value v, PropFlags flags) {
     if (Property* p = findOwn(name)) {
         p->value = std::move(v);
         p->getter = nullptr;

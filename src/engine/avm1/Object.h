@@ -18,11 +18,18 @@ namespace kinovex::flash::avm1 {
 
 class Vm;
 
-// ASSetPropFlags bits.
-enum PropFlag : std::uint8_t {
+// ASSetPropFlags bits. Besides the three that act everywhere, some hide a property from
+// movies of some versions, as if it were not there.
+using PropFlags = std::uint16_t;
+enum PropFlag : PropFlags {
     kDontEnum = 1,
     kDontDelete = 2,
     kReadOnly = 4,
+    kFromVersion6 = 0x80,
+    kNotInVersion6 = 0x100,
+    kFromVersion7 = 0x400,
+    kFromVersion8 = 0x1000,
+    kFromVersion9 = 0x2000,
 };
 
 struct Property {
@@ -31,8 +38,11 @@ struct Property {
     Value value;
     Object* getter = nullptr;
     Object* setter = nullptr;
-    std::uint8_t flags = 0;
+    PropFlags flags = 0;
 };
+
+// Whether a movie of `version` sees the property (see the version bits of PropFlag).
+bool visibleIn(const Property& p, int version);
 
 enum class ObjectClass : std::uint8_t {
     Object,
@@ -94,10 +104,11 @@ public:
     // Own properties only; no getters are run here.
     Property* findOwn(std::string_view name);
     const Property* findOwn(std::string_view name) const;
-    // Finds `name` here or on the prototype chain.
-    Property* find(std::string_view name);
+    // Finds `name` here or on the prototype chain; with a movie version, passes over the
+    // properties that version does not see.
+    Property* find(std::string_view name, int version = 0);
     // Sets an own data property, making it when missing (flags untouched when present).
-    Property& define(std::string_view name, Value v, std::uint8_t flags = 0);
+    Property& define(std::string_view name, Value v, PropFlags flags = 0);
     bool removeOwn(std::string_view name); // false when missing or dont-delete
     std::vector<Property>& properties() { return m_props; }
     const std::vector<Property>& properties() const { return m_props; }

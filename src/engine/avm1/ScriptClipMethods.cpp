@@ -5,6 +5,7 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptDrawingMethods.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/Utf8.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/ButtonHitTest.h"
 
@@ -62,7 +63,8 @@ struct ClipMethods {
         std::string linkage;
         if (!empty) {
             linkage = vm.toString(arg(args, 0));
-            character = r.m_movie.character(r.m_movie.exportedId(linkage));
+            character =
+                r.m_movie.character(r.m_movie.exportedId(avm1::movieBytes(linkage, vm.version())));
             if (character == nullptr || character->kind != Character::Kind::Sprite) {
                 return {};
             }

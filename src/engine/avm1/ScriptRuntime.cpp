@@ -3,6 +3,7 @@
 #include "engine/avm1/ClipOperations.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/TextBinding.h"
+#include "engine/avm1/Utf8.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/Button.h"
 #include "engine/display/ButtonHitTest.h"
@@ -205,7 +206,7 @@ void ScriptRuntime::clipCreated(TimelineInstance& clip) {
         // any of its scripts run.
         const std::string linkage = m_movie.exportName(obj->characterId);
         if (!linkage.empty()) {
-            m_vm->initClipClass(id, linkage);
+            m_vm->initClipClass(id, avm1::movieText(linkage, m_vm->version()));
         }
     }
     queueInitialize(clip);
@@ -697,9 +698,10 @@ std::uint32_t ScriptRuntime::frameOfLabel(ClipId id, std::string_view label) {
     if (c == nullptr) {
         return 0;
     }
+    const std::string wanted = avm1::movieBytes(label, m_vm->version());
     for (const auto& [name, frame] : c->definition().labels) {
         // Labels are matched in any case, as the player does.
-        if (sameName(name, label, false)) {
+        if (sameName(name, wanted, false)) {
             return frame + 1;
         }
     }

@@ -99,6 +99,26 @@ std::string latin1ToUtf8(std::string_view bytes) {
     return out;
 }
 
+std::string movieBytes(std::string_view text, int swfVersion) {
+    if (swfVersion >= 6) {
+        return std::string(text);
+    }
+    std::string out;
+    const std::size_t n = utf8Length(text);
+    out.reserve(n);
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t end = i + 1;
+        while (end < text.size() && isContinuation(text[end])) {
+            ++end;
+        }
+        const std::uint32_t c = utf8At(text.substr(i, end - i), 0);
+        out += static_cast<char>(c <= 0xff ? c : '?');
+        i = end;
+    }
+    return out;
+}
+
 std::string movieText(std::string_view text, int swfVersion) {
     return swfVersion < 6 ? latin1ToUtf8(text) : std::string(text);
 }

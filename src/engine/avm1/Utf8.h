@@ -25,5 +25,8 @@ std::string latin1ToUtf8(std::string_view bytes);
 // Text in a movie's actions: movies before version 6 have one byte a character (Latin-1),
 // later ones UTF-8.
 std::string movieText(std::string_view text, int swfVersion);
+// The other way, for names a script looks for in the movie (frame labels, exported symbols):
+// before version 6, each character as a byte ('?' beyond U+00FF).
+std::string movieBytes(std::string_view text, int swfVersion);
 
 } // namespace kinovex::flash::avm1

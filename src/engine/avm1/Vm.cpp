@@ -73,7 +73,7 @@ Object* Vm::newFunction(NativeFunction f, std::string_view name, bool constructs
     return fn;
 }
 
-void Vm::setFunction(Object* target, std::string_view name, NativeFunction f, std::uint8_t flags) {
+void Vm::setFunction(Object* target, std::string_view name, NativeFunction f, PropFlags flags) {
     target->define(name, newFunction(std::move(f), name), flags).flags = flags;
 }
 
@@ -503,7 +503,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
             }
         }
     }
-    if (Property* p = o->find(name)) {
+    if (Property* p = o->find(name, m_version)) {
         if (p->getter) {
             return call(Value(p->getter), self, {});
         }
@@ -522,7 +522,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
 }
 
 bool Vm::hasProperty(Object* o, std::string_view name) {
-    if (o->find(name)) {
+    if (o->find(name, m_version)) {
         return true;
     }
     const bool cs = m_version >= 7;
@@ -590,8 +590,12 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
             return;
         }
     }
+    // A property this movie does not see is written over as a new one.
+    if (Property* own = o->findOwn(name); own && !visibleIn(*own, m_version)) {
+        own->flags = 0;
+    }
     // A setter anywhere on the chain takes the write; a read-only own property refuses it.
-    if (Property* p = o->find(name)) {
+    if (Property* p = o->find(name, m_version)) {
         if (p->setter) {
             const Value arg[1] = {v};
             call(Value(p->setter), Value(o), arg);
@@ -637,6 +641,7 @@ std::vector<std::string> Vm::enumerate(Object* object) {
                 continue;
             }
             seenKeys.push_back(p.key);
+            // A for..in also finds the properties this movie's version does not see.
             if (!(p.flags & kDontEnum)) {
                 level.push_back(p.name);
             }

@@ -215,5 +215,54 @@ INSTANTIATE_TEST_SUITE_P(
              {"in", "in"}}),
     ruleName);
 
+// o = {}; o.a = 21 with ASSetPropFlags(o, "a", flags) and a prototype whose a is 42.
+void objectWithFlaggedA(Actions& a, double flags) {
+    a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    a.getVar("o").push({"__proto__", "a", 42.0, Int{1}}).op(op::InitObject).op(op::SetMember);
+    a.getVar("o").push({"a", 21.0}).op(op::SetMember);
+    a.push({flags, "a"}).getVar("o").push(Int{3}).push("ASSetPropFlags").op(op::CallFunction);
+    a.op(op::Pop);
+}
+
+Actions& traceOA(Actions& a) {
+    return a.getVar("o").push("a").op(op::GetMember).op(op::Trace);
+}
+
+std::function<void(Actions&)> readFlaggedA(double flags) {
+    return [flags](Actions& a) {
+        objectWithFlaggedA(a, flags);
+        traceOA(a);
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PropFlags, Avm1Builtin,
+    testing::Values(
+        Rule{"Flag1024HidesFromMoviesBefore7", 6,
+             readFlaggedA(1024), {"42"}},
+        Rule{"Flag1024ShowsToMoviesOf7", 7,
+             readFlaggedA(1024), {"21"}},
+        Rule{"Flag256HidesOnlyFromMoviesOf6", 6,
+             readFlaggedA(256), {"42"}},
+        Rule{"Flag128HidesFromMoviesBefore6", 5,
+             readFlaggedA(128), {"42"}},
+        Rule{"WritingAHiddenPropertyShowsIt", 7,
+             [](Actions& a) {
+                 objectWithFlaggedA(a, 4096);
+                 a.getVar("o").push({"a", 5.0}).op(op::SetMember);
+                 traceOA(a);
+             },
+             {"5"}},
+        Rule{"HasOwnPropertySkipsOnlyTheVersion6Flag", 7,
+             [](Actions& a) {
+                 for (const double flags : {8192.0, 256.0}) {
+                     objectWithFlaggedA(a, flags);
+                     a.getVar("o");
+                     traceCall(a, "hasOwnProperty", {"a"});
+                 }
+             },
+             {"true", "false"}}),
+    ruleName);
+
 } // namespace
 } // namespace kinovex::flash::test

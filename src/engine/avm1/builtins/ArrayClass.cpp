@@ -173,7 +173,7 @@ Object* installArrayClass(Vm& vm) {
     vm.setFunction(proto, "concat", concat);
     vm.setFunction(proto, "sort", arraySort);
     vm.setFunction(proto, "sortOn", arraySortOn);
-    const std::uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+    const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
     ctor->define("CASEINSENSITIVE", Value(kCaseInsensitive), constant);
     ctor->define("DESCENDING", Value(kDescending), constant);
     ctor->define("UNIQUESORT", Value(kUniqueSort), constant);

@@ -164,11 +164,9 @@ Value setPropFlags(Vm& vm, const Value&, Args args) {
     if (!o) {
         return Value();
     }
-    const auto set = static_cast<std::uint8_t>(toUint32(vm.toNumber(arg(args, 2))) & 7);
-    const auto clear = static_cast<std::uint8_t>(toUint32(vm.toNumber(arg(args, 3))) & 7);
-    auto apply = [&](Property& p) {
-        p.flags = static_cast<std::uint8_t>((p.flags & ~clear) | set);
-    };
+    const auto set = static_cast<PropFlags>(toUint32(vm.toNumber(arg(args, 2))));
+    const auto clear = static_cast<PropFlags>(toUint32(vm.toNumber(arg(args, 3))));
+    auto apply = [&](Property& p) { p.flags = static_cast<PropFlags>((p.flags & ~clear) | set); };
     const Value names = arg(args, 1);
     if (names.isNull()) {
         for (Property& p : o->properties()) {

@@ -74,7 +74,7 @@ void installMathObject(Vm& vm) {
     vm.setFunction(math, "max", max);
     vm.setFunction(math, "min", min);
     vm.setFunction(math, "random", random);
-    const std::uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+    const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
     math->define("E", Value(M_E), constant);
     math->define("LN10", Value(M_LN10), constant);
     math->define("LN2", Value(M_LN2), constant);

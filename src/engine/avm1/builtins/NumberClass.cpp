@@ -47,7 +47,7 @@ Object* installNumberClass(Vm& vm) {
     Object* ctor = defineClass(vm, "Number", construct, proto, true);
     vm.setFunction(proto, "toString", toString);
     vm.setFunction(proto, "valueOf", valueOf);
-    const std::uint8_t constant = kDontEnum | kDontDelete | kReadOnly;
+    const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
     ctor->define("MAX_VALUE", Value(1.7976931348623157e308), constant);
     ctor->define("MIN_VALUE", Value(4.9406564584124654e-324), constant);
     ctor->define("NaN", Value(std::nan("")), constant);

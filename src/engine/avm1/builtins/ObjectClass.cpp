@@ -29,10 +29,14 @@ Value hasOwnProperty(Vm& vm, const Value& self, Args args) {
         return Value(false);
     }
     const std::string name = vm.toString(arg(args, 0));
+    // The version bits do not hide a property from hasOwnProperty, except the one that hides
+    // it from version 6, which does so in every version.
+    const Property* p = o->findOwn(name);
+    const bool own = p && !(p->flags & kNotInVersion6);
     if (o->objectClass() == ObjectClass::Array) {
-        return Value(o->findOwn(name) != nullptr || vm.hasProperty(o, name));
+        return Value(own || vm.hasProperty(o, name));
     }
-    return Value(o->findOwn(name) != nullptr);
+    return Value(own);
 }
 
 Value isPropertyEnumerable(Vm& vm, const Value& self, Args args) {

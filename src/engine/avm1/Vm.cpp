@@ -34,6 +34,7 @@ void Vm::installBuiltins() {
     installMathObject(*this);
     installDateClass(*this);
     m_errorProto = installErrorClass(*this);
+    installAsBroadcaster(*this);
     installGlobalFunctions(*this);
     m_clipProto = installMovieClipClass(*this);
     m_buttonProto = installButtonClass(*this);

@@ -264,5 +264,52 @@ INSTANTIATE_TEST_SUITE_P(
              {"true", "false"}}),
     ruleName);
 
+// Defines `name` as a function that traces `text` and its first argument.
+void defineTracer(Actions& a, const std::string& name, const std::string& text) {
+    a.defineFunction(name, {"x"},
+                     Actions().push(text).getVar("x").op(op::Add2).op(op::Trace));
+}
+
+// o = {}; AsBroadcaster.initialize(o)
+void broadcaster(Actions& a) {
+    a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    a.getVar("o").push(Int{1}).getVar("AsBroadcaster").push("initialize").op(op::CallMethod);
+    a.op(op::Pop);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AsBroadcaster, Avm1Builtin,
+    testing::Values(
+        Rule{"BroadcastCallsEachListenerOnceAndSaysWhetherThereWasOne", 7,
+             [](Actions& a) {
+                 broadcaster(a);
+                 a.getVar("o");
+                 traceCall(a, "broadcastMessage", {"f"});
+                 a.push({"l", Int{0}}).op(op::InitObject).op(op::SetVariable);
+                 defineTracer(a, "onF", "got ");
+                 a.getVar("l").push("f").getVar("onF").op(op::SetMember);
+                 for (int i = 0; i < 2; ++i) {
+                     a.getVar("l").push(Int{1}).getVar("o").push("addListener");
+                     a.op(op::CallMethod).op(op::Pop);
+                 }
+                 a.getVar("o");
+                 traceCall(a, "broadcastMessage", {"f", 5.0});
+                 a.getVar("l").push(Int{1}).getVar("o").push("removeListener");
+                 a.op(op::CallMethod).op(op::Trace);
+                 a.getVar("o");
+                 traceCall(a, "broadcastMessage", {"f"});
+             },
+             {"undefined", "got 5", "true", "true", "undefined"}},
+        Rule{"InitializeCopiesTheAddListenerOfTheMoment", 7,
+             [](Actions& a) {
+                 defineTracer(a, "mine", "mine ");
+                 a.getVar("AsBroadcaster").push("addListener").getVar("mine").op(op::SetMember);
+                 broadcaster(a);
+                 a.getVar("o");
+                 traceCall(a, "addListener", {1.0});
+             },
+             {"mine 1", "undefined"}}),
+    ruleName);
+
 } // namespace
 } // namespace kinovex::flash::test

@@ -23,6 +23,7 @@ Object* installBooleanClass(Vm& vm);
 void installMathObject(Vm& vm);
 void installDateClass(Vm& vm);
 Object* installErrorClass(Vm& vm);
+void installAsBroadcaster(Vm& vm);
 void installGlobalFunctions(Vm& vm);
 Object* installMovieClipClass(Vm& vm);
 Object* installButtonClass(Vm& vm);

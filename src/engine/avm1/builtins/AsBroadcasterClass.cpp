@@ -1,0 +1,112 @@
+// AsBroadcaster: initialize(o) gives o a _listeners array and addListener, removeListener and
+// broadcastMessage, which call a method on every listener.
+
+#include "engine/avm1/builtins/ArraySort.h"
+#include "engine/avm1/builtins/Builtins.h"
+
+#include <vector>
+
+namespace kinovex::flash::avm1 {
+
+namespace {
+
+constexpr PropFlags kHiddenPermanent = kDontEnum | kDontDelete;
+
+Object* listenersOf(Vm& vm, const Value& self) {
+    Object* o = selfObject(self);
+    return o ? arrayOf(vm.getMember(Value(o), "_listeners")) : nullptr;
+}
+
+// A listener is added once: adding it again moves it to the end.
+Value addListener(Vm& vm, const Value& self, Args args) {
+    Object* list = listenersOf(vm, self);
+    if (!list) {
+        return Value(false);
+    }
+    auto& el = list->elements();
+    const Value listener = arg(args, 0);
+    std::erase_if(el, [&](const Value& v) { return vm.strictEquals(v, listener); });
+    el.push_back(listener);
+    return Value(true);
+}
+
+Value removeListener(Vm& vm, const Value& self, Args args) {
+    Object* list = listenersOf(vm, self);
+    if (!list) {
+        return Value(false);
+    }
+    auto& el = list->elements();
+    const Value listener = arg(args, 0);
+    for (auto it = el.begin(); it != el.end(); ++it) {
+        if (vm.strictEquals(*it, listener)) {
+            el.erase(it);
+            return Value(true);
+        }
+    }
+    return Value(false);
+}
+
+// broadcastMessage(name, args...): calls listener[name](args...) on each listener, as the list
+// was when the broadcast began. _listeners may be anything with a length. Gives true when there
+// was a listener that is not undefined or null, else undefined.
+Value broadcastMessage(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    if (!o || args.empty()) {
+        return Value();
+    }
+    const Value list = vm.getMember(Value(o), "_listeners");
+    if (!list.isObject()) {
+        return Value();
+    }
+    const double length = vm.toNumber(vm.getMember(list, "length"));
+    std::vector<Value> listeners;
+    for (double i = 0; i < length && listeners.size() < Vm::kMaxArrayLength; ++i) {
+        listeners.push_back(vm.getMember(list, numberToString(i)));
+    }
+    const std::string name = vm.toString(args[0]);
+    const Args rest = args.subspan(1);
+    bool any = false;
+    for (const Value& listener : listeners) {
+        if (listener.isUndefined() || listener.isNull()) {
+            continue;
+        }
+        any = true;
+        const Value method = vm.getMember(listener, name);
+        if (method.isObject() && method.asObject()->function()) {
+            vm.call(method, listener, rest);
+        }
+    }
+    return any ? Value(true) : Value();
+}
+
+// initialize(o): o's addListener and removeListener are AsBroadcaster's as they are now;
+// broadcastMessage is a new function each time.
+Value initialize(Vm& vm, const Value& self, Args args) {
+    Object* target = selfObject(arg(args, 0));
+    Object* broadcaster = selfObject(self);
+    if (!target || !broadcaster) {
+        return Value();
+    }
+    target->define("broadcastMessage", Value(vm.newFunction(broadcastMessage, "broadcastMessage")),
+                   kHiddenPermanent);
+    target->define("addListener", vm.getMember(Value(broadcaster), "addListener"),
+                   kHiddenPermanent);
+    target->define("removeListener", vm.getMember(Value(broadcaster), "removeListener"),
+                   kHiddenPermanent);
+    target->define("_listeners", Value(vm.newArray()), kHiddenPermanent);
+    return Value();
+}
+
+} // namespace
+
+void installAsBroadcaster(Vm& vm) {
+    Object* proto = vm.newObject();
+    Object* ctor = defineClass(vm, "AsBroadcaster", [](Vm&, const Value&, Args) { return Value(); },
+                               proto, false);
+    vm.setFunction(ctor, "initialize", initialize, kHiddenPermanent);
+    vm.setFunction(ctor, "addListener", addListener, kHiddenPermanent);
+    vm.setFunction(ctor, "removeListener", removeListener, kHiddenPermanent);
+    vm.setFunction(ctor, "broadcastMessage", broadcastMessage, kHiddenPermanent);
+}
+
+} // namespace kinovex::flash::avm1

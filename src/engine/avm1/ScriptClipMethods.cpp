@@ -23,12 +23,15 @@ using avm1::Value;
 namespace {
 
 // The init object of attachMovie and duplicateMovieClip: its properties are copied to the new
-// clip's object.
+// clip's object, those flagged for other movie versions too.
 void copyProperties(avm1::Vm& vm, Object* to, const Value& from) {
-    if (from.isObject()) {
-        for (const std::string& key : vm.enumerate(from.asObject())) {
-            vm.setMember(to, key, vm.getMember(from, key));
-        }
+    if (!from.isObject()) {
+        return;
+    }
+    for (const std::string& key : vm.enumerate(from.asObject())) {
+        const avm1::Property* own = from.asObject()->findOwn(key);
+        const bool hidden = own && !own->getter && !avm1::visibleIn(*own, vm.version());
+        vm.setMember(to, key, hidden ? own->value : vm.getMember(from, key));
     }
 }
 

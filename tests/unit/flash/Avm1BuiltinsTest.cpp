@@ -308,7 +308,10 @@ INSTANTIATE_TEST_SUITE_P(
                  a.getVar("o");
                  traceCall(a, "addListener", {1.0});
              },
-             {"mine 1", "undefined"}}),
+             {"mine 1", "undefined"}},
+        Rule{"MoviesBefore6DoNotHaveIt", 5,
+             [](Actions& a) { a.getVar("AsBroadcaster").op(op::TypeOf).op(op::Trace); },
+             {"undefined"}}),
     ruleName);
 
 } // namespace

@@ -98,8 +98,9 @@ void decrement(Run& r) {
     r.push(Value(r.popNumber() - 1));
 }
 
+// int(x) is x as a 32-bit integer: it wraps, and gives 0 for infinities and NaN.
 void integer(Run& r) {
-    r.push(Value(toInteger(r.popNumber())));
+    r.push(Value(static_cast<double>(toInt32(r.popNumber()))));
 }
 
 void divide(Run& r) {
@@ -107,6 +108,9 @@ void divide(Run& r) {
     const double a = r.popNumber();
     if (b == 0 && r.vm.version() < 5) {
         r.push(Value("#ERROR#"));
+    } else if (b == 0) {
+        // The sign of a zero divisor does not count: the dividend's sign gives the infinity.
+        r.push(Value(a == 0 || std::isnan(a) ? std::nan("") : std::copysign(INFINITY, a)));
     } else {
         r.push(Value(a / b));
     }

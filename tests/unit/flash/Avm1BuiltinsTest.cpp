@@ -314,5 +314,44 @@ INSTANTIATE_TEST_SUITE_P(
              {"undefined"}}),
     ruleName);
 
+INSTANTIATE_TEST_SUITE_P(
+    NumbersAndDates, Avm1Builtin,
+    testing::Values(
+        Rule{"IntWrapsToInt32", 7,
+             [](Actions& a) {
+                 for (const double x : {4294967295.0, 2147483648.0,
+                                        std::numeric_limits<double>::infinity(), -1.5}) {
+                     a.push(x).op(op::ToInteger).op(op::Trace);
+                 }
+             },
+             {"-1", "-2147483648", "0", "-1"}},
+        Rule{"DivisionByZeroTakesTheDividendsSign", 7,
+             [](Actions& a) {
+                 for (const double x : {1.0, -1.0, 0.0}) {
+                     a.push({x, -0.0}).op(op::Divide).op(op::Trace);
+                 }
+             },
+             {"Infinity", "-Infinity", "NaN"}},
+        Rule{"SetYearReadsShortYearsAsThe1900s", 7,
+             [](Actions& a) {
+                 a.push({15.0, 10.0, 2020.0, Int{3}, "Date"}).op(op::NewObject);
+                 a.storeRegister(1).op(op::Pop);
+                 a.push({3.0, 2.0, 1.0, Int{3}, Register{1}, "setYear"}).op(op::CallMethod);
+                 a.op(op::Pop).push(Register{1});
+                 traceCall(a, "getFullYear", {});
+                 a.push(Register{1});
+                 traceCall(a, "getDate", {});
+             },
+             {"1901", "3"}},
+        Rule{"DateUtcGivesTheTimeOfUtcFields", 7,
+             [](Actions& a) {
+                 a.getVar("Date");
+                 traceCall(a, "UTC", {1970.0, 0.0, 2.0});
+                 a.getVar("Date");
+                 traceCall(a, "UTC", {99.0, 0.0});
+             },
+             {"86400000", "915148800000"}}),
+    ruleName);
+
 } // namespace
 } // namespace kinovex::flash::test

@@ -130,7 +130,7 @@ const std::vector<Layout> kLayout = {
      "LN10:n=2.30258509299405:7 LN2:n=0.693147180559945:7 LOG10E:n=0.434294481903252:7 "
      "LOG2E:n=1.44269504088896:7 PI:n=3.14159265358979:7 SQRT1_2:n=0.707106781186548:7 "
      "SQRT2:n=1.4142135623731:7"},
-    {"Date", "Function.prototype", "prototype:o:3"},
+    {"Date", "Function.prototype", "prototype:o:3 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
      "constructor:f:1 getFullYear:f:1 getUTCFullYear:f:1 getMonth:f:1 getUTCMonth:f:1 getDate:f:1 "
      "getUTCDate:f:1 getHours:f:1 getUTCHours:f:1 getMinutes:f:1 getUTCMinutes:f:1 getSeconds:f:1 "
@@ -138,7 +138,7 @@ const std::vector<Layout> kLayout = {
      "getTime:f:1 valueOf:f:1 getYear:f:1 getTimezoneOffset:f:1 setFullYear:f:1 setUTCFullYear:f:1 "
      "setMonth:f:1 setUTCMonth:f:1 setDate:f:1 setUTCDate:f:1 setHours:f:1 setUTCHours:f:1 "
      "setMinutes:f:1 setUTCMinutes:f:1 setSeconds:f:1 setUTCSeconds:f:1 setMilliseconds:f:1 "
-     "setUTCMilliseconds:f:1 setTime:f:1 toString:f:1"},
+     "setUTCMilliseconds:f:1 setYear:f:1 setTime:f:1 toString:f:1"},
     {"Error", "Function.prototype", "prototype:o:3"},
     {"Error.prototype", "Object.prototype", "constructor:f:1 message:s:1 name:s:1 toString:f:1"},
     {"AsBroadcaster", "Function.prototype",

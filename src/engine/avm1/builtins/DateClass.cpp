@@ -11,6 +11,20 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
+// The time of (year, month, day, hours, minutes, seconds, ms) given as arguments, `offset` ms
+// ahead of UTC. Years 0 to 99 are 1900 to 1999; a missing day is the 1st, the rest 0.
+double timeOfFields(Vm& vm, Args args, double offset) {
+    double parts[7] = {0, 0, 1, 0, 0, 0, 0};
+    for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
+        parts[i] = toInteger(vm.toNumber(args[i]));
+    }
+    if (parts[0] >= 0 && parts[0] < 100) {
+        parts[0] += 1900;
+    }
+    return daysFromCivil(parts[0], parts[1], parts[2]) * 86400000.0 + parts[3] * 3600000.0 +
+           parts[4] * 60000.0 + parts[5] * 1000.0 + parts[6] - offset;
+}
+
 // new Date(), new Date(ms), new Date(year, month, day, hours, minutes, seconds, ms); Date()
 // called as a function gives the text of the time now.
 Value construct(Vm& vm, const Value& self, Args args) {
@@ -27,15 +41,7 @@ Value construct(Vm& vm, const Value& self, Args args) {
     } else if (args.size() == 1) {
         t = vm.toNumber(args[0]);
     } else {
-        double parts[7] = {0, 0, 1, 0, 0, 0, 0};
-        for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
-            parts[i] = toInteger(vm.toNumber(args[i]));
-        }
-        if (parts[0] >= 0 && parts[0] < 100) {
-            parts[0] += 1900;
-        }
-        t = daysFromCivil(parts[0], parts[1], parts[2]) * 86400000.0 + parts[3] * 3600000.0 +
-            parts[4] * 60000.0 + parts[5] * 1000.0 + parts[6] - offset;
+        t = timeOfFields(vm, args, offset);
     }
     o->primitive() = Value(t);
     return Value(o);
@@ -64,8 +70,10 @@ void defineGetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
 
 // setFullYear(y, m, d), setMonth(m, d), setDate(d), setHours(h, m, s, ms), ... : the arguments
 // replace the fields from `first` on (`most` of them at most); local time unless `utc`.
-void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int first, int most) {
-    vm.setFunction(proto, name, [utc, first, most](Vm& v, const Value& self, Args args) -> Value {
+// setYear is setFullYear with years 0 to 99 meaning 1900 to 1999 (`shortYears`).
+void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int first, int most,
+                  bool shortYears = false) {
+    vm.setFunction(proto, name, [=](Vm& v, const Value& self, Args args) -> Value {
         Object* o = selfObject(self);
         if (!o || o->objectClass() != ObjectClass::Date || args.empty()) {
             return Value(std::nan(""));
@@ -80,6 +88,9 @@ void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
         for (int i = 0; i < most && static_cast<std::size_t>(i) < args.size(); ++i) {
             f[first + i] = toInteger(v.toNumber(args[static_cast<std::size_t>(i)]));
         }
+        if (shortYears && f[0] >= 0 && f[0] < 100) {
+            f[0] += 1900;
+        }
         const double r = daysFromCivil(f[0], f[1], f[2]) * 86400000.0 + f[3] * 3600000.0 +
                          f[4] * 60000.0 + f[5] * 1000.0 + f[6] - offset;
         o->primitive() = Value(std::fabs(r) <= kMaxTime ? r : std::nan(""));
@@ -90,6 +101,11 @@ void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
 Value getYear(Vm& vm, const Value& self, Args) {
     const Value y = vm.call(vm.getMember(self, "getFullYear"), self, {});
     return Value(vm.toNumber(y) - 1900);
+}
+
+// Date.UTC(year, month, day, hours, minutes, seconds, ms): the time of those UTC fields.
+Value utc(Vm& vm, const Value&, Args args) {
+    return Value(timeOfFields(vm, args, 0));
 }
 
 Value getTimezoneOffset(Vm& vm, const Value&, Args) {
@@ -130,7 +146,8 @@ Value toString(Vm& vm, const Value& self, Args) {
 
 void installDateClass(Vm& vm) {
     Object* proto = vm.newObject();
-    defineClass(vm, "Date", construct, proto, true);
+    Object* ctor = defineClass(vm, "Date", construct, proto, true);
+    vm.setFunction(ctor, "UTC", utc, kDontEnum | kDontDelete | kReadOnly);
     const char* fields[] = {"FullYear", "Month",   "Date",         "Hours",
                             "Minutes",  "Seconds", "Milliseconds", "Day"};
     for (int i = 0; i < 8; ++i) {
@@ -151,6 +168,7 @@ void installDateClass(Vm& vm) {
         defineSetter(vm, proto, std::string("set") + s.field, false, s.first, s.most);
         defineSetter(vm, proto, std::string("setUTC") + s.field, true, s.first, s.most);
     }
+    defineSetter(vm, proto, "setYear", false, 0, 3, true);
     vm.setFunction(proto, "setTime", setTime);
     vm.setFunction(proto, "toString", toString);
 }

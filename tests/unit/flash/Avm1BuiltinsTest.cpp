@@ -21,9 +21,13 @@ struct Rule {
     Lines expected;
 };
 
-std::ostream& operator<<(std::ostream& out, const Rule& r) { return out << r.name; }
+std::ostream& operator<<(std::ostream& out, const Rule& r) {
+    return out << r.name;
+}
 
-std::string ruleName(const testing::TestParamInfo<Rule>& info) { return info.param.name; }
+std::string ruleName(const testing::TestParamInfo<Rule>& info) {
+    return info.param.name;
+}
 
 // Pushes the array [values...].
 Actions& pushArray(Actions& a, std::initializer_list<PushValue> values) {
@@ -69,7 +73,8 @@ const Actions kZero = Actions().push(0.0);
 INSTANTIATE_TEST_SUITE_P(
     ArraySort, Avm1Builtin,
     testing::Values(
-        Rule{"PivotIsTheFirstElementAndBothSwappedAreComparedAgain", 7,
+        Rule{"PivotIsTheFirstElementAndBothSwappedAreComparedAgain",
+             7,
              [](Actions& a) {
                  defineCompare(a, "cmp", kSubtract);
                  pushArray(a, {2.0, 3.0, 1.0});
@@ -77,13 +82,15 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "sort", {Register{1}});
              },
              {"2 vs. 3", "2 vs. 1", "2 vs. 1", "2 vs. 3", "2 vs. 1", "1,2,3"}},
-        Rule{"DescendingReversesTheAscendingOrder", 7,
+        Rule{"DescendingReversesTheAscendingOrder",
+             7,
              [](Actions& a) {
                  pushArray(a, {"b", "a", "c"});
                  traceCall(a, "sort", {2.0});
              },
              {"c,b,a"}},
-        Rule{"NumericComparesOnlyNumbersAsNumbers", 7,
+        Rule{"NumericComparesOnlyNumbersAsNumbers",
+             7,
              [](Actions& a) {
                  pushArray(a, {10.0, 9.0, 100.0});
                  traceCall(a, "sort", {16.0});
@@ -91,7 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "sort", {16.0});
              },
              {"9,10,100", "10,100,9"}},
-        Rule{"UniqueSortChecksSortedNeighboursWithoutTheFunction", 7,
+        Rule{"UniqueSortChecksSortedNeighboursWithoutTheFunction",
+             7,
              [](Actions& a) {
                  defineCompare(a, "same", kZero);
                  a.push("same").op(op::GetVariable).storeRegister(1).op(op::Pop);
@@ -102,7 +110,8 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "sort", {4.0});
              },
              {"a vs. b", "a vs. a", "a vs. b", "b vs. a", "a,b,a", "0"}},
-        Rule{"SortOnFlagsNeedOneNumberPerField", 7,
+        Rule{"SortOnFlagsNeedOneNumberPerField",
+             7,
              [](Actions& a) {
                  // [{n: 2}, {n: 1}] sorted on "n" with RETURNINDEXEDARRAY given three ways.
                  auto objects = [&a] {
@@ -133,21 +142,24 @@ void traceStringCall(Actions& a, const PushValue& s, const std::string& method,
 INSTANTIATE_TEST_SUITE_P(
     Strings, Avm1Builtin,
     testing::Values(
-        Rule{"Version5TextIsOneByteACharacter", 5,
+        Rule{"Version5TextIsOneByteACharacter",
+             5,
              [](Actions& a) {
                  a.push("\xc3\xb6").push("length").op(op::GetMember).op(op::Trace);
                  a.push("\xc3\xb6").op(op::MBStringLength).op(op::Trace);
                  a.push("\xc3\xb6").op(op::MBCharToAscii).op(op::Trace);
              },
              {"2", "2", "195"}},
-        Rule{"Version6TextIsUtf8AndEveryLengthCountsCharacters", 6,
+        Rule{"Version6TextIsUtf8AndEveryLengthCountsCharacters",
+             6,
              [](Actions& a) {
                  a.push("\xc3\xb6").push("length").op(op::GetMember).op(op::Trace);
                  a.push("\xc3\xb6").op(op::StringLength).op(op::Trace);
                  a.push("\xc3\xb6").op(op::CharToAscii).op(op::Trace);
              },
              {"1", "1", "246"}},
-        Rule{"CaseChangesLettersBeyondAscii", 6,
+        Rule{"CaseChangesLettersBeyondAscii",
+             6,
              [](Actions& a) {
                  traceStringCall(a, "\xc3\xb6l\xc3\xb6", "toUpperCase", {});
                  // \u00c4 \u03a3 \u0416 \u0178
@@ -156,10 +168,12 @@ INSTANTIATE_TEST_SUITE_P(
                  traceStringCall(a, "\xcf\x82\xc4\xb1", "toUpperCase", {});
              },
              {"\xc3\x96L\xc3\x96", "\xc3\xa4\xcf\x83\xd0\xb6\xc3\xbf", "\xce\xa3I"}},
-        Rule{"Version5CaseChangesTheLatin1Characters", 5,
+        Rule{"Version5CaseChangesTheLatin1Characters",
+             5,
              [](Actions& a) { traceStringCall(a, "\xc3\xb6", "toLowerCase", {}); },
              {"\xc3\xa3\xc2\xb6"}},
-        Rule{"Version5SplitsOnlyOnOneCharacter", 5,
+        Rule{"Version5SplitsOnlyOnOneCharacter",
+             5,
              [](Actions& a) {
                  traceStringCall(a, "a--b", "split", {"--"});
                  traceStringCall(a, "a-b", "split", {"-"});
@@ -172,7 +186,8 @@ INSTANTIATE_TEST_SUITE_P(
                      .op(op::Trace);
              },
              {"a--b", "a,b", "ab", "0"}},
-        Rule{"Version6SplitsEmptyTextIntoOneEmptyPieceAndLimitsAreInt32", 6,
+        Rule{"Version6SplitsEmptyTextIntoOneEmptyPieceAndLimitsAreInt32",
+             6,
              [](Actions& a) {
                  traceStringCall(a, "ab", "split", {""});
                  traceStringCall(a, "a-b", "split", {"-", std::numeric_limits<double>::infinity()});
@@ -184,9 +199,12 @@ INSTANTIATE_TEST_SUITE_P(
                      .op(op::Trace);
              },
              {"a,b", "", "1"}},
-        Rule{"SliceWithoutArgumentsIsUndefined", 7,
-             [](Actions& a) { traceStringCall(a, "abc", "slice", {}); }, {"undefined"}},
-        Rule{"Version5CharacterCodesAreBytes", 5,
+        Rule{"SliceWithoutArgumentsIsUndefined",
+             7,
+             [](Actions& a) { traceStringCall(a, "abc", "slice", {}); },
+             {"undefined"}},
+        Rule{"Version5CharacterCodesAreBytes",
+             5,
              [](Actions& a) {
                  a.push(300.0).op(op::AsciiToChar).op(op::Trace);
                  a.push(300.0).op(op::MBAsciiToChar).op(op::Trace);
@@ -195,14 +213,16 @@ INSTANTIATE_TEST_SUITE_P(
                  a.op(op::CallMethod).op(op::Trace);
              },
              {",", "\x01,", "", "A\x01"}},
-        Rule{"Version6CharacterCodesAreUtf16AndZeroEndsTheText", 6,
+        Rule{"Version6CharacterCodesAreUtf16AndZeroEndsTheText",
+             6,
              [](Actions& a) {
                  a.push(300.0).op(op::AsciiToChar).op(op::Trace);
                  a.push({66.0, 0.0, 65.0, Int{3}}).getVar("String").push("fromCharCode");
                  a.op(op::CallMethod).op(op::Trace);
              },
              {"\xc4\xac", "A"}},
-        Rule{"StringObjectsBecomeTheirTextWithoutCallingMethods", 7,
+        Rule{"StringObjectsBecomeTheirTextWithoutCallingMethods",
+             7,
              [](Actions& a) {
                  a.push({"in", Int{1}, "String"}).op(op::NewObject).storeRegister(1).op(op::Pop);
                  a.push({Register{1}, "toString"});
@@ -237,37 +257,33 @@ std::function<void(Actions&)> readFlaggedA(double flags) {
 
 INSTANTIATE_TEST_SUITE_P(
     PropFlags, Avm1Builtin,
-    testing::Values(
-        Rule{"Flag1024HidesFromMoviesBefore7", 6,
-             readFlaggedA(1024), {"42"}},
-        Rule{"Flag1024ShowsToMoviesOf7", 7,
-             readFlaggedA(1024), {"21"}},
-        Rule{"Flag256HidesOnlyFromMoviesOf6", 6,
-             readFlaggedA(256), {"42"}},
-        Rule{"Flag128HidesFromMoviesBefore6", 5,
-             readFlaggedA(128), {"42"}},
-        Rule{"WritingAHiddenPropertyShowsIt", 7,
-             [](Actions& a) {
-                 objectWithFlaggedA(a, 4096);
-                 a.getVar("o").push({"a", 5.0}).op(op::SetMember);
-                 traceOA(a);
-             },
-             {"5"}},
-        Rule{"HasOwnPropertySkipsOnlyTheVersion6Flag", 7,
-             [](Actions& a) {
-                 for (const double flags : {8192.0, 256.0}) {
-                     objectWithFlaggedA(a, flags);
-                     a.getVar("o");
-                     traceCall(a, "hasOwnProperty", {"a"});
-                 }
-             },
-             {"true", "false"}}),
+    testing::Values(Rule{"Flag1024HidesFromMoviesBefore7", 6, readFlaggedA(1024), {"42"}},
+                    Rule{"Flag1024ShowsToMoviesOf7", 7, readFlaggedA(1024), {"21"}},
+                    Rule{"Flag256HidesOnlyFromMoviesOf6", 6, readFlaggedA(256), {"42"}},
+                    Rule{"Flag128HidesFromMoviesBefore6", 5, readFlaggedA(128), {"42"}},
+                    Rule{"WritingAHiddenPropertyShowsIt",
+                         7,
+                         [](Actions& a) {
+                             objectWithFlaggedA(a, 4096);
+                             a.getVar("o").push({"a", 5.0}).op(op::SetMember);
+                             traceOA(a);
+                         },
+                         {"5"}},
+                    Rule{"HasOwnPropertySkipsOnlyTheVersion6Flag",
+                         7,
+                         [](Actions& a) {
+                             for (const double flags : {8192.0, 256.0}) {
+                                 objectWithFlaggedA(a, flags);
+                                 a.getVar("o");
+                                 traceCall(a, "hasOwnProperty", {"a"});
+                             }
+                         },
+                         {"true", "false"}}),
     ruleName);
 
 // Defines `name` as a function that traces `text` and its first argument.
 void defineTracer(Actions& a, const std::string& name, const std::string& text) {
-    a.defineFunction(name, {"x"},
-                     Actions().push(text).getVar("x").op(op::Add2).op(op::Trace));
+    a.defineFunction(name, {"x"}, Actions().push(text).getVar("x").op(op::Add2).op(op::Trace));
 }
 
 // o = {}; AsBroadcaster.initialize(o)
@@ -280,7 +296,8 @@ void broadcaster(Actions& a) {
 INSTANTIATE_TEST_SUITE_P(
     AsBroadcaster, Avm1Builtin,
     testing::Values(
-        Rule{"BroadcastCallsEachListenerOnceAndSaysWhetherThereWasOne", 7,
+        Rule{"BroadcastCallsEachListenerOnceAndSaysWhetherThereWasOne",
+             7,
              [](Actions& a) {
                  broadcaster(a);
                  a.getVar("o");
@@ -300,7 +317,8 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "broadcastMessage", {"f"});
              },
              {"undefined", "got 5", "true", "true", "undefined"}},
-        Rule{"InitializeCopiesTheAddListenerOfTheMoment", 7,
+        Rule{"InitializeCopiesTheAddListenerOfTheMoment",
+             7,
              [](Actions& a) {
                  defineTracer(a, "mine", "mine ");
                  a.getVar("AsBroadcaster").push("addListener").getVar("mine").op(op::SetMember);
@@ -309,7 +327,8 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "addListener", {1.0});
              },
              {"mine 1", "undefined"}},
-        Rule{"MoviesBefore6DoNotHaveIt", 5,
+        Rule{"MoviesBefore6DoNotHaveIt",
+             5,
              [](Actions& a) { a.getVar("AsBroadcaster").op(op::TypeOf).op(op::Trace); },
              {"undefined"}}),
     ruleName);
@@ -317,22 +336,25 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     NumbersAndDates, Avm1Builtin,
     testing::Values(
-        Rule{"IntWrapsToInt32", 7,
+        Rule{"IntWrapsToInt32",
+             7,
              [](Actions& a) {
-                 for (const double x : {4294967295.0, 2147483648.0,
-                                        std::numeric_limits<double>::infinity(), -1.5}) {
+                 for (const double x :
+                      {4294967295.0, 2147483648.0, std::numeric_limits<double>::infinity(), -1.5}) {
                      a.push(x).op(op::ToInteger).op(op::Trace);
                  }
              },
              {"-1", "-2147483648", "0", "-1"}},
-        Rule{"DivisionByZeroTakesTheDividendsSign", 7,
+        Rule{"DivisionByZeroTakesTheDividendsSign",
+             7,
              [](Actions& a) {
                  for (const double x : {1.0, -1.0, 0.0}) {
                      a.push({x, -0.0}).op(op::Divide).op(op::Trace);
                  }
              },
              {"Infinity", "-Infinity", "NaN"}},
-        Rule{"SetYearReadsShortYearsAsThe1900s", 7,
+        Rule{"SetYearReadsShortYearsAsThe1900s",
+             7,
              [](Actions& a) {
                  a.push({15.0, 10.0, 2020.0, Int{3}, "Date"}).op(op::NewObject);
                  a.storeRegister(1).op(op::Pop);
@@ -343,7 +365,8 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "getDate", {});
              },
              {"1901", "3"}},
-        Rule{"DateUtcGivesTheTimeOfUtcFields", 7,
+        Rule{"DateUtcGivesTheTimeOfUtcFields",
+             7,
              [](Actions& a) {
                  a.getVar("Date");
                  traceCall(a, "UTC", {1970.0, 0.0, 2.0});

@@ -96,7 +96,8 @@ std::vector<Layout> layoutOf(int version) {
 const std::vector<Layout> kLayout = {
     {"_global", "Object.prototype",
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
-     "Error:f:1 AsBroadcaster:f:129 getTimer:f:1 trace:f:1 isNaN:f:1 isFinite:f:1 parseFloat:f:1 parseInt:f:1 "
+     "Error:f:1 AsBroadcaster:f:129 getTimer:f:1 trace:f:1 isNaN:f:1 isFinite:f:1 parseFloat:f:1 "
+     "parseInt:f:1 "
      "escape:f:1 unescape:f:1 setInterval:f:1 clearInterval:f:1 ASSetPropFlags:f:1 _global:o:1 "
      "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
      "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XML:f:1 LocalConnection:f:1 "

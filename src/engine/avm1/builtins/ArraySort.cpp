@@ -40,8 +40,7 @@ int compareBy(Vm& vm, const Value& x, const Value& y, int flags) {
     return p < q ? -1 : p > q ? 1 : 0;
 }
 
-int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y,
-            bool useFunction = true) {
+int compare(Vm& vm, const SortRule& rule, const Value& x, const Value& y, bool useFunction = true) {
     if (useFunction && rule.compare.isObject()) {
         const Value pair[2] = {x, y};
         const double r = vm.toNumber(vm.call(rule.compare, Value(), pair));
@@ -129,9 +128,8 @@ Value sortArray(Vm& vm, Object* a, const SortRule& rule) {
         order[i] = i;
     }
     const std::vector<Value> items = a->elements();
-    quickSort(order, [&](std::size_t i, std::size_t j) {
-        return compare(vm, rule, items[i], items[j]);
-    });
+    quickSort(order,
+              [&](std::size_t i, std::size_t j) { return compare(vm, rule, items[i], items[j]); });
     if ((rule.flags & kUniqueSort) && hasEqualNeighbours(vm, rule, items, order)) {
         return Value(0.0);
     }

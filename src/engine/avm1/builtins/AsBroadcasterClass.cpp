@@ -102,8 +102,8 @@ Value initialize(Vm& vm, const Value& self, Args args) {
 // Movies of version 6 on have it.
 void installAsBroadcaster(Vm& vm) {
     Object* proto = vm.newObject();
-    Object* ctor = defineClass(vm, "AsBroadcaster", [](Vm&, const Value&, Args) { return Value(); },
-                               proto, false);
+    Object* ctor = defineClass(
+        vm, "AsBroadcaster", [](Vm&, const Value&, Args) { return Value(); }, proto, false);
     vm.global()->findOwn("AsBroadcaster")->flags |= kFromVersion6;
     vm.setFunction(ctor, "initialize", initialize, kHiddenPermanent);
     vm.setFunction(ctor, "addListener", addListener, kHiddenPermanent);

@@ -163,9 +163,8 @@ Value split(Vm& vm, const Value& self, Args args) {
         return Value(vm.newArray({Value(s)}));
     }
     const std::string sep = vm.toString(args[0]);
-    const std::int32_t limit = arg(args, 1).isUndefined()
-                                   ? std::numeric_limits<std::int32_t>::max()
-                                   : toInt32(vm.toNumber(args[1]));
+    const std::int32_t limit = arg(args, 1).isUndefined() ? std::numeric_limits<std::int32_t>::max()
+                                                          : toInt32(vm.toNumber(args[1]));
     if (vm.version() >= 6 && s.empty() && !sep.empty()) {
         return Value(vm.newArray({Value(s)}));
     }

@@ -109,8 +109,8 @@ const std::vector<Layout> kLayout = {
     {"Function", "Function.prototype", "prototype:o:3"},
     {"Function.prototype", "Object.prototype", "constructor:f:1 call:f:1 apply:f:1"},
     {"Array", "Function.prototype",
-     "prototype:o:3 CASEINSENSITIVE:n=1:7 DESCENDING:n=2:7 UNIQUESORT:n=4:7 "
-     "RETURNINDEXEDARRAY:n=8:7 NUMERIC:n=16:7"},
+     "prototype:o:3 CASEINSENSITIVE:n=1:0 DESCENDING:n=2:0 UNIQUESORT:n=4:0 "
+     "RETURNINDEXEDARRAY:n=8:0 NUMERIC:n=16:0"},
     {"Array.prototype", "Object.prototype",
      "constructor:f:1 push:f:1 pop:f:1 shift:f:1 unshift:f:1 join:f:1 toString:f:1 reverse:f:1 "
      "slice:f:1 splice:f:1 concat:f:1 sort:f:1 sortOn:f:1"},
@@ -126,8 +126,8 @@ const std::vector<Layout> kLayout = {
     {"Boolean", "Function.prototype", "prototype:o:3"},
     {"Boolean.prototype", "Object.prototype", "constructor:f:1 toString:f:1 valueOf:f:1"},
     {"Math", "Object.prototype",
-     "abs:f:1 acos:f:1 asin:f:1 atan:f:1 ceil:f:1 cos:f:1 exp:f:1 floor:f:1 log:f:1 round:f:1 "
-     "sin:f:1 sqrt:f:1 tan:f:1 atan2:f:1 pow:f:1 max:f:1 min:f:1 random:f:1 E:n=2.71828182845905:7 "
+     "abs:f:7 acos:f:7 asin:f:7 atan:f:7 ceil:f:7 cos:f:7 exp:f:7 floor:f:7 log:f:7 round:f:7 "
+     "sin:f:7 sqrt:f:7 tan:f:7 atan2:f:7 pow:f:7 max:f:7 min:f:7 random:f:7 E:n=2.71828182845905:7 "
      "LN10:n=2.30258509299405:7 LN2:n=0.693147180559945:7 LOG10E:n=0.434294481903252:7 "
      "LOG2E:n=1.44269504088896:7 PI:n=3.14159265358979:7 SQRT1_2:n=0.707106781186548:7 "
      "SQRT2:n=1.4142135623731:7"},

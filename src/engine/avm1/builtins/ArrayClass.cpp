@@ -173,12 +173,12 @@ Object* installArrayClass(Vm& vm) {
     vm.setFunction(proto, "concat", concat);
     vm.setFunction(proto, "sort", arraySort);
     vm.setFunction(proto, "sortOn", arraySortOn);
-    const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
-    ctor->define("CASEINSENSITIVE", Value(kCaseInsensitive), constant);
-    ctor->define("DESCENDING", Value(kDescending), constant);
-    ctor->define("UNIQUESORT", Value(kUniqueSort), constant);
-    ctor->define("RETURNINDEXEDARRAY", Value(kReturnIndexedArray), constant);
-    ctor->define("NUMERIC", Value(kNumeric), constant);
+    // The sort flags are plain properties: listed, deletable and writable.
+    ctor->define("CASEINSENSITIVE", Value(kCaseInsensitive));
+    ctor->define("DESCENDING", Value(kDescending));
+    ctor->define("UNIQUESORT", Value(kUniqueSort));
+    ctor->define("RETURNINDEXEDARRAY", Value(kReturnIndexedArray));
+    ctor->define("NUMERIC", Value(kNumeric));
     return proto;
 }
 

@@ -8,11 +8,15 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
+// Math's members, functions and constants alike, are hidden, permanent and read-only.
+constexpr PropFlags kConstant = kDontEnum | kDontDelete | kReadOnly;
+
 // Math.abs and the other functions of one number.
 void unary(Vm& vm, Object* math, std::string_view name, double (*f)(double)) {
-    vm.setFunction(math, name, [f](Vm& v, const Value&, Args args) {
-        return Value(f(v.toNumber(arg(args, 0))));
-    });
+    vm.setFunction(
+        math, name,
+        [f](Vm& v, const Value&, Args args) { return Value(f(v.toNumber(arg(args, 0)))); },
+        kConstant);
 }
 
 Value atan2(Vm& vm, const Value&, Args args) {
@@ -69,20 +73,19 @@ void installMathObject(Vm& vm) {
     unary(vm, math, "sin", [](double x) { return std::sin(x); });
     unary(vm, math, "sqrt", [](double x) { return std::sqrt(x); });
     unary(vm, math, "tan", [](double x) { return std::tan(x); });
-    vm.setFunction(math, "atan2", atan2);
-    vm.setFunction(math, "pow", pow);
-    vm.setFunction(math, "max", max);
-    vm.setFunction(math, "min", min);
-    vm.setFunction(math, "random", random);
-    const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
-    math->define("E", Value(M_E), constant);
-    math->define("LN10", Value(M_LN10), constant);
-    math->define("LN2", Value(M_LN2), constant);
-    math->define("LOG10E", Value(M_LOG10E), constant);
-    math->define("LOG2E", Value(M_LOG2E), constant);
-    math->define("PI", Value(M_PI), constant);
-    math->define("SQRT1_2", Value(M_SQRT1_2), constant);
-    math->define("SQRT2", Value(M_SQRT2), constant);
+    vm.setFunction(math, "atan2", atan2, kConstant);
+    vm.setFunction(math, "pow", pow, kConstant);
+    vm.setFunction(math, "max", max, kConstant);
+    vm.setFunction(math, "min", min, kConstant);
+    vm.setFunction(math, "random", random, kConstant);
+    math->define("E", Value(M_E), kConstant);
+    math->define("LN10", Value(M_LN10), kConstant);
+    math->define("LN2", Value(M_LN2), kConstant);
+    math->define("LOG10E", Value(M_LOG10E), kConstant);
+    math->define("LOG2E", Value(M_LOG2E), kConstant);
+    math->define("PI", Value(M_PI), kConstant);
+    math->define("SQRT1_2", Value(M_SQRT1_2), kConstant);
+    math->define("SQRT2", Value(M_SQRT2), kConstant);
 }
 
 } // namespace kinovex::flash::avm1

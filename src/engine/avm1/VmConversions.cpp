@@ -1,0 +1,225 @@
+// Value conversions and comparisons, with the movie's version rules: to number, text, truth,
+// primitive and object; typeof; the equality and order operators.
+
+#include "engine/avm1/Vm.h"
+
+#include <cmath>
+
+namespace kinovex::flash::avm1 {
+
+double Vm::toNumber(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return m_version >= 7 ? std::nan("") : 0.0;
+    case Type::Boolean:
+        return v.asBool() ? 1 : 0;
+    case Type::Number:
+        return v.asNumber();
+    case Type::String:
+        return stringToNumber(v.asString(), m_version);
+    case Type::Object: {
+        Object* o = v.asObject();
+        if (o->objectClass() == ObjectClass::Clip) {
+            return std::nan("");
+        }
+        const Value p = toPrimitive(v, false);
+        return p.isObject() ? std::nan("") : toNumber(p);
+    }
+    }
+    return std::nan("");
+}
+
+std::string Vm::toString(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+        return m_version >= 7 ? "undefined" : "";
+    case Type::Null:
+        return "null";
+    case Type::Boolean:
+        return v.asBool() ? "true" : "false";
+    case Type::Number:
+        return numberToString(v.asNumber());
+    case Type::String:
+        return v.asString();
+    case Type::Object: {
+        Object* o = v.asObject();
+        if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
+            return targetPath(o->clip());
+        }
+        const Value p = toPrimitive(v, true);
+        if (p.isObject()) {
+            return o->function() ? "[type Function]" : "[object Object]";
+        }
+        return toString(p);
+    }
+    }
+    return {};
+}
+
+bool Vm::toBoolean(const Value& v) const {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return false;
+    case Type::Boolean:
+        return v.asBool();
+    case Type::Number:
+        return v.asNumber() != 0 && !std::isnan(v.asNumber());
+    case Type::String: {
+        if (m_version >= 7) {
+            return !v.asString().empty();
+        }
+        const double n = stringToNumber(v.asString(), m_version);
+        return n != 0 && !std::isnan(n);
+    }
+    case Type::Object:
+        return true;
+    }
+    return false;
+}
+
+Value Vm::toPrimitive(const Value& v, bool preferString) {
+    if (!v.isObject()) {
+        return v;
+    }
+    Object* o = v.asObject();
+    if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
+        return Value(targetPath(o->clip()));
+    }
+    // Dates prefer their text, everything else its value.
+    if (o->objectClass() == ObjectClass::Date) {
+        preferString = true;
+    }
+    const char* order[2] = {"valueOf", "toString"};
+    if (preferString) {
+        std::swap(order[0], order[1]);
+    }
+    for (const char* name : order) {
+        const Value fn = getMember(o, name, v);
+        if (fn.isObject() && fn.asObject()->function()) {
+            Value r = call(fn, v, {});
+            if (!r.isObject()) {
+                return r;
+            }
+        }
+    }
+    return v;
+}
+
+Object* Vm::toObject(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return nullptr;
+    case Type::Object:
+        return v.asObject();
+    case Type::Boolean: {
+        Object* o = newObjectOfClass(ObjectClass::Boolean, m_booleanProto);
+        o->primitive() = v;
+        return o;
+    }
+    case Type::Number: {
+        Object* o = newObjectOfClass(ObjectClass::Number, m_numberProto);
+        o->primitive() = v;
+        return o;
+    }
+    case Type::String: {
+        Object* o = newObjectOfClass(ObjectClass::String, m_stringProto);
+        o->primitive() = v;
+        return o;
+    }
+    }
+    return nullptr;
+}
+
+std::string Vm::typeOf(const Value& v) {
+    switch (v.type()) {
+    case Type::Undefined:
+        return "undefined";
+    case Type::Null:
+        return "null";
+    case Type::Boolean:
+        return "boolean";
+    case Type::Number:
+        return "number";
+    case Type::String:
+        return "string";
+    case Type::Object:
+        if (v.asObject()->objectClass() == ObjectClass::Clip &&
+            !(v.asObject()->clip() != 0 && m_host.isButton(v.asObject()->clip()))) {
+            return "movieclip";
+        }
+        return v.asObject()->function() ? "function" : "object";
+    }
+    return "undefined";
+}
+
+bool Vm::strictEquals(const Value& a, const Value& b) const {
+    if (a.type() != b.type()) {
+        return false;
+    }
+    switch (a.type()) {
+    case Type::Undefined:
+    case Type::Null:
+        return true;
+    case Type::Boolean:
+        return a.asBool() == b.asBool();
+    case Type::Number:
+        return a.asNumber() == b.asNumber();
+    case Type::String:
+        return a.asString() == b.asString();
+    case Type::Object:
+        return a.asObject() == b.asObject();
+    }
+    return false;
+}
+
+bool Vm::abstractEquals(const Value& a, const Value& b) {
+    if (a.type() == b.type()) {
+        return strictEquals(a, b);
+    }
+    if (a.isNullish() && b.isNullish()) {
+        return true;
+    }
+    if (a.isNullish() || b.isNullish()) {
+        return false;
+    }
+    if (a.isNumber() && b.isString()) {
+        return a.asNumber() == toNumber(b);
+    }
+    if (a.isString() && b.isNumber()) {
+        return toNumber(a) == b.asNumber();
+    }
+    if (a.isBool()) {
+        return abstractEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+    }
+    if (b.isBool()) {
+        return abstractEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+    }
+    if (a.isObject() && !b.isObject()) {
+        const Value p = toPrimitive(a);
+        return !p.isObject() && abstractEquals(p, b);
+    }
+    if (b.isObject() && !a.isObject()) {
+        const Value p = toPrimitive(b);
+        return !p.isObject() && abstractEquals(a, p);
+    }
+    return false;
+}
+
+Value Vm::lessThan(const Value& a, const Value& b) {
+    const Value pa = toPrimitive(a);
+    const Value pb = toPrimitive(b);
+    if (pa.isString() && pb.isString()) {
+        return Value(pa.asString() < pb.asString());
+    }
+    const double x = toNumber(pa);
+    const double y = toNumber(pb);
+    if (std::isnan(x) || std::isnan(y)) {
+        return Value();
+    }
+    return Value(x < y);
+}
+
+} // namespace kinovex::flash::avm1

@@ -29,12 +29,12 @@ Value rgbValue(Rgba c) {
 }
 
 // A property of text fields, read and written on the field itself. A property without a getter
-// reads as undefined; one without a setter ignores what is written. Setters get the value and
-// the value as a number.
+// reads as undefined; one without a setter ignores what is written. Each setter converts the
+// value itself, once, the way its property needs it.
 struct FieldProperty {
     const char* name;
     Value (*get)(const DisplayObject& obj, const TextField& f);
-    void (*set)(avm1::Vm& vm, DisplayObject& obj, TextField& f, const Value& v, double n);
+    void (*set)(avm1::Vm& vm, DisplayObject& obj, TextField& f, const Value& v);
 };
 
 using Obj = DisplayObject;
@@ -42,35 +42,35 @@ using Vm = avm1::Vm;
 
 const FieldProperty kFieldProperties[] = {
     {"text", [](const Obj&, const TextField& f) { return Value(f.text()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setText(vm.toString(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setText(vm.toString(v)); }},
     {"htmlText", [](const Obj&, const TextField& f) { return Value(f.htmlText()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setHtmlText(vm.toString(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setHtmlText(vm.toString(v)); }},
     {"html", [](const Obj&, const TextField& f) { return Value(f.html()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setHtml(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setHtml(vm.toBoolean(v)); }},
     {"multiline", [](const Obj&, const TextField& f) { return Value(f.multiline()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setMultiline(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setMultiline(vm.toBoolean(v)); }},
     {"wordWrap", [](const Obj&, const TextField& f) { return Value(f.wordWrap()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setWordWrap(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setWordWrap(vm.toBoolean(v)); }},
     {"border", [](const Obj&, const TextField& f) { return Value(f.border()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setBorder(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setBorder(vm.toBoolean(v)); }},
     {"borderColor", [](const Obj&, const TextField& f) { return rgbValue(f.borderColor()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
          f.setBorderColor(colorOf(rgbOf(vm, v), 255));
      }},
     {"background", [](const Obj&, const TextField& f) { return Value(f.background()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setBackground(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setBackground(vm.toBoolean(v)); }},
     {"backgroundColor",
      [](const Obj&, const TextField& f) { return rgbValue(f.backgroundColor()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
          f.setBackgroundColor(colorOf(rgbOf(vm, v), 255));
      }},
     {"textColor", [](const Obj&, const TextField& f) { return rgbValue(f.textColor()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
          f.setTextColor(colorOf(rgbOf(vm, v), 255));
      }},
     {"autoSize",
      [](const Obj&, const TextField& f) { return f.autoSize() ? Value("left") : Value("none"); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
          // true, "left", "center" and "right" all size the field to its text.
          f.setAutoSize(v.isString() ? v.asString() != "none" && !v.asString().empty()
                                     : vm.toBoolean(v));
@@ -81,11 +81,11 @@ const FieldProperty kFieldProperties[] = {
      [](const Obj&, const TextField& f) {
          return f.variable().empty() ? Value::null() : Value(f.variable());
      },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
          f.setVariable(v.isUndefined() || v.isNull() ? std::string() : vm.toString(v));
      }},
     {"password", [](const Obj&, const TextField& f) { return Value(f.password()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v, double) { f.setPassword(vm.toBoolean(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setPassword(vm.toBoolean(v)); }},
     {"type",
      [](const Obj&, const TextField& f) {
          return Value(f.definition().readOnly ? "dynamic" : "input");
@@ -102,20 +102,23 @@ const FieldProperty kFieldProperties[] = {
      nullptr},
     {"scroll",
      [](const Obj&, const TextField& f) { return Value(static_cast<double>(f.scroll())); },
-     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n)) {
              f.setScroll(static_cast<int>(std::clamp(n, 1.0, 1e6)));
          }
      }},
     {"maxscroll", nullptr, nullptr},
     {"_x", [](const Obj& obj, const TextField&) { return Value(obj.matrix.tx / 20.0); },
-     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+     [](Vm& vm, Obj& obj, TextField&, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n)) {
              obj.matrix.tx = std::round(std::clamp(n, -1e7, 1e7) * 20);
          }
      }},
     {"_y", [](const Obj& obj, const TextField&) { return Value(obj.matrix.ty / 20.0); },
-     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+     [](Vm& vm, Obj& obj, TextField&, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n)) {
              obj.matrix.ty = std::round(std::clamp(n, -1e7, 1e7) * 20);
          }
@@ -124,7 +127,8 @@ const FieldProperty kFieldProperties[] = {
      [](const Obj& obj, const TextField& f) {
          return Value(f.box().width() * std::hypot(obj.matrix.a, obj.matrix.b) / 20.0);
      },
-     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n) && n >= 0) {
              f.setSize(std::round(std::min(n, 1e7) * 20), f.box().height());
          }
@@ -133,22 +137,24 @@ const FieldProperty kFieldProperties[] = {
      [](const Obj& obj, const TextField& f) {
          return Value(f.box().height() * std::hypot(obj.matrix.c, obj.matrix.d) / 20.0);
      },
-     [](Vm&, Obj&, TextField& f, const Value&, double n) {
+     [](Vm& vm, Obj&, TextField& f, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n) && n >= 0) {
              f.setSize(f.box().width(), std::round(std::min(n, 1e7) * 20));
          }
      }},
     {"_visible", [](const Obj& obj, const TextField&) { return Value(obj.visible); },
-     [](Vm& vm, Obj& obj, TextField&, const Value& v, double) { obj.visible = vm.toBoolean(v); }},
+     [](Vm& vm, Obj& obj, TextField&, const Value& v) { obj.visible = vm.toBoolean(v); }},
     {"_alpha",
      [](const Obj& obj, const TextField&) { return Value(obj.colorTransform.aMult * 100.0); },
-     [](Vm&, Obj& obj, TextField&, const Value&, double n) {
+     [](Vm& vm, Obj& obj, TextField&, const Value& v) {
+         const double n = vm.toNumber(v);
          if (std::isfinite(n)) {
              obj.colorTransform.aMult = std::trunc(n * 256.0 / 100.0) / 256.0;
          }
      }},
     {"_name", [](const Obj& obj, const TextField&) { return Value(obj.name); },
-     [](Vm& vm, Obj& obj, TextField&, const Value& v, double) { obj.name = vm.toString(v); }},
+     [](Vm& vm, Obj& obj, TextField&, const Value& v) { obj.name = vm.toString(v); }},
 };
 
 } // namespace
@@ -315,10 +321,8 @@ void ScriptRuntime::installTextFieldClass() {
                 if (obj == nullptr || !obj->textField) {
                     return Value();
                 }
-                const Value value = arg(args, 0);
-                const double n = v.toNumber(value);
                 if (set != nullptr) {
-                    set(v, *obj, *obj->textField, value, n);
+                    set(v, *obj, *obj->textField, arg(args, 0));
                 }
                 return Value();
             });

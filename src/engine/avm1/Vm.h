@@ -98,7 +98,9 @@ public:
     double toNumber(const Value& v);
     std::string toString(const Value& v);
     bool toBoolean(const Value& v) const;
-    Value toPrimitive(const Value& v, bool preferString = false);
+    // An object's value for the operators: what its valueOf gives (a Date's toString from
+    // version 6) when that is not an object, else the object itself. Clips stay themselves.
+    Value toPrimitive(const Value& v);
     Object* toObject(const Value& v); // null for undefined/null
     std::string typeOf(const Value& v);
     bool abstractEquals(const Value& a, const Value& b);
@@ -164,6 +166,8 @@ private:
     };
 
     void installBuiltins();
+    // o.name() for a conversion; undefined when o has no such method.
+    Value callConversion(Object* o, std::string_view name);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* super = nullptr);
     void mark(Object* o);

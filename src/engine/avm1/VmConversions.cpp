@@ -23,7 +23,7 @@ double Vm::toNumber(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip) {
             return std::nan("");
         }
-        const Value p = toPrimitive(v, false);
+        const Value p = toPrimitive(v);
         return p.isObject() ? std::nan("") : toNumber(p);
     }
     }
@@ -47,11 +47,13 @@ std::string Vm::toString(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
-        const Value p = toPrimitive(v, true);
-        if (p.isObject()) {
-            return o->function() ? "[type Function]" : "[object Object]";
+        // The object's toString must give text; anything else (an object, a number, no method
+        // at all) prints as the kind of object it is.
+        const Value text = callConversion(o, "toString");
+        if (text.isString()) {
+            return text.asString();
         }
-        return toString(p);
+        return o->function() ? "[type Function]" : "[type Object]";
     }
     }
     return {};
@@ -79,32 +81,28 @@ bool Vm::toBoolean(const Value& v) const {
     return false;
 }
 
-Value Vm::toPrimitive(const Value& v, bool preferString) {
-    if (!v.isObject()) {
+Value Vm::callConversion(Object* o, std::string_view name) {
+    const Value self(o);
+    const Value fn = getMember(o, name, self);
+    if (!fn.isObject() || !fn.asObject()->function()) {
+        return Value();
+    }
+    return call(fn, self, {});
+}
+
+Value Vm::toPrimitive(const Value& v) {
+    if (!v.isObject() || v.asObject()->objectClass() == ObjectClass::Clip) {
         return v;
     }
+    // One call: valueOf, or a Date's toString from version 6. A method that gives an object
+    // leaves the object itself; a clip it gives counts as a value of its own.
     Object* o = v.asObject();
-    if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
-        return Value(targetPath(o->clip()));
+    const bool dateText = o->objectClass() == ObjectClass::Date && m_version >= 6;
+    const Value r = callConversion(o, dateText ? "toString" : "valueOf");
+    if (r.isObject() && r.asObject()->objectClass() != ObjectClass::Clip) {
+        return v;
     }
-    // Dates prefer their text, everything else its value.
-    if (o->objectClass() == ObjectClass::Date) {
-        preferString = true;
-    }
-    const char* order[2] = {"valueOf", "toString"};
-    if (preferString) {
-        std::swap(order[0], order[1]);
-    }
-    for (const char* name : order) {
-        const Value fn = getMember(o, name, v);
-        if (fn.isObject() && fn.asObject()->function()) {
-            Value r = call(fn, v, {});
-            if (!r.isObject()) {
-                return r;
-            }
-        }
-    }
-    return v;
+    return r;
 }
 
 Object* Vm::toObject(const Value& v) {

@@ -35,6 +35,11 @@ Value apply(Vm& vm, const Value& self, Args args) {
 void installFunctionClass(Vm& vm) {
     Object* proto = vm.functionPrototype();
     defineClass(vm, "Function", construct, proto, false);
+    // Functions have had their prototype from the start; the Function name on _global came
+    // with version 6.
+    if (vm.version() < 6) {
+        vm.global()->removeOwn("Function");
+    }
     vm.setFunction(proto, "call", call);
     vm.setFunction(proto, "apply", apply);
 }

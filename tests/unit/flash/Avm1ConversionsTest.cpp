@@ -1,0 +1,103 @@
+// How objects turn into values, text and numbers: which of valueOf and toString the player
+// calls, how often, and what it makes of what they give.
+
+#include "Avm1TestHost.h"
+
+#include <gtest/gtest.h>
+
+namespace kinovex::flash::test {
+namespace {
+
+using namespace swf;
+
+// A method that traces its name and returns the variable `gives`.
+Actions tracingMethod(const std::string& name, const std::string& gives) {
+    Actions body;
+    body.trace(name).getVar(gives).op(op::Return);
+    return body;
+}
+
+struct ConversionCase {
+    const char* rule;
+    const char* valueOfGives;  // variables: five, text, obj (the object itself), _root, none
+    const char* toStringGives; //   (never set, so undefined)
+    void (*use)(Actions& a);   // with obj on the stack; traces the result
+    int version;
+    Lines expected;
+};
+
+const ConversionCase kConversionCases[] = {
+    {"adding asks valueOf once and uses what it gives",
+     "five",
+     "text",
+     [](Actions& a) { a.push("x").op(op::StackSwap).op(op::Add2).op(op::Trace); },
+     7,
+     {"valueOf", "x5"}},
+    {"a valueOf giving an object leaves the object, whose toString is then joined",
+     "obj",
+     "text",
+     [](Actions& a) { a.push("x").op(op::StackSwap).op(op::Add2).op(op::Trace); },
+     7,
+     {"valueOf", "toString", "xt"}},
+    {"a toString giving anything but text prints the kind of object",
+     "obj",
+     "five",
+     [](Actions& a) { a.push("x").op(op::StackSwap).op(op::Add2).op(op::Trace); },
+     7,
+     {"valueOf", "toString", "x[type Object]"}},
+    {"a clip given by valueOf counts as a value and joins as its path",
+     "_root",
+     "text",
+     [](Actions& a) { a.push("x").op(op::StackSwap).op(op::Add2).op(op::Trace); },
+     7,
+     {"valueOf", "x_level0"}},
+    {"undefined from valueOf is a value (empty text before version 7)",
+     "none",
+     "text",
+     [](Actions& a) { a.push("x").op(op::StackSwap).op(op::Add2).op(op::Trace); },
+     6,
+     {"valueOf", "x"}},
+    {"conversion to text calls toString alone",
+     "five",
+     "text",
+     [](Actions& a) { a.op(op::ToString).op(op::Trace); },
+     7,
+     {"toString", "t"}},
+    {"conversion to a number calls valueOf alone; an object it gives is NaN",
+     "obj",
+     "text",
+     [](Actions& a) { a.op(op::ToNumber).op(op::Trace); },
+     7,
+     {"valueOf", "NaN"}},
+    {"adding two objects whose valueOf gives objects converts each again as a number",
+     "obj",
+     "text",
+     [](Actions& a) { a.op(op::PushDuplicate).op(op::Add2).op(op::Trace); },
+     7,
+     {"valueOf", "valueOf", "valueOf", "valueOf", "NaN"}},
+};
+
+TEST(Avm1Conversions, ObjectsBecomeValuesThroughTheirMethods) {
+    for (const ConversionCase& c : kConversionCases) {
+        Actions a;
+        a.setVar("five", 5.0).setVar("text", "t");
+        a.push({"obj", Int{0}}).op(op::InitObject).op(op::SetVariable);
+        a.getVar("obj").push("valueOf");
+        a.defineFunction("", {}, tracingMethod("valueOf", c.valueOfGives)).op(op::SetMember);
+        a.getVar("obj").push("toString");
+        a.defineFunction("", {}, tracingMethod("toString", c.toStringGives)).op(op::SetMember);
+        a.getVar("obj");
+        c.use(a);
+        EXPECT_EQ(run(a, c.version), c.expected) << c.rule;
+    }
+}
+
+TEST(Avm1Conversions, TheFunctionClassIsNamedFromVersion6) {
+    Actions a;
+    a.getVar("Function").op(op::TypeOf).op(op::Trace);
+    EXPECT_EQ(run(a, 5), (Lines{"undefined"}));
+    EXPECT_EQ(run(a, 6), (Lines{"function"}));
+}
+
+} // namespace
+} // namespace kinovex::flash::test

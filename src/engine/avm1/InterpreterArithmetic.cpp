@@ -143,8 +143,8 @@ void shiftRightUnsigned(Run& r) {
 
 // Strings join, anything else adds as numbers.
 void add2(Run& r) {
-    const Value b = r.vm.toPrimitive(r.pop());
-    const Value a = r.vm.toPrimitive(r.pop());
+    const Value b = r.vm.toPrimitive(r.pop(), true);
+    const Value a = r.vm.toPrimitive(r.pop(), true);
     if (a.isString() || b.isString()) {
         std::string left = r.vm.toString(a);
         const std::string right = r.vm.toString(b);

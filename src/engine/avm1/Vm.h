@@ -98,9 +98,10 @@ public:
     double toNumber(const Value& v);
     std::string toString(const Value& v);
     bool toBoolean(const Value& v) const;
-    // An object's value for the operators: what its valueOf gives (a Date's toString from
-    // version 6) when that is not an object, else the object itself. Clips stay themselves.
-    Value toPrimitive(const Value& v);
+    // An object's value for the operators: what its valueOf gives (for `adding`, a Date's
+    // toString from version 6) when that is not an object, else the object itself. Clips stay
+    // themselves.
+    Value toPrimitive(const Value& v, bool adding = false);
     Object* toObject(const Value& v); // null for undefined/null
     std::string typeOf(const Value& v);
     bool abstractEquals(const Value& a, const Value& b);

@@ -47,6 +47,10 @@ std::string Vm::toString(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
+        // A String object is its text, whatever its toString does.
+        if (o->objectClass() == ObjectClass::String && o->primitive().isString()) {
+            return o->primitive().asString();
+        }
         // The object's toString must give text; anything else (an object, a number, no method
         // at all) prints as the kind of object it is.
         const Value text = callConversion(o, "toString");
@@ -90,14 +94,14 @@ Value Vm::callConversion(Object* o, std::string_view name) {
     return call(fn, self, {});
 }
 
-Value Vm::toPrimitive(const Value& v) {
+Value Vm::toPrimitive(const Value& v, bool adding) {
     if (!v.isObject() || v.asObject()->objectClass() == ObjectClass::Clip) {
         return v;
     }
-    // One call: valueOf, or a Date's toString from version 6. A method that gives an object
-    // leaves the object itself; a clip it gives counts as a value of its own.
+    // One call: valueOf, or a Date's toString when adding from version 6. A method that gives an
+    // object leaves the object itself; a clip it gives counts as a value of its own.
     Object* o = v.asObject();
-    const bool dateText = o->objectClass() == ObjectClass::Date && m_version >= 6;
+    const bool dateText = adding && o->objectClass() == ObjectClass::Date && m_version >= 6;
     const Value r = callConversion(o, dateText ? "toString" : "valueOf");
     if (r.isObject() && r.asObject()->objectClass() != ObjectClass::Clip) {
         return v;
@@ -173,37 +177,48 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
     return false;
 }
 
-bool Vm::abstractEquals(const Value& a, const Value& b) {
+namespace {
+
+bool isPlainObject(const Value& v) {
+    return v.isObject() && v.asObject()->objectClass() != ObjectClass::Clip;
+}
+
+// == on two values that are not objects.
+bool primitiveEquals(Vm& vm, const Value& a, const Value& b) {
     if (a.type() == b.type()) {
-        return strictEquals(a, b);
-    }
-    if (a.isNullish() && b.isNullish()) {
-        return true;
+        return vm.strictEquals(a, b);
     }
     if (a.isNullish() || b.isNullish()) {
-        return false;
-    }
-    if (a.isNumber() && b.isString()) {
-        return a.asNumber() == toNumber(b);
-    }
-    if (a.isString() && b.isNumber()) {
-        return toNumber(a) == b.asNumber();
+        return a.isNullish() && b.isNullish();
     }
     if (a.isBool()) {
-        return abstractEquals(Value(a.asBool() ? 1.0 : 0.0), b);
+        return primitiveEquals(vm, Value(a.asBool() ? 1.0 : 0.0), b);
     }
     if (b.isBool()) {
-        return abstractEquals(a, Value(b.asBool() ? 1.0 : 0.0));
+        return primitiveEquals(vm, a, Value(b.asBool() ? 1.0 : 0.0));
     }
-    if (a.isObject() && !b.isObject()) {
-        const Value p = toPrimitive(a);
-        return !p.isObject() && abstractEquals(p, b);
+    return vm.toNumber(a) == vm.toNumber(b);
+}
+
+} // namespace
+
+bool Vm::abstractEquals(const Value& a, const Value& b) {
+    // From version 6 two objects are equal when they are the same one; neither is asked.
+    if (m_version >= 6 && a.isObject() && b.isObject()) {
+        return a.asObject() == b.asObject();
     }
-    if (b.isObject() && !a.isObject()) {
-        const Value p = toPrimitive(b);
-        return !p.isObject() && abstractEquals(a, p);
+    // Objects other than clips give their values first, the right one before the left; undefined
+    // from a valueOf then equals null and undefined.
+    const Value r = isPlainObject(b) ? toPrimitive(b) : b;
+    const Value l = isPlainObject(a) ? toPrimitive(a) : a;
+    if (l.isObject() && r.isObject()) {
+        return l.asObject() == r.asObject();
     }
-    return false;
+    if (l.isObject() || r.isObject()) {
+        // Version 5 then compares numbers, which asks the object's valueOf once more.
+        return m_version < 6 && toNumber(l) == toNumber(r);
+    }
+    return primitiveEquals(*this, l, r);
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {

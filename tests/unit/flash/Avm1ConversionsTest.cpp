@@ -75,6 +75,51 @@ const ConversionCase kConversionCases[] = {
      [](Actions& a) { a.op(op::PushDuplicate).op(op::Add2).op(op::Trace); },
      7,
      {"valueOf", "valueOf", "valueOf", "valueOf", "NaN"}},
+    {"from version 6 two objects are equal when they are the same, and neither is asked",
+     "obj",
+     "text",
+     [](Actions& a) { a.op(op::PushDuplicate).op(op::Equals2).op(op::Trace); },
+     6,
+     {"true"}},
+    {"version 5 asks both objects of an == for their values",
+     "obj",
+     "text",
+     [](Actions& a) { a.op(op::PushDuplicate).op(op::Equals2).op(op::Trace); },
+     5,
+     {"valueOf", "valueOf", "true"}},
+    {"== asks an object for its value once from version 6",
+     "obj",
+     "text",
+     [](Actions& a) { a.push("hi").op(op::Equals2).op(op::Trace); },
+     6,
+     {"valueOf", "false"}},
+    {"version 5 compares an object that stays one as a number, asking it again",
+     "obj",
+     "text",
+     [](Actions& a) { a.push("hi").op(op::Equals2).op(op::Trace); },
+     5,
+     {"valueOf", "valueOf", "false"}},
+    {"undefined from valueOf equals undefined",
+     "none",
+     "text",
+     [](Actions& a) { a.push(Undefined{}).op(op::Equals2).op(op::Trace); },
+     6,
+     {"valueOf", "true"}},
+    {"a Math function reads its first two arguments, and a missing one is NaN",
+     "five",
+     "text",
+     [](Actions& a) { a.push(Int{1}).getVar("Math").push("min").op(op::CallMethod).op(op::Trace); },
+     7,
+     {"valueOf", "NaN"}},
+    {"max compares its first two arguments; a third is not even asked",
+     "five",
+     "text",
+     [](Actions& a) {
+         a.push({-1.0, 9.0}).op(op::StackSwap).push(Int{3}).getVar("Math").push("max");
+         a.op(op::CallMethod).op(op::Trace);
+     },
+     7,
+     {"9"}},
 };
 
 TEST(Avm1Conversions, ObjectsBecomeValuesThroughTheirMethods) {
@@ -90,6 +135,16 @@ TEST(Avm1Conversions, ObjectsBecomeValuesThroughTheirMethods) {
         c.use(a);
         EXPECT_EQ(run(a, c.version), c.expected) << c.rule;
     }
+}
+
+TEST(Avm1Conversions, AStringObjectIsItsTextWhateverItsToStringDoes) {
+    Actions a;
+    a.push({"str", "s", Int{1}, "String"}).op(op::NewObject).op(op::SetVariable);
+    a.getVar("str").push("toString");
+    a.defineFunction("", {}, tracingMethod("toString", "str")).op(op::SetMember);
+    a.getVar("str").op(op::ToString).op(op::Trace);
+    a.push("x").getVar("str").op(op::Add2).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"s", "xs"}));
 }
 
 TEST(Avm1Conversions, TheFunctionClassIsNamedFromVersion6) {

@@ -11,48 +11,54 @@ namespace {
 // Math's members, functions and constants alike, are hidden, permanent and read-only.
 constexpr PropFlags kConstant = kDontEnum | kDontDelete | kReadOnly;
 
+// Every Math function reads its first two arguments as numbers, in order, whether it uses them
+// or not (their valueOf runs either way); one not given is NaN.
+struct Operands {
+    double x;
+    double y;
+};
+
+Operands operands(Vm& vm, Args args) {
+    const double x = args.empty() ? std::nan("") : vm.toNumber(args[0]);
+    const double y = args.size() < 2 ? std::nan("") : vm.toNumber(args[1]);
+    return {x, y};
+}
+
 // Math.abs and the other functions of one number.
 void unary(Vm& vm, Object* math, std::string_view name, double (*f)(double)) {
     vm.setFunction(
-        math, name,
-        [f](Vm& v, const Value&, Args args) { return Value(f(v.toNumber(arg(args, 0)))); },
+        math, name, [f](Vm& v, const Value&, Args args) { return Value(f(operands(v, args).x)); },
         kConstant);
 }
 
-Value atan2(Vm& vm, const Value&, Args args) {
-    return Value(std::atan2(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+void binary(Vm& vm, Object* math, std::string_view name, double (*f)(double, double)) {
+    vm.setFunction(
+        math, name,
+        [f](Vm& v, const Value&, Args args) {
+            const Operands o = operands(v, args);
+            return Value(f(o.x, o.y));
+        },
+        kConstant);
 }
 
-Value pow(Vm& vm, const Value&, Args args) {
-    return Value(std::pow(vm.toNumber(arg(args, 0)), vm.toNumber(arg(args, 1))));
+// min and max compare two numbers; without arguments they give the end of the range that is
+// never chosen.
+double min(double x, double y) {
+    return std::isnan(x) || std::isnan(y) ? std::nan("") : std::min(x, y);
 }
 
-Value max(Vm& vm, const Value&, Args args) {
-    double r = -INFINITY;
-    for (const Value& a : args) {
-        const double x = vm.toNumber(a);
-        if (std::isnan(x)) {
-            return Value(x);
-        }
-        r = std::max(r, x);
-    }
-    return Value(r);
+double max(double x, double y) {
+    return std::isnan(x) || std::isnan(y) ? std::nan("") : std::max(x, y);
 }
 
-Value min(Vm& vm, const Value&, Args args) {
-    double r = INFINITY;
-    for (const Value& a : args) {
-        const double x = vm.toNumber(a);
-        if (std::isnan(x)) {
-            return Value(x);
-        }
-        r = std::min(r, x);
-    }
-    return Value(r);
-}
-
-Value random(Vm& vm, const Value&, Args) {
-    return Value(vm.random());
+void minMax(Vm& vm, Object* math, std::string_view name, double (*f)(double, double), double none) {
+    vm.setFunction(
+        math, name,
+        [f, none](Vm& v, const Value&, Args args) {
+            const Operands o = operands(v, args);
+            return Value(args.empty() ? none : f(o.x, o.y));
+        },
+        kConstant);
 }
 
 } // namespace
@@ -73,11 +79,17 @@ void installMathObject(Vm& vm) {
     unary(vm, math, "sin", [](double x) { return std::sin(x); });
     unary(vm, math, "sqrt", [](double x) { return std::sqrt(x); });
     unary(vm, math, "tan", [](double x) { return std::tan(x); });
-    vm.setFunction(math, "atan2", atan2, kConstant);
-    vm.setFunction(math, "pow", pow, kConstant);
-    vm.setFunction(math, "max", max, kConstant);
-    vm.setFunction(math, "min", min, kConstant);
-    vm.setFunction(math, "random", random, kConstant);
+    binary(vm, math, "atan2", [](double y, double x) { return std::atan2(y, x); });
+    binary(vm, math, "pow", [](double x, double y) { return std::pow(x, y); });
+    minMax(vm, math, "max", max, -INFINITY);
+    minMax(vm, math, "min", min, INFINITY);
+    vm.setFunction(
+        math, "random",
+        [](Vm& v, const Value&, Args args) {
+            operands(v, args);
+            return Value(v.random());
+        },
+        kConstant);
     math->define("E", Value(M_E), kConstant);
     math->define("LN10", Value(M_LN10), kConstant);
     math->define("LN2", Value(M_LN2), kConstant);

@@ -71,10 +71,14 @@ bool visibleIn(const Property& p, int version) {
            !((p.flags & kFromVersion9) && version < 9);
 }
 
-Property* Object::find(std::string_view name, int version) {
-    // A prototype loop made by a script must not hang the lookup.
-    int hops = 0;
-    for (Object* o = this; o && hops < 256; o = o->m_proto, ++hops) {
+Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
+    // The limit also keeps a prototype loop made by a script from hanging the lookup.
+    int links = 0;
+    for (Object* o = this; o; o = o->m_proto, ++links) {
+        if (links > kMaxPrototypeLinks) {
+            chainTooLong = true;
+            return nullptr;
+        }
         Property* p = o->findOwn(name);
         if (p && visibleIn(*p, version)) {
             return p;

@@ -104,9 +104,15 @@ public:
     // Own properties only; no getters are run here.
     Property* findOwn(std::string_view name);
     const Property* findOwn(std::string_view name) const;
-    // Finds `name` here or on the prototype chain; with a movie version, passes over the
-    // properties that version does not see.
-    Property* find(std::string_view name, int version = 0);
+    // Finds `name` here or on the prototype chain, following at most kMaxPrototypeLinks links;
+    // with a movie version, passes over the properties that version does not see.
+    // `chainTooLong` tells when the chain went on past the links without the name.
+    static constexpr int kMaxPrototypeLinks = 256;
+    Property* find(std::string_view name, int version, bool& chainTooLong);
+    Property* find(std::string_view name, int version = 0) {
+        bool tooLong = false;
+        return find(name, version, tooLong);
+    }
     // Sets an own data property, making it when missing (flags untouched when present).
     Property& define(std::string_view name, Value v, PropFlags flags = 0);
     bool removeOwn(std::string_view name); // false when missing or dont-delete

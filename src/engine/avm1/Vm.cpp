@@ -283,7 +283,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
             }
         }
     }
-    if (Property* p = o->find(name, m_version)) {
+    if (Property* p = findInChain(o, name)) {
         if (p->getter) {
             return call(Value(p->getter), self, {});
         }
@@ -301,8 +301,24 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
     return {};
 }
 
+Property* Vm::findInChain(Object* o, std::string_view name) {
+    bool tooLong = false;
+    Property* p = o->find(name, m_version, tooLong);
+    // The player stops the running script when a lookup needs more prototype links than it
+    // follows. Outside a script (the host reading a handler) the name is just not there.
+    if (tooLong && (m_runningActions || m_depth > 0)) {
+        if (!m_chainReported) {
+            m_chainReported = true;
+            report("A script looked a name up through more than " +
+                   std::to_string(Object::kMaxPrototypeLinks) + " prototypes and was stopped");
+        }
+        throw ScriptAbort{};
+    }
+    return p;
+}
+
 bool Vm::hasProperty(Object* o, std::string_view name) {
-    if (o->find(name, m_version)) {
+    if (findInChain(o, name)) {
         return true;
     }
     const bool cs = m_version >= 7;
@@ -375,7 +391,7 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
         own->flags = 0;
     }
     // A setter anywhere on the chain takes the write; a read-only own property refuses it.
-    if (Property* p = o->find(name, m_version)) {
+    if (Property* p = findInChain(o, name)) {
         if (p->setter) {
             const Value arg[1] = {v};
             call(Value(p->setter), Value(o), arg);

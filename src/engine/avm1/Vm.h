@@ -167,6 +167,8 @@ private:
     };
 
     void installBuiltins();
+    // Object::find, stopping the running script when the chain is longer than the player's.
+    Property* findInChain(Object* o, std::string_view name);
     // o.name() for a conversion; undefined when o has no such method.
     Value callConversion(Object* o, std::string_view name);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
@@ -211,6 +213,7 @@ private:
     std::uint64_t m_totalInstructions = 0;
     bool m_budgetReported = false;
     bool m_recursionReported = false;
+    bool m_chainReported = false;
     int m_recursionLimit = 256;
     int m_depth = 0;
     bool m_runningActions = false; // runActions is on the stack

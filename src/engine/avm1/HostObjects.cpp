@@ -26,7 +26,7 @@ Object* defineHostClass(Vm& vm, std::string_view name, HostInit init) {
         },
         name);
     ctor->define("prototype", Value(proto), kDontEnum | kDontDelete);
-    proto->define("constructor", Value(ctor), kDontEnum);
+    proto->define("constructor", Value(ctor), kDontEnum | kDontDelete);
     vm.global()->define(name, Value(ctor), kDontEnum);
     return proto;
 }

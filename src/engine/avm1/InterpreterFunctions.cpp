@@ -49,8 +49,8 @@ Step defineFunction(Run& r, const Instruction& ins) {
     const std::string name = d->name;
     fn->setFunction(std::move(d));
     Object* proto = r.vm.newObject();
-    proto->define("constructor", Value(fn), kDontEnum);
-    fn->define("prototype", Value(proto), kDontEnum);
+    proto->define("constructor", Value(fn), kDontEnum | kDontDelete);
+    fn->define("prototype", Value(proto), kDontEnum | kDontDelete);
     if (name.empty()) {
         r.push(Value(fn));
     } else {

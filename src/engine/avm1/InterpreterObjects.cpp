@@ -29,6 +29,8 @@ void initObject(Run& r) {
         pairs.emplace_back(r.popString(), std::move(v));
     }
     Object* o = r.vm.newObject();
+    // An object literal names Object as its constructor, hidden and permanent.
+    o->define("constructor", Value(r.vm.objectConstructor()), kDontEnum | kDontDelete);
     for (auto it = pairs.rbegin(); it != pairs.rend(); ++it) {
         r.vm.setMember(o, it->first, it->second);
     }

@@ -15,6 +15,18 @@ Value::Value(Object* o) {
     }
 }
 
+Object::Object(ObjectClass cls, Object* proto, bool caseSensitive)
+    : m_class(cls), m_proto(proto), m_caseSensitive(caseSensitive) {
+    if (proto) {
+        define(kProtoName, Value(proto), kDontEnum | kDontDelete);
+    }
+}
+
+void Object::setProto(const Value& v) {
+    m_proto = v.isObject() ? v.asObject() : nullptr;
+    define(kProtoName, v, kDontEnum | kDontDelete);
+}
+
 std::string Object::keyOf(std::string_view name) const {
     std::string key(name);
     if (!m_caseSensitive) {
@@ -114,6 +126,9 @@ bool Object::removeOwn(std::string_view name) {
     Property* p = findOwn(name);
     if (!p || (p->flags & kDontDelete)) {
         return false;
+    }
+    if (p->key == kProtoName) {
+        m_proto = nullptr;
     }
     m_props.erase(m_props.begin() + (p - m_props.data()));
     rebuildIndex();

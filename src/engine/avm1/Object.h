@@ -32,6 +32,9 @@ enum PropFlag : PropFlags {
     kFromVersion9 = 0x2000,
 };
 
+// The property that holds an object's prototype.
+inline constexpr std::string_view kProtoName = "__proto__";
+
 struct Property {
     std::string name; // as first written
     std::string key;  // the lookup key (lower-cased for movies before version 7)
@@ -88,8 +91,8 @@ struct FunctionData {
 
 class Object {
 public:
-    Object(ObjectClass cls, Object* proto, bool caseSensitive)
-        : m_class(cls), m_proto(proto), m_caseSensitive(caseSensitive) {}
+    // An object with a prototype has it as its own __proto__ property, hidden and permanent.
+    Object(ObjectClass cls, Object* proto, bool caseSensitive);
     ~Object() = default;
     Object(const Object&) = delete;
     Object& operator=(const Object&) = delete;
@@ -97,7 +100,10 @@ public:
     ObjectClass objectClass() const { return m_class; }
     void setObjectClass(ObjectClass c) { m_class = c; }
     Object* proto() const { return m_proto; }
-    void setProto(Object* p) { m_proto = p; }
+    // Sets __proto__; lookups follow it when it is an object. Anything else (a number, null)
+    // ends the chain here.
+    void setProto(const Value& v);
+    void setProto(Object* p) { setProto(Value(p)); }
     bool caseSensitive() const { return m_caseSensitive; }
     std::string keyOf(std::string_view name) const;
 

@@ -27,6 +27,14 @@ void Vm::installBuiltins() {
     m_global = newObject();
     installObjectClass(*this);
     installFunctionClass(*this);
+    m_objectCtor = m_objectProto->findOwn("constructor")->value.asObject();
+    m_functionCtor = m_functionProto->findOwn("constructor")->value.asObject();
+    // The functions made so far were made before Function was; they get their constructor now.
+    for (const auto& o : m_heap) {
+        if (o->objectClass() == ObjectClass::Function && !o->findOwn("constructor")) {
+            o->define("constructor", Value(m_functionCtor), kDontEnum | kDontDelete);
+        }
+    }
     m_arrayProto = installArrayClass(*this);
     m_stringProto = installStringClass(*this);
     m_numberProto = installNumberClass(*this);
@@ -51,7 +59,12 @@ double Vm::random() {
 
 Object* Vm::newObjectOfClass(ObjectClass cls, Object* proto) {
     m_heap.push_back(std::make_unique<Object>(cls, proto, m_version >= 7));
-    return m_heap.back().get();
+    Object* o = m_heap.back().get();
+    // Every function has its own constructor, Function, hidden and permanent like __proto__.
+    if (cls == ObjectClass::Function && m_functionCtor) {
+        o->define("constructor", Value(m_functionCtor), kDontEnum | kDontDelete);
+    }
+    return o;
 }
 
 Object* Vm::newObject(Object* proto) {
@@ -250,9 +263,6 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
     if (o->objectClass() == ObjectClass::String && sameName(name, "length", cs)) {
         return Value(static_cast<double>(utf8Length(o->primitive().asString())));
     }
-    if (sameName(name, "__proto__", cs)) {
-        return Value(o->proto());
-    }
     const ClipId clip = o->objectClass() == ObjectClass::Clip ? o->clip() : 0;
     if (clip != 0 && !name.empty() && name[0] == '_') {
         const int p = clipPropertyIndex(name, cs);
@@ -374,8 +384,11 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
             return;
         }
     }
-    if (sameName(name, "__proto__", cs)) {
-        o->setProto(v.isObject() ? v.asObject() : nullptr);
+    if (sameName(name, kProtoName, cs)) {
+        const Property* own = o->findOwn(kProtoName);
+        if (own == nullptr || !(own->flags & kReadOnly)) {
+            o->setProto(v);
+        }
         return;
     }
     if (o->objectClass() == ObjectClass::Clip && o->clip() != 0 && !name.empty() &&
@@ -562,17 +575,17 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     Object* ctor = constructor.asObject();
     const Value protoValue = getMember(ctor, "prototype", Value(ctor));
     Object* proto = protoValue.isObject() ? protoValue.asObject() : m_objectProto;
-    if (ctor->function()->native && ctor->function()->nativeConstructs) {
-        Object* self = newObject(proto);
-        m_constructing = true;
-        const Value r = runFunction(ctor, Value(self), args, proto);
-        m_constructing = false;
-        return r.isObject() ? r : Value(self);
-    }
+    // The new object names its constructor, hidden; before version 7 also as constructor.
     Object* self = newObject(proto);
     self->define("__constructor__", Value(ctor), kDontEnum);
     if (m_version < 7) {
         self->define("constructor", Value(ctor), kDontEnum);
+    }
+    if (ctor->function()->native && ctor->function()->nativeConstructs) {
+        m_constructing = true;
+        const Value r = runFunction(ctor, Value(self), args, proto);
+        m_constructing = false;
+        return r.isObject() ? r : Value(self);
     }
     runFunction(ctor, Value(self), args, proto);
     return Value(self);

@@ -81,6 +81,7 @@ public:
     Object* newFunction(NativeFunction f, std::string_view name = {}, bool constructs = false);
     Object* newObjectOfClass(ObjectClass cls, Object* proto);
     Object* objectPrototype() { return m_objectProto; }
+    Object* objectConstructor() { return m_objectCtor; }
     Object* functionPrototype() { return m_functionProto; }
     Object* arrayPrototype() { return m_arrayProto; }
     Object* stringPrototype() { return m_stringProto; }
@@ -193,6 +194,8 @@ private:
     std::size_t m_heapAtLastCollect = 0;
     Object* m_global = nullptr;
     Object* m_objectProto = nullptr;
+    Object* m_objectCtor = nullptr;
+    Object* m_functionCtor = nullptr;
     Object* m_functionProto = nullptr;
     Object* m_arrayProto = nullptr;
     Object* m_stringProto = nullptr;

@@ -1,4 +1,5 @@
-// Lookups along prototype chains: how far the player follows them.
+// Prototype chains: the __proto__ and constructor properties objects get, and how far lookups
+// follow the chain.
 
 #include "Avm1TestHost.h"
 
@@ -60,6 +61,96 @@ TEST(Avm1PrototypeChain, LookupsFollowAtMost256Links) {
         a.trace("after");
         EXPECT_EQ(run(a), c.expected) << c.rule;
     }
+}
+
+// o.method(arg) on the stack.
+void callMethod(Actions& a, const char* object, const char* method, const PushValue& arg) {
+    a.push({arg, Int{1}}).getVar(object).push(method).op(op::CallMethod);
+}
+
+struct OwnCase {
+    const char* rule;
+    void (*make)(Actions& a); // pushes the object
+    int version;
+    const char* name;
+    Lines expected; // o.hasOwnProperty(name), then delete o[name]
+};
+
+void literal(Actions& a) {
+    a.push(Int{0}).op(op::InitObject);
+}
+void function(Actions& a) {
+    a.defineFunction("", {}, Actions());
+}
+void newObject(Actions& a) {
+    a.push({Int{0}, "Object"}).op(op::NewObject);
+}
+
+const OwnCase kOwnCases[] = {
+    {"an object has its prototype as its own __proto__, permanent",
+     literal,
+     7,
+     "__proto__",
+     {"true", "false"}},
+    {"an object literal names Object as its own constructor, permanent",
+     literal,
+     7,
+     "constructor",
+     {"true", "false"}},
+    {"a function names Function as its own constructor",
+     function,
+     7,
+     "constructor",
+     {"true", "false"}},
+    {"a function's prototype is its own and permanent",
+     function,
+     7,
+     "prototype",
+     {"true", "false"}},
+    {"new names the constructor in __constructor__, which may be deleted",
+     newObject,
+     7,
+     "__constructor__",
+     {"true", "true"}},
+    {"new names it in constructor as well before version 7",
+     newObject,
+     6,
+     "constructor",
+     {"true", "true"}},
+    {"from version 7 new leaves constructor to the prototype",
+     newObject,
+     7,
+     "constructor",
+     {"false", "false"}},
+};
+
+TEST(Avm1PrototypeChain, ObjectsOwnTheirPrototypeAndConstructor) {
+    for (const OwnCase& c : kOwnCases) {
+        Actions a;
+        a.push("o");
+        c.make(a);
+        a.op(op::SetVariable);
+        callMethod(a, "o", "hasOwnProperty", c.name);
+        a.op(op::Trace);
+        a.getVar("o").push(c.name).op(op::Delete).op(op::Trace);
+        EXPECT_EQ(run(a, c.version), c.expected) << c.rule;
+    }
+}
+
+TEST(Avm1PrototypeChain, TheChainFollowsTheProtoProperty) {
+    Actions a;
+    a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    // Read-only, __proto__ keeps its value.
+    a.push({4.0, "__proto__"}).getVar("o").push(Int{3}).push("ASSetPropFlags");
+    a.op(op::CallFunction).op(op::Pop);
+    a.getVar("o").push("__proto__").push(Null{}).op(op::SetMember);
+    a.getVar("o").push("toString").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+    // Made deletable, deleting it ends the chain.
+    a.push({2.0, 0.0, "__proto__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
+    a.op(op::CallFunction).op(op::Pop);
+    a.getVar("o").push("__proto__").op(op::Delete).op(op::Trace);
+    a.getVar("o").push("toString").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"function", "true", "undefined"}));
 }
 
 } // namespace

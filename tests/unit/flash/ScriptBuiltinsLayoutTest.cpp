@@ -61,11 +61,11 @@ std::vector<Layout> layoutOf(int version) {
 
     std::vector<std::pair<std::string, Object*>> objects{{"_global", global}};
     for (const Property& p : global->properties()) {
-        if (!p.value.isObject() || p.value.asObject() == global) {
+        if (!p.value.isObject() || p.value.asObject() == global || p.name == avm1::kProtoName) {
             continue;
         }
         Object* o = p.value.asObject();
-        if (o->function() != nullptr && o->properties().empty()) {
+        if (o->function() != nullptr && o->properties().size() == 2) { // __proto__, constructor
             continue; // a global function (trace, parseInt ...)
         }
         objects.emplace_back(p.name, o);
@@ -87,7 +87,24 @@ std::vector<Layout> layoutOf(int version) {
             l.proto = known != names.end() ? known->second : "?";
         }
         for (const Property& p : o->properties()) {
-            l.members += (l.members.empty() ? "" : " ") + member(p);
+            // __proto__ is the prototype column, and a function's constructor is Function:
+            // both checked below.
+            const bool ownConstructor = o->function() != nullptr && p.name == "constructor";
+            if (p.name != avm1::kProtoName && !ownConstructor) {
+                l.members += (l.members.empty() ? "" : " ") + member(p);
+            }
+        }
+        if (o->proto() != nullptr) {
+            const Property* proto = o->findOwn(avm1::kProtoName);
+            EXPECT_TRUE(proto && proto->flags == (avm1::kDontEnum | avm1::kDontDelete)) << name;
+        }
+        if (o->function() != nullptr) {
+            const Object* function =
+                runtime.vm().functionPrototype()->findOwn("constructor")->value.asObject();
+            const Property* ctor = o->findOwn("constructor");
+            EXPECT_TRUE(ctor && ctor->flags == (avm1::kDontEnum | avm1::kDontDelete) &&
+                        ctor->value.asObject() == function)
+                << name;
         }
         out.push_back(l);
     }
@@ -106,27 +123,27 @@ const std::vector<Layout> kLayout = {
      "SharedObject:f:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:1"},
     {"Object.prototype", "null",
-     "constructor:f:1 toString:f:1 valueOf:f:1 hasOwnProperty:f:1 isPropertyEnumerable:f:1 "
+     "constructor:f:3 toString:f:1 valueOf:f:1 hasOwnProperty:f:1 isPropertyEnumerable:f:1 "
      "isPrototypeOf:f:1 addProperty:f:1 watch:f:1 unwatch:f:1"},
     {"Function", "Function.prototype", "prototype:o:3"},
-    {"Function.prototype", "Object.prototype", "constructor:f:1 call:f:1 apply:f:1"},
+    {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:1 apply:f:1"},
     {"Array", "Function.prototype",
      "prototype:o:3 CASEINSENSITIVE:n=1:0 DESCENDING:n=2:0 UNIQUESORT:n=4:0 "
      "RETURNINDEXEDARRAY:n=8:0 NUMERIC:n=16:0"},
     {"Array.prototype", "Object.prototype",
-     "constructor:f:1 push:f:1 pop:f:1 shift:f:1 unshift:f:1 join:f:1 toString:f:1 reverse:f:1 "
+     "constructor:f:3 push:f:1 pop:f:1 shift:f:1 unshift:f:1 join:f:1 toString:f:1 reverse:f:1 "
      "slice:f:1 splice:f:1 concat:f:1 sort:f:1 sortOn:f:1"},
     {"String", "Function.prototype", "prototype:o:3 fromCharCode:f:1"},
     {"String.prototype", "Object.prototype",
-     "constructor:f:1 toString:f:1 valueOf:f:1 charAt:f:1 charCodeAt:f:1 indexOf:f:1 "
+     "constructor:f:3 toString:f:1 valueOf:f:1 charAt:f:1 charCodeAt:f:1 indexOf:f:1 "
      "lastIndexOf:f:1 substr:f:1 substring:f:1 slice:f:1 split:f:1 toUpperCase:f:1 toLowerCase:f:1 "
      "concat:f:1"},
     {"Number", "Function.prototype",
      "prototype:o:3 MAX_VALUE:n=1.79769313486232e+308:7 MIN_VALUE:n=4.94065645841247e-324:7 "
      "NaN:n=NaN:7 POSITIVE_INFINITY:n=Infinity:7 NEGATIVE_INFINITY:n=-Infinity:7"},
-    {"Number.prototype", "Object.prototype", "constructor:f:1 toString:f:1 valueOf:f:1"},
+    {"Number.prototype", "Object.prototype", "constructor:f:3 toString:f:1 valueOf:f:1"},
     {"Boolean", "Function.prototype", "prototype:o:3"},
-    {"Boolean.prototype", "Object.prototype", "constructor:f:1 toString:f:1 valueOf:f:1"},
+    {"Boolean.prototype", "Object.prototype", "constructor:f:3 toString:f:1 valueOf:f:1"},
     {"Math", "Object.prototype",
      "abs:f:7 acos:f:7 asin:f:7 atan:f:7 ceil:f:7 cos:f:7 exp:f:7 floor:f:7 log:f:7 round:f:7 "
      "sin:f:7 sqrt:f:7 tan:f:7 atan2:f:7 pow:f:7 max:f:7 min:f:7 random:f:7 E:n=2.71828182845905:7 "
@@ -135,7 +152,7 @@ const std::vector<Layout> kLayout = {
      "SQRT2:n=1.4142135623731:7"},
     {"Date", "Function.prototype", "prototype:o:3 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
-     "constructor:f:1 getFullYear:f:1 getUTCFullYear:f:1 getMonth:f:1 getUTCMonth:f:1 getDate:f:1 "
+     "constructor:f:3 getFullYear:f:1 getUTCFullYear:f:1 getMonth:f:1 getUTCMonth:f:1 getDate:f:1 "
      "getUTCDate:f:1 getHours:f:1 getUTCHours:f:1 getMinutes:f:1 getUTCMinutes:f:1 getSeconds:f:1 "
      "getUTCSeconds:f:1 getMilliseconds:f:1 getUTCMilliseconds:f:1 getDay:f:1 getUTCDay:f:1 "
      "getTime:f:1 valueOf:f:1 getYear:f:1 getTimezoneOffset:f:1 setFullYear:f:1 setUTCFullYear:f:1 "
@@ -143,13 +160,13 @@ const std::vector<Layout> kLayout = {
      "setMinutes:f:1 setUTCMinutes:f:1 setSeconds:f:1 setUTCSeconds:f:1 setMilliseconds:f:1 "
      "setUTCMilliseconds:f:1 setYear:f:1 setTime:f:1 toString:f:1"},
     {"Error", "Function.prototype", "prototype:o:3"},
-    {"Error.prototype", "Object.prototype", "constructor:f:1 message:s:1 name:s:1 toString:f:1"},
+    {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:1 name:s:1 toString:f:1"},
     {"AsBroadcaster", "Function.prototype",
      "prototype:o:3 initialize:f:3 addListener:f:3 removeListener:f:3 broadcastMessage:f:3"},
-    {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:1"},
+    {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},
     {"MovieClip", "Function.prototype", "prototype:o:3"},
     {"MovieClip.prototype", "Object.prototype",
-     "constructor:f:1 play:f:1 stop:f:1 nextFrame:f:1 prevFrame:f:1 gotoAndPlay:f:1 "
+     "constructor:f:3 play:f:1 stop:f:1 nextFrame:f:1 prevFrame:f:1 gotoAndPlay:f:1 "
      "gotoAndStop:f:1 getDepth:f:1 attachMovie:f:1 duplicateMovieClip:f:1 removeMovieClip:f:1 "
      "createEmptyMovieClip:f:1 createTextField:f:1 swapDepths:f:1 getNextHighestDepth:f:1 "
      "hitTest:f:1 getBounds:f:1 localToGlobal:f:1 globalToLocal:f:1 startDrag:f:1 stopDrag:f:1 "
@@ -158,7 +175,7 @@ const std::vector<Layout> kLayout = {
      "unloadMovie:f:1 loadVariables:f:1 getURL:f:1 attachSound:f:1 getInstanceAtDepth:f:1"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
-     "constructor:f:1 enabled:b:1 useHandCursor:b:1 getDepth:f:1"},
+     "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:1"},
     {"Key", "Object.prototype",
      "isDown:f:1 isToggled:f:1 getCode:f:1 getAscii:f:1 addListener:f:1 removeListener:f:1 "
      "BACKSPACE:n=8:7 CAPSLOCK:n=20:7 CONTROL:n=17:7 DELETEKEY:n=46:7 DOWN:n=40:7 END:n=35:7 "
@@ -170,15 +187,15 @@ const std::vector<Layout> kLayout = {
      "showMenu:get:3"},
     {"Color", "Function.prototype", "prototype:o:3"},
     {"Color.prototype", "Object.prototype",
-     "constructor:f:1 setRGB:f:1 getRGB:f:1 setTransform:f:1 getTransform:f:1"},
+     "constructor:f:3 setRGB:f:1 getRGB:f:1 setTransform:f:1 getTransform:f:1"},
     {"Sound", "Function.prototype", "prototype:o:3"},
     {"Sound.prototype", "Object.prototype",
-     "constructor:f:1 attachSound:f:1 start:f:1 stop:f:1 setVolume:f:1 getVolume:f:1 setPan:f:1 "
+     "constructor:f:3 attachSound:f:1 start:f:1 stop:f:1 setVolume:f:1 getVolume:f:1 setPan:f:1 "
      "getPan:f:1 setTransform:f:1 getTransform:f:1 loadSound:f:1 getBytesLoaded:f:1 "
      "getBytesTotal:f:1"},
     {"TextField", "Function.prototype", "prototype:o:3"},
     {"TextField.prototype", "Object.prototype",
-     "constructor:f:1 setTextFormat:f:1 getTextFormat:f:1 replaceSel:f:1 removeTextField:f:1 "
+     "constructor:f:3 setTextFormat:f:1 getTextFormat:f:1 replaceSel:f:1 removeTextField:f:1 "
      "getDepth:f:1 setNewTextFormat:f:1 getNewTextFormat:f:1 text:get+set:3 htmlText:get+set:3 "
      "html:get+set:3 multiline:get+set:3 wordWrap:get+set:3 border:get+set:3 borderColor:get+set:3 "
      "background:get+set:3 backgroundColor:get+set:3 textColor:get+set:3 autoSize:get+set:3 "
@@ -187,19 +204,19 @@ const std::vector<Layout> kLayout = {
      "scroll:get+set:3 maxscroll:get+set:3 _x:get+set:3 _y:get+set:3 _width:get+set:3 "
      "_height:get+set:3 _visible:get+set:3 _alpha:get+set:3 _name:get+set:3"},
     {"TextFormat", "Function.prototype", "prototype:o:3"},
-    {"TextFormat.prototype", "Object.prototype", "constructor:f:1"},
+    {"TextFormat.prototype", "Object.prototype", "constructor:f:3"},
     {"LoadVars", "Function.prototype", "prototype:o:3"},
     {"LoadVars.prototype", "Object.prototype",
-     "constructor:f:1 load:f:1 send:f:1 sendAndLoad:f:1 toString:f:1 decode:f:1"},
+     "constructor:f:3 load:f:1 send:f:1 sendAndLoad:f:1 toString:f:1 decode:f:1"},
     {"XML", "Function.prototype", "prototype:o:3"},
     {"XML.prototype", "Object.prototype",
-     "constructor:f:1 load:f:1 send:f:1 sendAndLoad:f:1 parseXML:f:1 toString:f:1"},
+     "constructor:f:3 load:f:1 send:f:1 sendAndLoad:f:1 parseXML:f:1 toString:f:1"},
     {"LocalConnection", "Function.prototype", "prototype:o:3"},
     {"LocalConnection.prototype", "Object.prototype",
-     "constructor:f:1 connect:f:1 send:f:1 close:f:1 domain:f:1"},
+     "constructor:f:3 connect:f:1 send:f:1 close:f:1 domain:f:1"},
     {"SharedObject", "Function.prototype", "prototype:o:3"},
     {"SharedObject.prototype", "Object.prototype",
-     "constructor:f:1 flush:f:1 clear:f:1 getSize:f:1"},
+     "constructor:f:3 flush:f:1 clear:f:1 getSize:f:1"},
 };
 
 TEST(ScriptBuiltinsLayout, EveryBuiltInObjectHasItsMembersFlagsAndPrototype) {

@@ -6,7 +6,7 @@ Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* 
                     bool constructs) {
     Object* c = vm.newFunction(std::move(ctor), name, constructs);
     c->define("prototype", Value(proto), kDontEnum | kDontDelete);
-    proto->define("constructor", Value(c), kDontEnum);
+    proto->define("constructor", Value(c), kDontEnum | kDontDelete);
     vm.global()->define(name, Value(c), kDontEnum);
     return c;
 }

@@ -6,8 +6,12 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-Value construct(Vm& vm, const Value&, Args args) {
+// Object(x) is x as an object; without one, `new Object` gives the object `new` made.
+Value construct(Vm& vm, const Value& self, Args args) {
     Object* o = vm.toObject(arg(args, 0));
+    if (!o && vm.constructing() && self.isObject()) {
+        return self;
+    }
     return Value(o ? o : vm.newObject());
 }
 

@@ -91,7 +91,7 @@ public:
     Object* buttonPrototype() { return m_buttonProto; }
     Object* errorPrototype() { return m_errorProto; }
     void setFunction(Object* target, std::string_view name, NativeFunction f,
-                     PropFlags flags = kDontEnum);
+                     PropFlags flags = kDontEnum | kDontDelete);
     // True while a native constructor runs for `new` (String(x) and new String(x) differ).
     bool constructing() const { return m_constructing; }
 

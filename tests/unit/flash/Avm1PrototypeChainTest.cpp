@@ -86,7 +86,12 @@ void newObject(Actions& a) {
     a.push({Int{0}, "Object"}).op(op::NewObject);
 }
 
+void objectPrototype(Actions& a) {
+    a.getVar("Object").push("prototype").op(op::GetMember);
+}
+
 const OwnCase kOwnCases[] = {
+    {"the built-in methods are permanent", objectPrototype, 7, "toString", {"true", "false"}},
     {"an object has its prototype as its own __proto__, permanent",
      literal,
      7,

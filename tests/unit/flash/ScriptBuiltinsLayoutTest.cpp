@@ -115,35 +115,35 @@ std::vector<Layout> layoutOf(int version) {
 const std::vector<Layout> kLayout = {
     {"_global", "Object.prototype",
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
-     "Error:f:1 AsBroadcaster:f:129 getTimer:f:1 trace:f:1 isNaN:f:1 isFinite:f:1 parseFloat:f:1 "
-     "parseInt:f:1 "
-     "escape:f:1 unescape:f:1 setInterval:f:1 clearInterval:f:1 ASSetPropFlags:f:1 _global:o:1 "
+     "Error:f:1 AsBroadcaster:f:129 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
+     "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 ASSetPropFlags:f:3 "
+     "_global:o:1 "
      "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
      "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XML:f:1 LocalConnection:f:1 "
      "SharedObject:f:1"},
-    {"Object", "Function.prototype", "prototype:o:3 registerClass:f:1"},
+    {"Object", "Function.prototype", "prototype:o:3 registerClass:f:3"},
     {"Object.prototype", "null",
-     "constructor:f:3 toString:f:1 valueOf:f:1 hasOwnProperty:f:1 isPropertyEnumerable:f:1 "
-     "isPrototypeOf:f:1 addProperty:f:1 watch:f:1 unwatch:f:1"},
+     "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:3 isPropertyEnumerable:f:3 "
+     "isPrototypeOf:f:3 addProperty:f:3 watch:f:3 unwatch:f:3"},
     {"Function", "Function.prototype", "prototype:o:3"},
-    {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:1 apply:f:1"},
+    {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:3 apply:f:3"},
     {"Array", "Function.prototype",
      "prototype:o:3 CASEINSENSITIVE:n=1:0 DESCENDING:n=2:0 UNIQUESORT:n=4:0 "
      "RETURNINDEXEDARRAY:n=8:0 NUMERIC:n=16:0"},
     {"Array.prototype", "Object.prototype",
-     "constructor:f:3 push:f:1 pop:f:1 shift:f:1 unshift:f:1 join:f:1 toString:f:1 reverse:f:1 "
-     "slice:f:1 splice:f:1 concat:f:1 sort:f:1 sortOn:f:1"},
-    {"String", "Function.prototype", "prototype:o:3 fromCharCode:f:1"},
+     "constructor:f:3 push:f:3 pop:f:3 shift:f:3 unshift:f:3 join:f:3 toString:f:3 reverse:f:3 "
+     "slice:f:3 splice:f:3 concat:f:3 sort:f:3 sortOn:f:3"},
+    {"String", "Function.prototype", "prototype:o:3 fromCharCode:f:3"},
     {"String.prototype", "Object.prototype",
-     "constructor:f:3 toString:f:1 valueOf:f:1 charAt:f:1 charCodeAt:f:1 indexOf:f:1 "
-     "lastIndexOf:f:1 substr:f:1 substring:f:1 slice:f:1 split:f:1 toUpperCase:f:1 toLowerCase:f:1 "
-     "concat:f:1"},
+     "constructor:f:3 toString:f:3 valueOf:f:3 charAt:f:3 charCodeAt:f:3 indexOf:f:3 "
+     "lastIndexOf:f:3 substr:f:3 substring:f:3 slice:f:3 split:f:3 toUpperCase:f:3 toLowerCase:f:3 "
+     "concat:f:3"},
     {"Number", "Function.prototype",
      "prototype:o:3 MAX_VALUE:n=1.79769313486232e+308:7 MIN_VALUE:n=4.94065645841247e-324:7 "
      "NaN:n=NaN:7 POSITIVE_INFINITY:n=Infinity:7 NEGATIVE_INFINITY:n=-Infinity:7"},
-    {"Number.prototype", "Object.prototype", "constructor:f:3 toString:f:1 valueOf:f:1"},
+    {"Number.prototype", "Object.prototype", "constructor:f:3 toString:f:3 valueOf:f:3"},
     {"Boolean", "Function.prototype", "prototype:o:3"},
-    {"Boolean.prototype", "Object.prototype", "constructor:f:3 toString:f:1 valueOf:f:1"},
+    {"Boolean.prototype", "Object.prototype", "constructor:f:3 toString:f:3 valueOf:f:3"},
     {"Math", "Object.prototype",
      "abs:f:7 acos:f:7 asin:f:7 atan:f:7 ceil:f:7 cos:f:7 exp:f:7 floor:f:7 log:f:7 round:f:7 "
      "sin:f:7 sqrt:f:7 tan:f:7 atan2:f:7 pow:f:7 max:f:7 min:f:7 random:f:7 E:n=2.71828182845905:7 "
@@ -152,51 +152,51 @@ const std::vector<Layout> kLayout = {
      "SQRT2:n=1.4142135623731:7"},
     {"Date", "Function.prototype", "prototype:o:3 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
-     "constructor:f:3 getFullYear:f:1 getUTCFullYear:f:1 getMonth:f:1 getUTCMonth:f:1 getDate:f:1 "
-     "getUTCDate:f:1 getHours:f:1 getUTCHours:f:1 getMinutes:f:1 getUTCMinutes:f:1 getSeconds:f:1 "
-     "getUTCSeconds:f:1 getMilliseconds:f:1 getUTCMilliseconds:f:1 getDay:f:1 getUTCDay:f:1 "
-     "getTime:f:1 valueOf:f:1 getYear:f:1 getTimezoneOffset:f:1 setFullYear:f:1 setUTCFullYear:f:1 "
-     "setMonth:f:1 setUTCMonth:f:1 setDate:f:1 setUTCDate:f:1 setHours:f:1 setUTCHours:f:1 "
-     "setMinutes:f:1 setUTCMinutes:f:1 setSeconds:f:1 setUTCSeconds:f:1 setMilliseconds:f:1 "
-     "setUTCMilliseconds:f:1 setYear:f:1 setTime:f:1 toString:f:1"},
+     "constructor:f:3 getFullYear:f:3 getUTCFullYear:f:3 getMonth:f:3 getUTCMonth:f:3 getDate:f:3 "
+     "getUTCDate:f:3 getHours:f:3 getUTCHours:f:3 getMinutes:f:3 getUTCMinutes:f:3 getSeconds:f:3 "
+     "getUTCSeconds:f:3 getMilliseconds:f:3 getUTCMilliseconds:f:3 getDay:f:3 getUTCDay:f:3 "
+     "getTime:f:3 valueOf:f:3 getYear:f:3 getTimezoneOffset:f:3 setFullYear:f:3 setUTCFullYear:f:3 "
+     "setMonth:f:3 setUTCMonth:f:3 setDate:f:3 setUTCDate:f:3 setHours:f:3 setUTCHours:f:3 "
+     "setMinutes:f:3 setUTCMinutes:f:3 setSeconds:f:3 setUTCSeconds:f:3 setMilliseconds:f:3 "
+     "setUTCMilliseconds:f:3 setYear:f:3 setTime:f:3 toString:f:3"},
     {"Error", "Function.prototype", "prototype:o:3"},
-    {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:1 name:s:1 toString:f:1"},
+    {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:1 name:s:1 toString:f:3"},
     {"AsBroadcaster", "Function.prototype",
      "prototype:o:3 initialize:f:3 addListener:f:3 removeListener:f:3 broadcastMessage:f:3"},
     {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},
     {"MovieClip", "Function.prototype", "prototype:o:3"},
     {"MovieClip.prototype", "Object.prototype",
-     "constructor:f:3 play:f:1 stop:f:1 nextFrame:f:1 prevFrame:f:1 gotoAndPlay:f:1 "
-     "gotoAndStop:f:1 getDepth:f:1 attachMovie:f:1 duplicateMovieClip:f:1 removeMovieClip:f:1 "
-     "createEmptyMovieClip:f:1 createTextField:f:1 swapDepths:f:1 getNextHighestDepth:f:1 "
-     "hitTest:f:1 getBounds:f:1 localToGlobal:f:1 globalToLocal:f:1 startDrag:f:1 stopDrag:f:1 "
-     "beginFill:f:1 beginGradientFill:f:1 lineStyle:f:1 moveTo:f:1 lineTo:f:1 curveTo:f:1 "
-     "endFill:f:1 clear:f:1 setMask:f:1 getBytesLoaded:f:1 getBytesTotal:f:1 loadMovie:f:1 "
-     "unloadMovie:f:1 loadVariables:f:1 getURL:f:1 attachSound:f:1 getInstanceAtDepth:f:1"},
+     "constructor:f:3 play:f:3 stop:f:3 nextFrame:f:3 prevFrame:f:3 gotoAndPlay:f:3 "
+     "gotoAndStop:f:3 getDepth:f:3 attachMovie:f:3 duplicateMovieClip:f:3 removeMovieClip:f:3 "
+     "createEmptyMovieClip:f:3 createTextField:f:3 swapDepths:f:3 getNextHighestDepth:f:3 "
+     "hitTest:f:3 getBounds:f:3 localToGlobal:f:3 globalToLocal:f:3 startDrag:f:3 stopDrag:f:3 "
+     "beginFill:f:3 beginGradientFill:f:3 lineStyle:f:3 moveTo:f:3 lineTo:f:3 curveTo:f:3 "
+     "endFill:f:3 clear:f:3 setMask:f:3 getBytesLoaded:f:3 getBytesTotal:f:3 loadMovie:f:3 "
+     "unloadMovie:f:3 loadVariables:f:3 getURL:f:3 attachSound:f:3 getInstanceAtDepth:f:3"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
-     "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:1"},
+     "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},
     {"Key", "Object.prototype",
-     "isDown:f:1 isToggled:f:1 getCode:f:1 getAscii:f:1 addListener:f:1 removeListener:f:1 "
+     "isDown:f:3 isToggled:f:3 getCode:f:3 getAscii:f:3 addListener:f:3 removeListener:f:3 "
      "BACKSPACE:n=8:7 CAPSLOCK:n=20:7 CONTROL:n=17:7 DELETEKEY:n=46:7 DOWN:n=40:7 END:n=35:7 "
      "ENTER:n=13:7 ESCAPE:n=27:7 HOME:n=36:7 INSERT:n=45:7 LEFT:n=37:7 PGDN:n=34:7 PGUP:n=33:7 "
      "RIGHT:n=39:7 SHIFT:n=16:7 SPACE:n=32:7 TAB:n=9:7 UP:n=38:7"},
-    {"Mouse", "Object.prototype", "show:f:1 hide:f:1 addListener:f:1 removeListener:f:1"},
+    {"Mouse", "Object.prototype", "show:f:3 hide:f:3 addListener:f:3 removeListener:f:3"},
     {"Stage", "Object.prototype",
-     "addListener:f:1 removeListener:f:1 width:get:3 height:get:3 scaleMode:get:3 align:get:3 "
+     "addListener:f:3 removeListener:f:3 width:get:3 height:get:3 scaleMode:get:3 align:get:3 "
      "showMenu:get:3"},
     {"Color", "Function.prototype", "prototype:o:3"},
     {"Color.prototype", "Object.prototype",
-     "constructor:f:3 setRGB:f:1 getRGB:f:1 setTransform:f:1 getTransform:f:1"},
+     "constructor:f:3 setRGB:f:3 getRGB:f:3 setTransform:f:3 getTransform:f:3"},
     {"Sound", "Function.prototype", "prototype:o:3"},
     {"Sound.prototype", "Object.prototype",
-     "constructor:f:3 attachSound:f:1 start:f:1 stop:f:1 setVolume:f:1 getVolume:f:1 setPan:f:1 "
-     "getPan:f:1 setTransform:f:1 getTransform:f:1 loadSound:f:1 getBytesLoaded:f:1 "
-     "getBytesTotal:f:1"},
+     "constructor:f:3 attachSound:f:3 start:f:3 stop:f:3 setVolume:f:3 getVolume:f:3 setPan:f:3 "
+     "getPan:f:3 setTransform:f:3 getTransform:f:3 loadSound:f:3 getBytesLoaded:f:3 "
+     "getBytesTotal:f:3"},
     {"TextField", "Function.prototype", "prototype:o:3"},
     {"TextField.prototype", "Object.prototype",
-     "constructor:f:3 setTextFormat:f:1 getTextFormat:f:1 replaceSel:f:1 removeTextField:f:1 "
-     "getDepth:f:1 setNewTextFormat:f:1 getNewTextFormat:f:1 text:get+set:3 htmlText:get+set:3 "
+     "constructor:f:3 setTextFormat:f:3 getTextFormat:f:3 replaceSel:f:3 removeTextField:f:3 "
+     "getDepth:f:3 setNewTextFormat:f:3 getNewTextFormat:f:3 text:get+set:3 htmlText:get+set:3 "
      "html:get+set:3 multiline:get+set:3 wordWrap:get+set:3 border:get+set:3 borderColor:get+set:3 "
      "background:get+set:3 backgroundColor:get+set:3 textColor:get+set:3 autoSize:get+set:3 "
      "selectable:get+set:3 variable:get+set:3 password:get+set:3 type:get+set:3 "
@@ -207,16 +207,16 @@ const std::vector<Layout> kLayout = {
     {"TextFormat.prototype", "Object.prototype", "constructor:f:3"},
     {"LoadVars", "Function.prototype", "prototype:o:3"},
     {"LoadVars.prototype", "Object.prototype",
-     "constructor:f:3 load:f:1 send:f:1 sendAndLoad:f:1 toString:f:1 decode:f:1"},
+     "constructor:f:3 load:f:3 send:f:3 sendAndLoad:f:3 toString:f:3 decode:f:3"},
     {"XML", "Function.prototype", "prototype:o:3"},
     {"XML.prototype", "Object.prototype",
-     "constructor:f:3 load:f:1 send:f:1 sendAndLoad:f:1 parseXML:f:1 toString:f:1"},
+     "constructor:f:3 load:f:3 send:f:3 sendAndLoad:f:3 parseXML:f:3 toString:f:3"},
     {"LocalConnection", "Function.prototype", "prototype:o:3"},
     {"LocalConnection.prototype", "Object.prototype",
-     "constructor:f:3 connect:f:1 send:f:1 close:f:1 domain:f:1"},
+     "constructor:f:3 connect:f:3 send:f:3 close:f:3 domain:f:3"},
     {"SharedObject", "Function.prototype", "prototype:o:3"},
     {"SharedObject.prototype", "Object.prototype",
-     "constructor:f:3 flush:f:1 clear:f:1 getSize:f:1"},
+     "constructor:f:3 flush:f:3 clear:f:3 getSize:f:3"},
 };
 
 TEST(ScriptBuiltinsLayout, EveryBuiltInObjectHasItsMembersFlagsAndPrototype) {

@@ -62,13 +62,16 @@ Step defineFunction(Run& r, const Instruction& ins) {
 // The `arguments` of a call, made the first time they are asked for.
 class Arguments {
 public:
-    Arguments(Vm& vm, Object* callee, std::span<const Value> args)
-        : m_vm(vm), m_callee(callee), m_args(args) {}
+    // `caller` is the script function running when this one was called; null when the call
+    // came from a frame's actions or an event.
+    Arguments(Vm& vm, Object* callee, Object* caller, std::span<const Value> args)
+        : m_vm(vm), m_callee(callee), m_caller(caller), m_args(args) {}
 
     Object* get() {
         if (!m_object) {
             m_object = m_vm.newArray(std::vector<Value>(m_args.begin(), m_args.end()));
             m_object->define("callee", Value(m_callee), kDontEnum);
+            m_object->define("caller", Value(m_caller), kDontEnum);
         }
         return m_object;
     }
@@ -76,6 +79,7 @@ public:
 private:
     Vm& m_vm;
     Object* m_callee;
+    Object* m_caller;
     std::span<const Value> m_args;
     Object* m_object = nullptr;
 };
@@ -175,7 +179,15 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
     std::vector<Value> registers(d.isFunction2 ? std::max<std::size_t>(d.registerCount, 1) : 4);
     f.registers = registers.data();
     f.registerCount = registers.size();
-    Arguments arguments(vm, function, args);
+    struct Running {
+        Object*& current;
+        Object* outer;
+        Running(Object*& c, Object* function) : current(c), outer(c) { current = function; }
+        ~Running() { current = outer; }
+        Running(const Running&) = delete;
+        Running& operator=(const Running&) = delete;
+    } running(vm.m_runningFunction, function);
+    Arguments arguments(vm, function, running.outer, args);
     if (d.isFunction2) {
         preloadRegisters(*this, f, d, args, arguments);
     } else {

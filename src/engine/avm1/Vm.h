@@ -219,8 +219,9 @@ private:
     bool m_chainReported = false;
     int m_recursionLimit = 256;
     int m_depth = 0;
-    bool m_runningActions = false; // runActions is on the stack
-    bool m_constructing = false;   // a native constructor is being called with `new`
+    bool m_runningActions = false;       // runActions is on the stack
+    bool m_constructing = false;         // a native constructor is being called with `new`
+    Object* m_runningFunction = nullptr; // the script function running, for arguments.caller
 };
 
 } // namespace kinovex::flash::avm1

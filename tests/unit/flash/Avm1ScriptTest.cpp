@@ -105,6 +105,18 @@ TEST(Avm1Functions, CallApplyAndThis) {
     EXPECT_EQ(run(a), (Lines{"O12", "Oab", "Txy"}));
 }
 
+TEST(Avm1Functions, ArgumentsCallerIsTheCallingFunctionOrNull) {
+    Actions a;
+    Actions child;
+    child.getVar("arguments").push("caller").op(op::GetMember).op(op::PushDuplicate);
+    child.op(op::TypeOf).op(op::Trace).getVar("outer").op(op::StrictEquals).op(op::Trace);
+    a.defineFunction("child", {}, child);
+    a.defineFunction("outer", {}, Actions().call("child", 0).op(op::Pop));
+    a.call("child", 0).op(op::Pop); // from the frame's actions
+    a.call("outer", 0).op(op::Pop);
+    EXPECT_EQ(run(a), (Lines{"null", "false", "function", "true"}));
+}
+
 TEST(Avm1Functions, RecursionIsStoppedAtTheLimit) {
     FakeHost host;
     avm1::Vm vm(host, 7);

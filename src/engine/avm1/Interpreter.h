@@ -53,6 +53,11 @@ struct Interpreter {
     Value getVariable(Frame& f, std::string_view name);
     void setVariable(Frame& f, std::string_view name, const Value& v);
     void defineLocal(Frame& f, std::string_view name, const Value& v);
+    // The object a variable path's target part names, read from the innermost scope it leads
+    // somewhere from; null when it leads nowhere from any.
+    Object* resolveInScope(Frame& f, std::string_view path);
+    // Where a path's leading slash goes: the level of the current timeline.
+    ClipId pathRoot(Frame& f);
     Object* makeSuper(Frame& f);
     ClipId targetOf(Frame& f, const Value& v);
 

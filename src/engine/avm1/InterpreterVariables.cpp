@@ -6,29 +6,36 @@
 
 namespace kinovex::flash::avm1 {
 
+ClipId Interpreter::pathRoot(Frame& f) {
+    return vm.host().clipExists(f.target) ? vm.levelOf(f.target) : vm.host().rootClip();
+}
+
+Object* Interpreter::resolveInScope(Frame& f, std::string_view path) {
+    for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
+        if (!*it) {
+            continue;
+        }
+        if (Object* o = vm.resolvePath(*it, pathRoot(f), path)) {
+            return o;
+        }
+    }
+    return nullptr;
+}
+
 Value Interpreter::getVariable(Frame& f, std::string_view name) {
     const bool cs = vm.version() >= 7;
-    const auto colon = name.rfind(':');
-    if (colon != std::string_view::npos) {
-        const ClipId c = vm.resolveTarget(f.target, name.substr(0, colon));
-        Object* o = vm.clipObject(c);
-        return o ? vm.getMember(o, name.substr(colon + 1), Value(o)) : Value();
+    // "path:name" and "path.name": the path is read from each scope in turn, innermost first,
+    // and the first one it leads somewhere from gives the variable.
+    const auto cut = name.find_last_of(":.");
+    if (cut != std::string_view::npos) {
+        Object* o = resolveInScope(f, name.substr(0, cut));
+        return o ? vm.getMember(o, name.substr(cut + 1), Value(o)) : Value();
     }
+    // A slash path with no variable names a clip (nothing else), read from the timeline only.
     if (name.find('/') != std::string_view::npos) {
-        const ClipId c = vm.resolveTarget(f.target, name);
-        return c ? Value(vm.clipObject(c)) : Value();
-    }
-    const auto dot = name.find('.');
-    if (dot != std::string_view::npos && dot > 0 && dot + 1 < name.size()) {
-        Value v = getVariable(f, name.substr(0, dot));
-        std::string_view rest = name.substr(dot + 1);
-        while (!rest.empty()) {
-            const auto d = rest.find('.');
-            const std::string_view part = rest.substr(0, d);
-            v = vm.getMember(v, part);
-            rest = d == std::string_view::npos ? std::string_view() : rest.substr(d + 1);
-        }
-        return v;
+        Object* t = vm.clipObject(f.target);
+        Object* o = t ? vm.resolvePath(t, pathRoot(f), name) : nullptr;
+        return o && o->objectClass() == ObjectClass::Clip ? Value(o) : Value();
     }
     if (sameName(name, "this", cs)) {
         return f.self;
@@ -61,20 +68,13 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
 }
 
 void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
-    const auto colon = name.rfind(':');
-    if (colon != std::string_view::npos) {
-        const ClipId c = vm.resolveTarget(f.target, name.substr(0, colon));
-        if (Object* o = vm.clipObject(c)) {
-            vm.setMember(o, name.substr(colon + 1), v);
+    // Paths as getVariable reads them; a slash alone does not make a path here ("a/b" is a
+    // variable of that name).
+    const auto cut = name.find_last_of(":.");
+    if (cut != std::string_view::npos) {
+        if (Object* o = resolveInScope(f, name.substr(0, cut))) {
+            vm.setMember(o, name.substr(cut + 1), v);
         }
-        return;
-    }
-    const auto cut = name.find_last_of("./");
-    if (cut != std::string_view::npos && cut > 0 && cut + 1 < name.size()) {
-        const std::string_view head = name.substr(0, cut);
-        Value owner = name[cut] == '/' ? Value(vm.clipObject(vm.resolveTarget(f.target, head)))
-                                       : getVariable(f, head);
-        vm.setMember(owner, name.substr(cut + 1), v);
         return;
     }
     // The innermost scope that has the name takes it; otherwise the timeline does (or the

@@ -128,6 +128,13 @@ public:
     // "/a/b", as the _target property gives it ("/" for the root).
     std::string slashPath(ClipId clip);
     ClipId resolveTarget(ClipId base, std::string_view path);
+    // The object a target path names when read from `start` ("a/b", "../a", "_root.a", "a:b"):
+    // a leading slash starts at `root`, ".." steps to the parent clip, and ':' '/' '.' part the
+    // names (a dot only before the first slash). Null when a step names nothing that is an
+    // object, and for a path with no step at all ("", ":").
+    Object* resolvePath(Object* start, ClipId root, std::string_view path);
+    // The level (the clip with no parent) that `clip` is on.
+    ClipId levelOf(ClipId clip);
 
     // Longest string and array a script may make. A script doubling a string in a loop would
     // otherwise take all memory before the budget stops it; it is stopped and reported instead.
@@ -155,6 +162,8 @@ public:
 private:
     // The names from the level down to `clip` (not the level's own), and the level clip.
     std::vector<std::string> namesFromLevel(ClipId clip, ClipId& level);
+    // One name of a target path read on `o`: a child clip first, then a member.
+    Value pathStep(Object* o, std::string_view name);
 
     friend struct Interpreter;
     struct Interval {

@@ -3,6 +3,7 @@
 
 #include "engine/avm1/InterpreterRun.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kinovex::flash::avm1 {
@@ -50,6 +51,14 @@ void goToLabel(Run& r, const Instruction& ins) {
 void setTarget(Run& r, ClipId target) {
     Frame& f = r.f;
     f.target = target;
+    if (!f.hasTargetSlot && f.locals) {
+        // In a function the target takes a place of its own in the scope chain, right outside
+        // the function's locals: names not found there are looked up on the target first.
+        const auto at = std::find(f.scope.begin(), f.scope.end(), f.locals);
+        f.targetSlot = static_cast<std::size_t>(at - f.scope.begin());
+        f.scope.insert(at, nullptr);
+        f.hasTargetSlot = true;
+    }
     if (f.hasTargetSlot) {
         f.scope[f.targetSlot] = r.vm.clipObject(f.target ? f.target : f.baseTarget);
     }
@@ -61,14 +70,12 @@ void setTargetByName(Run& r, const Instruction& ins) {
     setTarget(r, ins.text.empty() ? base : r.vm.resolveTarget(base, ins.text));
 }
 
-// A clip, or a path as SetTarget takes it.
+// A path as SetTarget takes it; a clip goes by its path too (of two clips of one name, the
+// first is the one a path names).
 void setTarget2(Run& r) {
-    const Value t = r.pop();
-    const bool empty = t.isString() && t.asString().empty();
+    const std::string path = r.vm.toString(r.pop());
     const ClipId base = r.f.baseTarget;
-    setTarget(
-        r, empty ? base
-                 : (isClip(t) ? t.asObject()->clip() : r.vm.resolveTarget(base, r.vm.toString(t))));
+    setTarget(r, path.empty() ? base : r.vm.resolveTarget(base, path));
 }
 
 double framesLoaded(Run& r) {

@@ -102,6 +102,19 @@ Value Vm::pathStep(Object* o, std::string_view name) {
     return getMember(o, name, Value(o));
 }
 
+ClipId Vm::resolveTarget(ClipId base, std::string_view path) {
+    if (path.empty()) {
+        return base;
+    }
+    Object* start = clipObject(base);
+    if (!start) {
+        return 0;
+    }
+    const ClipId root = m_host.clipExists(base) ? levelOf(base) : m_host.rootClip();
+    Object* o = resolvePath(start, root, path);
+    return o && isClipObject(o) ? o->clip() : 0;
+}
+
 Object* Vm::resolvePath(Object* start, ClipId root, std::string_view path) {
     if (path.empty()) {
         return nullptr;

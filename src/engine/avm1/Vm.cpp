@@ -506,58 +506,6 @@ std::string Vm::slashPath(ClipId clip) {
     return out.empty() ? "/" : out;
 }
 
-ClipId Vm::resolveTarget(ClipId base, std::string_view path) {
-    const bool cs = m_version >= 7;
-    if (path.empty()) {
-        return base;
-    }
-    ClipId c = base;
-    std::size_t i = 0;
-    if (path[0] == '/') {
-        c = m_host.rootClip();
-        i = 1;
-    }
-    while (i < path.size() && c) {
-        std::size_t j = path.find_first_of("/.", i);
-        if (j == std::string_view::npos) {
-            j = path.size();
-        }
-        // ".." is the parent in slash paths.
-        if (j == i && path[i] == '.' && i + 1 < path.size() && path[i + 1] == '.') {
-            j = i + 2;
-        }
-        const std::string_view part = path.substr(i, j - i);
-        if (part.empty()) {
-        } else if (part == "..") {
-            c = m_host.parentClip(c);
-        } else if (sameName(part, "_root", cs)) {
-            c = m_host.rootClip();
-        } else if (sameName(part, "_parent", cs)) {
-            c = m_host.parentClip(c);
-        } else if (sameName(part, "this", cs)) {
-        } else if (part.size() > 6 && sameName(part.substr(0, 6), "_level", cs) &&
-                   arrayIndex(part.substr(6)) >= 0) {
-            c = m_host.levelClip(static_cast<int>(arrayIndex(part.substr(6))));
-        } else {
-            ClipId child = m_host.childClip(c, part, cs);
-            if (!child) {
-                // A variable holding a clip also works as a path part.
-                Object* o = clipObject(c);
-                const Value v = o->find(part) ? o->find(part)->value : Value();
-                child = v.isObject() && v.asObject()->objectClass() == ObjectClass::Clip
-                            ? v.asObject()->clip()
-                            : 0;
-            }
-            c = child;
-        }
-        i = j < path.size() && (path[j] == '/' || path[j] == '.') && part != ".." ? j + 1 : j;
-        if (part == ".." && i < path.size() && path[i] == '/') {
-            ++i;
-        }
-    }
-    return c;
-}
-
 // ---- calls ----
 
 Value Vm::call(const Value& function, const Value& self, std::span<const Value> args) {

@@ -10,12 +10,23 @@ ClipId Interpreter::pathRoot(Frame& f) {
     return vm.host().clipExists(f.target) ? vm.levelOf(f.target) : vm.host().rootClip();
 }
 
+Object* Interpreter::scopeEntry(Frame& f, std::size_t k) {
+    // A target clip that has been removed since SetTarget chose it leaves its place to the
+    // timeline the actions started on.
+    if (f.hasTargetSlot && k == f.targetSlot && f.target != f.baseTarget && f.target != 0 &&
+        !vm.host().clipExists(f.target) && vm.host().clipExists(f.baseTarget)) {
+        return vm.clipObject(f.baseTarget);
+    }
+    return f.scope[k];
+}
+
 Object* Interpreter::resolveInScope(Frame& f, std::string_view path) {
-    for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
-        if (!*it) {
+    for (std::size_t k = f.scope.size(); k-- > 0;) {
+        Object* start = scopeEntry(f, k);
+        if (!start) {
             continue;
         }
-        if (Object* o = vm.resolvePath(*it, pathRoot(f), path)) {
+        if (Object* o = vm.resolvePath(start, pathRoot(f), path)) {
             return o;
         }
     }
@@ -40,8 +51,8 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
     if (sameName(name, "this", cs)) {
         return f.self;
     }
-    for (auto it = f.scope.rbegin(); it != f.scope.rend(); ++it) {
-        Object* o = *it;
+    for (std::size_t k = f.scope.size(); k-- > 0;) {
+        Object* o = scopeEntry(f, k);
         if (o && vm.hasProperty(o, name)) {
             return vm.getMember(o, name, Value(o));
         }
@@ -80,14 +91,14 @@ void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
     // The innermost scope that has the name takes it; otherwise the timeline does (or the
     // function's locals when the function runs on no timeline).
     for (std::size_t k = f.scope.size(); k-- > 0;) {
-        Object* o = f.scope[k];
+        Object* o = scopeEntry(f, k);
         if (!o) {
             continue;
         }
         const bool isTimeline =
             f.hasTargetSlot ? k == f.targetSlot : o->objectClass() == ObjectClass::Clip;
         if (isTimeline || vm.hasProperty(o, name)) {
-            if (isTimeline && f.target && f.hasTargetSlot) {
+            if (isTimeline && f.target && f.hasTargetSlot && vm.host().clipExists(f.target)) {
                 if (Object* t = vm.clipObject(f.target)) {
                     vm.setMember(t, name, v);
                     return;

@@ -53,8 +53,7 @@ private:
     // ("a/b.c" and "a:...:d" name "b.c" and "...").
     bool endsName(std::size_t i) const {
         const char c = m_rest[i];
-        return c == '/' || (c == ':' && i > 0) ||
-               (c == '.' && !m_slashSeen && m_rest[0] != '.');
+        return c == '/' || (c == ':' && i > 0) || (c == '.' && !m_slashSeen && m_rest[0] != '.');
     }
 
     Step readName() {

@@ -56,9 +56,9 @@ TEST_F(PathTest, TheLastColonOrDotPartsTheTargetFromTheVariable) {
         {"a.a", "_level0.a.a.a.a.a"},
         {"a:a", "_level0.a.a.a.a.a"},
         {"a.a:a", "_level0.a.a.a.a.a.a"},
-        {"a:", ""},        // a variable with no name
-        {"../a", ""},      // the second dot of ".." parts it: "." names nothing
-        {".a", ""},        // no target at all
+        {"a:", ""},   // a variable with no name
+        {"../a", ""}, // the second dot of ".." parts it: "." names nothing
+        {".a", ""},   // no target at all
         {":a", ""},
         {"a/a.a", "_level0.a.a.a.a.a.a"},
     });
@@ -89,11 +89,11 @@ TEST_F(PathTest, SlashesStartAtTheLevelAndMakeDotsPartOfNames) {
         {"/:a", "_level0.a"},
         {"a/", "_level0.a.a.a.a"},
         {"a/a/a/", "_level0.a.a.a.a.a.a"},
-        {"a//", ""},     // an empty name
-        {":/a", ""},     // the level only at the very start
-        {"a/a.:a", ""},  // "a." after the slash
-        {"/a.:a", ""},   // the leading slash counts as well
-        {"a.a/a", ""},   // the variable is "a/a", which a has not
+        {"a//", ""},    // an empty name
+        {":/a", ""},    // the level only at the very start
+        {"a/a.:a", ""}, // "a." after the slash
+        {"/a.:a", ""},  // the leading slash counts as well
+        {"a.a/a", ""},  // the variable is "a/a", which a has not
     });
 }
 
@@ -150,6 +150,47 @@ TEST_F(PathTest, ASlashPathAloneNamesOnlyClips) {
     });
 }
 
+TEST_F(PathTest, SetTargetReadsPathsAndFallsBackToTheTimelineItStartedOn) {
+    vm.setVariable(here(), "o", avm1::Value(vm.newObject()));
+    const PathCase cases[] = {
+        {"a", "/a/a/a/a"},   {"::a", "/a/a/a/a"}, {"a.a", "/a/a/a/a/a"}, {"a:a/", "/a/a/a/a/a"},
+        {"..", "/a/a"},      {"../..", "/a"},     {"..:..", "/a"},       {"/a", "/a"},
+        {"_parent", "/a/a"}, {"a/a.", "/a/a/a"},  {"....", "/a/a/a"},    {"o", "/a/a/a"},
+    };
+    for (const PathCase& c : cases) {
+        host.traces.clear();
+        Actions a;
+        a.setTarget(c.path).traceVar("_target").setTarget("");
+        vm.beginFrame();
+        vm.runActions(here(), a.bytes());
+        EXPECT_EQ(host.traces, (Lines{c.expected})) << c.path;
+    }
+}
+
+TEST_F(PathTest, SetTargetInAFunctionAndOnAClipThatGoes) {
+    vm.setVariable(here(), "x", avm1::Value("timeline"));
+    vm.setVariable(chain(3), "x", avm1::Value("target"));
+    // A clip given to SetTarget goes by its path: of two of one name, the first.
+    const avm1::ClipId first = host.addClip(here(), "twin");
+    const avm1::ClipId second = host.addClip(here(), "twin");
+    vm.setVariable(first, "x", avm1::Value("first"));
+    vm.setVariable(here(), "second", avm1::Value(vm.clipObject(second)));
+    Actions a;
+    a.defineFunction("f", {}, Actions().setTarget("a").traceVar("x").traceVar("_target"));
+    a.call("f", 0).op(op::Pop);
+    a.getVar("second").op(op::SetTarget2).traceVar("x").setTarget("");
+    a.setTarget("a").traceVar("x");
+    a.call("gone", 0).op(op::Pop).traceVar("x").setTarget("");
+    vm.global()->define("gone", avm1::Value(vm.newFunction([this](avm1::Vm&, const avm1::Value&,
+                                                                  std::span<const avm1::Value>) {
+                            host.removeClip(chain(3));
+                            return avm1::Value();
+                        })));
+    vm.beginFrame();
+    vm.runActions(here(), a.bytes());
+    EXPECT_EQ(host.traces, (Lines{"target", "/a/a/a/a", "first", "target", "timeline"}));
+}
+
 // Scripts: a path with a variable is read from each scope in turn; a slash path from the
 // timeline only; SetVariable reads only colons and dots as paths.
 TEST(Avm1PathScopes, PathsAreReadThroughTheScopeChain) {
@@ -170,7 +211,7 @@ TEST(Avm1PathScopes, PathsAreReadThroughTheScopeChain) {
                            .op(op::TargetPath)
                            .op(op::Trace)); // from the timeline: _level0.a.a, not deeper
     s.push("Math:PI").op(op::GetVariable).op(op::Trace); // found from _global
-    s.push({"a/b", "plain"}).op(op::SetVariable);      // a variable named "a/b"
+    s.push({"a/b", "plain"}).op(op::SetVariable);        // a variable named "a/b"
     s.getVar("this").push("a/b").op(op::GetMember).op(op::Trace);
     vm.beginFrame();
     vm.runActions(1, s.bytes());

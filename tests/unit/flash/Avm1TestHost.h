@@ -29,6 +29,7 @@ public:
         return id;
     }
     FakeClip& clip(avm1::ClipId id) { return m_clips.at(id); }
+    void removeClip(avm1::ClipId id) { m_clips.erase(id); }
 
     avm1::ClipId rootClip() override { return 1; }
     avm1::ClipId parentClip(avm1::ClipId c) override {

@@ -56,6 +56,8 @@ struct Interpreter {
     // The object a variable path's target part names, read from the innermost scope it leads
     // somewhere from; null when it leads nowhere from any.
     Object* resolveInScope(Frame& f, std::string_view path);
+    // What `this` is for a function called by `name`.
+    Object* callee(Frame& f, std::string_view name);
     // The scope entry at `k` (innermost last) as lookups see it.
     Object* scopeEntry(Frame& f, std::size_t k);
     // Where a path's leading slash goes: the level of the current timeline.

@@ -23,7 +23,7 @@ void callFunction(Run& r) {
         r.push(Value());
         return;
     }
-    r.push(r.vm.call(fn, Value(r.vm.clipObject(r.f.target)), args));
+    r.push(r.vm.call(fn, Value(r.in.callee(r.f, name)), args));
 }
 
 void newObject(Run& r) {

@@ -218,5 +218,25 @@ TEST(Avm1PathScopes, PathsAreReadThroughTheScopeChain) {
     EXPECT_EQ(host.traces, (Lines{"2", "_level0.a.a", "3.14159265358979", "plain"}));
 }
 
+// A function called by name runs on the scope object it was found on, when that is a
+// function's locals or a with block's object; found on the timeline or _global, on the timeline.
+TEST(Avm1PathScopes, AFunctionCalledByNameRunsOnWhereItWasFound) {
+    const Actions showX = Actions().getVar("this").push("x").op(op::GetMember).op(op::Trace);
+    Actions test;
+    test.push({"x", 3.0}).op(op::DefineLocal);
+    test.push("local").defineFunction("", {}, showX).op(op::DefineLocal);
+    test.call("local", 0).op(op::Pop);
+    test.getVar("o").with(Actions().call("local", 0).op(op::Pop).call("method", 0).op(op::Pop));
+    Actions a;
+    a.setVar("x", 1.0);
+    a.push({"o", "x", 7.0, "method"}).defineFunction("", {}, showX).push(Int{2});
+    a.op(op::InitObject).op(op::SetVariable);
+    a.defineFunction("onTimeline", {}, showX);
+    a.getVar("_global").push("onGlobal").defineFunction("", {}, showX).op(op::SetMember);
+    a.defineFunction("test", {}, test).call("test", 0).op(op::Pop);
+    a.call("onTimeline", 0).op(op::Pop).call("onGlobal", 0).op(op::Pop);
+    EXPECT_EQ(run(a), (Lines{"3", "3", "7", "1", "1"}));
+}
+
 } // namespace
 } // namespace kinovex::flash::test

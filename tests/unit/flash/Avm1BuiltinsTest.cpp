@@ -333,6 +333,40 @@ INSTANTIATE_TEST_SUITE_P(
              {"undefined"}}),
     ruleName);
 
+// f = ASnative(group, index)
+void asNative(Actions& a, double group, double index) {
+    a.push({"f", index, group, Int{2}, "ASnative"}).op(op::CallFunction).op(op::SetVariable);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AsNative, Avm1Builtin,
+    testing::Values(
+        Rule{"Group101IsObjectsMethodsEvenAfterTheyAreDeleted",
+             7,
+             [](Actions& a) {
+                 a.getVar("Object").push("prototype").op(op::GetMember).push("hasOwnProperty");
+                 a.op(op::Delete).op(op::Pop);
+                 asNative(a, 101, 5);
+                 a.push({"o", "k", 1.0, Int{1}}).op(op::InitObject).op(op::SetVariable);
+                 a.getVar("o").push("has").getVar("f").op(op::SetMember);
+                 a.getVar("o");
+                 traceCall(a, "has", {"k"});
+                 a.getVar("o");
+                 traceCall(a, "has", {"hasOwnProperty"});
+             },
+             {"true", "false"}},
+        Rule{"NumbersOutsideTheTableGiveUndefined",
+             7,
+             [](Actions& a) {
+                 for (const auto& [group, index] : std::initializer_list<std::pair<double, double>>{
+                          {101, 8}, {101, -1}, {101, 0.5}, {100, 0}}) {
+                     asNative(a, group, index);
+                     a.getVar("f").op(op::TypeOf).op(op::Trace);
+                 }
+             },
+             {"undefined", "undefined", "undefined", "undefined"}}),
+    ruleName);
+
 INSTANTIATE_TEST_SUITE_P(
     NumbersAndDates, Avm1Builtin,
     testing::Values(

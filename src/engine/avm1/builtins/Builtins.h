@@ -25,6 +25,8 @@ void installDateClass(Vm& vm);
 Object* installErrorClass(Vm& vm);
 void installAsBroadcaster(Vm& vm);
 void installGlobalFunctions(Vm& vm);
+// ASnative on _global: built-in functions by number (needs Object.prototype installed).
+void installAsNative(Vm& vm);
 Object* installMovieClipClass(Vm& vm);
 Object* installButtonClass(Vm& vm);
 

@@ -197,6 +197,7 @@ void installGlobalFunctions(Vm& vm) {
     vm.setFunction(global, "setInterval", setInterval);
     vm.setFunction(global, "clearInterval", clearInterval);
     vm.setFunction(global, "ASSetPropFlags", setPropFlags);
+    installAsNative(vm);
     if (vm.version() >= 6) {
         global->define("_global", Value(global), kDontEnum);
     }

@@ -267,46 +267,56 @@ struct ClipMethods {
 
 void ScriptRuntime::installClipMethods() {
     using Method = Value (*)(ScriptRuntime&, TimelineInstance&, Args);
-    static constexpr std::pair<const char*, Method> kMethods[] = {
-        {"attachMovie", ClipMethods::attachMovie},
-        {"duplicateMovieClip", ClipMethods::duplicateMovieClip},
-        {"removeMovieClip", ClipMethods::removeMovieClip},
-        {"createEmptyMovieClip", ClipMethods::createEmptyMovieClip},
-        {"createTextField", ClipMethods::createTextField},
-        {"swapDepths", ClipMethods::swapDepths},
-        {"getNextHighestDepth", ClipMethods::getNextHighestDepth},
-        {"hitTest", ClipMethods::hitTest},
-        {"getBounds", ClipMethods::getBounds},
-        {"localToGlobal", ClipMethods::localToGlobal},
-        {"globalToLocal", ClipMethods::globalToLocal},
-        {"startDrag", ClipMethods::startDrag},
-        {"stopDrag", ClipMethods::stopDrag},
-        {"beginFill", drawingMethod<drawing::beginFill>},
-        {"beginGradientFill", drawingMethod<drawing::beginGradientFill>},
-        {"lineStyle", drawingMethod<drawing::lineStyle>},
-        {"moveTo", drawingMethod<drawing::moveTo>},
-        {"lineTo", drawingMethod<drawing::lineTo>},
-        {"curveTo", drawingMethod<drawing::curveTo>},
-        {"endFill", drawingMethod<drawing::endFill>},
-        {"clear", drawingMethod<drawing::clear>},
-        {"setMask", ClipMethods::setMask},
-        {"getBytesLoaded", ClipMethods::movieBytes},
-        {"getBytesTotal", ClipMethods::movieBytes},
-        {"loadMovie", ClipMethods::load},
-        {"unloadMovie", ClipMethods::unloadMovie},
-        {"loadVariables", ClipMethods::load},
-        {"getURL", ClipMethods::load},
-        {"attachSound", ClipMethods::attachSound},
-        {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth},
+    // Methods the player has from version 6 on are hidden from the scripts of older movies.
+    constexpr avm1::PropFlags kSince5 = avm1::kDontEnum | avm1::kDontDelete;
+    constexpr avm1::PropFlags kSince6 = kSince5 | avm1::kFromVersion6;
+    struct Entry {
+        const char* name;
+        Method method;
+        avm1::PropFlags flags;
+    };
+    static constexpr Entry kMethods[] = {
+        {"attachMovie", ClipMethods::attachMovie, kSince5},
+        {"duplicateMovieClip", ClipMethods::duplicateMovieClip, kSince5},
+        {"removeMovieClip", ClipMethods::removeMovieClip, kSince5},
+        {"createEmptyMovieClip", ClipMethods::createEmptyMovieClip, kSince6},
+        {"createTextField", ClipMethods::createTextField, kSince5},
+        {"swapDepths", ClipMethods::swapDepths, kSince5},
+        {"getNextHighestDepth", ClipMethods::getNextHighestDepth, kSince5},
+        {"hitTest", ClipMethods::hitTest, kSince5},
+        {"getBounds", ClipMethods::getBounds, kSince5},
+        {"localToGlobal", ClipMethods::localToGlobal, kSince5},
+        {"globalToLocal", ClipMethods::globalToLocal, kSince5},
+        {"startDrag", ClipMethods::startDrag, kSince5},
+        {"stopDrag", ClipMethods::stopDrag, kSince5},
+        {"beginFill", drawingMethod<drawing::beginFill>, kSince6},
+        {"beginGradientFill", drawingMethod<drawing::beginGradientFill>, kSince6},
+        {"lineStyle", drawingMethod<drawing::lineStyle>, kSince6},
+        {"moveTo", drawingMethod<drawing::moveTo>, kSince6},
+        {"lineTo", drawingMethod<drawing::lineTo>, kSince6},
+        {"curveTo", drawingMethod<drawing::curveTo>, kSince6},
+        {"endFill", drawingMethod<drawing::endFill>, kSince6},
+        {"clear", drawingMethod<drawing::clear>, kSince6},
+        {"setMask", ClipMethods::setMask, kSince6},
+        {"getBytesLoaded", ClipMethods::movieBytes, kSince5},
+        {"getBytesTotal", ClipMethods::movieBytes, kSince5},
+        {"loadMovie", ClipMethods::load, kSince5},
+        {"unloadMovie", ClipMethods::unloadMovie, kSince5},
+        {"loadVariables", ClipMethods::load, kSince5},
+        {"getURL", ClipMethods::load, kSince5},
+        {"attachSound", ClipMethods::attachSound, kSince5},
+        {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth, kSince5},
     };
     // A method runs on the clip its object stands for; on anything else (a clip that has gone,
     // a button, another object) it gives undefined.
-    for (const auto& [name, method] : kMethods) {
-        m_vm->setFunction(m_vm->clipPrototype(), name,
-                          [this, run = method](avm1::Vm&, const Value& self, Args args) -> Value {
-                              TimelineInstance* c = clipOfValue(self);
-                              return c != nullptr ? run(*this, *c, args) : Value();
-                          });
+    for (const Entry& e : kMethods) {
+        m_vm->setFunction(
+            m_vm->clipPrototype(), e.name,
+            [this, run = e.method](avm1::Vm&, const Value& self, Args args) -> Value {
+                TimelineInstance* c = clipOfValue(self);
+                return c != nullptr ? run(*this, *c, args) : Value();
+            },
+            e.flags);
     }
 }
 

@@ -167,11 +167,12 @@ const std::vector<Layout> kLayout = {
     {"MovieClip", "Function.prototype", "prototype:o:3"},
     {"MovieClip.prototype", "Object.prototype",
      "constructor:f:3 play:f:3 stop:f:3 nextFrame:f:3 prevFrame:f:3 gotoAndPlay:f:3 "
-     "gotoAndStop:f:3 getDepth:f:3 attachMovie:f:3 duplicateMovieClip:f:3 removeMovieClip:f:3 "
-     "createEmptyMovieClip:f:3 createTextField:f:3 swapDepths:f:3 getNextHighestDepth:f:3 "
+     "gotoAndStop:f:3 getDepth:f:131 attachMovie:f:3 duplicateMovieClip:f:3 removeMovieClip:f:3 "
+     "createEmptyMovieClip:f:131 createTextField:f:3 swapDepths:f:3 getNextHighestDepth:f:3 "
      "hitTest:f:3 getBounds:f:3 localToGlobal:f:3 globalToLocal:f:3 startDrag:f:3 stopDrag:f:3 "
-     "beginFill:f:3 beginGradientFill:f:3 lineStyle:f:3 moveTo:f:3 lineTo:f:3 curveTo:f:3 "
-     "endFill:f:3 clear:f:3 setMask:f:3 getBytesLoaded:f:3 getBytesTotal:f:3 loadMovie:f:3 "
+     "beginFill:f:131 beginGradientFill:f:131 lineStyle:f:131 moveTo:f:131 lineTo:f:131 "
+     "curveTo:f:131 "
+     "endFill:f:131 clear:f:131 setMask:f:131 getBytesLoaded:f:3 getBytesTotal:f:3 loadMovie:f:3 "
      "unloadMovie:f:3 loadVariables:f:3 getURL:f:3 attachSound:f:3 getInstanceAtDepth:f:3"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",

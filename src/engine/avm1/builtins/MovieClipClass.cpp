@@ -94,7 +94,8 @@ Object* installMovieClipClass(Vm& vm) {
     vm.setFunction(proto, "prevFrame", prevFrame);
     vm.setFunction(proto, "gotoAndPlay", gotoAndPlay);
     vm.setFunction(proto, "gotoAndStop", gotoAndStop);
-    vm.setFunction(proto, "getDepth", clipDepth);
+    // getDepth came with version 6: older movies' scripts do not see it.
+    vm.setFunction(proto, "getDepth", clipDepth, kDontEnum | kDontDelete | kFromVersion6);
     return proto;
 }
 

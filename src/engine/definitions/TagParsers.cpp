@@ -1,6 +1,8 @@
 #include "engine/definitions/TagParsers.h"
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numbers>
 
 namespace kinovex::flash {
@@ -722,7 +724,8 @@ bool parseText(BitReader& r, int version, StaticText& text) {
             run.height = r.u16();
         }
         const std::uint8_t count = r.u8();
-        std::int32_t x = run.x;
+        // Wide enough for 255 advances of any width a damaged movie may give.
+        std::int64_t x = run.x;
         for (std::uint8_t i = 0; i < count && r.ok(); ++i) {
             TextGlyph g;
             g.index = r.ub(glyphBits);
@@ -736,7 +739,8 @@ bool parseText(BitReader& r, int version, StaticText& text) {
         }
         // The next run starts where this one ended unless it gives its own position.
         current = run;
-        current.x = x;
+        current.x = static_cast<std::int32_t>(std::clamp<std::int64_t>(
+            x, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
     }
     return false;
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 // Fontconfig, which cairo asks for system fonts, keeps allocations it never frees; they are not
 // ours, so the leak checker of the sanitizer build is told to look past them.
 extern "C" const char* __lsan_default_suppressions() {
@@ -281,6 +283,25 @@ TEST(StaticText, ColoursAndAlphaFollowTheColourTransform) {
     const std::uint32_t quarter = frame.at(10 + 8, 30);
     EXPECT_NEAR(static_cast<int>(quarter & 0xff), 191, 3);
     EXPECT_EQ(rgb(frame.at(50 + 10, 30)), 0x0000ffu); // where the two bars overlap
+}
+
+// A damaged movie may give glyph advances as wide as 32 bits: the pen position they add up to
+// must not overflow while the text is read (the sanitizer build stops on it), and it draws.
+TEST(StaticText, AdvancesOfAnyWidthAddUpWithoutOverflow) {
+    swf::SwfWriter movie(100, 60, 12);
+    const swf::Font font = blockFont();
+    const auto fontId = movie.defineFont(font, 2);
+    auto wide = swf::TextRun::layout(font, fontId, "III", 40, swf::Rgb(0x000000), 10, 40);
+    for (auto& g : wide.glyphs) {
+        g.advance = std::numeric_limits<std::int32_t>::min();
+    }
+    swf::TextRun next; // starts where the wide run ended
+    next.glyphs = wide.glyphs;
+    movie.place(1, movie.defineText({wide, next}, swf::Rect::pixels(0, 0, 100, 60)));
+    movie.showFrame();
+    Player player;
+    ASSERT_TRUE(load(player, movie).ok);
+    render(player);
 }
 
 } // namespace

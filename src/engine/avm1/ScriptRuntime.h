@@ -168,7 +168,6 @@ private:
     double pointerIn(const Matrix& toStage, avm1::ClipProperty p) const;
     // Puts the dragged clip under the pointer (its grip kept, its bounds respected).
     void moveDragged();
-    std::uint32_t frameNumber(avm1::ClipId clip, const avm1::Value& frame);
 
     // The player's classes for scripts, after the script machine's own built-ins
     // (ScriptClasses.cpp), and the classes of each file.

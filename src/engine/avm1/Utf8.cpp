@@ -1,5 +1,7 @@
 #include "engine/avm1/Utf8.h"
 
+#include "engine/text/TextEncoding.h"
+
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -90,37 +92,19 @@ std::string cutAtNul(std::string s) {
     return s;
 }
 
-std::string latin1ToUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    for (const char c : bytes) {
-        out += utf8Encode(static_cast<unsigned char>(c));
-    }
-    return out;
-}
-
 std::string movieBytes(std::string_view text, int swfVersion) {
     if (swfVersion >= 6) {
         return std::string(text);
     }
     std::string out;
-    const std::size_t n = utf8Length(text);
-    out.reserve(n);
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t end = i + 1;
-        while (end < text.size() && isContinuation(text[end])) {
-            ++end;
-        }
-        const std::uint32_t c = utf8At(text.substr(i, end - i), 0);
-        out += static_cast<char>(c <= 0xff ? c : '?');
-        i = end;
+    for (const char32_t c : decodeUtf8(text)) {
+        out += static_cast<char>(c <= 0xff ? c : U'?');
     }
     return out;
 }
 
 std::string movieText(std::string_view text, int swfVersion) {
-    return swfVersion < 6 ? latin1ToUtf8(text) : std::string(text);
+    return swfVersion < 6 ? encodeUtf8(decodeMovieText(text, swfVersion)) : std::string(text);
 }
 
 } // namespace kinovex::flash::avm1

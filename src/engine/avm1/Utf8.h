@@ -20,8 +20,6 @@ std::string utf8Encode(std::uint32_t codePoint);
 std::string textOfCode(std::uint32_t code, int swfVersion);
 // `s` up to its first NUL character.
 std::string cutAtNul(std::string s);
-// Each byte is one character, U+0000 to U+00FF.
-std::string latin1ToUtf8(std::string_view bytes);
 // Text in a movie's actions: movies before version 6 have one byte a character (Latin-1),
 // later ones UTF-8.
 std::string movieText(std::string_view text, int swfVersion);

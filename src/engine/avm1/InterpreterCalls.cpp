@@ -72,7 +72,7 @@ Step Interpreter::callMethod(Run& r, const Instruction&) {
         return Step::Next;
     }
     const std::string name = vm.toString(method);
-    const Value fn = vm.getMember(object, name);
+    const Value fn = vm.getScriptMember(object, name);
     if (!isFunction(fn)) {
         r.push(Value());
     } else if (isSuper) {

@@ -73,6 +73,12 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
         if (o && vm.hasProperty(o, name)) {
             return vm.getMember(o, name, Value(o));
         }
+        // A with block's object answers for the names it lacks through its __resolve.
+        if (o && o != f.locals && o != vm.global() && o->objectClass() != ObjectClass::Clip) {
+            if (auto resolved = vm.resolveMissing(o, name)) {
+                return *resolved;
+            }
+        }
     }
     if (sameName(name, "super", cs)) {
         return Value(makeSuper(f));
@@ -176,7 +182,7 @@ void defineLocal2(Run& r) {
 void getMember(Run& r) {
     const Value name = r.pop();
     const Value object = r.pop();
-    r.push(r.vm.getMember(object, r.vm.toString(name)));
+    r.push(r.vm.getScriptMember(object, r.vm.toString(name)));
 }
 
 void setMember(Run& r) {

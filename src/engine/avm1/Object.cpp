@@ -99,6 +99,41 @@ Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
     return nullptr;
 }
 
+Watchpoint* Object::findWatch(std::string_view name) {
+    if (!m_watches) {
+        return nullptr;
+    }
+    const std::string key = keyOf(name);
+    for (Watchpoint& w : *m_watches) {
+        if (w.key == key) {
+            return &w;
+        }
+    }
+    return nullptr;
+}
+
+void Object::setWatch(std::string_view name, Object* callback, Value userData) {
+    if (Watchpoint* w = findWatch(name)) {
+        w->callback = callback;
+        w->userData = std::move(userData);
+        return;
+    }
+    if (!m_watches) {
+        m_watches = std::make_unique<std::vector<Watchpoint>>();
+    }
+    m_watches->push_back(Watchpoint{keyOf(name), callback, std::move(userData), 0});
+}
+
+bool Object::removeWatch(std::string_view name) {
+    if (!m_watches) {
+        return false;
+    }
+    const std::string key = keyOf(name);
+    const auto before = m_watches->size();
+    std::erase_if(*m_watches, [&](const Watchpoint& w) { return w.key == key; });
+    return m_watches->size() != before;
+}
+
 Property& Object::define(std::string_view name, Value v, PropFlags flags) {
     if (Property* p = findOwn(name)) {
         p->value = std::move(v);

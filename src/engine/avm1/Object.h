@@ -89,6 +89,14 @@ struct FunctionData {
     int version = 0;
 };
 
+// A script's watch on one name of an object: called on every write to it.
+struct Watchpoint {
+    std::string key; // the name as the object compares names
+    Object* callback = nullptr;
+    Value userData;
+    int running = 0; // calls of the callback under way for this name
+};
+
 class Object {
 public:
     // An object with a prototype has it as its own __proto__ property, hidden and permanent.
@@ -140,6 +148,12 @@ public:
     ClipId clip() const { return m_clip; }
     void setClip(ClipId c) { m_clip = c; }
 
+    // Watches set by Object.watch, by name; null when there are none.
+    Watchpoint* findWatch(std::string_view name);
+    void setWatch(std::string_view name, Object* callback, Value userData);
+    bool removeWatch(std::string_view name);
+    const std::vector<Watchpoint>* watches() const { return m_watches.get(); }
+
     // For the host objects (Sound, Color, ...): which class made this object.
     const std::string& hostClass() const { return m_hostClass; }
     void setHostClass(std::string c) { m_hostClass = std::move(c); }
@@ -160,6 +174,7 @@ private:
     std::unique_ptr<FunctionData> m_function;
     ClipId m_clip = 0;
     std::string m_hostClass;
+    std::unique_ptr<std::vector<Watchpoint>> m_watches; // rare: only when a script watches
 };
 
 } // namespace kinovex::flash::avm1

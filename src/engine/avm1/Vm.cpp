@@ -311,6 +311,32 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
     return {};
 }
 
+Value Vm::getScriptMember(const Value& object, std::string_view name) {
+    Value v = getMember(object, name);
+    if (v.isUndefined() && object.isObject() && !hasProperty(object.asObject(), name)) {
+        return resolveMissing(object.asObject(), name).value_or(Value());
+    }
+    return v;
+}
+
+std::optional<Value> Vm::resolveMissing(Object* object, std::string_view name) {
+    // Version flags do not hide __resolve, and a getter added over it is not run: its slot's
+    // value is what counts. From version 7 on, a slot holding no object is passed over.
+    int links = 0;
+    for (Object* o = object; o && links <= Object::kMaxPrototypeLinks; o = o->proto(), ++links) {
+        const Property* r = o->findOwn("__resolve");
+        if (!r || (!r->value.isObject() && m_version >= 7)) {
+            continue;
+        }
+        if (!r->value.isObject() || !r->value.asObject()->function()) {
+            return std::nullopt;
+        }
+        const Value args[] = {Value(std::string(name))};
+        return call(r->value, Value(object), args);
+    }
+    return std::nullopt;
+}
+
 Property* Vm::findInChain(Object* o, std::string_view name) {
     bool tooLong = false;
     Property* p = o->find(name, m_version, tooLong);
@@ -361,6 +387,48 @@ void Vm::setMember(const Value& object, std::string_view name, const Value& v) {
 }
 
 void Vm::setMember(Object* o, std::string_view name, const Value& v) {
+    // A watch runs on the write unless it is already running for it (from version 7 on, up to
+    // a depth of nested writes).
+    const int nesting = m_version >= 7 ? kWatchNesting : 1;
+    if (Watchpoint* w = o->watches() ? o->findWatch(name) : nullptr; w && w->running < nesting) {
+        writeWatched(o, name, v, *w);
+        return;
+    }
+    writeMember(o, name, v);
+}
+
+void Vm::writeWatched(Object* o, std::string_view name, const Value& v, Watchpoint& w) {
+    // The name exists from the write on, before the callback runs (which may delete it).
+    const Property* own = o->findOwn(name);
+    const Value old = own ? own->value : Value();
+    if (!own) {
+        o->define(name, Value());
+    }
+    const Value args[] = {Value(std::string(name)), old, v, w.userData};
+    const Value callback(w.callback);
+    ++w.running;
+    Value result;
+    {
+        // The count goes down however the call ends (a script stopped inside it included).
+        struct Finished {
+            Object* o;
+            std::string_view name;
+            ~Finished() {
+                if (Watchpoint* still = o->findWatch(name)) {
+                    --still->running;
+                }
+            }
+        } finished{o, name};
+        result = call(callback, Value(o), args);
+    }
+    // A callback that deleted the property keeps it deleted.
+    if (!o->findOwn(name)) {
+        return;
+    }
+    writeMember(o, name, result);
+}
+
+void Vm::writeMember(Object* o, std::string_view name, const Value& v) {
     const bool cs = m_version >= 7;
     if (o->objectClass() == ObjectClass::Array) {
         const long long i = arrayIndex(name);
@@ -406,6 +474,11 @@ void Vm::setMember(Object* o, std::string_view name, const Value& v) {
     // A setter anywhere on the chain takes the write; a read-only own property refuses it.
     if (Property* p = findInChain(o, name)) {
         if (p->setter) {
+            // The slot under an own setter keeps the last value written: a watch on the name
+            // reads it as the old value.
+            if (o->findOwn(name) == p) {
+                p->value = v;
+            }
             const Value arg[1] = {v};
             call(Value(p->setter), Value(o), arg);
             return;
@@ -766,6 +839,14 @@ void Vm::mark(Object* root) {
         if (const FunctionData* f = o->function()) {
             for (Object* s : f->scope) {
                 work.push_back(s);
+            }
+        }
+        if (const auto* watches = o->watches()) {
+            for (const Watchpoint& w : *watches) {
+                work.push_back(w.callback);
+                if (w.userData.isObject()) {
+                    work.push_back(w.userData.asObject());
+                }
             }
         }
     }

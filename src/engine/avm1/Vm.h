@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -113,6 +114,12 @@ public:
     // Members, with getters/setters, clip properties and array elements.
     Value getMember(const Value& object, std::string_view name);
     Value getMember(Object* object, std::string_view name, const Value& self);
+    // A script's read of a member: a name found nowhere on the object's chain goes to the
+    // chain's __resolve function, called with the name.
+    Value getScriptMember(const Value& object, std::string_view name);
+    // That fallback alone; nothing unless the value in the first __resolve slot on `object`'s
+    // chain is a function.
+    std::optional<Value> resolveMissing(Object* object, std::string_view name);
     void setMember(const Value& object, std::string_view name, const Value& v);
     void setMember(Object* object, std::string_view name, const Value& v);
     bool deleteMember(Object* object, std::string_view name);
@@ -179,6 +186,10 @@ private:
     void installBuiltins();
     // Object::find, stopping the running script when the chain is longer than the player's.
     Property* findInChain(Object* o, std::string_view name);
+    // setMember's two steps: the watch on the name, if any, then the write itself.
+    void writeWatched(Object* o, std::string_view name, const Value& v, Watchpoint& w);
+    void writeMember(Object* o, std::string_view name, const Value& v);
+    static constexpr int kWatchNesting = 65;
     // o.name() for a conversion; undefined when o has no such method.
     Value callConversion(Object* o, std::string_view name);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,

@@ -23,6 +23,10 @@ double Vm::toNumber(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip) {
             return std::nan("");
         }
+        // Version 5 counts a function as 0 in arithmetic.
+        if (m_version <= 5 && o->function()) {
+            return 0;
+        }
         const Value p = toPrimitive(v);
         return p.isObject() ? std::nan("") : toNumber(p);
     }

@@ -410,5 +410,128 @@ INSTANTIATE_TEST_SUITE_P(
              {"86400000", "915148800000"}}),
     ruleName);
 
+// o = new Object() under `name`.
+Actions& newObject(Actions& a, const std::string& name) {
+    return a.push({name, Int{0}, "Object"}).op(op::NewObject).op(op::SetVariable);
+}
+
+// object.member = the function (params) { body }.
+Actions& setMethod(Actions& a, const std::string& object, const std::string& member,
+                   const std::vector<std::string>& params, const Actions& body) {
+    a.getVar(object).push(member);
+    return a.defineFunction("", params, body).op(op::SetMember);
+}
+
+Actions& traceMember(Actions& a, const std::string& object, const std::string& member) {
+    return a.getVar(object).push(member).op(op::GetMember).op(op::Trace);
+}
+
+// o's prototype holds a __resolve function; o's own __resolve slot holds 42.
+void resolvePastANumber(Actions& a) {
+    newObject(a, "p");
+    newObject(a, "o");
+    a.getVar("o").push({"__proto__", "p"}).op(op::GetVariable).op(op::SetMember);
+    Actions resolve;
+    resolve.push("resolved ").getVar("name").op(op::Add2).op(op::Return);
+    setMethod(a, "p", "__resolve", {"name"}, resolve);
+    a.getVar("o").push({"__resolve", 42.0}).op(op::SetMember);
+    traceMember(a, "o", "world");
+    a.getVar("o").push({"__resolve", Int{0}, "Object"}).op(op::NewObject).op(op::SetMember);
+    traceMember(a, "o", "world");
+}
+
+// Watches o.x with a callback that traces and multiplies by 10, writes, unwatches, writes.
+void watchAndUnwatch(Actions& a) {
+    newObject(a, "o");
+    Actions callback;
+    callback.getVar("prop").push(":").op(op::Add2).getVar("old").op(op::Add2);
+    callback.push(">").op(op::Add2).getVar("value").op(op::Add2).op(op::Trace);
+    callback.getVar("value").push(10.0).op(op::Multiply).op(op::Return);
+    a.defineFunction("times10", {"prop", "old", "value"}, callback);
+    a.getVar("times10").push({"x", Int{2}}).getVar("o");
+    a.push("watch").op(op::CallMethod).op(op::Trace);
+    a.getVar("o").push({"x", 1.0}).op(op::SetMember);
+    traceMember(a, "o", "x");
+    a.push({"x", Int{1}}).getVar("o").push("unwatch").op(op::CallMethod).op(op::Trace);
+    a.getVar("o").push({"x", 2.0}).op(op::SetMember);
+    traceMember(a, "o", "x");
+}
+
+// A callback writing its own name again, counting its calls, and one deleting the name.
+void watchNestingAndDeleting(Actions& a) {
+    newObject(a, "o");
+    a.setVar("calls", 0.0);
+    Actions again;
+    again.push("calls").getVar("calls").push(1.0).op(op::Add2).op(op::SetVariable);
+    again.push("this").op(op::GetVariable).getVar("prop").getVar("value").op(op::SetMember);
+    again.getVar("value").op(op::Return);
+    a.defineFunction("again", {"prop", "old", "value"}, again);
+    a.getVar("again").push({"x", Int{2}}).getVar("o").push("watch").op(op::CallMethod);
+    a.op(op::Pop).getVar("o").push({"x", 1.0}).op(op::SetMember).traceVar("calls");
+    Actions erase;
+    erase.push("this").op(op::GetVariable).getVar("prop").op(op::Delete);
+    erase.op(op::Pop).getVar("value").op(op::Return);
+    a.defineFunction("erase", {"prop", "old", "value"}, erase);
+    a.getVar("erase").push({"y", Int{2}}).getVar("o").push("watch").op(op::CallMethod);
+    a.op(op::Pop).getVar("o").push({"y", 1.0}).op(op::SetMember);
+    a.push({"y", Int{1}}).getVar("o").push("hasOwnProperty").op(op::CallMethod).op(op::Trace);
+}
+
+// p.isPrototypeOf(o) with o's __proto__ flagged for version 8 (4096), and a string's.
+void prototypeLinkFlaggedFor8(Actions& a) {
+    newObject(a, "p");
+    newObject(a, "o");
+    a.getVar("o").push({"__proto__", "p"}).op(op::GetVariable).op(op::SetMember);
+    a.push({0.0, 4096.0, "__proto__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
+    a.op(op::CallFunction).op(op::Pop);
+    a.getVar("o").push(Int{1}).getVar("p").push("isPrototypeOf").op(op::CallMethod).op(op::Trace);
+    a.push({"text", Int{1}}).getVar("String").push("prototype").op(op::GetMember);
+    a.push("isPrototypeOf").op(op::CallMethod).op(op::Trace);
+}
+
+// What version 5 lacks: Object.prototype.watch, Function.prototype.call; a function in
+// arithmetic.
+void version6Additions(Actions& a) {
+    a.getVar("Object").push("prototype").op(op::GetMember).push("watch").op(op::GetMember);
+    a.op(op::TypeOf).op(op::Trace);
+    a.getVar("Number").push("call").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+    a.getVar("Number").push(2.0).op(op::Subtract).op(op::Trace);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ObjectMethods, Avm1Builtin,
+    testing::Values(
+        Rule{"ResolveStopsAtTheFirstSlotUpToVersion6",
+             6,
+             resolvePastANumber,
+             {"undefined", "undefined"}},
+        Rule{"ResolvePassesOverPrimitiveSlotsFromVersion7",
+             7,
+             resolvePastANumber,
+             {"resolved world", "undefined"}},
+        Rule{"WatchStoresTheCallbacksResultUntilUnwatched",
+             7,
+             watchAndUnwatch,
+             {"true", "x:undefined>1", "10", "true", "2"}},
+        Rule{"WatchDoesNotRunInsideItselfInVersion6AndDeletingKeepsTheNameGone",
+             6,
+             watchNestingAndDeleting,
+             {"1", "false"}},
+        Rule{"WatchNestsUpTo65WritesFromVersion7", 7, watchNestingAndDeleting, {"65", "false"}},
+        Rule{"IsPrototypeOfStopsOnlyAtTheNextVersionsFlag",
+             6,
+             prototypeLinkFlaggedFor8,
+             {"true", "true"}},
+        Rule{"IsPrototypeOfStopsAtALinkFlaggedForTheNextVersion",
+             7,
+             prototypeLinkFlaggedFor8,
+             {"false", "true"}},
+        Rule{"Version5LacksWatchAndCallAndCountsFunctionsAsZero",
+             5,
+             version6Additions,
+             {"undefined", "undefined", "-2"}},
+        Rule{"Version6HasWatchAndCall", 6, version6Additions, {"function", "function", "NaN"}}),
+    ruleName);
+
 } // namespace
 } // namespace kinovex::flash::test

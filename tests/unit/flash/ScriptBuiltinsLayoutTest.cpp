@@ -121,12 +121,12 @@ const std::vector<Layout> kLayout = {
      "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
      "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XML:f:1 LocalConnection:f:1 "
      "SharedObject:f:1"},
-    {"Object", "Function.prototype", "prototype:o:3 registerClass:f:3"},
+    {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
-     "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:3 isPropertyEnumerable:f:3 "
-     "isPrototypeOf:f:3 addProperty:f:3 watch:f:3 unwatch:f:3"},
+     "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
+     "isPrototypeOf:f:131 addProperty:f:131 watch:f:131 unwatch:f:131"},
     {"Function", "Function.prototype", "prototype:o:3"},
-    {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:3 apply:f:3"},
+    {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:131 apply:f:131"},
     {"Array", "Function.prototype",
      "prototype:o:3 CASEINSENSITIVE:n=1:0 DESCENDING:n=2:0 UNIQUESORT:n=4:0 "
      "RETURNINDEXEDARRAY:n=8:0 NUMERIC:n=16:0"},

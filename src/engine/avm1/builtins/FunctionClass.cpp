@@ -40,8 +40,9 @@ void installFunctionClass(Vm& vm) {
     if (vm.version() < 6) {
         vm.global()->removeOwn("Function");
     }
-    vm.setFunction(proto, "call", call);
-    vm.setFunction(proto, "apply", apply);
+    // Flash 6 brought call and apply; movies of version 5 do not see them.
+    vm.setFunction(proto, "call", call, kDontEnum | kDontDelete | kFromVersion6);
+    vm.setFunction(proto, "apply", apply, kDontEnum | kDontDelete | kFromVersion6);
 }
 
 } // namespace kinovex::flash::avm1

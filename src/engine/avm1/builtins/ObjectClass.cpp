@@ -49,14 +49,38 @@ Value isPropertyEnumerable(Vm& vm, const Value& self, Args args) {
     return Value(p && !(p->flags & kDontEnum));
 }
 
-Value isPrototypeOf(Vm&, const Value& self, Args args) {
+// isPrototypeOf's walk ends at a __proto__ link flagged for the version after the movie's own,
+// and only then (a version 6 movie stops at a link flagged for 7, not at one flagged for 8 or
+// hidden from 6): the player checks that one flag alone.
+bool hiddenLink(const Property& link, int version) {
+    switch (version) {
+    case 5:
+        return link.flags & kFromVersion6;
+    case 6:
+        return link.flags & kFromVersion7;
+    case 7:
+        return link.flags & kFromVersion8;
+    case 8:
+        return link.flags & kFromVersion9;
+    default:
+        return false;
+    }
+}
+
+// Follows the object's __proto__ links; a primitive is looked at as its wrapper object.
+Value isPrototypeOf(Vm& vm, const Value& self, Args args) {
     Object* o = selfObject(self);
-    const Value v = arg(args, 0);
-    if (!o || !v.isObject()) {
+    Object* v = vm.toObject(arg(args, 0));
+    if (!o || !v) {
         return Value(false);
     }
     int hops = 0;
-    for (Object* p = v.asObject()->proto(); p && hops < 256; p = p->proto(), ++hops) {
+    for (Object* p = v; p && hops < Object::kMaxPrototypeLinks; ++hops) {
+        const Property* link = p->findOwn(kProtoName);
+        if (!link || hiddenLink(*link, vm.version()) || !link->value.isObject()) {
+            return Value(false);
+        }
+        p = link->value.asObject();
         if (p == o) {
             return Value(true);
         }
@@ -72,18 +96,38 @@ Value addProperty(Vm& vm, const Value& self, Args args) {
     if (!o || name.empty() || !getter.isObject() || !getter.asObject()->function()) {
         return Value(false);
     }
-    Property& p = o->define(name, Value());
+    // A data property turned into a getter keeps its value in its slot, where __resolve
+    // lookups still find it.
+    Property* existing = o->findOwn(name);
+    Property& p = existing ? *existing : o->define(name, Value());
     p.getter = getter.asObject();
     p.setter = setter.isObject() && setter.asObject()->function() ? setter.asObject() : nullptr;
     return Value(true);
 }
 
-Value watch(Vm&, const Value&, Args) {
-    return Value(false);
+// watch(name, callback[, userData]): every later write to the name goes through the
+// callback, whose result is what is stored.
+Value watch(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    const Value callback = arg(args, 1);
+    if (!o || args.empty() || !callback.isObject() || !callback.asObject()->function()) {
+        return Value(false);
+    }
+    o->setWatch(vm.toString(args[0]), callback.asObject(), arg(args, 2));
+    return Value(true);
 }
 
-Value unwatch(Vm&, const Value&, Args) {
-    return Value(false);
+// A name whose property has a getter keeps its watch.
+Value unwatch(Vm& vm, const Value& self, Args args) {
+    Object* o = selfObject(self);
+    if (!o || args.empty()) {
+        return Value(false);
+    }
+    const std::string name = vm.toString(args[0]);
+    if (const Property* p = o->findOwn(name); p && p->getter) {
+        return Value(false);
+    }
+    return Value(o->removeWatch(name));
 }
 
 // Clips attached from the library under this name get the class.
@@ -106,13 +150,15 @@ void installObjectClass(Vm& vm) {
     Object* ctor = defineClass(vm, "Object", construct, proto, true);
     vm.setFunction(proto, "toString", toString);
     vm.setFunction(proto, "valueOf", valueOf);
-    vm.setFunction(proto, "hasOwnProperty", hasOwnProperty);
-    vm.setFunction(proto, "isPropertyEnumerable", isPropertyEnumerable);
-    vm.setFunction(proto, "isPrototypeOf", isPrototypeOf);
-    vm.setFunction(proto, "addProperty", addProperty);
-    vm.setFunction(proto, "watch", watch);
-    vm.setFunction(proto, "unwatch", unwatch);
-    vm.setFunction(ctor, "registerClass", registerClass);
+    // What came with Flash 6: movies of version 5 do not see it.
+    constexpr PropFlags fromVersion6 = kDontEnum | kDontDelete | kFromVersion6;
+    vm.setFunction(proto, "hasOwnProperty", hasOwnProperty, fromVersion6);
+    vm.setFunction(proto, "isPropertyEnumerable", isPropertyEnumerable, fromVersion6);
+    vm.setFunction(proto, "isPrototypeOf", isPrototypeOf, fromVersion6);
+    vm.setFunction(proto, "addProperty", addProperty, fromVersion6);
+    vm.setFunction(proto, "watch", watch, fromVersion6);
+    vm.setFunction(proto, "unwatch", unwatch, fromVersion6);
+    vm.setFunction(ctor, "registerClass", registerClass, fromVersion6);
 }
 
 } // namespace kinovex::flash::avm1

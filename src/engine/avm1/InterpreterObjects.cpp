@@ -15,7 +15,9 @@ Object* asObject(const Value& v) {
 // [a, b, ...]: the count on top, then the elements, the first one next.
 void initArray(Run& r) {
     const std::size_t n = r.popCount();
-    r.push(Value(r.vm.newArray(r.popArgs(n))));
+    Object* a = r.vm.newArray(r.popArgs(n));
+    r.vm.takeArrayPrototypeNow(a);
+    r.push(Value(a));
 }
 
 // {name: value, ...}: pairs of a name and a value, the last pair on top.

@@ -120,7 +120,79 @@ std::size_t decimalPrefix(std::string_view s, double& out) {
     return i;
 }
 
+std::string_view trimBlanks(std::string_view s) {
+    while (!s.empty() && isSpace(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && isSpace(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
+int digitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'z') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'Z') {
+        return c - 'A' + 10;
+    }
+    return 99;
+}
+
+// All of `s` as digits in `radix`; NaN when anything else is there (or nothing).
+double digitsInRadix(std::string_view s, int radix) {
+    double v = 0;
+    for (const char c : s) {
+        const int d = digitValue(c);
+        if (d >= radix) {
+            return std::nan("");
+        }
+        v = v * radix + d;
+    }
+    return s.empty() ? std::nan("") : v;
+}
+
+// Digits in `radix`, with an optional sign in front of them.
+double signedDigits(std::string_view s, int radix) {
+    const bool sign = !s.empty() && (s.front() == '-' || s.front() == '+');
+    const double v = digitsInRadix(sign ? s.substr(1) : s, radix);
+    return sign && s.front() == '-' ? -v : v;
+}
+
 } // namespace
+
+bool isOctalText(std::string_view s) {
+    if (!s.empty() && (s.front() == '-' || s.front() == '+')) {
+        s.remove_prefix(1);
+    }
+    return s.size() > 1 && s[0] == '0' && s.find_first_not_of("01234567") == std::string_view::npos;
+}
+
+namespace {} // namespace
+
+double leadingInteger(std::string_view s, int radix) {
+    while (!s.empty() && isSpace(s.front())) {
+        s.remove_prefix(1);
+    }
+    bool negative = false;
+    if (!s.empty() && (s.front() == '+' || s.front() == '-')) {
+        negative = s.front() == '-';
+        s.remove_prefix(1);
+    }
+    double v = 0;
+    std::size_t used = 0;
+    for (; used < s.size() && digitValue(s[used]) < radix; ++used) {
+        v = v * radix + digitValue(s[used]);
+    }
+    if (used == 0) {
+        return std::nan("");
+    }
+    return negative ? -v : v;
+}
 
 double stringToNumber(std::string_view s, int version) {
     if (version < 5) {
@@ -130,38 +202,18 @@ double stringToNumber(std::string_view s, int version) {
         double v = 0;
         return decimalPrefix(s, v) ? v : 0.0;
     }
-    while (!s.empty() && isSpace(s.front())) {
-        s.remove_prefix(1);
+    // From version 6, text that starts right away with 0x is hexadecimal (a minus may follow
+    // the 0x), and a 0 followed by octal digits alone is octal (a sign may come first); blanks
+    // in front turn both off.
+    if (version >= 6 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        return signedDigits(trimBlanks(s.substr(2)), 16);
     }
-    while (!s.empty() && isSpace(s.back())) {
-        s.remove_suffix(1);
+    if (version >= 6 && isOctalText(trimBlanks(s)) && !isSpace(s.front())) {
+        return signedDigits(trimBlanks(s), 8);
     }
+    s = trimBlanks(s);
     if (s.empty()) {
         return std::nan("");
-    }
-    if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
-        double v = 0;
-        for (std::size_t i = 2; i < s.size(); ++i) {
-            const char c = s[i];
-            int d;
-            if (c >= '0' && c <= '9') {
-                d = c - '0';
-            } else if (c >= 'a' && c <= 'f') {
-                d = c - 'a' + 10;
-            } else if (c >= 'A' && c <= 'F') {
-                d = c - 'A' + 10;
-            } else {
-                return std::nan("");
-            }
-            v = v * 16 + d;
-        }
-        return v;
-    }
-    if (s == "Infinity" || s == "+Infinity") {
-        return INFINITY;
-    }
-    if (s == "-Infinity") {
-        return -INFINITY;
     }
     double v = 0;
     const std::size_t used = decimalPrefix(s, v);

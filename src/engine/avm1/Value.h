@@ -56,10 +56,16 @@ private:
 // very large and very small magnitudes.
 std::string numberToString(double n);
 std::string numberToString(double n, int radix);
-// Text to number for scripts of version 5 and later: surrounding white space allowed, hex with
-// 0x, anything else that is not a whole number is NaN. Version 4 and earlier read the longest
-// leading number and give 0 when there is none.
+// Text to number for scripts of version 5 and later: surrounding white space allowed, from
+// version 6 hex after a leading 0x and octal after a leading 0; anything else that is not a
+// whole number is NaN. Version 4 and earlier read the longest leading number and give 0 when
+// there is none.
 double stringToNumber(std::string_view s, int version);
+// A 0 followed by octal digits alone, maybe signed: such text reads as octal.
+bool isOctalText(std::string_view s);
+// The integer `s` starts with in `radix` (after blanks and a sign), as parseInt reads it; NaN
+// when there are no digits.
+double leadingInteger(std::string_view s, int radix);
 // ECMA ToInt32 / ToUint32.
 std::int32_t toInt32(double n);
 std::uint32_t toUint32(double n);

@@ -77,6 +77,14 @@ Object* Vm::newArray(std::vector<Value> elements) {
     return a;
 }
 
+void Vm::takeArrayPrototypeNow(Object* array) {
+    const Value ctor = getMember(m_global, "Array", Value(m_global));
+    const Value proto = ctor.isObject() ? getMember(ctor, "prototype") : Value();
+    if (!proto.isObject() || proto.asObject() != array->proto()) {
+        array->setProto(proto);
+    }
+}
+
 Object* Vm::newFunction(NativeFunction f, std::string_view name, bool constructs) {
     Object* fn = newObjectOfClass(ObjectClass::Function, m_functionProto);
     auto data = std::make_unique<FunctionData>();
@@ -606,6 +614,9 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
         m_constructing = true;
         const Value r = runFunction(ctor, Value(self), args, proto);
         m_constructing = false;
+        if (r.isObject() && r.asObject() != self && m_version >= 6) {
+            r.asObject()->define("__constructor__", Value(ctor), kDontEnum);
+        }
         return r.isObject() ? r : Value(self);
     }
     runFunction(ctor, Value(self), args, proto);

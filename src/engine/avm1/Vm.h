@@ -91,6 +91,9 @@ public:
     Object* clipPrototype() { return m_clipProto; }
     Object* buttonPrototype() { return m_buttonProto; }
     Object* errorPrototype() { return m_errorProto; }
+    // An array made by a literal or by calling Array as a function takes the prototype that
+    // _global.Array has at that moment (none once a script deleted Array).
+    void takeArrayPrototypeNow(Object* array);
     void setFunction(Object* target, std::string_view name, NativeFunction f,
                      PropFlags flags = kDontEnum | kDontDelete);
     // True while a native constructor runs for `new` (String(x) and new String(x) differ).

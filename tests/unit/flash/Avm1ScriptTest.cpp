@@ -582,7 +582,7 @@ TEST(Avm1Robustness, RunawayGrowthIsStoppedBeforeMemoryRunsOut) {
     vm.beginFrame();
     vm.runActions(1, strings.bytes());
     vm.runActions(1, arrays.bytes());
-    vm.runActions(1, Actions().push({1e12, Int{1}}).push("Array").op(op::NewObject).bytes());
+    vm.runActions(1, Actions().push({2e9, Int{1}}).push("Array").op(op::NewObject).bytes());
     vm.runActions(1, Actions().trace("still here").bytes());
     EXPECT_EQ(host.traces, (Lines{"still here"}));
     EXPECT_EQ(host.reports.size(), 3u);

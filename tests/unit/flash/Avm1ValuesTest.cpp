@@ -29,6 +29,35 @@ TEST(Avm1Values, NamesAreCaseSensitiveFromVersion7) {
     EXPECT_EQ(run(a, 7), (Lines{"undefined"}));
 }
 
+// Text read as a number (ToNumber), by parseInt, and by parseInt with radix 10.
+struct TextNumberCase {
+    const char* text;
+    int version;
+    Lines expected; // ToNumber, parseInt(text), parseInt(text, 10)
+};
+
+TEST(Avm1Values, TextReadsAsANumberAsThePlayerReadsIt) {
+    const TextNumberCase cases[] = {
+        {"0x1F", 5, {"NaN", "31", "1"}},     // hex is a version 6 reading; parseInt always has it
+        {"0x1F", 6, {"31", "31", "1"}},      // with a radix, the digits after 0x are in it
+        {" 0x1F", 6, {"NaN", "0", "0"}},     // blanks in front: no hex
+        {"0x-1F", 6, {"-31", "-31", "-1"}},  // a sign after the 0x
+        {"-0x1F", 6, {"NaN", "NaN", "NaN"}}, // but not before it
+        {"017", 5, {"17", "15", "17"}},      // octal: a 0 and octal digits alone
+        {"017", 6, {"15", "15", "17"}},      {"-017", 6, {"-15", "-15", "-17"}},
+        {" 017", 6, {"17", "17", "17"}},     {"019", 6, {"19", "19", "19"}},
+        {"017.5", 6, {"17.5", "17", "17"}},  {"Infinity", 6, {"NaN", "NaN", "NaN"}},
+    };
+    for (const TextNumberCase& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in version " + std::to_string(c.version));
+        Actions a;
+        a.push(c.text).op(op::ToNumber).op(op::Trace);
+        a.push({c.text, Int{1}}).push("parseInt").op(op::CallFunction).op(op::Trace);
+        a.push({10.0, c.text, Int{2}}).push("parseInt").op(op::CallFunction).op(op::Trace);
+        EXPECT_EQ(run(a, c.version), c.expected);
+    }
+}
+
 TEST(Avm1Values, NumbersPrintAsThePlayerPrintsThem) {
     Actions a;
     for (double n : {0.1 + 0.2, 1e21, 123456789012345.0, -0.0, 1.0 / 3, 1e-7, 2.5e-3}) {

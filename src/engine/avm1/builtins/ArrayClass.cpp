@@ -11,15 +11,24 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-Value construct(Vm& vm, const Value&, Args args) {
+Object* newArrayOf(Vm& vm, Args args) {
     if (args.size() == 1 && args[0].isNumber()) {
-        const double n = args[0].asNumber();
-        const std::size_t count =
-            n >= 0 && n == std::floor(n) ? static_cast<std::size_t>(std::min(n, 1e18)) : 0;
+        // The length is the number as a 32-bit integer (Infinity and NaN give 0); a negative
+        // one gives none.
+        const std::int32_t n = toInt32(args[0].asNumber());
+        const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
         vm.checkArrayLength(count);
-        return Value(vm.newArray(std::vector<Value>(count)));
+        return vm.newArray(std::vector<Value>(count));
     }
-    return Value(vm.newArray(std::vector<Value>(args.begin(), args.end())));
+    return vm.newArray(std::vector<Value>(args.begin(), args.end()));
+}
+
+Value construct(Vm& vm, const Value&, Args args) {
+    Object* a = newArrayOf(vm, args);
+    if (!vm.constructing()) {
+        vm.takeArrayPrototypeNow(a);
+    }
+    return Value(a);
 }
 
 std::string join(Vm& vm, Object* a, const std::string& sep) {

@@ -46,43 +46,29 @@ Value parseFloat(Vm& vm, const Value&, Args args) {
     return Value(i < s.size() && std::isdigit(static_cast<unsigned char>(s[i])) ? n : std::nan(""));
 }
 
+// Text that starts right away with 0x is hexadecimal, or read in the radix given after the 0x,
+// with a minus allowed after the 0x ("-0x2" is no number). Without a radix, a 0 followed by
+// octal digits alone is octal, and anything else decimal.
 Value parseInt(Vm& vm, const Value&, Args args) {
     const std::string s = vm.toString(arg(args, 0));
+    const auto hexAt = [&](std::size_t i) {
+        return s.size() > i + 1 && s[i] == '0' && (s[i + 1] == 'x' || s[i + 1] == 'X');
+    };
+    if ((s.starts_with('-') || s.starts_with('+')) && hexAt(1)) {
+        return Value(std::nan(""));
+    }
     int radix = static_cast<int>(toInteger(vm.toNumber(arg(args, 1))));
-    std::size_t i = 0;
-    while (i < s.size() && std::isspace(static_cast<unsigned char>(s[i]))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    if ((radix == 0 || radix == 16) && i + 1 < s.size() && s[i] == '0' &&
-        (s[i + 1] == 'x' || s[i + 1] == 'X')) {
-        radix = 16;
-        i += 2;
-    } else if (radix == 0 && i + 1 < s.size() && s[i] == '0') {
-        radix = 8; // a leading zero means octal here
-    }
-    if (radix == 0) {
-        radix = 10;
+    std::string_view digits = s;
+    if (hexAt(0)) {
+        digits.remove_prefix(2);
+        radix = radix == 0 ? 16 : radix;
+    } else if (radix == 0) {
+        radix = isOctalText(s) ? 8 : 10;
     }
     if (radix < 2 || radix > 36) {
         return Value(std::nan(""));
     }
-    double r = 0;
-    bool any = false;
-    for (; i < s.size(); ++i) {
-        const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
-        const int d = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'z' ? c - 'a' + 10 : 99;
-        if (d >= radix) {
-            break;
-        }
-        r = r * radix + d;
-        any = true;
-    }
-    return Value(any ? (negative ? -r : r) : std::nan(""));
+    return Value(leadingInteger(digits, radix));
 }
 
 Value escape(Vm& vm, const Value&, Args args) {

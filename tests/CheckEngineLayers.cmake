@@ -1,6 +1,7 @@
 # Fails when a file of the movie engine includes a header of a layer above its own. The engine's
 # layers, lowest first; each may include its own headers and those of the layers it names:
 #   swf          reading: bit reader, file, tags
+#   abc          ActionScript 3 bytecode: its file model, reader, decoder and verifier
 #   definitions  characters and timelines as the file defines them
 #   media        decoders of sound, video and bitmaps
 #   text         fonts, styled text, line layout
@@ -11,13 +12,14 @@
 # ROOT is the engine's folder (src/engine or a sample laid out like it).
 cmake_policy(SET CMP0057 NEW)
 set(allowed_swf swf)
-set(allowed_definitions swf definitions)
-set(allowed_media swf definitions media)
-set(allowed_text swf definitions text)
-set(allowed_display swf definitions media text display)
-set(allowed_avm1 swf definitions media text display avm1)
-set(allowed_render swf definitions media text display render)
-set(layers swf definitions media text display avm1 render)
+set(allowed_abc swf abc)
+set(allowed_definitions swf abc definitions)
+set(allowed_media swf abc definitions media)
+set(allowed_text swf abc definitions text)
+set(allowed_display swf abc definitions media text display)
+set(allowed_avm1 swf abc definitions media text display avm1)
+set(allowed_render swf abc definitions media text display render)
+set(layers swf abc definitions media text display avm1 render)
 
 set(offenders "")
 file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/*.h" "${ROOT}/*.cpp")

@@ -1,0 +1,16 @@
+#pragma once
+// What was wrong with a block of ActionScript 3 bytecode, and where.
+
+#include <cstddef>
+#include <string>
+
+namespace kinovex::flash::abc {
+
+struct AbcError {
+    std::size_t offset = 0; // in the block's bytes
+    std::string message;
+
+    std::string text() const { return "at byte " + std::to_string(offset) + ": " + message; }
+};
+
+} // namespace kinovex::flash::abc

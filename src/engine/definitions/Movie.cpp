@@ -429,7 +429,7 @@ bool Movie::readDefinition(const Tag& tag, Log& log) {
         return true;
     }
     default:
-        return true; // not a drawing tag: skipped by its length
+        return readScriptTag(tag, log);
     }
 }
 

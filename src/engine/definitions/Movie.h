@@ -1,6 +1,7 @@
 #pragma once
 // A loaded movie: its header values, the character dictionary and the main timeline.
 
+#include "engine/definitions/AbcBlocks.h"
 #include "engine/definitions/Characters.h"
 #include "engine/swf/Log.h"
 #include "engine/swf/SwfFile.h"
@@ -42,6 +43,12 @@ public:
     // no exact match exists), and the name a character is exported under ("" when none).
     std::uint16_t exportedId(std::string_view name) const;
     std::string exportName(std::uint16_t id) const;
+    // FileAttributes says the movie's scripts are ActionScript 3.
+    bool isActionScript3() const { return m_actionScript3; }
+    // The movie's ActionScript 3 blocks in the order they stand, damaged ones left out.
+    const std::vector<AbcBlock>& abcBlocks() const { return m_abcBlocks; }
+    // The classes SymbolClass tags bind to characters, in the order they stand.
+    const std::vector<SymbolClass>& symbolClasses() const { return m_symbolClasses; }
     // DefineSound tags, for the mixer; moved out once it has them.
     std::vector<SoundDefinition>& sounds() { return m_sounds; }
 
@@ -50,6 +57,8 @@ private:
     void readTimeline(std::span<const std::uint8_t> data, std::size_t baseOffset,
                       std::uint32_t declaredFrames, TimelineDef& timeline, bool isRoot, Log& log);
     bool readDefinition(const Tag& tag, Log& log);
+    // FileAttributes, DoABC, DoABC2 and SymbolClass (AbcTags.cpp); false when malformed.
+    bool readScriptTag(const Tag& tag, Log& log);
     void define(std::unique_ptr<Character> c, std::size_t offset, int code, Log& log);
 
     SwfFile m_file;
@@ -61,6 +70,9 @@ private:
     std::vector<SoundDefinition> m_sounds;
     std::unordered_map<std::string, std::uint16_t> m_exports;
     std::unordered_map<std::uint16_t, std::string> m_exportNames;
+    bool m_actionScript3 = false;
+    std::vector<AbcBlock> m_abcBlocks;
+    std::vector<SymbolClass> m_symbolClasses;
 };
 
 } // namespace kinovex::flash

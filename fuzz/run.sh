@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds the engine's fuzz targets with clang and runs each for a share of a bounded time:
-# the movie reader, the ActionScript 1/2 machine, and the whole load-play-draw path. Exits
-# non-zero when a fuzzer finds a crash, a leak, a hang (an input taking over 10 s) or an input
-# needing over 2 GB; the input is kept in <build>/fuzz-findings/.
+# the movie reader, the ActionScript 3 bytecode reader and verifier, the ActionScript 1/2
+# machine, and the whole load-play-draw path. Exits non-zero when a fuzzer finds a crash, a
+# leak, a hang (an input taking over 10 s) or an input needing over 2 GB; the input is kept in
+# <build>/fuzz-findings/.
 #   fuzz/run.sh [seconds]     (default 60; FUZZ_BUILD names the build folder, default build-fuzz)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -16,7 +17,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DCMAKE_CXX_FLAGS="-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=undefined"
 fi
 cmake --build "$build" --parallel "$(nproc)" \
-    --target swf_reader_fuzz avm1_fuzz engine_fuzz kinovex_make_movies
+    --target swf_reader_fuzz abc_fuzz avm1_fuzz engine_fuzz kinovex_make_movies
 
 # Each corpus keeps what earlier runs found. The writer's movies seed the two movie targets
 # every time, so movies added to the writer join them; a few small programs seed the script
@@ -32,6 +33,11 @@ mkdir -p "$scripts"
 printf '\x96\x07\x00\x00hello\x00\x26\x00' >"$scripts/trace"
 printf '\x96\x06\x00\x00clip\x00\x1c\x96\x04\x00\x00_x\x00\x4e\x26\x00' >"$scripts/member"
 printf '\x99\x02\x00\xfb\xff\x00' >"$scripts/loop"
+# The bytecode target starts from a block with one script whose body pushes a scope and returns.
+bytecode="$build/fuzz-corpus-abc"
+mkdir -p "$bytecode"
+printf '\x10\x00\x2e\x00\x00\x00\x00\x00\x00\x00\x00\x01\x00\x00\x00\x00\x00\x00\x01\x00\x00\x01\x00\x01\x01\x00\x01\x03\xd0\x30\x47\x00\x00' \
+    >"$bytecode/script"
 
 mkdir -p "$build/fuzz-findings"
 run() {
@@ -41,8 +47,11 @@ run() {
         -print_final_stats=1 -artifact_prefix="$build/fuzz-findings/$target-" "$corpus"
 }
 reader_share=$((seconds / 4 > 0 ? seconds / 4 : 1))
+bytecode_share=$((seconds / 6 > 0 ? seconds / 6 : 1))
 script_share=$((seconds / 3 > 0 ? seconds / 3 : 1))
-engine_share=$((seconds - reader_share - script_share > 0 ? seconds - reader_share - script_share : 1))
+engine_share=$((seconds - reader_share - bytecode_share - script_share))
+engine_share=$((engine_share > 0 ? engine_share : 1))
 run swf_reader_fuzz "$reader_share" "$build/fuzz-corpus-swf_reader"
+run abc_fuzz "$bytecode_share" "$bytecode"
 run avm1_fuzz "$script_share" "$scripts"
 run engine_fuzz "$engine_share" "$build/fuzz-corpus-engine"

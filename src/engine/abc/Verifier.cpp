@@ -11,6 +11,9 @@ namespace {
 constexpr std::int32_t kNotDecoded = -1;
 constexpr std::int32_t kInsideInstruction = -2;
 
+constexpr std::size_t kStepsPerCodeByte = 8;
+constexpr std::size_t kSpareSteps = 1024;
+
 class BodyVerifier {
 public:
     BodyVerifier(const AbcFile& file, std::uint32_t bodyIndex, VerifyScratch& scratch)
@@ -63,7 +66,14 @@ std::optional<AbcError> BodyVerifier::run() {
     if (!checkExceptions() || !reach(0, 0, 0, 0, "the start")) {
         return m_error;
     }
+    // An instruction is walked again only when a shallower scope stack reaches it; damaged code
+    // could make that happen for every pair of instructions, so the walk has a budget far
+    // beyond what compiled code needs.
+    std::size_t budget = kStepsPerCodeByte * m_code.size() + kSpareSteps;
     while (!m_s.pending.empty()) {
+        if (budget-- == 0) {
+            return AbcError{0, "the scope depths of the body do not settle"};
+        }
         const std::uint32_t i = m_s.pending.back();
         m_s.pending.pop_back();
         if (!step(i)) {

@@ -9,9 +9,11 @@
 // every line the movie's scripts trace, and nothing else, on standard output; --click presses
 // and releases the mouse at stage pixel X,Y before frame FRAME runs; --audio writes the sound
 // of the frames run as a 44100 Hz stereo 16-bit WAV file. With --trace or --audio the picture
-// is optional.
+// is optional. Standard error says what of the movie's ActionScript 3 code was left out or
+// refused by the verifier.
 
 #include "engine/Player.h"
+#include "engine/swf/Tags.h"
 
 #include <algorithm>
 #include <cairo.h>
@@ -318,6 +320,10 @@ int main(int argc, char** argv) {
     for (const kinovex::flash::Diagnostic& d : player.diagnostics()) {
         if (d.tagCode < 0) {
             std::fprintf(stderr, "kinovex-frame: %s\n", d.message.c_str());
+        } else if (d.tagCode == kinovex::flash::TagDoAbc ||
+                   d.tagCode == kinovex::flash::TagDoAbc2) {
+            // ActionScript 3 code left out, or methods the verifier refused.
+            std::fprintf(stderr, "kinovex-frame: %s\n", d.text().c_str());
         }
     }
     return 0;

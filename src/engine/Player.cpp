@@ -22,6 +22,23 @@ namespace {
 // so such movies play at the common default rate.
 constexpr std::uint16_t kDefaultFrameRate256 = 12 * 256;
 
+// True when no clip under `timeline` plays on to frames it has not shown yet.
+bool ClipsSettled(const TimelineInstance& timeline, int nesting) {
+    if (nesting > TimelineInstance::kMaxNesting + 2) {
+        return true;
+    }
+    for (const auto& [depth, obj] : timeline.displayList()) {
+        if (!obj.sprite) {
+            continue;
+        }
+        const TimelineInstance& clip = *obj.sprite;
+        if ((clip.playing() && !clip.hasShownLastFrame()) || !ClipsSettled(clip, nesting + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 Player::Player() = default;
@@ -173,13 +190,16 @@ void Player::runFrame() {
         return; // the movie has closed itself: its last picture stays
     }
     ++m_framesRun;
+    m_scripts->runFrame(scriptClockMs());
+}
+
+double Player::scriptClockMs() const {
     std::uint16_t rate = m_movie->frameRate256();
     if (rate == 0) {
         rate = kDefaultFrameRate256;
     }
-    // The scripts' clock stands at the time this frame was due.
-    const double nowMs = static_cast<double>(m_framesRun) * 1000.0 * 256.0 / rate;
-    m_scripts->runFrame(std::floor(nowMs));
+    // It stands at the time the frame last run was due.
+    return std::floor(static_cast<double>(m_framesRun) * 1000.0 * 256.0 / rate);
 }
 
 void Player::setScriptInstructionBudget(std::uint64_t actions) {
@@ -395,6 +415,34 @@ std::optional<StagePoint> Player::firstButtonCentre() const {
         return std::nullopt;
     }
     return StagePoint{p->x / 20.0, p->y / 20.0};
+}
+
+std::vector<StageButton> Player::buttonsOnStage() const {
+    std::vector<StageButton> out;
+    if (!m_buttons) {
+        return out;
+    }
+    for (ButtonOnStage& b : m_buttons->buttonsOnStage()) {
+        out.push_back(
+            {{b.centre.x / 20.0, b.centre.y / 20.0}, std::move(b.name), std::move(b.text)});
+    }
+    return out;
+}
+
+Activity Player::activity() const {
+    Activity a;
+    if (!m_root) {
+        a.clipsSettled = true;
+        return a;
+    }
+    a.mainShownLastFrame = m_root->hasShownLastFrame();
+    a.mainPlaying = m_playing && m_root->playing() && !m_scripts->quitRequested();
+    a.clipsSettled = ClipsSettled(*m_root, 0);
+    a.soundPlaying = m_mixer->isSounding();
+    if (const std::optional<double> due = m_scripts->nextTimerDueMs()) {
+        a.nextTimerMs = std::max(0.0, *due - scriptClockMs());
+    }
+    return a;
 }
 
 } // namespace kinovex::flash

@@ -12,6 +12,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kinovex::flash {
 
@@ -26,6 +27,33 @@ class TimelineInstance;
 struct StagePoint {
     double x = 0;
     double y = 0;
+};
+
+// A button a person could press, as the stage shows it.
+struct StageButton {
+    StagePoint centre; // a point of its hit area, in stage pixels
+    std::string name;  // its instance name ("" when it has none)
+    std::string text;  // the text its look shows, UTF-8
+};
+
+// What may still happen on its own, without input: read after a frame to tell whether the
+// movie has come to rest.
+struct Activity {
+    bool mainPlaying = false; // the main timeline plays on (no stop())
+    // The main timeline has shown its last frame: playing on only repeats what it showed.
+    bool mainShownLastFrame = false;
+    // Every clip on the display list stands stopped or has shown its last frame since it was
+    // placed (a clip looping as decoration has).
+    bool clipsSettled = false;
+    bool soundPlaying = false; // an event sound, or stream sound still to play
+    // Milliseconds until the scripts' next timer (setInterval) comes due; none when none is set.
+    std::optional<double> nextTimerMs;
+    // Files the movie asked for and has not got yet. The engine loads nothing from outside a
+    // movie, so it stays 0.
+    int loadsPending = 0;
+
+    // The main timeline stands stopped or has shown its last frame.
+    bool mainSettled() const { return !mainPlaying || mainShownLastFrame; }
 };
 
 struct LoadResult {
@@ -109,6 +137,10 @@ public:
     bool wantsHandCursor() const;
     // The centre of the first visible, enabled button on the stage, if there is one.
     std::optional<StagePoint> firstButtonCentre() const;
+    // Every visible, enabled button on the stage, lowest depth first, through sprites.
+    std::vector<StageButton> buttonsOnStage() const;
+    // What is still going on (see Activity); costs a walk over the display list.
+    Activity activity() const;
     // Maps a point of a `width` x `height` view that draw() filled to the stage.
     StagePoint viewToStage(double x, double y, int width, int height) const;
 
@@ -130,8 +162,9 @@ private:
     // one shared: its first frame is shown.
     LoadResult start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom = nullptr);
     void reset();
-    void frameShown(); // after a frame ran: its sound
-    void runFrame();   // one frame of the movie, its scripts included
+    void frameShown();            // after a frame ran: its sound
+    void runFrame();              // one frame of the movie, its scripts included
+    double scriptClockMs() const; // the scripts' clock (getTimer, timers) now
     void connectButtons();
     // After a mouse or key event reached the buttons: the scripts it woke run.
     void buttonsMoved();

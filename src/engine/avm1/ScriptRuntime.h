@@ -65,6 +65,7 @@ public:
     // has been handled, as frame scripts are; handlers run after them.
     ButtonScripts buttonScripts() override;
     bool quitRequested() const override { return m_quitRequested; }
+    std::optional<double> nextTimerDueMs() const override { return m_vm->nextIntervalDueMs(); }
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
     void mouseMove(double x, double y) override;

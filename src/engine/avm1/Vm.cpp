@@ -742,6 +742,16 @@ void Vm::clearInterval(int id) {
     std::erase_if(m_intervals, [id](const Interval& i) { return i.id == id; });
 }
 
+std::optional<double> Vm::nextIntervalDueMs() const {
+    std::optional<double> first;
+    for (const Interval& i : m_intervals) {
+        if (!first || i.next < *first) {
+            first = i.next;
+        }
+    }
+    return first;
+}
+
 void Vm::runActions(ClipId clip, std::vector<std::uint8_t> code) {
     runActions(clip, std::make_shared<const std::vector<std::uint8_t>>(std::move(code)));
 }

@@ -161,6 +161,8 @@ public:
     int addInterval(Value function, Value self, std::string method, std::vector<Value> args,
                     double periodMs);
     void clearInterval(int id);
+    // When the interval due first calls next (on the host's clock); none while none is set.
+    std::optional<double> nextIntervalDueMs() const;
 
     // The movie's random numbers, in [0, 1). Seeded the same way every run, so a movie plays the
     // same each time it is converted.

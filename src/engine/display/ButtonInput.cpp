@@ -1,6 +1,7 @@
 #include "engine/display/ButtonInput.h"
 
 #include "engine/display/Button.h"
+#include "engine/display/ShownText.h"
 
 #include <cmath>
 #include <vector>
@@ -343,55 +344,78 @@ bool ButtonInput::wantsHandCursor() const {
     return !m_scripts.clipHandCursor || m_scripts.clipHandCursor(*f.object->sprite);
 }
 
-std::optional<Point> ButtonInput::firstButtonCentre() const {
-    std::optional<Point> result;
+template <typename Visit> void ButtonInput::forEachShownButton(Visit&& visit) const {
     // Only buttons that are shown: an invisible sprite hides the buttons in it.
     auto search = [&](auto&& self, TimelineInstance& tl, const Matrix& m, int nesting) -> bool {
         if (nesting > TimelineInstance::kMaxNesting + 2) {
-            return false;
+            return true;
         }
         for (const auto& [depth, obj] : tl.displayList()) {
             if (!obj.visible || obj.clipDepth != 0) {
                 continue;
             }
             const Matrix full = m * obj.matrix;
-            if (obj.sprite && self(self, *obj.sprite, full, nesting + 1)) {
-                return true;
+            if (obj.sprite && !self(self, *obj.sprite, full, nesting + 1)) {
+                return false;
             }
             if (!obj.button || !obj.button->enabled) {
                 continue;
             }
-            const HitBox box = m_hit.buttonAreaBox(*obj.button, full);
-            if (box.empty()) {
-                continue;
-            }
-            const Point centre{(box.xMin + box.xMax) / 2, (box.yMin + box.yMax) / 2};
-            if (m_hit.hitsButtonArea(*obj.button, full, centre)) {
-                result = centre;
-                return true;
-            }
-            // A ring or an L: the point of the area nearest the middle, on a fine grid.
-            constexpr int kSteps = 32;
-            double best = 1e300;
-            for (int iy = 0; iy <= kSteps; ++iy) {
-                for (int ix = 0; ix <= kSteps; ++ix) {
-                    const Point q{box.xMin + (box.xMax - box.xMin) * ix / kSteps,
-                                  box.yMin + (box.yMax - box.yMin) * iy / kSteps};
-                    const double d = std::hypot(q.x - centre.x, q.y - centre.y);
-                    if (d < best && m_hit.hitsButtonArea(*obj.button, full, q)) {
-                        best = d;
-                        result = q;
-                    }
+            if (const std::optional<Point> p = pointOfArea(*obj.button, full)) {
+                if (!visit(obj, *p, tl)) {
+                    return false;
                 }
             }
-            if (result) {
-                return true;
-            }
         }
-        return false;
+        return true;
     };
     search(search, m_root, Matrix{}, 0);
+}
+
+std::optional<Point> ButtonInput::pointOfArea(const ButtonInstance& button,
+                                              const Matrix& full) const {
+    const HitBox box = m_hit.buttonAreaBox(button, full);
+    if (box.empty()) {
+        return std::nullopt;
+    }
+    const Point centre{(box.xMin + box.xMax) / 2, (box.yMin + box.yMax) / 2};
+    if (m_hit.hitsButtonArea(button, full, centre)) {
+        return centre;
+    }
+    // A ring or an L: the point of the area nearest the middle, on a fine grid.
+    constexpr int kSteps = 32;
+    double best = 1e300;
+    std::optional<Point> result;
+    for (int iy = 0; iy <= kSteps; ++iy) {
+        for (int ix = 0; ix <= kSteps; ++ix) {
+            const Point q{box.xMin + (box.xMax - box.xMin) * ix / kSteps,
+                          box.yMin + (box.yMax - box.yMin) * iy / kSteps};
+            const double d = std::hypot(q.x - centre.x, q.y - centre.y);
+            if (d < best && m_hit.hitsButtonArea(button, full, q)) {
+                best = d;
+                result = q;
+            }
+        }
+    }
     return result;
+}
+
+std::optional<Point> ButtonInput::firstButtonCentre() const {
+    std::optional<Point> result;
+    forEachShownButton([&](const DisplayObject&, Point p, const TimelineInstance&) {
+        result = p;
+        return false;
+    });
+    return result;
+}
+
+std::vector<ButtonOnStage> ButtonInput::buttonsOnStage() const {
+    std::vector<ButtonOnStage> buttons;
+    forEachShownButton([&](const DisplayObject& obj, Point p, const TimelineInstance& owner) {
+        buttons.push_back({p, obj.name, ShownText(obj.button->displayList(), owner.movie())});
+        return true;
+    });
+    return buttons;
 }
 
 } // namespace kinovex::flash

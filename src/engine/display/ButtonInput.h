@@ -26,11 +26,20 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace kinovex::flash {
 
 class ButtonInstance;
+
+// A visible, enabled button on the stage as a person would see it.
+struct ButtonOnStage {
+    Point centre;     // stage twips; a point of its hit area
+    std::string name; // its instance name ("" when it has none)
+    std::string text; // the text its look shows (see ShownText)
+};
 
 // The seam between buttons and the movie's scripts; the player connects it to its
 // interpreter. Members left empty are skipped (the button then only changes its look and
@@ -85,6 +94,8 @@ public:
     // The middle of the first visible, enabled button's hit area (lowest depth first, through
     // sprites), in stage twips; a point inside the area when the middle of its box is not.
     std::optional<Point> firstButtonCentre() const;
+    // Every visible, enabled button in that order, with a point of its hit area as above.
+    std::vector<ButtonOnStage> buttonsOnStage() const;
 
     bool isPressed() const { return m_down; }
 
@@ -120,6 +131,12 @@ private:
     bool locate(const Target& t, Found& out) const;
     bool isMenu(const Target& t) const;
     void fire(const Target& t, Transition transition);
+    // Calls `visit` with each visible, enabled button and a point of its hit area, in order,
+    // until it returns false.
+    template <typename Visit> void forEachShownButton(Visit&& visit) const;
+    // A point of the button's hit area: the middle of its box, else the point of the area
+    // nearest it; none for an empty area.
+    std::optional<Point> pointOfArea(const ButtonInstance& button, const Matrix& full) const;
 
     TimelineInstance& m_root;
     ButtonScripts m_scripts;

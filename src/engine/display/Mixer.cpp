@@ -184,6 +184,20 @@ void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) 
     }
 }
 
+bool SoundMixer::isSounding() const {
+    for (const auto& voice : m_voices) {
+        if (!voice->done) {
+            return true;
+        }
+    }
+    for (const auto& [key, stream] : m_streams) {
+        if (stream->available() > 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 void SoundMixer::stopStream(StreamKey key) {
     auto it = m_streams.find(key);
     if (it != m_streams.end()) {

@@ -47,6 +47,8 @@ public:
     void stopSound(std::uint16_t id);
     bool isPlaying(std::uint16_t id) const;
     std::size_t voiceCount() const { return m_voices.size(); }
+    // True while an event sound plays or a stream has sound left to play.
+    bool isSounding() const;
     const std::string& lastError() const { return m_lastError; }
 
     // ---- stream sound ----

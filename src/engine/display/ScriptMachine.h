@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace kinovex::flash {
@@ -32,6 +33,10 @@ public:
     // True once a script has asked the player to close (fscommand "quit"): from then on no
     // timeline moves and no script runs.
     virtual bool quitRequested() const = 0;
+
+    // When the next of the scripts' timers (setInterval and the like) comes due, on the
+    // scripts' clock (the `nowMs` of runFrame); none while no timer is set.
+    virtual std::optional<double> nextTimerDueMs() const = 0;
 
     // The callbacks through which buttons and clips that act as buttons reach the scripts.
     virtual ButtonScripts buttonScripts() = 0;

@@ -225,6 +225,9 @@ void TimelineInstance::stepForwardTo(std::uint32_t frame, bool advanceChildren) 
 }
 
 void TimelineInstance::runFrame(std::uint32_t frame, bool runActions, bool display) {
+    if (frame + 1 >= m_def.frameCount) {
+        m_shownLastFrame = true;
+    }
     if (frame >= m_def.frames.size()) {
         return;
     }

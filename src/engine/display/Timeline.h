@@ -150,6 +150,9 @@ public:
 
     bool playing() const { return m_playing; }
     void setPlaying(bool on) { m_playing = on; }
+    // True once the timeline has shown its last frame since it was placed (a one-frame
+    // timeline at once): from then on, playing only repeats what it showed.
+    bool hasShownLastFrame() const { return m_shownLastFrame; }
     TimelineInstance* parent() const { return m_parent; }
     // The display object this timeline is the sprite of (null for the main timeline).
     DisplayObject* owner() const;
@@ -206,6 +209,7 @@ private:
     std::int32_t m_depth = 0;
     std::uint64_t m_clipId = 0;
     bool m_playing = true;
+    bool m_shownLastFrame = false;
     std::uint32_t m_frame = 0;
     std::shared_ptr<const std::vector<ClipAction>> m_clipActions;
     DisplayList m_list;

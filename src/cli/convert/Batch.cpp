@@ -235,6 +235,16 @@ std::string reportJson(const std::vector<JobResult>& results) {
         if (!r.note.empty()) {
             out += ", \"note\": " + jsonString(r.note);
         }
+        if (!r.ended.empty()) {
+            out += ", \"ended\": " + jsonString(r.ended);
+        }
+        if (!r.events.empty()) {
+            out += ", \"events\": [";
+            for (std::size_t e = 0; e < r.events.size(); ++e) {
+                out += (e ? ", " : "") + jsonString(r.events[e]);
+            }
+            out += "]";
+        }
         out += "}";
     }
     out += results.empty() ? "]\n}\n" : "\n  ]\n}\n";

@@ -2,6 +2,7 @@
 
 #include "cli/convert/EncoderProcess.h"
 #include "cli/convert/FramePacing.h"
+#include "cli/convert/MovieEnd.h"
 #include "cli/convert/OutputFormat.h"
 #include "cli/convert/RenderLanes.h"
 #include "engine/Player.h"
@@ -43,7 +44,35 @@ void removeUnfinished(const std::string& output, Profile profile) {
     }
 }
 
+// Why a conversion of open length ended at `seconds`, on a frame the movie rests on.
+std::string restReason(bool buttonShown, double seconds) {
+    return std::string(buttonShown ? "stopped, waiting for input" : "movie finished") + " at " +
+           formatMoment(seconds);
+}
+
+std::string maxDurationNote(double maxDuration) {
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "stopped after %g s: the movie did not come to rest "
+                  "(--duration or --max-duration sets the length)",
+                  maxDuration);
+    return text;
+}
+
 } // namespace
+
+std::string formatMoment(double seconds) {
+    const long tenths = std::max(0L, std::lround(seconds * 10));
+    const long s = tenths / 10;
+    char text[48];
+    if (s >= 3600) {
+        std::snprintf(text, sizeof text, "%ld:%02ld:%02ld.%ld", s / 3600, s / 60 % 60, s % 60,
+                      tenths % 10);
+    } else {
+        std::snprintf(text, sizeof text, "%ld:%02ld.%ld", s / 60, s % 60, tenths % 10);
+    }
+    return text;
+}
 
 std::string outputPathFor(const std::string& input, const std::string& folder, Profile profile) {
     namespace fs = std::filesystem;
@@ -128,9 +157,13 @@ JobResult convertMovie(const std::string& input, const std::string& output,
     }
 
     SoundAligner sound(plan.rate);
+    MovieEnd end(static_cast<std::uint32_t>(std::ceil(plan.rate.value())));
     double renderSeconds = 0;
     std::uint64_t written = 0;
     bool broken = false;
+    auto secondsAt = [&](std::uint64_t frames) {
+        return static_cast<double>(frames) / plan.rate.value();
+    };
     {
         RenderLanes lanes(std::move(players), options, plan, fixedFrames.has_value());
         for (;;) {
@@ -143,6 +176,19 @@ JobResult convertMovie(const std::string& input, const std::string& output,
             const LaneFrame& frame = lanes.next();
             renderSeconds += frame.renderSeconds;
             if (frame.ended) {
+                result.ended = "movie finished at " + formatMoment(secondsAt(written));
+                break;
+            }
+            if (!frame.pressed.empty()) {
+                result.events.push_back("pressed \"" + frame.pressed + "\" at " +
+                                        formatMoment(secondsAt(written)));
+            }
+            MovieEnd::Verdict verdict = MovieEnd::Verdict::Go;
+            if (!fixedFrames) {
+                verdict = end.frame(frame.settled, frame.settled ? pictureHash(frame.bytes) : 0);
+            }
+            if (verdict == MovieEnd::Verdict::EndBefore) {
+                result.ended = restReason(frame.buttonShown, secondsAt(written));
                 break;
             }
             // The frame's sound goes first: ffmpeg may want sound before it takes more picture.
@@ -154,21 +200,24 @@ JobResult convertMovie(const std::string& input, const std::string& output,
                 broken = true;
                 break;
             }
+            const bool buttonShown = frame.buttonShown;
             lanes.release();
             ++written;
             report.frame = static_cast<std::uint32_t>(written);
-            report.outputSeconds = static_cast<double>(written) / plan.rate.value();
+            report.outputSeconds = secondsAt(written);
             if (progress) {
                 progress(report);
             }
+            if (verdict == MovieEnd::Verdict::EndAfter) {
+                result.ended = restReason(buttonShown, secondsAt(written));
+                break;
+            }
             if (fixedFrames ? written >= *fixedFrames : written >= boundFrames) {
-                if (!fixedFrames) {
-                    char text[160];
-                    std::snprintf(text, sizeof text,
-                                  "stopped after %g s: the movie did not reach its end "
-                                  "(--duration or --max-duration sets the length)",
-                                  options.maxDuration);
-                    result.note = text;
+                if (fixedFrames) {
+                    result.ended = options.frames ? "--frames" : "--duration";
+                } else {
+                    result.ended = "--max-duration at " + formatMoment(secondsAt(written));
+                    result.note = maxDurationNote(options.maxDuration);
                 }
                 break;
             }

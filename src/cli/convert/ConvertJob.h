@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace kinovex::cli {
 
@@ -28,6 +29,11 @@ struct JobResult {
     std::string output;
     std::string error; // why it failed
     std::string note;  // something the user should know about a conversion that worked
+    // Why and when the conversion ended: "movie finished at 0:49.8", "stopped, waiting for
+    // input at 0:12.0", "--max-duration at 10:00.0", "--duration" or "--frames".
+    std::string ended;
+    // What the converter did to the movie on its way: "pressed \"play_btn\" at 0:03.2".
+    std::vector<std::string> events;
     std::uint32_t frames = 0;
     double outputSeconds = 0;
     double renderSeconds = 0; // CPU time of the engines (advancing and drawing), summed over them
@@ -43,6 +49,9 @@ JobResult convertMovie(const std::string& input, const std::string& output,
                        const ConvertOptions& options, const EncoderSetup& encoder,
                        const ProgressCallback& progress, const std::atomic<bool>& interrupted,
                        unsigned engines = 1);
+
+// A time in the output as the report gives it: "0:49.8", "1:02:03.0".
+std::string formatMoment(double seconds);
 
 // Where a movie's output goes when -o names no file: beside the movie, or in `folder`, with
 // the profile's extension (the png sequence: NAME_%05d.png).

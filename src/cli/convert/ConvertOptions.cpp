@@ -195,8 +195,8 @@ ParseResult parseConvertArguments(const std::vector<std::string>& args) {
         const bool takesValue = arg != "-h" && arg != "--help" && arg != "--version" &&
                                 arg != "-r" && arg != "--recursive" && arg != "-q" &&
                                 arg != "--quiet" && arg != "-y" && arg != "--overwrite" &&
-                                arg != "--auto-play" && arg != "--transparent" &&
-                                arg != "--no-audio";
+                                arg != "--auto-play" && arg != "--no-auto-play" &&
+                                arg != "--transparent" && arg != "--no-audio";
         if (!takesValue && inlineValue) {
             result.error = arg + " takes no value";
             break;
@@ -213,6 +213,8 @@ ParseResult parseConvertArguments(const std::vector<std::string>& args) {
             o.overwrite = true;
         } else if (arg == "--auto-play") {
             o.autoPlay = true;
+        } else if (arg == "--no-auto-play") {
+            o.autoPlay = false;
         } else if (arg == "--transparent") {
             o.transparent = true;
         } else if (arg == "--no-audio") {
@@ -342,19 +344,30 @@ Geometry and time
   --fps RATE            output frame rate (default: the movie's own rate)
   --duration S          convert S seconds
   --frames N            convert N frames
-  --max-duration S      the bound for movies that never reach their end (default 600)
-  By default the movie plays from its first frame until its main timeline has shown its
-  last frame and then stops there, loops to its start or jumps back: the conversion ends
-  with that last frame. A movie whose main timeline has one frame (its animation lives in
-  clips and scripts) or never reaches its last frame is stopped after --max-duration
-  seconds, and kinovex-convert says so.
+  --max-duration S      the bound for movies that never come to rest (default 600)
+  By default the movie plays from its first frame until nothing more happens on its own:
+  its main timeline has stopped, or has shown its last frame and gone back; every clip on
+  the stage has stopped or has shown its last frame since it was placed; no sound plays, no
+  script timer (setInterval) is due within a second and nothing is being loaded. The
+  conversion then ends once the picture has stood still for a second (that second is kept),
+  or when the picture comes back round to the one it showed then (a clip looping as
+  decoration: one round is kept). A main timeline that goes back from its last frame with
+  everything else at rest ends with that last frame. --max-duration ends the rest, and
+  kinovex-convert says which end it was: "ended: movie finished at 0:49.8", "ended: stopped,
+  waiting for input at 0:03.0" (at rest with a button on the stage) or "ended:
+  --max-duration at 10:00.0".
 
 Interaction
   --click X,Y@FRAME     press and release the mouse at stage pixel X,Y before output frame
                         FRAME (1 is the first); repeat for several clicks
-  --auto-play           when the main timeline stands stopped on a frame with a button (a
-                        preloader's Play button), press the first visible button; at most
-                        once per frame it stops on
+  --auto-play           (the default) when the movie stands waiting with buttons on the
+                        stage, press the one a person would press to start: a button whose
+                        instance name or text says play, start, begin, go, enter, continue,
+                        skip or next (as a word, in any case), else the only button; at most
+                        once per frame of the main timeline, and not on its last frame once
+                        it has played through (that button would play it again). The report
+                        says which it pressed and when: pressed "play_btn" at 0:03.2
+  --no-auto-play        press nothing: a movie waiting on a button ends there
 
 Batch
   -r, --recursive       look for .swf files in sub-folders of given folders too

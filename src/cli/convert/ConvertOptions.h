@@ -36,9 +36,9 @@ struct ConvertOptions {
     std::optional<double> fps;           // --fps; default the movie's rate
     std::optional<double> duration;      // --duration seconds
     std::optional<std::uint32_t> frames; // --frames
-    double maxDuration = 600;            // bound for movies that never reach their end
+    double maxDuration = 600;            // bound for movies that never come to rest
     std::vector<Click> clicks;
-    bool autoPlay = false;
+    bool autoPlay = true; // press a start button the movie waits on (--no-auto-play: off)
     bool transparent = false;
     bool noAudio = false;
     bool recursive = false;

@@ -1,6 +1,7 @@
 #include "cli/convert/FrameStepper.h"
 
 #include "cli/convert/FramePacing.h"
+#include "cli/convert/StartButton.h"
 #include "engine/Player.h"
 
 namespace kinovex::cli {
@@ -14,6 +15,12 @@ void clickAt(flash::Player& player, const Click& c) {
     player.mouseUp(p);
 }
 
+// No clip plays on to frames it has not shown, no timer is due soon, nothing is loading.
+bool clipsAndTimersAtRest(const flash::Activity& a) {
+    return a.clipsSettled && a.loadsPending == 0 &&
+           (!a.nextTimerMs || *a.nextTimerMs > kTimerHorizonMs);
+}
+
 } // namespace
 
 FrameStepper::FrameStepper(flash::Player& player, const ConvertOptions& options, Rational rate,
@@ -21,39 +28,66 @@ FrameStepper::FrameStepper(flash::Player& player, const ConvertOptions& options,
     : m_player(player), m_options(options), m_rate(rate), m_lengthFixed(lengthFixed) {}
 
 bool FrameStepper::stepTo(std::uint64_t n) {
+    m_pressed.clear();
     for (const Click& c : m_options.clicks) {
         if (c.frame == n + 1) {
             clickAt(m_player, c); // before frame 1: as soon as the movie can take it
         }
     }
-    if (n > 0 && !m_lengthFixed && m_player.hasQuit()) {
-        return false; // the movie closed itself: the previous output frame was the last
+    if (m_player.hasQuit()) {
+        m_settled = true;
+        // The movie closed itself: the previous output frame was the last.
+        return n == 0 || m_lengthFixed;
     }
+    int advanced = 0;
     if (n > 0) {
         const std::uint64_t due = millisecondsAt(m_rate, n);
         const auto step = static_cast<std::uint32_t>(due - m_clockMs);
         m_clockMs = due;
-        const std::uint32_t before = m_player.currentFrame();
-        const int advanced = m_player.advance(step);
-        const std::uint32_t now = m_player.currentFrame();
-        // Played on from its last frame and back to (or still at) an earlier one or that one:
-        // the previous output frame was the last.
-        const std::uint32_t count = m_player.frameCount();
-        if (!m_lengthFixed && count > 1 && m_lastShown == count && advanced > 0 &&
-            now <= m_lastShown) {
-            return false;
-        }
-        // A main timeline that moved on a frame and still shows the same one stands stopped:
-        // a button there is what the movie waits for.
-        if (m_options.autoPlay && advanced > 0 && now == before && m_autoPlayedOn != now) {
-            if (const auto centre = m_player.firstButtonCentre()) {
-                clickAt(m_player, Click{centre->x, centre->y, 0});
-                m_autoPlayedOn = now;
-            }
+        advanced = m_player.advance(step);
+    }
+    flash::Activity activity = m_player.activity();
+    // Played on from its last frame and back to an earlier one (or that one again, playing),
+    // with its clips and timers at rest: the previous output frame was the last. Sound still
+    // playing does not hold it: going round again starts the sounds of the first frames anew,
+    // so a loop with a sound a little longer than itself would never end. A main timeline
+    // stopped on its last frame comes to rest instead, and waits for its sound.
+    const std::uint32_t count = m_player.frameCount();
+    const std::uint32_t now = m_player.currentFrame();
+    const bool wentBack = now < m_lastShown || (now == m_lastShown && activity.mainPlaying);
+    if (!m_lengthFixed && count > 1 && m_lastShown == count && advanced > 0 && wentBack &&
+        clipsAndTimersAtRest(activity)) {
+        return false;
+    }
+    if (m_options.autoPlay && n > 0 && activity.mainSettled() && activity.clipsSettled) {
+        pressStartButton(m_player.currentFrame());
+        if (!m_pressed.empty()) {
+            activity = m_player.activity();
         }
     }
+    m_settled = activity.mainSettled() && !activity.soundPlaying && clipsAndTimersAtRest(activity);
     m_lastShown = m_player.currentFrame();
     return true;
+}
+
+void FrameStepper::pressStartButton(std::uint32_t frame) {
+    // A movie that played through to its last frame shows its end there, not a start: its
+    // button would play it again. A main timeline of one frame plays in its clips.
+    const bool atEnd = m_player.frameCount() > 1 && m_player.activity().mainShownLastFrame;
+    if (atEnd || m_autoPlayedOn == frame) {
+        return;
+    }
+    const std::vector<flash::StageButton> buttons = m_player.buttonsOnStage();
+    if (const auto chosen = chooseStartButton(buttons)) {
+        const flash::StageButton& button = buttons[*chosen];
+        clickAt(m_player, Click{button.centre.x, button.centre.y, 0});
+        m_autoPlayedOn = frame;
+        m_pressed = buttonLabel(button);
+    }
+}
+
+bool FrameStepper::buttonShown() const {
+    return m_player.firstButtonCentre().has_value();
 }
 
 } // namespace kinovex::cli

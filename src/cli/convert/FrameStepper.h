@@ -1,18 +1,22 @@
 #pragma once
 // Moves a movie on from one output frame to the next: the clicks due before the frame, the
-// engine's clock advanced to the frame's instant, --auto-play's press when the movie waits on
-// a button, and the end of a conversion whose length the command line leaves open.
+// engine's clock advanced to the frame's instant, the press of a start button when the movie
+// waits on one, and whether the movie has come to rest.
 
 #include "cli/convert/ConvertOptions.h"
 #include "cli/convert/OutputFormat.h"
 
 #include <cstdint>
+#include <string>
 
 namespace kinovex::flash {
 class Player;
 }
 
 namespace kinovex::cli {
+
+// A script timer due sooner than this still counts as something that will happen.
+constexpr double kTimerHorizonMs = 1000;
 
 class FrameStepper {
 public:
@@ -21,18 +25,32 @@ public:
                  bool lengthFixed);
 
     // Brings the engine to output frame `n` (0-based; frame 0 is the one shown at load; call
-    // with n = 0, 1, 2 ... in turn). False when the movie ended before that frame: it reached
-    // its last frame and then looped or stood still there.
+    // with n = 0, 1, 2 ... in turn). False when the movie ended before that frame: it closed
+    // itself, or its main timeline went back from its last frame with nothing else going on.
     bool stepTo(std::uint64_t n);
 
+    // After stepTo: nothing more happens on its own. The main timeline and every clip stand
+    // stopped or have shown their last frame, no sound plays, no timer comes due within
+    // kTimerHorizonMs and nothing is being loaded.
+    bool settled() const { return m_settled; }
+    // After stepTo: the button pressed to start the movie on this frame ("" when none), as
+    // buttonLabel() names it.
+    const std::string& pressed() const { return m_pressed; }
+    // A visible, enabled button stands on the stage.
+    bool buttonShown() const;
+
 private:
+    void pressStartButton(std::uint32_t frame);
+
     flash::Player& m_player;
     const ConvertOptions& m_options;
     Rational m_rate;
     bool m_lengthFixed;
     std::uint64_t m_clockMs = 0;
     std::uint32_t m_lastShown = 0;
-    std::uint32_t m_autoPlayedOn = 0; // the frame --auto-play last pressed a button on
+    std::uint32_t m_autoPlayedOn = 0; // the main timeline's frame a button was last pressed on
+    bool m_settled = false;
+    std::string m_pressed;
 };
 
 } // namespace kinovex::cli

@@ -111,8 +111,14 @@ void ProgressDisplay::finished(std::size_t index, const JobResult& result) {
         std::fprintf(m_out, "%s: converted to %s (%u frames, %s, %.1fx real time)\n", name.c_str(),
                      result.output.c_str(), result.frames,
                      formatDuration(result.outputSeconds).c_str(), speed);
+        for (const std::string& event : result.events) {
+            std::fprintf(m_out, "%s: %s\n", name.c_str(), event.c_str());
+        }
         if (!result.note.empty()) {
             std::fprintf(m_out, "%s: note: %s\n", name.c_str(), result.note.c_str());
+        }
+        if (!result.ended.empty()) {
+            std::fprintf(m_out, "%s: ended: %s\n", name.c_str(), result.ended.c_str());
         }
     }
     if (m_mode == Mode::Terminal && !m_running.empty()) {

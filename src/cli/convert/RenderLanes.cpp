@@ -129,6 +129,9 @@ void RenderLanes::run(Lane& lane) {
         const double drawStarted = threadSeconds();
         LaneFrame& frame = slot.frame;
         frame.ended = ended;
+        frame.settled = stepper.settled();
+        frame.buttonShown = frame.settled && stepper.buttonShown();
+        frame.pressed = stepper.pressed();
         frame.sound.assign(made.begin(), made.end());
         if (!ended) {
             std::uint32_t* origin =

@@ -13,6 +13,7 @@
 #include <memory>
 #include <mutex>
 #include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -23,7 +24,10 @@ class Player;
 namespace kinovex::cli {
 
 struct LaneFrame {
-    bool ended = false; // the movie ended before this frame: nothing drawn, nothing after it
+    bool ended = false;       // the movie ended before this frame: nothing drawn, nothing after it
+    bool settled = false;     // nothing more happens on its own (see FrameStepper::settled)
+    bool buttonShown = false; // when settled: a button stands on the stage, waiting for input
+    std::string pressed;      // the button pressed to start the movie on this frame, if any
     std::vector<std::int16_t> sound;     // what the engine mixed for the frame
     std::span<const std::uint8_t> bytes; // the picture as the pipe takes it
     // The lane's engine CPU time since its previous frame: stepping through the frames other

@@ -3,6 +3,7 @@
 
 #include "ToolRun.h"
 
+#include "Actions.h"
 #include "Sound.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
@@ -84,6 +85,20 @@ protected:
         movie.place(1, Box(movie, 0x00C000, 0, 0, 16, 24));
         movie.showFrame();
         const fs::path path = At("half.swf");
+        movie.save(path);
+        return path;
+    }
+
+    // One frame whose script timer fires every 100 ms for ever: it never comes to rest.
+    fs::path TickingMovie() {
+        swf::SwfWriter movie(32, 24, 12);
+        swf::Actions a;
+        a.push(swf::Int{100}).defineFunction("", {}, swf::Actions()).call("setInterval", 2);
+        a.op(swf::op::Pop);
+        movie.rawTag(swf::tag::DoAction, a.bytes());
+        movie.place(1, Box(movie, 0x00C000, 0, 0, 16, 24));
+        movie.showFrame();
+        const fs::path path = At("ticking.swf");
         movie.save(path);
         return path;
     }
@@ -218,15 +233,18 @@ TEST_F(ConvertTool, GifAndTheLengthOptions) {
     }
 }
 
-TEST_F(ConvertTool, AOneFrameMovieIsBoundedByMaxDurationAndSaysSo) {
-    const fs::path movie = HalfCoveredMovie();
+TEST_F(ConvertTool, AMovieThatNeverComesToRestIsBoundedByMaxDurationAndSaysSo) {
+    const fs::path movie = TickingMovie();
     fs::create_directories(At("bounded"));
     const auto run = Run({movie.string(), "-p", "png", "--max-duration", "1.5", "-o",
                           At("bounded").string(), "--report", At("r.json").string()});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(std::distance(fs::directory_iterator(At("bounded")), fs::directory_iterator()), 18);
     EXPECT_NE(run.err.find("stopped after 1.5 s"), std::string::npos) << run.err;
-    EXPECT_NE(test::ReadFile(At("r.json")).find("\"note\": \"stopped after"), std::string::npos);
+    EXPECT_NE(run.err.find("ended: --max-duration at 0:01.5"), std::string::npos) << run.err;
+    const std::string report = test::ReadFile(At("r.json"));
+    EXPECT_NE(report.find("\"note\": \"stopped after"), std::string::npos);
+    EXPECT_NE(report.find("\"ended\": \"--max-duration at 0:01.5\""), std::string::npos) << report;
 }
 
 TEST_F(ConvertTool, ABatchGoesOnPastBadMoviesAndReportsEach) {

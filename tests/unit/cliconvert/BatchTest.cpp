@@ -145,6 +145,8 @@ TEST(ConvertReport, CountsEveryMovieAndEscapesWhatItQuotes) {
     results[0].renderSeconds = 0.25;
     results[0].wallSeconds = 1.5;
     results[0].note = "stopped after 600 s";
+    results[0].ended = "movie finished at 0:02.0";
+    results[0].events = {"pressed \"play_btn\" at 0:00.1", "pressed \"go\" at 0:01.5"};
     results[1].input = "b.swf";
     results[1].error = "line one\nline\ttwo\x01";
     results[2].input = "c.swf";
@@ -159,6 +161,12 @@ TEST(ConvertReport, CountsEveryMovieAndEscapesWhatItQuotes) {
               std::string::npos)
         << json;
     EXPECT_NE(json.find(R"("note": "stopped after 600 s")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("ended": "movie finished at 0:02.0")"), std::string::npos) << json;
+    EXPECT_NE(json.find(R"("events": ["pressed \"play_btn\" at 0:00.1", )"
+                        R"("pressed \"go\" at 0:01.5"])"),
+              std::string::npos)
+        << json;
+    EXPECT_EQ(json.find("\"ended\"", json.find("b.swf")), std::string::npos) << json;
     EXPECT_EQ(std::count(json.begin(), json.end(), '{'), 4);
     EXPECT_EQ(std::count(json.begin(), json.end(), '}'), 4);
     // No raw control character survives.

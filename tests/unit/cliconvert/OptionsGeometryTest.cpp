@@ -122,6 +122,12 @@ TEST(ConvertOptionsParse, AcceptedForms) {
     EXPECT_EQ(d.letterbox.r + d.letterbox.g + d.letterbox.b, 0);
     EXPECT_DOUBLE_EQ(d.maxDuration, 600);
     EXPECT_FALSE(d.fps || d.duration || d.frames || d.width || d.scale);
+    // A start button is pressed unless asked not to; the last word wins.
+    EXPECT_TRUE(d.autoPlay);
+    EXPECT_FALSE(Parse({"m.swf", "--no-auto-play"}).options.autoPlay);
+    EXPECT_TRUE(Parse({"m.swf", "--no-auto-play", "--auto-play"}).options.autoPlay);
+    EXPECT_FALSE(Parse({"m.swf", "--auto-play", "--no-auto-play"}).options.autoPlay);
+    EXPECT_NE(Parse({"m.swf", "--no-auto-play=1"}).error.find("takes no value"), std::string::npos);
     // Help and version win over a command line that is otherwise incomplete.
     EXPECT_TRUE(Parse({"--help"}).showHelp);
     EXPECT_TRUE(Parse({"--version"}).error.empty());

@@ -22,7 +22,8 @@ namespace {
 // so such movies play at the common default rate.
 constexpr std::uint16_t kDefaultFrameRate256 = 12 * 256;
 
-// True when no clip under `timeline` plays on to frames it has not shown yet.
+// True when no clip under `timeline` plays on to frames it has not shown yet: each stands
+// stopped, has shown its last frame or has been sent back by a script.
 bool ClipsSettled(const TimelineInstance& timeline, int nesting) {
     if (nesting > TimelineInstance::kMaxNesting + 2) {
         return true;
@@ -32,7 +33,8 @@ bool ClipsSettled(const TimelineInstance& timeline, int nesting) {
             continue;
         }
         const TimelineInstance& clip = *obj.sprite;
-        if ((clip.playing() && !clip.hasShownLastFrame()) || !ClipsSettled(clip, nesting + 1)) {
+        const bool repeats = clip.hasShownLastFrame() || clip.hasJumpedBack();
+        if ((clip.playing() && !repeats) || !ClipsSettled(clip, nesting + 1)) {
             return false;
         }
     }

@@ -42,8 +42,9 @@ struct Activity {
     bool mainPlaying = false; // the main timeline plays on (no stop())
     // The main timeline has shown its last frame: playing on only repeats what it showed.
     bool mainShownLastFrame = false;
-    // Every clip on the display list stands stopped or has shown its last frame since it was
-    // placed (a clip looping as decoration has).
+    // Every clip on the display list stands stopped, or has shown its last frame or been sent
+    // back to an earlier one by a script since it was placed: it only repeats itself then (a
+    // clip looping as decoration, a wait for a load that never comes).
     bool clipsSettled = false;
     bool soundPlaying = false; // an event sound, or stream sound still to play
     // Milliseconds until the scripts' next timer (setInterval) comes due; none when none is set.

@@ -347,15 +347,15 @@ Geometry and time
   --max-duration S      the bound for movies that never come to rest (default 600)
   By default the movie plays from its first frame until nothing more happens on its own:
   its main timeline has stopped, or has shown its last frame and gone back; every clip on
-  the stage has stopped or has shown its last frame since it was placed; no sound plays, no
-  script timer (setInterval) is due within a second and nothing is being loaded. The
-  conversion then ends once the picture has stood still for a second (that second is kept),
-  or when the picture comes back round to the one it showed then (a clip looping as
-  decoration: one round is kept). A main timeline that goes back from its last frame with
-  everything else at rest ends with that last frame. --max-duration ends the rest, and
-  kinovex-convert says which end it was: "ended: movie finished at 0:49.8", "ended: stopped,
-  waiting for input at 0:03.0" (at rest with a button on the stage) or "ended:
-  --max-duration at 10:00.0".
+  the stage has stopped, or has shown its last frame or been sent back by a script since it
+  was placed; no sound plays, no script timer (setInterval) is due within a second and
+  nothing is being loaded. The conversion then ends once the picture has stood still for a
+  second (that second is kept), or when the picture comes back round to the one it showed
+  then (a clip looping as decoration: one round is kept). A main timeline that goes back
+  from its last frame with everything else at rest ends with that last frame.
+  --max-duration ends the rest, and kinovex-convert says which end it was: "ended: movie
+  finished at 0:49.8", "ended: stopped, waiting for input at 0:03.0" (at rest with a button
+  on the stage) or "ended: --max-duration at 10:00.0".
 
 Interaction
   --click X,Y@FRAME     press and release the mouse at stage pixel X,Y before output frame

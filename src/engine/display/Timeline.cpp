@@ -183,6 +183,7 @@ void TimelineInstance::jumpTo(std::uint32_t frame) {
         stepForwardTo(frame, false);
         return;
     }
+    m_jumpedBack = true;
     if (m_sound != nullptr) {
         m_sound->stopStream(streamKey());
     }

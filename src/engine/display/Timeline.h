@@ -153,6 +153,9 @@ public:
     // True once the timeline has shown its last frame since it was placed (a one-frame
     // timeline at once): from then on, playing only repeats what it showed.
     bool hasShownLastFrame() const { return m_shownLastFrame; }
+    // True once a script has sent the timeline back to an earlier frame (a loop made with
+    // gotoAndPlay, a wait for something to load): it too repeats what it showed.
+    bool hasJumpedBack() const { return m_jumpedBack; }
     TimelineInstance* parent() const { return m_parent; }
     // The display object this timeline is the sprite of (null for the main timeline).
     DisplayObject* owner() const;
@@ -210,6 +213,7 @@ private:
     std::uint64_t m_clipId = 0;
     bool m_playing = true;
     bool m_shownLastFrame = false;
+    bool m_jumpedBack = false;
     std::uint32_t m_frame = 0;
     std::shared_ptr<const std::vector<ClipAction>> m_clipActions;
     DisplayList m_list;

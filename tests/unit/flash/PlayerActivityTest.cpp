@@ -52,6 +52,23 @@ swf::SwfWriter ClipOf(int frames, int stopOn) {
     return movie;
 }
 
+// One frame on the main timeline holding a clip of 6 frames whose third sends it back to its
+// first.
+swf::SwfWriter ClipLoopingByScript() {
+    swf::SwfWriter movie(40, 30, 12);
+    swf::Sprite clip;
+    clip.place(1, test::defineRect(movie, 0, 0, 4, 4, 0xff0000));
+    for (int f = 1; f <= 6; ++f) {
+        if (f == 3) {
+            DoAction(clip, Actions().gotoFrame(0).op(op::Play));
+        }
+        clip.showFrame();
+    }
+    movie.place(1, movie.defineSprite(clip));
+    movie.showFrame();
+    return movie;
+}
+
 // Ten frames with a half-second tone started on the first.
 swf::SwfWriter ToneOf() {
     swf::SwfWriter movie(40, 30, 12);
@@ -96,6 +113,10 @@ TEST(PlayerActivity, TellsWhatIsStillGoingOnAfterEachFrame) {
         {"clip stopped", [] { return ClipOf(6, 2); }, 3,
          [](const Activity& a) { return a.clipsSettled; }},
         {"clip looping after its last frame", [] { return ClipOf(6, 0); }, 8,
+         [](const Activity& a) { return a.clipsSettled; }},
+        {"clip not yet sent back", ClipLoopingByScript, 1,
+         [](const Activity& a) { return !a.clipsSettled; }},
+        {"clip sent back by its script", ClipLoopingByScript, 2,
          [](const Activity& a) { return a.clipsSettled; }},
         {"tone playing", ToneOf, 4, [](const Activity& a) { return a.soundPlaying; }},
         {"tone over", ToneOf, 8, [](const Activity& a) { return !a.soundPlaying; }},

@@ -4,6 +4,8 @@
 #include "cli/convert/StartButton.h"
 #include "engine/Player.h"
 
+#include <cmath>
+
 namespace kinovex::cli {
 
 namespace {
@@ -60,7 +62,7 @@ bool FrameStepper::stepTo(std::uint64_t n) {
         return false;
     }
     if (m_options.autoPlay && n > 0 && activity.mainSettled() && activity.clipsSettled) {
-        pressStartButton(m_player.currentFrame());
+        pressStartButton(n, m_player.currentFrame());
         if (!m_pressed.empty()) {
             activity = m_player.activity();
         }
@@ -70,11 +72,11 @@ bool FrameStepper::stepTo(std::uint64_t n) {
     return true;
 }
 
-void FrameStepper::pressStartButton(std::uint32_t frame) {
+void FrameStepper::pressStartButton(std::uint64_t n, std::uint32_t frame) {
     // A movie that played through to its last frame shows its end there, not a start: its
     // button would play it again. A main timeline of one frame plays in its clips.
     const bool atEnd = m_player.frameCount() > 1 && m_player.activity().mainShownLastFrame;
-    if (atEnd || m_autoPlayedOn == frame) {
+    if (atEnd || m_autoPlayedOn == frame || n < m_nextButtonLook) {
         return;
     }
     const std::vector<flash::StageButton> buttons = m_player.buttonsOnStage();
@@ -83,6 +85,10 @@ void FrameStepper::pressStartButton(std::uint32_t frame) {
         clickAt(m_player, Click{button.centre.x, button.centre.y, 0});
         m_autoPlayedOn = frame;
         m_pressed = buttonLabel(button);
+    } else {
+        // None to press: looking again at every frame of a movie that stays that way would
+        // cost a walk over its buttons each time; once a second is soon enough.
+        m_nextButtonLook = n + static_cast<std::uint64_t>(std::ceil(m_rate.value()));
     }
 }
 

@@ -40,7 +40,8 @@ public:
     bool buttonShown() const;
 
 private:
-    void pressStartButton(std::uint32_t frame);
+    // Presses the start button, if there is one, on output frame `n` showing main `frame`.
+    void pressStartButton(std::uint64_t n, std::uint32_t frame);
 
     flash::Player& m_player;
     const ConvertOptions& m_options;
@@ -48,7 +49,8 @@ private:
     bool m_lengthFixed;
     std::uint64_t m_clockMs = 0;
     std::uint32_t m_lastShown = 0;
-    std::uint32_t m_autoPlayedOn = 0; // the main timeline's frame a button was last pressed on
+    std::uint32_t m_autoPlayedOn = 0;   // the main timeline's frame a button was last pressed on
+    std::uint64_t m_nextButtonLook = 0; // the output frame from which to look for one again
     bool m_settled = false;
     std::string m_pressed;
 };

@@ -62,21 +62,23 @@ bool FrameStepper::stepTo(std::uint64_t n) {
         return false;
     }
     if (m_options.autoPlay && n > 0 && activity.mainSettled() && activity.clipsSettled) {
-        pressStartButton(n, m_player.currentFrame());
+        // A movie that played through to its last frame shows its end there, not a start: its
+        // button would play it again. A main timeline of one frame plays in its clips.
+        const bool atEnd = count > 1 && activity.mainShownLastFrame;
+        if (!atEnd) {
+            pressStartButton(n, now);
+        }
         if (!m_pressed.empty()) {
             activity = m_player.activity();
         }
     }
     m_settled = activity.mainSettled() && !activity.soundPlaying && clipsAndTimersAtRest(activity);
-    m_lastShown = m_player.currentFrame();
+    m_lastShown = m_player.currentFrame(); // a press may have moved it
     return true;
 }
 
 void FrameStepper::pressStartButton(std::uint64_t n, std::uint32_t frame) {
-    // A movie that played through to its last frame shows its end there, not a start: its
-    // button would play it again. A main timeline of one frame plays in its clips.
-    const bool atEnd = m_player.frameCount() > 1 && m_player.activity().mainShownLastFrame;
-    if (atEnd || m_autoPlayedOn == frame || n < m_nextButtonLook) {
+    if (m_autoPlayedOn == frame || n < m_nextButtonLook) {
         return;
     }
     const std::vector<flash::StageButton> buttons = m_player.buttonsOnStage();

@@ -235,6 +235,14 @@ TEST_F(MovieEnd, ALengthLeftOpenEndsWhenNothingMoreHappensOnItsOwn) {
         {"timer", TimerDriven, {}, 56, "movie finished at ", ""},
         // Pressed at output frame 1; the 24 frames after the first, then back to the first.
         {"play_button", PlayButton, {}, 26, "movie finished at ", "\"play_btn\" at 0:00.1"},
+        // Two engines drawing alternate frames press and end alike.
+        {"play_button_lanes",
+         PlayButton,
+         {"-j", "4"},
+         26,
+         "movie finished at ",
+         "\"play_btn\" at 0:00.1"},
+        {"decoration_lanes", LoopingDecoration, {"-j", "4"}, 11, "movie finished at ", ""},
         {"play_button_off",
          PlayButton,
          {"--no-auto-play"},

@@ -352,7 +352,8 @@ Geometry and time
   nothing is being loaded. The conversion then ends once the picture has stood still for a
   second (that second is kept), or when the picture comes back round to the one it showed
   then (a clip looping as decoration: one round is kept). A main timeline that goes back
-  from its last frame with everything else at rest ends with that last frame.
+  from its last frame with its clips and timers at rest ends with that last frame, sound or
+  not (going round starts its sounds anew).
   --max-duration ends the rest, and kinovex-convert says which end it was: "ended: movie
   finished at 0:49.8", "ended: stopped, waiting for input at 0:03.0" (at rest with a button
   on the stage) or "ended: --max-duration at 10:00.0".

@@ -97,6 +97,14 @@ struct Watchpoint {
     int running = 0; // calls of the callback under way for this name
 };
 
+// What a host class keeps in its objects beside their properties (the tree of XML nodes). The
+// objects it names live as long as the object holding it.
+class HostData {
+public:
+    virtual ~HostData() = default;
+    virtual void references(std::vector<Object*>& out) const = 0;
+};
+
 class Object {
 public:
     // An object with a prototype has it as its own __proto__ property, hidden and permanent.
@@ -158,6 +166,9 @@ public:
     const std::string& hostClass() const { return m_hostClass; }
     void setHostClass(std::string c) { m_hostClass = std::move(c); }
 
+    HostData* hostData() const { return m_hostData.get(); }
+    void setHostData(std::unique_ptr<HostData> data) { m_hostData = std::move(data); }
+
     // Garbage collection.
     bool marked = false;
 
@@ -175,6 +186,7 @@ private:
     ClipId m_clip = 0;
     std::string m_hostClass;
     std::unique_ptr<std::vector<Watchpoint>> m_watches; // rare: only when a script watches
+    std::unique_ptr<HostData> m_hostData;
 };
 
 } // namespace kinovex::flash::avm1

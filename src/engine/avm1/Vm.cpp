@@ -870,6 +870,9 @@ void Vm::mark(Object* root) {
                 }
             }
         }
+        if (const HostData* data = o->hostData()) {
+            data->references(work);
+        }
     }
 }
 
@@ -877,6 +880,18 @@ void Vm::keepAlive(Object* o) {
     if (o) {
         m_extraRoots.push_back(o);
     }
+}
+
+void Vm::registerNative(int group, int index, Object* function) {
+    if (function != nullptr) {
+        m_natives[static_cast<std::int64_t>(group) << 16 | index] = function;
+        keepAlive(function);
+    }
+}
+
+Object* Vm::native(int group, int index) const {
+    const auto it = m_natives.find(static_cast<std::int64_t>(group) << 16 | index);
+    return it != m_natives.end() ? it->second : nullptr;
 }
 
 void Vm::release(Object* o) {

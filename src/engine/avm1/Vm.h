@@ -171,6 +171,10 @@ public:
     // Array elements as a vector (for native functions that take arrays).
     std::uint32_t arrayLength(Object* array);
 
+    // ASnative(group, index): the player's functions by number, kept for good once registered.
+    void registerNative(int group, int index, Object* function);
+    Object* native(int group, int index) const;
+
 private:
     // The names from the level down to `clip` (not the level's own), and the level clip.
     std::vector<std::string> namesFromLevel(ClipId clip, ClipId& level);
@@ -231,6 +235,7 @@ private:
     Object* m_errorProto = nullptr;
     std::unordered_map<ClipId, Object*> m_clips;
     std::vector<Object*> m_extraRoots;
+    std::unordered_map<std::int64_t, Object*> m_natives; // by group << 16 | index
     std::vector<Interval> m_intervals;
     int m_nextInterval = 1;
     std::uint64_t m_randomState = 0x853c49e6748fea9bULL;

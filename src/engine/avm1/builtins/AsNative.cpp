@@ -1,6 +1,7 @@
 // ASnative(group, index): the player's built-in functions by number, as class libraries written
 // for the player reach them even where a script has hidden or deleted the named ones. The
-// numbers known here are those of Object.prototype's methods (group 101).
+// numbers known here are those of Object.prototype's methods (group 101), escape (100, 0),
+// Array.prototype.push (252, 1) and what the player's classes register on the Vm.
 
 #include "engine/avm1/Vm.h"
 #include "engine/avm1/builtins/Builtins.h"
@@ -30,12 +31,25 @@ void installAsNative(Vm& vm) {
         vm.keepAlive(f);
         objectMethods.push_back(f);
     }
+    auto registerMember = [&vm](Object* holder, std::string_view name, int group, int index) {
+        const Property* p = holder != nullptr ? holder->findOwn(name) : nullptr;
+        if (p != nullptr && p->value.isObject()) {
+            vm.registerNative(group, index, p->value.asObject());
+        }
+    };
+    registerMember(vm.global(), "escape", 100, 0);
+    registerMember(vm.global(), "unescape", 100, 1);
+    registerMember(vm.arrayPrototype(), "push", 252, 1);
     vm.setFunction(vm.global(), "ASnative", [objectMethods](Vm& v, const Value&, Args args) {
         const double group = v.toNumber(arg(args, 0));
         const double index = v.toNumber(arg(args, 1));
-        if (group != kObjectGroup || !(index >= 0) || index != std::floor(index) ||
-            index >= static_cast<double>(objectMethods.size())) {
+        if (!(index >= 0) || index != std::floor(index) || !(group >= 0) || group > 0xFFFF ||
+            index > 0xFFFF) {
             return Value();
+        }
+        if (group != kObjectGroup || index >= static_cast<double>(objectMethods.size())) {
+            Object* f = v.native(static_cast<int>(group), static_cast<int>(index));
+            return f != nullptr ? Value(f) : Value();
         }
         Object* f = objectMethods[static_cast<std::size_t>(index)];
         return f != nullptr ? Value(f) : Value();

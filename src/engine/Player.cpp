@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <vector>
@@ -61,6 +62,7 @@ void Player::reset() {
     m_elapsedMs = 0;
     m_framesByClock = 0;
     m_framesRun = 0;
+    m_movieFolder.clear();
 }
 
 LoadResult Player::load(const std::string& path) {
@@ -90,6 +92,7 @@ LoadResult Player::load(const std::string& path) {
     // The movie takes the bytes: it does not keep the file beside its body while reading it.
     reset();
     m_log.clear();
+    m_movieFolder = std::filesystem::absolute(std::filesystem::path(path)).parent_path().string();
     auto movie = std::make_unique<Movie>();
     const SwfOpenResult opened = movie->load(std::move(bytes), m_log);
     if (!opened.ok) {
@@ -116,6 +119,7 @@ LoadResult Player::loadSameMovie(const Player& other) {
     std::shared_ptr<Movie> movie = other.m_movie;
     reset();
     m_log.clear();
+    m_movieFolder = other.m_movieFolder;
     return start(std::move(movie), other.m_mixer.get());
 }
 
@@ -141,6 +145,7 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
             m_traceSink(line);
         }
     });
+    m_scripts->setMovieFolder(m_movieFolder);
     m_root = std::make_unique<TimelineInstance>(*m_movie, m_movie->timeline(), 0, m_liveSprites);
     m_root->setSound(m_mixer.get());
     m_scripts->attachRoot(*m_root);
@@ -181,6 +186,10 @@ void Player::nextFrame() {
         runFrame();
         frameShown();
     }
+}
+
+std::size_t Player::loadsPending() const {
+    return m_scripts ? m_scripts->loadsPending() : 0;
 }
 
 bool Player::hasQuit() const {

@@ -93,6 +93,9 @@ public:
     // True once the movie's scripts closed the player (fscommand "quit"): it shows its last
     // picture from then on.
     bool hasQuit() const;
+    // Files the movie's scripts asked for (LoadVars, XML, loadVariables) that have not arrived
+    // yet; each arrives on a later frame.
+    std::size_t loadsPending() const;
 
     // Draws the current frame scaled to show all of the stage, centred, on the background
     // colour. `pixels` is 32-bit premultiplied ARGB in native byte order; stride in bytes
@@ -174,6 +177,7 @@ private:
     std::shared_ptr<Movie> m_movie;
     std::size_t m_liveSprites = 0;
     std::unique_ptr<ScriptMachine> m_scripts;
+    std::string m_movieFolder; // where the movie was read from; empty for one from memory
     std::unique_ptr<TimelineInstance> m_root;
     std::unique_ptr<ButtonInput> m_buttons; // mouse and keys for the movie's buttons
     std::unique_ptr<Renderer> m_renderer;

@@ -103,10 +103,20 @@ void getUrl(Run& r, const Instruction& ins) {
     r.vm.host().getUrl(ins.url.url, ins.url.target, 0);
 }
 
-// The window (target) on top, the URL below it; the flags' low bits are the method.
+// The window (target) on top, the URL below it; the flags' low bits are the method. With the
+// load-variables flag the target is a clip's path (or a level's name) to load variables into.
 void getUrl2(Run& r, const Instruction& ins) {
+    constexpr std::uint8_t kLoadVariables = 0x80;
     const std::string target = r.popString();
     const std::string url = r.popString();
+    if ((ins.flags.flags & kLoadVariables) != 0) {
+        Object* into =
+            target.empty() ? r.vm.clipObject(r.f.target) : r.in.resolveInScope(r.f, target);
+        if (into != nullptr) {
+            r.vm.host().loadVariables(url, into);
+        }
+        return;
+    }
     r.vm.host().getUrl(url, target, ins.flags.flags & 3);
 }
 

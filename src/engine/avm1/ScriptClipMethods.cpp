@@ -235,9 +235,15 @@ struct ClipMethods {
         return Value(static_cast<double>(std::max<std::uint32_t>(r.m_movie.declaredLength(), 1)));
     }
 
-    // loadMovie, loadVariables and getURL: nothing is loaded from outside the movie.
+    // loadMovie and getURL: no movie is loaded from outside the movie.
     static Value load(ScriptRuntime& r, TimelineInstance&, Args args) {
         r.getUrl(r.m_vm->toString(arg(args, 0)), {}, 0);
+        return {};
+    }
+
+    // loadVariables(url): the file's variables come onto the clip on a later frame.
+    static Value loadVariables(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        r.loadVariables(r.m_vm->toString(arg(args, 0)), r.m_vm->clipObject(c.clipId()));
         return {};
     }
 
@@ -302,7 +308,7 @@ void ScriptRuntime::installClipMethods() {
         {"getBytesTotal", ClipMethods::movieBytes, kSince5},
         {"loadMovie", ClipMethods::load, kSince5},
         {"unloadMovie", ClipMethods::unloadMovie, kSince5},
-        {"loadVariables", ClipMethods::load, kSince5},
+        {"loadVariables", ClipMethods::loadVariables, kSince5},
         {"getURL", ClipMethods::load, kSince5},
         {"attachSound", ClipMethods::attachSound, kSince5},
         {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth, kSince5},

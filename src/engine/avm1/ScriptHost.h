@@ -113,6 +113,13 @@ public:
         report("Loading \"" + std::string(url) + "\" is unavailable");
     }
 
+    // loadVariables: the variables of the text file `url` go onto `target` (a clip or a text
+    // field's object) on a later frame. The default loads nothing.
+    virtual void loadVariables(std::string_view url, Object* target) {
+        (void)target;
+        getUrl(url, {}, 0);
+    }
+
     // The movie's clock: milliseconds since the movie started, as the host advanced it.
     virtual double timeMs() = 0;
     // Wall-clock time for Date: milliseconds since 1970 (UTC) and the local zone's offset

@@ -1,6 +1,6 @@
-// LoadVars, XML, LocalConnection and SharedObject: what would reach outside the movie. The
-// engine loads and keeps nothing outside it: loading is reported as unavailable and gives false,
-// the rest does nothing.
+// LocalConnection and SharedObject: what would reach outside the movie. The engine keeps
+// nothing outside it: their methods do nothing. (LoadVars and XML read files beside the movie:
+// ScriptLoads.cpp.)
 
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/ScriptRuntime.h"
@@ -22,27 +22,7 @@ Value nothing(avm1::Vm&, const Value&, Args) {
 
 void ScriptRuntime::installOutsideClasses() {
     avm1::Vm& vm = *m_vm;
-    // load(url), send(url ...), sendAndLoad(url ...)
-    const avm1::NativeFunction load = [this](avm1::Vm& v, const Value& self, Args args) -> Value {
-        if (!self.isObject()) {
-            return {};
-        }
-        getUrl(v.toString(arg(args, 0)), {}, 0);
-        return Value(false);
-    };
-    auto defineLoads = [&](Object* proto) {
-        vm.setFunction(proto, "load", load);
-        vm.setFunction(proto, "send", load);
-        vm.setFunction(proto, "sendAndLoad", load);
-    };
-    Object* loadVars = avm1::defineHostClass(vm, "LoadVars");
-    defineLoads(loadVars);
-    vm.setFunction(loadVars, "toString", nothing);
-    vm.setFunction(loadVars, "decode", nothing);
-    Object* xml = avm1::defineHostClass(vm, "XML");
-    defineLoads(xml);
-    vm.setFunction(xml, "parseXML", nothing);
-    vm.setFunction(xml, "toString", nothing);
+    installLoadClasses();
     Object* connection = avm1::defineHostClass(vm, "LocalConnection");
     for (const char* name : {"connect", "send", "close", "domain"}) {
         vm.setFunction(connection, name, nothing);

@@ -16,6 +16,7 @@
 #include "engine/display/ScriptMachine.h"
 #include "engine/display/Timeline.h"
 #include "engine/swf/Log.h"
+#include "engine/swf/MovieFolder.h"
 
 #include <cstdint>
 #include <deque>
@@ -66,6 +67,9 @@ public:
     ButtonScripts buttonScripts() override;
     bool quitRequested() const override { return m_quitRequested; }
     std::optional<double> nextTimerDueMs() const override { return m_vm->nextIntervalDueMs(); }
+    // Loads of files beside the movie (ScriptLoads.cpp).
+    void setMovieFolder(std::string folder) override;
+    std::size_t loadsPending() const override { return m_loads.size(); }
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
     void mouseMove(double x, double y) override;
@@ -135,6 +139,7 @@ public:
     void trace(std::string_view line) override;
     void report(std::string_view message) override;
     void getUrl(std::string_view url, std::string_view target, int method) override;
+    void loadVariables(std::string_view url, avm1::Object* target) override;
     double timeMs() override { return m_nowMs; }
     avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
                               bool caseSensitive) override;
@@ -186,6 +191,11 @@ private:
     void installTextFieldClass();  // ScriptTextFields.cpp
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
+    // LoadVars and XML, and where their loads wait (ScriptLoads.cpp).
+    void installLoadClasses();
+    void startLoad(avm1::Object* target, std::string url, bool variables);
+    // Loads started before this frame finish, in the order they were started.
+    void finishLoads();
 
     // The clip a script value stands for (null for anything else).
     TimelineInstance* clipOfValue(const avm1::Value& v) const;
@@ -259,6 +269,13 @@ private:
     std::unordered_map<avm1::ClipId, std::string> m_formerPaths;
     avm1::ClipId m_unloading = 0; // the clip whose unload actions run
     bool m_quitRequested = false; // fscommand "quit"
+    MovieFolder m_folder;
+    struct PendingLoad {
+        avm1::Object* target = nullptr; // kept alive while it waits
+        std::string url;
+        bool variables = false; // loadVariables: into the target's variables
+    };
+    std::deque<PendingLoad> m_loads;
 };
 
 } // namespace kinovex::flash

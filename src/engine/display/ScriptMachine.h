@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace kinovex::flash {
@@ -37,6 +38,11 @@ public:
     // When the next of the scripts' timers (setInterval and the like) comes due, on the
     // scripts' clock (the `nowMs` of runFrame); none while no timer is set.
     virtual std::optional<double> nextTimerDueMs() const = 0;
+    // The folder the movie was read from: scripts may load text files in it (LoadVars, XML,
+    // loadVariables). A machine given none (a movie from memory) finds every file missing.
+    virtual void setMovieFolder(std::string folder) = 0;
+    // Loads scripts started that have not finished yet; each finishes on a later frame.
+    virtual std::size_t loadsPending() const = 0;
 
     // The callbacks through which buttons and clips that act as buttons reach the scripts.
     virtual ButtonScripts buttonScripts() = 0;

@@ -1,0 +1,83 @@
+// Text files a movie loads from its folder, end to end through the player: LoadVars and XML
+// loads finish on the next frame in the order they were started, a file outside the folder or
+// one that is missing gives the failure events, and a movie from memory finds nothing.
+
+#include "ScriptClipTestUtil.h"
+#include "TempDir.h"
+#include "engine/Player.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace kinovex::flash::test {
+namespace {
+
+using swf::Actions;
+using swf::Int;
+namespace op = swf::op;
+
+// name = new cls(); name.onLoad = function (ok) { trace(label + ok); trace(this[show]); };
+// name.load(url)
+void startLoad(Actions& a, const std::string& cls, const std::string& name, const std::string& url,
+               const std::string& show) {
+    a.push(name).push(Int{0}).push(cls).op(op::NewObject).op(op::SetVariable);
+    Actions onLoad;
+    onLoad.push(name + " ").getVar("ok").op(op::Add2).op(op::Trace);
+    onLoad.getVar("this").push(show).op(op::GetMember).op(op::Trace);
+    a.getVar(name).push("onLoad").defineFunction("", {"ok"}, onLoad).op(op::SetMember);
+    a.push(url).push(Int{1}).getVar(name).push("load").op(op::CallMethod).op(op::Pop);
+}
+
+swf::SwfWriter loadingMovie() {
+    swf::SwfWriter movie(20, 20, 12);
+    Actions a;
+    startLoad(a, "LoadVars", "vars", "data/vars.txt", "colour");
+    startLoad(a, "XML", "doc", "data/doc.xml", "firstChild");
+    startLoad(a, "LoadVars", "outside", "../secret.txt", "colour");
+    startLoad(a, "LoadVars", "missing", "data/none.txt", "colour");
+    a.trace("started");
+    doAction(movie, a);
+    movie.showFrame();
+    movie.showFrame();
+    movie.showFrame();
+    return movie;
+}
+
+const Lines kLoaded = {"started",   "vars true",        "blue",
+                       "doc true",  "<a>b &amp; c</a>", "outside false",
+                       "undefined", "missing false",    "undefined"};
+
+TEST(ScriptLoads, FinishOnTheNextFrameInTheOrderStarted) {
+    kinovex::test::TempDir dir("movie loads");
+    std::filesystem::create_directories(dir / "movie" / "data");
+    kinovex::test::WriteFile(dir / "movie" / "data" / "vars.txt", "colour=blue&size=3");
+    kinovex::test::WriteFile(dir / "movie" / "data" / "doc.xml", "<a>b &amp; c</a>");
+    kinovex::test::WriteFile(dir / "secret.txt", "colour=red");
+    loadingMovie().save(dir / "movie" / "loads.swf", swf::Compression::None);
+
+    Player player;
+    Lines lines;
+    player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(player.load((dir / "movie" / "loads.swf").string()).ok);
+    EXPECT_EQ(lines, Lines{"started"});
+    EXPECT_EQ(player.loadsPending(), 4u);
+    player.nextFrame();
+    EXPECT_EQ(player.loadsPending(), 0u);
+    player.nextFrame();
+    EXPECT_EQ(lines, kLoaded);
+    int refusals = 0;
+    for (const Diagnostic& d : player.diagnostics()) {
+        refusals += d.message.find("../secret.txt") != std::string::npos ? 1 : 0;
+    }
+    EXPECT_EQ(refusals, 1);
+}
+
+TEST(ScriptLoads, AMovieFromMemoryFindsEveryFileMissing) {
+    const Lines lines = traceFrames(loadingMovie(), 3);
+    EXPECT_EQ(lines, (Lines{"started", "vars false", "undefined", "doc false", "null",
+                            "outside false", "undefined", "missing false", "undefined"}));
+}
+
+} // namespace
+} // namespace kinovex::flash::test

@@ -355,11 +355,23 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "has", {"hasOwnProperty"});
              },
              {"true", "false"}},
+        Rule{"Group100And252HoldEscapeAndArrayPush",
+             7,
+             [](Actions& a) {
+                 asNative(a, 100, 0);
+                 a.push({"a b", Int{1}, "f"}).op(op::CallFunction).op(op::Trace);
+                 a.push({"list", Int{0}}).op(op::InitArray).op(op::SetVariable);
+                 asNative(a, 252, 1);
+                 a.push("x").getVar("list").push(Int{2}).getVar("f");
+                 a.push("call").op(op::CallMethod).op(op::Pop);
+                 a.traceVar("list");
+             },
+             {"a%20b", "x"}},
         Rule{"NumbersOutsideTheTableGiveUndefined",
              7,
              [](Actions& a) {
                  for (const auto& [group, index] : std::initializer_list<std::pair<double, double>>{
-                          {101, 8}, {101, -1}, {101, 0.5}, {100, 0}}) {
+                          {101, 8}, {101, -1}, {101, 0.5}, {100, 99}}) {
                      asNative(a, group, index);
                      a.getVar("f").op(op::TypeOf).op(op::Trace);
                  }

@@ -119,7 +119,8 @@ const std::vector<Layout> kLayout = {
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 ASSetPropFlags:f:3 "
      "ASnative:f:3 _global:o:1 "
      "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
-     "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XML:f:1 LocalConnection:f:1 "
+     "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 "
+     "LocalConnection:f:1 "
      "SharedObject:f:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
@@ -207,11 +208,23 @@ const std::vector<Layout> kLayout = {
     {"TextFormat", "Function.prototype", "prototype:o:3"},
     {"TextFormat.prototype", "Object.prototype", "constructor:f:3"},
     {"LoadVars", "Function.prototype", "prototype:o:3"},
+    // LoadVars' members but toString are hidden from movies before version 6 (128).
     {"LoadVars.prototype", "Object.prototype",
-     "constructor:f:3 load:f:3 send:f:3 sendAndLoad:f:3 toString:f:3 decode:f:3"},
+     "constructor:f:3 contentType:s:131 load:f:131 send:f:131 sendAndLoad:f:131 decode:f:131 "
+     "getBytesLoaded:f:131 getBytesTotal:f:131 addRequestHeader:f:131 toString:f:3 "
+     "onData:f:131 onLoad:f:131"},
+    // XMLNode's and XML's members show in for..in; the node's names and links are getters.
+    {"XMLNode", "Function.prototype", "prototype:o:3"},
+    {"XMLNode.prototype", "Object.prototype",
+     "constructor:f:3 attributes:get:0 childNodes:get:0 firstChild:get:0 lastChild:get:0 "
+     "localName:get:0 namespaceURI:get:0 nextSibling:get:0 nodeName:get+set:0 nodeType:get:0 "
+     "nodeValue:get+set:0 parentNode:get:0 prefix:get:0 previousSibling:get:0 appendChild:f:0 "
+     "cloneNode:f:0 getNamespaceForPrefix:f:0 getPrefixForNamespace:f:0 hasChildNodes:f:0 "
+     "insertBefore:f:0 removeNode:f:0 toString:f:0"},
     {"XML", "Function.prototype", "prototype:o:3"},
-    {"XML.prototype", "Object.prototype",
-     "constructor:f:3 load:f:3 send:f:3 sendAndLoad:f:3 parseXML:f:3 toString:f:3"},
+    {"XML.prototype", "XMLNode.prototype",
+     "getBytesLoaded:f:0 getBytesTotal:f:0 addRequestHeader:f:0 createElement:f:0 "
+     "createTextNode:f:0 load:f:0 send:f:0 sendAndLoad:f:0 onData:f:0 onLoad:f:0 parseXML:f:0"},
     {"LocalConnection", "Function.prototype", "prototype:o:3"},
     {"LocalConnection.prototype", "Object.prototype",
      "constructor:f:3 connect:f:3 send:f:3 close:f:3 domain:f:3"},

@@ -711,6 +711,10 @@ void Vm::beginFrame() {
             const Value fn = it->method.empty() ? it->function : getMember(it->self, it->method);
             const Value self = it->method.empty() ? Value() : it->self;
             const std::vector<Value> args = it->args;
+            const bool once = it->once;
+            if (once) {
+                m_intervals.erase(it);
+            }
             try {
                 call(fn, self, args);
             } catch (const ScriptThrow& t) {
@@ -718,22 +722,28 @@ void Vm::beginFrame() {
             } catch (const ScriptAbort&) {
                 return;
             }
+            if (once) {
+                break;
+            }
         }
-        if (it != m_intervals.end() && it->id == id && it->next <= now) {
+        it = std::find_if(m_intervals.begin(), m_intervals.end(),
+                          [id](const Interval& i) { return i.id == id; });
+        if (it != m_intervals.end() && it->next <= now) {
             it->next = now + it->period;
         }
     }
 }
 
 int Vm::addInterval(Value function, Value self, std::string method, std::vector<Value> args,
-                    double periodMs) {
+                    double periodMs, bool once) {
     Interval i{m_nextInterval++,
                std::move(function),
                std::move(self),
                std::move(method),
                std::move(args),
                std::max(periodMs, 1.0),
-               m_host.timeMs() + std::max(periodMs, 1.0)};
+               m_host.timeMs() + std::max(periodMs, 1.0),
+               once};
     m_intervals.push_back(std::move(i));
     return m_intervals.back().id;
 }

@@ -159,7 +159,7 @@ public:
 
     // setInterval bookkeeping (the built-in registers here).
     int addInterval(Value function, Value self, std::string method, std::vector<Value> args,
-                    double periodMs);
+                    double periodMs, bool once = false);
     void clearInterval(int id);
     // When the interval due first calls next (on the host's clock); none while none is set.
     std::optional<double> nextIntervalDueMs() const;
@@ -190,6 +190,7 @@ private:
         std::vector<Value> args;
         double period;
         double next;
+        bool once; // setTimeout: gone after its call
     };
 
     void installBuiltins();

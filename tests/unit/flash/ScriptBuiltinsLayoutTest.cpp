@@ -116,7 +116,8 @@ const std::vector<Layout> kLayout = {
     {"_global", "Object.prototype",
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
      "Error:f:1 AsBroadcaster:f:129 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
-     "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 ASSetPropFlags:f:3 "
+     "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 "
+     "setTimeout:f:3 clearTimeout:f:3 ASSetPropFlags:f:3 "
      "ASnative:f:3 _global:o:1 "
      "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
      "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 "

@@ -117,6 +117,16 @@ Value setInterval(Vm& vm, const Value&, Args args) {
     return Value();
 }
 
+// setTimeout(function, ms, args...): one call, after ms.
+Value setTimeout(Vm& vm, const Value&, Args args) {
+    if (args.size() >= 2 && args[0].isObject() && args[0].asObject()->function()) {
+        return Value(static_cast<double>(
+            vm.addInterval(args[0], Value(), {}, std::vector<Value>(args.begin() + 2, args.end()),
+                           vm.toNumber(args[1]), true)));
+    }
+    return Value();
+}
+
 Value clearInterval(Vm& vm, const Value&, Args args) {
     vm.clearInterval(static_cast<int>(toInteger(vm.toNumber(arg(args, 0)))));
     return Value();
@@ -182,6 +192,8 @@ void installGlobalFunctions(Vm& vm) {
     vm.setFunction(global, "unescape", unescape);
     vm.setFunction(global, "setInterval", setInterval);
     vm.setFunction(global, "clearInterval", clearInterval);
+    vm.setFunction(global, "setTimeout", setTimeout);
+    vm.setFunction(global, "clearTimeout", clearInterval);
     vm.setFunction(global, "ASSetPropFlags", setPropFlags);
     installAsNative(vm);
     if (vm.version() >= 6) {

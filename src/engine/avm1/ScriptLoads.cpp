@@ -25,8 +25,10 @@ void ScriptRuntime::setMovieFolder(std::string folder) {
     m_folder = MovieFolder(std::move(folder));
 }
 
+// Variables load into clips and text fields; other objects are passed over.
 void ScriptRuntime::loadVariables(std::string_view url, Object* target) {
-    if (target != nullptr) {
+    if (target != nullptr &&
+        (target->objectClass() == avm1::ObjectClass::Clip || fieldOf(target) != nullptr)) {
         startLoad(target, std::string(url), true);
     }
 }
@@ -49,7 +51,9 @@ void ScriptRuntime::finishLoads() {
                                    avm1::loadedFileText(*bytes, m_vm->version()));
             if (TimelineInstance* clip = this->clip(load.target->clip());
                 clip != nullptr && load.target->objectClass() == avm1::ObjectClass::Clip) {
+                // The clip's data event runs as the variables arrive.
                 queueEvent(*clip, ClipEventData, "onData");
+                drain();
             }
         }
         m_vm->release(load.target);

@@ -82,8 +82,9 @@ void ScriptRuntime::attachRoot(TimelineInstance& root) {
 
 void ScriptRuntime::runFrame(double nowMs) {
     m_nowMs = nowMs;
-    m_vm->beginFrame();
+    // Loads that finished arrive before the timers of this frame run.
     finishLoads();
+    m_vm->beginFrame();
     // Newest first; clips made during the walk wait for the next frame (they ran their first
     // frame when they were made).
     for (std::size_t i = m_execOrder.size(); i-- > 0;) {

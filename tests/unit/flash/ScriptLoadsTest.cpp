@@ -79,5 +79,40 @@ TEST(ScriptLoads, AMovieFromMemoryFindsEveryFileMissing) {
                             "outside false", "undefined", "missing false", "undefined"}));
 }
 
+// loadVariables into the main timeline (flags: variables, target path) and into a plain
+// object, which is passed over; the variables are there before the next frame's timers run.
+TEST(ScriptLoads, VariablesComeOntoClipsBeforeTheNextFramesTimers) {
+    kinovex::test::TempDir dir("movie variables");
+    kinovex::test::WriteFile(dir / "vars.txt", "colour=blue&size=3");
+    swf::SwfWriter movie(20, 20, 12);
+    Actions a;
+    a.push({"plain", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    a.push({"vars.txt", "_root"}).getUrl2(0xC0);
+    a.push({"vars.txt", "plain"}).getUrl2(0xC0);
+    Actions later;
+    later.getVar("colour").op(op::Trace);
+    later.getVar("plain").push("colour").op(op::GetMember).op(op::Trace);
+    a.push(1.0)
+        .defineFunction("", {}, later)
+        .push(Int{2})
+        .push("setTimeout")
+        .op(op::CallFunction)
+        .op(op::Pop);
+    doAction(movie, a);
+    for (int i = 0; i < 3; ++i) {
+        movie.showFrame();
+    }
+    movie.save(dir / "variables.swf", swf::Compression::None);
+
+    Player player;
+    Lines lines;
+    player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(player.load((dir / "variables.swf").string()).ok);
+    EXPECT_EQ(player.loadsPending(), 1u);
+    player.nextFrame();
+    player.nextFrame();
+    EXPECT_EQ(lines, (Lines{"blue", "undefined"})); // the timer ran once
+}
+
 } // namespace
 } // namespace kinovex::flash::test

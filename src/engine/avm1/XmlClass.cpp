@@ -26,8 +26,22 @@ struct DocumentValue {
 
 constexpr DocumentValue kDocumentValues[] = {
     {"contentType", Kind::Any}, {"docTypeDecl", Kind::Any}, {"ignoreWhite", Kind::Boolean},
-    {"loaded", Kind::Any},      {"status", Kind::Number},   {"xmlDecl", Kind::Any},
+    {"loaded", Kind::Boolean},  {"status", Kind::Number},   {"xmlDecl", Kind::Any},
 };
+
+// An object set as a flag or a number is read as text first, as the player does.
+Value documentValue(Vm& vm, Kind kind, const Value& x) {
+    if (kind == Kind::Any) {
+        return x;
+    }
+    if (x.isObject()) {
+        vm.toString(x);
+    }
+    if (kind == Kind::Boolean) {
+        return Value(vm.toBoolean(x));
+    }
+    return Value(static_cast<double>(toInt32(vm.toNumber(x))));
+}
 
 void defineDocumentValues(Vm& vm, Object* proto) {
     for (const DocumentValue& dv : kDocumentValues) {
@@ -49,9 +63,10 @@ void defineDocumentValues(Vm& vm, Object* proto) {
                     return {};
                 }
                 const Value x = arg(args, 0);
-                d->documentValues[name] = kind == Kind::Boolean  ? Value(v.toBoolean(x))
-                                          : kind == Kind::Number ? Value(v.toNumber(x))
-                                                                 : x;
+                if (x.isUndefined()) {
+                    return {}; // undefined leaves the value as it was
+                }
+                d->documentValues[name] = documentValue(v, kind, x);
                 return {};
             });
     }
@@ -79,8 +94,12 @@ Object* nodePrototype(Vm& vm) {
     return proto.isObject() ? proto.asObject() : nullptr;
 }
 
-// createElement and createTextNode make nodes as the XMLNode constructor does.
+// createElement and createTextNode make nodes as the XMLNode constructor does (none without a
+// name or text).
 Value makeNode(Vm& vm, int type, Args args) {
+    if (args.empty() || args[0].isUndefined()) {
+        return {};
+    }
     Object* proto = nodePrototype(vm);
     defineNodeAccessors(vm, proto);
     return Value(newXmlNode(vm, proto, type, Value(vm.toString(arg(args, 0)))));

@@ -139,10 +139,30 @@ Object* newXmlNode(Vm& vm, Object* proto, int type, const Value& nameOrValue) {
     return o;
 }
 
+namespace {
+
+// From version 8 a node cannot go below itself; older players let scripts make such loops.
+bool makesLoop(Vm& vm, Object* parent, Object* child) {
+    if (vm.version() < 8) {
+        return false;
+    }
+    Object* node = parent;
+    for (int depth = 0; node != nullptr && depth <= kMaxTextDepth; ++depth) {
+        if (node == child) {
+            return true;
+        }
+        const XmlNodeData* data = xmlNodeOf(Value(node));
+        node = data != nullptr ? data->parent : nullptr;
+    }
+    return false;
+}
+
+} // namespace
+
 void appendXmlChild(Vm& vm, Object* parent, Object* child) {
     XmlNodeData* p = xmlNodeOf(Value(parent));
     XmlNodeData* c = xmlNodeOf(Value(child));
-    if (p == nullptr || c == nullptr || c->parent == parent) {
+    if (p == nullptr || c == nullptr || c->parent == parent || makesLoop(vm, parent, child)) {
         return;
     }
     detach(vm, child);
@@ -154,7 +174,7 @@ void appendXmlChild(Vm& vm, Object* parent, Object* child) {
 void insertXmlChild(Vm& vm, Object* parent, Object* child, Object* before) {
     XmlNodeData* p = xmlNodeOf(Value(parent));
     XmlNodeData* c = xmlNodeOf(Value(child));
-    if (p == nullptr || c == nullptr || c->parent == parent ||
+    if (p == nullptr || c == nullptr || c->parent == parent || makesLoop(vm, parent, child) ||
         std::find(p->children.begin(), p->children.end(), before) == p->children.end()) {
         return;
     }

@@ -62,9 +62,9 @@ Actions& callPath(Actions& a, const std::string& path, const std::string& method
     return a.push(method).op(op::CallMethod).op(op::Pop);
 }
 
-Lines runXml(const Actions& first, const Actions& afterCollecting = {}) {
+Lines runXml(const Actions& first, const Actions& afterCollecting = {}, int version = 7) {
     FakeHost host;
-    avm1::Vm vm(host, 7);
+    avm1::Vm vm(host, version);
     avm1::installLoadNatives(vm, [](avm1::Object*, std::string) {});
     avm1::installXmlClasses(vm);
     vm.beginFrame();
@@ -186,6 +186,19 @@ INSTANTIATE_TEST_SUITE_P(
                     tracePath(a, "y.status");
                 },
                 {"-9", "<a><b /></a>", "-6"}},
+        DomRule{"DocumentValuesKeepTheirKindsAndPassOverUndefined",
+                [](Actions& a) {
+                    construct(a, "x", "XML", {});
+                    a.getVar("x").push("status").push(-2.7).op(op::SetMember);
+                    a.getVar("x").push("loaded").push("yes").op(op::SetMember);
+                    a.getVar("x").push("contentType").push(swf::Undefined{}).op(op::SetMember);
+                    tracePath(a, "x.status");
+                    tracePath(a, "x.loaded");
+                    tracePath(a, "x.contentType");
+                    a.push(Int{0});
+                    pushPath(a, "x").push("createElement").op(op::CallMethod).op(op::Trace);
+                },
+                {"-2", "true", "application/x-www-form-urlencoded", "undefined"}},
         DomRule{"ANodeMadeWithoutTypeAndValueIsNoNode",
                 [](Actions& a) {
                     construct(a, "n", "XMLNode", {Int{1}});
@@ -198,6 +211,19 @@ INSTANTIATE_TEST_SUITE_P(
                 },
                 {"undefined", "[type Object]", "3", "null", "x&lt;"}}),
     ruleName);
+
+// Version 7 lets a script put a node below itself; version 8 refuses.
+TEST(ScriptXml, LoopsInTheTreeAreRefusedFromVersion8) {
+    Actions a;
+    construct(a, "x", "XML", {"<r><a/></r>"});
+    pushPath(a.push("r"), "x.firstChild").op(op::SetVariable);
+    callPath(a, "r", "appendChild", {"r"});
+    callPath(a, "r.firstChild", "appendChild", {"r"});
+    tracePath(a, "r.parentNode.nodeName");
+    tracePath(a, "x.childNodes.length");
+    EXPECT_EQ(runXml(a, {}, 8), (Lines{"null", "1"}));
+    EXPECT_EQ(runXml(a, {}, 7), (Lines{"a", "0"}));
+}
 
 TEST(ScriptXml, TheTreeKeepsItsNodesThroughGarbageCollection) {
     Actions build;

@@ -177,6 +177,17 @@ void deliverLoad(Vm& vm, Object* target, const std::optional<std::string>& bytes
     vm.callMethod(target, "onData", dataArgs);
 }
 
+void giveScriptPrototype(Vm& vm, Object* holder, std::string_view method) {
+    const Property* p = holder->findOwn(method);
+    if (p == nullptr || !p->value.isObject()) {
+        return;
+    }
+    Object* function = p->value.asObject();
+    Object* prototype = vm.newObject();
+    prototype->define("constructor", Value(function), kDontEnum | kDontDelete);
+    function->define("prototype", Value(prototype), kDontEnum | kDontDelete);
+}
+
 void defineLoadableMethods(Vm& vm, Object* proto, PropFlags flags) {
     vm.setFunction(
         proto, "getBytesLoaded",
@@ -185,6 +196,9 @@ void defineLoadableMethods(Vm& vm, Object* proto, PropFlags flags) {
         proto, "getBytesTotal",
         [](Vm& v, const Value& self, Args) { return selfMember(v, self, "_bytesTotal"); }, flags);
     vm.setFunction(proto, "addRequestHeader", addRequestHeader, flags);
+    for (const char* name : {"addRequestHeader", "getBytesLoaded", "getBytesTotal"}) {
+        giveScriptPrototype(vm, proto, name);
+    }
 }
 
 // LoadVars came with version 6: older movies find the class but, toString aside, none of its
@@ -204,6 +218,9 @@ void installLoadVarsClass(Vm& vm) {
     vm.setFunction(proto, "onData", loadVarsData, kMember);
     vm.setFunction(
         proto, "onLoad", [](Vm&, const Value&, Args) { return Value(); }, kMember);
+    for (const char* name : {"toString", "onData", "onLoad"}) {
+        giveScriptPrototype(vm, proto, name);
+    }
 }
 
 } // namespace kinovex::flash::avm1

@@ -24,6 +24,10 @@ void deliverLoad(Vm& vm, Object* target, const std::optional<std::string>& bytes
 // The variables of URL-encoded `text` set on `target`.
 void setFormVariables(Vm& vm, Object* target, std::string_view text);
 
+// The methods the player writes as scripts of its own have a prototype object, as every script
+// function has: gives holder.method one.
+void giveScriptPrototype(Vm& vm, Object* holder, std::string_view method);
+
 // getBytesLoaded, getBytesTotal and addRequestHeader on `proto`, with `flags`.
 void defineLoadableMethods(Vm& vm, Object* proto, PropFlags flags);
 

@@ -132,15 +132,18 @@ void defineXmlMethods(Vm& vm, Object* proto) {
     vm.setFunction(
         proto, "createTextNode",
         [](Vm& v, const Value&, Args args) { return makeNode(v, kXmlText, args); }, 0);
+    // The load functions LoadVars has, as functions of XML's own.
     const char* natives[] = {"load", "send", "sendAndLoad"};
     for (int i = 0; i < 3; ++i) {
-        if (Object* f = vm.native(kLoadGroup, i)) {
-            proto->define(natives[i], Value(f));
+        if (const Object* f = vm.native(kLoadGroup, i); f != nullptr && f->function()) {
+            proto->define(natives[i], Value(vm.newFunction(f->function()->native)));
         }
     }
     vm.setFunction(proto, "onData", xmlData, 0);
     vm.setFunction(
         proto, "onLoad", [](Vm&, const Value&, Args) { return Value(); }, 0);
+    giveScriptPrototype(vm, proto, "onData");
+    giveScriptPrototype(vm, proto, "onLoad");
     vm.setFunction(
         proto, "parseXML",
         [](Vm& v, const Value& self, Args args) -> Value {
@@ -156,7 +159,9 @@ void defineXmlMethods(Vm& vm, Object* proto) {
 
 void installXmlClasses(Vm& vm) {
     Object* nodeProto = installXmlNodeClass(vm);
+    // XML.prototype is made as a node is: it names XMLNode as its maker and has no constructor.
     Object* proto = vm.newObject(nodeProto);
+    proto->define("__constructor__", vm.getMember(Value(vm.global()), "XMLNode"), kDontEnum);
     Object* ctor = vm.newFunction(
         [](Vm& v, const Value& self, Args args) -> Value {
             if (!self.isObject() || !v.constructing()) {

@@ -202,28 +202,42 @@ void removeXmlChildren(Vm& vm, Object* parent) {
     syncChildNodes(vm, parent);
 }
 
-Object* cloneXmlNode(Vm& vm, Object* node, bool deep) {
+namespace {
+
+// A deep copy of a tree a script made into a loop stops this deep, or after this many nodes.
+constexpr std::size_t kMaxClonedNodes = 100000;
+
+Object* cloneNode(Vm& vm, Object* node, bool deep, int depth, std::size_t& budget) {
     const XmlNodeData* data = xmlNodeOf(Value(node));
-    if (data == nullptr) {
+    if (data == nullptr || budget == 0) {
         return nullptr;
     }
+    --budget;
     Object* copy = newXmlNode(vm, node->proto(), data->type,
                               data->type == kXmlElement ? data->name : data->value);
     XmlNodeData* c = xmlNodeOf(Value(copy));
-    for (const std::string& name : vm.enumerate(data->attributes)) {
-        c->attributes->define(name, vm.getMember(Value(data->attributes), name));
+    const std::vector<Property> attributes = data->attributes->properties();
+    for (const Property& attr : attributes) {
+        if ((attr.flags & kDontEnum) == 0 && attr.name != kProtoName) {
+            c->attributes->define(attr.name, vm.getMember(Value(data->attributes), attr.name));
+        }
     }
-    if (deep) {
+    if (deep && depth < kMaxTextDepth) {
         const std::vector<Object*> children = data->children;
         for (Object* child : children) {
-            if (child != node) {
-                if (Object* childCopy = cloneXmlNode(vm, child, true)) {
-                    appendXmlChild(vm, copy, childCopy);
-                }
+            if (Object* childCopy = cloneNode(vm, child, true, depth + 1, budget)) {
+                appendXmlChild(vm, copy, childCopy);
             }
         }
     }
     return copy;
+}
+
+} // namespace
+
+Object* cloneXmlNode(Vm& vm, Object* node, bool deep) {
+    std::size_t budget = kMaxClonedNodes;
+    return cloneNode(vm, node, deep, 0, budget);
 }
 
 void addParsedXml(Vm& vm, Object* parent, const XmlParsedNode& parsed) {

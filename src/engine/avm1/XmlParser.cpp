@@ -34,6 +34,10 @@ constexpr std::array<Entity, 6> kEntities = {{{"&lt;", "<"},
                                               {"&apos;", "'"},
                                               {"&nbsp;", "\xC2\xA0"}}};
 
+// Elements nest at most this deep: a deeper document is taken as malformed there, so that no
+// file can make the tree deeper than the program's stack can walk.
+constexpr std::size_t kMaxOpenElements = 1024;
+
 class Reader {
 public:
     Reader(std::string_view text, bool ignoreWhite, XmlParsed& out)
@@ -190,6 +194,10 @@ private:
             }
         }
         const bool empty = m_text[at] != '>';
+        if (!empty && m_open.size() > kMaxOpenElements) {
+            fail(XmlStatus::ElementMalformed);
+            return;
+        }
         m_pos = at + (empty ? 2 : 1);
         m_open.back()->children.push_back(std::move(node));
         if (!empty) {

@@ -225,6 +225,24 @@ TEST(ScriptXml, LoopsInTheTreeAreRefusedFromVersion8) {
     EXPECT_EQ(runXml(a, {}, 7), (Lines{"a", "0"}));
 }
 
+// A loop a version 7 script made is copied and written only so deep, never forever.
+TEST(ScriptXml, LoopsAreCopiedAndWrittenToALimit) {
+    Actions a;
+    construct(a, "x", "XML", {"<r><a/></r>"});
+    pushPath(a.push("r"), "x.firstChild").op(op::SetVariable);
+    callPath(a, "r.firstChild", "appendChild", {"x"});
+    callPath(a, "x", "appendChild", {"r"});
+    a.push(true).push(Int{1});
+    pushPath(a, "r").push("cloneNode").op(op::CallMethod).push("nodeName").op(op::GetMember);
+    a.op(op::Trace);
+    tracePath(a, "x");
+    const Lines lines = runXml(a, {}, 7);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0], "r");
+    EXPECT_EQ(lines[1].rfind("<r><a><r><a>", 0), 0u);
+    EXPECT_LT(lines[1].size(), 10000u);
+}
+
 TEST(ScriptXml, TheTreeKeepsItsNodesThroughGarbageCollection) {
     Actions build;
     construct(build, "x", "XML", {"<r><a k='v'>t</a></r>"});

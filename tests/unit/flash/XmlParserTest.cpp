@@ -108,6 +108,21 @@ TEST(XmlParser, KeepsTheDeclarationAndDoctypeAsWritten) {
     EXPECT_EQ(compact(parsed.root), "<r></r>");
 }
 
+TEST(XmlParser, StopsWhereElementsNestDeeperThanItFollows) {
+    std::string deep;
+    for (int i = 0; i < 5000; ++i) {
+        deep += "<a>";
+    }
+    const avm1::XmlParsed parsed = parseXml(deep, false);
+    EXPECT_EQ(parsed.status, XmlStatus::ElementMalformed);
+    std::size_t depth = 0;
+    for (const XmlParsedNode* n = &parsed.root; !n->children.empty(); n = &n->children[0]) {
+        ++depth;
+    }
+    EXPECT_GT(depth, 100u);
+    EXPECT_LT(depth, 5000u);
+}
+
 struct Escape {
     const char* text;
     const char* escaped;

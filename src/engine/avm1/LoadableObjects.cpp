@@ -59,7 +59,7 @@ Value addRequestHeader(Vm& vm, const Value& self, Args args) {
     Value headers = vm.getMember(self, "_customHeaders");
     if (headers.isUndefined()) {
         headers = Value(vm.newArray());
-        self.asObject()->define("_customHeaders", headers, kDontEnum | kDontDelete);
+        self.asObject()->define("_customHeaders", headers, kDontEnum | kDontDelete | kFromVersion6);
     }
     if (!headers.isObject()) {
         return {};

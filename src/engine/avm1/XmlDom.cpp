@@ -122,8 +122,11 @@ XmlNodeData& makeXmlNode(Vm& vm, Object* o, int type, const Value& nameOrValue) 
     d.type = type == kXmlElement ? kXmlElement : kXmlText;
     (d.type == kXmlElement ? d.name : d.value) = nameOrValue;
     (d.type == kXmlElement ? d.value : d.name) = Value::null();
-    d.attributes = vm.newObject();
+    // The attributes object inherits nothing; childNodes names Array as its constructor.
+    d.attributes = vm.newObjectOfClass(ObjectClass::Object, nullptr);
     d.childNodes = vm.newArray();
+    d.childNodes->define("constructor", vm.getMember(Value(vm.global()), "Array"),
+                         kDontEnum | kDontDelete);
     o->setHostData(std::move(data));
     return d;
 }

@@ -49,9 +49,8 @@ struct Activity {
     bool soundPlaying = false; // an event sound, or stream sound still to play
     // Milliseconds until the scripts' next timer (setInterval) comes due; none when none is set.
     std::optional<double> nextTimerMs;
-    // Files the movie asked for and has not got yet. The engine loads nothing from outside a
-    // movie, so it stays 0.
-    int loadsPending = 0;
+    // Files beside the movie that its scripts asked for and have not got yet.
+    std::size_t loadsPending = 0;
 
     // The main timeline stands stopped or has shown its last frame.
     bool mainSettled() const { return !mainPlaying || mainShownLastFrame; }

@@ -62,6 +62,7 @@ TEST(ScriptLoads, FinishOnTheNextFrameInTheOrderStarted) {
     ASSERT_TRUE(player.load((dir / "movie" / "loads.swf").string()).ok);
     EXPECT_EQ(lines, Lines{"started"});
     EXPECT_EQ(player.loadsPending(), 4u);
+    EXPECT_EQ(player.activity().loadsPending, 4u); // a conversion does not end meanwhile
     player.nextFrame();
     EXPECT_EQ(player.loadsPending(), 0u);
     player.nextFrame();

@@ -1,25 +1,13 @@
 #include "engine/avm1/FormEncoding.h"
 
 #include "engine/avm1/Utf8.h"
+#include "engine/swf/PercentEncoding.h"
 
 #include <cstdint>
 
 namespace kinovex::flash::avm1 {
 
 namespace {
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
 
 std::string utf16Text(std::string_view bytes, bool bigEndian) {
     std::string out;
@@ -47,20 +35,7 @@ std::string utf16Text(std::string_view bytes, bool bigEndian) {
 } // namespace
 
 std::string formDecode(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '%' && i + 2 < text.size() && hexValue(text[i + 1]) >= 0 &&
-            hexValue(text[i + 2]) >= 0) {
-            out += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
-            i += 2;
-        } else if (text[i] == '+') {
-            out += ' ';
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
+    return percentDecode(text, true);
 }
 
 std::vector<std::pair<std::string, std::string>> decodeFormVariables(std::string_view text) {

@@ -100,6 +100,14 @@ Value loadVarsText(Vm& vm, const Value& self, Args) {
 
 // LoadVars.prototype.onData: the loaded text decoded into the object, then onLoad(success).
 Value loadVarsData(Vm& vm, const Value& self, Args args) {
+    return finishLoadedText(vm, self, args, "decode",
+                            [](Vm& v, Object* o) { setLoadState(v, o, "loaded", Value(true)); });
+}
+
+} // namespace
+
+Value finishLoadedText(Vm& vm, const Value& self, Args args, std::string_view apply,
+                       void (*markLoaded)(Vm& vm, Object* self)) {
     if (!self.isObject()) {
         return {};
     }
@@ -109,15 +117,13 @@ Value loadVarsData(Vm& vm, const Value& self, Args args) {
         vm.callMethod(self.asObject(), "onLoad", failed);
         return {};
     }
-    const Value decodeArgs[] = {text};
-    vm.call(vm.getMember(self, "decode"), self, decodeArgs);
-    setLoadState(vm, self.asObject(), "loaded", Value(true));
+    const Value applyArgs[] = {text};
+    vm.call(vm.getMember(self, apply), self, applyArgs);
+    markLoaded(vm, self.asObject());
     const Value succeeded[] = {Value(true)};
     vm.callMethod(self.asObject(), "onLoad", succeeded);
     return {};
 }
-
-} // namespace
 
 void setFormVariables(Vm& vm, Object* target, std::string_view text) {
     for (const auto& [name, value] : decodeFormVariables(text)) {

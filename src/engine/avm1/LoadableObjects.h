@@ -21,6 +21,12 @@ void installLoadNatives(Vm& vm, StartLoad start);
 // Sets _bytesLoaded and _bytesTotal and calls target.onData(text), or onData(undefined).
 void deliverLoad(Vm& vm, Object* target, const std::optional<std::string>& bytes);
 
+// What onData does by default: text undefined (the load failed) calls onLoad(false); other
+// text goes through self's method `apply` (decode, parseXML), then `markLoaded`, then
+// onLoad(true).
+Value finishLoadedText(Vm& vm, const Value& self, Args args, std::string_view apply,
+                       void (*markLoaded)(Vm& vm, Object* self));
+
 // The variables of URL-encoded `text` set on `target`.
 void setFormVariables(Vm& vm, Object* target, std::string_view text);
 

@@ -107,21 +107,8 @@ Value makeNode(Vm& vm, int type, Args args) {
 
 // XML.prototype.onData: the loaded text parsed into the document, then onLoad(success).
 Value xmlData(Vm& vm, const Value& self, Args args) {
-    if (!self.isObject()) {
-        return {};
-    }
-    const Value text = arg(args, 0);
-    if (text.isUndefined()) {
-        const Value failed[] = {Value(false)};
-        vm.callMethod(self.asObject(), "onLoad", failed);
-        return {};
-    }
-    const Value parseArgs[] = {text};
-    vm.call(vm.getMember(self, "parseXML"), self, parseArgs);
-    vm.setMember(self, "loaded", Value(true));
-    const Value succeeded[] = {Value(true)};
-    vm.callMethod(self.asObject(), "onLoad", succeeded);
-    return {};
+    return finishLoadedText(vm, self, args, "parseXML",
+                            [](Vm& v, Object* o) { v.setMember(o, "loaded", Value(true)); });
 }
 
 void defineXmlMethods(Vm& vm, Object* proto) {

@@ -1,5 +1,7 @@
 #include "engine/swf/MovieFolder.h"
 
+#include "engine/swf/PercentEncoding.h"
+
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -9,38 +11,10 @@ namespace kinovex::flash {
 
 namespace {
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // %XX sequences as bytes; the name ends at the first NUL, '?' or '#'.
 std::string decodedName(std::string_view url) {
-    std::string out;
-    for (std::size_t i = 0; i < url.size(); ++i) {
-        char c = url[i];
-        if (c == '?' || c == '#') {
-            break;
-        }
-        if (c == '%' && i + 2 < url.size() && hexDigit(url[i + 1]) >= 0 &&
-            hexDigit(url[i + 2]) >= 0) {
-            c = static_cast<char>(hexDigit(url[i + 1]) * 16 + hexDigit(url[i + 2]));
-            i += 2;
-        }
-        if (c == '\0') {
-            break;
-        }
-        out += c;
-    }
-    return out;
+    std::string out = percentDecode(url.substr(0, url.find_first_of("?#")), false);
+    return out.substr(0, out.find('\0'));
 }
 
 } // namespace

@@ -28,7 +28,7 @@ struct Frame {
     ClipId target = 0;        // SetTarget changes it
     ClipId baseTarget = 0;    // where the list started
     Object* locals = nullptr; // functions: their activation object
-    Object* home = nullptr;   // the prototype the running method was found on (for super)
+    Object* home = nullptr;   // the prototype level super stands for (none: no super)
     Object* callee = nullptr;
     std::vector<Value> stack;
 };
@@ -72,6 +72,8 @@ struct Interpreter {
     static Step withBlock(Run& r, const Instruction& ins);
     static Step tryBlock(Run& r, const Instruction& ins);
     static Step callMethod(Run& r, const Instruction& ins);
+    // super(...): the superclass constructor runs on the current `this`.
+    static Value callSuperConstructor(Vm& vm, Object* super, std::span<const Value> args);
 
 private:
     [[noreturn]] void stopRunaway(); // the frame's instruction budget is used up

@@ -14,11 +14,19 @@ bool isFunction(const Value& v) {
     return v.isObject() && v.asObject()->function();
 }
 
+bool isSuperObject(const Value& v) {
+    return v.isObject() && v.asObject()->hostClass() == "super";
+}
+
 void callFunction(Run& r) {
     const std::string name = r.popString();
     const std::size_t n = r.popCount();
     const std::vector<Value> args = r.popArgs(n);
     const Value fn = r.in.getVariable(r.f, name);
+    if (isSuperObject(fn)) {
+        r.push(Interpreter::callSuperConstructor(r.vm, fn.asObject(), args)); // super(...)
+        return;
+    }
     if (!isFunction(fn)) {
         r.push(Value());
         return;
@@ -54,21 +62,11 @@ Step Interpreter::callMethod(Run& r, const Instruction&) {
     const Value object = r.pop();
     const std::size_t n = r.popCount();
     const std::vector<Value> args = r.popArgs(n);
-    const bool isSuper = object.isObject() && object.asObject()->hostClass() == "super";
+    const bool isSuper = isSuperObject(object);
     const Value self = isSuper ? object.asObject()->primitive() : object;
     if (isEmptyName(method)) {
-        if (!isSuper) {
-            r.push(vm.call(object, Value(), args));
-            return Step::Next;
-        }
-        const Property* c = object.asObject()->findOwn("__constructor__");
-        Object* ctor = c && c->value.isObject() ? c->value.asObject() : nullptr;
-        if (ctor && ctor->function()) {
-            const Value proto = vm.getMember(ctor, "prototype", Value(ctor));
-            r.push(vm.runFunction(ctor, self, args, proto.isObject() ? proto.asObject() : nullptr));
-        } else {
-            r.push(Value());
-        }
+        r.push(isSuper ? callSuperConstructor(vm, object.asObject(), args)
+                       : vm.call(object, Value(), args));
         return Step::Next;
     }
     const std::string name = vm.toString(method);
@@ -76,17 +74,20 @@ Step Interpreter::callMethod(Run& r, const Instruction&) {
     if (!isFunction(fn)) {
         r.push(Value());
     } else if (isSuper) {
-        // The method is found above the current class; its own super is above that.
-        Object* holder = object.asObject()->proto();
-        int hops = 0;
-        while (holder && !holder->findOwn(name) && hops++ < 256) {
-            holder = holder->proto();
-        }
-        r.push(vm.runFunction(fn.asObject(), self, args, holder));
+        r.push(vm.runFunction(fn.asObject(), self, args, object.asObject()->proto()));
     } else {
-        r.push(vm.call(fn, self, args));
+        r.push(vm.callAsMethod(fn, self, args));
     }
     return Step::Next;
+}
+
+Value Interpreter::callSuperConstructor(Vm& vm, Object* super, std::span<const Value> args) {
+    const Property* c = super->findOwn("__constructor__");
+    Object* ctor = c && c->value.isObject() ? c->value.asObject() : nullptr;
+    if (!ctor || !ctor->function()) {
+        return Value();
+    }
+    return vm.runFunction(ctor, super->primitive(), args, super->proto());
 }
 
 void addCallActions(ActionTable& t) {

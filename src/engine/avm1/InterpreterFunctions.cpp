@@ -145,7 +145,8 @@ void preloadRegisters(Interpreter& in, Frame& f, const FunctionData& d, std::spa
         f.locals->define("arguments", Value(arguments.get()));
     }
     if (d.flags & PreloadSuper) {
-        preload(Value(in.makeSuper(f)));
+        Object* super = in.makeSuper(f);
+        preload(super ? Value(super) : Value());
     } else if (d.flags & SuppressSuper) {
         f.locals->define("super", Value());
     }
@@ -200,24 +201,11 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
 }
 
 Object* Interpreter::makeSuper(Frame& f) {
-    if (!f.home && f.self.isObject() && f.callee) {
-        // A method found on a prototype: super starts above the one holding it. Worked out only
-        // when a script asks for super, since it means looking through the prototypes.
-        int hops = 0;
-        for (Object* o = f.self.asObject(); o && hops < 256 && !f.home; o = o->proto(), ++hops) {
-            for (const Property& p : o->properties()) {
-                if (p.value.isObject() && p.value.asObject() == f.callee) {
-                    f.home = o;
-                    break;
-                }
-            }
-        }
-    }
-    if (!f.home) {
+    if (!f.home || vm.version() < 6) { // super came with Flash 6
         return nullptr;
     }
-    // Lookups on super start above the prototype the running method came from; calls on it
-    // keep the current `this`.
+    // Lookups on super start above `home`, the level of the prototype chain it stands for;
+    // calls on it keep the current `this`.
     Object* s = vm.newObject(f.home->proto());
     s->setHostClass("super");
     s->primitive() = f.self;

@@ -81,7 +81,8 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
         }
     }
     if (sameName(name, "super", cs)) {
-        return Value(makeSuper(f));
+        Object* super = makeSuper(f);
+        return super ? Value(super) : Value();
     }
     if (sameName(name, "_global", cs) && vm.version() >= 6) {
         return Value(vm.global());

@@ -597,6 +597,15 @@ Value Vm::call(const Value& function, const Value& self, std::span<const Value> 
     return runFunction(function.asObject(), self, args);
 }
 
+Value Vm::callAsMethod(const Value& function, const Value& self, std::span<const Value> args) {
+    if (!function.isObject() || !function.asObject()->function()) {
+        return {};
+    }
+    m_constructing = false;
+    Object* home = self.isObject() ? self.asObject()->proto() : nullptr;
+    return runFunction(function.asObject(), self, args, home);
+}
+
 Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     if (!constructor.isObject() || !constructor.asObject()->function()) {
         return {};

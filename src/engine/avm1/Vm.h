@@ -131,6 +131,9 @@ public:
     std::vector<std::string> enumerate(Object* object);
 
     Value call(const Value& function, const Value& self, std::span<const Value> args);
+    // A call on an object (o.f(), f.call(o)): a script function gets a super one step above
+    // the object's prototype, wherever on the chain the function was found.
+    Value callAsMethod(const Value& function, const Value& self, std::span<const Value> args);
     Value construct(const Value& constructor, std::span<const Value> args);
     bool instanceOf(const Value& v, Object* constructor);
     // "_level0.a.b", as TargetPath and clips turned to text give it.

@@ -51,9 +51,12 @@ std::string Vm::toString(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
-        // A String object is its text, whatever its toString does.
+        // A String object is its text, whatever its toString does; super is its `this`.
         if (o->objectClass() == ObjectClass::String && o->primitive().isString()) {
             return o->primitive().asString();
+        }
+        if (o->hostClass() == "super") {
+            return toString(o->primitive());
         }
         // The object's toString must give text; anything else (an object, a number, no method
         // at all) prints as the kind of object it is.

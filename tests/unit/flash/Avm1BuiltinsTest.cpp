@@ -510,6 +510,29 @@ void version6Additions(Actions& a) {
     a.getVar("Number").push(2.0).op(op::Subtract).op(op::Trace);
 }
 
+// One, and Two extends One; both constructors trace, Two's calls super(). Each class has a foo
+// that traces; Two's calls super.foo() first. Then: new Two, x.foo(), Two.prototype.foo(), and
+// super outside any method.
+void superLevels(Actions& a) {
+    a.defineFunction("One", {}, Actions().trace(1.0));
+    Actions two;
+    two.push({Int{0}, "super"}).op(op::CallFunction).op(op::Pop).trace(2.0);
+    a.defineFunction("Two", {}, two);
+    a.getVar("Two").getVar("One").op(op::Extends);
+    a.getVar("One").push("prototype").op(op::GetMember).push("foo");
+    a.defineFunction("", {}, Actions().trace("foo: 1")).op(op::SetMember);
+    Actions foo;
+    foo.push({Int{0}, "super"}).op(op::GetVariable).push("foo").op(op::CallMethod).op(op::Pop);
+    foo.trace("foo: 2");
+    a.getVar("Two").push("prototype").op(op::GetMember).push("foo");
+    a.defineFunction("", {}, foo).op(op::SetMember);
+    a.push({"x", Int{0}, "Two"}).op(op::NewObject).op(op::SetVariable);
+    a.push(Int{0}).getVar("x").push("foo").op(op::CallMethod).op(op::Pop);
+    a.push(Int{0}).getVar("Two").push("prototype").op(op::GetMember);
+    a.push("foo").op(op::CallMethod).op(op::Pop);
+    a.getVar("super").op(op::Trace);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ObjectMethods, Avm1Builtin,
     testing::Values(
@@ -542,7 +565,12 @@ INSTANTIATE_TEST_SUITE_P(
              5,
              version6Additions,
              {"undefined", "undefined", "-2"}},
-        Rule{"Version6HasWatchAndCall", 6, version6Additions, {"function", "function", "NaN"}}),
+        Rule{"Version6HasWatchAndCall", 6, version6Additions, {"function", "function", "NaN"}},
+        // Called on Two.prototype itself, foo's super starts above One.prototype: no foo there.
+        Rule{"SuperStandsOneLevelAboveTheObjectsPrototype",
+             6,
+             superLevels,
+             {"1", "2", "foo: 1", "foo: 2", "foo: 2", "undefined"}}),
     ruleName);
 
 } // namespace

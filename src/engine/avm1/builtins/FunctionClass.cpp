@@ -14,7 +14,7 @@ Value construct(Vm&, const Value&, Args) {
 
 Value call(Vm& vm, const Value& self, Args args) {
     const Value thisArg = arg(args, 0);
-    return vm.call(self, thisArg, args.empty() ? args : args.subspan(1));
+    return vm.callAsMethod(self, thisArg, args.empty() ? args : args.subspan(1));
 }
 
 Value apply(Vm& vm, const Value& self, Args args) {
@@ -27,7 +27,7 @@ Value apply(Vm& vm, const Value& self, Args args) {
             list.push_back(vm.getMember(arr, std::to_string(i), a));
         }
     }
-    return vm.call(self, arg(args, 0), list);
+    return vm.callAsMethod(self, arg(args, 0), list);
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "engine/avm1/Names.h"
 #include "engine/avm1/Utf8.h"
 #include "engine/avm1/builtins/Builtins.h"
+#include "engine/avm1/builtins/Geom.h"
 
 #include <algorithm>
 #include <cmath>
@@ -46,6 +47,7 @@ void Vm::installBuiltins() {
     installGlobalFunctions(*this);
     m_clipProto = installMovieClipClass(*this);
     m_buttonProto = installButtonClass(*this);
+    installPointClass(*this);
 }
 
 double Vm::random() {

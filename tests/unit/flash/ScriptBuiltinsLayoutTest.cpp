@@ -119,7 +119,8 @@ const std::vector<Layout> kLayout = {
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 "
      "setTimeout:f:3 clearTimeout:f:3 ASSetPropFlags:f:3 "
      "ASnative:f:3 _global:o:1 "
-     "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 Key:o:1 Mouse:o:1 Stage:o:1 "
+     "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 flash:o:4097 Key:o:1 Mouse:o:1 "
+     "Stage:o:1 "
      "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 "
      "LocalConnection:f:1 "
      "SharedObject:f:1"},
@@ -179,6 +180,8 @@ const std::vector<Layout> kLayout = {
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
      "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},
+    // The flash.geom package, seen from version 8 on.
+    {"flash", "Object.prototype", "geom:o:0"},
     {"Key", "Object.prototype",
      "isDown:f:3 isToggled:f:3 getCode:f:3 getAscii:f:3 addListener:f:3 removeListener:f:3 "
      "BACKSPACE:n=8:7 CAPSLOCK:n=20:7 CONTROL:n=17:7 DELETEKEY:n=46:7 DOWN:n=40:7 END:n=35:7 "

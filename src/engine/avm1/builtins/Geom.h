@@ -1,0 +1,32 @@
+#pragma once
+// The flash.geom package: its classes, and the arithmetic they share. The classes keep their
+// fields as ordinary members that scripts may set to anything, so their methods work the way
+// the operators of a script would on those members.
+
+#include "engine/avm1/Vm.h"
+
+#include <string_view>
+
+namespace kinovex::flash::avm1 {
+
+// _global.flash.geom, made on first use; _global.flash is seen from version 8 on.
+Object* geomPackage(Vm& vm);
+// A class of flash.geom: its constructor (a function with a prototype of its own) and prototype.
+Object* defineGeomClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto);
+// A function on `target` that has a prototype of its own, as functions made by scripts do.
+void setGeomFunction(Vm& vm, Object* target, std::string_view name, NativeFunction f,
+                     PropFlags flags = 0);
+// A getter (and setter, when given) property on a prototype.
+void setGeomProperty(Vm& vm, Object* proto, std::string_view name, NativeFunction get,
+                     NativeFunction set = {});
+
+// a + b, a - b, a * b as the script operators give them (b is converted before a).
+Value plusValues(Vm& vm, const Value& a, const Value& b);
+double minusValues(Vm& vm, const Value& a, const Value& b);
+double timesValues(Vm& vm, const Value& a, const Value& b);
+// new flash.geom.<name>(args), with whatever that name holds now.
+Value newGeom(Vm& vm, std::string_view name, std::span<const Value> args);
+
+void installPointClass(Vm& vm);
+
+} // namespace kinovex::flash::avm1

@@ -48,6 +48,7 @@ void Vm::installBuiltins() {
     m_clipProto = installMovieClipClass(*this);
     m_buttonProto = installButtonClass(*this);
     installPointClass(*this);
+    installRectangleClass(*this);
 }
 
 double Vm::random() {

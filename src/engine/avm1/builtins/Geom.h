@@ -28,5 +28,6 @@ double timesValues(Vm& vm, const Value& a, const Value& b);
 Value newGeom(Vm& vm, std::string_view name, std::span<const Value> args);
 
 void installPointClass(Vm& vm);
+void installRectangleClass(Vm& vm);
 
 } // namespace kinovex::flash::avm1

@@ -24,28 +24,37 @@ void setRgb(ColorTransform& cx, std::uint32_t rgb) {
     cx.bAdd = rgb & 255;
 }
 
-std::uint32_t rgbOf(const ColorTransform& cx) {
-    const auto ch = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0)); };
-    return ch(cx.rAdd) << 16 | ch(cx.gAdd) << 8 | ch(cx.bAdd);
+// The offsets put together as they are, negative ones spilling into the channels above.
+double rgbOf(const ColorTransform& cx) {
+    const auto ch = [](double v) { return static_cast<std::int32_t>(v); };
+    return static_cast<double>(static_cast<std::int32_t>(
+        static_cast<std::uint32_t>(ch(cx.rAdd)) << 16 |
+        static_cast<std::uint32_t>(ch(cx.gAdd)) << 8 | static_cast<std::uint32_t>(ch(cx.bAdd))));
+}
+
+// Multipliers are kept in 8.8 fixed point and offsets as whole numbers, as the player keeps them.
+double fixedMultiplier(double percent) {
+    return std::trunc(static_cast<double>(avm1::toInt32(percent * 256.0 / 100.0))) / 256.0;
 }
 
 // setTransform({ra, rb, ga, ...}): the multipliers in percent, the offsets as they are; what
 // the object does not have stays.
 void setTransform(avm1::Vm& vm, ColorTransform& cx, const Value& t) {
-    auto field = [&](const char* name, double& into, double scale) {
+    auto field = [&](const char* name, double& into, bool multiplier) {
         const Value v = vm.getMember(t, name);
         if (!v.isUndefined()) {
-            into = vm.toNumber(v) * scale;
+            const double n = vm.toNumber(v);
+            into = multiplier ? fixedMultiplier(n) : static_cast<double>(avm1::toInt32(n));
         }
     };
-    field("ra", cx.rMult, 0.01);
-    field("ga", cx.gMult, 0.01);
-    field("ba", cx.bMult, 0.01);
-    field("aa", cx.aMult, 0.01);
-    field("rb", cx.rAdd, 1);
-    field("gb", cx.gAdd, 1);
-    field("bb", cx.bAdd, 1);
-    field("ab", cx.aAdd, 1);
+    field("ra", cx.rMult, true);
+    field("ga", cx.gMult, true);
+    field("ba", cx.bMult, true);
+    field("aa", cx.aMult, true);
+    field("rb", cx.rAdd, false);
+    field("gb", cx.gAdd, false);
+    field("bb", cx.bAdd, false);
+    field("ab", cx.aAdd, false);
 }
 
 Value transformObject(avm1::Vm& vm, const ColorTransform& cx) {
@@ -63,15 +72,19 @@ Value transformObject(avm1::Vm& vm, const ColorTransform& cx) {
 
 } // namespace
 
-DisplayObject* ScriptRuntime::colorTarget(Object* self) {
+ColorTransform* ScriptRuntime::colorTarget(Object* self) {
     const Value t = avm1::constructorArg(self, 0);
+    ClipId id = 0;
     if (TimelineInstance* c = clipOfValue(t)) {
-        return c->owner();
+        id = c->clipId();
+    } else if (t.isString()) {
+        id = m_vm->resolveTarget(rootClip(), t.asString());
     }
-    if (t.isString()) {
-        return objectOf(m_vm->resolveTarget(rootClip(), t.asString()));
+    if (id != 0 && id == rootClip()) {
+        return &m_rootColor;
     }
-    return nullptr;
+    DisplayObject* obj = id != 0 ? objectOf(id) : nullptr;
+    return obj != nullptr ? &obj->colorTransform : nullptr;
 }
 
 void ScriptRuntime::installColorClass() {
@@ -84,17 +97,15 @@ void ScriptRuntime::installColorClass() {
     auto method = [&](const char* name, Method m) {
         vm.setFunction(proto, name, [this, m](avm1::Vm& v, const Value& self, Args args) {
             Object* o = avm1::selfObject(self);
-            DisplayObject* target = o != nullptr ? colorTarget(o) : nullptr;
-            return target != nullptr ? m(v, target->colorTransform, args) : Value();
+            ColorTransform* target = o != nullptr ? colorTarget(o) : nullptr;
+            return target != nullptr ? m(v, *target, args) : Value();
         });
     };
     method("setRGB", [](avm1::Vm& v, ColorTransform& cx, Args args) {
         setRgb(cx, avm1::toUint32(v.toNumber(arg(args, 0))));
         return Value();
     });
-    method("getRGB", [](avm1::Vm&, ColorTransform& cx, Args) {
-        return Value(static_cast<double>(rgbOf(cx)));
-    });
+    method("getRGB", [](avm1::Vm&, ColorTransform& cx, Args) { return Value(rgbOf(cx)); });
     method("setTransform", [](avm1::Vm& v, ColorTransform& cx, Args args) {
         if (arg(args, 0).isObject()) {
             setTransform(v, cx, args[0]);

@@ -556,7 +556,7 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
         // The whole movie is there from the start.
         return Value(static_cast<double>(c->frameCount()));
     case ClipProperty::Alpha:
-        return Value(obj != nullptr ? obj->colorTransform.aMult * 100.0 : 100.0);
+        return Value((obj != nullptr ? obj->colorTransform : m_rootColor).aMult * 100.0);
     case ClipProperty::Visible:
         return Value(obj == nullptr || obj->visible);
     case ClipProperty::Width:

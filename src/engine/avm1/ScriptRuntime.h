@@ -185,8 +185,10 @@ private:
     void installMouseObject();
     void installStageObject();
     void installColorClass(); // ScriptColor.cpp
-    // The display object of the clip a Color object was made for.
-    DisplayObject* colorTarget(avm1::Object* self);
+    // The colour transform of the clip a Color object was made for; null when it names none.
+    ColorTransform* colorTarget(avm1::Object* self);
+    // The main timeline has no display object of its own; its colours are kept here.
+    ColorTransform m_rootColor;
     void installSoundClass();      // ScriptSound.cpp
     void installTextFieldClass();  // ScriptTextFields.cpp
     void installTextFormatClass(); // ScriptTextFormat.cpp

@@ -70,6 +70,12 @@ Value transformObject(avm1::Vm& vm, const ColorTransform& cx) {
     return Value(o);
 }
 
+void sealProperties(Object* o) {
+    for (avm1::Property& p : o->properties()) {
+        p.flags |= avm1::kDontEnum | avm1::kDontDelete | avm1::kReadOnly;
+    }
+}
+
 } // namespace
 
 ColorTransform* ScriptRuntime::colorTarget(Object* self) {
@@ -89,9 +95,12 @@ ColorTransform* ScriptRuntime::colorTarget(Object* self) {
 
 void ScriptRuntime::installColorClass() {
     avm1::Vm& vm = *m_vm;
-    // new Color(target) looks its target up at once, as the methods do each time they run.
-    Object* proto = avm1::defineHostClass(
-        vm, "Color", [this](avm1::Vm&, Object* self, Args) { colorTarget(self); });
+    // new Color(target) keeps the target as `target`; like everything of the class it is
+    // hidden, permanent and read-only.
+    Object* proto = avm1::defineHostClass(vm, "Color", [](avm1::Vm&, Object* self, Args args) {
+        self->define("target", arg(args, 0));
+        sealProperties(self);
+    });
     // A method works on the colour transform of the target; without one it gives undefined.
     using Method = Value (*)(avm1::Vm&, ColorTransform&, Args);
     auto method = [&](const char* name, Method m) {
@@ -114,6 +123,7 @@ void ScriptRuntime::installColorClass() {
     });
     method("getTransform",
            [](avm1::Vm& v, ColorTransform& cx, Args) { return transformObject(v, cx); });
+    sealProperties(proto);
 }
 
 } // namespace kinovex::flash

@@ -49,6 +49,7 @@ void Vm::installBuiltins() {
     m_buttonProto = installButtonClass(*this);
     installPointClass(*this);
     installRectangleClass(*this);
+    installColorTransformClass(*this);
 }
 
 double Vm::random() {

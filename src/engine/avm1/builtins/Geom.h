@@ -4,6 +4,9 @@
 // the operators of a script would on those members.
 
 #include "engine/avm1/Vm.h"
+#include "engine/swf/Types.h"
+
+#include <optional>
 
 #include <string_view>
 
@@ -29,5 +32,11 @@ Value newGeom(Vm& vm, std::string_view name, std::span<const Value> args);
 
 void installPointClass(Vm& vm);
 void installRectangleClass(Vm& vm);
+void installColorTransformClass(Vm& vm);
+
+// A new flash.geom.ColorTransform holding `cx`.
+Value newColorTransform(Vm& vm, const ColorTransform& cx);
+// What a ColorTransform object holds; nothing for any other value.
+std::optional<ColorTransform> colorTransformOf(const Value& v);
 
 } // namespace kinovex::flash::avm1

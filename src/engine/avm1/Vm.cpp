@@ -50,6 +50,7 @@ void Vm::installBuiltins() {
     installPointClass(*this);
     installRectangleClass(*this);
     installColorTransformClass(*this);
+    installMatrixClass(*this);
 }
 
 double Vm::random() {

@@ -33,6 +33,7 @@ Value newGeom(Vm& vm, std::string_view name, std::span<const Value> args);
 void installPointClass(Vm& vm);
 void installRectangleClass(Vm& vm);
 void installColorTransformClass(Vm& vm);
+void installMatrixClass(Vm& vm);
 
 // A new flash.geom.ColorTransform holding `cx`.
 Value newColorTransform(Vm& vm, const ColorTransform& cx);

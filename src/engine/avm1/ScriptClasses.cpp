@@ -11,6 +11,7 @@ void ScriptRuntime::installPlayerClasses() {
     installMouseObject();
     installStageObject();
     installColorClass();
+    installTransformClass();
     installSoundClass();
     installTextFieldClass();
     installTextFormatClass();

@@ -32,11 +32,6 @@ double rgbOf(const ColorTransform& cx) {
         static_cast<std::uint32_t>(ch(cx.gAdd)) << 8 | static_cast<std::uint32_t>(ch(cx.bAdd))));
 }
 
-// Multipliers are kept in 8.8 fixed point and offsets as whole numbers, as the player keeps them.
-double fixedMultiplier(double percent) {
-    return std::trunc(static_cast<double>(avm1::toInt32(percent * 256.0 / 100.0))) / 256.0;
-}
-
 // setTransform({ra, rb, ga, ...}): the multipliers in percent, the offsets as they are; what
 // the object does not have stays.
 void setTransform(avm1::Vm& vm, ColorTransform& cx, const Value& t) {
@@ -78,6 +73,10 @@ void sealProperties(Object* o) {
 
 } // namespace
 
+double fixedMultiplier(double percent) {
+    return static_cast<double>(avm1::toInt32(percent * 256.0 / 100.0)) / 256.0;
+}
+
 ColorTransform* ScriptRuntime::colorTarget(Object* self) {
     const Value t = avm1::constructorArg(self, 0);
     ClipId id = 0;
@@ -86,11 +85,7 @@ ColorTransform* ScriptRuntime::colorTarget(Object* self) {
     } else if (t.isString()) {
         id = m_vm->resolveTarget(rootClip(), t.asString());
     }
-    if (id != 0 && id == rootClip()) {
-        return &m_rootColor;
-    }
-    DisplayObject* obj = id != 0 ? objectOf(id) : nullptr;
-    return obj != nullptr ? &obj->colorTransform : nullptr;
+    return colorOfClip(id);
 }
 
 void ScriptRuntime::installColorClass() {

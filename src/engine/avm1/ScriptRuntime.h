@@ -39,6 +39,9 @@ class TextField;
 struct EditText;
 struct StagePoint;
 
+// A Color or Transform multiplier given in percent, as the player keeps it: in 8.8 fixed point.
+double fixedMultiplier(double percent);
+
 class ScriptRuntime final : public ScriptMachine, public avm1::ScriptHost, public TimelineHooks {
 public:
     ScriptRuntime(const Movie& movie, Log& log, SoundMixer* mixer);
@@ -187,8 +190,15 @@ private:
     void installColorClass(); // ScriptColor.cpp
     // The colour transform of the clip a Color object was made for; null when it names none.
     ColorTransform* colorTarget(avm1::Object* self);
-    // The main timeline has no display object of its own; its colours are kept here.
+    // The colour transform of a clip; the main timeline's is kept here, as it has no display
+    // object of its own.
+    ColorTransform* colorOfClip(avm1::ClipId id);
     ColorTransform m_rootColor;
+    void installTransformClass(); // ScriptTransform.cpp
+    void installConcatenatedTransforms(avm1::Object* proto);
+    void installClipTransform();
+    // The clip a flash.geom.Transform was made for; null for anything else.
+    TimelineInstance* transformTarget(const avm1::Value& self) const;
     void installSoundClass();      // ScriptSound.cpp
     void installTextFieldClass();  // ScriptTextFields.cpp
     void installTextFormatClass(); // ScriptTextFormat.cpp

@@ -1,33 +1,16 @@
 // The built-in classes, one table per class: each row names the player's rule it checks, runs a
 // short script on a movie of the given version and lists what it traces.
 
-#include "Avm1TestHost.h"
+#include "Avm1Rules.h"
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <limits>
-#include <ostream>
 
 namespace kinovex::flash::test {
 namespace {
 
 using namespace swf;
-
-struct Rule {
-    const char* name;
-    int version;
-    std::function<void(Actions&)> script;
-    Lines expected;
-};
-
-std::ostream& operator<<(std::ostream& out, const Rule& r) {
-    return out << r.name;
-}
-
-std::string ruleName(const testing::TestParamInfo<Rule>& info) {
-    return info.param.name;
-}
 
 // Pushes the array [values...].
 Actions& pushArray(Actions& a, std::initializer_list<PushValue> values) {

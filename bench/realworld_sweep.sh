@@ -59,7 +59,7 @@ while IFS= read -r -d '' movie; do
     wall=$(field "$report" wall_seconds)
     speed=$(awk -v s="${seconds:-0}" -v w="${wall:-0}" 'BEGIN { if (w > 0) printf "%.1fx", s / w }')
     peak=$(awk '/peak-kib/ { printf "%.0f", $2 / 1024 }' "$out/$n.time" 2>/dev/null)
-    warnings=$(grep -cvE 'converted to|ended: |pressed "|^$' "$log")
+    warnings=$(grep -cvE 'converted to|ended: |pressed "|[0-9]+% \(|^$' "$log")
     case $status in
     0) ;;
     124 | 137) ended="HUNG (killed after ${timeout_s} s)" ;;

@@ -350,8 +350,8 @@ Geometry and time
   the stage has stopped, or has shown its last frame or been sent back by a script since it
   was placed; no sound plays, no script timer (setInterval) is due within a second and
   nothing is being loaded. The conversion then ends once the picture has stood still for a
-  second (that second is kept), or when the picture comes back round to the one it showed
-  then (a clip looping as decoration: one round is kept). A main timeline that goes back
+  second (that second is kept), or when the picture comes back round to one it showed since
+  (a clip looping as decoration: one round is kept). A main timeline that goes back
   from its last frame with its clips and timers at rest ends with that last frame, sound or
   not (going round starts its sounds anew).
   --max-duration ends the rest, and kinovex-convert says which end it was: "ended: movie

@@ -11,19 +11,18 @@ MovieEnd::Verdict MovieEnd::frame(bool settled, std::uint64_t picture) {
     if (!settled) {
         m_resting = false;
         m_stillFrames = 0;
+        m_restPictures.clear();
         return Verdict::Go;
     }
     if (!m_resting) {
         m_resting = true;
-        m_restPicture = picture;
-        m_changedSinceRest = false;
+        m_restPictures.insert(picture);
         m_stillFrames = 1;
     } else if (picture == m_lastPicture) {
         ++m_stillFrames;
-    } else if (picture == m_restPicture && m_changedSinceRest) {
-        return Verdict::EndBefore;
+    } else if (!m_restPictures.insert(picture).second) {
+        return Verdict::EndBefore; // back to a picture of this rest: the loop went round
     } else {
-        m_changedSinceRest = true;
         m_stillFrames = 1;
     }
     m_lastPicture = picture;

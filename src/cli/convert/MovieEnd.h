@@ -1,11 +1,13 @@
 #pragma once
 // Where a conversion of open length ends, judged frame by frame on what goes out. Once the
 // movie has come to rest (FrameStepper::settled), it ends when its picture has stood still for
-// a second (that second is kept), or when the picture comes back round to the one it showed
-// when it came to rest (a clip looping as decoration: one round of it is kept).
+// a second (that second is kept), or when the picture comes back round to one it showed since
+// it came to rest (a clip looping as decoration: one round of it is kept, whatever picture of
+// the round the rest began on).
 
 #include <cstdint>
 #include <span>
+#include <unordered_set>
 
 namespace kinovex::cli {
 
@@ -26,8 +28,7 @@ public:
 private:
     std::uint32_t m_second;
     bool m_resting = false;
-    std::uint64_t m_restPicture = 0; // the picture when the movie came to rest
-    bool m_changedSinceRest = false; // another picture was shown since
+    std::unordered_set<std::uint64_t> m_restPictures; // the pictures shown since it came to rest
     std::uint64_t m_lastPicture = 0;
     std::uint32_t m_stillFrames = 0; // frames at rest showing the last picture, this one too
 };

@@ -56,6 +56,7 @@ TEST(MovieEnd, EndsAfterAStillSecondAtRestOrWhenThePictureComesRound) {
         {"aBCDEBC", 5, 'B'},       // at rest from b, and b comes round again: one round kept
         {"aBCDbBCD", 8, '.'},      // the round broken by a frame not at rest
         {"ABAB", 2, 'B'},          // two pictures in turn: one round
+        {"aXBCDBC", 5, 'B'},       // at rest on a picture the loop never shows again
     };
     for (const Case& c : cases) {
         const Judged run = Judge(c.frames, 4);

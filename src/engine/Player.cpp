@@ -188,10 +188,6 @@ void Player::nextFrame() {
     }
 }
 
-std::size_t Player::loadsPending() const {
-    return m_scripts ? m_scripts->loadsPending() : 0;
-}
-
 bool Player::hasQuit() const {
     return m_scripts && m_scripts->quitRequested();
 }

@@ -92,9 +92,6 @@ public:
     // True once the movie's scripts closed the player (fscommand "quit"): it shows its last
     // picture from then on.
     bool hasQuit() const;
-    // Files the movie's scripts asked for (LoadVars, XML, loadVariables) that have not arrived
-    // yet; each arrives on a later frame.
-    std::size_t loadsPending() const;
 
     // Draws the current frame scaled to show all of the stage, centred, on the background
     // colour. `pixels` is 32-bit premultiplied ARGB in native byte order; stride in bytes

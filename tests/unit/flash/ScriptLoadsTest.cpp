@@ -61,10 +61,9 @@ TEST(ScriptLoads, FinishOnTheNextFrameInTheOrderStarted) {
     player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
     ASSERT_TRUE(player.load((dir / "movie" / "loads.swf").string()).ok);
     EXPECT_EQ(lines, Lines{"started"});
-    EXPECT_EQ(player.loadsPending(), 4u);
     EXPECT_EQ(player.activity().loadsPending, 4u); // a conversion does not end meanwhile
     player.nextFrame();
-    EXPECT_EQ(player.loadsPending(), 0u);
+    EXPECT_EQ(player.activity().loadsPending, 0u);
     player.nextFrame();
     EXPECT_EQ(lines, kLoaded);
     int refusals = 0;
@@ -109,7 +108,7 @@ TEST(ScriptLoads, VariablesComeOntoClipsBeforeTheNextFramesTimers) {
     Lines lines;
     player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
     ASSERT_TRUE(player.load((dir / "variables.swf").string()).ok);
-    EXPECT_EQ(player.loadsPending(), 1u);
+    EXPECT_EQ(player.activity().loadsPending, 1u);
     player.nextFrame();
     player.nextFrame();
     EXPECT_EQ(lines, (Lines{"blue", "undefined"})); // the timer ran once

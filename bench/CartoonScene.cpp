@@ -5,8 +5,8 @@
 
 namespace kinovex::bench {
 
-CartoonScene::CartoonScene(swf::SwfWriter& movie, int shapes, Motion motion)
-    : m_movie(movie), m_groups(shapes / 10), m_motion(motion) {
+CartoonScene::CartoonScene(swf::SwfWriter& movie, int shapes, Motion motion, bool filtered)
+    : m_movie(movie), m_groups(shapes / 10), m_motion(motion), m_filtered(filtered) {
     movie.setBackground(swf::Rgb(0x203040));
     const auto bitmap = movie.defineBitsJpeg2(swf::Image::rainbow(128, 96, false), 85);
     swf::ShapeBuilder back;
@@ -61,6 +61,15 @@ void CartoonScene::placeFrame(int f) {
         p.depth = static_cast<std::uint16_t>(i + 2);
         if (f == 0) {
             p.character = m_group;
+            if (m_filtered && (i % 3 == 0 || i % 5 == 0)) {
+                p.filters = std::vector<swf::Filter>{};
+                if (i % 3 == 0) {
+                    p.filters->push_back(swf::DropShadowFilter{});
+                }
+                if (i % 5 == 0) {
+                    p.filters->push_back(swf::GlowFilter{});
+                }
+            }
         } else {
             p.move = true;
         }

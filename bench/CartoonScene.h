@@ -19,8 +19,9 @@ enum class Motion {
 
 class CartoonScene {
 public:
-    // Defines the bitmap, the eight shapes and the group sprite in `movie`.
-    CartoonScene(swf::SwfWriter& movie, int shapes, Motion motion);
+    // Defines the bitmap, the eight shapes and the group sprite in `movie`. With `filtered`,
+    // one group in three casts a drop shadow and one in five glows, as in real cartoons.
+    CartoonScene(swf::SwfWriter& movie, int shapes, Motion motion, bool filtered = false);
 
     // Places (frame 0) or moves everything for frame `frame`; the caller shows the frame.
     void placeFrame(int frame);
@@ -29,6 +30,7 @@ private:
     swf::SwfWriter& m_movie;
     int m_groups;
     Motion m_motion;
+    bool m_filtered;
     std::uint16_t m_backdrop = 0;
     std::uint16_t m_group = 0;
 };

@@ -37,14 +37,21 @@ std::vector<std::uint8_t> ReadAll(const char* path) {
 
 int main(int argc, char** argv) {
     auto motion = bench::Motion::Typical;
-    if (argc > 1 && std::string(argv[1]) == "--turn") {
-        motion = bench::Motion::Turn;
-        --argc;
-        ++argv;
+    bool filtered = false;
+    for (; argc > 1 && std::string(argv[1]).starts_with("--"); --argc, ++argv) {
+        const std::string option = argv[1];
+        if (option == "--turn") {
+            motion = bench::Motion::Turn;
+        } else if (option == "--filters") {
+            filtered = true;
+        } else {
+            argc = 0; // an unknown option: the usage line below
+            break;
+        }
     }
     if (argc < 3) {
-        std::fprintf(stderr,
-                     "usage: make_convert_bench_movie [--turn] OUT.swf SECONDS [SOUND.mp3]\n");
+        std::fprintf(stderr, "usage: make_convert_bench_movie [--turn] [--filters] OUT.swf "
+                             "SECONDS [SOUND.mp3]\n");
         return 2;
     }
     const int frames = static_cast<int>(std::lround(std::stod(argv[2]) * kFps));
@@ -62,7 +69,7 @@ int main(int argc, char** argv) {
     }
 
     swf::SwfWriter movie(550, 400, kFps);
-    bench::CartoonScene scene(movie, 300, motion);
+    bench::CartoonScene scene(movie, 300, motion, filtered);
 
     const swf::SoundFormatBits pcm{swf::SoundCodec::PcmLittle, 3, true, true};
     const swf::SoundFormatBits stream =

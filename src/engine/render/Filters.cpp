@@ -2,45 +2,106 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace kinovex::flash {
 
 namespace {
 
-// One pass of a running-sum box blur along a line of `count` values `step` apart, per channel.
+// Division by a box's width as a multiply and a shift: floor(n / d) == (n * m) >> 32 with
+// m = ceil(2^32 / d) holds for every n with n * d < 2^32, and a box sums at most 511 values of
+// 255.
+struct BoxDivider {
+    explicit BoxDivider(std::uint32_t d) : factor(((std::uint64_t{1} << 32) + d - 1) / d) {}
+    std::uint32_t operator()(std::uint32_t n) const {
+        return static_cast<std::uint32_t>((n * factor) >> 32);
+    }
+    std::uint64_t factor;
+};
+
+std::uint32_t channel(std::uint32_t p, int c) {
+    return (p >> (8 * c)) & 255u;
+}
+
+// One pass of a running-sum box blur along a line of `count` values `step` apart, per channel;
+// values beyond the line's ends count as transparent.
 void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
               std::vector<std::uint32_t>& scratch) {
     if (radius <= 0 || count <= 1) {
         return;
     }
-    scratch.resize(static_cast<std::size_t>(count));
+    // The line with `radius` transparent values on each side, so the loop needs no bounds.
+    scratch.assign(static_cast<std::size_t>(count + 2 * radius + 1), 0u);
     for (int i = 0; i < count; ++i) {
-        scratch[static_cast<std::size_t>(i)] = line[i * step];
+        scratch[static_cast<std::size_t>(i + radius)] = line[i * step];
     }
-    const int window = 2 * radius + 1;
+    const BoxDivider divide(static_cast<std::uint32_t>(2 * radius + 1));
     std::uint32_t sum[4] = {0, 0, 0, 0};
-    auto at = [&](int i) -> std::uint32_t {
-        return i < 0 || i >= count ? 0u : scratch[static_cast<std::size_t>(i)];
-    };
-    for (int i = -radius; i <= radius; ++i) {
-        const std::uint32_t p = at(i);
+    for (int i = 0; i < 2 * radius + 1; ++i) {
         for (int c = 0; c < 4; ++c) {
-            sum[c] += (p >> (8 * c)) & 255;
+            sum[c] += channel(scratch[static_cast<std::size_t>(i)], c);
         }
     }
     for (int i = 0; i < count; ++i) {
         std::uint32_t out = 0;
         for (int c = 0; c < 4; ++c) {
-            out |= (sum[c] / static_cast<std::uint32_t>(window)) << (8 * c);
+            out |= divide(sum[c]) << (8 * c);
         }
         line[i * step] = out;
-        const std::uint32_t leaving = at(i - radius);
-        const std::uint32_t entering = at(i + radius + 1);
+        const std::uint32_t leaving = scratch[static_cast<std::size_t>(i)];
+        const std::uint32_t entering = scratch[static_cast<std::size_t>(i + 2 * radius + 1)];
         for (int c = 0; c < 4; ++c) {
-            sum[c] += ((entering >> (8 * c)) & 255);
-            sum[c] -= ((leaving >> (8 * c)) & 255);
+            sum[c] += channel(entering, c) - channel(leaving, c);
         }
+    }
+}
+
+// One vertical pass over every column at once, row by row, so that memory is read in order:
+// `sums` holds each column's running sums.
+void blurColumns(std::uint32_t* pixels, int width, int height, int strideWords, int radius,
+                 std::vector<std::uint32_t>& scratch) {
+    if (radius <= 0 || height <= 1) {
+        return;
+    }
+    const auto w = static_cast<std::size_t>(width);
+    const auto stride = static_cast<std::size_t>(strideWords);
+    scratch.resize(w * static_cast<std::size_t>(height));
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(pixels + static_cast<std::size_t>(y) * stride, w,
+                    scratch.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * w));
+    }
+    auto row = [&](int y) -> const std::uint32_t* {
+        return y < 0 || y >= height ? nullptr : scratch.data() + static_cast<std::size_t>(y) * w;
+    };
+    std::vector<std::uint32_t> sums(4 * w, 0u);
+    auto add = [&](const std::uint32_t* r, bool subtract) {
+        if (r == nullptr) {
+            return;
+        }
+        for (std::size_t x = 0; x < w; ++x) {
+            for (int c = 0; c < 4; ++c) {
+                const std::uint32_t v = channel(r[x], c);
+                sums[4 * x + static_cast<std::size_t>(c)] += subtract ? 0u - v : v;
+            }
+        }
+    };
+    for (int y = -radius; y <= radius; ++y) {
+        add(row(y), false);
+    }
+    const BoxDivider divide(static_cast<std::uint32_t>(2 * radius + 1));
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* out = pixels + static_cast<std::size_t>(y) * stride;
+        for (std::size_t x = 0; x < w; ++x) {
+            std::uint32_t p = 0;
+            for (int c = 0; c < 4; ++c) {
+                p |= divide(sums[4 * x + static_cast<std::size_t>(c)]) << (8 * c);
+            }
+            out[x] = p;
+        }
+        add(row(y + radius + 1), false);
+        add(row(y - radius), true);
     }
 }
 
@@ -111,6 +172,9 @@ void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double
             const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
                                   static_cast<std::size_t>(x);
             const std::uint32_t src = px[i];
+            if (src == 0 && alpha[i] == 0) {
+                continue; // no object and no shadow: stays transparent whatever the mode
+            }
             const double srcA = (src >> 24) / 255.0;
             double sa = std::min(1.0, (alpha[i] >> 24) / 255.0 * f.strength) * colorAlpha;
             if (f.inner) {
@@ -162,8 +226,12 @@ std::vector<float> blurredAlpha(const std::uint32_t* px, int w, int h, int strid
                                 double scale) {
     std::vector<std::uint32_t> alpha(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h),
                                      0);
-    for (std::size_t i = 0; i < alpha.size(); ++i) {
-        alpha[i] = px[i] & 0xff000000u;
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+                                  static_cast<std::size_t>(x);
+            alpha[i] = px[i] & 0xff000000u;
+        }
     }
     boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
             std::max(1, f.passes));
@@ -372,26 +440,59 @@ void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int 
                          scratch);
             }
         }
-        if (radiusY > 0) {
-            for (int x = 0; x < width; ++x) {
-                blurLine(pixels + x, height, strideWords, radiusY, scratch);
-            }
-        }
+        blurColumns(pixels, width, height, strideWords, radiusY, scratch);
     }
 }
 
-void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
-    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
-        return;
+namespace {
+
+// A rectangle of pixels, ends excluded.
+struct PixelArea {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The smallest area holding every pixel that is not fully transparent; none when all are.
+std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride) {
+    PixelArea area{w, h, 0, 0};
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
+        int x = 0;
+        while (x < w && (row[x] >> 24) == 0) {
+            ++x;
+        }
+        if (x == w) {
+            continue;
+        }
+        int last = w - 1;
+        while ((row[last] >> 24) == 0) {
+            --last;
+        }
+        area = {std::min(area.left, x), std::min(area.top, y), std::max(area.right, last + 1),
+                y + 1};
     }
-    cairo_surface_flush(surface);
-    auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface));
-    const int w = cairo_image_surface_get_width(surface);
-    const int h = cairo_image_surface_get_height(surface);
-    const int stride = cairo_image_surface_get_stride(surface) / 4;
-    if (px == nullptr || w <= 0 || h <= 0) {
-        return;
+    if (area.right <= area.left) {
+        return std::nullopt;
     }
+    return area;
+}
+
+// How far a filter's result may reach beyond the object's pixels, each way; none for filters
+// that may colour transparent pixels anywhere (a colour matrix's offsets, a convolution's bias).
+std::optional<std::pair<int, int>> reach(const Filter& f, double scale) {
+    if (f.type == Filter::Type::ColorMatrix || f.type == Filter::Type::Convolution) {
+        return std::nullopt;
+    }
+    const int passes = std::max(1, f.passes);
+    const double shift = std::abs(f.distance * scale);
+    const int x = radiusFor(f.blurX, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    const int y = radiusFor(f.blurY, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    return std::pair{x, y};
+}
+
+void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
     switch (f.type) {
     case Filter::Type::Blur:
         boxBlur(px, w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
@@ -415,6 +516,39 @@ void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
     case Filter::Type::Convolution:
         convolution(px, w, h, stride, f);
         break;
+    }
+}
+
+} // namespace
+
+void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
+    if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {
+        return;
+    }
+    cairo_surface_flush(surface);
+    auto* px = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(surface));
+    const int w = cairo_image_surface_get_width(surface);
+    const int h = cairo_image_surface_get_height(surface);
+    const int stride = cairo_image_surface_get_stride(surface) / 4;
+    if (px == nullptr || w <= 0 || h <= 0) {
+        return;
+    }
+    // Filters whose result stays near the object work on the object's pixels and the margin
+    // their blur and offset reach, not on the whole surface (an object's layer is as large as
+    // the stage): outside that margin their result is transparent anyway.
+    if (const auto margin = reach(f, scale)) {
+        const std::optional<PixelArea> covered = coveredArea(px, w, h, stride);
+        if (!covered) {
+            return;
+        }
+        const int left = std::max(0, covered->left - margin->first);
+        const int top = std::max(0, covered->top - margin->second);
+        const int right = std::min(w, covered->right + margin->first);
+        const int bottom = std::min(h, covered->bottom + margin->second);
+        applyToArea(px + static_cast<std::ptrdiff_t>(top) * stride + left, right - left,
+                    bottom - top, stride, f, scale);
+    } else {
+        applyToArea(px, w, h, stride, f, scale);
     }
     cairo_surface_mark_dirty(surface);
 }

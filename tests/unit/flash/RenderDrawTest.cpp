@@ -333,6 +333,119 @@ TEST(RenderConvolution, DamagedParametersLeaveThePictureUsable) {
     EXPECT_EQ(p, 0xffffffffu) << std::hex << p;
 }
 
+// ---- blur and the area a filter works on -----------------------------------------------
+
+// A box blur done the plain way: each value the mean of the 2r+1 around it, transparent beyond
+// the edges, rows then columns, `passes` times.
+std::vector<std::uint32_t> plainBoxBlur(std::vector<std::uint32_t> px, int w, int h, int rx, int ry,
+                                        int passes) {
+    auto blur = [&](int count, auto get, auto put, int r) {
+        std::vector<std::uint32_t> line(static_cast<std::size_t>(count));
+        for (int i = 0; i < count; ++i) {
+            line[static_cast<std::size_t>(i)] = get(i);
+        }
+        for (int i = 0; i < count; ++i) {
+            std::uint32_t out = 0;
+            for (int c = 0; c < 32; c += 8) {
+                std::uint32_t sum = 0;
+                for (int k = i - r; k <= i + r; ++k) {
+                    sum += k < 0 || k >= count ? 0 : (line[static_cast<std::size_t>(k)] >> c) & 255;
+                }
+                out |= sum / static_cast<std::uint32_t>(2 * r + 1) << c;
+            }
+            put(i, out);
+        }
+    };
+    auto at = [&](int x, int y) -> std::uint32_t& {
+        return px[static_cast<std::size_t>(y * w + x)];
+    };
+    for (int pass = 0; pass < passes; ++pass) {
+        for (int y = 0; rx > 0 && y < h; ++y) {
+            blur(
+                w, [&](int x) { return at(x, y); }, [&](int x, std::uint32_t v) { at(x, y) = v; },
+                rx);
+        }
+        for (int x = 0; ry > 0 && x < w; ++x) {
+            blur(
+                h, [&](int y) { return at(x, y); }, [&](int y, std::uint32_t v) { at(x, y) = v; },
+                ry);
+        }
+    }
+    return px;
+}
+
+TEST(RenderBlur, RunningSumsGiveThePlainBoxMeans) {
+    struct Case {
+        int w, h, rx, ry, passes;
+    };
+    for (const Case c : {Case{17, 9, 1, 3, 1}, Case{40, 33, 6, 0, 2}, Case{5, 30, 0, 9, 3},
+                         Case{64, 48, 40, 40, 3}, Case{3, 3, 255, 255, 1}}) {
+        std::vector<std::uint32_t> px(static_cast<std::size_t>(c.w * c.h));
+        std::uint32_t seed = 12345;
+        for (auto& p : px) {
+            seed = seed * 1103515245u + 12345u;
+            const std::uint32_t a = (seed >> 24) & 255;
+            p = a << 24 | std::min(a, (seed >> 16) & 255) << 16 |
+                std::min(a, (seed >> 8) & 255) << 8 | std::min(a, seed & 255);
+        }
+        const auto expected = plainBoxBlur(px, c.w, c.h, c.rx, c.ry, c.passes);
+        boxBlur(px.data(), c.w, c.h, c.w, c.rx, c.ry, c.passes);
+        EXPECT_EQ(px, expected) << c.w << "x" << c.h << " r " << c.rx << "," << c.ry;
+    }
+}
+
+// Filters whose result stays near the object work only on the object and the margin around it.
+// Their result there must be what working on the whole surface gives: a far corner pixel makes
+// the object's area the whole surface, and the pixels around the object must not change.
+TEST(RenderFilterArea, WorkingNearTheObjectGivesWhatTheWholeSurfaceGives) {
+    std::vector<Filter> filters;
+    auto add = [&](Filter::Type type, double blur, int passes, double distance, bool inner,
+                   bool knockout) {
+        Filter f;
+        f.type = type;
+        f.blurX = blur;
+        f.blurY = blur * 0.5;
+        f.passes = passes;
+        f.distance = distance;
+        f.angle = 0.9;
+        f.strength = 1.5;
+        f.inner = inner;
+        f.knockout = knockout;
+        f.color = Rgba{20, 40, 200, 200};
+        f.highlight = Rgba{250, 250, 200, 255};
+        f.gradient = {{0, Rgba{255, 0, 0, 0}}, {255, Rgba{0, 0, 255, 255}}};
+        filters.push_back(f);
+    };
+    add(Filter::Type::Blur, 9, 3, 0, false, false);
+    add(Filter::Type::DropShadow, 6, 2, 7, false, false);
+    add(Filter::Type::DropShadow, 6, 1, 5, true, false);
+    add(Filter::Type::Glow, 12, 3, 0, false, true);
+    add(Filter::Type::Bevel, 5, 2, 4, true, false);
+    add(Filter::Type::GradientGlow, 8, 2, 3, false, false);
+    constexpr int kSize = 120;
+    for (const Filter& f : filters) {
+        Picture alone(kSize, kSize, 0);
+        Picture spread(kSize, kSize, 0);
+        for (Picture* pic : {&alone, &spread}) {
+            for (int y = 50; y < 70; ++y) {
+                for (int x = 45; x < 60 + (y - 50); ++x) {
+                    pic->set(x, y, 0xff806040u);
+                }
+            }
+        }
+        spread.set(kSize - 1, kSize - 1, 0x01000000u);
+        applyFilter(alone.surface, f, 1.0);
+        applyFilter(spread.surface, f, 1.0);
+        int differing = 0;
+        for (int y = 0; y < kSize - 2; ++y) {
+            for (int x = 0; x < kSize - 2; ++x) {
+                differing += alone.at(x, y) != spread.at(x, y);
+            }
+        }
+        EXPECT_EQ(differing, 0) << "filter type " << static_cast<int>(f.type);
+    }
+}
+
 // ---- reference pictures -----------------------------------------------------------------
 
 swf::SwfWriter convolutionScene() {

@@ -446,39 +446,6 @@ void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int 
 
 namespace {
 
-// A rectangle of pixels, ends excluded.
-struct PixelArea {
-    int left = 0;
-    int top = 0;
-    int right = 0;
-    int bottom = 0;
-};
-
-// The smallest area holding every pixel that is not fully transparent; none when all are.
-std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride) {
-    PixelArea area{w, h, 0, 0};
-    for (int y = 0; y < h; ++y) {
-        const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
-        int x = 0;
-        while (x < w && (row[x] >> 24) == 0) {
-            ++x;
-        }
-        if (x == w) {
-            continue;
-        }
-        int last = w - 1;
-        while ((row[last] >> 24) == 0) {
-            --last;
-        }
-        area = {std::min(area.left, x), std::min(area.top, y), std::max(area.right, last + 1),
-                y + 1};
-    }
-    if (area.right <= area.left) {
-        return std::nullopt;
-    }
-    return area;
-}
-
 // How far a filter's result may reach beyond the object's pixels, each way; none for filters
 // that may colour transparent pixels anywhere (a colour matrix's offsets, a convolution's bias).
 std::optional<std::pair<int, int>> reach(const Filter& f, double scale) {
@@ -520,6 +487,30 @@ void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, d
 }
 
 } // namespace
+
+std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride) {
+    PixelArea area{w, h, 0, 0};
+    for (int y = 0; y < h; ++y) {
+        const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
+        int x = 0;
+        while (x < w && (row[x] >> 24) == 0) {
+            ++x;
+        }
+        if (x == w) {
+            continue;
+        }
+        int last = w - 1;
+        while ((row[last] >> 24) == 0) {
+            --last;
+        }
+        area = {std::min(area.left, x), std::min(area.top, y), std::max(area.right, last + 1),
+                y + 1};
+    }
+    if (area.right <= area.left) {
+        return std::nullopt;
+    }
+    return area;
+}
 
 void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
     if (cairo_image_surface_get_format(surface) != CAIRO_FORMAT_ARGB32) {

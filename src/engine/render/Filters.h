@@ -4,8 +4,22 @@
 #include "engine/definitions/Characters.h"
 
 #include <cairo.h>
+#include <cstdint>
+#include <optional>
 
 namespace kinovex::flash {
+
+// A rectangle of pixels, ends excluded.
+struct PixelArea {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+// The smallest area of a premultiplied ARGB32 buffer holding every pixel that is not fully
+// transparent; none when all are.
+std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride);
 
 // `pixelScale`: device pixels per stage pixel, since filter sizes are given in stage pixels.
 // A convolution's kernel works on device pixels whatever the scale.

@@ -6,6 +6,7 @@
 #include "engine/display/Button.h"
 #include "engine/render/Compositor.h"
 #include "engine/render/Filters.h"
+#include "engine/render/KeyHasher.h"
 #include "engine/render/TextFieldPainter.h"
 #include "engine/render/VideoDraw.h"
 
@@ -190,25 +191,7 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) 
 Renderer::Renderer(const Movie& movie, Log& log)
     : m_movie(movie), m_log(log), m_textPainter(std::make_unique<TextFieldPainter>(movie)) {}
 
-namespace {
-
-// Keys are looked up for every shape drawn, so their hash is a few multiplies rather than a
-// byte hash per number. 0 and -0 compare equal and so hash alike.
-struct KeyHasher {
-    std::uint64_t h;
-    void add(double v) {
-        h = (h ^ std::bit_cast<std::uint64_t>(v + 0.0)) * 0x9e3779b97f4a7c15ull;
-        h ^= h >> 32;
-    }
-    void add(const ColorTransform& cx) {
-        for (double v :
-             {cx.rMult, cx.gMult, cx.bMult, cx.aMult, cx.rAdd, cx.gAdd, cx.bAdd, cx.aAdd}) {
-            add(v);
-        }
-    }
-};
-
-} // namespace
+namespace {} // namespace
 
 std::size_t Renderer::RampKeyHash::operator()(const RampKey& k) const {
     KeyHasher h{reinterpret_cast<std::uintptr_t>(k.fill)};
@@ -231,6 +214,9 @@ Renderer::~Renderer() {
         cairo_surface_destroy(m_coverage);
     }
     for (auto& [key, entry] : m_raster) {
+        cairo_surface_destroy(entry.surface);
+    }
+    for (auto& [key, entry] : m_filtered) {
         cairo_surface_destroy(entry.surface);
     }
     for (auto& [id, entry] : m_bitmaps) {
@@ -445,6 +431,16 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
             }
         }
     }
+    // Filtered pictures the last frame did not lay (their object changed or went).
+    for (auto it = m_filtered.begin(); it != m_filtered.end();) {
+        if (it->second.lastUsed + 1 < m_frame) {
+            m_filteredBytes -= it->second.bytes;
+            cairo_surface_destroy(it->second.surface);
+            it = m_filtered.erase(it);
+        } else {
+            ++it;
+        }
+    }
     if (m_seenOnce.size() > kMaxSeenOnce) {
         m_seenOnce.clear();
     }
@@ -593,17 +589,15 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     state.cx = parent.cx * obj.colorTransform;
     state.nesting = parent.nesting + 1;
     if (state.mask) {
-        if (obj.sprite) {
-            drawScriptDrawing(cr, *obj.sprite, state);
-            renderList(cr, obj.sprite->displayList(), state);
-        } else {
-            renderCharacter(cr, obj.character, &obj, state, obj.ratio);
-        }
+        renderContent(cr, obj, state);
         return;
     }
     BlendMode blend = obj.blendMode;
     if ((blend == BlendMode::Alpha || blend == BlendMode::Erase) && !parent.inLayer) {
         return; // with no layer below to act on they show nothing
+    }
+    if (!obj.filters.empty() && blend == BlendMode::Normal && drawFilteredKept(cr, obj, state)) {
+        return;
     }
     const bool grouped = blend != BlendMode::Normal || !obj.filters.empty();
     if (grouped) {
@@ -611,12 +605,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
         state.inLayer = blend == BlendMode::Layer || blend == BlendMode::Alpha ||
                         blend == BlendMode::Erase || !obj.filters.empty();
     }
-    if (obj.sprite) {
-        drawScriptDrawing(cr, *obj.sprite, state);
-        renderList(cr, obj.sprite->displayList(), state);
-    } else {
-        renderCharacter(cr, obj.character, &obj, state, obj.ratio);
-    }
+    renderContent(cr, obj, state);
     if (!grouped) {
         return;
     }
@@ -654,6 +643,15 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     }
     cairo_restore(cr);
     cairo_pattern_destroy(group);
+}
+
+void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& state) {
+    if (obj.sprite) {
+        drawScriptDrawing(cr, *obj.sprite, state);
+        renderList(cr, obj.sprite->displayList(), state);
+    } else {
+        renderCharacter(cr, obj.character, &obj, state, obj.ratio);
+    }
 }
 
 void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObject* obj,

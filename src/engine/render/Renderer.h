@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -69,6 +70,21 @@ struct RasterKey {
 
 struct RasterKeyHash {
     std::size_t operator()(const RasterKey& k) const;
+};
+
+// A filtered object's picture as kept: its content, how it is turned, scaled and coloured,
+// where it lies within a pixel, and its filters.
+struct FilteredKey {
+    std::uint64_t content = 0;
+    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
+    ColorTransform cx;
+    double stagePixelScale = 0;
+    std::vector<Filter> filters;
+    bool operator==(const FilteredKey&) const = default;
+};
+
+struct FilteredKeyHash {
+    std::size_t operator()(const FilteredKey& k) const;
 };
 
 class Renderer {
@@ -206,6 +222,20 @@ private:
     // The shape drawn into a bitmap of its own covering `box` (`state` has the local matrix).
     RasterEntry drawRaster(cairo_t* cr, const CachedShape& shape, const State& state,
                            const PixelBox& box);
+    // An object with filters whose content a fingerprint follows: its filtered picture is
+    // kept and laid again while nothing changes but its place in whole pixels, as the player
+    // keeps such objects. False when its content cannot be kept (it is drawn as usual then).
+    bool drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const State& state);
+    // Draws the object into a layer, applies its filters and keeps the result when it lies
+    // wholly inside the layer; else lays the layer on the target itself and keeps nothing.
+    std::optional<RasterEntry> drawFilteredLayer(cairo_t* cr, const DisplayObject& obj,
+                                                 const State& state, double ix, double iy);
+    // What the object holds, drawn with `state`.
+    void renderContent(cairo_t* cr, const DisplayObject& obj, const State& state);
+    std::unordered_map<FilteredKey, RasterEntry, FilteredKeyHash> m_filtered;
+    std::size_t m_filteredBytes = 0;
+    // Memory for filtered pictures kept; beyond it no new one is kept.
+    static constexpr std::size_t kFilteredBudgetBytes = 32u * 1024u * 1024u;
     // A kept bitmap laid on the target at whole pixel `ix`, `iy`.
     void placeRaster(cairo_t* cr, const RasterEntry& entry, double ix, double iy,
                      const PixelBox& box, const State& state);

@@ -446,6 +446,56 @@ TEST(RenderFilterArea, WorkingNearTheObjectGivesWhatTheWholeSurfaceGives) {
     }
 }
 
+// A clip with a drop shadow whose content moves inside it, then stands still while the clip
+// moves by whole and by part pixels, then changes colour. Every frame drawn by a player that
+// kept the filtered picture from frame to frame must be what a player drawing that frame
+// first shows.
+TEST(RenderFilteredKept, AKeptPictureIsLaidOnlyWhileNothingInsideChanged) {
+    swf::SwfWriter movie(120, 90, 12);
+    movie.setBackground(Rgb(0xffffff));
+    const auto square = defineRect(movie, 0, 0, 16, 12, 0x2060c0);
+    swf::Sprite clip;
+    for (int f = 0; f < 6; ++f) {
+        const auto m = swf::Matrix::translate(std::min(f, 3) * 5.0, 0);
+        if (f == 0) {
+            clip.place(1, square, m);
+        } else {
+            clip.move(1, m);
+        }
+        clip.showFrame();
+    }
+    const auto clipId = movie.defineSprite(clip);
+    const double xs[] = {20, 20, 20, 20, 23, 23.4, 23.4, 40};
+    for (int f = 0; f < 8; ++f) {
+        swf::Place p;
+        p.depth = 1;
+        p.matrix = swf::Matrix::translate(xs[f], 30);
+        if (f == 0) {
+            p.character = clipId;
+            p.filters = std::vector<swf::Filter>{swf::DropShadowFilter{}};
+        } else {
+            p.move = true;
+        }
+        if (f == 6) {
+            p.colorTransform = swf::ColorTransform::alpha(0.5);
+        }
+        movie.place(p);
+        movie.showFrame();
+    }
+    Player kept;
+    ASSERT_TRUE(load(kept, movie).ok);
+    for (int f = 0; f < 8; ++f) {
+        const Frame seen = render(kept);
+        Player fresh;
+        ASSERT_TRUE(load(fresh, movie).ok);
+        for (int k = 0; k < f; ++k) {
+            fresh.nextFrame();
+        }
+        EXPECT_EQ(seen.pixels, render(fresh).pixels) << "frame " << f + 1;
+        kept.nextFrame();
+    }
+}
+
 // ---- reference pictures -----------------------------------------------------------------
 
 swf::SwfWriter convolutionScene() {

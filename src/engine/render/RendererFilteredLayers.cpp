@@ -1,0 +1,133 @@
+// Objects with filters, kept as their filtered picture while their content stays the same.
+
+#include "engine/render/Filters.h"
+#include "engine/render/KeyHasher.h"
+#include "engine/render/LayerFingerprint.h"
+#include "engine/render/Renderer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace kinovex::flash {
+
+std::size_t FilteredKeyHash::operator()(const FilteredKey& k) const {
+    KeyHasher h{k.content};
+    for (double v : {k.a, k.b, k.c, k.d, k.fx, k.fy, k.stagePixelScale}) {
+        h.add(v);
+    }
+    h.add(k.cx);
+    for (const Filter& f : k.filters) {
+        h.add(static_cast<std::uint64_t>(f.type));
+        for (double v : {f.blurX, f.blurY, f.angle, f.distance, f.strength}) {
+            h.add(v);
+        }
+    }
+    return static_cast<std::size_t>(h.h);
+}
+
+bool Renderer::drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const State& state) {
+    const std::optional<std::uint64_t> content = contentFingerprint(obj);
+    const Matrix& m = state.matrix;
+    if (!content || !std::isfinite(m.tx) || !std::isfinite(m.ty) || std::abs(m.tx) > 1e9 ||
+        std::abs(m.ty) > 1e9) {
+        return false;
+    }
+    // As shapes kept as bitmaps: the place within a pixel counts in quarters, so an object
+    // sliding slowly comes from a few pictures, at most an eighth of a pixel off.
+    const double ix = std::floor(m.tx);
+    const double iy = std::floor(m.ty);
+    const double fx = std::round((m.tx - ix) * 4.0) / 4.0;
+    const double fy = std::round((m.ty - iy) * 4.0) / 4.0;
+    FilteredKey key{*content, m.a, m.b, m.c, m.d, fx, fy, state.cx, m_stagePixelScale, obj.filters};
+    auto it = m_filtered.find(key);
+    if (it == m_filtered.end()) {
+        State snapped = state;
+        snapped.matrix.tx = ix + fx;
+        snapped.matrix.ty = iy + fy;
+        snapped.inLayer = true;
+        std::optional<RasterEntry> entry = drawFilteredLayer(cr, obj, snapped, ix, iy);
+        if (!entry) {
+            return true; // laid on the target already
+        }
+        if (m_filteredBytes + entry->bytes > kFilteredBudgetBytes) {
+            const PixelBox box{entry->ox, entry->oy,
+                               entry->ox + cairo_image_surface_get_width(entry->surface),
+                               entry->oy + cairo_image_surface_get_height(entry->surface)};
+            placeRaster(cr, *entry, ix, iy, box, state);
+            cairo_surface_destroy(entry->surface);
+            return true;
+        }
+        m_filteredBytes += entry->bytes;
+        it = m_filtered.emplace(std::move(key), *entry).first;
+    }
+    RasterEntry& kept = it->second;
+    kept.lastUsed = m_frame;
+    const PixelBox box{kept.ox, kept.oy, kept.ox + cairo_image_surface_get_width(kept.surface),
+                       kept.oy + cairo_image_surface_get_height(kept.surface)};
+    placeRaster(cr, kept, ix, iy, box, state);
+    return true;
+}
+
+std::optional<Renderer::RasterEntry> Renderer::drawFilteredLayer(cairo_t* cr,
+                                                                 const DisplayObject& obj,
+                                                                 const State& state, double ix,
+                                                                 double iy) {
+    cairo_push_group(cr);
+    renderContent(cr, obj, state);
+    cairo_pattern_t* group = cairo_pop_group(cr);
+    cairo_surface_t* layer = nullptr;
+    std::optional<RasterEntry> kept;
+    if (cairo_pattern_get_surface(group, &layer) == CAIRO_STATUS_SUCCESS &&
+        cairo_surface_get_type(layer) == CAIRO_SURFACE_TYPE_IMAGE &&
+        cairo_image_surface_get_format(layer) == CAIRO_FORMAT_ARGB32) {
+        applyFilters(layer, obj.filters);
+        cairo_surface_flush(layer);
+        const auto* px =
+            reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(layer));
+        const int w = cairo_image_surface_get_width(layer);
+        const int h = cairo_image_surface_get_height(layer);
+        const int stride = cairo_image_surface_get_stride(layer) / 4;
+        const std::optional<PixelArea> area =
+            px != nullptr ? coveredArea(px, w, h, stride) : std::nullopt;
+        double offX = 0;
+        double offY = 0;
+        cairo_surface_get_device_offset(layer, &offX, &offY);
+        // A picture touching the layer's edge may have been cut by it: it is not kept, since
+        // the object moved elsewhere would show what was cut.
+        if (area && area->left > 0 && area->top > 0 && area->right < w && area->bottom < h &&
+            offX == std::floor(offX) && offY == std::floor(offY)) {
+            RasterEntry entry;
+            const int aw = area->right - area->left;
+            const int ah = area->bottom - area->top;
+            entry.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, aw, ah);
+            auto* out =
+                reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(entry.surface));
+            const int outStride = cairo_image_surface_get_stride(entry.surface) / 4;
+            for (int y = 0; y < ah; ++y) {
+                std::memcpy(out + static_cast<std::ptrdiff_t>(y) * outStride,
+                            px + static_cast<std::ptrdiff_t>(area->top + y) * stride + area->left,
+                            static_cast<std::size_t>(aw) * 4);
+            }
+            cairo_surface_mark_dirty(entry.surface);
+            // Layer pixels are user space plus the device offset.
+            entry.ox = static_cast<int>(area->left - offX - ix);
+            entry.oy = static_cast<int>(area->top - offY - iy);
+            entry.bytes = static_cast<std::size_t>(outStride) * static_cast<std::size_t>(ah) * 4;
+            kept = entry;
+        } else if (!area) {
+            cairo_pattern_destroy(group);
+            return std::nullopt; // nothing to see
+        }
+    }
+    if (!kept) {
+        cairo_save(cr);
+        cairo_set_source(cr, group);
+        cairo_paint(cr);
+        cairo_restore(cr);
+    }
+    cairo_pattern_destroy(group);
+    return kept;
+}
+
+} // namespace kinovex::flash

@@ -492,6 +492,15 @@ std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int 
     PixelArea area{w, h, 0, 0};
     for (int y = 0; y < h; ++y) {
         const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
+        // Premultiplied: a transparent pixel is all zero, so one OR over the row (which the
+        // compiler runs many pixels at a time) tells an empty row.
+        std::uint32_t any = 0;
+        for (int i = 0; i < w; ++i) {
+            any |= row[i];
+        }
+        if (any == 0) {
+            continue;
+        }
         int x = 0;
         while (x < w && (row[x] >> 24) == 0) {
             ++x;

@@ -431,9 +431,10 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
             }
         }
     }
-    // Filtered pictures the last frame did not lay (their object changed or went).
+    // Filtered pictures not laid for a few frames (their object changed or went). A few, not
+    // one: an object sliding slowly comes back to the same place within a pixel.
     for (auto it = m_filtered.begin(); it != m_filtered.end();) {
-        if (it->second.lastUsed + 1 < m_frame) {
+        if (it->second.lastUsed + kFilteredKeptFrames < m_frame) {
             m_filteredBytes -= it->second.bytes;
             cairo_surface_destroy(it->second.surface);
             it = m_filtered.erase(it);

@@ -236,6 +236,7 @@ private:
     std::size_t m_filteredBytes = 0;
     // Memory for filtered pictures kept; beyond it no new one is kept.
     static constexpr std::size_t kFilteredBudgetBytes = 32u * 1024u * 1024u;
+    static constexpr std::uint64_t kFilteredKeptFrames = 8;
     // A kept bitmap laid on the target at whole pixel `ix`, `iy`.
     void placeRaster(cairo_t* cr, const RasterEntry& entry, double ix, double iy,
                      const PixelBox& box, const State& state);

@@ -27,6 +27,7 @@ std::uint32_t channel(std::uint32_t p, int c) {
 
 // One pass of a running-sum box blur along a line of `count` values `step` apart, per channel;
 // values beyond the line's ends count as transparent.
+template <int Channels>
 void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
               std::vector<std::uint32_t>& scratch) {
     if (radius <= 0 || count <= 1) {
@@ -38,21 +39,21 @@ void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
         scratch[static_cast<std::size_t>(i + radius)] = line[i * step];
     }
     const BoxDivider divide(static_cast<std::uint32_t>(2 * radius + 1));
-    std::uint32_t sum[4] = {0, 0, 0, 0};
+    std::uint32_t sum[Channels] = {};
     for (int i = 0; i < 2 * radius + 1; ++i) {
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < Channels; ++c) {
             sum[c] += channel(scratch[static_cast<std::size_t>(i)], c);
         }
     }
     for (int i = 0; i < count; ++i) {
         std::uint32_t out = 0;
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < Channels; ++c) {
             out |= divide(sum[c]) << (8 * c);
         }
         line[i * step] = out;
         const std::uint32_t leaving = scratch[static_cast<std::size_t>(i)];
         const std::uint32_t entering = scratch[static_cast<std::size_t>(i + 2 * radius + 1)];
-        for (int c = 0; c < 4; ++c) {
+        for (int c = 0; c < Channels; ++c) {
             sum[c] += channel(entering, c) - channel(leaving, c);
         }
     }
@@ -60,6 +61,7 @@ void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
 
 // One vertical pass over every column at once, row by row, so that memory is read in order:
 // `sums` holds each column's running sums.
+template <int Channels>
 void blurColumns(std::uint32_t* pixels, int width, int height, int strideWords, int radius,
                  std::vector<std::uint32_t>& scratch) {
     if (radius <= 0 || height <= 1) {
@@ -75,15 +77,15 @@ void blurColumns(std::uint32_t* pixels, int width, int height, int strideWords, 
     auto row = [&](int y) -> const std::uint32_t* {
         return y < 0 || y >= height ? nullptr : scratch.data() + static_cast<std::size_t>(y) * w;
     };
-    std::vector<std::uint32_t> sums(4 * w, 0u);
+    std::vector<std::uint32_t> sums(Channels * w, 0u);
     auto add = [&](const std::uint32_t* r, bool subtract) {
         if (r == nullptr) {
             return;
         }
         for (std::size_t x = 0; x < w; ++x) {
-            for (int c = 0; c < 4; ++c) {
+            for (int c = 0; c < Channels; ++c) {
                 const std::uint32_t v = channel(r[x], c);
-                sums[4 * x + static_cast<std::size_t>(c)] += subtract ? 0u - v : v;
+                sums[Channels * x + static_cast<std::size_t>(c)] += subtract ? 0u - v : v;
             }
         }
     };
@@ -95,13 +97,30 @@ void blurColumns(std::uint32_t* pixels, int width, int height, int strideWords, 
         std::uint32_t* out = pixels + static_cast<std::size_t>(y) * stride;
         for (std::size_t x = 0; x < w; ++x) {
             std::uint32_t p = 0;
-            for (int c = 0; c < 4; ++c) {
-                p |= divide(sums[4 * x + static_cast<std::size_t>(c)]) << (8 * c);
+            for (int c = 0; c < Channels; ++c) {
+                p |= divide(sums[Channels * x + static_cast<std::size_t>(c)]) << (8 * c);
             }
             out[x] = p;
         }
         add(row(y + radius + 1), false);
         add(row(y - radius), true);
+    }
+}
+
+// `passes` box blurs each way over values of `Channels` bytes (4: premultiplied ARGB; 1: a
+// plane of coverage, one value of 0..255 in each word).
+template <int Channels>
+void blurPasses(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
+                int radiusY, int passes) {
+    std::vector<std::uint32_t> scratch;
+    for (int pass = 0; pass < passes; ++pass) {
+        if (radiusX > 0) {
+            for (int y = 0; y < height; ++y) {
+                blurLine<Channels>(pixels + static_cast<std::ptrdiff_t>(y) * strideWords, width, 1,
+                                   radiusX, scratch);
+            }
+        }
+        blurColumns<Channels>(pixels, width, height, strideWords, radiusY, scratch);
     }
 }
 
@@ -111,9 +130,7 @@ int radiusFor(double blur, double scale) {
 }
 
 std::uint32_t premul(double r, double g, double b, double a) {
-    auto ch = [](double v) {
-        return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 255.0)));
-    };
+    auto ch = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
     const std::uint32_t ia = ch(a);
     return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
 }
@@ -161,11 +178,11 @@ void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double
                 a = 255 - a;
             }
             alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
-                  static_cast<std::size_t>(x)] = a << 24;
+                  static_cast<std::size_t>(x)] = a;
         }
     }
-    boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
-            std::max(1, f.passes));
+    blurPasses<1>(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+                  std::max(1, f.passes));
     const double colorAlpha = f.color.a / 255.0;
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
@@ -176,7 +193,7 @@ void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double
                 continue; // no object and no shadow: stays transparent whatever the mode
             }
             const double srcA = (src >> 24) / 255.0;
-            double sa = std::min(1.0, (alpha[i] >> 24) / 255.0 * f.strength) * colorAlpha;
+            double sa = std::min(1.0, alpha[i] / 255.0 * f.strength) * colorAlpha;
             if (f.inner) {
                 sa *= srcA; // only inside the object
             }
@@ -212,7 +229,7 @@ void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double
                 a = srcA + sa * (1 - srcA);
             }
             auto ch = [](double v) {
-                return static_cast<std::uint32_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
+                return static_cast<std::uint32_t>(std::clamp(v, 0.0, 1.0) * 255 + 0.5);
             };
             const std::uint32_t ia = ch(a);
             px[i] = (ia << 24) | (std::min(ch(r), ia) << 16) | (std::min(ch(g), ia) << 8) |
@@ -230,14 +247,14 @@ std::vector<float> blurredAlpha(const std::uint32_t* px, int w, int h, int strid
         for (int x = 0; x < w; ++x) {
             const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
                                   static_cast<std::size_t>(x);
-            alpha[i] = px[i] & 0xff000000u;
+            alpha[i] = px[i] >> 24;
         }
     }
-    boxBlur(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
-            std::max(1, f.passes));
+    blurPasses<1>(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+                  std::max(1, f.passes));
     std::vector<float> out(alpha.size());
     for (std::size_t i = 0; i < alpha.size(); ++i) {
-        out[i] = static_cast<float>(alpha[i] >> 24) / 255.0f;
+        out[i] = static_cast<float>(alpha[i]) / 255.0f;
     }
     return out;
 }
@@ -432,32 +449,10 @@ void convolution(std::uint32_t* px, int w, int h, int stride, const Filter& f) {
 
 void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
              int radiusY, int passes) {
-    std::vector<std::uint32_t> scratch;
-    for (int pass = 0; pass < passes; ++pass) {
-        if (radiusX > 0) {
-            for (int y = 0; y < height; ++y) {
-                blurLine(pixels + static_cast<std::ptrdiff_t>(y) * strideWords, width, 1, radiusX,
-                         scratch);
-            }
-        }
-        blurColumns(pixels, width, height, strideWords, radiusY, scratch);
-    }
+    blurPasses<4>(pixels, width, height, strideWords, radiusX, radiusY, passes);
 }
 
 namespace {
-
-// How far a filter's result may reach beyond the object's pixels, each way; none for filters
-// that may colour transparent pixels anywhere (a colour matrix's offsets, a convolution's bias).
-std::optional<std::pair<int, int>> reach(const Filter& f, double scale) {
-    if (f.type == Filter::Type::ColorMatrix || f.type == Filter::Type::Convolution) {
-        return std::nullopt;
-    }
-    const int passes = std::max(1, f.passes);
-    const double shift = std::abs(f.distance * scale);
-    const int x = radiusFor(f.blurX, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
-    const int y = radiusFor(f.blurY, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
-    return std::pair{x, y};
-}
 
 void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
     switch (f.type) {
@@ -487,6 +482,17 @@ void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, d
 }
 
 } // namespace
+
+std::optional<std::pair<int, int>> filterReach(const Filter& f, double scale) {
+    if (f.type == Filter::Type::ColorMatrix || f.type == Filter::Type::Convolution) {
+        return std::nullopt;
+    }
+    const int passes = std::max(1, f.passes);
+    const double shift = std::abs(f.distance * scale);
+    const int x = radiusFor(f.blurX, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    const int y = radiusFor(f.blurY, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    return std::pair{x, y};
+}
 
 std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride) {
     PixelArea area{w, h, 0, 0};
@@ -536,7 +542,7 @@ void applyFilter(cairo_surface_t* surface, const Filter& f, double scale) {
     // Filters whose result stays near the object work on the object's pixels and the margin
     // their blur and offset reach, not on the whole surface (an object's layer is as large as
     // the stage): outside that margin their result is transparent anyway.
-    if (const auto margin = reach(f, scale)) {
+    if (const auto margin = filterReach(f, scale)) {
         const std::optional<PixelArea> covered = coveredArea(px, w, h, stride);
         if (!covered) {
             return;

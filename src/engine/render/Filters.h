@@ -6,6 +6,7 @@
 #include <cairo.h>
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 namespace kinovex::flash {
 
@@ -20,6 +21,11 @@ struct PixelArea {
 // The smallest area of a premultiplied ARGB32 buffer holding every pixel that is not fully
 // transparent; none when all are.
 std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride);
+
+// How far a filter's result may reach beyond the object's pixels, in device pixels each way
+// (x, y); none for filters that may colour transparent pixels anywhere (a colour matrix's
+// offsets, a convolution's bias).
+std::optional<std::pair<int, int>> filterReach(const Filter& filter, double pixelScale);
 
 // `pixelScale`: device pixels per stage pixel, since filter sizes are given in stage pixels.
 // A convolution's kernel works on device pixels whatever the scale.

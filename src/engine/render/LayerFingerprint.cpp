@@ -63,6 +63,35 @@ bool addCharacter(const DisplayObject& obj, KeyHasher& h, int nesting) {
 
 } // namespace
 
+bool drawnWithinBounds(const DisplayObject& obj) {
+    if (obj.character == nullptr) {
+        return true;
+    }
+    switch (obj.character->kind) {
+    case Character::Kind::Shape:
+    case Character::Kind::MorphShape:
+    case Character::Kind::Bitmap:
+        return true;
+    case Character::Kind::Sprite: {
+        const TimelineInstance* clip = obj.sprite.get();
+        if (clip == nullptr) {
+            return true;
+        }
+        if (clip->drawing() && !clip->drawing()->empty()) {
+            return false;
+        }
+        for (const auto& [depth, child] : clip->displayList()) {
+            if (!drawnWithinBounds(child)) {
+                return false;
+            }
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
 std::optional<std::uint64_t> contentFingerprint(const DisplayObject& obj) {
     KeyHasher h{0x6c617965722d6670ull};
     if (!addCharacter(obj, h, 0)) {

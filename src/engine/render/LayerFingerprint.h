@@ -17,4 +17,9 @@ namespace kinovex::flash {
 // with filters or blend modes of their own.
 std::optional<std::uint64_t> contentFingerprint(const DisplayObject& obj);
 
+// True when everything inside `obj` is drawn within the bounds its definitions give: shapes,
+// morph shapes, bitmaps and clips holding only those. Text is not (a device font may be wider
+// than the box the movie gives), nor are buttons, video or script drawings.
+bool drawnWithinBounds(const DisplayObject& obj);
+
 } // namespace kinovex::flash

@@ -600,6 +600,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     if (!obj.filters.empty() && blend == BlendMode::Normal && drawFilteredKept(cr, obj, state)) {
         return;
     }
+    const bool clipped = !obj.filters.empty() && clipToFilterReach(cr, obj, state);
     const bool grouped = blend != BlendMode::Normal || !obj.filters.empty();
     if (grouped) {
         cairo_push_group(cr);
@@ -644,6 +645,9 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     }
     cairo_restore(cr);
     cairo_pattern_destroy(group);
+    if (clipped) {
+        cairo_restore(cr);
+    }
 }
 
 void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& state) {

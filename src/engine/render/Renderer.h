@@ -230,6 +230,10 @@ private:
     // wholly inside the layer; else lays the layer on the target itself and keeps nothing.
     std::optional<RasterEntry> drawFilteredLayer(cairo_t* cr, const DisplayObject& obj,
                                                  const State& state, double ix, double iy);
+    // Clips `cr` (after a cairo_save the caller undoes) to the box the object's filtered
+    // picture can cover: its content's box on the device widened by what its filters reach.
+    // False, with nothing done, when that box is not known (the layer is the whole target).
+    bool clipToFilterReach(cairo_t* cr, const DisplayObject& obj, const State& state);
     // What the object holds, drawn with `state`.
     void renderContent(cairo_t* cr, const DisplayObject& obj, const State& state);
     std::unordered_map<FilteredKey, RasterEntry, FilteredKeyHash> m_filtered;

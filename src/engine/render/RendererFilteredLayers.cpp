@@ -1,5 +1,6 @@
 // Objects with filters, kept as their filtered picture while their content stays the same.
 
+#include "engine/display/Bounds.h"
 #include "engine/render/Filters.h"
 #include "engine/render/KeyHasher.h"
 #include "engine/render/LayerFingerprint.h"
@@ -69,13 +70,63 @@ bool Renderer::drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const Sta
     return true;
 }
 
+bool Renderer::clipToFilterReach(cairo_t* cr, const DisplayObject& obj, const State& state) {
+    if (!drawnWithinBounds(obj)) {
+        return false;
+    }
+    const std::optional<Rect> bounds = contentBounds(obj);
+    if (!bounds) {
+        return false;
+    }
+    double reachX = 0;
+    double reachY = 0;
+    for (const Filter& f : obj.filters) {
+        const std::optional<std::pair<int, int>> reach = filterReach(f, m_stagePixelScale);
+        if (!reach) {
+            return false;
+        }
+        reachX += reach->first;
+        reachY += reach->second;
+    }
+    const Matrix& m = state.matrix;
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    for (const auto& [x, y] : {std::pair<double, double>{bounds->xMin, bounds->yMin},
+                               {bounds->xMax, bounds->yMin},
+                               {bounds->xMin, bounds->yMax},
+                               {bounds->xMax, bounds->yMax}}) {
+        minX = std::min(minX, m.a * x + m.c * y + m.tx);
+        maxX = std::max(maxX, m.a * x + m.c * y + m.tx);
+        minY = std::min(minY, m.b * x + m.d * y + m.ty);
+        maxY = std::max(maxY, m.b * x + m.d * y + m.ty);
+    }
+    // Room for anti-aliasing and for lines that keep their width however the shape is scaled.
+    constexpr double kMargin = 4.0;
+    const double x0 = std::floor(minX - reachX - kMargin);
+    const double y0 = std::floor(minY - reachY - kMargin);
+    const double x1 = std::ceil(maxX + reachX + kMargin);
+    const double y1 = std::ceil(maxY + reachY + kMargin);
+    if (!std::isfinite(x0) || !std::isfinite(y0) || !std::isfinite(x1) || !std::isfinite(y1) ||
+        std::abs(x0) > 1e7 || std::abs(y0) > 1e7 || std::abs(x1) > 1e7 || std::abs(y1) > 1e7) {
+        return false;
+    }
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_rectangle(cr, x0, y0, x1 - x0, y1 - y0);
+    cairo_clip(cr);
+    return true;
+}
+
 std::optional<Renderer::RasterEntry> Renderer::drawFilteredLayer(cairo_t* cr,
                                                                  const DisplayObject& obj,
                                                                  const State& state, double ix,
                                                                  double iy) {
+    const bool clipped = clipToFilterReach(cr, obj, state);
     cairo_push_group(cr);
     renderContent(cr, obj, state);
     cairo_pattern_t* group = cairo_pop_group(cr);
+    if (clipped) {
+        cairo_restore(cr);
+    }
     cairo_surface_t* layer = nullptr;
     std::optional<RasterEntry> kept;
     if (cairo_pattern_get_surface(group, &layer) == CAIRO_STATUS_SUCCESS &&

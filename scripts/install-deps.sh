@@ -26,6 +26,8 @@ packages=(
     # a private sound server, screenshots
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils pulseaudio pulseaudio-utils imagemagick hyperfine
+    # the batch recipe of docs/batch.md, run by a test as written there
+    parallel
     # libFuzzer and the sanitizer runtimes clang links into the fuzz target
     libclang-rt-14-dev
 )

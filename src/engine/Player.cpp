@@ -445,7 +445,7 @@ Activity Player::activity() const {
     a.mainShownLastFrame = m_root->hasShownLastFrame();
     a.mainPlaying = m_playing && m_root->playing() && !m_scripts->quitRequested();
     a.clipsSettled = ClipsSettled(*m_root, 0);
-    a.soundPlaying = m_mixer->isSounding();
+    a.soundPlaying = m_mixer->isSounding(/*countRepeats=*/false);
     a.loadsPending = m_scripts->loadsPending();
     if (const std::optional<double> due = m_scripts->nextTimerDueMs()) {
         a.nextTimerMs = std::max(0.0, *due - scriptClockMs());

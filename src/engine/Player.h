@@ -46,7 +46,9 @@ struct Activity {
     // back to an earlier one by a script since it was placed: it only repeats itself then (a
     // clip looping as decoration, a wait for a load that never comes).
     bool clipsSettled = false;
-    bool soundPlaying = false; // an event sound, or stream sound still to play
+    // An event sound playing through for the first time, or stream sound still to play. A
+    // looping sound that went round once does not count, as a clip that looped does not.
+    bool soundPlaying = false;
     // Milliseconds until the scripts' next timer (setInterval) comes due; none when none is set.
     std::optional<double> nextTimerMs;
     // Files beside the movie that its scripts asked for and have not got yet.

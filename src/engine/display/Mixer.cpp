@@ -15,6 +15,7 @@ struct SoundMixer::Voice {
     std::uint64_t played = 0; // pairs since it started, for the envelope
     std::size_t segment = 0;  // envelope point at or before `played`
     bool done = false;
+    bool wentRound = false; // played through once and started again
 };
 
 struct SoundMixer::Stream {
@@ -184,9 +185,9 @@ void SoundMixer::streamBlock(StreamKey key, std::span<const std::uint8_t> body) 
     }
 }
 
-bool SoundMixer::isSounding() const {
+bool SoundMixer::isSounding(bool countRepeats) const {
     for (const auto& voice : m_voices) {
-        if (!voice->done) {
+        if (!voice->done && (countRepeats || !voice->wentRound)) {
             return true;
         }
     }
@@ -276,6 +277,7 @@ void SoundMixer::mixVoice(Voice& v, std::int32_t* acc, std::size_t pairs) {
                 break;
             }
             v.pos = v.begin;
+            v.wentRound = true;
         }
         const std::size_t run = std::min(pairs - i, v.end - v.pos);
         if (env.empty()) {

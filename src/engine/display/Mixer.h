@@ -47,8 +47,10 @@ public:
     void stopSound(std::uint16_t id);
     bool isPlaying(std::uint16_t id) const;
     std::size_t voiceCount() const { return m_voices.size(); }
-    // True while an event sound plays or a stream has sound left to play.
-    bool isSounding() const;
+    // True while an event sound plays or a stream has sound left to play. Without
+    // `countRepeats`, an event sound that played through once and plays again (a background
+    // loop) does not count.
+    bool isSounding(bool countRepeats = true) const;
     const std::string& lastError() const { return m_lastError; }
 
     // ---- stream sound ----

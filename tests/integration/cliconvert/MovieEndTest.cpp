@@ -107,20 +107,23 @@ swf::SwfWriter LoopingDecoration() {
     return movie;
 }
 
-// A walking box for 1 s, stopped on its last frame, while a 3 s tone started on its first
-// frame plays on.
-swf::SwfWriter SoundLongerThanFrames() {
+// A walking box for 1 s, stopped on its last frame, while a tone of `seconds` started on its
+// first frame plays on, `loops` times.
+swf::SwfWriter BoxWithTone(int seconds, std::uint16_t loops) {
     swf::SwfWriter movie(64, 48, kFps);
     std::vector<std::int16_t> tone;
-    for (int i = 0; i < 3 * 44100; ++i) {
+    for (int i = 0; i < seconds * 44100; ++i) {
         const auto v =
             static_cast<std::int16_t>(8000 * std::sin(2 * std::numbers::pi * 440 * i / 44100));
         tone.push_back(v);
         tone.push_back(v);
     }
-    const std::uint16_t sound = swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, true},
-                                                 3 * 44100, swf::Pcm16Bytes(tone));
-    swf::StartSound(movie, sound);
+    const std::uint16_t sound =
+        swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, true},
+                         static_cast<std::uint32_t>(seconds * 44100), swf::Pcm16Bytes(tone));
+    swf::SoundInfoSpec info;
+    info.loops = loops;
+    swf::StartSound(movie, sound, info);
     WalkingBox(movie, Box(movie, 0xFF00FF, 8, 8), 12, [](swf::Timeline& t, int f) {
         if (f == 12) {
             DoAction(t, Stop());
@@ -230,7 +233,10 @@ TEST_F(MovieEnd, ALengthLeftOpenEndsWhenNothingMoreHappensOnItsOwn) {
         // At rest once the clip showed its last frame (output frame 5): one round more.
         {"decoration", LoopingDecoration, {}, 11, "movie finished at ", ""},
         // The tone ends at 3 s; then a still second.
-        {"long_sound", SoundLongerThanFrames, {}, 48, "movie finished at ", ""},
+        {"long_sound", [] { return BoxWithTone(3, 1); }, {}, 48, "movie finished at ", ""},
+        // A 1 s tone looping as background music holds nothing once it went round: as
+        // stopped_early.
+        {"background_loop", [] { return BoxWithTone(1, 1000); }, {}, 23, "movie finished at ", ""},
         // The last call at 3.6 s (output frame 44), then a still second.
         {"timer", TimerDriven, {}, 56, "movie finished at ", ""},
         // Pressed at output frame 1; the 24 frames after the first, then back to the first.

@@ -70,11 +70,15 @@ swf::SwfWriter ClipLoopingByScript() {
 }
 
 // Ten frames with a half-second tone started on the first.
-swf::SwfWriter ToneOf() {
+swf::SwfWriter ToneOf(std::optional<std::uint16_t> loops = {}) {
     swf::SwfWriter movie(40, 30, 12);
     const auto tone = std::vector<std::int16_t>(44100, 1000); // 22050 stereo pairs
-    swf::StartSound(movie, swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, true},
-                                            22050, swf::Pcm16Bytes(tone)));
+    swf::SoundInfoSpec info;
+    info.loops = loops;
+    swf::StartSound(movie,
+                    swf::DefineSound(movie, {swf::SoundCodec::PcmLittle, 3, true, true}, 22050,
+                                     swf::Pcm16Bytes(tone)),
+                    info);
     Frames(movie, 10);
     return movie;
 }
@@ -118,8 +122,15 @@ TEST(PlayerActivity, TellsWhatIsStillGoingOnAfterEachFrame) {
          [](const Activity& a) { return !a.clipsSettled; }},
         {"clip sent back by its script", ClipLoopingByScript, 2,
          [](const Activity& a) { return a.clipsSettled; }},
-        {"tone playing", ToneOf, 4, [](const Activity& a) { return a.soundPlaying; }},
-        {"tone over", ToneOf, 8, [](const Activity& a) { return !a.soundPlaying; }},
+        {"tone playing", [] { return ToneOf(); }, 4,
+         [](const Activity& a) { return a.soundPlaying; }},
+        {"tone over", [] { return ToneOf(); }, 8,
+         [](const Activity& a) { return !a.soundPlaying; }},
+        {"looping tone in its first round", [] { return ToneOf(100); }, 4,
+         [](const Activity& a) { return a.soundPlaying; }},
+        // A background loop holds nothing once it went round, as a looping clip.
+        {"looping tone gone round", [] { return ToneOf(100); }, 8,
+         [](const Activity& a) { return !a.soundPlaying; }},
         {"no timer", [] { return MainOf(2, 1); }, 1,
          [](const Activity& a) { return !a.nextTimerMs && a.loadsPending == 0; }},
         // Set at 0 ms for 2000 ms; 6 frames later the clock stands at 500 ms.

@@ -10,6 +10,7 @@
 // draws on every frame, though the picture never changes. Goal: <= 2 %.
 
 #include "SwfWriter.h"
+#include "record/CAviWriter.h"
 #include "record/PlayerThread.h"
 
 #include <benchmark/benchmark.h>
@@ -103,8 +104,8 @@ void BM_ThreadCpu(benchmark::State& state, bool stopped) {
     if (stopped)
         options.onLoaded = [](flash::Player& player) { player.stop(); };
     for (auto _ : state) {
-        std::atomic<int> run{1};
-        PlayerThread thread(options, run);
+        FrameRecorder recorder;
+        PlayerThread thread(options, recorder);
         thread.Start();
         // Drawing caches settle in the first frames; then the process is all but idle: this
         // thread sleeps and only the player thread works.

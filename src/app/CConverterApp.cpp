@@ -38,7 +38,7 @@ CConverterApp* AfxGetApp() {
     return g_pApp;
 }
 
-CConverterApp::CConverterApp() {
+CConverterApp::CConverterApp(MainWindowServices services) : m_services(std::move(services)) {
     g_pApp = this;
 }
 
@@ -83,7 +83,7 @@ bool CConverterApp::InitInstance() {
     fs::create_directories(ToPath(documents + QStringLiteral("/Tessaline/")), error);
 
     // 8. The main window, which builds the movie page and the settings page.
-    auto mainDlg = std::make_unique<CMainDlg>();
+    auto mainDlg = std::make_unique<CMainDlg>(m_services);
     CMoviePage& page = *mainDlg->m_pPage;
     CSettingsDlg& settings = *page.m_pSettingsDlg;
 

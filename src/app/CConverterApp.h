@@ -2,13 +2,16 @@
 // The application object: the program's whole run, from the encoder check to the clean-up of
 // the temporary folder.
 
+#include "ui/main/DesktopServices.h"
+
 #include <QString>
 
 namespace kinovex {
 
 class CConverterApp {
 public:
-    CConverterApp();
+    // `services` are the main window's.
+    explicit CConverterApp(MainWindowServices services = DesktopMainWindowServices());
 
     // Runs the program: prepares the folders, loads the settings, runs the main window
     // modally, stores the settings and empties the temporary folder. Always returns false,
@@ -17,6 +20,9 @@ public:
 
     // The program's folder without a trailing separator; also the current directory.
     QString m_strAppFolder;
+
+private:
+    MainWindowServices m_services;
 };
 
 // The one application object of the process, for the parts that build paths from the

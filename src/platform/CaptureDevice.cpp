@@ -1,15 +1,10 @@
 #include "platform/CaptureDevice.h"
 
-#include "platform/PulseCapture.h"
-
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 namespace kinovex {
 namespace {
-
-std::atomic<ICaptureSystem*> g_installedSystem{nullptr};
 
 // Whether the ring ranges [a, a + aSize) and [b, b + bSize) share a byte.
 bool RingOverlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uint64_t bSize,
@@ -29,17 +24,6 @@ bool RingOverlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uin
 }
 
 } // namespace
-
-ICaptureSystem& CurrentCaptureSystem() {
-    if (ICaptureSystem* installed = g_installedSystem.load())
-        return *installed;
-    static CPulseCaptureSystem pulse;
-    return pulse;
-}
-
-void SetCaptureSystem(ICaptureSystem* system) {
-    g_installedSystem.store(system);
-}
 
 CLoopingCaptureBuffer::CLoopingCaptureBuffer(const WAVEFORMATEX& format, std::uint32_t bufferBytes)
     : m_format(format), m_buffer(bufferBytes) {}

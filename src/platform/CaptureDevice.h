@@ -96,11 +96,6 @@ public:
                                  std::unique_ptr<ICaptureDevice>* device) = 0;
 };
 
-// The capture system the program uses: PulseAudio unless a test installed another. The
-// installed object is owned by the caller; null returns to PulseAudio.
-ICaptureSystem& CurrentCaptureSystem();
-void SetCaptureSystem(ICaptureSystem* system);
-
 // The looping buffer shared by the implementations: a producer thread calls Produce with each
 // piece of captured sound; the consumer reads whole regions under Lock. Bytes of a region that
 // is locked are never overwritten while it is locked (a producer that laps the consumer loses

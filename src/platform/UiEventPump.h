@@ -2,7 +2,7 @@
 // How the user-interface thread stays responsive while it waits for a worker to end.
 //
 // A Qt-free module that must block the user-interface thread (the sound capture waiting for
-// its thread) asks the installed pump to process window events until the wait is over. The
+// its thread) asks the pump it was given to process window events until the wait is over. The
 // worker calls Wake when it is done so the pump re-checks at once instead of polling.
 
 #include <functional>
@@ -18,9 +18,5 @@ public:
     // Safe from any thread: makes a sleeping ProcessEventsUntil look at `done` again.
     virtual void Wake() = 0;
 };
-
-// The pump is owned by the caller and must outlive its installation; null removes it.
-void SetUiEventPump(CUiEventPump* pump);
-CUiEventPump* UiEventPump();
 
 } // namespace kinovex

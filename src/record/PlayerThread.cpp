@@ -8,18 +8,7 @@
 
 namespace kinovex {
 
-std::mutex g_csRecord;
-std::unique_ptr<CAviWriter> g_pAviWriter;
-std::uint32_t g_dwRecordStart = 0;
-std::atomic<int> g_bPlaying{0};
-std::atomic<std::uint32_t> g_dwRecordElapsed{0};
-
 namespace {
-
-// Counts the writers made, under g_csRecord: the player thread starts its frame count afresh
-// for each, so a second recording within one playback is not "caught up" from the first one's
-// start with thousands of copies.
-std::uint64_t g_nRecordSerial = 0;
 
 // A stall longer than this (a suspended machine, a debugger) is not made up frame by frame.
 constexpr std::uint32_t kMaxStepMs = 5000;
@@ -77,22 +66,7 @@ void ManualPlayerClock::Advance(std::uint32_t milliseconds) {
 }
 
 // ---------------------------------------------------------------------------------------------
-// Names and the writer
-
-void BeginAviRecording(const std::string& aviPath) {
-    auto writer = std::make_unique<CAviWriter>(aviPath, kCodecMSVC, kRecordFrameRate);
-    std::lock_guard lock(g_csRecord);
-    g_pAviWriter = std::move(writer);
-    ++g_nRecordSerial;
-}
-
-void EndAviRecording() {
-    std::lock_guard lock(g_csRecord);
-    if (g_pAviWriter) {
-        g_pAviWriter->Close();
-        g_pAviWriter.reset();
-    }
-}
+// Names
 
 std::string RecordTimeStamp(int hour, int minute, int second, int millisecond) {
     char text[32];
@@ -202,9 +176,9 @@ private:
 // ---------------------------------------------------------------------------------------------
 // The thread
 
-PlayerThread::PlayerThread(PlayerThreadOptions options, std::atomic<int>& runFlag,
+PlayerThread::PlayerThread(PlayerThreadOptions options, FrameRecorder& recorder,
                            std::shared_ptr<PlayerClock> clock)
-    : m_options(std::move(options)), m_runFlag(runFlag), m_clock(std::move(clock)) {
+    : m_options(std::move(options)), m_recorder(recorder), m_clock(std::move(clock)) {
     if (!m_clock)
         m_clock = std::make_shared<SteadyPlayerClock>();
     m_clock->Attach(m_mutex, m_wakeCondition);
@@ -235,7 +209,7 @@ void PlayerThread::Wake() {
 }
 
 void PlayerThread::RequestStop() {
-    m_runFlag = 0;
+    m_bRunning = false;
     std::lock_guard lock(m_mutex);
     m_wakeCondition.notify_all();
 }
@@ -252,7 +226,7 @@ void PlayerThread::WaitUntilIdle() {
 }
 
 bool PlayerThread::WakeConditionLocked() const {
-    return m_runFlag.load() == 0 || !m_queue.empty() || m_bWakeRequested ||
+    return !m_bRunning.load() || !m_queue.empty() || m_bWakeRequested ||
            (m_due && TickReached(m_clock->Now(), *m_due));
 }
 
@@ -269,7 +243,7 @@ void PlayerThread::PlayerThreadProc() {
                          static_cast<std::size_t>(m_options.recordHeight),
                      0);
 
-    while (m_runFlag.load() != 0) {
+    while (m_bRunning.load()) {
         AdvanceMovie(m_clock->Now());
         CapturePass(m_clock->Now());
         if (!HandleEvents())
@@ -337,34 +311,15 @@ void PlayerThread::CapturePass(std::uint32_t now) {
         m_nTimerNext = m_nTimerStart + (sinceStart / kCapturePeriodMs + 1) * kCapturePeriodMs;
     }
 
-    std::lock_guard lock(g_csRecord);
-    if (!g_pAviWriter || !m_bTimerSignalled)
+    if (!m_bTimerSignalled)
         return;
-    m_bTimerSignalled = false;
-    if (m_nRecordSerial != g_nRecordSerial) {
-        m_nRecordSerial = g_nRecordSerial;
-        m_nFrameCounter = 0;
-    }
-    const int width = m_options.recordWidth;
-    const int height = m_options.recordHeight;
-    if (m_dib.empty())
-        return; // no picture size: nothing can be recorded
-    m_player.drawRgb555(m_dib.data(), width, height);
-    if (m_nFrameCounter == 0) {
-        g_dwRecordStart = m_clock->Now();
-        g_pAviWriter->AppendFrame(width, height, m_dib.data(), 16);
-        m_nFrameCounter = 1;
-    }
-    // Catch-up: the stream always holds ceil(t / 83) frames after a pass at t ms, so a late
-    // pass (a slow drawing, a busy machine) gives repeated frames, never a shorter video.
-    std::int64_t behind = static_cast<std::int64_t>(m_clock->Now() - g_dwRecordStart) -
-                          std::int64_t{kCapturePeriodMs} * m_nFrameCounter;
-    while (behind > 0 && g_pAviWriter) {
-        g_pAviWriter->AppendFrame(width, height, m_dib.data(), 16);
-        ++m_nFrameCounter;
-        behind -= kCapturePeriodMs;
-    }
-    g_dwRecordElapsed = m_clock->Now() - g_dwRecordStart;
+    const bool recording =
+        m_recorder.Capture(*m_clock, m_options.recordWidth, m_options.recordHeight, [this] {
+            m_player.drawRgb555(m_dib.data(), m_options.recordWidth, m_options.recordHeight);
+            return m_dib.data();
+        });
+    if (recording)
+        m_bTimerSignalled = false;
 }
 
 bool PlayerThread::HandleEvents() {
@@ -378,7 +333,7 @@ bool PlayerThread::HandleEvents() {
             m_queue.pop_front();
         }
         // Playback ended: what is still queued is for a movie that is going away.
-        if (m_runFlag.load() == 0)
+        if (!m_bRunning.load())
             return false;
         const bool press =
             event.type == PlayerEvent::Type::MouseDown || event.type == PlayerEvent::Type::MouseUp;
@@ -460,12 +415,7 @@ void PlayerThread::PlaySound() {
 
 void PlayerThread::SleepUntilDue(std::uint32_t now) {
     std::optional<std::uint32_t> due = NextMovieFrameDue();
-    bool recording = false;
-    {
-        std::lock_guard lock(g_csRecord);
-        recording = g_pAviWriter != nullptr;
-    }
-    if (recording) {
+    if (m_recorder.IsRecording()) {
         const std::uint32_t capture = m_bTimerSignalled ? now : m_nTimerNext;
         if (!due || static_cast<std::int32_t>(capture - *due) < 0)
             due = capture;

@@ -1,14 +1,10 @@
 #pragma once
 // The player thread: plays one movie with our engine, hands its frames to the window that
-// shows them, plays its sound, and while a recording runs captures a frame every 83 ms into
-// the AVI writer.
-//
-// The recording state shared with the user-interface thread is module-level, one set for the
-// whole program: the writer and the recording's start under g_csRecord, the run flag and the
-// elapsed time as atomics.
+// shows them, plays its sound, and while its frame recorder has a recording captures a frame
+// every 83 ms into it.
 
 #include "engine/Player.h"
-#include "record/CAviWriter.h"
+#include "record/FrameRecorder.h"
 #include "record/PlayerThreadClock.h"
 
 #include <atomic>
@@ -24,27 +20,6 @@
 #include <vector>
 
 namespace kinovex {
-
-// Guards g_pAviWriter and g_dwRecordStart. The user-interface thread holds it while it makes
-// or ends the writer, the player thread for one capture pass.
-extern std::mutex g_csRecord;
-extern std::unique_ptr<CAviWriter> g_pAviWriter; // null while no recording runs
-extern std::uint32_t g_dwRecordStart;            // tick of the recording's first frame
-// 1 while playback runs; clearing it ends the player thread.
-extern std::atomic<int> g_bPlaying;
-// Milliseconds from the recording's first frame to its latest capture pass. Not reset when a
-// recording starts: until the first frame it still holds the last recording's length.
-extern std::atomic<std::uint32_t> g_dwRecordElapsed;
-
-// The capture period, and the rate the AVI stream is declared with (1000 / 12 = 83.3 ms).
-constexpr std::uint32_t kCapturePeriodMs = 83;
-constexpr int kRecordFrameRate = 12;
-
-// Makes the recording's AVI writer for `aviPath` (MSVC frames, 12 per second), or closes it
-// and ends the recording: both under g_csRecord. A new writer starts a new recording even
-// within the same playback: its first frame fixes g_dwRecordStart afresh.
-void BeginAviRecording(const std::string& aviPath);
-void EndAviRecording();
 
 // "(hhmmssmmm)": the time stamp that keeps conversions of the same movie apart.
 std::string RecordTimeStamp(int hour, int minute, int second, int millisecond);
@@ -111,23 +86,22 @@ class SoundFeeder;
 
 class PlayerThread {
 public:
-    // `runFlag` is the run flag the thread ends on (the program's is g_bPlaying); `clock` is
-    // the steady clock when null.
-    explicit PlayerThread(PlayerThreadOptions options, std::atomic<int>& runFlag = g_bPlaying,
-                          std::shared_ptr<PlayerClock> clock = nullptr);
-    // Clears the run flag and waits for the thread to end.
+    // `recorder` gets the frames while it has a recording and must outlive the thread;
+    // `clock` is the steady clock when null.
+    PlayerThread(PlayerThreadOptions options, FrameRecorder& recorder,
+                 std::shared_ptr<PlayerClock> clock = nullptr);
+    // Asks the thread to stop and waits for it to end.
     ~PlayerThread();
     PlayerThread(const PlayerThread&) = delete;
     PlayerThread& operator=(const PlayerThread&) = delete;
 
-    // Starts the thread; the caller has set the run flag.
     void Start();
     // Queues an event for the movie. Right-button events are dropped by the thread.
     void Post(const PlayerEvent& event);
-    // The recording started or stopped: look at g_pAviWriter now, not at the next frame.
+    // The recording started or stopped: look at the recorder now, not at the next frame.
     void Wake();
-    // Clears the run flag and wakes the thread, which ends without handling what is queued.
-    // Returns at once.
+    // Wakes the thread and has it end without handling what is queued. Returns at once; safe
+    // from the thread's own callbacks.
     void RequestStop();
     // Waits for the thread's end (it must have been asked to stop).
     void Join();
@@ -145,7 +119,7 @@ private:
     void Load();
     void AdvanceMovie(std::uint32_t now);
     void CapturePass(std::uint32_t now);
-    bool HandleEvents(); // false when the run flag was cleared
+    bool HandleEvents(); // false when the thread was asked to stop
     void ShowFrame();
     void PlaySound();
     void SleepUntilDue(std::uint32_t now);
@@ -153,7 +127,8 @@ private:
     std::optional<std::uint32_t> NextMovieFrameDue() const;
 
     PlayerThreadOptions m_options;
-    std::atomic<int>& m_runFlag;
+    FrameRecorder& m_recorder;
+    std::atomic<bool> m_bRunning{true};
     std::shared_ptr<PlayerClock> m_clock;
     std::thread m_thread;
     std::atomic<bool> m_bEnded{false};
@@ -177,8 +152,6 @@ private:
     std::uint32_t m_nTimerStart = 0;    // the capture timer's first tick
     std::uint32_t m_nTimerNext = 0;     // its next period
     bool m_bTimerSignalled = false;     // a period passed and no capture took it yet
-    std::uint32_t m_nFrameCounter = 0;  // frames of the current recording
-    std::uint64_t m_nRecordSerial = 0;  // which recording that is
     std::vector<std::uint8_t> m_dib;    // the recorded frame: RGB555, bottom-up
     std::vector<std::uint32_t> m_draw;  // the window's frame being drawn
     std::vector<std::uint32_t> m_shown; // the window's last frame handed over

@@ -1,97 +1,68 @@
 #include "record/SoundCapture.h"
 
-#include "platform/PlatformMessageBox.h"
-#include "platform/UiEventPump.h"
-#include "record/CWavWriter.h"
-
-#include <array>
-#include <atomic>
-#include <memory>
-#include <thread>
-#include <vector>
-
 namespace kinovex {
-namespace {
 
-std::string g_szFileName;
-std::vector<std::string> g_arrDeviceIds;
-int g_nDeviceCount = 0;
-std::unique_ptr<ICaptureDevice> g_pCaptureDevice;
-std::unique_ptr<ICaptureBuffer> g_pCaptureBuffer;
-bool g_bNotify = false;                       // notification positions are set on the buffer
-std::unique_ptr<CEvent> g_pNotificationEvent; // auto-reset
-std::unique_ptr<CEvent> g_pStopEvent;         // manual-reset
-std::thread g_captureThread;
-std::atomic<bool> g_bCaptureThreadEnded{false};
-std::unique_ptr<CWavWriter> g_pWaveFile;
-WAVEFORMATEX g_wfxInput{};
-std::uint32_t g_dwNotifySize = 0;
-std::uint32_t g_dwCaptureBufferSize = 0;
-std::uint32_t g_dwNextCaptureOffset = 0;
-std::array<DSBPOSITIONNOTIFY, kCaptureNotifyCount> g_aPosNotify{};
-HRESULT g_hrLastOpen = S_OK;
+SoundCapture::SoundCapture(ICaptureSystem& system, MessageBoxService& messages, CUiEventPump* pump)
+    : m_system(system), m_messages(messages), m_pump(pump) {}
 
-void CloseWaveFile() {
-    if (g_pWaveFile) {
-        g_pWaveFile->Close();
-        g_pWaveFile.reset();
+SoundCapture::~SoundCapture() {
+    Stop();
+}
+
+void SoundCapture::CloseWaveFile() {
+    if (m_waveFile) {
+        m_waveFile->Close();
+        m_waveFile.reset();
     }
 }
 
-void FreeSoundCapture() {
-    g_pNotificationEvent.reset();
-    g_pStopEvent.reset();
-    g_nDeviceCount = 0;
-    g_arrDeviceIds.clear();
+void SoundCapture::Free() {
+    m_notificationEvent.reset();
+    m_stopEvent.reset();
+    m_deviceIds.clear();
     CloseWaveFile();
-    g_bNotify = false;
-    g_pCaptureBuffer.reset();
-    g_pCaptureDevice.reset();
+    m_buffer.reset();
+    m_device.reset();
 }
 
-HRESULT MakeCaptureBuffer(const WAVEFORMATEX* format) {
-    g_bNotify = false;
-    g_pCaptureBuffer.reset();
-    if (format == nullptr || format->nBlockAlign == 0 || !g_pCaptureDevice)
+HRESULT SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
+    m_buffer.reset();
+    if (format == nullptr || format->nBlockAlign == 0 || !m_device)
         return E_INVALIDARG;
 
-    g_dwNotifySize = format->nAvgBytesPerSec >= 8192 ? format->nAvgBytesPerSec / 8 : 1024;
-    g_dwNotifySize -= g_dwNotifySize % format->nBlockAlign;
-    g_dwCaptureBufferSize = g_dwNotifySize * kCaptureNotifyCount;
+    m_notifySize = format->nAvgBytesPerSec >= 8192 ? format->nAvgBytesPerSec / 8 : 1024;
+    m_notifySize -= m_notifySize % format->nBlockAlign;
+    m_bufferSize = m_notifySize * kCaptureNotifyCount;
 
     DSCBUFFERDESC desc;
     desc.dwFlags = 0;
-    desc.dwBufferBytes = g_dwCaptureBufferSize;
+    desc.dwBufferBytes = m_bufferSize;
     desc.lpwfxFormat = format;
-    HRESULT result = g_pCaptureDevice->CreateCaptureBuffer(desc, &g_pCaptureBuffer);
-    if (FAILED(result) || !g_pCaptureBuffer) {
-        g_pCaptureBuffer.reset();
+    HRESULT result = m_device->CreateCaptureBuffer(desc, &m_buffer);
+    if (FAILED(result) || !m_buffer) {
+        m_buffer.reset();
         return FAILED(result) ? result : E_FAIL;
     }
-    g_dwNextCaptureOffset = 0;
+    m_nextOffset = 0;
 
     for (std::uint32_t i = 0; i < kCaptureNotifyCount; ++i)
-        g_aPosNotify[i] = {g_dwNotifySize * (i + 1) - 1, g_pNotificationEvent.get()};
-    result = g_pCaptureBuffer->SetNotificationPositions(g_aPosNotify);
-    if (FAILED(result))
-        return result;
-    g_bNotify = true;
-    return S_OK;
+        m_positions[i] = {m_notifySize * (i + 1) - 1, m_notificationEvent.get()};
+    return m_buffer->SetNotificationPositions(m_positions);
 }
 
-HRESULT DrainCaptureBuffer() {
-    if (!g_pCaptureBuffer || !g_pWaveFile)
+HRESULT SoundCapture::DrainCaptureBuffer() {
+    if (!m_buffer || !m_waveFile)
         return S_FALSE;
     std::uint32_t readPosition = 0;
-    HRESULT result = g_pCaptureBuffer->GetCurrentPosition(nullptr, &readPosition);
+    HRESULT result = m_buffer->GetCurrentPosition(nullptr, &readPosition);
     if (FAILED(result))
         return result;
 
-    std::int64_t lockSize = static_cast<std::int64_t>(readPosition) - g_dwNextCaptureOffset;
+    std::int64_t lockSize = static_cast<std::int64_t>(readPosition) - m_nextOffset;
     if (lockSize < 0)
-        lockSize += g_dwCaptureBufferSize;
+        lockSize += m_bufferSize;
     // Whole blocks only: the rest follows with the next notification.
-    lockSize -= lockSize % g_dwNotifySize;
+    lockSize -= lockSize % m_notifySize;
     if (lockSize == 0)
         return S_FALSE;
 
@@ -99,174 +70,151 @@ HRESULT DrainCaptureBuffer() {
     void* part2 = nullptr;
     std::uint32_t size1 = 0;
     std::uint32_t size2 = 0;
-    result = g_pCaptureBuffer->Lock(g_dwNextCaptureOffset, static_cast<std::uint32_t>(lockSize),
-                                    &part1, &size1, &part2, &size2);
+    result = m_buffer->Lock(m_nextOffset, static_cast<std::uint32_t>(lockSize), &part1, &size1,
+                            &part2, &size2);
     if (FAILED(result))
         return result;
 
     std::uint32_t written = 0;
-    result = g_pWaveFile->Write(size1, part1, &written);
+    result = m_waveFile->Write(size1, part1, &written);
     if (SUCCEEDED(result)) {
-        g_dwNextCaptureOffset = (g_dwNextCaptureOffset + size1) % g_dwCaptureBufferSize;
+        m_nextOffset = (m_nextOffset + size1) % m_bufferSize;
         if (part2 != nullptr && size2 > 0) {
-            result = g_pWaveFile->Write(size2, part2, &written);
+            result = m_waveFile->Write(size2, part2, &written);
             if (SUCCEEDED(result))
-                g_dwNextCaptureOffset = (g_dwNextCaptureOffset + size2) % g_dwCaptureBufferSize;
+                m_nextOffset = (m_nextOffset + size2) % m_bufferSize;
         }
     }
-    const HRESULT unlocked = g_pCaptureBuffer->Unlock(part1, size1, part2, size2);
+    const HRESULT unlocked = m_buffer->Unlock(part1, size1, part2, size2);
     if (FAILED(result))
         return result;
     return FAILED(unlocked) ? unlocked : S_OK;
 }
 
 // Stopping: stop the buffer, take the whole blocks still pending and finish the file. When a
-// step fails, FreeSoundCapture closes the file later.
-void SetCaptureRunning(bool running) {
-    if (running || !g_pCaptureBuffer)
+// step fails, Free closes the file later.
+void SoundCapture::FinishCapture() {
+    if (!m_buffer)
         return;
-    if (FAILED(g_pCaptureBuffer->Stop()))
+    if (FAILED(m_buffer->Stop()))
         return;
     if (FAILED(DrainCaptureBuffer()))
         return;
     CloseWaveFile();
 }
 
-void CaptureThreadProc() {
-    if (SUCCEEDED(MakeCaptureBuffer(&g_wfxInput)))
-        g_pCaptureBuffer->Start(DSCBSTART_LOOPING);
+void SoundCapture::ThreadProc() {
+    if (SUCCEEDED(MakeCaptureBuffer(&m_format)))
+        m_buffer->Start(DSCBSTART_LOOPING);
     for (;;) {
-        const int signalled = WaitForEvents({g_pNotificationEvent.get(), g_pStopEvent.get()});
+        const int signalled = WaitForEvents({m_notificationEvent.get(), m_stopEvent.get()});
         if (signalled == 0) {
             if (SUCCEEDED(DrainCaptureBuffer()))
                 continue;
-            ShowMessageBox(kCaptureNotifyErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
+            m_messages.Show(kCaptureNotifyErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
         }
         // The stop event, or a wait that cannot work: end the capture either way.
-        SetCaptureRunning(false);
+        FinishCapture();
         break;
     }
+    m_bThreadEnded = true;
+    if (m_pump != nullptr)
+        m_pump->Wake();
 }
 
-void RunCaptureThread() {
-    CaptureThreadProc();
-    g_bCaptureThreadEnded = true;
-    if (CUiEventPump* pump = UiEventPump())
-        pump->Wake();
-}
-
-void WaitForCaptureThread() {
-    if (!g_captureThread.joinable())
+void SoundCapture::WaitForThread() {
+    if (!m_thread.joinable())
         return;
     // The user interface keeps handling its events until the thread is gone. Unlike a wait
     // that gives up when the application quits, this one always sees the thread end: the
-    // thread uses the module's state until its last step.
-    if (CUiEventPump* pump = UiEventPump())
-        pump->ProcessEventsUntil([] { return g_bCaptureThreadEnded.load(); });
-    g_captureThread.join();
+    // thread uses the capture's state until its last step.
+    if (m_pump != nullptr)
+        m_pump->ProcessEventsUntil([this] { return m_bThreadEnded.load(); });
+    m_thread.join();
 }
 
-HRESULT OpenCapture() {
-    StopSoundCapture();
+HRESULT SoundCapture::OpenCapture() {
+    Stop();
 
-    g_pNotificationEvent = std::make_unique<CEvent>(false);
-    g_pStopEvent = std::make_unique<CEvent>(true);
-    g_nDeviceCount = 0;
-    g_arrDeviceIds.clear();
-    if (!g_pNotificationEvent->IsValid() || !g_pStopEvent->IsValid()) {
-        FreeSoundCapture();
+    m_notificationEvent = std::make_unique<CEvent>(false);
+    m_stopEvent = std::make_unique<CEvent>(true);
+    if (!m_notificationEvent->IsValid() || !m_stopEvent->IsValid()) {
+        Free();
         return E_FAIL;
     }
 
     // The entry without an id is the primary driver, which stands for another device: skip it.
-    HRESULT result = CurrentCaptureSystem().Enumerate([](const CaptureDeviceEntry& entry) {
-        if (!entry.id.empty() && g_nDeviceCount < kMaxCaptureDevices) {
-            g_arrDeviceIds.push_back(entry.id);
-            ++g_nDeviceCount;
-        }
+    HRESULT result = m_system.Enumerate([this](const CaptureDeviceEntry& entry) {
+        if (!entry.id.empty() && m_deviceIds.size() < kMaxCaptureDevices)
+            m_deviceIds.push_back(entry.id);
         return true;
     });
     if (FAILED(result)) {
-        FreeSoundCapture();
+        Free();
         return result;
     }
-    if (g_nDeviceCount == 0) {
-        FreeSoundCapture();
+    if (m_deviceIds.empty()) {
+        Free();
         return E_FAIL;
     }
 
-    result = CurrentCaptureSystem().CreateDevice(g_arrDeviceIds[0], &g_pCaptureDevice);
-    if (FAILED(result) || !g_pCaptureDevice) {
-        ShowMessageBox(kCaptureInitErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
-        FreeSoundCapture();
+    result = m_system.CreateDevice(m_deviceIds[0], &m_device);
+    if (FAILED(result) || !m_device) {
+        m_messages.Show(kCaptureInitErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
+        Free();
         return E_FAIL;
     }
 
-    g_wfxInput = kCaptureFormat;
-    result = MakeCaptureBuffer(&g_wfxInput);
+    m_format = kCaptureFormat;
+    result = MakeCaptureBuffer(&m_format);
     if (FAILED(result)) {
-        FreeSoundCapture();
+        Free();
         return result;
     }
 
-    CloseWaveFile();
-    g_pWaveFile = std::make_unique<CWavWriter>();
+    m_waveFile = std::make_unique<CWavWriter>();
     WAVEFORMATEX actual{};
-    g_pCaptureBuffer->GetFormat(&actual, sizeof actual);
-    result = g_pWaveFile->Open(g_szFileName, &actual, WAVEFILE_WRITE);
+    m_buffer->GetFormat(&actual, sizeof actual);
+    result = m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE);
     if (FAILED(result)) {
-        FreeSoundCapture();
+        Free();
         return result;
     }
     return S_OK;
 }
 
-} // namespace
-
-bool OpenSoundCapture(const std::string& fileName) {
+bool SoundCapture::Open(const std::string& fileName) {
     if (fileName.empty()) {
-        g_hrLastOpen = E_INVALIDARG;
+        m_hrLastOpen = E_INVALIDARG;
         return false;
     }
-    g_szFileName = fileName;
-    g_hrLastOpen = OpenCapture();
-    return SUCCEEDED(g_hrLastOpen);
+    m_fileName = fileName;
+    m_hrLastOpen = OpenCapture();
+    return SUCCEEDED(m_hrLastOpen);
 }
 
-void StartCaptureThread() {
-    if (g_captureThread.joinable()) {
-        if (g_pStopEvent)
-            g_pStopEvent->Set();
-        WaitForCaptureThread();
+void SoundCapture::Start() {
+    if (m_thread.joinable()) {
+        if (m_stopEvent)
+            m_stopEvent->Set();
+        WaitForThread();
     }
     // Without an open capture there is nothing to wait for: a thread would never wake.
-    if (!g_pStopEvent || !g_pNotificationEvent || !g_pCaptureDevice)
+    if (!m_stopEvent || !m_notificationEvent || !m_device)
         return;
     // A stop left over from an earlier thread must not end the new one at once.
-    g_pStopEvent->Reset();
-    g_bCaptureThreadEnded = false;
-    g_captureThread = std::thread(RunCaptureThread);
+    m_stopEvent->Reset();
+    m_bThreadEnded = false;
+    m_thread = std::thread(&SoundCapture::ThreadProc, this);
 }
 
-void StopSoundCapture() {
-    if (g_captureThread.joinable()) {
-        if (g_pStopEvent)
-            g_pStopEvent->Set();
-        WaitForCaptureThread();
+void SoundCapture::Stop() {
+    if (m_thread.joinable()) {
+        if (m_stopEvent)
+            m_stopEvent->Set();
+        WaitForThread();
     }
-    FreeSoundCapture();
-}
-
-HRESULT LastSoundCaptureResult() {
-    return g_hrLastOpen;
-}
-
-int CaptureDeviceCount() {
-    return g_nDeviceCount;
-}
-
-bool IsCaptureThreadRunning() {
-    return g_captureThread.joinable() && !g_bCaptureThreadEnded;
+    Free();
 }
 
 } // namespace kinovex

@@ -1,17 +1,24 @@
 #pragma once
-// Sound capture while a movie is recorded: whatever the selected recording input delivers goes
+// Sound capture while a movie is recorded: whatever the first capture device delivers goes
 // into a WAV file.
 //
-// A module of free functions over module-level state, so at most one capture exists at a time.
-// The user-interface thread opens, starts and stops it; a capture thread of its own sleeps
-// until the capture buffer passes one of its notification positions and then moves the newly
-// filled whole blocks into the file.
+// The user-interface thread opens, starts and stops a capture; a capture thread of its own
+// sleeps until the capture buffer passes one of its notification positions and then moves the
+// newly filled whole blocks into the file.
 
 #include "platform/CaptureDevice.h"
 #include "platform/HResult.h"
+#include "platform/PlatformMessageBox.h"
+#include "platform/UiEventPump.h"
+#include "record/CWavWriter.h"
 
+#include <array>
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace kinovex {
 
@@ -31,20 +38,60 @@ constexpr const char* kCaptureNotifyErrorText =
     "Error handling DirectSound notifications. Sample will now exit.";
 constexpr const char* kCaptureErrorCaption = "DirectSound Sample";
 
-// Ends any earlier capture, opens the first capture device and the WAV file `fileName`.
-// True when the capture is ready to start. With no capture device it fails without a message.
-bool OpenSoundCapture(const std::string& fileName);
-// Starts the capture thread (after ending one that still runs). Does nothing when no capture
-// is open.
-void StartCaptureThread();
-// Ends the capture thread, keeping the user interface responsive while it waits, and frees
-// everything. Afterwards the WAV file is closed and complete.
-void StopSoundCapture();
+class SoundCapture {
+public:
+    // `system` lists and opens the devices, `messages` shows the two problems, `pump` (may be
+    // null) keeps the user interface going while Stop waits. All three outlive the capture.
+    SoundCapture(ICaptureSystem& system, MessageBoxService& messages, CUiEventPump* pump);
+    ~SoundCapture(); // stops
+    SoundCapture(const SoundCapture&) = delete;
+    SoundCapture& operator=(const SoundCapture&) = delete;
 
-// What the last OpenSoundCapture ended with, and how many devices it listed (for tests and
-// the log).
-HRESULT LastSoundCaptureResult();
-int CaptureDeviceCount();
-bool IsCaptureThreadRunning();
+    // Ends any earlier capture, opens the first capture device and the WAV file `fileName`.
+    // True when the capture is ready to start. With no capture device it fails without a
+    // message.
+    bool Open(const std::string& fileName);
+    // Starts the capture thread (after ending one that still runs). Does nothing when no
+    // capture is open.
+    void Start();
+    // Ends the capture thread, keeping the user interface responsive while it waits, and frees
+    // everything. Afterwards the WAV file is closed and complete.
+    void Stop();
+
+    // What the last Open ended with, and how many devices it listed.
+    HRESULT LastOpenResult() const { return m_hrLastOpen; }
+    int DeviceCount() const { return static_cast<int>(m_deviceIds.size()); }
+    bool IsRunning() const { return m_thread.joinable() && !m_bThreadEnded; }
+
+private:
+    HRESULT OpenCapture();
+    void Free();
+    void CloseWaveFile();
+    HRESULT MakeCaptureBuffer(const WAVEFORMATEX* format);
+    HRESULT DrainCaptureBuffer();
+    void FinishCapture();
+    void ThreadProc();
+    void WaitForThread();
+
+    ICaptureSystem& m_system;
+    MessageBoxService& m_messages;
+    CUiEventPump* m_pump;
+
+    std::string m_fileName;
+    std::vector<std::string> m_deviceIds;
+    std::unique_ptr<ICaptureDevice> m_device;
+    std::unique_ptr<ICaptureBuffer> m_buffer;
+    std::unique_ptr<CEvent> m_notificationEvent; // auto-reset
+    std::unique_ptr<CEvent> m_stopEvent;         // manual-reset
+    std::thread m_thread;
+    std::atomic<bool> m_bThreadEnded{false};
+    std::unique_ptr<CWavWriter> m_waveFile;
+    WAVEFORMATEX m_format{};
+    std::uint32_t m_notifySize = 0;
+    std::uint32_t m_bufferSize = 0;
+    std::uint32_t m_nextOffset = 0;
+    std::array<DSBPOSITIONNOTIFY, kCaptureNotifyCount> m_positions{};
+    HRESULT m_hrLastOpen = S_OK;
+};
 
 } // namespace kinovex

@@ -1,6 +1,5 @@
 #include "movie/page/CMoviePage.h"
 
-#include "convert/window/CConvertDlg.h"
 #include "movie/CSwfHeaderReader.h"
 #include "movie/page/CPlayerWidget.h"
 #include "movie/page/CPlayerWnd.h"
@@ -8,18 +7,15 @@
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/MessageBox.h"
 #include "platform/qt/PostedMessage.h"
-#include "record/PlayerThread.h"
-#include "record/SoundCapture.h"
+#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSignalBlocker>
-#include <QTime>
 
 #include <algorithm>
-#include <filesystem>
 
 namespace kinovex {
 
@@ -37,9 +33,9 @@ bool IsMovieSignature(const SwfHeaderInfo& info) {
 }
 } // namespace
 
-CMoviePage::CMoviePage(QWidget* parent)
+CMoviePage::CMoviePage(RecordingRun& run, QWidget* parent)
     : QWidget(parent), m_pSettingsDlg(new CSettingsDlg(this)), m_wndSplitter(this),
-      m_wndFolderTree(this), m_wndFileList(this) {
+      m_wndFolderTree(this), m_wndFileList(this), m_run(run) {
     // Panel 0 is covered by the tree and the list; the rest is painted with the pattern.
     setAutoFillBackground(false);
     // The tree's starting width; the user moves it with the splitter.
@@ -217,8 +213,14 @@ std::string CMoviePage::TempBase() const {
     return TempBaseName(ProgramFolder(), m_strMovieName.toStdString());
 }
 
+bool CMoviePage::IsPlayerRunning() const {
+    return m_run.Player() != nullptr;
+}
+
 void CMoviePage::StartPlayback() {
-    // The run flag is shared by every run: an earlier thread ends before it is set again.
+    if (m_run.State() != RunState::Idle)
+        return;
+    // An earlier thread and its window go before the new ones come.
     FinishPlayerThread();
     if (m_pHeadWnd != nullptr) {
         delete m_pHeadWnd;
@@ -227,6 +229,10 @@ void CMoviePage::StartPlayback() {
     m_nHeadState = HeadDestroyed;
 
     m_profile = m_pSettingsDlg->GetProfile();
+    PlaybackSetup setup;
+    setup.movieName = m_strMovieName.toStdString();
+    setup.tempBase = TempBase();
+    setup.profile = m_profile;
 
     QRect place = m_rcMovie;
     if (place.isEmpty()) {
@@ -237,7 +243,7 @@ void CMoviePage::StartPlayback() {
     }
 
     const std::uint64_t run = ++m_nPlayerRun;
-    PlayerThreadOptions options;
+    PlayerThreadOptions& options = setup.player;
     options.moviePath =
         QFile::encodeName(MovieFilePath(m_strMovieFolder, m_strMovieName)).toStdString();
     options.recordWidth = place.width();
@@ -276,64 +282,17 @@ void CMoviePage::StartPlayback() {
             this, [this, run] { OnPlayerThreadEnded(run); }, Qt::QueuedConnection);
     };
 
-    g_bPlaying = 1;
-    m_pPlayerThread = std::make_unique<PlayerThread>(std::move(options));
+    m_run.Play(std::move(setup));
     m_pPlayerWnd = new CPlayerWnd(this);
     m_pPlayerWnd->setGeometry(place);
-    m_pPlayerWnd->Attach(m_pPlayerThread.get());
+    m_pPlayerWnd->Attach(m_run.Player());
     m_pPlayerWnd->show();
-    m_pPlayerThread->Start();
-}
-
-void CMoviePage::StopPlayback() {
-    g_bPlaying = 0;
-    if (m_pPlayerThread)
-        m_pPlayerThread->RequestStop();
-}
-
-void CMoviePage::StartRecording() {
-    namespace fs = std::filesystem;
-    const std::string base = TempBase();
-    std::error_code error;
-    // Start-up makes the folder; a program folder tidied up meanwhile gets it back.
-    fs::create_directories(fs::path(base).parent_path(), error);
-    // The writer makes its file at the first frame: an old recording must not stand in for
-    // one that never got a frame.
-    fs::remove(base + ".avi", error);
-    BeginAviRecording(base + ".avi");
-    if (OpenSoundCapture(base + ".wav"))
-        StartCaptureThread();
-    if (m_pPlayerThread)
-        m_pPlayerThread->Wake(); // the first frame now, not at the movie's next one
-}
-
-void CMoviePage::StopRecording() {
-    EndAviRecording();
-    StopSoundCapture();
-    if (m_pPlayerThread)
-        m_pPlayerThread->Wake();
-}
-
-void CMoviePage::ConvertRecording() {
-    const QTime now = QTime::currentTime();
-    const std::string name = m_strMovieName.toStdString();
-    const std::string outputBase =
-        OutputBaseName(m_profile.outputFolder, name,
-                       RecordTimeStamp(now.hour(), now.minute(), now.second(), now.msec()));
-    CConvertDlg dialog(m_profile, TempBase(), outputBase,
-                       static_cast<std::int32_t>(g_dwRecordElapsed.load()), nullptr);
-    dialog.exec();
 }
 
 void CMoviePage::FinishPlayerThread() {
     if (m_pPlayerWnd != nullptr)
         m_pPlayerWnd->Attach(nullptr);
-    if (m_pPlayerThread) {
-        if (!m_pPlayerThread->HasEnded())
-            m_pPlayerThread->RequestStop();
-        m_pPlayerThread->Join();
-        m_pPlayerThread.reset();
-    }
+    m_run.FinishPlayer();
     delete m_pPlayerWnd;
     m_pPlayerWnd = nullptr;
 }

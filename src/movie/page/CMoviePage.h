@@ -20,7 +20,7 @@ namespace kinovex {
 class CPlayerWidget;
 class CPlayerWnd;
 class CSettingsDlg;
-class PlayerThread;
+class RecordingRun;
 
 class CMoviePage : public QWidget {
     Q_OBJECT
@@ -28,7 +28,8 @@ public:
     enum { IDD = 129, IDB_BACKGROUND = 195 };
     enum HeadState { HeadNotPainted = 0, HeadShown = 1, HeadDestroyed = 2 };
 
-    explicit CMoviePage(QWidget* parent = nullptr);
+    // `run` plays the chosen movie; it outlives the page.
+    explicit CMoviePage(RecordingRun& run, QWidget* parent = nullptr);
     ~CMoviePage() override;
 
     // Fills the folder tree and the list from m_strMovieFolder, sizes the settings page and
@@ -44,26 +45,16 @@ public:
     // that one exists.
     static QString MovieFilePath(const QString& folder, const QString& name);
 
-    // Playback and recording. The main window sets m_rcMovie and shows panel 1 before
-    // StartPlayback; a recording lies within one playback: StartRecording after StartPlayback,
-    // StopRecording before StopPlayback.
+    // Playback. The main window sets m_rcMovie and shows panel 1 before StartPlayback.
     //
-    // Copies the output profile and starts the player thread on the chosen movie, with its
-    // window at m_rcMovie. The first playback removes the introductory movie.
+    // Copies the output profile and has the run play the chosen movie, with its window at
+    // m_rcMovie. The first playback removes the introductory movie. The window goes when the
+    // player thread has ended (the run's StopPlaying asks it to).
     void StartPlayback();
-    // Asks the player thread to end and returns at once; its window goes when it has ended.
-    void StopPlayback();
-    // Records into the temporary files: the video frames (a new "<base>.avi") and the
-    // recording input's sound ("<base>.wav").
-    void StartRecording();
-    // Finishes both files; returns once the sound file is complete.
-    void StopRecording();
-    // Runs the conversion window on the recording and returns when it closes.
-    void ConvertRecording();
 
     // The window that shows the playing movie while the player thread runs; null otherwise.
     CPlayerWnd* PlayerWindow() const { return m_pPlayerWnd; }
-    bool IsPlayerRunning() const { return m_pPlayerThread != nullptr; }
+    bool IsPlayerRunning() const;
     // The temporary base name of the chosen movie's recording.
     std::string TempBase() const;
 
@@ -113,9 +104,9 @@ private:
     void FinishPlayerThread();
     void OnPlayerThreadEnded(std::uint64_t run);
 
+    RecordingRun& m_run;
     bool m_bInitialised = false;
     CPlayerWnd* m_pPlayerWnd = nullptr;
-    std::unique_ptr<PlayerThread> m_pPlayerThread;
     std::uint64_t m_nPlayerRun = 0; // tells a late message of an earlier thread apart
 };
 

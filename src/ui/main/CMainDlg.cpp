@@ -2,12 +2,9 @@
 
 #include "movie/CSwfHeaderReader.h"
 #include "movie/page/CMoviePage.h"
-#include "platform/AudioMixer.h"
-#include "platform/HookSlot.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/MessageBox.h"
 #include "platform/qt/PostedMessage.h"
-#include "record/PlayerThread.h"
 #include "ui/DialogUnits.h"
 
 #ifdef KINOVEX_HAVE_HELP
@@ -23,7 +20,6 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QProcess>
 #include <QScreen>
 #include <QTimerEvent>
 #include <QUrl>
@@ -43,30 +39,6 @@ constexpr int kTimerPeriodIndicator = 100;
 constexpr int kTimerPeriodSlide = 20;
 constexpr int kCornerDiameter = 16;
 const QColor kInfoTextColour(0xE8, 0xEC, 0xF9);
-
-HookSlot<void()> g_startPlayback;
-HookSlot<void()> g_stopPlayback;
-HookSlot<void()> g_startRecording;
-HookSlot<void()> g_stopRecording;
-HookSlot<void()> g_convertRecording;
-HookSlot<void(std::vector<std::string>&, int&)> g_recordingInputQuery;
-HookSlot<void()> g_volumeControl;
-HookSlot<std::uint32_t()> g_recordElapsed;
-
-// Runs the hook if one is installed, else the page's own operation.
-template <typename Operation>
-void RunPageOperation(const HookSlot<void()>& hook, CMoviePage* page, Operation operation) {
-    if (const auto function = hook.Get())
-        function();
-    else if (page != nullptr)
-        (page->*operation)();
-}
-
-std::uint32_t RecordElapsed() {
-    if (const auto reader = g_recordElapsed.Get())
-        return reader();
-    return g_dwRecordElapsed.load(std::memory_order_relaxed);
-}
 
 // The bars' buttons: id, x, y, width, height, tooltip; every one starts enabled.
 constexpr SkinButton kInfoButtons[] = {{1, CMainDlg::BTN_INFO, 0, 0, 48, 47, "Info"}};
@@ -157,29 +129,10 @@ Qt::CursorShape CursorOfZone(int zone) {
 
 } // namespace
 
-void SetPageOperationsHook(PageOperations operations) {
-    g_startPlayback.Set(std::move(operations.startPlayback));
-    g_stopPlayback.Set(std::move(operations.stopPlayback));
-    g_startRecording.Set(std::move(operations.startRecording));
-    g_stopRecording.Set(std::move(operations.stopRecording));
-    g_convertRecording.Set(std::move(operations.convertRecording));
-}
-
-void SetRecordingInputQueryHook(RecordingInputQuery query) {
-    g_recordingInputQuery.Set(std::move(query));
-}
-
-void SetVolumeControlHook(VolumeControlStarter starter) {
-    g_volumeControl.Set(std::move(starter));
-}
-
-void SetRecordElapsedHook(RecordElapsedReader reader) {
-    g_recordElapsed.Set(std::move(reader));
-}
-
-CMainDlg::CMainDlg(QWidget* parent)
+CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint) {
+                          Qt::WindowMinMaxButtonsHint),
+      m_services(std::move(services)), m_run(m_services.recording) {
     for (QWidget* child :
          std::initializer_list<QWidget*>{&m_btnMenu, &m_btnInfo, &m_barEndRecord, &m_barRestore,
                                          &m_barStopPlay, &m_barMain, &m_barSysMenu})
@@ -188,7 +141,7 @@ CMainDlg::CMainDlg(QWidget* parent)
     // The page host clips the page strip to the visible panel; a press on the page must not
     // reach the frame, where it would start moving the window.
     m_wndPageHost.setAttribute(Qt::WA_NoMousePropagation);
-    m_pPage = new CMoviePage(&m_wndPageHost);
+    m_pPage = new CMoviePage(m_run, &m_wndPageHost);
     setFont(DialogFont());
     setMinimumSize(kMinWidth, kMinHeight);
     // The hit zones' cursors follow the mouse over the frame.
@@ -199,6 +152,7 @@ CMainDlg::CMainDlg(QWidget* parent)
 }
 
 CMainDlg::~CMainDlg() {
+    m_run.RemoveObserver(*this);
     // The page goes first, while the window it lives in is still whole.
     delete m_pPage;
     m_pPage = nullptr;
@@ -218,8 +172,8 @@ void CMainDlg::OnInitDialog() {
     m_bmpBottom = LoadBitmap(IDB_FRAME_BOTTOM);
 
     SetUpBars();
-    SetCommandMask(kMaskIdle);
-    m_nRunState = kStateIdle;
+    m_run.AddObserver(*this);
+    OnStateChanged(m_run.State());
 
     m_menuPopup = new QMenu(this);
     const std::pair<const char*, unsigned> entries[] = {
@@ -474,13 +428,14 @@ void CMainDlg::accept() {}
 void CMainDlg::reject() {}
 
 void CMainDlg::closeEvent(QCloseEvent* event) {
-    if ((m_nRunState & 0x01u) != 0) {
+    // A recording still being finished counts as running.
+    if (m_run.State() == RunState::Recording || m_run.State() == RunState::Stopping) {
         MessageBox(QStringLiteral("Please end record first."), this);
         event->ignore();
         return;
     }
     // The player thread ends with the playback, before the page can go.
-    if ((m_nRunState & 0x10u) != 0)
+    if (m_run.State() == RunState::Playing)
         OnPlay();
     event->accept();
     QDialog::done(QDialog::Rejected);
@@ -488,15 +443,34 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
 
 // ---- The state machine ----
 
-void CMainDlg::SetCommandMask(unsigned mask) {
-    const std::pair<int, unsigned> digits[] = {{BTN_FILE, 0x10000},
-                                               {BTN_PLAY, 0x01000},
-                                               {BTN_RECORD, 0x00100},
-                                               {BTN_PLAY_AND_RECORD, 0x00010},
-                                               {BTN_OPTION, 0x00001}};
+void CMainDlg::OnStateChanged(RunState state) {
+    const std::pair<int, RunCommand> buttons[] = {{BTN_FILE, RunCommand::Browse},
+                                                  {BTN_PLAY, RunCommand::Play},
+                                                  {BTN_RECORD, RunCommand::Record},
+                                                  {BTN_PLAY_AND_RECORD, RunCommand::PlayAndRecord},
+                                                  {BTN_OPTION, RunCommand::Options}};
     for (CSkinButtonBar* bar : {&m_barMain, &m_barStopPlay, &m_barEndRecord}) {
-        for (const auto& [id, bit] : digits)
-            bar->SetButtonState(id, (mask & bit) != 0 ? 1 : 0);
+        for (const auto& [id, command] : buttons)
+            bar->SetButtonState(id, RunAllows(state, command) ? 1 : 0);
+    }
+    ShowCommandBar(state == RunState::Idle        ? m_barMain
+                   : state == RunState::Recording ? m_barEndRecord
+                                                  : m_barStopPlay);
+    // The playing animation while a movie plays, the clock while it is recorded.
+    if (state == RunState::Playing) {
+        if (!m_timerPlaying.isActive())
+            m_timerPlaying.start(kTimerPeriodIndicator, this);
+    } else {
+        m_timerPlaying.stop();
+    }
+    if (state == RunState::Recording)
+        m_timerRecording.start(kTimerPeriodIndicator, this);
+    else
+        m_timerRecording.stop();
+    if (state == RunState::Idle) {
+        // Idle shows the plain band where the indicator was.
+        m_bmpIndicator = QPixmap();
+        update(IndicatorRect());
     }
 }
 
@@ -519,15 +493,10 @@ void CMainDlg::OnOption() {
 }
 
 void CMainDlg::OnPlay() {
-    if ((m_nRunState & 0x10u) != 0) {
-        RunPageOperation(g_stopPlayback, m_pPage, &CMoviePage::StopPlayback);
-        ShowCommandBar(m_barMain);
-        SetCommandMask(kMaskIdle);
-        m_nRunState = kStateIdle;
-        m_timerPlaying.stop();
-        // Idle shows the plain band where the indicator was.
-        m_bmpIndicator = QPixmap();
-        update(IndicatorRect());
+    if (!m_run.Allows(RunCommand::Play))
+        return;
+    if (m_run.State() != RunState::Idle) {
+        m_run.StopPlaying();
         return;
     }
     if (m_pPage->m_strMovieName.isEmpty()) {
@@ -556,38 +525,23 @@ void CMainDlg::OnPlay() {
     const int top = height / 2 - movieHeight / 2;
     m_pPage->m_rcMovie = QRect(left, top, movieWidth, movieHeight);
     SlideToPanel(1);
-    RunPageOperation(g_startPlayback, m_pPage, &CMoviePage::StartPlayback);
-    ShowCommandBar(m_barStopPlay);
-    SetCommandMask(kMaskPlaying);
-    m_nRunState = kStatePlaying;
-    m_timerPlaying.start(kTimerPeriodIndicator, this);
+    m_pPage->StartPlayback();
 }
 
 void CMainDlg::OnRecord() {
-    if ((m_nRunState & 0x01u) != 0) {
-        m_timerRecording.stop();
-        RunPageOperation(g_stopRecording, m_pPage, &CMoviePage::StopRecording);
-        ShowCommandBar(m_barStopPlay);
-        SetCommandMask(kMaskStopping);
-        m_nRunState = kStatePlaying;
-        OnPlay(); // stops playback: the window is idle before the conversion starts
-        RunPageOperation(g_convertRecording, m_pPage, &CMoviePage::ConvertRecording);
-        return;
-    }
-    // A recording lies inside a playback; without one there is nothing to capture.
-    if ((m_nRunState & 0x10u) == 0)
-        return;
-    m_timerPlaying.stop();
-    m_timerRecording.start(kTimerPeriodIndicator, this);
-    RunPageOperation(g_startRecording, m_pPage, &CMoviePage::StartRecording);
-    ShowCommandBar(m_barEndRecord);
-    SetCommandMask(kMaskRecording);
-    m_nRunState = kStateRecording;
+    if (!m_run.Allows(RunCommand::Record))
+        return; // a recording lies inside a playback; without one there is nothing to capture
+    // Stop Recording ends the playback too and converts: the window is idle before the
+    // conversion window opens.
+    if (m_run.State() == RunState::Recording)
+        m_run.StopRecording();
+    else
+        m_run.Record();
 }
 
 void CMainDlg::OnPlayAndRecord() {
     OnPlay();
-    if ((m_nRunState & 0x10u) != 0)
+    if (m_run.State() == RunState::Playing)
         OnRecord();
 }
 
@@ -651,7 +605,7 @@ void CMainDlg::dropEvent(QDropEvent* event) {
 }
 
 void CMainDlg::OnDropFiles(const QStringList& paths) {
-    if ((m_nRunState & 0x10u) != 0) {
+    if (m_run.State() != RunState::Idle) {
         MessageBox(QStringLiteral("Stop playing first, please."), this);
         return;
     }
@@ -696,22 +650,15 @@ bool CMainDlg::IsMixInput(const std::vector<std::string>& names, int current) {
 void CMainDlg::CheckRecordingInput() {
     std::vector<std::string> names;
     int current = -1;
-    if (const auto query = g_recordingInputQuery.Get()) {
-        query(names, current);
-    } else {
-        const CAudioMixer mixer;
-        mixer.GetInputSourceName(names);
-        current = mixer.GetCurrentInputSource();
-    }
+    if (m_services.recordingInputs)
+        m_services.recordingInputs(names, current);
     // Without a sound server there is no input to choose and no volume control to open; the
     // recordings are silent either way.
     if (names.empty() || IsMixInput(names, current))
         return;
     MessageBox(QStringLiteral("Recording may fail, please set \"mix\" mode."), this);
-    if (const auto starter = g_volumeControl.Get())
-        starter();
-    else
-        QProcess::startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=2")});
+    if (m_services.volumeControl)
+        m_services.volumeControl();
 }
 
 // ---- The frame ----
@@ -909,7 +856,7 @@ void CMainDlg::OnRecordingTick() {
         painter.setFont(font());
         painter.setPen(Qt::white);
         painter.drawText(QRect(60, 18, face.width() - 60, face.height() - 18),
-                         Qt::AlignLeft | Qt::AlignTop, ClockText(RecordElapsed()));
+                         Qt::AlignLeft | Qt::AlignTop, ClockText(m_run.RecordElapsed()));
     }
     m_bmpIndicator = face;
     ++m_nClockPhase;

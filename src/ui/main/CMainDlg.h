@@ -1,13 +1,15 @@
 #pragma once
 // The program's main window: a borderless, skinned window that shows one panel of the movie
 // page at a time and slides between them, carries the title buttons and the command bar, and
-// runs the play / record / stop state machine.
+// gives the play / record / stop commands to its recording run, whose state the bar shows.
 //
 // The window paints its own frame from four bitmaps that stretch with it, places its controls
 // on every resize, and lets the window system move and resize it from any point of the frame.
 
 #include "platform/WindowMessages.h"
+#include "record/RecordingRun.h"
 #include "ui/CSkinButtonBar.h"
+#include "ui/main/DesktopServices.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -17,7 +19,6 @@
 #include <QString>
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -47,7 +48,7 @@ struct MainLayout {
     QRect pageHost;
 };
 
-class CMainDlg : public QDialog {
+class CMainDlg : public QDialog, private RunObserver {
     Q_OBJECT
 public:
     enum { IDD = 102, IDR_POPUP = 214 };
@@ -87,17 +88,6 @@ public:
     };
     enum Timer { TIMER_PLAYING = 1111, TIMER_RECORDING = 1112, TIMER_SLIDE = 4321 };
 
-    // m_nRunState: bit 0x10 playing, bit 0x01 recording.
-    static constexpr std::uint32_t kStateIdle = 0;
-    static constexpr std::uint32_t kStatePlaying = 0x10;
-    static constexpr std::uint32_t kStateRecording = 0x11;
-    // SetCommandMask: one hexadecimal digit per button, File, Play, Record, Play and Record,
-    // Option.
-    static constexpr unsigned kMaskIdle = 0x11011;
-    static constexpr unsigned kMaskPlaying = 0x01100;
-    static constexpr unsigned kMaskRecording = 0x00100;
-    static constexpr unsigned kMaskStopping = 0x01000;
-
     // The frame around the page: bands and borders, in pixels.
     static constexpr int kTopBand = 36;
     static constexpr int kBottomBand = 108;
@@ -125,7 +115,8 @@ public:
         ZONE_BOTTOM_RIGHT = 17,
     };
 
-    explicit CMainDlg(QWidget* parent = nullptr);
+    explicit CMainDlg(MainWindowServices services = DesktopMainWindowServices(),
+                      QWidget* parent = nullptr);
     ~CMainDlg() override;
 
     // Builds the bars, loads the frame and the popup menu and checks the recording input.
@@ -144,8 +135,8 @@ public:
     // Whether the recording input `names[current]` is the mix input: its name ends in "ix".
     static bool IsMixInput(const std::vector<std::string>& names, int current);
 
-    // The command bar's buttons, enabled by the digits of `mask`.
-    void SetCommandMask(unsigned mask);
+    // The run that plays, records and converts the chosen movie.
+    RecordingRun& Run() { return m_run; }
     // The movie information the frame shows, from the page.
     void SetInfoText(QString line1, QString line2, QString line3);
 
@@ -173,6 +164,9 @@ public:
     void accept() override;
     void reject() override;
 
+    // The services and the run come before the page, which plays through the run.
+    MainWindowServices m_services;
+    RecordingRun m_run;
     CMoviePage* m_pPage = nullptr;
     CSkinButtonBar m_btnMenu;
     CSkinButtonBar m_btnInfo;
@@ -186,7 +180,6 @@ public:
     int m_nSlidePos = 0;
     int m_nSlideStep = 0;
     int m_nSlideTarget = 0;
-    std::uint32_t m_nRunState = kStateIdle;
     QPixmap m_bmpTop;
     QPixmap m_bmpLeft;
     QPixmap m_bmpRight;
@@ -233,6 +226,8 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
+    // The command bar, its enabled buttons and the indicator follow the run's state.
+    void OnStateChanged(RunState state) override;
     void SetUpBars();
     void ShowCommandBar(CSkinButtonBar& bar);
     void ShowPopupMenu();
@@ -255,27 +250,5 @@ private:
     QPoint m_ptDragStart;
     QRect m_rcDragStart;
 };
-
-// The movie page's playback operations as the window calls them. Tests replace them to watch
-// the order of the calls without playing anything; empty functions call the page.
-struct PageOperations {
-    std::function<void()> startPlayback;
-    std::function<void()> stopPlayback;
-    std::function<void()> startRecording;
-    std::function<void()> stopRecording;
-    std::function<void()> convertRecording;
-};
-void SetPageOperationsHook(PageOperations operations);
-
-// The sound server's recording inputs and the selected one, as the start-up check reads them;
-// tests replace the query.
-using RecordingInputQuery = std::function<void(std::vector<std::string>& names, int& current)>;
-void SetRecordingInputQueryHook(RecordingInputQuery query);
-// Starts the recording-volume control; tests replace it.
-using VolumeControlStarter = std::function<void()>;
-void SetVolumeControlHook(VolumeControlStarter starter);
-// The recording's elapsed milliseconds for the clock; tests replace it.
-using RecordElapsedReader = std::function<std::uint32_t()>;
-void SetRecordElapsedHook(RecordElapsedReader reader);
 
 } // namespace kinovex

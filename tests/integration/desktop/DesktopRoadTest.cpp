@@ -8,8 +8,7 @@
 #include "platform/AudioMixer.h"
 #include "platform/qt/FolderOpener.h"
 #include "platform/qt/MessageBox.h"
-#include "platform/qt/QtPlatformHooks.h"
-#include "record/PlayerThread.h"
+#include "record/RecordingRun.h"
 #include "ui/main/CMainDlg.h"
 
 #include "Shape.h"
@@ -127,8 +126,8 @@ TEST(DesktopRoad, DropPlayRecordStopConvert) {
     QStringList boxes;
     SetMessageBoxHook([&](const QString& text, const QString&) { boxes.append(text); });
     SetFolderOpenerHook([](const QString&) { return true; });
-    SetVolumeControlHook([] {});
-    InstallQtPlatformHooks();
+    MainWindowServices services = DesktopMainWindowServices();
+    services.volumeControl = [] {};
 
     bool idleBeforeConversion = false;
     bool tempHeldRecording = false;
@@ -142,47 +141,49 @@ TEST(DesktopRoad, DropPlayRecordStopConvert) {
             }
             return dialog != nullptr;
         }));
+        // How the window looks when the conversion starts.
+        struct ConversionWatch : RunObserver {
+            CMainDlg* dialog;
+            fs::path recording;
+            bool& idle;
+            bool& held;
+            ConversionWatch(CMainDlg* d, fs::path r, bool& i, bool& h)
+                : dialog(d), recording(std::move(r)), idle(i), held(h) {}
+            void OnRunEvent(RunEvent event) override {
+                if (event != RunEvent::ConversionStarting)
+                    return;
+                idle = dialog->Run().State() == RunState::Idle && dialog->m_barMain.isVisible() &&
+                       !dialog->m_barEndRecord.isVisible();
+                held = fs::exists(recording);
+            }
+        } watch{dialog, program / "Temp" / "Shapes.avi", idleBeforeConversion, tempHeldRecording};
+        dialog->Run().AddObserver(watch);
         // However the steps end, the window closes, so the program's run ends.
         struct Closer {
             CMainDlg* dialog;
+            RunObserver& watch;
             ~Closer() {
-                if ((dialog->m_nRunState & 0x01u) != 0) {
-                    SetPageOperationsHook({});
+                if (dialog->Run().State() == RunState::Recording)
                     dialog->OnRecord();
-                }
+                dialog->Run().RemoveObserver(watch);
                 dialog->close();
             }
-        } closer{dialog};
-        CMoviePage& page = *dialog->m_pPage;
-        SetPageOperationsHook({[&] { page.StartPlayback(); }, [&] { page.StopPlayback(); },
-                               [&] { page.StartRecording(); }, [&] { page.StopRecording(); },
-                               [&] {
-                                   idleBeforeConversion =
-                                       dialog->m_nRunState == CMainDlg::kStateIdle &&
-                                       dialog->m_barMain.isVisible() &&
-                                       !dialog->m_barEndRecord.isVisible();
-                                   tempHeldRecording = fs::exists(program / "Temp" / "Shapes.avi");
-                                   page.ConvertRecording();
-                               }});
+        } closer{dialog, watch};
 
         dialog->OnDropFiles({QString::fromStdString(moviePath.string())});
-        ASSERT_EQ(dialog->m_nRunState, CMainDlg::kStatePlaying);
+        ASSERT_EQ(dialog->Run().State(), RunState::Playing);
         dialog->OnRecord();
-        ASSERT_EQ(dialog->m_nRunState, CMainDlg::kStateRecording);
-        g_dwRecordElapsed = 0;
-        ASSERT_TRUE(QTest::qWaitFor([] { return g_dwRecordElapsed.load() >= 3000; }, 30000));
+        ASSERT_EQ(dialog->Run().State(), RunState::Recording);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return dialog->Run().RecordElapsed() >= 3000; }, 30000));
         dialog->OnRecord(); // Stop Recording: returns when the conversion window has closed
         driven = true;
     });
     {
-        CConverterApp app;
+        CConverterApp app(services);
         app.InitInstance();
     }
-    RemoveQtPlatformHooks();
-    SetPageOperationsHook({});
     SetMessageBoxHook({});
     SetFolderOpenerHook({});
-    SetVolumeControlHook({});
     ASSERT_TRUE(driven);
 
     EXPECT_TRUE(idleBeforeConversion);

@@ -8,6 +8,7 @@
 #include "record/SoundCapture.h"
 
 #include "AviFrames.h"
+#include "FakeRecordingServices.h"
 #include "PulseTestSupport.h"
 #include "Sound.h"
 #include "SwfWriter.h"
@@ -71,8 +72,9 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
     ASSERT_TRUE(sink.loaded());
     // The player's sound goes to the server's default sink; for this process, ours.
     test::ScopedEnv defaultSink("PULSE_SINK", sinkName);
-    CSingleSourceSystem capture(sink.monitor());
-    SetCaptureSystem(&capture);
+    CSingleSourceSystem system(sink.monitor());
+    test::NotedMessageBoxes boxes;
+    SoundCapture capture(system, boxes, nullptr);
 
     std::mutex mutex;
     std::condition_variable framesCame;
@@ -84,16 +86,15 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
         std::lock_guard lock(mutex);
         framesCame.notify_all();
     };
-    std::atomic<int> run{1};
-    PlayerThread thread(options, run);
+    FrameRecorder recorder;
+    PlayerThread thread(options, recorder);
     thread.Start();
 
     const std::string avi = (dir / "tone.avi").string();
     const std::string wav = (dir / "tone.wav").string();
-    g_dwRecordElapsed = 0;
-    BeginAviRecording(avi);
-    ASSERT_TRUE(OpenSoundCapture(wav));
-    StartCaptureThread();
+    recorder.Begin(MakeAviFrameSink(avi));
+    ASSERT_TRUE(capture.Open(wav));
+    capture.Start();
     thread.Wake();
     // The box moves every frame, so frames keep coming: each one is a moment to look at how
     // far the recording has got.
@@ -108,9 +109,9 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
         }
         return done();
     };
-    ASSERT_TRUE(waitForFramesUntil([] { return g_dwRecordElapsed.load() >= 3000; }));
-    EndAviRecording();
-    const std::uint32_t elapsed = g_dwRecordElapsed.load();
+    ASSERT_TRUE(waitForFramesUntil([&] { return recorder.Elapsed() >= 3000; }));
+    recorder.End();
+    const std::uint32_t elapsed = recorder.Elapsed();
     // The sound arrives later than the picture: the server hands a sink's sound to its
     // monitor in pieces as large as the sink's latency (2 s for a null sink).
     const std::uint64_t threeSeconds = 56 + 3 * std::uint64_t{kCaptureFormat.nAvgBytesPerSec};
@@ -119,10 +120,10 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
         const auto size = std::filesystem::file_size(wav, error);
         return !error && size >= threeSeconds;
     }));
-    StopSoundCapture();
+    capture.Stop();
     thread.RequestStop();
     thread.Join();
-    SetCaptureSystem(nullptr);
+    EXPECT_TRUE(boxes.Boxes().empty());
 
     // ceil(t / 83) frames: 37 for three seconds. The elapsed time is read from the clock a
     // moment after the catch-up, so it may have crossed into the next period.

@@ -9,6 +9,7 @@
 #include "record/CWavWriter.h"
 #include "record/SoundCapture.h"
 
+#include "FakeRecordingServices.h"
 #include "PulseTestSupport.h"
 #include "TempDir.h"
 
@@ -89,20 +90,15 @@ TEST(PulseCapture, RecordsTheToneThatIsPlayedIntoTheMixInput) {
     CPrivateSink sink(sinkName);
     ASSERT_TRUE(sink.loaded());
     CSingleSourceSystem system(sink.monitor());
-    SetCaptureSystem(&system);
-    std::vector<std::string> boxes;
-    SetMessageBoxCallback([&](const std::string& text, const std::string&, MessageBoxIcon) {
-        boxes.push_back(text);
-    });
+    test::NotedMessageBoxes boxes;
+    SoundCapture capture(system, boxes, nullptr);
 
-    ASSERT_TRUE(OpenSoundCapture(recording));
-    StartCaptureThread();
+    ASSERT_TRUE(capture.Open(recording));
+    capture.Start();
     // Playing ends when the tone has gone through the sink: that is the capture's 2 seconds.
     EXPECT_EQ(RunProgram({"paplay", "--device=" + sinkName, tone}), 0);
-    StopSoundCapture();
-    SetCaptureSystem(nullptr);
-    SetMessageBoxCallback(nullptr);
-    EXPECT_TRUE(boxes.empty());
+    capture.Stop();
+    EXPECT_TRUE(boxes.Boxes().empty());
 
     const std::string bytes = ReadFile(recording);
     ASSERT_GT(bytes.size(), 56u);

@@ -2,6 +2,7 @@
 #include "platform/qt/MessageBox.h"
 #include "ui/main/CMainDlg.h"
 
+#include "FakeRecordingServices.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -10,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -27,162 +29,182 @@ void SaveMovie(const fs::path& path, double width, double height) {
     movie.save(path, swf::Compression::Zlib);
 }
 
-// What the window looked like when one of the page's operations was called.
-struct Call {
-    std::string operation;
-    std::uint32_t runState;
+// What the window looked like when its run reported an event.
+struct Seen {
+    RunEvent event;
+    RunState state;
     bool mainBarShown;
     bool timerPlaying;
     bool timerRecording;
 };
 
-// A main window whose page operations, message boxes, mixer and volume control are all
-// replaced by recorders, so that nothing plays, nothing is shown and no sound server is asked.
-class MainWindow : public ::testing::Test {
+// A main window on stand-in services: the chosen movie plays for real on a clock that never
+// moves, the capture delivers nothing, the encoder step, the message boxes, the recording
+// inputs and the volume control are the test's. The program folder is a temporary one with the
+// built resources, so that the recordings go there.
+class MainWindow : public ::testing::Test, private RunObserver {
 protected:
     MainWindow() {
+        fs::create_directories(m_program);
+        for (const char* part : {"res", "head.swf"})
+            fs::create_symlink(fs::path(KINOVEX_PROGRAM_DIR) / part, m_program / part);
+        SaveMovie(m_movies / "Cartoon.swf", 400, 300);
         SetMessageBoxHook([this](const QString& text, const QString&) { boxes.append(text); });
-        SetRecordingInputQueryHook([this](std::vector<std::string>& names, int& current) {
+        MainWindowServices services;
+        services.recording = m_fake.Services();
+        services.recordingInputs = [this](std::vector<std::string>& names, int& current) {
             names = inputs;
             current = currentInput;
-        });
-        SetVolumeControlHook([this] { ++volumeControls; });
-        SetRecordElapsedHook([] { return 0u; });
-        auto record = [this](const char* name) {
-            return [this, name] {
-                calls.push_back({name, dialog->m_nRunState,
-                                 dialog->m_barMain.isVisibleTo(dialog.get()),
-                                 dialog->IsTimerActive(CMainDlg::TIMER_PLAYING),
-                                 dialog->IsTimerActive(CMainDlg::TIMER_RECORDING)});
-            };
         };
-        SetPageOperationsHook({record("startPlayback"), record("stopPlayback"),
-                               record("startRecording"), record("stopRecording"),
-                               record("convertRecording")});
-        dialog = std::make_unique<CMainDlg>();
+        services.volumeControl = [this] { ++volumeControls; };
+        dialog = std::make_unique<CMainDlg>(std::move(services));
         dialog->OnInitDialog();
+        dialog->Run().AddObserver(*this);
         // Shown, so that resizes reach the window at once.
         dialog->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(dialog.get()));
     }
     ~MainWindow() override {
+        dialog->Run().RemoveObserver(*this);
         dialog.reset();
-        SetPageOperationsHook({});
         SetMessageBoxHook({});
-        SetRecordingInputQueryHook({});
-        SetVolumeControlHook({});
-        SetRecordElapsedHook({});
+    }
+
+    void OnRunEvent(RunEvent event) override {
+        seen.push_back({event, dialog->Run().State(), dialog->m_barMain.isVisibleTo(dialog.get()),
+                        dialog->IsTimerActive(CMainDlg::TIMER_PLAYING),
+                        dialog->IsTimerActive(CMainDlg::TIMER_RECORDING)});
     }
 
     void ChooseMovie(int width = 400, int height = 300) {
+        dialog->m_pPage->m_strMovieFolder = QString::fromStdString(m_movies.str()) + "/";
         dialog->m_pPage->m_strMovieName = QStringLiteral("Cartoon");
         dialog->m_pPage->m_nMovieWidth = width;
         dialog->m_pPage->m_nMovieHeight = height;
     }
 
-    // The enabled buttons of a command bar, as a mask of the same form SetCommandMask takes.
-    static unsigned EnabledMask(const CSkinButtonBar& bar) {
-        unsigned mask = 0;
-        for (int i = 0; i < bar.ButtonCount(); ++i) {
-            const SkinButton& button = bar.Button(i);
-            if (button.enabled != 0)
-                mask |= 1u << (4 * (CMainDlg::BTN_OPTION - button.id));
-        }
-        return mask;
-    }
-
-    // The command bar on show, its mask (the same on all three bars), the state and timers.
-    void ExpectState(std::uint32_t state, const CSkinButtonBar& shown, unsigned mask) {
-        EXPECT_EQ(dialog->m_nRunState, state);
+    // The run's state, the command bar on show, its buttons enabled as the state allows (the
+    // same on all three bars) and the indicator's timers.
+    void ExpectState(RunState state, const CSkinButtonBar& shown) {
+        const std::pair<int, RunCommand> commands[] = {
+            {CMainDlg::BTN_FILE, RunCommand::Browse},
+            {CMainDlg::BTN_PLAY, RunCommand::Play},
+            {CMainDlg::BTN_RECORD, RunCommand::Record},
+            {CMainDlg::BTN_PLAY_AND_RECORD, RunCommand::PlayAndRecord},
+            {CMainDlg::BTN_OPTION, RunCommand::Options}};
+        EXPECT_EQ(dialog->Run().State(), state);
         for (const CSkinButtonBar* bar :
              {&dialog->m_barMain, &dialog->m_barStopPlay, &dialog->m_barEndRecord}) {
             EXPECT_EQ(bar->isVisibleTo(dialog.get()), bar == &shown);
-            EXPECT_EQ(EnabledMask(*bar), mask) << std::hex << EnabledMask(*bar);
+            for (int i = 0; i < bar->ButtonCount(); ++i) {
+                const SkinButton& button = bar->Button(i);
+                const auto command = std::find_if(
+                    std::begin(commands), std::end(commands),
+                    [&](const std::pair<int, RunCommand>& c) { return c.first == button.id; });
+                ASSERT_NE(command, std::end(commands));
+                EXPECT_EQ(button.enabled != 0, dialog->Run().Allows(command->second))
+                    << "button " << button.id;
+            }
         }
-        EXPECT_EQ(dialog->IsTimerActive(CMainDlg::TIMER_PLAYING), state == CMainDlg::kStatePlaying);
-        EXPECT_EQ(dialog->IsTimerActive(CMainDlg::TIMER_RECORDING),
-                  state == CMainDlg::kStateRecording);
+        EXPECT_EQ(dialog->IsTimerActive(CMainDlg::TIMER_PLAYING), state == RunState::Playing);
+        EXPECT_EQ(dialog->IsTimerActive(CMainDlg::TIMER_RECORDING), state == RunState::Recording);
     }
 
-    std::vector<std::string> Operations() const {
-        std::vector<std::string> names;
-        for (const Call& call : calls)
-            names.push_back(call.operation);
-        return names;
+    std::vector<RunEvent> Events() const {
+        std::vector<RunEvent> events;
+        for (const Seen& one : seen)
+            events.push_back(one.event);
+        return events;
     }
 
-    ScopedEnv m_programFolder{"KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR};
     TempDir m_home{"mainwindow"};
+    fs::path m_program = m_home / "program";
+    TempDir m_movies{"mainwindow movies"};
+    ScopedEnv m_programFolder{"KINOVEX_PROGRAM_FOLDER", m_program.string()};
     ScopedEnv m_settings{"KINOVEX_SETTINGS", (m_home / "settings.conf").string()};
     ScopedEnv m_documents{"KINOVEX_DOCUMENTS", m_home.str()};
+    test::FakeRecording m_fake = test::MakeFakeRecording({}, true);
     QStringList boxes;
     std::vector<std::string> inputs{"Built-in Audio Analog Stereo",
                                     "Monitor of Built-in Audio - Stereo Mix"};
     int currentInput = 1;
     int volumeControls = 0;
-    std::vector<Call> calls;
+    std::vector<Seen> seen;
     std::unique_ptr<CMainDlg> dialog;
 };
 
+using enum RunEvent;
+
 TEST_F(MainWindow, WholeRoadThroughTheStates) {
-    ExpectState(CMainDlg::kStateIdle, dialog->m_barMain, CMainDlg::kMaskIdle);
+    ExpectState(RunState::Idle, dialog->m_barMain);
     EXPECT_EQ(dialog->m_nPanel, 1);
 
-    // Record is disabled while idle; its command does nothing either.
+    // Record does nothing while idle.
     dialog->OnRecord();
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(seen.empty());
 
     ChooseMovie();
     dialog->OnPlay();
-    ExpectState(CMainDlg::kStatePlaying, dialog->m_barStopPlay, CMainDlg::kMaskPlaying);
+    ExpectState(RunState::Playing, dialog->m_barStopPlay);
 
     dialog->OnRecord();
-    ExpectState(CMainDlg::kStateRecording, dialog->m_barEndRecord, CMainDlg::kMaskRecording);
+    ExpectState(RunState::Recording, dialog->m_barEndRecord);
+    dialog->Run().Player()->WaitUntilIdle(); // the recording's first frame is taken
+    // Play is not a way out of a recording.
+    dialog->OnPlay();
+    ExpectState(RunState::Recording, dialog->m_barEndRecord);
 
     // Stop Recording: the recording stops, then playback, and the window is idle before the
-    // conversion window opens.
+    // conversion starts.
     dialog->OnRecord();
-    EXPECT_EQ(Operations(),
-              (std::vector<std::string>{"startPlayback", "startRecording", "stopRecording",
-                                        "stopPlayback", "convertRecording"}));
-    const Call& convert = calls.back();
-    EXPECT_EQ(convert.runState, CMainDlg::kStateIdle);
+    EXPECT_EQ(Events(), (std::vector<RunEvent>{PlaybackStarted, RecordingStarted, RecordingStopped,
+                                               PlaybackStopped, ConversionStarting}));
+    const Seen& convert = seen.back();
+    EXPECT_EQ(convert.state, RunState::Idle);
     EXPECT_TRUE(convert.mainBarShown);
     EXPECT_FALSE(convert.timerPlaying);
     EXPECT_FALSE(convert.timerRecording);
-    ExpectState(CMainDlg::kStateIdle, dialog->m_barMain, CMainDlg::kMaskIdle);
+    ExpectState(RunState::Idle, dialog->m_barMain);
+
+    // The encoder step got the recording of the chosen movie, made in the program folder.
+    ASSERT_EQ(m_fake.encoder->requests.size(), 1u);
+    const ConversionRequest& request = m_fake.encoder->requests[0];
+    EXPECT_EQ(request.movieName, "Cartoon");
+    EXPECT_EQ(request.tempBase, (m_program / "Temp" / "Cartoon").string());
+    EXPECT_TRUE(fs::exists(request.tempBase + ".avi"));
+    EXPECT_TRUE(fs::exists(request.tempBase + ".wav"));
 }
 
 TEST_F(MainWindow, PlayAndRecordStartsBothAndPlayStopsPlayback) {
     ChooseMovie();
     dialog->OnPlayAndRecord();
-    EXPECT_EQ(Operations(), (std::vector<std::string>{"startPlayback", "startRecording"}));
-    ExpectState(CMainDlg::kStateRecording, dialog->m_barEndRecord, CMainDlg::kMaskRecording);
+    EXPECT_EQ(Events(), (std::vector<RunEvent>{PlaybackStarted, RecordingStarted}));
+    ExpectState(RunState::Recording, dialog->m_barEndRecord);
     dialog->OnRecord();
-    calls.clear();
+    seen.clear();
 
     dialog->OnPlay();
-    ExpectState(CMainDlg::kStatePlaying, dialog->m_barStopPlay, CMainDlg::kMaskPlaying);
+    ExpectState(RunState::Playing, dialog->m_barStopPlay);
     dialog->OnPlay(); // Stop Playing
-    EXPECT_EQ(Operations(), (std::vector<std::string>{"startPlayback", "stopPlayback"}));
-    ExpectState(CMainDlg::kStateIdle, dialog->m_barMain, CMainDlg::kMaskIdle);
+    EXPECT_EQ(Events(), (std::vector<RunEvent>{PlaybackStarted, PlaybackStopped}));
+    ExpectState(RunState::Idle, dialog->m_barMain);
 }
 
 TEST_F(MainWindow, PlayWithoutAMovieShowsTheBrowser) {
     dialog->OnPlay();
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(seen.empty());
     EXPECT_EQ(dialog->m_nPanel, 0);
-    ExpectState(CMainDlg::kStateIdle, dialog->m_barMain, CMainDlg::kMaskIdle);
+    ExpectState(RunState::Idle, dialog->m_barMain);
 }
 
 TEST_F(MainWindow, ButtonClicksReachTheCommands) {
     ChooseMovie();
     // Play on the command bar; the click is posted and handled by the event loop.
     QTest::mouseClick(&dialog->m_barMain, Qt::LeftButton, {}, QPoint(118, 46));
-    QTRY_COMPARE(dialog->m_nRunState, CMainDlg::kStatePlaying);
+    QTRY_COMPARE(dialog->Run().State(), RunState::Playing);
     // Record now sits on the Stop Playing bar.
     QTest::mouseClick(&dialog->m_barStopPlay, Qt::LeftButton, {}, QPoint(180, 45));
-    QTRY_COMPARE(dialog->m_nRunState, CMainDlg::kStateRecording);
+    QTRY_COMPARE(dialog->Run().State(), RunState::Recording);
 
     // Closing is refused while recording, by any way of asking.
     EXPECT_FALSE(dialog->close());
@@ -192,7 +214,7 @@ TEST_F(MainWindow, ButtonClicksReachTheCommands) {
     QTest::keyClick(dialog.get(), Qt::Key_Return);
     EXPECT_TRUE(dialog->isVisible());
     EXPECT_EQ(boxes, (QStringList{"Please end record first.", "Please end record first."}));
-    EXPECT_EQ(dialog->m_nRunState, CMainDlg::kStateRecording);
+    EXPECT_EQ(dialog->Run().State(), RunState::Recording);
 
     dialog->OnRecord();
     EXPECT_TRUE(dialog->close());
@@ -232,14 +254,14 @@ TEST_F(MainWindow, DropsTakeTheFirstSwfInAnyCaseAndAreRefusedOtherwise) {
     dialog->OnDropFiles({folder + "notes.txt", folder + "Cartoon.SWF"});
     EXPECT_EQ(boxes, QStringList{"Invalid file type."});
     EXPECT_TRUE(dialog->m_pPage->m_strMovieName.isEmpty());
-    EXPECT_TRUE(calls.empty());
+    EXPECT_TRUE(seen.empty());
 
     dialog->OnDropFiles({folder + "Cartoon.SWF", folder + "notes.txt"});
     EXPECT_EQ(dialog->m_pPage->m_strMovieFolder, folder);
     EXPECT_EQ(dialog->m_pPage->m_strMovieName, "Cartoon");
     EXPECT_EQ(dialog->m_pPage->m_nMovieWidth, 320);
     EXPECT_EQ(dialog->m_pPage->m_nMovieHeight, 240);
-    EXPECT_EQ(Operations(), std::vector<std::string>{"startPlayback"});
+    EXPECT_EQ(Events(), std::vector<RunEvent>{PlaybackStarted});
 
     // While playing a drop is refused and changes nothing.
     boxes.clear();
@@ -297,22 +319,8 @@ TEST_F(MainWindow, SlidesStepATenthOfTheWidthAndRestartFromTheNominalPanel) {
     EXPECT_EQ(dialog->m_nPanel, 1);
 }
 
-TEST_F(MainWindow, LayoutTableAtTwoSizes) {
-    const MainLayout small = CMainDlg::LayoutFor(QRect(0, 0, 808, 630));
-    EXPECT_EQ(small.info, QRect(37, 551, 48, 47));
-    EXPECT_EQ(small.menu, QRect(709, 562, 66, 31));
-    EXPECT_EQ(small.titleBar, QRect(738, 10, 55, 17));
-    EXPECT_EQ(small.commandBar, QRect(224, 529, 360, 93));
-    EXPECT_EQ(small.pageHost, QRect(16, 36, 774, 486));
-
+TEST_F(MainWindow, ResizeFollowsTheLayoutAndKeepsTheShownPanelInView) {
     const MainLayout large = CMainDlg::LayoutFor(QRect(0, 0, 1101, 777));
-    EXPECT_EQ(large.info, QRect(37, 698, 48, 47));
-    EXPECT_EQ(large.menu, QRect(1002, 709, 66, 31));
-    EXPECT_EQ(large.titleBar, QRect(1031, 10, 55, 17));
-    EXPECT_EQ(large.commandBar, QRect(370, 676, 360, 93)); // 1101 / 2 truncated
-    EXPECT_EQ(large.pageHost, QRect(16, 36, 1067, 633));
-
-    // The window follows the table on a resize, keeping the shown panel in view.
     dialog->m_nPanel = 2;
     dialog->resize(1101, 777);
     EXPECT_EQ(dialog->m_barEndRecord.geometry(), large.commandBar);

@@ -8,6 +8,7 @@
 #include "ui/CSettingsDlg.h"
 #include "ui/main/CMainDlg.h"
 
+#include "FakeRecordingServices.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -31,17 +32,20 @@ TEST(Screenshot, MainWindowStates) {
     test::TempDir home("main window");
     test::ScopedEnv settings("KINOVEX_SETTINGS", (home / "settings.conf").string());
     SetMessageBoxHook([](const QString&, const QString&) {});
-    SetRecordingInputQueryHook([](std::vector<std::string>& names, int& current) {
+    // The recording on a clock of the test's, without the sound server or the conversion.
+    const test::FakeRecording fake = test::MakeFakeRecording({}, true);
+    MainWindowServices services;
+    services.recording = fake.Services();
+    services.recordingInputs = [](std::vector<std::string>& names, int& current) {
         names = {"Monitor of Null Output - Stereo Mix"};
         current = 0;
-    });
-    SetRecordElapsedHook([] { return 83'450u; });
+    };
 
     test::TempDir movies("Cartoons");
     for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
         fs::copy_file(entry.path(), movies / entry.path().filename().string());
 
-    CMainDlg dialog;
+    CMainDlg dialog(services);
     CMoviePage& page = *dialog.m_pPage;
     page.m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
     page.m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
@@ -65,17 +69,13 @@ TEST(Screenshot, MainWindowStates) {
     EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-playing.png"));
 
     dialog.OnRecord();
+    fake.clock->Advance(83'450); // the clock shows 01:23
+    ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.Run().RecordElapsed() >= 83'450; }));
     ASSERT_TRUE(QTest::qWaitFor([&] { return dialog.m_nClockPhase >= 2; }));
     EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-recording.png"));
 
-    // Stop Recording, without the conversion window.
-    SetPageOperationsHook({[&] { page.StartPlayback(); }, [&] { page.StopPlayback(); },
-                           [&] { page.StartRecording(); }, [&] { page.StopRecording(); }, [] {}});
     dialog.OnRecord();
-    SetPageOperationsHook({});
     SetMessageBoxHook({});
-    SetRecordingInputQueryHook({});
-    SetRecordElapsedHook({});
 }
 
 } // namespace

@@ -1,8 +1,10 @@
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWidget.h"
 #include "platform/qt/PostedMessage.h"
+#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
+#include "FakeRecordingServices.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -24,6 +26,8 @@ using test::TempDir;
 class MoviePage : public ::testing::Test {
 protected:
     ScopedEnv m_programFolder{"KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR};
+    test::FakeRecording m_fake = test::MakeFakeRecording();
+    RecordingRun m_run{m_fake.Services()};
 };
 
 // The page's three information lines, as last sent.
@@ -51,7 +55,7 @@ QString Folder(const TempDir& dir) {
 }
 
 TEST_F(MoviePage, LaysOutThreePanelsAroundTheVisibleArea) {
-    CMoviePage page;
+    CMoviePage page(m_run);
     page.OnInitDialog();
     ASSERT_NE(page.m_pHeadWnd, nullptr);
     EXPECT_TRUE(page.m_pHeadWnd->IsLoaded());
@@ -81,7 +85,7 @@ TEST_F(MoviePage, LaysOutThreePanelsAroundTheVisibleArea) {
 }
 
 TEST_F(MoviePage, SplitterDropMovesTreeAndListWithinLimits) {
-    CMoviePage page;
+    CMoviePage page(m_run);
     page.move(40, 30);
     page.LayoutPanels(800, 500);
     page.show();
@@ -124,7 +128,7 @@ TEST_F(MoviePage, PreviewShowsTheHeaderOfTheLastChangedItem) {
     test::WriteFile(dir / "short.swf", "FWS\x06");
     test::WriteFile(dir / "text.swf", std::string(64, 'x'));
 
-    CMoviePage page;
+    CMoviePage page(m_run);
     InfoLines info(page);
     page.m_strMovieFolder = Folder(dir);
     page.m_wndFileList.FillFromFolder(page.m_strMovieFolder);
@@ -166,7 +170,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
     SaveMovie(dir / "One.swf", 100, 100, 10, 1);
     SaveMovie(dir / "Two.swf", 100, 100, 10, 1);
 
-    CMoviePage page;
+    CMoviePage page(m_run);
     InfoLines info(page);
     page.m_strMovieFolder = Folder(dir);
     page.OnInitDialog();
@@ -186,7 +190,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
     EXPECT_EQ(info.lines, QStringList({"", "", ""}));
 
     // A saved folder that is gone is kept as it was, for when it comes back.
-    CMoviePage unplugged;
+    CMoviePage unplugged(m_run);
     unplugged.m_strMovieFolder = Folder(dir) + "Unplugged/Cartoons";
     unplugged.OnInitDialog();
     EXPECT_EQ(unplugged.m_strMovieFolder, Folder(dir) + "Unplugged/Cartoons");
@@ -199,7 +203,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
 }
 
 TEST_F(MoviePage, DoubleClickOnAMoviePlaysIt) {
-    CMoviePage page;
+    CMoviePage page(m_run);
     QSignalSpy play(&page, &CMoviePage::Play);
     emit page.m_wndFileList.DblClk(-1);
     EXPECT_EQ(play.count(), 0);
@@ -208,7 +212,7 @@ TEST_F(MoviePage, DoubleClickOnAMoviePlaysIt) {
 }
 
 TEST_F(MoviePage, PaintsThePatternRightOfTheBrowser) {
-    CMoviePage page;
+    CMoviePage page(m_run);
     page.OnInitDialog();
     page.LayoutPanels(1000, 700);
     EXPECT_EQ(page.m_nHeadState, CMoviePage::HeadNotPainted);

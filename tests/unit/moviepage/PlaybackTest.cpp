@@ -3,12 +3,11 @@
 
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWnd.h"
-#include "platform/FakeCaptureDevice.h"
 #include "platform/qt/MessageBox.h"
-#include "record/PlayerThread.h"
-#include "record/SoundCapture.h"
+#include "record/RecordingRun.h"
 
 #include "AviFrames.h"
+#include "FakeRecordingServices.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -46,12 +45,8 @@ protected:
         SaveMovie(m_movies / "movie.swf");
         test::WriteFile(m_movies / "broken.swf", "this is not a movie");
         SetMessageBoxHook([this](const QString& text, const QString&) { m_boxes << text; });
-        g_dwRecordElapsed = 0;
     }
-    ~PagePlayback() override {
-        SetMessageBoxHook(nullptr);
-        SetCaptureSystem(nullptr);
-    }
+    ~PagePlayback() override { SetMessageBoxHook(nullptr); }
 
     // The page as the main window leaves it before Play: a movie chosen and its place set.
     void Choose(CMoviePage& page, const QString& name) {
@@ -69,15 +64,12 @@ protected:
 
 TEST_F(PagePlayback, PlaysRecordsAndStops) {
     // Sound capture from a fake input: two blocks of silence as fast as they are taken.
-    FakeCaptureOptions fake;
-    fake.totalBytes = 2 * kCaptureNotifySize;
-    fake.signal = [](std::uint64_t, std::uint8_t* out, std::size_t size) {
-        std::memset(out, 0, size);
-    };
-    CFakeCaptureSystem capture(fake);
-    SetCaptureSystem(&capture);
+    FakeCaptureOptions capture;
+    capture.totalBytes = 2 * kCaptureNotifySize;
+    const test::FakeRecording fake = test::MakeFakeRecording(capture);
+    RecordingRun run(fake.Services());
 
-    CMoviePage page;
+    CMoviePage page(run);
     page.OnInitDialog();
     Choose(page, "movie");
     page.StartPlayback();
@@ -85,7 +77,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     // The introductory movie made way for the player window at the given place.
     EXPECT_EQ(page.m_pHeadWnd, nullptr);
     EXPECT_EQ(page.m_nHeadState, CMoviePage::HeadDestroyed);
-    EXPECT_EQ(g_bPlaying.load(), 1);
+    EXPECT_EQ(run.State(), RunState::Playing);
     CPlayerWnd* window = page.PlayerWindow();
     ASSERT_NE(window, nullptr);
     EXPECT_EQ(window->geometry(), QRect(410, 70, 80, 60));
@@ -100,12 +92,17 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     EXPECT_EQ(base, m_program.str() + "/Temp/movie");
     fs::create_directories(m_program / "Temp");
     test::WriteFile(base + ".avi", "an old recording");
-    page.StartRecording();
-    ASSERT_TRUE(QTest::qWaitFor([] { return g_dwRecordElapsed.load() >= 300; }, 10000));
-    capture.WaitDelivered();
-    page.StopRecording();
-    const std::uint32_t elapsed = g_dwRecordElapsed.load();
-    EXPECT_FALSE(IsCaptureThreadRunning());
+    run.Record();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return run.RecordElapsed() >= 300; }, 10000));
+    fake.capture->WaitDelivered();
+    // Stopping the recording stops playback too and hands the recording to the encoder step.
+    run.StopRecording();
+    EXPECT_EQ(run.State(), RunState::Idle);
+    const std::uint32_t elapsed = run.RecordElapsed();
+    ASSERT_EQ(fake.encoder->requests.size(), 1u);
+    EXPECT_EQ(fake.encoder->requests[0].tempBase, base);
+    EXPECT_EQ(fake.encoder->requests[0].movieName, "movie");
+    EXPECT_EQ(fake.encoder->requests[0].elapsedMs, elapsed);
 
     // ceil(elapsed / 83) frames; the elapsed time is read a moment after the catch-up and may
     // have crossed into the next period.
@@ -115,9 +112,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     const std::string wav = test::ReadFile(base + ".wav");
     EXPECT_EQ(wav.size(), 56 + 2 * kCaptureNotifySize);
 
-    // Stop returns at once; the window goes when the thread has ended.
-    page.StopPlayback();
-    EXPECT_EQ(g_bPlaying.load(), 0);
+    // The window goes when the thread has ended.
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.PlayerWindow() == nullptr; }, 10000));
     EXPECT_FALSE(page.IsPlayerRunning());
     EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join('|').toStdString();
@@ -126,12 +121,14 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     page.StartPlayback();
     ASSERT_NE(page.PlayerWindow(), nullptr);
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.PlayerWindow()->HasFrame(); }, 10000));
-    page.StopPlayback();
+    run.StopPlaying();
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.PlayerWindow() == nullptr; }, 10000));
 }
 
 TEST_F(PagePlayback, MovieThatCannotBeLoadedIsReportedAndLeavesTheWindowEmpty) {
-    CMoviePage page;
+    const test::FakeRecording fake = test::MakeFakeRecording();
+    RecordingRun run(fake.Services());
+    CMoviePage page(run);
     Choose(page, "broken");
     page.StartPlayback();
     CPlayerWnd* window = page.PlayerWindow();
@@ -144,7 +141,7 @@ TEST_F(PagePlayback, MovieThatCannotBeLoadedIsReportedAndLeavesTheWindowEmpty) {
     QCoreApplication::processEvents();
     EXPECT_EQ(page.PlayerWindow(), window);
     EXPECT_FALSE(window->HasFrame());
-    page.StopPlayback();
+    run.StopPlaying();
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.PlayerWindow() == nullptr; }, 10000));
 }
 
@@ -160,8 +157,8 @@ TEST_F(PagePlayback, WindowPassesLeftButtonAndKeysToTheMovie) {
         std::lock_guard lock(mutex);
         delivered.push_back(event);
     };
-    std::atomic<int> run{1};
-    PlayerThread thread(options, run);
+    FrameRecorder recorder;
+    PlayerThread thread(options, recorder);
     thread.Start();
     CPlayerWnd window;
     window.resize(160, 60);

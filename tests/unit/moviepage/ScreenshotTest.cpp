@@ -5,8 +5,10 @@
 
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWidget.h"
+#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
+#include "FakeRecordingServices.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -33,10 +35,12 @@ TEST(Screenshot, MoviePagePanels) {
     for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
         fs::copy_file(entry.path(), movies / entry.path().filename().string());
 
-    QWidget window; // the main window's visible area
+    const test::FakeRecording fake = test::MakeFakeRecording();
+    RecordingRun run(fake.Services()); // outlives the page
+    QWidget window;                    // the main window's visible area
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.setGeometry(0, 0, 800, 500);
-    auto* page = new CMoviePage(&window);
+    auto* page = new CMoviePage(run, &window);
     page->m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
     page->m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
     page->OnInitDialog();

@@ -85,15 +85,12 @@ std::uint32_t To555(std::uint32_t rgb) {
 
 class PlayerThreadTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        EndAviRecording();
-        g_dwRecordElapsed = 0;
-    }
+    void TearDown() override { m_recorder.End(); }
 
-    // A thread with its own run flag on the manual clock, started and settled.
+    // A thread recording through the fixture's recorder on the manual clock, started and
+    // settled.
     std::unique_ptr<PlayerThread> Start(PlayerThreadOptions options) {
-        m_run = 1;
-        auto thread = std::make_unique<PlayerThread>(std::move(options), m_run, m_clock);
+        auto thread = std::make_unique<PlayerThread>(std::move(options), m_recorder, m_clock);
         thread->Start();
         thread->WaitUntilIdle();
         return thread;
@@ -108,7 +105,7 @@ protected:
     }
 
     TempDir m_dir{"player thread"};
-    std::atomic<int> m_run{0};
+    FrameRecorder m_recorder;
     std::shared_ptr<ManualPlayerClock> m_clock = std::make_shared<ManualPlayerClock>(5000);
 };
 
@@ -128,17 +125,17 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     const std::string first = (m_dir / "first.avi").string();
 
     // The capture timer has been due since the start: the first frame comes at once.
-    BeginAviRecording(first);
+    m_recorder.Begin(MakeAviFrameSink(first));
     thread->Wake();
     thread->WaitUntilIdle();
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(first)), 1);
-    EXPECT_EQ(g_dwRecordElapsed.load(), 0u);
+    EXPECT_EQ(m_recorder.Elapsed(), 0u);
 
     // 12 x 83 = 996 < 1000: a pass at 1000 ms makes it 13.
     m_clock->Advance(1000);
     thread->WaitUntilIdle();
-    EXPECT_EQ(g_dwRecordElapsed.load(), 1000u);
-    EndAviRecording();
+    EXPECT_EQ(m_recorder.Elapsed(), 1000u);
+    m_recorder.End();
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(first)), 13);
 
     int width = 0;
@@ -153,7 +150,7 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     // A second recording in the same playback counts from its own first frame: 996 ms later
     // it holds 12, not the first one's backlog.
     const std::string second = (m_dir / "second.avi").string();
-    BeginAviRecording(second);
+    m_recorder.Begin(MakeAviFrameSink(second));
     thread->Wake();
     thread->WaitUntilIdle();
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 0)
@@ -163,8 +160,8 @@ TEST_F(PlayerThreadTest, StreamHoldsCeilOfElapsedOver83FramesAndShowsTheMovie) {
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 1);
     m_clock->Advance(996);
     thread->WaitUntilIdle();
-    EXPECT_EQ(g_dwRecordElapsed.load(), 996u);
-    EndAviRecording();
+    EXPECT_EQ(m_recorder.Elapsed(), 996u);
+    m_recorder.End();
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(second)), 12);
 }
 
@@ -174,7 +171,7 @@ TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
     options.onLoaded = [](flash::Player& player) { player.stop(); };
     auto thread = Start(options);
     const std::string avi = (m_dir / "late.avi").string();
-    BeginAviRecording(avi);
+    m_recorder.Begin(MakeAviFrameSink(avi));
     thread->Wake();
     thread->WaitUntilIdle();
 
@@ -188,7 +185,7 @@ TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
     // A pass 500 ms late (at 749 ms) brings the stream to ceil(749 / 83) = 10 at once.
     m_clock->Advance(500);
     thread->WaitUntilIdle();
-    EXPECT_EQ(g_dwRecordElapsed.load(), 749u);
+    EXPECT_EQ(m_recorder.Elapsed(), 749u);
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(avi)), 10);
 }
 
@@ -205,13 +202,13 @@ TEST_F(PlayerThreadTest, SleepsUntilSomethingIsDue) {
     EXPECT_EQ(frames.load(), 1);
 
     // Recording it, the thread wakes once per capture period.
-    BeginAviRecording((m_dir / "stopped.avi").string());
+    m_recorder.Begin(MakeAviFrameSink((m_dir / "stopped.avi").string()));
     stopped->Wake();
     stopped->WaitUntilIdle();
     const std::uint64_t recording = stopped->WakeUps();
     Pass(*stopped, 10 * 83, 1);
     EXPECT_EQ(stopped->WakeUps() - recording, 10u);
-    EndAviRecording();
+    m_recorder.End();
     stopped.reset();
 
     // Playing at 12 frames a second: one wake-up per frame, however finely time moves.
@@ -305,8 +302,9 @@ TEST_F(PlayerThreadTest, RightButtonNeverReachesTheMovie) {
                                                        {T::KeyUp, B::None}}));
 }
 
-TEST_F(PlayerThreadTest, ClearingTheRunFlagDropsWhatIsStillQueued) {
+TEST_F(PlayerThreadTest, StoppingDropsWhatIsStillQueued) {
     auto options = MovieOptions(SaveMovie(m_dir));
+    std::atomic<PlayerThread*> self{nullptr};
     std::promise<void> restQueued;
     std::shared_future<void> queued = restQueued.get_future().share();
     std::vector<int> delivered;
@@ -314,12 +312,13 @@ TEST_F(PlayerThreadTest, ClearingTheRunFlagDropsWhatIsStillQueued) {
         delivered.push_back(event.keyCode);
         if (event.keyCode == 1) {
             queued.wait(); // the others are in the queue now
-            m_run = 0;
+            self.load()->RequestStop();
         }
     };
     std::atomic<bool> ended{false};
     options.onEnded = [&] { ended = true; };
     auto thread = Start(options);
+    self = thread.get();
     thread->Post(Key(PlayerEvent::Type::KeyDown, 1));
     for (int code = 2; code <= 5; ++code)
         thread->Post(Key(PlayerEvent::Type::KeyDown, code));

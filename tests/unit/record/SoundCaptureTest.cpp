@@ -1,9 +1,8 @@
 #include "record/SoundCapture.h"
 
-#include "platform/FakeCaptureDevice.h"
-#include "platform/PlatformMessageBox.h"
-#include "platform/UiEventPump.h"
+#include "platform/PulseCapture.h"
 
+#include "FakeRecordingServices.h"
 #include "RecordTestSupport.h"
 #include "TempDir.h"
 
@@ -19,54 +18,29 @@ namespace {
 using test::ReadFile;
 using test::TempDir;
 
-struct ShownBox {
-    std::string text;
-    std::string caption;
-    MessageBoxIcon icon;
-};
-
-// Installs the fake capture system and records the message boxes; undoes both afterwards.
+// A capture on the fake capture system whose boxes are noted; the fake's signal is the
+// pattern unless the options bring one.
 class SoundCaptureTest : public ::testing::Test {
 protected:
-    void TearDown() override {
-        StopSoundCapture();
-        SetCaptureSystem(nullptr);
-        SetMessageBoxCallback(nullptr);
-        SetUiEventPump(nullptr);
-    }
-
-    CFakeCaptureSystem& Install(FakeCaptureOptions options) {
+    SoundCapture& Install(FakeCaptureOptions options, CUiEventPump* pump = nullptr) {
         if (!options.signal)
             options.signal = [](std::uint64_t offset, std::uint8_t* out, std::size_t size) {
                 for (std::size_t i = 0; i < size; ++i)
                     out[i] = PatternByte(offset + i);
             };
+        m_capture.reset();
         m_system = std::make_unique<CFakeCaptureSystem>(std::move(options));
-        SetCaptureSystem(m_system.get());
-        SetMessageBoxCallback(
-            [this](const std::string& text, const std::string& caption, MessageBoxIcon icon) {
-                std::lock_guard lock(m_mutex);
-                m_boxes.push_back({text, caption, icon});
-                m_boxShown.notify_all();
-            });
-        return *m_system;
+        m_capture = std::make_unique<SoundCapture>(*m_system, m_boxes, pump);
+        return *m_capture;
     }
 
-    std::vector<ShownBox> Boxes() {
-        std::lock_guard lock(m_mutex);
-        return m_boxes;
-    }
-
-    void WaitForBox() {
-        std::unique_lock lock(m_mutex);
-        m_boxShown.wait(lock, [this] { return !m_boxes.empty(); });
-    }
+    std::vector<test::NotedMessageBoxes::Box> Boxes() const { return m_boxes.Boxes(); }
+    CFakeCaptureSystem& Fake() { return *m_system; }
 
     TempDir m_dir{"capture"};
+    test::NotedMessageBoxes m_boxes;
     std::unique_ptr<CFakeCaptureSystem> m_system;
-    std::mutex m_mutex;
-    std::condition_variable m_boxShown;
-    std::vector<ShownBox> m_boxes;
+    std::unique_ptr<SoundCapture> m_capture;
 };
 
 // The WAV is complete (sizes fixed on close) and holds exactly `expected` of the signal.
@@ -85,16 +59,17 @@ void ExpectWavHolds(const std::filesystem::path& path, std::uint64_t offset, std
 TEST_F(SoundCaptureTest, TenPointThreeSecondsGiveEightyTwoWholeBlocks) {
     FakeCaptureOptions options;
     options.totalBytes = 988800; // 10.3 s at 96000 bytes per second
-    auto& fake = Install(options);
+    SoundCapture& capture = Install(options);
+    auto& fake = Fake();
     const auto path = m_dir / "sound.wav";
 
-    ASSERT_TRUE(OpenSoundCapture(path.string()));
-    EXPECT_EQ(LastSoundCaptureResult(), S_OK);
-    StartCaptureThread();
-    EXPECT_TRUE(IsCaptureThreadRunning());
+    ASSERT_TRUE(capture.Open(path.string()));
+    EXPECT_EQ(capture.LastOpenResult(), S_OK);
+    capture.Start();
+    EXPECT_TRUE(capture.IsRunning());
     fake.WaitDelivered();
-    StopSoundCapture();
-    EXPECT_FALSE(IsCaptureThreadRunning());
+    capture.Stop();
+    EXPECT_FALSE(capture.IsRunning());
 
     ExpectWavHolds(path, 0, 984000);
     EXPECT_TRUE(Boxes().empty());
@@ -112,12 +87,12 @@ TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
     for (const auto& ids : {std::vector<std::string>{}, std::vector<std::string>{""}}) {
         FakeCaptureOptions options;
         options.deviceIds = ids;
-        auto& fake = Install(options);
-        EXPECT_FALSE(OpenSoundCapture((m_dir / "none.wav").string()));
-        EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
-        EXPECT_TRUE(fake.createdDeviceIds().empty());
-        StartCaptureThread(); // nothing to start
-        EXPECT_FALSE(IsCaptureThreadRunning());
+        SoundCapture& capture = Install(options);
+        EXPECT_FALSE(capture.Open((m_dir / "none.wav").string()));
+        EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
+        EXPECT_TRUE(Fake().createdDeviceIds().empty());
+        capture.Start(); // nothing to start
+        EXPECT_FALSE(capture.IsRunning());
     }
     EXPECT_TRUE(Boxes().empty());
     EXPECT_FALSE(std::filesystem::exists(m_dir / "none.wav"));
@@ -126,20 +101,17 @@ TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
 TEST_F(SoundCaptureTest, WithoutSoundServerThereIsNoDevice) {
     // The real capture system, pointed at a server that is not there.
     test::ScopedEnv server("PULSE_SERVER", "unix:" + (m_dir / "no-server").string());
-    SetMessageBoxCallback(
-        [this](const std::string& text, const std::string& caption, MessageBoxIcon icon) {
-            m_boxes.push_back({text, caption, icon});
-        });
-    EXPECT_FALSE(OpenSoundCapture((m_dir / "none.wav").string()));
-    EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
-    EXPECT_TRUE(m_boxes.empty());
+    CPulseCaptureSystem pulse;
+    SoundCapture capture(pulse, m_boxes, nullptr);
+    EXPECT_FALSE(capture.Open((m_dir / "none.wav").string()));
+    EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
+    EXPECT_TRUE(Boxes().empty());
     EXPECT_FALSE(std::filesystem::exists(m_dir / "none.wav"));
 }
 
 TEST_F(SoundCaptureTest, EmptyNameFailsAtOnce) {
-    auto& fake = Install({});
-    EXPECT_FALSE(OpenSoundCapture(""));
-    EXPECT_EQ(fake.entriesOffered(), 0);
+    EXPECT_FALSE(Install({}).Open(""));
+    EXPECT_EQ(Fake().entriesOffered(), 0);
 }
 
 TEST_F(SoundCaptureTest, OnlyTheFirstTwentyDevicesAreListedAndTheFirstIsUsed) {
@@ -147,19 +119,19 @@ TEST_F(SoundCaptureTest, OnlyTheFirstTwentyDevicesAreListedAndTheFirstIsUsed) {
     options.deviceIds = {""};
     for (int i = 1; i <= 25; ++i)
         options.deviceIds.push_back("card-" + std::to_string(i));
-    auto& fake = Install(options);
-    ASSERT_TRUE(OpenSoundCapture((m_dir / "a.wav").string()));
-    EXPECT_EQ(CaptureDeviceCount(), 20);
-    EXPECT_EQ(fake.entriesOffered(), 26) << "the listing always asks for the next device";
-    EXPECT_EQ(fake.createdDeviceIds(), std::vector<std::string>{"card-1"});
+    SoundCapture& capture = Install(options);
+    ASSERT_TRUE(capture.Open((m_dir / "a.wav").string()));
+    EXPECT_EQ(capture.DeviceCount(), 20);
+    EXPECT_EQ(Fake().entriesOffered(), 26) << "the listing always asks for the next device";
+    EXPECT_EQ(Fake().createdDeviceIds(), std::vector<std::string>{"card-1"});
 }
 
 TEST_F(SoundCaptureTest, DeviceThatCannotBeCreatedIsReportedOnce) {
     FakeCaptureOptions options;
     options.failCreateDevice = true;
-    Install(options);
-    EXPECT_FALSE(OpenSoundCapture((m_dir / "a.wav").string()));
-    EXPECT_EQ(LastSoundCaptureResult(), E_FAIL);
+    SoundCapture& capture = Install(options);
+    EXPECT_FALSE(capture.Open((m_dir / "a.wav").string()));
+    EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
     const auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error initializing DirectSound.  Sample will now exit.");
@@ -171,18 +143,19 @@ TEST_F(SoundCaptureTest, DeviceThatCannotBeCreatedIsReportedOnce) {
 TEST_F(SoundCaptureTest, SecondOpeningEndsTheFirstCaptureAndClosesItsFile) {
     FakeCaptureOptions options;
     options.totalBytes = 5 * 96000 + 500;
-    auto& fake = Install(options);
-    ASSERT_TRUE(OpenSoundCapture((m_dir / "first.wav").string()));
-    StartCaptureThread();
+    SoundCapture& capture = Install(options);
+    auto& fake = Fake();
+    ASSERT_TRUE(capture.Open((m_dir / "first.wav").string()));
+    capture.Start();
     fake.WaitDelivered(1);
-    ASSERT_TRUE(OpenSoundCapture((m_dir / "second.wav").string()));
-    EXPECT_FALSE(IsCaptureThreadRunning());
+    ASSERT_TRUE(capture.Open((m_dir / "second.wav").string()));
+    EXPECT_FALSE(capture.IsRunning());
     ExpectWavHolds(m_dir / "first.wav", 0, 480000);
     EXPECT_EQ(fake.buffersAlive(), 1) << "only the new capture's buffer is left";
 
-    StartCaptureThread();
+    capture.Start();
     fake.WaitDelivered(2);
-    StopSoundCapture();
+    capture.Stop();
     ExpectWavHolds(m_dir / "second.wav", 0, 480000);
     EXPECT_TRUE(Boxes().empty());
 }
@@ -191,12 +164,12 @@ TEST_F(SoundCaptureTest, FailingNotificationsEndTheCaptureButTheFileIsStillFinis
     FakeCaptureOptions options;
     options.totalBytes = 96000;
     options.failLock = true;
-    Install(options);
+    SoundCapture& capture = Install(options);
     const auto path = m_dir / "broken.wav";
-    ASSERT_TRUE(OpenSoundCapture(path.string()));
-    StartCaptureThread();
-    WaitForBox();
-    StopSoundCapture();
+    ASSERT_TRUE(capture.Open(path.string()));
+    capture.Start();
+    m_boxes.WaitForBox();
+    capture.Stop();
     const auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error handling DirectSound notifications. Sample will now exit.");
@@ -207,15 +180,15 @@ TEST_F(SoundCaptureTest, FailingNotificationsEndTheCaptureButTheFileIsStillFinis
 TEST_F(SoundCaptureTest, FullDiskEndsTheCaptureWithAReadableFile) {
     FakeCaptureOptions options;
     options.totalBytes = 3 * 96000;
-    auto& fake = Install(options);
+    SoundCapture& capture = Install(options);
     const auto path = m_dir / "full.wav";
-    ASSERT_TRUE(OpenSoundCapture(path.string()));
+    ASSERT_TRUE(capture.Open(path.string()));
     {
         FileSizeLimit limit(56 + 50002);
-        StartCaptureThread();
-        WaitForBox();
-        fake.WaitDelivered();
-        StopSoundCapture();
+        capture.Start();
+        m_boxes.WaitForBox();
+        Fake().WaitDelivered();
+        capture.Stop();
     }
     EXPECT_EQ(Boxes().at(0).text,
               "Error handling DirectSound notifications. Sample will now exit.");
@@ -253,15 +226,14 @@ private:
 TEST_F(SoundCaptureTest, StoppingKeepsTheUserInterfaceRunningUntilTheThreadEnds) {
     FakeCaptureOptions options;
     options.totalBytes = 96000;
-    auto& fake = Install(options);
     CRecordingPump pump;
-    SetUiEventPump(&pump);
-    ASSERT_TRUE(OpenSoundCapture((m_dir / "ui.wav").string()));
-    StartCaptureThread();
-    fake.WaitDelivered();
-    StopSoundCapture();
+    SoundCapture& capture = Install(options, &pump);
+    ASSERT_TRUE(capture.Open((m_dir / "ui.wav").string()));
+    capture.Start();
+    Fake().WaitDelivered();
+    capture.Stop();
     EXPECT_EQ(pump.calls(), 1);
-    EXPECT_FALSE(IsCaptureThreadRunning());
+    EXPECT_FALSE(capture.IsRunning());
     ExpectWavHolds(m_dir / "ui.wav", 0, 96000);
 }
 

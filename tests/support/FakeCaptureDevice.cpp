@@ -1,4 +1,4 @@
-#include "platform/FakeCaptureDevice.h"
+#include "FakeCaptureDevice.h"
 
 #include <chrono>
 

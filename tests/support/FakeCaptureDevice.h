@@ -1,10 +1,10 @@
 #pragma once
 // A capture system for tests: devices of the test's choosing that deliver a chosen signal.
 //
-// Install it with SetCaptureSystem. Each started buffer delivers `totalBytes` of the signal in
-// pieces of `pieceBytes`, either as fast as the consumer takes it (pace 0: the consumer is
-// never lapped, so the result does not depend on how busy the machine is) or at `pace` times
-// real time. Tests wait for WaitDelivered, never for a clock.
+// Give it to the code under test as its capture system. Each started buffer delivers `totalBytes`
+// of the signal in pieces of `pieceBytes`, either as fast as the consumer takes it (pace 0: the
+// consumer is never lapped, so the result does not depend on how busy the machine is) or at `pace`
+// times real time. Tests wait for WaitDelivered, never for a clock.
 
 #include "platform/CaptureDevice.h"
 

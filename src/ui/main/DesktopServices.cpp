@@ -1,0 +1,46 @@
+#include "ui/main/DesktopServices.h"
+
+#include "convert/window/CConvertDlg.h"
+#include "platform/AudioMixer.h"
+#include "platform/PulseCapture.h"
+#include "platform/qt/QtServices.h"
+
+#include <QProcess>
+#include <QTime>
+
+namespace kinovex {
+
+void ConvertWindowLauncher::Convert(const ConversionRequest& request) {
+    const QTime now = QTime::currentTime();
+    const std::string outputBase =
+        OutputBaseName(request.profile.outputFolder, request.movieName,
+                       RecordTimeStamp(now.hour(), now.minute(), now.second(), now.msec()));
+    CConvertDlg dialog(request.profile, request.tempBase, outputBase,
+                       static_cast<std::int32_t>(request.elapsedMs), nullptr);
+    dialog.exec();
+}
+
+RecordingServices DesktopRecordingServices() {
+    RecordingServices services;
+    services.captureSystem = std::make_shared<CPulseCaptureSystem>();
+    services.messageBoxes = std::make_shared<CQtMessageBoxService>();
+    services.encoder = std::make_shared<ConvertWindowLauncher>();
+    services.pump = std::make_shared<CQtUiEventPump>();
+    return services;
+}
+
+MainWindowServices DesktopMainWindowServices() {
+    MainWindowServices services;
+    services.recording = DesktopRecordingServices();
+    services.recordingInputs = [](std::vector<std::string>& names, int& current) {
+        const CAudioMixer mixer;
+        mixer.GetInputSourceName(names);
+        current = mixer.GetCurrentInputSource();
+    };
+    services.volumeControl = [] {
+        QProcess::startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=2")});
+    };
+    return services;
+}
+
+} // namespace kinovex

@@ -2,7 +2,6 @@
 
 #include "movie/page/CMoviePage.h"
 #include "platform/ProgramFolder.h"
-#include "platform/qt/MessageBox.h"
 #include "platform/qt/UserFolders.h"
 #include "ui/CSettingsDlg.h"
 #include "ui/main/CMainDlg.h"
@@ -68,7 +67,7 @@ bool CConverterApp::InitInstance() {
     // 4. Without the encoder nothing can be converted: say so and touch nothing.
     std::error_code statusError;
     if (!fs::exists(fs::status(ToPath(m_strAppFolder + QStringLiteral("/ffmpeg")), statusError))) {
-        MessageBox(QStringLiteral("File broken."));
+        m_services.dialogs->MessageBox(QStringLiteral("File broken."));
         return false;
     }
 

@@ -3,8 +3,7 @@
 #include "convert/AviHeaderFix.h"
 #include "convert/CConsoleRedirector.h"
 #include "platform/qt/Bitmaps.h"
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
+#include "platform/qt/DesktopDialogs.h"
 #include "ui/CSkinButtonBar.h"
 
 #include <QCloseEvent>
@@ -40,10 +39,11 @@ const OutputProfile& CurrentConversionProfile() {
     return g_currentProfile;
 }
 
-CConvertDlg::CConvertDlg(OutputProfile profile, std::string tempBase, std::string outputBase,
-                         std::int32_t recordingLength, QWidget* owner)
-    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_strTempBase(std::move(tempBase)),
-      m_strOutputBase(std::move(outputBase)), m_nRecordingLength(recordingLength) {
+CConvertDlg::CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
+                         std::string outputBase, std::int32_t recordingLength, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_dialogs(dialogs),
+      m_strTempBase(std::move(tempBase)), m_strOutputBase(std::move(outputBase)),
+      m_nRecordingLength(recordingLength) {
     g_currentProfile = std::move(profile);
     setModal(true);
     setFont(WindowFont());
@@ -174,7 +174,7 @@ void CConvertDlg::OnConvertEnd() {
     const OutputProfile& profile = CurrentConversionProfile();
     const QString output = QString::fromStdString(OutputPath());
     if (m_bCancelled) {
-        MessageBox(QStringLiteral("User canceled."), this);
+        m_dialogs.MessageBox(QStringLiteral("User canceled."), this);
         QFile::remove(output); // nothing to do if it is not there
     } else {
         // Progress alone is not enough: an encoder that fails after its first second (a full
@@ -184,13 +184,13 @@ void CConvertDlg::OnConvertEnd() {
         if (succeeded && profile.videoCodec == "msmpeg4")
             succeeded = FixMsmpeg4Header(OutputPath()) != AviHeaderFix::CannotOpen;
         if (!succeeded) {
-            MessageBox(QStringLiteral("Conversion failed."), this);
+            m_dialogs.MessageBox(QStringLiteral("Conversion failed."), this);
         } else {
             // Always a full bar behind the message, also when the last report fell short.
             m_nProgress = m_nRecordingLength / 1000 + 100;
             repaint();
-            MessageBox(QStringLiteral("Conversion finished successfully!"), this);
-            OpenFolder(QString::fromStdString(profile.outputFolder));
+            m_dialogs.MessageBox(QStringLiteral("Conversion finished successfully!"), this);
+            m_dialogs.OpenFolder(QString::fromStdString(profile.outputFolder));
         }
     }
     done(kResultCancel);

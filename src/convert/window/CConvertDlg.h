@@ -16,6 +16,7 @@
 namespace kinovex {
 
 class CSkinButtonBar;
+class DesktopDialogs;
 
 // The profile of the conversion in progress; set by the conversion window, read by its worker
 // and its end-of-run handler, unchanged while the window is open.
@@ -34,9 +35,10 @@ public:
     static constexpr int kResultCancel = 2; // what the modal run returns
 
     // `recordingLength` in milliseconds is the 100 % mark. The profile becomes the current
-    // conversion profile. The encoder starts when the window is first shown.
-    CConvertDlg(OutputProfile profile, std::string tempBase, std::string outputBase,
-                std::int32_t recordingLength, QWidget* owner = nullptr);
+    // conversion profile. The encoder starts when the window is first shown. `dialogs` shows
+    // the result and opens the output folder; it outlives the window.
+    CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
+                std::string outputBase, std::int32_t recordingLength, QWidget* owner = nullptr);
     ~CConvertDlg() override;
 
     // The width of the filled bar and the percentage for a progress in seconds against a
@@ -66,6 +68,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    DesktopDialogs& m_dialogs;
     static void ConvertThreadProc(CConvertDlg* dialog);
 
     std::string m_strTempBase;

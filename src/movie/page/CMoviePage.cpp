@@ -5,7 +5,7 @@
 #include "movie/page/CPlayerWnd.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Bitmaps.h"
-#include "platform/qt/MessageBox.h"
+#include "platform/qt/DesktopDialogs.h"
 #include "platform/qt/PostedMessage.h"
 #include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
@@ -33,9 +33,9 @@ bool IsMovieSignature(const SwfHeaderInfo& info) {
 }
 } // namespace
 
-CMoviePage::CMoviePage(RecordingRun& run, QWidget* parent)
+CMoviePage::CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, QWidget* parent)
     : QWidget(parent), m_pSettingsDlg(new CSettingsDlg(this)), m_wndSplitter(this),
-      m_wndFolderTree(this), m_wndFileList(this), m_run(run) {
+      m_wndFolderTree(this), m_wndFileList(this), m_run(run), m_dialogs(dialogs) {
     // Panel 0 is covered by the tree and the list; the rest is painted with the pattern.
     setAutoFillBackground(false);
     // The tree's starting width; the user moves it with the splitter.
@@ -275,7 +275,7 @@ void CMoviePage::StartPlayback() {
         if (!error.empty())
             text += QLatin1Char('\n') + QString::fromStdString(error);
         QMetaObject::invokeMethod(
-            this, [this, text] { MessageBox(text, this); }, Qt::QueuedConnection);
+            this, [this, text] { m_dialogs.MessageBox(text, this); }, Qt::QueuedConnection);
     };
     options.onEnded = [this, run] {
         QMetaObject::invokeMethod(

@@ -20,6 +20,7 @@ namespace kinovex {
 class CPlayerWidget;
 class CPlayerWnd;
 class CSettingsDlg;
+class DesktopDialogs;
 class RecordingRun;
 
 class CMoviePage : public QWidget {
@@ -28,8 +29,8 @@ public:
     enum { IDD = 129, IDB_BACKGROUND = 195 };
     enum HeadState { HeadNotPainted = 0, HeadShown = 1, HeadDestroyed = 2 };
 
-    // `run` plays the chosen movie; it outlives the page.
-    explicit CMoviePage(RecordingRun& run, QWidget* parent = nullptr);
+    // `run` plays the chosen movie, `dialogs` shows the page's message; both outlive the page.
+    CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, QWidget* parent = nullptr);
     ~CMoviePage() override;
 
     // Fills the folder tree and the list from m_strMovieFolder, sizes the settings page and
@@ -105,6 +106,7 @@ private:
     void OnPlayerThreadEnded(std::uint64_t run);
 
     RecordingRun& m_run;
+    DesktopDialogs& m_dialogs;
     bool m_bInitialised = false;
     CPlayerWnd* m_pPlayerWnd = nullptr;
     std::uint64_t m_nPlayerRun = 0; // tells a late message of an earlier thread apart

@@ -1,7 +1,5 @@
 #include "platform/qt/QtServices.h"
 
-#include "platform/qt/MessageBox.h"
-
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QThread>
@@ -32,11 +30,14 @@ void CQtMessageBoxService::Show(const std::string& text, const std::string& capt
     const QString qtText = QString::fromStdString(text);
     const QString qtCaption = QString::fromStdString(caption);
     if (QThread::currentThread() == application->thread()) {
-        MessageBox(qtText, nullptr, qtCaption);
+        m_dialogs->MessageBox(qtText, nullptr, qtCaption);
         return;
     }
     QMetaObject::invokeMethod(
-        application, [qtText, qtCaption] { MessageBox(qtText, nullptr, qtCaption); },
+        application,
+        [dialogs = m_dialogs, qtText, qtCaption] {
+            dialogs->MessageBox(qtText, nullptr, qtCaption);
+        },
         Qt::QueuedConnection);
 }
 

@@ -4,6 +4,9 @@
 
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
+#include "platform/qt/DesktopDialogs.h"
+
+#include <memory>
 
 namespace kinovex {
 
@@ -14,11 +17,16 @@ public:
     void Wake() override;
 };
 
-// Shows the box on the user-interface thread (through MessageBox) without blocking a caller
-// on another thread.
+// Shows the box on the user-interface thread (through `dialogs`) without blocking a caller on
+// another thread.
 class CQtMessageBoxService final : public MessageBoxService {
 public:
+    explicit CQtMessageBoxService(std::shared_ptr<DesktopDialogs> dialogs)
+        : m_dialogs(std::move(dialogs)) {}
     void Show(const std::string& text, const std::string& caption, MessageBoxIcon icon) override;
+
+private:
+    std::shared_ptr<DesktopDialogs> m_dialogs;
 };
 
 } // namespace kinovex

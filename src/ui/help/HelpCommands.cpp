@@ -1,8 +1,7 @@
 #include "ui/help/HelpCommands.h"
 
 #include "platform/ProgramFolder.h"
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
+#include "platform/qt/DesktopDialogs.h"
 #include "ui/help/CAboutDlg.h"
 #include "ui/help/DownloadFile.h"
 #include "ui/help/HelpSettings.h"
@@ -45,35 +44,36 @@ void ShowAboutBox(QWidget* owner) {
     box.exec();
 }
 
-void ShowHelp(QWidget* owner) {
+void ShowHelp(DesktopDialogs& dialogs, QWidget* owner) {
     const QString manual = ProgramFile("help.html");
     if (!QFileInfo(manual).isFile()) {
-        MessageBox(QStringLiteral("Cannot find help file."), owner);
+        dialogs.MessageBox(QStringLiteral("Cannot find help file."), owner);
         return;
     }
-    OpenUrl(QUrl::fromLocalFile(manual).toString()); // a browser that does not start is not news
+    // A browser that does not start is not news.
+    dialogs.OpenUrl(QUrl::fromLocalFile(manual).toString());
 }
 
-void OpenWebsite() {
-    OpenUrl(WebsiteUrl());
+void OpenWebsite(DesktopDialogs& dialogs) {
+    dialogs.OpenUrl(WebsiteUrl());
 }
 
-void CheckForUpdate(QWidget* owner) {
+void CheckForUpdate(DesktopDialogs& dialogs, QWidget* owner) {
     // The copy stays; the next check overwrites it.
     const QString localCopy = VersionCopyPath();
     const QString result = DownloadFile(VersionFileUrl(), localCopy);
     if (result != QLatin1String("YES")) {
-        MessageBox(QStringLiteral("Error: ") + result, owner);
+        dialogs.MessageBox(QStringLiteral("Error: ") + result, owner);
         return;
     }
     // The section's name is spelt as the update server has always spelt it.
     const int version =
         ReadProfileInt(localCopy, QStringLiteral("Gerneral"), QStringLiteral("version"), 0);
     if (version > kThisVersion) {
-        MessageBox(QStringLiteral("New version Found"), owner);
-        OpenUrl(WebsiteUrl());
+        dialogs.MessageBox(QStringLiteral("New version Found"), owner);
+        dialogs.OpenUrl(WebsiteUrl());
     } else {
-        MessageBox(QStringLiteral("No new version"), owner);
+        dialogs.MessageBox(QStringLiteral("No new version"), owner);
     }
 }
 

@@ -3,7 +3,6 @@
 #include "movie/CSwfHeaderReader.h"
 #include "movie/page/CMoviePage.h"
 #include "platform/qt/Bitmaps.h"
-#include "platform/qt/MessageBox.h"
 #include "platform/qt/PostedMessage.h"
 #include "ui/DialogUnits.h"
 
@@ -141,7 +140,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     // The page host clips the page strip to the visible panel; a press on the page must not
     // reach the frame, where it would start moving the window.
     m_wndPageHost.setAttribute(Qt::WA_NoMousePropagation);
-    m_pPage = new CMoviePage(m_run, &m_wndPageHost);
+    m_pPage = new CMoviePage(m_run, *m_services.dialogs, &m_wndPageHost);
     setFont(DialogFont());
     setMinimumSize(kMinWidth, kMinHeight);
     // The hit zones' cursors follow the mouse over the frame.
@@ -340,13 +339,13 @@ void CMainDlg::OnCommand(unsigned id) {
         break;
 #ifdef KINOVEX_HAVE_HELP
     case ID_HELP:
-        ShowHelp(this);
+        ShowHelp(*m_services.dialogs, this);
         break;
     case ID_HOME:
-        OpenWebsite();
+        OpenWebsite(*m_services.dialogs);
         break;
     case ID_UPDATE:
-        CheckForUpdate(this);
+        CheckForUpdate(*m_services.dialogs, this);
         break;
 #endif
     default:
@@ -430,7 +429,7 @@ void CMainDlg::reject() {}
 void CMainDlg::closeEvent(QCloseEvent* event) {
     // A recording still being finished counts as running.
     if (m_run.State() == RunState::Recording || m_run.State() == RunState::Stopping) {
-        MessageBox(QStringLiteral("Please end record first."), this);
+        m_services.dialogs->MessageBox(QStringLiteral("Please end record first."), this);
         event->ignore();
         return;
     }
@@ -606,7 +605,7 @@ void CMainDlg::dropEvent(QDropEvent* event) {
 
 void CMainDlg::OnDropFiles(const QStringList& paths) {
     if (m_run.State() != RunState::Idle) {
-        MessageBox(QStringLiteral("Stop playing first, please."), this);
+        m_services.dialogs->MessageBox(QStringLiteral("Stop playing first, please."), this);
         return;
     }
     if (paths.isEmpty())
@@ -618,7 +617,7 @@ void CMainDlg::OnDropFiles(const QStringList& paths) {
     const qsizetype dot = file.lastIndexOf(QLatin1Char('.'));
     const QString extension = dot < 0 ? QString() : file.mid(dot);
     if (extension.toLower() != QLatin1String(".swf")) {
-        MessageBox(QStringLiteral("Invalid file type."), this);
+        m_services.dialogs->MessageBox(QStringLiteral("Invalid file type."), this);
         return;
     }
     m_pPage->m_strMovieFolder = folder;
@@ -656,7 +655,8 @@ void CMainDlg::CheckRecordingInput() {
     // recordings are silent either way.
     if (names.empty() || IsMixInput(names, current))
         return;
-    MessageBox(QStringLiteral("Recording may fail, please set \"mix\" mode."), this);
+    m_services.dialogs->MessageBox(QStringLiteral("Recording may fail, please set \"mix\" mode."),
+                                   this);
     if (m_services.volumeControl)
         m_services.volumeControl();
 }

@@ -15,23 +15,24 @@ void ConvertWindowLauncher::Convert(const ConversionRequest& request) {
     const std::string outputBase =
         OutputBaseName(request.profile.outputFolder, request.movieName,
                        RecordTimeStamp(now.hour(), now.minute(), now.second(), now.msec()));
-    CConvertDlg dialog(request.profile, request.tempBase, outputBase,
+    CConvertDlg dialog(*m_dialogs, request.profile, request.tempBase, outputBase,
                        static_cast<std::int32_t>(request.elapsedMs), nullptr);
     dialog.exec();
 }
 
-RecordingServices DesktopRecordingServices() {
+RecordingServices DesktopRecordingServices(const std::shared_ptr<DesktopDialogs>& dialogs) {
     RecordingServices services;
     services.captureSystem = std::make_shared<CPulseCaptureSystem>();
-    services.messageBoxes = std::make_shared<CQtMessageBoxService>();
-    services.encoder = std::make_shared<ConvertWindowLauncher>();
+    services.messageBoxes = std::make_shared<CQtMessageBoxService>(dialogs);
+    services.encoder = std::make_shared<ConvertWindowLauncher>(dialogs);
     services.pump = std::make_shared<CQtUiEventPump>();
     return services;
 }
 
-MainWindowServices DesktopMainWindowServices() {
+MainWindowServices DesktopMainWindowServices(std::shared_ptr<DesktopDialogs> dialogs) {
     MainWindowServices services;
-    services.recording = DesktopRecordingServices();
+    services.dialogs = std::move(dialogs);
+    services.recording = DesktopRecordingServices(services.dialogs);
     services.recordingInputs = [](std::vector<std::string>& names, int& current) {
         const CAudioMixer mixer;
         mixer.GetInputSourceName(names);

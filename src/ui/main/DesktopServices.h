@@ -1,8 +1,9 @@
 #pragma once
-// The services the desktop program gives its main window: the sound server's capture, Qt's
-// message boxes and event pump, the conversion window as the encoder step, the sound server's
-// recording inputs and the volume control.
+// The services the desktop program gives its main window: the desktop's message boxes and
+// opener, the sound server's capture, Qt's event pump, the conversion window as the encoder
+// step, the sound server's recording inputs and the volume control.
 
+#include "platform/qt/DesktopDialogs.h"
 #include "record/RecordingRun.h"
 
 #include <functional>
@@ -17,6 +18,7 @@ using RecordingInputQuery = std::function<void(std::vector<std::string>& names, 
 using VolumeControlStarter = std::function<void()>;
 
 struct MainWindowServices {
+    std::shared_ptr<DesktopDialogs> dialogs;
     RecordingServices recording;
     RecordingInputQuery recordingInputs;
     VolumeControlStarter volumeControl;
@@ -26,10 +28,17 @@ struct MainWindowServices {
 // time the conversion starts.
 class ConvertWindowLauncher final : public EncoderLauncher {
 public:
+    explicit ConvertWindowLauncher(std::shared_ptr<DesktopDialogs> dialogs)
+        : m_dialogs(std::move(dialogs)) {}
     void Convert(const ConversionRequest& request) override;
+
+private:
+    std::shared_ptr<DesktopDialogs> m_dialogs;
 };
 
-RecordingServices DesktopRecordingServices();
-MainWindowServices DesktopMainWindowServices();
+RecordingServices DesktopRecordingServices(const std::shared_ptr<DesktopDialogs>& dialogs);
+// Every service shows its boxes and opens its folders and pages through `dialogs`.
+MainWindowServices DesktopMainWindowServices(
+    std::shared_ptr<DesktopDialogs> dialogs = std::make_shared<QtDesktopDialogs>());
 
 } // namespace kinovex

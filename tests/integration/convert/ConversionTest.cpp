@@ -4,9 +4,8 @@
 #include "convert/CConsoleRedirector.h"
 #include "convert/ProgressParse.h"
 #include "convert/window/CConvertDlg.h"
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
 
+#include "NotedDialogs.h"
 #include "TempDir.h"
 
 #include <QScreen>
@@ -82,27 +81,22 @@ protected:
     void SetUp() override {
         ApplyProfilePreset(0, profile);
         profile.outputFolder = outputFolder.str();
-        SetMessageBoxHook([this](const QString& text, const QString&) {
+        m_dialogs.onBox = [this](const QString& text, const QString&) {
             messages.push_back(text.toStdString());
             if (window != nullptr)
                 percentAtMessage = CConvertDlg::Percent(window->Progress(), lengthMs);
-        });
-        SetFolderOpenerHook([this](const QString& opens) {
+        };
+        m_dialogs.onOpen = [this](const QString& opens) {
             opened.push_back(opens.toStdString());
             return true;
-        });
+        };
     }
-    void TearDown() override {
-        SetMessageBoxHook(nullptr);
-        SetFolderOpenerHook(nullptr);
-    }
-
     // Runs the window to its end on recording `name`; `onMessage` sees every program message
     // before the window does.
     void Run(const std::string& name, std::int32_t length,
              std::function<void(CConvertDlg&, const CPostedMessage&)> onMessage = {}) {
         lengthMs = length;
-        CConvertDlg dialog(profile, Recording(name), OutputBase(), length);
+        CConvertDlg dialog(m_dialogs, profile, Recording(name), OutputBase(), length);
         window = &dialog;
         Spy spy(dialog, std::move(onMessage));
         dialog.installEventFilter(&spy);
@@ -132,6 +126,7 @@ protected:
     std::int32_t lengthMs = 0;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    test::NotedDialogs m_dialogs;
     int percentAtMessage = -1;
 };
 

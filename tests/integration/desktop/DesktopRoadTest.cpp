@@ -6,11 +6,10 @@
 #include "app/CConverterApp.h"
 #include "movie/page/CMoviePage.h"
 #include "platform/AudioMixer.h"
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
 #include "record/RecordingRun.h"
 #include "ui/main/CMainDlg.h"
 
+#include "NotedDialogs.h"
 #include "Shape.h"
 #include "Sound.h"
 #include "SwfWriter.h"
@@ -124,9 +123,10 @@ TEST(DesktopRoad, DropPlayRecordStopConvert) {
     WriteMovie(moviePath);
 
     QStringList boxes;
-    SetMessageBoxHook([&](const QString& text, const QString&) { boxes.append(text); });
-    SetFolderOpenerHook([](const QString&) { return true; });
-    MainWindowServices services = DesktopMainWindowServices();
+    const auto dialogs = std::make_shared<test::NotedDialogs>();
+    dialogs->onBox = [&](const QString& text, const QString&) { boxes.append(text); };
+    dialogs->onOpen = [](const QString&) { return true; };
+    MainWindowServices services = DesktopMainWindowServices(dialogs);
     services.volumeControl = [] {};
 
     bool idleBeforeConversion = false;
@@ -182,8 +182,6 @@ TEST(DesktopRoad, DropPlayRecordStopConvert) {
         CConverterApp app(services);
         app.InitInstance();
     }
-    SetMessageBoxHook({});
-    SetFolderOpenerHook({});
     ASSERT_TRUE(driven);
 
     EXPECT_TRUE(idleBeforeConversion);

@@ -1,9 +1,9 @@
 #include "app/CConverterApp.h"
 #include "movie/page/CMoviePage.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/CSettingsDlg.h"
 #include "ui/main/CMainDlg.h"
 
+#include "NotedDialogs.h"
 #include "TempDir.h"
 
 #include <QApplication>
@@ -43,12 +43,9 @@ protected:
         : m_root("kinovex startup"), m_programFolder(m_root / programFolderName),
           m_documents(m_root / "documents"), m_settingsFile(m_root / "config" / "kinovex.conf") {
         fs::create_directories(m_programFolder);
-        SetMessageBoxHook([this](const QString& text, const QString&) { m_boxes << text; });
+        m_dialogs->onBox = [this](const QString& text, const QString&) { m_boxes << text; };
     }
-    ~Startup() override {
-        SetMessageBoxHook({});
-        fs::current_path(m_oldCurrent);
-    }
+    ~Startup() override { fs::current_path(m_oldCurrent); }
 
     void InstallEncoder() { WriteFile(m_programFolder / "ffmpeg", "#!/bin/sh\n"); }
 
@@ -68,7 +65,7 @@ protected:
                 whileOpen(*window);
             window->close(); // as the window's Close button does; Escape is inert
         });
-        CConverterApp app;
+        CConverterApp app(DesktopMainWindowServices(m_dialogs));
         EXPECT_FALSE(app.InitInstance());
         QApplication::processEvents(); // let a timer that found no window go by
         return seen;
@@ -82,6 +79,7 @@ protected:
     fs::path m_documents;
     fs::path m_settingsFile;
     QStringList m_boxes;
+    std::shared_ptr<test::NotedDialogs> m_dialogs = std::make_shared<test::NotedDialogs>();
     fs::path m_oldCurrent = fs::current_path();
 };
 

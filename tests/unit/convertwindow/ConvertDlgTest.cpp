@@ -4,10 +4,9 @@
 #include "convert/AviHeaderFix.h"
 #include "convert/CConsoleRedirector.h"
 #include "convert/window/CConvertDlg.h"
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/CSkinButtonBar.h"
 
+#include "NotedDialogs.h"
 #include "TempDir.h"
 
 #include <QKeyEvent>
@@ -50,28 +49,24 @@ protected:
                                                   programFolder / "res");
         profile.outputFolder = outputFolder.str();
         ApplyProfilePreset(0, profile);
-        SetMessageBoxHook([this](const QString& text, const QString&) {
+        m_dialogs.onBox = [this](const QString& text, const QString&) {
             messages.push_back(text.toStdString());
             progressAtMessage = dialog ? dialog->Progress() : -1;
             if (dialog)
                 faceAtMessage = dialog->grab().toImage();
-        });
-        SetFolderOpenerHook([this](const QString& opens) {
+        };
+        m_dialogs.onOpen = [this](const QString& opens) {
             opened.push_back(opens.toStdString());
             return true;
-        });
+        };
     }
-    void TearDown() override {
-        SetMessageBoxHook(nullptr);
-        SetFolderOpenerHook(nullptr);
-    }
-
     // Runs the window modally to its end; `onMessage` sees every program message before the
     // window does.
     int Run(const std::string& mode, std::int32_t lengthMs = 3000,
             std::function<void(CConvertDlg&, unsigned)> onMessage = {}) {
         test::ScopedEnv fake("KX_FAKE_MODE", mode);
-        CConvertDlg window(profile, (recording / "rec").string(), OutputBase(), lengthMs);
+        CConvertDlg window(m_dialogs, profile, (recording / "rec").string(), OutputBase(),
+                           lengthMs);
         dialog = &window;
         Spy spy(window, std::move(onMessage));
         window.installEventFilter(&spy);
@@ -102,6 +97,7 @@ protected:
     CConvertDlg* dialog = nullptr;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    test::NotedDialogs m_dialogs;
     std::int32_t progressAtMessage = -1;
     QImage faceAtMessage;
 };
@@ -199,8 +195,8 @@ TEST_F(ConvertDlgTest, AWindowDestroyedMidRunTakesTheEncoderWithIt) {
     test::ScopedEnv fake("KX_FAKE_MODE", "hang");
     for (const bool waitForProgress : {true, false}) {
         SCOPED_TRACE(waitForProgress ? "encoder running" : "encoder not started yet");
-        auto window = std::make_unique<CConvertDlg>(profile, (recording / "rec").string(),
-                                                    OutputBase(), 3000);
+        auto window = std::make_unique<CConvertDlg>(
+            m_dialogs, profile, (recording / "rec").string(), OutputBase(), 3000);
         window->show();
         if (waitForProgress) {
             ASSERT_TRUE(QTest::qWaitFor([&] { return window->Progress() > 0; }, 30000));

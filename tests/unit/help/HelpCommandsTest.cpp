@@ -1,7 +1,6 @@
+#include "NotedDialogs.h"
 #include "TempDir.h"
 
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/help/CAboutDlg.h"
 #include "ui/help/HelpCommands.h"
 #include "ui/help/HelpSettings.h"
@@ -28,38 +27,34 @@ using Strings = std::vector<std::string>;
 class HelpCommandsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetMessageBoxHook([this](const QString& text, const QString&) {
+        m_dialogs.onBox = [this](const QString& text, const QString&) {
             messages.push_back(text.toStdString());
-        });
-        SetFolderOpenerHook([this](const QString& url) {
+        };
+        m_dialogs.onOpen = [this](const QString& url) {
             opened.push_back(url.toStdString());
             return true;
-        });
+        };
     }
-    void TearDown() override {
-        SetMessageBoxHook(nullptr);
-        SetFolderOpenerHook(nullptr);
-    }
-
     test::TempDir programFolder{"kinovex help ü"};
     test::TempDir home{"kinovex home"};
     test::ScopedEnv programEnv{"KINOVEX_PROGRAM_FOLDER", programFolder.str()};
     test::ScopedEnv settingsEnv{"KINOVEX_SETTINGS", (home / "kinovex.conf").string()};
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    test::NotedDialogs m_dialogs;
 };
 
 TEST_F(HelpCommandsTest, HelpOpensTheManualBesideTheProgramOrSaysItIsMissing) {
-    ShowHelp(nullptr);
+    ShowHelp(m_dialogs, nullptr);
     fs::create_directory(programFolder / "help.html"); // a folder is no manual
-    ShowHelp(nullptr);
+    ShowHelp(m_dialogs, nullptr);
     EXPECT_EQ(messages, (Strings{"Cannot find help file.", "Cannot find help file."}));
     EXPECT_TRUE(opened.empty());
 
     messages.clear();
     fs::remove(programFolder / "help.html");
     test::WriteFile(programFolder / "help.html", "<html></html>");
-    ShowHelp(nullptr);
+    ShowHelp(m_dialogs, nullptr);
     EXPECT_TRUE(messages.empty());
     ASSERT_EQ(opened.size(), 1u);
     // A real URL, so a blank or a non-ASCII letter in the folder's name survives the browser.
@@ -75,9 +70,9 @@ TEST_F(HelpCommandsTest, TheBuildPutsTheManualInTheProgramFolder) {
 }
 
 TEST_F(HelpCommandsTest, WebsiteIsTheSettingOrTheDefault) {
-    OpenWebsite();
+    OpenWebsite(m_dialogs);
     test::WriteFile(home / "kinovex.conf", "[Moviqa]\nWebsite=https://example.test/k\n");
-    OpenWebsite();
+    OpenWebsite(m_dialogs);
     EXPECT_EQ(opened, (Strings{kDefaultWebsite, "https://example.test/k"}));
     EXPECT_TRUE(messages.empty());
 }

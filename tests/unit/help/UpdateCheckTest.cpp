@@ -1,8 +1,7 @@
 #include "LoopbackServer.h"
+#include "NotedDialogs.h"
 #include "TempDir.h"
 
-#include "platform/qt/FolderOpener.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/help/DownloadFile.h"
 #include "ui/help/HelpCommands.h"
 #include "ui/help/ProfileInt.h"
@@ -141,19 +140,14 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(server.listening());
         UseServer(server.url());
-        SetMessageBoxHook([this](const QString& text, const QString&) {
+        m_dialogs.onBox = [this](const QString& text, const QString&) {
             messages.push_back(text.toStdString());
-        });
-        SetFolderOpenerHook([this](const QString& url) {
+        };
+        m_dialogs.onOpen = [this](const QString& url) {
             opened.push_back(url.toStdString());
             return true;
-        });
+        };
     }
-    void TearDown() override {
-        SetMessageBoxHook(nullptr);
-        SetFolderOpenerHook(nullptr);
-    }
-
     void UseServer(const QString& url) {
         test::WriteFile(home / "kinovex.conf", "[Moviqa]\nUpdateServer=" + url.toStdString() +
                                                    "/\nWebsite=https://example.test/kinovex\n");
@@ -164,7 +158,7 @@ protected:
         messages.clear();
         opened.clear();
         server.Respond(status, body);
-        CheckForUpdate(nullptr);
+        CheckForUpdate(m_dialogs, nullptr);
     }
 
     test::TempDir programFolder{"kinovex program"};
@@ -174,6 +168,7 @@ protected:
     test::LoopbackServer server;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    test::NotedDialogs m_dialogs;
 };
 
 TEST_F(CheckForUpdateTest, OnlyAVersionAbove100IsNewAndOpensTheWebsite) {

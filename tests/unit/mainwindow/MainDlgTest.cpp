@@ -1,8 +1,8 @@
 #include "movie/page/CMoviePage.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/main/CMainDlg.h"
 
 #include "FakeRecordingServices.h"
+#include "NotedDialogs.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -49,8 +49,9 @@ protected:
         for (const char* part : {"res", "head.swf"})
             fs::create_symlink(fs::path(KINOVEX_PROGRAM_DIR) / part, m_program / part);
         SaveMovie(m_movies / "Cartoon.swf", 400, 300);
-        SetMessageBoxHook([this](const QString& text, const QString&) { boxes.append(text); });
+        m_dialogs->onBox = [this](const QString& text, const QString&) { boxes.append(text); };
         MainWindowServices services;
+        services.dialogs = m_dialogs;
         services.recording = m_fake.Services();
         services.recordingInputs = [this](std::vector<std::string>& names, int& current) {
             names = inputs;
@@ -67,7 +68,6 @@ protected:
     ~MainWindow() override {
         dialog->Run().RemoveObserver(*this);
         dialog.reset();
-        SetMessageBoxHook({});
     }
 
     void OnRunEvent(RunEvent event) override {
@@ -124,6 +124,7 @@ protected:
     ScopedEnv m_settings{"KINOVEX_SETTINGS", (m_home / "settings.conf").string()};
     ScopedEnv m_documents{"KINOVEX_DOCUMENTS", m_home.str()};
     test::FakeRecording m_fake = test::MakeFakeRecording({}, true);
+    std::shared_ptr<test::NotedDialogs> m_dialogs = std::make_shared<test::NotedDialogs>();
     QStringList boxes;
     std::vector<std::string> inputs{"Built-in Audio Analog Stereo",
                                     "Monitor of Built-in Audio - Stereo Mix"};

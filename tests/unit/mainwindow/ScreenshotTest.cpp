@@ -4,11 +4,11 @@
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
 #include "movie/page/CMoviePage.h"
-#include "platform/qt/MessageBox.h"
 #include "ui/CSettingsDlg.h"
 #include "ui/main/CMainDlg.h"
 
 #include "FakeRecordingServices.h"
+#include "NotedDialogs.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -31,10 +31,10 @@ TEST(Screenshot, MainWindowStates) {
     test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
     test::TempDir home("main window");
     test::ScopedEnv settings("KINOVEX_SETTINGS", (home / "settings.conf").string());
-    SetMessageBoxHook([](const QString&, const QString&) {});
     // The recording on a clock of the test's, without the sound server or the conversion.
     const test::FakeRecording fake = test::MakeFakeRecording({}, true);
     MainWindowServices services;
+    services.dialogs = std::make_shared<test::NotedDialogs>();
     services.recording = fake.Services();
     services.recordingInputs = [](std::vector<std::string>& names, int& current) {
         names = {"Monitor of Null Output - Stereo Mix"};
@@ -75,7 +75,6 @@ TEST(Screenshot, MainWindowStates) {
     EXPECT_TRUE(test::CaptureScreenArea(dialog, folder + "/main-window-recording.png"));
 
     dialog.OnRecord();
-    SetMessageBoxHook({});
 }
 
 } // namespace

@@ -3,11 +3,11 @@
 
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWnd.h"
-#include "platform/qt/MessageBox.h"
 #include "record/RecordingRun.h"
 
 #include "AviFrames.h"
 #include "FakeRecordingServices.h"
+#include "NotedDialogs.h"
 #include "SwfWriter.h"
 #include "TempDir.h"
 
@@ -44,9 +44,8 @@ protected:
     PagePlayback() {
         SaveMovie(m_movies / "movie.swf");
         test::WriteFile(m_movies / "broken.swf", "this is not a movie");
-        SetMessageBoxHook([this](const QString& text, const QString&) { m_boxes << text; });
+        m_dialogs.onBox = [this](const QString& text, const QString&) { m_boxes << text; };
     }
-    ~PagePlayback() override { SetMessageBoxHook(nullptr); }
 
     // The page as the main window leaves it before Play: a movie chosen and its place set.
     void Choose(CMoviePage& page, const QString& name) {
@@ -60,6 +59,7 @@ protected:
     TempDir m_movies{"page playback movies"};
     ScopedEnv m_programFolder{"KINOVEX_PROGRAM_FOLDER", m_program.str()};
     QStringList m_boxes;
+    test::NotedDialogs m_dialogs;
 };
 
 TEST_F(PagePlayback, PlaysRecordsAndStops) {
@@ -69,7 +69,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     const test::FakeRecording fake = test::MakeFakeRecording(capture);
     RecordingRun run(fake.Services());
 
-    CMoviePage page(run);
+    CMoviePage page(run, m_dialogs);
     page.OnInitDialog();
     Choose(page, "movie");
     page.StartPlayback();
@@ -128,7 +128,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
 TEST_F(PagePlayback, MovieThatCannotBeLoadedIsReportedAndLeavesTheWindowEmpty) {
     const test::FakeRecording fake = test::MakeFakeRecording();
     RecordingRun run(fake.Services());
-    CMoviePage page(run);
+    CMoviePage page(run, m_dialogs);
     Choose(page, "broken");
     page.StartPlayback();
     CPlayerWnd* window = page.PlayerWindow();

@@ -9,6 +9,7 @@
 #include "ui/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"
+#include "NotedDialogs.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -37,10 +38,11 @@ TEST(Screenshot, MoviePagePanels) {
 
     const test::FakeRecording fake = test::MakeFakeRecording();
     RecordingRun run(fake.Services()); // outlives the page
-    QWidget window;                    // the main window's visible area
+    test::NotedDialogs dialogs;
+    QWidget window; // the main window's visible area
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.setGeometry(0, 0, 800, 500);
-    auto* page = new CMoviePage(run, &window);
+    auto* page = new CMoviePage(run, dialogs, &window);
     page->m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
     page->m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
     page->OnInitDialog();

@@ -133,64 +133,55 @@ void SoundCapture::WaitForThread() {
     m_thread.join();
 }
 
-HRESULT SoundCapture::OpenCapture() {
+CaptureOpenError SoundCapture::OpenCapture() {
     Stop();
+    // Whatever fails, nothing of the capture is kept.
+    const auto fail = [this](CaptureOpenError error) {
+        Free();
+        return error;
+    };
 
     m_notificationEvent = std::make_unique<CEvent>(false);
     m_stopEvent = std::make_unique<CEvent>(true);
-    if (!m_notificationEvent->IsValid() || !m_stopEvent->IsValid()) {
-        Free();
-        return E_FAIL;
-    }
+    if (!m_notificationEvent->IsValid() || !m_stopEvent->IsValid())
+        return fail(CaptureOpenError::NoEvents);
 
     // The entry without an id is the primary driver, which stands for another device: skip it.
-    HRESULT result = m_system.Enumerate([this](const CaptureDeviceEntry& entry) {
+    const HRESULT listed = m_system.Enumerate([this](const CaptureDeviceEntry& entry) {
         if (!entry.id.empty() && m_deviceIds.size() < kMaxCaptureDevices)
             m_deviceIds.push_back(entry.id);
         return true;
     });
-    if (FAILED(result)) {
-        Free();
-        return result;
-    }
-    if (m_deviceIds.empty()) {
-        Free();
-        return E_FAIL;
-    }
+    if (FAILED(listed))
+        return fail(CaptureOpenError::ListingFailed);
+    if (m_deviceIds.empty())
+        return fail(CaptureOpenError::NoDevice);
 
-    result = m_system.CreateDevice(m_deviceIds[0], &m_device);
-    if (FAILED(result) || !m_device) {
+    if (FAILED(m_system.CreateDevice(m_deviceIds[0], &m_device)) || !m_device) {
         m_messages.Show(kCaptureInitErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
-        Free();
-        return E_FAIL;
+        return fail(CaptureOpenError::DeviceUnavailable);
     }
 
     m_format = kCaptureFormat;
-    result = MakeCaptureBuffer(&m_format);
-    if (FAILED(result)) {
-        Free();
-        return result;
-    }
+    if (FAILED(MakeCaptureBuffer(&m_format)))
+        return fail(CaptureOpenError::BufferUnavailable);
 
     m_waveFile = std::make_unique<CWavWriter>();
     WAVEFORMATEX actual{};
     m_buffer->GetFormat(&actual, sizeof actual);
-    result = m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE);
-    if (FAILED(result)) {
-        Free();
-        return result;
-    }
-    return S_OK;
+    if (FAILED(m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE)))
+        return fail(CaptureOpenError::FileUnavailable);
+    return CaptureOpenError::None;
 }
 
 bool SoundCapture::Open(const std::string& fileName) {
     if (fileName.empty()) {
-        m_hrLastOpen = E_INVALIDARG;
+        m_lastOpenError = CaptureOpenError::NoFileName;
         return false;
     }
     m_fileName = fileName;
-    m_hrLastOpen = OpenCapture();
-    return SUCCEEDED(m_hrLastOpen);
+    m_lastOpenError = OpenCapture();
+    return m_lastOpenError == CaptureOpenError::None;
 }
 
 void SoundCapture::Start() {

@@ -38,6 +38,18 @@ constexpr const char* kCaptureNotifyErrorText =
     "Error handling DirectSound notifications. Sample will now exit.";
 constexpr const char* kCaptureErrorCaption = "DirectSound Sample";
 
+// Why a capture could not be opened.
+enum class CaptureOpenError {
+    None,
+    NoFileName,        // an empty file name
+    NoEvents,          // the system refused the capture thread's events
+    ListingFailed,     // the capture system could not list its devices
+    NoDevice,          // no device besides the primary driver (no sound server, among others)
+    DeviceUnavailable, // the first device could not be opened (the user is told)
+    BufferUnavailable, // its capture buffer could not be made
+    FileUnavailable,   // the WAV file could not be made
+};
+
 class SoundCapture {
 public:
     // `system` lists and opens the devices, `messages` shows the two problems, `pump` (may be
@@ -59,12 +71,12 @@ public:
     void Stop();
 
     // What the last Open ended with, and how many devices it listed.
-    HRESULT LastOpenResult() const { return m_hrLastOpen; }
+    CaptureOpenError LastOpenError() const { return m_lastOpenError; }
     int DeviceCount() const { return static_cast<int>(m_deviceIds.size()); }
     bool IsRunning() const { return m_thread.joinable() && !m_bThreadEnded; }
 
 private:
-    HRESULT OpenCapture();
+    CaptureOpenError OpenCapture();
     void Free();
     void CloseWaveFile();
     HRESULT MakeCaptureBuffer(const WAVEFORMATEX* format);
@@ -91,7 +103,7 @@ private:
     std::uint32_t m_bufferSize = 0;
     std::uint32_t m_nextOffset = 0;
     std::array<DSBPOSITIONNOTIFY, kCaptureNotifyCount> m_positions{};
-    HRESULT m_hrLastOpen = S_OK;
+    CaptureOpenError m_lastOpenError = CaptureOpenError::None;
 };
 
 } // namespace kinovex

@@ -64,7 +64,7 @@ TEST_F(SoundCaptureTest, TenPointThreeSecondsGiveEightyTwoWholeBlocks) {
     const auto path = m_dir / "sound.wav";
 
     ASSERT_TRUE(capture.Open(path.string()));
-    EXPECT_EQ(capture.LastOpenResult(), S_OK);
+    EXPECT_EQ(capture.LastOpenError(), CaptureOpenError::None);
     capture.Start();
     EXPECT_TRUE(capture.IsRunning());
     fake.WaitDelivered();
@@ -89,7 +89,7 @@ TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
         options.deviceIds = ids;
         SoundCapture& capture = Install(options);
         EXPECT_FALSE(capture.Open((m_dir / "none.wav").string()));
-        EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
+        EXPECT_EQ(capture.LastOpenError(), CaptureOpenError::NoDevice);
         EXPECT_TRUE(Fake().createdDeviceIds().empty());
         capture.Start(); // nothing to start
         EXPECT_FALSE(capture.IsRunning());
@@ -104,13 +104,14 @@ TEST_F(SoundCaptureTest, WithoutSoundServerThereIsNoDevice) {
     CPulseCaptureSystem pulse;
     SoundCapture capture(pulse, m_boxes, nullptr);
     EXPECT_FALSE(capture.Open((m_dir / "none.wav").string()));
-    EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
+    EXPECT_EQ(capture.LastOpenError(), CaptureOpenError::NoDevice);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_FALSE(std::filesystem::exists(m_dir / "none.wav"));
 }
 
 TEST_F(SoundCaptureTest, EmptyNameFailsAtOnce) {
     EXPECT_FALSE(Install({}).Open(""));
+    EXPECT_EQ(m_capture->LastOpenError(), CaptureOpenError::NoFileName);
     EXPECT_EQ(Fake().entriesOffered(), 0);
 }
 
@@ -131,13 +132,39 @@ TEST_F(SoundCaptureTest, DeviceThatCannotBeCreatedIsReportedOnce) {
     options.failCreateDevice = true;
     SoundCapture& capture = Install(options);
     EXPECT_FALSE(capture.Open((m_dir / "a.wav").string()));
-    EXPECT_EQ(capture.LastOpenResult(), E_FAIL);
+    EXPECT_EQ(capture.LastOpenError(), CaptureOpenError::DeviceUnavailable);
     const auto boxes = Boxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Error initializing DirectSound.  Sample will now exit.");
     EXPECT_EQ(boxes[0].caption, "DirectSound Sample");
     EXPECT_EQ(boxes[0].icon, MessageBoxIcon::Error);
     EXPECT_FALSE(std::filesystem::exists(m_dir / "a.wav"));
+}
+
+TEST_F(SoundCaptureTest, EachStepThatFailsIsNamedAndLeavesNothingOpen) {
+    struct Case {
+        const char* name;
+        FakeCaptureOptions options;
+        std::string file; // under the test's folder
+        CaptureOpenError error;
+    };
+    FakeCaptureOptions noBuffer;
+    noBuffer.failCreateBuffer = true;
+    const Case cases[] = {
+        {"buffer", noBuffer, "a.wav", CaptureOpenError::BufferUnavailable},
+        {"file", {}, "missing folder/a.wav", CaptureOpenError::FileUnavailable},
+        {"none", {}, "b.wav", CaptureOpenError::None},
+    };
+    for (const Case& c : cases) {
+        SoundCapture& capture = Install(c.options);
+        EXPECT_EQ(capture.Open((m_dir / c.file).string()), c.error == CaptureOpenError::None)
+            << c.name;
+        EXPECT_EQ(capture.LastOpenError(), c.error) << c.name;
+        capture.Stop();
+        EXPECT_EQ(Fake().buffersAlive(), 0) << c.name;
+        EXPECT_EQ(Fake().devicesAlive(), 0) << c.name;
+    }
+    EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(SoundCaptureTest, SecondOpeningEndsTheFirstCaptureAndClosesItsFile) {

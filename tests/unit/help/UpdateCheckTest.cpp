@@ -8,8 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <filesystem>
+#include <netinet/in.h>
 #include <string>
+#include <sys/socket.h>
+#include <unistd.h>
 #include <vector>
 
 namespace kinovex {
@@ -33,14 +37,36 @@ QString Q(const fs::path& path) {
     return QString::fromStdString(path.string());
 }
 
-// The address of a port that nobody listens on (it was free a moment ago).
-QString DeadServer() {
-    QTcpServer probe;
-    probe.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = probe.serverPort();
-    probe.close();
-    return QStringLiteral("http://127.0.0.1:%1").arg(port);
-}
+// A port held by a socket that is bound but never listens: connecting to it is refused, and
+// no other program (a test running beside this one) can take the port meanwhile, as it could a
+// port that was merely free a moment ago.
+class DeadServer {
+public:
+    DeadServer() : m_socket(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        if (m_socket < 0 || ::bind(m_socket, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+            ::getsockname(m_socket, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+            ADD_FAILURE() << "no port for a dead server";
+            return;
+        }
+        m_url = QStringLiteral("http://127.0.0.1:%1").arg(ntohs(address.sin_port));
+    }
+    ~DeadServer() {
+        if (m_socket >= 0) {
+            ::close(m_socket);
+        }
+    }
+    DeadServer(const DeadServer&) = delete;
+    DeadServer& operator=(const DeadServer&) = delete;
+    const QString& url() const { return m_url; }
+
+private:
+    int m_socket;
+    QString m_url;
+};
 
 class DownloadFileTest : public ::testing::Test {
 protected:
@@ -88,7 +114,8 @@ TEST_F(DownloadFileTest, FailuresGiveTheErrorTextAndLeaveTheOldFile) {
     EXPECT_EQ(test::ReadFile(target), "[Gerneral]\nversion=100\n");
 
     // Nobody listening.
-    const QString noServer = DownloadFile(DeadServer() + QStringLiteral("/version.ini"), Q(target));
+    const DeadServer dead;
+    const QString noServer = DownloadFile(dead.url() + QStringLiteral("/version.ini"), Q(target));
     EXPECT_TRUE(noServer.contains(QStringLiteral("refused"), Qt::CaseInsensitive))
         << noServer.toStdString();
     EXPECT_EQ(test::ReadFile(target), "[Gerneral]\nversion=100\n");
@@ -210,7 +237,8 @@ TEST_F(CheckForUpdateTest, FailuresSayErrorWithTheReason) {
     EXPECT_EQ(messages[0].rfind("Error: ", 0), 0u) << messages[0];
     EXPECT_NE(messages[0].find("Internal Server Error"), std::string::npos) << messages[0];
 
-    UseServer(DeadServer());
+    const DeadServer dead;
+    UseServer(dead.url());
     Check("200 OK", "[Gerneral]\nversion=101\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("Error: ", 0), 0u) << messages[0];

@@ -199,7 +199,11 @@ private:
     void installClipTransform();
     // The clip a flash.geom.Transform was made for; null for anything else.
     TimelineInstance* transformTarget(const avm1::Value& self) const;
-    void installSoundClass();      // ScriptSound.cpp
+    void installSoundClass(); // ScriptSound.cpp
+    // The object whose sound levels a Sound sets: its target clip's or text field's, the
+    // movie's own for a Sound made without a target; null when the target is not there.
+    avm1::Object* soundHolder(avm1::Object* self);
+    avm1::Object* m_movieSound = nullptr;
     void installTextFieldClass();  // ScriptTextFields.cpp
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp

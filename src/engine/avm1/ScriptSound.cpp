@@ -1,5 +1,8 @@
-// Sound: sounds exported from the library, started and stopped by scripts, with a volume and a
-// pan the Sound object keeps.
+// Sound: sounds exported from the library, started and stopped by scripts. The volume and the
+// channel levels belong to the Sound's target (a clip or a text field, or the whole movie for a
+// Sound made without one): every Sound of the same target sees the same levels. The target is
+// kept as a path and looked up at each call, so a Sound whose clip was renamed or removed finds
+// nothing, and its methods give undefined.
 
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/Object.h"
@@ -9,6 +12,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <utility>
 
 namespace kinovex::flash {
 
@@ -19,7 +26,7 @@ using avm1::Value;
 
 namespace {
 
-// What the Sound object keeps: the attached sound's id, the volume and the pan.
+// What the Sound object keeps: the attached sound's id.
 double kept(const Object* self, const char* name, double fallback) {
     const avm1::Property* p = self->findOwn(name);
     return p != nullptr && p->value.isNumber() ? p->value.asNumber() : fallback;
@@ -27,6 +34,63 @@ double kept(const Object* self, const char* name, double fallback) {
 
 void keep(Object* self, const char* name, double value) {
     self->define(name, Value(value), avm1::kDontEnum);
+}
+
+// The levels of a target, in percent: ll, lr, rl, rr send the left and right inputs to the
+// left and right outputs. Scripts may set any whole number.
+struct SoundLevels final : avm1::HostData {
+    std::int32_t ll = 100;
+    std::int32_t lr = 0;
+    std::int32_t rl = 0;
+    std::int32_t rr = 100;
+    std::int32_t volume = 100;
+    void references(std::vector<Object*>&) const override {}
+
+    // The pan is read from the side turned down: the right one when the left is whole.
+    std::int64_t pan() const {
+        return ll == 100 ? std::abs(std::int64_t{rr}) - 100 : 100 - std::abs(std::int64_t{ll});
+    }
+    void setPan(std::int32_t p) {
+        ll = p > 0 ? static_cast<std::int32_t>(100 - std::int64_t{p}) : 100;
+        rr = p < 0 ? static_cast<std::int32_t>(100 + std::int64_t{p}) : 100;
+        lr = rl = 0;
+    }
+};
+
+// The levels kept on a holder object, made at first use; null when it holds something else.
+SoundLevels* levelsOf(Object* holder) {
+    if (holder->hostData() == nullptr) {
+        holder->setHostData(std::make_unique<SoundLevels>());
+    }
+    return dynamic_cast<SoundLevels*>(holder->hostData());
+}
+
+std::int32_t wholeNumber(avm1::Vm& vm, const Value& v) {
+    return avm1::toInt32(vm.toNumber(v));
+}
+
+// setTransform reads only the object's own levels, in this order; a getter counts as nothing.
+void setLevels(avm1::Vm& vm, SoundLevels& levels, Object* from) {
+    const std::pair<const char*, std::int32_t SoundLevels::*> fields[] = {
+        {"ll", &SoundLevels::ll},
+        {"lr", &SoundLevels::lr},
+        {"rr", &SoundLevels::rr},
+        {"rl", &SoundLevels::rl},
+    };
+    for (const auto& [name, member] : fields) {
+        if (const avm1::Property* p = from->findOwn(name)) {
+            levels.*member = p->getter != nullptr ? 0 : wholeNumber(vm, p->value);
+        }
+    }
+}
+
+Value levelsObject(avm1::Vm& vm, const SoundLevels& levels) {
+    Object* o = vm.newObject();
+    vm.setMember(o, "ll", Value(static_cast<double>(levels.ll)));
+    vm.setMember(o, "lr", Value(static_cast<double>(levels.lr)));
+    vm.setMember(o, "rl", Value(static_cast<double>(levels.rl)));
+    vm.setMember(o, "rr", Value(static_cast<double>(levels.rr)));
+    return Value(o);
 }
 
 // start(offset in seconds, loops) at a volume (0-100) and pan (-100 left to 100 right).
@@ -52,15 +116,54 @@ void startSound(SoundMixer& mixer, std::uint16_t sound, double offset, double lo
 
 } // namespace
 
+avm1::Object* ScriptRuntime::soundHolder(Object* self) {
+    const Value target = avm1::constructorArg(self, 0);
+    if (target.isUndefined()) {
+        return m_movieSound;
+    }
+    const avm1::ClipId root = rootClip();
+    Object* o = m_vm->resolvePath(m_vm->clipObject(root), root, m_vm->toString(target));
+    if (o == nullptr) {
+        return nullptr;
+    }
+    const bool isClip = o->objectClass() == avm1::ObjectClass::Clip && clip(o->clip()) != nullptr;
+    return isClip || fieldOf(o) != nullptr ? o : nullptr;
+}
+
 void ScriptRuntime::installSoundClass() {
     avm1::Vm& vm = *m_vm;
-    Object* proto = avm1::defineHostClass(vm, "Sound");
+    m_movieSound = vm.newObject();
+    vm.keepAlive(m_movieSound);
+    // A clip or text field given as the target is kept as its path.
+    Object* proto = avm1::defineHostClass(vm, "Sound", [this](avm1::Vm& v, Object* self, Args) {
+        const Value target = avm1::constructorArg(self, 0);
+        TimelineInstance* parent = nullptr;
+        std::string path;
+        if (const TimelineInstance* c = clipOfValue(target)) {
+            path = v.targetPath(c->clipId());
+        } else if (const DisplayObject* field = fieldOf(avm1::selfObject(target), &parent)) {
+            path = v.targetPath(parent->clipId()) + "." + field->name;
+        } else {
+            return;
+        }
+        self->primitive().asObject()->elements()[0] = Value(path);
+    });
     // A method called on anything but an object gives undefined.
     using Method = Value (*)(ScriptRuntime&, avm1::Vm&, Object*, Args);
     auto method = [&](const char* name, Method m) {
         vm.setFunction(proto, name, [this, m](avm1::Vm& v, const Value& self, Args args) {
             Object* o = avm1::selfObject(self);
             return o != nullptr ? m(*this, v, o, args) : Value();
+        });
+    };
+    // One that reads or sets the target's levels gives undefined when the target is not there.
+    using LevelsMethod = Value (*)(avm1::Vm&, SoundLevels&, Args);
+    auto levelsMethod = [&](const char* name, LevelsMethod m) {
+        vm.setFunction(proto, name, [this, m](avm1::Vm& v, const Value& self, Args args) {
+            Object* o = avm1::selfObject(self);
+            Object* holder = o != nullptr ? soundHolder(o) : nullptr;
+            SoundLevels* levels = holder != nullptr ? levelsOf(holder) : nullptr;
+            return levels != nullptr ? m(v, *levels, args) : Value();
         });
     };
     const Method nothing = [](ScriptRuntime&, avm1::Vm&, Object*, Args) { return Value(); };
@@ -75,8 +178,11 @@ void ScriptRuntime::installSoundClass() {
         }
         const double offset = v.toNumber(arg(args, 0));
         const double loops = v.toNumber(arg(args, 1));
-        startSound(*r.m_mixer, sound, offset, loops, kept(self, "__volume", 100),
-                   kept(self, "__pan", 0));
+        Object* holder = r.soundHolder(self);
+        const SoundLevels* levels = holder != nullptr ? levelsOf(holder) : nullptr;
+        const SoundLevels whole;
+        const SoundLevels& l = levels != nullptr ? *levels : whole;
+        startSound(*r.m_mixer, sound, offset, loops, l.volume, static_cast<double>(l.pan()));
         return Value();
     });
     method("stop", [](ScriptRuntime& r, avm1::Vm& v, Object* self, Args args) {
@@ -92,22 +198,28 @@ void ScriptRuntime::installSoundClass() {
         }
         return Value();
     });
-    method("setVolume", [](ScriptRuntime&, avm1::Vm& v, Object* self, Args args) {
-        keep(self, "__volume", v.toNumber(arg(args, 0)));
+    levelsMethod("setVolume", [](avm1::Vm& v, SoundLevels& l, Args args) {
+        l.volume = wholeNumber(v, arg(args, 0));
         return Value();
     });
-    method("getVolume", [](ScriptRuntime&, avm1::Vm&, Object* self, Args) {
-        return Value(kept(self, "__volume", 100));
+    levelsMethod("getVolume", [](avm1::Vm&, SoundLevels& l, Args) {
+        return Value(static_cast<double>(l.volume));
     });
-    method("setPan", [](ScriptRuntime&, avm1::Vm& v, Object* self, Args args) {
-        keep(self, "__pan", v.toNumber(arg(args, 0)));
+    levelsMethod("setPan", [](avm1::Vm& v, SoundLevels& l, Args args) {
+        l.setPan(wholeNumber(v, arg(args, 0)));
         return Value();
     });
-    method("getPan", [](ScriptRuntime&, avm1::Vm&, Object* self, Args) {
-        return Value(kept(self, "__pan", 0));
+    levelsMethod("getPan", [](avm1::Vm&, SoundLevels& l, Args) {
+        return Value(static_cast<double>(l.pan()));
     });
-    method("setTransform", nothing);
-    method("getTransform", nothing);
+    levelsMethod("setTransform", [](avm1::Vm& v, SoundLevels& l, Args args) {
+        if (Object* from = avm1::selfObject(arg(args, 0))) {
+            setLevels(v, l, from);
+        }
+        return Value();
+    });
+    levelsMethod("getTransform",
+                 [](avm1::Vm& v, SoundLevels& l, Args) { return levelsObject(v, l); });
     method("loadSound", [](ScriptRuntime& r, avm1::Vm& v, Object*, Args args) {
         r.getUrl(v.toString(arg(args, 0)), {}, 0);
         return Value();

@@ -7,7 +7,13 @@
 #include "engine/definitions/Movie.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <utility>
 
 namespace kinovex::flash {
 
@@ -64,10 +70,6 @@ void defineListeners(avm1::Vm& vm, Object* holder) {
     vm.setFunction(holder, "removeListener", removeListener);
 }
 
-Value nothing(avm1::Vm&, const Value&, Args) {
-    return {};
-}
-
 } // namespace
 
 void ScriptRuntime::installKeyObject() {
@@ -97,11 +99,77 @@ void ScriptRuntime::installKeyObject() {
 void ScriptRuntime::installMouseObject() {
     avm1::Vm& vm = *m_vm;
     Object* mouse = avm1::defineHostObject(vm, "Mouse");
-    // show and hide: the pointer is the host's.
-    vm.setFunction(mouse, "show", nothing);
-    vm.setFunction(mouse, "hide", nothing);
+    // show and hide: the pointer is the host's. Each tells whether it was shown before: 1 or 0.
+    auto shown = std::make_shared<bool>(true);
+    for (const bool show : {true, false}) {
+        vm.setFunction(mouse, show ? "show" : "hide", [shown, show](avm1::Vm&, const Value&, Args) {
+            const bool was = std::exchange(*shown, show);
+            return Value(was ? 1.0 : 0.0);
+        });
+    }
     defineListeners(vm, mouse);
 }
+
+namespace {
+
+// Stage.align: the edges named, each by its letter in any case, always given as "LTRB" orders
+// them; anything else in the text is passed over.
+std::string stageAlign(std::string_view text) {
+    std::string out;
+    for (const char edge : {'L', 'T', 'R', 'B'}) {
+        if (std::any_of(text.begin(), text.end(), [edge](char c) {
+                return std::toupper(static_cast<unsigned char>(c)) == edge;
+            })) {
+            out += edge;
+        }
+    }
+    return out;
+}
+
+// Stage.scaleMode: one of the four modes in any case, spelled the player's way; anything else
+// leaves the mode as it was.
+std::optional<std::string> stageScaleMode(std::string_view text) {
+    for (const char* mode : {"noBorder", "exactFit", "showAll", "noScale"}) {
+        const std::string_view m(mode);
+        if (m.size() == text.size() &&
+            std::equal(m.begin(), m.end(), text.begin(), [](char a, char b) {
+                return std::tolower(static_cast<unsigned char>(a)) ==
+                       std::tolower(static_cast<unsigned char>(b));
+            })) {
+            return std::string(m);
+        }
+    }
+    return std::nullopt;
+}
+
+// Stage.scaleMode and Stage.align: what scripts set is kept and read back; the movie is shown
+// the same way whatever they say. They are natives 666/1 to 666/4 as well (get, set each).
+void defineStageSettings(avm1::Vm& vm, Object* stage) {
+    auto settings = std::make_shared<std::pair<std::string, std::string>>("showAll", "");
+    using Normalize = std::optional<std::string> (*)(std::string_view);
+    const Normalize align = [](std::string_view t) { return std::optional(stageAlign(t)); };
+    const std::tuple<const char*, std::string std::pair<std::string, std::string>::*, Normalize>
+        properties[] = {{"scaleMode", &std::pair<std::string, std::string>::first, stageScaleMode},
+                        {"align", &std::pair<std::string, std::string>::second, align}};
+    int index = 1;
+    for (const auto& [name, member, normalize] : properties) {
+        avm1::Property& p = stage->define(name, Value(), avm1::kDontEnum | avm1::kDontDelete);
+        p.getter = vm.newFunction([settings, member](avm1::Vm&, const Value&, Args) {
+            return Value((*settings).*member);
+        });
+        p.setter =
+            vm.newFunction([settings, member, normalize](avm1::Vm& v, const Value&, Args args) {
+                if (auto value = normalize(v.toString(arg(args, 0)))) {
+                    (*settings).*member = std::move(*value);
+                }
+                return Value();
+            });
+        vm.registerNative(666, index++, p.getter);
+        vm.registerNative(666, index++, p.setter);
+    }
+}
+
+} // namespace
 
 void ScriptRuntime::installStageObject() {
     avm1::Vm& vm = *m_vm;
@@ -110,15 +178,14 @@ void ScriptRuntime::installStageObject() {
     // The movie is shown whole, scaled to the output.
     const double width = std::round(m_movie.frameSize().width() / 20.0);
     const double height = std::round(m_movie.frameSize().height() / 20.0);
-    const std::pair<const char*, Value> properties[] = {{"width", Value(width)},
-                                                        {"height", Value(height)},
-                                                        {"scaleMode", Value("showAll")},
-                                                        {"align", Value("")},
-                                                        {"showMenu", Value(true)}};
-    for (const auto& [name, value] : properties) {
+    auto fixed = [&](const char* name, Value value) {
         avm1::Property& p = stage->define(name, Value(), avm1::kDontEnum | avm1::kDontDelete);
-        p.getter = vm.newFunction([v = value](avm1::Vm&, const Value&, Args) { return v; });
-    }
+        p.getter = vm.newFunction([value](avm1::Vm&, const Value&, Args) { return value; });
+    };
+    fixed("width", Value(width));
+    fixed("height", Value(height));
+    defineStageSettings(vm, stage);
+    fixed("showMenu", Value(true));
 }
 
 } // namespace kinovex::flash

@@ -51,6 +51,8 @@ void Vm::installBuiltins() {
     installRectangleClass(*this);
     installColorTransformClass(*this);
     installMatrixClass(*this);
+    installFilterClasses(*this);
+    installContextMenuClasses(*this);
 }
 
 double Vm::random() {

@@ -29,6 +29,7 @@ void installGlobalFunctions(Vm& vm);
 void installAsNative(Vm& vm);
 Object* installMovieClipClass(Vm& vm);
 Object* installButtonClass(Vm& vm);
+void installContextMenuClasses(Vm& vm);
 
 // The clip a clip's or button's script object stands for; 0 for anything else.
 ClipId clipOf(const Value& self);

@@ -12,7 +12,9 @@
 
 namespace kinovex::flash::avm1 {
 
-// _global.flash.geom, made on first use; _global.flash is seen from version 8 on.
+// _global.flash.<name>, made on first use; _global.flash is seen from version 8 on.
+Object* flashPackage(Vm& vm, std::string_view name);
+// _global.flash.geom.
 Object* geomPackage(Vm& vm);
 // A class of flash.geom: its constructor (a function with a prototype of its own) and prototype.
 Object* defineGeomClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto);
@@ -34,6 +36,8 @@ void installPointClass(Vm& vm);
 void installRectangleClass(Vm& vm);
 void installColorTransformClass(Vm& vm);
 void installMatrixClass(Vm& vm);
+// flash.filters: BitmapFilter and its filters.
+void installFilterClasses(Vm& vm);
 
 // A new flash.geom.ColorTransform holding `cx`.
 Value newColorTransform(Vm& vm, const ColorTransform& cx);

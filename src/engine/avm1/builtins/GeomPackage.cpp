@@ -2,17 +2,21 @@
 
 namespace kinovex::flash::avm1 {
 
-Object* geomPackage(Vm& vm) {
-    auto child = [&](Object* parent, std::string_view name, PropFlags flags) {
-        if (const Property* p = parent->findOwn(name); p && p->value.isObject()) {
+Object* flashPackage(Vm& vm, std::string_view name) {
+    auto child = [&](Object* parent, std::string_view childName, PropFlags flags) {
+        if (const Property* p = parent->findOwn(childName); p && p->value.isObject()) {
             return p->value.asObject();
         }
         Object* o = vm.newObject();
-        parent->define(name, Value(o), flags);
+        parent->define(childName, Value(o), flags);
         return o;
     };
     Object* flash = child(vm.global(), "flash", kDontEnum | kFromVersion8);
-    return child(flash, "geom", 0);
+    return child(flash, name, 0);
+}
+
+Object* geomPackage(Vm& vm) {
+    return flashPackage(vm, "geom");
 }
 
 void setGeomFunction(Vm& vm, Object* target, std::string_view name, NativeFunction f,

@@ -70,11 +70,31 @@ void defineListeners(avm1::Vm& vm, Object* holder) {
     vm.setFunction(holder, "removeListener", removeListener);
 }
 
+// Key and Mouse are made as a script would make them: a new Object given to
+// AsBroadcaster.initialize, its methods added, then everything on it hidden, permanent and
+// read-only.
+Object* defineBroadcaster(avm1::Vm& vm, std::string_view name) {
+    Object* o = avm1::defineHostObject(vm, name);
+    o->define("constructor", Value(vm.objectConstructor()), avm1::kDontEnum | avm1::kDontDelete);
+    const avm1::Property* broadcaster = vm.global()->findOwn("AsBroadcaster");
+    if (broadcaster != nullptr && broadcaster->value.isObject()) {
+        const Value initialize[] = {Value(o)};
+        vm.call(vm.getMember(broadcaster->value, "initialize"), broadcaster->value, initialize);
+    }
+    return o;
+}
+
+void seal(Object* o) {
+    for (avm1::Property& p : o->properties()) {
+        p.flags |= avm1::kDontEnum | avm1::kDontDelete | avm1::kReadOnly;
+    }
+}
+
 } // namespace
 
 void ScriptRuntime::installKeyObject() {
     avm1::Vm& vm = *m_vm;
-    Object* key = avm1::defineHostObject(vm, "Key");
+    Object* key = defineBroadcaster(vm, "Key");
     vm.setFunction(key, "isDown", [this](avm1::Vm& v, const Value&, Args args) {
         return Value(m_keysDown.count(static_cast<int>(v.toNumber(arg(args, 0)))) != 0);
     });
@@ -85,20 +105,21 @@ void ScriptRuntime::installKeyObject() {
     vm.setFunction(key, "getAscii", [this](avm1::Vm&, const Value&, Args) {
         return Value(static_cast<double>(m_lastChar));
     });
-    defineListeners(vm, key);
+    vm.setFunction(key, "isAccessible", [](avm1::Vm&, const Value&, Args) { return Value(false); });
     const std::pair<const char*, int> keyCodes[] = {
-        {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46}, {"DOWN", 40},
-        {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},      {"INSERT", 45},
-        {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},     {"SHIFT", 16},
-        {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
+        {"ALT", 18},    {"BACKSPACE", 8}, {"CAPSLOCK", 20}, {"CONTROL", 17}, {"DELETEKEY", 46},
+        {"DOWN", 40},   {"END", 35},      {"ENTER", 13},    {"ESCAPE", 27},  {"HOME", 36},
+        {"INSERT", 45}, {"LEFT", 37},     {"PGDN", 34},     {"PGUP", 33},    {"RIGHT", 39},
+        {"SHIFT", 16},  {"SPACE", 32},    {"TAB", 9},       {"UP", 38}};
     for (const auto& [name, code] : keyCodes) {
-        key->define(name, Value(code), avm1::kDontEnum | avm1::kDontDelete | avm1::kReadOnly);
+        key->define(name, Value(code));
     }
+    seal(key);
 }
 
 void ScriptRuntime::installMouseObject() {
     avm1::Vm& vm = *m_vm;
-    Object* mouse = avm1::defineHostObject(vm, "Mouse");
+    Object* mouse = defineBroadcaster(vm, "Mouse");
     // show and hide: the pointer is the host's. Each tells whether it was shown before: 1 or 0.
     auto shown = std::make_shared<bool>(true);
     for (const bool show : {true, false}) {
@@ -107,7 +128,7 @@ void ScriptRuntime::installMouseObject() {
             return Value(was ? 1.0 : 0.0);
         });
     }
-    defineListeners(vm, mouse);
+    seal(mouse);
 }
 
 namespace {

@@ -1,9 +1,14 @@
-// LocalConnection and SharedObject: what would reach outside the movie. The engine keeps
-// nothing outside it: their methods do nothing. (LoadVars and XML read files beside the movie:
+// LocalConnection, SharedObject, Camera, Microphone and Accessibility: what would reach outside
+// the movie. The engine keeps nothing outside it and has no devices: their methods do nothing,
+// and Camera.get and Microphone.get find none. (LoadVars and XML read files beside the movie:
 // ScriptLoads.cpp.)
 
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/builtins/Geom.h"
+
+#include <initializer_list>
+#include <string_view>
 
 namespace kinovex::flash {
 
@@ -16,6 +21,33 @@ namespace {
 
 Value nothing(avm1::Vm&, const Value&, Args) {
     return {};
+}
+
+// Camera and Microphone: classes whose get() would give the device; the setters do nothing.
+void defineDeviceClass(avm1::Vm& vm, std::string_view name,
+                       std::initializer_list<const char*> setters) {
+    Object* proto = avm1::defineHostClass(vm, name);
+    for (const char* setter : setters) {
+        vm.setFunction(proto, setter, nothing);
+    }
+    Object* ctor = proto->findOwn("constructor")->value.asObject();
+    avm1::setGeomFunction(vm, ctor, "get",
+                          [](avm1::Vm&, const Value&, Args) { return Value::null(); });
+}
+
+// Accessibility: no screen reader is ever active. Its methods are permanent and read-only, as
+// are the object's own __proto__ and constructor.
+void defineAccessibility(avm1::Vm& vm) {
+    Object* o = avm1::defineHostObject(vm, "Accessibility");
+    o->define("constructor", Value(vm.objectConstructor()), avm1::kDontEnum | avm1::kDontDelete);
+    for (avm1::Property& p : o->properties()) {
+        p.flags |= avm1::kReadOnly;
+    }
+    const avm1::PropFlags fixed = avm1::kDontDelete | avm1::kReadOnly | avm1::kFromVersion6;
+    vm.setFunction(
+        o, "isActive", [](avm1::Vm&, const Value&, Args) { return Value(false); }, fixed);
+    vm.setFunction(o, "sendEvent", nothing, fixed);
+    vm.setFunction(o, "updateProperties", nothing, fixed);
 }
 
 } // namespace
@@ -31,6 +63,12 @@ void ScriptRuntime::installOutsideClasses() {
     for (const char* name : {"flush", "clear", "getSize"}) {
         vm.setFunction(shared, name, nothing);
     }
+    defineDeviceClass(vm, "Camera",
+                      {"setCursor", "setKeyFrameInterval", "setLoopback", "setMode",
+                       "setMotionLevel", "setQuality"});
+    defineDeviceClass(vm, "Microphone",
+                      {"setGain", "setRate", "setSilenceLevel", "setUseEchoSuppression"});
+    defineAccessibility(vm);
 }
 
 } // namespace kinovex::flash

@@ -96,9 +96,11 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype is sealed, read-only as well.
-            const avm1::PropFlags flags = avm1::kDontEnum | avm1::kDontDelete |
-                                          (name == "Color.prototype" ? avm1::kReadOnly : 0);
+            // Color's prototype, Key, Mouse and Accessibility are sealed, read-only as well.
+            const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
+                                name == "Accessibility";
+            const avm1::PropFlags flags =
+                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
         }
         if (o->function() != nullptr) {
@@ -119,14 +121,12 @@ const std::vector<Layout> kLayout = {
     {"_global", "Object.prototype",
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
      "Error:f:1 AsBroadcaster:f:129 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
-     "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 "
-     "setTimeout:f:3 clearTimeout:f:3 ASSetPropFlags:f:3 "
-     "ASnative:f:3 _global:o:1 "
-     "NaN:n=NaN:1 Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 flash:o:4097 Key:o:1 Mouse:o:1 "
-     "Stage:o:1 "
-     "Color:f:1 Sound:f:1 TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 "
-     "LocalConnection:f:1 "
-     "SharedObject:f:1"},
+     "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 setTimeout:f:3 "
+     "clearTimeout:f:3 ASSetPropFlags:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
+     "Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
+     "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Color:f:1 Sound:f:1 TextField:f:1 "
+     "TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 SharedObject:f:1 "
+     "Camera:f:1 Microphone:f:1 Accessibility:o:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
      "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
@@ -184,17 +184,25 @@ const std::vector<Layout> kLayout = {
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
      "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},
-    // The flash.geom package, seen from version 8 on.
-    {"flash", "Object.prototype", "geom:o:0"},
+    // The flash package (geom, filters), seen from version 8 on.
+    {"flash", "Object.prototype", "geom:o:0 filters:o:0"},
+    {"ContextMenu", "Function.prototype", "prototype:o:3"},
+    {"ContextMenu.prototype", "Object.prototype",
+     "constructor:f:3 copy:f:1027 hideBuiltInItems:f:1027"},
+    {"ContextMenuItem", "Function.prototype", "prototype:o:3"},
+    {"ContextMenuItem.prototype", "Object.prototype", "constructor:f:3 copy:f:1027"},
     {"Key", "Object.prototype",
-     "isDown:f:3 isToggled:f:3 getCode:f:3 getAscii:f:3 addListener:f:3 removeListener:f:3 "
+     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "isDown:f:7 isToggled:f:7 getCode:f:7 getAscii:f:7 isAccessible:f:7 ALT:n=18:7 "
      "BACKSPACE:n=8:7 CAPSLOCK:n=20:7 CONTROL:n=17:7 DELETEKEY:n=46:7 DOWN:n=40:7 END:n=35:7 "
      "ENTER:n=13:7 ESCAPE:n=27:7 HOME:n=36:7 INSERT:n=45:7 LEFT:n=37:7 PGDN:n=34:7 PGUP:n=33:7 "
      "RIGHT:n=39:7 SHIFT:n=16:7 SPACE:n=32:7 TAB:n=9:7 UP:n=38:7"},
-    {"Mouse", "Object.prototype", "show:f:3 hide:f:3 addListener:f:3 removeListener:f:3"},
+    {"Mouse", "Object.prototype",
+     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "show:f:7 hide:f:7"},
     {"Stage", "Object.prototype",
-     "addListener:f:3 removeListener:f:3 width:get:3 height:get:3 scaleMode:get:3 align:get:3 "
-     "showMenu:get:3"},
+     "addListener:f:3 removeListener:f:3 width:get:3 height:get:3 scaleMode:get+set:3 "
+     "align:get+set:3 showMenu:get:3"},
     {"Color", "Function.prototype", "prototype:o:3"},
     {"Color.prototype", "Object.prototype",
      "constructor:f:7 setRGB:f:7 getRGB:f:7 setTransform:f:7 getTransform:f:7"},
@@ -240,6 +248,15 @@ const std::vector<Layout> kLayout = {
     {"SharedObject", "Function.prototype", "prototype:o:3"},
     {"SharedObject.prototype", "Object.prototype",
      "constructor:f:3 flush:f:3 clear:f:3 getSize:f:3"},
+    {"Camera", "Function.prototype", "prototype:o:3 get:f:0"},
+    {"Camera.prototype", "Object.prototype",
+     "constructor:f:3 setCursor:f:3 setKeyFrameInterval:f:3 setLoopback:f:3 setMode:f:3 "
+     "setMotionLevel:f:3 setQuality:f:3"},
+    {"Microphone", "Function.prototype", "prototype:o:3 get:f:0"},
+    {"Microphone.prototype", "Object.prototype",
+     "constructor:f:3 setGain:f:3 setRate:f:3 setSilenceLevel:f:3 setUseEchoSuppression:f:3"},
+    {"Accessibility", "Object.prototype",
+     "constructor:f:7 isActive:f:134 sendEvent:f:134 updateProperties:f:134"},
 };
 
 TEST(ScriptBuiltinsLayout, EveryBuiltInObjectHasItsMembersFlagsAndPrototype) {

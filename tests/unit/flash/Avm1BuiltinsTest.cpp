@@ -556,5 +556,39 @@ INSTANTIATE_TEST_SUITE_P(
              {"1", "2", "foo: 1", "foo: 2", "foo: 2", "undefined"}}),
     ruleName);
 
+// m = new ContextMenu(); c = m.copy(); m.hideBuiltInItems(); trace(typeof c);
+// trace(c.builtInItems.loop)
+void copyThenHide(Actions& a) {
+    a.push("m").push(Int{0}).push("ContextMenu").op(op::NewObject).op(op::SetVariable);
+    a.push("c").push(Int{0}).getVar("m").push("copy").op(op::CallMethod).op(op::SetVariable);
+    a.push(Int{0}).getVar("m").push("hideBuiltInItems").op(op::CallMethod).op(op::Pop);
+    a.getVar("c").op(op::TypeOf).op(op::Trace);
+    a.getVar("c").push("builtInItems").op(op::GetMember);
+    a.getVar("m").push("builtInItems").op(op::GetMember).op(op::StrictEquals).op(op::Trace);
+    a.getVar("m").push("builtInItems").op(op::GetMember).push("loop").op(op::GetMember);
+    a.op(op::Trace);
+}
+
+// f = new flash.filters.BlurFilter(8); trace(f.blurX, f.blurY, f.hasOwnProperty("blurX"))
+void blurFilter(Actions& a) {
+    a.push("f").push(8.0).push(Int{1}).getVar("flash").push("filters").op(op::GetMember);
+    a.push("BlurFilter").op(op::NewMethod).op(op::SetVariable);
+    a.getVar("f").push("blurX").op(op::GetMember).op(op::Trace);
+    a.getVar("f").push("blurY").op(op::GetMember).op(op::Trace);
+    a.push("blurX").push(Int{1}).getVar("f").push("hasOwnProperty").op(op::CallMethod);
+    a.op(op::Trace);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    PlayerClasses, Avm1Builtin,
+    testing::Values(
+        Rule{"AContextMenuCopySharesTheBuiltInItems", 7, copyThenHide, {"object", "true", "false"}},
+        Rule{"ContextMenuCopyAndHideComeWithVersion7",
+             6,
+             copyThenHide,
+             {"undefined", "false", "true"}},
+        Rule{"FilterFieldsSitBehindThePrototypesAccessors", 8, blurFilter, {"8", "4", "false"}}),
+    ruleName);
+
 } // namespace
 } // namespace kinovex::flash::test

@@ -9,6 +9,23 @@ Object* defineHostObject(Vm& vm, std::string_view name) {
     return o;
 }
 
+Object* defineBroadcasterObject(Vm& vm, std::string_view name) {
+    Object* o = defineHostObject(vm, name);
+    o->define("constructor", Value(vm.objectConstructor()), kDontEnum | kDontDelete);
+    const Property* broadcaster = vm.global()->findOwn("AsBroadcaster");
+    if (broadcaster != nullptr && broadcaster->value.isObject()) {
+        const Value initialize[] = {Value(o)};
+        vm.call(vm.getMember(broadcaster->value, "initialize"), broadcaster->value, initialize);
+    }
+    return o;
+}
+
+void sealProperties(Object* o) {
+    for (Property& p : o->properties()) {
+        p.flags |= kDontEnum | kDontDelete | kReadOnly;
+    }
+}
+
 Object* defineHostClass(Vm& vm, std::string_view name, HostInit init) {
     Object* proto = vm.newObject();
     const std::string className(name);

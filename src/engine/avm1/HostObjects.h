@@ -13,6 +13,12 @@ namespace kinovex::flash::avm1 {
 // An object on _global.
 Object* defineHostObject(Vm& vm, std::string_view name);
 
+// An object on _global made as the player makes Key, Mouse and Selection: a new Object given to
+// AsBroadcaster.initialize. Seal it once its methods are on.
+Object* defineBroadcasterObject(Vm& vm, std::string_view name);
+// Makes every property of `o` hidden, permanent and read-only.
+void sealProperties(Object* o);
+
 // What a host class's constructor does besides keeping its arguments.
 using HostInit = std::function<void(Vm& vm, Object* self, Args args)>;
 

@@ -10,6 +10,7 @@ void ScriptRuntime::installPlayerClasses() {
     installKeyObject();
     installMouseObject();
     installStageObject();
+    installSelectionObject();
     installColorClass();
     installTransformClass();
     installSoundClass();

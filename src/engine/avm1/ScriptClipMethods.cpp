@@ -324,6 +324,15 @@ void ScriptRuntime::installClipMethods() {
             },
             e.flags);
     }
+    // getSWFVersion(): the version of the movie a clip or a text field comes from; -1 for
+    // anything else.
+    m_vm->setFunction(
+        m_vm->clipPrototype(), "getSWFVersion",
+        [this](avm1::Vm&, const Value& self, Args) {
+            const bool ours = clipOfValue(self) != nullptr || fieldOf(avm1::selfObject(self));
+            return Value(ours ? static_cast<double>(m_movie.version()) : -1.0);
+        },
+        kSince5);
 }
 
 TimelineInstance* ScriptRuntime::clipOfValue(const Value& v) const {

@@ -65,12 +65,6 @@ Value transformObject(avm1::Vm& vm, const ColorTransform& cx) {
     return Value(o);
 }
 
-void sealProperties(Object* o) {
-    for (avm1::Property& p : o->properties()) {
-        p.flags |= avm1::kDontEnum | avm1::kDontDelete | avm1::kReadOnly;
-    }
-}
-
 } // namespace
 
 double fixedMultiplier(double percent) {
@@ -94,7 +88,7 @@ void ScriptRuntime::installColorClass() {
     // hidden, permanent and read-only.
     Object* proto = avm1::defineHostClass(vm, "Color", [](avm1::Vm&, Object* self, Args args) {
         self->define("target", arg(args, 0));
-        sealProperties(self);
+        avm1::sealProperties(self);
     });
     // A method works on the colour transform of the target; without one it gives undefined.
     using Method = Value (*)(avm1::Vm&, ColorTransform&, Args);
@@ -118,7 +112,7 @@ void ScriptRuntime::installColorClass() {
     });
     method("getTransform",
            [](avm1::Vm& v, ColorTransform& cx, Args) { return transformObject(v, cx); });
-    sealProperties(proto);
+    avm1::sealProperties(proto);
 }
 
 } // namespace kinovex::flash

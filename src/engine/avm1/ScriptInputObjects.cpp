@@ -70,31 +70,11 @@ void defineListeners(avm1::Vm& vm, Object* holder) {
     vm.setFunction(holder, "removeListener", removeListener);
 }
 
-// Key and Mouse are made as a script would make them: a new Object given to
-// AsBroadcaster.initialize, its methods added, then everything on it hidden, permanent and
-// read-only.
-Object* defineBroadcaster(avm1::Vm& vm, std::string_view name) {
-    Object* o = avm1::defineHostObject(vm, name);
-    o->define("constructor", Value(vm.objectConstructor()), avm1::kDontEnum | avm1::kDontDelete);
-    const avm1::Property* broadcaster = vm.global()->findOwn("AsBroadcaster");
-    if (broadcaster != nullptr && broadcaster->value.isObject()) {
-        const Value initialize[] = {Value(o)};
-        vm.call(vm.getMember(broadcaster->value, "initialize"), broadcaster->value, initialize);
-    }
-    return o;
-}
-
-void seal(Object* o) {
-    for (avm1::Property& p : o->properties()) {
-        p.flags |= avm1::kDontEnum | avm1::kDontDelete | avm1::kReadOnly;
-    }
-}
-
 } // namespace
 
 void ScriptRuntime::installKeyObject() {
     avm1::Vm& vm = *m_vm;
-    Object* key = defineBroadcaster(vm, "Key");
+    Object* key = avm1::defineBroadcasterObject(vm, "Key");
     vm.setFunction(key, "isDown", [this](avm1::Vm& v, const Value&, Args args) {
         return Value(m_keysDown.count(static_cast<int>(v.toNumber(arg(args, 0)))) != 0);
     });
@@ -114,12 +94,12 @@ void ScriptRuntime::installKeyObject() {
     for (const auto& [name, code] : keyCodes) {
         key->define(name, Value(code));
     }
-    seal(key);
+    avm1::sealProperties(key);
 }
 
 void ScriptRuntime::installMouseObject() {
     avm1::Vm& vm = *m_vm;
-    Object* mouse = defineBroadcaster(vm, "Mouse");
+    Object* mouse = avm1::defineBroadcasterObject(vm, "Mouse");
     // show and hide: the pointer is the host's. Each tells whether it was shown before: 1 or 0.
     auto shown = std::make_shared<bool>(true);
     for (const bool show : {true, false}) {
@@ -128,7 +108,7 @@ void ScriptRuntime::installMouseObject() {
             return Value(was ? 1.0 : 0.0);
         });
     }
-    seal(mouse);
+    avm1::sealProperties(mouse);
 }
 
 namespace {

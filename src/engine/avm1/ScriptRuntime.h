@@ -187,6 +187,21 @@ private:
     void installKeyObject(); // ScriptInputObjects.cpp
     void installMouseObject();
     void installStageObject();
+    void installSelectionObject();
+    // What has the focus (a clip or a text field's script object, kept alive while it has it)
+    // and the text selected in it; -1 for a clip or nothing.
+    struct Focus {
+        avm1::Object* object = nullptr;
+        int begin = -1;
+        int end = -1;
+        int caret = -1;
+    };
+    Focus m_focus;
+    // Whether setFocus may give `target` the focus, and gives it; false leaves it as it was.
+    bool takeFocus(const avm1::Value& target);
+    // "_level0.a.t": the path of the clip or text field a script object stands for; empty for
+    // anything else (and for those that have gone).
+    std::string pathOf(const avm1::Value& v);
     void installColorClass(); // ScriptColor.cpp
     // The colour transform of the clip a Color object was made for; null when it names none.
     ColorTransform* colorTarget(avm1::Object* self);

@@ -135,18 +135,11 @@ void ScriptRuntime::installSoundClass() {
     m_movieSound = vm.newObject();
     vm.keepAlive(m_movieSound);
     // A clip or text field given as the target is kept as its path.
-    Object* proto = avm1::defineHostClass(vm, "Sound", [this](avm1::Vm& v, Object* self, Args) {
-        const Value target = avm1::constructorArg(self, 0);
-        TimelineInstance* parent = nullptr;
-        std::string path;
-        if (const TimelineInstance* c = clipOfValue(target)) {
-            path = v.targetPath(c->clipId());
-        } else if (const DisplayObject* field = fieldOf(avm1::selfObject(target), &parent)) {
-            path = v.targetPath(parent->clipId()) + "." + field->name;
-        } else {
-            return;
+    Object* proto = avm1::defineHostClass(vm, "Sound", [this](avm1::Vm&, Object* self, Args) {
+        std::string path = pathOf(avm1::constructorArg(self, 0));
+        if (!path.empty()) {
+            self->primitive().asObject()->elements()[0] = Value(std::move(path));
         }
-        self->primitive().asObject()->elements()[0] = Value(path);
     });
     // A method called on anything but an object gives undefined.
     using Method = Value (*)(ScriptRuntime&, avm1::Vm&, Object*, Args);

@@ -96,9 +96,10 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse and Accessibility are sealed, read-only as well.
+            // Color's prototype, Key, Mouse, Selection and Accessibility are sealed, read-only as
+            // well.
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
-                                name == "Accessibility";
+                                name == "Selection" || name == "Accessibility";
             const avm1::PropFlags flags =
                 avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
@@ -124,9 +125,9 @@ const std::vector<Layout> kLayout = {
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 setTimeout:f:3 "
      "clearTimeout:f:3 ASSetPropFlags:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
      "Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
-     "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Color:f:1 Sound:f:1 TextField:f:1 "
-     "TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 SharedObject:f:1 "
-     "Camera:f:1 Microphone:f:1 Accessibility:o:1"},
+     "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
+     "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
+     "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
      "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
@@ -177,10 +178,9 @@ const std::vector<Layout> kLayout = {
      "createEmptyMovieClip:f:131 createTextField:f:3 swapDepths:f:3 getNextHighestDepth:f:3 "
      "hitTest:f:3 getBounds:f:3 localToGlobal:f:3 globalToLocal:f:3 startDrag:f:3 stopDrag:f:3 "
      "beginFill:f:131 beginGradientFill:f:131 lineStyle:f:131 moveTo:f:131 lineTo:f:131 "
-     "curveTo:f:131 "
-     "endFill:f:131 clear:f:131 setMask:f:131 getBytesLoaded:f:3 getBytesTotal:f:3 loadMovie:f:3 "
-     "unloadMovie:f:3 loadVariables:f:3 getURL:f:3 attachSound:f:3 getInstanceAtDepth:f:3 "
-     "transform:get+set:4099"},
+     "curveTo:f:131 endFill:f:131 clear:f:131 setMask:f:131 getBytesLoaded:f:3 getBytesTotal:f:3 "
+     "loadMovie:f:3 unloadMovie:f:3 loadVariables:f:3 getURL:f:3 attachSound:f:3 "
+     "getInstanceAtDepth:f:3 getSWFVersion:f:3 transform:get+set:4099"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
      "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},
@@ -203,6 +203,10 @@ const std::vector<Layout> kLayout = {
     {"Stage", "Object.prototype",
      "addListener:f:3 removeListener:f:3 width:get:3 height:get:3 scaleMode:get+set:3 "
      "align:get+set:3 showMenu:get:3"},
+    {"Selection", "Object.prototype",
+     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "getFocus:f:7 setFocus:f:7 getBeginIndex:f:7 getEndIndex:f:7 getCaretIndex:f:7 "
+     "setSelection:f:7"},
     {"Color", "Function.prototype", "prototype:o:3"},
     {"Color.prototype", "Object.prototype",
      "constructor:f:7 setRGB:f:7 getRGB:f:7 setTransform:f:7 getTransform:f:7"},

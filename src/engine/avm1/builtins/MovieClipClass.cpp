@@ -79,10 +79,16 @@ ClipId clipOf(const Value& self) {
     return 0;
 }
 
+// A level stands at its number on the player's own list, which scripts see 16384 lower, as
+// they see every clip's depth: _level0 is at -16384.
 Value clipDepth(Vm& vm, const Value& self, Args) {
     const ClipId c = clipOf(self);
-    return c && vm.host().clipExists(c) ? Value(static_cast<double>(vm.host().clipDepth(c)))
-                                        : Value();
+    if (c == 0 || !vm.host().clipExists(c)) {
+        return Value();
+    }
+    const int depth = vm.host().clipDepth(c);
+    const int levelBase = vm.host().parentClip(c) == 0 ? -16384 : 0;
+    return Value(static_cast<double>(depth + levelBase));
 }
 
 Object* installMovieClipClass(Vm& vm) {

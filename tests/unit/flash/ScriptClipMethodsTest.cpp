@@ -206,5 +206,34 @@ TEST(ScriptClipMethods, ExportedNamesStartSounds) {
     }
 }
 
+// A Sound's levels are its target's: Sounds of the same target share them, the pan is read from
+// the side turned down, and a Sound whose target is not there gives undefined.
+TEST(ScriptClipMethods, SoundLevelsBelongToTheTarget) {
+    swf::SwfWriter movie(20, 20, 10);
+    Actions a;
+    auto newSound = [&a](const char* name, const char* target) {
+        a.push(name);
+        if (target != nullptr) {
+            a.push(target);
+        }
+        a.push(Int{target != nullptr ? 1 : 0}).push("Sound").op(op::NewObject);
+        a.op(op::SetVariable);
+    };
+    newSound("s", nullptr);
+    newSound("t", nullptr);
+    newSound("x", "nothere");
+    a.push(-20.0);
+    callMethod(a, "s", "setPan", 1).op(op::Pop);
+    callMethod(a, "t", "getPan", 0).op(op::Trace);
+    callMethod(a, "t", "getTransform", 0).push("rr").op(op::GetMember).op(op::Trace);
+    a.push("ll").push(30.0).push(Int{1}).op(op::InitObject);
+    callMethod(a, "s", "setTransform", 1).op(op::Pop);
+    callMethod(a, "t", "getPan", 0).op(op::Trace);
+    callMethod(a, "x", "getVolume", 0).op(op::Trace);
+    doAction(movie, a);
+    movie.showFrame();
+    EXPECT_EQ(traceFrames(movie, 1), (Lines{"-20", "80", "70", "undefined"}));
+}
+
 } // namespace
 } // namespace kinovex::flash::test

@@ -41,7 +41,8 @@ Value hideBuiltInItems(Vm& vm, const Value& self, Args) {
     return Value();
 }
 
-// A copy shares the original's builtInItems object and holds copies of its custom items.
+// A copy shares the builtInItems object of the menu it copies and holds copies of its custom
+// items.
 Value copyMenu(Vm& vm, const Value& self, Args) {
     const Value menu = vm.getMember(vm.global(), "ContextMenu", Value(vm.global()));
     const Value onSelect[] = {vm.getMember(self, "onSelect")};

@@ -7,6 +7,7 @@
 #   text         fonts, styled text, line layout
 #   display      display list, timelines, buttons, input, hit tests, sound scheduling
 #   avm1         the ActionScript 1/2 machine and its binding to the display list
+#   avm2         the ActionScript 3 machine and its binding to the display list
 #   render       pictures from a display list
 #   (top)        the player facade, which puts them together
 # ROOT is the engine's folder (src/engine or a sample laid out like it).
@@ -18,8 +19,9 @@ set(allowed_media swf abc definitions media)
 set(allowed_text swf abc definitions text)
 set(allowed_display swf abc definitions media text display)
 set(allowed_avm1 swf abc definitions media text display avm1)
+set(allowed_avm2 swf abc definitions media text display avm2)
 set(allowed_render swf abc definitions media text display render)
-set(layers swf abc definitions media text display avm1 render)
+set(layers swf abc definitions media text display avm1 avm2 render)
 
 set(offenders "")
 file(GLOB_RECURSE files RELATIVE "${ROOT}" "${ROOT}/*.h" "${ROOT}/*.cpp")

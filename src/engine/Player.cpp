@@ -1,6 +1,7 @@
 #include "engine/Player.h"
 
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm2/Avm2Runtime.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/ButtonInput.h"
 #include "engine/display/Mixer.h"
@@ -136,7 +137,12 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
         }
         m_movie->sounds().clear();
     }
-    m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
+    // ActionScript 3 movies run on their own machine; the rest on the ActionScript 1/2 one.
+    if (m_movie->isActionScript3()) {
+        m_scripts = std::make_unique<Avm2Runtime>(*m_movie, m_log);
+    } else {
+        m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
+    }
     if (m_scriptBudget != 0) {
         m_scripts->setInstructionBudget(m_scriptBudget);
     }

@@ -22,60 +22,6 @@ std::string_view clipPropertyName(ClipProperty p) {
                                             : std::string_view();
 }
 
-std::string numberToString(double n) {
-    if (std::isnan(n)) {
-        return "NaN";
-    }
-    if (std::isinf(n)) {
-        return n > 0 ? "Infinity" : "-Infinity";
-    }
-    if (n == 0) {
-        return "0"; // also -0
-    }
-    if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
-        char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0f", n);
-        return buf;
-    }
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", n);
-    std::string s = buf;
-    // "1e-05" -> "1e-5", "1e+20" stays with its sign but loses leading zeros.
-    const auto e = s.find('e');
-    if (e != std::string::npos) {
-        std::size_t digits = e + 2;
-        while (digits + 1 < s.size() && s[digits] == '0') {
-            s.erase(digits, 1);
-        }
-    }
-    return s;
-}
-
-std::string numberToString(double n, int radix) {
-    if (radix == 10 || radix < 2 || radix > 36 || std::isnan(n) || std::isinf(n)) {
-        return numberToString(n);
-    }
-    // Other bases print the integer part, as the player does.
-    double v = std::trunc(n);
-    const bool negative = v < 0;
-    if (negative) {
-        v = -v;
-    }
-    if (v == 0) {
-        return "0";
-    }
-    std::string out;
-    while (v >= 1 && out.size() < 1100) {
-        const double digit = std::fmod(v, radix);
-        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[static_cast<int>(digit)]);
-        v = std::floor(v / radix);
-    }
-    if (negative) {
-        out.insert(out.begin(), '-');
-    }
-    return out;
-}
-
 namespace {
 
 bool isSpace(char c) {

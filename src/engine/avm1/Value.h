@@ -2,6 +2,8 @@
 // A script value. Objects live in the interpreter's heap and are referred to by plain pointers:
 // the heap owns them and frees the unreachable ones when it collects.
 
+#include "engine/swf/NumberText.h"
+
 #include <cstdint>
 #include <span>
 #include <string>
@@ -52,10 +54,9 @@ private:
     std::string m_string;
 };
 
-// Number to text the way the player prints numbers: 15 significant digits, exponent form for
-// very large and very small magnitudes.
-std::string numberToString(double n);
-std::string numberToString(double n, int radix);
+// Number to text the way the player prints numbers (engine/swf/NumberText.h): 15 significant
+// digits, exponent form for very large and very small magnitudes.
+using flash::numberToString;
 // Text to number for scripts of version 5 and later: surrounding white space allowed, from
 // version 6 hex after a leading 0x and octal after a leading 0; anything else that is not a
 // whole number is NaN. Version 4 and earlier read the longest leading number and give 0 when

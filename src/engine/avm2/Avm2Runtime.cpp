@@ -1,0 +1,891 @@
+#include "engine/avm2/Avm2Runtime.h"
+
+#include "engine/definitions/Movie.h"
+#include "engine/display/Timeline.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash {
+
+using avm2::Args;
+using avm2::ClassInfo;
+using avm2::Machine;
+using avm2::Object;
+using avm2::ObjKind;
+using avm2::Value;
+
+namespace {
+
+constexpr std::uint64_t kDefaultBudget = 20'000'000;
+
+Avm2Runtime& host(Machine& vm) {
+    return *static_cast<Avm2Runtime*>(vm.host);
+}
+
+Object* self(Machine& vm, const Value& v) {
+    if (!v.isObject()) {
+        vm.throwError("TypeError", 1009,
+                      "Cannot access a property or method of a null object reference.");
+    }
+    return v.o;
+}
+
+// ---- events ----
+
+// An event's fields, kept as hidden properties of the event object.
+Value hidden(Object* o, const char* name) {
+    const avm2::DynProp* p = o->findDyn(std::string("\x01") + name);
+    return p != nullptr ? p->value : Value();
+}
+void setHidden(Object* o, const char* name, Value v) {
+    const std::string key = std::string("\x01") + name;
+    o->setDyn(key, v);
+    o->findDyn(key)->enumerable = false;
+}
+
+Value eventInit(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    setHidden(o, "type", vm.str(vm.toString(avm2::arg(args, 0))));
+    setHidden(o, "bubbles", Value::boolean(Machine::toBoolean(avm2::arg(args, 1))));
+    setHidden(o, "cancelable", Value::boolean(Machine::toBoolean(avm2::arg(args, 2))));
+    setHidden(o, "eventPhase", Value::integer(2));
+    setHidden(o, "target", Value::null());
+    setHidden(o, "currentTarget", Value::null());
+    return Value();
+}
+
+#define EVENT_GETTER(FN, FIELD)                                                                    \
+    Value FN(Machine& vm, Value s, Args) {                                                         \
+        return hidden(self(vm, s), FIELD);                                                         \
+    }
+EVENT_GETTER(eventType, "type")
+EVENT_GETTER(eventBubbles, "bubbles")
+EVENT_GETTER(eventCancelable, "cancelable")
+EVENT_GETTER(eventPhaseGet, "eventPhase")
+EVENT_GETTER(eventTarget, "target")
+EVENT_GETTER(eventCurrentTarget, "currentTarget")
+EVENT_GETTER(eventDefaultPrevented, "prevented")
+#undef EVENT_GETTER
+
+Value eventStop(Machine& vm, Value s, Args) {
+    setHidden(self(vm, s), "stop", Value::boolean(true));
+    return Value();
+}
+Value eventStopNow(Machine& vm, Value s, Args) {
+    setHidden(self(vm, s), "stop", Value::boolean(true));
+    setHidden(self(vm, s), "stopNow", Value::boolean(true));
+    return Value();
+}
+Value eventPrevent(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (Machine::toBoolean(hidden(o, "cancelable"))) {
+        setHidden(o, "prevented", Value::boolean(true));
+    }
+    return Value();
+}
+Value eventClone(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    Value a[3] = {hidden(o, "type"), hidden(o, "bubbles"), hidden(o, "cancelable")};
+    return Value::obj(vm.constructClass(o->cls, Args(a, 3)));
+}
+Value eventToString(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    return vm.str("[" + o->cls->name + " type=\"" + vm.toString(hidden(o, "type")) +
+                  "\" bubbles=" + vm.toString(hidden(o, "bubbles")) +
+                  " cancelable=" + vm.toString(hidden(o, "cancelable")) +
+                  " eventPhase=" + vm.toString(hidden(o, "eventPhase")) + "]");
+}
+Value eventFormatToString(Machine& vm, Value s, Args args) {
+    std::string out = "[" + vm.toString(avm2::arg(args, 0));
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string name = vm.toString(args[i]);
+        const Value v = vm.get(s, name);
+        out += " " + name + "=" + (v.isString() ? "\"" + vm.toString(v) + "\"" : vm.toString(v));
+    }
+    return vm.str(out + "]");
+}
+
+Value addEventListener(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::string type = vm.toString(avm2::arg(args, 0));
+    const Value fn = avm2::arg(args, 1);
+    if (!fn.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter listener must be non-null.");
+    }
+    const bool capture = Machine::toBoolean(avm2::arg(args, 2));
+    const int priority = vm.toInt(avm2::arg(args, 3));
+    auto& list = o->listeners[type];
+    for (const Object::Listener& l : list) {
+        if (vm.strictEquals(Value::obj(l.fn), fn) && l.capture == capture) {
+            return Value();
+        }
+    }
+    auto at = std::find_if(list.begin(), list.end(),
+                           [&](const Object::Listener& l) { return l.priority < priority; });
+    list.insert(at, Object::Listener{fn.o, capture, priority});
+    return Value();
+}
+
+Value removeEventListener(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::string type = vm.toString(avm2::arg(args, 0));
+    const Value fn = avm2::arg(args, 1);
+    const bool capture = Machine::toBoolean(avm2::arg(args, 2));
+    auto it = o->listeners.find(type);
+    if (it != o->listeners.end()) {
+        std::erase_if(it->second, [&](const Object::Listener& l) {
+            return l.capture == capture && vm.strictEquals(Value::obj(l.fn), fn);
+        });
+    }
+    return Value();
+}
+
+Value hasEventListener(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    auto it = o->listeners.find(vm.toString(avm2::arg(args, 0)));
+    return Value::boolean(it != o->listeners.end() && !it->second.empty());
+}
+
+Value willTrigger(Machine& vm, Value s, Args args) {
+    const std::string type = vm.toString(avm2::arg(args, 0));
+    for (Object* o = self(vm, s); o != nullptr; o = o->parentObj) {
+        auto it = o->listeners.find(type);
+        if (it != o->listeners.end() && !it->second.empty()) {
+            return Value::boolean(true);
+        }
+    }
+    return Value::boolean(false);
+}
+
+Value dispatchEvent(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const Value ev = avm2::arg(args, 0);
+    if (!ev.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter event must be non-null.");
+    }
+    Object* e = ev.o;
+    if (!hidden(e, "target").isNull() && !hidden(e, "target").isUndefined()) {
+        Value c = vm.callProperty(ev, vm.publicName("clone"), {});
+        e = self(vm, c);
+    }
+    host(vm).dispatch(o, e);
+    return Value::boolean(!Machine::toBoolean(hidden(e, "prevented")));
+}
+
+// ---- display objects ----
+
+Value doName(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (const avm2::DynProp* p = o->findDyn("\x01name")) {
+        return p->value;
+    }
+    if (o->clip != nullptr && o->clip->owner() != nullptr) {
+        return vm.str(o->clip->owner()->name);
+    }
+    if (o->clip != nullptr && o->clip == host(vm).root()) {
+        return vm.str("root1");
+    }
+    return vm.str("instance" + std::to_string(reinterpret_cast<std::uintptr_t>(o) % 1000));
+}
+Value doSetName(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
+    return Value();
+}
+
+DisplayObject* placed(Object* o) {
+    return o->clip != nullptr ? o->clip->owner() : nullptr;
+}
+
+Value doX(Machine& vm, Value s, Args) {
+    DisplayObject* d = placed(self(vm, s));
+    return Value::number(d != nullptr ? d->matrix.tx / 20.0 : vm.toNumber(hidden(s.o, "x")));
+}
+Value doY(Machine& vm, Value s, Args) {
+    DisplayObject* d = placed(self(vm, s));
+    return Value::number(d != nullptr ? d->matrix.ty / 20.0 : vm.toNumber(hidden(s.o, "y")));
+}
+Value doSetX(Machine& vm, Value s, Args args) {
+    const double v = vm.toNumber(avm2::arg(args, 0));
+    if (DisplayObject* d = placed(self(vm, s))) {
+        d->matrix.tx = static_cast<decltype(d->matrix.tx)>(std::round(v * 20));
+        d->scriptTransformed = true;
+    } else {
+        setHidden(s.o, "x", Value::number(std::round(v * 20) / 20));
+    }
+    return Value();
+}
+Value doSetY(Machine& vm, Value s, Args args) {
+    const double v = vm.toNumber(avm2::arg(args, 0));
+    if (DisplayObject* d = placed(self(vm, s))) {
+        d->matrix.ty = static_cast<decltype(d->matrix.ty)>(std::round(v * 20));
+        d->scriptTransformed = true;
+    } else {
+        setHidden(s.o, "y", Value::number(std::round(v * 20) / 20));
+    }
+    return Value();
+}
+Value doVisible(Machine& vm, Value s, Args) {
+    DisplayObject* d = placed(self(vm, s));
+    return Value::boolean(d == nullptr || d->visible);
+}
+Value doSetVisible(Machine& vm, Value s, Args args) {
+    if (DisplayObject* d = placed(self(vm, s))) {
+        d->visible = Machine::toBoolean(avm2::arg(args, 0));
+    }
+    return Value();
+}
+Value doParent(Machine& vm, Value s, Args) {
+    return Value::obj(self(vm, s)->parentObj);
+}
+bool onStage(Avm2Runtime& rt, Object* o) {
+    for (; o != nullptr; o = o->parentObj) {
+        if (o == rt.stageObject()) {
+            return true;
+        }
+    }
+    return false;
+}
+Value doRoot(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (!onStage(host(vm), o)) {
+        return Value::null();
+    }
+    return Value::obj(host(vm).rootObject());
+}
+Value doStage(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    return onStage(host(vm), o) ? Value::obj(host(vm).stageObject()) : Value::null();
+}
+Value doOne(Machine&, Value, Args) {
+    return Value::integer(1);
+}
+Value doZero(Machine&, Value, Args) {
+    return Value::integer(0);
+}
+Value doNull(Machine&, Value, Args) {
+    return Value::null();
+}
+Value doIgnore(Machine&, Value, Args) {
+    return Value();
+}
+
+// ---- containers ----
+
+Value numChildren(Machine& vm, Value s, Args) {
+    return Value::integer(static_cast<std::int32_t>(self(vm, s)->children.size()));
+}
+Value getChildAt(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::int32_t i = vm.toInt(avm2::arg(args, 0));
+    if (i < 0 || static_cast<std::size_t>(i) >= o->children.size()) {
+        vm.throwError("RangeError", 2006, "The supplied index is out of bounds.");
+    }
+    return Value::obj(o->children[static_cast<std::size_t>(i)]);
+}
+Value getChildByName(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::string name = vm.toString(avm2::arg(args, 0));
+    for (Object* c : o->children) {
+        if (vm.toString(doName(vm, Value::obj(c), {})) == name) {
+            return Value::obj(c);
+        }
+    }
+    return Value::null();
+}
+Value getChildIndex(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const Value c = avm2::arg(args, 0);
+    for (std::size_t i = 0; i < o->children.size(); ++i) {
+        if (c.isObject() && o->children[i] == c.o) {
+            return Value::integer(static_cast<std::int32_t>(i));
+        }
+    }
+    vm.throwError("ArgumentError", 2025,
+                  "The supplied DisplayObject must be a child of the caller.");
+}
+void detach(Object* child) {
+    if (child->parentObj != nullptr) {
+        std::erase(child->parentObj->children, child);
+        child->parentObj = nullptr;
+    }
+}
+Value addChildAt(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const Value c = avm2::arg(args, 0);
+    if (!c.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter child must be non-null.");
+    }
+    if (c.o == o) {
+        vm.throwError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
+    }
+    detach(c.o);
+    std::size_t at = args.size() > 1 ? static_cast<std::size_t>(std::max(0, vm.toInt(args[1])))
+                                     : o->children.size();
+    if (at > o->children.size()) {
+        vm.throwError("RangeError", 2006, "The supplied index is out of bounds.");
+    }
+    o->children.insert(o->children.begin() + static_cast<std::ptrdiff_t>(at), c.o);
+    c.o->parentObj = o;
+    Value a[2] = {vm.str("added"), Value::boolean(true)};
+    if (ClassInfo* ev = vm.builtin("flash.events.Event")) {
+        host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
+        if (onStage(host(vm), c.o)) {
+            a[0] = vm.str("addedToStage");
+            a[1] = Value::boolean(false);
+            host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
+        }
+    }
+    return c;
+}
+Value addChild(Machine& vm, Value s, Args args) {
+    Value a[1] = {avm2::arg(args, 0)};
+    return addChildAt(vm, s, Args(a, 1));
+}
+Value removeChild(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const Value c = avm2::arg(args, 0);
+    if (!c.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter child must be non-null.");
+    }
+    if (c.o->parentObj != o) {
+        vm.throwError("ArgumentError", 2025,
+                      "The supplied DisplayObject must be a child of the caller.");
+    }
+    Value a[2] = {vm.str("removed"), Value::boolean(true)};
+    if (ClassInfo* ev = vm.builtin("flash.events.Event")) {
+        host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
+    }
+    detach(c.o);
+    return c;
+}
+Value removeChildAt(Machine& vm, Value s, Args args) {
+    Value c = getChildAt(vm, s, args);
+    Value a[1] = {c};
+    return removeChild(vm, s, Args(a, 1));
+}
+Value contains(Machine& vm, Value s, Args args) {
+    const Value c = avm2::arg(args, 0);
+    for (Object* o = c.isObject() ? c.o : nullptr; o != nullptr; o = o->parentObj) {
+        if (o == s.o) {
+            return Value::boolean(true);
+        }
+    }
+    (void)vm;
+    return Value::boolean(false);
+}
+
+// ---- movie clips ----
+
+Value mcCurrentFrame(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    return Value::integer(
+        o->clip != nullptr ? static_cast<std::int32_t>(o->clip->currentFrame() + 1) : 1);
+}
+Value mcTotalFrames(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    return Value::integer(o->clip != nullptr ? static_cast<std::int32_t>(o->clip->frameCount())
+                                             : 1);
+}
+Value mcCurrentLabel(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (o->clip == nullptr) {
+        return Value::null();
+    }
+    const std::uint32_t frame = o->clip->currentFrame();
+    std::string best;
+    std::uint32_t bestFrame = 0;
+    bool found = false;
+    for (const auto& [label, f] : o->clip->definition().labels) {
+        if (f <= frame && (!found || f >= bestFrame)) {
+            best = label;
+            bestFrame = f;
+            found = true;
+        }
+    }
+    return found ? vm.str(best) : Value::null();
+}
+Value mcCurrentFrameLabel(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (o->clip != nullptr) {
+        for (const auto& [label, f] : o->clip->definition().labels) {
+            if (f == o->clip->currentFrame()) {
+                return vm.str(label);
+            }
+        }
+    }
+    return Value::null();
+}
+Value mcStop(Machine& vm, Value s, Args) {
+    if (TimelineInstance* c = self(vm, s)->clip) {
+        c->setPlaying(false);
+    }
+    return Value();
+}
+Value mcPlay(Machine& vm, Value s, Args) {
+    if (TimelineInstance* c = self(vm, s)->clip) {
+        c->setPlaying(true);
+    }
+    return Value();
+}
+Value mcIsPlaying(Machine& vm, Value s, Args) {
+    TimelineInstance* c = self(vm, s)->clip;
+    return Value::boolean(c != nullptr && c->playing());
+}
+void gotoFrame(Machine& vm, Object* o, const Value& frame, bool play) {
+    TimelineInstance* c = o->clip;
+    if (c == nullptr) {
+        return;
+    }
+    std::int64_t target = 0;
+    if (frame.isString()) {
+        auto it = c->definition().labels.find(frame.s->s);
+        if (it == c->definition().labels.end()) {
+            const double n = vm.toNumber(frame);
+            if (std::isnan(n)) {
+                vm.throwError("ArgumentError", 2109,
+                              "Frame label " + frame.s->s + " not found in scene " + "Scene 1" +
+                                  ".");
+            }
+            target = static_cast<std::int64_t>(n) - 1;
+        } else {
+            target = it->second;
+        }
+    } else {
+        target = static_cast<std::int64_t>(vm.toNumber(frame)) - 1;
+    }
+    target = std::clamp<std::int64_t>(target, 0, static_cast<std::int64_t>(c->frameCount()) - 1);
+    c->setPlaying(play);
+    if (static_cast<std::uint32_t>(target) != c->currentFrame()) {
+        c->jumpTo(static_cast<std::uint32_t>(target));
+        c->setPlaying(play);
+        host(vm).runFrameScripts();
+    }
+}
+Value mcGotoAndStop(Machine& vm, Value s, Args args) {
+    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), false);
+    return Value();
+}
+Value mcGotoAndPlay(Machine& vm, Value s, Args args) {
+    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), true);
+    return Value();
+}
+Value mcNextFrame(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (o->clip != nullptr) {
+        gotoFrame(vm, o, Value::integer(static_cast<std::int32_t>(o->clip->currentFrame() + 2)),
+                  false);
+    }
+    return Value();
+}
+Value mcPrevFrame(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (o->clip != nullptr) {
+        gotoFrame(vm, o, Value::integer(static_cast<std::int32_t>(o->clip->currentFrame())), false);
+    }
+    return Value();
+}
+Value mcAddFrameScript(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    for (std::size_t i = 0; i + 1 < args.size(); i += 2) {
+        const std::int32_t frame = vm.toInt(args[i]);
+        if (frame < 0) {
+            continue;
+        }
+        if (args[i + 1].isObject()) {
+            o->frameScripts[static_cast<std::uint32_t>(frame)] = args[i + 1].o;
+        } else {
+            o->frameScripts.erase(static_cast<std::uint32_t>(frame));
+        }
+    }
+    return Value();
+}
+
+Value stageFrameRate(Machine& vm, Value, Args) {
+    return Value::number(host(vm).frameRate());
+}
+
+} // namespace
+
+Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {
+    m_vm = std::make_unique<Machine>();
+    m_vm->host = this;
+    m_budget = kDefaultBudget;
+    Machine& m = *m_vm;
+
+    ClassInfo* dispatcher = m.defineNativeClass("flash.events", "EventDispatcher", m.objectClass);
+    dispatcher->nativeInit = doIgnore;
+    m.defineMethod(dispatcher, "addEventListener", addEventListener, 2);
+    m.defineMethod(dispatcher, "removeEventListener", removeEventListener, 2);
+    m.defineMethod(dispatcher, "hasEventListener", hasEventListener, 1);
+    m.defineMethod(dispatcher, "willTrigger", willTrigger, 1);
+    m.defineMethod(dispatcher, "dispatchEvent", dispatchEvent, 1);
+
+    ClassInfo* event = m.defineNativeClass("flash.events", "Event", m.objectClass, ObjKind::Event);
+    event->nativeInit = eventInit;
+    m.defineGetter(event, "type", eventType);
+    m.defineGetter(event, "bubbles", eventBubbles);
+    m.defineGetter(event, "cancelable", eventCancelable);
+    m.defineGetter(event, "eventPhase", eventPhaseGet);
+    m.defineGetter(event, "target", eventTarget);
+    m.defineGetter(event, "currentTarget", eventCurrentTarget);
+    m.defineMethod(event, "isDefaultPrevented", eventDefaultPrevented);
+    m.defineMethod(event, "stopPropagation", eventStop);
+    m.defineMethod(event, "stopImmediatePropagation", eventStopNow);
+    m.defineMethod(event, "preventDefault", eventPrevent);
+    m.defineMethod(event, "clone", eventClone);
+    m.defineMethod(event, "toString", eventToString);
+    m.defineMethod(event, "formatToString", eventFormatToString);
+    const std::pair<const char*, const char*> eventTypes[] = {
+        {"ENTER_FRAME", "enterFrame"},
+        {"EXIT_FRAME", "exitFrame"},
+        {"FRAME_CONSTRUCTED", "frameConstructed"},
+        {"ADDED", "added"},
+        {"ADDED_TO_STAGE", "addedToStage"},
+        {"REMOVED", "removed"},
+        {"REMOVED_FROM_STAGE", "removedFromStage"},
+        {"COMPLETE", "complete"},
+        {"INIT", "init"},
+        {"CHANGE", "change"},
+        {"RENDER", "render"},
+        {"RESIZE", "resize"},
+        {"ACTIVATE", "activate"},
+        {"DEACTIVATE", "deactivate"},
+        {"OPEN", "open"},
+        {"CLOSE", "close"},
+        {"SELECT", "select"},
+        {"CANCEL", "cancel"},
+        {"SCROLL", "scroll"},
+        {"UNLOAD", "unload"},
+        {"CONNECT", "connect"}};
+    for (const auto& [name, value] : eventTypes) {
+        m.defineConstant(event, name, m.str(value));
+    }
+
+    ClassInfo* display =
+        m.defineNativeClass("flash.display", "DisplayObject", dispatcher, ObjKind::Display);
+    display->nativeInit = doIgnore;
+    m.defineGetter(display, "name", doName, doSetName);
+    m.defineGetter(display, "x", doX, doSetX);
+    m.defineGetter(display, "y", doY, doSetY);
+    m.defineGetter(display, "visible", doVisible, doSetVisible);
+    m.defineGetter(display, "parent", doParent);
+    m.defineGetter(display, "root", doRoot);
+    m.defineGetter(display, "stage", doStage);
+    m.defineGetter(display, "alpha", doOne, doIgnore);
+    m.defineGetter(display, "scaleX", doOne, doIgnore);
+    m.defineGetter(display, "scaleY", doOne, doIgnore);
+    m.defineGetter(display, "rotation", doZero, doIgnore);
+    m.defineGetter(display, "width", doZero, doIgnore);
+    m.defineGetter(display, "height", doZero, doIgnore);
+    m.defineGetter(display, "mouseX", doZero);
+    m.defineGetter(display, "mouseY", doZero);
+    m.defineGetter(display, "loaderInfo", doNull);
+    m.defineGetter(display, "mask", doNull, doIgnore);
+    ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);
+    ClassInfo* container =
+        m.defineNativeClass("flash.display", "DisplayObjectContainer", interactive);
+    m.defineGetter(container, "numChildren", numChildren);
+    m.defineMethod(container, "getChildAt", getChildAt, 1);
+    m.defineMethod(container, "getChildByName", getChildByName, 1);
+    m.defineMethod(container, "getChildIndex", getChildIndex, 1);
+    m.defineMethod(container, "addChild", addChild, 1);
+    m.defineMethod(container, "addChildAt", addChildAt, 2);
+    m.defineMethod(container, "removeChild", removeChild, 1);
+    m.defineMethod(container, "removeChildAt", removeChildAt, 1);
+    m.defineMethod(container, "contains", contains, 1);
+    ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
+    m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
+    m.defineGetter(sprite, "graphics", doNull);
+    ClassInfo* clip = m.defineNativeClass("flash.display", "MovieClip", sprite);
+    clip->sealed = false;
+    m.defineGetter(clip, "currentFrame", mcCurrentFrame);
+    m.defineGetter(clip, "totalFrames", mcTotalFrames);
+    m.defineGetter(clip, "framesLoaded", mcTotalFrames);
+    m.defineGetter(clip, "currentLabel", mcCurrentLabel);
+    m.defineGetter(clip, "currentFrameLabel", mcCurrentFrameLabel);
+    m.defineGetter(clip, "isPlaying", mcIsPlaying);
+    m.defineMethod(clip, "stop", mcStop);
+    m.defineMethod(clip, "play", mcPlay);
+    m.defineMethod(clip, "gotoAndStop", mcGotoAndStop, 1);
+    m.defineMethod(clip, "gotoAndPlay", mcGotoAndPlay, 1);
+    m.defineMethod(clip, "nextFrame", mcNextFrame);
+    m.defineMethod(clip, "prevFrame", mcPrevFrame);
+    m.defineMethod(clip, "addFrameScript", mcAddFrameScript, 2);
+    ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
+    m.defineGetter(stage, "frameRate", stageFrameRate, doIgnore);
+    m.defineGetter(stage, "stageWidth", doZero, doIgnore);
+    m.defineGetter(stage, "stageHeight", doZero, doIgnore);
+    m_stage = m.newObject(stage);
+
+    m.extraRoots = [this](std::vector<Object*>& out) {
+        out.push_back(m_stage);
+        out.push_back(m_rootObject);
+        for (const auto& [timeline, obj] : m_objects) {
+            out.push_back(obj);
+        }
+    };
+}
+
+Avm2Runtime::~Avm2Runtime() {
+    for (const auto& [clip, obj] : m_objects) {
+        obj->clip = nullptr;
+    }
+    if (m_root != nullptr) {
+        m_root->setHooks(nullptr);
+    }
+}
+
+double Avm2Runtime::frameRate() const {
+    return m_movie.frameRate256() / 256.0;
+}
+
+void Avm2Runtime::setTraceSink(std::function<void(std::string_view)> sink) {
+    m_vm->setTraceSink(std::move(sink));
+}
+
+void Avm2Runtime::setInstructionBudget(std::uint64_t actions) {
+    m_budget = actions;
+}
+
+template <class F> void Avm2Runtime::guarded(F&& body) {
+    if (m_stopped) {
+        return;
+    }
+    try {
+        body();
+    } catch (const avm2::ScriptException& e) {
+        try {
+            m_vm->reportUncaught(e.value);
+        } catch (...) {
+        }
+    } catch (const avm2::BudgetExhausted&) {
+        m_stopped = true;
+        m_vm->traceLine("Error: Error #1502: A script has executed for longer than the default "
+                        "timeout period of 15 seconds.");
+    }
+}
+
+void Avm2Runtime::loadBlocksOfFrame(std::uint32_t frame) {
+    for (const AbcBlock& block : m_movie.abcBlocks()) {
+        if (block.frame != frame || !block.file) {
+            continue;
+        }
+        std::vector<std::uint32_t> refused;
+        for (const abc::VerifyError& e : block.refusedBodies) {
+            refused.push_back(e.method);
+        }
+        m_vm->loadAbc(*block.file, refused);
+    }
+}
+
+void Avm2Runtime::attachRoot(TimelineInstance& root) {
+    m_root = &root;
+    root.setHooks(this);
+}
+
+Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
+    auto it = m_objects.find(&clip);
+    if (it != m_objects.end()) {
+        return it->second;
+    }
+    Machine& m = *m_vm;
+    const std::uint16_t id =
+        &clip == m_root ? 0 : (clip.owner() != nullptr ? clip.owner()->characterId : 0);
+    ClassInfo* cls = nullptr;
+    for (const SymbolClass& sc : m_movie.symbolClasses()) {
+        if (sc.characterId == id) {
+            guarded([&] { cls = m.findClass(sc.className); });
+        }
+    }
+    if (cls == nullptr) {
+        cls = m.builtin("flash.display.MovieClip");
+    }
+    Object* o = m.newObject(cls);
+    o->clip = &clip;
+    m_objects[&clip] = o;
+    m_order.push_back(&clip);
+    if (&clip == m_root) {
+        o->parentObj = m_stage;
+        m_stage->children.push_back(o);
+    } else if (TimelineInstance* parent = clip.parent()) {
+        Object* p = objectFor(*parent);
+        o->parentObj = p;
+        auto at = std::find_if(p->children.begin(), p->children.end(), [&](Object* c) {
+            return c->clip != nullptr && c->clip->depth() > clip.depth();
+        });
+        p->children.insert(at, o);
+        if (clip.owner() != nullptr && !clip.owner()->name.empty()) {
+            guarded([&] {
+                try {
+                    m.setProperty(Value::obj(p), m.publicName(clip.owner()->name), Value::obj(o));
+                } catch (const avm2::ScriptException&) {
+                }
+            });
+        }
+    }
+    // Children already placed get their objects before this one's constructor runs.
+    for (auto& [depth, obj] : clip.displayList()) {
+        if (obj.sprite) {
+            objectFor(*obj.sprite);
+        }
+    }
+    guarded([&] { m.initInstance(cls, o, {}); });
+    return o;
+}
+
+void Avm2Runtime::clipCreated(TimelineInstance& clip) {
+    if (m_started) {
+        m_vm->refillBudget();
+        objectFor(clip);
+    }
+}
+
+void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
+    auto it = m_objects.find(&clip);
+    if (it == m_objects.end()) {
+        return;
+    }
+    Object* o = it->second;
+    detach(o);
+    o->clip = nullptr;
+    m_objects.erase(it);
+    std::erase(m_order, &clip);
+}
+
+void Avm2Runtime::dispatch(Object* target, Object* event) {
+    Machine& m = *m_vm;
+    const std::string type = m.toString(hidden(event, "type"));
+    std::vector<Object*> path;
+    for (Object* p = target->parentObj; p != nullptr; p = p->parentObj) {
+        path.push_back(p);
+    }
+    setHidden(event, "target", Value::obj(target));
+    auto deliver = [&](Object* at, bool capture, int phase) {
+        auto it = at->listeners.find(type);
+        if (it == at->listeners.end()) {
+            return;
+        }
+        const std::vector<Object::Listener> list = it->second;
+        setHidden(event, "currentTarget", Value::obj(at));
+        setHidden(event, "eventPhase", Value::integer(phase));
+        for (const Object::Listener& l : list) {
+            if (l.capture != capture) {
+                continue;
+            }
+            Value a[1] = {Value::obj(event)};
+            guarded([&] { m.call(Value::obj(l.fn), Value::null(), Args(a, 1)); });
+            if (Machine::toBoolean(hidden(event, "stopNow"))) {
+                return;
+            }
+        }
+    };
+    auto stopped = [&] { return Machine::toBoolean(hidden(event, "stop")); };
+    for (std::size_t i = path.size(); i-- > 0 && !stopped();) {
+        deliver(path[i], true, 1);
+    }
+    if (!stopped()) {
+        deliver(target, false, 2);
+    }
+    if (Machine::toBoolean(hidden(event, "bubbles"))) {
+        for (std::size_t i = 0; i < path.size() && !stopped(); ++i) {
+            deliver(path[i], false, 3);
+        }
+    }
+    setHidden(event, "currentTarget", Value::null());
+    setHidden(event, "eventPhase", Value::integer(2));
+}
+
+void Avm2Runtime::broadcast(const char* type) {
+    Machine& m = *m_vm;
+    ClassInfo* ev = m.builtin("flash.events.Event");
+    std::vector<Object*> targets;
+    for (TimelineInstance* clip : m_order) {
+        Object* o = m_objects[clip];
+        if (o != nullptr && o->listeners.count(type) != 0) {
+            targets.push_back(o);
+        }
+    }
+    for (Object* o : targets) {
+        Value a[1] = {m.str(type)};
+        Object* e = nullptr;
+        guarded([&] { e = m.constructClass(ev, Args(a, 1)); });
+        if (e != nullptr) {
+            dispatch(o, e);
+        }
+    }
+}
+
+void Avm2Runtime::runFrameScripts() {
+    for (int round = 0; round < 4; ++round) {
+        bool ran = false;
+        const std::vector<TimelineInstance*> order = m_order;
+        for (TimelineInstance* clip : order) {
+            auto it = m_objects.find(clip);
+            if (it == m_objects.end()) {
+                continue;
+            }
+            Object* o = it->second;
+            const std::int64_t frame = clip->currentFrame();
+            if (frame == o->lastFrame) {
+                continue;
+            }
+            o->lastFrame = frame;
+            auto fs = o->frameScripts.find(static_cast<std::uint32_t>(frame));
+            if (fs != o->frameScripts.end()) {
+                ran = true;
+                Object* fn = fs->second;
+                guarded([&] { m_vm->call(Value::obj(fn), Value::obj(o), {}); });
+            }
+        }
+        if (!ran) {
+            return;
+        }
+    }
+}
+
+void Avm2Runtime::runFrame(double nowMs) {
+    if (m_root == nullptr || m_stopped) {
+        return;
+    }
+    m_vm->nowMs = nowMs;
+    m_vm->setInstructionBudget(m_budget);
+    m_vm->refillBudget();
+    const std::vector<TimelineInstance*> order = m_order;
+    for (TimelineInstance* clip : order) {
+        if (m_objects.count(clip) != 0) {
+            clip->advanceOwn();
+        }
+    }
+    if (m_root->currentFrame() + 1 > m_blocksLoadedUpTo) {
+        for (std::uint32_t f = m_blocksLoadedUpTo; f <= m_root->currentFrame(); ++f) {
+            loadBlocksOfFrame(f);
+        }
+        m_blocksLoadedUpTo = m_root->currentFrame() + 1;
+        guarded([&] { m_vm->runPendingScripts(); });
+    }
+    broadcast("enterFrame");
+    broadcast("frameConstructed");
+    runFrameScripts();
+    broadcast("exitFrame");
+    finishFrame();
+}
+
+void Avm2Runtime::finishFrame() {
+    if (m_root == nullptr) {
+        return;
+    }
+    if (!m_started) {
+        m_started = true;
+        m_vm->setInstructionBudget(m_budget);
+        m_vm->refillBudget();
+        loadBlocksOfFrame(0);
+        m_blocksLoadedUpTo = 1;
+        guarded([&] { m_vm->runPendingScripts(); });
+        m_rootObject = objectFor(*m_root);
+        runFrameScripts();
+    }
+    m_vm->collectGarbage();
+}
+
+} // namespace kinovex::flash

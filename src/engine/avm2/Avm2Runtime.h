@@ -1,0 +1,77 @@
+#pragma once
+// The ActionScript 3 machine bound to the display list: the player's ScriptMachine for movies
+// that declare ActionScript 3. It loads the movie's ABC blocks, constructs the document class
+// as the main timeline, gives timeline sprites their script objects and orders each frame's
+// events and frame scripts.
+
+#include "engine/avm2/Machine.h"
+#include "engine/display/ScriptMachine.h"
+#include "engine/swf/Log.h"
+
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+namespace kinovex::flash {
+
+class Movie;
+
+class Avm2Runtime final : public ScriptMachine, private TimelineHooks {
+public:
+    Avm2Runtime(const Movie& movie, Log& log);
+    ~Avm2Runtime() override;
+
+    void setTraceSink(std::function<void(std::string_view)> sink) override;
+    void setInstructionBudget(std::uint64_t actions) override;
+    void attachRoot(TimelineInstance& root) override;
+    void runFrame(double nowMs) override;
+    void finishFrame() override;
+    bool quitRequested() const override { return false; }
+    std::optional<double> nextTimerDueMs() const override { return std::nullopt; }
+    void setMovieFolder(std::string) override {}
+    std::size_t loadsPending() const override { return 0; }
+    ButtonScripts buttonScripts() override { return {}; }
+    void mouseMove(double, double) override {}
+    void mouseDown(double, double) override {}
+    void mouseUp(double, double) override {}
+    void keyDown(int, std::uint32_t) override {}
+    void keyUp(int, std::uint32_t) override {}
+
+    avm2::Machine& machine() { return *m_vm; }
+
+    // For the display classes.
+    avm2::Object* objectFor(TimelineInstance& clip);
+    TimelineInstance* root() const { return m_root; }
+    avm2::Object* rootObject() const { return m_rootObject; }
+    avm2::Object* stageObject() const { return m_stage; }
+    // Dispatches `event` to `target` through its ancestors (capture, target, bubble).
+    void dispatch(avm2::Object* target, avm2::Object* event);
+    void runFrameScripts();
+    double frameRate() const;
+
+private:
+    void clipCreated(TimelineInstance& clip) override;
+    void clipDestroyed(TimelineInstance& clip) override;
+    void frameActions(TimelineInstance&, const ActionCode&) override {}
+    void initActions(TimelineInstance&, std::uint16_t, const ActionCode&) override {}
+
+    // Runs `body` as one script entry: the budget is checked and what escapes is reported.
+    template <class F> void guarded(F&& body);
+    void broadcast(const char* type);
+    void loadBlocksOfFrame(std::uint32_t frame);
+
+    const Movie& m_movie;
+    Log& m_log;
+    std::unique_ptr<avm2::Machine> m_vm;
+    TimelineInstance* m_root = nullptr;
+    avm2::Object* m_rootObject = nullptr;
+    avm2::Object* m_stage = nullptr;
+    std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
+    std::vector<TimelineInstance*> m_order; // clips in creation order
+    std::uint32_t m_blocksLoadedUpTo = 0;
+    bool m_started = false;
+    bool m_stopped = false; // the budget ran out: no script runs again
+    std::uint64_t m_budget = 0;
+};
+
+} // namespace kinovex::flash

@@ -1,0 +1,118 @@
+#include "engine/swf/NumberText.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace kinovex::flash {
+
+namespace {
+
+std::string fifteenDigits(double n) {
+    if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%.0f", n);
+        return buf;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", n);
+    std::string s = buf;
+    // "1e-05" -> "1e-5", "1e+20" stays with its sign but loses leading zeros.
+    const auto e = s.find('e');
+    if (e != std::string::npos) {
+        std::size_t digits = e + 2;
+        while (digits + 1 < s.size() && s[digits] == '0') {
+            s.erase(digits, 1);
+        }
+    }
+    return s;
+}
+
+// ECMAScript's Number::toString: shortest round-trip digits placed by the exponent.
+std::string shortestDigits(double n) {
+    std::string sign;
+    if (n < 0) {
+        sign = "-";
+        n = -n;
+    }
+    char buf[48];
+    int precision = 1;
+    for (; precision <= 17; ++precision) {
+        std::snprintf(buf, sizeof buf, "%.*e", precision - 1, n);
+        if (std::strtod(buf, nullptr) == n) {
+            break;
+        }
+    }
+    // buf: d.ddddde±x
+    std::string mantissa;
+    const char* p = buf;
+    for (; *p != 'e'; ++p) {
+        if (*p != '.') {
+            mantissa += *p;
+        }
+    }
+    const int exp10 = std::atoi(p + 1);
+    while (mantissa.size() > 1 && mantissa.back() == '0') {
+        mantissa.pop_back();
+    }
+    const int k = static_cast<int>(mantissa.size());
+    const int point = exp10 + 1; // digits before the decimal point
+    std::string out;
+    if (k <= point && point <= 21) {
+        out = mantissa + std::string(static_cast<std::size_t>(point - k), '0');
+    } else if (0 < point && point <= 21) {
+        out = mantissa.substr(0, static_cast<std::size_t>(point)) + "." +
+              mantissa.substr(static_cast<std::size_t>(point));
+    } else if (-6 < point && point <= 0) {
+        out = "0." + std::string(static_cast<std::size_t>(-point), '0') + mantissa;
+    } else {
+        out = mantissa.substr(0, 1);
+        if (k > 1) {
+            out += "." + mantissa.substr(1);
+        }
+        out += point - 1 >= 0 ? "e+" : "e-";
+        out += std::to_string(std::abs(point - 1));
+    }
+    return sign + out;
+}
+
+} // namespace
+
+std::string numberToString(double n, NumberDigits digits) {
+    if (std::isnan(n)) {
+        return "NaN";
+    }
+    if (std::isinf(n)) {
+        return n > 0 ? "Infinity" : "-Infinity";
+    }
+    if (n == 0) {
+        return "0"; // also -0
+    }
+    return digits == NumberDigits::Fifteen ? fifteenDigits(n) : shortestDigits(n);
+}
+
+std::string numberToString(double n, int radix, NumberDigits digits) {
+    if (radix == 10 || radix < 2 || radix > 36 || std::isnan(n) || std::isinf(n)) {
+        return numberToString(n, digits);
+    }
+    double v = std::trunc(n);
+    const bool negative = v < 0;
+    if (negative) {
+        v = -v;
+    }
+    if (v == 0) {
+        return "0";
+    }
+    std::string out;
+    while (v >= 1 && out.size() < 1100) {
+        const double digit = std::fmod(v, radix);
+        out.insert(out.begin(), "0123456789abcdefghijklmnopqrstuvwxyz"[static_cast<int>(digit)]);
+        v = std::floor(v / radix);
+    }
+    if (negative) {
+        out.insert(out.begin(), '-');
+    }
+    return out;
+}
+
+} // namespace kinovex::flash

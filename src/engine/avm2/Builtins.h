@@ -5,6 +5,9 @@ namespace kinovex::flash::avm2 {
 
 class Machine;
 
+void installValueClasses(Machine& m); // Namespace, Boolean, Number, int, uint, String, Math
+void installErrorClasses(Machine& m); // Error and its subclasses
 void installArrayClass(Machine& m);
+void installGlobalFunctions(Machine& m); // trace, parseInt, getQualifiedClassName ...
 
 } // namespace kinovex::flash::avm2

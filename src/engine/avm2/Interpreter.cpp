@@ -297,9 +297,10 @@ Value Machine::runMethod(MethodInfo* m, const Value& self, Args args,
                 }
                 const abc::Instruction& in = ins[f.pc];
                 const std::size_t at = f.pc++;
-                if (!stepBasic(f, in, at) && !stepArithmetic(f, in, at) && !stepTypes(f, in, at) &&
-                    !stepProperties(f, in, at) && !stepSlots(f, in, at) && !stepCalls(f, in, at) &&
-                    !stepObjects(f, in, at)) {
+                if (!stepBasic(f, in, at) && !stepBranches(f, in, at) &&
+                    !stepArithmetic(f, in, at) && !stepCompare(f, in, at) &&
+                    !stepTypes(f, in, at) && !stepProperties(f, in, at) && !stepSlots(f, in, at) &&
+                    !stepCalls(f, in, at) && !stepObjects(f, in, at)) {
                     throwError("VerifyError", 1011,
                                "Method " + m->name + " contained illegal opcode " +
                                    std::to_string(in.opcode) + " at offset " +
@@ -334,11 +335,95 @@ bool Machine::stepBasic(Frame& f, const abc::Instruction& in, std::size_t at) {
             f.pop();
         }
         break;
-    case 0x03:
-        throw ScriptException{f.pop()};
     case 0x08:
         f.locals[static_cast<std::size_t>(op0)] = Value();
         break;
+    case 0x20:
+        f.stack.push_back(Value::null());
+        break;
+    case 0x21:
+        f.stack.push_back(Value());
+        break;
+    case 0x24:
+        f.stack.push_back(Value::integer(static_cast<std::int8_t>(op0)));
+        break;
+    case 0x25:
+        f.stack.push_back(Value::integer(static_cast<std::int16_t>(op0)));
+        break;
+    case 0x26:
+        f.stack.push_back(Value::boolean(true));
+        break;
+    case 0x27:
+        f.stack.push_back(Value::boolean(false));
+        break;
+    case 0x28:
+        f.stack.push_back(Value::number(NAN));
+        break;
+    case 0x29:
+        f.stack.pop_back();
+        break;
+    case 0x2A:
+        f.stack.push_back(f.stack.back());
+        break;
+    case 0x2B:
+        std::swap(f.stack[f.stack.size() - 1], f.stack[f.stack.size() - 2]);
+        break;
+    case 0x2C:
+        f.stack.push_back(str(std::string(f.file.string(static_cast<std::uint32_t>(op0)))));
+        break;
+    case 0x2D:
+        f.stack.push_back(Value::integer(f.file.ints[static_cast<std::size_t>(op0)]));
+        break;
+    case 0x2E:
+        f.stack.push_back(Value::number(f.file.uints[static_cast<std::size_t>(op0)]));
+        break;
+    case 0x2F:
+        f.stack.push_back(Value::number(f.file.doubles[static_cast<std::size_t>(op0)]));
+        break;
+    case 0x30:
+        f.scopes.push_back(ScopeEntry{f.pop(), false});
+        break;
+    case 0x62:
+        f.stack.push_back(f.locals[static_cast<std::size_t>(op0)]);
+        break;
+    case 0x63:
+        f.locals[static_cast<std::size_t>(op0)] = f.pop();
+        break;
+    case 0x64:
+        f.stack.push_back(!f.outer.empty() ? f.outer.front().v
+                                           : (f.scopes.empty() ? Value() : f.scopes.front().v));
+        break;
+    case 0x65:
+        f.stack.push_back(f.scopes[static_cast<std::size_t>(op0)].v);
+        break;
+    case 0x67:
+        f.stack.push_back(f.outer[static_cast<std::size_t>(op0)].v);
+        break;
+    case 0xD0:
+    case 0xD1:
+    case 0xD2:
+    case 0xD3:
+        f.stack.push_back(f.locals[in.opcode - 0xD0]);
+        break;
+    case 0xD4:
+    case 0xD5:
+    case 0xD6:
+    case 0xD7:
+        f.locals[in.opcode - 0xD4] = f.pop();
+        break;
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Machine::stepBranches(Frame& f, const abc::Instruction& in, std::size_t at) {
+    const auto op0 = in.operands[0];
+    (void)at;
+    (void)op0;
+    switch (in.opcode) {
+    case 0x03:
+        throw ScriptException{f.pop()};
     case 0x0C:
     case 0x0D:
     case 0x0E:
@@ -451,79 +536,6 @@ bool Machine::stepBasic(Frame& f, const abc::Instruction& in, std::size_t at) {
     case 0x1D:
         f.scopes.pop_back();
         break;
-    case 0x20:
-        f.stack.push_back(Value::null());
-        break;
-    case 0x21:
-        f.stack.push_back(Value());
-        break;
-    case 0x24:
-        f.stack.push_back(Value::integer(static_cast<std::int8_t>(op0)));
-        break;
-    case 0x25:
-        f.stack.push_back(Value::integer(static_cast<std::int16_t>(op0)));
-        break;
-    case 0x26:
-        f.stack.push_back(Value::boolean(true));
-        break;
-    case 0x27:
-        f.stack.push_back(Value::boolean(false));
-        break;
-    case 0x28:
-        f.stack.push_back(Value::number(NAN));
-        break;
-    case 0x29:
-        f.stack.pop_back();
-        break;
-    case 0x2A:
-        f.stack.push_back(f.stack.back());
-        break;
-    case 0x2B:
-        std::swap(f.stack[f.stack.size() - 1], f.stack[f.stack.size() - 2]);
-        break;
-    case 0x2C:
-        f.stack.push_back(str(std::string(f.file.string(static_cast<std::uint32_t>(op0)))));
-        break;
-    case 0x2D:
-        f.stack.push_back(Value::integer(f.file.ints[static_cast<std::size_t>(op0)]));
-        break;
-    case 0x2E:
-        f.stack.push_back(Value::number(f.file.uints[static_cast<std::size_t>(op0)]));
-        break;
-    case 0x2F:
-        f.stack.push_back(Value::number(f.file.doubles[static_cast<std::size_t>(op0)]));
-        break;
-    case 0x30:
-        f.scopes.push_back(ScopeEntry{f.pop(), false});
-        break;
-    case 0x62:
-        f.stack.push_back(f.locals[static_cast<std::size_t>(op0)]);
-        break;
-    case 0x63:
-        f.locals[static_cast<std::size_t>(op0)] = f.pop();
-        break;
-    case 0x64:
-        f.stack.push_back(!f.outer.empty() ? f.outer.front().v
-                                           : (f.scopes.empty() ? Value() : f.scopes.front().v));
-        break;
-    case 0x65:
-        f.stack.push_back(f.scopes[static_cast<std::size_t>(op0)].v);
-        break;
-    case 0x67:
-        f.stack.push_back(f.outer[static_cast<std::size_t>(op0)].v);
-        break;
-    case 0xD0:
-    case 0xD1:
-    case 0xD2:
-    case 0xD3:
-        f.stack.push_back(f.locals[in.opcode - 0xD0]);
-        break;
-    case 0xD4:
-    case 0xD5:
-    case 0xD6:
-    case 0xD7:
-        f.locals[in.opcode - 0xD4] = f.pop();
-        break;
     default:
         return false;
     }
@@ -535,15 +547,6 @@ bool Machine::stepArithmetic(Frame& f, const abc::Instruction& in, std::size_t a
     (void)at;
     (void)op0;
     switch (in.opcode) {
-    case 0x50:
-        f.stack.back() = Value::integer(-(toInt(f.stack.back()) & 1));
-        break;
-    case 0x51:
-        f.stack.back() = Value::integer(static_cast<std::int8_t>(toInt(f.stack.back()) & 0xFF));
-        break;
-    case 0x52:
-        f.stack.back() = Value::integer(static_cast<std::int16_t>(toInt(f.stack.back()) & 0xFFFF));
-        break;
     case 0x90:
         f.stack.back() = Value::number(-toNumber(f.stack.back()));
         break;
@@ -584,15 +587,6 @@ bool Machine::stepArithmetic(Frame& f, const abc::Instruction& in, std::size_t a
     case 0xC4:
         f.stack.back() = Value::integer(
             static_cast<std::int32_t>(0u - static_cast<std::uint32_t>(toInt(f.stack.back()))));
-        break;
-    case 0x95:
-        f.stack.back() = str(typeOf(f.stack.back()));
-        break;
-    case 0x96:
-        f.stack.back() = Value::boolean(!toBoolean(f.stack.back()));
-        break;
-    case 0x97:
-        f.stack.back() = Value::integer(~toInt(f.stack.back()));
         break;
     case 0xA0: {
         const Value b = f.pop();
@@ -648,6 +642,35 @@ bool Machine::stepArithmetic(Frame& f, const abc::Instruction& in, std::size_t a
         a = Value::integer(static_cast<std::int32_t>(r));
         break;
     }
+    default:
+        return false;
+    }
+    return true;
+}
+
+bool Machine::stepCompare(Frame& f, const abc::Instruction& in, std::size_t at) {
+    const auto op0 = in.operands[0];
+    (void)at;
+    (void)op0;
+    switch (in.opcode) {
+    case 0x50:
+        f.stack.back() = Value::integer(-(toInt(f.stack.back()) & 1));
+        break;
+    case 0x51:
+        f.stack.back() = Value::integer(static_cast<std::int8_t>(toInt(f.stack.back()) & 0xFF));
+        break;
+    case 0x52:
+        f.stack.back() = Value::integer(static_cast<std::int16_t>(toInt(f.stack.back()) & 0xFFFF));
+        break;
+    case 0x95:
+        f.stack.back() = str(typeOf(f.stack.back()));
+        break;
+    case 0x96:
+        f.stack.back() = Value::boolean(!toBoolean(f.stack.back()));
+        break;
+    case 0x97:
+        f.stack.back() = Value::integer(~toInt(f.stack.back()));
+        break;
     case 0xA5:
     case 0xA6:
     case 0xA7:

@@ -741,6 +741,14 @@ void installLanguageClasses(Machine& m) {
     proto(m, function, "call", functionCall, 1);
     proto(m, function, "apply", functionApply, 2);
 
+    installValueClasses(m);
+    installErrorClasses(m);
+    installArrayClass(m);
+    installGlobalFunctions(m);
+}
+
+void installValueClasses(Machine& m) {
+    ClassInfo* object = m.objectClass;
     ClassInfo* ns = m.defineNativeClass("", "Namespace", object, ObjKind::Namespace);
     m.namespaceClass = ns;
     m.defineGetter(ns, "uri", namespaceUri);
@@ -824,8 +832,10 @@ void installLanguageClasses(Machine& m) {
     m.defineConstant(math, "LOG2E", Value::number(M_LOG2E));
     m.defineConstant(math, "SQRT1_2", Value::number(M_SQRT1_2));
     m.defineConstant(math, "SQRT2", Value::number(M_SQRT2));
+}
 
-    ClassInfo* error = m.defineNativeClass("", "Error", object, ObjKind::Error);
+void installErrorClasses(Machine& m) {
+    ClassInfo* error = m.defineNativeClass("", "Error", m.objectClass, ObjKind::Error);
     m.errorClass = error;
     error->sealed = false;
     error->nativeInit = errorNativeInit;
@@ -853,9 +863,9 @@ void installLanguageClasses(Machine& m) {
         c->prototype->setDyn("name", m.str("Error"));
         c->prototype->dyn.back().enumerable = false;
     }
+}
 
-    installArrayClass(m);
-
+void installGlobalFunctions(Machine& m) {
     m.defineGlobalFunction("", "trace", traceFn, 1);
     m.defineGlobalFunction("", "isNaN", isNaNFn, 1);
     m.defineGlobalFunction("", "isFinite", isFiniteFn, 1);

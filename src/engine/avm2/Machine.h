@@ -181,6 +181,8 @@ private:
     bool catchInFrame(Frame& f, const Value& thrown);
     bool stepBasic(Frame& f, const abc::Instruction& in, std::size_t at);
     bool stepArithmetic(Frame& f, const abc::Instruction& in, std::size_t at);
+    bool stepBranches(Frame& f, const abc::Instruction& in, std::size_t at);
+    bool stepCompare(Frame& f, const abc::Instruction& in, std::size_t at);
     bool stepTypes(Frame& f, const abc::Instruction& in, std::size_t at);
     bool stepProperties(Frame& f, const abc::Instruction& in, std::size_t at);
     bool stepSlots(Frame& f, const abc::Instruction& in, std::size_t at);

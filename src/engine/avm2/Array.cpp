@@ -38,6 +38,16 @@ double relIndex(Machine& vm, Args args, std::size_t i, double fallback, double l
     return std::min(d, len);
 }
 
+// A new list of the same class as `self`: an Array for arrays, the same Vector type for vectors.
+Object* sameKind(Machine& vm, const Value& self, std::vector<Value> elems) {
+    Object* o = vm.newArray(std::move(elems));
+    if (self.isObject() && self.o->cls != nullptr && self.o->cls->isVector) {
+        o->cls = self.o->cls;
+        o->proto = self.o->cls->prototype;
+    }
+    return o;
+}
+
 Value arrayInit(Machine& vm, Value self, Args args) {
     auto& e = self.o->elems;
     if (args.size() == 1 && args[0].isNumeric()) {
@@ -140,13 +150,13 @@ Value arraySlice(Machine& vm, Value self, Args args) {
     for (double i = a; i < b; ++i) {
         out.push_back(e[static_cast<std::size_t>(i)]);
     }
-    return Value::obj(vm.newArray(std::move(out)));
+    return Value::obj(sameKind(vm, self, std::move(out)));
 }
 
 Value arraySplice(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
     if (args.empty()) {
-        return Value::obj(vm.newArray());
+        return Value::obj(sameKind(vm, self, {}));
     }
     const double len = static_cast<double>(e.size());
     const double start = relIndex(vm, args, 0, 0, len);
@@ -162,7 +172,7 @@ Value arraySplice(Machine& vm, Value self, Args args) {
     if (args.size() > 2) {
         e.insert(e.begin() + s, args.begin() + 2, args.end());
     }
-    return Value::obj(vm.newArray(std::move(removed)));
+    return Value::obj(sameKind(vm, self, std::move(removed)));
 }
 
 Value arrayConcat(Machine& vm, Value self, Args args) {
@@ -174,7 +184,7 @@ Value arrayConcat(Machine& vm, Value self, Args args) {
             out.push_back(v);
         }
     }
-    return Value::obj(vm.newArray(std::move(out)));
+    return Value::obj(sameKind(vm, self, std::move(out)));
 }
 
 Value arrayReverse(Machine& vm, Value self, Args) {
@@ -246,7 +256,7 @@ Value iterate(Machine& vm, Value self, Args args, Iter kind) {
     switch (kind) {
     case Iter::Map:
     case Iter::Filter:
-        return Value::obj(vm.newArray(std::move(out)));
+        return Value::obj(sameKind(vm, self, std::move(out)));
     case Iter::Some:
         return Value::boolean(false);
     case Iter::Every:
@@ -397,6 +407,73 @@ Value arraySortOn(Machine& vm, Value self, Args args) {
 
 } // namespace
 
+namespace {
+
+Value vectorInit(Machine& vm, Value self, Args args) {
+    Object* o = self.o;
+    const double n = args.empty() ? 0 : vm.toNumber(args[0]);
+    if (n < 0 || n != std::trunc(n) || n > 1e7) {
+        vm.throwError("RangeError", 1005,
+                      "Array index is not a positive integer (" + Machine::numberText(n) + ").");
+    }
+    o->elems.assign(static_cast<std::size_t>(n), vm.coerceTo(Value(), o->cls->vectorOf));
+    if (o->cls->vectorOf.empty()) {
+        std::fill(o->elems.begin(), o->elems.end(), Value::null());
+    }
+    o->primitive = Value::boolean(args.size() > 1 && Machine::toBoolean(args[1]));
+    return Value();
+}
+
+Value vectorFixed(Machine& vm, Value self, Args) {
+    (void)vm;
+    return Value::boolean(self.isObject() && Machine::toBoolean(self.o->primitive));
+}
+
+Value vectorSetFixed(Machine&, Value self, Args args) {
+    if (self.isObject()) {
+        self.o->primitive = Value::boolean(Machine::toBoolean(arg(args, 0)));
+    }
+    return Value();
+}
+
+Value vectorSetLength(Machine& vm, Value self, Args args) {
+    Object* o = self.o;
+    const double n = vm.toNumber(arg(args, 0));
+    if (Machine::toBoolean(o->primitive)) {
+        vm.throwError("RangeError", 1126, "Cannot change the length of a fixed Vector.");
+    }
+    if (n < 0 || n != std::trunc(n) || n > 1e7) {
+        vm.throwError("RangeError", 1005,
+                      "Array index is not a positive integer (" + Machine::numberText(n) + ").");
+    }
+    const Value fill =
+        o->cls->vectorOf.empty() ? Value::null() : vm.coerceTo(Value(), o->cls->vectorOf);
+    o->elems.resize(static_cast<std::size_t>(n), fill);
+    return Value();
+}
+
+} // namespace
+
+ClassInfo* vectorOf(Machine& m, ClassInfo* element) {
+    const std::string elementName = element == nullptr ? "*" : element->qualifiedName();
+    const std::string name = "Vector.<" + elementName + ">";
+    if (ClassInfo* known = m.builtin("__AS3__.vec::" + name)) {
+        return known;
+    }
+    ClassInfo* v = m.defineNativeClass("__AS3__.vec", name, m.objectClass, ObjKind::Array);
+    v->isVector = true;
+    v->vectorOf = element == nullptr ? "" : element->qualifiedName();
+    if (element != nullptr && !element->ns->uri.empty()) {
+        v->vectorOf = element->ns->uri + "." + element->name;
+    }
+    v->instanceTraits = m.arrayClass->instanceTraits;
+    v->nativeInit = vectorInit;
+    v->prototype->proto = m.arrayClass->prototype;
+    m.defineGetter(v, "length", arrayLength, vectorSetLength);
+    m.defineGetter(v, "fixed", vectorFixed, vectorSetFixed);
+    return v;
+}
+
 void installArrayClass(Machine& m) {
     ClassInfo* array = m.defineNativeClass("", "Array", m.objectClass, ObjKind::Array);
     m.arrayClass = array;
@@ -439,6 +516,8 @@ void installArrayClass(Machine& m) {
     m.defineConstant(array, "UNIQUESORT", Value::integer(UniqueSort));
     m.defineConstant(array, "RETURNINDEXEDARRAY", Value::integer(ReturnIndexedArray));
     m.defineConstant(array, "NUMERIC", Value::integer(Numeric));
+    ClassInfo* vector = m.defineNativeClass("__AS3__.vec", "Vector", m.objectClass, ObjKind::Array);
+    vector->isVector = true;
 }
 
 } // namespace kinovex::flash::avm2

@@ -4,10 +4,13 @@
 namespace kinovex::flash::avm2 {
 
 class Machine;
+struct ClassInfo;
 
 void installValueClasses(Machine& m); // Namespace, Boolean, Number, int, uint, String, Math
 void installErrorClasses(Machine& m); // Error and its subclasses
-void installArrayClass(Machine& m);
+void installArrayClass(Machine& m);   // and Vector
+// The class Vector.<element> (element null: Vector.<*>), made on first use.
+ClassInfo* vectorOf(Machine& m, ClassInfo* element);
 void installGlobalFunctions(Machine& m); // trace, parseInt, getQualifiedClassName ...
 
 } // namespace kinovex::flash::avm2

@@ -2,6 +2,7 @@
 // scope stack in vectors of the call (a Frame), exceptions as C++ exceptions caught by the
 // method's exception table. Instructions are run by group (InterpreterSteps below).
 
+#include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
 
 #include "engine/abc/Instruction.h"
@@ -109,6 +110,10 @@ bool decode(MethodInfo* m) {
     }
     m->decoded = !m->code.instructions.empty();
     return m->decoded;
+}
+
+bool isVector(const Object* o) {
+    return o->cls != nullptr && o->cls->isVector;
 }
 
 bool isLateName(abc::MultinameKind k) {
@@ -397,7 +402,9 @@ bool Machine::stepBasic(Frame& f, const abc::Instruction& in, std::size_t at) {
         f.stack.push_back(f.scopes[static_cast<std::size_t>(op0)].v);
         break;
     case 0x67:
-        f.stack.push_back(f.outer[static_cast<std::size_t>(op0)].v);
+        f.stack.push_back(static_cast<std::size_t>(op0) < f.outer.size()
+                              ? f.outer[static_cast<std::size_t>(op0)].v
+                              : Value());
         break;
     case 0xD0:
     case 0xD1:
@@ -790,7 +797,7 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
         break;
     case 0x78:
         throwError("TypeError", 1123,
-                   "Filter operator not supported on type " + qualifiedClassName(f.stack.back()) +
+                   "Filter operator not supported on type " + describeForError(f.stack.back()) +
                        ".");
     case 0x80:
         f.stack.back() =
@@ -923,7 +930,8 @@ bool Machine::stepProperties(Frame& f, const abc::Instruction& in, std::size_t a
         if ((mn.kind == abc::MultinameKind::MultinameL ||
              mn.kind == abc::MultinameKind::MultinameLA) &&
             f.stack.back().isNumeric() && f.stack[f.stack.size() - 2].isObject() &&
-            f.stack[f.stack.size() - 2].o->kind == ObjKind::Array) {
+            f.stack[f.stack.size() - 2].o->kind == ObjKind::Array &&
+            !isVector(f.stack[f.stack.size() - 2].o)) {
             const double d = f.stack.back().num();
             if (d >= 0 && d < 10000000 && d == std::trunc(d)) {
                 f.stack.pop_back();
@@ -1228,9 +1236,18 @@ bool Machine::stepObjects(Frame& f, const abc::Instruction& in, std::size_t at) 
         f.stack.push_back(Value::obj(newFunction(fm, f.fullScope())));
         break;
     }
-    case 0x53: { // applytype: Vector.<T> stands for Array here
+    case 0x53: { // applytype: Vector.<T>
         const auto n = static_cast<std::size_t>(op0);
+        const Value param = n > 0 ? f.stack.back() : Value();
         f.stack.resize(f.stack.size() - n);
+        const Value base = f.pop();
+        if (!base.isObject() || base.o->kind != ObjKind::Class || !base.o->classInfo->isVector) {
+            throwError("TypeError", 1127,
+                       "Type application attempted on a non-parameterized type.");
+        }
+        ClassInfo* element =
+            param.isObject() && param.o->kind == ObjKind::Class ? param.o->classInfo : nullptr;
+        f.stack.push_back(Value::obj(vectorOf(*this, element)->classObj));
         break;
     }
     case 0x55: { // newobject

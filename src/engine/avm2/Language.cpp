@@ -552,6 +552,16 @@ Value mathRandom(Machine& vm, Value, Args) {
 
 void errorInit(Machine& vm, Value self, Args args) {
     Object* o = self.o;
+    // An error is named after the nearest of the core error classes it comes from: those of
+    // flash.errors and a script's own subclasses call themselves by their base's name.
+    ClassInfo* named = o->cls;
+    while (named != nullptr && (named->init != nullptr || !named->ns->uri.empty())) {
+        named = named->super;
+    }
+    if (named != nullptr && named->prototype->findDyn("name") != nullptr) {
+        o->setDyn("name", named->prototype->findDyn("name")->value);
+        o->dyn.back().enumerable = false;
+    }
     o->setDyn("message",
               args.empty() || args[0].isUndefined() ? vm.str("") : vm.str(vm.toString(args[0])));
     o->dyn.back().enumerable = false;
@@ -859,8 +869,7 @@ void installErrorClasses(Machine& m) {
         ClassInfo* c = m.defineNativeClass("flash.errors", name, error);
         c->sealed = false;
         c->nativeInit = errorNativeInit;
-        // The player's own error classes call themselves plain "Error".
-        c->prototype->setDyn("name", m.str("Error"));
+        c->prototype->setDyn("name", m.str(name));
         c->prototype->dyn.back().enumerable = false;
     }
 }

@@ -691,7 +691,7 @@ Value Machine::toPrimitive(const Value& v, bool preferString) {
             }
         }
     }
-    throwError("TypeError", 1050, "Cannot convert " + qualifiedClassName(v) + " to primitive.");
+    throwError("TypeError", 1050, "Cannot convert " + describeForError(v) + " to primitive.");
 }
 
 std::string Machine::typeOf(const Value& v) {
@@ -874,11 +874,12 @@ std::string Machine::qualifiedClassName(const Value& v) {
     if (v.isUndefined()) {
         return "void";
     }
-    if (v.kind == Kind::Int) {
-        return "int";
-    }
-    if (v.kind == Kind::Number) {
-        return "Number";
+    if (v.isNumeric()) {
+        // The player keeps whole numbers of 29 bits as ints; the rest are Numbers.
+        const double d = v.num();
+        const bool small = d == std::trunc(d) && d >= -268435456.0 && d <= 268435455.0 &&
+                           !(d == 0 && std::signbit(d));
+        return small ? "int" : "Number";
     }
     if (v.isObject() && v.o->kind == ObjKind::Class) {
         return v.o->classInfo->qualifiedName();

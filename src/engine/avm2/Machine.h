@@ -101,6 +101,8 @@ public:
     Value getProperty(const Value& obj, const Name& name);
     void setProperty(const Value& obj, const Name& name, const Value& v, bool init = false);
     bool hasProperty(const Value& obj, const Name& name);
+    // vec[i] = v for a Vector: coerced to its type, appended at its length unless fixed.
+    void setVectorElement(Object* vec, std::size_t i, const Value& v);
     bool deleteProperty(const Value& obj, const Name& name);
     Value callProperty(const Value& obj, const Name& name, Args args, bool lex = false);
     Value constructProperty(const Value& obj, const Name& name, Args args);

@@ -207,6 +207,9 @@ struct ClassInfo {
     const abc::AbcFile* file = nullptr;
     std::int32_t abcIndex = -1;
     std::uint16_t symbolId = 0; // a timeline symbol linked to it
+    // Vectors: the class of Vector.<T>, with T's qualified name ("" for Vector.<*>).
+    bool isVector = false;
+    std::string vectorOf;
 
     std::string qualifiedName() const {
         return ns == nullptr || ns->uri.empty() ? name : ns->uri + "::" + name;

@@ -96,6 +96,12 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
     }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
+        if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector &&
+            static_cast<std::size_t>(i) >= obj.o->elems.size()) {
+            throwError("RangeError", 1125,
+                       "The index " + name.name + " is out of range " +
+                           std::to_string(obj.o->elems.size()) + ".");
+        }
         if (i >= 0 && static_cast<std::size_t>(i) < obj.o->elems.size() &&
             !obj.o->elems[static_cast<std::size_t>(i)].isHole()) {
             return obj.o->elems[static_cast<std::size_t>(i)];
@@ -150,7 +156,7 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
     }
     if (!obj.isObject() || !isDynamicObject(obj.o)) {
         throwError("ReferenceError", 1069,
-                   "Property " + name.name + " not found on " + qualifiedClassName(obj) +
+                   "Property " + name.name + " not found on " + describeForError(obj) +
                        " and there is no default value.");
     }
     return Value();
@@ -166,6 +172,10 @@ void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bo
     }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
+        if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector) {
+            setVectorElement(obj.o, static_cast<std::size_t>(i), v);
+            return;
+        }
         if (i >= 0) {
             auto& e = obj.o->elems;
             if (static_cast<std::size_t>(i) >= e.size()) {
@@ -219,6 +229,22 @@ void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bo
                    "Cannot create property " + name.name + " on " + describeForError(obj) + ".");
     }
     obj.o->setDyn(name.name, v);
+}
+
+void Machine::setVectorElement(Object* vec, std::size_t i, const Value& v) {
+    auto& e = vec->elems;
+    const bool fixed = toBoolean(vec->primitive);
+    if (i > e.size() || (i == e.size() && fixed)) {
+        throwError("RangeError", 1125,
+                   "The index " + std::to_string(i) + " is out of range " +
+                       std::to_string(e.size()) + ".");
+    }
+    const Value item = coerceTo(v, vec->cls->vectorOf);
+    if (i == e.size()) {
+        e.push_back(item);
+    } else {
+        e[i] = item;
+    }
 }
 
 bool Machine::hasProperty(const Value& obj, const Name& name) {
@@ -297,7 +323,7 @@ Value Machine::callProperty(const Value& obj, const Name& name, Args args, bool 
         if (obj.isObject() && obj.o->cls != nullptr && obj.o->cls->sealed &&
             obj.o->kind != ObjKind::Class) {
             throwError("ReferenceError", 1069,
-                       "Property " + name.name + " not found on " + qualifiedClassName(obj) +
+                       "Property " + name.name + " not found on " + describeForError(obj) +
                            " and there is no default value.");
         }
         throw;
@@ -323,6 +349,9 @@ Value Machine::call(const Value& fn, const Value& self, Args args) {
     Object* f = fn.o;
     if (f->kind == ObjKind::Function) {
         MethodInfo* m = f->method;
+        if (m == nullptr) {
+            return Value(); // new Function() and Function.prototype do nothing
+        }
         const Value& receiver = f->isClosure ? f->boundThis : self;
         if (m->native != nullptr) {
             return m->native(*this, receiver, args);
@@ -360,13 +389,14 @@ Value Machine::construct(const Value& cls, Args args) {
     if (c->kind == ObjKind::Class) {
         return Value::obj(constructClass(c->classInfo, args));
     }
-    if (c->kind == ObjKind::Function && c->method->native == nullptr) {
+    if (c->kind == ObjKind::Function && (c->method == nullptr || c->method->native == nullptr)) {
         Object* o = newPlainObject();
         const Value proto = get(cls, "prototype");
         if (proto.isObject()) {
             o->proto = proto.o;
         }
-        const Value r = runMethod(c->method, Value::obj(o), args, c->scope, c);
+        const Value r =
+            c->method != nullptr ? runMethod(c->method, Value::obj(o), args, c->scope, c) : Value();
         return r.isObject() ? r : Value::obj(o);
     }
     throwError("TypeError", 1007, "Instantiation attempted on a non-constructor.");

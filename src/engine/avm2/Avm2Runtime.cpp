@@ -637,7 +637,9 @@ Avm2Runtime::~Avm2Runtime() {
 }
 
 double Avm2Runtime::frameRate() const {
-    return m_movie.frameRate256() / 256.0;
+    // The header's rate is signed 8.8 fixed point: none or a negative one reads as 0.01.
+    const std::uint16_t rate = m_movie.frameRate256();
+    return rate == 0 || rate >= 0x8000 ? 0.01 : rate / 256.0;
 }
 
 void Avm2Runtime::setTraceSink(std::function<void(std::string_view)> sink) {

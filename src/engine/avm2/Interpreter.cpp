@@ -147,6 +147,16 @@ Name Machine::runtimeName(Frame& f, std::uint32_t index) {
     return name;
 }
 
+void Machine::requireObject(const Value& v) {
+    if (v.isNull()) {
+        throwError("TypeError", 1009,
+                   "Cannot access a property or method of a null object reference.");
+    }
+    if (v.isUndefined()) {
+        throwError("TypeError", 1010, "A term is undefined and has no properties.");
+    }
+}
+
 bool Machine::scopeHas(const ScopeEntry& e, const Name& name) {
     if (e.with) {
         return hasProperty(e.v, name);
@@ -533,10 +543,7 @@ bool Machine::stepBranches(Frame& f, const abc::Instruction& in, std::size_t at)
     }
     case 0x1C: {
         const Value v = f.pop();
-        if (v.isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(v);
         f.scopes.push_back(ScopeEntry{v, true});
         break;
     }
@@ -790,12 +797,10 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
         f.stack.back() = Value::boolean(toBoolean(f.stack.back()));
         break;
     case 0x77:
-        if (f.stack.back().isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(f.stack.back());
         break;
     case 0x78:
+        requireObject(f.stack.back());
         throwError("TypeError", 1123,
                    "Filter operator not supported on type " + describeForError(f.stack.back()) +
                        ".");
@@ -819,10 +824,7 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
     }
     case 0x87: { // astypelate
         const Value c = f.pop();
-        if (c.isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(c);
         if (!c.isObject() || c.o->kind != ObjKind::Class) {
             throwError("TypeError", 1041, "The right-hand side of operator must be a class.");
         }
@@ -835,11 +837,11 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
         const Value c = f.pop();
         const Value v = f.stack.back();
         bool r = false;
-        const Value proto = c.isObject() ? get(c, "prototype") : Value();
         if (!c.isObject() || (c.o->kind != ObjKind::Class && c.o->kind != ObjKind::Function)) {
             throwError("TypeError", 1040,
                        "The right-hand side of instanceof must be a class or function.");
         }
+        const Value proto = get(c, "prototype");
         if (proto.isObject()) {
             for (Object* p = prototypeOf(v); p != nullptr && !v.isNullish(); p = p->proto) {
                 if (p == proto.o) {
@@ -858,10 +860,7 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
     }
     case 0xB3: { // istypelate
         const Value c = f.pop();
-        if (c.isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(c);
         if (!c.isObject() || c.o->kind != ObjKind::Class) {
             throwError("TypeError", 1041, "The right-hand side of operator must be a class.");
         }
@@ -1026,10 +1025,7 @@ bool Machine::stepSlots(Frame& f, const abc::Instruction& in, std::size_t at) {
     case 0x6A: {
         const Name name = runtimeName(f, static_cast<std::uint32_t>(op0));
         const Value obj = f.pop();
-        if (obj.isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(obj);
         f.stack.push_back(Value::boolean(deleteProperty(obj, name)));
         break;
     }
@@ -1069,10 +1065,7 @@ bool Machine::stepSlots(Frame& f, const abc::Instruction& in, std::size_t at) {
     case 0xB4: { // in
         const Value obj = f.pop();
         const Value nm = f.stack.back();
-        if (obj.isNullish()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
+        requireObject(obj);
         f.stack.back() = Value::boolean(hasProperty(obj, publicName(toString(nm))));
         break;
     }

@@ -176,6 +176,8 @@ private:
     friend struct Frame;
     Name runtimeName(Frame& f, std::uint32_t index);
     bool scopeHas(const ScopeEntry& e, const Name& name);
+    // Throws the player's TypeError for null (#1009) and undefined (#1010).
+    void requireObject(const Value& v);
     Value findProperty(Frame& f, const Name& name, bool strict);
     const Trait* superTrait(Frame& f, const Name& name);
     Value invokeTrait(MethodInfo* mi, const Value& receiver, Args a);

@@ -382,6 +382,11 @@ Value Machine::call(const Value& fn, const Value& self, Args args) {
 }
 
 Value Machine::construct(const Value& cls, Args args) {
+    if (cls.isObject() && cls.o->kind == ObjKind::Class &&
+        cls.o->classInfo->instanceKind == ObjKind::Boxed && cls.o->classInfo->callAsFunction) {
+        // new int(), new String("x") ...: the primitive value.
+        return cls.o->classInfo->callAsFunction(*this, cls, args);
+    }
     if (!cls.isObject()) {
         throwError("TypeError", 1007, "Instantiation attempted on a non-constructor.");
     }

@@ -627,14 +627,9 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     };
 }
 
-Avm2Runtime::~Avm2Runtime() {
-    for (const auto& [clip, obj] : m_objects) {
-        obj->clip = nullptr;
-    }
-    if (m_root != nullptr) {
-        m_root->setHooks(nullptr);
-    }
-}
+// The player destroys the main timeline before its script machine: the timelines are not
+// touched here.
+Avm2Runtime::~Avm2Runtime() = default;
 
 double Avm2Runtime::frameRate() const {
     // The header's rate is signed 8.8 fixed point: none or a negative one reads as 0.01.

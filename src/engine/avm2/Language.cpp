@@ -334,6 +334,9 @@ Value stringCharCodeAt(Machine& vm, Value self, Args args) {
 
 Value stringIndexOf(Machine& vm, Value self, Args args) {
     const std::string s = stringSelf(vm, self);
+    if (arg(args, 0).isNullish()) {
+        return Value::integer(-1); // a null or missing needle is found nowhere
+    }
     const std::string needle = vm.toString(arg(args, 0));
     double from = intArg(vm, args, 1, 0);
     from = std::clamp(from, 0.0, static_cast<double>(s.size()));
@@ -343,9 +346,15 @@ Value stringIndexOf(Machine& vm, Value self, Args args) {
 
 Value stringLastIndexOf(Machine& vm, Value self, Args args) {
     const std::string s = stringSelf(vm, self);
+    if (arg(args, 0).isNullish()) {
+        return Value::integer(-1); // a null or missing needle is found nowhere
+    }
     const std::string needle = vm.toString(arg(args, 0));
     double from = intArg(vm, args, 1, 2147483647.0);
-    from = std::clamp(from, 0.0, static_cast<double>(s.size()));
+    if (from < 0) {
+        return Value::integer(-1);
+    }
+    from = std::min(from, static_cast<double>(s.size()));
     const auto r = s.rfind(needle, static_cast<std::size_t>(from));
     return Value::integer(r == std::string::npos ? -1 : static_cast<std::int32_t>(r));
 }

@@ -49,10 +49,18 @@ struct Frame {
 
 namespace {
 
+// Counts the call's depth and keeps it on the machine's call stack while it runs.
 struct DepthGuard {
     int& depth;
-    explicit DepthGuard(int& d) : depth(d) { ++depth; }
-    ~DepthGuard() { --depth; }
+    std::vector<MethodInfo*>& calls;
+    DepthGuard(int& d, std::vector<MethodInfo*>& c, MethodInfo* m) : depth(d), calls(c) {
+        ++depth;
+        calls.push_back(m);
+    }
+    ~DepthGuard() {
+        --depth;
+        calls.pop_back();
+    }
 };
 
 // Decodes the instructions control can reach, as the verifier walked them: bytes no path reaches
@@ -295,7 +303,7 @@ Value Machine::runMethod(MethodInfo* m, const Value& self, Args args,
     if (m_depth >= kMaxDepth) {
         throwError("Error", 1023, "Stack overflow occurred.");
     }
-    DepthGuard guard(m_depth);
+    DepthGuard guard(m_depth, m_calls, m);
     LoadedFile& lf = *fileOf(m->file);
     Frame f{lf, m,     *m->file, m->file->methods[m->index], *m->body, outer, {}, {}, {},
             0,  false, Value()};

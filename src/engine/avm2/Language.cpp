@@ -561,6 +561,7 @@ Value mathRandom(Machine& vm, Value, Args) {
 
 void errorInit(Machine& vm, Value self, Args args) {
     Object* o = self.o;
+    o->primitive = vm.str(vm.stackTrace()); // printed when nothing catches it
     // An error is named after the nearest of the core error classes it comes from: those of
     // flash.errors and a script's own subclasses call themselves by their base's name.
     ClassInfo* named = o->cls;

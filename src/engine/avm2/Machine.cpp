@@ -965,14 +965,42 @@ void Machine::throwError(std::string_view cls, int id, const std::string& text) 
     throw ScriptException{makeError(cls, id, text)};
 }
 
-void Machine::reportUncaught(const Value& v) {
-    std::string text;
-    if (v.isObject() && isInstance(v, errorClass)) {
-        text = toString(v);
-    } else {
-        text = toString(v);
+namespace {
+std::string methodDisplayName(const MethodInfo* m) {
+    const ClassInfo* owner = m->owner;
+    if (owner == nullptr) {
+        return m->scriptGlobal != nullptr && m->name.empty() ? "global$init"
+                                                             : "Function/<anonymous>";
     }
-    traceLine(text);
+    if (m == owner->init) {
+        return owner->qualifiedName();
+    }
+    if (m == owner->cinit) {
+        return owner->qualifiedName() + "$cinit";
+    }
+    return owner->qualifiedName() + "/" + m->name;
+}
+} // namespace
+
+std::string Machine::stackTrace() const {
+    std::string out;
+    for (std::size_t i = m_calls.size(); i-- > 0;) {
+        out += "\n\tat " + methodDisplayName(m_calls[i]) + "()";
+    }
+    return out;
+}
+
+void Machine::reportUncaught(const Value& v) {
+    std::string text = toString(v);
+    if (v.isObject() && v.o->kind == ObjKind::Error && v.o->primitive.isString()) {
+        text += v.o->primitive.s->s;
+    }
+    std::size_t start = 0;
+    for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', start)) {
+        traceLine(std::string_view(text).substr(start, at - start));
+        start = at + 1;
+    }
+    traceLine(std::string_view(text).substr(start));
 }
 
 } // namespace kinovex::flash::avm2

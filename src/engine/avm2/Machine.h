@@ -168,6 +168,9 @@ public:
                     const std::vector<ScopeEntry>& scope, Object* callee = nullptr);
     int depth() const { return m_depth; }
     ClassInfo* currentClassFor(MethodInfo* m) const;
+    // Where the running scripts stand, innermost first, as the player prints it under an
+    // uncaught error: "\tat Test()" a line.
+    std::string stackTrace() const;
     // Whatever a script threw and nothing caught: printed as the player's uncaught message.
     void reportUncaught(const Value& v);
     Object* globalObject() const { return m_builtinGlobal; }
@@ -247,6 +250,7 @@ public:
 
 private:
     int m_depth = 0;
+    std::vector<MethodInfo*> m_calls; // the bytecode methods running, innermost last
     std::uint64_t m_random = 0x9E3779B97F4A7C15ULL;
     std::unordered_map<std::string, std::unique_ptr<Ns>> m_nsTable;
     std::vector<std::unique_ptr<Ns>> m_privateNs;

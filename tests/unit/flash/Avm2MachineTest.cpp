@@ -179,13 +179,16 @@ TEST_P(Avm2Machine, PrintsItsTraceLines) {
     EXPECT_EQ(lines, GetParam().expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Rows, Avm2Machine, ::testing::ValuesIn(kRows), [](const auto& info) {
+// Test names from the rows' descriptions.
+std::string rowName(const ::testing::TestParamInfo<Row>& row) {
     std::string n;
-    for (const char* c = info.param.name; *c != 0; ++c) {
-        n += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+    for (const char* c = row.param.name; *c != 0; ++c) {
+        n += std::isalnum(static_cast<unsigned char>(*c)) != 0 ? *c : '_';
     }
     return n;
-});
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Avm2Machine, ::testing::ValuesIn(kRows), rowName);
 
 TEST(Avm2Machine, AnEndlessLoopStopsAtTheBudget) {
     Pools p;

@@ -43,6 +43,13 @@ struct Frame {
         s.insert(s.end(), scopes.begin(), scopes.end());
         return s;
     }
+    // The outermost scope: the script's global object.
+    Value globalScope() const {
+        if (!outer.empty()) {
+            return outer.front().v;
+        }
+        return scopes.empty() ? Value() : scopes.front().v;
+    }
     // The arguments stay on the stack until the call returns.
     Args argsOf(std::size_t count) { return Args(stack.data() + stack.size() - count, count); }
 };
@@ -417,7 +424,9 @@ bool Machine::stepBasic(Frame& f, const abc::Instruction& in, std::size_t at) {
                                            : (f.scopes.empty() ? Value() : f.scopes.front().v));
         break;
     case 0x65:
-        f.stack.push_back(f.scopes[static_cast<std::size_t>(op0)].v);
+        f.stack.push_back(static_cast<std::size_t>(op0) < f.scopes.size()
+                              ? f.scopes[static_cast<std::size_t>(op0)].v
+                              : Value());
         break;
     case 0x67:
         f.stack.push_back(static_cast<std::size_t>(op0) < f.outer.size()
@@ -545,8 +554,13 @@ bool Machine::stepBranches(Frame& f, const abc::Instruction& in, std::size_t at)
         if (index >= 0 && index <= count) {
             delta = f.m->code.caseOffsets[static_cast<std::size_t>(in.operands[2] + index)];
         }
-        f.pc = static_cast<std::size_t>(
-            f.m->indexAt[static_cast<std::size_t>(static_cast<std::int64_t>(in.offset) + delta)]);
+        const std::int64_t target = static_cast<std::int64_t>(in.offset) + delta;
+        if (target < 0 || target >= static_cast<std::int64_t>(f.m->indexAt.size()) ||
+            f.m->indexAt[static_cast<std::size_t>(target)] < 0) {
+            throwError("VerifyError", 1021,
+                       "At least one branch target was not on a valid instruction in the method.");
+        }
+        f.pc = static_cast<std::size_t>(f.m->indexAt[static_cast<std::size_t>(target)]);
         break;
     }
     case 0x1C: {
@@ -1039,9 +1053,7 @@ bool Machine::stepSlots(Frame& f, const abc::Instruction& in, std::size_t at) {
     }
     case 0x6C:
     case 0x6E: { // getslot, getglobalslot
-        const Value obj = in.opcode == 0x6C
-                              ? f.pop()
-                              : (!f.outer.empty() ? f.outer.front().v : f.scopes.front().v);
+        const Value obj = in.opcode == 0x6C ? f.pop() : f.globalScope();
         if (!obj.isObject()) {
             throwError("TypeError", 1009,
                        "Cannot access a property or method of a null object reference.");
@@ -1053,9 +1065,7 @@ bool Machine::stepSlots(Frame& f, const abc::Instruction& in, std::size_t at) {
     case 0x6D:
     case 0x6F: { // setslot, setglobalslot
         const Value v = f.pop();
-        const Value obj = in.opcode == 0x6D
-                              ? f.pop()
-                              : (!f.outer.empty() ? f.outer.front().v : f.scopes.front().v);
+        const Value obj = in.opcode == 0x6D ? f.pop() : f.globalScope();
         if (!obj.isObject()) {
             throwError("TypeError", 1009,
                        "Cannot access a property or method of a null object reference.");

@@ -6,8 +6,9 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-bool isEmptyName(const Value& method) {
-    return method.isUndefined() || (method.isString() && method.asString().empty());
+// A method's name, converted once (an object's toString runs here); undefined names none.
+std::string methodName(Vm& vm, const Value& method) {
+    return method.isUndefined() ? std::string() : vm.toString(method);
 }
 
 bool isFunction(const Value& v) {
@@ -16,6 +17,24 @@ bool isFunction(const Value& v) {
 
 bool isSuperObject(const Value& v) {
     return v.isObject() && v.asObject()->hostClass() == "super";
+}
+
+// The level of the prototype chain a method called on super runs at: one step above super's.
+// From version 7 the step goes on to just below the object that holds the method, so that the
+// method's own super looks above that object.
+Object* superCallHome(Vm& vm, Object* super, std::string_view name) {
+    Object* home = super->proto();
+    Object* holder = home && vm.version() >= 7 ? vm.holderOf(home, name) : nullptr;
+    if (!holder || holder == home) {
+        return home;
+    }
+    int links = 0;
+    for (Object* o = home; o && links <= Object::kMaxPrototypeLinks; o = o->proto(), ++links) {
+        if (o->proto() == holder) {
+            return o;
+        }
+    }
+    return home;
 }
 
 void callFunction(Run& r) {
@@ -47,8 +66,8 @@ void newMethod(Run& r) {
     const Value object = r.pop();
     const std::size_t n = r.popCount();
     const std::vector<Value> args = r.popArgs(n);
-    const Value constructor =
-        isEmptyName(method) ? object : r.vm.getMember(object, r.vm.toString(method));
+    const std::string name = methodName(r.vm, method);
+    const Value constructor = name.empty() ? object : r.vm.getMember(object, name);
     r.push(r.vm.construct(constructor, args));
 }
 
@@ -64,19 +83,20 @@ Step Interpreter::callMethod(Run& r, const Instruction&) {
     const std::vector<Value> args = r.popArgs(n);
     const bool isSuper = isSuperObject(object);
     const Value self = isSuper ? object.asObject()->primitive() : object;
-    if (isEmptyName(method)) {
+    const std::string name = methodName(vm, method);
+    if (name.empty()) {
         r.push(isSuper ? callSuperConstructor(vm, object.asObject(), args)
                        : vm.call(object, Value(), args));
         return Step::Next;
     }
-    const std::string name = vm.toString(method);
     const Value fn = vm.getScriptMember(object, name);
     if (!isFunction(fn)) {
         r.push(Value());
     } else if (isSuper) {
-        r.push(vm.runFunction(fn.asObject(), self, args, object.asObject()->proto()));
+        r.push(
+            vm.runFunction(fn.asObject(), self, args, superCallHome(vm, object.asObject(), name)));
     } else {
-        r.push(vm.callAsMethod(fn, self, args));
+        r.push(vm.callFoundMethod(fn, self, name, args));
     }
     return Step::Next;
 }

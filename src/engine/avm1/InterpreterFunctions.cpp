@@ -32,8 +32,15 @@ std::unique_ptr<FunctionData> functionData(const Run& r, const Instruction& ins)
     d->start = ins.next;
     d->length = std::min<std::size_t>(header.bodySize, r.end - ins.next);
     d->scope = r.f.scope;
+    if (r.f.hasTargetSlot && r.f.targetSlot < d->scope.size() && r.f.target != r.f.baseTarget) {
+        if (Object* base = r.vm.clipObject(r.f.baseTarget)) {
+            d->scope[r.f.targetSlot] = base;
+        }
+    }
     d->constants = r.f.constants;
-    d->target = r.f.target;
+    // A function runs on, and looks names up in, the timeline whose actions defined it, whatever
+    // SetTarget changed.
+    d->target = r.f.baseTarget;
     d->version = r.vm.version();
     return d;
 }
@@ -139,6 +146,11 @@ void preloadRegisters(Interpreter& in, Frame& f, const FunctionData& d, std::spa
     if (d.flags & PreloadThis) {
         preload(f.self);
     }
+    // `this` is a local of the function (which a parameter of that name replaces), unless the
+    // flags suppress it.
+    if (!(d.flags & SuppressThis)) {
+        f.locals->define("this", f.self, kDontEnum);
+    }
     if (d.flags & PreloadArguments) {
         preload(Value(arguments.get()));
     } else if (!(d.flags & SuppressArguments)) {
@@ -177,9 +189,11 @@ Value Interpreter::callScript(Object* function, const Value& self, std::span<con
                               Object* home) {
     const FunctionData& d = *function->function();
     Frame f = functionFrame(vm, function, self, home);
-    std::vector<Value> registers(d.isFunction2 ? std::max<std::size_t>(d.registerCount, 1) : 4);
-    f.registers = registers.data();
-    f.registerCount = registers.size();
+    // A DefineFunction2 that asks for no registers works on the four the frame scripts share.
+    const bool sharesRegisters = d.isFunction2 && d.registerCount == 0;
+    std::vector<Value> registers(sharesRegisters ? 0 : d.isFunction2 ? d.registerCount : 4);
+    f.registers = sharesRegisters ? vm.m_globalRegisters : registers.data();
+    f.registerCount = sharesRegisters ? 4 : registers.size();
     struct Running {
         Object*& current;
         Object* outer;
@@ -206,7 +220,7 @@ Object* Interpreter::makeSuper(Frame& f) {
     }
     // Lookups on super start above `home`, the level of the prototype chain it stands for;
     // calls on it keep the current `this`.
-    Object* s = vm.newObject(f.home->proto());
+    Object* s = vm.newObjectOfClass(ObjectClass::Object, f.home->proto());
     s->setHostClass("super");
     s->primitive() = f.self;
     const Property* ctor = f.home->findOwn("__constructor__");

@@ -52,7 +52,8 @@ void castOp(Run& r) {
     r.push(r.vm.instanceOf(v, asObject(ctor)) ? v : Value::null());
 }
 
-// subclass.prototype becomes a new object whose prototype is superclass.prototype.
+// subclass.prototype becomes a new object whose prototype is superclass.prototype. It gets no
+// constructor of its own: instances find superclass.prototype's through it.
 void extends(Run& r) {
     const Value superclass = r.pop();
     const Value subclass = r.pop();
@@ -62,7 +63,6 @@ void extends(Run& r) {
     const Value superProto = r.vm.getMember(superclass.asObject(), "prototype", superclass);
     Object* proto = r.vm.newObject(asObject(superProto));
     proto->define("__constructor__", superclass, kDontEnum);
-    proto->define("constructor", superclass, kDontEnum);
     r.vm.setMember(subclass.asObject(), "prototype", Value(proto));
 }
 

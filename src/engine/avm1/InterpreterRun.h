@@ -49,7 +49,7 @@ struct Run {
         stack.pop_back();
         return v;
     }
-    void push(Value v) { stack.push_back(std::move(v)); }
+    void push(const Value& v) { stack.push_back(vm.boxed(v)); }
     double popNumber() { return vm.toNumber(pop()); }
     std::string popString() { return vm.toString(pop()); }
     // A count of values (arguments, elements) that follow on the stack.
@@ -74,11 +74,11 @@ struct Run {
         push(vm.version() >= 5 ? Value(b) : Value(b ? 1.0 : 0.0));
     }
 
-    // A jump by `offset` from `next`: inside the stretch the run goes on there; outside it, the
-    // caller takes the jump.
+    // A jump by `offset` from `next`: inside the stretch the run goes on there; outside it, or
+    // onto its end, the caller takes the jump.
     Step branch(std::size_t next, std::int16_t offset) {
         const auto target = static_cast<long long>(next) + offset;
-        if (target < static_cast<long long>(start) || target > static_cast<long long>(end)) {
+        if (target < static_cast<long long>(start) || target >= static_cast<long long>(end)) {
             jumpTo = static_cast<std::size_t>(std::max(0LL, target));
             return Step::Jump;
         }

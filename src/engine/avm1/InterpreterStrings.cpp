@@ -18,8 +18,9 @@ void extract(Run& r) {
     const double count = r.popNumber();
     const double index = r.popNumber();
     const std::string s = r.popString();
-    const double from = std::max(0.0, toInteger(index) - 1);
-    const double n = toInteger(count) < 0 ? 1e18 : toInteger(count);
+    // The index and the count are 32-bit integers (infinity is 0).
+    const double from = std::max(0.0, static_cast<double>(toInt32(index)) - 1);
+    const double n = toInt32(count) < 0 ? 1e18 : static_cast<double>(toInt32(count));
     r.push(Value(utf8Substr(s, from, n)));
 }
 

@@ -65,7 +65,9 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
         Object* o = t ? vm.resolvePath(t, pathRoot(f), name) : nullptr;
         return o && o->objectClass() == ObjectClass::Clip ? Value(o) : Value();
     }
-    if (sameName(name, "this", cs)) {
+    // In a DefineFunction2 function `this` is a local variable, looked up like the others.
+    const bool thisIsLocal = f.callee && f.callee->function() && f.callee->function()->isFunction2;
+    if (sameName(name, "this", cs) && !thisIsLocal) {
         return f.self;
     }
     for (std::size_t k = f.scope.size(); k-- > 0;) {
@@ -102,6 +104,20 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
     return {};
 }
 
+namespace {
+
+// Whether a scope object takes an assignment to `name`: a clip, for any name it answers to;
+// another object, for a name it holds itself.
+bool holdsName(Vm& vm, Object* o, std::string_view name) {
+    if (o->objectClass() == ObjectClass::Clip) {
+        return vm.hasProperty(o, name);
+    }
+    const Property* p = o->findOwn(name);
+    return p && visibleIn(*p, vm.version());
+}
+
+} // namespace
+
 void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
     // Paths as getVariable reads them; a slash alone does not make a path here ("a/b" is a
     // variable of that name).
@@ -112,8 +128,9 @@ void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
         }
         return;
     }
-    // The innermost scope that has the name takes it; otherwise the timeline does (or the
-    // function's locals when the function runs on no timeline).
+    // The innermost scope that holds the name itself takes it (a name an object only inherits
+    // stays with its prototype); otherwise the timeline does (or the function's locals when the
+    // function runs on no timeline).
     for (std::size_t k = f.scope.size(); k-- > 0;) {
         Object* o = scopeEntry(f, k);
         if (!o) {
@@ -121,7 +138,7 @@ void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
         }
         const bool isTimeline =
             f.hasTargetSlot ? k == f.targetSlot : o->objectClass() == ObjectClass::Clip;
-        if (isTimeline || vm.hasProperty(o, name)) {
+        if (isTimeline || holdsName(vm, o, name)) {
             if (isTimeline && f.target && f.hasTargetSlot && vm.host().clipExists(f.target)) {
                 if (Object* t = vm.clipObject(f.target)) {
                     vm.setMember(t, name, v);
@@ -140,7 +157,11 @@ void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
 }
 
 void Interpreter::defineLocal(Frame& f, std::string_view name, const Value& v) {
-    if (f.locals) {
+    // From version 6, var __proto__ = o gives the function's activation a prototype, which its
+    // lookups follow.
+    if (f.locals && vm.version() >= 6 && sameName(name, kProtoName, vm.version() >= 7)) {
+        f.locals->setProto(v);
+    } else if (f.locals) {
         f.locals->define(name, v);
     } else {
         setVariable(f, name, v);

@@ -72,6 +72,21 @@ Property* Object::findOwn(std::string_view name) {
     return it == m_index.end() ? nullptr : &m_props[it->second];
 }
 
+bool prototypeLinkHidden(const Property& link, int version) {
+    switch (version) {
+    case 5:
+        return link.flags & (kFromVersion6 | kFromVersion7 | kFromVersion8 | kFromVersion9);
+    case 6:
+        return link.flags & kFromVersion7;
+    case 7:
+        return link.flags & kFromVersion8;
+    case 8:
+        return link.flags & kFromVersion9;
+    default:
+        return false;
+    }
+}
+
 bool visibleIn(const Property& p, int version) {
     if (version == 0) {
         return true;

@@ -46,6 +46,11 @@ struct Property {
 
 // Whether a movie of `version` sees the property (see the version bits of PropFlag).
 bool visibleIn(const Property& p, int version);
+// Whether a movie of `version` stops at this __proto__ link when it walks a prototype chain to
+// enumerate it or to test an instance. A version 5 movie stops at a link flagged for any later
+// version; a later movie only at one flagged for the version after its own (a version 6 movie
+// at a link flagged for 7, not at one flagged for 8): the player checks that one flag alone.
+bool prototypeLinkHidden(const Property& link, int version);
 
 enum class ObjectClass : std::uint8_t {
     Object,

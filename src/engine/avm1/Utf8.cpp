@@ -2,6 +2,8 @@
 
 #include "engine/text/TextEncoding.h"
 
+#include <optional>
+
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -82,6 +84,69 @@ std::string textOfCode(std::uint32_t code, int swfVersion) {
         return utf8Encode(code);
     }
     return utf8Encode((code >> 8) & 0xffu) + utf8Encode(code & 0xffu);
+}
+
+namespace {
+
+// The code point of a whole UTF-8 sequence of `n` bytes; none when it is malformed, overlong, a
+// surrogate or beyond U+10FFFF.
+std::optional<std::uint32_t> strictCodePoint(std::string_view seq) {
+    const std::size_t n = seq.size();
+    if (n > 4) {
+        return std::nullopt;
+    }
+    static constexpr std::uint8_t kLeadMask[] = {0, 0, 0x1F, 0x0F, 0x07};
+    static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
+    std::uint32_t cp = static_cast<std::uint8_t>(seq[0]) & kLeadMask[n];
+    for (std::size_t k = 1; k < n; ++k) {
+        const auto b = static_cast<std::uint8_t>(seq[k]);
+        if ((b & 0xC0) != 0x80) {
+            return std::nullopt;
+        }
+        cp = cp << 6 | (b & 0x3F);
+    }
+    if (cp < kSmallest[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp < 0xE000)) {
+        return std::nullopt;
+    }
+    return cp;
+}
+
+std::size_t announcedLength(std::uint8_t lead) {
+    if (lead < 0xE0) {
+        return 2;
+    }
+    if (lead < 0xF0) {
+        return 3;
+    }
+    if (lead < 0xF8) {
+        return 4;
+    }
+    if (lead < 0xFC) {
+        return 5;
+    }
+    return lead < 0xFE ? 6 : 7;
+}
+
+} // namespace
+
+std::string readUtf8Leniently(std::string_view bytes) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < bytes.size() && bytes[i] != '\0') {
+        const auto lead = static_cast<std::uint8_t>(bytes[i]);
+        if (lead < 0xC0) {
+            out += utf8Encode(lead);
+            ++i;
+            continue;
+        }
+        const std::size_t n = announcedLength(lead);
+        if (i + n > bytes.size()) {
+            break;
+        }
+        out += utf8Encode(strictCodePoint(bytes.substr(i, n)).value_or(0xFFFD));
+        i += n;
+    }
+    return out;
 }
 
 std::string cutAtNul(std::string s) {

@@ -18,6 +18,11 @@ std::string utf8Encode(std::uint32_t codePoint);
 // of its second and its low byte. A character 0 ends a string, so callers cut the text there
 // (see cutAtNul).
 std::string textOfCode(std::uint32_t code, int swfVersion);
+// Bytes that may not be UTF-8 read as the player reads them: a stray continuation byte is the
+// Latin-1 character of that code; a lead byte takes as many bytes as it announces (up to 7)
+// and gives U+FFFD when they are no valid character; the text ends at a NUL or at a sequence
+// the bytes left cannot complete.
+std::string readUtf8Leniently(std::string_view bytes);
 // `s` up to its first NUL character.
 std::string cutAtNul(std::string s);
 // Text in a movie's actions: movies before version 6 have one byte a character (Latin-1),

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -175,6 +176,29 @@ std::uint32_t toUint32(double n) {
         m += 4294967296.0;
     }
     return static_cast<std::uint32_t>(m);
+}
+
+namespace {
+
+constexpr std::uint64_t kNaNBits = 0x7FF8000000000000ULL;
+constexpr std::uint64_t kNaNMarkBits = 0x0007FFFFFFFFFFFFULL;
+
+std::uint64_t bitsOf(double n) {
+    return std::bit_cast<std::uint64_t>(n);
+}
+
+} // namespace
+
+double markedNaN(std::uint64_t box) {
+    return std::bit_cast<double>(kNaNBits | ((box % kNaNMarkBits) + 1));
+}
+
+bool isMarkedNaN(double n) {
+    return std::isnan(n) && (bitsOf(n) & kNaNMarkBits) != 0;
+}
+
+bool sameNaNBox(double a, double b) {
+    return isMarkedNaN(a) && bitsOf(a) == bitsOf(b);
 }
 
 std::int32_t toInt32(double n) {

@@ -68,6 +68,13 @@ bool isOctalText(std::string_view s);
 // when there are no digits.
 double leadingInteger(std::string_view s, int radix);
 // ECMA ToInt32 / ToUint32.
+// Flash keeps each number it computes that is no integer in a box of its own and compares
+// boxes before values, so a NaN equals a NaN from the same box (a variable read twice) and no
+// other. Our NaNs carry the box they stand for as a mark in their payload.
+double markedNaN(std::uint64_t box);
+bool isMarkedNaN(double n);
+bool sameNaNBox(double a, double b);
+
 std::int32_t toInt32(double n);
 std::uint32_t toUint32(double n);
 // ECMA ToInteger as the player applies it (NaN is 0).

@@ -352,6 +352,18 @@ std::optional<Value> Vm::resolveMissing(Object* object, std::string_view name) {
     return std::nullopt;
 }
 
+Property* Vm::accessorAbove(Object* o, std::string_view name) {
+    int links = 0;
+    for (Object* c = o->proto(); c && links <= Object::kMaxPrototypeLinks;
+         c = c->proto(), ++links) {
+        Property* p = c->findOwn(name);
+        if (p && visibleIn(*p, m_version) && (p->getter || p->setter)) {
+            return p;
+        }
+    }
+    return nullptr;
+}
+
 Property* Vm::findInChain(Object* o, std::string_view name) {
     bool tooLong = false;
     Property* p = o->find(name, m_version, tooLong);
@@ -467,8 +479,10 @@ void Vm::writeMember(Object* o, std::string_view name, const Value& v) {
             return;
         }
     }
-    if (sameName(name, kProtoName, cs)) {
-        const Property* own = o->findOwn(kProtoName);
+    // A __proto__ that addProperty turned into a getter/setter pair is written like any other
+    // such property: the setter runs and the prototype stays.
+    if (const Property* own = o->findOwn(kProtoName);
+        sameName(name, kProtoName, cs) && !(own && (own->getter || own->setter))) {
         if (own == nullptr || !(own->flags & kReadOnly)) {
             o->setProto(v);
         }
@@ -486,8 +500,17 @@ void Vm::writeMember(Object* o, std::string_view name, const Value& v) {
     if (Property* own = o->findOwn(name); own && !visibleIn(*own, m_version)) {
         own->flags = 0;
     }
-    // A setter anywhere on the chain takes the write; a read-only own property refuses it.
-    if (Property* p = findInChain(o, name)) {
+    // A setter anywhere on the chain takes the write, unless it is flagged read-only; a read-only
+    // own property refuses it. Plain properties up the chain do not hide a getter/setter pair
+    // above them: a pair without a setter refuses the write too.
+    Property* p = findInChain(o, name);
+    if (p && !p->getter && !p->setter && o->findOwn(name) != p) {
+        p = accessorAbove(o, name);
+    }
+    if (p) {
+        if (p->setter && (p->flags & kReadOnly)) {
+            return;
+        }
         if (p->setter) {
             // The slot under an own setter keeps the last value written: a watch on the name
             // reads it as the old value.
@@ -522,11 +545,16 @@ bool Vm::deleteMember(Object* o, std::string_view name) {
     return o->removeOwn(name);
 }
 
+Object* Vm::linkedProto(Object* o) const {
+    const Property* link = o->findOwn(kProtoName);
+    return link && prototypeLinkHidden(*link, m_version) ? nullptr : o->proto();
+}
+
 std::vector<std::string> Vm::enumerate(Object* object) {
     std::vector<std::string> names;
     std::vector<std::string> seenKeys;
     int hops = 0;
-    for (Object* o = object; o && hops < 256; o = o->proto(), ++hops) {
+    for (Object* o = object; o && hops < 256; o = linkedProto(o), ++hops) {
         std::vector<std::string> level;
         if (o->objectClass() == ObjectClass::Array) {
             for (std::size_t i = 0; i < o->elements().size(); ++i) {
@@ -613,6 +641,31 @@ Value Vm::callAsMethod(const Value& function, const Value& self, std::span<const
     return runFunction(function.asObject(), self, args, home);
 }
 
+Value Vm::callFoundMethod(const Value& function, const Value& self, std::string_view name,
+                          std::span<const Value> args) {
+    if (m_version < 7 || !self.isObject()) {
+        return callAsMethod(function, self, args);
+    }
+    if (!function.isObject() || !function.asObject()->function()) {
+        return {};
+    }
+    m_constructing = false;
+    Object* o = self.asObject();
+    Object* holder = holderOf(o, name);
+    return runFunction(function.asObject(), self, args,
+                       holder && holder != o ? holder : o->proto());
+}
+
+Object* Vm::holderOf(Object* o, std::string_view name) {
+    for (int links = 0; o && links <= Object::kMaxPrototypeLinks; o = o->proto(), ++links) {
+        const Property* p = o->findOwn(name);
+        if (p && visibleIn(*p, m_version)) {
+            return o;
+        }
+    }
+    return nullptr;
+}
+
 Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     if (!constructor.isObject() || !constructor.asObject()->function()) {
         return {};
@@ -649,7 +702,7 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
     }
     Object* proto = protoValue.asObject();
     int hops = 0;
-    for (Object* o = v.asObject()->proto(); o && hops < 256; o = o->proto(), ++hops) {
+    for (Object* o = linkedProto(v.asObject()); o && hops < 256; o = linkedProto(o), ++hops) {
         if (o == proto) {
             return true;
         }
@@ -680,7 +733,8 @@ Value Vm::runFunction(Object* function, const Value& self, std::span<const Value
 // ---- frames ----
 
 void Vm::enterNested() {
-    if (m_depth >= m_recursionLimit) {
+    // A frame's script running at the bottom takes the first level of the limit itself.
+    if (m_depth + (m_runningActions ? 1 : 0) >= m_recursionLimit) {
         if (!m_recursionReported) {
             m_recursionReported = true;
             report("A script went " + std::to_string(m_recursionLimit) +
@@ -807,6 +861,9 @@ void Vm::runActions(ClipId clip, Code code) {
     } catch (const ScriptThrow& t) {
         report("Uncaught exception: " + toString(t.value));
     } catch (const ScriptAbort&) {
+    }
+    if (!nested) {
+        m_strayThrow = false;
     }
 }
 

@@ -11,6 +11,7 @@
 #include "engine/avm1/ScriptHost.h"
 #include "engine/avm1/Value.h"
 
+#include <cmath>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -18,6 +19,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace kinovex::flash::avm1 {
@@ -130,10 +132,26 @@ public:
     // Names a for..in loop sees, in the order the loop pushes them.
     std::vector<std::string> enumerate(Object* object);
 
+    // v, or a NaN just computed in a box of its own (see markedNaN).
+    Value boxed(const Value& v) {
+        return v.isNumber() && std::isnan(v.asNumber()) && !isMarkedNaN(v.asNumber())
+                   ? Value(markedNaN(m_nanBoxes++))
+                   : v;
+    }
+    // A throw that a return in a finally block cut short is not forgotten: the next try block to
+    // end in the same frame's actions catches undefined.
+    void noteStrayThrow() { m_strayThrow = true; }
+    bool takeStrayThrow() { return std::exchange(m_strayThrow, false); }
     Value call(const Value& function, const Value& self, std::span<const Value> args);
     // A call on an object (o.f(), f.call(o)): a script function gets a super one step above
     // the object's prototype, wherever on the chain the function was found.
     Value callAsMethod(const Value& function, const Value& self, std::span<const Value> args);
+    // A script's o.name(): from version 7 the function's super stands one step above the object
+    // on o's chain that holds `name` (above o's prototype when o holds it itself).
+    Value callFoundMethod(const Value& function, const Value& self, std::string_view name,
+                          std::span<const Value> args);
+    // The first object on o's chain with its own `name` visible to this movie; null for none.
+    Object* holderOf(Object* o, std::string_view name);
     Value construct(const Value& constructor, std::span<const Value> args);
     bool instanceOf(const Value& v, Object* constructor);
     // "_level0.a.b", as TargetPath and clips turned to text give it.
@@ -199,12 +217,18 @@ private:
     void installBuiltins();
     // Object::find, stopping the running script when the chain is longer than the player's.
     Property* findInChain(Object* o, std::string_view name);
+    // o's prototype, unless this movie's version stops at its link (see prototypeLinkHidden).
+    Object* linkedProto(Object* o) const;
+    // The first getter/setter pair for `name` above o on its chain.
+    Property* accessorAbove(Object* o, std::string_view name);
     // setMember's two steps: the watch on the name, if any, then the write itself.
     void writeWatched(Object* o, std::string_view name, const Value& v, Watchpoint& w);
     void writeMember(Object* o, std::string_view name, const Value& v);
     static constexpr int kWatchNesting = 65;
     // o.name() for a conversion; undefined when o has no such method.
     Value callConversion(Object* o, std::string_view name);
+    // super as text: the toString above its level, run on its `this`.
+    std::string superToString(Object* super);
     Value runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* super = nullptr);
     void mark(Object* o);
@@ -243,6 +267,8 @@ private:
     std::vector<Interval> m_intervals;
     int m_nextInterval = 1;
     std::uint64_t m_randomState = 0x853c49e6748fea9bULL;
+    std::uint64_t m_nanBoxes = 0;
+    bool m_strayThrow = false; // see noteStrayThrow
 
     Value m_globalRegisters[4];
     std::uint64_t m_budget = 20'000'000;

@@ -51,12 +51,12 @@ std::string Vm::toString(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
-        // A String object is its text, whatever its toString does; super is its `this`.
+        // A String object is its text, whatever its toString does.
         if (o->objectClass() == ObjectClass::String && o->primitive().isString()) {
             return o->primitive().asString();
         }
         if (o->hostClass() == "super") {
-            return toString(o->primitive());
+            return superToString(o);
         }
         // The object's toString must give text; anything else (an object, a number, no method
         // at all) prints as the kind of object it is.
@@ -101,6 +101,13 @@ Value Vm::callConversion(Object* o, std::string_view name) {
     return call(fn, self, {});
 }
 
+std::string Vm::superToString(Object* super) {
+    const Value self = super->primitive();
+    const Value fn = super->proto() ? getMember(super->proto(), "toString", self) : Value();
+    const Value text = fn.isObject() && fn.asObject()->function() ? call(fn, self, {}) : Value();
+    return text.isString() ? text.asString() : "[type Object]";
+}
+
 Value Vm::toPrimitive(const Value& v, bool adding) {
     if (!v.isObject() || v.asObject()->objectClass() == ObjectClass::Clip) {
         return v;
@@ -108,6 +115,9 @@ Value Vm::toPrimitive(const Value& v, bool adding) {
     // One call: valueOf, or a Date's toString when adding from version 6. A method that gives an
     // object leaves the object itself; a clip it gives counts as a value of its own.
     Object* o = v.asObject();
+    if (o->hostClass() == "super") { // its value is its `this`'s
+        return toPrimitive(o->primitive(), adding);
+    }
     const bool dateText = adding && o->objectClass() == ObjectClass::Date && m_version >= 6;
     const Value r = callConversion(o, dateText ? "toString" : "valueOf");
     if (r.isObject() && r.asObject()->objectClass() != ObjectClass::Clip) {
@@ -175,7 +185,7 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
     case Type::Boolean:
         return a.asBool() == b.asBool();
     case Type::Number:
-        return a.asNumber() == b.asNumber();
+        return a.asNumber() == b.asNumber() || sameNaNBox(a.asNumber(), b.asNumber());
     case Type::String:
         return a.asString() == b.asString();
     case Type::Object:

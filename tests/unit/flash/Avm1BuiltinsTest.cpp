@@ -182,6 +182,26 @@ INSTANTIATE_TEST_SUITE_P(
                      .op(op::Trace);
              },
              {"a,b", "", "1"}},
+        Rule{"NegativeSubstrCountsBackSubstringPastTheEndIsEmptyAndInfinityIsZero",
+             7,
+             [](Actions& a) {
+                 traceStringCall(a, "ABCDEF", "substr", {2.0, -3.0});
+                 traceStringCall(a, "ABCDEF", "substr", {2.0, -2.0});
+                 traceStringCall(a, "ABCDEF", "substring", {6.0, 0.0});
+                 traceStringCall(a, "ABCDEF", "substring", {5.0, 0.0});
+                 const double infinity = std::numeric_limits<double>::infinity();
+                 traceStringCall(a, "ABCDEF", "substr", {1.0, infinity});
+                 traceStringCall(a, "ABCDEF", "substring", {infinity, 1.0});
+             },
+             {"CDE", "", "", "ABCDE", "", "A"}},
+        Rule{"Version6UnescapeDropsBadEscapesAndReadsUtf8Leniently",
+             6,
+             [](Actions& a) {
+                 for (const char* s : {"a+b%4G%Gc", "%C3%A4%80", "x%C1yz", "x%FFyz"}) {
+                     a.push({s, Int{1}, "unescape"}).op(op::CallFunction).op(op::Trace);
+                 }
+             },
+             {"a bc", "\xc3\xa4\xc2\x80", "x\xef\xbf\xbdz", "x"}},
         Rule{"SliceWithoutArgumentsIsUndefined",
              7,
              [](Actions& a) { traceStringCall(a, "abc", "slice", {}); },
@@ -350,7 +370,7 @@ INSTANTIATE_TEST_SUITE_P(
                  a.traceVar("list");
              },
              {"a%20b", "x"}},
-        Rule{"NumbersOutsideTheTableGiveUndefined",
+        Rule{"EveryCallMakesANewFunctionAndOnlyBadNumbersGiveUndefined",
              7,
              [](Actions& a) {
                  for (const auto& [group, index] : std::initializer_list<std::pair<double, double>>{
@@ -358,8 +378,11 @@ INSTANTIATE_TEST_SUITE_P(
                      asNative(a, group, index);
                      a.getVar("f").op(op::TypeOf).op(op::Trace);
                  }
+                 a.push("g").getVar("f").op(op::SetVariable);
+                 asNative(a, 100, 99);
+                 a.getVar("f").getVar("g").op(op::Equals2).op(op::Trace);
              },
-             {"undefined", "undefined", "undefined", "undefined"}}),
+             {"function", "undefined", "undefined", "function", "false"}}),
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(

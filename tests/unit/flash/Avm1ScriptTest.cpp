@@ -1,6 +1,7 @@
 // Scripts: functions and closures, registers, classes, exceptions, scopes, loops, built-ins,
 // clips through the host, and scripts that must be stopped.
 
+#include "Avm1Rules.h"
 #include "Avm1TestHost.h"
 
 #include <gtest/gtest.h>
@@ -485,6 +486,54 @@ TEST(Avm1Budget, RunawayLoopIsStoppedOnceAndPlaybackGoesOn) {
     EXPECT_EQ(host.traces, (Lines{"next frame"}));
     EXPECT_EQ(host.reports.size(), 1u);
 }
+
+class Avm1Language : public testing::TestWithParam<Rule> {};
+
+TEST_P(Avm1Language, FollowsThePlayer) {
+    const Rule& r = GetParam();
+    Actions a;
+    r.script(a);
+    EXPECT_EQ(run(a, r.version), r.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, Avm1Language,
+    testing::Values(Rule{"ANaNEqualsOnlyItselfReadAgain",
+                         7,
+                         [](Actions& a) {
+                             a.push({"x", 0.0, 0.0}).op(op::Divide).op(op::SetVariable);
+                             a.getVar("x").getVar("x").op(op::Equals2).op(op::Trace);
+                             a.push({0.0, 0.0}).op(op::Divide).push({0.0, 0.0}).op(op::Divide);
+                             a.op(op::Equals2).op(op::Trace);
+                             a.getVar("NaN").getVar("NaN").op(op::StrictEquals).op(op::Trace);
+                         },
+                         {"true", "false", "true"}},
+                    Rule{"AFunctionAskingForNoRegistersSharesTheTimelines",
+                         7,
+                         [](Actions& a) {
+                             a.defineFunction2("f", 0, 0, {},
+                                               Actions().push("hi").storeRegister(3));
+                             a.push(Int{0}).push("f").op(op::CallFunction).op(op::Pop);
+                             a.push(Register{3}).op(op::Trace);
+                         },
+                         {"hi"}},
+                    Rule{"AssignmentInWithGoesPastNamesTheObjectOnlyInherits",
+                         7,
+                         [](Actions& a) {
+                             a.push({"o", "__proto__", "a", 4.0, Int{1}}).op(op::InitObject);
+                             a.push(Int{1}).op(op::InitObject).op(op::SetVariable);
+                             a.getVar("o").with(Actions().setVar("a", 5.0));
+                             a.getVar("o").push("a").op(op::GetMember).op(op::Trace).traceVar("a");
+                         },
+                         {"4", "5"}},
+                    Rule{"ConversionsCalledWithNothingGiveUndefined",
+                         7,
+                         [](Actions& a) {
+                             a.push({Int{0}, "Boolean"}).op(op::CallFunction).op(op::Trace);
+                             a.push({Int{0}, "parseFloat"}).op(op::CallFunction).op(op::Trace);
+                         },
+                         {"undefined", "undefined"}}),
+    ruleName);
 
 TEST(Avm1Robustness, MalformedBytecodeStopsTheScriptOnly) {
     const std::vector<std::vector<std::uint8_t>> bad = {

@@ -104,7 +104,7 @@ std::vector<Layout> layoutOf(int version) {
                 avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
         }
-        if (o->function() != nullptr) {
+        if (o->function() != nullptr && o->proto() != nullptr) {
             const Object* function =
                 runtime.vm().functionPrototype()->findOwn("constructor")->value.asObject();
             const Property* ctor = o->findOwn("constructor");
@@ -123,8 +123,9 @@ const std::vector<Layout> kLayout = {
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
      "Error:f:1 AsBroadcaster:f:129 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 setTimeout:f:3 "
-     "clearTimeout:f:3 ASSetPropFlags:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
-     "Infinity:n=Infinity:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
+     "clearTimeout:f:3 ASSetPropFlags:f:3 AsSetupError:f:1 enableDebugConsole:f:3 "
+     "showRedrawRegions:f:3 updateAfterEvent:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
+     "Infinity:n=Infinity:1 o:u:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
      "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
      "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1"},
@@ -171,6 +172,9 @@ const std::vector<Layout> kLayout = {
     {"AsBroadcaster", "Function.prototype",
      "prototype:o:3 initialize:f:3 addListener:f:3 removeListener:f:3 broadcastMessage:f:3"},
     {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},
+    {"AsSetupError", "Function.prototype", "prototype:o:3"},
+    {"AsSetupError.prototype", "Object.prototype", "constructor:f:3"},
+    {"enableDebugConsole", "null", ""}, // a bare function: no prototype link, no constructor
     {"MovieClip", "Function.prototype", "prototype:o:3"},
     {"MovieClip.prototype", "Object.prototype",
      "constructor:f:3 play:f:3 stop:f:3 nextFrame:f:3 prevFrame:f:3 gotoAndPlay:f:3 "

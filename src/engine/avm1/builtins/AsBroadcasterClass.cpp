@@ -11,6 +11,8 @@ namespace kinovex::flash::avm1 {
 namespace {
 
 constexpr PropFlags kHiddenPermanent = kDontEnum | kDontDelete;
+constexpr int kBroadcasterGroup = 101;
+constexpr int kBroadcastIndex = 12;
 
 Object* listenersOf(Vm& vm, const Value& self) {
     Object* o = selfObject(self);
@@ -87,8 +89,10 @@ Value initialize(Vm& vm, const Value& self, Args args) {
     if (!target || !broadcaster) {
         return Value();
     }
-    target->define("broadcastMessage", Value(vm.newFunction(broadcastMessage, "broadcastMessage")),
-                   kHiddenPermanent);
+    // The player's own initialize reads broadcastMessage through _global.ASnative as it is now.
+    const Value asNative = vm.getMember(Value(vm.global()), "ASnative");
+    const Value number[] = {Value(kBroadcasterGroup), Value(kBroadcastIndex)};
+    target->define("broadcastMessage", vm.call(asNative, Value(), number), kHiddenPermanent);
     target->define("addListener", vm.getMember(Value(broadcaster), "addListener"),
                    kHiddenPermanent);
     target->define("removeListener", vm.getMember(Value(broadcaster), "removeListener"),
@@ -109,6 +113,8 @@ void installAsBroadcaster(Vm& vm) {
     vm.setFunction(ctor, "addListener", addListener, kHiddenPermanent);
     vm.setFunction(ctor, "removeListener", removeListener, kHiddenPermanent);
     vm.setFunction(ctor, "broadcastMessage", broadcastMessage, kHiddenPermanent);
+    vm.registerNative(kBroadcasterGroup, kBroadcastIndex,
+                      ctor->findOwn("broadcastMessage")->value.asObject());
 }
 
 } // namespace kinovex::flash::avm1

@@ -47,12 +47,15 @@ void installAsNative(Vm& vm) {
             index > 0xFFFF) {
             return Value();
         }
-        if (group != kObjectGroup || index >= static_cast<double>(objectMethods.size())) {
-            Object* f = v.native(static_cast<int>(group), static_cast<int>(index));
-            return f != nullptr ? Value(f) : Value();
+        Object* known = group == kObjectGroup && index < static_cast<double>(objectMethods.size())
+                            ? objectMethods[static_cast<std::size_t>(index)]
+                            : v.native(static_cast<int>(group), static_cast<int>(index));
+        // Every call makes a new function object; one this player does not have does nothing.
+        const FunctionData* d = known != nullptr ? known->function() : nullptr;
+        if (d == nullptr || !d->native) {
+            return Value(v.newFunction([](Vm&, const Value&, Args) { return Value(); }));
         }
-        Object* f = objectMethods[static_cast<std::size_t>(index)];
-        return f != nullptr ? Value(f) : Value();
+        return Value(v.newFunction(d->native, d->name, d->nativeConstructs));
     });
 }
 

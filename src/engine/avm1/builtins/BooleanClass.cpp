@@ -14,7 +14,8 @@ Value construct(Vm& vm, const Value& self, Args args) {
         o->primitive() = Value(b);
         return Value(o);
     }
-    return Value(b);
+    // Boolean() called with nothing to convert gives undefined.
+    return args.empty() ? Value() : Value(b);
 }
 
 bool thisBool(const Value& self) {

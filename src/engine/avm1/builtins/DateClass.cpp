@@ -117,7 +117,8 @@ Value setTime(Vm& vm, const Value& self, Args args) {
     if (!o) {
         return Value();
     }
-    o->primitive() = Value(vm.toNumber(arg(args, 0)));
+    // Whole milliseconds, cut toward zero (and no -0); no time at all is NaN.
+    o->primitive() = Value(args.empty() ? std::nan("") : std::trunc(vm.toNumber(args[0])) + 0.0);
     return o->primitive();
 }
 

@@ -3,6 +3,8 @@
 
 #include "engine/avm1/builtins/Builtins.h"
 
+#include "engine/avm1/Utf8.h"
+
 #include <cctype>
 #include <cmath>
 #include <cstdio>
@@ -30,6 +32,9 @@ Value isFinite(Vm& vm, const Value&, Args args) {
 }
 
 Value parseFloat(Vm& vm, const Value&, Args args) {
+    if (args.empty()) {
+        return Value();
+    }
     std::string s = vm.toString(arg(args, 0));
     const double n = stringToNumber(s, 4);
     // Version-4 reading gives 0 for no number; parseFloat gives NaN.
@@ -86,13 +91,40 @@ Value escape(Vm& vm, const Value&, Args args) {
     return Value(out);
 }
 
+bool isHexDigit(const std::string& s, std::size_t i) {
+    return i < s.size() && std::isxdigit(static_cast<unsigned char>(s[i]));
+}
+
+// From version 6, %XX gives byte XX and '+' a space; a '%' without two hex digits after it is
+// dropped with what was read after it (up to the first character that is no hex digit). The
+// bytes are then read as UTF-8, leniently.
+std::string unescapeBytes(const std::string& s) {
+    std::string out;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == '+') {
+            out += ' ';
+            ++i;
+        } else if (s[i] != '%') {
+            out += s[i++];
+        } else if (isHexDigit(s, i + 1) && isHexDigit(s, i + 2)) {
+            out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
+            i += 3;
+        } else {
+            i += isHexDigit(s, i + 1) ? 3 : 2;
+        }
+    }
+    return readUtf8Leniently(out);
+}
+
 Value unescape(Vm& vm, const Value&, Args args) {
     const std::string s = vm.toString(arg(args, 0));
+    if (vm.version() >= 6) {
+        return Value(unescapeBytes(s));
+    }
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '%' && i + 2 < s.size() &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 1])) &&
-            std::isxdigit(static_cast<unsigned char>(s[i + 2]))) {
+        if (s[i] == '%' && isHexDigit(s, i + 1) && isHexDigit(s, i + 2)) {
             out += static_cast<char>(std::stoi(s.substr(i + 1, 2), nullptr, 16));
             i += 2;
         } else {
@@ -154,6 +186,27 @@ std::vector<std::string> namesOf(Vm& vm, const Value& names) {
     return list;
 }
 
+Value nothing(Vm&, const Value&, Args) {
+    return Value();
+}
+
+// Functions of the player itself that a movie's scripts find on _global but that do nothing
+// here: a redraw outside the frame rhythm is not needed when frames are rendered one by one.
+// enableDebugConsole is a bare function, without even a prototype link.
+void installPlayerHooks(Vm& vm) {
+    Object* global = vm.global();
+    defineClass(vm, "AsSetupError", nothing, vm.newObject(nullptr), false);
+    // Made as a plain object, so that it gets no constructor either.
+    Object* console = vm.newObjectOfClass(ObjectClass::Object, nullptr);
+    console->setObjectClass(ObjectClass::Function);
+    auto data = std::make_unique<FunctionData>();
+    data->native = nothing;
+    console->setFunction(std::move(data));
+    global->define("enableDebugConsole", Value(console), kDontEnum | kDontDelete);
+    vm.setFunction(global, "showRedrawRegions", nothing);
+    vm.setFunction(global, "updateAfterEvent", nothing);
+}
+
 // ASSetPropFlags(object, names or null for all, flags to set, flags to clear)
 Value setPropFlags(Vm& vm, const Value&, Args args) {
     Object* o = selfObject(arg(args, 0));
@@ -191,16 +244,20 @@ void installGlobalFunctions(Vm& vm) {
     vm.setFunction(global, "escape", escape);
     vm.setFunction(global, "unescape", unescape);
     vm.setFunction(global, "setInterval", setInterval);
-    vm.setFunction(global, "clearInterval", clearInterval);
+    // clearTimeout is clearInterval under a second name.
+    Object* clear = vm.newFunction(clearInterval, "clearInterval");
+    global->define("clearInterval", Value(clear), kDontEnum | kDontDelete);
     vm.setFunction(global, "setTimeout", setTimeout);
-    vm.setFunction(global, "clearTimeout", clearInterval);
+    global->define("clearTimeout", Value(clear), kDontEnum | kDontDelete);
     vm.setFunction(global, "ASSetPropFlags", setPropFlags);
+    installPlayerHooks(vm);
     installAsNative(vm);
     if (vm.version() >= 6) {
         global->define("_global", Value(global), kDontEnum);
     }
-    global->define("NaN", Value(std::nan("")), kDontEnum);
+    global->define("NaN", vm.boxed(Value(std::nan(""))), kDontEnum);
     global->define("Infinity", Value(INFINITY), kDontEnum);
+    global->define("o", Value::null(), kDontEnum);
 }
 
 } // namespace kinovex::flash::avm1

@@ -3,6 +3,7 @@
 #include "engine/avm1/builtins/Builtins.h"
 
 #include <cmath>
+#include <optional>
 
 namespace kinovex::flash::avm1 {
 
@@ -19,7 +20,8 @@ Value construct(Vm& vm, const Value& self, Args args) {
     return Value(n);
 }
 
-double thisNumber(Vm& vm, const Value& self) {
+// The number a method runs on; none when `this` is no number (Number.prototype is none either).
+std::optional<double> thisNumber(Vm& vm, const Value& self) {
     if (self.isNumber()) {
         return self.asNumber();
     }
@@ -27,30 +29,34 @@ double thisNumber(Vm& vm, const Value& self) {
     if (o && o->objectClass() == ObjectClass::Number) {
         return vm.toNumber(o->primitive());
     }
-    return std::nan("");
+    return std::nullopt;
 }
 
 Value toString(Vm& vm, const Value& self, Args args) {
+    const std::optional<double> n = thisNumber(vm, self);
+    if (!n) {
+        return Value();
+    }
     const double radix = arg(args, 0).isUndefined() ? 10 : toInteger(vm.toNumber(args[0]));
-    return Value(numberToString(thisNumber(vm, self), static_cast<int>(radix)));
+    return Value(numberToString(*n, static_cast<int>(radix)));
 }
 
 Value valueOf(Vm& vm, const Value& self, Args) {
-    return Value(thisNumber(vm, self));
+    const std::optional<double> n = thisNumber(vm, self);
+    return n ? Value(*n) : Value();
 }
 
 } // namespace
 
 Object* installNumberClass(Vm& vm) {
-    Object* proto = vm.newObjectOfClass(ObjectClass::Number, vm.objectPrototype());
-    proto->primitive() = Value(0.0);
+    Object* proto = vm.newObject(vm.objectPrototype());
     Object* ctor = defineClass(vm, "Number", construct, proto, true);
     vm.setFunction(proto, "toString", toString);
     vm.setFunction(proto, "valueOf", valueOf);
     const PropFlags constant = kDontEnum | kDontDelete | kReadOnly;
     ctor->define("MAX_VALUE", Value(1.7976931348623157e308), constant);
     ctor->define("MIN_VALUE", Value(4.9406564584124654e-324), constant);
-    ctor->define("NaN", Value(std::nan("")), constant);
+    ctor->define("NaN", vm.boxed(Value(std::nan(""))), constant);
     ctor->define("POSITIVE_INFINITY", Value(INFINITY), constant);
     ctor->define("NEGATIVE_INFINITY", Value(-INFINITY), constant);
     return proto;

@@ -15,11 +15,10 @@ Value construct(Vm& vm, const Value& self, Args args) {
     return Value(o ? o : vm.newObject());
 }
 
-Value toString(Vm& vm, const Value& self, Args) {
+// A clip run through it is an object like the others: only its own conversion to text gives its
+// path.
+Value toString(Vm&, const Value& self, Args) {
     Object* o = selfObject(self);
-    if (o && o->objectClass() == ObjectClass::Clip && o->clip()) {
-        return Value(vm.targetPath(o->clip()));
-    }
     return Value(o && o->function() ? "[type Function]" : "[object Object]");
 }
 
@@ -49,24 +48,6 @@ Value isPropertyEnumerable(Vm& vm, const Value& self, Args args) {
     return Value(p && !(p->flags & kDontEnum));
 }
 
-// isPrototypeOf's walk ends at a __proto__ link flagged for the version after the movie's own,
-// and only then (a version 6 movie stops at a link flagged for 7, not at one flagged for 8 or
-// hidden from 6): the player checks that one flag alone.
-bool hiddenLink(const Property& link, int version) {
-    switch (version) {
-    case 5:
-        return link.flags & kFromVersion6;
-    case 6:
-        return link.flags & kFromVersion7;
-    case 7:
-        return link.flags & kFromVersion8;
-    case 8:
-        return link.flags & kFromVersion9;
-    default:
-        return false;
-    }
-}
-
 // Follows the object's __proto__ links; a primitive is looked at as its wrapper object.
 Value isPrototypeOf(Vm& vm, const Value& self, Args args) {
     Object* o = selfObject(self);
@@ -77,7 +58,7 @@ Value isPrototypeOf(Vm& vm, const Value& self, Args args) {
     int hops = 0;
     for (Object* p = v; p && hops < Object::kMaxPrototypeLinks; ++hops) {
         const Property* link = p->findOwn(kProtoName);
-        if (!link || hiddenLink(*link, vm.version()) || !link->value.isObject()) {
+        if (!link || prototypeLinkHidden(*link, vm.version()) || !link->value.isObject()) {
             return Value(false);
         }
         p = link->value.asObject();
@@ -93,7 +74,8 @@ Value addProperty(Vm& vm, const Value& self, Args args) {
     const std::string name = vm.toString(arg(args, 0));
     const Value getter = arg(args, 1);
     const Value setter = arg(args, 2);
-    if (!o || name.empty() || !getter.isObject() || !getter.asObject()->function()) {
+    const bool setterFits = setter.isNull() || (setter.isObject() && setter.asObject()->function());
+    if (!o || name.empty() || !getter.isObject() || !getter.asObject()->function() || !setterFits) {
         return Value(false);
     }
     // A data property turned into a getter keeps its value in its slot, where __resolve

@@ -85,11 +85,20 @@ Value lastIndexOf(Vm& vm, const Value& self, Args args) {
 Value substr(Vm& vm, const Value& self, Args args) {
     const std::string s = thisString(vm, self);
     const double len = static_cast<double>(utf8Length(s));
-    double from = toInteger(vm.toNumber(arg(args, 0)));
+    // Positions and counts are 32-bit integers (infinity is 0).
+    double from = toInt32(vm.toNumber(arg(args, 0)));
     if (from < 0) {
         from = std::max(0.0, from + len);
     }
-    const double count = arg(args, 1).isUndefined() ? len : toInteger(vm.toNumber(args[1]));
+    double count = arg(args, 1).isUndefined() ? len : toInt32(vm.toNumber(args[1]));
+    // A negative count counts back from the end of the string, and gives nothing when that
+    // would reach the last character.
+    if (count < 0) {
+        count += len;
+        if (from + count >= len) {
+            return Value("");
+        }
+    }
     if (count <= 0) {
         return Value("");
     }
@@ -99,9 +108,14 @@ Value substr(Vm& vm, const Value& self, Args args) {
 Value substring(Vm& vm, const Value& self, Args args) {
     const std::string s = thisString(vm, self);
     const double len = static_cast<double>(utf8Length(s));
-    double a = std::clamp(toInteger(vm.toNumber(arg(args, 0))), 0.0, len);
-    double b =
-        arg(args, 1).isUndefined() ? len : std::clamp(toInteger(vm.toNumber(args[1])), 0.0, len);
+    double a = std::clamp(static_cast<double>(toInt32(vm.toNumber(arg(args, 0)))), 0.0, len);
+    double b = arg(args, 1).isUndefined()
+                   ? len
+                   : std::clamp(static_cast<double>(toInt32(vm.toNumber(args[1]))), 0.0, len);
+    // A start at or past the end gives nothing, even with an end before it.
+    if (a >= len) {
+        return Value("");
+    }
     if (a > b) {
         std::swap(a, b);
     }

@@ -52,19 +52,22 @@ bool FrameRecorder::Capture(PlayerClock& clock, int width, int height,
     if (width <= 0 || height <= 0)
         return true; // no picture size: nothing can be recorded
     const std::uint8_t* picture = draw();
+    // One reading of the clock for the whole pass, so that the frames written and the elapsed
+    // time told always agree: ceil(elapsed / 83) frames.
+    const std::uint32_t now = clock.Now();
     if (m_frames == 0) {
-        m_start = clock.Now();
+        m_start = now;
         m_sink->AppendFrame(width, height, picture);
         m_frames = 1;
     }
-    std::int64_t behind = static_cast<std::int64_t>(clock.Now() - m_start) -
-                          std::int64_t{kCapturePeriodMs} * m_frames;
+    std::int64_t behind =
+        static_cast<std::int64_t>(now - m_start) - std::int64_t{kCapturePeriodMs} * m_frames;
     while (behind > 0) {
         m_sink->AppendFrame(width, height, picture);
         ++m_frames;
         behind -= kCapturePeriodMs;
     }
-    m_elapsed.store(clock.Now() - m_start, std::memory_order_relaxed);
+    m_elapsed.store(now - m_start, std::memory_order_relaxed);
     return true;
 }
 

@@ -125,10 +125,10 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
     thread.Join();
     EXPECT_TRUE(boxes.Boxes().empty());
 
-    // ceil(t / 83) frames: 37 for three seconds. The elapsed time is read from the clock a
-    // moment after the catch-up, so it may have crossed into the next period.
+    // ceil(t / 83) frames: 37 for three seconds. Frames and elapsed time come from the same
+    // reading of the clock, so they agree exactly whatever the load.
     const int frames = test::CountAviFrames(test::ReadFile(avi));
-    EXPECT_NEAR(frames, static_cast<int>((elapsed + 82) / 83), 1);
+    EXPECT_EQ(frames, static_cast<int>((elapsed + 82) / 83));
     EXPECT_GE(frames, 37);
     EXPECT_LE(frames, 45);
 

@@ -189,6 +189,42 @@ TEST_F(PlayerThreadTest, LatePassAppendsCopiesUpToTheClock) {
     EXPECT_EQ(test::CountAviFrames(test::ReadFile(avi)), 10);
 }
 
+// A clock that moves on at every reading, as the real one may between two readings of a
+// busy pass.
+class TickingClock final : public PlayerClock {
+public:
+    std::uint32_t Now() override { return m_now += 29; }
+    void Sleep(std::unique_lock<std::mutex>&, std::condition_variable&,
+               std::optional<std::uint32_t>, const std::function<bool()>&) override {}
+
+private:
+    std::uint32_t m_now = 1000;
+};
+
+class CountingSink final : public FrameSink {
+public:
+    explicit CountingSink(int& frames) : m_frames(frames) {}
+    void AppendFrame(int, int, const std::uint8_t*) override { ++m_frames; }
+    void Close() override {}
+
+private:
+    int& m_frames;
+};
+
+TEST(FrameRecorderTest, FramesWrittenAlwaysMatchTheElapsedTimeTold) {
+    TickingClock clock;
+    FrameRecorder recorder;
+    int frames = 0;
+    recorder.Begin(std::make_unique<CountingSink>(frames));
+    const std::uint8_t picture[2] = {};
+    for (int pass = 0; pass < 200; ++pass) {
+        recorder.Capture(clock, 1, 1, [&] { return picture; });
+        const std::uint32_t elapsed = recorder.Elapsed();
+        ASSERT_EQ(frames, std::max<int>(1, static_cast<int>((elapsed + 82) / 83)))
+            << "after " << elapsed << " ms";
+    }
+}
+
 TEST_F(PlayerThreadTest, SleepsUntilSomethingIsDue) {
     // Stopped and not recording: nothing is due, so ten seconds pass without a wake-up.
     auto options = MovieOptions(SaveMovie(m_dir));

@@ -10,52 +10,63 @@ namespace kinovex::flash {
 
 namespace {
 
-bool addCharacter(const DisplayObject& obj, KeyHasher& h, int nesting);
+// One walk serves both questions: with `h` it sums up everything drawing depends on and refuses
+// what a fingerprint does not follow; without it, it only asks whether all inside is drawn
+// within its definitions' bounds (text is then refused, a device font may run past them).
+bool walkContent(const DisplayObject& obj, KeyHasher* h, int nesting);
 
-bool addList(const DisplayList& list, KeyHasher& h, int nesting) {
-    h.add(static_cast<std::uint64_t>(list.size()));
-    for (const auto& [depth, child] : list) {
-        if (!child.filters.empty() || child.blendMode != BlendMode::Normal) {
+void addPlacement(std::int32_t depth, const DisplayObject& child, KeyHasher& h) {
+    h.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(depth)));
+    for (double v : {child.matrix.a, child.matrix.b, child.matrix.c, child.matrix.d,
+                     child.matrix.tx, child.matrix.ty}) {
+        h.add(v);
+    }
+    h.add(child.colorTransform);
+    h.add(static_cast<std::uint64_t>(child.ratio) << 32 |
+          static_cast<std::uint64_t>(child.clipDepth) << 8 |
+          static_cast<std::uint64_t>(child.visible));
+}
+
+bool walkClip(const TimelineInstance& clip, KeyHasher* h, int nesting) {
+    if (nesting > TimelineInstance::kMaxNesting || (clip.drawing() && !clip.drawing()->empty())) {
+        return false;
+    }
+    if (h != nullptr) {
+        if (clip.scriptMask() != nullptr || clip.maskedClip() != nullptr) {
             return false;
         }
-        h.add(static_cast<std::uint64_t>(static_cast<std::uint32_t>(depth)));
-        for (double v : {child.matrix.a, child.matrix.b, child.matrix.c, child.matrix.d,
-                         child.matrix.tx, child.matrix.ty}) {
-            h.add(v);
+        h->add(static_cast<std::uint64_t>(clip.displayList().size()));
+    }
+    for (const auto& [depth, child] : clip.displayList()) {
+        if (h != nullptr) {
+            if (!child.filters.empty() || child.blendMode != BlendMode::Normal) {
+                return false;
+            }
+            addPlacement(depth, child, *h);
         }
-        h.add(child.colorTransform);
-        h.add(static_cast<std::uint64_t>(child.ratio) << 32 |
-              static_cast<std::uint64_t>(child.clipDepth) << 8 |
-              static_cast<std::uint64_t>(child.visible));
-        if (!addCharacter(child, h, nesting + 1)) {
+        if (!walkContent(child, h, nesting + 1)) {
             return false;
         }
     }
     return true;
 }
 
-bool addCharacter(const DisplayObject& obj, KeyHasher& h, int nesting) {
-    h.add(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(obj.character)));
+bool walkContent(const DisplayObject& obj, KeyHasher* h, int nesting) {
+    if (h != nullptr) {
+        h->add(static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(obj.character)));
+    }
     if (obj.character == nullptr) {
         return true;
     }
     switch (obj.character->kind) {
     case Character::Kind::Shape:
     case Character::Kind::MorphShape:
-    case Character::Kind::Text:
     case Character::Kind::Bitmap:
         return true;
-    case Character::Kind::Sprite: {
-        const TimelineInstance* clip = obj.sprite.get();
-        if (clip == nullptr) {
-            return true;
-        }
-        if (nesting > TimelineInstance::kMaxNesting || clip->scriptMask() != nullptr ||
-            clip->maskedClip() != nullptr || (clip->drawing() && !clip->drawing()->empty())) {
-            return false;
-        }
-        return addList(clip->displayList(), h, nesting);
-    }
+    case Character::Kind::Text:
+        return h != nullptr;
+    case Character::Kind::Sprite:
+        return obj.sprite == nullptr || walkClip(*obj.sprite, h, nesting);
     default:
         return false; // text fields, buttons, video, fonts
     }
@@ -64,37 +75,12 @@ bool addCharacter(const DisplayObject& obj, KeyHasher& h, int nesting) {
 } // namespace
 
 bool drawnWithinBounds(const DisplayObject& obj) {
-    if (obj.character == nullptr) {
-        return true;
-    }
-    switch (obj.character->kind) {
-    case Character::Kind::Shape:
-    case Character::Kind::MorphShape:
-    case Character::Kind::Bitmap:
-        return true;
-    case Character::Kind::Sprite: {
-        const TimelineInstance* clip = obj.sprite.get();
-        if (clip == nullptr) {
-            return true;
-        }
-        if (clip->drawing() && !clip->drawing()->empty()) {
-            return false;
-        }
-        for (const auto& [depth, child] : clip->displayList()) {
-            if (!drawnWithinBounds(child)) {
-                return false;
-            }
-        }
-        return true;
-    }
-    default:
-        return false;
-    }
+    return walkContent(obj, nullptr, 0);
 }
 
 std::optional<std::uint64_t> contentFingerprint(const DisplayObject& obj) {
     KeyHasher h{0x6c617965722d6670ull};
-    if (!addCharacter(obj, h, 0)) {
+    if (!walkContent(obj, &h, 0)) {
         return std::nullopt;
     }
     return h.h;

@@ -346,10 +346,12 @@ Geometry and time
   --frames N            convert N frames
   --max-duration S      the bound for movies that never come to rest (default 600)
   By default the movie plays from its first frame until nothing more happens on its own:
-  its main timeline has stopped, or has shown its last frame and gone back; every clip on
+  its main timeline has stopped, or has shown its last frame and gone back, or has been
+  sent back to the same frame twice by a script (a loop); every clip on
   the stage has stopped, or has shown its last frame or been sent back by a script since it
   was placed; no sound plays (one looping as background music counts once it went round),
-  no script timer (setInterval) is due within a second and nothing is being loaded. The conversion then ends once the picture has stood still for a
+  no script timer (setInterval) is due within a second (one due within a second at every
+  frame for 2 s only polls and does not count) and nothing is being loaded. The conversion then ends once the picture has stood still for a
   second (that second is kept), or when the picture comes back round to one it showed since
   (a clip looping as decoration: one round is kept). A main timeline that goes back
   from its last frame with its clips and timers at rest ends with that last frame, sound or

@@ -17,10 +17,11 @@ void clickAt(flash::Player& player, const Click& c) {
     player.mouseUp(p);
 }
 
-// No clip plays on to frames it has not shown, no timer is due soon, nothing is loading.
-bool clipsAndTimersAtRest(const flash::Activity& a) {
+// No clip plays on to frames it has not shown, no timer is due soon (unless it only polls),
+// nothing is loading.
+bool clipsAndTimersAtRest(const flash::Activity& a, bool timerPolls) {
     return a.clipsSettled && a.loadsPending == 0 &&
-           (!a.nextTimerMs || *a.nextTimerMs > kTimerHorizonMs);
+           (!a.nextTimerMs || *a.nextTimerMs > kTimerHorizonMs || timerPolls);
 }
 
 } // namespace
@@ -49,6 +50,9 @@ bool FrameStepper::stepTo(std::uint64_t n) {
         advanced = m_player.advance(step);
     }
     flash::Activity activity = m_player.activity();
+    const bool timerNear = activity.nextTimerMs && *activity.nextTimerMs <= kTimerHorizonMs;
+    m_timerNearMs = timerNear ? m_timerNearMs + 1000.0 / m_rate.value() : 0.0;
+    const bool timerPolls = m_timerNearMs > kPollingAfterMs;
     // Played on from its last frame and back to an earlier one (or that one again, playing),
     // with its clips and timers at rest: the previous output frame was the last. Sound still
     // playing does not hold it: going round again starts the sounds of the first frames anew,
@@ -57,11 +61,13 @@ bool FrameStepper::stepTo(std::uint64_t n) {
     const std::uint32_t count = m_player.frameCount();
     const std::uint32_t now = m_player.currentFrame();
     const bool wentBack = now < m_lastShown || (now == m_lastShown && activity.mainPlaying);
+    noteScriptLoop(now, count, advanced);
     if (!m_lengthFixed && count > 1 && m_lastShown == count && advanced > 0 && wentBack &&
-        clipsAndTimersAtRest(activity)) {
+        clipsAndTimersAtRest(activity, timerPolls)) {
         return false;
     }
-    if (m_options.autoPlay && n > 0 && activity.mainSettled() && activity.clipsSettled) {
+    const bool mainSettled = activity.mainSettled() || m_mainLoops;
+    if (m_options.autoPlay && n > 0 && mainSettled && activity.clipsSettled) {
         // A movie that played through to its last frame shows its end there, not a start: its
         // button would play it again. A main timeline of one frame plays in its clips.
         const bool atEnd = count > 1 && activity.mainShownLastFrame;
@@ -72,9 +78,21 @@ bool FrameStepper::stepTo(std::uint64_t n) {
             activity = m_player.activity();
         }
     }
-    m_settled = activity.mainSettled() && !activity.soundPlaying && clipsAndTimersAtRest(activity);
+    m_settled = mainSettled && !activity.soundPlaying && clipsAndTimersAtRest(activity, timerPolls);
     m_lastShown = m_player.currentFrame(); // a press may have moved it
     return true;
+}
+
+void FrameStepper::noteScriptLoop(std::uint32_t now, std::uint32_t count, int advanced) {
+    if (advanced <= 0 || now >= m_lastShown || m_lastShown == count) {
+        return; // not sent back by a script (going round from the last frame is no jump)
+    }
+    // Landing where the last jump back landed, give or take the frames one step plays.
+    if (m_lastLanding && std::abs(static_cast<std::int64_t>(now) -
+                                  static_cast<std::int64_t>(*m_lastLanding)) <= advanced) {
+        m_mainLoops = true;
+    }
+    m_lastLanding = now;
 }
 
 void FrameStepper::pressStartButton(std::uint64_t n, std::uint32_t frame) {

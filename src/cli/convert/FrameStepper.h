@@ -7,6 +7,7 @@
 #include "cli/convert/OutputFormat.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace kinovex::flash {
@@ -17,6 +18,10 @@ namespace kinovex::cli {
 
 // A script timer due sooner than this still counts as something that will happen.
 constexpr double kTimerHorizonMs = 1000;
+// A timer due within the horizon at every frame for longer than this is a script polling (an
+// interval shorter than the horizon, checking on something): like a clip looping, it repeats
+// itself, and whether the picture still changes decides the end.
+constexpr double kPollingAfterMs = 2000;
 
 class FrameStepper {
 public:
@@ -40,6 +45,9 @@ public:
     bool buttonShown() const;
 
 private:
+    // A main timeline a script sends back to the same frame a second time loops there: like
+    // one that went round from its last frame, it only repeats what it showed.
+    void noteScriptLoop(std::uint32_t now, std::uint32_t count, int advanced);
     // Presses the start button, if there is one, on output frame `n` showing main `frame`.
     void pressStartButton(std::uint64_t n, std::uint32_t frame);
 
@@ -52,6 +60,9 @@ private:
     std::uint32_t m_autoPlayedOn = 0;   // the main timeline's frame a button was last pressed on
     std::uint64_t m_nextButtonLook = 0; // the output frame from which to look for one again
     bool m_settled = false;
+    std::optional<std::uint32_t> m_lastLanding; // where a script last sent the main timeline back
+    bool m_mainLoops = false;
+    double m_timerNearMs = 0; // how long a timer has been due within the horizon at every frame
     std::string m_pressed;
 };
 

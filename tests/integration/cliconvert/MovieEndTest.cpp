@@ -155,6 +155,35 @@ swf::SwfWriter TimerDriven() {
     return movie;
 }
 
+// 40 frames of a walking box whose script on frame 20 sends it back to frame 5 to play on:
+// frame 40 is never shown.
+swf::SwfWriter ScriptLoop() {
+    swf::SwfWriter movie(64, 48, kFps);
+    WalkingBox(movie, Box(movie, 0x0000FF, 8, 8), 40, [](swf::Timeline& t, int f) {
+        if (f == 20) {
+            Actions back;
+            back.gotoFrame(4).op(op::Play);
+            DoAction(t, back);
+        }
+    });
+    return movie;
+}
+
+// Stopped on one frame while a script polls every 100 ms and changes nothing that is seen.
+swf::SwfWriter PollingTimer() {
+    swf::SwfWriter movie(64, 48, kFps);
+    movie.place(1, Box(movie, 0x00FFFF, 8, 8));
+    Actions poll;
+    poll.push("n").getVar("n").push(Int{1}).op(op::Add2).op(op::SetVariable);
+    Actions a;
+    a.setVar("n", Int{0});
+    a.push(Int{100}).defineFunction("", {}, poll).call("setInterval", 2).op(op::Pop);
+    a.op(op::Stop);
+    DoAction(movie, a);
+    movie.showFrame();
+    return movie;
+}
+
 // Stands on its first frame with a button named "play_btn" whose press plays on: 2 s of a
 // walking box follow, and then the movie goes back to its first frame.
 swf::SwfWriter PlayButton() {
@@ -239,6 +268,10 @@ TEST_F(MovieEnd, ALengthLeftOpenEndsWhenNothingMoreHappensOnItsOwn) {
         {"background_loop", [] { return BoxWithTone(1, 1000); }, {}, 23, "movie finished at ", ""},
         // The last call at 3.6 s (output frame 44), then a still second.
         {"timer", TimerDriven, {}, 56, "movie finished at ", ""},
+        // Sent back to frame 5 a second time at output frame 34: it loops; one round more.
+        {"script_loop", ScriptLoop, {}, 50, "movie finished at ", ""},
+        // A timer due within a second at every frame for 2 s polls: then a still second.
+        {"polling", PollingTimer, {}, 37, "movie finished at ", ""},
         // Pressed at output frame 1; the 24 frames after the first, then back to the first.
         {"play_button", PlayButton, {}, 26, "movie finished at ", "\"play_btn\" at 0:00.1"},
         // Two engines drawing alternate frames press and end alike.

@@ -2,7 +2,9 @@
 
 #include "engine/avm1/InterpreterRun.h"
 
+#include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace kinovex::flash::avm1 {
 
@@ -14,8 +16,14 @@ Object* asObject(const Value& v) {
 
 // [a, b, ...]: the count on top, then the elements, the first one next.
 void initArray(Run& r) {
-    const std::size_t n = r.popCount();
-    Object* a = r.vm.newArray(r.popArgs(n));
+    // A count beyond what the stack holds still makes the array that long: the elements the
+    // stack does not have are undefined.
+    const double count = r.popNumber();
+    const std::size_t n = count > 0 ? static_cast<std::size_t>(std::min(count, 1e9)) : 0;
+    std::vector<Value> elements = r.popArgs(std::min(n, r.stack.size()));
+    r.vm.checkArrayLength(n);
+    elements.resize(n);
+    Object* a = r.vm.newArray(std::move(elements));
     r.vm.takeArrayPrototypeNow(a);
     r.push(Value(a));
 }

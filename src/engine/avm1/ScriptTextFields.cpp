@@ -5,6 +5,7 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptConversions.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/ScriptStyleSheet.h"
 #include "engine/avm1/ScriptTextFormat.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/TextField.h"
@@ -267,6 +268,7 @@ Object* ScriptRuntime::childObject(ClipId parentId, std::string_view name, bool 
 void ScriptRuntime::installTextFieldClass() {
     avm1::Vm& vm = *m_vm;
     Object* proto = avm1::defineHostClass(vm, "TextField");
+    avm1::installStyleSheetClass(vm, proto->findOwn("constructor")->value.asObject());
     // A method runs on the field its object stands for; on anything else it gives undefined.
     // It gets the timeline the field stands on and the field.
     using Method = Value (*)(ScriptRuntime&, TimelineInstance&, DisplayObject&, Args);

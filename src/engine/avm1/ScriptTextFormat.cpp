@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
+#include <vector>
 
 namespace kinovex::flash {
 
@@ -86,10 +87,54 @@ void initTextFormat(avm1::Vm& vm, Object* self, Args args) {
     }
 }
 
-} // namespace
+// The members a TextFormat reports for one character, in the order they are set. Lengths are
+// in pixels. Kerning and letter spacing are members from version 8 on.
+struct FormatMember {
+    const char* name;
+    Value value;
+};
 
-// A TextFormat object holding a run's character and paragraph format.
-Value formatObject(avm1::Vm& vm, const CharFormat& c, const ParagraphFormat& para) {
+std::vector<FormatMember> formatMembers(int version, const CharFormat& c,
+                                        const ParagraphFormat& para) {
+    std::vector<FormatMember> m = {
+        {"font", Value(c.face)},
+        {"size", Value(c.size / 20.0)},
+        {"color", Value(static_cast<double>(c.color.r << 16 | c.color.g << 8 | c.color.b))},
+        {"bold", Value(c.bold)},
+        {"italic", Value(c.italic)},
+        {"underline", Value(c.underline)},
+        {"url", Value(std::string())},
+        {"target", Value(std::string())},
+        {"align", Value(alignName(para.align))},
+        {"leftMargin", Value(para.leftMargin / 20.0)},
+        {"rightMargin", Value(para.rightMargin / 20.0)},
+        {"indent", Value(para.indent / 20.0)},
+        {"leading", Value(para.leading / 20.0)},
+        {"blockIndent", Value(para.blockIndent / 20.0)},
+        {"bullet", Value(para.bullet)},
+        {"display", Value(std::string("block"))},
+    };
+    if (version >= 8) {
+        m.push_back({"kerning", Value(c.kerning)});
+        m.push_back({"letterSpacing", Value(c.letterSpacing / 20.0)});
+    }
+    return m;
+}
+
+bool sameMember(const Value& a, const Value& b) {
+    if (a.isNumber() && b.isNumber()) {
+        return a.asNumber() == b.asNumber();
+    }
+    if (a.isString() && b.isString()) {
+        return a.asString() == b.asString();
+    }
+    if (a.isBool() && b.isBool()) {
+        return a.asBool() == b.asBool();
+    }
+    return a.isNull() && b.isNull();
+}
+
+Object* newFormatObject(avm1::Vm& vm, const std::vector<FormatMember>& members) {
     Object* o = vm.newObject();
     const Value ctor = vm.getMember(Value(vm.global()), "TextFormat");
     if (ctor.isObject()) {
@@ -99,30 +144,59 @@ Value formatObject(avm1::Vm& vm, const CharFormat& c, const ParagraphFormat& par
         }
     }
     o->setHostClass("TextFormat");
-    vm.setMember(o, "font", Value(c.face));
-    vm.setMember(o, "size", Value(c.size / 20.0));
-    vm.setMember(o, "color",
-                 Value(static_cast<double>(c.color.r << 16 | c.color.g << 8 | c.color.b)));
-    vm.setMember(o, "bold", Value(c.bold));
-    vm.setMember(o, "italic", Value(c.italic));
-    vm.setMember(o, "underline", Value(c.underline));
-    vm.setMember(o, "align", Value(alignName(para.align)));
-    return Value(o);
+    for (const FormatMember& m : members) {
+        vm.setMember(o, m.name, m.value);
+    }
+    vm.setMember(o, "tabStops", Value(vm.newArray()));
+    return o;
 }
 
-// getTextFormat([index]): the format of the character at `index` (the first by default).
+} // namespace
+
+// A TextFormat object holding a run's character and paragraph format.
+Value formatObject(avm1::Vm& vm, const CharFormat& c, const ParagraphFormat& para) {
+    return Value(newFormatObject(vm, formatMembers(vm.version(), c, para)));
+}
+
+// getTextFormat([begin, [end]]): the format the characters in [begin, end) share; a member
+// they differ in is null. No arguments cover the whole text, one the character at `begin`.
 Value getTextFormat(avm1::Vm& vm, TextField& f, Args args) {
     const StyledText& t = f.content();
-    if (t.formatOf.empty()) {
+    const std::size_t size = t.formatOf.size();
+    if (size == 0) {
         return formatObject(vm, f.newTextFormat(), f.newParagraphFormat());
     }
-    const double at = given(args, 0) ? vm.toNumber(args[0]) : 0;
-    const std::size_t i = std::isfinite(at) && at > 0
-                              ? std::min(static_cast<std::size_t>(at), t.formatOf.size() - 1)
-                              : 0;
-    const std::uint32_t fi = t.formatOf[i];
-    return formatObject(vm, fi < t.formats.size() ? t.formats[fi] : f.newTextFormat(),
-                        t.paragraphs.empty() ? f.newParagraphFormat() : t.paragraphs[0]);
+    auto index = [&](const Value& x) {
+        const double d = vm.toNumber(x);
+        return std::isfinite(d) && d > 0
+                   ? std::min(static_cast<std::size_t>(std::min(d, 1e9)), size)
+                   : std::size_t{0};
+    };
+    std::size_t begin = given(args, 0) ? std::min(index(args[0]), size - 1) : 0;
+    std::size_t end = given(args, 1) ? index(args[1]) : given(args, 0) ? begin + 1 : size;
+    if (end <= begin) {
+        end = begin + 1;
+    }
+    std::vector<FormatMember> shared;
+    std::size_t paragraph = 0;
+    for (std::size_t i = 0; i < end; ++i) {
+        if (i >= begin) {
+            const std::uint32_t fi = t.formatOf[i];
+            const auto here = formatMembers(
+                vm.version(), fi < t.formats.size() ? t.formats[fi] : f.newTextFormat(),
+                paragraph < t.paragraphs.size() ? t.paragraphs[paragraph] : f.newParagraphFormat());
+            if (shared.empty()) {
+                shared = here;
+            }
+            for (std::size_t m = 0; m < shared.size(); ++m) {
+                if (!sameMember(shared[m].value, here[m].value)) {
+                    shared[m].value = Value::null();
+                }
+            }
+        }
+        paragraph += t.text[i] == U'\n' ? 1 : 0;
+    }
+    return Value(newFormatObject(vm, shared));
 }
 
 // setTextFormat([begin, [end,]] format) and setNewTextFormat(format): the format is the last

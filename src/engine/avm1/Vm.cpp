@@ -37,6 +37,7 @@ void Vm::installBuiltins() {
         }
     }
     m_arrayProto = installArrayClass(*this);
+    m_arrayCtor = m_arrayProto->findOwn("constructor")->value.asObject();
     m_stringProto = installStringClass(*this);
     m_numberProto = installNumberClass(*this);
     m_booleanProto = installBooleanClass(*this);
@@ -78,9 +79,19 @@ Object* Vm::newObject(Object* proto) {
     return newObjectOfClass(ObjectClass::Object, proto ? proto : m_objectProto);
 }
 
-Object* Vm::newArray(std::vector<Value> elements) {
+Object* Vm::newConstructedArray(std::vector<Value> elements) {
     Object* a = newObjectOfClass(ObjectClass::Array, m_arrayProto);
     a->elements() = std::move(elements);
+    // The slot only makes the name an own one: reads and writes go to the elements.
+    a->define("length", Value(), kDontEnum | kDontDelete);
+    return a;
+}
+
+Object* Vm::newArray(std::vector<Value> elements) {
+    Object* a = newConstructedArray(std::move(elements));
+    if (m_arrayCtor) {
+        a->define("constructor", Value(m_arrayCtor), kDontEnum | kDontDelete);
+    }
     return a;
 }
 
@@ -236,6 +247,31 @@ int clipPropertyIndex(std::string_view name, bool caseSensitive) {
 
 } // namespace
 
+Value Vm::arrayLengthValue(Object* array) {
+    // What a script wrote stands while the elements still number what it asked for.
+    const Property* slot = array->findOwn("length");
+    if (slot && !slot->value.isUndefined()) {
+        const std::int32_t asked = toInt32(toNumber(slot->value));
+        if (static_cast<std::size_t>(std::max(asked, 0)) == array->elements().size()) {
+            return slot->value;
+        }
+    }
+    return Value(static_cast<double>(array->elements().size()));
+}
+
+void Vm::writeArrayLength(Object* array, const Value& v) {
+    // The elements are cut or padded to the length as a 32-bit integer (none when it is not
+    // positive); a length that is no such count reads back as it was written.
+    const double n = toNumber(v);
+    const std::int32_t count = std::max(toInt32(n), 0);
+    checkArrayLength(static_cast<std::size_t>(count));
+    array->elements().resize(static_cast<std::size_t>(count));
+    const bool plain = v.isNumber() && n == static_cast<double>(count);
+    if (Property* slot = array->findOwn("length")) {
+        slot->value = plain ? Value() : v;
+    }
+}
+
 std::uint32_t Vm::arrayLength(Object* array) {
     if (array->objectClass() == ObjectClass::Array) {
         return static_cast<std::uint32_t>(array->elements().size());
@@ -272,7 +308,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
                                                            : Value();
         }
         if (sameName(name, "length", cs)) {
-            return Value(static_cast<double>(o->elements().size()));
+            return arrayLengthValue(o);
         }
     }
     if (o->objectClass() == ObjectClass::String && sameName(name, "length", cs)) {
@@ -471,11 +507,7 @@ void Vm::writeMember(Object* o, std::string_view name, const Value& v) {
             return;
         }
         if (sameName(name, "length", cs)) {
-            const double n = toNumber(v);
-            if (n >= 0 && n == std::floor(n)) {
-                checkArrayLength(static_cast<std::size_t>(std::min(n, 1e18)));
-                el.resize(static_cast<std::size_t>(n));
-            }
+            writeArrayLength(o, v);
             return;
         }
     }
@@ -991,8 +1023,9 @@ void Vm::collectGarbage() {
     for (auto& o : m_heap) {
         o->marked = false;
     }
-    for (Object* o : {m_global, m_objectProto, m_functionProto, m_arrayProto, m_stringProto,
-                      m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
+    for (Object* o :
+         {m_global, m_objectProto, m_functionProto, m_arrayProto, m_arrayCtor, m_stringProto,
+          m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
         mark(o);
     }
     for (auto& [id, o] : m_clips) {

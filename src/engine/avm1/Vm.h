@@ -80,7 +80,10 @@ public:
 
     // ---- for the built-ins and the host adapter ----
     Object* newObject(Object* proto = nullptr); // proto defaults to Object.prototype
+    // Every array owns a hidden, permanent length; one made by a literal or by the player
+    // itself also owns a hidden constructor, which `new Array` leaves to the new operator.
     Object* newArray(std::vector<Value> elements = {});
+    Object* newConstructedArray(std::vector<Value> elements);
     Object* newFunction(NativeFunction f, std::string_view name = {}, bool constructs = false);
     Object* newObjectOfClass(ObjectClass cls, Object* proto);
     Object* objectPrototype() { return m_objectProto; }
@@ -173,6 +176,9 @@ public:
     static constexpr std::size_t kMaxArrayLength = std::size_t{4} << 20;
     void checkStringSize(std::size_t size);
     void checkArrayLength(std::size_t length);
+    // An array's length as scripts read and write it.
+    Value arrayLengthValue(Object* array);
+    void writeArrayLength(Object* array, const Value& v);
 
     // Throws a script exception from a native function.
     [[noreturn]] void throwValue(const Value& v);
@@ -255,6 +261,7 @@ private:
     Object* m_functionCtor = nullptr;
     Object* m_functionProto = nullptr;
     Object* m_arrayProto = nullptr;
+    Object* m_arrayCtor = nullptr;
     Object* m_stringProto = nullptr;
     Object* m_numberProto = nullptr;
     Object* m_booleanProto = nullptr;

@@ -115,6 +115,69 @@ INSTANTIATE_TEST_SUITE_P(
              {"1,0", "[object Object],[object Object]", "undefined"}}),
     ruleName);
 
+// Traces which of `names` the array in register 1 owns, then whether `delete a.length` works.
+std::function<void(Actions&)> traceOwnNames(const std::function<void(Actions&)>& makeArray) {
+    return [makeArray](Actions& a) {
+        makeArray(a);
+        a.storeRegister(1).op(op::Pop);
+        for (const char* name : {"length", "constructor", "__constructor__"}) {
+            a.push(Register{1});
+            traceCall(a, "hasOwnProperty", {name});
+        }
+        a.push({Register{1}, "length"}).op(op::Delete).op(op::Trace);
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Builtin,
+                         testing::Values(Rule{"LiteralsOwnAPermanentLengthAndConstructor",
+                                              7,
+                                              traceOwnNames([](Actions& a) {
+                                                  pushArray(a, {1.0});
+                                              }),
+                                              {"true", "true", "false", "false"}},
+                                         Rule{"NewArrayLeavesTheConstructorToTheNewOperator",
+                                              7,
+                                              traceOwnNames([](Actions& a) {
+                                                  a.push({Int{0}, "Array"}).op(op::NewObject);
+                                              }),
+                                              {"true", "false", "true", "false"}},
+                                         Rule{"CallingArrayMakesItLikeALiteral",
+                                              6,
+                                              traceOwnNames([](Actions& a) {
+                                                  a.push({Int{0}, "Array"}).op(op::CallFunction);
+                                              }),
+                                              {"true", "true", "false", "false"}}),
+                         ruleName);
+
+// a = [1, 2, 3, 4]; a.length = `length`; traces a.length and a.
+std::function<void(Actions&)> traceLengthWrite(const PushValue& length) {
+    return [length](Actions& a) {
+        pushArray(a, {1.0, 2.0, 3.0, 4.0});
+        a.storeRegister(1).op(op::Pop);
+        a.push({Register{1}, "length", length}).op(op::SetMember);
+        a.push({Register{1}, "length"}).op(op::GetMember).op(op::Trace);
+        a.push(Register{1}).op(op::Trace);
+    };
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArrayLength, Avm1Builtin,
+    testing::Values(
+        Rule{"AFractionCutsTheElementsAndReadsBackAsWritten",
+             7,
+             traceLengthWrite(2.5),
+             {"2.5", "1,2"}},
+        Rule{"TextThatIsNoNumberEmptiesTheArray", 7, traceLengthWrite("har"), {"har", ""}},
+        Rule{"ANegativeLengthEmptiesTheArray", 7, traceLengthWrite(-4.0), {"-4", ""}},
+        Rule{"AWholeNumberIsTheCount", 7, traceLengthWrite(5.0), {"5", "1,2,3,4,undefined"}},
+        Rule{"InitArrayPadsWhatTheStackLacks",
+             7,
+             [](Actions& a) {
+                 a.push({1.0, Int{3}}).op(op::InitArray).op(op::Trace);
+             },
+             {"1,undefined,undefined"}}),
+    ruleName);
+
 // Traces s.method(args...) for the string s.
 void traceStringCall(Actions& a, const PushValue& s, const std::string& method,
                      std::initializer_list<PushValue> args) {

@@ -219,7 +219,7 @@ const std::vector<Layout> kLayout = {
      "constructor:f:3 attachSound:f:3 start:f:3 stop:f:3 setVolume:f:3 getVolume:f:3 setPan:f:3 "
      "getPan:f:3 setTransform:f:3 getTransform:f:3 loadSound:f:3 getBytesLoaded:f:3 "
      "getBytesTotal:f:3"},
-    {"TextField", "Function.prototype", "prototype:o:3"},
+    {"TextField", "Function.prototype", "prototype:o:3 StyleSheet:f:1025"},
     {"TextField.prototype", "Object.prototype",
      "constructor:f:3 setTextFormat:f:3 getTextFormat:f:3 replaceSel:f:3 removeTextField:f:3 "
      "getDepth:f:3 setNewTextFormat:f:3 getNewTextFormat:f:3 text:get+set:3 htmlText:get+set:3 "

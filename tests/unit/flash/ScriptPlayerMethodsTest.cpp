@@ -65,6 +65,8 @@ const Call kCalls[] = {
     {"TextField.prototype", "setTextFormat", "undefined", "undefined"},
     {"TextField.prototype", "removeTextField", "undefined", "undefined"},
     {"TextField.prototype", "getDepth", "undefined", "undefined"},
+    {"TextField.StyleSheet.prototype", "parseColor", "null", "null"},
+    {"TextField.StyleSheet.prototype", "parseCSSFontFamily", "undefined", "undefined"},
     {"LoadVars.prototype", "load", "false", "undefined"},
     {"XML.prototype", "parseXML", "undefined", "undefined"},
     {"LocalConnection.prototype", "connect", "undefined", "undefined"},

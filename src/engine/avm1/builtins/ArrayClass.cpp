@@ -12,15 +12,19 @@ namespace kinovex::flash::avm1 {
 namespace {
 
 Object* newArrayOf(Vm& vm, Args args) {
+    const auto make = [&vm](std::vector<Value> elements) {
+        return vm.constructing() ? vm.newConstructedArray(std::move(elements))
+                                 : vm.newArray(std::move(elements));
+    };
     if (args.size() == 1 && args[0].isNumber()) {
         // The length is the number as a 32-bit integer (Infinity and NaN give 0); a negative
         // one gives none.
         const std::int32_t n = toInt32(args[0].asNumber());
         const std::size_t count = n > 0 ? static_cast<std::size_t>(n) : 0;
         vm.checkArrayLength(count);
-        return vm.newArray(std::vector<Value>(count));
+        return make(std::vector<Value>(count));
     }
-    return vm.newArray(std::vector<Value>(args.begin(), args.end()));
+    return make(std::vector<Value>(args.begin(), args.end()));
 }
 
 Value construct(Vm& vm, const Value&, Args args) {

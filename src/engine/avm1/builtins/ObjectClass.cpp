@@ -2,6 +2,8 @@
 
 #include "engine/avm1/builtins/Builtins.h"
 
+#include <string_view>
+
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -26,6 +28,20 @@ Value valueOf(Vm&, const Value& self, Args) {
     return self;
 }
 
+bool isElementOf(Object* array, std::string_view name) {
+    if (name.empty() || name.size() > 10 || (name.size() > 1 && name[0] == '0')) {
+        return false;
+    }
+    std::size_t index = 0;
+    for (const char c : name) {
+        if (c < '0' || c > '9') {
+            return false;
+        }
+        index = index * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return index < array->elements().size();
+}
+
 Value hasOwnProperty(Vm& vm, const Value& self, Args args) {
     Object* o = selfObject(self);
     if (!o) {
@@ -36,10 +52,8 @@ Value hasOwnProperty(Vm& vm, const Value& self, Args args) {
     // it from version 6, which does so in every version.
     const Property* p = o->findOwn(name);
     const bool own = p && !(p->flags & kNotInVersion6);
-    if (o->objectClass() == ObjectClass::Array) {
-        return Value(own || vm.hasProperty(o, name));
-    }
-    return Value(own);
+    // An array's elements are its own too; its length is an own property already.
+    return Value(own || (o->objectClass() == ObjectClass::Array && isElementOf(o, name)));
 }
 
 Value isPropertyEnumerable(Vm& vm, const Value& self, Args args) {

@@ -715,8 +715,12 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
         m_constructing = true;
         const Value r = runFunction(ctor, Value(self), args, proto);
         m_constructing = false;
+        // An object the constructor made itself is named the same way.
         if (r.isObject() && r.asObject() != self && m_version >= 6) {
             r.asObject()->define("__constructor__", Value(ctor), kDontEnum);
+            if (m_version < 7) {
+                r.asObject()->define("constructor", Value(ctor), kDontEnum);
+            }
         }
         return r.isObject() ? r : Value(self);
     }

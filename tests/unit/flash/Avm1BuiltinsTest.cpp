@@ -141,6 +141,12 @@ INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Builtin,
                                                   a.push({Int{0}, "Array"}).op(op::NewObject);
                                               }),
                                               {"true", "false", "true", "false"}},
+                                         Rule{"Version6NewNamesTheConstructorOnTheArray",
+                                              6,
+                                              traceOwnNames([](Actions& a) {
+                                                  a.push({Int{0}, "Array"}).op(op::NewObject);
+                                              }),
+                                              {"true", "true", "true", "false"}},
                                          Rule{"CallingArrayMakesItLikeALiteral",
                                               6,
                                               traceOwnNames([](Actions& a) {

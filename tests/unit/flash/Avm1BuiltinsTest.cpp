@@ -41,20 +41,18 @@ Actions& defineCompare(Actions& a, const std::string& name, const Actions& resul
     return a.defineFunction(name, {"a", "b"}, body);
 }
 
-class Avm1Builtin : public testing::TestWithParam<Rule> {};
+const Actions kSubtract = Actions().getVar("a").getVar("b").op(op::Subtract);
+const Actions kZero = Actions().push(0.0);
 
-TEST_P(Avm1Builtin, FollowsThePlayer) {
+TEST_P(Avm1Rule, FollowsThePlayer) {
     const Rule& r = GetParam();
     Actions a;
     r.script(a);
     EXPECT_EQ(run(a, r.version), r.expected);
 }
 
-const Actions kSubtract = Actions().getVar("a").getVar("b").op(op::Subtract);
-const Actions kZero = Actions().push(0.0);
-
 INSTANTIATE_TEST_SUITE_P(
-    ArraySort, Avm1Builtin,
+    ArraySort, Avm1Rule,
     testing::Values(
         Rule{"PivotIsTheFirstElementAndBothSwappedAreComparedAgain",
              7,
@@ -128,7 +126,7 @@ std::function<void(Actions&)> traceOwnNames(const std::function<void(Actions&)>&
     };
 }
 
-INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Builtin,
+INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Rule,
                          testing::Values(Rule{"LiteralsOwnAPermanentLengthAndConstructor",
                                               7,
                                               traceOwnNames([](Actions& a) {
@@ -167,7 +165,7 @@ std::function<void(Actions&)> traceLengthWrite(const PushValue& length) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ArrayLength, Avm1Builtin,
+    ArrayLength, Avm1Rule,
     testing::Values(
         Rule{"AFractionCutsTheElementsAndReadsBackAsWritten",
              7,
@@ -192,7 +190,7 @@ void traceStringCall(Actions& a, const PushValue& s, const std::string& method,
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Strings, Avm1Builtin,
+    Strings, Avm1Rule,
     testing::Values(
         Rule{"Version5TextIsOneByteACharacter",
              5,
@@ -328,7 +326,7 @@ std::function<void(Actions&)> readFlaggedA(double flags) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    PropFlags, Avm1Builtin,
+    PropFlags, Avm1Rule,
     testing::Values(Rule{"Flag1024HidesFromMoviesBefore7", 6, readFlaggedA(1024), {"42"}},
                     Rule{"Flag1024ShowsToMoviesOf7", 7, readFlaggedA(1024), {"21"}},
                     Rule{"Flag256HidesOnlyFromMoviesOf6", 6, readFlaggedA(256), {"42"}},
@@ -366,7 +364,7 @@ void broadcaster(Actions& a) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    AsBroadcaster, Avm1Builtin,
+    AsBroadcaster, Avm1Rule,
     testing::Values(
         Rule{"BroadcastCallsEachListenerOnceAndSaysWhetherThereWasOne",
              7,
@@ -411,7 +409,7 @@ void asNative(Actions& a, double group, double index) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    AsNative, Avm1Builtin,
+    AsNative, Avm1Rule,
     testing::Values(
         Rule{"Group101IsObjectsMethodsEvenAfterTheyAreDeleted",
              7,
@@ -455,7 +453,7 @@ INSTANTIATE_TEST_SUITE_P(
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(
-    NumbersAndDates, Avm1Builtin,
+    NumbersAndDates, Avm1Rule,
     testing::Values(
         Rule{"IntWrapsToInt32",
              7,
@@ -609,7 +607,7 @@ void superLevels(Actions& a) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    ObjectMethods, Avm1Builtin,
+    ObjectMethods, Avm1Rule,
     testing::Values(
         Rule{"ResolveStopsAtTheFirstSlotUpToVersion6",
              6,
@@ -672,7 +670,7 @@ void blurFilter(Actions& a) {
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    PlayerClasses, Avm1Builtin,
+    PlayerClasses, Avm1Rule,
     testing::Values(
         Rule{"AContextMenuCopySharesTheBuiltInItems", 7, copyThenHide, {"object", "true", "false"}},
         Rule{"ContextMenuCopyAndHideComeWithVersion7",

@@ -62,19 +62,10 @@ Actions& setMember(Actions& a, std::uint8_t r, const std::string& name, const Pu
     return a.push(Register{r}).push(name).push(v).op(op::SetMember);
 }
 
-class Avm1Geom : public testing::TestWithParam<Rule> {};
-
-TEST_P(Avm1Geom, FollowsThePlayer) {
-    const Rule& r = GetParam();
-    Actions a;
-    r.script(a);
-    EXPECT_EQ(run(a, r.version), r.expected);
-}
-
 const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
-    Point, Avm1Geom,
+    Point, Avm1Rule,
     testing::Values(
         Rule{"FieldsAreKeptAsGivenAndShownAsTheyAre",
              8,
@@ -128,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Rectangle, Avm1Geom,
+    Rectangle, Avm1Rule,
     testing::Values(Rule{"MissingArgumentsStayUndefinedButNoneMakesItEmpty",
                          8,
                          [](Actions& a) {
@@ -169,7 +160,7 @@ INSTANTIATE_TEST_SUITE_P(
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(
-    Matrix, Avm1Geom,
+    Matrix, Avm1Rule,
     testing::Values(
         Rule{"ConcatAppliesTheArgumentAfterward",
              8,
@@ -217,7 +208,7 @@ INSTANTIATE_TEST_SUITE_P(
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(
-    ColorTransform, Avm1Geom,
+    ColorTransform, Avm1Rule,
     testing::Values(
         Rule{"FewerThanEightArgumentsMakeTheIdentity",
              8,

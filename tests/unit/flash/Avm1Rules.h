@@ -27,4 +27,7 @@ inline std::string ruleName(const testing::TestParamInfo<Rule>& info) {
     return info.param.name;
 }
 
+// The one test every table runs on its rows (the tables instantiate it in their own files).
+class Avm1Rule : public testing::TestWithParam<Rule> {};
+
 } // namespace kinovex::flash::test

@@ -487,17 +487,8 @@ TEST(Avm1Budget, RunawayLoopIsStoppedOnceAndPlaybackGoesOn) {
     EXPECT_EQ(host.reports.size(), 1u);
 }
 
-class Avm1Language : public testing::TestWithParam<Rule> {};
-
-TEST_P(Avm1Language, FollowsThePlayer) {
-    const Rule& r = GetParam();
-    Actions a;
-    r.script(a);
-    EXPECT_EQ(run(a, r.version), r.expected);
-}
-
 INSTANTIATE_TEST_SUITE_P(
-    Rules, Avm1Language,
+    Language, Avm1Rule,
     testing::Values(Rule{"ANaNEqualsOnlyItselfReadAgain",
                          7,
                          [](Actions& a) {

@@ -417,61 +417,12 @@ Value stringLower(Machine& vm, Value self, Args) {
     return vm.str(s);
 }
 
-Value stringSplit(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
-    std::vector<Value> out;
-    const double limit = intArg(vm, args, 1, 4294967295.0);
-    if (arg(args, 0).isUndefined()) {
-        out.push_back(vm.str(s));
-        return Value::obj(vm.newArray(std::move(out)));
-    }
-    const std::string sep = vm.toString(arg(args, 0));
-    if (sep.empty()) {
-        for (char c : s) {
-            if (static_cast<double>(out.size()) >= limit) {
-                break;
-            }
-            out.push_back(vm.str(std::string(1, c)));
-        }
-    } else {
-        std::size_t at = 0;
-        while (static_cast<double>(out.size()) < limit) {
-            const auto next = s.find(sep, at);
-            if (next == std::string::npos) {
-                out.push_back(vm.str(s.substr(at)));
-                break;
-            }
-            out.push_back(vm.str(s.substr(at, next - at)));
-            at = next + sep.size();
-        }
-    }
-    return Value::obj(vm.newArray(std::move(out)));
-}
-
 Value stringConcat(Machine& vm, Value self, Args args) {
     std::string s = stringSelf(vm, self);
     for (const Value& v : args) {
         s += vm.toString(v);
     }
     return vm.str(s);
-}
-
-Value stringReplace(Machine& vm, Value self, Args args) {
-    std::string s = stringSelf(vm, self);
-    const std::string pat = vm.toString(arg(args, 0));
-    const auto at = s.find(pat);
-    if (at == std::string::npos) {
-        return vm.str(s);
-    }
-    std::string rep;
-    const Value r = arg(args, 1);
-    if (r.isObject() && r.o->kind == ObjKind::Function) {
-        Value a[3] = {vm.str(pat), Value::integer(static_cast<std::int32_t>(at)), vm.str(s)};
-        rep = vm.toString(vm.call(r, Value::null(), Args(a, 3)));
-    } else {
-        rep = vm.toString(r);
-    }
-    return vm.str(s.substr(0, at) + rep + s.substr(at + pat.size()));
 }
 
 Value stringLocaleCompare(Machine& vm, Value self, Args args) {
@@ -764,6 +715,9 @@ void installLanguageClasses(Machine& m) {
     installValueClasses(m);
     installErrorClasses(m);
     installArrayClass(m);
+    installRegExpClass(m);
+    installJsonClass(m);
+    installDateClass(m);
     installGlobalFunctions(m);
 }
 
@@ -824,9 +778,7 @@ void installValueClasses(Machine& m) {
         {"toLowerCase", stringLower},
         {"toLocaleUpperCase", stringUpper},
         {"toLocaleLowerCase", stringLower},
-        {"split", stringSplit},
         {"concat", stringConcat},
-        {"replace", stringReplace},
         {"localeCompare", stringLocaleCompare},
         {"toString", stringToStringM},
         {"valueOf", stringToStringM}};

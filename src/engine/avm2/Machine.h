@@ -162,6 +162,7 @@ public:
     ClassInfo* booleanClass = nullptr;
     ClassInfo* namespaceClass = nullptr;
     ClassInfo* errorClass = nullptr;
+    ClassInfo* regExpClass = nullptr;
 
     // ---- the interpreter ----
     Value runMethod(MethodInfo* m, const Value& self, Args args,

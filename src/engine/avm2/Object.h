@@ -121,6 +121,7 @@ enum class ObjKind : std::uint8_t {
     Error,
     Event,
     Date,
+    RegExp,
 };
 
 struct DynProp {

@@ -1,6 +1,7 @@
 #include "engine/avm1/ScriptStyleSheet.h"
 
 #include "engine/avm1/Object.h"
+#include "engine/swf/PercentEncoding.h"
 
 #include <string>
 #include <string_view>
@@ -24,19 +25,6 @@ std::string cssText(Vm& vm, const Value& v) {
         }
     }
     return "[type Object]";
-}
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
 }
 
 // parseColor(text): "#RRGGBB" exactly gives the colour as a number; anything else null.

@@ -2,8 +2,6 @@
 
 namespace kinovex::flash {
 
-namespace {
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -16,8 +14,6 @@ int hexDigit(char c) {
     }
     return -1;
 }
-
-} // namespace
 
 std::string percentDecode(std::string_view text, bool plusIsSpace) {
     std::string out;

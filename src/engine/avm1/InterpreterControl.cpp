@@ -113,6 +113,9 @@ Exit runWithBody(Run& r, std::size_t bodyStart, std::size_t blockEnd, std::size_
     for (;;) {
         std::size_t stop = blockEnd;
         if (pos == blockEnd) {
+            if (blockEnd >= r.end) {
+                return Exit::End; // the block reaches the end of the code: no action there
+            }
             const Instruction last = decodeAction(r.code, blockEnd, r.end);
             if (last.status != DecodeStatus::Ok || last.next > r.end) {
                 return Exit::End;

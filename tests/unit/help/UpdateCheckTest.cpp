@@ -237,8 +237,10 @@ TEST_F(CheckForUpdateTest, FailuresSayErrorWithTheReason) {
     EXPECT_EQ(messages[0].rfind("Error: ", 0), 0u) << messages[0];
     EXPECT_NE(messages[0].find("Internal Server Error"), std::string::npos) << messages[0];
 
+    // A longer address than the live server's: the settings file, written again within the
+    // file system's timestamp step, must differ in size for its reader to see the change.
     const DeadServer dead;
-    UseServer(dead.url());
+    UseServer(dead.url() + QStringLiteral("/updates"));
     Check("200 OK", "[Gerneral]\nversion=101\n");
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].rfind("Error: ", 0), 0u) << messages[0];

@@ -153,7 +153,12 @@ void defineStageSettings(avm1::Vm& vm, Object* stage) {
         properties[] = {{"scaleMode", &std::pair<std::string, std::string>::first, stageScaleMode},
                         {"align", &std::pair<std::string, std::string>::second, align}};
     int index = 1;
-    for (const auto& [name, member, normalize] : properties) {
+    for (const auto& property : properties) {
+        // Plain locals rather than a structured binding: not every compiler lets lambdas
+        // capture those.
+        const char* name = std::get<0>(property);
+        const auto member = std::get<1>(property);
+        const Normalize normalize = std::get<2>(property);
         avm1::Property& p = stage->define(name, Value(), avm1::kDontEnum | avm1::kDontDelete);
         p.getter = vm.newFunction([settings, member](avm1::Vm&, const Value&, Args) {
             return Value((*settings).*member);

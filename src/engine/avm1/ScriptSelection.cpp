@@ -76,8 +76,9 @@ void ScriptRuntime::installSelectionObject() {
     const std::pair<const char*, Index> indices[] = {{"getBeginIndex", &Focus::begin},
                                                      {"getEndIndex", &Focus::end},
                                                      {"getCaretIndex", &Focus::caret}};
-    for (const auto& [name, index] : indices) {
-        vm.setFunction(selection, name, [this, index](avm1::Vm&, const Value&, Args) {
+    for (const auto& entry : indices) {
+        const Index index = entry.second; // a plain local: lambdas may not capture bindings
+        vm.setFunction(selection, entry.first, [this, index](avm1::Vm&, const Value&, Args) {
             const bool field = m_focus.object != nullptr && fieldOf(m_focus.object) != nullptr;
             return Value(field ? static_cast<double>(m_focus.*index) : -1.0);
         });

@@ -87,13 +87,7 @@ const Trait* Machine::findTrait(const Value& obj, const Name& name, Object** hol
 }
 
 Value Machine::getProperty(const Value& obj, const Name& name) {
-    if (obj.isNullish()) {
-        if (obj.isNull()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
-        throwError("TypeError", 1010, "A term is undefined and has no properties.");
-    }
+    requireObject(obj);
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector &&
@@ -163,13 +157,7 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
 }
 
 void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bool init) {
-    if (obj.isNullish()) {
-        if (obj.isNull()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
-        throwError("TypeError", 1010, "A term is undefined and has no properties.");
-    }
+    requireObject(obj);
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector) {
@@ -302,13 +290,7 @@ bool Machine::deleteProperty(const Value& obj, const Name& name) {
 }
 
 Value Machine::callProperty(const Value& obj, const Name& name, Args args, bool lex) {
-    if (obj.isNullish()) {
-        if (obj.isNull()) {
-            throwError("TypeError", 1009,
-                       "Cannot access a property or method of a null object reference.");
-        }
-        throwError("TypeError", 1010, "A term is undefined and has no properties.");
-    }
+    requireObject(obj);
     Object* holder = nullptr;
     bool isStatic = false;
     if (const Trait* t = findTrait(obj, name, &holder, &isStatic)) {

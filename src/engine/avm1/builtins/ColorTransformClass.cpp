@@ -104,12 +104,7 @@ Value concat(Vm&, const Value& self, Args args) {
 
 // The properties as a script reads them, whatever object this is.
 Value toString(Vm& vm, const Value& self, Args) {
-    Value text("(");
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-        const std::string label = std::string(i == 0 ? "" : ", ") + kFields[i] + "=";
-        text = plusValues(vm, plusValues(vm, text, Value(label)), vm.getMember(self, kFields[i]));
-    }
-    return plusValues(vm, text, Value(")"));
+    return fieldsText(vm, self, kFields);
 }
 
 } // namespace

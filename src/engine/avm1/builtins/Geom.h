@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include <span>
 #include <string_view>
 
 namespace kinovex::flash::avm1 {
@@ -29,6 +30,8 @@ void setGeomProperty(Vm& vm, Object* proto, std::string_view name, NativeFunctio
 Value plusValues(Vm& vm, const Value& a, const Value& b);
 double minusValues(Vm& vm, const Value& a, const Value& b);
 double timesValues(Vm& vm, const Value& a, const Value& b);
+// "(a=1, b=2)": each field's name and value as the script reads it, joined as `+` joins them.
+Value fieldsText(Vm& vm, const Value& self, std::span<const char* const> fields);
 // new flash.geom.<name>(args), with whatever that name holds now.
 Value newGeom(Vm& vm, std::string_view name, std::span<const Value> args);
 

@@ -43,6 +43,15 @@ void setGeomProperty(Vm& vm, Object* proto, std::string_view name, NativeFunctio
     p.setter = set ? vm.newFunction(std::move(set)) : nullptr;
 }
 
+Value fieldsText(Vm& vm, const Value& self, std::span<const char* const> fields) {
+    Value text("(");
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const std::string label = std::string(i == 0 ? "" : ", ") + fields[i] + "=";
+        text = plusValues(vm, plusValues(vm, text, Value(label)), vm.getMember(self, fields[i]));
+    }
+    return plusValues(vm, text, Value(")"));
+}
+
 Value plusValues(Vm& vm, const Value& a, const Value& b) {
     const Value right = vm.toPrimitive(b, true);
     const Value left = vm.toPrimitive(a, true);

@@ -54,12 +54,7 @@ Value construct(Vm& vm, const Value& self, Args args) {
 }
 
 Value toString(Vm& vm, const Value& self, Args) {
-    Value text("(");
-    for (std::size_t i = 0; i < kFields.size(); ++i) {
-        const std::string label = std::string(i == 0 ? "" : ", ") + kFields[i] + "=";
-        text = plusValues(vm, plusValues(vm, text, Value(label)), vm.getMember(self, kFields[i]));
-    }
-    return plusValues(vm, text, Value(")"));
+    return fieldsText(vm, self, kFields);
 }
 
 Value invert(Vm& vm, const Value& self, Args) {

@@ -15,6 +15,10 @@ constexpr std::size_t kMinBodyBytes = 8;
 constexpr std::size_t kMinTraitBytes = 4;
 constexpr std::size_t kMinExceptionBytes = 5;
 
+// A body's stack, locals and scope chain are allocated up front when it runs; compilers
+// stay far below this, so a larger claim is a damaged file, not a big method.
+constexpr std::uint32_t kMaxFrameSlots = 65535;
+
 // Value kinds of default parameters and slots.
 enum ConstantKind : std::uint8_t {
     ConstantUndefined = 0x00,
@@ -261,7 +265,12 @@ void AbcParser::readBody(MethodBody& body) {
     if (!m_in.ok()) {
         return;
     }
-    if (body.maxScopeDepth < body.initScopeDepth) {
+    for (const std::uint32_t size : {body.maxStack, body.localCount, body.maxScopeDepth}) {
+        if (m_in.ok() && size > kMaxFrameSlots) {
+            m_in.fail("the body asks for " + std::to_string(size) + " stack, local or scope slots");
+        }
+    }
+    if (m_in.ok() && body.maxScopeDepth < body.initScopeDepth) {
         m_in.fail("the body's scope depth runs from " + std::to_string(body.initScopeDepth) +
                   " down to " + std::to_string(body.maxScopeDepth));
     }

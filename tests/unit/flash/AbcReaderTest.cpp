@@ -275,6 +275,11 @@ const Damage kDamages[] = {
          b.abc.addBody({.method = b.abc.addMethod({}), .initScopeDepth = 3, .maxScopeDepth = 1});
      },
      "the body's scope depth runs from 3 down to 1"},
+    {"body claiming a billion locals",
+     [](RichBlock& b) {
+         b.abc.addBody({.method = b.abc.addMethod({}), .localCount = 0x3FFFFFFFu});
+     },
+     "the body asks for 1073741823 stack, local or scope slots"},
     {"bytes after the last body",
      [](RichBlock& b) {
          b.abc.addBody({.method = b.abc.addMethod({}), .code = {0x47}});

@@ -1,7 +1,7 @@
 // AppendFrame of the recorder's frames: 550 x 400 at 16 bits (the default movie size), written
 // to a real file. Run with --benchmark_repetitions=N to get the median.
 
-#include "record/CAviWriter.h"
+#include "core/record/CAviWriter.h"
 
 #include <benchmark/benchmark.h>
 

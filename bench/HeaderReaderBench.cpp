@@ -1,7 +1,7 @@
 // The movie header reader: ReadHeader on stored, zlib and LZMA movies of growing size. The
 // time should not grow with the movie, since at most 512 bytes are read and 32 unpacked.
 
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
 
 #include "SwfWriter.h"
 

@@ -10,8 +10,8 @@
 // draws on every frame, though the picture never changes. Goal: <= 2 %.
 
 #include "SwfWriter.h"
-#include "record/CAviWriter.h"
-#include "record/PlayerThread.h"
+#include "core/record/CAviWriter.h"
+#include "core/record/PlayerThread.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,7 +1,7 @@
 // The console redirector: how fast it moves a child's output, and how soon a run is over after
 // the child ends or a stop is asked for.
 
-#include "convert/CConsoleRedirector.h"
+#include "core/convert/CConsoleRedirector.h"
 
 #include <benchmark/benchmark.h>
 

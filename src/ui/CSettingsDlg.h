@@ -1,7 +1,7 @@
 #pragma once
 // The Output Settings page: the output folder and the encoder values of the chosen profile.
 
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 
 #include <QString>
 #include <QWidget>

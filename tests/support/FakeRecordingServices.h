@@ -3,7 +3,7 @@
 // that only note what they are given, and optionally a clock that moves when told.
 
 #include "FakeCaptureDevice.h"
-#include "record/RecordingRun.h"
+#include "core/record/RecordingRun.h"
 
 #include <condition_variable>
 #include <functional>

@@ -1,7 +1,7 @@
 #include "convert/window/CConvertDlg.h"
 
-#include "convert/AviHeaderFix.h"
-#include "convert/CConsoleRedirector.h"
+#include "core/convert/AviHeaderFix.h"
+#include "core/convert/CConsoleRedirector.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/DesktopDialogs.h"
 #include "ui/CSkinButtonBar.h"

@@ -2,7 +2,7 @@
 // The conversion window: runs the encoder on a finished recording, shows how far it has got,
 // offers Cancel Conversion, and reports the result.
 
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 #include "platform/qt/PostedMessage.h"
 
 #include <QDialog>

@@ -1,13 +1,13 @@
 #include "movie/page/CMoviePage.h"
 
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
+#include "core/record/RecordingRun.h"
 #include "movie/page/CPlayerWidget.h"
 #include "movie/page/CPlayerWnd.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/DesktopDialogs.h"
 #include "platform/qt/PostedMessage.h"
-#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
 #include <QDir>

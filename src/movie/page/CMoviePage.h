@@ -5,7 +5,7 @@
 #include "browser/CMovieListCtrl.h"
 #include "browser/CSplitterBar.h"
 #include "browser/CTreeFileCtrl.h"
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 
 #include <QBrush>
 #include <QRect>

@@ -1,6 +1,6 @@
 #include "movie/page/CPlayerWnd.h"
 
-#include "record/PlayerThread.h"
+#include "core/record/PlayerThread.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 #include "ui/main/CMainDlg.h"
 
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
 #include "movie/page/CMoviePage.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/PostedMessage.h"

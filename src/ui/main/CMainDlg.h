@@ -6,8 +6,8 @@
 // The window paints its own frame from four bitmaps that stretch with it, places its controls
 // on every resize, and lets the window system move and resize it from any point of the frame.
 
+#include "core/record/RecordingRun.h"
 #include "platform/WindowMessages.h"
-#include "record/RecordingRun.h"
 #include "ui/CSkinButtonBar.h"
 #include "ui/main/DesktopServices.h"
 

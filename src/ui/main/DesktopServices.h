@@ -3,8 +3,8 @@
 // opener, the sound server's capture, Qt's event pump, the conversion window as the encoder
 // step, the sound server's recording inputs and the volume control.
 
+#include "core/record/RecordingRun.h"
 #include "platform/qt/DesktopDialogs.h"
-#include "record/RecordingRun.h"
 
 #include <functional>
 #include <string>

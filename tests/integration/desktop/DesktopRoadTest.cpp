@@ -4,9 +4,9 @@
 // Runs under the private X server and sound server of scripts/with-test-services.sh.
 
 #include "app/CConverterApp.h"
+#include "core/record/RecordingRun.h"
 #include "movie/page/CMoviePage.h"
 #include "platform/AudioMixer.h"
-#include "record/RecordingRun.h"
 #include "ui/main/CMainDlg.h"
 
 #include "NotedDialogs.h"

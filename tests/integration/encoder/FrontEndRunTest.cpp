@@ -1,8 +1,8 @@
 // The encoder front-end run as the conversion window runs it, with the real ffmpeg behind it.
 
-#include "convert/CommandLine.h"
-#include "convert/OutputProfile.h"
-#include "convert/ProgressParse.h"
+#include "core/convert/CommandLine.h"
+#include "core/convert/OutputProfile.h"
+#include "core/convert/ProgressParse.h"
 
 #include "ProgramRun.h"
 #include "TempDir.h"

@@ -2,10 +2,10 @@
 // the test's own on the private sound server (scripts/with-test-services.sh), the capture
 // records that sink's monitor, and the AVI gets the movie's frames on the 83 ms period.
 
+#include "core/record/CWavWriter.h"
+#include "core/record/PlayerThread.h"
+#include "core/record/SoundCapture.h"
 #include "platform/PulseCapture.h"
-#include "record/CWavWriter.h"
-#include "record/PlayerThread.h"
-#include "record/SoundCapture.h"
 
 #include "AviFrames.h"
 #include "FakeRecordingServices.h"

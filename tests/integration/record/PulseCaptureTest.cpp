@@ -3,11 +3,11 @@
 // what is played into it.
 
 #include "platform/PulseCapture.h"
+#include "core/record/CWavWriter.h"
+#include "core/record/SoundCapture.h"
 #include "platform/AudioMixer.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/ScreenSize.h"
-#include "record/CWavWriter.h"
-#include "record/SoundCapture.h"
 
 #include "FakeRecordingServices.h"
 #include "PulseTestSupport.h"

@@ -1,5 +1,5 @@
-#include "convert/CommandLine.h"
-#include "convert/OutputProfile.h"
+#include "core/convert/CommandLine.h"
+#include "core/convert/OutputProfile.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "convert/CConsoleRedirector.h"
+#include "core/convert/CConsoleRedirector.h"
 
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 
 #include <gtest/gtest.h>
 

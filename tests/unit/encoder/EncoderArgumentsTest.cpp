@@ -1,7 +1,7 @@
 #include "encoder/EncoderArguments.h"
 
-#include "convert/CommandLine.h"
-#include "convert/OutputProfile.h"
+#include "core/convert/CommandLine.h"
+#include "core/convert/OutputProfile.h"
 
 #include <gtest/gtest.h>
 

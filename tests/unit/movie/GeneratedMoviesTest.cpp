@@ -1,7 +1,7 @@
 // The introductory movie and the samples the build makes: the movie page sizes its player
 // from these headers, so they must say what the movies are.
 
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
 
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
 
 #include "SwfWriter.h"
 #include "TempDir.h"

@@ -1,7 +1,7 @@
+#include "core/record/RecordingRun.h"
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWidget.h"
 #include "platform/qt/PostedMessage.h"
-#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"

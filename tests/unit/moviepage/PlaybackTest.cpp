@@ -1,9 +1,9 @@
 // The movie page's playback and recording operations with a generated movie, and the player
 // window's input.
 
+#include "core/record/RecordingRun.h"
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWnd.h"
-#include "record/RecordingRun.h"
 
 #include "AviFrames.h"
 #include "FakeRecordingServices.h"

@@ -3,9 +3,9 @@
 //   build/tests/moviepage_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
+#include "core/record/RecordingRun.h"
 #include "movie/page/CMoviePage.h"
 #include "movie/page/CPlayerWidget.h"
-#include "record/RecordingRun.h"
 #include "ui/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"

@@ -1,7 +1,7 @@
 // The player thread against a clock that only moves when the test says so: what it records,
 // which events reach the movie, and that it sleeps instead of spinning.
 
-#include "record/PlayerThread.h"
+#include "core/record/PlayerThread.h"
 
 #include "AviFrames.h"
 #include "SwfWriter.h"

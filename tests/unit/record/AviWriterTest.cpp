@@ -1,4 +1,4 @@
-#include "record/CAviWriter.h"
+#include "core/record/CAviWriter.h"
 
 #include "AviTestSupport.h"
 #include "RecordTestSupport.h"

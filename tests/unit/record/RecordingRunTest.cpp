@@ -1,7 +1,7 @@
 // The recording run on stand-in services: which commands each state takes and what they
 // report, and the recording that reaches the encoder step.
 
-#include "record/RecordingRun.h"
+#include "core/record/RecordingRun.h"
 
 #include "AviFrames.h"
 #include "FakeRecordingServices.h"

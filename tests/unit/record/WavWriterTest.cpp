@@ -1,5 +1,5 @@
-#include "record/CWavWriter.h"
-#include "record/SoundCapture.h"
+#include "core/record/CWavWriter.h"
+#include "core/record/SoundCapture.h"
 
 #include "RecordTestSupport.h"
 #include "TempDir.h"

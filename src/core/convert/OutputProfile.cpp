@@ -1,4 +1,4 @@
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 
 namespace kinovex {
 

@@ -1,4 +1,4 @@
-#include "convert/ProgressParse.h"
+#include "core/convert/ProgressParse.h"
 
 #include <climits>
 

@@ -1,4 +1,4 @@
-#include "record/RunState.h"
+#include "core/record/RunState.h"
 
 #include <cstddef>
 

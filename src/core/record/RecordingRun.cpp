@@ -1,4 +1,4 @@
-#include "record/RecordingRun.h"
+#include "core/record/RecordingRun.h"
 
 #include <algorithm>
 #include <filesystem>

@@ -6,14 +6,14 @@
 // Commands come from the user-interface thread; the run reports its state changes and events
 // on that thread to its observers. The services it works with are given to it at construction.
 
-#include "convert/OutputProfile.h"
+#include "core/convert/OutputProfile.h"
 #include "platform/CaptureDevice.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
-#include "record/FrameRecorder.h"
-#include "record/PlayerThread.h"
-#include "record/RunState.h"
-#include "record/SoundCapture.h"
+#include "core/record/FrameRecorder.h"
+#include "core/record/PlayerThread.h"
+#include "core/record/RunState.h"
+#include "core/record/SoundCapture.h"
 
 #include <cstdint>
 #include <memory>

@@ -4,8 +4,8 @@
 // every 83 ms into it.
 
 #include "engine/Player.h"
-#include "record/FrameRecorder.h"
-#include "record/PlayerThreadClock.h"
+#include "core/record/FrameRecorder.h"
+#include "core/record/PlayerThreadClock.h"
 
 #include <atomic>
 #include <condition_variable>

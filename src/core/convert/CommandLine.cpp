@@ -1,4 +1,4 @@
-#include "convert/CommandLine.h"
+#include "core/convert/CommandLine.h"
 
 namespace kinovex {
 namespace {

@@ -10,7 +10,7 @@
 #include "platform/HResult.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
-#include "record/CWavWriter.h"
+#include "core/record/CWavWriter.h"
 
 #include <array>
 #include <atomic>

@@ -1,4 +1,4 @@
-#include "record/SoundCapture.h"
+#include "core/record/SoundCapture.h"
 
 namespace kinovex {
 

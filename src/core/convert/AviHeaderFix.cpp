@@ -1,4 +1,4 @@
-#include "convert/AviHeaderFix.h"
+#include "core/convert/AviHeaderFix.h"
 
 #include <array>
 #include <cstdio>

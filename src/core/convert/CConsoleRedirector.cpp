@@ -1,7 +1,7 @@
-#include "convert/CConsoleRedirector.h"
+#include "core/convert/CConsoleRedirector.h"
 
-#include "convert/CommandLine.h"
-#include "convert/ProgressParse.h"
+#include "core/convert/CommandLine.h"
+#include "core/convert/ProgressParse.h"
 #include "platform/ProgramFolder.h"
 
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include "record/FrameRecorder.h"
+#include "core/record/FrameRecorder.h"
 
-#include "record/CAviWriter.h"
+#include "core/record/CAviWriter.h"
 
 namespace kinovex {
 namespace {

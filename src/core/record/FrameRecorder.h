@@ -3,7 +3,7 @@
 // has got. The thread that starts and ends a recording and the player thread that feeds it
 // share one recorder; a recorder belongs to one playback.
 
-#include "record/PlayerThreadClock.h"
+#include "core/record/PlayerThreadClock.h"
 
 #include <atomic>
 #include <cstdint>

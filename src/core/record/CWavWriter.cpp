@@ -1,4 +1,4 @@
-#include "record/CWavWriter.h"
+#include "core/record/CWavWriter.h"
 
 #include <cerrno>
 #include <cstring>

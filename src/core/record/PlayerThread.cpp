@@ -1,4 +1,4 @@
-#include "record/PlayerThread.h"
+#include "core/record/PlayerThread.h"
 
 #include "platform/SoundPlayback.h"
 

@@ -1,4 +1,4 @@
-#include "movie/CSwfHeaderReader.h"
+#include "core/movie/CSwfHeaderReader.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -1,9 +1,9 @@
 // The conversion window and the redirector with the real encoder front-end (built beside the
 // program) and the system's ffmpeg behind it, on recordings made here.
 
-#include "convert/window/CConvertDlg.h"
 #include "core/convert/CConsoleRedirector.h"
 #include "core/convert/ProgressParse.h"
+#include "desktop/convertwindow/CConvertDlg.h"
 
 #include "NotedDialogs.h"
 #include "TempDir.h"

@@ -3,11 +3,11 @@
 // of recording, Stop Recording, the conversion by the real encoder, and the clean-up at exit.
 // Runs under the private X server and sound server of scripts/with-test-services.sh.
 
-#include "app/CConverterApp.h"
 #include "core/record/RecordingRun.h"
-#include "movie/page/CMoviePage.h"
+#include "desktop/app/CConverterApp.h"
+#include "desktop/mainwindow/CMainDlg.h"
+#include "desktop/moviepage/CMoviePage.h"
 #include "platform/AudioMixer.h"
-#include "ui/main/CMainDlg.h"
 
 #include "NotedDialogs.h"
 #include "Shape.h"

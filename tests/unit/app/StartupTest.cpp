@@ -1,7 +1,7 @@
-#include "app/CConverterApp.h"
-#include "movie/page/CMoviePage.h"
-#include "ui/CSettingsDlg.h"
-#include "ui/main/CMainDlg.h"
+#include "desktop/app/CConverterApp.h"
+#include "desktop/mainwindow/CMainDlg.h"
+#include "desktop/moviepage/CMoviePage.h"
+#include "desktop/widgets/CSettingsDlg.h"
 
 #include "NotedDialogs.h"
 #include "TempDir.h"

@@ -1,4 +1,4 @@
-#include "browser/NetworkSource.h"
+#include "desktop/browser/NetworkSource.h"
 #include "platform/Drives.h"
 #include "platform/ShareList.h"
 

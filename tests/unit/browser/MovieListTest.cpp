@@ -1,4 +1,4 @@
-#include "browser/CMovieListCtrl.h"
+#include "desktop/browser/CMovieListCtrl.h"
 
 #include "TempDir.h"
 

@@ -3,9 +3,9 @@
 //   build/tests/browser_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
-#include "browser/CMovieListCtrl.h"
-#include "browser/CSplitterBar.h"
-#include "browser/CTreeFileCtrl.h"
+#include "desktop/browser/CMovieListCtrl.h"
+#include "desktop/browser/CSplitterBar.h"
+#include "desktop/browser/CTreeFileCtrl.h"
 
 #include "Screenshots.h"
 #include "TempDir.h"

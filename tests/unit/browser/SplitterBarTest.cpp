@@ -1,4 +1,4 @@
-#include "browser/CSplitterBar.h"
+#include "desktop/browser/CSplitterBar.h"
 
 #include "platform/qt/PostedMessage.h"
 

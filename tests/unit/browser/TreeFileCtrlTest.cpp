@@ -1,4 +1,4 @@
-#include "browser/CTreeFileCtrl.h"
+#include "desktop/browser/CTreeFileCtrl.h"
 #include "platform/ShareList.h"
 
 #include "TempDir.h"

@@ -1,10 +1,10 @@
 // The conversion window against a stand-in encoder: a shell script named ffmpeg in a program
 // folder of the test's own, whose behaviour the test picks through KX_FAKE_MODE.
 
-#include "convert/window/CConvertDlg.h"
 #include "core/convert/AviHeaderFix.h"
 #include "core/convert/CConsoleRedirector.h"
-#include "ui/CSkinButtonBar.h"
+#include "desktop/convertwindow/CConvertDlg.h"
+#include "desktop/widgets/CSkinButtonBar.h"
 
 #include "NotedDialogs.h"
 #include "TempDir.h"

@@ -1,9 +1,9 @@
 #include "NotedDialogs.h"
 #include "TempDir.h"
 
-#include "ui/help/CAboutDlg.h"
-#include "ui/help/HelpCommands.h"
-#include "ui/help/HelpSettings.h"
+#include "desktop/help/CAboutDlg.h"
+#include "desktop/help/HelpCommands.h"
+#include "desktop/help/HelpSettings.h"
 
 #include <QApplication>
 #include <QLabel>

@@ -2,9 +2,9 @@
 #include "NotedDialogs.h"
 #include "TempDir.h"
 
-#include "ui/help/DownloadFile.h"
-#include "ui/help/HelpCommands.h"
-#include "ui/help/ProfileInt.h"
+#include "desktop/help/DownloadFile.h"
+#include "desktop/help/HelpCommands.h"
+#include "desktop/help/ProfileInt.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "movie/page/CMoviePage.h"
-#include "ui/main/CMainDlg.h"
+#include "desktop/mainwindow/CMainDlg.h"
+#include "desktop/moviepage/CMoviePage.h"
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"

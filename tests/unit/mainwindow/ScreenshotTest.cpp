@@ -3,9 +3,9 @@
 //   build/tests/mainwindow_tests --gtest_filter='Screenshot*'
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
-#include "movie/page/CMoviePage.h"
-#include "ui/CSettingsDlg.h"
-#include "ui/main/CMainDlg.h"
+#include "desktop/mainwindow/CMainDlg.h"
+#include "desktop/moviepage/CMoviePage.h"
+#include "desktop/widgets/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"

@@ -1,8 +1,8 @@
 #include "core/record/RecordingRun.h"
-#include "movie/page/CMoviePage.h"
-#include "movie/page/CPlayerWidget.h"
+#include "desktop/moviepage/CMoviePage.h"
+#include "desktop/moviepage/CPlayerWidget.h"
+#include "desktop/widgets/CSettingsDlg.h"
 #include "platform/qt/PostedMessage.h"
-#include "ui/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"

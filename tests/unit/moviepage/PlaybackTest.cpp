@@ -2,8 +2,8 @@
 // window's input.
 
 #include "core/record/RecordingRun.h"
-#include "movie/page/CMoviePage.h"
-#include "movie/page/CPlayerWnd.h"
+#include "desktop/moviepage/CMoviePage.h"
+#include "desktop/moviepage/CPlayerWnd.h"
 
 #include "AviFrames.h"
 #include "FakeRecordingServices.h"

@@ -1,7 +1,7 @@
 // The player widget's sound: a movie that makes a sound is heard through the sound server; a
 // silent one never contacts it.
 
-#include "movie/page/CPlayerWidget.h"
+#include "desktop/moviepage/CPlayerWidget.h"
 
 #include "Sound.h"
 #include "SwfWriter.h"

@@ -1,4 +1,4 @@
-#include "movie/page/CPlayerWidget.h"
+#include "desktop/moviepage/CPlayerWidget.h"
 
 #include <QTest>
 

@@ -4,9 +4,9 @@
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
 #include "core/record/RecordingRun.h"
-#include "movie/page/CMoviePage.h"
-#include "movie/page/CPlayerWidget.h"
-#include "ui/CSettingsDlg.h"
+#include "desktop/moviepage/CMoviePage.h"
+#include "desktop/moviepage/CPlayerWidget.h"
+#include "desktop/widgets/CSettingsDlg.h"
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"

@@ -4,7 +4,7 @@
 // Without KINOVEX_SCREENSHOTS the test is skipped.
 
 #include "Screenshots.h"
-#include "ui/CSettingsDlg.h"
+#include "desktop/widgets/CSettingsDlg.h"
 
 #include <QGuiApplication>
 #include <QPainter>

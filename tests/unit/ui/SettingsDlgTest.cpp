@@ -1,5 +1,5 @@
-#include "ui/CSettingsDlg.h"
-#include "ui/DialogUnits.h"
+#include "desktop/widgets/CSettingsDlg.h"
+#include "desktop/widgets/DialogUnits.h"
 
 #include <QComboBox>
 #include <QDialog>

@@ -1,5 +1,5 @@
+#include "desktop/widgets/CSkinButtonBar.h"
 #include "platform/qt/PostedMessage.h"
-#include "ui/CSkinButtonBar.h"
 
 #include <QApplication>
 #include <QImage>

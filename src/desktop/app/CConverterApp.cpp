@@ -1,0 +1,120 @@
+#include "desktop/app/CConverterApp.h"
+
+#include "desktop/moviepage/CMoviePage.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/UserFolders.h"
+#include "desktop/widgets/CSettingsDlg.h"
+#include "desktop/mainwindow/CMainDlg.h"
+
+#include <QSettings>
+
+#include <filesystem>
+#include <memory>
+#include <system_error>
+
+namespace kinovex {
+namespace {
+
+namespace fs = std::filesystem;
+
+CConverterApp* g_pApp = nullptr;
+
+fs::path ToPath(const QString& text) {
+    return fs::path(text.toStdString());
+}
+
+std::unique_ptr<QSettings> OpenSettings() {
+    // One INI file per program name under the "Tessaline" organisation; the section is
+    // "Moviqa" as the keys have always been.
+    auto store = std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
+    store->beginGroup(QStringLiteral("Moviqa"));
+    return store;
+}
+
+} // namespace
+
+CConverterApp* AfxGetApp() {
+    return g_pApp;
+}
+
+CConverterApp::CConverterApp(MainWindowServices services) : m_services(std::move(services)) {
+    g_pApp = this;
+}
+
+void EmptyAndRemoveFolder(const QString& folder) {
+    std::error_code error;
+    const fs::path root = ToPath(folder);
+    for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
+        std::error_code typeError;
+        if (it->is_directory(typeError) && !it->is_symlink(typeError))
+            continue; // subfolders are left alone
+        std::error_code removeError;
+        fs::remove(it->path(), removeError);
+    }
+    std::error_code removeError;
+    fs::remove(root, removeError); // fails, as it should, while anything is left in it
+}
+
+bool CConverterApp::InitInstance() {
+    // 1. Control hosting: the player is our own engine in a plain widget; nothing to enable.
+
+    // 2-3. The program folder becomes the current directory, so that relative names resolve
+    // beside the program.
+    m_strAppFolder = QString::fromStdString(ProgramFolder());
+    std::error_code error;
+    fs::current_path(ToPath(m_strAppFolder), error);
+
+    // 4. Without the encoder nothing can be converted: say so and touch nothing.
+    std::error_code statusError;
+    if (!fs::exists(fs::status(ToPath(m_strAppFolder + QStringLiteral("/ffmpeg")), statusError))) {
+        m_services.dialogs->MessageBox(QStringLiteral("File broken."));
+        return false;
+    }
+
+    // 5. The temporary folder; it may exist already.
+    const QString tempFolder = m_strAppFolder + QStringLiteral("/Temp");
+    fs::create_directory(ToPath(tempFolder), error);
+
+    // 6. Three-dimensional controls are the toolkit's default.
+
+    // 7. The data folder with every missing parent.
+    const QString documents = DocumentsFolder();
+    fs::create_directories(ToPath(documents + QStringLiteral("/Tessaline/")), error);
+
+    // 8. The main window, which builds the movie page and the settings page.
+    auto mainDlg = std::make_unique<CMainDlg>(m_services);
+    CMoviePage& page = *mainDlg->m_pPage;
+    CSettingsDlg& settings = *page.m_pSettingsDlg;
+
+    // 9-10. Load the three settings.
+    {
+        const auto store = OpenSettings();
+        page.m_strMovieFolder =
+            store->value(QStringLiteral("LastPath"), QStringLiteral("/")).toString();
+        settings.profileIndex = store->value(QStringLiteral("Profile"), 0).toInt();
+        settings.outputFolder =
+            store->value(QStringLiteral("Output"), documents + QStringLiteral("/Tessaline"))
+                .toString();
+    }
+
+    // 11. The whole interactive run.
+    mainDlg->exec();
+
+    // 12. Store the settings on every normal exit, changed or not.
+    {
+        const auto store = OpenSettings();
+        store->setValue(QStringLiteral("LastPath"), page.m_strMovieFolder);
+        store->setValue(QStringLiteral("Profile"), settings.profileIndex);
+        store->setValue(QStringLiteral("Output"), settings.outputFolder);
+        store->endGroup();
+        store->sync();
+    }
+
+    // 13-14. Empty the temporary folder and remove it when nothing is left.
+    EmptyAndRemoveFolder(tempFolder);
+
+    // 15. The main window goes with this scope.
+    return false;
+}
+
+} // namespace kinovex

@@ -1,0 +1,231 @@
+#include "desktop/convertwindow/CConvertDlg.h"
+
+#include "core/convert/AviHeaderFix.h"
+#include "core/convert/CConsoleRedirector.h"
+#include "platform/qt/Bitmaps.h"
+#include "platform/qt/DesktopDialogs.h"
+#include "desktop/widgets/CSkinButtonBar.h"
+
+#include <QCloseEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QFont>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRegion>
+
+#include <algorithm>
+#include <limits>
+
+namespace kinovex {
+namespace {
+
+OutputProfile g_currentProfile;
+
+// The Cancel Conversion button, the whole of the bar's image.
+const SkinButton kCancelButton = {1,  CConvertDlg::kCancelButtonId, 0, 0, 62,
+                                  26, "Cancel Conversion"};
+
+QFont WindowFont() {
+    QFont font(QStringLiteral("Tahoma"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(13);
+    return font;
+}
+
+} // namespace
+
+const OutputProfile& CurrentConversionProfile() {
+    return g_currentProfile;
+}
+
+CConvertDlg::CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
+                         std::string outputBase, std::int32_t recordingLength, QWidget* owner)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_dialogs(dialogs),
+      m_strTempBase(std::move(tempBase)), m_strOutputBase(std::move(outputBase)),
+      m_nRecordingLength(recordingLength) {
+    g_currentProfile = std::move(profile);
+    setModal(true);
+    setFont(WindowFont());
+    setWindowTitle(QStringLiteral("Converting"));
+    m_wndButtons = new CSkinButtonBar(this);
+}
+
+CConvertDlg::~CConvertDlg() {
+    // Closed without its end (the program is going away): the encoder must not outlive it.
+    if (m_worker.joinable()) {
+        m_bCancelRequested = true; // in case the worker has yet to start the encoder
+        GetProgressRedirector().StopRedirect();
+        m_worker.join();
+    }
+    HWND self = &m_target;
+    GetProgressRedirector().m_hNotifyWnd.compare_exchange_strong(self, nullptr);
+}
+
+std::string CConvertDlg::OutputPath() const {
+    return m_strOutputBase + g_currentProfile.extension;
+}
+
+int CConvertDlg::BarWidth(std::int32_t progress, std::int32_t recordingLength) {
+    if (progress <= 0 || recordingLength <= 0)
+        return 0;
+    // 64 bits: a long recording would overflow 32 (168000 x 12 783 s).
+    const std::int64_t width = std::int64_t{progress} * kBarWidth * 1000 / recordingLength;
+    return static_cast<int>(std::min<std::int64_t>(width, kBarWidth));
+}
+
+int CConvertDlg::Percent(std::int32_t progress, std::int32_t recordingLength) {
+    if (progress <= 0 || recordingLength <= 0)
+        return 0;
+    const std::int64_t percent = std::int64_t{progress} * 100000 / recordingLength;
+    return static_cast<int>(std::min<std::int64_t>(percent, 100));
+}
+
+void CConvertDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_bStarted) {
+        m_bStarted = true;
+        OnInitDialog();
+    }
+}
+
+void CConvertDlg::OnInitDialog() {
+    setFixedSize(kWidth, kHeight);
+
+    m_wndButtons->SetButtons(1, &kCancelButton, 208, 211, 209, 210);
+    m_wndButtons->SetNotify(this, WM_CONVERT_BUTTON);
+    m_wndButtons->setGeometry(90, 64, 62, 26);
+
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(0, 0, kWidth, kHeight), 6, 6);
+    setMask(QRegion(shape.toFillPolygon().toPolygon()));
+
+    m_bmpBackground = LoadBitmap(213);
+    m_bmpBar = LoadBitmap(212);
+
+    m_bCancelled = false;
+    m_bCancelRequested = false;
+    m_worker = std::thread(&CConvertDlg::ConvertThreadProc, this);
+    m_nProgress = 0;
+    update();
+}
+
+void CConvertDlg::ConvertThreadProc(CConvertDlg* dialog) {
+    CProgressRedirector& redirector = GetProgressRedirector();
+    redirector.m_hNotifyWnd = &dialog->m_target;
+    const std::string command = BuildEncoderCommand(CurrentConversionProfile(),
+                                                    dialog->m_strTempBase, dialog->m_strOutputBase);
+    // A failed start leaves no reader thread; the run then ends with no progress.
+    redirector.StartRedirect(command);
+    if (dialog->m_bCancelRequested)
+        redirector.StopRedirect();
+    if (auto reader = redirector.ReaderThread())
+        reader->Wait();
+    // Every progress message of the run was posted before this one.
+    PostMessage(&dialog->m_target, WM_CONVERT_END, 0, 0);
+}
+
+void CConvertDlg::customEvent(QEvent* event) {
+    if (event->type() != CPostedMessage::EventType()) {
+        QDialog::customEvent(event);
+        return;
+    }
+    const auto* message = static_cast<CPostedMessage*>(event);
+    switch (message->message()) {
+    case WM_CONVERT_BUTTON:
+        OnConvertButton(message->wParam());
+        break;
+    case WM_CONVERT_PROGRESS:
+        OnConvertProgress(message->wParam());
+        break;
+    case WM_CONVERT_END:
+        OnConvertEnd();
+        break;
+    default:
+        break;
+    }
+}
+
+void CConvertDlg::OnConvertButton(WPARAM id) {
+    if (id != static_cast<WPARAM>(kCancelButtonId) || m_bEnded)
+        return;
+    m_bCancelled = true;
+    m_bCancelRequested = true;
+    // Only a running encoder is stopped; one that has finished by itself keeps its reader
+    // thread's own ending, and the outcome is still a cancel.
+    CProgressRedirector& redirector = GetProgressRedirector();
+    if (redirector.IsChildRunning())
+        redirector.StopRedirect();
+}
+
+void CConvertDlg::OnConvertProgress(WPARAM seconds) {
+    m_nProgress = static_cast<std::int32_t>(
+        std::min<WPARAM>(seconds, std::numeric_limits<std::int32_t>::max()));
+    update();
+}
+
+void CConvertDlg::OnConvertEnd() {
+    if (m_bEnded)
+        return;
+    m_bEnded = true;
+    if (m_worker.joinable())
+        m_worker.join();
+
+    const OutputProfile& profile = CurrentConversionProfile();
+    const QString output = QString::fromStdString(OutputPath());
+    if (m_bCancelled) {
+        m_dialogs.MessageBox(QStringLiteral("User canceled."), this);
+        QFile::remove(output); // nothing to do if it is not there
+    } else {
+        // Progress alone is not enough: an encoder that fails after its first second (a full
+        // disk, a broken input) has reported progress too, and its file is no movie.
+        const std::optional<int> status = GetProgressRedirector().ChildExitStatus();
+        bool succeeded = m_nProgress > 0 && (!status || *status == 0) && QFileInfo::exists(output);
+        if (succeeded && profile.videoCodec == "msmpeg4")
+            succeeded = FixMsmpeg4Header(OutputPath()) != AviHeaderFix::CannotOpen;
+        if (!succeeded) {
+            m_dialogs.MessageBox(QStringLiteral("Conversion failed."), this);
+        } else {
+            // Always a full bar behind the message, also when the last report fell short.
+            m_nProgress = m_nRecordingLength / 1000 + 100;
+            repaint();
+            m_dialogs.MessageBox(QStringLiteral("Conversion finished successfully!"), this);
+            m_dialogs.OpenFolder(QString::fromStdString(profile.outputFolder));
+        }
+    }
+    done(kResultCancel);
+}
+
+void CConvertDlg::accept() {
+    if (m_bEnded)
+        QDialog::accept();
+}
+
+void CConvertDlg::reject() {
+    if (m_bEnded)
+        QDialog::reject();
+    else
+        OnConvertButton(kCancelButtonId);
+}
+
+void CConvertDlg::closeEvent(QCloseEvent* event) {
+    if (m_bEnded)
+        QDialog::closeEvent(event);
+    else
+        event->ignore();
+}
+
+void CConvertDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_bmpBackground, 0, 0, kWidth, kHeight);
+    if (m_nProgress <= 0 || m_nRecordingLength <= 0)
+        return; // the bare face until the first whole second
+    painter.drawPixmap(kBarX, kBarY, m_bmpBar, 0, 0, BarWidth(m_nProgress, m_nRecordingLength),
+                       kBarHeight);
+    painter.setFont(font());
+    painter.setPen(QColor(0x2b, 0x33, 0x3d)); // the ink of the caption in the face
+    painter.drawText(QRect(210, 40, kWidth - 210, 20), Qt::AlignLeft | Qt::AlignTop,
+                     QStringLiteral("%1%").arg(Percent(m_nProgress, m_nRecordingLength)));
+}
+
+} // namespace kinovex

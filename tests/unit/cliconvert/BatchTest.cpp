@@ -1,8 +1,8 @@
 // Which movies a command line names and where their outputs go; the report; the encoder's
 // command for each profile.
 
-#include "cli/convert/Batch.h"
-#include "cli/convert/OutputFormat.h"
+#include "tools/convert/Batch.h"
+#include "tools/convert/OutputFormat.h"
 
 #include "TempDir.h"
 

@@ -1,6 +1,6 @@
 // How much of the picture pipe ffmpeg may hold while it is behind the engine.
 
-#include "cli/convert/OutputFormat.h"
+#include "tools/convert/OutputFormat.h"
 
 #include <gtest/gtest.h>
 

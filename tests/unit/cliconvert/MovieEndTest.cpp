@@ -1,9 +1,9 @@
 // The end of a conversion of open length as judged on the frames going out, and the button
 // pressed to start a movie that waits.
 
-#include "cli/convert/MovieEnd.h"
-#include "cli/convert/ConvertJob.h"
-#include "cli/convert/StartButton.h"
+#include "tools/convert/MovieEnd.h"
+#include "tools/convert/ConvertJob.h"
+#include "tools/convert/StartButton.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The command line and the picture it asks for.
 
-#include "cli/convert/ConvertOptions.h"
-#include "cli/convert/OutputFormat.h"
+#include "tools/convert/ConvertOptions.h"
+#include "tools/convert/OutputFormat.h"
 
 #include <gtest/gtest.h>
 

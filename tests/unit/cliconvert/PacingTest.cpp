@@ -1,6 +1,6 @@
 // Picture and sound stay together however long a movie runs and whatever the output rate.
 
-#include "cli/convert/FramePacing.h"
+#include "tools/convert/FramePacing.h"
 
 #include "SwfWriter.h"
 #include "engine/Player.h"

@@ -1,7 +1,7 @@
 // What goes down the pipe: YUV 4:2:0 as ffmpeg itself would make it from the engine's BGRA,
 // and straight alpha from premultiplied.
 
-#include "cli/convert/PictureConversion.h"
+#include "tools/convert/PictureConversion.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Several engines drawing one movie's frames side by side give exactly the frames and sound
 // one engine gives alone, end where it ends, and stop cleanly when the writer stops early.
 
-#include "cli/convert/RenderLanes.h"
+#include "tools/convert/RenderLanes.h"
 
 #include "../flash/FlashTestUtil.h"
 #include "../flash/SoundTestUtil.h"

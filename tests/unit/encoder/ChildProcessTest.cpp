@@ -1,5 +1,5 @@
-#include "encoder/ChildProcess.h"
-#include "encoder/EncoderProbe.h"
+#include "tools/encoder/ChildProcess.h"
+#include "tools/encoder/EncoderProbe.h"
 
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "encoder/EncoderArguments.h"
+#include "tools/encoder/EncoderArguments.h"
 
 #include "core/convert/CommandLine.h"
 #include "core/convert/OutputProfile.h"

@@ -1,4 +1,4 @@
-#include "encoder/EncoderLocator.h"
+#include "tools/encoder/EncoderLocator.h"
 
 #include "TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "encoder/TimeRewriter.h"
+#include "tools/encoder/TimeRewriter.h"
 
 #include <gtest/gtest.h>
 

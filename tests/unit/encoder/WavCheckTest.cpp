@@ -1,4 +1,4 @@
-#include "encoder/WavCheck.h"
+#include "tools/encoder/WavCheck.h"
 
 #include "TempDir.h"
 

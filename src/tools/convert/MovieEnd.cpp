@@ -1,0 +1,48 @@
+#include "tools/convert/MovieEnd.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kinovex::cli {
+
+MovieEnd::MovieEnd(std::uint32_t framesPerSecond) : m_second(std::max(1u, framesPerSecond)) {}
+
+MovieEnd::Verdict MovieEnd::frame(bool settled, std::uint64_t picture) {
+    if (!settled) {
+        m_resting = false;
+        m_stillFrames = 0;
+        m_restPictures.clear();
+        return Verdict::Go;
+    }
+    if (!m_resting) {
+        m_resting = true;
+        m_restPictures.insert(picture);
+        m_stillFrames = 1;
+    } else if (picture == m_lastPicture) {
+        ++m_stillFrames;
+    } else if (!m_restPictures.insert(picture).second) {
+        return Verdict::EndBefore; // back to a picture of this rest: the loop went round
+    } else {
+        m_stillFrames = 1;
+    }
+    m_lastPicture = picture;
+    return m_stillFrames >= m_second ? Verdict::EndAfter : Verdict::Go;
+}
+
+std::uint64_t pictureHash(std::span<const std::uint8_t> bytes) {
+    // FNV-1a over 8-byte words, then the bytes left over.
+    constexpr std::uint64_t kPrime = 0x100000001b3ull;
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, 8);
+        h = (h ^ word) * kPrime;
+    }
+    for (; i < bytes.size(); ++i) {
+        h = (h ^ bytes[i]) * kPrime;
+    }
+    return h ^ bytes.size();
+}
+
+} // namespace kinovex::cli

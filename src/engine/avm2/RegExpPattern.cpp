@@ -55,6 +55,11 @@ public:
     Parser(const std::string& src, RegExpFlags flags, std::vector<std::string>& names)
         : m_src(src), m_flags(flags), m_names(names) {}
 
+    // Groups nest no deeper than this; a pattern nesting deeper matches nothing.
+    static constexpr std::size_t kMaxNesting = 250;
+
+    bool tooDeep() const { return m_tooDeep; }
+
     std::vector<Seq> alternatives() {
         std::vector<Seq> alts(1);
         while (m_at < m_src.size() && m_src[m_at] != ')') {
@@ -152,7 +157,14 @@ private:
             m_names.push_back(name);
             n.capture = static_cast<int>(m_names.size());
         }
+        if (m_nesting >= kMaxNesting) {
+            m_tooDeep = true;
+            m_at = m_src.size();
+            return false;
+        }
+        ++m_nesting;
         n.alternatives = alternatives();
+        --m_nesting;
         if (m_at < m_src.size()) {
             ++m_at; // ')'
         }
@@ -311,6 +323,8 @@ private:
     RegExpFlags m_flags;
     std::vector<std::string>& m_names;
     std::size_t m_at = 0;
+    std::size_t m_nesting = 0;
+    bool m_tooDeep = false;
 };
 
 // A continuation: what must match after the node being tried, given where it ended.
@@ -329,8 +343,12 @@ private:
 
 class Matcher {
 public:
-    Matcher(const std::string& s, RegExpFlags flags, std::size_t groups)
-        : m_s(s), m_flags(flags), m_caps(groups + 1, {-1, -1}) {}
+    // `steps` counts the work of every start position of one search.
+    Matcher(const std::string& s, RegExpFlags flags, std::size_t groups, std::size_t& steps)
+        : m_s(s), m_flags(flags), m_caps(groups + 1, {-1, -1}), m_steps(steps) {}
+
+    // The search gave up: too much backtracking, or nesting too deep for the native stack.
+    bool exhausted() const { return m_steps > kStepLimit; }
 
     std::vector<std::pair<long, long>>& captures() { return m_caps; }
 
@@ -338,6 +356,11 @@ public:
         if (++m_steps > kStepLimit) {
             return false;
         }
+        if (m_depth >= kDepthLimit) {
+            m_steps = kStepLimit + 1;
+            return false;
+        }
+        const DepthLevel level(m_depth);
         if (k == q.size()) {
             return next(pos);
         }
@@ -364,6 +387,17 @@ public:
 
 private:
     static constexpr std::size_t kStepLimit = 5000000;
+    // Each level of a match's nesting (a group repeated once more, the next node of a sequence)
+    // is a few native calls deep.
+    static constexpr std::size_t kDepthLimit = 3000;
+
+    struct DepthLevel {
+        explicit DepthLevel(std::size_t& d) : depth(d) { ++depth; }
+        ~DepthLevel() { --depth; }
+        DepthLevel(const DepthLevel&) = delete;
+        DepthLevel& operator=(const DepthLevel&) = delete;
+        std::size_t& depth;
+    };
 
     bool alternatives(const RegExpNode& n, std::size_t pos, Next next) {
         for (const Seq& alt : n.alternatives) {
@@ -486,7 +520,8 @@ private:
     const std::string& m_s;
     RegExpFlags m_flags;
     std::vector<std::pair<long, long>> m_caps;
-    std::size_t m_steps = 0;
+    std::size_t& m_steps;
+    std::size_t m_depth = 0;
 };
 
 } // namespace
@@ -497,15 +532,21 @@ RegExpPattern::RegExpPattern(const std::string& source, RegExpFlags flags)
     m_root->type = RegExpNode::Group;
     m_root->capture = 0;
     m_root->alternatives = parser.alternatives();
+    m_matchesNothing = parser.tooDeep();
 }
 
 RegExpPattern::~RegExpPattern() = default;
 
 std::optional<RegExpMatch> RegExpPattern::exec(const std::string& subject, std::size_t from) const {
-    for (std::size_t start = from; start <= subject.size(); ++start) {
-        Matcher m(subject, m_flags, m_groupNames.size());
+    std::size_t steps = 0;
+    for (std::size_t start = m_matchesNothing ? subject.size() + 1 : from; start <= subject.size();
+         ++start) {
+        Matcher m(subject, m_flags, m_groupNames.size(), steps);
         if (m.group(*m_root, start, [](std::size_t) { return true; })) {
             return RegExpMatch{m.captures()};
+        }
+        if (m.exhausted()) {
+            break;
         }
     }
     return std::nullopt;

@@ -43,6 +43,7 @@ private:
     RegExpFlags m_flags;
     std::vector<std::string> m_groupNames;
     std::unique_ptr<RegExpNode> m_root;
+    bool m_matchesNothing = false; // its groups nest too deep
 };
 
 } // namespace kinovex::flash::avm2

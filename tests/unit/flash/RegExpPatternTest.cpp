@@ -82,6 +82,41 @@ TEST(RegExpPattern, MatchesAsActionScriptDoes) {
     }
 }
 
+// Patterns and subjects too big to write out, built from pieces repeated: the matcher must give
+// up on them (no match) rather than recurse past the native stack.
+struct Huge {
+    const char* what;
+    const char* open; // repeated `depth` times before `middle`
+    const char* middle;
+    const char* close; // repeated `depth` times after it
+    std::size_t depth;
+    const char* unit; // the subject: repeated `length` times
+    std::size_t length;
+};
+
+const Huge kHuge[] = {
+    {"groups nested far deeper than the player allows", "(", "a", ")", 100000, "a", 1},
+    {"a group repeated once for each byte of a long subject", "", "(?:a)*b", "", 0, "a", 200000},
+    {"alternatives backtracking over a long subject", "", "(?:a|aa)*c", "", 0, "a", 100000},
+};
+
+std::string repeated(const char* unit, std::size_t times) {
+    std::string s;
+    for (std::size_t i = 0; i < times; ++i) {
+        s += unit;
+    }
+    return s;
+}
+
+TEST(RegExpPattern, GivesUpOnWhatWouldOverflowTheStack) {
+    for (const Huge& row : kHuge) {
+        const std::string source =
+            repeated(row.open, row.depth) + row.middle + repeated(row.close, row.depth);
+        const RegExpPattern pattern(source, {});
+        EXPECT_FALSE(pattern.exec(repeated(row.unit, row.length), 0).has_value()) << row.what;
+    }
+}
+
 TEST(RegExpPattern, SearchStartsWhereAsked) {
     const RegExpPattern pattern("\\d", {});
     const auto m = pattern.exec("1a2", 1);

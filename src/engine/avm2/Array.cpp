@@ -57,7 +57,7 @@ Value arrayInit(Machine& vm, Value self, Args args) {
                           "Array index is not a positive integer (" + Machine::numberText(n) +
                               ").");
         }
-        e.resize(static_cast<std::size_t>(std::min(n, 1e7)), Value::hole());
+        vm.resizeElements(e, static_cast<std::size_t>(std::min(n, 1e7)), Value::hole());
     } else {
         e.assign(args.begin(), args.end());
     }
@@ -73,12 +73,12 @@ Value arrayCall(Machine& vm, Value, Args args) {
 std::string joinWith(Machine& vm, std::vector<Value> e, const std::string& sep) {
     std::string s;
     for (std::size_t i = 0; i < e.size(); ++i) {
+        const std::string item = e[i].isNullish() ? std::string() : vm.toString(e[i]);
+        vm.checkStringLength(s.size() + sep.size() + item.size());
         if (i > 0) {
             s += sep;
         }
-        if (!e[i].isNullish()) {
-            s += vm.toString(e[i]);
-        }
+        s += item;
     }
     return s;
 }
@@ -105,12 +105,13 @@ Value arraySetLength(Machine& vm, Value self, Args args) {
         vm.throwError("RangeError", 1005,
                       "Array index is not a positive integer (" + Machine::numberText(n) + ").");
     }
-    elemsOf(vm, self).resize(static_cast<std::size_t>(std::min(n, 1e7)), Value::hole());
+    vm.resizeElements(elemsOf(vm, self), static_cast<std::size_t>(std::min(n, 1e7)), Value::hole());
     return Value();
 }
 
 Value arrayPush(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
+    vm.charge(args.size() * sizeof(Value));
     e.insert(e.end(), args.begin(), args.end());
     return Value::number(static_cast<double>(e.size()));
 }
@@ -137,6 +138,7 @@ Value arrayShift(Machine& vm, Value self, Args) {
 
 Value arrayUnshift(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
+    vm.charge(args.size() * sizeof(Value));
     e.insert(e.begin(), args.begin(), args.end());
     return Value::number(static_cast<double>(e.size()));
 }
@@ -170,6 +172,7 @@ Value arraySplice(Machine& vm, Value self, Args args) {
     std::vector<Value> removed(e.begin() + s, e.begin() + s + c);
     e.erase(e.begin() + s, e.begin() + s + c);
     if (args.size() > 2) {
+        vm.charge((args.size() - 2) * sizeof(Value));
         e.insert(e.begin() + s, args.begin() + 2, args.end());
     }
     return Value::obj(sameKind(vm, self, std::move(removed)));
@@ -179,6 +182,7 @@ Value arrayConcat(Machine& vm, Value self, Args args) {
     std::vector<Value> out = elemsOf(vm, self);
     for (const Value& v : args) {
         if (v.isObject() && v.o->kind == ObjKind::Array) {
+            vm.charge(v.o->elems.size() * sizeof(Value));
             out.insert(out.end(), v.o->elems.begin(), v.o->elems.end());
         } else {
             out.push_back(v);
@@ -416,7 +420,9 @@ Value vectorInit(Machine& vm, Value self, Args args) {
         vm.throwError("RangeError", 1005,
                       "Array index is not a positive integer (" + Machine::numberText(n) + ").");
     }
-    o->elems.assign(static_cast<std::size_t>(n), vm.coerceTo(Value(), o->cls->vectorOf));
+    o->elems.clear();
+    vm.resizeElements(o->elems, static_cast<std::size_t>(n),
+                      vm.coerceTo(Value(), o->cls->vectorOf));
     if (o->cls->vectorOf.empty()) {
         std::fill(o->elems.begin(), o->elems.end(), Value::null());
     }
@@ -448,7 +454,7 @@ Value vectorSetLength(Machine& vm, Value self, Args args) {
     }
     const Value fill =
         o->cls->vectorOf.empty() ? Value::null() : vm.coerceTo(Value(), o->cls->vectorOf);
-    o->elems.resize(static_cast<std::size_t>(n), fill);
+    vm.resizeElements(o->elems, static_cast<std::size_t>(n), fill);
     return Value();
 }
 

@@ -216,9 +216,21 @@ const Trait* Machine::superTrait(Frame& f, const Name& name) {
     return base != nullptr ? base->instanceTraits.find(name, m_as3) : nullptr;
 }
 
+void Machine::enterNative() {
+    if (m_depth >= kMaxDepth) {
+        throwError("Error", 1023, "Stack overflow occurred.");
+    }
+    ++m_depth;
+}
+
+Value Machine::callNative(MethodInfo* m, const Value& self, Args args) {
+    NativeDepth level(*this);
+    return m->native(*this, self, args);
+}
+
 Value Machine::invokeTrait(MethodInfo* mi, const Value& receiver, Args a) {
     if (mi->native != nullptr) {
-        return mi->native(*this, receiver, a);
+        return callNative(mi, receiver, a);
     }
     return runMethod(mi, receiver, a,
                      mi->owner != nullptr ? mi->owner->scope : std::vector<ScopeEntry>{});
@@ -295,7 +307,7 @@ bool Machine::catchInFrame(Frame& f, const Value& thrown) {
 Value Machine::runMethod(MethodInfo* m, const Value& self, Args args,
                          const std::vector<ScopeEntry>& outer, Object* callee) {
     if (m->native != nullptr) {
-        return m->native(*this, self, args);
+        return callNative(m, self, args);
     }
     if (m->body == nullptr) {
         const std::string owner = m->owner != nullptr ? m->owner->name + "/" : std::string();
@@ -959,7 +971,7 @@ bool Machine::stepProperties(Frame& f, const abc::Instruction& in, std::size_t a
                 Object* arr = f.pop().o;
                 const auto i = static_cast<std::size_t>(d);
                 if (i >= arr->elems.size()) {
-                    arr->elems.resize(i + 1, Value::hole());
+                    resizeElements(arr->elems, i + 1, Value::hole());
                 }
                 arr->elems[i] = v;
                 break;

@@ -46,6 +46,7 @@ private:
     }
 
     Value value() {
+        const NativeDepth level(m_vm);
         space();
         if (m_at >= m_s.size()) {
             fail();
@@ -196,6 +197,7 @@ private:
 };
 
 Value revive(Machine& vm, const Value& reviver, const Value& holder, const std::string& key) {
+    const NativeDepth level(vm);
     const Value v = vm.get(holder, key);
     if (v.isObject()) {
         std::vector<std::string> keys;
@@ -296,6 +298,17 @@ public:
 
     // The text of holder[key], or nothing when it is left out (undefined, functions).
     std::optional<std::string> write(const Value& holder, const std::string& key, Value v) {
+        const NativeDepth level(m_vm);
+        std::optional<std::string> text = written(holder, key, v);
+        if (text) {
+            m_written += text->size();
+            m_vm.checkStringLength(m_written);
+        }
+        return text;
+    }
+
+private:
+    std::optional<std::string> written(const Value& holder, const std::string& key, Value v) {
         if (v.isObject() && m_vm.hasProperty(v, m_vm.publicName("toJSON"))) {
             const Value toJson = m_vm.get(v, "toJSON");
             if (isFunction(toJson)) {
@@ -341,13 +354,17 @@ public:
         return out;
     }
 
-private:
     std::string wrap(const std::vector<std::string>& parts, char open, char close) const {
         if (parts.empty()) {
             return std::string(1, open) + close;
         }
-        std::string out(1, open);
         const std::string lead = m_gap.empty() ? "" : "\n" + m_indent;
+        std::size_t length = parts.size() * (lead.size() + 1) + m_indent.size() + 3;
+        for (const std::string& part : parts) {
+            length += part.size();
+        }
+        m_vm.checkStringLength(length);
+        std::string out(1, open);
         for (std::size_t i = 0; i < parts.size(); ++i) {
             out += (i > 0 ? "," : "") + lead + parts[i];
         }
@@ -419,6 +436,7 @@ private:
     std::string m_indent;
     std::optional<std::vector<std::string>> m_allowed;
     std::vector<Object*> m_stack;
+    std::size_t m_written = 0; // the length of every value's text written so far
 };
 
 std::string gapOf(Machine& vm, const Value& space) {

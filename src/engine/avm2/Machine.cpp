@@ -114,7 +114,43 @@ Machine::~Machine() {
 }
 
 String* Machine::newString(std::string s) {
+    checkStringLength(s.size());
+    charge(sizeof(String) + s.size());
     return track(new String(std::move(s)));
+}
+
+void Machine::charge(std::size_t bytes) {
+    if (m_charged + bytes > m_heapLimit && !m_outOfMemory) {
+        throwOutOfMemory();
+    }
+    m_charged += bytes;
+}
+
+void Machine::checkStringLength(std::size_t length) {
+    if (length > std::min(kMaxStringLength, m_heapLimit)) {
+        throwOutOfMemory();
+    }
+}
+
+// The error itself is made without counting: it must not fail for want of memory in turn.
+void Machine::throwOutOfMemory() {
+    m_outOfMemory = true;
+    Value error;
+    try {
+        error = makeError("Error", 1000, "The system is out of memory.");
+    } catch (...) {
+        m_outOfMemory = false;
+        throw;
+    }
+    m_outOfMemory = false;
+    throw ScriptException{error};
+}
+
+void Machine::resizeElements(std::vector<Value>& e, std::size_t n, const Value& fill) {
+    if (n > e.size()) {
+        charge((n - e.size()) * sizeof(Value));
+    }
+    e.resize(n, fill);
 }
 
 void Machine::initSlots(Object* o, const Traits& t) {
@@ -125,6 +161,7 @@ void Machine::initSlots(Object* o, const Traits& t) {
 }
 
 Object* Machine::newObject(ClassInfo* cls) {
+    charge(sizeof(Object));
     Object* o = track(new Object());
     o->cls = cls;
     if (cls != nullptr) {
@@ -140,6 +177,7 @@ Object* Machine::newPlainObject() {
 }
 
 Object* Machine::newArray(std::vector<Value> elems) {
+    charge(elems.size() * sizeof(Value));
     Object* o = newObject(arrayClass);
     o->elems = std::move(elems);
     return o;
@@ -271,9 +309,11 @@ void Machine::collectGarbage() {
         }
     }
     std::size_t kept = 0;
+    m_charged = 0;
     for (Cell* c : m_cells) {
         if (c->marked) {
             c->marked = false;
+            m_charged += c->bytes();
             m_cells[kept++] = c;
         } else {
             delete c;
@@ -810,13 +850,17 @@ Value Machine::add(const Value& a, const Value& b) {
         return Value::number(a.num() + b.num());
     }
     if (a.isString() && b.isString()) {
+        checkStringLength(a.s->s.size() + b.s->s.size());
         return str(a.s->s + b.s->s);
     }
     // Arrays and XML-likes aside, objects become primitives first (Dates as strings).
     const Value pa = toPrimitive(a, a.isObject() && a.o->kind == ObjKind::Date);
     const Value pb = toPrimitive(b, b.isObject() && b.o->kind == ObjKind::Date);
     if (pa.isString() || pb.isString()) {
-        return str(toString(pa) + toString(pb));
+        std::string left = toString(pa);
+        std::string right = toString(pb);
+        checkStringLength(left.size() + right.size());
+        return str(left + right);
     }
     return Value::number(toNumber(pa) + toNumber(pb));
 }

@@ -66,6 +66,19 @@ public:
     void collectGarbage();
     std::size_t liveCells() const { return m_cells.size(); }
 
+    // ---- memory ----
+    // What the heap grows by is counted; past the heap limit (kHeapLimit unless set) since the
+    // last collection, which counts again what it keeps, or a string longer than
+    // kMaxStringLength bytes or the limit, the script gets the player's out-of-memory error
+    // (#1000) instead of the process running out.
+    static constexpr std::size_t kHeapLimit = std::size_t{768} << 20;
+    static constexpr std::size_t kMaxStringLength = std::size_t{1} << 28;
+    void setHeapLimit(std::size_t bytes) { m_heapLimit = bytes; }
+    void charge(std::size_t bytes);
+    void checkStringLength(std::size_t length);
+    // e.resize(n, fill), with the growth charged.
+    void resizeElements(std::vector<Value>& e, std::size_t n, const Value& fill);
+
     // ---- conversions ----
     std::string toString(const Value& v);
     double toNumber(const Value& v);
@@ -165,6 +178,13 @@ public:
     ClassInfo* regExpClass = nullptr;
 
     // ---- the interpreter ----
+    // A native method called: it counts as a level of call depth, so that natives calling each
+    // other in a ring (toString of an array holding itself) end in the stack overflow error.
+    Value callNative(MethodInfo* m, const Value& self, Args args);
+    // One level of call depth for a native that recurses (JSON's reader and writer): past
+    // kMaxDepth the script gets the player's stack overflow error (#1023).
+    void enterNative();
+    void leaveNative() { --m_depth; }
     Value runMethod(MethodInfo* m, const Value& self, Args args,
                     const std::vector<ScopeEntry>& scope, Object* callee = nullptr);
     int depth() const { return m_depth; }
@@ -243,6 +263,10 @@ private:
     void installCoreClasses();
 
     std::vector<Cell*> m_cells;
+    std::size_t m_charged = 0; // bytes the heap grew by since the last collection
+    std::size_t m_heapLimit = kHeapLimit;
+    bool m_outOfMemory = false; // making the out-of-memory error: nothing is counted
+    [[noreturn]] void throwOutOfMemory();
     std::function<void(std::string_view)> m_trace;
     std::uint64_t m_budgetLimit = 0;
 
@@ -269,6 +293,15 @@ private:
 public:
     std::vector<Value>& stackRoots() { return m_stackRoots; }
     std::string domainKey(const std::string& name, const Ns* ns) const;
+};
+
+// Holds one level of the machine's call depth for as long as it lives.
+struct NativeDepth {
+    explicit NativeDepth(Machine& machine) : vm(machine) { vm.enterNative(); }
+    ~NativeDepth() { vm.leaveNative(); }
+    NativeDepth(const NativeDepth&) = delete;
+    NativeDepth& operator=(const NativeDepth&) = delete;
+    Machine& vm;
 };
 
 // Argument i, undefined past the last.

@@ -24,11 +24,14 @@ struct ClassInfo;
 
 struct Cell {
     virtual ~Cell() = default;
+    // About what the cell holds on the heap, for the machine's memory count.
+    virtual std::size_t bytes() const = 0;
     bool marked = false;
 };
 
 struct String : Cell {
     explicit String(std::string text) : s(std::move(text)) {}
+    std::size_t bytes() const override { return sizeof(String) + s.size(); }
     std::string s;
 };
 
@@ -137,6 +140,10 @@ struct ScopeEntry {
 };
 
 struct Object : Cell {
+    std::size_t bytes() const override {
+        return sizeof(Object) + (slots.size() + elems.size()) * sizeof(Value) +
+               dyn.size() * (sizeof(DynProp) + 32);
+    }
     ObjKind kind = ObjKind::Plain;
     ClassInfo* cls = nullptr; // the class whose traits it has (null: a plain Object)
     Object* proto = nullptr;

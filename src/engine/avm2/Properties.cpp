@@ -48,7 +48,7 @@ std::vector<ScopeEntry> scopeOf(MethodInfo* m) {
 
 Value invoke(Machine& vm, MethodInfo* m, const Value& self, Args args) {
     if (m->native != nullptr) {
-        return m->native(vm, self, args);
+        return vm.callNative(m, self, args);
     }
     return vm.runMethod(m, self, args, scopeOf(m));
 }
@@ -171,7 +171,7 @@ void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bo
                     throwError("RangeError", 1005,
                                "Array index is not a positive integer (" + name.name + ").");
                 }
-                e.resize(static_cast<std::size_t>(i) + 1, Value::hole());
+                resizeElements(e, static_cast<std::size_t>(i) + 1, Value::hole());
             }
             e[static_cast<std::size_t>(i)] = v;
             return;
@@ -336,7 +336,7 @@ Value Machine::call(const Value& fn, const Value& self, Args args) {
         }
         const Value& receiver = f->isClosure ? f->boundThis : self;
         if (m->native != nullptr) {
-            return m->native(*this, receiver, args);
+            return callNative(m, receiver, args);
         }
         Value r = f->isClosure
                       ? f->boundThis

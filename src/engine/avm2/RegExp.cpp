@@ -205,7 +205,8 @@ Value stringSearch(Machine& vm, Value self, Args args) {
 }
 
 // The text a replacement string stands for: $$, $&, $`, $' and $1..$99 are expanded.
-std::string expand(const std::string& rep, const RegExpMatch& m, const std::string& s) {
+std::string expand(Machine& vm, const std::string& rep, const RegExpMatch& m,
+                   const std::string& s) {
     const auto part = [&](std::size_t g) {
         const auto [a, b] = m.groups[g];
         return a < 0 ? std::string()
@@ -213,6 +214,7 @@ std::string expand(const std::string& rep, const RegExpMatch& m, const std::stri
     };
     std::string out;
     for (std::size_t i = 0; i < rep.size(); ++i) {
+        vm.checkStringLength(out.size());
         const char c = i + 1 < rep.size() ? rep[i + 1] : 0;
         const char d1 = i + 2 < rep.size() ? rep[i + 2] : 0;
         if (rep[i] != '$' || c == 0) {
@@ -254,7 +256,7 @@ std::string expand(const std::string& rep, const RegExpMatch& m, const std::stri
 std::string replacementFor(Machine& vm, const Value& with, const RegExpMatch& m,
                            const std::string& s) {
     if (!(with.isObject() && with.o->kind == ObjKind::Function)) {
-        return expand(vm.toString(with), m, s);
+        return expand(vm, vm.toString(with), m, s);
     }
     std::vector<Value> a;
     for (const auto& [x, y] : m.groups) {
@@ -294,6 +296,7 @@ Value stringReplace(Machine& vm, Value self, Args args) {
         const auto [a, b] = m->groups[0];
         out += s.substr(copied, static_cast<std::size_t>(a) - copied);
         out += replacementFor(vm, with, *m, s);
+        vm.checkStringLength(out.size());
         copied = static_cast<std::size_t>(b);
         at = static_cast<std::size_t>(b == a ? b + 1 : b);
         if (!global) {

@@ -1,0 +1,121 @@
+// The ActionScript 3 machine against scripts that would exhaust the process: each row drives
+// the machine as a script would and must end in the player's error, not in a crash or an
+// allocation the process cannot make.
+
+#include "engine/avm2/Machine.h"
+
+#include <gtest/gtest.h>
+
+namespace kinovex::flash::avm2 {
+namespace {
+
+constexpr std::size_t kHeap = std::size_t{64} << 20;
+
+struct Row {
+    const char* name;
+    Value (*run)(Machine&);
+    const char* expected; // what the row gives, or the error it throws
+};
+
+Value fromGlobal(Machine& vm, const char* name) {
+    return vm.getDefinitionByName(name);
+}
+
+// [[[...]]] `depth` deep.
+Value nested(Machine& vm, int depth) {
+    Object* inner = vm.newArray();
+    for (int i = 0; i < depth; ++i) {
+        inner = vm.newArray({Value::obj(inner)});
+    }
+    return Value::obj(inner);
+}
+
+const Row kRows[] = {
+    {"an array holding itself overflows the stack when printed",
+     [](Machine& vm) {
+         Object* a = vm.newArray();
+         a->elems.push_back(Value::obj(a));
+         return vm.str(vm.toString(Value::obj(a)));
+     },
+     "Error: Error #1023: Stack overflow occurred."},
+    {"JSON of arrays nested deeper than the calls may go overflows the stack",
+     [](Machine& vm) {
+         Value a[1] = {nested(vm, 20000)};
+         return vm.callProperty(fromGlobal(vm, "JSON"), vm.publicName("stringify"), Args(a, 1));
+     },
+     "Error: Error #1023: Stack overflow occurred."},
+    {"JSON text nested deeper than the calls may go overflows the stack",
+     [](Machine& vm) {
+         Value a[1] = {vm.str(std::string(20000, '['))};
+         return vm.callProperty(fromGlobal(vm, "JSON"), vm.publicName("parse"), Args(a, 1));
+     },
+     "Error: Error #1023: Stack overflow occurred."},
+    {"a string doubled without end runs out of memory",
+     [](Machine& vm) {
+         Value s = vm.str("x");
+         for (int i = 0; i < 64; ++i) {
+             s = vm.add(s, s);
+         }
+         return s;
+     },
+     "Error: Error #1000: The system is out of memory."},
+    {"arrays made long and kept run out of memory",
+     [](Machine& vm) {
+         Object* kept = vm.newArray();
+         for (int i = 0; i < 64; ++i) {
+             Value n[1] = {Value::integer(1000000)};
+             kept->elems.push_back(vm.construct(fromGlobal(vm, "Array"), Args(n, 1)));
+         }
+         return Value::obj(kept);
+     },
+     "Error: Error #1000: The system is out of memory."},
+    {"an array lengthened and kept runs out of memory",
+     [](Machine& vm) {
+         Object* a = vm.newArray();
+         for (int i = 1; i < 64; ++i) {
+             vm.set(Value::obj(a), "length", Value::integer(i * 1000000));
+         }
+         return Value::obj(a);
+     },
+     "Error: Error #1000: The system is out of memory."},
+    {"an element written far past an array's end runs out of memory",
+     [](Machine& vm) {
+         Object* a = vm.newArray();
+         vm.set(Value::obj(a), "9000000", Value::integer(1));
+         return Value::obj(a);
+     },
+     "Error: Error #1000: The system is out of memory."},
+    {"joining a long array to a long text runs out of memory",
+     [](Machine& vm) {
+         Object* a = vm.newArray(std::vector<Value>(100000, vm.str(std::string(1000, 'x'))));
+         return vm.callProperty(Value::obj(a), vm.publicName("join"), {});
+     },
+     "Error: Error #1000: The system is out of memory."},
+};
+
+class Avm2Limits : public ::testing::TestWithParam<Row> {};
+
+TEST_P(Avm2Limits, EndInThePlayersError) {
+    Machine vm;
+    vm.setHeapLimit(kHeap);
+    std::string got;
+    try {
+        got = vm.toString(GetParam().run(vm));
+    } catch (const ScriptException& e) {
+        got = vm.toString(e.value);
+    }
+    EXPECT_EQ(got, GetParam().expected);
+}
+
+std::string rowName(const ::testing::TestParamInfo<Row>& row) {
+    std::string n;
+    for (const char* c = row.param.name; *c != 0; ++c) {
+        n += std::isalnum(static_cast<unsigned char>(*c)) != 0 ? *c : '_';
+    }
+    return n;
+}
+
+INSTANTIATE_TEST_SUITE_P(Rows, Avm2Limits, ::testing::ValuesIn(kRows), rowName);
+
+} // namespace
+} // namespace kinovex::flash::avm2

@@ -236,6 +236,19 @@ Value Machine::invokeTrait(MethodInfo* mi, const Value& receiver, Args a) {
                      mi->owner != nullptr ? mi->owner->scope : std::vector<ScopeEntry>{});
 }
 
+namespace {
+// A function of no class (a script's or a closure) whose parameters have no type and no
+// default, and that takes no rest: the player lets a call leave them out (undefined).
+bool uncheckedFunction(const MethodInfo* m, const abc::Method& am,
+                       std::span<const std::uint32_t> paramTypes) {
+    if (m->owner != nullptr || (am.flags & (abc::MethodNeedRest | abc::MethodHasOptional)) != 0) {
+        return false;
+    }
+    return std::all_of(paramTypes.begin(), paramTypes.end(),
+                       [](std::uint32_t type) { return type == 0; });
+}
+} // namespace
+
 void Machine::bindArguments(Frame& f, const Value& self, Args args, Object* callee) {
     const abc::Method& am = f.am;
     f.locals.assign(std::max<std::size_t>(f.body.localCount, am.paramCount + 2), Value());
@@ -247,8 +260,9 @@ void Machine::bindArguments(Frame& f, const Value& self, Args args, Object* call
         Value v;
         if (i < args.size()) {
             v = args[i];
-        } else if ((am.flags & (abc::MethodNeedRest | abc::MethodNeedArguments)) != 0 &&
-                   !hasOptional) {
+        } else if (((am.flags & (abc::MethodNeedRest | abc::MethodNeedArguments)) != 0 &&
+                    !hasOptional) ||
+                   uncheckedFunction(f.m, am, paramTypes)) {
             v = Value(); // methods taking the rest or arguments leave missing parameters undefined
         } else if (hasOptional && i >= required) {
             const abc::ConstantValue& cv = f.file.optionalValues[am.firstOptional + i - required];

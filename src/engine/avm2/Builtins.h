@@ -1,6 +1,11 @@
 #pragma once
 // The builtin classes, installed into a machine by part.
 
+#include "engine/avm2/Object.h"
+
+#include <optional>
+#include <string>
+
 namespace kinovex::flash::avm2 {
 
 class Machine;
@@ -15,5 +20,11 @@ void installRegExpClass(Machine& m); // and String's match, replace, search and 
 void installJsonClass(Machine& m);
 void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m); // trace, parseInt, getQualifiedClassName ...
+void installDictionaryClass(Machine& m);
+// The name `name` stands for in `obj` when obj is a Dictionary and the name an object: the key
+// object's own (remembered among the dictionary's keys when `remember`); otherwise nothing.
+std::optional<Name> dictionaryName(const Value& obj, const Name& name, bool remember);
+// What enumerating a Dictionary gives for one of its property names: the key object or the text.
+Value dictionaryKey(Machine& m, Object* dict, const std::string& name);
 
 } // namespace kinovex::flash::avm2

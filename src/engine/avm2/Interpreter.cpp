@@ -153,6 +153,9 @@ Name Machine::runtimeName(Frame& f, std::uint32_t index) {
         const Value nv = f.pop();
         name.name =
             nv.isObject() && nv.o->kind == ObjKind::Namespace ? nv.o->ns->uri : toString(nv);
+        if (nv.isObject() && nv.o->kind != ObjKind::Namespace) {
+            name.objectKey = nv.o;
+        }
     }
     if (isRuntimeNs(mn.kind)) {
         const Value nsv = f.pop();

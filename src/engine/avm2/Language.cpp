@@ -77,8 +77,9 @@ Value propertyIsEnumerable(Machine& vm, Value self, Args args) {
     return Value::boolean(p != nullptr && p->enumerable);
 }
 
+// A Dictionary's keys stay enumerable whatever this is told.
 Value setPropertyIsEnumerable(Machine& vm, Value self, Args args) {
-    if (self.isObject()) {
+    if (self.isObject() && self.o->kind != ObjKind::Dictionary) {
         if (DynProp* p = self.o->findDyn(vm.toString(arg(args, 0)))) {
             p->enumerable = Machine::toBoolean(arg(args, 1));
         }
@@ -718,6 +719,7 @@ void installLanguageClasses(Machine& m) {
     installRegExpClass(m);
     installJsonClass(m);
     installDateClass(m);
+    installDictionaryClass(m);
     installGlobalFunctions(m);
 }
 

@@ -303,6 +303,9 @@ void Machine::collectGarbage() {
         for (Object* c : o->children) {
             markObject(c, work);
         }
+        for (Object* k : o->keyObjects) {
+            markObject(k, work);
+        }
         markObject(o->parentObj, work);
         for (const auto& [frame, fn] : o->frameScripts) {
             markObject(fn, work);

@@ -52,6 +52,7 @@ struct Name {
     std::vector<Ns*> nss;
     bool anyName = false;
     bool attribute = false;
+    Object* objectKey = nullptr; // a late name given as an object (a Dictionary's key)
     bool hasPublic() const {
         for (const Ns* ns : nss) {
             if (ns->isPublic()) {
@@ -125,6 +126,7 @@ enum class ObjKind : std::uint8_t {
     Event,
     Date,
     RegExp,
+    Dictionary,
 };
 
 struct DynProp {
@@ -179,6 +181,8 @@ struct Object : Cell {
     std::vector<Object*> children;
     Object* parentObj = nullptr;
     std::int64_t lastFrame = -1;
+    // Dictionaries: the objects used as keys (their values are dynamic properties).
+    std::vector<Object*> keyObjects;
     // Frame scripts (addFrameScript), by 0-based frame.
     std::unordered_map<std::uint32_t, Object*> frameScripts;
 

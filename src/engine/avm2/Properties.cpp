@@ -1,6 +1,7 @@
 // Reading, writing, calling and constructing properties: traits first, then dynamic
 // properties, then the prototype chain.
 
+#include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
 
 #include <cmath>
@@ -88,6 +89,9 @@ const Trait* Machine::findTrait(const Value& obj, const Name& name, Object** hol
 
 Value Machine::getProperty(const Value& obj, const Name& name) {
     requireObject(obj);
+    if (const auto keyed = dictionaryName(obj, name, false)) {
+        return getProperty(obj, *keyed);
+    }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector &&
@@ -158,6 +162,10 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
 
 void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bool init) {
     requireObject(obj);
+    if (const auto keyed = dictionaryName(obj, name, true)) {
+        setProperty(obj, *keyed, v, init);
+        return;
+    }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector) {
@@ -239,6 +247,9 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
     if (obj.isNullish()) {
         return false;
     }
+    if (const auto keyed = dictionaryName(obj, name, false)) {
+        return hasProperty(obj, *keyed);
+    }
     Object* holder = nullptr;
     bool isStatic = false;
     if (findTrait(obj, name, &holder, &isStatic) != nullptr) {
@@ -270,6 +281,9 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
 bool Machine::deleteProperty(const Value& obj, const Name& name) {
     if (!obj.isObject()) {
         return false;
+    }
+    if (const auto keyed = dictionaryName(obj, name, false)) {
+        return deleteProperty(obj, *keyed);
     }
     Object* holder = nullptr;
     bool isStatic = false;
@@ -454,7 +468,11 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
                                          : Value::integer(static_cast<std::int32_t>(index - 1));
     }
     const std::uint32_t d = index - elemCount - 1;
-    return d < o->dyn.size() ? str(o->dyn[d].name) : Value();
+    if (d >= o->dyn.size()) {
+        return Value();
+    }
+    return o->kind == ObjKind::Dictionary ? dictionaryKey(*this, o, o->dyn[d].name)
+                                          : str(o->dyn[d].name);
 }
 
 Value Machine::valueAt(Object* o, std::uint32_t index) {

@@ -155,10 +155,21 @@ Value arraySlice(Machine& vm, Value self, Args args) {
     return Value::obj(sameKind(vm, self, std::move(out)));
 }
 
+// Element i as reading it gives: a hole reads through the prototypes (Array.prototype[i]) and
+// stays a hole when none of them has it.
+Value readThrough(Machine& vm, const Object* a, std::size_t i) {
+    if (!a->elems[i].isHole() || a->proto == nullptr) {
+        return a->elems[i];
+    }
+    const Name name = vm.publicName(std::to_string(i));
+    const Value proto = Value::obj(a->proto);
+    return vm.hasProperty(proto, name) ? vm.getProperty(proto, name) : Value::hole();
+}
+
 Value arraySplice(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
     if (args.empty()) {
-        return Value::obj(sameKind(vm, self, {}));
+        return Value();
     }
     const double len = static_cast<double>(e.size());
     const double start = relIndex(vm, args, 0, 0, len);
@@ -169,6 +180,12 @@ Value arraySplice(Machine& vm, Value self, Args args) {
     }
     const auto s = static_cast<std::ptrdiff_t>(start);
     const auto c = static_cast<std::ptrdiff_t>(count);
+    // What is removed or moved is read, and so written, through the prototypes.
+    if (self.o->cls == vm.arrayClass) {
+        for (auto i = static_cast<std::size_t>(s); i < e.size(); ++i) {
+            e[i] = readThrough(vm, self.o, i);
+        }
+    }
     std::vector<Value> removed(e.begin() + s, e.begin() + s + c);
     e.erase(e.begin() + s, e.begin() + s + c);
     if (args.size() > 2) {
@@ -213,7 +230,7 @@ Value arrayLastIndexOf(Machine& vm, Value self, Args args) {
     const double len = static_cast<double>(e.size());
     double from = args.size() > 1 ? vm.toNumber(args[1]) : len - 1;
     if (from < 0) {
-        from += len;
+        from = std::max(0.0, from + len); // the player starts at 0 even before the array
     }
     for (double i = std::min(std::trunc(from), len - 1); i >= 0; --i) {
         if (vm.strictEquals(e[static_cast<std::size_t>(i)], arg(args, 0))) {

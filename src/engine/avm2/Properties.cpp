@@ -54,6 +54,19 @@ Value invoke(Machine& vm, MethodInfo* m, const Value& self, Args args) {
     return vm.runMethod(m, self, args, scopeOf(m));
 }
 
+// An array's element (Array.prototype is one) that is not a hole, by its name.
+const Value* elementOf(const Object* o, const std::string& name) {
+    if (o->kind != ObjKind::Array) {
+        return nullptr;
+    }
+    const std::int64_t i = arrayIndex(name);
+    if (i < 0 || static_cast<std::size_t>(i) >= o->elems.size() ||
+        o->elems[static_cast<std::size_t>(i)].isHole()) {
+        return nullptr;
+    }
+    return &o->elems[static_cast<std::size_t>(i)];
+}
+
 bool isDynamicObject(const Object* o) {
     if (o->kind == ObjKind::Global || o->kind == ObjKind::Activation || o->kind == ObjKind::Class ||
         o->kind == ObjKind::Function) {
@@ -147,6 +160,9 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
             }
         }
         for (Object* p = prototypeOf(obj); p != nullptr; p = p->proto) {
+            if (const Value* e = elementOf(p, name.name)) {
+                return *e;
+            }
             if (DynProp* d = p->findDyn(name.name)) {
                 return d->value;
             }

@@ -1,5 +1,8 @@
 #include "engine/avm2/Avm2Runtime.h"
 
+#include "engine/avm2/HiddenFields.h"
+#include "engine/avm2/TimerClasses.h"
+
 #include "engine/definitions/Movie.h"
 #include "engine/display/Timeline.h"
 
@@ -18,6 +21,8 @@ using avm2::Value;
 namespace {
 
 constexpr std::uint64_t kDefaultBudget = 20'000'000;
+// A frame calls at most this many timers; those still behind wait a period from then.
+constexpr int kMaxTimerCalls = 1000;
 
 Avm2Runtime& host(Machine& vm) {
     return *static_cast<Avm2Runtime*>(vm.host);
@@ -33,16 +38,9 @@ Object* self(Machine& vm, const Value& v) {
 
 // ---- events ----
 
-// An event's fields, kept as hidden properties of the event object.
-Value hidden(Object* o, const char* name) {
-    const avm2::DynProp* p = o->findDyn(std::string("\x01") + name);
-    return p != nullptr ? p->value : Value();
-}
-void setHidden(Object* o, const char* name, Value v) {
-    const std::string key = std::string("\x01") + name;
-    o->setDyn(key, v);
-    o->findDyn(key)->enumerable = false;
-}
+// An event's fields are hidden properties of the event object.
+using avm2::hidden;
+using avm2::setHidden;
 
 Value eventInit(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
@@ -617,6 +615,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
     m.defineGetter(stage, "stageHeight", doZero, doIgnore);
     m_stage = m.newObject(stage);
+    avm2::installTimerClasses(m);
 
     m.extraRoots = [this](std::vector<Object*>& out) {
         out.push_back(m_stage);
@@ -624,6 +623,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
         for (const auto& [timeline, obj] : m_objects) {
             out.push_back(obj);
         }
+        m_timers.roots(out);
     };
 }
 
@@ -797,6 +797,9 @@ void Avm2Runtime::broadcast(const char* type) {
     Machine& m = *m_vm;
     ClassInfo* ev = m.builtin("flash.events.Event");
     std::vector<Object*> targets;
+    if (m_stage->listeners.count(type) != 0) {
+        targets.push_back(m_stage);
+    }
     for (TimelineInstance* clip : m_order) {
         Object* o = m_objects[clip];
         if (o != nullptr && o->listeners.count(type) != 0) {
@@ -811,6 +814,22 @@ void Avm2Runtime::broadcast(const char* type) {
             dispatch(o, e);
         }
     }
+}
+
+void Avm2Runtime::runTimers(double nowMs) {
+    for (int calls = 0; calls < kMaxTimerCalls && !m_stopped; ++calls) {
+        const std::optional<avm2::TimerEntry> due = m_timers.takeDue(nowMs);
+        if (!due) {
+            break;
+        }
+        // The callback runs at the time it came due, as it would between frames: what it
+        // schedules counts from then.
+        const avm2::TimerEntry entry = *due;
+        m_vm->nowMs = entry.next;
+        guarded([&] { avm2::fireTimer(*m_vm, entry); });
+    }
+    m_timers.skipOverdue(nowMs);
+    m_vm->nowMs = nowMs;
 }
 
 void Avm2Runtime::runFrameScripts() {
@@ -848,6 +867,7 @@ void Avm2Runtime::runFrame(double nowMs) {
     m_vm->nowMs = nowMs;
     m_vm->setInstructionBudget(m_budget);
     m_vm->refillBudget();
+    runTimers(nowMs);
     const std::vector<TimelineInstance*> order = m_order;
     for (TimelineInstance* clip : order) {
         if (m_objects.count(clip) != 0) {

@@ -5,6 +5,7 @@
 // events and frame scripts.
 
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/TimerQueue.h"
 #include "engine/display/ScriptMachine.h"
 #include "engine/swf/Log.h"
 
@@ -27,7 +28,7 @@ public:
     void runFrame(double nowMs) override;
     void finishFrame() override;
     bool quitRequested() const override { return false; }
-    std::optional<double> nextTimerDueMs() const override { return std::nullopt; }
+    std::optional<double> nextTimerDueMs() const override { return m_timers.nextDue(); }
     void setMovieFolder(std::string) override {}
     std::size_t loadsPending() const override { return 0; }
     ButtonScripts buttonScripts() override { return {}; }
@@ -48,6 +49,7 @@ public:
     void dispatch(avm2::Object* target, avm2::Object* event);
     void runFrameScripts();
     double frameRate() const;
+    avm2::TimerQueue& timers() { return m_timers; }
 
 private:
     void clipCreated(TimelineInstance& clip) override;
@@ -59,6 +61,8 @@ private:
     template <class F> void guarded(F&& body);
     void broadcast(const char* type);
     void loadBlocksOfFrame(std::uint32_t frame);
+    // Calls what the timers have due by `nowMs`, the earliest first.
+    void runTimers(double nowMs);
 
     const Movie& m_movie;
     Log& m_log;
@@ -68,6 +72,7 @@ private:
     avm2::Object* m_stage = nullptr;
     std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
     std::vector<TimelineInstance*> m_order; // clips in creation order
+    avm2::TimerQueue m_timers;
     std::uint32_t m_blocksLoadedUpTo = 0;
     bool m_started = false;
     bool m_stopped = false; // the budget ran out: no script runs again

@@ -308,8 +308,10 @@ Value stringLength(Machine& vm, Value self, Args) {
     return Value::integer(static_cast<std::int32_t>(stringSelf(vm, self).size()));
 }
 
+// Argument i as an integer, `fallback` when it is left out; an undefined one given is NaN,
+// read as 0.
 double intArg(Machine& vm, Args args, std::size_t i, double fallback) {
-    if (i >= args.size() || args[i].isUndefined()) {
+    if (i >= args.size()) {
         return fallback;
     }
     const double d = vm.toNumber(args[i]);
@@ -351,7 +353,7 @@ Value stringLastIndexOf(Machine& vm, Value self, Args args) {
         return Value::integer(-1); // a null or missing needle is found nowhere
     }
     const std::string needle = vm.toString(arg(args, 0));
-    double from = intArg(vm, args, 1, 2147483647.0);
+    double from = arg(args, 1).isUndefined() ? 2147483647.0 : intArg(vm, args, 1, 0);
     if (from < 0) {
         return Value::integer(-1);
     }

@@ -499,8 +499,16 @@ Value mcAddFrameScript(Machine& vm, Value s, Args args) {
     return Value();
 }
 
-Value stageFrameRate(Machine& vm, Value, Args) {
-    return Value::number(host(vm).frameRate());
+Value stageFrameRate(Machine& vm, Value s, Args) {
+    const Value set = hidden(self(vm, s), "frameRate");
+    return set.isUndefined() ? Value::number(host(vm).frameRate()) : set;
+}
+// What a script sets is kept between 0.01 and 1000.
+Value stageSetFrameRate(Machine& vm, Value s, Args args) {
+    const double rate = vm.toNumber(avm2::arg(args, 0));
+    setHidden(self(vm, s), "frameRate",
+              Value::number(std::isnan(rate) ? 0.01 : std::clamp(rate, 0.01, 1000.0)));
+    return Value();
 }
 
 } // namespace
@@ -611,7 +619,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineMethod(clip, "prevFrame", mcPrevFrame);
     m.defineMethod(clip, "addFrameScript", mcAddFrameScript, 2);
     ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
-    m.defineGetter(stage, "frameRate", stageFrameRate, doIgnore);
+    m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
     m.defineGetter(stage, "stageHeight", doZero, doIgnore);
     m_stage = m.newObject(stage);
@@ -632,9 +640,9 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
 Avm2Runtime::~Avm2Runtime() = default;
 
 double Avm2Runtime::frameRate() const {
-    // The header's rate is signed 8.8 fixed point: none or a negative one reads as 0.01.
-    const std::uint16_t rate = m_movie.frameRate256();
-    return rate == 0 || rate >= 0x8000 ? 0.01 : rate / 256.0;
+    // The stage reads the header's 8.8 fixed-point rate unsigned: 0 stays 0, and what the
+    // header means as negative reads as above 128.
+    return m_movie.frameRate256() / 256.0;
 }
 
 void Avm2Runtime::setTraceSink(std::function<void(std::string_view)> sink) {
@@ -694,6 +702,15 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
         if (sc.characterId == id) {
             guarded([&] { cls = m.findClass(sc.className); });
         }
+    }
+    if (&clip == m_root && cls != nullptr &&
+        !cls->isSubclassOf(m.builtin("flash.display.Sprite"))) {
+        const std::string name = cls->qualifiedName();
+        guarded([&] {
+            m.throwError("TypeError", 2023,
+                         "Class " + name + "$ must inherit from Sprite to link to the root.");
+        });
+        cls = nullptr;
     }
     if (cls == nullptr) {
         cls = m.builtin("flash.display.MovieClip");

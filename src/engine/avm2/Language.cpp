@@ -722,6 +722,7 @@ void installLanguageClasses(Machine& m) {
     installJsonClass(m);
     installDateClass(m);
     installDictionaryClass(m);
+    installEscapeFunctions(m);
     installGlobalFunctions(m);
 }
 

@@ -4,6 +4,7 @@
 #include "engine/avm2/Machine.h"
 
 #include <cmath>
+#include <unordered_set>
 
 namespace kinovex::flash::avm2 {
 
@@ -365,13 +366,10 @@ ClassInfo* Machine::newClass(LoadedFile& lf, std::uint32_t index, ClassInfo* sup
         }
     }
     for (std::uint32_t i : inst.interfaces) {
-        Name n = staticName(lf, i);
-        DomainEntry* e = nullptr;
-        if (findInDomain(n, &e)) {
-            const Value v = getProperty(Value::obj(holderOf(*e)), n);
-            if (v.isObject() && v.o->kind == ObjKind::Class) {
-                c->interfaces.push_back(v.o->classInfo);
-            }
+        if (ClassInfo* known = definedClass(lf, i)) {
+            c->interfaces.push_back(known);
+        } else {
+            c->pendingInterfaces.push_back(i); // defined later in its script
         }
     }
     c->classObj = track(new Object());
@@ -414,10 +412,7 @@ ClassInfo* Machine::newClass(LoadedFile& lf, std::uint32_t index, ClassInfo* sup
     return c;
 }
 
-ClassInfo* Machine::classFromName(LoadedFile& lf, std::uint32_t index) {
-    if (index == 0) {
-        return nullptr;
-    }
+ClassInfo* Machine::definedClass(LoadedFile& lf, std::uint32_t index) {
     const Name n = staticName(lf, index);
     DomainEntry* e = nullptr;
     if (findInDomain(n, &e)) {
@@ -425,6 +420,44 @@ ClassInfo* Machine::classFromName(LoadedFile& lf, std::uint32_t index) {
         if (v.isObject() && v.o->kind == ObjKind::Class) {
             return v.o->classInfo;
         }
+    }
+    return nullptr;
+}
+
+void Machine::resolveInterfaces(ClassInfo* cls) {
+    std::vector<ClassInfo*> work;
+    std::unordered_set<ClassInfo*> seen;
+    for (ClassInfo* c = cls; c != nullptr && seen.insert(c).second; c = c->super) {
+        work.push_back(c);
+    }
+    while (!work.empty()) {
+        ClassInfo* c = work.back();
+        work.pop_back();
+        if (!c->pendingInterfaces.empty() && c->file != nullptr) {
+            LoadedFile& lf = *fileOf(c->file);
+            std::erase_if(c->pendingInterfaces, [&](std::uint32_t i) {
+                ClassInfo* found = definedClass(lf, i);
+                // One that leads back to the class would make a ring: it is left out.
+                if (found != nullptr && found != c && !found->isSubclassOf(c)) {
+                    c->interfaces.push_back(found);
+                }
+                return found != nullptr;
+            });
+        }
+        for (ClassInfo* i : c->interfaces) {
+            if (seen.insert(i).second) {
+                work.push_back(i);
+            }
+        }
+    }
+}
+
+ClassInfo* Machine::classFromName(LoadedFile& lf, std::uint32_t index) {
+    if (index == 0) {
+        return nullptr;
+    }
+    if (ClassInfo* c = definedClass(lf, index)) {
+        return c;
     }
     return findClass(typeNameOf(lf, index));
 }

@@ -911,7 +911,11 @@ bool Machine::isInstance(const Value& v, ClassInfo* cls) {
         return false;
     }
     ClassInfo* c = classOfValue(v);
-    return c != nullptr && c->isSubclassOf(cls);
+    if (c == nullptr) {
+        return false;
+    }
+    resolveInterfaces(c);
+    return c->isSubclassOf(cls);
 }
 
 std::string Machine::qualifiedClassName(const Value& v) {

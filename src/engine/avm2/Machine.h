@@ -252,6 +252,10 @@ public:
     std::string typeNameOf(LoadedFile& lf, std::uint32_t mn);
     // The class a type name of the block stands for (found in its namespace), or null.
     ClassInfo* classFromName(LoadedFile& lf, std::uint32_t mn);
+    // The class a name of the block stands for once its script has defined it, or null.
+    ClassInfo* definedClass(LoadedFile& lf, std::uint32_t mn);
+    // Interfaces a class (or its bases, or their interfaces) names that are defined by now.
+    void resolveInterfaces(ClassInfo* cls);
     bool findInDomain(const Name& name, DomainEntry** entry);
     Object* holderOf(DomainEntry& e);
 

@@ -200,6 +200,7 @@ struct ClassInfo {
     Ns* ns = nullptr; // its package
     ClassInfo* super = nullptr;
     std::vector<ClassInfo*> interfaces;
+    std::vector<std::uint32_t> pendingInterfaces; // of `file`, not defined when it was made
     bool isInterface = false;
     bool sealed = false;
     bool isFinal = false;

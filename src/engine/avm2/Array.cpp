@@ -109,17 +109,41 @@ Value arraySetLength(Machine& vm, Value self, Args args) {
     return Value();
 }
 
+// The values a push, unshift or splice adds: for a Vector, each coerced to its element type,
+// and none may be added to a fixed one.
+std::vector<Value> itemsToAdd(Machine& vm, const Value& self, Args args) {
+    vm.charge(args.size() * sizeof(Value));
+    std::vector<Value> items(args.begin(), args.end());
+    if (self.o->cls == nullptr || !self.o->cls->isVector) {
+        return items;
+    }
+    if (!items.empty() && Machine::toBoolean(self.o->primitive)) {
+        vm.throwError("RangeError", 1126, "Cannot change the length of a fixed Vector.");
+    }
+    for (Value& v : items) {
+        v = vm.coerceTo(v, self.o->cls->vectorOf);
+    }
+    return items;
+}
+
 Value arrayPush(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
-    vm.charge(args.size() * sizeof(Value));
-    e.insert(e.end(), args.begin(), args.end());
+    const std::vector<Value> items = itemsToAdd(vm, self, args);
+    e.insert(e.end(), items.begin(), items.end());
     return Value::number(static_cast<double>(e.size()));
+}
+
+// What pop and shift give for an empty list: undefined, as the element type has it.
+Value nothingTaken(Machine& vm, const Value& self) {
+    return self.o->cls != nullptr && self.o->cls->isVector
+               ? vm.coerceTo(Value(), self.o->cls->vectorOf)
+               : Value();
 }
 
 Value arrayPop(Machine& vm, Value self, Args) {
     auto& e = elemsOf(vm, self);
     if (e.empty()) {
-        return Value();
+        return nothingTaken(vm, self);
     }
     Value v = e.back();
     e.pop_back();
@@ -129,7 +153,7 @@ Value arrayPop(Machine& vm, Value self, Args) {
 Value arrayShift(Machine& vm, Value self, Args) {
     auto& e = elemsOf(vm, self);
     if (e.empty()) {
-        return Value();
+        return nothingTaken(vm, self);
     }
     Value v = e.front();
     e.erase(e.begin());
@@ -138,8 +162,8 @@ Value arrayShift(Machine& vm, Value self, Args) {
 
 Value arrayUnshift(Machine& vm, Value self, Args args) {
     auto& e = elemsOf(vm, self);
-    vm.charge(args.size() * sizeof(Value));
-    e.insert(e.begin(), args.begin(), args.end());
+    const std::vector<Value> items = itemsToAdd(vm, self, args);
+    e.insert(e.begin(), items.begin(), items.end());
     return Value::number(static_cast<double>(e.size()));
 }
 

@@ -66,7 +66,8 @@ Value propertyIsEnumerable(Machine& vm, Value self, Args args) {
     if (!self.isObject()) {
         return Value::boolean(false);
     }
-    if (self.o->kind == ObjKind::Array) {
+    // An array's elements are enumerable; a Vector's are not.
+    if (self.o->kind == ObjKind::Array && !(self.o->cls != nullptr && self.o->cls->isVector)) {
         char* end = nullptr;
         const unsigned long i = std::strtoul(name.c_str(), &end, 10);
         if (!name.empty() && *end == 0 && i < self.o->elems.size()) {

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kinovex::flash::avm2 {
 
@@ -184,26 +185,41 @@ bool Machine::scopeHas(const ScopeEntry& e, const Name& name) {
     if (findTrait(e.v, name, &holder, &isStatic) != nullptr) {
         return true;
     }
-    // Globals and activations also hold what scripts add to them at run time.
-    return e.v.isObject() &&
-           (e.v.o->kind == ObjKind::Global || e.v.o->kind == ObjKind::Activation) &&
-           hasProperty(e.v, name);
+    // Activations also hold what scripts add to them at run time.
+    return e.v.isObject() && e.v.o->kind == ObjKind::Activation && hasProperty(e.v, name);
+}
+
+// A script's global object holds what scripts add to it at run time; the definitions of the
+// domain (int, the classes of other scripts) come before those.
+bool Machine::globalHas(const ScopeEntry& e, const Name& name) {
+    return !e.with && e.v.isObject() && e.v.o->kind == ObjKind::Global && hasProperty(e.v, name);
 }
 
 Value Machine::findProperty(Frame& f, const Name& name, bool strict) {
-    for (std::size_t i = f.scopes.size(); i-- > 0;) {
-        if (scopeHas(f.scopes[i], name)) {
-            return f.scopes[i].v;
+    std::optional<Value> global;
+    const auto search = [&](const std::vector<ScopeEntry>& scopes) -> std::optional<Value> {
+        for (std::size_t i = scopes.size(); i-- > 0;) {
+            if (scopeHas(scopes[i], name)) {
+                return scopes[i].v;
+            }
+            if (!global && globalHas(scopes[i], name)) {
+                global = scopes[i].v;
+            }
         }
+        return std::nullopt;
+    };
+    if (const auto found = search(f.scopes)) {
+        return *found;
     }
-    for (std::size_t i = f.outer.size(); i-- > 0;) {
-        if (scopeHas(f.outer[i], name)) {
-            return f.outer[i].v;
-        }
+    if (const auto found = search(f.outer)) {
+        return *found;
     }
     const Value def = findDefinition(name, false);
     if (!def.isUndefined()) {
         return def;
+    }
+    if (global) {
+        return *global;
     }
     if (strict) {
         throwError("ReferenceError", 1065, "Variable " + name.name + " is not defined.");

@@ -200,6 +200,7 @@ private:
     friend struct Frame;
     Name runtimeName(Frame& f, std::uint32_t index);
     bool scopeHas(const ScopeEntry& e, const Name& name);
+    bool globalHas(const ScopeEntry& e, const Name& name);
     // Throws the player's TypeError for null (#1009) and undefined (#1010).
     void requireObject(const Value& v);
     Value findProperty(Frame& f, const Name& name, bool strict);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <unordered_set>
 
 namespace kinovex::flash::avm2 {
 
@@ -84,14 +85,34 @@ bool Object::deleteDyn(const std::string& name) {
 }
 
 bool ClassInfo::isSubclassOf(const ClassInfo* other) const {
+    bool anyInterface = false;
     for (const ClassInfo* c = this; c != nullptr; c = c->super) {
         if (c == other) {
             return true;
         }
-        for (const ClassInfo* i : c->interfaces) {
-            if (i == other || i->isSubclassOf(other)) {
-                return true;
+        anyInterface = anyInterface || !c->interfaces.empty();
+    }
+    if (!anyInterface) {
+        return false;
+    }
+    // Interfaces extend several others: walked with a list of their own rather than the native
+    // stack, each once, and at most so many, however a block weaves them.
+    constexpr std::size_t kMaxVisits = 100000;
+    std::vector<const ClassInfo*> work{this};
+    std::unordered_set<const ClassInfo*> seen{this};
+    while (!work.empty() && seen.size() < kMaxVisits) {
+        const ClassInfo* c = work.back();
+        work.pop_back();
+        if (c == other) {
+            return true;
+        }
+        for (const ClassInfo* next : c->interfaces) {
+            if (seen.insert(next).second) {
+                work.push_back(next);
             }
+        }
+        if (c->super != nullptr && seen.insert(c->super).second) {
+            work.push_back(c->super);
         }
     }
     return false;

@@ -117,5 +117,29 @@ std::string rowName(const ::testing::TestParamInfo<Row>& row) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Avm2Limits, ::testing::ValuesIn(kRows), rowName);
 
+// Interfaces a block declares may extend each other a million deep or weave a lattice whose
+// paths double at each level: asking whether a class is one of them must still end.
+TEST(Avm2Limits, InterfaceGraphsAreWalkedWithinBounds) {
+    const struct {
+        const char* shape;
+        std::size_t count;
+        std::size_t parents; // each extends this many of the ones before it
+    } shapes[] = {{"a chain", 1000000, 1}, {"a lattice", 200, 2}};
+    for (const auto& shape : shapes) {
+        std::vector<std::unique_ptr<ClassInfo>> interfaces;
+        for (std::size_t i = 0; i < shape.count; ++i) {
+            auto c = std::make_unique<ClassInfo>();
+            for (std::size_t p = 1; p <= shape.parents && p <= i; ++p) {
+                c->interfaces.push_back(interfaces[i - p].get());
+            }
+            interfaces.push_back(std::move(c));
+        }
+        const ClassInfo unrelated;
+        EXPECT_FALSE(interfaces.back()->isSubclassOf(&unrelated)) << shape.shape;
+        EXPECT_TRUE(interfaces.back()->isSubclassOf(interfaces[shape.count - 2].get()))
+            << shape.shape;
+    }
+}
+
 } // namespace
 } // namespace kinovex::flash::avm2

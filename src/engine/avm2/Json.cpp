@@ -451,9 +451,11 @@ std::string gapOf(Machine& vm, const Value& space) {
 }
 
 Value jsonStringify(Machine& vm, Value, Args args) {
-    const Value replacer = arg(args, 1);
+    // A replacer left out is null; one given must be null, an array or a function (undefined
+    // given is refused).
+    const Value replacer = args.size() > 1 ? args[1] : Value::null();
     const bool listed = replacer.isObject() && replacer.o->kind == ObjKind::Array;
-    if (!replacer.isNullish() && !listed && !isFunction(replacer)) {
+    if (!replacer.isNull() && !listed && !isFunction(replacer)) {
         vm.throwError("TypeError", 1131,
                       "Replacer argument to JSON stringifier must be an array or a two parameter "
                       "function.");

@@ -82,10 +82,16 @@ Value eventPrevent(Machine& vm, Value s, Args) {
     }
     return Value();
 }
+// A clone is of the player's own event class the event's class derives from: a script's
+// subclass that does not override clone gets that one.
 Value eventClone(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
+    ClassInfo* cls = o->cls;
+    while (cls->file != nullptr && cls->super != nullptr) {
+        cls = cls->super;
+    }
     Value a[3] = {hidden(o, "type"), hidden(o, "bubbles"), hidden(o, "cancelable")};
-    return Value::obj(vm.constructClass(o->cls, Args(a, 3)));
+    return Value::obj(vm.constructClass(cls, Args(a, 3)));
 }
 Value eventToString(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);

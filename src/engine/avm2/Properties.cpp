@@ -347,7 +347,9 @@ Value Machine::callProperty(const Value& obj, const Name& name, Args args, bool 
 }
 
 Value Machine::constructProperty(const Value& obj, const Name& name, Args args) {
-    const Value c = getProperty(obj, name);
+    // A primitive's missing property is no constructor (#1007), not a missing property.
+    const bool missing = !obj.isObject() && !obj.isNullish() && !hasProperty(obj, name);
+    const Value c = missing ? Value() : getProperty(obj, name);
     if (!c.isObject() || (c.o->kind != ObjKind::Class && c.o->kind != ObjKind::Function)) {
         throwError("TypeError", 1007, "Instantiation attempted on a non-constructor.");
     }

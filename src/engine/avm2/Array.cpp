@@ -2,6 +2,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/Utf16Order.h"
 
 #include <algorithm>
 #include <cmath>
@@ -349,7 +350,8 @@ int compareValues(Machine& vm, const Value& a, const Value& b, int options) {
                 c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
             }
         }
-        r = x < y ? -1 : x > y ? 1 : 0;
+        r = compareUtf16(x, y);
+        r = r < 0 ? -1 : r > 0 ? 1 : 0;
     }
     return (options & Descending) != 0 ? -r : r;
 }

@@ -1,5 +1,7 @@
 #include "engine/avm2/Machine.h"
 
+#include "engine/avm2/Utf16Order.h"
+
 #include "engine/swf/NumberText.h"
 
 #include <algorithm>
@@ -856,7 +858,7 @@ Value Machine::lessThan(const Value& a, const Value& b) {
     const Value pa = toPrimitive(a, false);
     const Value pb = toPrimitive(b, false);
     if (pa.isString() && pb.isString()) {
-        return Value::boolean(pa.s->s < pb.s->s);
+        return Value::boolean(compareUtf16(pa.s->s, pb.s->s) < 0);
     }
     const double x = toNumber(pa);
     const double y = toNumber(pb);

@@ -3,6 +3,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/Utf16Text.h"
 
 #include "engine/swf/NumberText.h"
 
@@ -305,8 +306,19 @@ Value stringCall(Machine& vm, Value, Args args) {
     return args.empty() ? vm.str("") : vm.str(vm.toString(args[0]));
 }
 
+// The string as the player indexes it: UTF-16 code units.
+std::u16string unitsOf(Machine& vm, const Value& self) {
+    return toUtf16(stringSelf(vm, self));
+}
+
+Value textOf(Machine& vm, std::u16string_view units) {
+    return vm.str(fromUtf16(units));
+}
+
 Value stringLength(Machine& vm, Value self, Args) {
-    return Value::integer(static_cast<std::int32_t>(stringSelf(vm, self).size()));
+    const std::string s = stringSelf(vm, self);
+    const std::size_t n = isAscii(s) ? s.size() : toUtf16(s).size();
+    return Value::integer(static_cast<std::int32_t>(n));
 }
 
 // Argument i as an integer, `fallback` when it is left out; an undefined one given is NaN,
@@ -320,62 +332,62 @@ double intArg(Machine& vm, Args args, std::size_t i, double fallback) {
 }
 
 Value stringCharAt(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     const double i = intArg(vm, args, 0, 0);
-    return vm.str(i >= 0 && i < static_cast<double>(s.size())
-                      ? s.substr(static_cast<std::size_t>(i), 1)
-                      : "");
+    return textOf(vm, i >= 0 && i < static_cast<double>(s.size())
+                          ? s.substr(static_cast<std::size_t>(i), 1)
+                          : u"");
 }
 
 Value stringCharCodeAt(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     const double i = intArg(vm, args, 0, 0);
     if (i >= 0 && i < static_cast<double>(s.size())) {
-        return Value::integer(static_cast<unsigned char>(s[static_cast<std::size_t>(i)]));
+        return Value::integer(s[static_cast<std::size_t>(i)]);
     }
     return Value::number(NAN);
 }
 
 Value stringIndexOf(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     if (arg(args, 0).isNullish()) {
         return Value::integer(-1); // a null or missing needle is found nowhere
     }
-    const std::string needle = vm.toString(arg(args, 0));
+    const std::u16string needle = toUtf16(vm.toString(arg(args, 0)));
     double from = intArg(vm, args, 1, 0);
     from = std::clamp(from, 0.0, static_cast<double>(s.size()));
     const auto r = s.find(needle, static_cast<std::size_t>(from));
-    return Value::integer(r == std::string::npos ? -1 : static_cast<std::int32_t>(r));
+    return Value::integer(r == std::u16string::npos ? -1 : static_cast<std::int32_t>(r));
 }
 
 Value stringLastIndexOf(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     if (arg(args, 0).isNullish()) {
         return Value::integer(-1); // a null or missing needle is found nowhere
     }
-    const std::string needle = vm.toString(arg(args, 0));
+    const std::u16string needle = toUtf16(vm.toString(arg(args, 0)));
     double from = arg(args, 1).isUndefined() ? 2147483647.0 : intArg(vm, args, 1, 0);
     if (from < 0) {
         return Value::integer(-1);
     }
     from = std::min(from, static_cast<double>(s.size()));
     const auto r = s.rfind(needle, static_cast<std::size_t>(from));
-    return Value::integer(r == std::string::npos ? -1 : static_cast<std::int32_t>(r));
+    return Value::integer(r == std::u16string::npos ? -1 : static_cast<std::int32_t>(r));
 }
 
 Value stringSubstring(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     const double len = static_cast<double>(s.size());
     double a = std::clamp(intArg(vm, args, 0, 0), 0.0, len);
     double b = std::clamp(intArg(vm, args, 1, len), 0.0, len);
     if (a > b) {
         std::swap(a, b);
     }
-    return vm.str(s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)));
+    return textOf(vm, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)));
 }
 
 Value stringSubstr(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     const double len = static_cast<double>(s.size());
     double a = intArg(vm, args, 0, 0);
     if (a < 0) {
@@ -383,11 +395,11 @@ Value stringSubstr(Machine& vm, Value self, Args args) {
     }
     a = std::min(a, len);
     double n = std::clamp(intArg(vm, args, 1, len), 0.0, len - a);
-    return vm.str(s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(n)));
+    return textOf(vm, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(n)));
 }
 
 Value stringSlice(Machine& vm, Value self, Args args) {
-    const std::string s = stringSelf(vm, self);
+    const std::u16string s = unitsOf(vm, self);
     const double len = static_cast<double>(s.size());
     double a = intArg(vm, args, 0, 0);
     double b = intArg(vm, args, 1, len);
@@ -402,7 +414,7 @@ Value stringSlice(Machine& vm, Value self, Args args) {
     if (b <= a) {
         return vm.str("");
     }
-    return vm.str(s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)));
+    return textOf(vm, s.substr(static_cast<std::size_t>(a), static_cast<std::size_t>(b - a)));
 }
 
 Value stringUpper(Machine& vm, Value self, Args) {
@@ -436,21 +448,11 @@ Value stringLocaleCompare(Machine& vm, Value self, Args args) {
 }
 
 Value stringFromCharCode(Machine& vm, Value, Args args) {
-    std::string s;
+    std::u16string units;
     for (const Value& v : args) {
-        const std::uint32_t c = vm.toUint(v) & 0xFFFF;
-        if (c < 0x80) {
-            s += static_cast<char>(c);
-        } else if (c < 0x800) {
-            s += static_cast<char>(0xC0 | (c >> 6));
-            s += static_cast<char>(0x80 | (c & 63));
-        } else {
-            s += static_cast<char>(0xE0 | (c >> 12));
-            s += static_cast<char>(0x80 | ((c >> 6) & 63));
-            s += static_cast<char>(0x80 | (c & 63));
-        }
+        units += static_cast<char16_t>(vm.toUint(v) & 0xFFFF);
     }
-    return vm.str(s);
+    return textOf(vm, units);
 }
 
 Value stringToStringM(Machine& vm, Value self, Args) {

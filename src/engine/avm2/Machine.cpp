@@ -1,6 +1,7 @@
 #include "engine/avm2/Machine.h"
 
 #include "engine/avm2/Utf16Order.h"
+#include "engine/avm2/Utf16Text.h"
 
 #include "engine/swf/NumberText.h"
 
@@ -133,6 +134,12 @@ Machine::Machine() {
 Machine::~Machine() {
     for (Cell* c : m_cells) {
         delete c;
+    }
+}
+
+void Machine::traceLine(std::string_view line) {
+    if (m_trace) {
+        m_trace(line.find('\xED') == std::string_view::npos ? std::string(line) : printable(line));
     }
 }
 

@@ -35,11 +35,8 @@ public:
 
     // ---- output and limits ----
     void setTraceSink(std::function<void(std::string_view)> sink) { m_trace = std::move(sink); }
-    void traceLine(std::string_view line) {
-        if (m_trace) {
-            m_trace(line);
-        }
-    }
+    // A line of trace output; the halves of characters split apart print as U+FFFD.
+    void traceLine(std::string_view line);
     void setInstructionBudget(std::uint64_t n) { m_budgetLimit = n; }
     void refillBudget() { m_budget = m_budgetLimit; }
     double nowMs = 0;

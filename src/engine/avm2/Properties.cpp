@@ -3,6 +3,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/Utf16Text.h"
 
 #include <cmath>
 
@@ -121,8 +122,9 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
     if (obj.isString() && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0) {
-            return static_cast<std::size_t>(i) < obj.s->s.size()
-                       ? str(obj.s->s.substr(static_cast<std::size_t>(i), 1))
+            const std::u16string units = toUtf16(obj.s->s);
+            return static_cast<std::size_t>(i) < units.size()
+                       ? str(fromUtf16(units.substr(static_cast<std::size_t>(i), 1)))
                        : Value();
         }
     }

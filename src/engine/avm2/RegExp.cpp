@@ -331,7 +331,10 @@ void splitByPattern(Machine& vm, const std::string& s, const RegExpPattern& p, d
     std::size_t piece = 0;
     std::size_t at = 0;
     const auto full = [&] { return static_cast<double>(out.size()) >= limit; };
-    while (at < s.size() && !full()) {
+    // The limit is checked after each piece and each group; one reached among the groups only
+    // ends that match's groups: the next piece is still taken.
+    bool ended = full();
+    while (at < s.size() && !ended) {
         const auto m = p.exec(s, at);
         if (!m || static_cast<std::size_t>(m->groups[0].first) >= s.size()) {
             break;
@@ -342,6 +345,7 @@ void splitByPattern(Machine& vm, const std::string& s, const RegExpPattern& p, d
             continue;
         }
         out.push_back(vm.str(s.substr(piece, static_cast<std::size_t>(a) - piece)));
+        ended = full();
         for (std::size_t g = 1; g < m->groups.size() && !full(); ++g) {
             const auto [x, y] = m->groups[g];
             out.push_back(x < 0 ? Value()

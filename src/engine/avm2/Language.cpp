@@ -441,10 +441,17 @@ Value stringConcat(Machine& vm, Value self, Args args) {
     return vm.str(s);
 }
 
+// The player's localeCompare: the difference of the first code units that differ, else of the
+// lengths.
 Value stringLocaleCompare(Machine& vm, Value self, Args args) {
-    const std::string a = stringSelf(vm, self);
-    const std::string b = vm.toString(arg(args, 0));
-    return Value::integer(a < b ? -1 : a > b ? 1 : 0);
+    const std::u16string a = unitsOf(vm, self);
+    const std::u16string b = toUtf16(vm.toString(arg(args, 0)));
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) {
+        if (a[i] != b[i]) {
+            return Value::integer(static_cast<std::int32_t>(a[i]) - b[i]);
+        }
+    }
+    return Value::number(static_cast<double>(a.size()) - static_cast<double>(b.size()));
 }
 
 Value stringFromCharCode(Machine& vm, Value, Args args) {

@@ -279,8 +279,10 @@ Value iterate(Machine& vm, Value self, Args args, Iter kind) {
         switch (kind) {
         case Iter::ForEach:
             break;
-        case Iter::Map:
-            out.push_back(r);
+        case Iter::Map: // a Vector's map makes one of its own type
+            out.push_back(self.o->cls != nullptr && self.o->cls->isVector
+                              ? vm.coerceTo(r, self.o->cls->vectorOf)
+                              : r);
             break;
         case Iter::Filter:
             if (Machine::toBoolean(r)) {

@@ -710,6 +710,9 @@ void installLanguageClasses(Machine& m) {
         c->prototype->cls = object;
     }
     object->prototype->proto = nullptr;
+    // Function.prototype is itself a function (of no code: calling it gives undefined).
+    function->prototype->cls = function;
+    function->prototype->kind = ObjKind::Function;
     proto(m, object, "hasOwnProperty", hasOwnProperty, 1);
     proto(m, object, "propertyIsEnumerable", propertyIsEnumerable, 1);
     proto(m, object, "setPropertyIsEnumerable", setPropertyIsEnumerable, 2);

@@ -123,6 +123,7 @@ public:
     void initInstance(ClassInfo* cls, Object* self, Args args);
     const Trait* findTrait(const Value& obj, const Name& name, Object** holder, bool* isStatic);
     Object* prototypeOf(const Value& v);
+    Object* ownPrototype(Object* fn, const std::string& name);
     // Convenience for natives.
     Value get(const Value& obj, const std::string& name) {
         return getProperty(obj, publicName(name));

@@ -78,6 +78,19 @@ bool isDynamicObject(const Object* o) {
 
 } // namespace
 
+// A native function's prototype object, made when first read (those of newfunction are made
+// with the function).
+Object* Machine::ownPrototype(Object* fn, const std::string& name) {
+    if (fn->kind != ObjKind::Function || fn->isClosure || fn->method == nullptr ||
+        fn->method->native == nullptr || name != "prototype") {
+        return nullptr;
+    }
+    Object* proto = newPlainObject();
+    fn->setDyn("prototype", Value::obj(proto));
+    fn->dyn.back().enumerable = false;
+    return proto;
+}
+
 Object* Machine::prototypeOf(const Value& v) {
     if (v.isObject()) {
         return v.o->proto;
@@ -159,6 +172,9 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
         if (obj.isObject()) {
             if (DynProp* p = obj.o->findDyn(name.name)) {
                 return p->value;
+            }
+            if (Object* proto = ownPrototype(obj.o, name.name)) {
+                return Value::obj(proto);
             }
         }
         for (Object* p = prototypeOf(obj); p != nullptr; p = p->proto) {

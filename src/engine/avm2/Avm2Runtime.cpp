@@ -162,6 +162,15 @@ Value willTrigger(Machine& vm, Value s, Args args) {
     return Value::boolean(false);
 }
 
+// new EventDispatcher(target): it dispatches on behalf of the target.
+Value dispatcherInit(Machine&, Value s, Args args) {
+    const Value target = avm2::arg(args, 0);
+    if (s.isObject() && target.isObject() && target.o != s.o) {
+        setHidden(s.o, "actsFor", target);
+    }
+    return Value();
+}
+
 Value dispatchEvent(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
     const Value ev = avm2::arg(args, 0);
@@ -173,7 +182,12 @@ Value dispatchEvent(Machine& vm, Value s, Args args) {
         Value c = vm.callProperty(ev, vm.publicName("clone"), {});
         e = self(vm, c);
     }
-    host(vm).dispatch(o, e);
+    const Value actsFor = hidden(o, "actsFor");
+    if (actsFor.isObject()) {
+        host(vm).dispatch(actsFor.o, e, o);
+    } else {
+        host(vm).dispatch(o, e);
+    }
     return Value::boolean(!Machine::toBoolean(hidden(e, "prevented")));
 }
 
@@ -526,7 +540,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     Machine& m = *m_vm;
 
     ClassInfo* dispatcher = m.defineNativeClass("flash.events", "EventDispatcher", m.objectClass);
-    dispatcher->nativeInit = doIgnore;
+    dispatcher->nativeInit = dispatcherInit;
     m.defineMethod(dispatcher, "addEventListener", addEventListener, 2);
     m.defineMethod(dispatcher, "removeEventListener", removeEventListener, 2);
     m.defineMethod(dispatcher, "hasEventListener", hasEventListener, 1);
@@ -773,7 +787,7 @@ void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
     std::erase(m_order, &clip);
 }
 
-void Avm2Runtime::dispatch(Object* target, Object* event) {
+void Avm2Runtime::dispatch(Object* target, Object* event, Object* dispatcher) {
     Machine& m = *m_vm;
     const std::string type = m.toString(hidden(event, "type"));
     std::vector<Object*> path;
@@ -805,7 +819,7 @@ void Avm2Runtime::dispatch(Object* target, Object* event) {
         deliver(path[i], true, 1);
     }
     if (!stopped()) {
-        deliver(target, false, 2);
+        deliver(dispatcher != nullptr ? dispatcher : target, false, 2);
     }
     if (Machine::toBoolean(hidden(event, "bubbles"))) {
         for (std::size_t i = 0; i < path.size() && !stopped(); ++i) {

@@ -46,7 +46,9 @@ public:
     avm2::Object* rootObject() const { return m_rootObject; }
     avm2::Object* stageObject() const { return m_stage; }
     // Dispatches `event` to `target` through its ancestors (capture, target, bubble).
-    void dispatch(avm2::Object* target, avm2::Object* event);
+    // `dispatcher`, when given, is an EventDispatcher acting for `target`: its own listeners
+    // hear the target phase, the target's ancestors the others.
+    void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
     double frameRate() const;
     avm2::TimerQueue& timers() { return m_timers; }

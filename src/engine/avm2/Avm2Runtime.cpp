@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace kinovex::flash {
 
@@ -455,22 +456,29 @@ void gotoFrame(Machine& vm, Object* o, const Value& frame, bool play) {
     if (c == nullptr) {
         return;
     }
+    // A frame number less one past the 32-bit int range is the last frame (-0x80000000 is);
+    // what is not a number is a label by its text, or a number written out.
+    const auto frameIndex = [&vm](const Value& n) -> std::int64_t {
+        const double d = std::trunc(vm.toNumber(n)) - 1;
+        return d >= -2147483648.0 && d <= 2147483647.0 ? static_cast<std::int64_t>(d)
+                                                       : std::numeric_limits<std::int64_t>::max();
+    };
     std::int64_t target = 0;
-    if (frame.isString()) {
-        auto it = c->definition().labels.find(frame.s->s);
+    if (frame.isNumeric() || frame.isNullish() || frame.kind == avm2::Kind::Boolean) {
+        target = frameIndex(frame);
+    } else {
+        const std::string text = vm.toString(frame);
+        auto it = c->definition().labels.find(text);
         if (it == c->definition().labels.end()) {
-            const double n = vm.toNumber(frame);
-            if (std::isnan(n)) {
+            const Value n = Value::number(vm.toNumber(vm.str(text)));
+            if (std::isnan(n.num())) {
                 vm.throwError("ArgumentError", 2109,
-                              "Frame label " + frame.s->s + " not found in scene " + "Scene 1" +
-                                  ".");
+                              "Frame label " + text + " not found in scene " + "Scene 1" + ".");
             }
-            target = static_cast<std::int64_t>(n) - 1;
+            target = frameIndex(n);
         } else {
             target = it->second;
         }
-    } else {
-        target = static_cast<std::int64_t>(vm.toNumber(frame)) - 1;
     }
     target = std::clamp<std::int64_t>(target, 0, static_cast<std::int64_t>(c->frameCount()) - 1);
     c->setPlaying(play);

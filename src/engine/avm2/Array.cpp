@@ -96,6 +96,20 @@ Value arrayToString(Machine& vm, Value self, Args) {
     return vm.str(joinWith(vm, self.o->elems, ","));
 }
 
+// Each element's own toLocaleString (a Boolean's and a String's are Object's: "[object
+// Boolean]"), joined with commas.
+Value arrayToLocaleString(Machine& vm, Value self, Args) {
+    if (!self.isObject() || self.o->kind != ObjKind::Array) {
+        return vm.str("");
+    }
+    std::vector<Value> texts;
+    for (const Value& e : std::vector<Value>(self.o->elems)) {
+        texts.push_back(e.isNullish() ? Value()
+                                      : vm.callProperty(e, vm.publicName("toLocaleString"), {}));
+    }
+    return vm.str(joinWith(vm, std::move(texts), ","));
+}
+
 Value arrayLength(Machine& vm, Value self, Args) {
     return Value::number(static_cast<double>(elemsOf(vm, self).size()));
 }
@@ -560,7 +574,8 @@ void installArrayClass(Machine& m) {
     Object* ts = m.newNativeFunction(arrayToString, "toString");
     array->prototype->setDyn("toString", Value::obj(ts));
     array->prototype->dyn.back().enumerable = false;
-    array->prototype->setDyn("toLocaleString", Value::obj(ts));
+    Object* lts = m.newNativeFunction(arrayToLocaleString, "toLocaleString");
+    array->prototype->setDyn("toLocaleString", Value::obj(lts));
     array->prototype->dyn.back().enumerable = false;
     m.defineConstant(array, "CASEINSENSITIVE", Value::integer(CaseInsensitive));
     m.defineConstant(array, "DESCENDING", Value::integer(Descending));

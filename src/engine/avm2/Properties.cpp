@@ -326,8 +326,10 @@ bool Machine::deleteProperty(const Value& obj, const Name& name) {
     }
     if (obj.o->kind == ObjKind::Array) {
         const std::int64_t i = arrayIndex(name.name);
+        // A Vector's elements cannot be deleted: it says it did and keeps them.
+        const bool vector = obj.o->cls != nullptr && obj.o->cls->isVector;
         if (i >= 0) {
-            if (static_cast<std::size_t>(i) < obj.o->elems.size()) {
+            if (static_cast<std::size_t>(i) < obj.o->elems.size() && !vector) {
                 obj.o->elems[static_cast<std::size_t>(i)] = Value::hole();
             }
             return true;

@@ -554,8 +554,13 @@ Value errorToString(Machine& vm, Value self, Args) {
     return vm.str(message.empty() ? name : name + ": " + message);
 }
 
-Value errorGetStackTrace(Machine&, Value, Args) {
-    return Value::null();
+// What the error says, then where the scripts stood when it was made (its lines each start
+// with a line break).
+Value errorGetStackTrace(Machine& vm, Value self, Args args) {
+    const std::string text = vm.toString(errorToString(vm, self, args));
+    const std::string where =
+        self.isObject() && self.o->primitive.isString() ? self.o->primitive.s->s : std::string();
+    return vm.str(text + where);
 }
 
 // ---- top level ----

@@ -1047,11 +1047,38 @@ void Machine::throwError(std::string_view cls, int id, const std::string& text) 
 }
 
 namespace {
+// How a class's method is named in a stack trace: "Test/f", "Test$/f" for a static one,
+// "Test/get x" for an accessor, "Test/ns::f" in a namespace of the script's own.
+std::string traitDisplayName(const ClassInfo* owner, const MethodInfo* m) {
+    for (const bool isStatic : {false, true}) {
+        const Traits& traits = isStatic ? owner->staticTraits : owner->instanceTraits;
+        auto it = traits.byName.find(m->name);
+        if (it == traits.byName.end()) {
+            continue;
+        }
+        for (const Trait& t : it->second) {
+            if (t.method != m && t.getter != m && t.setter != m) {
+                continue;
+            }
+            const std::string kind = t.getter == m ? "get " : t.setter == m ? "set " : "";
+            // (namespaces and packages of one URI are interned as one)
+            const bool ownNs = t.ns != nullptr && !t.ns->uri.empty() &&
+                               (t.ns->kind == abc::NamespaceKind::Namespace ||
+                                t.ns->kind == abc::NamespaceKind::Package);
+            return owner->qualifiedName() + (isStatic ? "$/" : "/") + kind +
+                   (ownNs ? t.ns->uri + "::" : "") + m->name;
+        }
+    }
+    return owner->qualifiedName() + "/" + m->name;
+}
+
 std::string methodDisplayName(const MethodInfo* m) {
     const ClassInfo* owner = m->owner;
     if (owner == nullptr) {
-        return m->scriptGlobal != nullptr && m->name.empty() ? "global$init"
-                                                             : "Function/<anonymous>";
+        // A script's functions and closures go by their number in the block.
+        return m->scriptGlobal != nullptr && m->name.empty()
+                   ? "global$init"
+                   : "MethodInfo-" + std::to_string(m->index);
     }
     if (m == owner->init) {
         return owner->qualifiedName();
@@ -1059,7 +1086,7 @@ std::string methodDisplayName(const MethodInfo* m) {
     if (m == owner->cinit) {
         return owner->qualifiedName() + "$cinit";
     }
-    return owner->qualifiedName() + "/" + m->name;
+    return traitDisplayName(owner, m);
 }
 } // namespace
 

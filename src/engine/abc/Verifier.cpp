@@ -23,9 +23,9 @@ public:
     std::optional<AbcError> run();
 
 private:
-    bool fail(std::size_t offset, std::string message) {
+    bool fail(std::size_t offset, std::string message, int playerError = 0) {
         if (!m_error) {
-            m_error = AbcError{offset, std::move(message)};
+            m_error = AbcError{offset, std::move(message), playerError};
         }
         return false;
     }
@@ -293,9 +293,10 @@ bool BodyVerifier::applyStackEffects(const Instruction& ins, std::int32_t& stack
     }
     const std::int64_t after = stack - pops + info.pushes;
     if (after > m_body.maxStack) {
-        return fail(ins.offset, std::string(info.name) + " grows the stack to " +
-                                    std::to_string(after) + " past its maximum of " +
-                                    std::to_string(m_body.maxStack));
+        return fail(ins.offset,
+                    std::string(info.name) + " grows the stack to " + std::to_string(after) +
+                        " past its maximum of " + std::to_string(m_body.maxStack),
+                    1023);
     }
     stack = static_cast<std::int32_t>(after);
     const std::int64_t scopeRoom = std::int64_t{m_body.maxScopeDepth} - m_body.initScopeDepth;
@@ -386,7 +387,7 @@ std::optional<VerifyError> verifyBody(const AbcFile& file, std::uint32_t bodyInd
     BodyVerifier verifier(file, bodyIndex, scratch);
     if (auto error = verifier.run()) {
         return VerifyError{bodyIndex, file.bodies[bodyIndex].method, error->offset,
-                           std::move(error->message)};
+                           std::move(error->message), error->playerError};
     }
     return std::nullopt;
 }

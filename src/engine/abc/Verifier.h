@@ -21,6 +21,7 @@ struct VerifyError {
     std::uint32_t method = 0; // the method it belongs to
     std::size_t offset = 0;   // in the body's code
     std::string message;
+    int playerError = 0; // the number of the player's VerifyError for it, 0 when it has none
 
     std::string text() const;
 };

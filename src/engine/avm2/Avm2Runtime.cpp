@@ -705,10 +705,12 @@ void Avm2Runtime::loadBlocksOfFrame(std::uint32_t frame) {
             continue;
         }
         std::vector<std::uint32_t> refused;
+        std::vector<int> why;
         for (const abc::VerifyError& e : block.refusedBodies) {
             refused.push_back(e.method);
+            why.push_back(e.playerError);
         }
-        m_vm->loadAbc(*block.file, refused);
+        m_vm->loadAbc(*block.file, refused, why);
     }
 }
 

@@ -346,6 +346,9 @@ Value Machine::runMethod(MethodInfo* m, const Value& self, Args args,
         const std::string owner = m->owner != nullptr ? m->owner->name + "/" : std::string();
         throwError("VerifyError", 1001, "The method " + owner + m->name + "() is not implemented.");
     }
+    if (m->refused && m->refusal == 1023) {
+        throwError("VerifyError", 1023, "Stack overflow occurred.");
+    }
     if (m->refused) {
         throwError("VerifyError", 1051, "Illegal early binding access to " + m->name + ".");
     }

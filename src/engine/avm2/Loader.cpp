@@ -17,7 +17,8 @@ Machine::LoadedFile* Machine::fileOf(const abc::AbcFile* f) {
     return nullptr;
 }
 
-void Machine::loadAbc(const abc::AbcFile& file, const std::vector<std::uint32_t>& refusedMethods) {
+void Machine::loadAbc(const abc::AbcFile& file, const std::vector<std::uint32_t>& refusedMethods,
+                      const std::vector<int>& refusals) {
     auto owned = std::make_unique<LoadedFile>();
     LoadedFile& lf = *owned;
     m_files.push_back(std::move(owned));
@@ -48,9 +49,11 @@ void Machine::loadAbc(const abc::AbcFile& file, const std::vector<std::uint32_t>
         lf.methods.push_back(m.get());
         m_methods.push_back(std::move(m));
     }
-    for (std::uint32_t r : refusedMethods) {
+    for (std::size_t i = 0; i < refusedMethods.size(); ++i) {
+        const std::uint32_t r = refusedMethods[i];
         if (r < lf.methods.size()) {
             lf.methods[r]->refused = true;
+            lf.methods[r]->refusal = i < refusals.size() ? refusals[i] : 0;
         }
     }
     lf.classes.resize(file.instances.size(), nullptr);

@@ -139,7 +139,10 @@ public:
 
     // ---- scripts and classes ----
     // Loads a block: its scripts' definitions join the domain; none runs yet.
-    void loadAbc(const abc::AbcFile& file, const std::vector<std::uint32_t>& refusedMethods);
+    // `refusals`, when given, holds beside each refused method the player's VerifyError number
+    // for why (0: none known).
+    void loadAbc(const abc::AbcFile& file, const std::vector<std::uint32_t>& refusedMethods,
+                 const std::vector<int>& refusals = {});
     // Runs the initialisers of the scripts loaded and not yet run (a DoABC block's frame).
     void runPendingScripts();
     // The class with that qualified name ("pkg.Name" or "Name"), initialising its script.

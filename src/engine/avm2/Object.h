@@ -72,6 +72,7 @@ struct MethodInfo {
     std::uint32_t index = 0;
     const abc::MethodBody* body = nullptr;
     bool refused = false;
+    int refusal = 0; // the player's VerifyError number for why, 0 when it has none
     NativeFn native = nullptr;
     std::string name;
     std::uint32_t paramCount = 0;

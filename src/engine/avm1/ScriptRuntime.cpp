@@ -77,7 +77,8 @@ void ScriptRuntime::attachRoot(TimelineInstance& root) {
     root.setHooks(this);
     m_clips[id] = &root;
     m_execOrder.push_back(id);
-    queueEvent(root, ClipEventLoad, "onLoad");
+    // Before SWF 6 the main timeline has no load event.
+    m_rootLoadDue = m_movie.version() >= 6;
 }
 
 void ScriptRuntime::runFrame(double nowMs) {
@@ -106,6 +107,11 @@ void ScriptRuntime::finishFrame() {
         syncBoundTextFields(*m_root, *m_vm);
     }
     drain();
+    if (m_rootLoadDue && m_root != nullptr) {
+        m_rootLoadDue = false;
+        queueEvent(*m_root, ClipEventLoad, "onLoad");
+        drain();
+    }
     if (m_root != nullptr) {
         syncBoundTextFields(*m_root, *m_vm);
     }

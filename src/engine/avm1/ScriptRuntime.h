@@ -295,6 +295,8 @@ private:
     bool m_dragHasRect = false;
     double m_dragRect[4] = {0, 0, 0, 0};
     bool m_draining = false;
+    // The main timeline's load event waits for the end of its first frame's scripts.
+    bool m_rootLoadDue = false;
     std::size_t m_initializeQueued = 0; // at the front of m_queue
     // Target paths of the clips that left this frame, for their unload handlers.
     std::unordered_map<avm1::ClipId, std::string> m_formerPaths;

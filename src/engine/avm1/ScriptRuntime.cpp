@@ -258,6 +258,10 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
     if (m_dragClip == id) {
         m_dragClip = 0;
     }
+    m_gone.push_back(id);
+    if (clip.replacedByPlace()) {
+        return;
+    }
     if (const auto& actions = clip.clipActions()) {
         for (const ClipAction& a : *actions) {
             if ((a.events & ClipEventUnload) != 0) {
@@ -268,7 +272,6 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
     if (avm1::Object* o = m_vm->existingClipObject(id)) {
         m_queue.push_back(Queued{id, nullptr, "onUnload", o, true});
     }
-    m_gone.push_back(id);
 }
 
 void ScriptRuntime::frameActions(TimelineInstance& clip, const ActionCode& code) {

@@ -342,8 +342,13 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
     if (!cmd.hasCharacter) {
         return; // moving nothing
     }
-    if (existing != m_list.end() && !newPlaceReplaces()) {
-        return;
+    if (existing != m_list.end()) {
+        if (!newPlaceReplaces()) {
+            return;
+        }
+        if (existing->second.sprite) {
+            existing->second.sprite->m_replacedByPlace = true;
+        }
     }
     eraseAt(cmd.depth);
     DisplayObject& obj = m_list[cmd.depth];

@@ -163,6 +163,9 @@ public:
     std::uint64_t clipId() const { return m_clipId; }
     void setClipId(std::uint64_t id) { m_clipId = id; }
     int nesting() const { return m_nesting; }
+    // True for a clip that a SWF 5 timeline replaced with a new object at its depth: it goes
+    // without unload events.
+    bool replacedByPlace() const { return m_replacedByPlace; }
     // The clip actions its PlaceObject gave it (null when none).
     const std::shared_ptr<const std::vector<ClipAction>>& clipActions() const {
         return m_clipActions;
@@ -214,6 +217,7 @@ private:
     bool m_playing = true;
     bool m_shownLastFrame = false;
     bool m_jumpedBack = false;
+    bool m_replacedByPlace = false;
     std::uint32_t m_frame = 0;
     std::shared_ptr<const std::vector<ClipAction>> m_clipActions;
     DisplayList m_list;

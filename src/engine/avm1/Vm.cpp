@@ -790,14 +790,18 @@ bool Vm::chargeInstructions(std::uint64_t n) {
 void Vm::beginFrame() {
     m_usedThisFrame = 0;
     const double now = m_host.timeMs();
-    // Copy the due ones first: a callback may add or clear intervals.
-    std::vector<int> due;
+    // Copy the due ones first, earliest first (ties in the order they were set): a callback
+    // may add or clear intervals.
+    std::vector<std::pair<double, int>> due;
     for (const Interval& i : m_intervals) {
         if (i.next <= now) {
-            due.push_back(i.id);
+            due.emplace_back(i.next, i.id);
         }
     }
-    for (int id : due) {
+    std::stable_sort(due.begin(), due.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (const auto& entry : due) {
+        const int id = entry.second;
         auto it = std::find_if(m_intervals.begin(), m_intervals.end(),
                                [id](const Interval& i) { return i.id == id; });
         if (it == m_intervals.end()) {

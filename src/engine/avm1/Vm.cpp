@@ -759,10 +759,11 @@ bool Vm::instanceOf(const Value& v, Object* constructor) {
 Value Vm::runFunction(Object* function, const Value& self, std::span<const Value> args,
                       Object* home) {
     FunctionData* f = function->function();
-    const NestingGuard nesting(*this);
     if (f->native) {
+        const NativeGuard nesting(*this);
         return f->native(*this, self, args);
     }
+    const NestingGuard nesting(*this);
     return Interpreter(*this).callScript(function, self, args, home);
 }
 
@@ -770,7 +771,7 @@ Value Vm::runFunction(Object* function, const Value& self, std::span<const Value
 
 void Vm::enterNested() {
     // A frame's script running at the bottom takes the first level of the limit itself.
-    if (m_depth + (m_runningActions ? 1 : 0) >= m_recursionLimit) {
+    if (!canNest()) {
         if (!m_recursionReported) {
             m_recursionReported = true;
             report("A script went " + std::to_string(m_recursionLimit) +
@@ -779,6 +780,15 @@ void Vm::enterNested() {
         throw ScriptAbort{};
     }
     ++m_depth;
+}
+
+Vm::NativeGuard::NativeGuard(Vm& vm) : m_vm(vm) {
+    if (vm.m_nativeDepth >= kMaxNativeNesting) {
+        vm.report("Built-in functions went " + std::to_string(kMaxNativeNesting) +
+                  " calls deep and were stopped");
+        throw ScriptAbort{};
+    }
+    ++vm.m_nativeDepth;
 }
 
 bool Vm::chargeInstructions(std::uint64_t n) {

@@ -243,6 +243,8 @@ private:
     // Calls, with blocks and try blocks nest on the machine's stack: all count against the
     // recursion limit.
     void enterNested();
+    // True when one more nested call stays within the recursion limit.
+    bool canNest() const { return m_depth + (m_runningActions ? 1 : 0) < m_recursionLimit; }
     struct NestingGuard {
         explicit NestingGuard(Vm& vm) : m_vm(vm) { vm.enterNested(); }
         ~NestingGuard() { --m_vm.m_depth; }
@@ -250,6 +252,17 @@ private:
         NestingGuard& operator=(const NestingGuard&) = delete;
         Vm& m_vm;
     };
+    // Native functions do not count toward the script's recursion limit (a toString that
+    // converts its own object through String() ends at the limit with a text); they have a
+    // bound of their own so that natives calling natives cannot run the stack out.
+    struct NativeGuard {
+        explicit NativeGuard(Vm& vm);
+        ~NativeGuard() { --m_vm.m_nativeDepth; }
+        NativeGuard(const NativeGuard&) = delete;
+        NativeGuard& operator=(const NativeGuard&) = delete;
+        Vm& m_vm;
+    };
+    static constexpr int kMaxNativeNesting = 1024;
 
     ScriptHost& m_host;
     int m_version;
@@ -286,6 +299,7 @@ private:
     bool m_chainReported = false;
     int m_recursionLimit = 256;
     int m_depth = 0;
+    int m_nativeDepth = 0;
     bool m_runningActions = false;       // runActions is on the stack
     bool m_constructing = false;         // a native constructor is being called with `new`
     Object* m_runningFunction = nullptr; // the script function running, for arguments.caller

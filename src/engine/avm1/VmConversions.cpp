@@ -95,7 +95,9 @@ bool Vm::toBoolean(const Value& v) const {
 Value Vm::callConversion(Object* o, std::string_view name) {
     const Value self(o);
     const Value fn = getMember(o, name, self);
-    if (!fn.isObject() || !fn.asObject()->function()) {
+    // A conversion that would go past the recursion limit gives nothing rather than stopping
+    // the script: a toString that converts its own object ends there.
+    if (!fn.isObject() || !fn.asObject()->function() || !canNest()) {
         return Value();
     }
     return call(fn, self, {});

@@ -339,8 +339,8 @@ void TimelineInstance::place(const PlaceCommand& cmd) {
         }
         return;
     }
-    if (!cmd.hasCharacter) {
-        return; // moving nothing
+    if (cmd.move || !cmd.hasCharacter) {
+        return; // a move at an empty depth places nothing, even when it names a character
     }
     if (existing != m_list.end()) {
         if (!newPlaceReplaces()) {

@@ -515,10 +515,7 @@ StyledText styledFromPlain(std::u32string_view text, const CharFormat& format,
         }
         out.append(text.substr(start, i - start), format);
         if (i < text.size()) {
-            if (text[i] == U'\r' && i + 1 < text.size() && text[i + 1] == U'\n') {
-                ++i;
-            }
-            out.breakParagraph(format, paragraph);
+            out.breakParagraph(format, paragraph); // "\r\n" is two breaks
         }
         start = i + 1;
     }

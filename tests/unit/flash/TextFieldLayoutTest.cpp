@@ -85,12 +85,13 @@ TEST(TextFieldLayout, WrapsAtBlanksAndBreaksWordsLongerThanTheLine) {
     ASSERT_EQ(l.lines.size(), 2u);
     EXPECT_EQ(lineText(l.lines[1]), U"klm");
 
-    // Without word wrap lines only end at line breaks, whatever the width.
+    // Without word wrap lines only end at line breaks, whatever the width; "\r\n" is two.
     l = lay(plain(U"aaaa bbbb cccc\rdd\r\nee"), 2000, false);
-    ASSERT_EQ(l.lines.size(), 3u);
+    ASSERT_EQ(l.lines.size(), 4u);
     EXPECT_EQ(lineText(l.lines[0]), U"aaaabbbbcccc");
+    EXPECT_EQ(lineText(l.lines[2]), U"");
     EXPECT_DOUBLE_EQ(l.width, 2800);
-    EXPECT_DOUBLE_EQ(l.height, 3 * 400);
+    EXPECT_DOUBLE_EQ(l.height, 4 * 400);
 }
 
 TEST(TextFieldLayout, AlignmentMarginsIndentAndLeadingPlaceLines) {

@@ -129,6 +129,10 @@ Object* Vm::clipObject(ClipId clip) {
         newObjectOfClass(ObjectClass::Clip, m_host.isButton(clip) ? m_buttonProto : m_clipProto);
     o->setClip(clip);
     m_clips.emplace(clip, o);
+    // Every level's main timeline carries the player's version, as a plain variable.
+    if (!m_host.isButton(clip) && m_host.parentClip(clip) == 0 && m_host.clipExists(clip)) {
+        o->define("$version", Value(std::string(kPlayerVersion)), 0);
+    }
     return o;
 }
 

@@ -26,6 +26,9 @@ namespace kinovex::flash::avm1 {
 
 struct Frame;
 
+// The player version scripts see ($version on every level).
+inline constexpr std::string_view kPlayerVersion = "WIN 9,0,999,0";
+
 class Vm {
 public:
     Vm(ScriptHost& host, int swfVersion);

@@ -145,9 +145,15 @@ void ScriptRuntime::queueEvent(TimelineInstance& clip, std::uint32_t event,
 }
 
 void ScriptRuntime::queueInitialize(TimelineInstance& clip) {
+    // A clip a script made (a duplicate carries its original's actions) runs its construct
+    // actions at once, inside the call that made it; the initialize ones wait in the queue.
+    const DisplayObject* obj = clip.owner();
+    const bool madeByScript = obj != nullptr && obj->dynamic;
     if (const auto& actions = clip.clipActions()) {
         for (const ClipAction& a : *actions) {
-            if ((a.events & (ClipEventConstruct | ClipEventInitialize)) != 0) {
+            if (madeByScript && (a.events & ClipEventConstruct) != 0) {
+                m_vm->runActions(clip.clipId(), a.code);
+            } else if ((a.events & (ClipEventConstruct | ClipEventInitialize)) != 0) {
                 const auto at = m_queue.begin() + static_cast<std::ptrdiff_t>(m_initializeQueued);
                 m_queue.insert(at, Queued{clip.clipId(), a.code, {}, nullptr, false});
                 ++m_initializeQueued;

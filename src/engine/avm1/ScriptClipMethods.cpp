@@ -324,6 +324,9 @@ void ScriptRuntime::installClipMethods() {
             },
             e.flags);
     }
+    // createTextField is also ASnative(104, 200).
+    const avm1::Property* create = m_vm->clipPrototype()->findOwn("createTextField");
+    m_vm->registerNative(104, 200, create->value.asObject());
     // getSWFVersion(): the version of the movie a clip or a text field comes from; -1 for
     // anything else.
     m_vm->setFunction(

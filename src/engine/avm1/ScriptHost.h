@@ -7,6 +7,7 @@
 #include "engine/avm1/Value.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -70,6 +71,12 @@ public:
     virtual std::string clipName(ClipId clip) = 0;
     // The depth of a clip on its parent (_level number for roots).
     virtual int clipDepth(ClipId) { return 0; }
+    // The depth a script sees for the text field `field` stands for (as its getDepth gives);
+    // nothing when it stands for none.
+    virtual std::optional<int> fieldDepth(Object* /*field*/) { return std::nullopt; }
+    // The target path of the text field `field` stands for ("_level0.t", or the path of its
+    // timeline without `withName`); empty for none.
+    virtual std::string fieldPath(Object* /*field*/, bool /*withName*/) { return {}; }
     // Buttons are named by ids too: their script objects are Button objects, with the clip
     // properties (_x, _alpha, _name ...) but none of a clip's methods.
     virtual bool isButton(ClipId) { return false; }

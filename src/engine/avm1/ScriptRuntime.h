@@ -122,6 +122,8 @@ public:
     std::string formerPath(avm1::ClipId clip) override;
     std::string clipName(avm1::ClipId clip) override;
     int clipDepth(avm1::ClipId clip) override;
+    std::optional<int> fieldDepth(avm1::Object* field) override;
+    std::string fieldPath(avm1::Object* field, bool withName) override;
     bool isButton(avm1::ClipId clip) override;
     avm1::Value getClipProperty(avm1::ClipId clip, avm1::ClipProperty p) override;
     void setClipProperty(avm1::ClipId clip, avm1::ClipProperty p, const avm1::Value& v) override;

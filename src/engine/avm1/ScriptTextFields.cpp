@@ -180,7 +180,9 @@ Value ScriptRuntime::createTextField(TimelineInstance& c, Args args) {
     obj.matrix = Matrix::translate(twips(2), twips(3));
     obj.textField = makeTextField(*m_fieldDef, m_movie);
     obj.textField->setSize(std::max(twips(4), 0.0), std::max(twips(5), 0.0));
-    return Value(fieldObject(c, obj));
+    // The new field is the result from version 8 on; before, there is none.
+    Object* made = fieldObject(c, obj);
+    return vm.version() >= 8 ? Value(made) : Value();
 }
 
 Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj) {
@@ -263,6 +265,24 @@ Object* ScriptRuntime::childObject(ClipId parentId, std::string_view name, bool 
         }
     }
     return nullptr;
+}
+
+std::optional<int> ScriptRuntime::fieldDepth(Object* field) {
+    const DisplayObject* obj = fieldOf(field);
+    if (obj == nullptr) {
+        return std::nullopt;
+    }
+    return obj->depth - kScriptDepthBase;
+}
+
+std::string ScriptRuntime::fieldPath(Object* field, bool withName) {
+    TimelineInstance* parent = nullptr;
+    const DisplayObject* obj = fieldOf(field, &parent);
+    if (obj == nullptr || parent == nullptr) {
+        return {};
+    }
+    const std::string path = m_vm->targetPath(parent->clipId());
+    return withName ? path + "." + obj->name : path;
 }
 
 void ScriptRuntime::installTextFieldClass() {

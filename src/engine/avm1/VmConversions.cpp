@@ -51,6 +51,13 @@ std::string Vm::toString(const Value& v) {
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
+        // A text field is its target path too (up to version 5 its timeline's path).
+        if (o->hostClass() == "TextField") {
+            std::string path = m_host.fieldPath(o, m_version >= 6);
+            if (!path.empty()) {
+                return path;
+            }
+        }
         // A String object is its text, whatever its toString does.
         if (o->objectClass() == ObjectClass::String && o->primitive().isString()) {
             return o->primitive().asString();

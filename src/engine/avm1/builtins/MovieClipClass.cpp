@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 namespace kinovex::flash::avm1 {
 
@@ -80,11 +81,13 @@ ClipId clipOf(const Value& self) {
 }
 
 // A level stands at its number on the player's own list, which scripts see 16384 lower, as
-// they see every clip's depth: _level0 is at -16384.
+// they see every clip's depth: _level0 is at -16384. Borrowed by a text field, getDepth gives
+// the field's depth.
 Value clipDepth(Vm& vm, const Value& self, Args) {
     const ClipId c = clipOf(self);
     if (c == 0 || !vm.host().clipExists(c)) {
-        return Value();
+        const std::optional<int> field = vm.host().fieldDepth(selfObject(self));
+        return field ? Value(static_cast<double>(*field)) : Value();
     }
     const int depth = vm.host().clipDepth(c);
     const int levelBase = vm.host().parentClip(c) == 0 ? -16384 : 0;

@@ -146,12 +146,15 @@ void ScriptRuntime::queueEvent(TimelineInstance& clip, std::uint32_t event,
 
 void ScriptRuntime::queueInitialize(TimelineInstance& clip) {
     // A clip a script made (a duplicate carries its original's actions) runs its construct
-    // actions at once, inside the call that made it; the initialize ones wait in the queue.
+    // actions at once, inside the call that made it, and its initialize ones wait in the queue.
+    // A clip its timeline placed runs its initialize actions at once, before the init actions
+    // that follow in the frame, and its construct ones wait.
     const DisplayObject* obj = clip.owner();
     const bool madeByScript = obj != nullptr && obj->dynamic;
+    const std::uint32_t atOnce = madeByScript ? ClipEventConstruct : ClipEventInitialize;
     if (const auto& actions = clip.clipActions()) {
         for (const ClipAction& a : *actions) {
-            if (madeByScript && (a.events & ClipEventConstruct) != 0) {
+            if ((a.events & atOnce) != 0) {
                 m_vm->runActions(clip.clipId(), a.code);
             } else if ((a.events & (ClipEventConstruct | ClipEventInitialize)) != 0) {
                 const auto at = m_queue.begin() + static_cast<std::ptrdiff_t>(m_initializeQueued);

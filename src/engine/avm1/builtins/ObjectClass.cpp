@@ -14,7 +14,14 @@ Value construct(Vm& vm, const Value& self, Args args) {
     if (!o && vm.constructing() && self.isObject()) {
         return self;
     }
-    return Value(o ? o : vm.newObject());
+    if (o) {
+        return Value(o);
+    }
+    // Object(undefined) called as a function gives an object with no prototype: it has no
+    // valueOf or toString, so it converts like undefined.
+    Object* bare = vm.newObject();
+    bare->setProto(nullptr);
+    return Value(bare);
 }
 
 // A clip run through it is an object like the others: only its own conversion to text gives its

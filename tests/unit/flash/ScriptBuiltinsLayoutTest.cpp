@@ -96,10 +96,10 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse, Selection and Accessibility are sealed, read-only as
-            // well.
+            // Color's prototype, Key, Mouse, Selection, Accessibility and Date are sealed,
+            // read-only as well.
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
-                                name == "Selection" || name == "Accessibility";
+                                name == "Selection" || name == "Accessibility" || name == "Date";
             const avm1::PropFlags flags =
                 avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
@@ -108,9 +108,10 @@ std::vector<Layout> layoutOf(int version) {
             const Object* function =
                 runtime.vm().functionPrototype()->findOwn("constructor")->value.asObject();
             const Property* ctor = o->findOwn("constructor");
-            EXPECT_TRUE(ctor && ctor->flags == (avm1::kDontEnum | avm1::kDontDelete) &&
-                        ctor->value.asObject() == function)
-                << name;
+            // Date's constructor link is read-only too.
+            const avm1::PropFlags flags =
+                avm1::kDontEnum | avm1::kDontDelete | (name == "Date" ? avm1::kReadOnly : 0);
+            EXPECT_TRUE(ctor && ctor->flags == flags && ctor->value.asObject() == function) << name;
         }
         out.push_back(l);
     }
@@ -158,13 +159,14 @@ const std::vector<Layout> kLayout = {
      "LN10:n=2.30258509299405:7 LN2:n=0.693147180559945:7 LOG10E:n=0.434294481903252:7 "
      "LOG2E:n=1.44269504088896:7 PI:n=3.14159265358979:7 SQRT1_2:n=0.707106781186548:7 "
      "SQRT2:n=1.4142135623731:7"},
-    {"Date", "Function.prototype", "prototype:o:3 UTC:f:7"},
+    {"Date", "Function.prototype", "prototype:o:7 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
      "constructor:f:3 getFullYear:f:3 getUTCFullYear:f:3 getMonth:f:3 getUTCMonth:f:3 getDate:f:3 "
      "getUTCDate:f:3 getHours:f:3 getUTCHours:f:3 getMinutes:f:3 getUTCMinutes:f:3 getSeconds:f:3 "
      "getUTCSeconds:f:3 getMilliseconds:f:3 getUTCMilliseconds:f:3 getDay:f:3 getUTCDay:f:3 "
-     "getTime:f:3 valueOf:f:3 getYear:f:3 getTimezoneOffset:f:3 setFullYear:f:3 setUTCFullYear:f:3 "
-     "setMonth:f:3 setUTCMonth:f:3 setDate:f:3 setUTCDate:f:3 setHours:f:3 setUTCHours:f:3 "
+     "getTime:f:3 valueOf:f:3 getYear:f:3 getUTCYear:f:3 getTimezoneOffset:f:3 setFullYear:f:3 "
+     "setUTCFullYear:f:3 setMonth:f:3 setUTCMonth:f:3 setDate:f:3 setUTCDate:f:3 setHours:f:3 "
+     "setUTCHours:f:3 "
      "setMinutes:f:3 setUTCMinutes:f:3 setSeconds:f:3 setUTCSeconds:f:3 setMilliseconds:f:3 "
      "setUTCMilliseconds:f:3 setYear:f:3 setTime:f:3 toString:f:3"},
     {"Error", "Function.prototype", "prototype:o:3"},

@@ -12,13 +12,14 @@ namespace kinovex::flash::avm1 {
 namespace {
 
 // The time of (year, month, day, hours, minutes, seconds, ms) given as arguments, `offset` ms
-// ahead of UTC. Years 0 to 99 are 1900 to 1999; a missing day is the 1st, the rest 0.
+// ahead of UTC. Years below 100 count from 1900 (99 is 1999, -100 is 1800); a missing day is
+// the 1st, the rest 0.
 double timeOfFields(Vm& vm, Args args, double offset) {
     double parts[7] = {0, 0, 1, 0, 0, 0, 0};
     for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
         parts[i] = toInteger(vm.toNumber(args[i]));
     }
-    if (parts[0] >= 0 && parts[0] < 100) {
+    if (parts[0] < 100) {
         parts[0] += 1900;
     }
     return daysFromCivil(parts[0], parts[1], parts[2]) * 86400000.0 + parts[3] * 3600000.0 +
@@ -103,8 +104,17 @@ Value getYear(Vm& vm, const Value& self, Args) {
     return Value(vm.toNumber(y) - 1900);
 }
 
-// Date.UTC(year, month, day, hours, minutes, seconds, ms): the time of those UTC fields.
+Value getUtcYear(Vm& vm, const Value& self, Args) {
+    const Value y = vm.call(vm.getMember(self, "getUTCFullYear"), self, {});
+    return Value(vm.toNumber(y) - 1900);
+}
+
+// Date.UTC(year, month, day, hours, minutes, seconds, ms): the time of those UTC fields; it
+// needs the year and the month at least.
 Value utc(Vm& vm, const Value&, Args args) {
+    if (args.size() < 2) {
+        return Value();
+    }
     return Value(timeOfFields(vm, args, 0));
 }
 
@@ -148,6 +158,9 @@ Value toString(Vm& vm, const Value& self, Args) {
 void installDateClass(Vm& vm) {
     Object* proto = vm.newObject();
     Object* ctor = defineClass(vm, "Date", construct, proto, true);
+    for (const std::string_view name : {"__proto__", "constructor", "prototype"}) {
+        ctor->findOwn(name)->flags |= kReadOnly;
+    }
     vm.setFunction(ctor, "UTC", utc, kDontEnum | kDontDelete | kReadOnly);
     const char* fields[] = {"FullYear", "Month",   "Date",         "Hours",
                             "Minutes",  "Seconds", "Milliseconds", "Day"};
@@ -156,8 +169,10 @@ void installDateClass(Vm& vm) {
         defineGetter(vm, proto, std::string("getUTC") + fields[i], true, i);
     }
     defineGetter(vm, proto, "getTime", true, 8);
-    defineGetter(vm, proto, "valueOf", true, 8);
+    // valueOf is getTime itself, the same function.
+    proto->define("valueOf", proto->findOwn("getTime")->value, kDontEnum | kDontDelete);
     vm.setFunction(proto, "getYear", getYear);
+    vm.setFunction(proto, "getUTCYear", getUtcYear);
     vm.setFunction(proto, "getTimezoneOffset", getTimezoneOffset);
     const struct {
         const char* field;

@@ -728,6 +728,7 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
         }
         return r.isObject() ? r : Value(self);
     }
+    m_constructingScript = !ctor->function()->native;
     runFunction(ctor, Value(self), args, proto);
     return Value(self);
 }
@@ -767,7 +768,13 @@ Value Vm::runFunction(Object* function, const Value& self, std::span<const Value
         const NativeGuard nesting(*this);
         return f->native(*this, self, args);
     }
+    const bool constructed = std::exchange(m_constructingScript, false);
     const NestingGuard nesting(*this);
+    m_scriptConstructed.push_back(constructed);
+    struct Pop {
+        std::vector<bool>& stack;
+        ~Pop() { stack.pop_back(); }
+    } pop{m_scriptConstructed};
     return Interpreter(*this).callScript(function, self, args, home);
 }
 

@@ -106,6 +106,10 @@ public:
                      PropFlags flags = kDontEnum | kDontDelete);
     // True while a native constructor runs for `new` (String(x) and new String(x) differ).
     bool constructing() const { return m_constructing; }
+    // Whether the script function running now was called with `new` (false outside one).
+    bool scriptConstructed() const {
+        return !m_scriptConstructed.empty() && m_scriptConstructed.back();
+    }
 
     // Conversions, with this movie's version rules.
     double toNumber(const Value& v);
@@ -306,6 +310,10 @@ private:
     bool m_runningActions = false;       // runActions is on the stack
     bool m_constructing = false;         // a native constructor is being called with `new`
     Object* m_runningFunction = nullptr; // the script function running, for arguments.caller
+    // One entry a running script function: whether `new` called it. m_constructingScript
+    // marks the next script function run as one `new` calls.
+    std::vector<bool> m_scriptConstructed;
+    bool m_constructingScript = false;
 };
 
 } // namespace kinovex::flash::avm1

@@ -1,7 +1,7 @@
 // ASnative(group, index): the player's built-in functions by number, as class libraries written
 // for the player reach them even where a script has hidden or deleted the named ones. The
 // numbers known here are those of Object.prototype's methods (group 101), escape (100, 0),
-// Array.prototype.push (252, 1) and what the player's classes register on the Vm.
+// ASnew (2, 0), Array.prototype.push (252, 1) and what the player's classes register on the Vm.
 
 #include "engine/avm1/Vm.h"
 #include "engine/avm1/builtins/Builtins.h"
@@ -40,6 +40,11 @@ void installAsNative(Vm& vm) {
     registerMember(vm.global(), "escape", 100, 0);
     registerMember(vm.global(), "unescape", 100, 1);
     registerMember(vm.arrayPrototype(), "push", 252, 1);
+    // ASnew (2, 0): whether the script function calling it was called with `new`.
+    Object* asNew = vm.newFunction(
+        [](Vm& v, const Value&, Args) { return Value(v.scriptConstructed()); }, "ASnew");
+    vm.keepAlive(asNew);
+    vm.registerNative(2, 0, asNew);
     vm.setFunction(vm.global(), "ASnative", [objectMethods](Vm& v, const Value&, Args args) {
         const double group = v.toNumber(arg(args, 0));
         const double index = v.toNumber(arg(args, 1));

@@ -1,5 +1,9 @@
 #include "engine/render/Filters.h"
 
+#include "engine/render/CoverageBlur.h"
+#include "engine/render/FilterBlur.h"
+#include "engine/render/FilterShadow.h"
+
 #include <algorithm>
 #include <cmath>
 #include <optional>
@@ -9,125 +13,6 @@
 namespace kinovex::flash {
 
 namespace {
-
-// Division by a box's width as a multiply and a shift: floor(n / d) == (n * m) >> 32 with
-// m = ceil(2^32 / d) holds for every n with n * d < 2^32, and a box sums at most 511 values of
-// 255.
-struct BoxDivider {
-    explicit BoxDivider(std::uint32_t d) : factor(((std::uint64_t{1} << 32) + d - 1) / d) {}
-    std::uint32_t operator()(std::uint32_t n) const {
-        return static_cast<std::uint32_t>((n * factor) >> 32);
-    }
-    std::uint64_t factor;
-};
-
-std::uint32_t channel(std::uint32_t p, int c) {
-    return (p >> (8 * c)) & 255u;
-}
-
-// One pass of a running-sum box blur along a line of `count` values `step` apart, per channel;
-// values beyond the line's ends count as transparent.
-template <int Channels>
-void blurLine(std::uint32_t* line, int count, std::ptrdiff_t step, int radius,
-              std::vector<std::uint32_t>& scratch) {
-    if (radius <= 0 || count <= 1) {
-        return;
-    }
-    // The line with `radius` transparent values on each side, so the loop needs no bounds.
-    scratch.assign(static_cast<std::size_t>(count + 2 * radius + 1), 0u);
-    for (int i = 0; i < count; ++i) {
-        scratch[static_cast<std::size_t>(i + radius)] = line[i * step];
-    }
-    const BoxDivider divide(static_cast<std::uint32_t>(2 * radius + 1));
-    std::uint32_t sum[Channels] = {};
-    for (int i = 0; i < 2 * radius + 1; ++i) {
-        for (int c = 0; c < Channels; ++c) {
-            sum[c] += channel(scratch[static_cast<std::size_t>(i)], c);
-        }
-    }
-    for (int i = 0; i < count; ++i) {
-        std::uint32_t out = 0;
-        for (int c = 0; c < Channels; ++c) {
-            out |= divide(sum[c]) << (8 * c);
-        }
-        line[i * step] = out;
-        const std::uint32_t leaving = scratch[static_cast<std::size_t>(i)];
-        const std::uint32_t entering = scratch[static_cast<std::size_t>(i + 2 * radius + 1)];
-        for (int c = 0; c < Channels; ++c) {
-            sum[c] += channel(entering, c) - channel(leaving, c);
-        }
-    }
-}
-
-// One vertical pass over every column at once, row by row, so that memory is read in order:
-// `sums` holds each column's running sums.
-template <int Channels>
-void blurColumns(std::uint32_t* pixels, int width, int height, int strideWords, int radius,
-                 std::vector<std::uint32_t>& scratch) {
-    if (radius <= 0 || height <= 1) {
-        return;
-    }
-    const auto w = static_cast<std::size_t>(width);
-    const auto stride = static_cast<std::size_t>(strideWords);
-    scratch.resize(w * static_cast<std::size_t>(height));
-    for (int y = 0; y < height; ++y) {
-        std::copy_n(pixels + static_cast<std::size_t>(y) * stride, w,
-                    scratch.begin() + static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) * w));
-    }
-    auto row = [&](int y) -> const std::uint32_t* {
-        return y < 0 || y >= height ? nullptr : scratch.data() + static_cast<std::size_t>(y) * w;
-    };
-    std::vector<std::uint32_t> sums(Channels * w, 0u);
-    auto add = [&](const std::uint32_t* r, bool subtract) {
-        if (r == nullptr) {
-            return;
-        }
-        for (std::size_t x = 0; x < w; ++x) {
-            for (int c = 0; c < Channels; ++c) {
-                const std::uint32_t v = channel(r[x], c);
-                sums[Channels * x + static_cast<std::size_t>(c)] += subtract ? 0u - v : v;
-            }
-        }
-    };
-    for (int y = -radius; y <= radius; ++y) {
-        add(row(y), false);
-    }
-    const BoxDivider divide(static_cast<std::uint32_t>(2 * radius + 1));
-    for (int y = 0; y < height; ++y) {
-        std::uint32_t* out = pixels + static_cast<std::size_t>(y) * stride;
-        for (std::size_t x = 0; x < w; ++x) {
-            std::uint32_t p = 0;
-            for (int c = 0; c < Channels; ++c) {
-                p |= divide(sums[Channels * x + static_cast<std::size_t>(c)]) << (8 * c);
-            }
-            out[x] = p;
-        }
-        add(row(y + radius + 1), false);
-        add(row(y - radius), true);
-    }
-}
-
-// `passes` box blurs each way over values of `Channels` bytes (4: premultiplied ARGB; 1: a
-// plane of coverage, one value of 0..255 in each word).
-template <int Channels>
-void blurPasses(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
-                int radiusY, int passes) {
-    std::vector<std::uint32_t> scratch;
-    for (int pass = 0; pass < passes; ++pass) {
-        if (radiusX > 0) {
-            for (int y = 0; y < height; ++y) {
-                blurLine<Channels>(pixels + static_cast<std::ptrdiff_t>(y) * strideWords, width, 1,
-                                   radiusX, scratch);
-            }
-        }
-        blurColumns<Channels>(pixels, width, height, strideWords, radiusY, scratch);
-    }
-}
-
-int radiusFor(double blur, double scale) {
-    // Flash's blur amount is the width of the box.
-    return std::clamp(static_cast<int>(std::lround(blur * scale / 2.0)), 0, 255);
-}
 
 std::uint32_t premul(double r, double g, double b, double a) {
     auto ch = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
@@ -158,100 +43,17 @@ void colorMatrix(std::uint32_t* px, std::size_t count, const std::vector<float>&
     }
 }
 
-// Drop shadow and glow: the object's coverage, blurred, moved, coloured, under (or inside) it.
-void shadow(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
-    const auto size = static_cast<std::size_t>(stride) * static_cast<std::size_t>(h);
-    std::vector<std::uint32_t> alpha(size, 0);
-    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
-    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const int sx = x - dx;
-            const int sy = y - dy;
-            std::uint32_t a = 0;
-            if (sx >= 0 && sy >= 0 && sx < w && sy < h) {
-                a = px[static_cast<std::size_t>(sy) * static_cast<std::size_t>(stride) +
-                       static_cast<std::size_t>(sx)] >>
-                    24;
-            }
-            if (f.inner) {
-                a = 255 - a;
-            }
-            alpha[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
-                  static_cast<std::size_t>(x)] = a;
-        }
-    }
-    blurPasses<1>(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
-                  std::max(1, f.passes));
-    const double colorAlpha = f.color.a / 255.0;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
-                                  static_cast<std::size_t>(x);
-            const std::uint32_t src = px[i];
-            if (src == 0 && alpha[i] == 0) {
-                continue; // no object and no shadow: stays transparent whatever the mode
-            }
-            const double srcA = (src >> 24) / 255.0;
-            double sa = std::min(1.0, alpha[i] / 255.0 * f.strength) * colorAlpha;
-            if (f.inner) {
-                sa *= srcA; // only inside the object
-            }
-            const double sr = f.color.r / 255.0 * sa;
-            const double sg = f.color.g / 255.0 * sa;
-            const double sb = f.color.b / 255.0 * sa;
-            double r = ((src >> 16) & 255) / 255.0;
-            double g = ((src >> 8) & 255) / 255.0;
-            double b = (src & 255) / 255.0;
-            double a = srcA;
-            if (f.knockout) {
-                // Only the shadow, cut out where the object is.
-                const double keep = f.inner ? 1.0 : 1.0 - srcA;
-                r = sr * keep;
-                g = sg * keep;
-                b = sb * keep;
-                a = sa * keep;
-            } else if (f.inner) {
-                // Inner shadow on top of the object.
-                r = sr + r * (1 - sa);
-                g = sg + g * (1 - sa);
-                b = sb + b * (1 - sa);
-            } else if (!f.compositeSource) {
-                r = sr;
-                g = sg;
-                b = sb;
-                a = sa;
-            } else {
-                // The object over its shadow.
-                r = r + sr * (1 - srcA);
-                g = g + sg * (1 - srcA);
-                b = b + sb * (1 - srcA);
-                a = srcA + sa * (1 - srcA);
-            }
-            auto ch = [](double v) {
-                return static_cast<std::uint32_t>(std::clamp(v, 0.0, 1.0) * 255 + 0.5);
-            };
-            const std::uint32_t ia = ch(a);
-            px[i] = (ia << 24) | (std::min(ch(r), ia) << 16) | (std::min(ch(g), ia) << 8) |
-                    std::min(ch(b), ia);
-        }
-    }
-}
-
-// The object's coverage (0..1), blurred as the filter says.
+// The object's coverage (0..1), blurred as the filter says, rows `w` apart.
 std::vector<float> blurredAlpha(const std::uint32_t* px, int w, int h, int stride, const Filter& f,
                                 double scale) {
-    std::vector<std::uint32_t> alpha(static_cast<std::size_t>(stride) * static_cast<std::size_t>(h),
-                                     0);
+    std::vector<std::uint8_t> alpha(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
     for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
-                                  static_cast<std::size_t>(x);
-            alpha[i] = px[i] >> 24;
-        }
+        const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
+        std::transform(row, row + w, alpha.begin() + static_cast<std::ptrdiff_t>(y) * w,
+                       [](std::uint32_t p) { return static_cast<std::uint8_t>(p >> 24); });
     }
-    blurPasses<1>(alpha.data(), w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
-                  std::max(1, f.passes));
+    coverageBlur(alpha.data(), w, h, blurRadius(f.blurX, scale), blurRadius(f.blurY, scale),
+                 std::max(1, f.passes));
     std::vector<float> out(alpha.size());
     for (std::size_t i = 0; i < alpha.size(); ++i) {
         out[i] = static_cast<float>(alpha[i]) / 255.0f;
@@ -313,7 +115,7 @@ void bevelOrGradientGlow(std::uint32_t* px, int w, int h, int stride, const Filt
         if (x < 0 || y < 0 || x >= w || y >= h) {
             return 0.0f;
         }
-        return blurred[static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
+        return blurred[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
                        static_cast<std::size_t>(x)];
     };
     const bool gradient =
@@ -445,24 +247,15 @@ void convolution(std::uint32_t* px, int w, int h, int stride, const Filter& f) {
     }
 }
 
-} // namespace
-
-void boxBlur(std::uint32_t* pixels, int width, int height, int strideWords, int radiusX,
-             int radiusY, int passes) {
-    blurPasses<4>(pixels, width, height, strideWords, radiusX, radiusY, passes);
-}
-
-namespace {
-
 void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, double scale) {
     switch (f.type) {
     case Filter::Type::Blur:
-        boxBlur(px, w, h, stride, radiusFor(f.blurX, scale), radiusFor(f.blurY, scale),
+        boxBlur(px, w, h, stride, blurRadius(f.blurX, scale), blurRadius(f.blurY, scale),
                 std::max(1, f.passes));
         break;
     case Filter::Type::DropShadow:
     case Filter::Type::Glow:
-        shadow(px, w, h, stride, f, scale);
+        applyShadow(px, w, h, stride, f, scale);
         break;
     case Filter::Type::Bevel:
     case Filter::Type::GradientGlow:
@@ -489,8 +282,8 @@ std::optional<std::pair<int, int>> filterReach(const Filter& f, double scale) {
     }
     const int passes = std::max(1, f.passes);
     const double shift = std::abs(f.distance * scale);
-    const int x = radiusFor(f.blurX, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
-    const int y = radiusFor(f.blurY, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    const int x = blurRadius(f.blurX, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
+    const int y = blurRadius(f.blurY, scale) * passes + static_cast<int>(std::ceil(shift)) + 1;
     return std::pair{x, y};
 }
 

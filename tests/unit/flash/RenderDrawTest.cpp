@@ -4,8 +4,10 @@
 
 #include "FlashTestUtil.h"
 #include "engine/render/Compositor.h"
+#include "engine/render/CoverageBlur.h"
 #include "engine/render/Filters.h"
 
+#include <algorithm>
 #include <cairo.h>
 #include <cmath>
 #include <filesystem>
@@ -374,7 +376,7 @@ std::vector<std::uint32_t> plainBoxBlur(std::vector<std::uint32_t> px, int w, in
     return px;
 }
 
-TEST(RenderBlur, RunningSumsGiveThePlainBoxMeans) {
+TEST(RenderBlur, RunningSumsGiveThePlainBoxMeansOverPixelsAndCoverage) {
     struct Case {
         int w, h, rx, ry, passes;
     };
@@ -388,9 +390,17 @@ TEST(RenderBlur, RunningSumsGiveThePlainBoxMeans) {
             p = a << 24 | std::min(a, (seed >> 16) & 255) << 16 |
                 std::min(a, (seed >> 8) & 255) << 8 | std::min(a, seed & 255);
         }
+        // The coverage blur works on one byte a pixel: the alpha channel alone.
+        std::vector<std::uint8_t> plane(px.size());
+        std::transform(px.begin(), px.end(), plane.begin(),
+                       [](std::uint32_t p) { return static_cast<std::uint8_t>(p >> 24); });
         const auto expected = plainBoxBlur(px, c.w, c.h, c.rx, c.ry, c.passes);
         boxBlur(px.data(), c.w, c.h, c.w, c.rx, c.ry, c.passes);
         EXPECT_EQ(px, expected) << c.w << "x" << c.h << " r " << c.rx << "," << c.ry;
+        coverageBlur(plane.data(), c.w, c.h, c.rx, c.ry, c.passes);
+        for (std::size_t i = 0; i < plane.size(); ++i) {
+            ASSERT_EQ(plane[i], expected[i] >> 24) << c.w << "x" << c.h << " at " << i;
+        }
     }
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+// Integer arithmetic on premultiplied ARGB32 pixels, exact to the rounding of x * k / 255.
+
+#include <cstdint>
+
+namespace kinovex::flash::premul8 {
+
+// Every channel of `p` times k / 255 (k in 0..255), rounded to nearest. Two channels share
+// one multiply: their products stay below 2^16 and never reach each other.
+inline std::uint32_t scale(std::uint32_t p, std::uint32_t k) {
+    std::uint32_t rb = (p & 0x00ff00ffu) * k + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    std::uint32_t ag = ((p >> 8) & 0x00ff00ffu) * k + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
+    return rb | ag;
+}
+
+inline std::uint32_t alpha(std::uint32_t p) {
+    return p >> 24;
+}
+
+// `src` over `dst`: their channel sums never pass 255 when both are valid premultiplied
+// pixels, so no channel carries into the next.
+inline std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
+    return src + scale(dst, 255u - alpha(src));
+}
+
+} // namespace kinovex::flash::premul8

@@ -98,15 +98,35 @@ template <Mode M> std::uint32_t compose(std::uint32_t src, std::uint32_t shadow)
     }
 }
 
+// Under the object and inside it, no shadow leaves a pixel as it was: a block of pixels without
+// any (most of a large object, far from its edges) is passed over. Blocks have a fixed length
+// so that the compiler tests each one many bytes at a time.
+template <Mode M>
+void composeRow(std::uint32_t* row, const std::uint8_t* cover, int w, const ColorTable& colors) {
+    constexpr int kBlock = 16;
+    int x = 0;
+    if constexpr (M == Mode::Under || M == Mode::Inside) {
+        for (; x + kBlock <= w; x += kBlock) {
+            std::uint8_t any = 0;
+            for (int k = 0; k < kBlock; ++k) {
+                any |= cover[x + k];
+            }
+            for (int k = 0; any != 0 && k < kBlock; ++k) {
+                row[x + k] = compose<M>(row[x + k], colors[cover[x + k]]);
+            }
+        }
+    }
+    for (; x < w; ++x) {
+        row[x] = compose<M>(row[x], colors[cover[x]]);
+    }
+}
+
 template <Mode M>
 void composeRows(std::uint32_t* px, int w, int h, int stride, const std::uint8_t* cover,
                  const ColorTable& colors) {
     for (int y = 0; y < h; ++y) {
-        std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
-        const std::uint8_t* c = cover + static_cast<std::ptrdiff_t>(y) * w;
-        for (int x = 0; x < w; ++x) {
-            row[x] = compose<M>(row[x], colors[c[x]]);
-        }
+        composeRow<M>(px + static_cast<std::ptrdiff_t>(y) * stride,
+                      cover + static_cast<std::ptrdiff_t>(y) * w, w, colors);
     }
 }
 

@@ -73,20 +73,35 @@ void blurColumns(std::uint8_t* plane, int width, int height, int radius,
     }
 }
 
-// One horizontal pass along a row: a running sum over the row with `radius` zeros each side.
-void blurRow(std::uint8_t* row, int count, int radius, std::vector<std::uint8_t>& padded) {
-    const int width = 2 * radius + 1;
-    padded.assign(static_cast<std::size_t>(count + 2 * width), 0);
-    std::copy_n(row, count, padded.begin() + radius);
-    const CoverageDivider divide(width);
+// out[i] = the difference of two sums `width` apart, divided: each box's mean.
+void boxMeans(std::uint8_t* __restrict out, const std::int32_t* __restrict prefix,
+              std::size_t count, std::size_t width, CoverageDivider divide) {
+    std::size_t i = 0;
+    for (; i + kBlock <= count; i += kBlock) {
+        for (std::size_t k = 0; k < kBlock; ++k) {
+            out[i + k] = divide(prefix[i + k + width] - prefix[i + k]);
+        }
+    }
+    for (; i < count; ++i) {
+        out[i] = divide(prefix[i + width] - prefix[i]);
+    }
+}
+
+// One horizontal pass along a row, values beyond its ends 0: the sums of the row's first values
+// (`radius` zeros ahead of it), whose differences are the boxes' sums. Only the sums depend on
+// each other; the means then come many at a time.
+void blurRow(std::uint8_t* row, int count, int radius, std::vector<std::int32_t>& prefix) {
+    const auto width = static_cast<std::size_t>(2 * radius + 1);
+    const auto n = static_cast<std::size_t>(count);
+    const auto r = static_cast<std::size_t>(radius);
+    prefix.assign(n + width, 0);
     std::int32_t sum = 0;
-    for (int i = 0; i < width; ++i) {
-        sum += padded[static_cast<std::size_t>(i)];
+    for (std::size_t k = 0; k < n; ++k) {
+        sum += row[k];
+        prefix[r + k + 1] = sum;
     }
-    for (int i = 0; i < count; ++i) {
-        row[i] = divide(sum);
-        sum += padded[static_cast<std::size_t>(i + width)] - padded[static_cast<std::size_t>(i)];
-    }
+    std::fill(prefix.begin() + static_cast<std::ptrdiff_t>(r + n + 1), prefix.end(), sum);
+    boxMeans(row, prefix.data(), n, width, CoverageDivider(2 * radius + 1));
 }
 
 } // namespace
@@ -97,7 +112,7 @@ void coverageBlur(std::uint8_t* plane, int width, int height, int radiusX, int r
     std::vector<std::int32_t> sums;
     for (int pass = 0; pass < passes; ++pass) {
         for (int y = 0; radiusX > 0 && width > 1 && y < height; ++y) {
-            blurRow(plane + static_cast<std::ptrdiff_t>(y) * width, width, radiusX, scratch);
+            blurRow(plane + static_cast<std::ptrdiff_t>(y) * width, width, radiusX, sums);
         }
         if (radiusY > 0 && height > 1) {
             blurColumns(plane, width, height, radiusY, scratch, sums);

@@ -287,17 +287,32 @@ std::optional<std::pair<int, int>> filterReach(const Filter& f, double scale) {
     return std::pair{x, y};
 }
 
+namespace {
+
+// Premultiplied: a transparent pixel is all zero, so one OR over the row tells an empty row. The
+// OR runs in blocks of a fixed length, which the compiler at -O2 runs many pixels at a time.
+bool anyPixel(const std::uint32_t* row, int w) {
+    constexpr int kBlock = 16;
+    std::uint32_t any = 0;
+    int i = 0;
+    for (; i + kBlock <= w; i += kBlock) {
+        for (int k = 0; k < kBlock; ++k) {
+            any |= row[i + k];
+        }
+    }
+    for (; i < w; ++i) {
+        any |= row[i];
+    }
+    return any != 0;
+}
+
+} // namespace
+
 std::optional<PixelArea> coveredArea(const std::uint32_t* px, int w, int h, int stride) {
     PixelArea area{w, h, 0, 0};
     for (int y = 0; y < h; ++y) {
         const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
-        // Premultiplied: a transparent pixel is all zero, so one OR over the row (which the
-        // compiler runs many pixels at a time) tells an empty row.
-        std::uint32_t any = 0;
-        for (int i = 0; i < w; ++i) {
-            any |= row[i];
-        }
-        if (any == 0) {
+        if (!anyPixel(row, w)) {
             continue;
         }
         int x = 0;

@@ -1,8 +1,9 @@
 #include "engine/render/Filters.h"
 
-#include "engine/render/CoverageBlur.h"
+#include "engine/render/FilterBevel.h"
 #include "engine/render/FilterBlur.h"
 #include "engine/render/FilterShadow.h"
+#include "engine/render/PremulPixel.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,12 +14,6 @@
 namespace kinovex::flash {
 
 namespace {
-
-std::uint32_t premul(double r, double g, double b, double a) {
-    auto ch = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
-    const std::uint32_t ia = ch(a);
-    return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
-}
 
 void colorMatrix(std::uint32_t* px, std::size_t count, const std::vector<float>& m) {
     if (m.size() < 20) {
@@ -39,134 +34,7 @@ void colorMatrix(std::uint32_t* px, std::size_t count, const std::vector<float>&
             const float* k = &m[static_cast<std::size_t>(row) * 5];
             out[row] = k[0] * in[0] + k[1] * in[1] + k[2] * in[2] + k[3] * in[3] + k[4];
         }
-        px[i] = premul(out[0], out[1], out[2], std::clamp(out[3], 0.0, 255.0));
-    }
-}
-
-// The object's coverage (0..1), blurred as the filter says, rows `w` apart.
-std::vector<float> blurredAlpha(const std::uint32_t* px, int w, int h, int stride, const Filter& f,
-                                double scale) {
-    std::vector<std::uint8_t> alpha(static_cast<std::size_t>(w) * static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y) {
-        const std::uint32_t* row = px + static_cast<std::ptrdiff_t>(y) * stride;
-        std::transform(row, row + w, alpha.begin() + static_cast<std::ptrdiff_t>(y) * w,
-                       [](std::uint32_t p) { return static_cast<std::uint8_t>(p >> 24); });
-    }
-    coverageBlur(alpha.data(), w, h, blurRadius(f.blurX, scale), blurRadius(f.blurY, scale),
-                 std::max(1, f.passes));
-    std::vector<float> out(alpha.size());
-    for (std::size_t i = 0; i < alpha.size(); ++i) {
-        out[i] = static_cast<float>(alpha[i]) / 255.0f;
-    }
-    return out;
-}
-
-// 256 premultiplied colours along a gradient's stops.
-std::vector<std::uint32_t> ramp(const std::vector<GradientStop>& stops) {
-    std::vector<std::uint32_t> out(256, 0);
-    if (stops.empty()) {
-        return out;
-    }
-    for (int i = 0; i < 256; ++i) {
-        std::size_t k = 0;
-        while (k + 1 < stops.size() && stops[k + 1].ratio < i) {
-            ++k;
-        }
-        const GradientStop& a = stops[k];
-        const GradientStop& b = k + 1 < stops.size() ? stops[k + 1] : a;
-        const double span = b.ratio - a.ratio;
-        const double t = span > 0 ? std::clamp((i - a.ratio) / span, 0.0, 1.0) : 0.0;
-        auto mix = [t](std::uint8_t x, std::uint8_t y) { return x + (y - x) * t; };
-        out[static_cast<std::size_t>(i)] =
-            premul(mix(a.color.r, b.color.r), mix(a.color.g, b.color.g), mix(a.color.b, b.color.b),
-                   mix(a.color.a, b.color.a));
-    }
-    return out;
-}
-
-std::uint32_t scalePremul(std::uint32_t p, double k) {
-    auto ch = [&](int shift) {
-        return static_cast<std::uint32_t>(
-                   std::lround(std::clamp(((p >> shift) & 255) * k, 0.0, 255.0)))
-               << shift;
-    };
-    return ch(24) | ch(16) | ch(8) | ch(0);
-}
-
-// src OVER dst, both premultiplied.
-std::uint32_t over(std::uint32_t src, std::uint32_t dst) {
-    const double k = 1.0 - (src >> 24) / 255.0;
-    const std::uint32_t d = scalePremul(dst, k);
-    std::uint32_t out = 0;
-    for (int shift = 0; shift < 32; shift += 8) {
-        out |= std::min<std::uint32_t>(255, ((src >> shift) & 255) + ((d >> shift) & 255)) << shift;
-    }
-    return out;
-}
-
-// Bevels and gradient glows: an effect picture computed per pixel from the blurred coverage,
-// placed inside the object, outside it, or both, and combined with the object.
-void bevelOrGradientGlow(std::uint32_t* px, int w, int h, int stride, const Filter& f,
-                         double scale) {
-    const std::vector<float> blurred = blurredAlpha(px, w, h, stride, f, scale);
-    const int dx = static_cast<int>(std::lround(std::cos(f.angle) * f.distance * scale));
-    const int dy = static_cast<int>(std::lround(std::sin(f.angle) * f.distance * scale));
-    auto at = [&](int x, int y) -> float {
-        if (x < 0 || y < 0 || x >= w || y >= h) {
-            return 0.0f;
-        }
-        return blurred[static_cast<std::size_t>(y) * static_cast<std::size_t>(w) +
-                       static_cast<std::size_t>(x)];
-    };
-    const bool gradient =
-        f.type == Filter::Type::GradientGlow || f.type == Filter::Type::GradientBevel;
-    const std::vector<std::uint32_t> colors =
-        gradient ? ramp(f.gradient) : std::vector<std::uint32_t>{};
-    const bool bevel = f.type == Filter::Type::Bevel || f.type == Filter::Type::GradientBevel;
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            const std::size_t i = static_cast<std::size_t>(y) * static_cast<std::size_t>(stride) +
-                                  static_cast<std::size_t>(x);
-            const std::uint32_t src = px[i];
-            const double srcA = (src >> 24) / 255.0;
-            std::uint32_t effect = 0;
-            if (bevel) {
-                // Light falls from the filter's angle: edges facing it are lit.
-                const double lit =
-                    std::clamp((at(x + dx, y + dy) - at(x - dx, y - dy)) * f.strength, -1.0, 1.0);
-                if (gradient) {
-                    // The gradient runs from the highlight (0) to the shadow (255).
-                    const int index =
-                        std::clamp(static_cast<int>(std::lround(127.5 - lit * 127.5)), 0, 255);
-                    effect = colors[static_cast<std::size_t>(index)];
-                } else if (lit > 0) {
-                    effect = scalePremul(
-                        premul(f.highlight.r, f.highlight.g, f.highlight.b, f.highlight.a), lit);
-                } else {
-                    effect = scalePremul(premul(f.color.r, f.color.g, f.color.b, f.color.a), -lit);
-                }
-            } else {
-                const double g = f.inner ? 1.0 - at(x - dx, y - dy) : at(x - dx, y - dy);
-                const int index = std::clamp(
-                    static_cast<int>(std::lround(std::min(1.0, g * f.strength) * 255)), 0, 255);
-                effect = colors[static_cast<std::size_t>(index)];
-            }
-            // Where the effect shows: inside, outside or both.
-            double place = 1.0;
-            if (f.inner && !f.onTop) {
-                place = srcA;
-            } else if (!f.inner && !f.onTop) {
-                place = 1.0 - srcA;
-            }
-            effect = scalePremul(effect, place);
-            if (f.knockout) {
-                px[i] = effect;
-            } else if (f.inner || f.onTop) {
-                px[i] = over(effect, src);
-            } else {
-                px[i] = over(src, effect);
-            }
-        }
+        px[i] = premul8::fromStraight(out[0], out[1], out[2], std::clamp(out[3], 0.0, 255.0));
     }
 }
 
@@ -242,7 +110,7 @@ void convolution(std::uint32_t* px, int w, int h, int stride, const Filter& f) {
                                   static_cast<std::size_t>(x)];
             auto channel = [&](int c) { return std::clamp(sum[c] + bias, 0.0, 255.0); };
             const double alpha = f.preserveAlpha ? static_cast<double>(p >> 24) : channel(3);
-            p = premul(channel(0), channel(1), channel(2), alpha);
+            p = premul8::fromStraight(channel(0), channel(1), channel(2), alpha);
         }
     }
 }
@@ -260,7 +128,7 @@ void applyToArea(std::uint32_t* px, int w, int h, int stride, const Filter& f, d
     case Filter::Type::Bevel:
     case Filter::Type::GradientGlow:
     case Filter::Type::GradientBevel:
-        bevelOrGradientGlow(px, w, h, stride, f, scale);
+        applyBevelOrGradientGlow(px, w, h, stride, f, scale);
         break;
     case Filter::Type::ColorMatrix:
         for (int y = 0; y < h; ++y) {

@@ -1,6 +1,7 @@
 #pragma once
 // Integer arithmetic on premultiplied ARGB32 pixels, exact to the rounding of x * k / 255.
 
+#include <algorithm>
 #include <cstdint>
 
 namespace kinovex::flash::premul8 {
@@ -13,6 +14,13 @@ inline std::uint32_t scale(std::uint32_t p, std::uint32_t k) {
     std::uint32_t ag = ((p >> 8) & 0x00ff00ffu) * k + 0x00800080u;
     ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
     return rb | ag;
+}
+
+// The premultiplied pixel of straight channels r, g, b, a given in 0..255 (clamped there).
+inline std::uint32_t fromStraight(double r, double g, double b, double a) {
+    auto ch = [](double v) { return static_cast<std::uint32_t>(std::clamp(v, 0.0, 255.0) + 0.5); };
+    const std::uint32_t ia = ch(a);
+    return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
 }
 
 inline std::uint32_t alpha(std::uint32_t p) {

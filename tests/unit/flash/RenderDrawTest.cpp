@@ -8,6 +8,7 @@
 #include "engine/render/Filters.h"
 
 #include <algorithm>
+#include <array>
 #include <cairo.h>
 #include <cmath>
 #include <filesystem>
@@ -400,6 +401,90 @@ TEST(RenderBlur, RunningSumsGiveThePlainBoxMeansOverPixelsAndCoverage) {
         coverageBlur(plane.data(), c.w, c.h, c.rx, c.ry, c.passes);
         for (std::size_t i = 0; i < plane.size(); ++i) {
             ASSERT_EQ(plane[i], expected[i] >> 24) << c.w << "x" << c.h << " at " << i;
+        }
+    }
+}
+
+// A drop shadow composed in real numbers: `cover` is the shadow's coverage at the pixel (0..1),
+// `src` the object's premultiplied pixel there; the result's channels in 0..1 (A, R, G, B).
+std::array<double, 4> plainShadow(std::uint32_t src, double cover, const Filter& f) {
+    auto ch = [src](int shift) { return ((src >> shift) & 255u) / 255.0; };
+    const double srcA = ch(24);
+    double sa = std::min(1.0, cover * f.strength) * f.color.a / 255.0;
+    const std::array<double, 3> color = {f.color.r / 255.0, f.color.g / 255.0, f.color.b / 255.0};
+    std::array<double, 4> out{};
+    if (f.knockout) {
+        const double keep = f.inner ? srcA : 1.0 - srcA;
+        out[0] = sa * keep;
+        for (int c = 0; c < 3; ++c) {
+            out[static_cast<std::size_t>(c + 1)] = color[static_cast<std::size_t>(c)] * out[0];
+        }
+        return out;
+    }
+    if (f.inner) {
+        sa *= srcA;
+    }
+    const double under = f.inner ? 1.0 - sa : 1.0 - srcA; // what shows of the lower one
+    const bool alone = !f.inner && !f.compositeSource;
+    out[0] = f.inner ? srcA : alone ? sa : srcA + sa * under;
+    for (int c = 0; c < 3; ++c) {
+        const double shadow = color[static_cast<std::size_t>(c)] * sa;
+        const double object = ch(16 - 8 * c);
+        const double v = alone     ? shadow
+                         : f.inner ? shadow + object * under
+                                   : object + shadow * under;
+        out[static_cast<std::size_t>(c + 1)] = std::min(v, out[0]);
+    }
+    return out;
+}
+
+// Drop shadows in each of their modes, unblurred (the shadow is the object's coverage moved),
+// over an object of many alphas: the result is the composition in real numbers, within the
+// roundings of 8-bit channels.
+TEST(RenderShadow, EachModeComposesAsInRealNumbers) {
+    struct Mode {
+        bool inner, knockout, compositeSource;
+    };
+    for (const Mode m :
+         {Mode{false, false, true}, Mode{false, false, false}, Mode{true, false, true},
+          Mode{false, true, true}, Mode{true, true, true}}) {
+        Filter f;
+        f.type = Filter::Type::DropShadow;
+        f.blurX = f.blurY = 0;
+        f.distance = 3;
+        f.angle = 0;
+        f.strength = 0.8;
+        f.inner = m.inner;
+        f.knockout = m.knockout;
+        f.compositeSource = m.compositeSource;
+        f.color = Rgba{200, 40, 90, 180};
+        constexpr int kW = 28;
+        constexpr int kH = 8;
+        auto object = [](int x, int y) -> std::uint32_t {
+            if (x < 4 || x >= 22 || y < 2 || y >= 6) {
+                return 0;
+            }
+            const std::uint32_t a = 40 + 12 * static_cast<std::uint32_t>(x - 4);
+            return a << 24 | (a * 3 / 4) << 16 | (a / 3) << 8 | a / 2;
+        };
+        Picture pic(kW, kH, 0);
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                pic.set(x, y, object(x, y));
+            }
+        }
+        applyFilter(pic.surface, f, 1.0);
+        for (int y = 0; y < kH; ++y) {
+            for (int x = 0; x < kW; ++x) {
+                const double moved = (object(x - 3, y) >> 24) / 255.0;
+                const auto want = plainShadow(object(x, y), m.inner ? 1.0 - moved : moved, f);
+                for (int c = 0; c < 4; ++c) {
+                    const double got = ((pic.at(x, y) >> (24 - 8 * c)) & 255u) / 255.0;
+                    ASSERT_NEAR(got, want[static_cast<std::size_t>(c)], 2.5 / 255.0)
+                        << "inner " << m.inner << " knockout " << m.knockout << " composite "
+                        << m.compositeSource << " at " << x << "," << y << " channel " << c;
+                }
+            }
         }
     }
 }

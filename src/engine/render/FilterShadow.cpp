@@ -98,20 +98,30 @@ template <Mode M> std::uint32_t compose(std::uint32_t src, std::uint32_t shadow)
     }
 }
 
-// Under the object and inside it, no shadow leaves a pixel as it was: a block of pixels without
-// any (most of a large object, far from its edges) is passed over. Blocks have a fixed length
-// so that the compiler tests each one many bytes at a time.
+// Under the object and inside it, no shadow leaves a pixel as it was, and under it an opaque
+// pixel too: a block of such pixels (most of a large object) is passed over. Blocks have a fixed
+// length so that the compiler tests each one many values at a time.
+constexpr int kBlock = 16;
+
+template <Mode M> bool keepsBlock(const std::uint32_t* row, const std::uint8_t* cover) {
+    std::uint8_t any = 0;
+    std::uint32_t all = ~0u;
+    for (int k = 0; k < kBlock; ++k) {
+        any |= cover[k];
+        all &= row[k];
+    }
+    return any == 0 || (M == Mode::Under && premul8::alpha(all) == 255u);
+}
+
 template <Mode M>
 void composeRow(std::uint32_t* row, const std::uint8_t* cover, int w, const ColorTable& colors) {
-    constexpr int kBlock = 16;
     int x = 0;
     if constexpr (M == Mode::Under || M == Mode::Inside) {
         for (; x + kBlock <= w; x += kBlock) {
-            std::uint8_t any = 0;
-            for (int k = 0; k < kBlock; ++k) {
-                any |= cover[x + k];
+            if (keepsBlock<M>(row + x, cover + x)) {
+                continue;
             }
-            for (int k = 0; any != 0 && k < kBlock; ++k) {
+            for (int k = 0; k < kBlock; ++k) {
                 row[x + k] = compose<M>(row[x + k], colors[cover[x + k]]);
             }
         }

@@ -3,9 +3,9 @@
 // shows them, plays its sound, and while its frame recorder has a recording captures a frame
 // every 83 ms into it.
 
-#include "engine/Player.h"
 #include "core/record/FrameRecorder.h"
 #include "core/record/PlayerThreadClock.h"
+#include "engine/Player.h"
 
 #include <atomic>
 #include <condition_variable>

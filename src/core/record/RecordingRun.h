@@ -7,13 +7,13 @@
 // on that thread to its observers. The services it works with are given to it at construction.
 
 #include "core/convert/OutputProfile.h"
-#include "platform/CaptureDevice.h"
-#include "platform/PlatformMessageBox.h"
-#include "platform/UiEventPump.h"
 #include "core/record/FrameRecorder.h"
 #include "core/record/PlayerThread.h"
 #include "core/record/RunState.h"
 #include "core/record/SoundCapture.h"
+#include "platform/CaptureDevice.h"
+#include "platform/PlatformMessageBox.h"
+#include "platform/UiEventPump.h"
 
 #include <cstdint>
 #include <memory>

@@ -6,11 +6,11 @@
 // sleeps until the capture buffer passes one of its notification positions and then moves the
 // newly filled whole blocks into the file.
 
+#include "core/record/CWavWriter.h"
 #include "platform/CaptureDevice.h"
 #include "platform/HResult.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
-#include "core/record/CWavWriter.h"
 
 #include <array>
 #include <atomic>

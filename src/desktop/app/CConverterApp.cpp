@@ -1,10 +1,10 @@
 #include "desktop/app/CConverterApp.h"
 
+#include "desktop/mainwindow/CMainDlg.h"
 #include "desktop/moviepage/CMoviePage.h"
+#include "desktop/widgets/CSettingsDlg.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/UserFolders.h"
-#include "desktop/widgets/CSettingsDlg.h"
-#include "desktop/mainwindow/CMainDlg.h"
 
 #include <QSettings>
 

@@ -2,9 +2,9 @@
 
 #include "core/convert/AviHeaderFix.h"
 #include "core/convert/CConsoleRedirector.h"
+#include "desktop/widgets/CSkinButtonBar.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/DesktopDialogs.h"
-#include "desktop/widgets/CSkinButtonBar.h"
 
 #include <QCloseEvent>
 #include <QFile>

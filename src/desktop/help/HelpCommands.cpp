@@ -1,11 +1,11 @@
 #include "desktop/help/HelpCommands.h"
 
-#include "platform/ProgramFolder.h"
-#include "platform/qt/DesktopDialogs.h"
 #include "desktop/help/CAboutDlg.h"
 #include "desktop/help/DownloadFile.h"
 #include "desktop/help/HelpSettings.h"
 #include "desktop/help/ProfileInt.h"
+#include "platform/ProgramFolder.h"
+#include "platform/qt/DesktopDialogs.h"
 
 #include <QDir>
 #include <QFileInfo>

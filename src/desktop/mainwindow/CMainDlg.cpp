@@ -2,9 +2,9 @@
 
 #include "core/movie/CSwfHeaderReader.h"
 #include "desktop/moviepage/CMoviePage.h"
+#include "desktop/widgets/DialogUnits.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/PostedMessage.h"
-#include "desktop/widgets/DialogUnits.h"
 
 #ifdef KINOVEX_HAVE_HELP
 #include "desktop/help/HelpCommands.h"

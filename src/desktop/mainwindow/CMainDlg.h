@@ -7,9 +7,9 @@
 // on every resize, and lets the window system move and resize it from any point of the frame.
 
 #include "core/record/RecordingRun.h"
-#include "platform/WindowMessages.h"
-#include "desktop/widgets/CSkinButtonBar.h"
 #include "desktop/mainwindow/DesktopServices.h"
+#include "desktop/widgets/CSkinButtonBar.h"
+#include "platform/WindowMessages.h"
 
 #include <QBasicTimer>
 #include <QDialog>

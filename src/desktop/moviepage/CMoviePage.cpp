@@ -4,11 +4,11 @@
 #include "core/record/RecordingRun.h"
 #include "desktop/moviepage/CPlayerWidget.h"
 #include "desktop/moviepage/CPlayerWnd.h"
+#include "desktop/widgets/CSettingsDlg.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/DesktopDialogs.h"
 #include "platform/qt/PostedMessage.h"
-#include "desktop/widgets/CSettingsDlg.h"
 
 #include <QDir>
 #include <QFileInfo>

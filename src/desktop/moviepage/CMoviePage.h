@@ -2,10 +2,10 @@
 // The movie page: a strip of three panels (browser, player, Output Settings), each as wide as
 // the main window's visible area. The main window slides the page sideways to show one.
 
+#include "core/convert/OutputProfile.h"
 #include "desktop/browser/CMovieListCtrl.h"
 #include "desktop/browser/CSplitterBar.h"
 #include "desktop/browser/CTreeFileCtrl.h"
-#include "core/convert/OutputProfile.h"
 
 #include <QBrush>
 #include <QRect>

@@ -1,11 +1,11 @@
 #include "tools/convert/ConvertJob.h"
 
+#include "engine/Player.h"
 #include "tools/convert/EncoderProcess.h"
 #include "tools/convert/FramePacing.h"
 #include "tools/convert/MovieEnd.h"
 #include "tools/convert/OutputFormat.h"
 #include "tools/convert/RenderLanes.h"
-#include "engine/Player.h"
 
 #include <algorithm>
 #include <chrono>

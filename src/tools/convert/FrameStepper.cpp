@@ -1,8 +1,8 @@
 #include "tools/convert/FrameStepper.h"
 
+#include "engine/Player.h"
 #include "tools/convert/FramePacing.h"
 #include "tools/convert/StartButton.h"
-#include "engine/Player.h"
 
 #include <cmath>
 

@@ -1,8 +1,8 @@
 #include "tools/convert/RenderLanes.h"
 
+#include "engine/Player.h"
 #include "tools/convert/FrameStepper.h"
 #include "tools/convert/PictureConversion.h"
-#include "engine/Player.h"
 
 #include <algorithm>
 #include <ctime>

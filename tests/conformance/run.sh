@@ -6,7 +6,9 @@
 #                            [--jobs N] [--floor FILE] [--timeout SECONDS]
 #
 # The suites are read from $KINOVEX_CONFORMANCE_DIR, by default ../shared/conformance beside the
-# repository; when the suite's folder is not there the run is skipped (exit 0). Everything the run
+# repository; when the suite's folder is not there the run is skipped (exit 0), unless a floor is
+# given: a floor promises that many passing movies, and a missing suite cannot keep it (exit 1).
+# Everything the run
 # writes goes into DIR:
 #   passed.txt       the names of the movies that passed, one a line, sorted
 #   report.txt       the summary line, failures by cluster, then every failure and why
@@ -181,6 +183,10 @@ root=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 base=${KINOVEX_CONFORMANCE_DIR:-$root/../shared/conformance}
 suite_dir=$base/$suite-traces
 if [ ! -d "$suite_dir" ]; then
+    if [ -n "$floor_file" ]; then
+        echo "$suite: no suite at $suite_dir, so the floor in $floor_file cannot be met" >&2
+        exit 1
+    fi
     echo "$suite: no suite at $suite_dir, skipped"
     exit 0
 fi

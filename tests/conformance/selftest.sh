@@ -125,6 +125,10 @@ status=0
 out=$(KINOVEX_CONFORMANCE_DIR=$work/nowhere run --suite as2 --out "$work/none") || status=$?
 check "absent suite: exit status" 0 "$status"
 check "absent suite: message" "as2: no suite at $work/nowhere/as2-traces, skipped" "$out"
+status=0
+KINOVEX_CONFORMANCE_DIR=$work/nowhere run --suite as2 --out "$work/none" --floor "$work/floor" \
+    >/dev/null 2>&1 || status=$?
+check "absent suite with a floor fails" 1 "$status"
 
 status=0
 run --suite as3 --out "$work/suites/as3-traces/out" >/dev/null 2>&1 || status=$?

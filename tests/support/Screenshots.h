@@ -1,5 +1,4 @@
-// Screenshots of real windows for the docs, taken on an X display:
-//   KINOVEX_SCREENSHOTS=docs/screenshots QT_QPA_PLATFORM=xcb scripts/with-test-services.sh ...
+// Screenshots of real windows for the docs, taken on an X display by scripts/screenshots.sh.
 #pragma once
 
 #include <QString>
@@ -8,7 +7,7 @@ class QWidget;
 
 namespace kinovex::test {
 
-// The folder named by KINOVEX_SCREENSHOTS, created; empty (the test skips) when it is not set
+// The folder named by KINOVEX_SCREENSHOTS, created; empty when it is not set
 // or the display is not an X server, where the screen cannot be read back.
 QString ScreenshotFolder();
 

@@ -124,7 +124,8 @@ void TimelineInstance::rewindTo(std::uint32_t frame) {
                     into.visible = p.visible;
                 }
             } else if (p.hasCharacter && (it == plan.end() || newPlaceReplaces())) {
-                plan[p.depth] = Planned{std::move(p), f};
+                const std::int32_t depth = p.depth;
+                plan[depth] = Planned{std::move(p), f};
             }
         }
     }

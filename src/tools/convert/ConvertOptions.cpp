@@ -117,6 +117,194 @@ std::string profileList() {
     return list;
 }
 
+// The value of one option being read: its text, where it goes, and how it is refused.
+struct OptionValue {
+    const std::string& option;
+    const std::string& text;
+    ConvertOptions& options;
+    std::string& error;
+
+    void refuse(const std::string& allowed) const {
+        error = option + " '" + text + "' is not allowed: " + allowed;
+    }
+    // A number in (low, high].
+    std::optional<double> number(double low, double high, const char* allowed) const {
+        const auto n = parseNumber(text);
+        if (!n || *n <= low || *n > high) {
+            refuse(allowed);
+            return std::nullopt;
+        }
+        return n;
+    }
+    // A whole number in [low, high].
+    std::optional<long> whole(long low, long high, const char* allowed) const {
+        const auto n = parseWhole(text);
+        if (!n || *n < low || *n > high) {
+            refuse(allowed);
+            return std::nullopt;
+        }
+        return n;
+    }
+};
+
+struct FlagOption {
+    std::string_view shortName; // empty: none
+    std::string_view longName;
+    void (*set)(ParseResult&);
+};
+
+constexpr FlagOption kFlags[] = {
+    {"-h", "--help", [](ParseResult& r) { r.showHelp = true; }},
+    {"", "--version", [](ParseResult& r) { r.showVersion = true; }},
+    {"-r", "--recursive", [](ParseResult& r) { r.options.recursive = true; }},
+    {"-q", "--quiet", [](ParseResult& r) { r.options.quiet = true; }},
+    {"-y", "--overwrite", [](ParseResult& r) { r.options.overwrite = true; }},
+    {"", "--auto-play", [](ParseResult& r) { r.options.autoPlay = true; }},
+    {"", "--no-auto-play", [](ParseResult& r) { r.options.autoPlay = false; }},
+    {"", "--transparent", [](ParseResult& r) { r.options.transparent = true; }},
+    {"", "--no-audio", [](ParseResult& r) { r.options.noAudio = true; }},
+};
+
+struct ValueOption {
+    std::string_view shortName; // empty: none
+    std::string_view longName;
+    void (*apply)(const OptionValue&);
+};
+
+void applyProfile(const OptionValue& v) {
+    if (auto p = profileFromName(v.text)) {
+        v.options.profile = *p;
+    } else {
+        v.refuse("one of " + profileList());
+    }
+}
+
+void applySize(const OptionValue& v) {
+    int w = 0, h = 0;
+    if (parseSize(v.text, w, h)) {
+        v.options.width = w;
+        v.options.height = h;
+    } else {
+        v.refuse("WIDTHxHEIGHT, each side 1 to " + std::to_string(kMaxSide));
+    }
+}
+
+void applyLetterbox(const OptionValue& v) {
+    if (auto c = parseColor(v.text)) {
+        v.options.letterbox = *c;
+    } else {
+        v.refuse("#RRGGBB or black, white, gray, red, green, blue");
+    }
+}
+
+void applyClick(const OptionValue& v) {
+    if (auto c = parseClick(v.text)) {
+        v.options.clicks.push_back(*c);
+    } else {
+        v.refuse("X,Y@FRAME in stage pixels, FRAME 1 or more (as 120,80@5)");
+    }
+}
+
+constexpr ValueOption kValueOptions[] = {
+    {"-o", "--output", [](const OptionValue& v) { v.options.output = v.text; }},
+    {"-p", "--profile", applyProfile},
+    {"", "--size", applySize},
+    {"", "--scale",
+     [](const OptionValue& v) {
+         v.options.scale = v.number(0, 16, "a number above 0, at most 16");
+     }},
+    {"", "--letterbox", applyLetterbox},
+    {"", "--fps",
+     [](const OptionValue& v) {
+         v.options.fps = v.number(0, kMaxFps, "a rate above 0, at most 240");
+     }},
+    {"", "--duration",
+     [](const OptionValue& v) {
+         v.options.duration = v.number(0, kMaxSeconds, "seconds above 0, at most 86400");
+     }},
+    {"", "--max-duration",
+     [](const OptionValue& v) {
+         if (auto n = v.number(0, kMaxSeconds, "seconds above 0, at most 86400")) {
+             v.options.maxDuration = *n;
+         }
+     }},
+    {"", "--frames",
+     [](const OptionValue& v) {
+         if (auto n = v.whole(1, 100'000'000, "a whole number of frames, 1 or more")) {
+             v.options.frames = static_cast<std::uint32_t>(*n);
+         }
+     }},
+    {"", "--click", applyClick},
+    {"-j", "--jobs",
+     [](const OptionValue& v) {
+         if (auto n = v.whole(1, 256, "a whole number from 1 to 256")) {
+             v.options.jobs = static_cast<unsigned>(*n);
+         }
+     }},
+    {"", "--report", [](const OptionValue& v) { v.options.report = v.text; }},
+    {"", "--ffmpeg", [](const OptionValue& v) { v.options.ffmpeg = v.text; }},
+};
+
+// The table entry named `name` in its short or long form, or null.
+template <typename Entry, std::size_t N>
+const Entry* findOption(const Entry (&table)[N], const std::string& name) {
+    for (const Entry& entry : table) {
+        if (name == entry.longName || (!entry.shortName.empty() && name == entry.shortName)) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+// Reads the option at args[i], moving i past a value given as the next argument. A problem is
+// left in result.error.
+void readOption(const std::vector<std::string>& args, std::size_t& i, ParseResult& result) {
+    std::string name = args[i];
+    std::optional<std::string> value;
+    if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
+        value = name.substr(eq + 1);
+        name = name.substr(0, eq);
+    }
+    if (const FlagOption* flag = findOption(kFlags, name)) {
+        if (value) {
+            result.error = name + " takes no value";
+        } else {
+            flag->set(result);
+        }
+        return;
+    }
+    const ValueOption* option = findOption(kValueOptions, name);
+    if (option == nullptr) {
+        result.error = "unknown option " + name + " (see --help)";
+        return;
+    }
+    if (!value) {
+        if (i + 1 >= args.size()) {
+            result.error = name + " needs a value";
+            return;
+        }
+        value = args[++i];
+    }
+    option->apply(OptionValue{name, *value, result.options, result.error});
+}
+
+// What is wrong with options that are each fine on their own, or nothing.
+std::string combinationError(const ConvertOptions& o) {
+    if (o.inputs.empty()) {
+        return "no movie given (see --help)";
+    }
+    if (o.width && o.scale) {
+        return "--size and --scale cannot be used together";
+    }
+    if (o.duration && o.frames) {
+        return "--duration and --frames cannot be used together";
+    }
+    if (o.transparent && o.profile != Profile::Webm && o.profile != Profile::Png) {
+        return "--transparent is allowed with the webm and png profiles only";
+    }
+    return {};
+}
+
 } // namespace
 
 const char* profileName(Profile p) {
@@ -148,173 +336,21 @@ std::string profileExtension(Profile p) {
 
 ParseResult parseConvertArguments(const std::vector<std::string>& args) {
     ParseResult result;
-    ConvertOptions& o = result.options;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size() && result.error.empty(); ++i) {
-        std::string arg = args[i];
+        const std::string& arg = args[i];
         if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            o.inputs.push_back(arg);
-            continue;
-        }
-        if (arg == "--") {
+            result.options.inputs.push_back(arg);
+        } else if (arg == "--") {
             optionsEnded = true;
-            continue;
-        }
-        std::optional<std::string> inlineValue;
-        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            inlineValue = arg.substr(eq + 1);
-            arg = arg.substr(0, eq);
-        }
-        // The option's value: after '=' or the next argument.
-        auto value = [&]() -> std::optional<std::string> {
-            if (inlineValue) {
-                return inlineValue;
-            }
-            if (i + 1 < args.size()) {
-                return args[++i];
-            }
-            result.error = arg + " needs a value";
-            return std::nullopt;
-        };
-        auto refuse = [&](const std::string& given, const std::string& allowed) {
-            result.error = arg + " '" + given + "' is not allowed: " + allowed;
-        };
-        // A number option in (low, high].
-        auto number = [&](double low, double high, const char* allowed) -> std::optional<double> {
-            const auto text = value();
-            if (!text) {
-                return std::nullopt;
-            }
-            const auto n = parseNumber(*text);
-            if (!n || *n <= low || *n > high) {
-                refuse(*text, allowed);
-                return std::nullopt;
-            }
-            return n;
-        };
-        const bool takesValue = arg != "-h" && arg != "--help" && arg != "--version" &&
-                                arg != "-r" && arg != "--recursive" && arg != "-q" &&
-                                arg != "--quiet" && arg != "-y" && arg != "--overwrite" &&
-                                arg != "--auto-play" && arg != "--no-auto-play" &&
-                                arg != "--transparent" && arg != "--no-audio";
-        if (!takesValue && inlineValue) {
-            result.error = arg + " takes no value";
-            break;
-        }
-        if (arg == "-h" || arg == "--help") {
-            result.showHelp = true;
-        } else if (arg == "--version") {
-            result.showVersion = true;
-        } else if (arg == "-r" || arg == "--recursive") {
-            o.recursive = true;
-        } else if (arg == "-q" || arg == "--quiet") {
-            o.quiet = true;
-        } else if (arg == "-y" || arg == "--overwrite") {
-            o.overwrite = true;
-        } else if (arg == "--auto-play") {
-            o.autoPlay = true;
-        } else if (arg == "--no-auto-play") {
-            o.autoPlay = false;
-        } else if (arg == "--transparent") {
-            o.transparent = true;
-        } else if (arg == "--no-audio") {
-            o.noAudio = true;
-        } else if (arg == "-o" || arg == "--output") {
-            if (auto v = value()) {
-                o.output = *v;
-            }
-        } else if (arg == "-p" || arg == "--profile") {
-            if (auto v = value()) {
-                if (auto p = profileFromName(*v)) {
-                    o.profile = *p;
-                } else {
-                    refuse(*v, "one of " + profileList());
-                }
-            }
-        } else if (arg == "--size") {
-            if (auto v = value()) {
-                int w = 0, h = 0;
-                if (parseSize(*v, w, h)) {
-                    o.width = w;
-                    o.height = h;
-                } else {
-                    refuse(*v, "WIDTHxHEIGHT, each side 1 to " + std::to_string(kMaxSide));
-                }
-            }
-        } else if (arg == "--scale") {
-            if (auto n = number(0, 16, "a number above 0, at most 16")) {
-                o.scale = n;
-            }
-        } else if (arg == "--letterbox") {
-            if (auto v = value()) {
-                if (auto c = parseColor(*v)) {
-                    o.letterbox = *c;
-                } else {
-                    refuse(*v, "#RRGGBB or black, white, gray, red, green, blue");
-                }
-            }
-        } else if (arg == "--fps") {
-            if (auto n = number(0, kMaxFps, "a rate above 0, at most 240")) {
-                o.fps = n;
-            }
-        } else if (arg == "--duration") {
-            if (auto n = number(0, kMaxSeconds, "seconds above 0, at most 86400")) {
-                o.duration = n;
-            }
-        } else if (arg == "--max-duration") {
-            if (auto n = number(0, kMaxSeconds, "seconds above 0, at most 86400")) {
-                o.maxDuration = *n;
-            }
-        } else if (arg == "--frames") {
-            if (auto v = value()) {
-                const auto n = parseWhole(*v);
-                if (n && *n >= 1 && *n <= 100'000'000) {
-                    o.frames = static_cast<std::uint32_t>(*n);
-                } else {
-                    refuse(*v, "a whole number of frames, 1 or more");
-                }
-            }
-        } else if (arg == "--click") {
-            if (auto v = value()) {
-                if (auto c = parseClick(*v)) {
-                    o.clicks.push_back(*c);
-                } else {
-                    refuse(*v, "X,Y@FRAME in stage pixels, FRAME 1 or more (as 120,80@5)");
-                }
-            }
-        } else if (arg == "-j" || arg == "--jobs") {
-            if (auto v = value()) {
-                const auto n = parseWhole(*v);
-                if (n && *n >= 1 && *n <= 256) {
-                    o.jobs = static_cast<unsigned>(*n);
-                } else {
-                    refuse(*v, "a whole number from 1 to 256");
-                }
-            }
-        } else if (arg == "--report") {
-            if (auto v = value()) {
-                o.report = *v;
-            }
-        } else if (arg == "--ffmpeg") {
-            if (auto v = value()) {
-                o.ffmpeg = *v;
-            }
         } else {
-            result.error = "unknown option " + arg + " (see --help)";
+            readOption(args, i, result);
         }
     }
     if (!result.error.empty() || result.showHelp || result.showVersion) {
         return result;
     }
-    if (o.inputs.empty()) {
-        result.error = "no movie given (see --help)";
-    } else if (o.width && o.scale) {
-        result.error = "--size and --scale cannot be used together";
-    } else if (o.duration && o.frames) {
-        result.error = "--duration and --frames cannot be used together";
-    } else if (o.transparent && o.profile != Profile::Webm && o.profile != Profile::Png) {
-        result.error = "--transparent is allowed with the webm and png profiles only";
-    }
+    result.error = combinationError(result.options);
     return result;
 }
 

@@ -155,168 +155,154 @@ bool writePng(kinovex::flash::Player& player, int width, int height, const std::
     return status == CAIRO_STATUS_SUCCESS;
 }
 
-} // namespace
-
-int main(int argc, char** argv) {
+struct FrameOptions {
     std::string movie, output, audio;
     long frames = 1, every = 0, width = 0, height = 0;
     bool trace = false;
     std::multimap<long, Click> clicks;
-    std::vector<std::string> args(argv + 1, argv + argc);
+};
+
+enum class Parsed { Run, Help, Bad };
+
+// The value of the option at args[i]: after '=' when `inlineValue` holds it, else the next
+// argument (moving i past it).
+std::optional<std::string> optionValue(const std::vector<std::string>& args, std::size_t& i,
+                                       const std::optional<std::string>& inlineValue) {
+    if (inlineValue) {
+        return inlineValue;
+    }
+    if (i + 1 >= args.size()) {
+        return std::nullopt;
+    }
+    return args[++i];
+}
+
+// Reads the option `arg` at args[i] into `o`; false when it is not a valid one.
+bool readArgument(const std::vector<std::string>& args, std::size_t& i, const std::string& arg,
+                  const std::optional<std::string>& inlineValue, FrameOptions& o) {
+    static const std::map<std::string, long FrameOptions::*> kCounts = {
+        {"--frames", &FrameOptions::frames},
+        {"--every", &FrameOptions::every},
+        {"--width", &FrameOptions::width},
+        {"--height", &FrameOptions::height}};
+    if (const auto count = kCounts.find(arg); count != kCounts.end()) {
+        const auto text = optionValue(args, i, inlineValue);
+        const auto n = text ? number(*text) : std::nullopt;
+        if (!n || *n < 1) {
+            return false;
+        }
+        o.*(count->second) = *n;
+        return true;
+    }
+    if (arg == "-o" || arg == "--output" || arg == "--audio") {
+        const auto text = optionValue(args, i, inlineValue);
+        if (!text) {
+            return false;
+        }
+        (arg == "--audio" ? o.audio : o.output) = *text;
+        return arg != "--audio" || !text->empty();
+    }
+    if (arg == "--click") {
+        const auto text = optionValue(args, i, inlineValue);
+        long at = 0;
+        Click click;
+        if (!text || !parseClick(*text, at, click)) {
+            return false;
+        }
+        o.clicks.emplace(at, click);
+        return true;
+    }
+    if (arg == "--trace") {
+        o.trace = true;
+        return true;
+    }
+    if (!arg.empty() && arg[0] == '-' && arg != "-") {
+        std::fprintf(stderr, "kinovex-frame: unknown option %s\n", arg.c_str());
+        return false;
+    }
+    if (!o.movie.empty()) {
+        return false;
+    }
+    o.movie = arg;
+    return true;
+}
+
+Parsed parseArguments(const std::vector<std::string>& args, FrameOptions& o) {
     for (std::size_t i = 0; i < args.size(); ++i) {
         std::string arg = args[i];
-        std::string value;
-        bool hasValue = false;
+        std::optional<std::string> inlineValue;
         if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-            value = arg.substr(eq + 1);
+            inlineValue = arg.substr(eq + 1);
             arg = arg.substr(0, eq);
-            hasValue = true;
         }
-        auto take = [&](long& into) {
-            if (!hasValue) {
-                if (i + 1 >= args.size()) {
-                    return false;
-                }
-                value = args[++i];
-            }
-            const auto n = number(value);
-            if (!n || *n < 1) {
-                return false;
-            }
-            into = *n;
-            return true;
-        };
-        bool good = true;
-        if (arg == "--frames") {
-            good = take(frames);
-        } else if (arg == "--every") {
-            good = take(every);
-        } else if (arg == "--width") {
-            good = take(width);
-        } else if (arg == "--height") {
-            good = take(height);
-        } else if (arg == "-o" || arg == "--output") {
-            if (hasValue) {
-                output = value;
-            } else if (i + 1 < args.size()) {
-                output = args[++i];
-            } else {
-                good = false;
-            }
-        } else if (arg == "--trace") {
-            trace = true;
-        } else if (arg == "--click") {
-            if (!hasValue) {
-                good = i + 1 < args.size();
-                if (good) {
-                    value = args[++i];
-                }
-            }
-            long at = 0;
-            Click click;
-            good = good && parseClick(value, at, click);
-            if (good) {
-                clicks.emplace(at, click);
-            }
-        } else if (arg == "--audio") {
-            if (hasValue) {
-                audio = value;
-            } else if (i + 1 < args.size()) {
-                audio = args[++i];
-            } else {
-                good = false;
-            }
-            good = good && !audio.empty();
-        } else if (arg == "-h" || arg == "--help") {
-            usage();
-            return 0;
-        } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
-            std::fprintf(stderr, "kinovex-frame: unknown option %s\n", arg.c_str());
-            good = false;
-        } else if (movie.empty()) {
-            movie = arg;
-        } else {
-            good = false;
+        if (arg == "-h" || arg == "--help") {
+            return Parsed::Help;
         }
-        if (!good) {
-            usage();
-            return 2;
+        if (!readArgument(args, i, arg, inlineValue, o)) {
+            return Parsed::Bad;
         }
     }
-    if (movie.empty() || (output.empty() && !trace && audio.empty())) {
-        usage();
-        return 2;
+    if (o.movie.empty() || (o.output.empty() && !o.trace && o.audio.empty())) {
+        return Parsed::Bad;
     }
-    std::string probe;
-    if (every > 0 && !output.empty() && !expandPattern(output, 1, probe)) {
-        std::fprintf(stderr, "kinovex-frame: with --every the output name needs %%d\n");
-        return 2;
-    }
+    return Parsed::Run;
+}
 
-    kinovex::flash::Player player;
-    // Standard output carries the movie's trace lines and nothing else.
-    if (trace) {
-        player.setTraceSink([](std::string_view line) {
-            std::fwrite(line.data(), 1, line.size(), stdout);
-            std::fputc('\n', stdout);
-        });
+// The picture size: the stage's, or the one side given with the other in the stage's aspect.
+void fitPictureSize(FrameOptions& o, int stageW, int stageH) {
+    if (o.width == 0 && o.height == 0) {
+        o.width = stageW;
+        o.height = stageH;
+    } else if (o.height == 0) {
+        o.height = stageW > 0 ? (o.width * stageH + stageW / 2) / stageW : o.width;
+    } else if (o.width == 0) {
+        o.width = stageH > 0 ? (o.height * stageW + stageH / 2) / stageH : o.height;
     }
-    const kinovex::flash::LoadResult loaded = player.load(movie);
-    if (!loaded.ok) {
-        std::fprintf(stderr, "kinovex-frame: %s: %s\n", movie.c_str(), loaded.error.c_str());
-        return 1;
-    }
-    const int stageW = player.stageWidth();
-    const int stageH = player.stageHeight();
-    if (width == 0 && height == 0) {
-        width = stageW;
-        height = stageH;
-    } else if (height == 0) {
-        height = stageW > 0 ? (width * stageH + stageW / 2) / stageW : width;
-    } else if (width == 0) {
-        width = stageH > 0 ? (height * stageW + stageH / 2) / stageH : height;
-    }
-    width = std::clamp<long>(width, 1, kMaxSide);
-    height = std::clamp<long>(height, 1, kMaxSide);
+    o.width = std::clamp<long>(o.width, 1, kMaxSide);
+    o.height = std::clamp<long>(o.height, 1, kMaxSide);
+}
 
-    std::vector<std::int16_t> sound;
-    auto clickAt = [&](long frame) {
-        const auto [first, last] = clicks.equal_range(frame);
-        for (auto it = first; it != last; ++it) {
-            const kinovex::flash::StagePoint p{it->second.x, it->second.y};
-            player.mouseMove(p);
-            player.mouseDown(p);
-            player.mouseUp(p);
-        }
-    };
+void clickAt(kinovex::flash::Player& player, const FrameOptions& o, long frame) {
+    const auto [first, last] = o.clicks.equal_range(frame);
+    for (auto it = first; it != last; ++it) {
+        const kinovex::flash::StagePoint p{it->second.x, it->second.y};
+        player.mouseMove(p);
+        player.mouseDown(p);
+        player.mouseUp(p);
+    }
+}
+
+// Runs the frames, writing the pictures asked for and gathering the sound; the exit status.
+int playFrames(kinovex::flash::Player& player, const FrameOptions& o,
+               std::vector<std::int16_t>& sound) {
     // Clicks for frame 1 come after loading, which showed it.
-    clickAt(1);
-    for (long frame = 1; frame <= frames; ++frame) {
-        if (!audio.empty()) {
+    clickAt(player, o, 1);
+    for (long frame = 1; frame <= o.frames; ++frame) {
+        if (!o.audio.empty()) {
             player.takeSound(sound);
         }
-        const bool write = !output.empty() && (every > 0 ? frame % every == 0 : frame == frames);
+        const bool write =
+            !o.output.empty() && (o.every > 0 ? frame % o.every == 0 : frame == o.frames);
         if (write) {
             std::string path;
-            expandPattern(output, frame, path);
-            if (every == 0) {
-                path = output;
+            expandPattern(o.output, frame, path);
+            if (o.every == 0) {
+                path = o.output;
             }
-            if (!writePng(player, static_cast<int>(width), static_cast<int>(height), path)) {
+            if (!writePng(player, static_cast<int>(o.width), static_cast<int>(o.height), path)) {
                 std::fprintf(stderr, "kinovex-frame: cannot write %s\n", path.c_str());
                 return 1;
             }
         }
-        if (frame < frames) {
-            clickAt(frame + 1);
+        if (frame < o.frames) {
+            clickAt(player, o, frame + 1);
             player.nextFrame();
         }
     }
-    std::fflush(stdout);
-    if (!audio.empty() && !writeWav(audio, sound)) {
-        std::fprintf(stderr, "kinovex-frame: cannot write %s\n", audio.c_str());
-        return 1;
-    }
+    return 0;
+}
+
+void printDiagnostics(const kinovex::flash::Player& player) {
     for (const kinovex::flash::Diagnostic& d : player.diagnostics()) {
         if (d.tagCode < 0) {
             std::fprintf(stderr, "kinovex-frame: %s\n", d.message.c_str());
@@ -326,5 +312,51 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "kinovex-frame: %s\n", d.text().c_str());
         }
     }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    FrameOptions o;
+    switch (parseArguments(std::vector<std::string>(argv + 1, argv + argc), o)) {
+    case Parsed::Help:
+        usage();
+        return 0;
+    case Parsed::Bad:
+        usage();
+        return 2;
+    case Parsed::Run:
+        break;
+    }
+    std::string probe;
+    if (o.every > 0 && !o.output.empty() && !expandPattern(o.output, 1, probe)) {
+        std::fprintf(stderr, "kinovex-frame: with --every the output name needs %%d\n");
+        return 2;
+    }
+
+    kinovex::flash::Player player;
+    // Standard output carries the movie's trace lines and nothing else.
+    if (o.trace) {
+        player.setTraceSink([](std::string_view line) {
+            std::fwrite(line.data(), 1, line.size(), stdout);
+            std::fputc('\n', stdout);
+        });
+    }
+    const kinovex::flash::LoadResult loaded = player.load(o.movie);
+    if (!loaded.ok) {
+        std::fprintf(stderr, "kinovex-frame: %s: %s\n", o.movie.c_str(), loaded.error.c_str());
+        return 1;
+    }
+    fitPictureSize(o, player.stageWidth(), player.stageHeight());
+    std::vector<std::int16_t> sound;
+    if (const int status = playFrames(player, o, sound); status != 0) {
+        return status;
+    }
+    std::fflush(stdout);
+    if (!o.audio.empty() && !writeWav(o.audio, sound)) {
+        std::fprintf(stderr, "kinovex-frame: cannot write %s\n", o.audio.c_str());
+        return 1;
+    }
+    printDiagnostics(player);
     return 0;
 }

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -250,8 +251,8 @@ TEST(SwfHeaderReader, StoredBodyStopsAtTheDeclaredLength) {
     bytes.resize(40, 0xAB); // bytes past the end that must not be taken
     CSwfHeaderReader reader;
     ASSERT_TRUE(reader.ParseHeader(bytes.data(), static_cast<int>(bytes.size())));
-    std::vector<uint8_t> kept(body.begin(), body.begin() + 4);
-    kept.resize(13, 0);
+    std::vector<uint8_t> kept(13, 0);
+    std::copy_n(body.begin(), 4, kept.begin());
     const auto expected = StoredMovie(kept, 12);
     CSwfHeaderReader reference;
     ASSERT_TRUE(reference.ParseHeader(expected.data(), static_cast<int>(expected.size())));

@@ -1,6 +1,7 @@
 #include "engine/swf/SwfFile.h"
 
 #include "engine/swf/BitReader.h"
+#include "engine/swf/SwfHeader.h"
 
 #include <algorithm>
 #include <lzma.h>
@@ -10,7 +11,7 @@ namespace kinovex::flash {
 
 namespace {
 
-constexpr std::size_t kHeaderBytes = 8;
+constexpr std::size_t kHeaderBytes = kSwfPreambleBytes;
 constexpr std::size_t kChunk = 64 * 1024;
 
 // Inflates `in` and appends to `out` until `limit` bytes are there or the stream ends.
@@ -102,17 +103,17 @@ bool inflateLzma(std::span<const std::uint8_t> props, std::span<const std::uint8
 SwfOpenResult open(std::span<const std::uint8_t> file, std::vector<std::uint8_t>* owned,
                    SwfFile& out, Log& log) {
     out = SwfFile{};
-    if (file.size() < kHeaderBytes) {
-        return {false, "The file is too short to be a Flash movie."};
+    SwfPreamble preamble;
+    const SwfHeaderError notAMovie = readPreamble(file, preamble);
+    if (notAMovie != SwfHeaderError::None) {
+        return {false, notAMovie == SwfHeaderError::TooShort
+                           ? "The file is too short to be a Flash movie."
+                           : "The file is not a Flash movie."};
     }
-    const char sig = static_cast<char>(file[0]);
-    if ((sig != 'F' && sig != 'C' && sig != 'Z') || file[1] != 'W' || file[2] != 'S') {
-        return {false, "The file is not a Flash movie."};
-    }
+    const char sig = preamble.compression;
     out.compression = sig;
-    out.version = file[3];
-    out.declaredLength = static_cast<std::uint32_t>(file[4] | (file[5] << 8) | (file[6] << 16)) |
-                         (static_cast<std::uint32_t>(file[7]) << 24);
+    out.version = preamble.version;
+    out.declaredLength = preamble.declaredLength;
     if (out.declaredLength > kMaxMovieBytes) {
         return {false, "The movie is too large (" + std::to_string(out.declaredLength) +
                            " bytes uncompressed)."};
@@ -154,9 +155,10 @@ SwfOpenResult open(std::span<const std::uint8_t> file, std::vector<std::uint8_t>
 
     BitReader r(out.data);
     r.seek(kHeaderBytes);
-    out.frameSize = r.rect();
-    out.frameRate256 = r.u16();
-    out.frameCount = r.u16();
+    const FrameHeader header = readFrameHeader(r);
+    out.frameSize = header.frameSize;
+    out.frameRate256 = header.frameRate256;
+    out.frameCount = header.frameCount;
     if (r.failed()) {
         return {false, "The movie's header is damaged."};
     }

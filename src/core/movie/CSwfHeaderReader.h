@@ -2,7 +2,6 @@
 // Frame size, rate and count of a movie file, read from its first bytes without loading it.
 
 #include <cstdint>
-#include <zlib.h>
 
 namespace kinovex {
 
@@ -40,24 +39,9 @@ public:
     const SwfHeaderInfo& Info() const { return m_info; }
 
     static constexpr int kFileBufferSize = 512;
-    static constexpr int kDecodeBufferSize = 4096;
-    // More than the longest header: 5 + 4 x 31 bits of rectangle (17 bytes) and 4 bytes of
-    // rate and count.
-    static constexpr int kMaxInflate = 32;
 
 private:
-    uint32_t ReadBits(int count);
-    int32_t ReadSignedBits(int count);
-    uint16_t ReadU16();
-    bool InflateZlib(const uint8_t* body, int count);
-    bool InflateLzma(const uint8_t* body, int count);
-
-    int m_nBitPos = 0;
     SwfHeaderInfo m_info;
-    z_stream m_zStream;
-    int m_nBytesRead = 0;
-    uint8_t* m_pDecodeBuf;
-    uint8_t* m_pFileBuf;
 };
 
 } // namespace kinovex

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <limits>
 #include <system_error>
 #include <vector>
 
@@ -358,10 +359,25 @@ CProgressRedirector::~CProgressRedirector() {
     StopRedirect();
 }
 
+void CProgressRedirector::SetObserver(CProgressObserver* observer) {
+    std::lock_guard lock(m_observerMutex);
+    m_pObserver = observer;
+}
+
+void CProgressRedirector::RemoveObserver(CProgressObserver* observer) {
+    std::lock_guard lock(m_observerMutex);
+    if (m_pObserver == observer)
+        m_pObserver = nullptr;
+}
+
 void CProgressRedirector::ParseProgress(std::string_view text) {
     const long seconds = ParseProgressSeconds(text);
-    if (seconds > 0)
-        PostMessage(m_hNotifyWnd.load(), WM_CONVERT_PROGRESS, static_cast<WPARAM>(seconds), 0);
+    if (seconds <= 0)
+        return;
+    std::lock_guard lock(m_observerMutex);
+    if (m_pObserver != nullptr)
+        m_pObserver->OnEncodedSeconds(
+            static_cast<int>(std::min<long>(seconds, std::numeric_limits<int>::max())));
 }
 
 CProgressRedirector& GetProgressRedirector() {

@@ -9,8 +9,6 @@
 // poll interval. Stopping ends the whole process group, so a child that started helpers of
 // its own (the encoder front-end runs the real ffmpeg) takes them along.
 
-#include "platform/WindowMessages.h"
-
 #include <sys/types.h>
 
 #include <atomic>
@@ -109,20 +107,37 @@ private:
     std::optional<int> m_nChildExitStatus;
 };
 
-// The redirector of a conversion: posts every whole second of encoded output it reads to
-// m_hNotifyWnd as WM_CONVERT_PROGRESS. Its own diagnostics are not shown anywhere.
+// Hears how far a conversion has got. OnEncodedSeconds runs on the redirector's reader thread:
+// it must return at once and never wait for the thread it reports to.
+class CProgressObserver {
+public:
+    virtual ~CProgressObserver() = default;
+    virtual void OnEncodedSeconds(int seconds) = 0;
+};
+
+// The redirector of a conversion: tells its observer of every whole second of encoded output it
+// reads, in the order read. Its own diagnostics are not shown anywhere.
 class CProgressRedirector : public CConsoleRedirector {
 public:
     ~CProgressRedirector() override;
 
-    std::atomic<HWND> m_hNotifyWnd{nullptr};
+    // Who hears of the progress from now on; null for nobody. Once this has returned, the
+    // previous observer is not called any more and may go.
+    void SetObserver(CProgressObserver* observer);
+    // SetObserver(nullptr), if `observer` is still the one set.
+    void RemoveObserver(CProgressObserver* observer);
 
-    // Reads the elapsed time out of `text` and posts it when it is at least one second.
+    // Reads the elapsed time out of `text` and reports it when it is at least one second.
     void ParseProgress(std::string_view text);
 
 protected:
     void OnOutputText(std::string_view text) override { ParseProgress(text); }
     void OnErrorText(std::string_view) override {}
+
+private:
+    // Held while the observer is called, so that a change waits for a call under way.
+    std::mutex m_observerMutex;
+    CProgressObserver* m_pObserver = nullptr;
 };
 
 // The process-wide redirector that conversions run through.

@@ -1,12 +1,9 @@
 #include "desktop/browser/CSplitterBar.h"
 
-#include "platform/qt/PostedMessage.h"
-
 #include <QMouseEvent>
 #include <QPainter>
 
 #include <algorithm>
-#include <cstdint>
 
 namespace kinovex {
 namespace {
@@ -134,13 +131,7 @@ void CSplitterBar::OnLButtonUp(QPoint screenPoint) {
     releaseMouse();
     s_bDragging = false;
     m_ownerImage = QImage();
-    // The release point as it is: the owner applies its own limits.
-    if (QWidget* owner = Owner()) {
-        CQtMessageTarget target(owner);
-        PostMessage(&target, WM_SPLITTERMOVED,
-                    static_cast<WPARAM>(static_cast<std::intptr_t>(screenPoint.x())),
-                    static_cast<LPARAM>(screenPoint.y()));
-    }
+    emit moved(screenPoint);
 }
 
 void CSplitterBar::DrawLine(int screenX) {

@@ -1,6 +1,6 @@
 #pragma once
 // The bar between the folder tree and the movie list. Dragging it draws an inverted tracking
-// line across its owner; releasing posts WM_SPLITTERMOVED to the owner, which lays the
+// line across its owner; releasing announces the drop point with `moved`, and the page lays the
 // controls out again. The bar itself moves and resizes nothing.
 
 #include <QImage>
@@ -22,7 +22,7 @@ public:
     explicit CSplitterBar(QWidget* parent = nullptr);
     ~CSplitterBar() override;
 
-    // The window that receives WM_SPLITTERMOVED and bounds the line; the parent when unset.
+    // The window the line is drawn across and bounded by; the parent when unset.
     void SetOwner(QWidget* owner);
     QWidget* Owner() const;
 
@@ -30,6 +30,11 @@ public:
     bool IsLineDrawn() const { return m_bLineDrawn; }
     int m_nX = 0;
     int m_nY = 0;
+
+signals:
+    // The mouse was released at `screenPoint` (screen coordinates, as it is: the receiver
+    // applies its own limits).
+    void moved(QPoint screenPoint);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

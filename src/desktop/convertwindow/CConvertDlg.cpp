@@ -15,7 +15,6 @@
 #include <QRegion>
 
 #include <algorithm>
-#include <limits>
 
 namespace kinovex {
 namespace {
@@ -58,8 +57,7 @@ CConvertDlg::~CConvertDlg() {
         GetProgressRedirector().StopRedirect();
         m_worker.join();
     }
-    HWND self = &m_target;
-    GetProgressRedirector().m_hNotifyWnd.compare_exchange_strong(self, nullptr);
+    GetProgressRedirector().RemoveObserver(this);
 }
 
 std::string CConvertDlg::OutputPath() const {
@@ -93,7 +91,9 @@ void CConvertDlg::OnInitDialog() {
     setFixedSize(kWidth, kHeight);
 
     m_wndButtons->SetButtons(1, &kCancelButton, 208, 211, 209, 210);
-    m_wndButtons->SetNotify(this, WM_CONVERT_BUTTON);
+    // Handled after the mouse event, as a click on the bar always was.
+    connect(m_wndButtons, &CSkinButtonBar::clicked, this, &CConvertDlg::OnConvertButton,
+            Qt::QueuedConnection);
     m_wndButtons->setGeometry(90, 64, 62, 26);
 
     QPainterPath shape;
@@ -105,6 +105,7 @@ void CConvertDlg::OnInitDialog() {
 
     m_bCancelled = false;
     m_bCancelRequested = false;
+    GetProgressRedirector().SetObserver(this);
     m_worker = std::thread(&CConvertDlg::ConvertThreadProc, this);
     m_nProgress = 0;
     update();
@@ -112,7 +113,6 @@ void CConvertDlg::OnInitDialog() {
 
 void CConvertDlg::ConvertThreadProc(CConvertDlg* dialog) {
     CProgressRedirector& redirector = GetProgressRedirector();
-    redirector.m_hNotifyWnd = &dialog->m_target;
     const std::string command = BuildEncoderCommand(CurrentConversionProfile(),
                                                     dialog->m_strTempBase, dialog->m_strOutputBase);
     // A failed start leaves no reader thread; the run then ends with no progress.
@@ -121,33 +121,17 @@ void CConvertDlg::ConvertThreadProc(CConvertDlg* dialog) {
         redirector.StopRedirect();
     if (auto reader = redirector.ReaderThread())
         reader->Wait();
-    // Every progress message of the run was posted before this one.
-    PostMessage(&dialog->m_target, WM_CONVERT_END, 0, 0);
+    // Every progress report of the run was queued before this.
+    QMetaObject::invokeMethod(dialog, &CConvertDlg::OnConvertEnd, Qt::QueuedConnection);
 }
 
-void CConvertDlg::customEvent(QEvent* event) {
-    if (event->type() != CPostedMessage::EventType()) {
-        QDialog::customEvent(event);
-        return;
-    }
-    const auto* message = static_cast<CPostedMessage*>(event);
-    switch (message->message()) {
-    case WM_CONVERT_BUTTON:
-        OnConvertButton(message->wParam());
-        break;
-    case WM_CONVERT_PROGRESS:
-        OnConvertProgress(message->wParam());
-        break;
-    case WM_CONVERT_END:
-        OnConvertEnd();
-        break;
-    default:
-        break;
-    }
+void CConvertDlg::OnEncodedSeconds(int seconds) {
+    QMetaObject::invokeMethod(
+        this, [this, seconds] { OnConvertProgress(seconds); }, Qt::QueuedConnection);
 }
 
-void CConvertDlg::OnConvertButton(WPARAM id) {
-    if (id != static_cast<WPARAM>(kCancelButtonId) || m_bEnded)
+void CConvertDlg::OnConvertButton(int id) {
+    if (id != kCancelButtonId || m_bEnded)
         return;
     m_bCancelled = true;
     m_bCancelRequested = true;
@@ -158,10 +142,10 @@ void CConvertDlg::OnConvertButton(WPARAM id) {
         redirector.StopRedirect();
 }
 
-void CConvertDlg::OnConvertProgress(WPARAM seconds) {
-    m_nProgress = static_cast<std::int32_t>(
-        std::min<WPARAM>(seconds, std::numeric_limits<std::int32_t>::max()));
+void CConvertDlg::OnConvertProgress(int seconds) {
+    m_nProgress = seconds;
     update();
+    emit ProgressShown(seconds);
 }
 
 void CConvertDlg::OnConvertEnd() {

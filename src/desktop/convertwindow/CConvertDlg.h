@@ -2,8 +2,8 @@
 // The conversion window: runs the encoder on a finished recording, shows how far it has got,
 // offers Cancel Conversion, and reports the result.
 
+#include "core/convert/CConsoleRedirector.h"
 #include "core/convert/OutputProfile.h"
-#include "platform/qt/PostedMessage.h"
 
 #include <QDialog>
 #include <QPixmap>
@@ -22,7 +22,7 @@ class DesktopDialogs;
 // and its end-of-run handler, unchanged while the window is open.
 const OutputProfile& CurrentConversionProfile();
 
-class CConvertDlg : public QDialog {
+class CConvertDlg : public QDialog, private CProgressObserver {
     Q_OBJECT
 public:
     static constexpr int kWidth = 250;
@@ -50,9 +50,10 @@ public:
     bool Cancelled() const { return m_bCancelled; }
     std::string OutputPath() const;
 
-    // Handlers of the window's messages (public so tests can drive them directly).
-    void OnConvertButton(WPARAM id);
-    void OnConvertProgress(WPARAM seconds);
+    // What the window does, on its own thread, for a click on its button bar, a progress
+    // report and the end of the run (public so tests can drive them directly).
+    void OnConvertButton(int id);
+    void OnConvertProgress(int seconds);
     void OnConvertEnd();
 
     // Enter and Escape, and the window manager's close, cannot close the window while the
@@ -60,16 +61,21 @@ public:
     void accept() override;
     void reject() override;
 
+signals:
+    // A progress report has been shown: `seconds` of the recording are encoded.
+    void ProgressShown(int seconds);
+
 protected:
     void OnInitDialog();
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
-    void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     DesktopDialogs& m_dialogs;
     static void ConvertThreadProc(CConvertDlg* dialog);
+    // On the redirector's reader thread: handed on to the window's thread.
+    void OnEncodedSeconds(int seconds) override;
 
     std::string m_strTempBase;
     std::string m_strOutputBase;
@@ -85,7 +91,6 @@ private:
     std::atomic<bool> m_bCancelRequested{false};
     bool m_bStarted = false;
     bool m_bEnded = false;
-    CQtMessageTarget m_target{this};
     std::thread m_worker;
 };
 

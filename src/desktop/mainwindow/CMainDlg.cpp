@@ -4,7 +4,6 @@
 #include "desktop/moviepage/CMoviePage.h"
 #include "desktop/widgets/DialogUnits.h"
 #include "platform/qt/Bitmaps.h"
-#include "platform/qt/PostedMessage.h"
 
 #ifdef KINOVEX_HAVE_HELP
 #include "desktop/help/HelpCommands.h"
@@ -210,7 +209,9 @@ void CMainDlg::SetUpBars() {
     for (const Setup& setup : setups) {
         setup.bar.SetButtons(setup.count, setup.buttons, setup.bitmaps[0], setup.bitmaps[1],
                              setup.bitmaps[2], setup.bitmaps[3]);
-        setup.bar.SetNotify(this, WM_SKINBUTTON);
+        // Handled after the mouse event, which may still be using the bar.
+        connect(&setup.bar, &CSkinButtonBar::clicked, this, &CMainDlg::OnSkinButton,
+                Qt::QueuedConnection);
     }
     m_barRestore.hide();
     m_barStopPlay.hide();
@@ -256,33 +257,14 @@ bool CMainDlg::IsTimerActive(int id) const {
 
 // ---- Commands ----
 
-void CMainDlg::Post(unsigned message, WPARAM wParam, LPARAM lParam) {
-    CQtMessageTarget(this).Post(message, wParam, lParam);
+void CMainDlg::Later(void (CMainDlg::*command)()) {
+    QMetaObject::invokeMethod(this, command, Qt::QueuedConnection);
 }
 
-void CMainDlg::customEvent(QEvent* event) {
-    if (event->type() != CPostedMessage::EventType())
-        return QDialog::customEvent(event);
-    const auto* message = static_cast<const CPostedMessage*>(event);
-    switch (message->message()) {
-    case WM_SKINBUTTON:
-        OnSkinButton(message->wParam());
-        break;
-    case WM_COMMAND:
-        OnCommand(static_cast<unsigned>(message->wParam() & 0xFFFF));
-        break;
-    case WM_SYSCOMMAND:
-        OnSysCommand(static_cast<unsigned>(message->wParam()), message->lParam());
-        break;
-    default:
-        break;
-    }
-}
-
-int CMainDlg::OnSkinButton(WPARAM id) {
+void CMainDlg::OnSkinButton(int id) {
     switch (id) {
     case BTN_MINIMIZE:
-        Post(WM_SYSCOMMAND, SC_MINIMIZE, 0);
+        Later(&CMainDlg::OnMinimize);
         break;
     case BTN_MAXIMIZE:
         OnMaximizeRestore();
@@ -291,7 +273,7 @@ int CMainDlg::OnSkinButton(WPARAM id) {
         close();
         break;
     case BTN_INFO:
-        Post(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        Later(&CMainDlg::OnAboutBox);
         break;
     case BTN_MENU:
         ShowPopupMenu();
@@ -314,7 +296,6 @@ int CMainDlg::OnSkinButton(WPARAM id) {
     default:
         break;
     }
-    return 0;
 }
 
 void CMainDlg::OnCommand(unsigned id) {
@@ -335,7 +316,7 @@ void CMainDlg::OnCommand(unsigned id) {
         OnPlayAndRecord();
         break;
     case ID_ABOUT:
-        Post(WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        Later(&CMainDlg::OnAboutBox);
         break;
 #ifdef KINOVEX_HAVE_HELP
     case ID_HELP:
@@ -353,38 +334,22 @@ void CMainDlg::OnCommand(unsigned id) {
     }
 }
 
-void CMainDlg::OnSysCommand(unsigned command, LPARAM point) {
-    const unsigned kind = command & 0xFFF0u;
-    if (kind == IDM_ABOUTBOX) {
+void CMainDlg::OnMinimize() {
+    showMinimized();
+}
+
+void CMainDlg::OnMaximize() {
+    showMaximized();
+}
+
+void CMainDlg::OnRestore() {
+    showNormal();
+}
+
+void CMainDlg::OnAboutBox() {
 #ifdef KINOVEX_HAVE_HELP
-        ShowAboutBox(this);
+    ShowAboutBox(this);
 #endif
-        return;
-    }
-    switch (kind) {
-    case SC_MINIMIZE:
-        showMinimized();
-        break;
-    case SC_MAXIMIZE:
-        showMaximized();
-        break;
-    case SC_RESTORE:
-        showNormal();
-        break;
-    case SC_SIZE: {
-        // The low four bits name the edge (1 left ... 8 bottom-right), the zone less 9.
-        const int edge = static_cast<int>(command & 0xFu);
-        const QPoint at(static_cast<int>(point & 0xFFFF), static_cast<int>((point >> 16) & 0xFFFF));
-        if (edge >= 1 && edge <= 8)
-            StartSizeOrMove(edge + 9, mapToGlobal(at));
-        break;
-    }
-    case SC_MOVE:
-        StartSizeOrMove(ZONE_NONE, QCursor::pos());
-        break;
-    default:
-        break;
-    }
 }
 
 void CMainDlg::ShowPopupMenu() {
@@ -406,19 +371,19 @@ void CMainDlg::ShowSystemMenu(const QPoint& globalPos) {
     const bool maximized = isMaximized();
     QAction* restore = menu->addAction(QStringLiteral("&Restore"));
     restore->setEnabled(maximized || isMinimized());
-    connect(restore, &QAction::triggered, this, [this] { Post(WM_SYSCOMMAND, SC_RESTORE, 0); });
+    connect(restore, &QAction::triggered, this, [this] { Later(&CMainDlg::OnRestore); });
     connect(menu->addAction(QStringLiteral("Mi&nimize")), &QAction::triggered, this,
-            [this] { Post(WM_SYSCOMMAND, SC_MINIMIZE, 0); });
+            [this] { Later(&CMainDlg::OnMinimize); });
     QAction* maximize = menu->addAction(QStringLiteral("Ma&ximize"));
     maximize->setEnabled(!maximized);
-    connect(maximize, &QAction::triggered, this, [this] { Post(WM_SYSCOMMAND, SC_MAXIMIZE, 0); });
+    connect(maximize, &QAction::triggered, this, [this] { Later(&CMainDlg::OnMaximize); });
     menu->addSeparator();
     QAction* closeAction = menu->addAction(QStringLiteral("&Close"));
     closeAction->setShortcut(QKeySequence(QStringLiteral("Alt+F4")));
     connect(closeAction, &QAction::triggered, this, &QWidget::close);
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("&About Kinovex...")), &QAction::triggered, this,
-            [this] { Post(WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
+            [this] { Later(&CMainDlg::OnAboutBox); });
     menu->popup(globalPos);
 }
 
@@ -777,13 +742,10 @@ void CMainDlg::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton)
         return QDialog::mousePressEvent(event);
     setCursor(CursorOfZone(m_nHitZone));
-    if (m_nHitZone >= ZONE_LEFT && m_nHitZone <= ZONE_BOTTOM_RIGHT) {
-        const QPoint at = event->position().toPoint();
-        OnSysCommand(SC_SIZE + static_cast<unsigned>(m_nHitZone - 9),
-                     static_cast<LPARAM>((at.x() & 0xFFFF) | ((at.y() & 0xFFFF) << 16)));
-    } else {
-        OnSysCommand(SC_MOVE, 0);
-    }
+    if (m_nHitZone >= ZONE_LEFT && m_nHitZone <= ZONE_BOTTOM_RIGHT)
+        StartSizeOrMove(m_nHitZone, mapToGlobal(event->position().toPoint()));
+    else
+        StartSizeOrMove(ZONE_NONE, QCursor::pos());
 }
 
 void CMainDlg::mouseReleaseEvent(QMouseEvent* event) {
@@ -809,12 +771,12 @@ void CMainDlg::OnMaximizeRestore() {
     if (m_bMaximized == 0) {
         m_barSysMenu.hide();
         m_barRestore.show();
-        Post(WM_SYSCOMMAND, SC_MAXIMIZE, 0);
+        Later(&CMainDlg::OnMaximize);
         m_bMaximized = 1;
     } else {
         m_barSysMenu.show();
         m_barRestore.hide();
-        Post(WM_SYSCOMMAND, SC_RESTORE, 0);
+        Later(&CMainDlg::OnRestore);
         m_bMaximized = 0;
     }
 }

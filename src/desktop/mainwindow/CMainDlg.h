@@ -9,7 +9,6 @@
 #include "core/record/RecordingRun.h"
 #include "desktop/mainwindow/DesktopServices.h"
 #include "desktop/widgets/CSkinButtonBar.h"
-#include "platform/WindowMessages.h"
 
 #include <QBasicTimer>
 #include <QDialog>
@@ -27,17 +26,6 @@ class QMenu;
 namespace kinovex {
 
 class CMoviePage;
-
-// Window-system commands the window sends itself, with the fixed numbers its posted messages
-// carry.
-constexpr unsigned WM_COMMAND = 0x0111;
-constexpr unsigned WM_SYSCOMMAND = 0x0112;
-constexpr unsigned SC_SIZE = 0xF000;
-constexpr unsigned SC_MOVE = 0xF010;
-constexpr unsigned SC_MINIMIZE = 0xF020;
-constexpr unsigned SC_MAXIMIZE = 0xF030;
-constexpr unsigned SC_RESTORE = 0xF120;
-constexpr unsigned IDM_ABOUTBOX = 0x0010; // the About entry of the system menu
 
 // Where the frame puts each control for a given client size (the window's own rectangle).
 struct MainLayout {
@@ -73,7 +61,7 @@ public:
         ID_HOME = 32773,
         ID_UPDATE = 32775,
     };
-    // Ids of the buttons on the bars, as posted with WM_SKINBUTTON.
+    // Ids of the buttons on the bars, as their `clicked` signals carry them.
     enum Button {
         BTN_MINIMIZE = 1,
         BTN_MAXIMIZE = 2,
@@ -147,11 +135,16 @@ public:
     void SlideToPanel(int target);
     // One step of the slide (timer 4321).
     void OnSlideTick();
-    // Handles WM_SKINBUTTON; always 0.
-    int OnSkinButton(WPARAM id);
+    // A click on a button of one of the bars.
+    void OnSkinButton(int id);
     // Handles the commands of the popup menu and the command ids of the operations.
     void OnCommand(unsigned id);
-    void OnSysCommand(unsigned command, LPARAM point);
+    // The window menu's commands. The buttons and menus ask for them with Later, so that they
+    // run once the click or the menu has been dealt with.
+    void OnMinimize();
+    void OnMaximize();
+    void OnRestore();
+    void OnAboutBox();
     // The paths of dropped files; only the first counts.
     void OnDropFiles(const QStringList& paths);
     // The check of the recording input made at start.
@@ -216,7 +209,6 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
-    void customEvent(QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -237,7 +229,8 @@ private:
     void OnRecordingTick();
     void StartSizeOrMove(int zone, const QPoint& globalPos);
     QRect IndicatorRect() const;
-    void Post(unsigned message, WPARAM wParam, LPARAM lParam);
+    // Runs `command` from the event loop, after the event being handled.
+    void Later(void (CMainDlg::*command)());
 
     bool m_bInitialised = false;
     QBasicTimer m_timerPlaying;

@@ -8,7 +8,6 @@
 #include "platform/ProgramFolder.h"
 #include "platform/qt/Bitmaps.h"
 #include "platform/qt/DesktopDialogs.h"
-#include "platform/qt/PostedMessage.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -44,6 +43,9 @@ CMoviePage::CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, QWidget* pare
     connect(&m_wndFolderTree, &CTreeFileCtrl::SelChanged, this, &CMoviePage::OnTreeSelChanged);
     connect(&m_wndFileList, &CMovieListCtrl::ItemChanged, this, &CMoviePage::OnListItemChanged);
     connect(&m_wndFileList, &CMovieListCtrl::DblClk, this, &CMoviePage::OnListDblClk);
+    // Laid out once the splitter's release has been handled.
+    connect(&m_wndSplitter, &CSplitterBar::moved, this, &CMoviePage::OnSplitterMoved,
+            Qt::QueuedConnection);
 }
 
 CMoviePage::~CMoviePage() {
@@ -112,8 +114,8 @@ void CMoviePage::LayoutPanels(int panelWidth, int panelHeight) {
                             panelHeight / 2 - m_nMovieHeight / 2, m_nMovieWidth, m_nMovieHeight);
 }
 
-int CMoviePage::OnSplitterMoved(int x, int y) {
-    const QPoint point = mapFromGlobal(QPoint(x, y));
+void CMoviePage::OnSplitterMoved(QPoint screenPoint) {
+    const QPoint point = mapFromGlobal(screenPoint);
     const int clientWidth = width();
     const int clientHeight = height();
     const int limit = clientWidth / 3 - kMinTreeWidth;
@@ -124,19 +126,6 @@ int CMoviePage::OnSplitterMoved(int x, int y) {
     m_wndFileList.setGeometry(treeWidth + kSplitterWidth, 0,
                               clientWidth / 3 - treeWidth - kSplitterWidth, clientHeight);
     m_wndSplitter.setGeometry(treeWidth, 1, kSplitterWidth, clientHeight - 2);
-    return 0;
-}
-
-bool CMoviePage::event(QEvent* event) {
-    if (event->type() == CPostedMessage::EventType()) {
-        const auto* message = static_cast<const CPostedMessage*>(event);
-        if (message->message() == WM_SPLITTERMOVED) {
-            OnSplitterMoved(static_cast<int>(static_cast<std::intptr_t>(message->wParam())),
-                            static_cast<int>(message->lParam()));
-            return true;
-        }
-    }
-    return QWidget::event(event);
 }
 
 void CMoviePage::paintEvent(QPaintEvent* /*event*/) {

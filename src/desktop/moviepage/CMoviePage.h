@@ -90,11 +90,10 @@ public slots:
     void OnTreeSelChanged();
     void OnListItemChanged(int item);
     void OnListDblClk(int item);
-    // `x`, `y`: the splitter's drop point in screen coordinates.
-    int OnSplitterMoved(int x, int y);
+    // The splitter's drop point, in screen coordinates.
+    void OnSplitterMoved(QPoint screenPoint);
 
 protected:
-    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
 

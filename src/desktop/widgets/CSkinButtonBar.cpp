@@ -1,9 +1,7 @@
 #include "desktop/widgets/CSkinButtonBar.h"
 
 #include "platform/qt/Bitmaps.h"
-#include "platform/qt/PostedMessage.h"
 
-#include <QCoreApplication>
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -42,11 +40,6 @@ void CSkinButtonBar::SetButtons(int count, const SkinButton* buttons, const QPix
     if (buttons != nullptr)
         std::copy_n(buttons, m_nButtonCount, m_buttons.begin());
     update();
-}
-
-void CSkinButtonBar::SetNotify(QObject* owner, unsigned message) {
-    m_pOwner = owner;
-    m_nOwnerMessage = message;
 }
 
 void CSkinButtonBar::SetButtonState(int id, int enabled) {
@@ -163,7 +156,7 @@ void CSkinButtonBar::mousePressEvent(QMouseEvent* event) {
     m_nHoverIndex = hit;
     if (m_nPressedIndex != previous)
         update();
-    // Also beside every button: the release then belongs to this press and posts nothing.
+    // Also beside every button: the release then belongs to this press and clicks nothing.
     Capture();
     m_bMouseHeld = true;
 }
@@ -192,20 +185,18 @@ void CSkinButtonBar::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton || !m_bMouseHeld)
         return;
     const int pressed = m_nPressedIndex;
-    if (pressed != -1 && ButtonRect(pressed).contains(event->position().toPoint()) &&
-        m_pOwner != nullptr && m_buttons[static_cast<std::size_t>(pressed)].enabled != 0) {
-        update();
-        QCoreApplication::postEvent(
-            m_pOwner, new CPostedMessage(
-                          m_nOwnerMessage,
-                          static_cast<WPARAM>(m_buttons[static_cast<std::size_t>(pressed)].id), 0));
-    }
+    const bool clickedButton = pressed != -1 &&
+                               ButtonRect(pressed).contains(event->position().toPoint()) &&
+                               m_buttons[static_cast<std::size_t>(pressed)].enabled != 0;
     m_nPressedIndex = -1;
     m_nHoverIndex = -1;
     if (pressed != -1)
         update();
     ReleaseCapture();
     m_bMouseHeld = false;
+    // Last, with the bar at rest: a receiver may show a menu or close the window.
+    if (clickedButton)
+        emit clicked(m_buttons[static_cast<std::size_t>(pressed)].id);
 }
 
 } // namespace kinovex

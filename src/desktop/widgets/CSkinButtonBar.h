@@ -3,11 +3,10 @@
 //
 // Each button has four looks, taken from four images of the same layout (normal, hover,
 // pressed, disabled): a button's rectangle in the window is also its rectangle in each image.
-// A click on an enabled button is posted to the owner as a CPostedMessage carrying the owner's
-// message id and the button's id.
+// A click on an enabled button is announced with `clicked` and the button's id; windows that
+// act on it after the mouse event has been handled connect with a queued connection.
 
 #include <QPixmap>
-#include <QPointer>
 #include <QRect>
 #include <QWidget>
 
@@ -20,7 +19,7 @@ namespace kinovex {
 
 struct SkinButton {
     std::int32_t enabled; // 0 = disabled: drawn from the disabled image, deaf to the mouse
-    std::int32_t id;      // posted to the owner on a click
+    std::int32_t id;      // what `clicked` carries
     std::int32_t x;
     std::int32_t y;
     std::int32_t width;
@@ -43,9 +42,6 @@ public:
     void SetButtons(int count, const SkinButton* buttons, const QPixmap& normal,
                     const QPixmap& hover, const QPixmap& pressed, const QPixmap& disabled);
 
-    // Clicks are posted to `owner` as `message`; until then they change the looks only.
-    void SetNotify(QObject* owner, unsigned message);
-
     // Gives the first button with `id` the enabled value; repaints only if the value changes.
     void SetButtonState(int id, int enabled);
 
@@ -59,6 +55,10 @@ public:
     const SkinButton& Button(int index) const { return m_buttons[static_cast<std::size_t>(index)]; }
     int HoverIndex() const { return m_nHoverIndex; }
     int PressedIndex() const { return m_nPressedIndex; }
+
+signals:
+    // The mouse was pressed and released on the enabled button `id`.
+    void clicked(int id);
 
 protected:
     virtual void Draw(QPainter& painter);
@@ -84,8 +84,6 @@ private:
     QSize m_sizeNormal;
     int m_nHoverIndex = -1;
     int m_nPressedIndex = -1;
-    QPointer<QObject> m_pOwner;
-    unsigned m_nOwnerMessage = 0;
     bool m_bMouseHeld = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kinovex {
@@ -91,32 +93,21 @@ protected:
             return true;
         };
     }
-    // Runs the window to its end on recording `name`; `onMessage` sees every program message
-    // before the window does.
+    // Runs the window to its end on recording `name`; `onProgress` runs after each progress
+    // report has been shown.
     void Run(const std::string& name, std::int32_t length,
-             std::function<void(CConvertDlg&, const CPostedMessage&)> onMessage = {}) {
+             std::function<void(CConvertDlg&, int)> onProgress = {}) {
         lengthMs = length;
         CConvertDlg dialog(m_dialogs, profile, Recording(name), OutputBase(), length);
         window = &dialog;
-        Spy spy(dialog, std::move(onMessage));
-        dialog.installEventFilter(&spy);
+        if (onProgress)
+            QObject::connect(&dialog, &CConvertDlg::ProgressShown,
+                             [&](int seconds) { onProgress(dialog, seconds); });
         EXPECT_EQ(dialog.exec(), CConvertDlg::kResultCancel);
         window = nullptr;
     }
     std::string OutputBase() const { return (outputFolder / "movie").string(); }
     std::filesystem::path OutputFile() const { return OutputBase() + profile.extension; }
-
-    struct Spy : QObject {
-        Spy(CConvertDlg& dialog, std::function<void(CConvertDlg&, const CPostedMessage&)> handler)
-            : m_dialog(dialog), m_handler(std::move(handler)) {}
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (m_handler && event->type() == CPostedMessage::EventType())
-                m_handler(m_dialog, *static_cast<CPostedMessage*>(event));
-            return false;
-        }
-        CConvertDlg& m_dialog;
-        std::function<void(CConvertDlg&, const CPostedMessage&)> m_handler;
-    };
 
     static inline std::unique_ptr<test::TempDir> recordings;
     test::ScopedEnv folder{"KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR};
@@ -183,8 +174,8 @@ TEST_F(ConversionTest, ASuccessfulConversionLeavesAPlayableMovieAndOpensItsFolde
 
 TEST_F(ConversionTest, CancelDuringTheRunStopsTheEncoderAndDeletesTheOutput) {
     bool cancelled = false;
-    Run("long", 180000, [&](CConvertDlg& dialog, const CPostedMessage& message) {
-        if (message.message() == WM_CONVERT_PROGRESS && !cancelled) {
+    Run("long", 180000, [&](CConvertDlg& dialog, int) {
+        if (!cancelled) {
             cancelled = true;
             EXPECT_TRUE(GetProgressRedirector().IsChildRunning());
             dialog.OnConvertButton(CConvertDlg::kCancelButtonId);
@@ -198,11 +189,15 @@ TEST_F(ConversionTest, CancelDuringTheRunStopsTheEncoderAndDeletesTheOutput) {
 }
 
 TEST_F(ConversionTest, CancelAfterTheEncoderHasFinishedStillDeletesTheOutput) {
-    Run("twenty", 20000, [&](CConvertDlg& dialog, const CPostedMessage& message) {
-        if (message.message() == WM_CONVERT_END) {
-            EXPECT_TRUE(std::filesystem::exists(OutputFile()));
-            dialog.OnConvertButton(CConvertDlg::kCancelButtonId);
-        }
+    Run("twenty", 20000, [&](CConvertDlg& dialog, int) {
+        if (dialog.Cancelled())
+            return;
+        // Handling no events meanwhile, so that the window has yet to see the encoder's end.
+        for (int i = 0; i < 6000 && !GetProgressRedirector().ChildExitStatus(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_EQ(GetProgressRedirector().ChildExitStatus(), 0);
+        EXPECT_TRUE(std::filesystem::exists(OutputFile()));
+        dialog.OnConvertButton(CConvertDlg::kCancelButtonId);
     });
     EXPECT_EQ(messages, std::vector<std::string>{"User canceled."});
     EXPECT_FALSE(std::filesystem::exists(OutputFile()));
@@ -225,11 +220,10 @@ TEST_F(ConversionTest, Screenshot) {
     if (target == nullptr || qEnvironmentVariable("QT_QPA_PLATFORM") == "offscreen")
         GTEST_SKIP() << "set KINOVEX_SCREENSHOT and run under X";
     bool taken = false;
-    Run("long", 180000, [&](CConvertDlg& dialog, const CPostedMessage& message) {
-        if (message.message() != WM_CONVERT_PROGRESS || taken || message.wParam() < 113)
+    Run("long", 180000, [&](CConvertDlg& dialog, int seconds) {
+        if (taken || seconds < 113)
             return;
         taken = true;
-        dialog.OnConvertProgress(message.wParam());
         dialog.repaint();
         QTest::qWait(0);
         const QRect frame = dialog.frameGeometry().adjusted(-24, -24, 24, 24);

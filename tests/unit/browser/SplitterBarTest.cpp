@@ -1,14 +1,14 @@
 #include "desktop/browser/CSplitterBar.h"
 
-#include "platform/qt/PostedMessage.h"
-
 #include <QApplication>
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace kinovex {
@@ -29,22 +29,9 @@ TEST(SplitterClamp, KeepsTwoHundredPixelsForTreeAndListInTheLeftThird) {
     EXPECT_EQ(ClampSplitterX(5000, 0, 1802), 400);
 }
 
-// The page the bar sits on: records the messages posted to it.
+// The page the bar sits on.
 class Owner : public QWidget {
-public:
-    std::vector<std::pair<long long, long long>> m_moved;
-
 protected:
-    bool event(QEvent* event) override {
-        if (event->type() == CPostedMessage::EventType()) {
-            auto* message = static_cast<CPostedMessage*>(event);
-            if (message->message() == WM_SPLITTERMOVED)
-                m_moved.emplace_back(static_cast<std::intptr_t>(message->wParam()),
-                                     message->lParam());
-            return true;
-        }
-        return QWidget::event(event);
-    }
     void paintEvent(QPaintEvent*) override {
         // Stripes, so an inverted column differs from every neighbour.
         QPainter painter(this);
@@ -59,6 +46,7 @@ protected:
         m_owner.setGeometry(0, 0, 1500, 300);
         m_bar = new CSplitterBar(&m_owner);
         m_bar->setGeometry(250, 1, 3, 298);
+        m_moved = std::make_unique<QSignalSpy>(m_bar, &CSplitterBar::moved);
         m_owner.show();
         m_before = m_owner.grab().toImage();
     }
@@ -73,7 +61,13 @@ protected:
     void Press(int x, int y) { Send(QEvent::MouseButtonPress, x, y, Qt::LeftButton); }
     void Move(int x, int y) { Send(QEvent::MouseMove, x, y, Qt::LeftButton); }
     void Release(int x, int y) { Send(QEvent::MouseButtonRelease, x, y, Qt::NoButton); }
-    void Deliver() { QCoreApplication::sendPostedEvents(&m_owner); }
+    // The drop points announced so far.
+    std::vector<QPoint> Moved() const {
+        std::vector<QPoint> points;
+        for (const QList<QVariant>& arguments : *m_moved)
+            points.push_back(arguments.at(0).toPoint());
+        return points;
+    }
 
     // The owner's columns that differ from the picture before the drag.
     std::vector<int> ChangedColumns() {
@@ -92,10 +86,11 @@ protected:
 
     Owner m_owner;
     CSplitterBar* m_bar = nullptr;
+    std::unique_ptr<QSignalSpy> m_moved;
     QImage m_before;
 };
 
-TEST_F(SplitterDrag, TheLineStaysInRangeTheReleasePostsTheRawPointAndNothingRemains) {
+TEST_F(SplitterDrag, TheLineStaysInRangeTheReleaseGivesTheRawPointAndNothingRemains) {
     const QPoint origin = m_owner.mapToGlobal(QPoint(0, 0));
     Press(origin.x() + 251, origin.y() + 40);
     Move(origin.x() + 260, origin.y() + 50);
@@ -111,26 +106,22 @@ TEST_F(SplitterDrag, TheLineStaysInRangeTheReleasePostsTheRawPointAndNothingRema
     EXPECT_EQ(ChangedColumns(), std::vector<int>{300}) << "the old line is erased";
     Move(origin.x() - 400, origin.y() + 60);
     EXPECT_EQ(ChangedColumns(), std::vector<int>{200});
-    EXPECT_TRUE(m_owner.m_moved.empty()) << "nothing is posted while dragging";
+    EXPECT_TRUE(Moved().empty()) << "nothing is announced while dragging";
 
     Release(origin.x() + 4000, origin.y() + 70);
     EXPECT_FALSE(m_bar->IsLineDrawn());
     EXPECT_EQ(m_bar->m_nX, 0);
     EXPECT_TRUE(ChangedColumns().empty()) << "no remains of the tracking line";
-    Deliver();
-    ASSERT_EQ(m_owner.m_moved.size(), 1u);
-    EXPECT_EQ(m_owner.m_moved[0].first, origin.x() + 4000) << "the owner applies its limits";
-    EXPECT_EQ(m_owner.m_moved[0].second, origin.y() + 70);
+    // The page applies its own limits.
+    EXPECT_EQ(Moved(), std::vector<QPoint>{origin + QPoint(4000, 70)});
 }
 
-TEST_F(SplitterDrag, APressWithoutAMoveDrawsNothingAndStillPostsOnce) {
+TEST_F(SplitterDrag, APressWithoutAMoveDrawsNothingAndStillGivesTheDropOnce) {
     const QPoint origin = m_owner.mapToGlobal(QPoint(0, 0));
     Press(origin.x() + 251, origin.y() + 10);
     EXPECT_TRUE(ChangedColumns().empty());
     Release(origin.x() + 251, origin.y() + 10);
-    Deliver();
-    ASSERT_EQ(m_owner.m_moved.size(), 1u);
-    EXPECT_EQ(m_owner.m_moved[0].first, origin.x() + 251);
+    EXPECT_EQ(Moved(), std::vector<QPoint>{origin + QPoint(251, 10)});
     EXPECT_TRUE(ChangedColumns().empty());
 
     Move(origin.x() + 280, origin.y() + 10); // hovering after the drag draws nothing

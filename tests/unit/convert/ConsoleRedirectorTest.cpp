@@ -9,8 +9,13 @@
 #include <sys/poll.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
+#include <functional>
+#include <future>
+#include <limits>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -227,27 +232,87 @@ TEST(ConsoleRedirector, BareNamesResolveInTheProgramFolderFirstThenOnPath) {
     EXPECT_EQ(second.Output(), "on-path x| inherited\n" + end);
 }
 
-TEST(ConsoleRedirector, ProgressIsPostedForWholeSecondsInOrder) {
-    struct CTarget : CMessageTarget {
-        std::mutex mutex;
-        std::vector<std::pair<unsigned, WPARAM>> posts;
-        void Post(unsigned message, WPARAM wParam, LPARAM) override {
-            std::lock_guard lock(mutex);
-            posts.emplace_back(message, wParam);
-        }
-    } target;
+// Notes the progress it hears, from any thread.
+class CNotedProgress : public CProgressObserver {
+public:
+    void OnEncodedSeconds(int seconds) override {
+        std::lock_guard lock(m_mutex);
+        m_seconds.push_back(seconds);
+    }
+    std::vector<int> Seconds() {
+        std::lock_guard lock(m_mutex);
+        return m_seconds;
+    }
+
+private:
+    std::mutex m_mutex;
+    std::vector<int> m_seconds;
+};
+
+std::string Status(const std::string& time) {
+    return "frame=   30 q=2.0 size=  3kB time=" + time + " bitrate= 9.0kbits/s   ";
+}
+
+TEST(ConsoleRedirector, ProgressReachesTheObserverInRisingWholeSeconds) {
+    CNotedProgress observer;
     CProgressRedirector redirector;
-    redirector.m_hNotifyWnd = &target;
-    RunToEnd(redirector, "\"" + kHelper + "\" say " +
-                             "\"frame=   10 q=2.0 size=  1kB time=0.40 bitrate= 9.0kbits/s   \" " +
-                             "\"frame=   30 q=2.0 size=  3kB time=1.20 bitrate= 9.0kbits/s   \" " +
-                             "\"frame=  250 q=2.0 size= 12kB time=10.0 bitrate= 9.0kbits/s   \"");
-    std::lock_guard lock(target.mutex);
+    redirector.SetObserver(&observer);
+    RunToEnd(redirector, "\"" + kHelper + "\" say \"" + Status("0.40") + "\" \"" + Status("1.20") +
+                             "\" \"" + Status("10.0") + "\"");
     // The pieces may come together in one chunk, so the last time is certain, the others not.
-    ASSERT_FALSE(target.posts.empty());
-    EXPECT_EQ(target.posts.back(), std::make_pair(WM_CONVERT_PROGRESS, WPARAM{10}));
-    for (std::size_t i = 1; i < target.posts.size(); ++i)
-        EXPECT_LT(target.posts[i - 1].second, target.posts[i].second);
+    const std::vector<int> seconds = observer.Seconds();
+    ASSERT_FALSE(seconds.empty());
+    EXPECT_EQ(seconds.back(), 10);
+    EXPECT_EQ(std::adjacent_find(seconds.begin(), seconds.end(), std::greater_equal<>()),
+              seconds.end());
+}
+
+TEST(ConsoleRedirector, OnlyTheProgressObserverSetHearsAndHugeTimesAreCapped) {
+    CNotedProgress first;
+    CNotedProgress second;
+    CProgressRedirector redirector;
+    redirector.ParseProgress(Status("3.00")); // nobody listens yet
+    redirector.SetObserver(&first);
+    redirector.ParseProgress(Status("4.00"));
+    redirector.ParseProgress(Status("0.50")); // not a whole second
+    redirector.RemoveObserver(&second);       // not the one set
+    redirector.ParseProgress(Status("99999999999.00"));
+    redirector.SetObserver(&second);
+    redirector.ParseProgress(Status("7.00"));
+    redirector.RemoveObserver(&second);
+    redirector.ParseProgress(Status("8.00"));
+    EXPECT_EQ(first.Seconds(), (std::vector<int>{4, std::numeric_limits<int>::max()}));
+    EXPECT_EQ(second.Seconds(), std::vector<int>{7});
+}
+
+// The window that observes may go once it has removed itself, even while the reader is in the
+// middle of telling it something.
+TEST(ConsoleRedirector, ChangingTheProgressObserverWaitsForACallUnderWay) {
+    struct CSlowObserver : CProgressObserver {
+        std::promise<void> entered;
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        void OnEncodedSeconds(int) override {
+            entered.set_value();
+            released.wait();
+        }
+    } slow;
+    CProgressRedirector redirector;
+    redirector.SetObserver(&slow);
+    std::future<void> entered = slow.entered.get_future();
+    std::thread reader([&] { redirector.ParseProgress(Status("5.00")); });
+    entered.wait();
+    std::atomic<bool> removed{false};
+    std::thread window([&] {
+        redirector.RemoveObserver(&slow);
+        removed = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_FALSE(removed) << "the observer is still being called";
+    slow.release.set_value();
+    window.join();
+    reader.join();
+    EXPECT_TRUE(removed);
 }
 
 // A cancel from another thread just as the child ends by itself: both StopRedirect calls run

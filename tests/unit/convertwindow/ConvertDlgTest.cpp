@@ -14,10 +14,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kinovex {
@@ -51,6 +54,7 @@ protected:
         ApplyProfilePreset(0, profile);
         m_dialogs.onBox = [this](const QString& text, const QString&) {
             messages.push_back(text.toStdString());
+            shownAtMessage = shown;
             progressAtMessage = dialog ? dialog->Progress() : -1;
             if (dialog)
                 faceAtMessage = dialog->grab().toImage();
@@ -60,16 +64,19 @@ protected:
             return true;
         };
     }
-    // Runs the window modally to its end; `onMessage` sees every program message before the
-    // window does.
+    // Runs the window modally to its end; `onProgress` runs after each progress report has been
+    // shown.
     int Run(const std::string& mode, std::int32_t lengthMs = 3000,
-            std::function<void(CConvertDlg&, unsigned)> onMessage = {}) {
+            std::function<void(CConvertDlg&, int)> onProgress = {}) {
         test::ScopedEnv fake("KX_FAKE_MODE", mode);
         CConvertDlg window(m_dialogs, profile, (recording / "rec").string(), OutputBase(),
                            lengthMs);
         dialog = &window;
-        Spy spy(window, std::move(onMessage));
-        window.installEventFilter(&spy);
+        QObject::connect(&window, &CConvertDlg::ProgressShown, [&](int seconds) {
+            shown.push_back(seconds);
+            if (onProgress)
+                onProgress(window, seconds);
+        });
         const int result = window.exec();
         dialog = nullptr;
         return result;
@@ -77,17 +84,13 @@ protected:
     std::string OutputBase() const { return (outputFolder / "movie").string(); }
     std::filesystem::path OutputFile() const { return OutputBase() + profile.extension; }
 
-    struct Spy : QObject {
-        Spy(CConvertDlg& window, std::function<void(CConvertDlg&, unsigned)> handler)
-            : m_window(window), m_handler(std::move(handler)) {}
-        bool eventFilter(QObject*, QEvent* event) override {
-            if (m_handler && event->type() == CPostedMessage::EventType())
-                m_handler(m_window, static_cast<CPostedMessage*>(event)->message());
-            return false;
-        }
-        CConvertDlg& m_window;
-        std::function<void(CConvertDlg&, unsigned)> m_handler;
-    };
+    // Waits, handling no events, until the encoder has ended by itself: its end is then
+    // waiting for the window, which has not seen it yet.
+    static bool WaitForTheEncodersEnd() {
+        for (int i = 0; i < 3000 && !GetProgressRedirector().ChildExitStatus(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return GetProgressRedirector().ChildExitStatus().has_value();
+    }
 
     test::TempDir programFolder{"program"};
     test::TempDir outputFolder{"output folder"};
@@ -97,15 +100,15 @@ protected:
     CConvertDlg* dialog = nullptr;
     std::vector<std::string> messages;
     std::vector<std::string> opened;
+    std::vector<int> shown;          // the progress reports the window has shown
+    std::vector<int> shownAtMessage; // those shown before the result
     test::NotedDialogs m_dialogs;
     std::int32_t progressAtMessage = -1;
     QImage faceAtMessage;
 };
 
 TEST_F(ConvertDlgTest, SuccessShowsAFullBarThenOpensTheOutputFolder) {
-    std::vector<unsigned> order;
-    EXPECT_EQ(Run("success", 60000, [&](CConvertDlg&, unsigned m) { order.push_back(m); }),
-              CConvertDlg::kResultCancel);
+    EXPECT_EQ(Run("success", 60000), CConvertDlg::kResultCancel);
     EXPECT_EQ(messages, std::vector<std::string>{"Conversion finished successfully!"});
     EXPECT_EQ(opened, std::vector<std::string>{outputFolder.str()});
     EXPECT_TRUE(std::filesystem::exists(OutputFile()));
@@ -116,11 +119,12 @@ TEST_F(ConvertDlgTest, SuccessShowsAFullBarThenOpensTheOutputFolder) {
     const QColor trackEnd = QImage(QString(KINOVEX_SOURCE_DIR) + "/res/bitmaps/213.png")
                                 .pixelColor(CConvertDlg::kBarX + 165, 25);
     EXPECT_NE(barEnd, trackEnd);
-    // Progress came first, the end last.
-    ASSERT_FALSE(order.empty());
-    EXPECT_EQ(order.back(), WM_CONVERT_END);
-    EXPECT_EQ(std::count(order.begin(), order.end(), WM_CONVERT_PROGRESS),
-              static_cast<long>(order.size()) - 1);
+    // Every report came before the result, in rising whole seconds (the encoder's two lines
+    // may arrive in one piece, which reports only the last).
+    EXPECT_EQ(shownAtMessage, shown);
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.back(), 2);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end()));
 }
 
 TEST_F(ConvertDlgTest, RunsWithoutAWholeSecondOrWithAFailingEncoderFail) {
@@ -147,8 +151,8 @@ TEST_F(ConvertDlgTest, AMissingEncoderFails) {
 
 TEST_F(ConvertDlgTest, CancelStopsTheEncoderAndDeletesTheOutput) {
     bool clicked = false;
-    Run("hang", 3000, [&](CConvertDlg& window, unsigned message) {
-        if (message == WM_CONVERT_PROGRESS && !clicked) {
+    Run("hang", 3000, [&](CConvertDlg& window, int) {
+        if (!clicked) {
             clicked = true;
             auto* bar = window.findChild<CSkinButtonBar*>();
             ASSERT_NE(bar, nullptr);
@@ -164,9 +168,11 @@ TEST_F(ConvertDlgTest, CancelStopsTheEncoderAndDeletesTheOutput) {
 }
 
 TEST_F(ConvertDlgTest, CancelAfterTheEncoderHasEndedStillCancels) {
-    Run("success", 3000, [&](CConvertDlg& window, unsigned message) {
-        if (message == WM_CONVERT_END)
+    Run("success", 3000, [&](CConvertDlg& window, int) {
+        if (!window.Cancelled()) {
+            ASSERT_TRUE(WaitForTheEncodersEnd());
             window.OnConvertButton(CConvertDlg::kCancelButtonId);
+        }
     });
     EXPECT_EQ(messages, std::vector<std::string>{"User canceled."});
     EXPECT_FALSE(std::filesystem::exists(OutputFile()));
@@ -174,8 +180,8 @@ TEST_F(ConvertDlgTest, CancelAfterTheEncoderHasEndedStillCancels) {
 
 TEST_F(ConvertDlgTest, EnterDoesNothingAndEscapeCancelsWhileTheEncoderRuns) {
     bool pressed = false;
-    Run("hang", 3000, [&](CConvertDlg& window, unsigned message) {
-        if (message != WM_CONVERT_PROGRESS || pressed)
+    Run("hang", 3000, [&](CConvertDlg& window, int) {
+        if (pressed)
             return;
         pressed = true;
         QTest::keyClick(&window, Qt::Key_Return);

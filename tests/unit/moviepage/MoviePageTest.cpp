@@ -2,7 +2,6 @@
 #include "desktop/moviepage/CMoviePage.h"
 #include "desktop/moviepage/CPlayerWidget.h"
 #include "desktop/widgets/CSettingsDlg.h"
-#include "platform/qt/PostedMessage.h"
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"
@@ -93,13 +92,12 @@ TEST_F(MoviePage, SplitterDropMovesTreeAndListWithinLimits) {
     page.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&page));
 
-    // The drop point arrives as a posted message in screen coordinates.
+    // The splitter gives the drop point in screen coordinates; the page lays out once the
+    // splitter's release has been handled.
     auto drop = [&](int clientX) {
-        const QPoint screen = page.mapToGlobal(QPoint(clientX, 77));
-        QCoreApplication::postEvent(
-            &page, new CPostedMessage(WM_SPLITTERMOVED,
-                                      static_cast<WPARAM>(static_cast<std::intptr_t>(screen.x())),
-                                      screen.y()));
+        const int before = page.m_wndFolderTree.width();
+        emit page.m_wndSplitter.moved(page.mapToGlobal(QPoint(clientX, 77)));
+        EXPECT_EQ(page.m_wndFolderTree.width(), before);
         QCoreApplication::sendPostedEvents(&page);
         return page.m_wndFolderTree.width();
     };

@@ -1,34 +1,15 @@
 #include "desktop/widgets/CSkinButtonBar.h"
-#include "platform/qt/PostedMessage.h"
 
 #include <QApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <utility>
-#include <vector>
-
 namespace kinovex {
 namespace {
-
-constexpr unsigned kMessage = WM_SKINBUTTON;
-
-// Records the program messages posted to it.
-class CMessageSink : public QObject {
-public:
-    std::vector<std::pair<unsigned, WPARAM>> messages;
-
-protected:
-    void customEvent(QEvent* event) override {
-        if (event->type() == CPostedMessage::EventType()) {
-            const auto* posted = static_cast<CPostedMessage*>(event);
-            messages.emplace_back(posted->message(), posted->wParam());
-        }
-    }
-};
 
 // A bar that counts its paints.
 class CCountingBar : public CSkinButtonBar {
@@ -64,7 +45,6 @@ protected:
         bar.resize(120, 30);
         bar.SetButtons(3, buttons, Solid(kNormal), Solid(kHover), Solid(kPressed),
                        Solid(kDisabled));
-        bar.SetNotify(&sink, kMessage);
         bar.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&bar));
     }
@@ -81,7 +61,7 @@ protected:
                              {1, 12, 30, 0, 40, 20, "Second"},
                              {1, 13, 80, 0, 30, 20, nullptr}};
     CCountingBar bar;
-    CMessageSink sink;
+    QSignalSpy clicks{&bar, &CSkinButtonBar::clicked};
 };
 
 TEST_F(SkinButtonBarTest, HitTestTakesTheFirstEnabledButtonInTheTable) {
@@ -97,36 +77,59 @@ TEST_F(SkinButtonBarTest, HitTestTakesTheFirstEnabledButtonInTheTable) {
     EXPECT_EQ(bar.ToolTipAt({85, 5}), "");
 }
 
-TEST_F(SkinButtonBarTest, AClickInsidePostsTheOwnersMessageWithTheButtonId) {
+TEST_F(SkinButtonBarTest, AClickIsAnnouncedWithTheButtonIdOnceTheBarIsAtRest) {
+    int pressedAtClick = 0;
+    QWidget* grabberAtClick = &bar;
+    QObject::connect(&bar, &CSkinButtonBar::clicked, [&] {
+        pressedAtClick = bar.PressedIndex();
+        grabberAtClick = QWidget::mouseGrabber();
+    });
     QTest::mousePress(&bar, Qt::LeftButton, {}, {35, 5});
     EXPECT_EQ(bar.PressedIndex(), 0);
     EXPECT_EQ(PixelAt(bar, {35, 5}), kPressed);
     EXPECT_EQ(PixelAt(bar, {85, 5}), kNormal);
+    EXPECT_TRUE(clicks.isEmpty());
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, {39, 19});
-    EXPECT_TRUE(sink.messages.empty()); // posted, not sent
-    Flush();
-    EXPECT_EQ(sink.messages, (std::vector<std::pair<unsigned, WPARAM>>{{kMessage, 11}}));
-    EXPECT_EQ(bar.PressedIndex(), -1);
+    ASSERT_EQ(clicks.size(), 1);
+    EXPECT_EQ(clicks[0][0].toInt(), 11);
+    EXPECT_EQ(pressedAtClick, -1);
+    EXPECT_EQ(grabberAtClick, nullptr);
     EXPECT_EQ(bar.HoverIndex(), -1);
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
     EXPECT_EQ(PixelAt(bar, {35, 5}), kNormal);
 }
 
-TEST_F(SkinButtonBarTest, PressesThatDoNotEndOnTheirButtonPostNothing) {
-    // Released on another button.
-    QTest::mousePress(&bar, Qt::LeftButton, {}, {5, 5});
-    QTest::mouseRelease(&bar, Qt::LeftButton, {}, {85, 5});
-    // Beside every button: the bar still takes the mouse until the release.
-    QTest::mousePress(&bar, Qt::LeftButton, {}, {115, 25});
-    EXPECT_EQ(QWidget::mouseGrabber(), &bar);
-    EXPECT_EQ(bar.PressedIndex(), -1);
-    QTest::mouseRelease(&bar, Qt::LeftButton, {}, {5, 5});
-    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
-    // Outside the bar altogether.
-    QTest::mousePress(&bar, Qt::LeftButton, {}, {85, 5});
-    QTest::mouseRelease(&bar, Qt::LeftButton, {}, {500, 5});
-    Flush();
-    EXPECT_TRUE(sink.messages.empty());
+TEST_F(SkinButtonBarTest, OnlyAPressAndReleaseOnTheSameButtonClick) {
+    struct Case {
+        const char* what;
+        QPoint press;
+        QPoint release;
+        int clicked; // 0 for none
+    };
+    const Case cases[] = {
+        {"where two buttons overlap", {35, 5}, {39, 19}, 11},
+        {"the second, moved within it", {65, 5}, {45, 10}, 12},
+        {"the third", {85, 5}, {85, 5}, 13},
+        {"released on another button", {5, 5}, {85, 5}, 0},
+        {"pressed beside every button", {115, 25}, {5, 5}, 0},
+        {"released outside the bar", {85, 5}, {500, 5}, 0},
+        {"released beside the button", {85, 5}, {85, 25}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        clicks.clear();
+        QTest::mousePress(&bar, Qt::LeftButton, {}, c.press);
+        // Also beside every button the bar takes the mouse until the release.
+        EXPECT_EQ(QWidget::mouseGrabber(), &bar);
+        QTest::mouseRelease(&bar, Qt::LeftButton, {}, c.release);
+        EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+        EXPECT_EQ(bar.PressedIndex(), -1);
+        if (c.clicked == 0) {
+            EXPECT_TRUE(clicks.isEmpty());
+        } else {
+            ASSERT_EQ(clicks.size(), 1);
+            EXPECT_EQ(clicks[0][0].toInt(), c.clicked);
+        }
+    }
 }
 
 TEST_F(SkinButtonBarTest, HoverFollowsTheMouseOnlyWhileNoButtonIsHeld) {
@@ -169,17 +172,7 @@ TEST_F(SkinButtonBarTest, DisabledLookCoversHoverAndOnlyRealChangesRepaint) {
     bar.SetButtonState(12, 0);
     QTest::mousePress(&bar, Qt::LeftButton, {}, {65, 5});
     QTest::mouseRelease(&bar, Qt::LeftButton, {}, {65, 5});
-    Flush();
-    EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST_F(SkinButtonBarTest, WithoutAnOwnerClicksOnlyChangeTheLooks) {
-    bar.SetNotify(nullptr, kMessage);
-    QTest::mousePress(&bar, Qt::LeftButton, {}, {85, 5});
-    EXPECT_EQ(PixelAt(bar, {85, 5}), kPressed);
-    QTest::mouseRelease(&bar, Qt::LeftButton, {}, {85, 5});
-    Flush();
-    EXPECT_TRUE(sink.messages.empty());
+    EXPECT_TRUE(clicks.isEmpty());
 }
 
 TEST(SkinButtonBar, AWideBarRepeatsOneColumnAndKeepsTheRightEnd) {

@@ -360,15 +360,28 @@ TEST_F(MainWindow, HitZonesAndTheMinimumSizeWhileDragging) {
     EXPECT_EQ(CMainDlg::ApplyMinimumSize(window, CMainDlg::ZONE_TOP_RIGHT), window);
 }
 
-TEST_F(MainWindow, MaximizeAndRestoreSwapTheTitleBars) {
+// The title bars swap at once; the window itself changes once the click has been handled.
+TEST_F(MainWindow, MaximizeRestoreAndMinimizeFollowTheClickFromTheEventLoop) {
     dialog->OnSkinButton(CMainDlg::BTN_MAXIMIZE);
     EXPECT_EQ(dialog->m_bMaximized, 1);
     EXPECT_TRUE(dialog->m_barRestore.isVisibleTo(dialog.get()));
     EXPECT_FALSE(dialog->m_barSysMenu.isVisibleTo(dialog.get()));
+    EXPECT_FALSE(dialog->isMaximized());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialog->isMaximized());
+
     dialog->OnSkinButton(CMainDlg::BTN_MAXIMIZE);
     EXPECT_EQ(dialog->m_bMaximized, 0);
     EXPECT_FALSE(dialog->m_barRestore.isVisibleTo(dialog.get()));
     EXPECT_TRUE(dialog->m_barSysMenu.isVisibleTo(dialog.get()));
+    EXPECT_TRUE(dialog->isMaximized());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(dialog->isMaximized());
+
+    dialog->OnSkinButton(CMainDlg::BTN_MINIMIZE);
+    EXPECT_FALSE(dialog->isMinimized());
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(dialog->isMinimized());
 }
 
 TEST_F(MainWindow, RecordingInputCheckWarnsUnlessTheMixInputIsSelected) {

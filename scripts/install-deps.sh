@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     # build
-    build-essential cmake ninja-build pkg-config clang clang-format git
+    build-essential cmake ninja-build pkg-config clang clang-format clang-tidy git
     # windows, dialogs, settings, network
     qt6-base-dev qt6-base-dev-tools libgl-dev
     # the movie engine: vectors, fonts, compression, bitmaps, sound and video decoding

@@ -55,7 +55,7 @@ void BM_AppendFrame(benchmark::State& state) {
     std::size_t next = 0;
     for (auto _ : state) {
         const auto result = writer.AppendFrame(kWidth, kHeight, frames[next].data(), 16);
-        if (result != kinovex::S_OK) {
+        if (!result) {
             state.SkipWithError(writer.GetLastError().c_str());
             break;
         }

@@ -28,25 +28,24 @@ bool RingOverlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uin
 CLoopingCaptureBuffer::CLoopingCaptureBuffer(const WAVEFORMATEX& format, std::uint32_t bufferBytes)
     : m_format(format), m_buffer(bufferBytes) {}
 
-HRESULT CLoopingCaptureBuffer::GetFormat(WAVEFORMATEX* format, std::uint32_t size) {
+bool CLoopingCaptureBuffer::GetFormat(WAVEFORMATEX* format, std::uint32_t size) {
     if (format == nullptr)
-        return E_INVALIDARG;
+        return false;
     std::memcpy(format, &m_format, std::min<std::size_t>(size, sizeof m_format));
-    return S_OK;
+    return true;
 }
 
-HRESULT
-CLoopingCaptureBuffer::SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) {
+bool CLoopingCaptureBuffer::SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) {
     for (const auto& position : positions)
         if (position.dwOffset >= m_buffer.size() || position.hEventNotify == nullptr)
-            return E_INVALIDARG;
+            return false;
     std::lock_guard lock(m_mutex);
     m_positions.assign(positions.begin(), positions.end());
-    return S_OK;
+    return true;
 }
 
-HRESULT CLoopingCaptureBuffer::GetCurrentPosition(std::uint32_t* capturePosition,
-                                                  std::uint32_t* readPosition) {
+bool CLoopingCaptureBuffer::GetCurrentPosition(std::uint32_t* capturePosition,
+                                               std::uint32_t* readPosition) {
     std::lock_guard lock(m_mutex);
     ++m_positionQueries;
     const auto position = static_cast<std::uint32_t>(m_produced % m_buffer.size());
@@ -54,24 +53,24 @@ HRESULT CLoopingCaptureBuffer::GetCurrentPosition(std::uint32_t* capturePosition
         *capturePosition = position;
     if (readPosition != nullptr)
         *readPosition = position;
-    return S_OK;
+    return true;
 }
 
-HRESULT CLoopingCaptureBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** part1,
-                                    std::uint32_t* size1, void** part2, std::uint32_t* size2) {
+bool CLoopingCaptureBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, void** part1,
+                                 std::uint32_t* size1, void** part2, std::uint32_t* size2) {
     if (part1 == nullptr || size1 == nullptr || offset >= m_buffer.size() || bytes == 0 ||
         bytes > m_buffer.size())
-        return E_INVALIDARG;
+        return false;
     std::lock_guard lock(m_mutex);
     if (m_bLocked)
-        return E_FAIL;
+        return false;
     const auto size = static_cast<std::uint32_t>(m_buffer.size());
     const std::uint32_t first = std::min(bytes, size - offset);
     *part1 = m_buffer.data() + offset;
     *size1 = first;
     if (first < bytes) {
         if (part2 == nullptr || size2 == nullptr)
-            return E_INVALIDARG;
+            return false;
         *part2 = m_buffer.data();
         *size2 = bytes - first;
     } else if (part2 != nullptr && size2 != nullptr) {
@@ -81,20 +80,20 @@ HRESULT CLoopingCaptureBuffer::Lock(std::uint32_t offset, std::uint32_t bytes, v
     m_bLocked = true;
     m_lockOffset = offset;
     m_lockBytes = bytes;
-    return S_OK;
+    return true;
 }
 
-HRESULT CLoopingCaptureBuffer::Unlock(void* part1, std::uint32_t size1, void* /*part2*/,
-                                      std::uint32_t size2) {
+bool CLoopingCaptureBuffer::Unlock(void* part1, std::uint32_t size1, void* /*part2*/,
+                                   std::uint32_t size2) {
     {
         std::lock_guard lock(m_mutex);
         if (!m_bLocked || part1 != m_buffer.data() + m_lockOffset)
-            return E_INVALIDARG;
+            return false;
         m_bLocked = false;
         m_consumed += static_cast<std::uint64_t>(size1) + size2;
     }
     m_roomChanged.notify_all();
-    return S_OK;
+    return true;
 }
 
 std::uint64_t CLoopingCaptureBuffer::producedBytes() const {

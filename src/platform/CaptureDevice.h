@@ -7,7 +7,6 @@
 // that. The PulseAudio implementation feeds the loop from a record stream; the fake one, for
 // tests, from a signal of the test's choosing.
 
-#include "platform/HResult.h"
 #include "platform/SyncEvent.h"
 
 #include <condition_variable>
@@ -65,25 +64,25 @@ class ICaptureBuffer {
 public:
     virtual ~ICaptureBuffer() = default;
     // Copies the buffer's actual format (at most `size` bytes) into `format`.
-    virtual HRESULT GetFormat(WAVEFORMATEX* format, std::uint32_t size) = 0;
-    virtual HRESULT SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) = 0;
-    virtual HRESULT Start(std::uint32_t flags) = 0;
-    virtual HRESULT Stop() = 0;
+    virtual bool GetFormat(WAVEFORMATEX* format, std::uint32_t size) = 0;
+    virtual bool SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) = 0;
+    virtual bool Start(std::uint32_t flags) = 0;
+    virtual bool Stop() = 0;
     // Offsets in the buffer: where capture writes next, and up to where data is complete.
-    virtual HRESULT GetCurrentPosition(std::uint32_t* capturePosition,
-                                       std::uint32_t* readPosition) = 0;
+    virtual bool GetCurrentPosition(std::uint32_t* capturePosition,
+                                    std::uint32_t* readPosition) = 0;
     // Gives access to `bytes` bytes from `offset`, as one part or, when the region wraps, two.
-    virtual HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** part1,
-                         std::uint32_t* size1, void** part2, std::uint32_t* size2) = 0;
-    virtual HRESULT Unlock(void* part1, std::uint32_t size1, void* part2, std::uint32_t size2) = 0;
+    virtual bool Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
+                      void** part2, std::uint32_t* size2) = 0;
+    virtual bool Unlock(void* part1, std::uint32_t size1, void* part2, std::uint32_t size2) = 0;
 };
 
 class ICaptureDevice {
 public:
     virtual ~ICaptureDevice() = default;
     // Every buffer must be destroyed before the device that made it.
-    virtual HRESULT CreateCaptureBuffer(const DSCBUFFERDESC& desc,
-                                        std::unique_ptr<ICaptureBuffer>* buffer) = 0;
+    virtual bool CreateCaptureBuffer(const DSCBUFFERDESC& desc,
+                                     std::unique_ptr<ICaptureBuffer>* buffer) = 0;
 };
 
 // A source of capture devices: the sound server, or a fake.
@@ -91,9 +90,8 @@ class ICaptureSystem {
 public:
     virtual ~ICaptureSystem() = default;
     // Calls `callback` for each device in order until it returns false.
-    virtual HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) = 0;
-    virtual HRESULT CreateDevice(const std::string& id,
-                                 std::unique_ptr<ICaptureDevice>* device) = 0;
+    virtual bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) = 0;
+    virtual bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) = 0;
 };
 
 // The looping buffer shared by the implementations: a producer thread calls Produce with each
@@ -104,13 +102,12 @@ class CLoopingCaptureBuffer : public ICaptureBuffer {
 public:
     CLoopingCaptureBuffer(const WAVEFORMATEX& format, std::uint32_t bufferBytes);
 
-    HRESULT GetFormat(WAVEFORMATEX* format, std::uint32_t size) override;
-    HRESULT SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) override;
-    HRESULT GetCurrentPosition(std::uint32_t* capturePosition,
-                               std::uint32_t* readPosition) override;
-    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
-                 void** part2, std::uint32_t* size2) override;
-    HRESULT Unlock(void* part1, std::uint32_t size1, void* part2, std::uint32_t size2) override;
+    bool GetFormat(WAVEFORMATEX* format, std::uint32_t size) override;
+    bool SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) override;
+    bool GetCurrentPosition(std::uint32_t* capturePosition, std::uint32_t* readPosition) override;
+    bool Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
+              void** part2, std::uint32_t* size2) override;
+    bool Unlock(void* part1, std::uint32_t size1, void* part2, std::uint32_t size2) override;
 
     std::uint32_t bufferBytes() const { return static_cast<std::uint32_t>(m_buffer.size()); }
     // Bytes captured since the buffer was created, and bytes handed back through Unlock.

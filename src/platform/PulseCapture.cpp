@@ -102,8 +102,8 @@ public:
         : CLoopingCaptureBuffer(format, bufferBytes), m_device(device), m_format(format) {}
     ~CPulseCaptureBuffer() override { Stop(); }
 
-    HRESULT Start(std::uint32_t flags) override;
-    HRESULT Stop() override;
+    bool Start(std::uint32_t flags) override;
+    bool Stop() override;
 
 private:
     static void OnStreamState(pa_stream* stream, void* userdata);
@@ -156,18 +156,18 @@ public:
         return state == PA_CONTEXT_READY;
     }
 
-    HRESULT CreateCaptureBuffer(const DSCBUFFERDESC& desc,
-                                std::unique_ptr<ICaptureBuffer>* buffer) override {
+    bool CreateCaptureBuffer(const DSCBUFFERDESC& desc,
+                             std::unique_ptr<ICaptureBuffer>* buffer) override {
         if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
-            return E_INVALIDARG;
+            return false;
         const WAVEFORMATEX& format = *desc.lpwfxFormat;
         // The server delivers 16-bit little-endian PCM at any rate and channel count.
         if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample != 16 ||
             format.nChannels == 0 || format.nChannels > PA_CHANNELS_MAX ||
             format.nSamplesPerSec == 0 || format.nBlockAlign != format.nChannels * 2)
-            return E_INVALIDARG;
+            return false;
         *buffer = std::make_unique<CPulseCaptureBuffer>(*this, format, desc.dwBufferBytes);
-        return S_OK;
+        return true;
     }
 
     pa_threaded_mainloop* loop() const { return m_loop; }
@@ -197,9 +197,9 @@ void CPulseCaptureBuffer::OnRead(pa_stream* stream, std::size_t /*bytes*/, void*
     }
 }
 
-HRESULT CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
+bool CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
     if (m_stream != nullptr)
-        return S_OK;
+        return true;
     pa_threaded_mainloop* loop = m_device.loop();
     pa_sample_spec spec{PA_SAMPLE_S16LE, m_format.nSamplesPerSec,
                         static_cast<std::uint8_t>(m_format.nChannels)};
@@ -207,7 +207,7 @@ HRESULT CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
     m_stream = pa_stream_new(m_device.context(), "Recording", &spec, nullptr);
     if (m_stream == nullptr) {
         pa_threaded_mainloop_unlock(loop);
-        return E_FAIL;
+        return false;
     }
     pa_stream_set_state_callback(m_stream, OnStreamState, loop);
     pa_stream_set_read_callback(m_stream, OnRead, this);
@@ -228,14 +228,14 @@ HRESULT CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
     pa_threaded_mainloop_unlock(loop);
     if (!ready) {
         Stop();
-        return E_FAIL;
+        return false;
     }
-    return S_OK;
+    return true;
 }
 
-HRESULT CPulseCaptureBuffer::Stop() {
+bool CPulseCaptureBuffer::Stop() {
     if (m_stream == nullptr)
-        return S_OK;
+        return true;
     pa_threaded_mainloop* loop = m_device.loop();
     pa_threaded_mainloop_lock(loop);
     // Callbacks run under the loop's lock, so none runs after this block.
@@ -245,7 +245,7 @@ HRESULT CPulseCaptureBuffer::Stop() {
     pa_stream_unref(m_stream);
     m_stream = nullptr;
     pa_threaded_mainloop_unlock(loop);
-    return S_OK;
+    return true;
 }
 
 } // namespace
@@ -296,31 +296,31 @@ bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defau
     return true;
 }
 
-HRESULT
-CPulseCaptureSystem::Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) {
+bool CPulseCaptureSystem::Enumerate(
+    const std::function<bool(const CaptureDeviceEntry&)>& callback) {
     std::vector<PulseSourceInfo> sources;
     std::string defaultSource;
     if (!QueryPulseSources(&sources, &defaultSource))
-        return S_OK; // no sound server: no capture devices at all
+        return true; // no sound server: no capture devices at all
     std::stable_partition(sources.begin(), sources.end(),
                           [&](const PulseSourceInfo& s) { return s.name == defaultSource; });
     if (!callback({"", "Primary Sound Capture Driver"}))
-        return S_OK;
+        return true;
     for (const auto& source : sources)
         if (!callback({source.name, source.description}))
             break;
-    return S_OK;
+    return true;
 }
 
-HRESULT CPulseCaptureSystem::CreateDevice(const std::string& id,
-                                          std::unique_ptr<ICaptureDevice>* device) {
+bool CPulseCaptureSystem::CreateDevice(const std::string& id,
+                                       std::unique_ptr<ICaptureDevice>* device) {
     if (device == nullptr)
-        return E_INVALIDARG;
+        return false;
     auto created = std::make_unique<CPulseCaptureDevice>(id);
     if (!created->Connect())
-        return E_FAIL;
+        return false;
     *device = std::move(created);
-    return S_OK;
+    return true;
 }
 
 } // namespace kinovex

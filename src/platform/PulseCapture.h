@@ -25,8 +25,8 @@ bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defau
 // server the list is empty.
 class CPulseCaptureSystem : public ICaptureSystem {
 public:
-    HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
-    HRESULT CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
+    bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
+    bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
 };
 
 } // namespace kinovex

@@ -19,37 +19,36 @@ public:
         --m_system.m_buffersAlive;
     }
 
-    HRESULT Start(std::uint32_t /*flags*/) override {
+    bool Start(std::uint32_t /*flags*/) override {
         if (m_producer.joinable())
-            return S_OK;
+            return true;
         ++m_system.m_buffersStarted;
         m_system.m_deliveredBytes = 0;
         m_system.m_positionQueries = 0;
         m_bStop = false;
         m_producer = std::thread([this] { Deliver(); });
-        return S_OK;
+        return true;
     }
 
-    HRESULT Stop() override {
+    bool Stop() override {
         if (!m_producer.joinable())
-            return S_OK;
+            return true;
         m_bStop = true;
         WakeProducer();
         m_producer.join();
         ++m_system.m_buffersStopped;
-        return S_OK;
+        return true;
     }
 
-    HRESULT GetCurrentPosition(std::uint32_t* capturePosition,
-                               std::uint32_t* readPosition) override {
+    bool GetCurrentPosition(std::uint32_t* capturePosition, std::uint32_t* readPosition) override {
         ++m_system.m_positionQueries;
         return CLoopingCaptureBuffer::GetCurrentPosition(capturePosition, readPosition);
     }
 
-    HRESULT Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
-                 void** part2, std::uint32_t* size2) override {
+    bool Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
+              void** part2, std::uint32_t* size2) override {
         if (m_system.m_options.failLock)
-            return E_FAIL;
+            return false;
         return CLoopingCaptureBuffer::Lock(offset, bytes, part1, size1, part2, size2);
     }
 
@@ -98,15 +97,15 @@ public:
     }
     ~CFakeCaptureDevice() override { --m_system.m_devicesAlive; }
 
-    HRESULT CreateCaptureBuffer(const DSCBUFFERDESC& desc,
-                                std::unique_ptr<ICaptureBuffer>* buffer) override {
+    bool CreateCaptureBuffer(const DSCBUFFERDESC& desc,
+                             std::unique_ptr<ICaptureBuffer>* buffer) override {
         if (m_system.m_options.failCreateBuffer)
-            return E_FAIL;
+            return false;
         if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
-            return E_INVALIDARG;
+            return false;
         *buffer =
             std::make_unique<CFakeCaptureBuffer>(m_system, *desc.lpwfxFormat, desc.dwBufferBytes);
-        return S_OK;
+        return true;
     }
 
 private:
@@ -118,26 +117,25 @@ CFakeCaptureSystem::CFakeCaptureSystem(FakeCaptureOptions options)
 
 CFakeCaptureSystem::~CFakeCaptureSystem() = default;
 
-HRESULT
-CFakeCaptureSystem::Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) {
+bool CFakeCaptureSystem::Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) {
     for (const auto& id : m_options.deviceIds) {
         ++m_entriesOffered;
         if (!callback({id, id.empty() ? "Primary Sound Capture Driver" : id}))
             break;
     }
-    return S_OK;
+    return true;
 }
 
-HRESULT CFakeCaptureSystem::CreateDevice(const std::string& id,
-                                         std::unique_ptr<ICaptureDevice>* device) {
+bool CFakeCaptureSystem::CreateDevice(const std::string& id,
+                                      std::unique_ptr<ICaptureDevice>* device) {
     {
         std::lock_guard lock(m_mutex);
         m_createdIds.push_back(id);
     }
     if (m_options.failCreateDevice || device == nullptr)
-        return E_FAIL;
+        return false;
     *device = std::make_unique<CFakeCaptureDevice>(*this);
-    return S_OK;
+    return true;
 }
 
 void CFakeCaptureSystem::WaitDelivered(int deliveries) {

@@ -37,8 +37,8 @@ public:
     explicit CFakeCaptureSystem(FakeCaptureOptions options);
     ~CFakeCaptureSystem() override;
 
-    HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
-    HRESULT CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
+    bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
+    bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
 
     // Blocks until `deliveries` started buffers have delivered all of their bytes (or were
     // stopped), counting from the system's creation.

@@ -62,21 +62,21 @@ std::uint32_t CAviWriter::FrameSize(int width, int height, int bitCount) {
     return static_cast<std::uint32_t>(row * static_cast<std::uint64_t>(height));
 }
 
-HRESULT CAviWriter::AppendFrame(int width, int height, const void* bits, int bitCount) {
+bool CAviWriter::AppendFrame(int width, int height, const void* bits, int bitCount) {
     return (this->*m_pAppendTable[m_nState])(width, height, bits, bitCount);
 }
 
-HRESULT CAviWriter::AppendClosed(int, int, const void*, int) {
-    return E_FAIL;
+bool CAviWriter::AppendClosed(int, int, const void*, int) {
+    return false;
 }
 
-HRESULT CAviWriter::Fail(const char* text) {
+bool CAviWriter::Fail(const char* text) {
     m_szLastError.assign(text, std::min<std::size_t>(std::strlen(text), 259));
     ReleaseAll();
-    return E_FAIL;
+    return false;
 }
 
-HRESULT CAviWriter::AppendFirstFrame(int width, int height, const void* bits, int bitCount) {
+bool CAviWriter::AppendFirstFrame(int width, int height, const void* bits, int bitCount) {
     // Sizes the compressor and the file header can hold; anything else is not a movie frame.
     constexpr int kMaxSide = 16384;
     const bool sizeValid = width > 0 && height > 0 && width <= kMaxSide && height <= kMaxSide &&
@@ -158,7 +158,7 @@ HRESULT CAviWriter::AppendFirstFrame(int width, int height, const void* bits, in
     return AppendNextFrame(width, height, bits, bitCount);
 }
 
-HRESULT CAviWriter::AppendNextFrame(int, int, const void* bits, int) {
+bool CAviWriter::AppendNextFrame(int, int, const void* bits, int) {
     const std::int32_t position = m_nFrameIndex++;
     if (bits == nullptr)
         return Fail("Unable to Write Video Stream to the output Movie File");
@@ -200,18 +200,18 @@ HRESULT CAviWriter::AppendNextFrame(int, int, const void* bits, int) {
 
     const int sent = avcodec_send_frame(m_pCompressor, m_pFrame);
     av_frame_unref(m_pFrame);
-    if (sent < 0 || FAILED(WritePacket()))
+    if (sent < 0 || !WritePacket())
         return Fail("Unable to Write Video Stream to the output Movie File");
-    return S_OK;
+    return true;
 }
 
-HRESULT CAviWriter::WritePacket() {
+bool CAviWriter::WritePacket() {
     for (;;) {
         const int received = avcodec_receive_packet(m_pCompressor, m_pPacket);
         if (received == AVERROR(EAGAIN) || received == AVERROR_EOF)
-            return S_OK;
+            return true;
         if (received < 0)
-            return E_FAIL;
+            return false;
         av_packet_rescale_ts(m_pPacket, m_pCompressor->time_base, m_pStream->time_base);
         m_pPacket->stream_index = m_pStream->index;
         // Every packet is flushed, so this is the end of the last whole frame in the file.
@@ -223,7 +223,7 @@ HRESULT CAviWriter::WritePacket() {
             if (lastWholeFrameEnd > 0 &&
                 truncate(m_szFileName.c_str(), static_cast<off_t>(lastWholeFrameEnd)) != 0)
                 m_pFile->pb->error = AVERROR(errno);
-            return E_FAIL;
+            return false;
         }
     }
 }

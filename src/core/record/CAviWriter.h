@@ -5,8 +5,6 @@
 // The writer dispatches through a table of entry functions indexed by its state, so no checks
 // are repeated per frame and after any failure every later call fails at once.
 
-#include "platform/HResult.h"
-
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,8 +36,8 @@ public:
     CAviWriter& operator=(const CAviWriter&) = delete;
 
     // `bits` is a bottom-up bitmap of width x height pixels at bitCount bits per pixel, rows
-    // padded to multiples of 4 bytes. S_OK when the frame was written, E_FAIL otherwise.
-    HRESULT AppendFrame(int width, int height, const void* bits, int bitCount);
+    // padded to multiples of 4 bytes. true when the frame was written, false otherwise.
+    bool AppendFrame(int width, int height, const void* bits, int bitCount);
 
     // Finishes the file and releases everything; the writer is closed for good. Harmless to
     // call again.
@@ -54,13 +52,13 @@ public:
     static std::uint32_t FrameSize(int width, int height, int bitCount);
 
 private:
-    using AppendFunction = HRESULT (CAviWriter::*)(int, int, const void*, int);
+    using AppendFunction = bool (CAviWriter::*)(int, int, const void*, int);
 
-    HRESULT AppendClosed(int width, int height, const void* bits, int bitCount);
-    HRESULT AppendFirstFrame(int width, int height, const void* bits, int bitCount);
-    HRESULT AppendNextFrame(int width, int height, const void* bits, int bitCount);
-    HRESULT Fail(const char* text);
-    HRESULT WritePacket();
+    bool AppendClosed(int width, int height, const void* bits, int bitCount);
+    bool AppendFirstFrame(int width, int height, const void* bits, int bitCount);
+    bool AppendNextFrame(int width, int height, const void* bits, int bitCount);
+    bool Fail(const char* text);
+    bool WritePacket();
 
     // The frame buffer holds a frame padded to the compressor's block size; it exists only
     // when the movie's size needs padding.

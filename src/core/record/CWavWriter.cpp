@@ -39,11 +39,11 @@ CWavWriter::~CWavWriter() {
         Close();
 }
 
-HRESULT CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format, int mode) {
+bool CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format, int mode) {
     if (IsOpen())
         Close();
     if (format == nullptr || fileName.empty() || mode != WAVEFILE_WRITE)
-        return E_INVALIDARG;
+        return false;
 
     // The whole header is built first so that a file is either created with it or not at all.
     std::vector<std::uint8_t> header;
@@ -68,7 +68,7 @@ HRESULT CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format
 
     m_fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0)
-        return E_FAIL;
+        return false;
     m_nMode = mode;
     m_nBlockAlign = format->nBlockAlign != 0 ? format->nBlockAlign : 1;
     m_nFactOffset = factOffset;
@@ -77,40 +77,40 @@ HRESULT CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format
     m_bWriteFailed = false;
     m_buffer.clear();
     m_buffer.reserve(kBufferBytes);
-    if (FAILED(WriteAll(header.data(), header.size()))) {
+    if (!WriteAll(header.data(), header.size())) {
         close(m_fd);
         m_fd = -1;
-        return E_FAIL;
+        return false;
     }
-    return S_OK;
+    return true;
 }
 
-HRESULT CWavWriter::WriteAll(const std::uint8_t* data, std::size_t size) {
+bool CWavWriter::WriteAll(const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
         const ssize_t done = write(m_fd, data, size);
         if (done < 0) {
             if (errno == EINTR)
                 continue;
-            return E_FAIL;
+            return false;
         }
         if (done == 0)
-            return E_FAIL;
+            return false;
         data += done;
         size -= static_cast<std::size_t>(done);
     }
-    return S_OK;
+    return true;
 }
 
-HRESULT CWavWriter::Flush() {
+bool CWavWriter::Flush() {
     if (m_buffer.empty())
-        return S_OK;
+        return true;
     if (m_bWriteFailed) {
         m_buffer.clear();
-        return E_FAIL;
+        return false;
     }
     const std::uint64_t before = static_cast<std::uint64_t>(lseek(m_fd, 0, SEEK_CUR));
-    const HRESULT result = WriteAll(m_buffer.data(), m_buffer.size());
-    if (FAILED(result)) {
+    const bool result = WriteAll(m_buffer.data(), m_buffer.size());
+    if (!result) {
         // Part of the buffer may have made it; keep count of what is really in the file.
         const off_t now = lseek(m_fd, 0, SEEK_CUR);
         if (now >= 0 && static_cast<std::uint64_t>(now) >= before)
@@ -123,20 +123,20 @@ HRESULT CWavWriter::Flush() {
     return result;
 }
 
-HRESULT CWavWriter::Write(std::uint32_t size, const void* data, std::uint32_t* written) {
+bool CWavWriter::Write(std::uint32_t size, const void* data, std::uint32_t* written) {
     if (!IsOpen())
-        return CO_E_NOTINITIALIZED;
+        return false;
     if (data == nullptr || written == nullptr)
-        return E_INVALIDARG;
+        return false;
     *written = 0;
     if (m_bWriteFailed)
-        return E_FAIL;
+        return false;
     const auto* bytes = static_cast<const std::uint8_t*>(data);
     std::uint32_t accepted = 0;
     while (accepted < size) {
-        if (m_buffer.size() == kBufferBytes && FAILED(Flush())) {
+        if (m_buffer.size() == kBufferBytes && !Flush()) {
             *written = accepted;
-            return E_FAIL;
+            return false;
         }
         const std::size_t room = kBufferBytes - m_buffer.size();
         const std::size_t take = std::min<std::size_t>(room, size - accepted);
@@ -144,19 +144,19 @@ HRESULT CWavWriter::Write(std::uint32_t size, const void* data, std::uint32_t* w
         accepted += static_cast<std::uint32_t>(take);
     }
     *written = accepted;
-    return S_OK;
+    return true;
 }
 
-HRESULT CWavWriter::Close() {
+bool CWavWriter::Close() {
     if (!IsOpen())
-        return CO_E_NOTINITIALIZED;
-    HRESULT result = Flush();
+        return false;
+    bool result = Flush();
     if (m_bWriteFailed) {
         // A torn sample frame at the end would shift every channel of a reader that trusts
         // the size: keep whole frames only.
         m_nDataOnDisk -= m_nDataOnDisk % m_nBlockAlign;
         if (ftruncate(m_fd, static_cast<off_t>(m_nDataStart + m_nDataOnDisk)) != 0)
-            result = E_FAIL;
+            result = false;
     }
     std::uint64_t end = m_nDataStart + m_nDataOnDisk;
     if (m_nDataOnDisk % 2 != 0) {
@@ -164,7 +164,7 @@ HRESULT CWavWriter::Close() {
         if (pwrite(m_fd, &pad, 1, static_cast<off_t>(end)) == 1)
             ++end;
         else
-            result = E_FAIL;
+            result = false;
     }
     // Sizes beyond 32 bits cannot be told; the capture never gets near them (6 hours).
     const auto dataSize =
@@ -172,14 +172,14 @@ HRESULT CWavWriter::Close() {
     const auto riffSize = static_cast<std::uint32_t>(std::min<std::uint64_t>(end - 8, 0xFFFFFFFFu));
     if (!PutAt(m_fd, m_nDataStart - 4, dataSize) || !PutAt(m_fd, kRiffSizeOffset, riffSize) ||
         !PutAt(m_fd, m_nFactOffset, 0))
-        result = E_FAIL;
+        result = false;
     if (close(m_fd) != 0)
-        result = E_FAIL;
+        result = false;
     m_fd = -1;
     m_nMode = 0;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
-    return FAILED(result) ? E_FAIL : S_OK;
+    return result;
 }
 
 } // namespace kinovex

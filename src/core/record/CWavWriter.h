@@ -4,7 +4,6 @@
 // on Close, so a file that was never closed (a crash) keeps sizes 0.
 
 #include "platform/CaptureDevice.h"
-#include "platform/HResult.h"
 
 #include <cstdint>
 #include <string>
@@ -24,19 +23,19 @@ public:
     // Creates or truncates the file and writes everything up to the first sample byte. Only
     // `mode` WAVEFILE_WRITE is supported. For a format other than PCM, `format` must be
     // followed in memory by its cbSize extra bytes, as the system's wave formats are.
-    HRESULT Open(const std::string& fileName, const WAVEFORMATEX* format, int mode);
+    bool Open(const std::string& fileName, const WAVEFORMATEX* format, int mode);
     // Appends `size` bytes; `written` receives how many were accepted. When the disk refuses
-    // them, returns E_FAIL with `written` counting what was accepted before.
-    HRESULT Write(std::uint32_t size, const void* data, std::uint32_t* written);
+    // them, returns false with `written` counting what was accepted before.
+    bool Write(std::uint32_t size, const void* data, std::uint32_t* written);
     // Fixes the sizes and closes the file, also after a failed Write: the file then describes
     // exactly the samples that reached the disk.
-    HRESULT Close();
+    bool Close();
 
     bool IsOpen() const { return m_fd >= 0; }
 
 private:
-    HRESULT Flush();
-    HRESULT WriteAll(const std::uint8_t* data, std::size_t size);
+    bool Flush();
+    bool WriteAll(const std::uint8_t* data, std::size_t size);
 
     int m_fd = -1;
     int m_nMode = 0;

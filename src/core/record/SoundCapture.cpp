@@ -25,10 +25,10 @@ void SoundCapture::Free() {
     m_device.reset();
 }
 
-HRESULT SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
+bool SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
     m_buffer.reset();
     if (format == nullptr || format->nBlockAlign == 0 || !m_device)
-        return E_INVALIDARG;
+        return false;
 
     m_notifySize = format->nAvgBytesPerSec >= 8192 ? format->nAvgBytesPerSec / 8 : 1024;
     m_notifySize -= m_notifySize % format->nBlockAlign;
@@ -38,10 +38,10 @@ HRESULT SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
     desc.dwFlags = 0;
     desc.dwBufferBytes = m_bufferSize;
     desc.lpwfxFormat = format;
-    HRESULT result = m_device->CreateCaptureBuffer(desc, &m_buffer);
-    if (FAILED(result) || !m_buffer) {
+    bool result = m_device->CreateCaptureBuffer(desc, &m_buffer);
+    if (!result || !m_buffer) {
         m_buffer.reset();
-        return FAILED(result) ? result : E_FAIL;
+        return false;
     }
     m_nextOffset = 0;
 
@@ -50,12 +50,12 @@ HRESULT SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
     return m_buffer->SetNotificationPositions(m_positions);
 }
 
-HRESULT SoundCapture::DrainCaptureBuffer() {
+bool SoundCapture::DrainCaptureBuffer() {
     if (!m_buffer || !m_waveFile)
-        return S_FALSE;
+        return true;
     std::uint32_t readPosition = 0;
-    HRESULT result = m_buffer->GetCurrentPosition(nullptr, &readPosition);
-    if (FAILED(result))
+    bool result = m_buffer->GetCurrentPosition(nullptr, &readPosition);
+    if (!result)
         return result;
 
     std::int64_t lockSize = static_cast<std::int64_t>(readPosition) - m_nextOffset;
@@ -64,7 +64,7 @@ HRESULT SoundCapture::DrainCaptureBuffer() {
     // Whole blocks only: the rest follows with the next notification.
     lockSize -= lockSize % m_notifySize;
     if (lockSize == 0)
-        return S_FALSE;
+        return true;
 
     void* part1 = nullptr;
     void* part2 = nullptr;
@@ -72,23 +72,23 @@ HRESULT SoundCapture::DrainCaptureBuffer() {
     std::uint32_t size2 = 0;
     result = m_buffer->Lock(m_nextOffset, static_cast<std::uint32_t>(lockSize), &part1, &size1,
                             &part2, &size2);
-    if (FAILED(result))
+    if (!result)
         return result;
 
     std::uint32_t written = 0;
     result = m_waveFile->Write(size1, part1, &written);
-    if (SUCCEEDED(result)) {
+    if (result) {
         m_nextOffset = (m_nextOffset + size1) % m_bufferSize;
         if (part2 != nullptr && size2 > 0) {
             result = m_waveFile->Write(size2, part2, &written);
-            if (SUCCEEDED(result))
+            if (result)
                 m_nextOffset = (m_nextOffset + size2) % m_bufferSize;
         }
     }
-    const HRESULT unlocked = m_buffer->Unlock(part1, size1, part2, size2);
-    if (FAILED(result))
+    const bool unlocked = m_buffer->Unlock(part1, size1, part2, size2);
+    if (!result)
         return result;
-    return FAILED(unlocked) ? unlocked : S_OK;
+    return unlocked;
 }
 
 // Stopping: stop the buffer, take the whole blocks still pending and finish the file. When a
@@ -96,20 +96,20 @@ HRESULT SoundCapture::DrainCaptureBuffer() {
 void SoundCapture::FinishCapture() {
     if (!m_buffer)
         return;
-    if (FAILED(m_buffer->Stop()))
+    if (!m_buffer->Stop())
         return;
-    if (FAILED(DrainCaptureBuffer()))
+    if (!DrainCaptureBuffer())
         return;
     CloseWaveFile();
 }
 
 void SoundCapture::ThreadProc() {
-    if (SUCCEEDED(MakeCaptureBuffer(&m_format)))
+    if (MakeCaptureBuffer(&m_format))
         m_buffer->Start(DSCBSTART_LOOPING);
     for (;;) {
         const int signalled = WaitForEvents({m_notificationEvent.get(), m_stopEvent.get()});
         if (signalled == 0) {
-            if (SUCCEEDED(DrainCaptureBuffer()))
+            if (DrainCaptureBuffer())
                 continue;
             m_messages.Show(kCaptureNotifyErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
         }
@@ -147,29 +147,29 @@ CaptureOpenError SoundCapture::OpenCapture() {
         return fail(CaptureOpenError::NoEvents);
 
     // The entry without an id is the primary driver, which stands for another device: skip it.
-    const HRESULT listed = m_system.Enumerate([this](const CaptureDeviceEntry& entry) {
+    const bool listed = m_system.Enumerate([this](const CaptureDeviceEntry& entry) {
         if (!entry.id.empty() && m_deviceIds.size() < kMaxCaptureDevices)
             m_deviceIds.push_back(entry.id);
         return true;
     });
-    if (FAILED(listed))
+    if (!listed)
         return fail(CaptureOpenError::ListingFailed);
     if (m_deviceIds.empty())
         return fail(CaptureOpenError::NoDevice);
 
-    if (FAILED(m_system.CreateDevice(m_deviceIds[0], &m_device)) || !m_device) {
+    if (!m_system.CreateDevice(m_deviceIds[0], &m_device) || !m_device) {
         m_messages.Show(kCaptureInitErrorText, kCaptureErrorCaption, MessageBoxIcon::Error);
         return fail(CaptureOpenError::DeviceUnavailable);
     }
 
     m_format = kCaptureFormat;
-    if (FAILED(MakeCaptureBuffer(&m_format)))
+    if (!MakeCaptureBuffer(&m_format))
         return fail(CaptureOpenError::BufferUnavailable);
 
     m_waveFile = std::make_unique<CWavWriter>();
     WAVEFORMATEX actual{};
     m_buffer->GetFormat(&actual, sizeof actual);
-    if (FAILED(m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE)))
+    if (!m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE))
         return fail(CaptureOpenError::FileUnavailable);
     return CaptureOpenError::None;
 }

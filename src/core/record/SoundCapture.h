@@ -8,7 +8,6 @@
 
 #include "core/record/CWavWriter.h"
 #include "platform/CaptureDevice.h"
-#include "platform/HResult.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
 
@@ -79,8 +78,8 @@ private:
     CaptureOpenError OpenCapture();
     void Free();
     void CloseWaveFile();
-    HRESULT MakeCaptureBuffer(const WAVEFORMATEX* format);
-    HRESULT DrainCaptureBuffer();
+    bool MakeCaptureBuffer(const WAVEFORMATEX* format);
+    bool DrainCaptureBuffer();
     void FinishCapture();
     void ThreadProc();
     void WaitForThread();

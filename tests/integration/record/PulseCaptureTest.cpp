@@ -48,7 +48,7 @@ constexpr double kToneHz = 1000.0;
 
 void WriteTone(const std::string& path, double seconds) {
     CWavWriter writer;
-    ASSERT_EQ(writer.Open(path, &kCaptureFormat, WAVEFILE_WRITE), S_OK);
+    ASSERT_TRUE(writer.Open(path, &kCaptureFormat, WAVEFILE_WRITE));
     const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.nSamplesPerSec);
     std::vector<std::int16_t> samples(frames * 2);
     for (std::size_t i = 0; i < frames; ++i) {
@@ -59,10 +59,9 @@ void WriteTone(const std::string& path, double seconds) {
         samples[2 * i + 1] = value;
     }
     std::uint32_t written = 0;
-    ASSERT_EQ(
-        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written),
-        S_OK);
-    ASSERT_EQ(writer.Close(), S_OK);
+    ASSERT_TRUE(
+        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written));
+    ASSERT_TRUE(writer.Close());
 }
 
 // Runs a program to its end and returns its exit status (-1 if it could not run).
@@ -161,11 +160,10 @@ TEST(PulseCapture, DevicesStartWithThePrimaryEntryThenTheDefaultSource) {
     REQUIRE_SOUND_SERVER();
     std::vector<CaptureDeviceEntry> entries;
     CPulseCaptureSystem system;
-    ASSERT_EQ(system.Enumerate([&](const CaptureDeviceEntry& entry) {
+    ASSERT_TRUE(system.Enumerate([&](const CaptureDeviceEntry& entry) {
         entries.push_back(entry);
         return true;
-    }),
-              S_OK);
+    }));
     ASSERT_GE(entries.size(), 2u);
     EXPECT_TRUE(entries[0].id.empty());
     EXPECT_EQ(entries[1].id, "kinovex_null.monitor");

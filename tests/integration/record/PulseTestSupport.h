@@ -48,12 +48,12 @@ private:
 class CSingleSourceSystem : public ICaptureSystem {
 public:
     explicit CSingleSourceSystem(std::string source) : m_source(std::move(source)) {}
-    HRESULT Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override {
+    bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override {
         if (callback({"", "Primary Sound Capture Driver"}))
             callback({m_source, m_source});
-        return S_OK;
+        return true;
     }
-    HRESULT CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override {
+    bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override {
         return m_pulse.CreateDevice(id, device);
     }
 

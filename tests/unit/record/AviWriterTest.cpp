@@ -42,11 +42,11 @@ TEST(AviWriter, FramesReadBackAsWrittenWithCodecRateAndCount) {
         CAviWriter writer(path.string(), kCodecMSVC, 12);
         EXPECT_EQ(writer.GetLastError(), "Method Succeeded");
         for (int i = 0; i < 5; ++i)
-            ASSERT_EQ(writer.AppendFrame(320, 240, dib.data(), 16), S_OK) << "frame " << i;
+            ASSERT_TRUE(writer.AppendFrame(320, 240, dib.data(), 16)) << "frame " << i;
         EXPECT_EQ(writer.GetLastError(), "Method Succeeded");
         writer.Close();
         writer.Close(); // harmless
-        EXPECT_EQ(writer.AppendFrame(320, 240, dib.data(), 16), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(320, 240, dib.data(), 16));
     }
     const AviContents avi = ReadAvi(path.string());
     ASSERT_TRUE(avi.opened);
@@ -70,8 +70,8 @@ TEST(AviWriter, OddSizesArePaddedNeverCropped) {
     ASSERT_EQ(dib.size(), CAviWriter::FrameSize(321, 241, 16));
     {
         CAviWriter writer(path.string(), kCodecMSVC, 12);
-        ASSERT_EQ(writer.AppendFrame(321, 241, dib.data(), 16), S_OK);
-        ASSERT_EQ(writer.AppendFrame(321, 241, dib.data(), 16), S_OK);
+        ASSERT_TRUE(writer.AppendFrame(321, 241, dib.data(), 16));
+        ASSERT_TRUE(writer.AppendFrame(321, 241, dib.data(), 16));
         writer.Close();
     }
     const AviContents avi = ReadAvi(path.string());
@@ -102,11 +102,11 @@ TEST(AviWriter, UnknownCodecLeavesAnEmptyStreamAndClosesTheWriter) {
     const auto path = dir / "nocodec.avi";
     const auto dib = MakeDib(Quarters(64, 48, 32, 24), 64, 48);
     CAviWriter writer(path.string(), MakeFourCC('Z', 'Q', 'X', '9'), 12);
-    EXPECT_EQ(writer.AppendFrame(64, 48, dib.data(), 16), E_FAIL);
+    EXPECT_FALSE(writer.AppendFrame(64, 48, dib.data(), 16));
     EXPECT_EQ(writer.GetLastError(),
               "Unable to Create Compressed Stream: Check your CODEC options");
     EXPECT_EQ(writer.GetState(), 0);
-    EXPECT_EQ(writer.AppendFrame(64, 48, dib.data(), 16), E_FAIL);
+    EXPECT_FALSE(writer.AppendFrame(64, 48, dib.data(), 16));
     writer.Close();
 
     const AviContents avi = ReadAvi(path.string());
@@ -121,20 +121,20 @@ TEST(AviWriter, SetUpFailuresNameTheirStep) {
     const auto dib = MakeDib(Quarters(64, 48, 32, 24), 64, 48);
     {
         CAviWriter writer((dir / "missing" / "a.avi").string(), kCodecMSVC, 12);
-        EXPECT_EQ(writer.AppendFrame(64, 48, dib.data(), 16), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(64, 48, dib.data(), 16));
         EXPECT_EQ(writer.GetLastError(), "Unable to Create the Movie File");
     }
     {
         // The compressor takes 16-bit frames only.
         std::vector<std::uint8_t> frame24(CAviWriter::FrameSize(64, 48, 24));
         CAviWriter writer((dir / "deep.avi").string(), kCodecMSVC, 12);
-        EXPECT_EQ(writer.AppendFrame(64, 48, frame24.data(), 24), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(64, 48, frame24.data(), 24));
         EXPECT_EQ(writer.GetLastError(), "Unable to Set Video Stream Format");
-        EXPECT_EQ(writer.AppendFrame(64, 48, dib.data(), 16), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(64, 48, dib.data(), 16));
     }
     {
         CAviWriter writer((dir / "norate.avi").string(), kCodecMSVC, 0);
-        EXPECT_EQ(writer.AppendFrame(64, 48, dib.data(), 16), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(64, 48, dib.data(), 16));
         EXPECT_EQ(writer.GetLastError(), "Unable to Create Video Stream in the Movie File");
     }
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
@@ -152,18 +152,18 @@ TEST(AviWriter, FullDiskFailsTheFrameKeepsEarlierFramesAndClosesForGood) {
 
     CAviWriter writer(path.string(), kCodecMSVC, 12);
     for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(writer.AppendFrame(320, 240, dib.data(), 16), S_OK);
+        ASSERT_TRUE(writer.AppendFrame(320, 240, dib.data(), 16));
     const auto sizeAfterThree = std::filesystem::file_size(path);
     int written = 3;
     {
         FileSizeLimit limit(sizeAfterThree + 100000);
-        HRESULT result = S_OK;
-        while (written < 100 && (result = writer.AppendFrame(320, 240, dib.data(), 16)) == S_OK)
+        bool result = true;
+        while (written < 100 && (result = writer.AppendFrame(320, 240, dib.data(), 16)))
             ++written;
-        EXPECT_EQ(result, E_FAIL);
+        EXPECT_FALSE(result);
         EXPECT_EQ(writer.GetLastError(), "Unable to Write Video Stream to the output Movie File");
         EXPECT_EQ(writer.GetState(), 0);
-        EXPECT_EQ(writer.AppendFrame(320, 240, dib.data(), 16), E_FAIL);
+        EXPECT_FALSE(writer.AppendFrame(320, 240, dib.data(), 16));
         writer.Close();
     }
     const AviContents avi = ReadAvi(path.string());

@@ -23,17 +23,30 @@ bool RingOverlap(std::uint64_t a, std::uint64_t aSize, std::uint64_t b, std::uin
     return false;
 }
 
+constexpr std::uint16_t kFormatPcm = 1;
+
+void Put(std::uint8_t*& out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        *out++ = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
 } // namespace
 
-CLoopingCaptureBuffer::CLoopingCaptureBuffer(const WAVEFORMATEX& format, std::uint32_t bufferBytes)
-    : m_format(format), m_buffer(bufferBytes) {}
-
-bool CLoopingCaptureBuffer::GetFormat(WAVEFORMATEX* format, std::uint32_t size) {
-    if (format == nullptr)
-        return false;
-    std::memcpy(format, &m_format, std::min<std::size_t>(size, sizeof m_format));
-    return true;
+std::array<std::uint8_t, 18> FmtChunkBytes(const WaveFormat& format) {
+    std::array<std::uint8_t, 18> bytes{};
+    std::uint8_t* out = bytes.data();
+    Put(out, kFormatPcm, 2);
+    Put(out, format.channels, 2);
+    Put(out, format.rate, 4);
+    Put(out, format.bytesPerSecond(), 4);
+    Put(out, format.blockAlign(), 2);
+    Put(out, format.bits, 2);
+    Put(out, 0, 2); // no extra bytes
+    return bytes;
 }
+
+CLoopingCaptureBuffer::CLoopingCaptureBuffer(const WaveFormat& format, std::uint32_t bufferBytes)
+    : m_format(format), m_buffer(bufferBytes) {}
 
 bool CLoopingCaptureBuffer::SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) {
     for (const auto& position : positions)

@@ -9,6 +9,7 @@
 
 #include "platform/SyncEvent.h"
 
+#include <array>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -20,21 +21,24 @@
 
 namespace kinovex {
 
-#pragma pack(push, 1)
-// The wave format header exactly as it is stored in a WAV file's "fmt " chunk (18 bytes).
-struct WAVEFORMATEX {
-    std::uint16_t wFormatTag;
-    std::uint16_t nChannels;
-    std::uint32_t nSamplesPerSec;
-    std::uint32_t nAvgBytesPerSec;
-    std::uint16_t nBlockAlign;
-    std::uint16_t wBitsPerSample;
-    std::uint16_t cbSize;
-};
-#pragma pack(pop)
-static_assert(sizeof(WAVEFORMATEX) == 18);
+// Linear PCM, little-endian.
+struct WaveFormat {
+    std::uint16_t channels = 0;
+    std::uint32_t rate = 0; // sample frames per second
+    std::uint16_t bits = 0; // per sample
 
-constexpr std::uint16_t WAVE_FORMAT_PCM = 1;
+    // Bytes of one sample frame (every channel's sample) and of one second.
+    constexpr std::uint16_t blockAlign() const {
+        return static_cast<std::uint16_t>(channels * (bits / 8));
+    }
+    constexpr std::uint32_t bytesPerSecond() const { return rate * blockAlign(); }
+    bool operator==(const WaveFormat&) const = default;
+};
+
+// The format as a WAV file's "fmt " chunk holds it: format tag 1 (PCM), channels, rate, bytes
+// per second, block align, bits per sample and an extra size of 0, each little-endian. A PCM
+// file stores the first 16 of these bytes.
+std::array<std::uint8_t, 18> FmtChunkBytes(const WaveFormat& format);
 
 // One capture device as the enumeration lists it. The first entry normally stands for the
 // primary driver and has no id.
@@ -53,7 +57,7 @@ struct DSCBUFFERDESC {
     std::uint32_t dwSize = 28; // bytes of the descriptor with its effect fields, as callers check
     std::uint32_t dwFlags = 0;
     std::uint32_t dwBufferBytes = 0;
-    const WAVEFORMATEX* lpwfxFormat = nullptr;
+    const WaveFormat* lpwfxFormat = nullptr;
 };
 
 constexpr std::uint32_t DSCBSTART_LOOPING = 1;
@@ -63,8 +67,8 @@ constexpr std::uint32_t DSCBSTART_LOOPING = 1;
 class ICaptureBuffer {
 public:
     virtual ~ICaptureBuffer() = default;
-    // Copies the buffer's actual format (at most `size` bytes) into `format`.
-    virtual bool GetFormat(WAVEFORMATEX* format, std::uint32_t size) = 0;
+    // The buffer's actual format.
+    virtual WaveFormat GetFormat() const = 0;
     virtual bool SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) = 0;
     virtual bool Start(std::uint32_t flags) = 0;
     virtual bool Stop() = 0;
@@ -100,9 +104,9 @@ public:
 // that piece of sound instead, as an overrun on a sound card would).
 class CLoopingCaptureBuffer : public ICaptureBuffer {
 public:
-    CLoopingCaptureBuffer(const WAVEFORMATEX& format, std::uint32_t bufferBytes);
+    CLoopingCaptureBuffer(const WaveFormat& format, std::uint32_t bufferBytes);
 
-    bool GetFormat(WAVEFORMATEX* format, std::uint32_t size) override;
+    WaveFormat GetFormat() const override { return m_format; }
     bool SetNotificationPositions(std::span<const DSBPOSITIONNOTIFY> positions) override;
     bool GetCurrentPosition(std::uint32_t* capturePosition, std::uint32_t* readPosition) override;
     bool Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
@@ -128,7 +132,7 @@ protected:
     void WakeProducer();
 
 private:
-    WAVEFORMATEX m_format;
+    WaveFormat m_format;
     std::vector<std::uint8_t> m_buffer;
     mutable std::mutex m_mutex;
     std::condition_variable m_roomChanged;

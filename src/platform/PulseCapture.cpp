@@ -97,7 +97,7 @@ class CPulseCaptureDevice;
 
 class CPulseCaptureBuffer : public CLoopingCaptureBuffer {
 public:
-    CPulseCaptureBuffer(CPulseCaptureDevice& device, const WAVEFORMATEX& format,
+    CPulseCaptureBuffer(CPulseCaptureDevice& device, const WaveFormat& format,
                         std::uint32_t bufferBytes)
         : CLoopingCaptureBuffer(format, bufferBytes), m_device(device), m_format(format) {}
     ~CPulseCaptureBuffer() override { Stop(); }
@@ -110,7 +110,7 @@ private:
     static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);
 
     CPulseCaptureDevice& m_device;
-    WAVEFORMATEX m_format;
+    WaveFormat m_format;
     pa_stream* m_stream = nullptr;
 };
 
@@ -160,11 +160,10 @@ public:
                              std::unique_ptr<ICaptureBuffer>* buffer) override {
         if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
             return false;
-        const WAVEFORMATEX& format = *desc.lpwfxFormat;
+        const WaveFormat& format = *desc.lpwfxFormat;
         // The server delivers 16-bit little-endian PCM at any rate and channel count.
-        if (format.wFormatTag != WAVE_FORMAT_PCM || format.wBitsPerSample != 16 ||
-            format.nChannels == 0 || format.nChannels > PA_CHANNELS_MAX ||
-            format.nSamplesPerSec == 0 || format.nBlockAlign != format.nChannels * 2)
+        if (format.bits != 16 || format.channels == 0 || format.channels > PA_CHANNELS_MAX ||
+            format.rate == 0)
             return false;
         *buffer = std::make_unique<CPulseCaptureBuffer>(*this, format, desc.dwBufferBytes);
         return true;
@@ -201,8 +200,8 @@ bool CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
     if (m_stream != nullptr)
         return true;
     pa_threaded_mainloop* loop = m_device.loop();
-    pa_sample_spec spec{PA_SAMPLE_S16LE, m_format.nSamplesPerSec,
-                        static_cast<std::uint8_t>(m_format.nChannels)};
+    pa_sample_spec spec{PA_SAMPLE_S16LE, m_format.rate,
+                        static_cast<std::uint8_t>(m_format.channels)};
     pa_threaded_mainloop_lock(loop);
     m_stream = pa_stream_new(m_device.context(), "Recording", &spec, nullptr);
     if (m_stream == nullptr) {
@@ -213,8 +212,8 @@ bool CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
     pa_stream_set_read_callback(m_stream, OnRead, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
-    attributes.fragsize = m_format.nAvgBytesPerSec * kFragmentMs / 1000;
-    attributes.fragsize -= attributes.fragsize % m_format.nBlockAlign;
+    attributes.fragsize = m_format.bytesPerSecond() * kFragmentMs / 1000;
+    attributes.fragsize -= attributes.fragsize % m_format.blockAlign();
     const char* source = m_device.source().empty() ? nullptr : m_device.source().c_str();
     bool ready = false;
     if (pa_stream_connect_record(m_stream, source, &attributes, PA_STREAM_ADJUST_LATENCY) >= 0) {

@@ -6,10 +6,10 @@ namespace kinovex {
 
 class CFakeCaptureBuffer : public CLoopingCaptureBuffer {
 public:
-    CFakeCaptureBuffer(CFakeCaptureSystem& system, const WAVEFORMATEX& format,
+    CFakeCaptureBuffer(CFakeCaptureSystem& system, const WaveFormat& format,
                        std::uint32_t bufferBytes)
         : CLoopingCaptureBuffer(format, bufferBytes), m_system(system),
-          m_dBytesPerSecond(format.nAvgBytesPerSec) {
+          m_dBytesPerSecond(format.bytesPerSecond()) {
         ++m_system.m_buffersCreated;
         ++m_system.m_buffersAlive;
     }

@@ -39,10 +39,10 @@ CWavWriter::~CWavWriter() {
         Close();
 }
 
-bool CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format, int mode) {
+bool CWavWriter::Open(const std::string& fileName, const WaveFormat& format) {
     if (IsOpen())
         Close();
-    if (format == nullptr || fileName.empty() || mode != WAVEFILE_WRITE)
+    if (fileName.empty() || format.blockAlign() == 0)
         return false;
 
     // The whole header is built first so that a file is either created with it or not at all.
@@ -51,14 +51,11 @@ bool CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format, i
     Put32(header, 0);
     PutTag(header, "WAVE");
     PutTag(header, "fmt ");
-    const auto* formatBytes = reinterpret_cast<const std::uint8_t*>(format);
-    std::uint32_t formatSize = 16; // PCM goes without the extra-size field
-    if (format->wFormatTag != WAVE_FORMAT_PCM)
-        formatSize = sizeof(WAVEFORMATEX) + format->cbSize;
-    Put32(header, formatSize);
-    header.insert(header.end(), formatBytes, formatBytes + formatSize);
-    if (formatSize % 2 != 0)
-        header.push_back(0); // chunks start on even offsets
+    // PCM goes without the extra-size field.
+    constexpr std::uint32_t kPcmFormatSize = 16;
+    const auto formatBytes = FmtChunkBytes(format);
+    Put32(header, kPcmFormatSize);
+    header.insert(header.end(), formatBytes.begin(), formatBytes.begin() + kPcmFormatSize);
     PutTag(header, "fact");
     Put32(header, 4);
     const std::uint64_t factOffset = header.size();
@@ -69,8 +66,7 @@ bool CWavWriter::Open(const std::string& fileName, const WAVEFORMATEX* format, i
     m_fd = open(fileName.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_fd < 0)
         return false;
-    m_nMode = mode;
-    m_nBlockAlign = format->nBlockAlign != 0 ? format->nBlockAlign : 1;
+    m_nBlockAlign = format.blockAlign();
     m_nFactOffset = factOffset;
     m_nDataStart = header.size();
     m_nDataOnDisk = 0;
@@ -176,7 +172,6 @@ bool CWavWriter::Close() {
     if (close(m_fd) != 0)
         result = false;
     m_fd = -1;
-    m_nMode = 0;
     m_buffer.clear();
     m_buffer.shrink_to_fit();
     return result;

@@ -11,8 +11,6 @@
 
 namespace kinovex {
 
-constexpr int WAVEFILE_WRITE = 2;
-
 class CWavWriter {
 public:
     CWavWriter();
@@ -20,10 +18,8 @@ public:
     CWavWriter(const CWavWriter&) = delete;
     CWavWriter& operator=(const CWavWriter&) = delete;
 
-    // Creates or truncates the file and writes everything up to the first sample byte. Only
-    // `mode` WAVEFILE_WRITE is supported. For a format other than PCM, `format` must be
-    // followed in memory by its cbSize extra bytes, as the system's wave formats are.
-    bool Open(const std::string& fileName, const WAVEFORMATEX* format, int mode);
+    // Creates or truncates the file and writes everything up to the first sample byte.
+    bool Open(const std::string& fileName, const WaveFormat& format);
     // Appends `size` bytes; `written` receives how many were accepted. When the disk refuses
     // them, returns false with `written` counting what was accepted before.
     bool Write(std::uint32_t size, const void* data, std::uint32_t* written);
@@ -38,7 +34,6 @@ private:
     bool WriteAll(const std::uint8_t* data, std::size_t size);
 
     int m_fd = -1;
-    int m_nMode = 0;
     std::uint16_t m_nBlockAlign = 1;
     std::uint64_t m_nDataStart = 0;  // file offset of the first sample byte
     std::uint64_t m_nDataOnDisk = 0; // sample bytes that reached the file

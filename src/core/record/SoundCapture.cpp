@@ -25,19 +25,19 @@ void SoundCapture::Free() {
     m_device.reset();
 }
 
-bool SoundCapture::MakeCaptureBuffer(const WAVEFORMATEX* format) {
+bool SoundCapture::MakeCaptureBuffer(const WaveFormat& format) {
     m_buffer.reset();
-    if (format == nullptr || format->nBlockAlign == 0 || !m_device)
+    if (format.blockAlign() == 0 || !m_device)
         return false;
 
-    m_notifySize = format->nAvgBytesPerSec >= 8192 ? format->nAvgBytesPerSec / 8 : 1024;
-    m_notifySize -= m_notifySize % format->nBlockAlign;
+    m_notifySize = format.bytesPerSecond() >= 8192 ? format.bytesPerSecond() / 8 : 1024;
+    m_notifySize -= m_notifySize % format.blockAlign();
     m_bufferSize = m_notifySize * kCaptureNotifyCount;
 
     DSCBUFFERDESC desc;
     desc.dwFlags = 0;
     desc.dwBufferBytes = m_bufferSize;
-    desc.lpwfxFormat = format;
+    desc.lpwfxFormat = &format;
     bool result = m_device->CreateCaptureBuffer(desc, &m_buffer);
     if (!result || !m_buffer) {
         m_buffer.reset();
@@ -104,7 +104,7 @@ void SoundCapture::FinishCapture() {
 }
 
 void SoundCapture::ThreadProc() {
-    if (MakeCaptureBuffer(&m_format))
+    if (MakeCaptureBuffer(m_format))
         m_buffer->Start(DSCBSTART_LOOPING);
     for (;;) {
         const int signalled = WaitForEvents({m_notificationEvent.get(), m_stopEvent.get()});
@@ -163,13 +163,11 @@ CaptureOpenError SoundCapture::OpenCapture() {
     }
 
     m_format = kCaptureFormat;
-    if (!MakeCaptureBuffer(&m_format))
+    if (!MakeCaptureBuffer(m_format))
         return fail(CaptureOpenError::BufferUnavailable);
 
     m_waveFile = std::make_unique<CWavWriter>();
-    WAVEFORMATEX actual{};
-    m_buffer->GetFormat(&actual, sizeof actual);
-    if (!m_waveFile->Open(m_fileName, &actual, WAVEFILE_WRITE))
+    if (!m_waveFile->Open(m_fileName, m_buffer->GetFormat()))
         return fail(CaptureOpenError::FileUnavailable);
     return CaptureOpenError::None;
 }

@@ -22,7 +22,7 @@
 namespace kinovex {
 
 // The fixed capture format: 16-bit stereo PCM at 24000 samples per second.
-constexpr WAVEFORMATEX kCaptureFormat{WAVE_FORMAT_PCM, 2, 24000, 96000, 4, 16, 0};
+constexpr WaveFormat kCaptureFormat{2, 24000, 16};
 // 125 ms of that format per notification, 16 notifications per (2-second) buffer.
 constexpr std::uint32_t kCaptureNotifySize = 12000;
 constexpr std::uint32_t kCaptureNotifyCount = 16;
@@ -78,7 +78,7 @@ private:
     CaptureOpenError OpenCapture();
     void Free();
     void CloseWaveFile();
-    bool MakeCaptureBuffer(const WAVEFORMATEX* format);
+    bool MakeCaptureBuffer(const WaveFormat& format);
     bool DrainCaptureBuffer();
     void FinishCapture();
     void ThreadProc();
@@ -97,7 +97,7 @@ private:
     std::thread m_thread;
     std::atomic<bool> m_bThreadEnded{false};
     std::unique_ptr<CWavWriter> m_waveFile;
-    WAVEFORMATEX m_format{};
+    WaveFormat m_format{};
     std::uint32_t m_notifySize = 0;
     std::uint32_t m_bufferSize = 0;
     std::uint32_t m_nextOffset = 0;

@@ -114,7 +114,7 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
     const std::uint32_t elapsed = recorder.Elapsed();
     // The sound arrives later than the picture: the server hands a sink's sound to its
     // monitor in pieces as large as the sink's latency (2 s for a null sink).
-    const std::uint64_t threeSeconds = 56 + 3 * std::uint64_t{kCaptureFormat.nAvgBytesPerSec};
+    const std::uint64_t threeSeconds = 56 + 3 * std::uint64_t{kCaptureFormat.bytesPerSecond()};
     EXPECT_TRUE(waitForFramesUntil([&] {
         std::error_code error;
         const auto size = std::filesystem::file_size(wav, error);
@@ -147,7 +147,7 @@ TEST(PlayAndRecord, ThreeSecondsHoldTheToneAndAFrameEvery83Ms) {
     std::size_t last = left.size();
     while (last > first && std::abs(left[last - 1]) < 2000)
         --last;
-    const double rate = kCaptureFormat.nSamplesPerSec;
+    const double rate = kCaptureFormat.rate;
     ASSERT_GT(static_cast<double>(last - first), 1.5 * rate) << "at least 1.5 s of tone";
     const std::vector<double> tone(left.begin() + static_cast<std::ptrdiff_t>(first),
                                    left.begin() + static_cast<std::ptrdiff_t>(last));

@@ -48,11 +48,11 @@ constexpr double kToneHz = 1000.0;
 
 void WriteTone(const std::string& path, double seconds) {
     CWavWriter writer;
-    ASSERT_TRUE(writer.Open(path, &kCaptureFormat, WAVEFILE_WRITE));
-    const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.nSamplesPerSec);
+    ASSERT_TRUE(writer.Open(path, kCaptureFormat));
+    const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.rate);
     std::vector<std::int16_t> samples(frames * 2);
     for (std::size_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / kCaptureFormat.nSamplesPerSec;
+        const double t = static_cast<double>(i) / kCaptureFormat.rate;
         const auto value =
             static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * kToneHz * t));
         samples[2 * i] = value;
@@ -117,7 +117,7 @@ TEST(PulseCapture, RecordsTheToneThatIsPlayedIntoTheMixInput) {
     std::size_t last = loud.size();
     while (last > first && std::abs(loud[last - 1]) < 3000)
         --last;
-    ASSERT_GT(last - first, kCaptureFormat.nSamplesPerSec / 2) << "at least half a second of tone";
+    ASSERT_GT(last - first, kCaptureFormat.rate / 2) << "at least half a second of tone";
     std::vector<double> tonePart(loud.begin() + static_cast<std::ptrdiff_t>(first),
                                  loud.begin() + static_cast<std::ptrdiff_t>(last));
 
@@ -125,10 +125,10 @@ TEST(PulseCapture, RecordsTheToneThatIsPlayedIntoTheMixInput) {
     for (std::size_t i = 1; i < tonePart.size(); ++i)
         if ((tonePart[i - 1] < 0) != (tonePart[i] < 0))
             ++crossings;
-    const double seconds = static_cast<double>(tonePart.size()) / kCaptureFormat.nSamplesPerSec;
+    const double seconds = static_cast<double>(tonePart.size()) / kCaptureFormat.rate;
     EXPECT_NEAR(crossings / 2.0 / seconds, kToneHz, 15.0);
 
-    const double rate = kCaptureFormat.nSamplesPerSec;
+    const double rate = kCaptureFormat.rate;
     const double atTone = Power(tonePart, kToneHz, rate);
     for (double other : {500.0, 1500.0, 2000.0, 3000.0})
         EXPECT_GT(atTone, 100 * Power(tonePart, other, rate)) << other << " Hz";

@@ -7,7 +7,7 @@
 namespace kinovex {
 namespace {
 
-constexpr WAVEFORMATEX kFormat{WAVE_FORMAT_PCM, 2, 24000, 96000, 4, 16, 0};
+constexpr WaveFormat kFormat{2, 24000, 16};
 
 // The shared loop with its producer side opened up for the test.
 class CTestBuffer : public CLoopingCaptureBuffer {

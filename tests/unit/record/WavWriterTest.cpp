@@ -20,7 +20,7 @@ TEST(WavWriter, EmptyFileIsTheBareHeaderWithSizesFixedOnClose) {
     TempDir dir("wav");
     const auto path = dir / "empty.wav";
     CWavWriter writer;
-    ASSERT_TRUE(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE));
+    ASSERT_TRUE(writer.Open(path.string(), kCaptureFormat));
 
     // Until Close the header says "unknown": a capture that dies leaves sizes 0.
     std::string open = ReadFile(path);
@@ -55,7 +55,7 @@ TEST(WavWriter, SamplesArriveInOrderAndTheSizesCountThem) {
     const std::vector<std::uint8_t> samples = Pattern(0, 984000);
     {
         CWavWriter writer;
-        ASSERT_TRUE(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE));
+        ASSERT_TRUE(writer.Open(path.string(), kCaptureFormat));
         // Blocks of the capture's size, plus odd small pieces that straddle the buffer's end.
         std::size_t done = 0;
         for (std::uint32_t piece : {12000u, 7u, 1u, 65536u, 3u}) {
@@ -89,7 +89,7 @@ TEST(WavWriter, MisuseIsReportedWithItsCode) {
     EXPECT_FALSE(writer.Write(4, data, &written));
     EXPECT_FALSE(writer.Close());
 
-    ASSERT_TRUE(writer.Open((dir / "a.wav").string(), &kCaptureFormat, WAVEFILE_WRITE));
+    ASSERT_TRUE(writer.Open((dir / "a.wav").string(), kCaptureFormat));
     EXPECT_FALSE(writer.Write(4, nullptr, &written));
     EXPECT_FALSE(writer.Write(4, data, nullptr));
     EXPECT_TRUE(writer.Close());
@@ -99,8 +99,7 @@ TEST(WavWriter, MisuseIsReportedWithItsCode) {
 TEST(WavWriter, MissingFolderFailsAndWritesNothing) {
     TempDir dir("wav");
     CWavWriter writer;
-    EXPECT_FALSE(
-        writer.Open((dir / "no such folder" / "a.wav").string(), &kCaptureFormat, WAVEFILE_WRITE));
+    EXPECT_FALSE(writer.Open((dir / "no such folder" / "a.wav").string(), kCaptureFormat));
     EXPECT_FALSE(writer.IsOpen());
     EXPECT_FALSE(std::filesystem::exists(dir / "no such folder"));
     EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
@@ -115,7 +114,7 @@ TEST(WavWriter, FullDiskStopsWritingAndLeavesAValidFileOfWhatArrived) {
     std::uint32_t acceptedTotal = 0;
     bool ok = true;
     CWavWriter writer;
-    ASSERT_TRUE(writer.Open(path.string(), &kCaptureFormat, WAVEFILE_WRITE));
+    ASSERT_TRUE(writer.Open(path.string(), kCaptureFormat));
     {
         FileSizeLimit limit(kLimit);
         for (std::size_t done = 0; done < samples.size(); done += 12000) {

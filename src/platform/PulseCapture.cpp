@@ -11,8 +11,8 @@ namespace {
 // How long we wait for a server that accepted the connection but does not answer.
 constexpr pa_usec_t kServerTimeoutUs = 5 * PA_USEC_PER_SEC;
 
-// The pieces of sound the server hands us at a time: small against a notification block, so
-// notifications come on time.
+// The pieces of sound the server hands us at a time: small against a block, so blocks come on
+// time.
 constexpr std::uint32_t kFragmentMs = 25;
 
 const char* const kClientName = "Kinovex";
@@ -93,31 +93,14 @@ void OnConnectTimeout(pa_mainloop_api*, pa_time_event*, const struct timeval*, v
     pa_threaded_mainloop_signal(timeout->loop, 0);
 }
 
-class CPulseCaptureDevice;
-
-class CPulseCaptureBuffer : public CLoopingCaptureBuffer {
+// A record stream on a threaded main loop of its own. The stream's read callback runs on the
+// loop's thread: it cuts what the server delivers into blocks for the sink and never waits for
+// the sink, so a slow consumer loses whole blocks, never the server's time.
+class CPulseCaptureSource : public CaptureSource {
 public:
-    CPulseCaptureBuffer(CPulseCaptureDevice& device, const WaveFormat& format,
-                        std::uint32_t bufferBytes)
-        : CLoopingCaptureBuffer(format, bufferBytes), m_device(device), m_format(format) {}
-    ~CPulseCaptureBuffer() override { Stop(); }
-
-    bool Start(std::uint32_t flags) override;
-    bool Stop() override;
-
-private:
-    static void OnStreamState(pa_stream* stream, void* userdata);
-    static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);
-
-    CPulseCaptureDevice& m_device;
-    WaveFormat m_format;
-    pa_stream* m_stream = nullptr;
-};
-
-class CPulseCaptureDevice : public ICaptureDevice {
-public:
-    explicit CPulseCaptureDevice(std::string source) : m_source(std::move(source)) {}
-    ~CPulseCaptureDevice() override {
+    explicit CPulseCaptureSource(std::string source) : m_source(std::move(source)) {}
+    ~CPulseCaptureSource() override {
+        Stop();
         if (m_loop != nullptr)
             pa_threaded_mainloop_stop(m_loop);
         if (m_context != nullptr) {
@@ -128,123 +111,135 @@ public:
             pa_threaded_mainloop_free(m_loop);
     }
 
-    bool Connect() {
-        m_loop = pa_threaded_mainloop_new();
-        if (m_loop == nullptr)
-            return false;
-        m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), kClientName);
-        if (m_context == nullptr)
-            return false;
-        pa_context_set_state_callback(m_context, OnContextState, m_loop);
-        if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-            return false;
-        if (pa_threaded_mainloop_start(m_loop) < 0)
-            return false;
-
-        pa_threaded_mainloop_lock(m_loop);
-        ConnectTimeout timeout{m_loop};
-        pa_time_event* timer = pa_context_rttime_new(m_context, pa_rtclock_now() + kServerTimeoutUs,
-                                                     OnConnectTimeout, &timeout);
-        pa_context_state_t state = pa_context_get_state(m_context);
-        while (state != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state) && !timeout.expired) {
-            pa_threaded_mainloop_wait(m_loop);
-            state = pa_context_get_state(m_context);
-        }
-        if (timer != nullptr)
-            pa_threaded_mainloop_get_api(m_loop)->time_free(timer);
-        pa_threaded_mainloop_unlock(m_loop);
-        return state == PA_CONTEXT_READY;
+    bool Connect();
+    CaptureError Open(const WaveFormat& format, std::uint32_t blockBytes, BlockSink& sink) override;
+    CaptureError Start() override;
+    void Stop() override;
+    std::uint64_t DroppedBlocks() const override {
+        return m_assembler ? m_assembler->Dropped() : 0;
     }
-
-    bool CreateCaptureBuffer(const DSCBUFFERDESC& desc,
-                             std::unique_ptr<ICaptureBuffer>* buffer) override {
-        if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
-            return false;
-        const WaveFormat& format = *desc.lpwfxFormat;
-        // The server delivers 16-bit little-endian PCM at any rate and channel count.
-        if (format.bits != 16 || format.channels == 0 || format.channels > PA_CHANNELS_MAX ||
-            format.rate == 0)
-            return false;
-        *buffer = std::make_unique<CPulseCaptureBuffer>(*this, format, desc.dwBufferBytes);
-        return true;
-    }
-
-    pa_threaded_mainloop* loop() const { return m_loop; }
-    pa_context* context() const { return m_context; }
-    const std::string& source() const { return m_source; }
 
 private:
+    static void OnStreamState(pa_stream* stream, void* userdata);
+    static void OnRead(pa_stream* stream, std::size_t bytes, void* userdata);
+    bool ConnectStream();
+
     std::string m_source;
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
+    pa_stream* m_stream = nullptr;
+    WaveFormat m_format;
+    std::unique_ptr<BlockAssembler> m_assembler;
 };
 
-void CPulseCaptureBuffer::OnStreamState(pa_stream* /*stream*/, void* userdata) {
+bool CPulseCaptureSource::Connect() {
+    m_loop = pa_threaded_mainloop_new();
+    if (m_loop == nullptr)
+        return false;
+    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_loop), kClientName);
+    if (m_context == nullptr)
+        return false;
+    pa_context_set_state_callback(m_context, OnContextState, m_loop);
+    if (pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+        return false;
+    if (pa_threaded_mainloop_start(m_loop) < 0)
+        return false;
+
+    pa_threaded_mainloop_lock(m_loop);
+    ConnectTimeout timeout{m_loop};
+    pa_time_event* timer = pa_context_rttime_new(m_context, pa_rtclock_now() + kServerTimeoutUs,
+                                                 OnConnectTimeout, &timeout);
+    pa_context_state_t state = pa_context_get_state(m_context);
+    while (state != PA_CONTEXT_READY && PA_CONTEXT_IS_GOOD(state) && !timeout.expired) {
+        pa_threaded_mainloop_wait(m_loop);
+        state = pa_context_get_state(m_context);
+    }
+    if (timer != nullptr)
+        pa_threaded_mainloop_get_api(m_loop)->time_free(timer);
+    pa_threaded_mainloop_unlock(m_loop);
+    return state == PA_CONTEXT_READY;
+}
+
+CaptureError CPulseCaptureSource::Open(const WaveFormat& format, std::uint32_t blockBytes,
+                                       BlockSink& sink) {
+    Stop();
+    // The server delivers 16-bit little-endian PCM at any rate and channel count.
+    if (format.bits != 16 || format.channels == 0 || format.channels > PA_CHANNELS_MAX ||
+        format.rate == 0 || blockBytes == 0 || blockBytes % format.blockAlign() != 0)
+        return CaptureError::BadFormat;
+    m_format = format;
+    m_assembler = std::make_unique<BlockAssembler>(blockBytes, sink);
+    return CaptureError::None;
+}
+
+void CPulseCaptureSource::OnStreamState(pa_stream* /*stream*/, void* userdata) {
     SignalLoop(userdata);
 }
 
-void CPulseCaptureBuffer::OnRead(pa_stream* stream, std::size_t /*bytes*/, void* userdata) {
-    auto* self = static_cast<CPulseCaptureBuffer*>(userdata);
+void CPulseCaptureSource::OnRead(pa_stream* stream, std::size_t /*bytes*/, void* userdata) {
+    auto* self = static_cast<CPulseCaptureSource*>(userdata);
     for (;;) {
         const void* data = nullptr;
         std::size_t size = 0;
         if (pa_stream_peek(stream, &data, &size) < 0 || size == 0)
             return;
         // A hole (data null) is sound the server lost: keep the timing with silence.
-        self->Produce(static_cast<const std::uint8_t*>(data), size);
+        self->m_assembler->Append(static_cast<const std::uint8_t*>(data), size);
         pa_stream_drop(stream);
     }
 }
 
-bool CPulseCaptureBuffer::Start(std::uint32_t /*flags*/) {
-    if (m_stream != nullptr)
-        return true;
-    pa_threaded_mainloop* loop = m_device.loop();
+// Under the loop's lock: makes the stream and waits until it records. False when it fails.
+bool CPulseCaptureSource::ConnectStream() {
     pa_sample_spec spec{PA_SAMPLE_S16LE, m_format.rate,
                         static_cast<std::uint8_t>(m_format.channels)};
-    pa_threaded_mainloop_lock(loop);
-    m_stream = pa_stream_new(m_device.context(), "Recording", &spec, nullptr);
-    if (m_stream == nullptr) {
-        pa_threaded_mainloop_unlock(loop);
+    m_stream = pa_stream_new(m_context, "Recording", &spec, nullptr);
+    if (m_stream == nullptr)
         return false;
-    }
-    pa_stream_set_state_callback(m_stream, OnStreamState, loop);
+    pa_stream_set_state_callback(m_stream, OnStreamState, m_loop);
     pa_stream_set_read_callback(m_stream, OnRead, this);
     pa_buffer_attr attributes{};
     attributes.maxlength = static_cast<std::uint32_t>(-1);
     attributes.fragsize = m_format.bytesPerSecond() * kFragmentMs / 1000;
     attributes.fragsize -= attributes.fragsize % m_format.blockAlign();
-    const char* source = m_device.source().empty() ? nullptr : m_device.source().c_str();
-    bool ready = false;
-    if (pa_stream_connect_record(m_stream, source, &attributes, PA_STREAM_ADJUST_LATENCY) >= 0) {
-        pa_stream_state_t state = pa_stream_get_state(m_stream);
-        while (state != PA_STREAM_READY && PA_STREAM_IS_GOOD(state)) {
-            pa_threaded_mainloop_wait(loop);
-            state = pa_stream_get_state(m_stream);
-        }
-        ready = state == PA_STREAM_READY;
-    }
-    pa_threaded_mainloop_unlock(loop);
-    if (!ready) {
-        Stop();
+    const char* source = m_source.empty() ? nullptr : m_source.c_str();
+    if (pa_stream_connect_record(m_stream, source, &attributes, PA_STREAM_ADJUST_LATENCY) < 0)
         return false;
+    pa_stream_state_t state = pa_stream_get_state(m_stream);
+    while (state != PA_STREAM_READY && PA_STREAM_IS_GOOD(state)) {
+        pa_threaded_mainloop_wait(m_loop);
+        state = pa_stream_get_state(m_stream);
     }
-    return true;
+    return state == PA_STREAM_READY;
 }
 
-bool CPulseCaptureBuffer::Stop() {
+CaptureError CPulseCaptureSource::Start() {
+    if (!m_assembler)
+        return CaptureError::NotOpen;
+    if (m_stream != nullptr)
+        return CaptureError::None;
+    m_assembler->Reset();
+    pa_threaded_mainloop_lock(m_loop);
+    const bool ready = ConnectStream();
+    pa_threaded_mainloop_unlock(m_loop);
+    if (!ready) {
+        Stop();
+        return CaptureError::StreamRefused;
+    }
+    return CaptureError::None;
+}
+
+void CPulseCaptureSource::Stop() {
     if (m_stream == nullptr)
-        return true;
-    pa_threaded_mainloop* loop = m_device.loop();
-    pa_threaded_mainloop_lock(loop);
-    // Callbacks run under the loop's lock, so none runs after this block.
+        return;
+    pa_threaded_mainloop_lock(m_loop);
+    // Callbacks run under the loop's lock: none is running now, and none runs after this block.
     pa_stream_set_read_callback(m_stream, nullptr, nullptr);
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
-    pa_threaded_mainloop_unlock(loop);
-    return true;
+    pa_threaded_mainloop_unlock(m_loop);
 }
 
 } // namespace
@@ -311,15 +306,11 @@ bool CPulseCaptureSystem::Enumerate(
     return true;
 }
 
-bool CPulseCaptureSystem::CreateDevice(const std::string& id,
-                                       std::unique_ptr<ICaptureDevice>* device) {
-    if (device == nullptr)
-        return false;
-    auto created = std::make_unique<CPulseCaptureDevice>(id);
+std::unique_ptr<CaptureSource> CPulseCaptureSystem::CreateSource(const std::string& id) {
+    auto created = std::make_unique<CPulseCaptureSource>(id);
     if (!created->Connect())
-        return false;
-    *device = std::move(created);
-    return true;
+        return nullptr;
+    return created;
 }
 
 } // namespace kinovex

@@ -1,7 +1,7 @@
 #pragma once
 // Capture devices of the PulseAudio sound server (PipeWire's pulse server works as well).
 
-#include "platform/CaptureDevice.h"
+#include "platform/CaptureSource.h"
 
 #include <string>
 #include <vector>
@@ -23,10 +23,10 @@ bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defau
 // an input. The default source follows (it is the input the user selected, so the first real
 // device records what the user chose), then every other source in the server's order. With no
 // server the list is empty.
-class CPulseCaptureSystem : public ICaptureSystem {
+class CPulseCaptureSystem : public CaptureSystem {
 public:
     bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override;
-    bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override;
+    std::unique_ptr<CaptureSource> CreateSource(const std::string& id) override;
 };
 
 } // namespace kinovex

@@ -4,80 +4,89 @@
 
 namespace kinovex {
 
-class CFakeCaptureBuffer : public CLoopingCaptureBuffer {
+class CFakeCaptureSource : public CaptureSource, private BlockSink {
 public:
-    CFakeCaptureBuffer(CFakeCaptureSystem& system, const WaveFormat& format,
-                       std::uint32_t bufferBytes)
-        : CLoopingCaptureBuffer(format, bufferBytes), m_system(system),
-          m_dBytesPerSecond(format.bytesPerSecond()) {
-        ++m_system.m_buffersCreated;
-        ++m_system.m_buffersAlive;
+    explicit CFakeCaptureSource(CFakeCaptureSystem& system) : m_system(system) {
+        ++m_system.m_sourcesAlive;
     }
-
-    ~CFakeCaptureBuffer() override {
+    ~CFakeCaptureSource() override {
         Stop();
-        --m_system.m_buffersAlive;
+        --m_system.m_sourcesAlive;
     }
 
-    bool Start(std::uint32_t /*flags*/) override {
+    CaptureError Open(const WaveFormat& format, std::uint32_t blockBytes,
+                      BlockSink& sink) override {
+        Stop();
+        if (m_system.m_options.failOpen || blockBytes == 0 || format.blockAlign() == 0 ||
+            blockBytes % format.blockAlign() != 0)
+            return CaptureError::BadFormat;
+        m_format = format;
+        m_sink = &sink;
+        m_assembler = std::make_unique<BlockAssembler>(blockBytes, static_cast<BlockSink&>(*this));
+        m_blockBytes = blockBytes;
+        return CaptureError::None;
+    }
+
+    CaptureError Start() override {
+        if (m_sink == nullptr)
+            return CaptureError::NotOpen;
+        if (m_system.m_options.failStart)
+            return CaptureError::StreamRefused;
         if (m_producer.joinable())
-            return true;
-        ++m_system.m_buffersStarted;
-        m_system.m_deliveredBytes = 0;
-        m_system.m_positionQueries = 0;
+            return CaptureError::None;
+        ++m_system.m_sourcesStarted;
+        m_system.m_offeredBlocks = 0;
         m_bStop = false;
         m_producer = std::thread([this] { Deliver(); });
-        return true;
+        return CaptureError::None;
     }
 
-    bool Stop() override {
+    void Stop() override {
         if (!m_producer.joinable())
-            return true;
+            return;
         m_bStop = true;
-        WakeProducer();
         m_producer.join();
-        ++m_system.m_buffersStopped;
-        return true;
     }
 
-    bool GetCurrentPosition(std::uint32_t* capturePosition, std::uint32_t* readPosition) override {
-        ++m_system.m_positionQueries;
-        return CLoopingCaptureBuffer::GetCurrentPosition(capturePosition, readPosition);
-    }
-
-    bool Lock(std::uint32_t offset, std::uint32_t bytes, void** part1, std::uint32_t* size1,
-              void** part2, std::uint32_t* size2) override {
-        if (m_system.m_options.failLock)
-            return false;
-        return CLoopingCaptureBuffer::Lock(offset, bytes, part1, size1, part2, size2);
+    std::uint64_t DroppedBlocks() const override {
+        return m_assembler ? m_assembler->Dropped() : 0;
     }
 
 private:
+    // Every block passes here on its way to the real sink.
+    bool OnBlock(std::span<const std::uint8_t> block) override {
+        const auto& options = m_system.m_options;
+        if (options.beforeBlock)
+            options.beforeBlock(m_system.m_offeredBlocks.load());
+        ++m_system.m_offeredBlocks;
+        if (options.dropWhenFull)
+            return m_sink->OnBlock(block);
+        // Offered again until taken; a capture that ends meanwhile neither keeps nor drops it.
+        while (!m_sink->OnBlock(block) && !m_bStop)
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        return true;
+    }
+
     void Deliver() {
         const auto& options = m_system.m_options;
-        std::vector<std::uint8_t> piece(options.pieceBytes);
+        // A lossless source offers one block at a time; a real-time one the server's pieces.
+        const std::size_t pieceBytes = options.dropWhenFull ? options.pieceBytes : m_blockBytes;
+        std::vector<std::uint8_t> piece(pieceBytes);
         const auto started = std::chrono::steady_clock::now();
         std::uint64_t offset = 0;
-        const auto stop = [this] { return m_bStop.load(); };
+        m_assembler->Reset();
         while (offset < options.totalBytes && !m_bStop) {
             const std::size_t size = static_cast<std::size_t>(
                 std::min<std::uint64_t>(piece.size(), options.totalBytes - offset));
-            if (options.pace > 0) {
-                const auto due =
-                    started + std::chrono::duration<double>(static_cast<double>(offset) /
-                                                            (m_dBytesPerSecond * options.pace));
-                std::this_thread::sleep_until(due);
-            } else {
-                // Leave at least one byte free: a full loop would read as an empty one.
-                WaitForRoom(bufferBytes() - 1 - size, stop);
-                if (m_bStop)
-                    break;
-            }
+            if (options.pace > 0)
+                std::this_thread::sleep_until(
+                    started +
+                    std::chrono::duration<double>(static_cast<double>(offset) /
+                                                  (m_format.bytesPerSecond() * options.pace)));
             if (options.signal)
                 options.signal(offset, piece.data(), size);
-            Produce(options.signal ? piece.data() : nullptr, size);
+            m_assembler->Append(options.signal ? piece.data() : nullptr, size);
             offset += size;
-            m_system.m_deliveredBytes = offset;
         }
         std::lock_guard lock(m_system.m_mutex);
         ++m_system.m_nDeliveriesFinished;
@@ -85,31 +94,12 @@ private:
     }
 
     CFakeCaptureSystem& m_system;
-    double m_dBytesPerSecond;
+    WaveFormat m_format;
+    BlockSink* m_sink = nullptr;
+    std::unique_ptr<BlockAssembler> m_assembler;
+    std::uint32_t m_blockBytes = 0;
     std::atomic<bool> m_bStop{false};
     std::thread m_producer;
-};
-
-class CFakeCaptureDevice : public ICaptureDevice {
-public:
-    explicit CFakeCaptureDevice(CFakeCaptureSystem& system) : m_system(system) {
-        ++m_system.m_devicesAlive;
-    }
-    ~CFakeCaptureDevice() override { --m_system.m_devicesAlive; }
-
-    bool CreateCaptureBuffer(const DSCBUFFERDESC& desc,
-                             std::unique_ptr<ICaptureBuffer>* buffer) override {
-        if (m_system.m_options.failCreateBuffer)
-            return false;
-        if (buffer == nullptr || desc.lpwfxFormat == nullptr || desc.dwBufferBytes == 0)
-            return false;
-        *buffer =
-            std::make_unique<CFakeCaptureBuffer>(m_system, *desc.lpwfxFormat, desc.dwBufferBytes);
-        return true;
-    }
-
-private:
-    CFakeCaptureSystem& m_system;
 };
 
 CFakeCaptureSystem::CFakeCaptureSystem(FakeCaptureOptions options)
@@ -126,16 +116,14 @@ bool CFakeCaptureSystem::Enumerate(const std::function<bool(const CaptureDeviceE
     return true;
 }
 
-bool CFakeCaptureSystem::CreateDevice(const std::string& id,
-                                      std::unique_ptr<ICaptureDevice>* device) {
+std::unique_ptr<CaptureSource> CFakeCaptureSystem::CreateSource(const std::string& id) {
     {
         std::lock_guard lock(m_mutex);
         m_createdIds.push_back(id);
     }
-    if (m_options.failCreateDevice || device == nullptr)
-        return false;
-    *device = std::make_unique<CFakeCaptureDevice>(*this);
-    return true;
+    if (m_options.failCreateDevice)
+        return nullptr;
+    return std::make_unique<CFakeCaptureSource>(*this);
 }
 
 void CFakeCaptureSystem::WaitDelivered(int deliveries) {

@@ -9,7 +9,7 @@ namespace kinovex {
 namespace {
 
 // Sample bytes gathered before one write to the file: about 0.7 s of the capture format, so
-// a capture costs a system call every few notifications.
+// a capture costs a system call every few blocks.
 constexpr std::size_t kBufferBytes = 64 * 1024;
 
 constexpr std::uint32_t kRiffSizeOffset = 4;

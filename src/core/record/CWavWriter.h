@@ -3,7 +3,7 @@
 // chunks. The header goes out with zero sizes when the file is opened and the sizes are fixed
 // on Close, so a file that was never closed (a crash) keeps sizes 0.
 
-#include "platform/CaptureDevice.h"
+#include "platform/CaptureSource.h"
 
 #include <cstdint>
 #include <string>

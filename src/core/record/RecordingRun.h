@@ -11,7 +11,7 @@
 #include "core/record/PlayerThread.h"
 #include "core/record/RunState.h"
 #include "core/record/SoundCapture.h"
-#include "platform/CaptureDevice.h"
+#include "platform/CaptureSource.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
 
@@ -53,7 +53,7 @@ public:
 };
 
 struct RecordingServices {
-    std::shared_ptr<ICaptureSystem> captureSystem;
+    std::shared_ptr<CaptureSystem> captureSystem;
     std::shared_ptr<MessageBoxService> messageBoxes;
     std::shared_ptr<EncoderLauncher> encoder; // null: a recording is not converted
     std::shared_ptr<PlayerClock> clock;       // null: the steady clock

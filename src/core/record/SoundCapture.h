@@ -2,19 +2,23 @@
 // Sound capture while a movie is recorded: whatever the first capture device delivers goes
 // into a WAV file.
 //
-// The user-interface thread opens, starts and stops a capture; a capture thread of its own
-// sleeps until the capture buffer passes one of its notification positions and then moves the
-// newly filled whole blocks into the file.
+// The user-interface thread opens, starts and stops a capture. The capture source hands whole
+// blocks to the capture on the source's thread; the capture queues them, and a writer thread of
+// its own moves them into the file, so the source never waits for the disk. Only the writer
+// thread writes the file while the capture runs; the user-interface thread closes it after that
+// thread has ended.
 
 #include "core/record/CWavWriter.h"
-#include "platform/CaptureDevice.h"
+#include "platform/CaptureSource.h"
 #include "platform/PlatformMessageBox.h"
 #include "platform/UiEventPump.h"
 
-#include <array>
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,10 +27,10 @@ namespace kinovex {
 
 // The fixed capture format: 16-bit stereo PCM at 24000 samples per second.
 constexpr WaveFormat kCaptureFormat{2, 24000, 16};
-// 125 ms of that format per notification, 16 notifications per (2-second) buffer.
-constexpr std::uint32_t kCaptureNotifySize = 12000;
-constexpr std::uint32_t kCaptureNotifyCount = 16;
-constexpr std::uint32_t kCaptureBufferSize = kCaptureNotifySize * kCaptureNotifyCount;
+// The sound goes to the file in blocks of 125 ms; at most 16 blocks (2 seconds) wait for the
+// writer thread, more are lost as an overrun.
+constexpr std::uint32_t kCaptureBlockBytes = kCaptureFormat.bytesPerSecond() / 8;
+constexpr std::uint32_t kCaptureQueueBlocks = 16;
 // At most this many devices are listed; the first one is used.
 constexpr int kMaxCaptureDevices = 20;
 
@@ -41,20 +45,45 @@ constexpr const char* kCaptureErrorCaption = "DirectSound Sample";
 enum class CaptureOpenError {
     None,
     NoFileName,        // an empty file name
-    NoEvents,          // the system refused the capture thread's events
     ListingFailed,     // the capture system could not list its devices
     NoDevice,          // no device besides the primary driver (no sound server, among others)
     DeviceUnavailable, // the first device could not be opened (the user is told)
-    BufferUnavailable, // its capture buffer could not be made
+    FormatRefused,     // the device cannot deliver the capture format in blocks
     FileUnavailable,   // the WAV file could not be made
 };
 
-class SoundCapture {
+// Whole blocks between one producer thread and one consumer thread, in a fixed number of slots
+// made once. Push never waits: with every slot taken it refuses the block.
+class BlockQueue {
+public:
+    BlockQueue(std::uint32_t blockBytes, std::uint32_t slots);
+
+    // False when the block does not have the queue's size, every slot is taken or the queue is
+    // closed.
+    bool Push(std::span<const std::uint8_t> block);
+    // Waits for the oldest block and swaps it into `block`. False once the queue is closed and
+    // empty.
+    bool Pop(std::vector<std::uint8_t>& block);
+    // Refuses further blocks; Pop hands out those already queued, then returns false.
+    void Close();
+    // Empties the queue and accepts blocks again.
+    void Reopen();
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::vector<std::vector<std::uint8_t>> m_slots;
+    std::size_t m_first = 0;
+    std::size_t m_count = 0;
+    bool m_bClosed = true;
+};
+
+class SoundCapture : private BlockSink {
 public:
     // `system` lists and opens the devices, `messages` shows the two problems, `pump` (may be
     // null) keeps the user interface going while Stop waits. All three outlive the capture.
-    SoundCapture(ICaptureSystem& system, MessageBoxService& messages, CUiEventPump* pump);
-    ~SoundCapture(); // stops
+    SoundCapture(CaptureSystem& system, MessageBoxService& messages, CUiEventPump* pump);
+    ~SoundCapture() override; // stops
     SoundCapture(const SoundCapture&) = delete;
     SoundCapture& operator=(const SoundCapture&) = delete;
 
@@ -62,47 +91,45 @@ public:
     // True when the capture is ready to start. With no capture device it fails without a
     // message.
     bool Open(const std::string& fileName);
-    // Starts the capture thread (after ending one that still runs). Does nothing when no
-    // capture is open.
-    void Start();
-    // Ends the capture thread, keeping the user interface responsive while it waits, and frees
-    // everything. Afterwards the WAV file is closed and complete.
+    // Starts the writer thread and the source (after ending a capture that still runs). Without
+    // an open capture it starts nothing (NotOpen). When the source does not start, the file is
+    // finished empty and the error is returned; the recording goes on without sound.
+    CaptureError Start();
+    // Stops the source, lets the writer thread write what is queued, keeping the user interface
+    // responsive while it waits, and frees everything. Afterwards the WAV file is closed and
+    // complete.
     void Stop();
 
     // What the last Open ended with, and how many devices it listed.
     CaptureOpenError LastOpenError() const { return m_lastOpenError; }
     int DeviceCount() const { return static_cast<int>(m_deviceIds.size()); }
     bool IsRunning() const { return m_thread.joinable() && !m_bThreadEnded; }
+    // Blocks lost to an overrun since the capture was opened.
+    std::uint64_t DroppedBlocks() const {
+        return m_source ? m_source->DroppedBlocks() : m_droppedBlocks;
+    }
 
 private:
+    bool OnBlock(std::span<const std::uint8_t> block) override { return m_queue.Push(block); }
     CaptureOpenError OpenCapture();
     void Free();
     void CloseWaveFile();
-    bool MakeCaptureBuffer(const WaveFormat& format);
-    bool DrainCaptureBuffer();
-    void FinishCapture();
-    void ThreadProc();
-    void WaitForThread();
+    void WriterProc();
+    void EndThread();
 
-    ICaptureSystem& m_system;
+    CaptureSystem& m_system;
     MessageBoxService& m_messages;
     CUiEventPump* m_pump;
 
     std::string m_fileName;
     std::vector<std::string> m_deviceIds;
-    std::unique_ptr<ICaptureDevice> m_device;
-    std::unique_ptr<ICaptureBuffer> m_buffer;
-    std::unique_ptr<CEvent> m_notificationEvent; // auto-reset
-    std::unique_ptr<CEvent> m_stopEvent;         // manual-reset
+    std::unique_ptr<CaptureSource> m_source;
+    BlockQueue m_queue{kCaptureBlockBytes, kCaptureQueueBlocks};
     std::thread m_thread;
     std::atomic<bool> m_bThreadEnded{false};
     std::unique_ptr<CWavWriter> m_waveFile;
-    WaveFormat m_format{};
-    std::uint32_t m_notifySize = 0;
-    std::uint32_t m_bufferSize = 0;
-    std::uint32_t m_nextOffset = 0;
-    std::array<DSBPOSITIONNOTIFY, kCaptureNotifyCount> m_positions{};
     CaptureOpenError m_lastOpenError = CaptureOpenError::None;
+    std::uint64_t m_droppedBlocks = 0; // of the last capture, once its source is gone
 };
 
 } // namespace kinovex

@@ -102,7 +102,7 @@ TEST(PulseCapture, RecordsTheToneThatIsPlayedIntoTheMixInput) {
     const std::string bytes = ReadFile(recording);
     ASSERT_GT(bytes.size(), 56u);
     const std::size_t frames = (bytes.size() - 56) / 4;
-    EXPECT_EQ((bytes.size() - 56) % kCaptureNotifySize, 0u) << "whole blocks only";
+    EXPECT_EQ((bytes.size() - 56) % kCaptureBlockBytes, 0u) << "whole blocks only";
     // The left channel of the part where the tone is loud (the capture may start a little
     // before the tone and end a little after it).
     std::vector<double> loud;

@@ -45,7 +45,7 @@ private:
 };
 
 // The server's capture devices, listing only one source after the primary entry.
-class CSingleSourceSystem : public ICaptureSystem {
+class CSingleSourceSystem : public CaptureSystem {
 public:
     explicit CSingleSourceSystem(std::string source) : m_source(std::move(source)) {}
     bool Enumerate(const std::function<bool(const CaptureDeviceEntry&)>& callback) override {
@@ -53,8 +53,8 @@ public:
             callback({m_source, m_source});
         return true;
     }
-    bool CreateDevice(const std::string& id, std::unique_ptr<ICaptureDevice>* device) override {
-        return m_pulse.CreateDevice(id, device);
+    std::unique_ptr<CaptureSource> CreateSource(const std::string& id) override {
+        return m_pulse.CreateSource(id);
     }
 
 private:

@@ -65,7 +65,7 @@ protected:
 TEST_F(PagePlayback, PlaysRecordsAndStops) {
     // Sound capture from a fake input: two blocks of silence as fast as they are taken.
     FakeCaptureOptions capture;
-    capture.totalBytes = 2 * kCaptureNotifySize;
+    capture.totalBytes = 2 * kCaptureBlockBytes;
     const test::FakeRecording fake = test::MakeFakeRecording(capture);
     RecordingRun run(fake.Services());
 
@@ -110,7 +110,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     EXPECT_EQ(avi.substr(0, 4), "RIFF");
     EXPECT_NEAR(test::CountAviFrames(avi), static_cast<int>((elapsed + 82) / 83), 1);
     const std::string wav = test::ReadFile(base + ".wav");
-    EXPECT_EQ(wav.size(), 56 + 2 * kCaptureNotifySize);
+    EXPECT_EQ(wav.size(), 56 + 2 * kCaptureBlockBytes);
 
     // The window goes when the thread has ended.
     EXPECT_TRUE(QTest::qWaitFor([&] { return page.PlayerWindow() == nullptr; }, 10000));

@@ -33,9 +33,7 @@ TEST(SoundServer, NoServerMeansNoInputsAndNoDevices) {
     int entries = 0;
     EXPECT_TRUE(system.Enumerate([&](const CaptureDeviceEntry&) { return ++entries > 0; }));
     EXPECT_EQ(entries, 0);
-    std::unique_ptr<ICaptureDevice> device;
-    EXPECT_FALSE(system.CreateDevice("anything", &device));
-    EXPECT_EQ(device, nullptr);
+    EXPECT_EQ(system.CreateSource("anything"), nullptr);
 }
 
 TEST(ScreenSize, WithoutADisplayTheDefaultIsUsed) {

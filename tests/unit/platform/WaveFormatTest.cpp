@@ -1,4 +1,4 @@
-#include "platform/CaptureDevice.h"
+#include "platform/CaptureSource.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,7 @@ inline std::uint16_t ReadLE16(const std::string& bytes, std::size_t offset) {
                                       static_cast<std::uint8_t>(bytes.at(offset + 1)) << 8);
 }
 
-// Byte i of an endless stream that never repeats within a capture buffer.
+// Byte i of an endless stream that never repeats within two seconds of capture.
 inline std::uint8_t PatternByte(std::uint64_t i) {
     return static_cast<std::uint8_t>((i * 7 + (i >> 8) * 13 + (i >> 16)) & 0xFF);
 }

@@ -8,9 +8,12 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <filesystem>
+#include <future>
 #include <mutex>
+#include <thread>
 
 namespace kinovex {
 namespace {
@@ -74,13 +77,9 @@ TEST_F(SoundCaptureTest, TenPointThreeSecondsGiveEightyTwoWholeBlocks) {
     ExpectWavHolds(path, 0, 984000);
     EXPECT_TRUE(Boxes().empty());
     EXPECT_EQ(fake.createdDeviceIds(), std::vector<std::string>{"fake-device-1"});
-    // One buffer at opening, a fresh one in the thread; all gone, as is the device.
-    EXPECT_EQ(fake.buffersCreated(), 2);
-    EXPECT_EQ(fake.buffersStarted(), 1);
-    EXPECT_EQ(fake.buffersAlive(), 0);
-    EXPECT_EQ(fake.devicesAlive(), 0);
-    // The thread sleeps between notifications: 82 notifications, one final look.
-    EXPECT_LE(fake.positionQueries(), 84u);
+    EXPECT_EQ(fake.sourcesStarted(), 1);
+    EXPECT_EQ(fake.sourcesAlive(), 0);
+    EXPECT_EQ(capture.DroppedBlocks(), 0u);
 }
 
 TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
@@ -91,7 +90,7 @@ TEST_F(SoundCaptureTest, NoDeviceFailsQuietly) {
         EXPECT_FALSE(capture.Open((m_dir / "none.wav").string()));
         EXPECT_EQ(capture.LastOpenError(), CaptureOpenError::NoDevice);
         EXPECT_TRUE(Fake().createdDeviceIds().empty());
-        capture.Start(); // nothing to start
+        EXPECT_EQ(capture.Start(), CaptureError::NotOpen);
         EXPECT_FALSE(capture.IsRunning());
     }
     EXPECT_TRUE(Boxes().empty());
@@ -148,10 +147,10 @@ TEST_F(SoundCaptureTest, EachStepThatFailsIsNamedAndLeavesNothingOpen) {
         std::string file; // under the test's folder
         CaptureOpenError error;
     };
-    FakeCaptureOptions noBuffer;
-    noBuffer.failCreateBuffer = true;
+    FakeCaptureOptions noFormat;
+    noFormat.failOpen = true;
     const Case cases[] = {
-        {"buffer", noBuffer, "a.wav", CaptureOpenError::BufferUnavailable},
+        {"format", noFormat, "a.wav", CaptureOpenError::FormatRefused},
         {"file", {}, "missing folder/a.wav", CaptureOpenError::FileUnavailable},
         {"none", {}, "b.wav", CaptureOpenError::None},
     };
@@ -161,8 +160,7 @@ TEST_F(SoundCaptureTest, EachStepThatFailsIsNamedAndLeavesNothingOpen) {
             << c.name;
         EXPECT_EQ(capture.LastOpenError(), c.error) << c.name;
         capture.Stop();
-        EXPECT_EQ(Fake().buffersAlive(), 0) << c.name;
-        EXPECT_EQ(Fake().devicesAlive(), 0) << c.name;
+        EXPECT_EQ(Fake().sourcesAlive(), 0) << c.name;
     }
     EXPECT_TRUE(Boxes().empty());
 }
@@ -178,7 +176,7 @@ TEST_F(SoundCaptureTest, SecondOpeningEndsTheFirstCaptureAndClosesItsFile) {
     ASSERT_TRUE(capture.Open((m_dir / "second.wav").string()));
     EXPECT_FALSE(capture.IsRunning());
     ExpectWavHolds(m_dir / "first.wav", 0, 480000);
-    EXPECT_EQ(fake.buffersAlive(), 1) << "only the new capture's buffer is left";
+    EXPECT_EQ(fake.sourcesAlive(), 1) << "only the new capture's source is left";
 
     capture.Start();
     fake.WaitDelivered(2);
@@ -187,21 +185,71 @@ TEST_F(SoundCaptureTest, SecondOpeningEndsTheFirstCaptureAndClosesItsFile) {
     EXPECT_TRUE(Boxes().empty());
 }
 
-TEST_F(SoundCaptureTest, FailingNotificationsEndTheCaptureButTheFileIsStillFinished) {
+TEST_F(SoundCaptureTest, ASourceThatDoesNotStartLeavesAFinishedEmptyFile) {
     FakeCaptureOptions options;
     options.totalBytes = 96000;
-    options.failLock = true;
+    options.failStart = true;
     SoundCapture& capture = Install(options);
-    const auto path = m_dir / "broken.wav";
+    const auto path = m_dir / "silent.wav";
+    ASSERT_TRUE(capture.Open(path.string()));
+    EXPECT_EQ(capture.Start(), CaptureError::StreamRefused);
+    EXPECT_FALSE(capture.IsRunning());
+    ExpectWavHolds(path, 0, 0);
+    capture.Stop();
+    EXPECT_TRUE(Boxes().empty());
+    ExpectWavHolds(path, 0, 0);
+}
+
+TEST_F(SoundCaptureTest, StopKeepsTheBlockInFlightAndEverythingBeforeIt) {
+    FakeCaptureOptions options;
+    options.totalBytes = 100 * std::uint64_t{kCaptureBlockBytes};
+    std::promise<void> reached;
+    options.beforeBlock = [&](std::uint64_t index) {
+        if (index == 5) {
+            reached.set_value();
+            // Stop is called meanwhile; the block still reaches the capture after it.
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+    };
+    SoundCapture& capture = Install(options);
+    const auto path = m_dir / "cut.wav";
     ASSERT_TRUE(capture.Open(path.string()));
     capture.Start();
-    m_boxes.WaitForBox();
+    reached.get_future().wait();
     capture.Stop();
-    const auto boxes = Boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Error handling DirectSound notifications. Sample will now exit.");
-    EXPECT_EQ(boxes[0].caption, "DirectSound Sample");
-    ExpectWavHolds(path, 0, 0);
+    ExpectWavHolds(path, 0, 6 * kCaptureBlockBytes);
+    EXPECT_EQ(Fake().sourcesAlive(), 0);
+}
+
+TEST_F(SoundCaptureTest, AnOverrunLosesWholeBlocksAndCountsThem) {
+    FakeCaptureOptions options;
+    constexpr std::uint64_t kBlocks = 200;
+    options.totalBytes = kBlocks * kCaptureBlockBytes;
+    options.dropWhenFull = true; // as the sound server: never waits for the capture
+    options.pieceBytes = 7000;
+    SoundCapture& capture = Install(options);
+    const auto path = m_dir / "overrun.wav";
+    ASSERT_TRUE(capture.Open(path.string()));
+    capture.Start();
+    Fake().WaitDelivered();
+    capture.Stop();
+    EXPECT_EQ(Fake().offeredBlocks(), kBlocks);
+
+    // What reached the file is whole blocks of the signal, in the signal's order.
+    const std::string bytes = ReadFile(path);
+    ASSERT_EQ((bytes.size() - 56) % kCaptureBlockBytes, 0u);
+    const std::uint64_t kept = (bytes.size() - 56) / kCaptureBlockBytes;
+    EXPECT_EQ(kept + capture.DroppedBlocks(), kBlocks);
+    std::uint64_t next = 0;
+    for (std::uint64_t i = 0; i < kept; ++i) {
+        const std::string block = bytes.substr(56 + i * kCaptureBlockBytes, kCaptureBlockBytes);
+        bool found = false;
+        while (!found && next < kBlocks) {
+            const auto signal = Pattern(next++ * kCaptureBlockBytes, kCaptureBlockBytes);
+            found = block == std::string(signal.begin(), signal.end());
+        }
+        ASSERT_TRUE(found) << "block " << i << " is no later block of the signal";
+    }
 }
 
 TEST_F(SoundCaptureTest, FullDiskEndsTheCaptureWithAReadableFile) {
@@ -214,12 +262,37 @@ TEST_F(SoundCaptureTest, FullDiskEndsTheCaptureWithAReadableFile) {
         FileSizeLimit limit(56 + 50002);
         capture.Start();
         m_boxes.WaitForBox();
-        Fake().WaitDelivered();
         capture.Stop();
     }
     EXPECT_EQ(Boxes().at(0).text,
               "Error handling DirectSound notifications. Sample will now exit.");
     ExpectWavHolds(path, 0, 50000);
+}
+
+TEST(BlockQueue, TakesOneBlockPerSlotAndHandsThemOutInOrder) {
+    BlockQueue queue(2, 3);
+    const std::vector<std::uint8_t> blocks[] = {{1, 1}, {2, 2}, {3, 3}, {4, 4}};
+    EXPECT_FALSE(queue.Push(blocks[0])) << "closed until opened";
+    queue.Reopen();
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(queue.Push(blocks[i]));
+    EXPECT_FALSE(queue.Push(blocks[3])) << "every slot taken";
+    EXPECT_FALSE(queue.Push(std::vector<std::uint8_t>{5, 5, 5})) << "not a whole block";
+    std::vector<std::uint8_t> out;
+    ASSERT_TRUE(queue.Pop(out));
+    EXPECT_EQ(out, blocks[0]);
+    EXPECT_TRUE(queue.Push(blocks[3]));
+    queue.Close();
+    EXPECT_FALSE(queue.Push(blocks[0])) << "closed";
+    for (int i = 1; i < 4; ++i) {
+        ASSERT_TRUE(queue.Pop(out)) << "a closed queue still hands out what it holds";
+        EXPECT_EQ(out, blocks[i]);
+    }
+    EXPECT_FALSE(queue.Pop(out));
+    queue.Reopen();
+    EXPECT_TRUE(queue.Push(blocks[0]));
+    ASSERT_TRUE(queue.Pop(out));
+    EXPECT_EQ(out, blocks[0]) << "reopened empty";
 }
 
 // A user-interface pump that records its use; Wake ends its sleep.

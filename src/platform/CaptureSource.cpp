@@ -38,8 +38,6 @@ const char* CaptureErrorText(CaptureError error) {
         return "the capture was started before it was opened";
     case CaptureError::StreamRefused:
         return "the sound server refused the record stream";
-    case CaptureError::DeviceUnavailable:
-        return "the capture device could not be opened";
     }
     return "unknown capture error";
 }

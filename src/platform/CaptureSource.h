@@ -44,7 +44,6 @@ enum class CaptureError {
     BadFormat,     // a format or block size the source cannot deliver
     NotOpen,       // Start before Open
     StreamRefused, // the sound server did not set up the record stream
-    DeviceUnavailable,
 };
 
 // A short English text for logs and messages.

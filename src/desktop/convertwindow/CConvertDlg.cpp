@@ -19,8 +19,6 @@
 namespace kinovex {
 namespace {
 
-OutputProfile g_currentProfile;
-
 // The Cancel Conversion button, the whole of the bar's image.
 const SkinButton kCancelButton = {1,  CConvertDlg::kCancelButtonId, 0, 0, 62,
                                   26, "Cancel Conversion"};
@@ -34,16 +32,11 @@ QFont WindowFont() {
 
 } // namespace
 
-const OutputProfile& CurrentConversionProfile() {
-    return g_currentProfile;
-}
-
 CConvertDlg::CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
                          std::string outputBase, std::int32_t recordingLength, QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_dialogs(dialogs),
       m_strTempBase(std::move(tempBase)), m_strOutputBase(std::move(outputBase)),
-      m_nRecordingLength(recordingLength) {
-    g_currentProfile = std::move(profile);
+      m_nRecordingLength(recordingLength), m_profile(std::move(profile)) {
     setModal(true);
     setFont(WindowFont());
     setWindowTitle(QStringLiteral("Converting"));
@@ -61,7 +54,7 @@ CConvertDlg::~CConvertDlg() {
 }
 
 std::string CConvertDlg::OutputPath() const {
-    return m_strOutputBase + g_currentProfile.extension;
+    return m_strOutputBase + m_profile.extension;
 }
 
 int CConvertDlg::BarWidth(std::int32_t progress, std::int32_t recordingLength) {
@@ -113,8 +106,8 @@ void CConvertDlg::OnInitDialog() {
 
 void CConvertDlg::ConvertThreadProc(CConvertDlg* dialog) {
     CProgressRedirector& redirector = GetProgressRedirector();
-    const std::string command = BuildEncoderCommand(CurrentConversionProfile(),
-                                                    dialog->m_strTempBase, dialog->m_strOutputBase);
+    const std::string command =
+        BuildEncoderCommand(dialog->m_profile, dialog->m_strTempBase, dialog->m_strOutputBase);
     // A failed start leaves no reader thread; the run then ends with no progress.
     redirector.StartRedirect(command);
     if (dialog->m_bCancelRequested)
@@ -155,7 +148,7 @@ void CConvertDlg::OnConvertEnd() {
     if (m_worker.joinable())
         m_worker.join();
 
-    const OutputProfile& profile = CurrentConversionProfile();
+    const OutputProfile& profile = m_profile;
     const QString output = QString::fromStdString(OutputPath());
     if (m_bCancelled) {
         m_dialogs.MessageBox(QStringLiteral("User canceled."), this);

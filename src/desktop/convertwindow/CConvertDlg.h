@@ -18,10 +18,6 @@ namespace kinovex {
 class CSkinButtonBar;
 class DesktopDialogs;
 
-// The profile of the conversion in progress; set by the conversion window, read by its worker
-// and its end-of-run handler, unchanged while the window is open.
-const OutputProfile& CurrentConversionProfile();
-
 class CConvertDlg : public QDialog, private CProgressObserver {
     Q_OBJECT
 public:
@@ -80,6 +76,9 @@ private:
     std::string m_strTempBase;
     std::string m_strOutputBase;
     std::int32_t m_nRecordingLength;
+    // The profile of this conversion: read by the worker and the end-of-run handler, unchanged
+    // while the window is open.
+    const OutputProfile m_profile;
     CSkinButtonBar* m_wndButtons = nullptr;
     bool m_bCancelled = false;
     std::int32_t m_nProgress = 0;

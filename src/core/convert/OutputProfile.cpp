@@ -17,16 +17,22 @@ void ApplyProfilePreset(int index, OutputProfile& profile) {
 }
 
 std::string BuildEncoderCommand(const OutputProfile& profile, const std::string& tempBase,
-                                const std::string& outputBase) {
+                                const std::string& outputBase, bool withSound) {
     // Paths are quoted, every other value is inserted bare: a value with a blank in it becomes
     // two encoder arguments, as the user typed it.
-    std::string command = "ffmpeg -y -i \"" + tempBase + ".avi\" -i \"" + tempBase +
-                          ".wav\" -pix_fmt yuv420p -vcodec " + profile.videoCodec;
+    std::string command = "ffmpeg -y -i \"" + tempBase + ".avi\"";
+    if (withSound)
+        command += " -i \"" + tempBase + ".wav\"";
+    command += " -pix_fmt yuv420p -vcodec " + profile.videoCodec;
     if (profile.frameSize != "Original")
         command += " -s " + profile.frameSize;
-    command += " -b " + profile.videoBitrate + " -r " + profile.frameRate + " -acodec " +
-               profile.audioCodec + " -ac " + profile.channels + " -ab " + profile.audioBitrate +
-               " -ar " + profile.sampleRate + " \"" + outputBase + profile.extension + "\"";
+    command += " -b " + profile.videoBitrate + " -r " + profile.frameRate;
+    if (withSound)
+        command += " -acodec " + profile.audioCodec + " -ac " + profile.channels + " -ab " +
+                   profile.audioBitrate + " -ar " + profile.sampleRate;
+    else
+        command += " -an";
+    command += " \"" + outputBase + profile.extension + "\"";
     return command;
 }
 

@@ -33,8 +33,9 @@ constexpr int kProfileCount = 1;
 void ApplyProfilePreset(int index, OutputProfile& profile);
 
 // The encoder's command text for a recording at tempBase + ".avi"/".wav" written to
-// outputBase + profile.extension.
+// outputBase + profile.extension. Without sound the WAV is not read and the sound options give
+// way to "-an": the video has no sound track.
 std::string BuildEncoderCommand(const OutputProfile& profile, const std::string& tempBase,
-                                const std::string& outputBase);
+                                const std::string& outputBase, bool withSound = true);
 
 } // namespace kinovex

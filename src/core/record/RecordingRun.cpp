@@ -76,11 +76,25 @@ void RecordingRun::Record() {
     // one that never got a frame.
     fs::remove(base + ".avi", error);
     m_recorder->Begin(MakeAviFrameSink(base + ".avi"));
-    if (m_capture.Open(base + ".wav"))
-        m_capture.Start();
+    m_withSound = StartSound(base + ".wav");
     if (m_player)
         m_player->Wake(); // the first frame now, not at the movie's next one
     Tell(RunEvent::RecordingStarted);
+    // A device that could not be opened has shown its own message already.
+    if (!m_withSound && m_capture.LastOpenError() != CaptureOpenError::DeviceUnavailable)
+        Tell(RunEvent::SoundUnavailable);
+}
+
+// Whatever fails, no WAV is left behind: the sound of an earlier take of the movie must never
+// be converted with this one's pictures.
+bool RecordingRun::StartSound(const std::string& wavPath) {
+    std::error_code error;
+    std::filesystem::remove(wavPath, error);
+    if (m_capture.Open(wavPath) && m_capture.Start() == CaptureError::None)
+        return true;
+    m_capture.Stop();
+    std::filesystem::remove(wavPath, error);
+    return false;
 }
 
 void RecordingRun::StopRecording() {
@@ -99,8 +113,8 @@ void RecordingRun::StopRecording() {
     // The window is idle before the conversion starts.
     Tell(RunEvent::ConversionStarting);
     if (m_services.encoder)
-        m_services.encoder->Convert(
-            {m_setup.profile, m_setup.movieName, m_setup.tempBase, m_recorder->Elapsed()});
+        m_services.encoder->Convert({m_setup.profile, m_setup.movieName, m_setup.tempBase,
+                                     m_recorder->Elapsed(), m_withSound});
 }
 
 void RecordingRun::FinishPlayer() {

@@ -28,6 +28,7 @@ struct ConversionRequest {
     std::string movieName; // without ".swf"
     std::string tempBase;  // the recording: tempBase + ".avi" and + ".wav"
     std::uint32_t elapsedMs = 0;
+    bool withSound = true; // false: no sound was recorded and the WAV is not there
 };
 
 // Runs the encoder on a finished recording; returns when the conversion is over.
@@ -43,6 +44,8 @@ enum class RunEvent {
     RecordingStopped,   // both temporary files are complete
     PlaybackStopped,    // the player thread has been asked to end
     ConversionStarting, // the encoder step begins
+    SoundUnavailable,   // after RecordingStarted: the sound capture did not start, the
+                        // recording goes on with pictures only
 };
 
 class RunObserver {
@@ -89,7 +92,8 @@ public:
     // Playing or Stopping: asks the player thread to end and returns at once; the run is idle.
     void StopPlaying();
     // Playing: records into the temporary files, the frames into a new "<base>.avi" and the
-    // sound into "<base>.wav".
+    // sound into a new "<base>.wav". When the capture cannot start, the WAV is removed, the
+    // recording has pictures only and SoundUnavailable follows RecordingStarted.
     void Record();
     // Recording: finishes both files, stops playback and runs the encoder step, which the run
     // enters idle.
@@ -107,12 +111,14 @@ private:
     void SetState(RunState state);
     void Tell(RunEvent event);
     void EndPlayback();
+    bool StartSound(const std::string& wavPath);
 
     RecordingServices m_services;
     std::vector<RunObserver*> m_observers;
     RunState m_state = RunState::Idle;
     PlaybackSetup m_setup;
     SoundCapture m_capture;
+    bool m_withSound = false;                  // the last recording's sound capture started
     std::unique_ptr<FrameRecorder> m_recorder; // one per playback; outlives its player thread
     std::unique_ptr<PlayerThread> m_player;
 };

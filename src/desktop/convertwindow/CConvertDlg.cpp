@@ -33,10 +33,11 @@ QFont WindowFont() {
 } // namespace
 
 CConvertDlg::CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
-                         std::string outputBase, std::int32_t recordingLength, QWidget* owner)
+                         std::string outputBase, std::int32_t recordingLength, bool withSound,
+                         QWidget* owner)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), m_dialogs(dialogs),
       m_strTempBase(std::move(tempBase)), m_strOutputBase(std::move(outputBase)),
-      m_nRecordingLength(recordingLength), m_profile(std::move(profile)) {
+      m_nRecordingLength(recordingLength), m_bWithSound(withSound), m_profile(std::move(profile)) {
     setModal(true);
     setFont(WindowFont());
     setWindowTitle(QStringLiteral("Converting"));
@@ -106,8 +107,8 @@ void CConvertDlg::OnInitDialog() {
 
 void CConvertDlg::ConvertThreadProc(CConvertDlg* dialog) {
     CProgressRedirector& redirector = GetProgressRedirector();
-    const std::string command =
-        BuildEncoderCommand(dialog->m_profile, dialog->m_strTempBase, dialog->m_strOutputBase);
+    const std::string command = BuildEncoderCommand(dialog->m_profile, dialog->m_strTempBase,
+                                                    dialog->m_strOutputBase, dialog->m_bWithSound);
     // A failed start leaves no reader thread; the run then ends with no progress.
     redirector.StartRedirect(command);
     if (dialog->m_bCancelRequested)

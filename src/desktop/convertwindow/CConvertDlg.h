@@ -32,9 +32,11 @@ public:
 
     // `recordingLength` in milliseconds is the 100 % mark. The profile becomes the current
     // conversion profile. The encoder starts when the window is first shown. `dialogs` shows
-    // the result and opens the output folder; it outlives the window.
+    // the result and opens the output folder; it outlives the window. Without sound the
+    // recording's WAV is not read and the video has no sound track.
     CConvertDlg(DesktopDialogs& dialogs, OutputProfile profile, std::string tempBase,
-                std::string outputBase, std::int32_t recordingLength, QWidget* owner = nullptr);
+                std::string outputBase, std::int32_t recordingLength, bool withSound = true,
+                QWidget* owner = nullptr);
     ~CConvertDlg() override;
 
     // The width of the filled bar and the percentage for a progress in seconds against a
@@ -76,6 +78,7 @@ private:
     std::string m_strTempBase;
     std::string m_strOutputBase;
     std::int32_t m_nRecordingLength;
+    bool m_bWithSound;
     // The profile of this conversion: read by the worker and the end-of-run handler, unchanged
     // while the window is open.
     const OutputProfile m_profile;

@@ -407,6 +407,12 @@ void CMainDlg::closeEvent(QCloseEvent* event) {
 
 // ---- The state machine ----
 
+void CMainDlg::OnRunEvent(RunEvent event) {
+    if (event == RunEvent::SoundUnavailable)
+        m_services.dialogs->MessageBox(
+            QStringLiteral("The sound could not be recorded; the video will have no sound."), this);
+}
+
 void CMainDlg::OnStateChanged(RunState state) {
     const std::pair<int, RunCommand> buttons[] = {{BTN_FILE, RunCommand::Browse},
                                                   {BTN_PLAY, RunCommand::Play},

@@ -220,6 +220,7 @@ protected:
 private:
     // The command bar, its enabled buttons and the indicator follow the run's state.
     void OnStateChanged(RunState state) override;
+    void OnRunEvent(RunEvent event) override;
     void SetUpBars();
     void ShowCommandBar(CSkinButtonBar& bar);
     void ShowPopupMenu();

@@ -16,7 +16,7 @@ void ConvertWindowLauncher::Convert(const ConversionRequest& request) {
         OutputBaseName(request.profile.outputFolder, request.movieName,
                        RecordTimeStamp(now.hour(), now.minute(), now.second(), now.msec()));
     CConvertDlg dialog(*m_dialogs, request.profile, request.tempBase, outputBase,
-                       static_cast<std::int32_t>(request.elapsedMs), nullptr);
+                       static_cast<std::int32_t>(request.elapsedMs), request.withSound, nullptr);
     dialog.exec();
 }
 

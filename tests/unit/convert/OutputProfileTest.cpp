@@ -21,6 +21,12 @@ TEST(OutputProfile, PresetGivesTheHandheldCommandWordForWord) {
               "-ab 64k -ar 24000 \"/home/ann/Documents/Tessaline/intro(143512045).mp4\"");
 }
 
+TEST(OutputProfile, WithoutSoundTheWavIsNotReadAndTheVideoHasNoSoundTrack) {
+    EXPECT_EQ(BuildEncoderCommand(Preset(), "/opt/kinovex/Temp/intro", "/home/ann/intro(1)", false),
+              "ffmpeg -y -i \"/opt/kinovex/Temp/intro.avi\" -pix_fmt yuv420p -vcodec xvid "
+              "-s 368x208 -b 512k -r 29.97 -an \"/home/ann/intro(1).mp4\"");
+}
+
 TEST(OutputProfile, PresetLeavesTheOutputFolderAndIndexAlone) {
     OutputProfile profile;
     profile.profileIndex = 7;

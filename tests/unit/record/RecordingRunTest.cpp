@@ -143,6 +143,52 @@ TEST_F(RecordingRunTest, StopRecordingPassesThroughStoppingAndConvertsWhatWasRec
     EXPECT_TRUE(m_fake.boxes->Boxes().empty());
 }
 
+struct SoundCase {
+    const char* name;
+    FakeCaptureOptions capture;
+    std::vector<RunEvent> events; // reported by Record
+    bool withSound;
+};
+
+// A retake whose sound cannot be recorded must not be converted with the sound of an earlier
+// take: the WAV is gone and the conversion is asked for without sound.
+TEST_F(RecordingRunTest, ARetakeWithoutSoundNeverKeepsTheEarlierTakesSound) {
+    FakeCaptureOptions failStart, failOpen, failCreate, noDevice;
+    failStart.failStart = true;
+    failOpen.failOpen = true;
+    failCreate.failCreateDevice = true; // the capture shows its own message
+    noDevice.deviceIds = {""};
+    const SoundCase cases[] = {
+        {"capture runs", {}, {RecordingStarted}, true},
+        {"start fails", failStart, {RecordingStarted, SoundUnavailable}, false},
+        {"format refused", failOpen, {RecordingStarted, SoundUnavailable}, false},
+        {"no device", noDevice, {RecordingStarted, SoundUnavailable}, false},
+        {"device unavailable", failCreate, {RecordingStarted}, false},
+    };
+    const std::string stale = "RIFF of an earlier take";
+    for (const SoundCase& c : cases) {
+        test::FakeRecording fake = test::MakeFakeRecording(c.capture, true);
+        RecordingRun run(fake.Services());
+        run.Play(Setup());
+        const std::string wav = (m_dir / "Temp" / "movie.wav").string();
+        fs::create_directories(m_dir / "Temp");
+        test::WriteFile(wav, stale);
+        Report report;
+        run.AddObserver(report);
+        run.Record();
+        EXPECT_EQ(report.events, c.events) << c.name;
+        run.RemoveObserver(report);
+        run.StopRecording();
+
+        ASSERT_EQ(fake.encoder->requests.size(), 1u) << c.name;
+        EXPECT_EQ(fake.encoder->requests[0].withSound, c.withSound) << c.name;
+        EXPECT_EQ(fs::exists(wav), c.withSound) << c.name;
+        if (c.withSound) {
+            EXPECT_NE(test::ReadFile(wav), stale) << c.name;
+        }
+    }
+}
+
 // A user-interface pump that, while the run waits for the capture's end, stops playback as a
 // click on Stop Playing would.
 class StopPlayingWhileWaiting final : public CUiEventPump {

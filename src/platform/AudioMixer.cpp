@@ -15,14 +15,14 @@ std::string MixerInputName(const std::string& description, bool isMonitor) {
 CAudioMixer::CAudioMixer() {
     std::vector<PulseSourceInfo> sources;
     std::string defaultSource;
-    if (!QueryPulseSources(&sources, &defaultSource))
+    std::string defaultSink;
+    if (!QueryPulseSources(&sources, &defaultSource, &defaultSink))
         return;
     m_bAvailable = true;
-    for (const auto& source : sources) {
-        if (source.name == defaultSource)
-            m_nCurrent = static_cast<int>(m_arrNames.size());
+    // The selected input is the one a recording takes: a monitor whenever there is one.
+    m_nCurrent = ChooseRecordingSource(sources, defaultSource, defaultSink);
+    for (const auto& source : sources)
         m_arrNames.push_back(MixerInputName(source.description, source.isMonitor));
-    }
 }
 
 bool CAudioMixer::GetInputSourceName(std::vector<std::string>& names) const {

@@ -3,8 +3,9 @@
 //
 // The main window checks at start-up that the selected input records what is being played
 // (the "mix" input). On the sound server the inputs are its sources in the server's order and
-// the selected one is the default source; a monitor source (the sound of an output) is the mix
-// input and is named so that its name ends in "Mix".
+// the selected one is the source a recording takes (ChooseRecordingSource: the monitor of the
+// default sink whenever the server has a monitor); a monitor source (the sound of an output)
+// is the mix input and is named so that its name ends in "Mix".
 
 #include <string>
 #include <vector>

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 
 namespace kinovex {
 namespace {
@@ -26,6 +27,7 @@ struct QueryState {
     int pending = 0;
     std::vector<PulseSourceInfo>* sources = nullptr;
     std::string* defaultSource = nullptr;
+    std::string* defaultSink = nullptr;
 };
 
 void OnQueryTimeout(pa_mainloop_api* /*api*/, pa_time_event* /*event*/, const struct timeval*,
@@ -37,6 +39,8 @@ void OnServerInfo(pa_context* /*context*/, const pa_server_info* info, void* use
     auto* state = static_cast<QueryState*>(userdata);
     if (info != nullptr && info->default_source_name != nullptr)
         *state->defaultSource = info->default_source_name;
+    if (info != nullptr && info->default_sink_name != nullptr)
+        *state->defaultSink = info->default_sink_name;
     --state->pending;
 }
 
@@ -55,6 +59,8 @@ void OnSourceInfo(pa_context* /*context*/, const pa_source_info* info, int eol, 
     source.name = info->name != nullptr ? info->name : "";
     source.description = info->description != nullptr ? info->description : source.name;
     source.isMonitor = info->monitor_of_sink != PA_INVALID_INDEX;
+    if (source.isMonitor && info->monitor_of_sink_name != nullptr)
+        source.monitorOf = info->monitor_of_sink_name;
     state->sources->push_back(std::move(source));
 }
 
@@ -244,12 +250,15 @@ void CPulseCaptureSource::Stop() {
 
 } // namespace
 
-bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defaultSource) {
+bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defaultSource,
+                       std::string* defaultSink) {
     std::vector<PulseSourceInfo> foundSources;
     std::string foundDefault;
+    std::string foundSink;
     QueryState state;
     state.sources = &foundSources;
     state.defaultSource = &foundDefault;
+    state.defaultSink = &foundSink;
     state.loop = pa_mainloop_new();
     if (state.loop == nullptr)
         return false;
@@ -287,17 +296,44 @@ bool QueryPulseSources(std::vector<PulseSourceInfo>* sources, std::string* defau
         *sources = std::move(foundSources);
     if (defaultSource != nullptr)
         *defaultSource = std::move(foundDefault);
+    if (defaultSink != nullptr)
+        *defaultSink = std::move(foundSink);
     return true;
+}
+
+int ChooseRecordingSource(const std::vector<PulseSourceInfo>& sources,
+                          const std::string& defaultSource, const std::string& defaultSink) {
+    const auto find = [&](const std::function<bool(const PulseSourceInfo&)>& wanted) {
+        const auto found = std::find_if(sources.begin(), sources.end(), wanted);
+        return found == sources.end() ? -1 : static_cast<int>(found - sources.begin());
+    };
+    const int sinkMonitor = find([&](const PulseSourceInfo& source) {
+        return source.isMonitor && !defaultSink.empty() && source.monitorOf == defaultSink;
+    });
+    if (sinkMonitor >= 0)
+        return sinkMonitor;
+    const int defaultIndex =
+        find([&](const PulseSourceInfo& source) { return source.name == defaultSource; });
+    if (defaultIndex >= 0 && sources[static_cast<std::size_t>(defaultIndex)].isMonitor)
+        return defaultIndex;
+    const int firstMonitor = find([](const PulseSourceInfo& source) { return source.isMonitor; });
+    if (firstMonitor >= 0)
+        return firstMonitor;
+    if (defaultIndex >= 0)
+        return defaultIndex;
+    return sources.empty() ? -1 : 0;
 }
 
 bool CPulseCaptureSystem::Enumerate(
     const std::function<bool(const CaptureDeviceEntry&)>& callback) {
     std::vector<PulseSourceInfo> sources;
     std::string defaultSource;
-    if (!QueryPulseSources(&sources, &defaultSource))
+    std::string defaultSink;
+    if (!QueryPulseSources(&sources, &defaultSource, &defaultSink))
         return true; // no sound server: no capture devices at all
-    std::stable_partition(sources.begin(), sources.end(),
-                          [&](const PulseSourceInfo& s) { return s.name == defaultSource; });
+    const int chosen = ChooseRecordingSource(sources, defaultSource, defaultSink);
+    if (chosen > 0)
+        std::rotate(sources.begin(), sources.begin() + chosen, sources.begin() + chosen + 1);
     if (!callback({"", "Primary Sound Capture Driver"}))
         return true;
     for (const auto& source : sources)

@@ -38,8 +38,11 @@ MainWindowServices DesktopMainWindowServices(std::shared_ptr<DesktopDialogs> dia
         mixer.GetInputSourceName(names);
         current = mixer.GetCurrentInputSource();
     };
-    services.volumeControl = [] {
-        QProcess::startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=2")});
+    services.volumeControl = [dialogs = services.dialogs] {
+        if (!QProcess::startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=2")}))
+            dialogs->MessageBox(QStringLiteral(
+                "The volume control (pavucontrol) could not be started. Choose the monitor of "
+                "your speakers as the recording input in your sound settings."));
     };
     return services;
 }

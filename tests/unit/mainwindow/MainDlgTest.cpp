@@ -412,5 +412,18 @@ TEST(MainWindowClock, MinutesAndSecondsOfTheElapsedTime) {
     EXPECT_EQ(CMainDlg::ClockText(3600000), "60:00");
 }
 
+// Without the volume control on PATH the user is told, rather than nothing happening.
+TEST(DesktopServices, AMissingVolumeControlIsReported) {
+    TempDir emptyBin("no volume control");
+    ScopedEnv path("PATH", emptyBin.str());
+    auto dialogs = std::make_shared<test::NotedDialogs>();
+    QStringList boxes;
+    dialogs->onBox = [&boxes](const QString& text, const QString&) { boxes.append(text); };
+    const MainWindowServices services = DesktopMainWindowServices(dialogs);
+    services.volumeControl();
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_TRUE(boxes[0].contains(QStringLiteral("pavucontrol")));
+}
+
 } // namespace
 } // namespace kinovex

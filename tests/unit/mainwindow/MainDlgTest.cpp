@@ -44,7 +44,8 @@ struct Seen {
 // built resources, so that the recordings go there.
 class MainWindow : public ::testing::Test, private RunObserver {
 protected:
-    MainWindow() {
+    explicit MainWindow(FakeCaptureOptions capture = {})
+        : m_fake(test::MakeFakeRecording(std::move(capture), true)) {
         fs::create_directories(m_program);
         for (const char* part : {"res", "head.swf"})
             fs::create_symlink(fs::path(KINOVEX_PROGRAM_DIR) / part, m_program / part);
@@ -123,7 +124,7 @@ protected:
     ScopedEnv m_programFolder{"KINOVEX_PROGRAM_FOLDER", m_program.string()};
     ScopedEnv m_settings{"KINOVEX_SETTINGS", (m_home / "settings.conf").string()};
     ScopedEnv m_documents{"KINOVEX_DOCUMENTS", m_home.str()};
-    test::FakeRecording m_fake = test::MakeFakeRecording({}, true);
+    test::FakeRecording m_fake;
     std::shared_ptr<test::NotedDialogs> m_dialogs = std::make_shared<test::NotedDialogs>();
     QStringList boxes;
     std::vector<std::string> inputs{"Built-in Audio Analog Stereo",
@@ -410,6 +411,27 @@ TEST(MainWindowClock, MinutesAndSecondsOfTheElapsedTime) {
     EXPECT_EQ(CMainDlg::ClockText(0), "00:00");
     EXPECT_EQ(CMainDlg::ClockText(61999), "01:01");
     EXPECT_EQ(CMainDlg::ClockText(3600000), "60:00");
+}
+
+// A capture that cannot start: one message, and a conversion without sound.
+class MainWindowWithoutSound : public MainWindow {
+protected:
+    static FakeCaptureOptions FailingStart() {
+        FakeCaptureOptions options;
+        options.failStart = true;
+        return options;
+    }
+    MainWindowWithoutSound() : MainWindow(FailingStart()) {}
+};
+
+TEST_F(MainWindowWithoutSound, TheUserIsToldOnceAndTheVideoIsMadeWithoutSound) {
+    ChooseMovie();
+    dialog->OnPlayAndRecord();
+    dialog->OnRecord();
+    EXPECT_EQ(boxes, QStringList{QStringLiteral(
+                         "The sound could not be recorded; the video will have no sound.")});
+    ASSERT_EQ(m_fake.encoder->requests.size(), 1u);
+    EXPECT_FALSE(m_fake.encoder->requests[0].withSound);
 }
 
 // Without the volume control on PATH the user is told, rather than nothing happening.

@@ -36,6 +36,7 @@ TEST(Screenshot, MainWindowStates) {
     MainWindowServices services;
     services.dialogs = std::make_shared<test::NotedDialogs>();
     services.recording = fake.Services();
+    services.tempFolder = (home / "Temp").string();
     services.recordingInputs = [](std::vector<std::string>& names, int& current) {
         names = {"Monitor of Null Output - Stereo Mix"};
         current = 0;

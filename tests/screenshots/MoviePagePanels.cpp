@@ -39,7 +39,7 @@ TEST(Screenshot, MoviePagePanels) {
     QWidget window; // the main window's visible area
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.setGeometry(0, 0, 800, 500);
-    auto* page = new CMoviePage(run, dialogs, &window);
+    auto* page = new CMoviePage(run, dialogs, (movies / "Temp").string(), &window);
     page->m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
     page->m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
     page->OnInitDialog();

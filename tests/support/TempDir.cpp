@@ -45,6 +45,14 @@ ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) 
     setenv(name, value.c_str(), 1);
 }
 
+ScopedEnv::ScopedEnv(const char* name, std::nullopt_t) : m_name(name) {
+    if (const char* old = std::getenv(name)) {
+        m_hadValue = true;
+        m_oldValue = old;
+    }
+    unsetenv(name);
+}
+
 ScopedEnv::~ScopedEnv() {
     if (m_hadValue)
         setenv(m_name.c_str(), m_oldValue.c_str(), 1);

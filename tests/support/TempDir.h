@@ -2,6 +2,7 @@
 // A folder of its own for one test, removed with everything in it afterwards.
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace kinovex::test {
@@ -30,6 +31,8 @@ std::string ReadFile(const std::filesystem::path& path);
 class ScopedEnv {
 public:
     ScopedEnv(const char* name, const std::string& value);
+    // Unsets the variable.
+    ScopedEnv(const char* name, std::nullopt_t);
     ~ScopedEnv();
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;

@@ -74,10 +74,6 @@ std::string RecordTimeStamp(int hour, int minute, int second, int millisecond) {
     return text;
 }
 
-std::string TempBaseName(const std::string& programFolder, const std::string& movieName) {
-    return programFolder + "/Temp/" + movieName;
-}
-
 std::string OutputBaseName(const std::string& outputFolder, const std::string& movieName,
                            const std::string& timeStamp) {
     return outputFolder + "/" + movieName + timeStamp;

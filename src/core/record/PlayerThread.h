@@ -23,8 +23,6 @@ namespace kinovex {
 
 // "(hhmmssmmm)": the time stamp that keeps conversions of the same movie apart.
 std::string RecordTimeStamp(int hour, int minute, int second, int millisecond);
-// The recording's two temporary files are this + ".avi" and + ".wav".
-std::string TempBaseName(const std::string& programFolder, const std::string& movieName);
 // The conversion's output without its extension.
 std::string OutputBaseName(const std::string& outputFolder, const std::string& movieName,
                            const std::string& timeStamp);

@@ -1,5 +1,6 @@
 #include "desktop/app/CConverterApp.h"
 
+#include "core/record/TempFolder.h"
 #include "desktop/mainwindow/CMainDlg.h"
 #include "desktop/moviepage/CMoviePage.h"
 #include "desktop/widgets/CSettingsDlg.h"
@@ -29,6 +30,14 @@ std::unique_ptr<QSettings> OpenSettings() {
     auto store = std::make_unique<QSettings>(SettingsFilePath(), QSettings::IniFormat);
     store->beginGroup(QStringLiteral("Moviqa"));
     return store;
+}
+
+QString TempFolderMessage(const TempFolderChoice& choice) {
+    QString text = QStringLiteral(
+        "Recordings need a folder for their temporary files, and none of these can be written:");
+    for (const std::string& folder : choice.tried)
+        text += u'\n' + QString::fromStdString(folder);
+    return text;
 }
 
 } // namespace
@@ -71,9 +80,16 @@ bool CConverterApp::InitInstance() {
         return false;
     }
 
-    // 5. The temporary folder; it may exist already.
-    const QString tempFolder = m_strAppFolder + QStringLiteral("/Temp");
-    fs::create_directory(ToPath(tempFolder), error);
+    // 5. The temporary folder; it may exist already. The program folder's Temp when it can be
+    // written there, else the user's cache; with neither, a recording could only fail, so say so
+    // and touch nothing.
+    const TempFolderChoice temp = ChooseTempFolder(m_strAppFolder.toStdString());
+    if (temp.error != TempFolderError::None) {
+        m_services.dialogs->MessageBox(TempFolderMessage(temp));
+        return false;
+    }
+    m_services.tempFolder = temp.folder;
+    const QString tempFolder = QString::fromStdString(temp.folder);
 
     // 6. Three-dimensional controls are the toolkit's default.
 

@@ -139,7 +139,7 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     // The page host clips the page strip to the visible panel; a press on the page must not
     // reach the frame, where it would start moving the window.
     m_wndPageHost.setAttribute(Qt::WA_NoMousePropagation);
-    m_pPage = new CMoviePage(m_run, *m_services.dialogs, &m_wndPageHost);
+    m_pPage = new CMoviePage(m_run, *m_services.dialogs, m_services.tempFolder, &m_wndPageHost);
     setFont(DialogFont());
     setMinimumSize(kMinWidth, kMinHeight);
     // The hit zones' cursors follow the mouse over the frame.

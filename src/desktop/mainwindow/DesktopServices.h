@@ -22,6 +22,7 @@ struct MainWindowServices {
     RecordingServices recording;
     RecordingInputQuery recordingInputs;
     VolumeControlStarter volumeControl;
+    std::string tempFolder; // where recordings make their temporary files, chosen at start
 };
 
 // Runs the conversion window on the recording; the output is named after the movie and the

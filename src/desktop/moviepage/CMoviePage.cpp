@@ -2,6 +2,7 @@
 
 #include "core/movie/CSwfHeaderReader.h"
 #include "core/record/RecordingRun.h"
+#include "core/record/TempFolder.h"
 #include "desktop/moviepage/CPlayerWidget.h"
 #include "desktop/moviepage/CPlayerWnd.h"
 #include "desktop/widgets/CSettingsDlg.h"
@@ -15,6 +16,7 @@
 #include <QSignalBlocker>
 
 #include <algorithm>
+#include <utility>
 
 namespace kinovex {
 
@@ -32,9 +34,11 @@ bool IsMovieSignature(const SwfHeaderInfo& info) {
 }
 } // namespace
 
-CMoviePage::CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, QWidget* parent)
+CMoviePage::CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, std::string tempFolder,
+                       QWidget* parent)
     : QWidget(parent), m_pSettingsDlg(new CSettingsDlg(this)), m_wndSplitter(this),
-      m_wndFolderTree(this), m_wndFileList(this), m_run(run), m_dialogs(dialogs) {
+      m_wndFolderTree(this), m_wndFileList(this), m_run(run), m_dialogs(dialogs),
+      m_strTempFolder(std::move(tempFolder)) {
     // Panel 0 is covered by the tree and the list; the rest is painted with the pattern.
     setAutoFillBackground(false);
     // The tree's starting width; the user moves it with the splitter.
@@ -199,7 +203,7 @@ void CMoviePage::OnListDblClk(int item) {
 }
 
 std::string CMoviePage::TempBase() const {
-    return TempBaseName(ProgramFolder(), m_strMovieName.toStdString());
+    return TempBaseName(m_strTempFolder, m_strMovieName.toStdString());
 }
 
 bool CMoviePage::IsPlayerRunning() const {

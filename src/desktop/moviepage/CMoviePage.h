@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 namespace kinovex {
 
@@ -30,7 +31,9 @@ public:
     enum HeadState { HeadNotPainted = 0, HeadShown = 1, HeadDestroyed = 2 };
 
     // `run` plays the chosen movie, `dialogs` shows the page's message; both outlive the page.
-    CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, QWidget* parent = nullptr);
+    // Recordings make their temporary files in `tempFolder`.
+    CMoviePage(RecordingRun& run, DesktopDialogs& dialogs, std::string tempFolder,
+               QWidget* parent = nullptr);
     ~CMoviePage() override;
 
     // Fills the folder tree and the list from m_strMovieFolder, sizes the settings page and
@@ -106,6 +109,7 @@ private:
 
     RecordingRun& m_run;
     DesktopDialogs& m_dialogs;
+    std::string m_strTempFolder;
     bool m_bInitialised = false;
     CPlayerWnd* m_pPlayerWnd = nullptr;
     std::uint64_t m_nPlayerRun = 0; // tells a late message of an earlier thread apart

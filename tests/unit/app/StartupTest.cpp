@@ -154,6 +154,41 @@ TEST_F(Startup, LeftoverTemporaryFilesGoAtTheNextExitButSubfoldersStay) {
     EXPECT_FALSE(fs::exists(temp)) << "an empty temporary folder is removed";
 }
 
+TEST_F(Startup, AProgramFolderThatCannotBeWrittenHasTheRecordingsInTheCache) {
+    InstallEncoder();
+    WriteFile(m_programFolder / "Temp", "a file where the folder would go");
+    ScopedEnv cache("XDG_CACHE_HOME", (m_root / "cache").string());
+    const fs::path temp = m_root / "cache" / "kinovex" / "Temp";
+    std::string tempBase;
+    bool tempExistedWhileOpen = false;
+    ASSERT_TRUE(Run([&](CMainDlg& window) {
+                    window.m_pPage->m_strMovieName = QStringLiteral("Cartoon");
+                    tempBase = window.m_pPage->TempBase();
+                    tempExistedWhileOpen = fs::is_directory(temp);
+                }).has_value());
+    EXPECT_EQ(tempBase, (temp / "Cartoon").string());
+    EXPECT_TRUE(tempExistedWhileOpen);
+    EXPECT_FALSE(fs::exists(temp)) << "emptied and removed at exit like the program's own";
+    EXPECT_TRUE(fs::is_regular_file(m_programFolder / "Temp"));
+    EXPECT_TRUE(m_boxes.isEmpty());
+}
+
+TEST_F(Startup, NoFolderForTemporaryFilesSaysWhichWereTriedAndTouchesNothing) {
+    InstallEncoder();
+    WriteFile(m_programFolder / "Temp", "a file where the folder would go");
+    WriteFile(m_root / "blocker", "a file where the cache would go");
+    ScopedEnv cache("XDG_CACHE_HOME", (m_root / "blocker" / "cache").string());
+
+    EXPECT_FALSE(Run().has_value()) << "no window may open without a temporary folder";
+
+    ASSERT_EQ(m_boxes.size(), 1);
+    EXPECT_TRUE(m_boxes[0].contains(QString::fromStdString((m_programFolder / "Temp").string())));
+    EXPECT_TRUE(m_boxes[0].contains(
+        QString::fromStdString((m_root / "blocker" / "cache" / "kinovex" / "Temp").string())));
+    EXPECT_FALSE(fs::exists(m_documents));
+    EXPECT_FALSE(fs::exists(m_settingsFile));
+}
+
 TEST_F(Startup, CorruptOrUnreadableSettingsGiveTheDefaults) {
     InstallEncoder();
     fs::create_directories(m_settingsFile.parent_path());

@@ -54,6 +54,7 @@ protected:
         MainWindowServices services;
         services.dialogs = m_dialogs;
         services.recording = m_fake.Services();
+        services.tempFolder = (m_program / "Temp").string();
         services.recordingInputs = [this](std::vector<std::string>& names, int& current) {
             names = inputs;
             current = currentInput;

@@ -29,6 +29,7 @@ protected:
     test::FakeRecording m_fake = test::MakeFakeRecording();
     RecordingRun m_run{m_fake.Services()};
     test::NotedDialogs m_dialogs;
+    TempDir m_temp{"movie page temp"};
 };
 
 // The page's three information lines, as last sent.
@@ -56,7 +57,7 @@ QString Folder(const TempDir& dir) {
 }
 
 TEST_F(MoviePage, LaysOutThreePanelsAroundTheVisibleArea) {
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     page.OnInitDialog();
     ASSERT_NE(page.m_pHeadWnd, nullptr);
     EXPECT_TRUE(page.m_pHeadWnd->IsLoaded());
@@ -86,7 +87,7 @@ TEST_F(MoviePage, LaysOutThreePanelsAroundTheVisibleArea) {
 }
 
 TEST_F(MoviePage, SplitterDropMovesTreeAndListWithinLimits) {
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     page.move(40, 30);
     page.LayoutPanels(800, 500);
     page.show();
@@ -128,7 +129,7 @@ TEST_F(MoviePage, PreviewShowsTheHeaderOfTheLastChangedItem) {
     test::WriteFile(dir / "short.swf", "FWS\x06");
     test::WriteFile(dir / "text.swf", std::string(64, 'x'));
 
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     InfoLines info(page);
     page.m_strMovieFolder = Folder(dir);
     page.m_wndFileList.FillFromFolder(page.m_strMovieFolder);
@@ -170,7 +171,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
     SaveMovie(dir / "One.swf", 100, 100, 10, 1);
     SaveMovie(dir / "Two.swf", 100, 100, 10, 1);
 
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     InfoLines info(page);
     page.m_strMovieFolder = Folder(dir);
     page.OnInitDialog();
@@ -190,7 +191,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
     EXPECT_EQ(info.lines, QStringList({"", "", ""}));
 
     // A saved folder that is gone is kept as it was, for when it comes back.
-    CMoviePage unplugged(m_run, m_dialogs);
+    CMoviePage unplugged(m_run, m_dialogs, m_temp.str());
     unplugged.m_strMovieFolder = Folder(dir) + "Unplugged/Cartoons";
     unplugged.OnInitDialog();
     EXPECT_EQ(unplugged.m_strMovieFolder, Folder(dir) + "Unplugged/Cartoons");
@@ -203,7 +204,7 @@ TEST_F(MoviePage, TreeSelectionRefillsTheListAndClearsThePreview) {
 }
 
 TEST_F(MoviePage, DoubleClickOnAMoviePlaysIt) {
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     QSignalSpy play(&page, &CMoviePage::Play);
     emit page.m_wndFileList.DblClk(-1);
     EXPECT_EQ(play.count(), 0);
@@ -212,7 +213,7 @@ TEST_F(MoviePage, DoubleClickOnAMoviePlaysIt) {
 }
 
 TEST_F(MoviePage, PaintsThePatternRightOfTheBrowser) {
-    CMoviePage page(m_run, m_dialogs);
+    CMoviePage page(m_run, m_dialogs, m_temp.str());
     page.OnInitDialog();
     page.LayoutPanels(1000, 700);
     EXPECT_EQ(page.m_nHeadState, CMoviePage::HeadNotPainted);

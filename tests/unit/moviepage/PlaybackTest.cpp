@@ -69,7 +69,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
     const test::FakeRecording fake = test::MakeFakeRecording(capture);
     RecordingRun run(fake.Services());
 
-    CMoviePage page(run, m_dialogs);
+    CMoviePage page(run, m_dialogs, (m_program / "Temp").string());
     page.OnInitDialog();
     Choose(page, "movie");
     page.StartPlayback();
@@ -128,7 +128,7 @@ TEST_F(PagePlayback, PlaysRecordsAndStops) {
 TEST_F(PagePlayback, MovieThatCannotBeLoadedIsReportedAndLeavesTheWindowEmpty) {
     const test::FakeRecording fake = test::MakeFakeRecording();
     RecordingRun run(fake.Services());
-    CMoviePage page(run, m_dialogs);
+    CMoviePage page(run, m_dialogs, (m_program / "Temp").string());
     Choose(page, "broken");
     page.StartPlayback();
     CPlayerWnd* window = page.PlayerWindow();

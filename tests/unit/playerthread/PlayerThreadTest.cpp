@@ -368,7 +368,6 @@ TEST(RecordingNames, TimeStampAndBaseNames) {
     EXPECT_EQ(RecordTimeStamp(14, 5, 9, 42), "(140509042)");
     EXPECT_EQ(RecordTimeStamp(0, 0, 0, 0), "(000000000)");
     EXPECT_EQ(RecordTimeStamp(23, 59, 59, 999).size(), 11u);
-    EXPECT_EQ(TempBaseName("/opt/kinovex", "intro"), "/opt/kinovex/Temp/intro");
     EXPECT_EQ(OutputBaseName("/home/ann/Videos", "my intro", RecordTimeStamp(14, 5, 9, 42)),
               "/home/ann/Videos/my intro(140509042)");
 }

@@ -8,9 +8,13 @@ namespace kinovex {
 
 ScreenSize PrimaryScreenSize() {
     const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0')
+    return DisplayScreenSize(display != nullptr ? display : "");
+}
+
+ScreenSize DisplayScreenSize(const std::string& displayName) {
+    if (displayName.empty())
         return kDefaultScreenSize;
-    Display* connection = XOpenDisplay(nullptr);
+    Display* connection = XOpenDisplay(displayName.c_str());
     if (connection == nullptr)
         return kDefaultScreenSize;
     const int screen = DefaultScreen(connection);

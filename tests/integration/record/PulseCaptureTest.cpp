@@ -20,7 +20,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <numbers>
+#include <poll.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -169,21 +172,80 @@ TEST(PulseCapture, DevicesStartWithThePrimaryEntryThenTheDefaultSource) {
     EXPECT_EQ(entries[1].id, "kinovex_null.monitor");
 }
 
-TEST(ScreenSize, ComesFromTheDisplayWhenThereIsOne) {
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0')
-        GTEST_SKIP() << "no display";
-    FILE* info =
-        popen("xdpyinfo 2>/dev/null | sed -n 's/.*dimensions: *\\([0-9]*x[0-9]*\\).*/\\1/p'", "r");
-    ASSERT_NE(info, nullptr);
-    char text[64] = {};
-    const bool read = std::fgets(text, sizeof text, info) != nullptr;
-    pclose(info);
-    if (!read)
-        GTEST_SKIP() << "xdpyinfo cannot read the display";
-    const ScreenSize size = PrimaryScreenSize();
-    EXPECT_EQ(std::to_string(size.width) + "x" + std::to_string(size.height) + "\n",
-              std::string(text));
+// An X server of the test's own with one screen of the given size. The server picks a free
+// display number itself and reports it when it is ready, so that tests running side by side
+// never meet on one display.
+class OwnXServer {
+public:
+    OwnXServer(int width, int height) {
+        int ends[2];
+        if (pipe2(ends, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, ends[1], 3); // the copy stays open
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        std::vector<std::string> words = {
+            "Xvfb",      "-displayfd", "3",
+            "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
+            "-nolisten", "tcp"};
+        std::vector<char*> argv;
+        for (auto& word : words)
+            argv.push_back(word.data());
+        argv.push_back(nullptr);
+        if (posix_spawnp(&m_pid, argv[0], &actions, nullptr, argv.data(), environ) != 0)
+            m_pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        close(ends[1]);
+        std::string number;
+        pollfd ready{ends[0], POLLIN, 0};
+        char c = 0;
+        while (m_pid > 0 && poll(&ready, 1, 10000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
+            number += c;
+        close(ends[0]);
+        if (!number.empty())
+            m_name = ":" + number;
+    }
+    ~OwnXServer() {
+        if (m_pid <= 0)
+            return;
+        kill(m_pid, SIGTERM);
+        waitpid(m_pid, nullptr, 0);
+    }
+    OwnXServer(const OwnXServer&) = delete;
+    OwnXServer& operator=(const OwnXServer&) = delete;
+
+    // ":N" once the server is ready; empty when it could not be started.
+    const std::string& Name() const { return m_name; }
+
+private:
+    pid_t m_pid = -1;
+    std::string m_name;
+};
+
+TEST(ScreenSize, ComesFromTheNamedDisplay) {
+    // Sizes no other server here has; both servers run at once, so each answer must come from
+    // the display asked.
+    const ScreenSize sizes[] = {{1234, 567}, {640, 1111}};
+    OwnXServer first(sizes[0].width, sizes[0].height);
+    OwnXServer second(sizes[1].width, sizes[1].height);
+    if (first.Name().empty() || second.Name().empty()) {
+        if (std::getenv("CI") != nullptr)
+            FAIL() << "Xvfb could not be started";
+        GTEST_SKIP() << "no Xvfb";
+    }
+    const std::string* names[] = {&first.Name(), &second.Name()};
+    for (int i = 0; i < 2; ++i) {
+        const ScreenSize size = DisplayScreenSize(*names[i]);
+        EXPECT_EQ(size.width, sizes[i].width) << *names[i];
+        EXPECT_EQ(size.height, sizes[i].height) << *names[i];
+    }
+    // The program's own question goes to the display DISPLAY names.
+    test::ScopedEnv display("DISPLAY", second.Name());
+    const ScreenSize primary = PrimaryScreenSize();
+    EXPECT_EQ(primary.width, sizes[1].width);
+    EXPECT_EQ(primary.height, sizes[1].height);
 }
 
 } // namespace

@@ -13,9 +13,11 @@
 #include "PulseTestSupport.h"
 #include "TempDir.h"
 
+#include <X11/Xlib.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -26,6 +28,7 @@
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -46,26 +49,6 @@ using test::TempDir;
             GTEST_SKIP() << "no PulseAudio server";                                                \
         }                                                                                          \
     } while (false)
-
-constexpr double kToneHz = 1000.0;
-
-void WriteTone(const std::string& path, double seconds) {
-    CWavWriter writer;
-    ASSERT_TRUE(writer.Open(path, kCaptureFormat));
-    const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.rate);
-    std::vector<std::int16_t> samples(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double t = static_cast<double>(i) / kCaptureFormat.rate;
-        const auto value =
-            static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * kToneHz * t));
-        samples[2 * i] = value;
-        samples[2 * i + 1] = value;
-    }
-    std::uint32_t written = 0;
-    ASSERT_TRUE(
-        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written));
-    ASSERT_TRUE(writer.Close());
-}
 
 // Runs a program to its end and returns its exit status (-1 if it could not run).
 int RunProgram(std::vector<std::string> arguments) {
@@ -189,7 +172,7 @@ public:
         std::vector<std::string> words = {
             "Xvfb",      "-displayfd", "3",
             "-screen",   "0",          std::to_string(width) + "x" + std::to_string(height) + "x24",
-            "-nolisten", "tcp"};
+            "-nolisten", "tcp",        "-noreset"};
         std::vector<char*> argv;
         for (auto& word : words)
             argv.push_back(word.data());
@@ -204,8 +187,19 @@ public:
         while (m_pid > 0 && poll(&ready, 1, 10000) == 1 && read(ends[0], &c, 1) == 1 && c != '\n')
             number += c;
         close(ends[0]);
-        if (!number.empty())
-            m_name = ":" + number;
+        if (number.empty())
+            return;
+        // Wait until the server takes connections, so that a refused one in the test means a
+        // wrong answer, not a race. (-noreset: the server must not reset, and refuse connections
+        // for a moment, each time its last client leaves.)
+        for (int i = 0; i < 200; ++i) {
+            if (Display* connection = XOpenDisplay((":" + number).c_str())) {
+                XCloseDisplay(connection);
+                m_name = ":" + number;
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     }
     ~OwnXServer() {
         if (m_pid <= 0)

@@ -29,8 +29,6 @@ namespace {
 using test::ScopedEnv;
 using test::TempDir;
 
-constexpr double kToneHz = 1000.0;
-
 // Starts a program and returns its process id (0 if it could not start).
 pid_t Spawn(std::vector<std::string> arguments) {
     std::vector<char*> argv;
@@ -91,22 +89,6 @@ private:
     ScopedEnv m_server;
     pid_t m_pid = 0;
 };
-
-void WriteTone(const std::string& path, double seconds) {
-    CWavWriter writer;
-    ASSERT_TRUE(writer.Open(path, kCaptureFormat));
-    std::vector<std::int16_t> samples;
-    for (std::uint32_t i = 0; i < seconds * kCaptureFormat.rate; ++i) {
-        const double t = static_cast<double>(i) / kCaptureFormat.rate;
-        const auto value =
-            static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * kToneHz * t));
-        samples.insert(samples.end(), {value, value});
-    }
-    std::uint32_t written = 0;
-    ASSERT_TRUE(
-        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written));
-    ASSERT_TRUE(writer.Close());
-}
 
 // The left channel of a capture's WAV where it is loud.
 std::vector<double> LoudPart(const std::string& bytes) {

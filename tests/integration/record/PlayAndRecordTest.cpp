@@ -29,7 +29,6 @@ namespace {
 
 using test::TempDir;
 
-constexpr double kToneHz = 1000.0;
 constexpr std::uint32_t kBackground = 0x3366CC;
 
 // 160 x 120 at 24 frames a second for ten seconds: a box moving across, and a looping tone.

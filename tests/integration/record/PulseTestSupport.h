@@ -1,10 +1,15 @@
 #pragma once
 // What the tests that record through the private sound server share: a null sink of their own,
-// a capture system that lists only its monitor, and a measure of a tone's strength.
+// a capture system that lists only its monitor, a tone to play and a measure of its strength.
 
+#include "core/record/CWavWriter.h"
+#include "core/record/SoundCapture.h"
 #include "platform/PulseCapture.h"
 
+#include <gtest/gtest.h>
+
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <functional>
@@ -61,6 +66,27 @@ private:
     std::string m_source;
     CPulseCaptureSystem m_pulse;
 };
+
+constexpr double kToneHz = 1000.0;
+
+// Writes `seconds` of a kToneHz sine, in both channels, as a WAV file in the capture's format.
+inline void WriteTone(const std::string& path, double seconds) {
+    CWavWriter writer;
+    ASSERT_TRUE(writer.Open(path, kCaptureFormat));
+    const auto frames = static_cast<std::size_t>(seconds * kCaptureFormat.rate);
+    std::vector<std::int16_t> samples(frames * 2);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / kCaptureFormat.rate;
+        const auto value =
+            static_cast<std::int16_t>(12000 * std::sin(2 * std::numbers::pi * kToneHz * t));
+        samples[2 * i] = value;
+        samples[2 * i + 1] = value;
+    }
+    std::uint32_t written = 0;
+    ASSERT_TRUE(
+        writer.Write(static_cast<std::uint32_t>(samples.size() * 2), samples.data(), &written));
+    ASSERT_TRUE(writer.Close());
+}
 
 // Relative strength of `hz` in the samples (Goertzel).
 inline double Power(const std::vector<double>& samples, double hz, double rate) {

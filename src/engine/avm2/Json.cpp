@@ -2,6 +2,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/text/TextEncoding.h"
 
 #include <algorithm>
 #include <cmath>
@@ -102,19 +103,6 @@ private:
         return Value::number(std::strtod(m_s.substr(start, m_at - start).c_str(), nullptr));
     }
 
-    static void appendUtf8(std::string& out, unsigned c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 63));
-        } else {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 63));
-            out += static_cast<char>(0x80 | (c & 63));
-        }
-    }
-
     std::string string() {
         ++m_at; // '"'
         std::string out;
@@ -140,7 +128,7 @@ private:
                 out += meant[k];
             } else if (e == 'u' && m_at + 4 <= m_s.size()) {
                 appendUtf8(out,
-                           static_cast<unsigned>(std::stoul(m_s.substr(m_at, 4), nullptr, 16)));
+                           static_cast<char32_t>(std::stoul(m_s.substr(m_at, 4), nullptr, 16)));
                 m_at += 4;
             } else {
                 fail();

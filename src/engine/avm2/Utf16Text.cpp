@@ -1,5 +1,7 @@
 #include "engine/avm2/Utf16Text.h"
 
+#include "engine/text/TextEncoding.h"
+
 namespace kinovex::flash::avm2 {
 
 namespace {
@@ -30,24 +32,6 @@ std::size_t decodeAt(std::string_view s, std::size_t at, char32_t& c) {
     }
     c = v;
     return extra + 1;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 63));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 63));
-        out += static_cast<char>(0x80 | (c & 63));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 63));
-        out += static_cast<char>(0x80 | ((c >> 6) & 63));
-        out += static_cast<char>(0x80 | (c & 63));
-    }
 }
 
 bool high(char32_t u) {

@@ -57,25 +57,29 @@ std::u32string decodeMovieText(std::string_view bytes, int swfVersion) {
     return out;
 }
 
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xc0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xe0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    } else if (c < 0x110000) {
+        out += static_cast<char>(0xf0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
+        out += static_cast<char>(0x80 | (c & 0x3f));
+    }
+}
+
 std::string encodeUtf8(std::u32string_view text) {
     std::string out;
     out.reserve(text.size());
     for (char32_t c : text) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xc0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xe0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        } else if (c < 0x110000) {
-            out += static_cast<char>(0xf0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3f));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3f));
-            out += static_cast<char>(0x80 | (c & 0x3f));
-        }
+        appendUtf8(out, c);
     }
     return out;
 }

@@ -15,5 +15,7 @@ std::u32string decodeMovieText(std::string_view bytes, int swfVersion);
 std::u32string decodeUtf8(std::string_view bytes);
 
 std::string encodeUtf8(std::u32string_view text);
+// Appends one character as UTF-8; a value past U+10FFFF is no character and adds nothing.
+void appendUtf8(std::string& out, char32_t c);
 
 } // namespace kinovex::flash

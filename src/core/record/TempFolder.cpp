@@ -71,16 +71,6 @@ bool CacheTempUsable(const fs::path& temp) {
 
 } // namespace
 
-const char* TempFolderErrorText(TempFolderError error) {
-    switch (error) {
-    case TempFolderError::None:
-        return "no error";
-    case TempFolderError::NotWritable:
-        return "no folder for temporary files can be written";
-    }
-    return "unknown error";
-}
-
 TempFolderChoice ChooseTempFolder(const std::string& programFolder) {
     TempFolderChoice choice;
     const fs::path programTemp = fs::path(programFolder) / "Temp";

@@ -12,9 +12,6 @@ enum class TempFolderError {
     NotWritable, // neither the program folder's Temp nor the cache's could be written
 };
 
-// A text for logs and messages.
-const char* TempFolderErrorText(TempFolderError error);
-
 struct TempFolderChoice {
     std::string folder; // the chosen folder, made and tried; empty on an error
     TempFolderError error = TempFolderError::None;

@@ -142,7 +142,7 @@ TEST(PulseCapture, MixerReportsTheMonitorAsTheSelectedMixInput) {
     EXPECT_EQ(name.substr(name.size() - 2), "ix") << "the start-up check accepts it";
 }
 
-TEST(PulseCapture, DevicesStartWithThePrimaryEntryThenTheDefaultSource) {
+TEST(PulseCapture, DevicesStartWithThePrimaryEntryThenTheDefaultSinksMonitor) {
     REQUIRE_SOUND_SERVER();
     std::vector<CaptureDeviceEntry> entries;
     CPulseCaptureSystem system;

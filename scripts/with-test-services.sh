@@ -17,14 +17,16 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# X server on the first free display number.
-display=99
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-    display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1280x1024x24 -nolisten tcp -noreset >"$work/xvfb.log" 2>&1 &
+# X server on a display number it picks itself (and writes once it is ready), so that servers
+# started side by side never reach for the same one.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" \
+    >"$work/xvfb.log" 2>&1 &
 pids+=($!)
-export DISPLAY=":$display"
+for _ in $(seq 1 100); do
+    [ -s "$work/display" ] && break
+    sleep 0.05
+done
+export DISPLAY=":$(head -n 1 "$work/display")"
 
 # Sound server with a null sink; its monitor is the "mix" recording input.
 export XDG_RUNTIME_DIR="$work/runtime"

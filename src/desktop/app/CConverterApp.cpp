@@ -1,12 +1,14 @@
 #include "desktop/app/CConverterApp.h"
 
 #include "core/record/TempFolder.h"
+#include "desktop/app/CommandLine.h"
 #include "desktop/mainwindow/CMainDlg.h"
 #include "desktop/moviepage/CMoviePage.h"
 #include "desktop/widgets/CSettingsDlg.h"
 #include "platform/ProgramFolder.h"
 #include "platform/qt/UserFolders.h"
 
+#include <QFile>
 #include <QSettings>
 
 #include <filesystem>
@@ -38,6 +40,36 @@ QString TempFolderMessage(const TempFolderChoice& choice) {
     for (const std::string& folder : choice.tried)
         text += u'\n' + QString::fromStdString(folder);
     return text;
+}
+
+// Selects the movie `path` as a click in the browser would, or says, once the window is up,
+// why it cannot: the window then starts on the last folder.
+void OpenStartMovie(CMainDlg& window, const QString& path,
+                    std::shared_ptr<DesktopDialogs> dialogs) {
+    QString text;
+    switch (CheckMovieFile(QFile::encodeName(path).toStdString())) {
+    case MovieFileProblem::None: {
+        const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+        const QString file = path.mid(slash + 1);
+        window.m_pPage->m_strMovieFolder = path.left(slash + 1);
+        window.m_pPage->m_strStartMovie = file.left(file.lastIndexOf(QLatin1Char('.')));
+        window.m_nPanel = 0; // the browser, where the movie shows selected
+        return;
+    }
+    case MovieFileProblem::Missing:
+        text = QStringLiteral("The movie %1 cannot be found.").arg(path);
+        break;
+    case MovieFileProblem::NotMovie:
+        text = QStringLiteral("Invalid file type.");
+        break;
+    case MovieFileProblem::Unreadable:
+        text = QStringLiteral("The movie %1 cannot be read.").arg(path);
+        break;
+    }
+    CMainDlg* parent = &window;
+    QMetaObject::invokeMethod(
+        parent, [parent, dialogs, text] { dialogs->MessageBox(text, parent); },
+        Qt::QueuedConnection);
 }
 
 } // namespace
@@ -112,6 +144,9 @@ bool CConverterApp::InitInstance() {
             store->value(QStringLiteral("Output"), documents + QStringLiteral("/Tessaline"))
                 .toString();
     }
+
+    if (!m_strStartMovie.isEmpty())
+        OpenStartMovie(*mainDlg, m_strStartMovie, m_services.dialogs);
 
     // 11. The whole interactive run.
     mainDlg->exec();

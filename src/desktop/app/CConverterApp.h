@@ -20,6 +20,9 @@ public:
 
     // The program's folder without a trailing separator; also the current directory.
     QString m_strAppFolder;
+    // The movie named on the command line, as an absolute path; empty for none. The main
+    // window opens on the browser with it selected, or says why it cannot be opened.
+    QString m_strStartMovie;
 
 private:
     MainWindowServices m_services;

@@ -81,6 +81,11 @@ void CMoviePage::OnInitDialog() {
             m_wndFolderTree.SelectFolder(m_strMovieFolder, true);
         }
         m_wndFileList.FillFromFolder(m_strMovieFolder);
+        // As a click on it would: the movie's information shows and Play plays it.
+        const QList<QListWidgetItem*> start =
+            m_wndFileList.findItems(m_strStartMovie, Qt::MatchExactly | Qt::MatchCaseSensitive);
+        if (!m_strStartMovie.isEmpty() && !start.isEmpty())
+            m_wndFileList.setCurrentItem(start.front());
     }
 
     m_pSettingsDlg->OnInitDialog();

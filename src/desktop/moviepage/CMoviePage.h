@@ -71,7 +71,9 @@ public:
     // settings by start-up.
     QString m_strMovieFolder;
     QString m_strMovieName; // the selected movie without ".swf"; empty when none
-    QRect m_rcMovie;        // where the player window goes, set by the main window
+    // The movie (without ".swf") that the list selects when the page is first filled.
+    QString m_strStartMovie;
+    QRect m_rcMovie; // where the player window goes, set by the main window
     int m_nMovieWidth = 500;
     int m_nMovieHeight = 300;
     CSplitterBar m_wndSplitter;

@@ -4,6 +4,7 @@
 #include "desktop/widgets/CSettingsDlg.h"
 
 #include "NotedDialogs.h"
+#include "SwfWriter.h"
 #include "TempDir.h"
 
 #include <QApplication>
@@ -31,6 +32,11 @@ struct SeenInWindow {
     int profileIndex = -99;
     QString outputFolder;
     fs::path currentDirectory;
+    // The browser and the information lines.
+    QString treeFolder;
+    QStringList listSelection;
+    QString info;
+    int panel = -1;
 };
 
 // Runs the whole start-up against folders of the test's own, closing the main window as soon
@@ -58,14 +64,26 @@ protected:
             auto* window = qobject_cast<CMainDlg*>(QApplication::activeModalWidget());
             if (window == nullptr)
                 return;
-            seen = SeenInWindow{window->m_pPage->m_strMovieFolder,
-                                window->m_pPage->m_pSettingsDlg->profileIndex,
-                                window->m_pPage->m_pSettingsDlg->outputFolder, fs::current_path()};
+            CMoviePage& page = *window->m_pPage;
+            QStringList selection;
+            for (const QListWidgetItem* item : page.m_wndFileList.selectedItems())
+                selection << item->text();
+            seen = SeenInWindow{page.m_strMovieFolder,
+                                page.m_pSettingsDlg->profileIndex,
+                                page.m_pSettingsDlg->outputFolder,
+                                fs::current_path(),
+                                page.m_wndFolderTree.GetSelectedFolder(),
+                                selection,
+                                window->m_strInfo1 + " | " + window->m_strInfo2 + " | " +
+                                    window->m_strInfo3,
+                                window->m_nPanel};
+            QApplication::processEvents(); // what the window does once it is up
             if (whileOpen)
                 whileOpen(*window);
             window->close(); // as the window's Close button does; Escape is inert
         });
         CConverterApp app(DesktopMainWindowServices(m_dialogs));
+        app.m_strStartMovie = m_startMovie;
         EXPECT_FALSE(app.InitInstance());
         QApplication::processEvents(); // let a timer that found no window go by
         return seen;
@@ -75,6 +93,7 @@ protected:
         return QSettings(QString::fromStdString(m_settingsFile.string()), QSettings::IniFormat);
     }
 
+    QString m_startMovie; // the command line's movie
     fs::path m_programFolder;
     fs::path m_documents;
     fs::path m_settingsFile;
@@ -209,6 +228,68 @@ TEST_F(Startup, CorruptOrUnreadableSettingsGiveTheDefaults) {
         seen = Run();
         ASSERT_TRUE(seen.has_value());
         EXPECT_EQ(seen->movieFolder, "/");
+    }
+}
+
+// A folder of three movies of 320 x 240 at 12 frames a second, five frames long.
+fs::path WriteMovieFolder(const fs::path& folder) {
+    fs::create_directories(folder);
+    for (const char* name : {"Intro 10.swf", "Intro 2.swf", "Bouncing Ball.swf"}) {
+        swf::SwfWriter movie(320, 240, 12);
+        for (int frame = 0; frame < 5; ++frame)
+            movie.showFrame();
+        movie.save(folder / name);
+    }
+    return folder;
+}
+
+TEST_F(Startup, TheCommandLinesMovieIsSelectedInTheBrowserAndPlayPlaysIt) {
+    InstallEncoder();
+    const fs::path folder = WriteMovieFolder(m_root / "My Movies");
+    m_startMovie = QString::fromStdString((folder / "Intro 2.swf").string());
+    QString playing;
+    const auto seen = Run([&](CMainDlg& window) {
+        window.OnPlay();
+        if (window.Run().State() == RunState::Playing)
+            playing = window.m_pPage->m_strMovieName;
+        window.OnPlay(); // stops it
+    });
+    ASSERT_TRUE(seen.has_value());
+    const QString folderText = QString::fromStdString(folder.string());
+    EXPECT_EQ(seen->movieFolder, folderText + "/");
+    EXPECT_EQ(seen->treeFolder, folderText);
+    EXPECT_EQ(seen->listSelection, QStringList{"Intro 2"});
+    EXPECT_EQ(seen->info, "Frame: 5 | FPS:    12.00 | Size:    320x240");
+    EXPECT_EQ(seen->panel, 0) << "the browser shows";
+    EXPECT_EQ(playing, "Intro 2");
+    EXPECT_TRUE(m_boxes.isEmpty()) << m_boxes.join(" | ").toStdString();
+
+    QSettings stored = Stored();
+    stored.beginGroup("Moviqa");
+    EXPECT_EQ(stored.value("LastPath").toString(), folderText + "/");
+}
+
+TEST_F(Startup, AMovieThatCannotBeOpenedIsNamedAndTheLastFolderShows) {
+    InstallEncoder();
+    const fs::path folder = WriteMovieFolder(m_root / "movies");
+    WriteFile(folder / "notes.txt", "text");
+    fs::create_directories(m_settingsFile.parent_path());
+    const std::string last = "[Moviqa]\nLastPath=" + folder.string() + "/\n";
+    const QString gone = QString::fromStdString((m_root / "Gone.swf").string());
+    const std::pair<QString, QString> cases[] = {
+        {gone, "The movie " + gone + " cannot be found."},
+        {QString::fromStdString((folder / "notes.txt").string()), "Invalid file type."},
+    };
+    for (const auto& c : cases) {
+        WriteFile(m_settingsFile, last);
+        m_boxes.clear();
+        m_startMovie = c.first;
+        const auto seen = Run();
+        ASSERT_TRUE(seen.has_value());
+        EXPECT_EQ(m_boxes, QStringList{c.second});
+        EXPECT_EQ(seen->treeFolder, QString::fromStdString(folder.string()));
+        EXPECT_TRUE(seen->listSelection.isEmpty());
+        EXPECT_EQ(seen->panel, 1) << "the player, as at any start";
     }
 }
 

@@ -1,10 +1,13 @@
 #include "desktop/browser/CMovieListCtrl.h"
 
+#include "desktop/browser/NaturalOrder.h"
 #include "desktop/browser/ShellIcons.h"
 
 #include <QMouseEvent>
 
+#include <algorithm>
 #include <filesystem>
+#include <vector>
 
 namespace kinovex {
 
@@ -46,23 +49,31 @@ void CMovieListCtrl::FillFromFolder(QString folder) {
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
 
+    struct Movie {
+        std::string title; // the file name without ".swf"
+        fs::path path;
+    };
+    std::vector<Movie> movies;
     std::error_code error;
     const fs::path root = fs::path(folder.toStdString());
-    // The directory is read in the order the file system gives; each item goes to the top.
     for (fs::directory_iterator it(root, error), end; !error && it != end; it.increment(error)) {
         std::error_code typeError;
         if (it->is_directory(typeError))
             continue; // also a link to a folder, and a folder named like a movie
         const std::string name = it->path().filename().string();
         const std::size_t dot = name.rfind('.');
-        if (dot == std::string::npos)
-            continue;
-        const QString extension = QString::fromStdString(name.substr(dot)).toLower();
-        if (extension != QLatin1String(".swf"))
-            continue;
-        const QString title = QString::fromStdString(name.substr(0, dot));
-        auto* item = new QListWidgetItem(MovieFileIcon(QString::fromStdString(it->path())), title);
-        insertItem(0, item);
+        if (dot != std::string::npos &&
+            QString::fromStdString(name.substr(dot)).toLower() == QLatin1String(".swf"))
+            movies.push_back(Movie{name.substr(0, dot), it->path()});
+    }
+    // By title as people read them; "Intro.swf" and "Intro.SWF" by their file names.
+    std::sort(movies.begin(), movies.end(), [](const Movie& a, const Movie& b) {
+        const int titles = NaturalCompare(a.title, b.title);
+        return titles != 0 ? titles < 0 : a.path.filename() < b.path.filename();
+    });
+    for (const Movie& movie : movies) {
+        addItem(new QListWidgetItem(MovieFileIcon(QString::fromStdString(movie.path)),
+                                    QString::fromStdString(movie.title)));
     }
 }
 

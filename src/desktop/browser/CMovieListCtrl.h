@@ -15,7 +15,8 @@ public:
     ~CMovieListCtrl() override;
 
     // Shows the movies of `folder` (one level, sub-folders never): every file whose name ends
-    // in ".swf" in any letter case, hidden ones too, each new item placed before the others.
+    // in ".swf" in any letter case, hidden ones too, in the names' natural order
+    // (NaturalOrder.h).
     // The folder normally ends with a separator; one is added when it does not.
     void FillFromFolder(QString folder);
 

@@ -52,23 +52,23 @@ TEST(MovieList, ListsMovieFilesInAnyLetterCaseAndNothingElse) {
         EXPECT_FALSE(list.item(i)->icon().isNull()) << list.item(i)->text().toStdString();
 }
 
-TEST(MovieList, ShowsTheReverseOfTheDirectoryOrderAndIsClearedFirst) {
+TEST(MovieList, ShowsTheTitlesInNaturalOrderAndIsClearedFirst) {
     TempDir dir("movie order");
-    for (const char* name : {"a.swf", "b.swf", "c.swf", "d.swf", "e.swf"})
+    for (const char* name : {"intro 10.swf", "Intro 2.swf", "Intro 2.SWF", "bouncing ball.swf",
+                             "Bouncing Ball 3.swf", "Intro.swf", "intro 011.swf", "_old.swf"})
         WriteFile(dir / name, "FWS");
-    QStringList directoryOrder;
-    for (const auto& entry : fs::directory_iterator(dir.path()))
-        directoryOrder.prepend(QString::fromStdString(entry.path().stem().string()));
+    const QStringList expected = {"_old",    "bouncing ball", "Bouncing Ball 3", "Intro",
+                                  "Intro 2", "Intro 2",       "intro 10",        "intro 011"};
 
     CMovieListCtrl list;
     list.FillFromFolder(Folder(dir));
-    EXPECT_EQ(Titles(list), directoryOrder);
+    EXPECT_EQ(Titles(list), expected);
 
     list.FillFromFolder(Folder(dir));
-    EXPECT_EQ(Titles(list), directoryOrder) << "one copy of each after a second fill";
+    EXPECT_EQ(Titles(list), expected) << "one copy of each after a second fill";
 
     list.FillFromFolder(QString::fromStdString(dir.str())); // without the separator
-    EXPECT_EQ(Titles(list), directoryOrder);
+    EXPECT_EQ(Titles(list), expected);
 
     list.FillFromFolder(Folder(dir) + "missing/");
     EXPECT_EQ(list.count(), 0) << "a folder that does not exist leaves the list empty";

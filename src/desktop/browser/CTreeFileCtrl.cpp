@@ -91,6 +91,7 @@ bool LessByName(const FolderNodeData& a, const FolderNodeData& b) {
 
 CTreeFileCtrl::CTreeFileCtrl(QWidget* parent)
     : QTreeWidget(parent), m_fnListDrives([] { return ListDrives(); }),
+      m_fnListMounts([] { return ListUserMounts(UserMountRoots(CurrentMountPlaces())); }),
       m_pNetwork(CreateSmbNetworkSource()), m_pShares(&CShareList::Instance()),
       m_fnFileFlags(ReadFileFlags) {
     setObjectName(QString::number(IDC_FOLDER_TREE));
@@ -144,6 +145,10 @@ void CTreeFileCtrl::SetHasChildren(QTreeWidgetItem* item, int count) {
 
 void CTreeFileCtrl::SetDriveLister(DriveLister lister) {
     m_fnListDrives = std::move(lister);
+}
+
+void CTreeFileCtrl::SetMountLister(UserMountLister lister) {
+    m_fnListMounts = std::move(lister);
 }
 
 void CTreeFileCtrl::SetNetworkSource(std::unique_ptr<CNetworkSource> source) {
@@ -523,8 +528,31 @@ void CTreeFileCtrl::FillDrives(QTreeWidgetItem* parent, bool redrawControl) {
         AddNode(parent, std::move(nodeData), shared, icon, icon, true);
         any = true;
     }
-    if (!any)
+    if (!AddUserMounts(parent) && !any)
         SetHasChildren(parent, 0);
+}
+
+bool CTreeFileCtrl::AddUserMounts(QTreeWidgetItem* parent) {
+    const std::vector<UserMount> mounts =
+        m_fnListMounts ? m_fnListMounts() : std::vector<UserMount>{};
+    bool any = false;
+    for (const UserMount& mount : mounts) {
+        const bool shownAsDrive =
+            std::any_of(m_drives.begin(), m_drives.end(), [&](const DriveInfo& drive) {
+                return drive.root == mount.path && IsDriveShown(drive);
+            });
+        if (shownAsDrive)
+            continue;
+        FolderNodeData nodeData;
+        nodeData.strFullPath = QString::fromStdString(mount.path);
+        nodeData.strDisplayName = QString::fromStdString(mount.name);
+        const QIcon icon = DriveIcon(mount.type);
+        // A button without looking inside: a network folder may be slow to answer.
+        QTreeWidgetItem* node = AddNode(parent, std::move(nodeData), false, icon, icon, false);
+        node->setText(0, QString::fromStdString(mount.name)); // the folder's name, not a label
+        any = true;
+    }
+    return any;
 }
 
 bool CTreeFileCtrl::IsDriveShown(const DriveInfo& drive) const {

@@ -1,9 +1,11 @@
 #pragma once
-// The folder tree of the browser: Home, with Documents, the computer's drives and the network
-// below it. Nodes are filled one level at a time when first expanded and dropped again on
-// collapse; folders that vanished are pruned when they are selected or expanded.
+// The folder tree of the browser: Home, with Documents, the computer's drives (with the user's
+// mounted media and network folders beside them) and the network below it. Nodes are filled one
+// level at a time when first expanded and dropped again on collapse; folders that vanished are
+// pruned when they are selected or expanded.
 
 #include "desktop/browser/NetworkSource.h"
+#include "desktop/browser/UserMounts.h"
 #include "platform/Drives.h"
 #include "platform/FileFlags.h"
 
@@ -61,6 +63,7 @@ public:
     // The sources of the nodes; tests replace them.
     using DriveLister = std::function<std::vector<DriveInfo>()>;
     void SetDriveLister(DriveLister lister);
+    void SetMountLister(UserMountLister lister);
     void SetNetworkSource(std::unique_ptr<CNetworkSource> source);
     void SetShareList(CShareList* shares);
     void SetFileFlagsReader(std::function<FileFlags(const std::string&)> reader);
@@ -111,6 +114,8 @@ private:
     void AddDesktopNode();
     void AddTopLevelNodes();
     void FillDrives(QTreeWidgetItem* parent, bool redrawControl);
+    // The user's mounts after the drives; false when there is none to show.
+    bool AddUserMounts(QTreeWidgetItem* parent);
     bool IsDriveShown(const DriveInfo& drive) const;
     QString GetDriveLabel(const DriveInfo& drive) const;
     const DriveInfo* FindDrive(const QString& path) const;
@@ -143,6 +148,7 @@ private:
 
     std::vector<DriveInfo> m_drives;
     DriveLister m_fnListDrives;
+    UserMountLister m_fnListMounts;
     std::unique_ptr<CNetworkSource> m_pNetwork;
     CShareList* m_pShares = nullptr;
     std::function<FileFlags(const std::string&)> m_fnFileFlags;

@@ -97,6 +97,7 @@ protected:
                     {"/dev/shm", DRIVE_RAMDISK, "", "tmpfs"},
                     {"/nonexistent/kinovex-cd", DRIVE_CDROM, "/dev/sr0", "iso9660"}};
         m_tree.SetDriveLister([this] { return m_drives; });
+        m_tree.SetMountLister([this] { return ListUserMounts(m_mountRoots); });
         m_tree.SetShareList(&m_shares);
         m_tree.SetFileFlagsReader([](const std::string& path) {
             return FileFlags{path.ends_with("/Packed"), path.ends_with("/Secret")};
@@ -136,6 +137,7 @@ protected:
     ScopedEnv m_documentsEnv;
     CShareList m_shares;
     std::vector<DriveInfo> m_drives;
+    std::vector<MountRoot> m_mountRoots; // none unless a test makes some
     FakeNetwork* m_pNetwork = nullptr;
     CTreeFileCtrl m_tree;
 };
@@ -162,6 +164,36 @@ TEST_F(FolderTree, ShowsHomeWithDocumentsComputerAndNetworkAndOnlyFixedDisks) {
     m_tree.expandItem(computer);
     EXPECT_EQ(ChildTexts(computer), (QStringList{"/", Path("data"), Path("Visible")}))
         << "read again after a collapse";
+}
+
+TEST_F(FolderTree, TheUsersMountsShowBesideTheDrivesByNameAndAreReadAgainOnOpening) {
+    const MountPlaces places{"ann", 1000, (m_root / "runtime").string(), m_root.str()};
+    m_mountRoots = UserMountRoots(places);
+    for (const char* folder :
+         {"media/ann/Stick 10/Cartoons", "media/ann/stick 2", "runtime/gvfs/ftp:host=example.org"})
+        fs::create_directories(m_root / folder);
+    // A mount the drive list shows already is not shown twice.
+    m_drives.push_back({(m_root / "media/ann/Disk").string(), DRIVE_FIXED, "", "ext4"});
+    fs::create_directories(m_root / "media/ann/Disk");
+
+    QTreeWidgetItem* computer = m_tree.MyComputerNode();
+    m_tree.expandItem(computer);
+    const QStringList drives{"/", Path("data"), Path("media/ann/Disk")};
+    EXPECT_EQ(ChildTexts(computer),
+              drives + QStringList({"ftp:host=example.org", "stick 2", "Stick 10"}));
+    QTreeWidgetItem* stick = computer->child(5);
+    EXPECT_EQ(m_tree.GetItemFolder(stick), Path("media/ann/Stick 10"));
+    m_tree.setCurrentItem(stick);
+    m_tree.expandItem(stick);
+    EXPECT_EQ(ChildTexts(stick), QStringList{"Cartoons"});
+    EXPECT_EQ(m_tree.GetSelectedFolder(), Path("media/ann/Stick 10"));
+
+    fs::remove_all(m_root / "media/ann/stick 2");
+    fs::create_directories(m_root / "media/ann/Camera");
+    m_tree.collapseItem(computer);
+    m_tree.expandItem(computer);
+    EXPECT_EQ(ChildTexts(computer),
+              drives + QStringList({"Camera", "ftp:host=example.org", "Stick 10"}));
 }
 
 TEST_F(FolderTree, RemovableDrivesGetAButtonUntilTheirMediumTurnsOutUnreadable) {

@@ -8,6 +8,7 @@
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"
+#include "ScreenshotHome.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -18,37 +19,33 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 
 namespace kinovex {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(Screenshot, MainWindowStates) {
     const QString folder = test::ScreenshotFolder();
     ASSERT_FALSE(folder.isEmpty()) << "set KINOVEX_SCREENSHOTS and run on an X display";
     test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
-    test::TempDir home("main window");
-    test::ScopedEnv settings("KINOVEX_SETTINGS", (home / "settings.conf").string());
+    const test::ScreenshotHome home;
+    test::TempDir scratch("main window");
+    test::ScopedEnv settings("KINOVEX_SETTINGS", (scratch / "settings.conf").string());
     // The recording on a clock of the test's, without the sound server or the conversion.
     const test::FakeRecording fake = test::MakeFakeRecording({}, true);
     MainWindowServices services;
     services.dialogs = std::make_shared<test::NotedDialogs>();
     services.recording = fake.Services();
-    services.tempFolder = (home / "Temp").string();
+    services.tempFolder = (scratch / "Temp").string();
+    services.drives = [&home] { return home.Drives(); };
+    services.userMounts = [&home] { return home.Mounts(); };
     services.recordingInputs = [](std::vector<std::string>& names, int& current) {
         names = {"Monitor of Null Output - Stereo Mix"};
         current = 0;
     };
 
-    test::TempDir movies("Cartoons");
-    for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
-        fs::copy_file(entry.path(), movies / entry.path().filename().string());
-
     CMainDlg dialog(services);
     CMoviePage& page = *dialog.m_pPage;
-    page.m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
+    page.m_strMovieFolder = home.MovieFolder();
     page.m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
     dialog.move(0, 0);
     dialog.show();

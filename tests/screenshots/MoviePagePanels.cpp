@@ -8,6 +8,7 @@
 
 #include "FakeRecordingServices.h"
 #include "NotedDialogs.h"
+#include "ScreenshotHome.h"
 #include "Screenshots.h"
 #include "TempDir.h"
 
@@ -16,22 +17,16 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 namespace kinovex {
 namespace {
-
-namespace fs = std::filesystem;
 
 TEST(Screenshot, MoviePagePanels) {
     const QString folder = test::ScreenshotFolder();
     ASSERT_FALSE(folder.isEmpty()) << "set KINOVEX_SCREENSHOTS and run on an X display";
     test::ScopedEnv programFolder("KINOVEX_PROGRAM_FOLDER", KINOVEX_PROGRAM_DIR);
 
-    // A folder of movies to browse: the generated samples.
-    test::TempDir movies("Cartoons");
-    for (const auto& entry : fs::directory_iterator(fs::path(KINOVEX_PROGRAM_DIR) / "samples"))
-        fs::copy_file(entry.path(), movies / entry.path().filename().string());
+    const test::ScreenshotHome home;
+    test::TempDir temp("screens temp");
 
     const test::FakeRecording fake = test::MakeFakeRecording();
     RecordingRun run(fake.Services()); // outlives the page
@@ -39,10 +34,12 @@ TEST(Screenshot, MoviePagePanels) {
     QWidget window; // the main window's visible area
     window.setWindowFlag(Qt::FramelessWindowHint);
     window.setGeometry(0, 0, 800, 500);
-    auto* page = new CMoviePage(run, dialogs, (movies / "Temp").string(), &window);
-    page->m_strMovieFolder = QString::fromStdString(movies.str()) + "/";
+    auto* page = new CMoviePage(run, dialogs, temp.str(), &window);
+    home.Apply(page->m_wndFolderTree);
+    page->m_strMovieFolder = home.MovieFolder();
     page->m_pSettingsDlg->outputFolder = QStringLiteral("/home/ann/Documents/Tessaline");
     page->OnInitDialog();
+    page->m_wndFolderTree.expandItem(page->m_wndFolderTree.MyComputerNode());
     page->move(0, 0);
     page->LayoutPanels(800, 500);
     window.show();

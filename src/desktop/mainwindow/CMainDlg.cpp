@@ -140,6 +140,10 @@ CMainDlg::CMainDlg(MainWindowServices services, QWidget* parent)
     // reach the frame, where it would start moving the window.
     m_wndPageHost.setAttribute(Qt::WA_NoMousePropagation);
     m_pPage = new CMoviePage(m_run, *m_services.dialogs, m_services.tempFolder, &m_wndPageHost);
+    if (m_services.drives)
+        m_pPage->m_wndFolderTree.SetDriveLister(m_services.drives);
+    if (m_services.userMounts)
+        m_pPage->m_wndFolderTree.SetMountLister(m_services.userMounts);
     setFont(DialogFont());
     setMinimumSize(kMinWidth, kMinHeight);
     // The hit zones' cursors follow the mouse over the frame.

@@ -4,6 +4,8 @@
 // step, the sound server's recording inputs and the volume control.
 
 #include "core/record/RecordingRun.h"
+#include "desktop/browser/UserMounts.h"
+#include "platform/Drives.h"
 #include "platform/qt/DesktopDialogs.h"
 
 #include <functional>
@@ -23,6 +25,10 @@ struct MainWindowServices {
     RecordingInputQuery recordingInputs;
     VolumeControlStarter volumeControl;
     std::string tempFolder; // where recordings make their temporary files, chosen at start
+    // What the folder tree shows under Computer; null for the system's own (tests and the
+    // pictures of the docs give made-up ones).
+    std::function<std::vector<DriveInfo>()> drives;
+    UserMountLister userMounts;
 };
 
 // Runs the conversion window on the recording; the output is named after the movie and the

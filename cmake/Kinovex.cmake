@@ -73,3 +73,12 @@ function(kinovex_program name)
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${KINOVEX_PROGRAM_DIR})
     install(TARGETS ${name} RUNTIME DESTINATION ${KINOVEX_INSTALL_DIR})
 endfunction()
+
+# Links <prefix>/bin/<command> to the program of that name in the installed program folder, so
+# that the command is on PATH while the program still finds its folder (links resolved).
+function(kinovex_command_link command)
+    install(CODE "file(MAKE_DIRECTORY \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin\")
+        file(CREATE_LINK ../${KINOVEX_INSTALL_DIR}/${command}
+            \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${command}\" SYMBOLIC)
+        message(STATUS \"Installing: \$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/${command}\")")
+endfunction()

@@ -2,6 +2,7 @@
 
 #include "desktop/app/CConverterApp.h"
 #include "desktop/app/CommandLine.h"
+#include "desktop/app/ProgramIcon.h"
 
 #include <QApplication>
 #include <QFile>
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
     line = ReadCommandLine(argc, argv);
     if (const int status = AnswerCommandLine(line); status >= 0)
         return status;
+    kinovex::SetUpProgramIcon();
     kinovex::CConverterApp app;
     app.m_strStartMovie = QFile::decodeName(line.moviePath.c_str());
     app.InitInstance();

@@ -26,6 +26,9 @@ packages=(
     # a private sound server, screenshots
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils pulseaudio pulseaudio-utils imagemagick hyperfine
+    # the Debian package (scripts/package.sh) and the checkers its test runs on the desktop
+    # file, the metainfo and the manual pages
+    dpkg-dev desktop-file-utils appstream groff-base
     # the batch recipe of docs/batch.md, run by a test as written there
     parallel
     # libFuzzer and the sanitizer runtimes clang links into the fuzz target

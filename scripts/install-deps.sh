@@ -29,6 +29,8 @@ packages=(
     # the Debian package (scripts/package.sh) and the checkers its test runs on the desktop
     # file, the metainfo and the manual pages
     dpkg-dev desktop-file-utils appstream groff-base
+    # the installed program driven with the mouse, as its user
+    xdotool
     # the batch recipe of docs/batch.md, run by a test as written there
     parallel
     # libFuzzer and the sanitizer runtimes clang links into the fuzz target

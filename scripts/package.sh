@@ -105,6 +105,18 @@ Description: play Flash movies and turn them into video files
  kinovex-frame draws frames of a movie as PNG pictures.
 EOF
 
+# The desktop program run by root can write its Temp folder into the program folder, and a
+# killed run leaves it there: it goes with the package, so that removing it leaves nothing.
+cat >"$stage/DEBIAN/postrm" <<'EOF'
+#!/bin/sh
+set -e
+if [ "$1" = remove ] || [ "$1" = purge ]; then
+    rm -rf /usr/lib/kinovex/Temp
+    rmdir /usr/lib/kinovex 2>/dev/null || true
+fi
+EOF
+chmod 0755 "$stage/DEBIAN/postrm"
+
 deb=$out/kinovex_${version}_${arch}.deb
 dpkg-deb --root-owner-group -Zxz --build "$stage" "$deb" >&2
 if [ "$build" = "$root/build-deb/build" ] && command -v lintian >/dev/null; then

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,11 @@ struct IconCase {
     bool programFolderIcons; // the build's res/icons/ copied into the program folder
     std::vector<int> sizes;  // the icon's sizes; none for a null icon
 };
+
+// Test listings show the case's name rather than its bytes.
+void PrintTo(const IconCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ProgramIconSource : public ::testing::TestWithParam<IconCase> {
 protected:

@@ -26,6 +26,10 @@ packages=(
     # a private sound server, screenshots
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     xvfb xauth x11-utils pulseaudio pulseaudio-utils imagemagick hyperfine
+    # the desktop's other sound server, which the recording's choice of input is tested on too:
+    # PipeWire with its pulse server and session manager, on a session bus of its own
+    # (dbus-run-session). scripts/with-test-services.sh keeps its tests on PulseAudio.
+    pipewire pipewire-pulse wireplumber dbus-daemon
     # the Debian package (scripts/package.sh) and the checkers its test runs on the desktop
     # file, the metainfo and the manual pages
     dpkg-dev desktop-file-utils appstream groff-base

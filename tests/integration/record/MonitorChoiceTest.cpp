@@ -118,9 +118,12 @@ const ServerRecipe& RecipeOf(ServerKind kind) {
         "module-null-source source_name=microphone",
         {}};
     // wireplumber needs a session bus, pipewire-pulse makes $XDG_RUNTIME_DIR/pulse/native.
+    // Both give up for good when PipeWire's socket is not there yet: they wait for it.
     static const ServerRecipe pipeWire{
         {"dbus-run-session", "pipewire", "wireplumber", "pipewire-pulse", "pactl", "paplay"},
-        {"dbus-run-session", "--", "sh", "-c", "pipewire & wireplumber & exec pipewire-pulse"},
+        {"dbus-run-session", "--", "sh", "-c",
+         "pipewire & for i in $(seq 400); do [ -S \"$XDG_RUNTIME_DIR/pipewire-0\" ] && break; "
+         "sleep 0.05; done; wireplumber & exec pipewire-pulse"},
         "module-null-sink sink_name=microphone media.class=Audio/Source/Virtual",
         {"module-always-sink"}};
     return kind == ServerKind::PulseAudio ? pulseAudio : pipeWire;
@@ -158,7 +161,7 @@ public:
         prctl(PR_GET_CHILD_SUBREAPER, &m_wasSubreaper);
         prctl(PR_SET_CHILD_SUBREAPER, 1);
         if (m_missing.empty())
-            m_up = Start(socket);
+            m_failure = Start(socket);
     }
     ~PrivateSoundServer() {
         Stop();
@@ -169,7 +172,9 @@ public:
 
     // The programs of this kind that are not installed, empty when all are.
     const std::string& Missing() const { return m_missing; }
-    bool Up() const { return m_up; }
+    bool Up() const { return m_missing.empty() && m_failure.empty(); }
+    // Which step of the start failed.
+    const std::string& Failure() const { return m_failure; }
     std::string Log() const { return test::ReadFile(m_dir / "server.log"); }
     const TempDir& Dir() const { return m_dir; }
 
@@ -196,31 +201,36 @@ private:
         m_env.push_back(std::make_unique<ScopedEnv>(name, value));
     }
 
-    bool Start(const std::string& socket) {
+    // Starts the server and puts the devices in place; tells what failed, if anything.
+    std::string Start(const std::string& socket) {
         std::vector<std::string> start = m_recipe.start;
         for (auto& argument : start)
             if (const auto at = argument.find("{socket}"); at != std::string::npos)
                 argument.replace(at, 8, socket);
         m_pid = Spawn(start, (m_dir / "server.log").string(), true);
         // A loaded machine may take a few seconds to bring a server and its session up.
-        if (m_pid <= 0 || !PollUntil([] { return RunToEnd({"pactl", "info"}); }, 20))
-            return false;
+        if (m_pid <= 0)
+            return "cannot start " + start[0];
+        if (!PollUntil([] { return RunToEnd({"pactl", "info"}); }, 20))
+            return "no answer to pactl info";
         m_speakersModule = OutputOf("pactl load-module module-null-sink sink_name=speakers");
-        if (m_speakersModule.empty() ||
-            OutputOf("pactl load-module " + m_recipe.microphone).empty())
-            return false;
+        if (m_speakersModule.empty())
+            return "no speakers";
+        if (OutputOf("pactl load-module " + m_recipe.microphone).empty())
+            return "no microphone";
         // PipeWire keeps the defaults in metadata its session manager makes: ask again until
         // both are in place.
-        return PollUntil(
-            [] {
-                std::string source;
-                std::string sink;
+        std::string source;
+        std::string sink;
+        const bool defaultsSet = PollUntil(
+            [&] {
                 return RunToEnd({"pactl", "set-default-sink", "speakers"}) &&
                        RunToEnd({"pactl", "set-default-source", "microphone"}) &&
                        QueryPulseSources(nullptr, &source, &sink) && source == "microphone" &&
                        sink == "speakers";
             },
             20);
+        return defaultsSet ? "" : "the defaults stay " + sink + " and " + source;
     }
 
     // Ends the server with every process it started; none may stay behind.
@@ -246,7 +256,7 @@ private:
     std::string m_speakersModule;
     pid_t m_pid = 0;
     int m_wasSubreaper = 0;
-    bool m_up = false;
+    std::string m_failure;
 };
 
 // The left channel of a capture's WAV where it is loud.
@@ -274,8 +284,9 @@ protected:
                 FAIL() << reason;
             GTEST_SKIP() << reason;
         }
-        ASSERT_TRUE(m_server->Up()) << NameOf(GetParam()) << " did not come up:\n"
-                                    << m_server->Log();
+        ASSERT_TRUE(m_server->Up())
+            << NameOf(GetParam()) << " did not come up: " << m_server->Failure() << "\n"
+            << m_server->Log();
         const bool pipeWire = OutputOf("pactl info").find("on PipeWire") != std::string::npos;
         ASSERT_EQ(pipeWire, GetParam() == ServerKind::PipeWire) << "another server answers";
     }

@@ -1,6 +1,7 @@
 // Which input a recording takes on a desktop whose default source is a microphone: a sound
-// server of this test's own (so that changing its defaults disturbs no other test), with a
-// null sink where playback goes and a null source as the microphone.
+// server of this test's own (so that changing its defaults disturbs no other test), PulseAudio
+// and PipeWire in turn, with a null sink where playback goes and a null source as the
+// microphone.
 
 #include "core/record/CWavWriter.h"
 #include "core/record/SoundCapture.h"

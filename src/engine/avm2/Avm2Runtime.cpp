@@ -1,5 +1,6 @@
 #include "engine/avm2/Avm2Runtime.h"
 
+#include "engine/avm2/DisplayGeometry.h"
 #include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/TimerClasses.h"
 
@@ -216,32 +217,93 @@ DisplayObject* placed(Object* o) {
     return o->clip != nullptr ? o->clip->owner() : nullptr;
 }
 
+// The matrix scripts move: the placement's for an object the timeline placed, else one kept
+// on the script object (the main timeline's, one a script made).
+constexpr const char* kMatrixFields[6] = {"ma", "mb", "mc", "md", "mtx", "mty"};
+Matrix objectMatrix(Object* o) {
+    if (DisplayObject* d = placed(o)) {
+        return d->matrix;
+    }
+    Matrix m;
+    double* fields[6] = {&m.a, &m.b, &m.c, &m.d, &m.tx, &m.ty};
+    for (int i = 0; i < 6; ++i) {
+        const Value v = hidden(o, kMatrixFields[i]);
+        if (v.isNumeric()) {
+            *fields[i] = v.num();
+        }
+    }
+    return m;
+}
+// A script's move: the timeline no longer moves the object.
+void setObjectMatrix(Object* o, const Matrix& m) {
+    if (DisplayObject* d = placed(o)) {
+        d->matrix = m;
+        d->scriptTransformed = true;
+        return;
+    }
+    const double fields[6] = {m.a, m.b, m.c, m.d, m.tx, m.ty};
+    for (int i = 0; i < 6; ++i) {
+        setHidden(o, kMatrixFields[i], Value::number(fields[i]));
+    }
+}
+// Scale and rotation as a script last set them, else as the matrix gives them.
+avm2::ScaleRotation scaleRotation(Object* o) {
+    const Value rotation = hidden(o, "rotation");
+    if (!rotation.isNumeric()) {
+        return avm2::scaleRotationOf(objectMatrix(o));
+    }
+    return {hidden(o, "scaleX").num(), hidden(o, "scaleY").num(), rotation.num()};
+}
+void setScaleRotation(Object* o, const avm2::ScaleRotation& sr) {
+    setHidden(o, "scaleX", Value::number(sr.scaleX));
+    setHidden(o, "scaleY", Value::number(sr.scaleY));
+    setHidden(o, "rotation", Value::number(sr.rotation));
+    setObjectMatrix(o, avm2::withScaleRotation(objectMatrix(o), sr));
+}
+
 Value doX(Machine& vm, Value s, Args) {
-    DisplayObject* d = placed(self(vm, s));
-    return Value::number(d != nullptr ? d->matrix.tx / 20.0 : vm.toNumber(hidden(s.o, "x")));
+    return Value::number(objectMatrix(self(vm, s)).tx / 20.0);
 }
 Value doY(Machine& vm, Value s, Args) {
-    DisplayObject* d = placed(self(vm, s));
-    return Value::number(d != nullptr ? d->matrix.ty / 20.0 : vm.toNumber(hidden(s.o, "y")));
+    return Value::number(objectMatrix(self(vm, s)).ty / 20.0);
 }
 Value doSetX(Machine& vm, Value s, Args args) {
-    const double v = vm.toNumber(avm2::arg(args, 0));
-    if (DisplayObject* d = placed(self(vm, s))) {
-        d->matrix.tx = static_cast<decltype(d->matrix.tx)>(std::round(v * 20));
-        d->scriptTransformed = true;
-    } else {
-        setHidden(s.o, "x", Value::number(std::round(v * 20) / 20));
-    }
+    Matrix m = objectMatrix(self(vm, s));
+    m.tx = avm2::twipsOf(vm.toNumber(avm2::arg(args, 0)));
+    setObjectMatrix(s.o, m);
     return Value();
 }
 Value doSetY(Machine& vm, Value s, Args args) {
-    const double v = vm.toNumber(avm2::arg(args, 0));
-    if (DisplayObject* d = placed(self(vm, s))) {
-        d->matrix.ty = static_cast<decltype(d->matrix.ty)>(std::round(v * 20));
-        d->scriptTransformed = true;
-    } else {
-        setHidden(s.o, "y", Value::number(std::round(v * 20) / 20));
-    }
+    Matrix m = objectMatrix(self(vm, s));
+    m.ty = avm2::twipsOf(vm.toNumber(avm2::arg(args, 0)));
+    setObjectMatrix(s.o, m);
+    return Value();
+}
+Value doScaleX(Machine& vm, Value s, Args) {
+    return Value::number(scaleRotation(self(vm, s)).scaleX);
+}
+Value doScaleY(Machine& vm, Value s, Args) {
+    return Value::number(scaleRotation(self(vm, s)).scaleY);
+}
+Value doRotation(Machine& vm, Value s, Args) {
+    return Value::number(scaleRotation(self(vm, s)).rotation);
+}
+Value doSetScaleX(Machine& vm, Value s, Args args) {
+    avm2::ScaleRotation sr = scaleRotation(self(vm, s));
+    sr.scaleX = vm.toNumber(avm2::arg(args, 0));
+    setScaleRotation(s.o, sr);
+    return Value();
+}
+Value doSetScaleY(Machine& vm, Value s, Args args) {
+    avm2::ScaleRotation sr = scaleRotation(self(vm, s));
+    sr.scaleY = vm.toNumber(avm2::arg(args, 0));
+    setScaleRotation(s.o, sr);
+    return Value();
+}
+Value doSetRotation(Machine& vm, Value s, Args args) {
+    avm2::ScaleRotation sr = scaleRotation(self(vm, s));
+    sr.rotation = avm2::normalizedRotation(vm.toNumber(avm2::arg(args, 0)));
+    setScaleRotation(s.o, sr);
     return Value();
 }
 Value doVisible(Machine& vm, Value s, Args) {
@@ -383,6 +445,69 @@ Value removeChildAt(Machine& vm, Value s, Args args) {
     Value a[1] = {c};
     return removeChild(vm, s, Args(a, 1));
 }
+// The index of `c` among `o`'s children; an error for what is not one of them.
+std::size_t indexOfChild(Machine& vm, Object* o, const Value& c) {
+    if (!c.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter child must be non-null.");
+    }
+    auto it = std::find(o->children.begin(), o->children.end(), c.o);
+    if (it == o->children.end()) {
+        vm.throwError("ArgumentError", 2025,
+                      "The supplied DisplayObject must be a child of the caller.");
+    }
+    return static_cast<std::size_t>(it - o->children.begin());
+}
+std::size_t childIndexArg(Machine& vm, Object* o, const Value& v) {
+    const std::int32_t i = vm.toInt(v);
+    if (i < 0 || static_cast<std::size_t>(i) >= o->children.size()) {
+        vm.throwError("RangeError", 2006, "The supplied index is out of bounds.");
+    }
+    return static_cast<std::size_t>(i);
+}
+// The child moves to `index`; those between close up behind it.
+Value setChildIndex(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::size_t from = indexOfChild(vm, o, avm2::arg(args, 0));
+    const std::size_t to = childIndexArg(vm, o, avm2::arg(args, 1));
+    auto first = o->children.begin();
+    if (from < to) {
+        std::rotate(first + static_cast<std::ptrdiff_t>(from),
+                    first + static_cast<std::ptrdiff_t>(from) + 1,
+                    first + static_cast<std::ptrdiff_t>(to) + 1);
+    } else {
+        std::rotate(first + static_cast<std::ptrdiff_t>(to),
+                    first + static_cast<std::ptrdiff_t>(from),
+                    first + static_cast<std::ptrdiff_t>(from) + 1);
+    }
+    return Value();
+}
+Value swapChildren(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::size_t a = indexOfChild(vm, o, avm2::arg(args, 0));
+    const std::size_t b = indexOfChild(vm, o, avm2::arg(args, 1));
+    std::swap(o->children[a], o->children[b]);
+    return Value();
+}
+Value swapChildrenAt(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::size_t a = childIndexArg(vm, o, avm2::arg(args, 0));
+    const std::size_t b = childIndexArg(vm, o, avm2::arg(args, 1));
+    std::swap(o->children[a], o->children[b]);
+    return Value();
+}
+// Stops the container's own timeline and every one beneath it.
+Value stopAllMovieClips(Machine& vm, Value s, Args) {
+    std::vector<Object*> todo{self(vm, s)};
+    while (!todo.empty()) {
+        Object* o = todo.back();
+        todo.pop_back();
+        if (o->clip != nullptr) {
+            o->clip->setPlaying(false);
+        }
+        todo.insert(todo.end(), o->children.begin(), o->children.end());
+    }
+    return Value();
+}
 Value contains(Machine& vm, Value s, Args args) {
     const Value c = avm2::arg(args, 0);
     for (Object* o = c.isObject() ? c.o : nullptr; o != nullptr; o = o->parentObj) {
@@ -463,19 +588,24 @@ void gotoFrame(Machine& vm, Object* o, const Value& frame, bool play) {
         return d >= -2147483648.0 && d <= 2147483647.0 ? static_cast<std::int64_t>(d)
                                                        : std::numeric_limits<std::int64_t>::max();
     };
+    // Movies before version 11 take what names no frame (a label that is not there, a part
+    // of a frame) as the first frame.
+    const bool lenient = host(vm).swfVersion() < 11;
     std::int64_t target = 0;
-    if (frame.isNumeric() || frame.isNullish() || frame.kind == avm2::Kind::Boolean) {
+    if (lenient && frame.isNumeric() && std::trunc(frame.num()) != frame.num()) {
+        target = 0;
+    } else if (frame.isNumeric() || frame.isNullish() || frame.kind == avm2::Kind::Boolean) {
         target = frameIndex(frame);
     } else {
         const std::string text = vm.toString(frame);
         auto it = c->definition().labels.find(text);
         if (it == c->definition().labels.end()) {
             const Value n = Value::number(vm.toNumber(vm.str(text)));
-            if (std::isnan(n.num())) {
+            if (std::isnan(n.num()) && !lenient) {
                 vm.throwError("ArgumentError", 2109,
                               "Frame label " + text + " not found in scene " + "Scene 1" + ".");
             }
-            target = frameIndex(n);
+            target = std::isnan(n.num()) ? 0 : frameIndex(n);
         } else {
             target = it->second;
         }
@@ -607,9 +737,9 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(display, "root", doRoot);
     m.defineGetter(display, "stage", doStage);
     m.defineGetter(display, "alpha", doOne, doIgnore);
-    m.defineGetter(display, "scaleX", doOne, doIgnore);
-    m.defineGetter(display, "scaleY", doOne, doIgnore);
-    m.defineGetter(display, "rotation", doZero, doIgnore);
+    m.defineGetter(display, "scaleX", doScaleX, doSetScaleX);
+    m.defineGetter(display, "scaleY", doScaleY, doSetScaleY);
+    m.defineGetter(display, "rotation", doRotation, doSetRotation);
     m.defineGetter(display, "width", doZero, doIgnore);
     m.defineGetter(display, "height", doZero, doIgnore);
     m.defineGetter(display, "mouseX", doZero);
@@ -628,6 +758,10 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineMethod(container, "removeChild", removeChild, 1);
     m.defineMethod(container, "removeChildAt", removeChildAt, 1);
     m.defineMethod(container, "contains", contains, 1);
+    m.defineMethod(container, "setChildIndex", setChildIndex, 2);
+    m.defineMethod(container, "swapChildren", swapChildren, 2);
+    m.defineMethod(container, "swapChildrenAt", swapChildrenAt, 2);
+    m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
     m.defineGetter(sprite, "graphics", doNull);
@@ -671,6 +805,10 @@ double Avm2Runtime::frameRate() const {
     // The stage reads the header's 8.8 fixed-point rate unsigned: 0 stays 0, and what the
     // header means as negative reads as above 128.
     return m_movie.frameRate256() / 256.0;
+}
+
+std::uint8_t Avm2Runtime::swfVersion() const {
+    return m_movie.version();
 }
 
 void Avm2Runtime::setTraceSink(std::function<void(std::string_view)> sink) {

@@ -51,6 +51,7 @@ public:
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
     double frameRate() const;
+    std::uint8_t swfVersion() const;
     avm2::TimerQueue& timers() { return m_timers; }
 
 private:

@@ -1,5 +1,6 @@
 #include "engine/avm2/Avm2Runtime.h"
 
+#include "engine/avm2/ClipScenes.h"
 #include "engine/avm2/DisplayGeometry.h"
 #include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/TimerClasses.h"
@@ -521,41 +522,110 @@ Value contains(Machine& vm, Value s, Args args) {
 
 // ---- movie clips ----
 
+// The scenes and labels of a clip; one a script made has one frame and no labels.
+std::vector<avm2::ClipScene> clipScenes(Machine& vm, const TimelineInstance* c) {
+    if (c == nullptr) {
+        return avm2::scenesOf({}, 1);
+    }
+    const bool main = c == host(vm).root();
+    return avm2::scenesOf(main ? host(vm).sceneData().scenes : std::vector<SceneDef>{},
+                          c->frameCount());
+}
+// In frame order; the main timeline's as the scene tag gives them, when it has one.
+std::vector<FrameLabelDef> clipLabels(Machine& vm, const TimelineInstance* c) {
+    std::vector<FrameLabelDef> out;
+    if (c == nullptr) {
+        return out;
+    }
+    const SceneData& data = host(vm).sceneData();
+    if (c == host(vm).root() && !data.scenes.empty()) {
+        out = data.labels;
+    } else {
+        for (const auto& [name, frame] : c->definition().labels) {
+            out.push_back({frame, name});
+        }
+    }
+    std::stable_sort(out.begin(), out.end(), [](const FrameLabelDef& a, const FrameLabelDef& b) {
+        return a.frame < b.frame;
+    });
+    return out;
+}
+const avm2::ClipScene& currentSceneOf(const std::vector<avm2::ClipScene>& scenes,
+                                      const TimelineInstance* c) {
+    return avm2::sceneAt(scenes, c != nullptr ? c->currentFrame() : 0);
+}
+
 Value mcCurrentFrame(Machine& vm, Value s, Args) {
-    Object* o = self(vm, s);
-    return Value::integer(
-        o->clip != nullptr ? static_cast<std::int32_t>(o->clip->currentFrame() + 1) : 1);
+    TimelineInstance* c = self(vm, s)->clip;
+    if (c == nullptr) {
+        return Value::integer(0);
+    }
+    const avm2::ClipScene& scene = currentSceneOf(clipScenes(vm, c), c);
+    return Value::integer(static_cast<std::int32_t>(c->currentFrame() - scene.start + 1));
 }
 Value mcTotalFrames(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
     return Value::integer(o->clip != nullptr ? static_cast<std::int32_t>(o->clip->frameCount())
                                              : 1);
 }
-Value mcCurrentLabel(Machine& vm, Value s, Args) {
-    Object* o = self(vm, s);
-    if (o->clip == nullptr) {
-        return Value::null();
-    }
-    const std::uint32_t frame = o->clip->currentFrame();
-    std::string best;
-    std::uint32_t bestFrame = 0;
-    bool found = false;
-    for (const auto& [label, f] : o->clip->definition().labels) {
-        if (f <= frame && (!found || f >= bestFrame)) {
-            best = label;
-            bestFrame = f;
-            found = true;
+// The labels of a scene as FrameLabel objects, their frames counted from the scene's start.
+Value sceneLabels(Machine& vm, const avm2::ClipScene& scene,
+                  const std::vector<FrameLabelDef>& labels) {
+    std::vector<Value> out;
+    ClassInfo* cls = vm.builtin("flash.display.FrameLabel");
+    for (const FrameLabelDef& l : labels) {
+        if (l.frame >= scene.start && l.frame - scene.start < scene.length) {
+            Value a[2] = {vm.str(l.name),
+                          Value::integer(static_cast<std::int32_t>(l.frame - scene.start + 1))};
+            out.push_back(Value::obj(vm.constructClass(cls, Args(a, 2))));
         }
     }
-    return found ? vm.str(best) : Value::null();
+    return Value::obj(vm.newArray(std::move(out)));
+}
+Value sceneObject(Machine& vm, const avm2::ClipScene& scene,
+                  const std::vector<FrameLabelDef>& labels) {
+    Value a[3] = {vm.str(scene.name), sceneLabels(vm, scene, labels),
+                  Value::integer(static_cast<std::int32_t>(scene.length))};
+    return Value::obj(vm.constructClass(vm.builtin("flash.display.Scene"), Args(a, 3)));
+}
+Value mcCurrentLabels(Machine& vm, Value s, Args) {
+    TimelineInstance* c = self(vm, s)->clip;
+    const auto scenes = clipScenes(vm, c);
+    return sceneLabels(vm, currentSceneOf(scenes, c), clipLabels(vm, c));
+}
+Value mcCurrentScene(Machine& vm, Value s, Args) {
+    TimelineInstance* c = self(vm, s)->clip;
+    const auto scenes = clipScenes(vm, c);
+    return sceneObject(vm, currentSceneOf(scenes, c), clipLabels(vm, c));
+}
+Value mcScenes(Machine& vm, Value s, Args) {
+    TimelineInstance* c = self(vm, s)->clip;
+    const auto labels = clipLabels(vm, c);
+    std::vector<Value> out;
+    for (const avm2::ClipScene& scene : clipScenes(vm, c)) {
+        out.push_back(sceneObject(vm, scene, labels));
+    }
+    return Value::obj(vm.newArray(std::move(out)));
+}
+// The last label at or before the current frame, in the current scene.
+Value mcCurrentLabel(Machine& vm, Value s, Args) {
+    TimelineInstance* c = self(vm, s)->clip;
+    const auto scenes = clipScenes(vm, c);
+    const avm2::ClipScene& scene = currentSceneOf(scenes, c);
+    const std::vector<FrameLabelDef> labels = clipLabels(vm, c);
+    const FrameLabelDef* best = nullptr;
+    for (const FrameLabelDef& l : labels) {
+        if (l.frame >= scene.start && l.frame <= c->currentFrame()) {
+            best = &l;
+        }
+    }
+    return best != nullptr ? vm.str(best->name) : Value::null();
 }
 Value mcCurrentFrameLabel(Machine& vm, Value s, Args) {
-    Object* o = self(vm, s);
-    if (o->clip != nullptr) {
-        for (const auto& [label, f] : o->clip->definition().labels) {
-            if (f == o->clip->currentFrame()) {
-                return vm.str(label);
-            }
+    TimelineInstance* c = self(vm, s)->clip;
+    for (const FrameLabelDef& l : clipLabels(vm, c)) {
+        if (l.frame == c->currentFrame()) {
+            return vm.str(l.name);
         }
     }
     return Value::null();
@@ -576,68 +646,85 @@ Value mcIsPlaying(Machine& vm, Value s, Args) {
     TimelineInstance* c = self(vm, s)->clip;
     return Value::boolean(c != nullptr && c->playing());
 }
-void gotoFrame(Machine& vm, Object* o, const Value& frame, bool play) {
+// The frame (0-based) a goto names. A label that is not there is an error, or the first frame
+// in movies before version 11.
+std::int64_t gotoTarget(Machine& vm, TimelineInstance* c, const Value& frame,
+                        const avm2::ClipScene& scene, bool sceneNamed) {
+    std::string text;
+    double number = 0;
+    if (frame.isNumeric() || frame.isNullish() || frame.kind == avm2::Kind::Boolean) {
+        number = vm.toNumber(frame);
+        text = std::trunc(number) == number ? std::string() : vm.toString(frame);
+    } else {
+        text = vm.toString(frame);
+        number = vm.toNumber(vm.str(text));
+    }
+    const std::optional<std::int64_t> target =
+        avm2::gotoFrameIndex(number, text, clipLabels(vm, c), scene, sceneNamed);
+    if (!target && host(vm).swfVersion() >= 11) {
+        const std::string sceneName = scene.name.empty() ? "Scene 1" : scene.name;
+        vm.throwError("ArgumentError", 2109,
+                      "Frame label " + text + " not found in scene " + sceneName + ".");
+    }
+    return target.value_or(0);
+}
+// gotoAndStop and gotoAndPlay: `sceneArg`, when given, names the scene the frame is in.
+void gotoFrame(Machine& vm, Object* o, const Value& frame, const Value& sceneArg, bool play) {
     TimelineInstance* c = o->clip;
     if (c == nullptr) {
         return;
     }
-    // A frame number less one past the 32-bit int range is the last frame (-0x80000000 is);
-    // what is not a number is a label by its text, or a number written out.
-    const auto frameIndex = [&vm](const Value& n) -> std::int64_t {
-        const double d = std::trunc(vm.toNumber(n)) - 1;
-        return d >= -2147483648.0 && d <= 2147483647.0 ? static_cast<std::int64_t>(d)
-                                                       : std::numeric_limits<std::int64_t>::max();
-    };
-    // Movies before version 11 take what names no frame (a label that is not there, a part
-    // of a frame) as the first frame.
-    const bool lenient = host(vm).swfVersion() < 11;
-    std::int64_t target = 0;
-    if (lenient && frame.isNumeric() && std::trunc(frame.num()) != frame.num()) {
-        target = 0;
-    } else if (frame.isNumeric() || frame.isNullish() || frame.kind == avm2::Kind::Boolean) {
-        target = frameIndex(frame);
-    } else {
-        const std::string text = vm.toString(frame);
-        auto it = c->definition().labels.find(text);
-        if (it == c->definition().labels.end()) {
-            const Value n = Value::number(vm.toNumber(vm.str(text)));
-            if (std::isnan(n.num()) && !lenient) {
-                vm.throwError("ArgumentError", 2109,
-                              "Frame label " + text + " not found in scene " + "Scene 1" + ".");
-            }
-            target = std::isnan(n.num()) ? 0 : frameIndex(n);
-        } else {
-            target = it->second;
+    const auto scenes = clipScenes(vm, c);
+    const avm2::ClipScene* scene = &currentSceneOf(scenes, c);
+    if (!sceneArg.isNullish()) {
+        const std::string name = vm.toString(sceneArg);
+        auto it = std::find_if(scenes.begin(), scenes.end(),
+                               [&](const avm2::ClipScene& sc) { return sc.name == name; });
+        if (it == scenes.end()) {
+            vm.throwError("ArgumentError", 2108, "Scene " + name + " was not found.");
         }
+        scene = &*it;
     }
+    std::int64_t target = gotoTarget(vm, c, frame, *scene, !sceneArg.isNullish());
     target = std::clamp<std::int64_t>(target, 0, static_cast<std::int64_t>(c->frameCount()) - 1);
     c->setPlaying(play);
     if (static_cast<std::uint32_t>(target) != c->currentFrame()) {
+        if (c == host(vm).root()) {
+            // The blocks of the frames jumped to or over are loaded before it shows.
+            host(vm).loadBlocksUpTo(static_cast<std::uint32_t>(target));
+        }
         c->jumpTo(static_cast<std::uint32_t>(target));
         c->setPlaying(play);
         host(vm).runFrameScripts();
     }
 }
 Value mcGotoAndStop(Machine& vm, Value s, Args args) {
-    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), false);
+    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), avm2::arg(args, 1), false);
     return Value();
 }
 Value mcGotoAndPlay(Machine& vm, Value s, Args args) {
-    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), true);
+    gotoFrame(vm, self(vm, s), avm2::arg(args, 0), avm2::arg(args, 1), true);
     return Value();
 }
 Value mcNextFrame(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
     if (o->clip != nullptr) {
-        gotoFrame(vm, o, Value::integer(static_cast<std::int32_t>(o->clip->currentFrame() + 2)),
-                  false);
+        o->clip->setPlaying(false);
+        if (o->clip->currentFrame() + 1 < o->clip->frameCount()) {
+            o->clip->jumpTo(o->clip->currentFrame() + 1);
+            host(vm).runFrameScripts();
+        }
     }
     return Value();
 }
 Value mcPrevFrame(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
     if (o->clip != nullptr) {
-        gotoFrame(vm, o, Value::integer(static_cast<std::int32_t>(o->clip->currentFrame())), false);
+        o->clip->setPlaying(false);
+        if (o->clip->currentFrame() > 0) {
+            o->clip->jumpTo(o->clip->currentFrame() - 1);
+            host(vm).runFrameScripts();
+        }
     }
     return Value();
 }
@@ -656,6 +743,28 @@ Value mcAddFrameScript(Machine& vm, Value s, Args args) {
     }
     return Value();
 }
+
+// FrameLabel(name, frame) and Scene(name, labels, numFrames) keep what they are made with.
+Value frameLabelInit(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
+    setHidden(s.o, "frame", Value::integer(vm.toInt(avm2::arg(args, 1))));
+    return Value();
+}
+Value sceneInit(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
+    setHidden(s.o, "labels", avm2::arg(args, 1));
+    setHidden(s.o, "numFrames", Value::integer(vm.toInt(avm2::arg(args, 2))));
+    return Value();
+}
+#define HIDDEN_GETTER(FN, FIELD)                                                                   \
+    Value FN(Machine& vm, Value s, Args) {                                                         \
+        return hidden(self(vm, s), FIELD);                                                         \
+    }
+HIDDEN_GETTER(hiddenName, "name")
+HIDDEN_GETTER(hiddenFrame, "frame")
+HIDDEN_GETTER(hiddenLabels, "labels")
+HIDDEN_GETTER(hiddenNumFrames, "numFrames")
+#undef HIDDEN_GETTER
 
 Value stageFrameRate(Machine& vm, Value s, Args) {
     const Value set = hidden(self(vm, s), "frameRate");
@@ -780,6 +889,18 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineMethod(clip, "nextFrame", mcNextFrame);
     m.defineMethod(clip, "prevFrame", mcPrevFrame);
     m.defineMethod(clip, "addFrameScript", mcAddFrameScript, 2);
+    m.defineGetter(clip, "currentLabels", mcCurrentLabels);
+    m.defineGetter(clip, "currentScene", mcCurrentScene);
+    m.defineGetter(clip, "scenes", mcScenes);
+    ClassInfo* frameLabel = m.defineNativeClass("flash.display", "FrameLabel", dispatcher);
+    frameLabel->nativeInit = frameLabelInit;
+    m.defineGetter(frameLabel, "name", hiddenName);
+    m.defineGetter(frameLabel, "frame", hiddenFrame);
+    ClassInfo* scene = m.defineNativeClass("flash.display", "Scene", m.objectClass);
+    scene->nativeInit = sceneInit;
+    m.defineGetter(scene, "name", hiddenName);
+    m.defineGetter(scene, "labels", hiddenLabels);
+    m.defineGetter(scene, "numFrames", hiddenNumFrames);
     ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
     m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
@@ -809,6 +930,10 @@ double Avm2Runtime::frameRate() const {
 
 std::uint8_t Avm2Runtime::swfVersion() const {
     return m_movie.version();
+}
+
+const SceneData& Avm2Runtime::sceneData() const {
+    return m_movie.sceneData();
 }
 
 void Avm2Runtime::setTraceSink(std::function<void(std::string_view)> sink) {
@@ -850,6 +975,17 @@ void Avm2Runtime::loadBlocksOfFrame(std::uint32_t frame) {
         }
         m_vm->loadAbc(*block.file, refused, why);
     }
+}
+
+void Avm2Runtime::loadBlocksUpTo(std::uint32_t frame) {
+    if (frame + 1 <= m_blocksLoadedUpTo) {
+        return;
+    }
+    for (std::uint32_t f = m_blocksLoadedUpTo; f <= frame; ++f) {
+        loadBlocksOfFrame(f);
+    }
+    m_blocksLoadedUpTo = frame + 1;
+    guarded([&] { m_vm->runPendingScripts(); });
 }
 
 void Avm2Runtime::attachRoot(TimelineInstance& root) {
@@ -1059,13 +1195,7 @@ void Avm2Runtime::runFrame(double nowMs) {
             clip->advanceOwn();
         }
     }
-    if (m_root->currentFrame() + 1 > m_blocksLoadedUpTo) {
-        for (std::uint32_t f = m_blocksLoadedUpTo; f <= m_root->currentFrame(); ++f) {
-            loadBlocksOfFrame(f);
-        }
-        m_blocksLoadedUpTo = m_root->currentFrame() + 1;
-        guarded([&] { m_vm->runPendingScripts(); });
-    }
+    loadBlocksUpTo(m_root->currentFrame());
     broadcast("enterFrame");
     broadcast("frameConstructed");
     runFrameScripts();

@@ -6,6 +6,7 @@
 
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/TimerQueue.h"
+#include "engine/definitions/AbcBlocks.h"
 #include "engine/display/ScriptMachine.h"
 #include "engine/swf/Log.h"
 
@@ -50,8 +51,12 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
+    // Loads the ActionScript 3 blocks of the main timeline's frames up to `frame` (0-based) not
+    // loaded yet, and runs their scripts.
+    void loadBlocksUpTo(std::uint32_t frame);
     double frameRate() const;
     std::uint8_t swfVersion() const;
+    const SceneData& sceneData() const;
     avm2::TimerQueue& timers() { return m_timers; }
 
 private:

@@ -32,6 +32,21 @@ struct SymbolClass {
     std::string className;
 };
 
+// DefineSceneAndFrameLabelData: the main timeline's scenes and its labels as ActionScript 3
+// sees them, both in the order the tag gives them (frames 0-based).
+struct SceneDef {
+    std::uint32_t start = 0;
+    std::string name;
+};
+struct FrameLabelDef {
+    std::uint32_t frame = 0;
+    std::string name;
+};
+struct SceneData {
+    std::vector<SceneDef> scenes;
+    std::vector<FrameLabelDef> labels;
+};
+
 // Reads a DoABC (`withHeader` false) or DoABC2 body and verifies every method body. False with
 // `problem` set when the tag or its bytecode cannot be read; the block must then be left out.
 // When only some bodies are refused it is kept, and `problem` says how many and the first.
@@ -40,5 +55,7 @@ bool parseAbcBlock(std::span<const std::uint8_t> body, bool withHeader, AbcBlock
 // Appends the pairs of a SymbolClass body; false when it is cut short (the pairs read before
 // the damage are kept).
 bool parseSymbolClasses(std::span<const std::uint8_t> body, std::vector<SymbolClass>& out);
+// Reads a DefineSceneAndFrameLabelData body; false, with `out` left empty, when it is cut short.
+bool parseSceneData(std::span<const std::uint8_t> body, SceneData& out);
 
 } // namespace kinovex::flash

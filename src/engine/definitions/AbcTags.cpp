@@ -13,6 +13,30 @@ constexpr std::uint8_t kFileAttributesActionScript3 = 0x08;
 
 } // namespace
 
+bool parseSceneData(std::span<const std::uint8_t> body, SceneData& out) {
+    BitReader r(body);
+    SceneData data;
+    const std::uint32_t scenes = r.encodedU32();
+    for (std::uint32_t i = 0; i < scenes && r.ok(); ++i) {
+        SceneDef scene;
+        scene.start = r.encodedU32();
+        scene.name = r.string();
+        data.scenes.push_back(std::move(scene));
+    }
+    const std::uint32_t labels = r.ok() ? r.encodedU32() : 0;
+    for (std::uint32_t i = 0; i < labels && r.ok(); ++i) {
+        FrameLabelDef label;
+        label.frame = r.encodedU32();
+        label.name = r.string();
+        data.labels.push_back(std::move(label));
+    }
+    if (!r.ok()) {
+        return false;
+    }
+    out = std::move(data);
+    return true;
+}
+
 bool Movie::readScriptTag(const Tag& tag, Log& log) {
     switch (tag.code) {
     case TagFileAttributes: {
@@ -39,6 +63,8 @@ bool Movie::readScriptTag(const Tag& tag, Log& log) {
     }
     case TagSymbolClass:
         return parseSymbolClasses(tag.body, m_symbolClasses);
+    case TagDefineSceneAndFrameLabelData:
+        return parseSceneData(tag.body, m_sceneData);
     default:
         return true; // not a tag of ours: skipped by its length
     }

@@ -49,6 +49,8 @@ public:
     const std::vector<AbcBlock>& abcBlocks() const { return m_abcBlocks; }
     // The classes SymbolClass tags bind to characters, in the order they stand.
     const std::vector<SymbolClass>& symbolClasses() const { return m_symbolClasses; }
+    // The main timeline's scenes and labels (both empty when the movie has no such tag).
+    const SceneData& sceneData() const { return m_sceneData; }
     // DefineSound tags, for the mixer; moved out once it has them.
     std::vector<SoundDefinition>& sounds() { return m_sounds; }
 
@@ -73,6 +75,7 @@ private:
     bool m_actionScript3 = false;
     std::vector<AbcBlock> m_abcBlocks;
     std::vector<SymbolClass> m_symbolClasses;
+    SceneData m_sceneData;
 };
 
 } // namespace kinovex::flash

@@ -47,6 +47,7 @@ enum TagCode : std::uint16_t {
     TagDoAbc2 = 82,
     TagDefineShape4 = 83,
     TagDefineMorphShape2 = 84,
+    TagDefineSceneAndFrameLabelData = 86,
     TagDefineBitsJpeg4 = 90,
 };
 

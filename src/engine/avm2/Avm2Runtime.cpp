@@ -766,6 +766,47 @@ HIDDEN_GETTER(hiddenLabels, "labels")
 HIDDEN_GETTER(hiddenNumFrames, "numFrames")
 #undef HIDDEN_GETTER
 
+// ---- the movie's LoaderInfo ----
+
+Value doLoaderInfo(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    Avm2Runtime& rt = host(vm);
+    const bool ofMovie = o == rt.stageObject() || o == rt.rootObject() || o->clip != nullptr;
+    return ofMovie ? Value::obj(rt.loaderInfo()) : Value::null();
+}
+const Movie& movieOf(Machine& vm) {
+    return host(vm).movie();
+}
+Value liBytes(Machine& vm, Value, Args) {
+    return Value::number(static_cast<double>(movieOf(vm).fileLength()));
+}
+Value liContent(Machine& vm, Value, Args) {
+    return Value::obj(host(vm).rootObject());
+}
+Value liContentType(Machine& vm, Value, Args) {
+    return vm.str("application/x-shockwave-flash");
+}
+Value liActionScriptVersion(Machine&, Value, Args) {
+    return Value::integer(3);
+}
+Value liFrameRate(Machine& vm, Value, Args) {
+    return Value::number(host(vm).frameRate());
+}
+Value liWidth(Machine& vm, Value, Args) {
+    const Rect& r = movieOf(vm).frameSize();
+    return Value::integer(static_cast<std::int32_t>((r.xMax - r.xMin) / 20));
+}
+Value liHeight(Machine& vm, Value, Args) {
+    const Rect& r = movieOf(vm).frameSize();
+    return Value::integer(static_cast<std::int32_t>((r.yMax - r.yMin) / 20));
+}
+Value liSwfVersion(Machine& vm, Value, Args) {
+    return Value::integer(movieOf(vm).version());
+}
+Value doTrue(Machine&, Value, Args) {
+    return Value::boolean(true);
+}
+
 Value stageFrameRate(Machine& vm, Value s, Args) {
     const Value set = hidden(self(vm, s), "frameRate");
     return set.isUndefined() ? Value::number(host(vm).frameRate()) : set;
@@ -853,7 +894,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(display, "height", doZero, doIgnore);
     m.defineGetter(display, "mouseX", doZero);
     m.defineGetter(display, "mouseY", doZero);
-    m.defineGetter(display, "loaderInfo", doNull);
+    m.defineGetter(display, "loaderInfo", doLoaderInfo);
     m.defineGetter(display, "mask", doNull, doIgnore);
     ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);
     ClassInfo* container =
@@ -906,11 +947,25 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
     m.defineGetter(stage, "stageHeight", doZero, doIgnore);
     m_stage = m.newObject(stage);
+    ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
+    m.defineGetter(loaderInfo, "bytesLoaded", liBytes);
+    m.defineGetter(loaderInfo, "bytesTotal", liBytes);
+    m.defineGetter(loaderInfo, "content", liContent);
+    m.defineGetter(loaderInfo, "contentType", liContentType);
+    m.defineGetter(loaderInfo, "actionScriptVersion", liActionScriptVersion);
+    m.defineGetter(loaderInfo, "frameRate", liFrameRate);
+    m.defineGetter(loaderInfo, "width", liWidth);
+    m.defineGetter(loaderInfo, "height", liHeight);
+    m.defineGetter(loaderInfo, "swfVersion", liSwfVersion);
+    m.defineGetter(loaderInfo, "childAllowsParent", doTrue);
+    m.defineGetter(loaderInfo, "parentAllowsChild", doTrue);
+    m.defineGetter(loaderInfo, "loader", doNull);
     avm2::installTimerClasses(m);
 
     m.extraRoots = [this](std::vector<Object*>& out) {
         out.push_back(m_stage);
         out.push_back(m_rootObject);
+        out.push_back(m_loaderInfo);
         for (const auto& [timeline, obj] : m_objects) {
             out.push_back(obj);
         }
@@ -926,6 +981,13 @@ double Avm2Runtime::frameRate() const {
     // The stage reads the header's 8.8 fixed-point rate unsigned: 0 stays 0, and what the
     // header means as negative reads as above 128.
     return m_movie.frameRate256() / 256.0;
+}
+
+Object* Avm2Runtime::loaderInfo() {
+    if (m_loaderInfo == nullptr) {
+        m_loaderInfo = m_vm->newObject(m_vm->builtin("flash.display.LoaderInfo"));
+    }
+    return m_loaderInfo;
 }
 
 std::uint8_t Avm2Runtime::swfVersion() const {

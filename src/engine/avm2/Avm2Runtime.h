@@ -46,6 +46,9 @@ public:
     TimelineInstance* root() const { return m_root; }
     avm2::Object* rootObject() const { return m_rootObject; }
     avm2::Object* stageObject() const { return m_stage; }
+    // The main movie's LoaderInfo, made when first asked for.
+    avm2::Object* loaderInfo();
+    const Movie& movie() const { return m_movie; }
     // Dispatches `event` to `target` through its ancestors (capture, target, bubble).
     // `dispatcher`, when given, is an EventDispatcher acting for `target`: its own listeners
     // hear the target phase, the target's ancestors the others.
@@ -78,6 +81,7 @@ private:
     TimelineInstance* m_root = nullptr;
     avm2::Object* m_rootObject = nullptr;
     avm2::Object* m_stage = nullptr;
+    avm2::Object* m_loaderInfo = nullptr;
     std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
     std::vector<TimelineInstance*> m_order; // clips in creation order
     avm2::TimerQueue m_timers;

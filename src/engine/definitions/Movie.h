@@ -36,6 +36,7 @@ public:
     const Rect& frameSize() const { return m_file.frameSize; }
     std::uint16_t frameRate256() const { return m_file.frameRate256; }
     std::uint32_t declaredLength() const { return m_file.declaredLength; }
+    std::size_t fileLength() const { return m_file.fileLength; }
     const TimelineDef& timeline() const { return m_root; }
     Rgba background() const { return m_background; }
     std::size_t characterCount() const { return m_dictionary.size(); }

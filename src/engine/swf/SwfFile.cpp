@@ -113,6 +113,7 @@ SwfOpenResult open(std::span<const std::uint8_t> file, std::vector<std::uint8_t>
     const char sig = preamble.compression;
     out.compression = sig;
     out.version = preamble.version;
+    out.fileLength = file.size();
     out.declaredLength = preamble.declaredLength;
     if (out.declaredLength > kMaxMovieBytes) {
         return {false, "The movie is too large (" + std::to_string(out.declaredLength) +

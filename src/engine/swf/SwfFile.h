@@ -20,6 +20,7 @@ struct SwfFile {
     char compression = 'F'; // 'F' stored, 'C' zlib, 'Z' LZMA
     std::uint8_t version = 0;
     std::uint32_t declaredLength = 0;
+    std::size_t fileLength = 0; // the file's own bytes, compressed or not
     // The whole uncompressed movie, header included, so offsets match the format's own.
     std::vector<std::uint8_t> data;
     Rect frameSize;

@@ -231,9 +231,13 @@ TEST(MovieLoading, FileBytesGivenUpReadTheSameMovie) {
         Log copiedLog;
         SwfFile copied;
         ASSERT_TRUE(openSwf(std::span<const std::uint8_t>(bytes), copied, copiedLog).ok);
+        // The file's own length, what a movie's LoaderInfo counts as its bytes.
+        const std::size_t fileLength = bytes.size();
+        EXPECT_EQ(copied.fileLength, fileLength);
         Log takenLog;
         SwfFile taken;
         ASSERT_TRUE(openSwf(std::move(bytes), taken, takenLog).ok);
+        EXPECT_EQ(taken.fileLength, fileLength);
         EXPECT_EQ(taken.data, copied.data);
         EXPECT_EQ(taken.data.size(), taken.declaredLength);
         EXPECT_EQ(taken.frameCount, 10);

@@ -131,6 +131,9 @@ Value addEventListener(Machine& vm, Value s, Args args) {
     auto at = std::find_if(list.begin(), list.end(),
                            [&](const Object::Listener& l) { return l.priority < priority; });
     list.insert(at, Object::Listener{fn.o, capture, priority});
+    if (o->kind == ObjKind::Display) {
+        host(vm).listening(o, type);
+    }
     return Value();
 }
 
@@ -401,6 +404,12 @@ Value addChildAt(Machine& vm, Value s, Args args) {
     if (c.o == o) {
         vm.throwError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
     }
+    // A child of another container leaves it first, with its events; one already here only
+    // moves, and hears nothing.
+    const bool moving = c.o->parentObj == o;
+    if (!moving && c.o->parentObj != nullptr) {
+        host(vm).dispatchRemoved(c.o);
+    }
     detach(c.o);
     std::size_t at = args.size() > 1 ? static_cast<std::size_t>(std::max(0, vm.toInt(args[1])))
                                      : o->children.size();
@@ -409,14 +418,8 @@ Value addChildAt(Machine& vm, Value s, Args args) {
     }
     o->children.insert(o->children.begin() + static_cast<std::ptrdiff_t>(at), c.o);
     c.o->parentObj = o;
-    Value a[2] = {vm.str("added"), Value::boolean(true)};
-    if (ClassInfo* ev = vm.builtin("flash.events.Event")) {
-        host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
-        if (onStage(host(vm), c.o)) {
-            a[0] = vm.str("addedToStage");
-            a[1] = Value::boolean(false);
-            host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
-        }
+    if (!moving) {
+        host(vm).dispatchAdded(c.o);
     }
     return c;
 }
@@ -434,10 +437,7 @@ Value removeChild(Machine& vm, Value s, Args args) {
         vm.throwError("ArgumentError", 2025,
                       "The supplied DisplayObject must be a child of the caller.");
     }
-    Value a[2] = {vm.str("removed"), Value::boolean(true)};
-    if (ClassInfo* ev = vm.builtin("flash.events.Event")) {
-        host(vm).dispatch(c.o, vm.constructClass(ev, Args(a, 2)));
-    }
+    host(vm).dispatchRemoved(c.o);
     detach(c.o);
     return c;
 }
@@ -961,11 +961,14 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(loaderInfo, "parentAllowsChild", doTrue);
     m.defineGetter(loaderInfo, "loader", doNull);
     avm2::installTimerClasses(m);
+    ClassInfo* system = m.defineNativeClass("flash.system", "System", m.objectClass);
+    m.defineStatic(system, "gc", doIgnore);
 
     m.extraRoots = [this](std::vector<Object*>& out) {
         out.push_back(m_stage);
         out.push_back(m_rootObject);
         out.push_back(m_loaderInfo);
+        out.insert(out.end(), m_listening.begin(), m_listening.end());
         for (const auto& [timeline, obj] : m_objects) {
             out.push_back(obj);
         }
@@ -1176,16 +1179,75 @@ void Avm2Runtime::dispatch(Object* target, Object* event, Object* dispatcher) {
     setHidden(event, "eventPhase", Value::integer(2));
 }
 
+void Avm2Runtime::dispatchNew(Object* target, const char* type, bool bubbles) {
+    Machine& m = *m_vm;
+    Value a[2] = {m.str(type), Value::boolean(bubbles)};
+    Object* event = nullptr;
+    guarded([&] { event = m.constructClass(m.builtin("flash.events.Event"), Args(a, 2)); });
+    if (event != nullptr) {
+        dispatch(target, event);
+    }
+}
+
+// `type` to `top` and everything beneath it, each before its children.
+void Avm2Runtime::dispatchToSubtree(Object* top, const char* type) {
+    std::vector<Object*> todo{top};
+    while (!todo.empty()) {
+        Object* o = todo.back();
+        todo.pop_back();
+        dispatchNew(o, type, false);
+        todo.insert(todo.end(), o->children.rbegin(), o->children.rend());
+    }
+}
+
+void Avm2Runtime::dispatchAdded(Object* child) {
+    dispatchNew(child, "added", true);
+    if (onStage(*this, child)) {
+        dispatchToSubtree(child, "addedToStage");
+    }
+}
+
+void Avm2Runtime::dispatchRemoved(Object* child) {
+    dispatchNew(child, "removed", true);
+    if (onStage(*this, child)) {
+        dispatchToSubtree(child, "removedFromStage");
+    }
+}
+
+void Avm2Runtime::listening(Object* o, const std::string& type) {
+    const bool broadcastType =
+        type == "enterFrame" || type == "frameConstructed" || type == "exitFrame";
+    if (broadcastType && o->clip == nullptr && o != m_stage &&
+        std::find(m_listening.begin(), m_listening.end(), o) == m_listening.end()) {
+        m_listening.push_back(o);
+    }
+}
+
+// Every display object listening hears a frame's events, on the display list or not: the
+// stage, the timeline's clips in the order they were made, then those scripts made.
 void Avm2Runtime::broadcast(const char* type) {
     Machine& m = *m_vm;
     ClassInfo* ev = m.builtin("flash.events.Event");
     std::vector<Object*> targets;
-    if (m_stage->listeners.count(type) != 0) {
+    const auto hears = [type](const Object* o) {
+        auto it = o->listeners.find(type);
+        return it != o->listeners.end() && !it->second.empty();
+    };
+    if (hears(m_stage)) {
         targets.push_back(m_stage);
     }
     for (TimelineInstance* clip : m_order) {
         Object* o = m_objects[clip];
-        if (o != nullptr && o->listeners.count(type) != 0) {
+        if (o != nullptr && hears(o)) {
+            targets.push_back(o);
+        }
+    }
+    std::erase_if(m_listening, [](const Object* o) {
+        return std::all_of(o->listeners.begin(), o->listeners.end(),
+                           [](const auto& entry) { return entry.second.empty(); });
+    });
+    for (Object* o : m_listening) {
+        if (hears(o)) {
             targets.push_back(o);
         }
     }
@@ -1277,7 +1339,12 @@ void Avm2Runtime::finishFrame() {
         m_blocksLoadedUpTo = 1;
         guarded([&] { m_vm->runPendingScripts(); });
         m_rootObject = objectFor(*m_root);
+        // The main timeline joins the stage once made, and its first frame ends as every
+        // later one does.
+        dispatchAdded(m_rootObject);
+        broadcast("frameConstructed");
         runFrameScripts();
+        broadcast("exitFrame");
     }
     m_vm->collectGarbage();
 }

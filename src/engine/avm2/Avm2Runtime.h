@@ -54,6 +54,14 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
+    // A listener for `type` was added to display object `o`: one a script made hears the
+    // frame's events from then on.
+    void listening(avm2::Object* o, const std::string& type);
+    // Tells a child just added: "added" (bubbling), then "addedToStage" to it and all beneath
+    // it when it is on the stage.
+    void dispatchAdded(avm2::Object* child);
+    // The same before a child leaves its parent: "removed", then "removedFromStage".
+    void dispatchRemoved(avm2::Object* child);
     // Loads the ActionScript 3 blocks of the main timeline's frames up to `frame` (0-based) not
     // loaded yet, and runs their scripts.
     void loadBlocksUpTo(std::uint32_t frame);
@@ -71,6 +79,9 @@ private:
     // Runs `body` as one script entry: the budget is checked and what escapes is reported.
     template <class F> void guarded(F&& body);
     void broadcast(const char* type);
+    // Makes an Event of `type` and dispatches it to `target`.
+    void dispatchNew(avm2::Object* target, const char* type, bool bubbles);
+    void dispatchToSubtree(avm2::Object* top, const char* type);
     void loadBlocksOfFrame(std::uint32_t frame);
     // Calls what the timers have due by `nowMs`, the earliest first.
     void runTimers(double nowMs);
@@ -84,6 +95,7 @@ private:
     avm2::Object* m_loaderInfo = nullptr;
     std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
     std::vector<TimelineInstance*> m_order; // clips in creation order
+    std::vector<avm2::Object*> m_listening; // script-made objects with frame event listeners
     avm2::TimerQueue m_timers;
     std::uint32_t m_blocksLoadedUpTo = 0;
     bool m_started = false;

@@ -1,0 +1,218 @@
+// The ActionScript 3 display classes driven from here through the machine: containers
+// reordering their children, the events adding and removing send and in what order, frame
+// events for objects no timeline holds, and what a clip or the movie says of itself.
+
+#include "SwfWriter.h"
+#include "engine/avm2/Avm2Runtime.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/Timeline.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace kinovex::flash {
+namespace {
+
+using avm2::Args;
+using avm2::Machine;
+using avm2::Value;
+
+// An empty two-frame ActionScript 3 movie, its first frame shown, and what it traces.
+struct Running {
+    Movie movie;
+    Log log;
+    std::size_t liveSprites = 0;
+    std::unique_ptr<Avm2Runtime> rt;
+    std::unique_ptr<TimelineInstance> root;
+    std::vector<std::string> lines;
+
+    Running() {
+        swf::SwfWriter writer(550, 400, 24, {.version = 15, .fileAttributes = false});
+        writer.rawTag(69, {0x08, 0, 0, 0});
+        writer.showFrame();
+        writer.showFrame();
+        EXPECT_TRUE(movie.load(writer.finish(), log).ok);
+        rt = std::make_unique<Avm2Runtime>(movie, log);
+        rt->setTraceSink([this](std::string_view l) { lines.emplace_back(l); });
+        root = std::make_unique<TimelineInstance>(movie, movie.timeline(), 0, liveSprites);
+        rt->attachRoot(*root);
+        root->start();
+        rt->finishFrame();
+        vm().setInstructionBudget(100000);
+        vm().refillBudget();
+        // A listener tracing "<currentTarget's name> <type> <phase>".
+        noter = Value::obj(vm().newNativeFunction(
+            [](Machine& m, Value, Args args) {
+                const Value at = m.get(args[0], "currentTarget");
+                m.traceLine(m.toString(m.get(at, "name")) + " " +
+                            m.toString(m.get(args[0], "type")) + " " +
+                            m.toString(m.get(args[0], "eventPhase")));
+                return Value();
+            },
+            "note"));
+    }
+    ~Running() { root.reset(); }
+
+    Machine& vm() { return rt->machine(); }
+    Value make(const char* cls, const char* name) {
+        const Value o = Value::obj(vm().constructClass(vm().builtin(cls), {}));
+        vm().set(o, "name", vm().str(name));
+        return o;
+    }
+    Value call(const Value& o, const char* method, std::vector<Value> args = {}) {
+        return vm().callProperty(o, vm().publicName(method), Args(args.data(), args.size()));
+    }
+    void listen(const Value& o, const char* type) {
+        call(o, "addEventListener", {vm().str(type), noter});
+    }
+    // The error id a call throws, 0 when it throws none.
+    int errorOf(const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const avm2::ScriptException& e) {
+            return vm().toInt(vm().get(e.value, "errorID"));
+        }
+        return 0;
+    }
+    std::string names(const Value& container) {
+        std::string out;
+        const int n = vm().toInt(vm().get(container, "numChildren"));
+        for (int i = 0; i < n; ++i) {
+            out +=
+                vm().toString(vm().get(call(container, "getChildAt", {Value::integer(i)}), "name"));
+        }
+        return out;
+    }
+
+    Value noter;
+};
+
+TEST(Avm2Display, ContainersReorderTheirChildren) {
+    struct Row {
+        const char* op;
+        char first;
+        int second; // a child's letter for swapChildren, else an index
+        const char* order;
+        int error;
+    };
+    const Row rows[] = {
+        {"setChildIndex", 'a', 2, "bca", 0}, // those between close up behind it
+        {"setChildIndex", 'c', 0, "cab", 0},    {"setChildIndex", 'b', 1, "abc", 0},
+        {"setChildIndex", 'a', 3, "abc", 2006}, {"setChildIndex", 'x', 0, "abc", 2025},
+        {"swapChildren", 'a', 'c', "cba", 0},   {"swapChildren", 'a', 'x', "abc", 2025},
+        {"swapChildrenAt", 0, 1, "bac", 0},     {"swapChildrenAt", 0, -1, "abc", 2006},
+    };
+    for (const Row& r : rows) {
+        Running run;
+        const Value box = run.make("flash.display.Sprite", "box");
+        Value kids[4];
+        for (int i = 0; i < 4; ++i) {
+            kids[i] = run.make("flash.display.Sprite",
+                               i < 3 ? std::string(1, char('a' + i)).c_str() : "x");
+            if (i < 3) {
+                run.call(box, "addChild", {kids[i]});
+            }
+        }
+        const auto kid = [&](int letter) { return kids[letter == 'x' ? 3 : letter - 'a']; };
+        const std::string op = r.op;
+        const int error = run.errorOf([&] {
+            if (op == "swapChildrenAt") {
+                run.call(box, r.op, {Value::integer(r.first), Value::integer(r.second)});
+            } else if (op == "swapChildren") {
+                run.call(box, r.op, {kid(r.first), kid(r.second)});
+            } else {
+                run.call(box, r.op, {kid(r.first), Value::integer(r.second)});
+            }
+        });
+        EXPECT_EQ(error, r.error) << r.op << " " << r.first << " " << r.second;
+        EXPECT_EQ(run.names(box), r.order) << r.op << " " << r.first << " " << r.second;
+    }
+}
+
+TEST(Avm2Display, AddingAndRemovingSendTheirEventsInTheirOrder) {
+    struct Row {
+        const char* name;
+        std::function<void(Running&, Value&, Value&, Value&)> act; // parent, child, grandchild
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"added bubbles, then the stage reaches the child and what is beneath it",
+         [](Running& run, Value& parent, Value& child, Value&) {
+             run.call(Value::obj(run.rt->rootObject()), "addChild", {parent});
+             run.lines.clear();
+             run.call(parent, "addChild", {child});
+         },
+         {"child added 2", "parent added 3", "child addedToStage 2", "grandchild addedToStage 2"}},
+        {"off the stage only added is heard",
+         [](Running& run, Value& parent, Value& child, Value&) {
+             run.call(parent, "addChild", {child});
+         },
+         {"child added 2", "parent added 3"}},
+        {"a child added again to its own parent only moves",
+         [](Running& run, Value& parent, Value& child, Value&) {
+             run.call(parent, "addChild", {child});
+             run.lines.clear();
+             run.call(parent, "addChild", {child});
+         },
+         {}},
+        {"a child taken from another container leaves it first",
+         [](Running& run, Value& parent, Value& child, Value&) {
+             run.call(Value::obj(run.rt->rootObject()), "addChild", {child});
+             run.lines.clear();
+             run.call(parent, "addChild", {child});
+         },
+         {"child removed 2", "child removedFromStage 2", "grandchild removedFromStage 2",
+          "child added 2", "parent added 3"}},
+    };
+    for (const Row& r : rows) {
+        Running run;
+        Value parent = run.make("flash.display.Sprite", "parent");
+        Value child = run.make("flash.display.Sprite", "child");
+        Value grandchild = run.make("flash.display.Sprite", "grandchild");
+        run.call(child, "addChild", {grandchild});
+        for (const char* type : {"added", "addedToStage", "removed", "removedFromStage"}) {
+            run.listen(parent, type);
+            run.listen(child, type);
+            run.listen(grandchild, type);
+        }
+        run.lines.clear();
+        r.act(run, parent, child, grandchild);
+        EXPECT_EQ(run.lines, r.expected) << r.name;
+    }
+}
+
+TEST(Avm2Display, ObjectsAScriptMadeHearFrameEventsOffTheList) {
+    Running run;
+    const Value loose = run.make("flash.display.Sprite", "loose");
+    for (const char* type : {"enterFrame", "frameConstructed", "exitFrame"}) {
+        run.listen(loose, type);
+    }
+    run.rt->runFrame(1000.0 / 24);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"loose enterFrame 2", "loose frameConstructed 2",
+                                                   "loose exitFrame 2"}));
+}
+
+TEST(Avm2Display, ClipsAndTheMovieDescribeThemselves) {
+    Running run;
+    Machine& vm = run.vm();
+    const Value root = Value::obj(run.rt->rootObject());
+    const Value made = run.make("flash.display.MovieClip", "made");
+    // A clip a script made stands before its one frame, in one nameless scene.
+    EXPECT_EQ(vm.toString(vm.get(made, "currentFrame")), "0");
+    const Value scene = vm.get(made, "currentScene");
+    EXPECT_EQ(vm.toString(vm.get(scene, "name")), "");
+    EXPECT_EQ(vm.toString(vm.get(scene, "numFrames")), "1");
+    // The main timeline: its place kept without a placement, its movie's LoaderInfo.
+    EXPECT_EQ(vm.toString(vm.get(root, "y")), "0");
+    vm.set(root, "rotation", Value::integer(240));
+    EXPECT_EQ(vm.toString(vm.get(root, "rotation")), "-120");
+    const Value info = vm.get(root, "loaderInfo");
+    EXPECT_EQ(vm.toString(vm.get(info, "bytesTotal")), std::to_string(run.movie.fileLength()));
+    EXPECT_EQ(vm.toString(vm.get(info, "width")), "550");
+    EXPECT_TRUE(vm.get(made, "loaderInfo").isNull());
+}
+
+} // namespace
+} // namespace kinovex::flash

@@ -1114,13 +1114,38 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
         }
     }
     guarded([&] { m.initInstance(cls, o, {}); });
+    if (&clip != m_root) {
+        dispatchAdded(o);
+    }
     return o;
 }
 
+// Clips a frame's advance places are made after the enterFrame broadcast; those a jump places,
+// at once.
 void Avm2Runtime::clipCreated(TimelineInstance& clip) {
-    if (m_started) {
-        m_vm->refillBudget();
-        objectFor(clip);
+    if (!m_started) {
+        return;
+    }
+    if (m_advancing) {
+        m_pendingClips.push_back(&clip);
+        return;
+    }
+    m_vm->refillBudget();
+    objectFor(clip);
+}
+
+void Avm2Runtime::clipLeaving(TimelineInstance& clip) {
+    auto it = m_objects.find(&clip);
+    if (it != m_objects.end() && it->second->parentObj != nullptr) {
+        dispatchRemoved(it->second);
+    }
+}
+
+void Avm2Runtime::constructPendingClips() {
+    const std::vector<TimelineInstance*> pending = std::move(m_pendingClips);
+    m_pendingClips.clear();
+    for (TimelineInstance* clip : pending) {
+        objectFor(*clip);
     }
 }
 
@@ -1130,6 +1155,7 @@ void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
         return;
     }
     Object* o = it->second;
+    std::erase(m_pendingClips, &clip);
     detach(o);
     o->clip = nullptr;
     m_objects.erase(it);
@@ -1217,14 +1243,14 @@ void Avm2Runtime::dispatchRemoved(Object* child) {
 void Avm2Runtime::listening(Object* o, const std::string& type) {
     const bool broadcastType =
         type == "enterFrame" || type == "frameConstructed" || type == "exitFrame";
-    if (broadcastType && o->clip == nullptr && o != m_stage &&
+    if (broadcastType && o != m_stage &&
         std::find(m_listening.begin(), m_listening.end(), o) == m_listening.end()) {
         m_listening.push_back(o);
     }
 }
 
 // Every display object listening hears a frame's events, on the display list or not: the
-// stage, the timeline's clips in the order they were made, then those scripts made.
+// stage first, then the others in the order they began to listen.
 void Avm2Runtime::broadcast(const char* type) {
     Machine& m = *m_vm;
     ClassInfo* ev = m.builtin("flash.events.Event");
@@ -1235,12 +1261,6 @@ void Avm2Runtime::broadcast(const char* type) {
     };
     if (hears(m_stage)) {
         targets.push_back(m_stage);
-    }
-    for (TimelineInstance* clip : m_order) {
-        Object* o = m_objects[clip];
-        if (o != nullptr && hears(o)) {
-            targets.push_back(o);
-        }
     }
     std::erase_if(m_listening, [](const Object* o) {
         return std::all_of(o->listeners.begin(), o->listeners.end(),
@@ -1314,13 +1334,16 @@ void Avm2Runtime::runFrame(double nowMs) {
     m_vm->refillBudget();
     runTimers(nowMs);
     const std::vector<TimelineInstance*> order = m_order;
+    m_advancing = true;
     for (TimelineInstance* clip : order) {
         if (m_objects.count(clip) != 0) {
             clip->advanceOwn();
         }
     }
+    m_advancing = false;
     loadBlocksUpTo(m_root->currentFrame());
     broadcast("enterFrame");
+    constructPendingClips();
     broadcast("frameConstructed");
     runFrameScripts();
     broadcast("exitFrame");
@@ -1341,7 +1364,8 @@ void Avm2Runtime::finishFrame() {
         m_rootObject = objectFor(*m_root);
         // The main timeline joins the stage once made, and its first frame ends as every
         // later one does.
-        dispatchAdded(m_rootObject);
+        dispatchNew(m_rootObject, "added", true);
+        dispatchNew(m_rootObject, "addedToStage", false);
         broadcast("frameConstructed");
         runFrameScripts();
         broadcast("exitFrame");

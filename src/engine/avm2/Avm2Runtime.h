@@ -54,8 +54,8 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
-    // A listener for `type` was added to display object `o`: one a script made hears the
-    // frame's events from then on.
+    // A listener for `type` was added to display object `o`: it hears the frame's events from
+    // then on, after those that listened before it.
     void listening(avm2::Object* o, const std::string& type);
     // Tells a child just added: "added" (bubbling), then "addedToStage" to it and all beneath
     // it when it is on the stage.
@@ -72,7 +72,10 @@ public:
 
 private:
     void clipCreated(TimelineInstance& clip) override;
+    void clipLeaving(TimelineInstance& clip) override;
     void clipDestroyed(TimelineInstance& clip) override;
+    // Makes the script objects of the clips the frame's advance placed.
+    void constructPendingClips();
     void frameActions(TimelineInstance&, const ActionCode&) override {}
     void initActions(TimelineInstance&, std::uint16_t, const ActionCode&) override {}
 
@@ -94,8 +97,10 @@ private:
     avm2::Object* m_stage = nullptr;
     avm2::Object* m_loaderInfo = nullptr;
     std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
-    std::vector<TimelineInstance*> m_order; // clips in creation order
-    std::vector<avm2::Object*> m_listening; // script-made objects with frame event listeners
+    std::vector<TimelineInstance*> m_order;        // clips in creation order
+    std::vector<TimelineInstance*> m_pendingClips; // placed by the advance, not made yet
+    bool m_advancing = false;
+    std::vector<avm2::Object*> m_listening; // display objects with frame event listeners
     avm2::TimerQueue m_timers;
     std::uint32_t m_blocksLoadedUpTo = 0;
     bool m_started = false;

@@ -204,21 +204,41 @@ Value doName(Machine& vm, Value s, Args) {
     if (const avm2::DynProp* p = o->findDyn("\x01name")) {
         return p->value;
     }
-    if (o->clip != nullptr && o->clip->owner() != nullptr) {
+    if (o->clip != nullptr && o->clip->owner() != nullptr && !o->clip->owner()->name.empty()) {
         return vm.str(o->clip->owner()->name);
     }
     if (o->clip != nullptr && o->clip == host(vm).root()) {
         return vm.str("root1");
     }
-    return vm.str("instance" + std::to_string(reinterpret_cast<std::uintptr_t>(o) % 1000));
+    const Value numbered = hidden(o, "instance");
+    return numbered.isUndefined() ? vm.str("instance0") : numbered;
+}
+// Display objects are numbered as they are made, the main timeline left out: "instanceN" is
+// the name of one nobody named.
+Value doInit(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (hidden(o, "instance").isUndefined() && (o->clip == nullptr || o->clip != host(vm).root())) {
+        setHidden(o, "instance", vm.str(host(vm).nextInstanceName()));
+    }
+    return Value();
 }
 Value doSetName(Machine& vm, Value s, Args args) {
     setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
     return Value();
 }
 
+// The placement of a clip, or of a shape or text its parent's timeline shows.
 DisplayObject* placed(Object* o) {
-    return o->clip != nullptr ? o->clip->owner() : nullptr;
+    if (o->clip != nullptr) {
+        return o->clip->owner();
+    }
+    const Value depth = hidden(o, "depth");
+    if (!depth.isNumeric() || o->parentObj == nullptr || o->parentObj->clip == nullptr) {
+        return nullptr;
+    }
+    DisplayList& list = o->parentObj->clip->displayList();
+    auto it = list.find(static_cast<std::int32_t>(depth.num()));
+    return it != list.end() && !it->second.sprite ? &it->second : nullptr;
 }
 
 // The matrix scripts move: the placement's for an object the timeline placed, else one kept
@@ -355,13 +375,29 @@ Value doIgnore(Machine&, Value, Args) {
     return Value();
 }
 
+// Where a child stands among its timeline's depths; what a script added comes after them all.
+std::int64_t timelineDepth(Object* o) {
+    if (o->clip != nullptr) {
+        return o->clip->depth();
+    }
+    const Value d = hidden(o, "depth");
+    return d.isNumeric() ? static_cast<std::int64_t>(d.num())
+                         : std::numeric_limits<std::int64_t>::max();
+}
+
 // ---- containers ----
 
+// A container with its timeline's objects brought up to date among its children.
+Object* container(Machine& vm, const Value& s) {
+    Object* o = self(vm, s);
+    host(vm).syncTimelineObjects(o);
+    return o;
+}
 Value numChildren(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int32_t>(self(vm, s)->children.size()));
+    return Value::integer(static_cast<std::int32_t>(container(vm, s)->children.size()));
 }
 Value getChildAt(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const std::int32_t i = vm.toInt(avm2::arg(args, 0));
     if (i < 0 || static_cast<std::size_t>(i) >= o->children.size()) {
         vm.throwError("RangeError", 2006, "The supplied index is out of bounds.");
@@ -369,7 +405,7 @@ Value getChildAt(Machine& vm, Value s, Args args) {
     return Value::obj(o->children[static_cast<std::size_t>(i)]);
 }
 Value getChildByName(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const std::string name = vm.toString(avm2::arg(args, 0));
     for (Object* c : o->children) {
         if (vm.toString(doName(vm, Value::obj(c), {})) == name) {
@@ -379,7 +415,7 @@ Value getChildByName(Machine& vm, Value s, Args args) {
     return Value::null();
 }
 Value getChildIndex(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const Value c = avm2::arg(args, 0);
     for (std::size_t i = 0; i < o->children.size(); ++i) {
         if (c.isObject() && o->children[i] == c.o) {
@@ -396,7 +432,7 @@ void detach(Object* child) {
     }
 }
 Value addChildAt(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const Value c = avm2::arg(args, 0);
     if (!c.isObject()) {
         vm.throwError("TypeError", 2007, "Parameter child must be non-null.");
@@ -428,7 +464,7 @@ Value addChild(Machine& vm, Value s, Args args) {
     return addChildAt(vm, s, Args(a, 1));
 }
 Value removeChild(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const Value c = avm2::arg(args, 0);
     if (!c.isObject()) {
         vm.throwError("TypeError", 2007, "Parameter child must be non-null.");
@@ -467,7 +503,7 @@ std::size_t childIndexArg(Machine& vm, Object* o, const Value& v) {
 }
 // The child moves to `index`; those between close up behind it.
 Value setChildIndex(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const std::size_t from = indexOfChild(vm, o, avm2::arg(args, 0));
     const std::size_t to = childIndexArg(vm, o, avm2::arg(args, 1));
     auto first = o->children.begin();
@@ -483,14 +519,14 @@ Value setChildIndex(Machine& vm, Value s, Args args) {
     return Value();
 }
 Value swapChildren(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const std::size_t a = indexOfChild(vm, o, avm2::arg(args, 0));
     const std::size_t b = indexOfChild(vm, o, avm2::arg(args, 1));
     std::swap(o->children[a], o->children[b]);
     return Value();
 }
 Value swapChildrenAt(Machine& vm, Value s, Args args) {
-    Object* o = self(vm, s);
+    Object* o = container(vm, s);
     const std::size_t a = childIndexArg(vm, o, avm2::arg(args, 0));
     const std::size_t b = childIndexArg(vm, o, avm2::arg(args, 1));
     std::swap(o->children[a], o->children[b]);
@@ -510,6 +546,7 @@ Value stopAllMovieClips(Machine& vm, Value s, Args) {
     return Value();
 }
 Value contains(Machine& vm, Value s, Args args) {
+    container(vm, s);
     const Value c = avm2::arg(args, 0);
     for (Object* o = c.isObject() ? c.o : nullptr; o != nullptr; o = o->parentObj) {
         if (o == s.o) {
@@ -878,7 +915,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
 
     ClassInfo* display =
         m.defineNativeClass("flash.display", "DisplayObject", dispatcher, ObjKind::Display);
-    display->nativeInit = doIgnore;
+    display->nativeInit = doInit;
     m.defineGetter(display, "name", doName, doSetName);
     m.defineGetter(display, "x", doX, doSetX);
     m.defineGetter(display, "y", doY, doSetY);
@@ -912,6 +949,11 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineMethod(container, "swapChildren", swapChildren, 2);
     m.defineMethod(container, "swapChildrenAt", swapChildrenAt, 2);
     m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
+    ClassInfo* shape = m.defineNativeClass("flash.display", "Shape", display);
+    m.defineGetter(shape, "graphics", doNull);
+    m.defineNativeClass("flash.display", "MorphShape", display);
+    m.defineNativeClass("flash.text", "StaticText", display);
+    m.defineNativeClass("flash.text", "TextField", interactive);
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
     m.defineGetter(sprite, "graphics", doNull);
@@ -969,6 +1011,9 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
         out.push_back(m_rootObject);
         out.push_back(m_loaderInfo);
         out.insert(out.end(), m_listening.begin(), m_listening.end());
+        for (const auto& [key, obj] : m_timelineObjects) {
+            out.push_back(obj);
+        }
         for (const auto& [timeline, obj] : m_objects) {
             out.push_back(obj);
         }
@@ -991,6 +1036,10 @@ Object* Avm2Runtime::loaderInfo() {
         m_loaderInfo = m_vm->newObject(m_vm->builtin("flash.display.LoaderInfo"));
     }
     return m_loaderInfo;
+}
+
+std::string Avm2Runtime::nextInstanceName() {
+    return "instance" + std::to_string(++m_instances);
 }
 
 std::uint8_t Avm2Runtime::swfVersion() const {
@@ -1094,9 +1143,8 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
     } else if (TimelineInstance* parent = clip.parent()) {
         Object* p = objectFor(*parent);
         o->parentObj = p;
-        auto at = std::find_if(p->children.begin(), p->children.end(), [&](Object* c) {
-            return c->clip != nullptr && c->clip->depth() > clip.depth();
-        });
+        auto at = std::find_if(p->children.begin(), p->children.end(),
+                               [&](Object* c) { return timelineDepth(c) > clip.depth(); });
         p->children.insert(at, o);
         if (clip.owner() != nullptr && !clip.owner()->name.empty()) {
             guarded([&] {
@@ -1118,6 +1166,72 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
         dispatchAdded(o);
     }
     return o;
+}
+
+namespace {
+
+// The class of what the timeline shows without a timeline of its own; null for what gets no
+// script object.
+const char* timelineObjectClass(Character::Kind kind) {
+    switch (kind) {
+    case Character::Kind::Shape:
+        return "flash.display.Shape";
+    case Character::Kind::MorphShape:
+        return "flash.display.MorphShape";
+    case Character::Kind::Text:
+        return "flash.text.StaticText";
+    case Character::Kind::EditText:
+        return "flash.text.TextField";
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+void Avm2Runtime::syncTimelineObjects(Object* o) {
+    TimelineInstance* c = o->clip;
+    if (c == nullptr) {
+        return;
+    }
+    // Objects whose placement went leave; one a script removed stays out.
+    const TimelineKey from{c, INT32_MIN, 0};
+    for (auto it = m_timelineObjects.lower_bound(from);
+         it != m_timelineObjects.end() && std::get<0>(it->first) == c;) {
+        auto at = c->displayList().find(std::get<1>(it->first));
+        // A new character at the depth (a replacing PlaceObject) keeps the object.
+        const bool stays = at != c->displayList().end() && !at->second.sprite &&
+                           at->second.placedFrame == std::get<2>(it->first);
+        if (stays) {
+            ++it;
+            continue;
+        }
+        if (it->second->parentObj == o) {
+            detach(it->second);
+        }
+        it = m_timelineObjects.erase(it);
+    }
+    for (auto& [depth, entry] : c->displayList()) {
+        if (entry.sprite || entry.character == nullptr) {
+            continue;
+        }
+        const TimelineKey key{c, depth, entry.placedFrame};
+        const char* cls = timelineObjectClass(entry.character->kind);
+        if (cls == nullptr || m_timelineObjects.count(key) != 0) {
+            continue;
+        }
+        Object* made = m_vm->newObject(m_vm->builtin(cls));
+        m_timelineObjects[key] = made;
+        setHidden(made, "depth", Value::integer(depth));
+        if (!entry.name.empty()) {
+            setHidden(made, "name", m_vm->str(entry.name));
+        }
+        setHidden(made, "instance", m_vm->str(nextInstanceName()));
+        auto at = std::find_if(o->children.begin(), o->children.end(),
+                               [&](Object* child) { return timelineDepth(child) > depth; });
+        o->children.insert(at, made);
+        made->parentObj = o;
+    }
 }
 
 // Clips a frame's advance places are made after the enterFrame broadcast; those a jump places,
@@ -1156,6 +1270,13 @@ void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
     }
     Object* o = it->second;
     std::erase(m_pendingClips, &clip);
+    const TimelineKey from{&clip, INT32_MIN, 0};
+    auto first = m_timelineObjects.lower_bound(from);
+    auto last = first;
+    while (last != m_timelineObjects.end() && std::get<0>(last->first) == &clip) {
+        ++last;
+    }
+    m_timelineObjects.erase(first, last);
     detach(o);
     o->clip = nullptr;
     m_objects.erase(it);

@@ -10,7 +10,9 @@
 #include "engine/display/ScriptMachine.h"
 #include "engine/swf/Log.h"
 
+#include <map>
 #include <memory>
+#include <tuple>
 #include <unordered_map>
 #include <vector>
 
@@ -54,6 +56,9 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
+    // Gives what `o`'s timeline shows without a timeline of its own (shapes, texts) script
+    // objects among its children, and takes out those whose placement went.
+    void syncTimelineObjects(avm2::Object* o);
     // A listener for `type` was added to display object `o`: it hears the frame's events from
     // then on, after those that listened before it.
     void listening(avm2::Object* o, const std::string& type);
@@ -67,6 +72,8 @@ public:
     void loadBlocksUpTo(std::uint32_t frame);
     double frameRate() const;
     std::uint8_t swfVersion() const;
+    // "instanceN", N counting the display objects made so far.
+    std::string nextInstanceName();
     const SceneData& sceneData() const;
     avm2::TimerQueue& timers() { return m_timers; }
 
@@ -97,9 +104,14 @@ private:
     avm2::Object* m_stage = nullptr;
     avm2::Object* m_loaderInfo = nullptr;
     std::unordered_map<TimelineInstance*, avm2::Object*> m_objects;
-    std::vector<TimelineInstance*> m_order;        // clips in creation order
+    std::vector<TimelineInstance*> m_order; // clips in creation order
+    // The script objects of shapes and texts on the timelines, by parent, depth and the frame
+    // that placed them.
+    using TimelineKey = std::tuple<const TimelineInstance*, std::int32_t, std::uint32_t>;
+    std::map<TimelineKey, avm2::Object*> m_timelineObjects;
     std::vector<TimelineInstance*> m_pendingClips; // placed by the advance, not made yet
     bool m_advancing = false;
+    std::uint32_t m_instances = 0;
     std::vector<avm2::Object*> m_listening; // display objects with frame event listeners
     avm2::TimerQueue m_timers;
     std::uint32_t m_blocksLoadedUpTo = 0;

@@ -19,7 +19,7 @@ using avm2::Args;
 using avm2::Machine;
 using avm2::Value;
 
-// An empty two-frame ActionScript 3 movie, its first frame shown, and what it traces.
+// An ActionScript 3 movie without scripts, its first frame shown, and what it traces.
 struct Running {
     Movie movie;
     Log log;
@@ -28,11 +28,16 @@ struct Running {
     std::unique_ptr<TimelineInstance> root;
     std::vector<std::string> lines;
 
-    Running() {
+    // `frames` writes the movie's frames (by default two empty ones).
+    explicit Running(const std::function<void(swf::SwfWriter&)>& frames = {}) {
         swf::SwfWriter writer(550, 400, 24, {.version = 15, .fileAttributes = false});
         writer.rawTag(69, {0x08, 0, 0, 0});
-        writer.showFrame();
-        writer.showFrame();
+        if (frames) {
+            frames(writer);
+        } else {
+            writer.showFrame();
+            writer.showFrame();
+        }
         EXPECT_TRUE(movie.load(writer.finish(), log).ok);
         rt = std::make_unique<Avm2Runtime>(movie, log);
         rt->setTraceSink([this](std::string_view l) { lines.emplace_back(l); });
@@ -212,6 +217,65 @@ TEST(Avm2Display, ClipsAndTheMovieDescribeThemselves) {
     EXPECT_EQ(vm.toString(vm.get(info, "bytesTotal")), std::to_string(run.movie.fileLength()));
     EXPECT_EQ(vm.toString(vm.get(info, "width")), "550");
     EXPECT_TRUE(vm.get(made, "loaderInfo").isNull());
+}
+
+TEST(Avm2Display, ShapesOnTheTimelineAreChildrenInDepthOrder) {
+    Running run([](swf::SwfWriter& w) {
+        swf::ShapeBuilder box;
+        box.fill0(box.addFill(swf::FillStyle::solid(swf::Rgb(0xFF0000)))).rectangle(0, 0, 5, 5);
+        const std::uint16_t first = w.defineShape(box);
+        const std::uint16_t second = w.defineShape(box);
+        swf::Place named;
+        named.depth = 2;
+        named.character = first;
+        named.matrix = swf::Matrix::translate(10, 20);
+        named.name = "named";
+        w.place(named);
+        w.place(1, first);
+        w.showFrame();
+        // The named one's character replaced, the other removed.
+        swf::Place replace;
+        replace.depth = 2;
+        replace.character = second;
+        replace.move = true;
+        w.place(replace);
+        w.remove(1);
+        w.showFrame();
+    });
+    Machine& vm = run.vm();
+    const Value root = Value::obj(run.rt->rootObject());
+    EXPECT_EQ(run.names(root), "instance1named");
+    const Value named = run.call(root, "getChildAt", {Value::integer(1)});
+    EXPECT_EQ(vm.toString(named), "[object Shape]");
+    EXPECT_EQ(vm.toString(vm.get(named, "x")), "10");
+    EXPECT_EQ(vm.toString(vm.get(named, "y")), "20");
+    EXPECT_TRUE(vm.strictEquals(vm.get(named, "parent"), root));
+    run.rt->runFrame(1000.0 / 24);
+    // A replacing placement keeps the object; a removed one leaves.
+    EXPECT_EQ(run.names(root), "named");
+    EXPECT_TRUE(vm.strictEquals(run.call(root, "getChildAt", {Value::integer(0)}), named));
+}
+
+TEST(Avm2Display, ClipsTheFramePlacesAreMadeAfterEnterFrameAndTellTheirParents) {
+    Running run([](swf::SwfWriter& w) {
+        swf::Sprite clip;
+        clip.showFrame();
+        const std::uint16_t id = w.defineSprite(clip);
+        w.showFrame();
+        w.place(1, id);
+        w.showFrame();
+        w.remove(1);
+        w.showFrame();
+    });
+    const Value root = Value::obj(run.rt->rootObject());
+    for (const char* type : {"enterFrame", "added", "removed", "frameConstructed"}) {
+        run.listen(root, type);
+    }
+    run.rt->runFrame(1000.0 / 24);
+    run.rt->runFrame(2000.0 / 24);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{
+                             "root1 enterFrame 2", "root1 added 3", "root1 frameConstructed 2",
+                             "root1 removed 3", "root1 enterFrame 2", "root1 frameConstructed 2"}));
 }
 
 } // namespace

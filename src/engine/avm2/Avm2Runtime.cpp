@@ -732,8 +732,8 @@ void gotoFrame(Machine& vm, Object* o, const Value& frame, const Value& sceneArg
         }
         c->jumpTo(static_cast<std::uint32_t>(target));
         c->setPlaying(play);
-        host(vm).runFrameScripts();
     }
+    host(vm).afterGoto();
 }
 Value mcGotoAndStop(Machine& vm, Value s, Args args) {
     gotoFrame(vm, self(vm, s), avm2::arg(args, 0), avm2::arg(args, 1), false);
@@ -749,7 +749,7 @@ Value mcNextFrame(Machine& vm, Value s, Args) {
         o->clip->setPlaying(false);
         if (o->clip->currentFrame() + 1 < o->clip->frameCount()) {
             o->clip->jumpTo(o->clip->currentFrame() + 1);
-            host(vm).runFrameScripts();
+            host(vm).afterGoto();
         }
     }
     return Value();
@@ -760,7 +760,7 @@ Value mcPrevFrame(Machine& vm, Value s, Args) {
         o->clip->setPlaying(false);
         if (o->clip->currentFrame() > 0) {
             o->clip->jumpTo(o->clip->currentFrame() - 1);
-            host(vm).runFrameScripts();
+            host(vm).afterGoto();
         }
     }
     return Value();
@@ -1418,7 +1418,34 @@ void Avm2Runtime::runTimers(double nowMs) {
     m_vm->nowMs = nowMs;
 }
 
+void Avm2Runtime::afterGoto() {
+    if (m_inFrameScripts) {
+        m_gotoQueued = true;
+        return;
+    }
+    catchUpAfterGoto();
+}
+
+void Avm2Runtime::catchUpAfterGoto() {
+    constexpr int kMaxNestedGotos = 16;
+    if (m_gotoDepth >= kMaxNestedGotos) {
+        return;
+    }
+    ++m_gotoDepth;
+    broadcast("frameConstructed");
+    runFrameScripts();
+    broadcast("exitFrame");
+    --m_gotoDepth;
+}
+
 void Avm2Runtime::runFrameScripts() {
+    const bool outer = !m_inFrameScripts;
+    m_inFrameScripts = true;
+    runFrameScriptRounds();
+    m_inFrameScripts = !outer;
+}
+
+void Avm2Runtime::runFrameScriptRounds() {
     for (int round = 0; round < 4; ++round) {
         bool ran = false;
         const std::vector<TimelineInstance*> order = m_order;
@@ -1438,6 +1465,14 @@ void Avm2Runtime::runFrameScripts() {
                 ran = true;
                 Object* fn = fs->second;
                 guarded([&] { m_vm->call(Value::obj(fn), Value::obj(o), {}); });
+                if (m_gotoQueued) {
+                    // A goto in a frame script: the frame it reaches goes round once the
+                    // script has ended.
+                    m_gotoQueued = false;
+                    m_inFrameScripts = false;
+                    catchUpAfterGoto();
+                    m_inFrameScripts = true;
+                }
             }
         }
         if (!ran) {

@@ -56,6 +56,9 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
+    // After a goto, to another frame or the same: the frame goes round (frameConstructed, its
+    // scripts, exitFrame) at once, or, from a frame script, once that script has ended.
+    void afterGoto();
     // Gives what `o`'s timeline shows without a timeline of its own (shapes, texts) script
     // objects among its children, and takes out those whose placement went.
     void syncTimelineObjects(avm2::Object* o);
@@ -89,6 +92,8 @@ private:
     // Runs `body` as one script entry: the budget is checked and what escapes is reported.
     template <class F> void guarded(F&& body);
     void broadcast(const char* type);
+    void runFrameScriptRounds();
+    void catchUpAfterGoto();
     // Makes an Event of `type` and dispatches it to `target`.
     void dispatchNew(avm2::Object* target, const char* type, bool bubbles);
     void dispatchToSubtree(avm2::Object* top, const char* type);
@@ -111,6 +116,9 @@ private:
     std::map<TimelineKey, avm2::Object*> m_timelineObjects;
     std::vector<TimelineInstance*> m_pendingClips; // placed by the advance, not made yet
     bool m_advancing = false;
+    bool m_inFrameScripts = false;
+    bool m_gotoQueued = false;
+    int m_gotoDepth = 0;
     std::uint32_t m_instances = 0;
     std::vector<avm2::Object*> m_listening; // display objects with frame event listeners
     avm2::TimerQueue m_timers;

@@ -278,5 +278,47 @@ TEST(Avm2Display, ClipsTheFramePlacesAreMadeAfterEnterFrameAndTellTheirParents) 
                              "root1 removed 3", "root1 enterFrame 2", "root1 frameConstructed 2"}));
 }
 
+TEST(Avm2Display, AGotoSendsItsFrameRoundAtOnceOrAfterTheFrameScript) {
+    struct Row {
+        const char* name;
+        bool fromFrameScript;
+        std::vector<std::string> expected;
+    };
+    const Row rows[] = {
+        {"a goto from outside the frame scripts, to the frame it is on",
+         false,
+         {"root1 frameConstructed 2", "root1 exitFrame 2"}},
+        {"a goto from a frame script waits for the script to end",
+         true,
+         {"root1 frameConstructed 2", "goto over", "root1 frameConstructed 2", "root1 exitFrame 2",
+          "root1 exitFrame 2"}},
+    };
+    for (const Row& r : rows) {
+        Running run([](swf::SwfWriter& w) {
+            for (int i = 0; i < 3; ++i) {
+                w.showFrame();
+            }
+        });
+        const Value root = Value::obj(run.rt->rootObject());
+        run.listen(root, "frameConstructed");
+        run.listen(root, "exitFrame");
+        if (!r.fromFrameScript) {
+            run.call(root, "gotoAndStop", {Value::integer(1)});
+        } else {
+            const Value script = Value::obj(run.vm().newNativeFunction(
+                [](Machine& m, Value self, Args) {
+                    Value to[1] = {Value::integer(3)};
+                    m.callProperty(self, m.publicName("gotoAndStop"), Args(to, 1));
+                    m.traceLine("goto over");
+                    return Value();
+                },
+                "frame2"));
+            run.call(root, "addFrameScript", {Value::integer(1), script});
+            run.rt->runFrame(1000.0 / 24);
+        }
+        EXPECT_EQ(run.lines, r.expected) << r.name;
+    }
+}
+
 } // namespace
 } // namespace kinovex::flash

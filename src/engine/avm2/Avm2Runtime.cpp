@@ -6,6 +6,8 @@
 #include "engine/avm2/TimerClasses.h"
 
 #include "engine/definitions/Movie.h"
+#include "engine/display/Bounds.h"
+#include "engine/display/ButtonHitTest.h"
 #include "engine/display/Timeline.h"
 
 #include <algorithm>
@@ -383,6 +385,69 @@ std::int64_t timelineDepth(Object* o) {
     const Value d = hidden(o, "depth");
     return d.isNumeric() ? static_cast<std::int64_t>(d.num())
                          : std::numeric_limits<std::int64_t>::max();
+}
+
+// ---- hit tests ----
+
+// From an object's own space to the stage's, in twips, through the containers holding it.
+Matrix stageMatrixOf(Object* o) {
+    Matrix m = objectMatrix(o);
+    for (Object* p = o->parentObj; p != nullptr && p->kind == ObjKind::Display; p = p->parentObj) {
+        if (p->cls->name == "Stage") {
+            break;
+        }
+        m = objectMatrix(p) * m;
+    }
+    return m;
+}
+// The box around what an object shows, on the stage; none for one that shows nothing.
+std::optional<Rect> stageBoxOf(Object* o) {
+    std::optional<Rect> own;
+    if (o->clip != nullptr) {
+        const Rect r = localBounds(*o->clip);
+        if (!isEmpty(r)) {
+            own = r;
+        }
+    } else if (DisplayObject* d = placed(o)) {
+        own = contentBounds(*d);
+    }
+    if (!own) {
+        return std::nullopt;
+    }
+    return transformRect(stageMatrixOf(o), *own);
+}
+// hitTestPoint(x, y, shapeFlag): the point, in stage pixels, within the box, or with shapeFlag
+// on what the object draws.
+Value hitTestPoint(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const std::optional<Rect> box = stageBoxOf(o);
+    const Point p{vm.toNumber(avm2::arg(args, 0)) * 20, vm.toNumber(avm2::arg(args, 1)) * 20};
+    const bool inBox =
+        box && p.x >= box->xMin && p.x <= box->xMax && p.y >= box->yMin && p.y <= box->yMax;
+    if (!inBox || !Machine::toBoolean(avm2::arg(args, 2))) {
+        return Value::boolean(inBox);
+    }
+    // What the stage does not show, no point lies on.
+    if (!onStage(host(vm), o)) {
+        return Value::boolean(false);
+    }
+    HitTester& hit = host(vm).hitTester();
+    if (o->clip != nullptr) {
+        return Value::boolean(hit.hitsClip(*o->clip, stageMatrixOf(o), p));
+    }
+    const Matrix parent = o->parentObj != nullptr ? stageMatrixOf(o->parentObj) : Matrix{};
+    return Value::boolean(hit.hitsObject(*placed(o), parent, p));
+}
+// hitTestObject(other): the two boxes on the stage meet.
+Value hitTestObject(Machine& vm, Value s, Args args) {
+    const Value other = avm2::arg(args, 0);
+    if (!other.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter obj must be non-null.");
+    }
+    const std::optional<Rect> a = stageBoxOf(self(vm, s));
+    const std::optional<Rect> b = stageBoxOf(other.o);
+    return Value::boolean(a && b && a->xMin <= b->xMax && b->xMin <= a->xMax &&
+                          a->yMin <= b->yMax && b->yMin <= a->yMax);
 }
 
 // ---- containers ----
@@ -933,6 +998,8 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(display, "mouseY", doZero);
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
     m.defineGetter(display, "mask", doNull, doIgnore);
+    m.defineMethod(display, "hitTestPoint", hitTestPoint, 2);
+    m.defineMethod(display, "hitTestObject", hitTestObject, 1);
     ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);
     ClassInfo* container =
         m.defineNativeClass("flash.display", "DisplayObjectContainer", interactive);
@@ -1036,6 +1103,13 @@ Object* Avm2Runtime::loaderInfo() {
         m_loaderInfo = m_vm->newObject(m_vm->builtin("flash.display.LoaderInfo"));
     }
     return m_loaderInfo;
+}
+
+HitTester& Avm2Runtime::hitTester() {
+    if (!m_hitTester) {
+        m_hitTester = std::make_unique<HitTester>();
+    }
+    return *m_hitTester;
 }
 
 std::string Avm2Runtime::nextInstanceName() {

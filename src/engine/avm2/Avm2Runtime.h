@@ -18,6 +18,7 @@
 
 namespace kinovex::flash {
 
+class HitTester;
 class Movie;
 
 class Avm2Runtime final : public ScriptMachine, private TimelineHooks {
@@ -75,6 +76,7 @@ public:
     void loadBlocksUpTo(std::uint32_t frame);
     double frameRate() const;
     std::uint8_t swfVersion() const;
+    HitTester& hitTester();
     // "instanceN", N counting the display objects made so far.
     std::string nextInstanceName();
     const SceneData& sceneData() const;
@@ -116,6 +118,7 @@ private:
     std::map<TimelineKey, avm2::Object*> m_timelineObjects;
     std::vector<TimelineInstance*> m_pendingClips; // placed by the advance, not made yet
     bool m_advancing = false;
+    std::unique_ptr<HitTester> m_hitTester;
     bool m_inFrameScripts = false;
     bool m_gotoQueued = false;
     int m_gotoDepth = 0;

@@ -320,5 +320,35 @@ TEST(Avm2Display, AGotoSendsItsFrameRoundAtOnceOrAfterTheFrameScript) {
     }
 }
 
+TEST(Avm2Display, HitTestsUseTheStageBoxesAndShapes) {
+    // Two 5 px squares on the main timeline, at (10, 20) and (13, 20), and an empty sprite.
+    Running run([](swf::SwfWriter& w) {
+        swf::ShapeBuilder box;
+        box.fill0(box.addFill(swf::FillStyle::solid(swf::Rgb(0xFF0000)))).rectangle(0, 0, 5, 5);
+        const std::uint16_t id = w.defineShape(box);
+        w.place(1, id, swf::Matrix::translate(10, 20));
+        w.place(2, id, swf::Matrix::translate(13, 20));
+        w.showFrame();
+    });
+    Machine& vm = run.vm();
+    const Value root = Value::obj(run.rt->rootObject());
+    const Value a = run.call(root, "getChildAt", {Value::integer(0)});
+    const Value b = run.call(root, "getChildAt", {Value::integer(1)});
+    const Value loose = run.make("flash.display.Sprite", "loose");
+    const std::tuple<Value, double, double, bool, bool> points[] = {
+        {a, 12, 22, false, true},  {a, 12, 22, true, true},    {a, 9, 22, false, false},
+        {a, 16, 22, false, false}, {root, 16, 24, true, true}, {loose, 0, 0, false, false},
+    };
+    for (const auto& [target, x, y, shapeFlag, hits] : points) {
+        const Value r = run.call(target, "hitTestPoint",
+                                 {Value::number(x), Value::number(y), Value::boolean(shapeFlag)});
+        EXPECT_EQ(Machine::toBoolean(r), hits) << x << "," << y << " " << shapeFlag;
+    }
+    EXPECT_TRUE(Machine::toBoolean(run.call(a, "hitTestObject", {b})));
+    vm.set(b, "x", Value::integer(40));
+    EXPECT_FALSE(Machine::toBoolean(run.call(a, "hitTestObject", {b})));
+    EXPECT_FALSE(Machine::toBoolean(run.call(a, "hitTestObject", {loose})));
+}
+
 } // namespace
 } // namespace kinovex::flash

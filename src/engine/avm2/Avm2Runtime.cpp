@@ -913,6 +913,20 @@ Value stageFrameRate(Machine& vm, Value s, Args) {
     const Value set = hidden(self(vm, s), "frameRate");
     return set.isUndefined() ? Value::number(host(vm).frameRate()) : set;
 }
+// The stage refuses what it inherits as a display object but does not have.
+Value stageRefuses(Machine& vm, Value, Args) {
+    vm.throwError("flash.errors.IllegalOperationError", 2071,
+                  "The Stage class does not implement this property or method.");
+}
+Value containerMouseChildren(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "mouseChildren");
+    return v.isUndefined() ? Value::boolean(true) : v;
+}
+Value containerSetMouseChildren(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "mouseChildren", Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
+    return Value();
+}
+
 // What a script sets is kept between 0.01 and 1000.
 Value stageSetFrameRate(Machine& vm, Value s, Args args) {
     const double rate = vm.toNumber(avm2::arg(args, 0));
@@ -1016,6 +1030,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineMethod(container, "swapChildren", swapChildren, 2);
     m.defineMethod(container, "swapChildrenAt", swapChildrenAt, 2);
     m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
+    m.defineGetter(container, "mouseChildren", containerMouseChildren, containerSetMouseChildren);
     ClassInfo* shape = m.defineNativeClass("flash.display", "Shape", display);
     m.defineGetter(shape, "graphics", doNull);
     m.defineNativeClass("flash.display", "MorphShape", display);
@@ -1055,6 +1070,40 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
     m.defineGetter(stage, "stageHeight", doZero, doIgnore);
+    const std::pair<const char*, avm2::NativeFn> refusedSetters[] = {
+        {"accessibilityImplementation", doNull},
+        {"accessibilityProperties", doNull},
+        {"alpha", doOne},
+        {"blendMode", doNull},
+        {"cacheAsBitmap", doZero},
+        {"contextMenu", doNull},
+        {"filters", doNull},
+        {"focusRect", doNull},
+        {"height", doZero},
+        {"mask", doNull},
+        {"name", doName},
+        {"opaqueBackground", doNull},
+        {"rotation", doRotation},
+        {"rotationX", doZero},
+        {"rotationY", doZero},
+        {"rotationZ", doZero},
+        {"scale9Grid", doNull},
+        {"scaleX", doScaleX},
+        {"scaleY", doScaleY},
+        {"scaleZ", doOne},
+        {"scrollRect", doNull},
+        {"tabEnabled", doZero},
+        {"tabIndex", doZero},
+        {"transform", doNull},
+        {"visible", doVisible},
+        {"width", doZero},
+        {"x", doX},
+        {"y", doY},
+        {"z", doZero}};
+    for (const auto& [name, getter] : refusedSetters) {
+        m.defineGetter(stage, name, getter, stageRefuses);
+    }
+    m.defineGetter(stage, "textSnapshot", stageRefuses);
     m_stage = m.newObject(stage);
     ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
     m.defineGetter(loaderInfo, "bytesLoaded", liBytes);

@@ -350,5 +350,20 @@ TEST(Avm2Display, HitTestsUseTheStageBoxesAndShapes) {
     EXPECT_FALSE(Machine::toBoolean(run.call(a, "hitTestObject", {loose})));
 }
 
+TEST(Avm2Display, TheStageRefusesWhatItDoesNotHave) {
+    Running run;
+    Machine& vm = run.vm();
+    const Value stage = Value::obj(run.rt->stageObject());
+    const std::pair<const char*, int> rows[] = {
+        {"x", 2071},       {"alpha", 2071},    {"name", 2071},       {"visible", 2071},
+        {"filters", 2071}, {"rotation", 2071}, {"mouseChildren", 0},
+    };
+    for (const auto& [name, error] : rows) {
+        EXPECT_EQ(run.errorOf([&] { vm.set(stage, name, Value::integer(0)); }), error) << name;
+    }
+    EXPECT_EQ(run.errorOf([&] { vm.get(stage, "textSnapshot"); }), 2071);
+    EXPECT_EQ(vm.toString(vm.get(stage, "x")), "0");
+}
+
 } // namespace
 } // namespace kinovex::flash

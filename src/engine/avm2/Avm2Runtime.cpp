@@ -789,16 +789,7 @@ void gotoFrame(Machine& vm, Object* o, const Value& frame, const Value& sceneArg
     }
     std::int64_t target = gotoTarget(vm, c, frame, *scene, !sceneArg.isNullish());
     target = std::clamp<std::int64_t>(target, 0, static_cast<std::int64_t>(c->frameCount()) - 1);
-    c->setPlaying(play);
-    if (static_cast<std::uint32_t>(target) != c->currentFrame()) {
-        if (c == host(vm).root()) {
-            // The blocks of the frames jumped to or over are loaded before it shows.
-            host(vm).loadBlocksUpTo(static_cast<std::uint32_t>(target));
-        }
-        c->jumpTo(static_cast<std::uint32_t>(target));
-        c->setPlaying(play);
-    }
-    host(vm).afterGoto();
+    host(vm).gotoFrameOf(*c, static_cast<std::uint32_t>(target), play);
 }
 Value mcGotoAndStop(Machine& vm, Value s, Args args) {
     gotoFrame(vm, self(vm, s), avm2::arg(args, 0), avm2::arg(args, 1), false);
@@ -1393,6 +1384,7 @@ void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
     }
     Object* o = it->second;
     std::erase(m_pendingClips, &clip);
+    m_queuedGotos.erase(&clip);
     const TimelineKey from{&clip, INT32_MIN, 0};
     auto first = m_timelineObjects.lower_bound(from);
     auto last = first;
@@ -1541,6 +1533,23 @@ void Avm2Runtime::runTimers(double nowMs) {
     m_vm->nowMs = nowMs;
 }
 
+void Avm2Runtime::gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play) {
+    if (std::find(m_scriptClips.begin(), m_scriptClips.end(), &c) != m_scriptClips.end()) {
+        m_queuedGotos[&c] = {target, play};
+        return;
+    }
+    c.setPlaying(play);
+    if (target != c.currentFrame()) {
+        if (&c == m_root) {
+            // The blocks of the frames jumped to or over are loaded before it shows.
+            loadBlocksUpTo(target);
+        }
+        c.jumpTo(target);
+        c.setPlaying(play);
+    }
+    afterGoto();
+}
+
 void Avm2Runtime::afterGoto() {
     if (m_inFrameScripts) {
         m_gotoQueued = true;
@@ -1587,7 +1596,18 @@ void Avm2Runtime::runFrameScriptRounds() {
             if (fs != o->frameScripts.end()) {
                 ran = true;
                 Object* fn = fs->second;
+                m_scriptClips.push_back(clip);
                 guarded([&] { m_vm->call(Value::obj(fn), Value::obj(o), {}); });
+                m_scriptClips.pop_back();
+                // A goto of the clip from its own frame script waits for the script to end.
+                auto queued = m_queuedGotos.find(clip);
+                if (queued != m_queuedGotos.end() &&
+                    std::find(m_scriptClips.begin(), m_scriptClips.end(), clip) ==
+                        m_scriptClips.end()) {
+                    const std::pair<std::uint32_t, bool> go = queued->second;
+                    m_queuedGotos.erase(queued);
+                    gotoFrameOf(*clip, go.first, go.second);
+                }
                 if (m_gotoQueued) {
                     // A goto in a frame script: the frame it reaches goes round once the
                     // script has ended.

@@ -60,6 +60,9 @@ public:
     // After a goto, to another frame or the same: the frame goes round (frameConstructed, its
     // scripts, exitFrame) at once, or, from a frame script, once that script has ended.
     void afterGoto();
+    // A script's goto of `c` to `target` (0-based): from the clip's own frame script it waits
+    // for that script to end, the last one winning; otherwise it happens at once.
+    void gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play);
     // Gives what `o`'s timeline shows without a timeline of its own (shapes, texts) script
     // objects among its children, and takes out those whose placement went.
     void syncTimelineObjects(avm2::Object* o);
@@ -121,6 +124,8 @@ private:
     std::unique_ptr<HitTester> m_hitTester;
     bool m_inFrameScripts = false;
     bool m_gotoQueued = false;
+    std::vector<TimelineInstance*> m_scriptClips; // whose frame scripts are running
+    std::map<TimelineInstance*, std::pair<std::uint32_t, bool>> m_queuedGotos;
     int m_gotoDepth = 0;
     std::uint32_t m_instances = 0;
     std::vector<avm2::Object*> m_listening; // display objects with frame event listeners

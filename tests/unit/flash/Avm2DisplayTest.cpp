@@ -288,10 +288,10 @@ TEST(Avm2Display, AGotoSendsItsFrameRoundAtOnceOrAfterTheFrameScript) {
         {"a goto from outside the frame scripts, to the frame it is on",
          false,
          {"root1 frameConstructed 2", "root1 exitFrame 2"}},
-        {"a goto from a frame script waits for the script to end",
+        {"a goto of the clip from its own frame script waits for the script to end",
          true,
-         {"root1 frameConstructed 2", "goto over", "root1 frameConstructed 2", "root1 exitFrame 2",
-          "root1 exitFrame 2"}},
+         {"root1 frameConstructed 2", "goto over at 2", "root1 frameConstructed 2",
+          "root1 exitFrame 2", "root1 exitFrame 2"}},
     };
     for (const Row& r : rows) {
         Running run([](swf::SwfWriter& w) {
@@ -309,7 +309,7 @@ TEST(Avm2Display, AGotoSendsItsFrameRoundAtOnceOrAfterTheFrameScript) {
                 [](Machine& m, Value self, Args) {
                     Value to[1] = {Value::integer(3)};
                     m.callProperty(self, m.publicName("gotoAndStop"), Args(to, 1));
-                    m.traceLine("goto over");
+                    m.traceLine("goto over at " + m.toString(m.get(self, "currentFrame")));
                     return Value();
                 },
                 "frame2"));

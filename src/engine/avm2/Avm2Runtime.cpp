@@ -1533,7 +1533,7 @@ void Avm2Runtime::runTimers(double nowMs) {
     m_vm->nowMs = nowMs;
 }
 
-void Avm2Runtime::gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play) {
+void Avm2Runtime::gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play, bool queued) {
     if (std::find(m_scriptClips.begin(), m_scriptClips.end(), &c) != m_scriptClips.end()) {
         m_queuedGotos[&c] = {target, play};
         return;
@@ -1547,11 +1547,22 @@ void Avm2Runtime::gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool pl
         c.jumpTo(target);
         c.setPlaying(play);
     }
-    afterGoto();
+    // A goto made from a frame script runs the scripts of the frames it reaches at once (one
+    // kept for its clip's own script has none to wait for), and their frame goes round after
+    // the calling script.
+    if (m_inFrameScripts) {
+        if (!queued) {
+            runFrameScripts();
+        }
+        m_gotoQueued = true;
+        return;
+    }
+    catchUpAfterGoto();
 }
 
 void Avm2Runtime::afterGoto() {
     if (m_inFrameScripts) {
+        runFrameScripts();
         m_gotoQueued = true;
         return;
     }
@@ -1606,7 +1617,7 @@ void Avm2Runtime::runFrameScriptRounds() {
                         m_scriptClips.end()) {
                     const std::pair<std::uint32_t, bool> go = queued->second;
                     m_queuedGotos.erase(queued);
-                    gotoFrameOf(*clip, go.first, go.second);
+                    gotoFrameOf(*clip, go.first, go.second, true);
                 }
                 if (m_gotoQueued) {
                     // A goto in a frame script: the frame it reaches goes round once the

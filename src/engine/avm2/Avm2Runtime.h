@@ -58,11 +58,13 @@ public:
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
     // After a goto, to another frame or the same: the frame goes round (frameConstructed, its
-    // scripts, exitFrame) at once, or, from a frame script, once that script has ended.
+    // scripts, exitFrame) at once, or, from a frame script, its scripts run at once and the
+    // rest once that script has ended.
     void afterGoto();
     // A script's goto of `c` to `target` (0-based): from the clip's own frame script it waits
-    // for that script to end, the last one winning; otherwise it happens at once.
-    void gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play);
+    // for that script to end, the last one winning (`queued` when it is run then); otherwise it
+    // happens at once.
+    void gotoFrameOf(TimelineInstance& c, std::uint32_t target, bool play, bool queued = false);
     // Gives what `o`'s timeline shows without a timeline of its own (shapes, texts) script
     // objects among its children, and takes out those whose placement went.
     void syncTimelineObjects(avm2::Object* o);

@@ -350,6 +350,39 @@ TEST(Avm2Display, HitTestsUseTheStageBoxesAndShapes) {
     EXPECT_FALSE(Machine::toBoolean(run.call(a, "hitTestObject", {loose})));
 }
 
+TEST(Avm2Display, AGotoOfAnotherClipFromAFrameScriptRunsItsScriptsAtOnce) {
+    Running run([](swf::SwfWriter& w) {
+        swf::Sprite clip;
+        for (int i = 0; i < 3; ++i) {
+            clip.showFrame();
+        }
+        w.place(1, w.defineSprite(clip));
+        w.showFrame();
+        w.showFrame();
+    });
+    Machine& vm = run.vm();
+    const Value root = Value::obj(run.rt->rootObject());
+    const Value child = run.call(root, "getChildAt", {Value::integer(0)});
+    const auto script = [&](avm2::NativeFn fn) {
+        return Value::obj(vm.newNativeFunction(fn, "f"));
+    };
+    run.call(child, "addFrameScript", {Value::integer(2), script([](Machine& m, Value, Args) {
+                                           m.traceLine("child frame 3");
+                                           return Value();
+                                       })});
+    run.call(root, "addFrameScript",
+             {Value::integer(1), script([](Machine& m, Value self, Args) {
+                  Value at[1] = {Value::integer(0)};
+                  const Value kid = m.callProperty(self, m.publicName("getChildAt"), Args(at, 1));
+                  Value to[1] = {Value::integer(3)};
+                  m.callProperty(kid, m.publicName("gotoAndStop"), Args(to, 1));
+                  m.traceLine("after the goto");
+                  return Value();
+              })});
+    run.rt->runFrame(1000.0 / 24);
+    EXPECT_EQ(run.lines, (std::vector<std::string>{"child frame 3", "after the goto"}));
+}
+
 TEST(Avm2Display, TheStageRefusesWhatItDoesNotHave) {
     Running run;
     Machine& vm = run.vm();

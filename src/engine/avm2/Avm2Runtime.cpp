@@ -928,12 +928,10 @@ Value stageSetFrameRate(Machine& vm, Value s, Args args) {
 
 } // namespace
 
-Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {
-    m_vm = std::make_unique<Machine>();
-    m_vm->host = this;
-    m_budget = kDefaultBudget;
-    Machine& m = *m_vm;
+namespace {
 
+// EventDispatcher and Event; the dispatcher class is returned.
+ClassInfo* installEventClasses(Machine& m) {
     ClassInfo* dispatcher = m.defineNativeClass("flash.events", "EventDispatcher", m.objectClass);
     dispatcher->nativeInit = dispatcherInit;
     m.defineMethod(dispatcher, "addEventListener", addEventListener, 2);
@@ -983,6 +981,42 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
         m.defineConstant(event, name, m.str(value));
     }
 
+    return dispatcher;
+}
+
+// MovieClip, with FrameLabel and Scene.
+void installMovieClipClasses(Machine& m, ClassInfo* sprite, ClassInfo* dispatcher) {
+    ClassInfo* clip = m.defineNativeClass("flash.display", "MovieClip", sprite);
+    clip->sealed = false;
+    m.defineGetter(clip, "currentFrame", mcCurrentFrame);
+    m.defineGetter(clip, "totalFrames", mcTotalFrames);
+    m.defineGetter(clip, "framesLoaded", mcTotalFrames);
+    m.defineGetter(clip, "currentLabel", mcCurrentLabel);
+    m.defineGetter(clip, "currentFrameLabel", mcCurrentFrameLabel);
+    m.defineGetter(clip, "isPlaying", mcIsPlaying);
+    m.defineMethod(clip, "stop", mcStop);
+    m.defineMethod(clip, "play", mcPlay);
+    m.defineMethod(clip, "gotoAndStop", mcGotoAndStop, 1);
+    m.defineMethod(clip, "gotoAndPlay", mcGotoAndPlay, 1);
+    m.defineMethod(clip, "nextFrame", mcNextFrame);
+    m.defineMethod(clip, "prevFrame", mcPrevFrame);
+    m.defineMethod(clip, "addFrameScript", mcAddFrameScript, 2);
+    m.defineGetter(clip, "currentLabels", mcCurrentLabels);
+    m.defineGetter(clip, "currentScene", mcCurrentScene);
+    m.defineGetter(clip, "scenes", mcScenes);
+    ClassInfo* frameLabel = m.defineNativeClass("flash.display", "FrameLabel", dispatcher);
+    frameLabel->nativeInit = frameLabelInit;
+    m.defineGetter(frameLabel, "name", hiddenName);
+    m.defineGetter(frameLabel, "frame", hiddenFrame);
+    ClassInfo* scene = m.defineNativeClass("flash.display", "Scene", m.objectClass);
+    scene->nativeInit = sceneInit;
+    m.defineGetter(scene, "name", hiddenName);
+    m.defineGetter(scene, "labels", hiddenLabels);
+    m.defineGetter(scene, "numFrames", hiddenNumFrames);
+}
+
+// DisplayObject and the classes beneath it up to MovieClip; the container class is returned.
+ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     ClassInfo* display =
         m.defineNativeClass("flash.display", "DisplayObject", dispatcher, ObjKind::Display);
     display->nativeInit = doInit;
@@ -1030,33 +1064,11 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
     m.defineGetter(sprite, "graphics", doNull);
-    ClassInfo* clip = m.defineNativeClass("flash.display", "MovieClip", sprite);
-    clip->sealed = false;
-    m.defineGetter(clip, "currentFrame", mcCurrentFrame);
-    m.defineGetter(clip, "totalFrames", mcTotalFrames);
-    m.defineGetter(clip, "framesLoaded", mcTotalFrames);
-    m.defineGetter(clip, "currentLabel", mcCurrentLabel);
-    m.defineGetter(clip, "currentFrameLabel", mcCurrentFrameLabel);
-    m.defineGetter(clip, "isPlaying", mcIsPlaying);
-    m.defineMethod(clip, "stop", mcStop);
-    m.defineMethod(clip, "play", mcPlay);
-    m.defineMethod(clip, "gotoAndStop", mcGotoAndStop, 1);
-    m.defineMethod(clip, "gotoAndPlay", mcGotoAndPlay, 1);
-    m.defineMethod(clip, "nextFrame", mcNextFrame);
-    m.defineMethod(clip, "prevFrame", mcPrevFrame);
-    m.defineMethod(clip, "addFrameScript", mcAddFrameScript, 2);
-    m.defineGetter(clip, "currentLabels", mcCurrentLabels);
-    m.defineGetter(clip, "currentScene", mcCurrentScene);
-    m.defineGetter(clip, "scenes", mcScenes);
-    ClassInfo* frameLabel = m.defineNativeClass("flash.display", "FrameLabel", dispatcher);
-    frameLabel->nativeInit = frameLabelInit;
-    m.defineGetter(frameLabel, "name", hiddenName);
-    m.defineGetter(frameLabel, "frame", hiddenFrame);
-    ClassInfo* scene = m.defineNativeClass("flash.display", "Scene", m.objectClass);
-    scene->nativeInit = sceneInit;
-    m.defineGetter(scene, "name", hiddenName);
-    m.defineGetter(scene, "labels", hiddenLabels);
-    m.defineGetter(scene, "numFrames", hiddenNumFrames);
+    installMovieClipClasses(m, sprite, dispatcher);
+    return container;
+}
+
+ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
     ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
     m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
     m.defineGetter(stage, "stageWidth", doZero, doIgnore);
@@ -1095,7 +1107,10 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
         m.defineGetter(stage, name, getter, stageRefuses);
     }
     m.defineGetter(stage, "textSnapshot", stageRefuses);
-    m_stage = m.newObject(stage);
+    return stage;
+}
+
+void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher) {
     ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
     m.defineGetter(loaderInfo, "bytesLoaded", liBytes);
     m.defineGetter(loaderInfo, "bytesTotal", liBytes);
@@ -1109,6 +1124,20 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m.defineGetter(loaderInfo, "childAllowsParent", doTrue);
     m.defineGetter(loaderInfo, "parentAllowsChild", doTrue);
     m.defineGetter(loaderInfo, "loader", doNull);
+}
+
+} // namespace
+
+Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {
+    m_vm = std::make_unique<Machine>();
+    m_vm->host = this;
+    m_budget = kDefaultBudget;
+    Machine& m = *m_vm;
+
+    ClassInfo* dispatcher = installEventClasses(m);
+    ClassInfo* container = installDisplayClasses(m, dispatcher);
+    m_stage = m.newObject(installStageClass(m, container));
+    installLoaderInfoClass(m, dispatcher);
     avm2::installTimerClasses(m);
     ClassInfo* system = m.defineNativeClass("flash.system", "System", m.objectClass);
     m.defineStatic(system, "gc", doIgnore);

@@ -35,8 +35,9 @@ void copyProperties(avm1::Vm& vm, Object* to, const Value& from) {
     }
 }
 
+// getBounds gives an object without a prototype.
 Value boundsObject(avm1::Vm& vm, double xMin, double xMax, double yMin, double yMax) {
-    Object* o = vm.newObject();
+    Object* o = vm.newObjectOfClass(avm1::ObjectClass::Object, nullptr);
     vm.setMember(o, "xMin", Value(xMin));
     vm.setMember(o, "xMax", Value(xMax));
     vm.setMember(o, "yMin", Value(yMin));
@@ -48,6 +49,20 @@ Value boundsObject(avm1::Vm& vm, double xMin, double xMax, double yMin, double y
 template <Value (*Draw)(avm1::Vm&, TimelineInstance&, Args)>
 Value drawingMethod(ScriptRuntime& runtime, TimelineInstance& clip, Args args) {
     return Draw(runtime.vm(), clip, args);
+}
+
+// Pixels as the whole twips a 32-bit coordinate holds: not finite is 0, larger wraps around.
+double wrappedTwips(double pixels) {
+    if (!std::isfinite(pixels)) {
+        return 0;
+    }
+    const double t = std::fmod(std::trunc(pixels * 20.0), 4294967296.0);
+    const double u = t < 0 ? t + 4294967296.0 : t;
+    return u >= 2147483648.0 ? u - 4294967296.0 : u;
+}
+
+bool holdsNumber(const avm1::Property* p) {
+    return p != nullptr && p->getter == nullptr && p->value.isNumber();
 }
 
 } // namespace
@@ -113,11 +128,23 @@ struct ClipMethods {
         return {};
     }
 
+    // removeMovieClip borrowed by a text field removes the field, as removeTextField does.
+    static Value removeField(ScriptRuntime& r, const Value& self) {
+        TimelineInstance* parent = nullptr;
+        const DisplayObject* field = r.fieldOf(avm1::selfObject(self), &parent);
+        if (field != nullptr && field->depth >= kScriptDepthBase) {
+            parent->removeObject(field->depth);
+            r.dropGoneFields();
+        }
+        return {};
+    }
+
     static Value createTextField(ScriptRuntime& r, TimelineInstance& c, Args args) {
         return r.createTextField(c, args);
     }
 
-    // swapDepths(depth or clip): a clip to swap with stands on the same parent.
+    // swapDepths(depth or clip): a clip to swap with stands on the same parent; a depth is one a
+    // script may place at, from -16384 to 2130690044.
     static Value swapDepths(ScriptRuntime& r, TimelineInstance& c, Args args) {
         TimelineInstance* parent = c.parent();
         if (parent == nullptr) {
@@ -130,8 +157,11 @@ struct ClipMethods {
                 return {};
             }
             other = t->depth();
-        } else if (!scriptDepthOf(r.m_vm->toNumber(target), other)) {
-            return {};
+        } else {
+            const double depth = r.m_vm->toNumber(target);
+            if (!(depth >= -16384 && depth < 2130690045) || !scriptDepthOf(depth, other)) {
+                return {};
+            }
         }
         flash::swapDepths(*parent, c.depth(), other);
         return {};
@@ -180,31 +210,33 @@ struct ClipMethods {
         return boundsObject(*r.m_vm, 6710886.35, 6710886.35, 6710886.35, 6710886.35);
     }
 
-    // localToGlobal(point) and globalToLocal(point) change the point object's x and y.
-    static Value convertPoint(ScriptRuntime& r, TimelineInstance& c, Args args, bool toStage) {
-        avm1::Vm& vm = *r.m_vm;
+    // localToGlobal(point) and globalToLocal(point) change the point object's own x and y, only
+    // when both hold numbers (not getters, not inherited; hidden ones too). The player takes
+    // them as whole twips that wrap around at 32 bits.
+    static Value convertPoint(TimelineInstance& c, Args args, bool toStage) {
         const Value point = arg(args, 0);
-        if (!point.isObject()) {
+        avm1::Property* px = point.isObject() ? point.asObject()->findOwn("x") : nullptr;
+        avm1::Property* py = point.isObject() ? point.asObject()->findOwn("y") : nullptr;
+        if (!holdsNumber(px) || !holdsNumber(py)) {
             return {};
         }
-        const double x = vm.toNumber(vm.getMember(point, "x")) * 20.0;
-        const double y = vm.toNumber(vm.getMember(point, "y")) * 20.0;
+        const Point from{wrappedTwips(px->value.asNumber()), wrappedTwips(py->value.asNumber())};
         const std::optional<Point> to =
-            toStage ? std::optional(clipToStage(c, Point{x, y})) : stageToClip(c, Point{x, y});
+            toStage ? std::optional(clipToStage(c, from)) : stageToClip(c, from);
         if (!to) {
             return {};
         }
-        vm.setMember(point, "x", Value(to->x / 20.0));
-        vm.setMember(point, "y", Value(to->y / 20.0));
+        px->value = Value(to->x / 20.0);
+        py->value = Value(to->y / 20.0);
         return {};
     }
 
-    static Value localToGlobal(ScriptRuntime& r, TimelineInstance& c, Args args) {
-        return convertPoint(r, c, args, true);
+    static Value localToGlobal(ScriptRuntime&, TimelineInstance& c, Args args) {
+        return convertPoint(c, args, true);
     }
 
-    static Value globalToLocal(ScriptRuntime& r, TimelineInstance& c, Args args) {
-        return convertPoint(r, c, args, false);
+    static Value globalToLocal(ScriptRuntime&, TimelineInstance& c, Args args) {
+        return convertPoint(c, args, false);
     }
 
     // startDrag(lockCenter, left, top, right, bottom)
@@ -280,11 +312,12 @@ void ScriptRuntime::installClipMethods() {
         const char* name;
         Method method;
         avm1::PropFlags flags;
+        Value (*onOther)(ScriptRuntime&, const Value& self) = nullptr; // called on a non-clip
     };
     static constexpr Entry kMethods[] = {
         {"attachMovie", ClipMethods::attachMovie, kSince5},
         {"duplicateMovieClip", ClipMethods::duplicateMovieClip, kSince5},
-        {"removeMovieClip", ClipMethods::removeMovieClip, kSince5},
+        {"removeMovieClip", ClipMethods::removeMovieClip, kSince5, ClipMethods::removeField},
         {"createEmptyMovieClip", ClipMethods::createEmptyMovieClip, kSince6},
         {"createTextField", ClipMethods::createTextField, kSince5},
         {"swapDepths", ClipMethods::swapDepths, kSince5},
@@ -314,13 +347,16 @@ void ScriptRuntime::installClipMethods() {
         {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth, kSince5},
     };
     // A method runs on the clip its object stands for; on anything else (a clip that has gone,
-    // a button, another object) it gives undefined.
+    // a button, another object) it gives undefined, unless it has something to do there too.
     for (const Entry& e : kMethods) {
         m_vm->setFunction(
             m_vm->clipPrototype(), e.name,
-            [this, run = e.method](avm1::Vm&, const Value& self, Args args) -> Value {
-                TimelineInstance* c = clipOfValue(self);
-                return c != nullptr ? run(*this, *c, args) : Value();
+            [this, run = e.method, other = e.onOther](avm1::Vm&, const Value& self,
+                                                      Args args) -> Value {
+                if (TimelineInstance* c = clipOfValue(self)) {
+                    return run(*this, *c, args);
+                }
+                return other != nullptr ? other(*this, self) : Value();
             },
             e.flags);
     }

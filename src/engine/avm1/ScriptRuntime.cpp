@@ -181,6 +181,10 @@ void ScriptRuntime::drain() {
             --m_initializeQueued;
         }
         m_unloading = q.unload ? q.clip : 0;
+        if (q.removal) {
+            finishRemoval(q.clip);
+            continue;
+        }
         if (q.object != nullptr) {
             // A listener, or the unload handler of a clip that has gone.
             if (q.code) {
@@ -268,7 +272,7 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
         m_dragClip = 0;
     }
     m_gone.push_back(id);
-    if (clip.replacedByPlace()) {
+    if (m_unloadQueued.erase(id) > 0 || clip.replacedByPlace()) {
         return;
     }
     if (const auto& actions = clip.clipActions()) {
@@ -816,7 +820,77 @@ void ScriptRuntime::removeClip(ClipId id) {
     if (c == nullptr || obj == nullptr || c->parent() == nullptr || obj->depth < kScriptDepthBase) {
         return;
     }
-    c->parent()->removeObject(obj->depth);
+    // A clip already waiting for its unload handlers, or inside one, stays as it is.
+    if (m_unloadQueued.count(id) > 0) {
+        return;
+    }
+    TimelineInstance& parent = *c->parent();
+    if (!answersUnload(*c, true)) {
+        parent.removeObject(obj->depth);
+        return;
+    }
+    // A clip that answers unload moves at once to the script depth -32769 minus its own, out of
+    // reach of scripts that remove, and stays there until the unload handlers inside it have run.
+    const std::int32_t to = 2 * kScriptDepthBase - 32769 - obj->depth;
+    parent.removeObject(to);
+    parent.swapDepths(obj->depth, to);
+    queueUnload(*c);
+    Queued last{id, {}, {}, nullptr, false};
+    last.removal = true;
+    m_queue.push_back(std::move(last));
+}
+
+bool ScriptRuntime::answersUnload(TimelineInstance& c, bool inside) {
+    if (const auto& actions = c.clipActions()) {
+        for (const ClipAction& a : *actions) {
+            if ((a.events & ClipEventUnload) != 0) {
+                return true;
+            }
+        }
+    }
+    if (avm1::Object* o = m_vm->existingClipObject(c.clipId())) {
+        const Value fn = m_vm->getMember(o, "onUnload", Value(o));
+        if (fn.isObject() && fn.asObject()->function()) {
+            return true;
+        }
+    }
+    for (auto& entry : c.displayList()) {
+        if (inside && entry.second.sprite && answersUnload(*entry.second.sprite, true)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ScriptRuntime::queueUnload(TimelineInstance& c) {
+    // A clip with no handler of its own keeps only the children that answer unload; one with a
+    // handler keeps all it holds.
+    if (!answersUnload(c, false)) {
+        std::vector<std::int32_t> idle;
+        for (auto& entry : c.displayList()) {
+            if (!entry.second.sprite || !answersUnload(*entry.second.sprite, true)) {
+                idle.push_back(entry.first);
+            }
+        }
+        for (const std::int32_t depth : idle) {
+            c.removeObject(depth);
+        }
+    }
+    for (auto& entry : c.displayList()) {
+        if (entry.second.sprite) {
+            queueUnload(*entry.second.sprite);
+        }
+    }
+    m_unloadQueued.insert(c.clipId());
+    queueEvent(c, ClipEventUnload, "onUnload");
+}
+
+void ScriptRuntime::finishRemoval(ClipId id) {
+    TimelineInstance* c = clip(id);
+    const DisplayObject* obj = objectOf(id);
+    if (c != nullptr && obj != nullptr && c->parent() != nullptr) {
+        c->parent()->removeObject(obj->depth);
+    }
 }
 
 void ScriptRuntime::startDrag(ClipId id, bool lockCenter, const double* rect) {

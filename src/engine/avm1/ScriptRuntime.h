@@ -164,6 +164,7 @@ private:
         std::string method;             // a handler to call on the clip's object
         avm1::Object* object = nullptr; // for unload: the object of a clip that has gone
         bool unload = false;
+        bool removal = false; // a clip that answered unload leaves the list now
     };
 
     // Queues `event`: the clip actions that answer it, then the handler method when given.
@@ -172,6 +173,12 @@ private:
     // not such actions, so they run before the actions of the frame that placed it.
     void queueInitialize(TimelineInstance& clip);
     void drain();
+    // True when the clip (or, with `inside`, a clip inside it) answers unload: unload clip
+    // actions or an onUnload method.
+    bool answersUnload(TimelineInstance& clip, bool inside);
+    // Queues the unload events of the clip and the clips inside it, the innermost first.
+    void queueUnload(TimelineInstance& clip);
+    void finishRemoval(avm1::ClipId id);
     // Sends a mouse or key event to every clip and to the listeners of `listenerHolder`.
     void broadcast(std::uint32_t event, std::string_view method, std::string_view listenerHolder);
     void callListeners(std::string_view holder, std::string_view method);
@@ -273,6 +280,8 @@ private:
     std::uint32_t m_instanceCounter = 0;
     std::deque<Queued> m_queue;
     std::vector<avm1::ClipId> m_gone; // clips removed while their unload may still run
+    // Clips whose unload events were queued before they left: leaving does not queue them again.
+    std::unordered_set<avm1::ClipId> m_unloadQueued;
     std::unordered_set<std::uint16_t> m_initDone;
     std::unique_ptr<Sprite> m_emptySprite; // what createEmptyMovieClip places
     std::unique_ptr<EditText> m_fieldDef;  // what createTextField places (sized per field)

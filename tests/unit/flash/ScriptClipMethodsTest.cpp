@@ -6,6 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <limits>
+#include <ostream>
+
 namespace kinovex::flash::test {
 namespace {
 
@@ -234,6 +238,176 @@ TEST(ScriptClipMethods, SoundLevelsBelongToTheTarget) {
     movie.showFrame();
     EXPECT_EQ(traceFrames(movie, 1), (Lines{"-20", "80", "70", "undefined"}));
 }
+
+// ---- rules of clip methods, each a short script on the first of a few frames ----
+
+struct ClipRule {
+    const char* name;
+    std::uint8_t version;
+    std::function<void(Actions&)> script;
+    int frames;
+    Lines expected;
+};
+
+std::ostream& operator<<(std::ostream& out, const ClipRule& r) {
+    return out << r.name;
+}
+
+class ClipRules : public testing::TestWithParam<ClipRule> {};
+
+TEST_P(ClipRules, TraceWhatThePlayerTraces) {
+    const ClipRule& rule = GetParam();
+    swf::SwfWriter movie(100, 100, 12, {rule.version, rule.version >= 8});
+    Actions a;
+    rule.script(a);
+    doAction(movie, a);
+    for (int i = 0; i < rule.frames; ++i) {
+        movie.showFrame();
+    }
+    EXPECT_EQ(traceFrames(movie, rule.frames), rule.expected);
+}
+
+// parent.createEmptyMovieClip(name, depth)
+void createClip(Actions& a, const std::string& parent, const std::string& name, int depth) {
+    a.push({Int{depth}, name});
+    callMethod(a, parent, "createEmptyMovieClip", 2).op(op::Pop);
+}
+
+// object.onUnload = function () { trace(this[show]); }
+void traceOnUnload(Actions& a, const std::string& object, const std::string& show) {
+    Actions body;
+    traceMember(body, "this", show);
+    a.getVar(object).push("onUnload").defineFunction("", {}, body).op(op::SetMember);
+}
+
+// name = object.member
+void alias(Actions& a, const std::string& name, const std::string& object,
+           const std::string& memberName) {
+    a.push(name);
+    member(a, object, memberName).op(op::SetVariable);
+}
+
+// Traces object.getDepth().
+void traceDepth(Actions& a, const std::string& object) {
+    callMethod(a, object, "getDepth", 0).op(op::Trace);
+}
+
+// point = {x: x, y: y}; clip.method(point); trace(point.x); trace(point.y)
+void convertPoint(Actions& a, const char* method, const swf::PushValue& x,
+                  const swf::PushValue& y) {
+    a.push("point").push({"x", x, "y", y, Int{2}}).op(op::InitObject).op(op::SetVariable);
+    a.getVar("point");
+    callMethod(a, "c", method, 1).op(op::Pop);
+    traceMember(a, "point", "x");
+    traceMember(a, "point", "y");
+}
+
+const ClipRule kClipRules[] = {
+    {"RemoveMovieClipTakesAClipWithoutUnloadAtOnce",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 5);
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         a.getVar("a").op(op::TypeOf).op(op::Trace);
+     },
+     1,
+     {"undefined"}},
+    // It stands at -32769 minus its depth, where scripts cannot remove it, until onUnload ran.
+    {"RemoveMovieClipKeepsAClipWithUnloadUntilItRan",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 5);
+         traceOnUnload(a, "a", "_target");
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         traceDepth(a, "a");
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         a.trace("end");
+     },
+     2,
+     {"-32774", "end", "/a"}},
+    // A clip without a handler of its own keeps only the children that answer unload; the
+    // innermost handlers run first.
+    {"RemoveMovieClipKeepsOnlyChildrenThatAnswerUnload",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 0);
+         createClip(a, "a", "x", 0);
+         createClip(a, "a", "y", 1);
+         alias(a, "y", "a", "y");
+         traceOnUnload(a, "y", "_target");
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         traceDepth(a, "a");
+         traceMember(a, "a", "x");
+         traceDepth(a, "y");
+     },
+     1,
+     {"-32769", "undefined", "1", "/a/y"}},
+    {"ClipsInsideAClipWaitingForUnloadCannotBeRemoved",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 0);
+         createClip(a, "a", "d", 3);
+         traceOnUnload(a, "a", "_name");
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         alias(a, "d", "a", "d");
+         callMethod(a, "d", "removeMovieClip", 0).op(op::Pop);
+         traceDepth(a, "d");
+     },
+     1,
+     {"3", "a"}},
+    {"RemoveMovieClipBorrowedByATextFieldRemovesIt",
+     7,
+     [](Actions& a) {
+         a.push({Int{10}, Int{10}, Int{0}, Int{0}, Int{5}, "t"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         setMember(a, "t", "test", "kept");
+         a.getVar("t").push("rm");
+         member(a, "MovieClip", "prototype").push("removeMovieClip").op(op::GetMember);
+         a.op(op::SetMember);
+         callMethod(a, "t", "rm", 0).op(op::Pop);
+         traceMember(a, "t", "test");
+     },
+     1,
+     {"undefined"}},
+    {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "s", 1);
+         for (const double depth : {-16385.0, 2130690045.0, -16384.0, 2130690044.0}) {
+             a.push(depth);
+             callMethod(a, "s", "swapDepths", 1).op(op::Pop);
+             traceDepth(a, "s");
+         }
+     },
+     1,
+     {"1", "1", "-16384", "2130690044"}},
+    // Only numbers of the point's own are converted, as twips that wrap around at 32 bits.
+    {"LocalToGlobalConvertsOnlyNumbersAsWrappedTwips",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "c", 1);
+         setMember(a, "c", "_x", Int{50});
+         convertPoint(a, "localToGlobal", "1", Int{1});
+         convertPoint(a, "localToGlobal", Int{2}, swf::Undefined{});
+         convertPoint(a, "localToGlobal", 2147483647.0, Int{1});
+         convertPoint(a, "globalToLocal", std::numeric_limits<double>::infinity(), Int{1});
+     },
+     1,
+     {"1", "1", "2", "undefined", "49", "1", "-50", "1"}},
+    {"GetBoundsGivesAnObjectWithoutPrototype",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "c", 1);
+         callMethod(a, "c", "getBounds", 0).op(op::Trace);
+     },
+     1,
+     {"[type Object]"}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Rules, ClipRules, testing::ValuesIn(kClipRules),
+                         [](const testing::TestParamInfo<ClipRule>& row) {
+                             return std::string(row.param.name);
+                         });
 
 } // namespace
 } // namespace kinovex::flash::test

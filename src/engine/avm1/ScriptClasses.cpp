@@ -17,6 +17,7 @@ void ScriptRuntime::installPlayerClasses() {
     installTextFieldClass();
     installTextFormatClass();
     installOutsideClasses();
+    installClipLoaderClass();
 }
 
 } // namespace kinovex::flash

@@ -85,6 +85,7 @@ void ScriptRuntime::runFrame(double nowMs) {
     m_nowMs = nowMs;
     // Loads that finished arrive before the timers of this frame run.
     finishLoads();
+    finishClipLoads();
     m_vm->beginFrame();
     // Newest first; clips made during the walk wait for the next frame (they ran their first
     // frame when they were made).

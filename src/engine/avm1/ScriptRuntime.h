@@ -72,7 +72,7 @@ public:
     std::optional<double> nextTimerDueMs() const override { return m_vm->nextIntervalDueMs(); }
     // Loads of files beside the movie (ScriptLoads.cpp).
     void setMovieFolder(std::string folder) override;
-    std::size_t loadsPending() const override { return m_loads.size(); }
+    std::size_t loadsPending() const override { return m_loads.size() + m_clipLoads.size(); }
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
     void mouseMove(double x, double y) override;
@@ -233,6 +233,11 @@ private:
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
     // LoadVars and XML, and where their loads wait (ScriptLoads.cpp).
     void installLoadClasses();
+    void installClipLoaderClass(); // ScriptClipLoader.cpp
+    // A clip object, or a target path to one, as the clip object now; undefined when none.
+    avm1::Value loadTarget(const avm1::Value& target);
+    avm1::Value clipProgress(const avm1::Value& target);
+    void finishClipLoads();
     void startLoad(avm1::Object* target, std::string url, bool variables);
     // Loads started before this frame finish, in the order they were started.
     void finishLoads();
@@ -320,6 +325,13 @@ private:
         bool variables = false; // loadVariables: into the target's variables
     };
     std::deque<PendingLoad> m_loads;
+    struct ClipLoad {
+        avm1::Object* loader = nullptr; // kept alive while it waits, as an object target is
+        std::string url;
+        avm1::Value target;
+        int framesLeft = 0;
+    };
+    std::deque<ClipLoad> m_clipLoads;
 };
 
 } // namespace kinovex::flash

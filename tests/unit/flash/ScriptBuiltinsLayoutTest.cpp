@@ -101,7 +101,8 @@ std::vector<Layout> layoutOf(int version) {
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
                                 name == "Selection" || name == "Accessibility" || name == "Date";
             const avm1::PropFlags flags =
-                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
+                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0) |
+                (name == "MovieClipLoader.prototype" ? avm1::kFromVersion7 : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
         }
         if (o->function() != nullptr && o->proto() != nullptr) {
@@ -129,7 +130,7 @@ const std::vector<Layout> kLayout = {
      "Infinity:n=Infinity:1 o:u:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
      "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
-     "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1"},
+     "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1 MovieClipLoader:f:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
      "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
@@ -267,6 +268,11 @@ const std::vector<Layout> kLayout = {
      "constructor:f:3 setGain:f:3 setRate:f:3 setSilenceLevel:f:3 setUseEchoSuppression:f:3"},
     {"Accessibility", "Object.prototype",
      "constructor:f:7 isActive:f:134 sendEvent:f:134 updateProperties:f:134"},
+    {"MovieClipLoader", "Function.prototype", "prototype:o:3"},
+    // All of it, its __proto__ too, is hidden from movies before version 7 (1024).
+    {"MovieClipLoader.prototype", "Object.prototype",
+     "broadcastMessage:f:1027 addListener:f:1027 removeListener:f:1027 _listeners:o:1027 "
+     "constructor:f:1027 loadClip:f:1027 getProgress:f:1027 unloadClip:f:1027"},
 };
 
 TEST(ScriptBuiltinsLayout, EveryBuiltInObjectHasItsMembersFlagsAndPrototype) {

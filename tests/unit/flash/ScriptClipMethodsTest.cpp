@@ -302,6 +302,15 @@ void convertPoint(Actions& a, const char* method, const swf::PushValue& x,
     traceMember(a, "point", "y");
 }
 
+// l = new MovieClipLoader(); l.onLoadError = function (m, e, s) { trace(e + s + m); }
+void newLoader(Actions& a) {
+    a.push("l").push(Int{0}).push("MovieClipLoader").op(op::NewObject).op(op::SetVariable);
+    Actions onError;
+    onError.getVar("e").getVar("s").op(op::Add2).getVar("m").op(op::Add2).op(op::Trace);
+    a.getVar("l").push("onLoadError").defineFunction("", {"m", "e", "s"}, onError);
+    a.op(op::SetMember);
+}
+
 const ClipRule kClipRules[] = {
     {"RemoveMovieClipTakesAClipWithoutUnloadAtOnce",
      7,
@@ -402,6 +411,49 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"[type Object]"}},
+    // Errors reach the loader's own handlers two frames on, with the target as it is then.
+    {"ClipLoaderReportsMissingAndRefusedFiles",
+     7,
+     [](Actions& a) {
+         newLoader(a);
+         createClip(a, "this", "a", 1);
+         a.push({"a", "none.swf"});
+         callMethod(a, "l", "loadClip", 2).op(op::Trace);
+         a.getVar("a").push("http://example.com/a.swf");
+         callMethod(a, "l", "loadClip", 2).op(op::Pop);
+         a.push({"_level0.b", "../a.swf"});
+         callMethod(a, "l", "loadClip", 2).op(op::Pop);
+         Actions enter;
+         enter.trace("enter");
+         a.push("onEnterFrame").defineFunction("", {}, enter).op(op::SetVariable);
+     },
+     3,
+     {"true", "enter", "URLNotFound0_level0.a", "IllegalRequest0_level0.a",
+      "IllegalRequest0undefined", "enter"}},
+    {"ClipLoaderProgressIsTheBytesOfTheMovieInTheClip",
+     7,
+     [](Actions& a) {
+         newLoader(a);
+         createClip(a, "this", "a", 1);
+         a.push("/a");
+         callMethod(a, "l", "getProgress", 1).op(op::Trace);
+         a.push("/a");
+         callMethod(a, "l", "getProgress", 1).push("bytesTotal").op(op::GetMember);
+         a.op(op::Trace);
+         a.push("/b");
+         callMethod(a, "l", "getProgress", 1).op(op::Trace);
+     },
+     1,
+     {"[type Object]", "0", "undefined"}},
+    {"ClipLoaderMethodsAreHiddenBeforeVersion7",
+     6,
+     [](Actions& a) {
+         newLoader(a);
+         member(a, "l", "loadClip").op(op::TypeOf).op(op::Trace);
+         a.getVar("MovieClipLoader").op(op::TypeOf).op(op::Trace);
+     },
+     1,
+     {"undefined", "function"}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Rules, ClipRules, testing::ValuesIn(kClipRules),

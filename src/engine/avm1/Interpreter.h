@@ -22,6 +22,7 @@ struct Frame {
     std::vector<Object*> scope; // outermost (_global) first
     std::size_t targetSlot = 0; // the scope entry that is the current timeline, if any
     bool hasTargetSlot = false;
+    std::size_t withCount = 0; // the innermost scope entries that with blocks of this frame put
     Value* registers = nullptr;
     std::size_t registerCount = 0;
     Value self;

@@ -146,6 +146,7 @@ Step Interpreter::withBlock(Run& r, const Instruction& ins) {
     const Vm::NestingGuard nesting(r.vm);
     Frame& f = r.f;
     f.scope.push_back(o);
+    ++f.withCount;
     const bool hadSlot = f.hasTargetSlot;
     std::size_t j = 0;
     Exit e;
@@ -153,9 +154,11 @@ Step Interpreter::withBlock(Run& r, const Instruction& ins) {
         e = runWithBody(r, ins.next, blockEnd, j);
     } catch (...) {
         f.scope.pop_back();
+        --f.withCount;
         throw;
     }
     f.scope.pop_back();
+    --f.withCount;
     f.hasTargetSlot = hadSlot;
     return r.afterBlock(e, j);
 }

@@ -22,12 +22,14 @@ Object* Interpreter::scopeEntry(Frame& f, std::size_t k) {
 
 Object* Interpreter::callee(Frame& f, std::string_view name) {
     // A function called by name runs on the scope object it was found on: a function's
-    // locals or a with block's object; one found on _global or the timeline, on the timeline.
+    // locals or a with block's object, a clip too; one found on _global or a timeline, on the
+    // timeline.
     if (name.find_first_of(":./") == std::string_view::npos) {
         for (std::size_t k = f.scope.size(); k-- > 0;) {
             Object* o = scopeEntry(f, k);
             if (o && vm.hasProperty(o, name)) {
-                if (o != vm.global() && o->objectClass() != ObjectClass::Clip) {
+                const bool withObject = k + f.withCount >= f.scope.size();
+                if (o != vm.global() && (withObject || o->objectClass() != ObjectClass::Clip)) {
                     return o;
                 }
                 break;

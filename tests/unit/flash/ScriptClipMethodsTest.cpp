@@ -403,6 +403,17 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"1", "1", "2", "undefined", "49", "1", "-50", "1"}},
+    // A clip a with block names is `this` to the functions found on it.
+    {"FunctionsFoundOnAWithClipRunOnIt",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "c", 1);
+         Actions body;
+         body.call("getDepth", 0).op(op::Trace);
+         a.getVar("c").with(body);
+     },
+     1,
+     {"1"}},
     {"GetBoundsGivesAnObjectWithoutPrototype",
      7,
      [](Actions& a) {

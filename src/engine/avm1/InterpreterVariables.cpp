@@ -61,11 +61,14 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
         Object* o = resolveInScope(f, name.substr(0, cut));
         return o ? vm.getMember(o, name.substr(cut + 1), Value(o)) : Value();
     }
-    // A slash path with no variable names a clip (nothing else), read from the timeline only.
+    // A slash path with no variable names a clip, read from the timeline only; where it leads
+    // to no clip, the name is an ordinary variable's, as setVariable takes it.
     if (name.find('/') != std::string_view::npos) {
         Object* t = vm.clipObject(f.target);
         Object* o = t ? vm.resolvePath(t, pathRoot(f), name) : nullptr;
-        return o && o->objectClass() == ObjectClass::Clip ? Value(o) : Value();
+        if (o && o->objectClass() == ObjectClass::Clip) {
+            return Value(o);
+        }
     }
     // In a DefineFunction2 function `this` is a local variable, looked up like the others.
     const bool thisIsLocal = f.callee && f.callee->function() && f.callee->function()->isFunction2;

@@ -523,7 +523,13 @@ INSTANTIATE_TEST_SUITE_P(
                              a.push({Int{0}, "Boolean"}).op(op::CallFunction).op(op::Trace);
                              a.push({Int{0}, "parseFloat"}).op(op::CallFunction).op(op::Trace);
                          },
-                         {"undefined", "undefined"}}),
+                         {"undefined", "undefined"}},
+                    // setVariable takes "a/b" as a name; getVariable reads it back so where no
+                    // clip is at the path.
+                    Rule{"ASlashPathToNoClipNamesAVariable",
+                         5,
+                         [](Actions& a) { a.setVar("a/b", 42.0).traceVar("a/b"); },
+                         {"42"}}),
     ruleName);
 
 TEST(Avm1Robustness, MalformedBytecodeStopsTheScriptOnly) {

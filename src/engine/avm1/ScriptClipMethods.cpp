@@ -293,9 +293,14 @@ struct ClipMethods {
         return {};
     }
 
+    // getInstanceAtDepth(depth): a depth that is not a finite number (null, a word) is 0.
     static Value getInstanceAtDepth(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        if (arg(args, 0).isUndefined()) {
+            return {};
+        }
+        const double n = r.m_vm->toNumber(arg(args, 0));
         std::int32_t depth = 0;
-        if (!scriptDepthOf(r.m_vm->toNumber(arg(args, 0)), depth)) {
+        if (!scriptDepthOf(std::isfinite(n) ? n : 0.0, depth)) {
             return {};
         }
         TimelineInstance* found = clipAtDepth(c, depth);
@@ -305,9 +310,10 @@ struct ClipMethods {
 
 void ScriptRuntime::installClipMethods() {
     using Method = Value (*)(ScriptRuntime&, TimelineInstance&, Args);
-    // Methods the player has from version 6 on are hidden from the scripts of older movies.
+    // Methods the player has from version 6 or 7 on are hidden from the scripts of older movies.
     constexpr avm1::PropFlags kSince5 = avm1::kDontEnum | avm1::kDontDelete;
     constexpr avm1::PropFlags kSince6 = kSince5 | avm1::kFromVersion6;
+    constexpr avm1::PropFlags kSince7 = kSince5 | avm1::kFromVersion7;
     struct Entry {
         const char* name;
         Method method;
@@ -344,7 +350,7 @@ void ScriptRuntime::installClipMethods() {
         {"loadVariables", ClipMethods::loadVariables, kSince5},
         {"getURL", ClipMethods::load, kSince5},
         {"attachSound", ClipMethods::attachSound, kSince5},
-        {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth, kSince5},
+        {"getInstanceAtDepth", ClipMethods::getInstanceAtDepth, kSince7},
     };
     // A method runs on the clip its object stands for; on anything else (a clip that has gone,
     // a button, another object) it gives undefined, unless it has something to do there too.

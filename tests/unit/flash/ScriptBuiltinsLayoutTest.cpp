@@ -187,7 +187,7 @@ const std::vector<Layout> kLayout = {
      "beginFill:f:131 beginGradientFill:f:131 lineStyle:f:131 moveTo:f:131 lineTo:f:131 "
      "curveTo:f:131 endFill:f:131 clear:f:131 setMask:f:131 getBytesLoaded:f:3 getBytesTotal:f:3 "
      "loadMovie:f:3 unloadMovie:f:3 loadVariables:f:3 getURL:f:3 attachSound:f:3 "
-     "getInstanceAtDepth:f:3 getSWFVersion:f:3 transform:get+set:4099"},
+     "getInstanceAtDepth:f:1027 getSWFVersion:f:3 transform:get+set:4099"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
      "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},

@@ -414,6 +414,25 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"1"}},
+    {"GetInstanceAtDepthTakesWhatIsNoFiniteNumberAsDepth0",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 0);
+         for (const swf::PushValue& depth :
+              {swf::PushValue{swf::Null{}}, swf::PushValue{"word"},
+               swf::PushValue{std::numeric_limits<double>::infinity()},
+               swf::PushValue{swf::Undefined{}}}) {
+             a.push(depth);
+             callMethod(a, "this", "getInstanceAtDepth", 1).op(op::Trace);
+         }
+     },
+     1,
+     {"_level0.a", "_level0.a", "_level0.a", "undefined"}},
+    {"GetInstanceAtDepthIsHiddenBeforeVersion7",
+     6,
+     [](Actions& a) { member(a, "this", "getInstanceAtDepth").op(op::TypeOf).op(op::Trace); },
+     1,
+     {"undefined"}},
     {"GetBoundsGivesAnObjectWithoutPrototype",
      7,
      [](Actions& a) {

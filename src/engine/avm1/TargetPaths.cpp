@@ -101,6 +101,19 @@ Value Vm::pathStep(Object* o, std::string_view name) {
     return getMember(o, name, Value(o));
 }
 
+ClipId Vm::rootOf(ClipId clip) {
+    ClipId c = clip;
+    for (int guard = 0; c != 0 && m_version >= 7 && guard < 4096; ++guard) {
+        const Object* o = existingClipObject(c);
+        const Property* lock = o != nullptr ? o->findOwn("_lockroot") : nullptr;
+        if (lock != nullptr && lock->getter == nullptr && toBoolean(lock->value)) {
+            return c;
+        }
+        c = m_host.parentClip(c);
+    }
+    return m_host.rootClip();
+}
+
 ClipId Vm::resolveTarget(ClipId base, std::string_view path) {
     if (path.empty()) {
         return base;

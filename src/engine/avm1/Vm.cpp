@@ -335,7 +335,7 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
             return parent ? Value(clipObject(parent)) : Value();
         }
         if (sameName(name, "_root", cs)) {
-            return Value(clipObject(m_host.rootClip()));
+            return Value(clipObject(rootOf(clip)));
         }
         if (sameName(name, "_global", cs) && m_version >= 6) {
             return Value(m_global);

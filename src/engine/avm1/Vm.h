@@ -175,6 +175,9 @@ public:
     // object, and for a path with no step at all ("", ":").
     Object* resolvePath(Object* start, ClipId root, std::string_view path);
     // The level (the clip with no parent) that `clip` is on.
+    // What _root is to `clip`: the nearest clip around it, itself included, whose _lockroot is
+    // true (from version 7); the main timeline when there is none.
+    ClipId rootOf(ClipId clip);
     ClipId levelOf(ClipId clip);
 
     // Longest string and array a script may make. A script doubling a string in a loop would

@@ -433,6 +433,30 @@ const ClipRule kClipRules[] = {
      [](Actions& a) { member(a, "this", "getInstanceAtDepth").op(op::TypeOf).op(op::Trace); },
      1,
      {"undefined"}},
+    {"LockrootMakesAClipTheRootOfTheClipsInIt",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 0);
+         createClip(a, "a", "b", 0);
+         alias(a, "b", "a", "b");
+         alias(a, "root", "b", "_root");
+         traceMember(a, "root", "_target");
+         setMember(a, "a", "_lockroot", true);
+         alias(a, "root", "b", "_root");
+         traceMember(a, "root", "_target");
+     },
+     1,
+     {"/", "/a"}},
+    {"LockrootComesWithVersion7",
+     6,
+     [](Actions& a) {
+         createClip(a, "this", "a", 0);
+         setMember(a, "a", "_lockroot", true);
+         alias(a, "root", "a", "_root");
+         traceMember(a, "root", "_target");
+     },
+     1,
+     {"/"}},
     {"GetBoundsGivesAnObjectWithoutPrototype",
      7,
      [](Actions& a) {

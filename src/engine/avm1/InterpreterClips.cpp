@@ -20,7 +20,8 @@ ClipId Interpreter::targetOf(Frame& f, const Value& v) {
 
 namespace {
 
-// The property index on top, the clip below it.
+// The property index on top, the clip below it. The built-in property, even where the clip
+// has a property or a child of its name.
 void getProperty(Run& r) {
     const double index = r.popNumber();
     const ClipId c = r.in.targetOf(r.f, r.pop());
@@ -29,8 +30,14 @@ void getProperty(Run& r) {
         r.push(Value());
         return;
     }
-    Object* o = r.vm.clipObject(c);
-    r.push(r.vm.getMember(o, clipPropertyName(static_cast<ClipProperty>(i)), Value(o)));
+    const auto p = static_cast<ClipProperty>(i);
+    if (p == ClipProperty::Target) {
+        r.push(Value(r.vm.slashPath(c)));
+    } else if (p == ClipProperty::Name) {
+        r.push(Value(r.vm.host().clipName(c)));
+    } else {
+        r.push(r.vm.host().getClipProperty(c, p));
+    }
 }
 
 void setProperty(Run& r) {

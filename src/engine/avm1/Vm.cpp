@@ -320,6 +320,13 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
     }
     const ClipId clip = o->objectClass() == ObjectClass::Clip ? o->clip() : 0;
     if (clip != 0 && !name.empty() && name[0] == '_') {
+        // A clip's own property, then a child of that name, come before its built-in one.
+        if (Property* own = o->findOwn(name); own != nullptr && visibleIn(*own, m_version)) {
+            return own->getter ? call(Value(own->getter), self, {}) : own->value;
+        }
+        if (const ClipId child = m_host.childClip(clip, name, cs)) {
+            return Value(clipObject(child));
+        }
         const int p = clipPropertyIndex(name, cs);
         if (p == static_cast<int>(ClipProperty::Target)) {
             return Value(slashPath(clip));

@@ -457,6 +457,16 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"/"}},
+    // A child named like a built-in property hides it from names, not from GetProperty.
+    {"AChildComesBeforeTheBuiltInPropertyOfItsName",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "_x", 0);
+         traceMember(a, "this", "_x");
+         a.push({"", Int{0}}).op(op::GetProperty).op(op::Trace);
+     },
+     1,
+     {"_level0._x", "0"}},
     {"GetBoundsGivesAnObjectWithoutPrototype",
      7,
      [](Actions& a) {

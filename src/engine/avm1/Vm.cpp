@@ -716,9 +716,12 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     Object* ctor = constructor.asObject();
     const Value protoValue = getMember(ctor, "prototype", Value(ctor));
     Object* proto = protoValue.isObject() ? protoValue.asObject() : m_objectProto;
-    // The new object names its constructor, hidden; before version 7 also as constructor.
+    // The new object names its constructor, hidden, from version 6 on; before version 7 also
+    // as constructor.
     Object* self = newObject(proto);
-    self->define("__constructor__", Value(ctor), kDontEnum);
+    if (m_version >= 6) {
+        self->define("__constructor__", Value(ctor), kDontEnum);
+    }
     if (m_version < 7) {
         self->define("constructor", Value(ctor), kDontEnum);
     }

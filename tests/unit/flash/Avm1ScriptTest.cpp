@@ -526,6 +526,15 @@ INSTANTIATE_TEST_SUITE_P(
                          {"undefined", "undefined"}},
                     // setVariable takes "a/b" as a name; getVariable reads it back so where no
                     // clip is at the path.
+                    Rule{"NewObjectsNameTheirConstructorFromVersion6",
+                         5,
+                         [](Actions& a) {
+                             a.push("o").push({Int{0}, "Object"}).op(op::NewObject);
+                             a.op(op::SetVariable);
+                             a.getVar("o").push("__constructor__").op(op::GetMember);
+                             a.op(op::TypeOf).op(op::Trace);
+                         },
+                         {"undefined"}},
                     Rule{"ASlashPathToNoClipNamesAVariable",
                          5,
                          [](Actions& a) { a.setVar("a/b", 42.0).traceVar("a/b"); },

@@ -9,6 +9,8 @@
 #include "engine/definitions/Movie.h"
 #include "engine/swf/MovieFolder.h"
 
+#include <algorithm>
+
 namespace kinovex::flash {
 
 using avm1::Args;
@@ -92,21 +94,27 @@ Value ScriptRuntime::loadTarget(const Value& target) {
     return Value();
 }
 
-// The main timeline has the movie's bytes; a clip a script made has none of its own, and one
-// the timeline placed comes with the movie. The object the player gives has no prototype.
+// The object the player gives has no prototype.
 Value ScriptRuntime::clipProgress(const Value& target) {
     const Value found = loadTarget(target);
     TimelineInstance* c = clipOfValue(found);
     if (c == nullptr) {
         return Value();
     }
-    const DisplayObject* obj = c->owner();
-    const bool ownBytes = c->parent() == nullptr || (obj != nullptr && !obj->dynamic);
-    const double bytes = ownBytes ? static_cast<double>(m_movie.declaredLength()) : 0.0;
+    const double bytes = clipBytes(*c);
     Object* progress = m_vm->newObjectOfClass(avm1::ObjectClass::Object, nullptr);
     m_vm->setMember(progress, "bytesLoaded", Value(bytes));
     m_vm->setMember(progress, "bytesTotal", Value(bytes));
     return Value(progress);
+}
+
+// The main timeline has the movie's bytes; a clip a script made has none of its own, and one
+// the timeline placed comes with the movie.
+double ScriptRuntime::clipBytes(const TimelineInstance& c) const {
+    const DisplayObject* obj = c.owner();
+    const bool ownBytes = c.parent() == nullptr || (obj != nullptr && !obj->dynamic);
+    return ownBytes ? static_cast<double>(std::max<std::uint32_t>(m_movie.declaredLength(), 1))
+                    : 0.0;
 }
 
 // A load learns whether its file is there on the second frame after the call: a name outside

@@ -263,8 +263,8 @@ struct ClipMethods {
     }
 
     // getBytesLoaded() and getBytesTotal(): the whole movie is loaded before it starts.
-    static Value movieBytes(ScriptRuntime& r, TimelineInstance&, Args) {
-        return Value(static_cast<double>(std::max<std::uint32_t>(r.m_movie.declaredLength(), 1)));
+    static Value movieBytes(ScriptRuntime& r, TimelineInstance& c, Args) {
+        return Value(r.clipBytes(c));
     }
 
     // loadMovie and getURL: no movie is loaded from outside the movie.

@@ -237,6 +237,8 @@ private:
     // A clip object, or a target path to one, as the clip object now; undefined when none.
     avm1::Value loadTarget(const avm1::Value& target);
     avm1::Value clipProgress(const avm1::Value& target);
+    // The bytes of the movie a clip shows (getBytesTotal, getProgress).
+    double clipBytes(const TimelineInstance& clip) const;
     void finishClipLoads();
     void startLoad(avm1::Object* target, std::string url, bool variables);
     // Loads started before this frame finish, in the order they were started.

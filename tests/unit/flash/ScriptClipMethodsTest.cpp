@@ -509,6 +509,15 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"[type Object]", "0", "undefined"}},
+    {"AClipAScriptMadeHasNoBytesOfItsOwn",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "a", 1);
+         callMethod(a, "a", "getBytesTotal", 0).op(op::Trace);
+         callMethod(a, "a", "getBytesLoaded", 0).op(op::Trace);
+     },
+     1,
+     {"0", "0"}},
     {"ClipLoaderMethodsAreHiddenBeforeVersion7",
      6,
      [](Actions& a) {

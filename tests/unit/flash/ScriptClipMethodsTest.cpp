@@ -312,15 +312,6 @@ void newLoader(Actions& a) {
 }
 
 const ClipRule kClipRules[] = {
-    {"RemoveMovieClipTakesAClipWithoutUnloadAtOnce",
-     7,
-     [](Actions& a) {
-         createClip(a, "this", "a", 5);
-         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
-         a.getVar("a").op(op::TypeOf).op(op::Trace);
-     },
-     1,
-     {"undefined"}},
     // It stands at -32769 minus its depth, where scripts cannot remove it, until onUnload ran.
     {"RemoveMovieClipKeepsAClipWithUnloadUntilItRan",
      7,

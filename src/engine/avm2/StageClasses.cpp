@@ -1,0 +1,136 @@
+// flash.display.Stage and the movie's flash.display.LoaderInfo.
+
+#include "engine/avm2/DisplayNatives.h"
+
+#include "engine/avm2/Avm2Runtime.h"
+
+#include "engine/definitions/Movie.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace kinovex::flash::display_natives {
+
+// ---- the movie's LoaderInfo ----
+
+Value doLoaderInfo(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    Avm2Runtime& rt = host(vm);
+    const bool ofMovie = o == rt.stageObject() || o == rt.rootObject() || o->clip != nullptr;
+    return ofMovie ? Value::obj(rt.loaderInfo()) : Value::null();
+}
+
+namespace {
+
+const Movie& movieOf(Machine& vm) {
+    return host(vm).movie();
+}
+Value liBytes(Machine& vm, Value, Args) {
+    return Value::number(static_cast<double>(movieOf(vm).fileLength()));
+}
+Value liContent(Machine& vm, Value, Args) {
+    return Value::obj(host(vm).rootObject());
+}
+Value liContentType(Machine& vm, Value, Args) {
+    return vm.str("application/x-shockwave-flash");
+}
+Value liActionScriptVersion(Machine&, Value, Args) {
+    return Value::integer(3);
+}
+Value liFrameRate(Machine& vm, Value, Args) {
+    return Value::number(host(vm).frameRate());
+}
+Value liWidth(Machine& vm, Value, Args) {
+    const Rect& r = movieOf(vm).frameSize();
+    return Value::integer(static_cast<std::int32_t>((r.xMax - r.xMin) / 20));
+}
+Value liHeight(Machine& vm, Value, Args) {
+    const Rect& r = movieOf(vm).frameSize();
+    return Value::integer(static_cast<std::int32_t>((r.yMax - r.yMin) / 20));
+}
+Value liSwfVersion(Machine& vm, Value, Args) {
+    return Value::integer(movieOf(vm).version());
+}
+Value doTrue(Machine&, Value, Args) {
+    return Value::boolean(true);
+}
+
+Value stageFrameRate(Machine& vm, Value s, Args) {
+    const Value set = hidden(self(vm, s), "frameRate");
+    return set.isUndefined() ? Value::number(host(vm).frameRate()) : set;
+}
+// The stage refuses what it inherits as a display object but does not have.
+Value stageRefuses(Machine& vm, Value, Args) {
+    vm.throwError("flash.errors.IllegalOperationError", 2071,
+                  "The Stage class does not implement this property or method.");
+}
+
+// What a script sets is kept between 0.01 and 1000.
+Value stageSetFrameRate(Machine& vm, Value s, Args args) {
+    const double rate = vm.toNumber(avm2::arg(args, 0));
+    setHidden(self(vm, s), "frameRate",
+              Value::number(std::isnan(rate) ? 0.01 : std::clamp(rate, 0.01, 1000.0)));
+    return Value();
+}
+
+} // namespace
+
+ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
+    ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
+    m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
+    m.defineGetter(stage, "stageWidth", doZero, doIgnore);
+    m.defineGetter(stage, "stageHeight", doZero, doIgnore);
+    const std::pair<const char*, avm2::NativeFn> refusedSetters[] = {
+        {"accessibilityImplementation", doNull},
+        {"accessibilityProperties", doNull},
+        {"alpha", doOne},
+        {"blendMode", doNull},
+        {"cacheAsBitmap", doZero},
+        {"contextMenu", doNull},
+        {"filters", doNull},
+        {"focusRect", doNull},
+        {"height", doZero},
+        {"mask", doNull},
+        {"name", doName},
+        {"opaqueBackground", doNull},
+        {"rotation", doRotation},
+        {"rotationX", doZero},
+        {"rotationY", doZero},
+        {"rotationZ", doZero},
+        {"scale9Grid", doNull},
+        {"scaleX", doScaleX},
+        {"scaleY", doScaleY},
+        {"scaleZ", doOne},
+        {"scrollRect", doNull},
+        {"tabEnabled", doZero},
+        {"tabIndex", doZero},
+        {"transform", doNull},
+        {"visible", doVisible},
+        {"width", doZero},
+        {"x", doX},
+        {"y", doY},
+        {"z", doZero}};
+    for (const auto& [name, getter] : refusedSetters) {
+        m.defineGetter(stage, name, getter, stageRefuses);
+    }
+    m.defineGetter(stage, "textSnapshot", stageRefuses);
+    return stage;
+}
+
+void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher) {
+    ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
+    m.defineGetter(loaderInfo, "bytesLoaded", liBytes);
+    m.defineGetter(loaderInfo, "bytesTotal", liBytes);
+    m.defineGetter(loaderInfo, "content", liContent);
+    m.defineGetter(loaderInfo, "contentType", liContentType);
+    m.defineGetter(loaderInfo, "actionScriptVersion", liActionScriptVersion);
+    m.defineGetter(loaderInfo, "frameRate", liFrameRate);
+    m.defineGetter(loaderInfo, "width", liWidth);
+    m.defineGetter(loaderInfo, "height", liHeight);
+    m.defineGetter(loaderInfo, "swfVersion", liSwfVersion);
+    m.defineGetter(loaderInfo, "childAllowsParent", doTrue);
+    m.defineGetter(loaderInfo, "parentAllowsChild", doTrue);
+    m.defineGetter(loaderInfo, "loader", doNull);
+}
+
+} // namespace kinovex::flash::display_natives

@@ -258,8 +258,9 @@ void Avm2Runtime::syncTimelineObjects(Object* o) {
             setHidden(made, "name", m_vm->str(entry.name));
         }
         setHidden(made, "instance", m_vm->str(nextInstanceName()));
+        const auto placedDepth = depth; // clang 14 cannot capture a structured binding
         auto at = std::find_if(o->children.begin(), o->children.end(),
-                               [&](Object* child) { return timelineDepth(child) > depth; });
+                               [&](Object* child) { return timelineDepth(child) > placedDepth; });
         o->children.insert(at, made);
         made->parentObj = o;
     }

@@ -22,6 +22,7 @@ struct ClipScene {
 std::vector<ClipScene> scenesOf(const std::vector<SceneDef>& given, std::uint32_t frameCount);
 // The scene `frame` lies in: the last one starting at or before it (the first when none does).
 const ClipScene& sceneAt(const std::vector<ClipScene>& scenes, std::uint32_t frame);
+const ClipScene& sceneAt(std::vector<ClipScene>&& scenes, std::uint32_t frame) = delete;
 
 // The frame (0-based) a goto names in `scene`, before it is kept within the clip. `number` is
 // the argument as a number (NaN when it reads as none), `text` as text. A whole number is a

@@ -49,13 +49,17 @@ const avm2::ClipScene& currentSceneOf(const std::vector<avm2::ClipScene>& scenes
                                       const TimelineInstance* c) {
     return avm2::sceneAt(scenes, c != nullptr ? c->currentFrame() : 0);
 }
+// The scene lives in the list: a list about to go away cannot give one.
+const avm2::ClipScene& currentSceneOf(std::vector<avm2::ClipScene>&& scenes,
+                                      const TimelineInstance* c) = delete;
 
 Value mcCurrentFrame(Machine& vm, Value s, Args) {
     TimelineInstance* c = self(vm, s)->clip;
     if (c == nullptr) {
         return Value::integer(0);
     }
-    const avm2::ClipScene& scene = currentSceneOf(clipScenes(vm, c), c);
+    const std::vector<avm2::ClipScene> scenes = clipScenes(vm, c);
+    const avm2::ClipScene& scene = currentSceneOf(scenes, c);
     return Value::integer(static_cast<std::int32_t>(c->currentFrame() - scene.start + 1));
 }
 Value mcTotalFrames(Machine& vm, Value s, Args) {

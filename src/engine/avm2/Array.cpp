@@ -148,11 +148,22 @@ Value arrayPush(Machine& vm, Value self, Args args) {
     return Value::number(static_cast<double>(e.size()));
 }
 
-// What pop and shift give for an empty list: undefined, as the element type has it.
+// Vectors of int, uint and Number keep their elements as bare numbers; every other Vector
+// keeps values, as an Array does.
+bool numericVector(const ClassInfo* cls) {
+    return cls != nullptr && cls->isVector &&
+           (cls->vectorOf == "int" || cls->vectorOf == "uint" || cls->vectorOf == "Number");
+}
+
+// What pop and shift give for an empty list: undefined, or for a numeric Vector undefined
+// converted to its element type.
 Value nothingTaken(Machine& vm, const Value& self) {
-    return self.o->cls != nullptr && self.o->cls->isVector
-               ? vm.coerceTo(Value(), self.o->cls->vectorOf)
-               : Value();
+    return numericVector(self.o->cls) ? vm.coerceTo(Value(), self.o->cls->vectorOf) : Value();
+}
+
+// What fills the new slots of a lengthened Vector: zero for a numeric one, null otherwise.
+Value vectorFill(Machine& vm, const ClassInfo* cls) {
+    return numericVector(cls) ? vm.coerceTo(Value::number(0), cls->vectorOf) : Value::null();
 }
 
 Value arrayPop(Machine& vm, Value self, Args) {
@@ -480,11 +491,7 @@ Value vectorInit(Machine& vm, Value self, Args args) {
                       "Array index is not a positive integer (" + Machine::numberText(n) + ").");
     }
     o->elems.clear();
-    vm.resizeElements(o->elems, static_cast<std::size_t>(n),
-                      vm.coerceTo(Value(), o->cls->vectorOf));
-    if (o->cls->vectorOf.empty()) {
-        std::fill(o->elems.begin(), o->elems.end(), Value::null());
-    }
+    vm.resizeElements(o->elems, static_cast<std::size_t>(n), vectorFill(vm, o->cls));
     o->primitive = Value::boolean(args.size() > 1 && Machine::toBoolean(args[1]));
     return Value();
 }
@@ -511,9 +518,7 @@ Value vectorSetLength(Machine& vm, Value self, Args args) {
         vm.throwError("RangeError", 1005,
                       "Array index is not a positive integer (" + Machine::numberText(n) + ").");
     }
-    const Value fill =
-        o->cls->vectorOf.empty() ? Value::null() : vm.coerceTo(Value(), o->cls->vectorOf);
-    vm.resizeElements(o->elems, static_cast<std::size_t>(n), fill);
+    vm.resizeElements(o->elems, static_cast<std::size_t>(n), vectorFill(vm, o->cls));
     return Value();
 }
 

@@ -1,7 +1,8 @@
-// The ActionScript 3 machine against scripts that would exhaust the process: each row drives
-// the machine as a script would and must end in the player's error, not in a crash or an
-// allocation the process cannot make.
+// The ActionScript 3 machine driven as a script would drive it: most rows would exhaust the
+// process and must end in the player's error, not in a crash or an allocation the process
+// cannot make; the rest check what the core classes give at their edges.
 
+#include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
 
 #include <gtest/gtest.h>
@@ -30,7 +31,33 @@ Value nested(Machine& vm, int depth) {
     return Value::obj(inner);
 }
 
+// An empty Vector of `type`, made by its constructor.
+Value emptyVector(Machine& vm, const char* type) {
+    return Value::obj(vm.constructClass(vectorOf(vm, vm.builtin(type)), {}));
+}
+
+// The first element of a Vector of `type` after its length is set to 2.
+Value lengthenedVector(Machine& vm, const char* type) {
+    const Value v = emptyVector(vm, type);
+    vm.set(v, "length", Value::integer(2));
+    return vm.get(v, "0");
+}
+
 const Row kRows[] = {
+    {"a lengthened Vector of Number holds zeros",
+     [](Machine& vm) { return lengthenedVector(vm, "Number"); }, "0"},
+    {"a lengthened Vector of Boolean holds nulls",
+     [](Machine& vm) { return lengthenedVector(vm, "Boolean"); }, "null"},
+    {"shift on an empty Vector of String gives undefined",
+     [](Machine& vm) {
+         return vm.callProperty(emptyVector(vm, "String"), vm.publicName("shift"), {});
+     },
+     "undefined"},
+    {"pop on an empty Vector of Number gives NaN",
+     [](Machine& vm) {
+         return vm.callProperty(emptyVector(vm, "Number"), vm.publicName("pop"), {});
+     },
+     "NaN"},
     {"an array holding itself overflows the stack when printed",
      [](Machine& vm) {
          Object* a = vm.newArray();

@@ -954,6 +954,9 @@ bool Machine::stepProperties(Frame& f, const abc::Instruction& in, std::size_t a
         const Trait* t = superTrait(f, name);
         if (t == nullptr) {
             f.stack.push_back(getProperty(obj, name));
+        } else if ((t->type == Trait::Slot || t->type == Trait::Const) && obj.isObject() &&
+                   t->slot < obj.o->slots.size()) {
+            f.stack.push_back(obj.o->slots[t->slot]); // the base class's own slot
         } else if (t->type == Trait::Accessor && t->getter) {
             f.stack.push_back(invokeTrait(t->getter, obj, {}));
         } else if (t->type == Trait::Method) {
@@ -968,12 +971,18 @@ bool Machine::stepProperties(Frame& f, const abc::Instruction& in, std::size_t a
         const Name name = runtimeName(f, static_cast<std::uint32_t>(op0));
         const Value obj = f.pop();
         const Trait* t = superTrait(f, name);
-        if (t != nullptr && t->type == Trait::Accessor && t->setter) {
+        if (t == nullptr) {
+            setProperty(obj, name, v);
+        } else if (t->type == Trait::Accessor && t->setter) {
             Value a[1] = {v};
             invokeTrait(t->setter, obj, Args(a, 1));
-        } else {
+        } else if (t->type == Trait::Slot && obj.isObject() && t->slot < obj.o->slots.size() &&
+                   t->slot < f.m->owner->super->instanceTraits.slots.size()) {
+            const ClassInfo* base = f.m->owner->super;
+            obj.o->slots[t->slot] = coerceTo(v, base->instanceTraits.slots[t->slot].typeName);
+        } else if (t->type == Trait::Method) {
             setProperty(obj, name, v);
-        }
+        } // a constant or a getter alone of the base class: the write is dropped
         break;
     }
     case 0x5D:

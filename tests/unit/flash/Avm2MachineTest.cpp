@@ -21,8 +21,9 @@ struct Pools {
     AbcBuilder abc;
     std::uint32_t trace, x, xText, error, typeError, undefinedName, boom, three;
     std::uint32_t intMax, tenth, fifth;
+    std::uint32_t pub;
     Pools() {
-        const auto pub = abc.addNamespace(0x16, abc.addString(""));
+        pub = abc.addNamespace(0x16, abc.addString(""));
         trace = abc.addQName(pub, abc.addString("trace"));
         xText = abc.addString("x");
         x = abc.addQName(pub, xText);
@@ -49,7 +50,7 @@ struct Program {
 
 struct Row {
     const char* name;
-    Program (*build)(const Pools&);
+    Program (*build)(Pools&);
     std::vector<std::string> expected;
 };
 
@@ -67,9 +68,58 @@ Program guarded(const Pools& p, const AbcBytes& body, std::uint32_t type) {
     return {code, {{from, to, target, type, 0}}};
 }
 
+// A method whose body runs `code`, for class initialisers.
+std::uint32_t method(Pools& p, const AbcBytes& code) {
+    const auto m = p.abc.addMethod({});
+    p.abc.addBody({.method = m, .maxStack = 6, .maxScopeDepth = 4, .code = code.data()});
+    return m;
+}
+
+// class Base { var v = 3; const c = 5 }, and class Derived extends Base with a `v` of its own
+// (99) whose constructor runs `probe` after constructsuper; the script constructs a Derived.
+Program withSubclass(Pools& p, const AbcBytes& probe) {
+    const auto name = [&](const char* n) { return p.abc.addQName(p.pub, p.abc.addString(n)); };
+    const auto base = name("Base"), derived = name("Derived"), v = name("v"), c = name("c");
+    const AbcBytes ctorStart = AbcBytes().append(kEnter).u8(0xD0).u8(0x49).u30(0);
+    const auto noop = method(p, AbcBytes().u8(0x47));
+    const auto baseClass = p.abc.addClass(
+        {.name = base,
+         .superName = name("Object"),
+         .flags = 0x01,
+         .instanceInit = method(p, AbcBytes().append(ctorStart).u8(0x47)),
+         .instanceTraits = {AbcBuilder::slotTrait(v, 0, p.abc.addInt(3), 0x03),
+                            AbcBuilder::slotTrait(c, 0, p.abc.addInt(5), 0x03, true)},
+         .classInit = noop});
+    const auto derivedClass = p.abc.addClass(
+        {.name = derived,
+         .superName = base,
+         .flags = 0x01,
+         .instanceInit = method(p, AbcBytes().append(ctorStart).append(probe).u8(0x47)),
+         .instanceTraits = {AbcBuilder::slotTrait(v, 0, p.abc.addInt(99), 0x03)},
+         .classInit = method(p, AbcBytes().u8(0x47))});
+    AbcBytes code = AbcBytes().append(kEnter);
+    code.u8(0xD0).u8(0x60).u30(name("Object")).u8(0x58).u30(baseClass).u8(0x68).u30(base);
+    code.u8(0xD0).u8(0x60).u30(base).u8(0x58).u30(derivedClass).u8(0x68).u30(derived);
+    code.u8(0x60).u30(derived).u8(0x42).u30(0).u8(0x29).u8(0x47);
+    return Program{code};
+}
+
 const Row kRows[] = {
+    {"getsuper and setsuper reach the base class's own slot and drop writes to its constants",
+     [](Pools& p) {
+         const auto v = p.abc.addQName(p.pub, p.abc.addString("v"));
+         const auto c = p.abc.addQName(p.pub, p.abc.addString("c"));
+         AbcBytes probe = traced(p, AbcBytes().u8(0xD0).u8(0x04).u30(v)); // super.v
+         probe.u8(0xD0).u8(0x24).u8(7).u8(0x05).u30(v);                   // super.v = 7
+         probe.append(traced(p, AbcBytes().u8(0xD0).u8(0x66).u30(v)));    // this.v
+         probe.append(traced(p, AbcBytes().u8(0xD0).u8(0x04).u30(v)));    // super.v
+         probe.u8(0xD0).u8(0x24).u8(1).u8(0x05).u30(c);                   // super.c = 1
+         probe.append(traced(p, AbcBytes().u8(0xD0).u8(0x04).u30(c)));    // super.c
+         return withSubclass(p, probe);
+     },
+     {"3", "99", "7", "5"}},
     {"int addition leaves the int range",
-     [](const Pools& p) {
+     [](Pools& p) {
          return Program{
              AbcBytes()
                  .append(kEnter)
@@ -78,7 +128,7 @@ const Row kRows[] = {
      },
      {"2147483648"}},
     {"numbers print with the fewest digits that read back",
-     [](const Pools& p) {
+     [](Pools& p) {
          return Program{
              AbcBytes()
                  .append(kEnter)
@@ -87,7 +137,7 @@ const Row kRows[] = {
      },
      {"0.30000000000000004"}},
     {"string plus number concatenates",
-     [](const Pools& p) {
+     [](Pools& p) {
          return Program{
              AbcBytes()
                  .append(kEnter)
@@ -96,7 +146,7 @@ const Row kRows[] = {
      },
      {"34"}},
     {"string times number multiplies",
-     [](const Pools& p) {
+     [](Pools& p) {
          return Program{
              AbcBytes()
                  .append(kEnter)
@@ -105,7 +155,7 @@ const Row kRows[] = {
      },
      {"12"}},
     {"convert_u wraps negative ints",
-     [](const Pools& p) {
+     [](Pools& p) {
          return Program{AbcBytes()
                             .append(kEnter)
                             .append(traced(p, AbcBytes().u8(0x24).u8(0xFF).u8(0x74)))
@@ -113,20 +163,20 @@ const Row kRows[] = {
      },
      {"4294967295"}},
     {"a thrown string reaches the catch-all handler",
-     [](const Pools& p) { return guarded(p, AbcBytes().u8(0x2C).u30(p.boom).u8(0x03), 0); },
+     [](Pools& p) { return guarded(p, AbcBytes().u8(0x2C).u30(p.boom).u8(0x03), 0); },
      {"boom"}},
     {"reading a property of null throws the player's TypeError",
-     [](const Pools& p) {
+     [](Pools& p) {
          return guarded(p, AbcBytes().u8(0x20).u8(0x66).u30(p.x).u8(0x29), p.typeError);
      },
      {"TypeError: Error #1009: Cannot access a property or method of a null object reference."}},
     {"an undefined name is a ReferenceError caught as an Error",
-     [](const Pools& p) {
+     [](Pools& p) {
          return guarded(p, AbcBytes().u8(0x60).u30(p.undefinedName).u8(0x29), p.error);
      },
      {"ReferenceError: Error #1065: Variable nowhere is not defined."}},
     {"a handler of another type lets the error through to the outer one",
-     [](const Pools& p) {
+     [](Pools& p) {
          // Inner: a TypeError handler around `throw new Error("boom")`; outer: catch-all.
          AbcBytes code = AbcBytes().append(kEnter);
          const auto from = static_cast<std::uint32_t>(code.size());
@@ -140,7 +190,7 @@ const Row kRows[] = {
      },
      {"Error: boom"}},
     {"with makes an object's properties names in scope",
-     [](const Pools& p) {
+     [](Pools& p) {
          // with ({x: 3}) trace(x)
          AbcBytes code = AbcBytes().append(kEnter);
          code.u8(0x2C).u30(p.xText).u8(0x24).u8(3).u8(0x55).u30(1).u8(0x1C);

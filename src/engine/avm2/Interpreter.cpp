@@ -160,8 +160,13 @@ Name Machine::runtimeName(Frame& f, std::uint32_t index) {
     }
     if (isRuntimeNs(mn.kind)) {
         const Value nsv = f.pop();
+        if (!nsv.isObject() || nsv.o->kind != ObjKind::Namespace || nsv.o->ns == nullptr) {
+            // The player refuses a name whose run-time namespace is anything else.
+            throwError("VerifyError", 1058,
+                       "Illegal operand type: " + describeForError(nsv) + " must be Namespace.");
+        }
         name.nss.clear();
-        name.nss.push_back(nsv.isObject() && nsv.o->ns != nullptr ? nsv.o->ns : m_public);
+        name.nss.push_back(nsv.o->ns);
     }
     return name;
 }

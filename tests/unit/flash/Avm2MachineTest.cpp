@@ -189,6 +189,18 @@ const Row kRows[] = {
          return Program{code, {{from, to, inner, p.typeError, 0}, {from, to, outer, 0, 0}}};
      },
      {"Error: boom"}},
+    {"a run-time qualified name is refused a namespace that is no Namespace",
+     [](Pools& p) {
+         // global[<"boom">::x], then global[<public>::x] = 3 and read back the same way
+         const auto rtq = p.abc.addMultiname(AbcBytes().u8(0x0F).u30(p.xText));
+         const AbcBytes set =
+             AbcBytes().u8(0xD0).u8(0x31).u30(p.pub).u8(0x24).u8(3).u8(0x61).u30(rtq);
+         const AbcBytes get = AbcBytes().u8(0xD0).u8(0x31).u30(p.pub).u8(0x66).u30(rtq);
+         AbcBytes body = AbcBytes().append(set).append(traced(p, get));
+         body.u8(0xD0).u8(0x2C).u30(p.boom).u8(0x66).u30(rtq).u8(0x29);
+         return guarded(p, body, 0);
+     },
+     {"3", "VerifyError: Error #1058: Illegal operand type: String must be Namespace."}},
     {"with makes an object's properties names in scope",
      [](Pools& p) {
          // with ({x: 3}) trace(x)

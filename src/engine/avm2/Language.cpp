@@ -122,7 +122,11 @@ Value functionApply(Machine& vm, Value self, Args args) {
     std::vector<Value> a;
     const Value list = arg(args, 1);
     if (list.isObject() && list.o->kind == ObjKind::Array) {
-        a = list.o->elems;
+        // A hole passes what reading it gives: the prototypes' element of that index, if any.
+        for (std::size_t i = 0; i < list.o->elems.size(); ++i) {
+            const Value v = list.o->elems[i];
+            a.push_back(v.isHole() ? vm.getProperty(list, vm.publicName(std::to_string(i))) : v);
+        }
     } else if (!list.isNullish()) {
         vm.throwError("TypeError", 1116,
                       "second argument to Function.prototype.apply must be an array.");

@@ -53,6 +53,17 @@ const Row kRows[] = {
          return vm.callProperty(emptyVector(vm, "String"), vm.publicName("shift"), {});
      },
      "undefined"},
+    {"apply passes an array's hole as the prototypes' element of its index",
+     [](Machine& vm) {
+         // Array.prototype[1] = "hole"; a = []; a[2] = "x"; Array.prototype.concat.apply([], a)
+         const Value proto = vm.get(fromGlobal(vm, "Array"), "prototype");
+         vm.set(proto, "1", vm.str("hole"));
+         Object* a = vm.newArray();
+         vm.set(Value::obj(a), "2", vm.str("x"));
+         Value args[2] = {Value::obj(vm.newArray()), Value::obj(a)};
+         return vm.callProperty(vm.get(proto, "concat"), vm.publicName("apply"), Args(args, 2));
+     },
+     ",hole,x"},
     {"pop on an empty Vector of Number gives NaN",
      [](Machine& vm) {
          return vm.callProperty(emptyVector(vm, "Number"), vm.publicName("pop"), {});

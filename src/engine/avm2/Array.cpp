@@ -385,12 +385,15 @@ int compareValues(Machine& vm, const Value& a, const Value& b, int options) {
 
 Value sortWith(Machine& vm, Value self, const std::function<int(const Value&, const Value&)>& cmp,
                int options) {
-    auto& e = elemsOf(vm, self);
-    std::vector<std::size_t> order(e.size());
+    // The values sorted are what reading each index gives, holes read through the prototypes.
+    std::vector<Value> copy;
+    for (std::size_t i = 0; i < elemsOf(vm, self).size(); ++i) {
+        copy.push_back(readThrough(vm, self.o, i));
+    }
+    std::vector<std::size_t> order(copy.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
         order[i] = i;
     }
-    const std::vector<Value> copy = e;
     std::stable_sort(order.begin(), order.end(),
                      [&](std::size_t x, std::size_t y) { return cmp(copy[x], copy[y]) < 0; });
     if ((options & UniqueSort) != 0) {
@@ -407,7 +410,8 @@ Value sortWith(Machine& vm, Value self, const std::function<int(const Value&, co
         }
         return Value::obj(vm.newArray(std::move(idx)));
     }
-    for (std::size_t i = 0; i < order.size(); ++i) {
+    auto& e = elemsOf(vm, self); // the comparisons may have run scripts that resized it
+    for (std::size_t i = 0; i < order.size() && i < e.size(); ++i) {
         e[i] = copy[order[i]];
     }
     return self;

@@ -64,6 +64,16 @@ const Row kRows[] = {
          return vm.callProperty(vm.get(proto, "concat"), vm.publicName("apply"), Args(args, 2));
      },
      ",hole,x"},
+    {"sort takes an array's hole as the prototypes' element of its index",
+     [](Machine& vm) {
+         // Array.prototype[1] = "b"; a = []; a[0] = "c"; a[2] = "a"; a.sort()
+         vm.set(vm.get(fromGlobal(vm, "Array"), "prototype"), "1", vm.str("b"));
+         Object* a = vm.newArray();
+         vm.set(Value::obj(a), "0", vm.str("c"));
+         vm.set(Value::obj(a), "2", vm.str("a"));
+         return vm.callProperty(Value::obj(a), vm.publicName("sort"), {});
+     },
+     "a,b,c"},
     {"pop on an empty Vector of Number gives NaN",
      [](Machine& vm) {
          return vm.callProperty(emptyVector(vm, "Number"), vm.publicName("pop"), {});

@@ -96,10 +96,11 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse, Selection, Accessibility and Date are sealed,
-            // read-only as well.
+            // Color's prototype, Key, Mouse, Selection, Accessibility, Date and Math are
+            // sealed, read-only as well.
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
-                                name == "Selection" || name == "Accessibility" || name == "Date";
+                                name == "Selection" || name == "Accessibility" || name == "Date" ||
+                                name == "Math";
             const avm1::PropFlags flags =
                 avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0) |
                 (name == "MovieClipLoader.prototype" ? avm1::kFromVersion7 : 0);
@@ -159,7 +160,7 @@ const std::vector<Layout> kLayout = {
      "sin:f:7 sqrt:f:7 tan:f:7 atan2:f:7 pow:f:7 max:f:7 min:f:7 random:f:7 E:n=2.71828182845905:7 "
      "LN10:n=2.30258509299405:7 LN2:n=0.693147180559945:7 LOG10E:n=0.434294481903252:7 "
      "LOG2E:n=1.44269504088896:7 PI:n=3.14159265358979:7 SQRT1_2:n=0.707106781186548:7 "
-     "SQRT2:n=1.4142135623731:7"},
+     "SQRT2:n=1.4142135623731:7 constructor:f:135"},
     {"Date", "Function.prototype", "prototype:o:7 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
      "constructor:f:3 getFullYear:f:3 getUTCFullYear:f:3 getMonth:f:3 getUTCMonth:f:3 getDate:f:3 "

@@ -437,6 +437,16 @@ INSTANTIATE_TEST_SUITE_P(
                  a.traceVar("list");
              },
              {"a%20b", "x"}},
+        Rule{"Group102HoldsTheOldCaseFunctionsThatMapOnlyAsciiLetters",
+             7,
+             [](Actions& a) {
+                 for (const double index : {0.0, 1.0}) {
+                     asNative(a, 102, index);
+                     a.push("Ab z\u00c4\u00e4!").push(Int{1}).getVar("f");
+                     a.push("call").op(op::CallMethod).op(op::Trace);
+                 }
+             },
+             {"AB Z\u00c4\u00e4!", "ab z\u00c4\u00e4!"}},
         Rule{"EveryCallMakesANewFunctionAndOnlyBadNumbersGiveUndefined",
              7,
              [](Actions& a) {

@@ -193,6 +193,18 @@ Value toLowerCase(Vm& vm, const Value& self, Args) {
     return Value(mapCase(thisString(vm, self), lowerCase));
 }
 
+// ASnative(102, 0) and (102, 1), the case functions older players had: they map the letters
+// A-Z and a-z only and leave every other character as it is.
+template <char From, char To> Value asciiCase(Vm& vm, const Value& self, Args) {
+    std::string s = thisString(vm, self);
+    for (char& c : s) {
+        if (c >= From && c <= From + 25) {
+            c = static_cast<char>(c - From + To);
+        }
+    }
+    return Value(s);
+}
+
 Value concat(Vm& vm, const Value& self, Args args) {
     std::string s = thisString(vm, self);
     for (const Value& a : args) {
@@ -230,6 +242,12 @@ Object* installStringClass(Vm& vm) {
     vm.setFunction(proto, "toLowerCase", toLowerCase);
     vm.setFunction(proto, "concat", concat);
     vm.setFunction(ctor, "fromCharCode", fromCharCode);
+    Object* asciiUpper = vm.newFunction(asciiCase<'a', 'A'>, "toUpperCase");
+    Object* asciiLower = vm.newFunction(asciiCase<'A', 'a'>, "toLowerCase");
+    vm.keepAlive(asciiUpper);
+    vm.keepAlive(asciiLower);
+    vm.registerNative(102, 0, asciiUpper);
+    vm.registerNative(102, 1, asciiLower);
     return proto;
 }
 

@@ -23,7 +23,9 @@ Object::Object(ObjectClass cls, Object* proto, bool caseSensitive)
 }
 
 void Object::setProto(const Value& v) {
-    m_proto = v.isObject() ? v.asObject() : nullptr;
+    // A movie clip is no prototype: __proto__ holds it, but lookups do not go through it.
+    Object* proto = v.isObject() ? v.asObject() : nullptr;
+    m_proto = proto && proto->objectClass() != ObjectClass::Clip ? proto : nullptr;
     define(kProtoName, v, kDontEnum | kDontDelete);
 }
 

@@ -158,5 +158,15 @@ TEST(Avm1PrototypeChain, TheChainFollowsTheProtoProperty) {
     EXPECT_EQ(run(a), (Lines{"function", "true", "undefined"}));
 }
 
+TEST(Avm1PrototypeChain, AMovieClipIsHeldAsProtoButNeverFollowed) {
+    Actions a;
+    a.setVar("foo", 42.0); // on _root
+    a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+    a.getVar("o").push("__proto__").getVar("this").op(op::SetMember);
+    a.getVar("o").push("foo").op(op::GetMember).op(op::Trace);
+    a.getVar("o").push("__proto__").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+    EXPECT_EQ(run(a), (Lines{"undefined", "movieclip"}));
+}
+
 } // namespace
 } // namespace kinovex::flash::test

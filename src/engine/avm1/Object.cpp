@@ -102,8 +102,10 @@ bool visibleIn(const Property& p, int version) {
 
 Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
     // The limit also keeps a prototype loop made by a script from hanging the lookup.
+    // A movie of version 5 or 6 stops at a __proto__ link it would not enumerate through (see
+    // prototypeLinkHidden); later movies go on whatever the link's version flags.
     int links = 0;
-    for (Object* o = this; o; o = o->m_proto, ++links) {
+    for (Object* o = this; o; ++links) {
         if (links > kMaxPrototypeLinks) {
             chainTooLong = true;
             return nullptr;
@@ -112,6 +114,8 @@ Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
         if (p && visibleIn(*p, version)) {
             return p;
         }
+        const Property* link = o->m_proto ? o->findOwn(kProtoName) : nullptr;
+        o = link && version <= 6 && prototypeLinkHidden(*link, version) ? nullptr : o->m_proto;
     }
     return nullptr;
 }

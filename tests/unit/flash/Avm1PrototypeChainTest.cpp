@@ -158,6 +158,31 @@ TEST(Avm1PrototypeChain, TheChainFollowsTheProtoProperty) {
     EXPECT_EQ(run(a), (Lines{"function", "true", "undefined"}));
 }
 
+// o.__proto__ = {x: 1} with the version flag `flag` set on the link, read o.x.
+struct LinkCase {
+    int version;
+    double flag;
+    const char* expected;
+};
+
+const LinkCase kLinkCases[] = {
+    {5, 128, "undefined"}, {5, 8192, "undefined"}, {5, 256, "1"},  {6, 1024, "undefined"},
+    {6, 4096, "1"},        {6, 256, "1"},          {7, 4096, "1"}, {8, 8192, "1"},
+};
+
+TEST(Avm1PrototypeChain, Movies5And6StopAtALinkFlaggedForTheirNextVersions) {
+    for (const LinkCase& c : kLinkCases) {
+        Actions a;
+        a.push({"p", "x", 1.0, Int{1}}).op(op::InitObject).op(op::SetVariable);
+        a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+        a.getVar("o").push("__proto__").getVar("p").op(op::SetMember);
+        a.push({0.0, c.flag, "__proto__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
+        a.op(op::CallFunction).op(op::Pop);
+        a.getVar("o").push("x").op(op::GetMember).op(op::Trace);
+        EXPECT_EQ(run(a, c.version), Lines{c.expected}) << c.version << " " << c.flag;
+    }
+}
+
 TEST(Avm1PrototypeChain, AMovieClipIsHeldAsProtoButNeverFollowed) {
     Actions a;
     a.setVar("foo", 42.0); // on _root

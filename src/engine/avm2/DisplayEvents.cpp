@@ -24,18 +24,13 @@ Value eventInit(Machine& vm, Value s, Args args) {
     return Value();
 }
 
-#define EVENT_GETTER(FN, FIELD)                                                                    \
-    Value FN(Machine& vm, Value s, Args) {                                                         \
-        return hidden(self(vm, s), FIELD);                                                         \
-    }
-EVENT_GETTER(eventType, "type")
-EVENT_GETTER(eventBubbles, "bubbles")
-EVENT_GETTER(eventCancelable, "cancelable")
-EVENT_GETTER(eventPhaseGet, "eventPhase")
-EVENT_GETTER(eventTarget, "target")
-EVENT_GETTER(eventCurrentTarget, "currentTarget")
-EVENT_GETTER(eventDefaultPrevented, "prevented")
-#undef EVENT_GETTER
+DISPLAY_HIDDEN_GETTER(eventType, "type")
+DISPLAY_HIDDEN_GETTER(eventBubbles, "bubbles")
+DISPLAY_HIDDEN_GETTER(eventCancelable, "cancelable")
+DISPLAY_HIDDEN_GETTER(eventPhaseGet, "eventPhase")
+DISPLAY_HIDDEN_GETTER(eventTarget, "target")
+DISPLAY_HIDDEN_GETTER(eventCurrentTarget, "currentTarget")
+DISPLAY_HIDDEN_GETTER(eventDefaultPrevented, "prevented")
 
 Value eventStop(Machine& vm, Value s, Args) {
     setHidden(self(vm, s), "stop", Value::boolean(true));

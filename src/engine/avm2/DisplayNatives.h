@@ -27,6 +27,12 @@ Avm2Runtime& host(Machine& vm);
 // The object a native is called on; a TypeError for null.
 Object* self(Machine& vm, const Value& v);
 
+// A native getter named FN that reads the hidden field FIELD of its receiver.
+#define DISPLAY_HIDDEN_GETTER(FN, FIELD)                                                           \
+    Value FN(Machine& vm, Value s, Args) {                                                         \
+        return hidden(self(vm, s), FIELD);                                                         \
+    }
+
 // Whether the object is on the stage's display list.
 bool onStage(Avm2Runtime& rt, Object* o);
 // Where a child stands among its timeline's depths; what a script added comes after them all.

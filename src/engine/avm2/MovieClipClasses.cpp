@@ -246,15 +246,10 @@ Value sceneInit(Machine& vm, Value s, Args args) {
     setHidden(s.o, "numFrames", Value::integer(vm.toInt(avm2::arg(args, 2))));
     return Value();
 }
-#define HIDDEN_GETTER(FN, FIELD)                                                                   \
-    Value FN(Machine& vm, Value s, Args) {                                                         \
-        return hidden(self(vm, s), FIELD);                                                         \
-    }
-HIDDEN_GETTER(hiddenName, "name")
-HIDDEN_GETTER(hiddenFrame, "frame")
-HIDDEN_GETTER(hiddenLabels, "labels")
-HIDDEN_GETTER(hiddenNumFrames, "numFrames")
-#undef HIDDEN_GETTER
+DISPLAY_HIDDEN_GETTER(hiddenName, "name")
+DISPLAY_HIDDEN_GETTER(hiddenFrame, "frame")
+DISPLAY_HIDDEN_GETTER(hiddenLabels, "labels")
+DISPLAY_HIDDEN_GETTER(hiddenNumFrames, "numFrames")
 
 } // namespace
 

@@ -110,6 +110,10 @@ Object* Vm::newFunction(NativeFunction f, std::string_view name, bool constructs
     data->nativeConstructs = constructs;
     data->name = std::string(name);
     fn->setFunction(std::move(data));
+    // The player's own functions come with a __proto__ that movies of version 5 do not see.
+    if (Property* link = fn->findOwn(kProtoName)) {
+        link->flags = static_cast<PropFlags>(link->flags | kFromVersion6);
+    }
     return fn;
 }
 
@@ -716,12 +720,11 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     Object* ctor = constructor.asObject();
     const Value protoValue = getMember(ctor, "prototype", Value(ctor));
     Object* proto = protoValue.isObject() ? protoValue.asObject() : m_objectProto;
-    // The new object names its constructor, hidden, from version 6 on; before version 7 also
-    // as constructor.
+    // The new object names its constructor, hidden and seen from version 6 on; before version 7
+    // also as constructor.
     Object* self = newObject(proto);
-    if (m_version >= 6) {
-        self->define("__constructor__", Value(ctor), kDontEnum);
-    }
+    const PropFlags ctorFlags = kDontEnum | kFromVersion6;
+    self->define("__constructor__", Value(ctor), ctorFlags);
     if (m_version < 7) {
         self->define("constructor", Value(ctor), kDontEnum);
     }
@@ -730,8 +733,8 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
         const Value r = runFunction(ctor, Value(self), args, proto);
         m_constructing = false;
         // An object the constructor made itself is named the same way.
-        if (r.isObject() && r.asObject() != self && m_version >= 6) {
-            r.asObject()->define("__constructor__", Value(ctor), kDontEnum);
+        if (r.isObject() && r.asObject() != self) {
+            r.asObject()->define("__constructor__", Value(ctor), ctorFlags);
             if (m_version < 7) {
                 r.asObject()->define("constructor", Value(ctor), kDontEnum);
             }

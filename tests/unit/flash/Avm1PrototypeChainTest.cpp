@@ -183,6 +183,26 @@ TEST(Avm1PrototypeChain, Movies5And6StopAtALinkFlaggedForTheirNextVersions) {
     }
 }
 
+// What a movie of each version sees of a player function's __proto__ and of the
+// __constructor__ that new gives an object: both are there, hidden before version 6.
+TEST(Avm1PrototypeChain, PlayerFunctionLinksAndConstructorNamesAreSeenFromVersion6) {
+    for (int version : {5, 6, 8}) {
+        Actions a;
+        a.getVar("Math").push("abs").op(op::GetMember).push("__proto__").op(op::GetMember);
+        a.op(op::TypeOf).op(op::Trace);
+        a.push({"o", Int{0}, "Object"}).op(op::NewObject).op(op::SetVariable);
+        a.getVar("o").push("__constructor__").op(op::GetMember).getVar("Object");
+        a.op(op::StrictEquals).op(op::Trace);
+        a.push({128.0, 0.0, "__constructor__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
+        a.op(op::CallFunction).op(op::Pop);
+        a.getVar("o").push("__constructor__").op(op::GetMember).getVar("Object");
+        a.op(op::StrictEquals).op(op::Trace);
+        const char* seen = version >= 6 ? "true" : "false";
+        EXPECT_EQ(run(a, version), (Lines{version >= 6 ? "object" : "undefined", seen, "true"}))
+            << version;
+    }
+}
+
 TEST(Avm1PrototypeChain, AMovieClipIsHeldAsProtoButNeverFollowed) {
     Actions a;
     a.setVar("foo", 42.0); // on _root

@@ -101,9 +101,13 @@ std::vector<Layout> layoutOf(int version) {
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
                                 name == "Selection" || name == "Accessibility" || name == "Date" ||
                                 name == "Math";
-            const avm1::PropFlags flags =
-                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0) |
-                (name == "MovieClipLoader.prototype" ? avm1::kFromVersion7 : 0);
+            // A player function's link is seen from version 6 on; MovieClipLoader's prototype
+            // links on from version 7.
+            const bool from7 = name == "MovieClipLoader.prototype";
+            const avm1::PropFlags flags = avm1::kDontEnum | avm1::kDontDelete |
+                                          (sealed ? avm1::kReadOnly : 0) |
+                                          (from7 ? avm1::kFromVersion7 : 0) |
+                                          (o->function() != nullptr ? avm1::kFromVersion6 : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
         }
         if (o->function() != nullptr && o->proto() != nullptr) {

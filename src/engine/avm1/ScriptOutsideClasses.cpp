@@ -69,6 +69,7 @@ void ScriptRuntime::installOutsideClasses() {
     defineDeviceClass(vm, "Microphone",
                       {"setGain", "setRate", "setSilenceLevel", "setUseEchoSuppression"});
     defineAccessibility(vm);
+    installInertClasses();
 }
 
 } // namespace kinovex::flash

@@ -231,6 +231,7 @@ private:
     void installTextFieldClass();  // ScriptTextFields.cpp
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
+    void installInertClasses();    // ScriptInertClasses.cpp
     // LoadVars and XML, and where their loads wait (ScriptLoads.cpp).
     void installLoadClasses();
     void installClipLoaderClass(); // ScriptClipLoader.cpp

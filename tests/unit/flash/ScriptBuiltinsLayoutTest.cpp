@@ -101,9 +101,9 @@ std::vector<Layout> layoutOf(int version) {
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
                                 name == "Selection" || name == "Accessibility" || name == "Date" ||
                                 name == "Math";
-            // A player function's link is seen from version 6 on; MovieClipLoader's prototype
-            // links on from version 7.
-            const bool from7 = name == "MovieClipLoader.prototype";
+            // A player function's link is seen from version 6 on; the prototypes of
+            // MovieClipLoader and PrintJob link on from version 7.
+            const bool from7 = name == "MovieClipLoader.prototype" || name == "PrintJob.prototype";
             const avm1::PropFlags flags = avm1::kDontEnum | avm1::kDontDelete |
                                           (sealed ? avm1::kReadOnly : 0) |
                                           (from7 ? avm1::kFromVersion7 : 0) |
@@ -135,7 +135,8 @@ const std::vector<Layout> kLayout = {
      "Infinity:n=Infinity:1 o:u:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
      "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
-     "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1 MovieClipLoader:f:1"},
+     "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1 PrintJob:f:1 TextSnapshot:f:1 "
+     "XMLSocket:f:1 RemoteLSOUsage:f:1 Video:f:1 MovieClipLoader:f:1"},
     {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
     {"Object.prototype", "null",
      "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
@@ -273,6 +274,22 @@ const std::vector<Layout> kLayout = {
      "constructor:f:3 setGain:f:3 setRate:f:3 setSilenceLevel:f:3 setUseEchoSuppression:f:3"},
     {"Accessibility", "Object.prototype",
      "constructor:f:7 isActive:f:134 sendEvent:f:134 updateProperties:f:134"},
+    {"PrintJob", "Function.prototype", "prototype:o:3"},
+    {"PrintJob.prototype", "Object.prototype",
+     "constructor:f:3 start:f:1027 addPage:f:1027 send:f:1027 orientation:get:0 pageHeight:get:0 "
+     "pageWidth:get:0 paperHeight:get:0 paperWidth:get:0"},
+    {"TextSnapshot", "Function.prototype", "prototype:o:3"},
+    {"TextSnapshot.prototype", "Object.prototype",
+     "constructor:f:3 findText:f:128 getCount:f:128 getSelected:f:128 getSelectedText:f:128 "
+     "getText:f:128 getTextRunInfo:f:128 hitTestTextNearPos:f:128 setSelectColor:f:128 "
+     "setSelected:f:128"},
+    {"XMLSocket", "Function.prototype", "prototype:o:3"},
+    {"XMLSocket.prototype", "Object.prototype",
+     "constructor:f:3 connect:f:3 close:f:3 send:f:3 onData:f:3"},
+    {"RemoteLSOUsage", "Function.prototype", "prototype:o:3 getURLPageSupport:f:1"},
+    {"RemoteLSOUsage.prototype", "Object.prototype", "constructor:f:3"},
+    {"Video", "Function.prototype", "prototype:o:3"},
+    {"Video.prototype", "Object.prototype", "constructor:f:3 attachVideo:f:3 clear:f:3"},
     {"MovieClipLoader", "Function.prototype", "prototype:o:3"},
     // All of it, its __proto__ too, is hidden from movies before version 7 (1024).
     {"MovieClipLoader.prototype", "Object.prototype",

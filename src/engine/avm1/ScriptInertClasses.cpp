@@ -1,0 +1,97 @@
+// PrintJob, TextSnapshot, XMLSocket, RemoteLSOUsage and Video: classes a movie may build or test
+// for that have nothing to act on here. There is no printer, no socket and no video source to
+// attach: every method answers as the player does when the thing is not there.
+
+#include "engine/avm1/HostObjects.h"
+#include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/XmlNodeClass.h"
+
+#include <initializer_list>
+#include <string_view>
+
+namespace kinovex::flash {
+
+using avm1::Args;
+using avm1::Object;
+using avm1::PropFlags;
+using avm1::Value;
+
+namespace {
+
+Value nothing(avm1::Vm&, const Value&, Args) {
+    return {};
+}
+
+Value no(avm1::Vm&, const Value&, Args) {
+    return Value(false);
+}
+
+// A function as the player's own scripts define them: with a prototype object of its own.
+Object* scriptedFunction(avm1::Vm& vm, avm1::NativeFunction f, std::string_view name) {
+    Object* fn = vm.newFunction(std::move(f), name);
+    Object* proto = vm.newObject();
+    proto->define("constructor", Value(fn), avm1::kDontEnum | avm1::kDontDelete);
+    fn->define("prototype", Value(proto), avm1::kDontEnum | avm1::kDontDelete);
+    return fn;
+}
+
+void setFunctions(avm1::Vm& vm, Object* proto, std::initializer_list<const char*> names,
+                  PropFlags flags, avm1::NativeFunction f = nothing) {
+    for (const char* name : names) {
+        vm.setFunction(proto, name, f, flags);
+    }
+}
+
+// PrintJob arrived with version 7: older movies see neither its methods nor the link of its
+// prototype. Its page sizes are read-only and unknown until a print job starts, which never
+// happens here.
+void definePrintJob(avm1::Vm& vm) {
+    Object* proto = avm1::defineHostClass(vm, "PrintJob");
+    const PropFlags fixed = avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion7;
+    if (avm1::Property* link = proto->findOwn(avm1::kProtoName)) {
+        link->flags |= avm1::kFromVersion7;
+    }
+    vm.setFunction(proto, "start", no, fixed);
+    setFunctions(vm, proto, {"addPage", "send"}, fixed);
+    for (const char* size :
+         {"orientation", "pageHeight", "pageWidth", "paperHeight", "paperWidth"}) {
+        avm1::defineAccessor(vm, proto, size, nothing);
+    }
+}
+
+void defineTextSnapshot(avm1::Vm& vm) {
+    Object* proto = avm1::defineHostClass(vm, "TextSnapshot");
+    setFunctions(vm, proto,
+                 {"findText", "getCount", "getSelected", "getSelectedText", "getText",
+                  "getTextRunInfo", "hitTestTextNearPos", "setSelectColor", "setSelected"},
+                 avm1::kFromVersion6);
+}
+
+void defineXmlSocket(avm1::Vm& vm) {
+    Object* proto = avm1::defineHostClass(vm, "XMLSocket");
+    const PropFlags hidden = avm1::kDontEnum | avm1::kDontDelete;
+    vm.setFunction(proto, "connect", no, hidden);
+    setFunctions(vm, proto, {"close", "send"}, hidden);
+    proto->define("onData", Value(scriptedFunction(vm, nothing, "onData")), hidden);
+}
+
+void defineRemoteLsoUsage(avm1::Vm& vm) {
+    Object* proto = avm1::defineHostClass(vm, "RemoteLSOUsage");
+    Object* ctor = proto->findOwn("constructor")->value.asObject();
+    ctor->define("getURLPageSupport", Value(scriptedFunction(vm, nothing, "getURLPageSupport")),
+                 avm1::kDontEnum);
+}
+
+} // namespace
+
+void ScriptRuntime::installInertClasses() {
+    avm1::Vm& vm = *m_vm;
+    definePrintJob(vm);
+    defineTextSnapshot(vm);
+    defineXmlSocket(vm);
+    defineRemoteLsoUsage(vm);
+    Object* video = avm1::defineHostClass(vm, "Video");
+    setFunctions(vm, video, {"attachVideo", "clear"}, avm1::kDontEnum | avm1::kDontDelete);
+}
+
+} // namespace kinovex::flash

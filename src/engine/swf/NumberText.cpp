@@ -8,6 +8,21 @@ namespace kinovex::flash {
 
 namespace {
 
+// Near the largest number, rounding to 15 digits would print a number past it (which reads
+// back as Infinity): the digits are cut off instead, 1.79769313486231e+308.
+std::string fifteenDigitsCut(double n) {
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.16e", std::fabs(n)); // d.dddddddddddddddde+ddd
+    std::string mantissa(buf, 16);                         // d.dddddddddddddd
+    while (mantissa.back() == '0') {
+        mantissa.pop_back();
+    }
+    if (mantissa.back() == '.') {
+        mantissa.pop_back();
+    }
+    return (n < 0 ? "-" : "") + mantissa + (buf + 18);
+}
+
 std::string fifteenDigits(double n) {
     if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
         char buf[32];
@@ -16,6 +31,9 @@ std::string fifteenDigits(double n) {
     }
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", n);
+    if (std::isinf(std::strtod(buf, nullptr))) {
+        return fifteenDigitsCut(n);
+    }
     std::string s = buf;
     // "1e-05" -> "1e-5", "1e+20" stays with its sign but loses leading zeros.
     const auto e = s.find('e');

@@ -96,11 +96,11 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse, Selection, Accessibility, Date and Math are
+            // Color's prototype, Key, Mouse, Selection, Accessibility, Date, Math and Number are
             // sealed, read-only as well.
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
                                 name == "Selection" || name == "Accessibility" || name == "Date" ||
-                                name == "Math";
+                                name == "Math" || name == "Number";
             // A player function's link is seen from version 6 on; the prototypes of
             // MovieClipLoader and PrintJob link on from version 7.
             const bool from7 = name == "MovieClipLoader.prototype" || name == "PrintJob.prototype";
@@ -114,9 +114,10 @@ std::vector<Layout> layoutOf(int version) {
             const Object* function =
                 runtime.vm().functionPrototype()->findOwn("constructor")->value.asObject();
             const Property* ctor = o->findOwn("constructor");
-            // Date's constructor link is read-only too.
+            // Date's and Number's constructor links are read-only too.
+            const bool sealed = name == "Date" || name == "Number";
             const avm1::PropFlags flags =
-                avm1::kDontEnum | avm1::kDontDelete | (name == "Date" ? avm1::kReadOnly : 0);
+                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(ctor && ctor->flags == flags && ctor->value.asObject() == function) << name;
         }
         out.push_back(l);
@@ -155,7 +156,7 @@ const std::vector<Layout> kLayout = {
      "lastIndexOf:f:3 substr:f:3 substring:f:3 slice:f:3 split:f:3 toUpperCase:f:3 toLowerCase:f:3 "
      "concat:f:3"},
     {"Number", "Function.prototype",
-     "prototype:o:3 MAX_VALUE:n=1.79769313486232e+308:7 MIN_VALUE:n=4.94065645841247e-324:7 "
+     "prototype:o:7 MAX_VALUE:n=1.79769313486231e+308:7 MIN_VALUE:n=4.94065645841247e-324:7 "
      "NaN:n=NaN:7 POSITIVE_INFINITY:n=Infinity:7 NEGATIVE_INFINITY:n=-Infinity:7"},
     {"Number.prototype", "Object.prototype", "constructor:f:3 toString:f:3 valueOf:f:3"},
     {"Boolean", "Function.prototype", "prototype:o:3"},
@@ -165,7 +166,7 @@ const std::vector<Layout> kLayout = {
      "sin:f:7 sqrt:f:7 tan:f:7 atan2:f:7 pow:f:7 max:f:7 min:f:7 random:f:7 E:n=2.71828182845905:7 "
      "LN10:n=2.30258509299405:7 LN2:n=0.693147180559945:7 LOG10E:n=0.434294481903252:7 "
      "LOG2E:n=1.44269504088896:7 PI:n=3.14159265358979:7 SQRT1_2:n=0.707106781186548:7 "
-     "SQRT2:n=1.4142135623731:7 constructor:f:135"},
+     "SQRT2:n=1.4142135623731:7 constructor:f:7"},
     {"Date", "Function.prototype", "prototype:o:7 UTC:f:7"},
     {"Date.prototype", "Object.prototype",
      "constructor:f:3 getFullYear:f:3 getUTCFullYear:f:3 getMonth:f:3 getUTCMonth:f:3 getDate:f:3 "

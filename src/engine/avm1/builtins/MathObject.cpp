@@ -99,9 +99,9 @@ void installMathObject(Vm& vm) {
     math->define("PI", Value(M_PI), kConstant);
     math->define("SQRT1_2", Value(M_SQRT1_2), kConstant);
     math->define("SQRT2", Value(M_SQRT2), kConstant);
-    // Math is sealed whole: its __proto__ and the constructor that movies of version 6 and
-    // later see are hidden, permanent and read-only like its members.
-    math->define("constructor", Value(vm.objectConstructor()), kFromVersion6);
+    // Math is sealed whole: its __proto__ and constructor are hidden, permanent and read-only
+    // like its members.
+    math->define("constructor", Value(vm.objectConstructor()));
     sealProperties(math);
 }
 

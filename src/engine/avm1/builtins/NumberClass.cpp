@@ -59,6 +59,10 @@ Object* installNumberClass(Vm& vm) {
     ctor->define("NaN", vm.boxed(Value(std::nan(""))), constant);
     ctor->define("POSITIVE_INFINITY", Value(INFINITY), constant);
     ctor->define("NEGATIVE_INFINITY", Value(-INFINITY), constant);
+    // The constructor is sealed whole, its prototype and __proto__ links read-only too.
+    for (Property& p : ctor->properties()) {
+        p.flags |= kReadOnly;
+    }
     return proto;
 }
 

@@ -77,8 +77,8 @@ public:
     Object* get() {
         if (!m_object) {
             m_object = m_vm.newArray(std::vector<Value>(m_args.begin(), m_args.end()));
-            m_object->define("callee", Value(m_callee), kDontEnum);
-            m_object->define("caller", Value(m_caller), kDontEnum);
+            m_object->define("callee", Value(m_callee), kDontEnum | kDontDelete);
+            m_object->define("caller", Value(m_caller), kDontEnum | kDontDelete);
         }
         return m_object;
     }

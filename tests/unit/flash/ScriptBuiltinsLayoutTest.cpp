@@ -178,7 +178,7 @@ const std::vector<Layout> kLayout = {
      "setMinutes:f:3 setUTCMinutes:f:3 setSeconds:f:3 setUTCSeconds:f:3 setMilliseconds:f:3 "
      "setUTCMilliseconds:f:3 setYear:f:3 setTime:f:3 toString:f:3"},
     {"Error", "Function.prototype", "prototype:o:3"},
-    {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:1 name:s:1 toString:f:3"},
+    {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:0 name:s:0 toString:f:0"},
     {"AsBroadcaster", "Function.prototype",
      "prototype:o:3 initialize:f:3 addListener:f:3 removeListener:f:3 broadcastMessage:f:3"},
     {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},

@@ -23,9 +23,15 @@ Value toString(Vm& vm, const Value& self, Args) {
 Object* installErrorClass(Vm& vm) {
     Object* proto = vm.newObject();
     defineClass(vm, "Error", construct, proto, false);
-    proto->define("message", Value("Error"), kDontEnum);
-    proto->define("name", Value("Error"), kDontEnum);
-    vm.setFunction(proto, "toString", toString);
+    // The player's Error is written in ActionScript: its members are plain ones, and toString
+    // a script function with a prototype of its own.
+    proto->define("message", Value("Error"));
+    proto->define("name", Value("Error"));
+    Object* method = vm.newFunction(toString, "toString");
+    Object* methodProto = vm.newObject();
+    methodProto->define("constructor", Value(method), kDontEnum | kDontDelete);
+    method->define("prototype", Value(methodProto), kDontEnum | kDontDelete);
+    proto->define("toString", Value(method));
     return proto;
 }
 

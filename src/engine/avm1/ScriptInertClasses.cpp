@@ -5,6 +5,7 @@
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/ScriptRuntime.h"
 #include "engine/avm1/XmlNodeClass.h"
+#include "engine/avm1/builtins/Builtins.h"
 
 #include <initializer_list>
 #include <string_view>
@@ -24,15 +25,6 @@ Value nothing(avm1::Vm&, const Value&, Args) {
 
 Value no(avm1::Vm&, const Value&, Args) {
     return Value(false);
-}
-
-// A function as the player's own scripts define them: with a prototype object of its own.
-Object* scriptedFunction(avm1::Vm& vm, avm1::NativeFunction f, std::string_view name) {
-    Object* fn = vm.newFunction(std::move(f), name);
-    Object* proto = vm.newObject();
-    proto->define("constructor", Value(fn), avm1::kDontEnum | avm1::kDontDelete);
-    fn->define("prototype", Value(proto), avm1::kDontEnum | avm1::kDontDelete);
-    return fn;
 }
 
 void setFunctions(avm1::Vm& vm, Object* proto, std::initializer_list<const char*> names,
@@ -72,13 +64,14 @@ void defineXmlSocket(avm1::Vm& vm) {
     const PropFlags hidden = avm1::kDontEnum | avm1::kDontDelete;
     vm.setFunction(proto, "connect", no, hidden);
     setFunctions(vm, proto, {"close", "send"}, hidden);
-    proto->define("onData", Value(scriptedFunction(vm, nothing, "onData")), hidden);
+    proto->define("onData", Value(avm1::newScriptedFunction(vm, nothing, "onData")), hidden);
 }
 
 void defineRemoteLsoUsage(avm1::Vm& vm) {
     Object* proto = avm1::defineHostClass(vm, "RemoteLSOUsage");
     Object* ctor = proto->findOwn("constructor")->value.asObject();
-    ctor->define("getURLPageSupport", Value(scriptedFunction(vm, nothing, "getURLPageSupport")),
+    ctor->define("getURLPageSupport",
+                 Value(avm1::newScriptedFunction(vm, nothing, "getURLPageSupport")),
                  avm1::kDontEnum);
 }
 

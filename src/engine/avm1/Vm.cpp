@@ -36,6 +36,10 @@ void Vm::installBuiltins() {
             o->define("constructor", Value(m_functionCtor), kDontEnum | kDontDelete);
         }
     }
+    // Object is sealed: its links and registerClass are read-only.
+    for (Property& p : m_objectCtor->properties()) {
+        p.flags |= kReadOnly;
+    }
     m_arrayProto = installArrayClass(*this);
     m_arrayCtor = m_arrayProto->findOwn("constructor")->value.asObject();
     m_stringProto = installStringClass(*this);
@@ -141,6 +145,10 @@ Object* Vm::clipObject(ClipId clip) {
 }
 
 bool Vm::initClipClass(ClipId clip, std::string_view linkage) {
+    // Movies of version 5 can call Object.registerClass, but their clips never take the class.
+    if (m_version < 6) {
+        return false;
+    }
     const Property* registry = m_global->findOwn("__registeredClasses");
     Object* o = clipObject(clip);
     if (!registry || !registry->value.isObject() || !o) {

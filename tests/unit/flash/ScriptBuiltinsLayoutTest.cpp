@@ -96,11 +96,11 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse, Selection, Accessibility, Date, Math and Number are
-            // sealed, read-only as well.
+            // Color's prototype, Key, Mouse, Selection, Accessibility, Date, Math, Number and
+            // Object are sealed, read-only as well.
             const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
                                 name == "Selection" || name == "Accessibility" || name == "Date" ||
-                                name == "Math" || name == "Number";
+                                name == "Math" || name == "Number" || name == "Object";
             // A player function's link is seen from version 6 on; the prototypes of
             // MovieClipLoader and PrintJob link on from version 7.
             const bool from7 = name == "MovieClipLoader.prototype" || name == "PrintJob.prototype";
@@ -114,8 +114,8 @@ std::vector<Layout> layoutOf(int version) {
             const Object* function =
                 runtime.vm().functionPrototype()->findOwn("constructor")->value.asObject();
             const Property* ctor = o->findOwn("constructor");
-            // Date's and Number's constructor links are read-only too.
-            const bool sealed = name == "Date" || name == "Number";
+            // Date's, Number's and Object's constructor links are read-only too.
+            const bool sealed = name == "Date" || name == "Number" || name == "Object";
             const avm1::PropFlags flags =
                 avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0);
             EXPECT_TRUE(ctor && ctor->flags == flags && ctor->value.asObject() == function) << name;
@@ -138,10 +138,10 @@ const std::vector<Layout> kLayout = {
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
      "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1 PrintJob:f:1 TextSnapshot:f:1 "
      "XMLSocket:f:1 RemoteLSOUsage:f:1 Video:f:1 MovieClipLoader:f:1"},
-    {"Object", "Function.prototype", "prototype:o:3 registerClass:f:131"},
+    {"Object", "Function.prototype", "prototype:o:7 registerClass:f:7"},
     {"Object.prototype", "null",
      "constructor:f:3 toString:f:3 valueOf:f:3 hasOwnProperty:f:131 isPropertyEnumerable:f:131 "
-     "isPrototypeOf:f:131 addProperty:f:131 watch:f:131 unwatch:f:131"},
+     "isPrototypeOf:f:131 addProperty:f:131 watch:f:131 unwatch:f:131 toLocaleString:f:3"},
     {"Function", "Function.prototype", "prototype:o:3"},
     {"Function.prototype", "Object.prototype", "constructor:f:3 call:f:131 apply:f:131"},
     {"Array", "Function.prototype",

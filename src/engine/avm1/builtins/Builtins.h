@@ -12,6 +12,9 @@ namespace kinovex::flash::avm1 {
 // A class on _global: its constructor `name` and its prototype `proto`, each naming the other.
 Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* proto,
                     bool constructs);
+// A function as the player's own ActionScript defines them: with a prototype object of its own
+// whose constructor is the function.
+Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name);
 
 void installObjectClass(Vm& vm);
 void installFunctionClass(Vm& vm);

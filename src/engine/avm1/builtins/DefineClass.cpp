@@ -11,4 +11,12 @@ Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* 
     return c;
 }
 
+Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name) {
+    Object* fn = vm.newFunction(std::move(f), name);
+    Object* proto = vm.newObject();
+    proto->define("constructor", Value(fn), kDontEnum | kDontDelete);
+    fn->define("prototype", Value(proto), kDontEnum | kDontDelete);
+    return fn;
+}
+
 } // namespace kinovex::flash::avm1

@@ -27,11 +27,7 @@ Object* installErrorClass(Vm& vm) {
     // a script function with a prototype of its own.
     proto->define("message", Value("Error"));
     proto->define("name", Value("Error"));
-    Object* method = vm.newFunction(toString, "toString");
-    Object* methodProto = vm.newObject();
-    methodProto->define("constructor", Value(method), kDontEnum | kDontDelete);
-    method->define("prototype", Value(methodProto), kDontEnum | kDontDelete);
-    proto->define("toString", Value(method));
+    proto->define("toString", Value(newScriptedFunction(vm, toString, "toString")));
     return proto;
 }
 

@@ -19,9 +19,7 @@ Value construct(Vm& vm, const Value& self, Args args) {
     }
     // Object(undefined) called as a function gives an object with no prototype: it has no
     // valueOf or toString, so it converts like undefined.
-    Object* bare = vm.newObject();
-    bare->setProto(nullptr);
-    return Value(bare);
+    return Value(vm.newObjectOfClass(ObjectClass::Object, nullptr));
 }
 
 // A clip run through it is an object like the others: only its own conversion to text gives its
@@ -161,7 +159,16 @@ void installObjectClass(Vm& vm) {
     vm.setFunction(proto, "addProperty", addProperty, fromVersion6);
     vm.setFunction(proto, "watch", watch, fromVersion6);
     vm.setFunction(proto, "unwatch", unwatch, fromVersion6);
-    vm.setFunction(ctor, "registerClass", registerClass, fromVersion6);
+    vm.setFunction(ctor, "registerClass", registerClass);
+    // toLocaleString is the player's ActionScript: it gives what toString gives.
+    proto->define("toLocaleString",
+                  Value(newScriptedFunction(
+                      vm,
+                      [](Vm& v, const Value& self, Args) {
+                          return v.callAsMethod(v.getMember(self, "toString"), self, {});
+                      },
+                      "toLocaleString")),
+                  kDontEnum | kDontDelete);
 }
 
 } // namespace kinovex::flash::avm1

@@ -9,13 +9,25 @@ Object* defineHostObject(Vm& vm, std::string_view name) {
     return o;
 }
 
-Object* defineBroadcasterObject(Vm& vm, std::string_view name) {
-    Object* o = defineHostObject(vm, name);
-    o->define("constructor", Value(vm.objectConstructor()), kDontEnum | kDontDelete);
+void makeBroadcaster(Vm& vm, Object* o) {
+    // The player's code reaches AsBroadcaster.initialize whatever the movie's version.
     const Property* broadcaster = vm.global()->findOwn("AsBroadcaster");
     if (broadcaster != nullptr && broadcaster->value.isObject()) {
         const Value initialize[] = {Value(o)};
-        vm.call(vm.getMember(broadcaster->value, "initialize"), broadcaster->value, initialize);
+        const Property* init = broadcaster->value.asObject()->findOwn("initialize");
+        vm.call(init ? init->value : Value(), broadcaster->value, initialize);
+    }
+}
+
+Object* defineBroadcasterObject(Vm& vm, std::string_view name) {
+    Object* o = defineHostObject(vm, name);
+    o->define("constructor", Value(vm.objectConstructor()), kDontEnum | kDontDelete);
+    makeBroadcaster(vm, o);
+    // Broadcasting came with Flash 6.
+    for (const char* method : {"_listeners", "addListener", "removeListener", "broadcastMessage"}) {
+        if (Property* p = o->findOwn(method)) {
+            p->flags |= kFromVersion6;
+        }
     }
     return o;
 }

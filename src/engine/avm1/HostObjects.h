@@ -16,6 +16,8 @@ Object* defineHostObject(Vm& vm, std::string_view name);
 // An object on _global made as the player makes Key, Mouse and Selection: a new Object given to
 // AsBroadcaster.initialize. Seal it once its methods are on.
 Object* defineBroadcasterObject(Vm& vm, std::string_view name);
+// Gives `o` AsBroadcaster's members, as AsBroadcaster.initialize(o) does.
+void makeBroadcaster(Vm& vm, Object* o);
 // Makes every property of `o` hidden, permanent and read-only.
 void sealProperties(Object* o);
 

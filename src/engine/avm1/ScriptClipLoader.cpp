@@ -34,11 +34,7 @@ void ScriptRuntime::installClipLoaderClass() {
     Object* proto = vm.newObject();
     // The prototype broadcasts: it gets AsBroadcaster's members, and every loader a listener
     // list of its own that holds the loader.
-    const avm1::Property* broadcaster = vm.global()->findOwn("AsBroadcaster");
-    if (broadcaster != nullptr && broadcaster->value.isObject()) {
-        const Value initialize[] = {Value(proto)};
-        vm.call(vm.getMember(broadcaster->value, "initialize"), broadcaster->value, initialize);
-    }
+    avm1::makeBroadcaster(vm, proto);
     Object* ctor = vm.newFunction(
         [](avm1::Vm& v, const Value& self, Args) -> Value {
             Object* o = avm1::selfObject(self);

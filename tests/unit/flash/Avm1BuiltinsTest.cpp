@@ -397,10 +397,14 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "addListener", {1.0});
              },
              {"mine 1", "undefined"}},
-        Rule{"MoviesBefore6DoNotHaveIt",
+        Rule{"MoviesBefore6SeeItButNoneOfItsMembers",
              5,
-             [](Actions& a) { a.getVar("AsBroadcaster").op(op::TypeOf).op(op::Trace); },
-             {"undefined"}}),
+             [](Actions& a) {
+                 a.getVar("AsBroadcaster").op(op::TypeOf).op(op::Trace);
+                 a.getVar("AsBroadcaster").push("initialize").op(op::GetMember);
+                 a.op(op::TypeOf).op(op::Trace);
+             },
+             {"function", "undefined"}}),
     ruleName);
 
 // f = ASnative(group, index)

@@ -129,7 +129,7 @@ std::vector<Layout> layoutOf(int version) {
 const std::vector<Layout> kLayout = {
     {"_global", "Object.prototype",
      "Object:f:1 Function:f:1 Array:f:1 String:f:1 Number:f:1 Boolean:f:1 Math:o:1 Date:f:1 "
-     "Error:f:1 AsBroadcaster:f:129 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
+     "Error:f:1 AsBroadcaster:f:1 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 setTimeout:f:3 "
      "clearTimeout:f:3 ASSetPropFlags:f:3 AsSetupError:f:1 enableDebugConsole:f:3 "
      "showRedrawRegions:f:3 updateAfterEvent:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
@@ -180,7 +180,8 @@ const std::vector<Layout> kLayout = {
     {"Error", "Function.prototype", "prototype:o:3"},
     {"Error.prototype", "Object.prototype", "constructor:f:3 message:s:0 name:s:0 toString:f:0"},
     {"AsBroadcaster", "Function.prototype",
-     "prototype:o:3 initialize:f:3 addListener:f:3 removeListener:f:3 broadcastMessage:f:3"},
+     "prototype:o:131 initialize:f:131 addListener:f:131 removeListener:f:131 "
+     "broadcastMessage:f:131"},
     {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},
     {"AsSetupError", "Function.prototype", "prototype:o:3"},
     {"AsSetupError.prototype", "Object.prototype", "constructor:f:3"},
@@ -206,19 +207,22 @@ const std::vector<Layout> kLayout = {
     {"ContextMenuItem", "Function.prototype", "prototype:o:3"},
     {"ContextMenuItem.prototype", "Object.prototype", "constructor:f:3 copy:f:1027"},
     {"Key", "Object.prototype",
-     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "constructor:f:7 broadcastMessage:f:135 addListener:f:135 removeListener:f:135 "
+     "_listeners:o:135 "
      "isDown:f:7 isToggled:f:7 getCode:f:7 getAscii:f:7 isAccessible:f:7 ALT:n=18:7 "
      "BACKSPACE:n=8:7 CAPSLOCK:n=20:7 CONTROL:n=17:7 DELETEKEY:n=46:7 DOWN:n=40:7 END:n=35:7 "
      "ENTER:n=13:7 ESCAPE:n=27:7 HOME:n=36:7 INSERT:n=45:7 LEFT:n=37:7 PGDN:n=34:7 PGUP:n=33:7 "
      "RIGHT:n=39:7 SHIFT:n=16:7 SPACE:n=32:7 TAB:n=9:7 UP:n=38:7"},
     {"Mouse", "Object.prototype",
-     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "constructor:f:7 broadcastMessage:f:135 addListener:f:135 removeListener:f:135 "
+     "_listeners:o:135 "
      "show:f:7 hide:f:7"},
     {"Stage", "Object.prototype",
      "addListener:f:3 removeListener:f:3 width:get:3 height:get:3 scaleMode:get+set:3 "
      "align:get+set:3 showMenu:get:3"},
     {"Selection", "Object.prototype",
-     "constructor:f:7 broadcastMessage:f:7 addListener:f:7 removeListener:f:7 _listeners:o:7 "
+     "constructor:f:7 broadcastMessage:f:135 addListener:f:135 removeListener:f:135 "
+     "_listeners:o:135 "
      "getFocus:f:7 setFocus:f:7 getBeginIndex:f:7 getEndIndex:f:7 getCaretIndex:f:7 "
      "setSelection:f:7"},
     {"Color", "Function.prototype", "prototype:o:3"},

@@ -93,26 +93,32 @@ Value initialize(Vm& vm, const Value& self, Args args) {
     const Value asNative = vm.getMember(Value(vm.global()), "ASnative");
     const Value number[] = {Value(kBroadcasterGroup), Value(kBroadcastIndex)};
     target->define("broadcastMessage", vm.call(asNative, Value(), number), kHiddenPermanent);
-    target->define("addListener", vm.getMember(Value(broadcaster), "addListener"),
-                   kHiddenPermanent);
-    target->define("removeListener", vm.getMember(Value(broadcaster), "removeListener"),
-                   kHiddenPermanent);
+    // The player's code sees AsBroadcaster's members whatever the movie's version.
+    const auto member = [&vm, broadcaster](std::string_view name) {
+        const Property* own = broadcaster->findOwn(name);
+        return own && !own->getter ? own->value : vm.getMember(Value(broadcaster), name);
+    };
+    target->define("addListener", member("addListener"), kHiddenPermanent);
+    target->define("removeListener", member("removeListener"), kHiddenPermanent);
     target->define("_listeners", Value(vm.newArray()), kHiddenPermanent);
     return Value();
 }
 
 } // namespace
 
-// Movies of version 6 on have it.
+// initialize, addListener and removeListener are the player's ActionScript, broadcastMessage
+// its native code. Movies of version 5 see AsBroadcaster but none of its members.
 void installAsBroadcaster(Vm& vm) {
     Object* proto = vm.newObject();
     Object* ctor = defineClass(
         vm, "AsBroadcaster", [](Vm&, const Value&, Args) { return Value(); }, proto, false);
-    vm.global()->findOwn("AsBroadcaster")->flags |= kFromVersion6;
-    vm.setFunction(ctor, "initialize", initialize, kHiddenPermanent);
-    vm.setFunction(ctor, "addListener", addListener, kHiddenPermanent);
-    vm.setFunction(ctor, "removeListener", removeListener, kHiddenPermanent);
-    vm.setFunction(ctor, "broadcastMessage", broadcastMessage, kHiddenPermanent);
+    const PropFlags member = kHiddenPermanent | kFromVersion6;
+    ctor->findOwn("prototype")->flags |= kFromVersion6;
+    ctor->define("initialize", Value(newScriptedFunction(vm, initialize, "initialize")), member);
+    ctor->define("addListener", Value(newScriptedFunction(vm, addListener, "addListener")), member);
+    ctor->define("removeListener", Value(newScriptedFunction(vm, removeListener, "removeListener")),
+                 member);
+    vm.setFunction(ctor, "broadcastMessage", broadcastMessage, member);
     vm.registerNative(kBroadcasterGroup, kBroadcastIndex,
                       ctor->findOwn("broadcastMessage")->value.asObject());
 }

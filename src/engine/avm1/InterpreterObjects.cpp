@@ -70,7 +70,7 @@ void extends(Run& r) {
     }
     const Value superProto = r.vm.getMember(superclass.asObject(), "prototype", superclass);
     Object* proto = r.vm.newObject(asObject(superProto));
-    proto->define("__constructor__", superclass, kDontEnum);
+    proto->define("__constructor__", superclass, kDontEnum | kFromVersion6);
     r.vm.setMember(subclass.asObject(), "prototype", Value(proto));
 }
 

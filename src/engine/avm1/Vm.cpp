@@ -72,9 +72,15 @@ double Vm::random() {
 Object* Vm::newObjectOfClass(ObjectClass cls, Object* proto) {
     m_heap.push_back(std::make_unique<Object>(cls, proto, m_version >= 7));
     Object* o = m_heap.back().get();
-    // Every function has its own constructor, Function, hidden and permanent like __proto__.
-    if (cls == ObjectClass::Function && m_functionCtor) {
-        o->define("constructor", Value(m_functionCtor), kDontEnum | kDontDelete);
+    // Every function has its own constructor, Function, hidden and permanent like __proto__,
+    // and a __proto__ that movies of version 5 do not see.
+    if (cls == ObjectClass::Function) {
+        if (m_functionCtor) {
+            o->define("constructor", Value(m_functionCtor), kDontEnum | kDontDelete);
+        }
+        if (Property* link = o->findOwn(kProtoName)) {
+            link->flags |= kFromVersion6;
+        }
     }
     return o;
 }
@@ -114,10 +120,6 @@ Object* Vm::newFunction(NativeFunction f, std::string_view name, bool constructs
     data->nativeConstructs = constructs;
     data->name = std::string(name);
     fn->setFunction(std::move(data));
-    // The player's own functions come with a __proto__ that movies of version 5 do not see.
-    if (Property* link = fn->findOwn(kProtoName)) {
-        link->flags = static_cast<PropFlags>(link->flags | kFromVersion6);
-    }
     return fn;
 }
 

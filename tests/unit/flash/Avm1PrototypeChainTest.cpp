@@ -183,13 +183,15 @@ TEST(Avm1PrototypeChain, Movies5And6StopAtALinkFlaggedForTheirNextVersions) {
     }
 }
 
-// What a movie of each version sees of a player function's __proto__ and of the
-// __constructor__ that new gives an object: both are there, hidden before version 6.
-TEST(Avm1PrototypeChain, PlayerFunctionLinksAndConstructorNamesAreSeenFromVersion6) {
+// What a movie of each version sees of a function's __proto__ (the player's or its own) and of
+// the __constructor__ that new gives an object: both are there, hidden before version 6.
+TEST(Avm1PrototypeChain, FunctionLinksAndConstructorNamesAreSeenFromVersion6) {
     for (int version : {5, 6, 8}) {
         Actions a;
         a.getVar("Math").push("abs").op(op::GetMember).push("__proto__").op(op::GetMember);
         a.op(op::TypeOf).op(op::Trace);
+        a.defineFunction("mine", {}, Actions());
+        a.getVar("mine").push("__proto__").op(op::GetMember).op(op::TypeOf).op(op::Trace);
         a.push({"o", Int{0}, "Object"}).op(op::NewObject).op(op::SetVariable);
         a.getVar("o").push("__constructor__").op(op::GetMember).getVar("Object");
         a.op(op::StrictEquals).op(op::Trace);
@@ -198,8 +200,8 @@ TEST(Avm1PrototypeChain, PlayerFunctionLinksAndConstructorNamesAreSeenFromVersio
         a.getVar("o").push("__constructor__").op(op::GetMember).getVar("Object");
         a.op(op::StrictEquals).op(op::Trace);
         const char* seen = version >= 6 ? "true" : "false";
-        EXPECT_EQ(run(a, version), (Lines{version >= 6 ? "object" : "undefined", seen, "true"}))
-            << version;
+        const char* link = version >= 6 ? "object" : "undefined";
+        EXPECT_EQ(run(a, version), (Lines{link, link, seen, "true"})) << version;
     }
 }
 

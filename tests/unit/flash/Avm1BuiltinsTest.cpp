@@ -463,7 +463,18 @@ INSTANTIATE_TEST_SUITE_P(
                  asNative(a, 100, 99);
                  a.getVar("f").getVar("g").op(op::Equals2).op(op::Trace);
              },
-             {"function", "undefined", "undefined", "function", "false"}}),
+             {"function", "undefined", "undefined", "function", "false"}},
+        Rule{"ASSetNativeNamesTakeNumbersInTurnAndAVersionPrefixHidesThem",
+             6,
+             [](Actions& a) {
+                 a.push({"o", Int{0}}).op(op::InitObject).op(op::SetVariable);
+                 a.push({"6escape,7unescape", 100.0}).getVar("o").push(Int{3});
+                 a.push("ASSetNative").op(op::CallFunction).op(op::Pop);
+                 a.push({"a b", Int{1}}).getVar("o").push("escape").op(op::CallMethod);
+                 a.op(op::Trace);
+                 a.getVar("o").push("unescape").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+             },
+             {"a%20b", "undefined"}}),
     ruleName);
 
 INSTANTIATE_TEST_SUITE_P(

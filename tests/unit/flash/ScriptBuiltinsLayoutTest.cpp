@@ -132,7 +132,8 @@ const std::vector<Layout> kLayout = {
      "Error:f:1 AsBroadcaster:f:1 getTimer:f:3 trace:f:3 isNaN:f:3 isFinite:f:3 parseFloat:f:3 "
      "parseInt:f:3 escape:f:3 unescape:f:3 setInterval:f:3 clearInterval:f:3 setTimeout:f:3 "
      "clearTimeout:f:3 ASSetPropFlags:f:3 AsSetupError:f:1 enableDebugConsole:f:3 "
-     "showRedrawRegions:f:3 updateAfterEvent:f:3 ASnative:f:3 _global:o:1 NaN:n=NaN:1 "
+     "showRedrawRegions:f:3 updateAfterEvent:f:3 ASnative:f:3 ASconstructor:f:3 ASSetNative:f:3 "
+     "ASSetNativeAccessor:f:3 _global:o:1 NaN:n=NaN:1 "
      "Infinity:n=Infinity:1 o:u:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
      "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
@@ -185,7 +186,10 @@ const std::vector<Layout> kLayout = {
     {"AsBroadcaster.prototype", "Object.prototype", "constructor:f:3"},
     {"AsSetupError", "Function.prototype", "prototype:o:3"},
     {"AsSetupError.prototype", "Object.prototype", "constructor:f:3"},
-    {"enableDebugConsole", "null", ""}, // a bare function: no prototype link, no constructor
+    // Bare functions: no prototype link, no constructor.
+    {"enableDebugConsole", "null", ""},
+    {"ASnative", "null", ""},
+    {"ASconstructor", "null", ""},
     {"MovieClip", "Function.prototype", "prototype:o:3"},
     {"MovieClip.prototype", "Object.prototype",
      "constructor:f:3 play:f:3 stop:f:3 nextFrame:f:3 prevFrame:f:3 gotoAndPlay:f:3 "

@@ -15,6 +15,8 @@ Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* 
 // A function as the player's own ActionScript defines them: with a prototype object of its own
 // whose constructor is the function.
 Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name);
+// A bare function, as the player's lowest-level hooks are: no __proto__, no constructor.
+Object* newBareFunction(Vm& vm, NativeFunction f);
 
 void installObjectClass(Vm& vm);
 void installFunctionClass(Vm& vm);

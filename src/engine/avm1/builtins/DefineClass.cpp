@@ -19,4 +19,14 @@ Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name) {
     return fn;
 }
 
+Object* newBareFunction(Vm& vm, NativeFunction f) {
+    // Made as a plain object, so that it gets no constructor either.
+    Object* fn = vm.newObjectOfClass(ObjectClass::Object, nullptr);
+    fn->setObjectClass(ObjectClass::Function);
+    auto data = std::make_unique<FunctionData>();
+    data->native = std::move(f);
+    fn->setFunction(std::move(data));
+    return fn;
+}
+
 } // namespace kinovex::flash::avm1

@@ -196,13 +196,8 @@ Value nothing(Vm&, const Value&, Args) {
 void installPlayerHooks(Vm& vm) {
     Object* global = vm.global();
     defineClass(vm, "AsSetupError", nothing, vm.newObject(nullptr), false);
-    // Made as a plain object, so that it gets no constructor either.
-    Object* console = vm.newObjectOfClass(ObjectClass::Object, nullptr);
-    console->setObjectClass(ObjectClass::Function);
-    auto data = std::make_unique<FunctionData>();
-    data->native = nothing;
-    console->setFunction(std::move(data));
-    global->define("enableDebugConsole", Value(console), kDontEnum | kDontDelete);
+    global->define("enableDebugConsole", Value(newBareFunction(vm, nothing)),
+                   kDontEnum | kDontDelete);
     vm.setFunction(global, "showRedrawRegions", nothing);
     vm.setFunction(global, "updateAfterEvent", nothing);
 }

@@ -2,6 +2,7 @@
 // int, uint, String, Math, the Error classes and the top-level functions.
 
 #include "engine/avm2/Builtins.h"
+#include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/Utf16Text.h"
 
@@ -746,6 +747,7 @@ void installLanguageClasses(Machine& m) {
     installDictionaryClass(m);
     installEscapeFunctions(m);
     installGlobalFunctions(m);
+    installByteArrayClass(m);
 }
 
 void installValueClasses(Machine& m) {

@@ -128,6 +128,7 @@ enum class ObjKind : std::uint8_t {
     Date,
     RegExp,
     Dictionary,
+    ByteArray,
 };
 
 struct DynProp {
@@ -145,7 +146,7 @@ struct ScopeEntry {
 struct Object : Cell {
     std::size_t bytes() const override {
         return sizeof(Object) + (slots.size() + elems.size()) * sizeof(Value) +
-               dyn.size() * (sizeof(DynProp) + 32);
+               dyn.size() * (sizeof(DynProp) + 32) + byteData.size();
     }
     ObjKind kind = ObjKind::Plain;
     ClassInfo* cls = nullptr; // the class whose traits it has (null: a plain Object)
@@ -186,6 +187,10 @@ struct Object : Cell {
     std::vector<Object*> keyObjects;
     // Frame scripts (addFrameScript), by 0-based frame.
     std::unordered_map<std::uint32_t, Object*> frameScripts;
+    // Byte arrays: the bytes, where reading and writing stand, and the byte order.
+    std::vector<std::uint8_t> byteData;
+    std::uint32_t bytePos = 0;
+    bool littleEndian = false;
 
     DynProp* findDyn(const std::string& name) {
         auto it = dynIndex.find(name);

@@ -2,6 +2,7 @@
 // properties, then the prototype chain.
 
 #include "engine/avm2/Builtins.h"
+#include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/Utf16Text.h"
 
@@ -119,6 +120,11 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
     if (const auto keyed = dictionaryName(obj, name, false)) {
         return getProperty(obj, *keyed);
     }
+    if (dynamicVisible(name, m_as3) && arrayIndex(name.name) >= 0) {
+        if (const auto byte = byteArrayElement(obj, arrayIndex(name.name))) {
+            return *byte;
+        }
+    }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
         const std::int64_t i = arrayIndex(name.name);
         if (i >= 0 && obj.o->cls != nullptr && obj.o->cls->isVector &&
@@ -198,6 +204,9 @@ void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bo
     requireObject(obj);
     if (const auto keyed = dictionaryName(obj, name, true)) {
         setProperty(obj, *keyed, v, init);
+        return;
+    }
+    if (dynamicVisible(name, m_as3) && setByteArrayElement(*this, obj, arrayIndex(name.name), v)) {
         return;
     }
     if (obj.isObject() && obj.o->kind == ObjKind::Array && dynamicVisible(name, m_as3)) {
@@ -502,8 +511,7 @@ std::uint32_t Machine::nextIndex(Object* o, std::uint32_t index) {
 Value Machine::nameAt(Object* o, std::uint32_t index) {
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {
-        return o->kind == ObjKind::Array ? str(std::to_string(index - 1))
-                                         : Value::integer(static_cast<std::int32_t>(index - 1));
+        return Value::integer(static_cast<std::int32_t>(index - 1));
     }
     const std::uint32_t d = index - elemCount - 1;
     if (d >= o->dyn.size()) {

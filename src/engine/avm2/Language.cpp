@@ -3,6 +3,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/ByteArray.h"
+#include "engine/avm2/Geom.h"
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/Utf16Text.h"
 
@@ -748,6 +749,7 @@ void installLanguageClasses(Machine& m) {
     installEscapeFunctions(m);
     installGlobalFunctions(m);
     installByteArrayClass(m);
+    installGeomClasses(m);
 }
 
 void installValueClasses(Machine& m) {

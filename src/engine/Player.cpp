@@ -139,7 +139,7 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
     }
     // ActionScript 3 movies run on their own machine; the rest on the ActionScript 1/2 one.
     if (m_movie->isActionScript3()) {
-        m_scripts = std::make_unique<Avm2Runtime>(*m_movie, m_log);
+        m_scripts = std::make_unique<Avm2Runtime>(*m_movie, m_log, m_mixer.get());
     } else {
         m_scripts = std::make_unique<ScriptRuntime>(*m_movie, m_log, m_mixer.get());
     }

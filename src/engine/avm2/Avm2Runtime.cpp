@@ -3,6 +3,7 @@
 #include "engine/avm2/Avm2RuntimeGuarded.h"
 #include "engine/avm2/DisplayNatives.h"
 #include "engine/avm2/HiddenFields.h"
+#include "engine/avm2/SoundClasses.h"
 #include "engine/avm2/TimerClasses.h"
 
 #include "engine/definitions/Movie.h"
@@ -34,7 +35,8 @@ constexpr int kMaxTimerCalls = 1000;
 
 } // namespace
 
-Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(log) {
+Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
+    : m_movie(movie), m_log(log), m_mixer(mixer) {
     m_vm = std::make_unique<Machine>();
     m_vm->host = this;
     m_budget = kDefaultBudget;
@@ -45,6 +47,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log) : m_movie(movie), m_log(l
     m_stage = m.newObject(installStageClass(m, container));
     installLoaderInfoClass(m, dispatcher);
     avm2::installTimerClasses(m);
+    avm2::installSoundClasses(m);
     ClassInfo* system = m.defineNativeClass("flash.system", "System", m.objectClass);
     m.defineStatic(system, "gc", doIgnore);
 

@@ -20,10 +20,12 @@ namespace kinovex::flash {
 
 class HitTester;
 class Movie;
+class SoundMixer;
 
 class Avm2Runtime final : public ScriptMachine, private TimelineHooks {
 public:
-    Avm2Runtime(const Movie& movie, Log& log);
+    // `mixer`, when given, plays the sounds scripts start.
+    Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer = nullptr);
     ~Avm2Runtime() override;
 
     void setTraceSink(std::function<void(std::string_view)> sink) override;
@@ -52,6 +54,7 @@ public:
     // The main movie's LoaderInfo, made when first asked for.
     avm2::Object* loaderInfo();
     const Movie& movie() const { return m_movie; }
+    SoundMixer* mixer() const { return m_mixer; }
     // Dispatches `event` to `target` through its ancestors (capture, target, bubble).
     // `dispatcher`, when given, is an EventDispatcher acting for `target`: its own listeners
     // hear the target phase, the target's ancestors the others.
@@ -136,6 +139,7 @@ private:
     bool m_started = false;
     bool m_stopped = false; // the budget ran out: no script runs again
     std::uint64_t m_budget = 0;
+    SoundMixer* m_mixer = nullptr;
 };
 
 } // namespace kinovex::flash

@@ -47,6 +47,7 @@ void SoundMixer::defineSound(SoundDefinition sound) {
         return;
     }
     Sound s;
+    s.codedSize = sound.data.size();
     s.definition = std::move(sound);
     m_sounds.emplace(id, std::move(s));
 }
@@ -55,6 +56,16 @@ void SoundMixer::defineSoundsOf(const SoundMixer& other) {
     for (const auto& [id, sound] : other.m_sounds) {
         m_sounds.try_emplace(id, sound);
     }
+}
+
+const SoundDefinition* SoundMixer::definition(std::uint16_t id) const {
+    auto it = m_sounds.find(id);
+    return it == m_sounds.end() ? nullptr : &it->second.definition;
+}
+
+std::size_t SoundMixer::codedSize(std::uint16_t id) const {
+    auto it = m_sounds.find(id);
+    return it == m_sounds.end() ? 0 : it->second.codedSize;
 }
 
 bool SoundMixer::startSound(std::uint16_t id, const SoundInfo& info) {

@@ -40,6 +40,10 @@ public:
     void defineSound(SoundDefinition sound);
     // Every sound `other` knows, as it knows it (those it decoded already share its samples).
     void defineSoundsOf(const SoundMixer& other);
+    // The DefineSound kept for `id`, or null. Its coded data goes once it is decoded; the
+    // size it had stays in codedSize.
+    const SoundDefinition* definition(std::uint16_t id) const;
+    std::size_t codedSize(std::uint16_t id) const;
     // StartSound: starts, or with sync stop stops, sound `id`. False when nothing started
     // because the sound is unknown or cannot be decoded (see lastError()), or the voices
     // are all taken; true also for a stop and for no-multiple finding the sound playing.
@@ -95,6 +99,7 @@ private:
         SoundDefinition definition;
         std::shared_ptr<const PcmBuffer> pcm; // decoded on first use
         bool failed = false;
+        std::size_t codedSize = 0;
     };
 
     void mixVoice(Voice& voice, std::int32_t* acc, std::size_t pairs);

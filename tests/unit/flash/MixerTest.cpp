@@ -169,6 +169,20 @@ TEST(MixerEvents, EnvelopesShapeEachSideAndHoldTheirEnds) {
     }
 }
 
+// Scripts ask a library sound's size and length after it has played: the coded data goes at
+// decoding, but what the definition said of it stays.
+TEST(MixerEvents, ADefinitionKeepsItsSizeAfterDecoding) {
+    SoundMixer mixer;
+    mixer.defineSound(Level(1, 100, 1000));
+    EXPECT_EQ(mixer.codedSize(1), 200u);
+    ASSERT_TRUE(mixer.startSound(1, SoundInfo{}));
+    EXPECT_EQ(mixer.codedSize(1), 200u);
+    ASSERT_NE(mixer.definition(1), nullptr);
+    EXPECT_EQ(mixer.definition(1)->sampleCount, 100u);
+    EXPECT_EQ(mixer.definition(2), nullptr);
+    EXPECT_EQ(mixer.codedSize(2), 0u);
+}
+
 TEST(MixerEvents, SyncStopAndNoMultiple) {
     SoundMixer mixer;
     mixer.defineSound(Level(1, 10000, 1000));

@@ -877,6 +877,9 @@ void installGlobalFunctions(Machine& m) {
     m.defineGlobalFunction("flash.utils", "getQualifiedSuperclassName",
                            getQualifiedSuperclassNameFn, 1);
     m.defineGlobalFunction("flash.utils", "getDefinitionByName", getDefinitionByNameFn, 1);
+    m.defineGlobalFunction("avmplus", "getQualifiedClassName", getQualifiedClassNameFn, 1);
+    m.defineGlobalFunction("avmplus", "getQualifiedSuperclassName", getQualifiedSuperclassNameFn,
+                           1);
     m.defineGlobalFunction("flash.utils", "getTimer", getTimerFn);
     m.defineGlobalValue("NaN", Value::number(NAN));
     m.defineGlobalValue("Infinity", Value::number(INFINITY));

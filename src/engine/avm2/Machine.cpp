@@ -410,6 +410,11 @@ std::string Machine::domainKey(const std::string& name, const Ns* ns) const {
 bool Machine::findInDomain(const Name& name, DomainEntry** entry) {
     for (const Ns* ns : name.nss) {
         auto it = m_domain.find(domainKey(name.name, ns));
+        if (it == m_domain.end() && ns->kind == abc::NamespaceKind::Namespace) {
+            // A namespace a script declares is the package of the same URI.
+            it =
+                m_domain.find(domainKey(name.name, internNs(abc::NamespaceKind::Package, ns->uri)));
+        }
         if (it != m_domain.end()) {
             *entry = &it->second;
             return true;

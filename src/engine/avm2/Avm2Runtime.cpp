@@ -4,6 +4,7 @@
 #include "engine/avm2/DisplayNatives.h"
 #include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/SoundClasses.h"
+#include "engine/avm2/SystemClasses.h"
 #include "engine/avm2/TimerClasses.h"
 
 #include "engine/definitions/Movie.h"
@@ -48,6 +49,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
     installLoaderInfoClass(m, dispatcher);
     avm2::installTimerClasses(m);
     avm2::installSoundClasses(m);
+    avm2::installSystemClasses(m);
     ClassInfo* system = m.defineNativeClass("flash.system", "System", m.objectClass);
     m.defineStatic(system, "gc", doIgnore);
 

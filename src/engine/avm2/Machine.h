@@ -149,6 +149,9 @@ public:
     ClassInfo* findClass(const std::string& qualified);
     Value findDefinition(const Name& name, bool strict);
     Value getDefinitionByName(const std::string& qualified);
+    // The qualified names ("pkg::Name") of the public definitions the loaded blocks give, in
+    // the order of the blocks and their scripts.
+    std::vector<std::string> definitionNames();
 
     // ---- builtins ----
     ClassInfo* defineNativeClass(const std::string& pkg, const std::string& name, ClassInfo* super,

@@ -21,7 +21,8 @@ void installJsonClass(Machine& m);
 void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m); // trace, parseInt, getQualifiedClassName ...
 void installDictionaryClass(Machine& m);
-void installEscapeFunctions(Machine& m); // escape, unescape
+void installEscapeFunctions(Machine& m);  // escape, unescape
+void installMultiByteEscapes(Machine& m); // escapeMultiByte, unescapeMultiByte
 // The name `name` stands for in `obj` when obj is a Dictionary and the name an object: the key
 // object's own (remembered among the dictionary's keys when `remember`); otherwise nothing.
 std::optional<Name> dictionaryName(const Value& obj, const Name& name, bool remember);

@@ -32,6 +32,8 @@ void writeUnsigned(Machine& vm, Object* ba, std::uint64_t v, std::size_t n);
 // zero byte ends the text, and a byte of no valid UTF-8 sequence stands for its Latin-1
 // character.
 std::string utf8Text(const std::uint8_t* data, std::size_t n, bool stopAtZero);
+// The same without the mark and the zero byte: every byte is text.
+std::string utf8Bytes(const std::uint8_t* data, std::size_t n);
 
 // readObject and writeObject in AMF0 (encoding 0) or AMF3 (any other).
 Value readAmf(Machine& vm, Object* ba, int encoding);

@@ -174,16 +174,22 @@ Value toString(Machine& vm, Value s, Args) {
 } // namespace
 
 std::string utf8Text(const std::uint8_t* data, std::size_t n, bool stopAtZero) {
-    std::size_t i = 0;
+    std::size_t start = 0;
     if (n >= 3 && data[0] == 0xEF && data[1] == 0xBB && data[2] == 0xBF) {
-        i = 3;
+        start = 3;
     }
+    std::size_t end = n;
+    if (stopAtZero) {
+        end = static_cast<std::size_t>(std::find(data + start, data + n, 0) - data);
+    }
+    return utf8Bytes(data + start, end - start);
+}
+
+std::string utf8Bytes(const std::uint8_t* data, std::size_t n) {
     std::string out;
     out.reserve(n);
+    std::size_t i = 0;
     while (i < n) {
-        if (data[i] == 0 && stopAtZero) {
-            break;
-        }
         const std::size_t len = sequenceLength(data + i, n - i);
         if (len == 0) {
             appendUtf8(out, data[i]);

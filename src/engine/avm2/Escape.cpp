@@ -3,6 +3,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/Utf16Text.h"
 #include "engine/text/TextEncoding.h"
 
 #include <cctype>
@@ -24,22 +25,18 @@ void appendHex(std::string& out, unsigned value, int digits) {
     }
 }
 
-std::string escaped(const std::u32string& text) {
+// By UTF-16 code unit, so that a half of a surrogate pair alone is escaped as itself.
+std::string escaped(const std::u16string& text) {
     std::string out;
-    for (const char32_t c : text) {
+    for (const char16_t c : text) {
         if (keptByEscape(c)) {
             out += static_cast<char>(c);
         } else if (c < 256) {
             out += '%';
             appendHex(out, c, 2);
-        } else if (c < 0x10000) {
-            out += "%u";
-            appendHex(out, c, 4);
         } else {
             out += "%u";
-            appendHex(out, 0xD800 + ((c - 0x10000) >> 10), 4);
-            out += "%u";
-            appendHex(out, 0xDC00 + ((c - 0x10000) & 0x3FF), 4);
+            appendHex(out, c, 4);
         }
     }
     return out;
@@ -94,7 +91,7 @@ std::u32string unescaped(const std::u32string& s) {
 }
 
 Value escapeFn(Machine& vm, Value, Args args) {
-    return vm.str(escaped(decodeUtf8(vm.toString(arg(args, 0)))));
+    return vm.str(escaped(toUtf16(vm.toString(arg(args, 0)))));
 }
 
 Value unescapeFn(Machine& vm, Value, Args args) {

@@ -750,6 +750,7 @@ void installLanguageClasses(Machine& m) {
     installGlobalFunctions(m);
     installByteArrayClass(m);
     installGeomClasses(m);
+    installMultiByteEscapes(m);
 }
 
 void installValueClasses(Machine& m) {

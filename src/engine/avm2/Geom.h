@@ -2,6 +2,7 @@
 // flash.geom's Point and Rectangle: instances keep their fields (x, y, width, height) as
 // Number variables in slots, which natives read and write directly.
 
+#include "engine/avm2/NativeVariables.h"
 #include "engine/avm2/Object.h"
 
 namespace kinovex::flash::avm2 {
@@ -9,9 +10,6 @@ namespace kinovex::flash::avm2 {
 class Machine;
 
 void installGeomClasses(Machine& m); // Point, Rectangle
-
-// A Number variable of a native class, kept in the next slot of its instances.
-void addNumberVariable(Machine& m, ClassInfo* cls, const std::string& name);
 
 // new Point(x, y), new Rectangle(x, y, w, h).
 Object* newPoint(Machine& vm, double x, double y);

@@ -150,16 +150,6 @@ void installPointClass(Machine& m) {
 
 void installRectangleClass(Machine& m); // GeomRectangle.cpp
 
-void addNumberVariable(Machine& m, ClassInfo* cls, const std::string& name) {
-    Trait t;
-    t.type = Trait::Slot;
-    t.ns = m.publicNs();
-    t.slot = static_cast<std::uint32_t>(cls->instanceTraits.slots.size());
-    cls->instanceTraits.slots.push_back(SlotInfo{"Number", Value::number(NAN), false});
-    cls->instanceTraits.byName[name].push_back(t);
-    cls->instanceTraits.slotNames.emplace_back(name, nullptr);
-}
-
 Object* geomSelf(Machine& vm, const Value& self, const char* cls) {
     ClassInfo* c = vm.builtin(cls);
     if (!self.isObject() || self.o->cls == nullptr || !self.o->cls->isSubclassOf(c)) {

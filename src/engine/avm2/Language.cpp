@@ -751,6 +751,7 @@ void installLanguageClasses(Machine& m) {
     installByteArrayClass(m);
     installGeomClasses(m);
     installMultiByteEscapes(m);
+    installHolderClasses(m);
 }
 
 void installValueClasses(Machine& m) {

@@ -339,6 +339,7 @@ void installByteArrayClass(Machine& m) {
     m.defineMethod(ba, "writeObject", writeObject, 1);
     installByteArrayText(m, ba);
     installByteArrayZlib(m, ba);
+    installClassAliases(m);
 }
 
 } // namespace kinovex::flash::avm2

@@ -35,6 +35,12 @@ std::string utf8Text(const std::uint8_t* data, std::size_t n, bool stopAtZero);
 // The same without the mark and the zero byte: every byte is text.
 std::string utf8Bytes(const std::uint8_t* data, std::size_t n);
 
+// registerClassAlias's table: the alias of a class ("" for none), the class of an alias (null
+// for none).
+std::string classAlias(Machine& vm, const ClassInfo* cls);
+ClassInfo* aliasedClass(Machine& vm, const std::string& alias);
+void installClassAliases(Machine& m); // registerClassAlias, getClassByAlias
+
 // readObject and writeObject in AMF0 (encoding 0) or AMF3 (any other).
 Value readAmf(Machine& vm, Object* ba, int encoding);
 void writeAmf(Machine& vm, Object* ba, const Value& v, int encoding);

@@ -1,8 +1,9 @@
-// ByteArray's readObject and writeObject: values in AMF0 and AMF3, always in network byte
-// order. Class aliases are not kept, so typed objects read back as plain ones and instances
-// of classes are written anonymously with their public variables as sealed members.
+// ByteArray's readObject: values in AMF0 and AMF3, always in network byte order. An AMF3
+// object of a registered alias becomes an instance of its class; other typed objects read back
+// as plain ones. registerClassAlias keeps its table on the ByteArray class.
 
 #include "engine/avm2/ByteArray.h"
+#include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/Machine.h"
 
 #include <bit>
@@ -230,7 +231,18 @@ private:
     Value object();
     Value bytes();
 
+    // A sealed member read back: a setter that throws has what it threw traced, and reading
+    // goes on.
+    void setMember(Object* o, const std::string& name, const Value& v) {
+        try {
+            m_vm.set(Value::obj(o), name, v);
+        } catch (const ScriptException& e) {
+            m_vm.traceLine(m_vm.toString(e.value));
+        }
+    }
+
     struct TraitsInfo {
+        ClassInfo* cls = nullptr; // the class of the alias; null: a plain object
         bool dynamic = false;
         std::vector<std::string> sealed;
     };
@@ -257,17 +269,17 @@ Value Amf3Reader::object() {
         if ((u & 4) != 0) {
             badMarker(m_vm); // externalizable: no class of ours reads itself
         }
-        text(); // the class alias: not registered, read as a plain object
+        traits.cls = aliasedClass(m_vm, text());
         traits.dynamic = (u & 8) != 0;
         for (std::uint32_t i = 0; i < (u >> 4); ++i) {
             traits.sealed.push_back(text());
         }
         m_traits.push_back(traits);
     }
-    Object* o = m_vm.newPlainObject();
+    Object* o = traits.cls != nullptr ? m_vm.constructClass(traits.cls, {}) : m_vm.newPlainObject();
     m_objects.push_back(o);
     for (const std::string& name : traits.sealed) {
-        m_vm.set(Value::obj(o), name, value());
+        setMember(o, name, value());
     }
     if (traits.dynamic) {
         for (std::string name = text(); !name.empty(); name = text()) {
@@ -289,7 +301,58 @@ Value Amf3Reader::bytes() {
     return Value::obj(b);
 }
 
+Object* aliasTable(Machine& vm) {
+    Object* holder = vm.builtin("flash.utils.ByteArray")->classObj;
+    Value table = hidden(holder, "aliases");
+    if (!table.isObject()) {
+        table = Value::obj(vm.newPlainObject());
+        setHidden(holder, "aliases", table);
+    }
+    return table.o;
+}
+
+Value registerClassAlias(Machine& vm, Value, Args a) {
+    const Value alias = arg(a, 0);
+    const Value cls = arg(a, 1);
+    if (alias.isNullish()) {
+        vm.throwError("TypeError", 2007, "Parameter aliasName must be non-null.");
+    }
+    if (!cls.isObject() || cls.o->kind != ObjKind::Class) {
+        vm.throwError("TypeError", 2007, "Parameter classObject must be non-null.");
+    }
+    aliasTable(vm)->setDyn(vm.toString(alias), cls);
+    return Value();
+}
+
+Value getClassByAlias(Machine& vm, Value, Args a) {
+    const std::string alias = vm.toString(arg(a, 0));
+    ClassInfo* cls = aliasedClass(vm, alias);
+    if (cls == nullptr) {
+        vm.throwError("ReferenceError", 1014, "Class " + alias + " could not be found.");
+    }
+    return Value::obj(cls->classObj);
+}
+
 } // namespace
+
+std::string classAlias(Machine& vm, const ClassInfo* cls) {
+    for (const DynProp& p : aliasTable(vm)->dyn) {
+        if (!p.deleted && p.value.isObject() && p.value.o->classInfo == cls) {
+            return p.name;
+        }
+    }
+    return "";
+}
+
+ClassInfo* aliasedClass(Machine& vm, const std::string& alias) {
+    const DynProp* p = alias.empty() ? nullptr : aliasTable(vm)->findDyn(alias);
+    return p != nullptr && p->value.isObject() ? p->value.o->classInfo : nullptr;
+}
+
+void installClassAliases(Machine& m) {
+    m.defineGlobalFunction("flash.net", "registerClassAlias", registerClassAlias, 2);
+    m.defineGlobalFunction("flash.net", "getClassByAlias", getClassByAlias, 1);
+}
 
 Value readAmf(Machine& vm, Object* ba, int encoding) {
     if (encoding == 0) {

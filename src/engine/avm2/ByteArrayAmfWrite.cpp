@@ -1,10 +1,11 @@
 // ByteArray's writeObject: values as AMF0 or AMF3. Functions are left out (written as
-// undefined); an instance of a class gives its public variables, then its dynamic properties
-// when its class is dynamic.
+// undefined); an instance of a class gives its public variables and read-write properties,
+// then its dynamic properties when its class is dynamic, under the alias of its class.
 
 #include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Machine.h"
 
+#include <algorithm>
 #include <bit>
 #include <unordered_map>
 
@@ -35,17 +36,32 @@ std::vector<std::pair<std::string, Value>> dynamicProperties(const Object* o) {
     return out;
 }
 
-// The public variables an instance of a class gives as sealed members.
-std::vector<std::pair<std::string, Value>> sealedMembers(Machine& vm, const Object* o) {
+// The members an instance of a class gives as sealed ones: its public variables, then its
+// public properties that can be both read and written, by name.
+std::vector<std::pair<std::string, Value>> sealedMembers(Machine& vm, Object* o) {
     std::vector<std::pair<std::string, Value>> out;
     if (o->cls == nullptr) {
         return out;
     }
-    for (const auto& entry : o->cls->instanceTraits.slotNames) {
-        const Trait* t = o->cls->instanceTraits.findNs(entry.first, vm.publicNs());
+    const Traits& traits = o->cls->instanceTraits;
+    for (const auto& entry : traits.slotNames) {
+        const Trait* t = traits.findNs(entry.first, vm.publicNs());
         if (t != nullptr && t->type == Trait::Slot && t->slot < o->slots.size()) {
             out.emplace_back(entry.first, o->slots[t->slot]);
         }
+    }
+    std::vector<std::string> accessors;
+    for (const auto& [name, list] : traits.byName) {
+        for (const Trait& t : list) {
+            if (t.type == Trait::Accessor && t.getter != nullptr && t.setter != nullptr &&
+                t.ns != nullptr && t.ns->isPublic()) {
+                accessors.push_back(name);
+            }
+        }
+    }
+    std::sort(accessors.begin(), accessors.end());
+    for (const std::string& name : accessors) {
+        out.emplace_back(name, vm.get(Value::obj(o), name));
     }
     return out;
 }
@@ -292,7 +308,7 @@ void Amf3Writer::plain(Object* o) {
         const auto index = static_cast<std::uint32_t>(m_traits.size());
         m_traits.emplace(o->cls, index);
         u29(static_cast<std::uint32_t>(sealed.size()) << 4 | (dynamic ? 8 : 0) | 3);
-        text(""); // no alias is registered for any class
+        text(classAlias(m_vm, o->cls));
         for (const auto& member : sealed) {
             text(member.first);
         }

@@ -133,5 +133,22 @@ std::string readName(const ::testing::TestParamInfo<ReadRow>& info) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Avm2ByteArrayReads, ::testing::ValuesIn(kReads), readName);
 
+// A class registered under an alias is written under it, with its variables as sealed members,
+// and read back as an instance of that class.
+TEST(Avm2ByteArrayAliases, ARegisteredClassComesBackAsItself) {
+    Machine vm;
+    Value alias[2] = {vm.str("P"), Value::obj(vm.builtin("flash.geom.Point")->classObj)};
+    vm.call(vm.getDefinitionByName("flash.net.registerClassAlias"), Value::null(), Args(alias, 2));
+    Value xy[2] = {Value::integer(1), Value::integer(2)};
+    Value point = Value::obj(vm.constructClass(vm.builtin("flash.geom.Point"), Args(xy, 2)));
+    Object* ba = newByteArray(vm);
+    vm.callProperty(Value::obj(ba), vm.publicName("writeObject"), Args(&point, 1));
+    EXPECT_EQ(hexOf(ba->byteData), "0a2303500378037904010402");
+    vm.set(Value::obj(ba), "position", Value::integer(0));
+    const Value back = vm.callProperty(Value::obj(ba), vm.publicName("readObject"), {});
+    EXPECT_EQ(vm.qualifiedClassName(back), "flash.geom::Point");
+    EXPECT_EQ(vm.toString(back), "(x=1, y=2)");
+}
+
 } // namespace
 } // namespace kinovex::flash::avm2

@@ -5,6 +5,7 @@
 #include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Geom.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/ProxyClass.h"
 #include "engine/avm2/Utf16Text.h"
 
 #include "engine/swf/NumberText.h"
@@ -752,6 +753,7 @@ void installLanguageClasses(Machine& m) {
     installGeomClasses(m);
     installMultiByteEscapes(m);
     installHolderClasses(m);
+    installProxyClass(m);
 }
 
 void installValueClasses(Machine& m) {

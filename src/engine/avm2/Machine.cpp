@@ -604,6 +604,13 @@ void Machine::defineGlobalFunction(const std::string& pkg, const std::string& na
     m_domain[domainKey(name, internNs(abc::NamespaceKind::Package, pkg))] = e;
 }
 
+void Machine::definePackageValue(const std::string& pkg, const std::string& name, Value v) {
+    m_builtinGlobal->setDyn(pkg + "::" + name, v);
+    DomainEntry e;
+    e.holder = m_builtinGlobal;
+    m_domain[domainKey(name, internNs(abc::NamespaceKind::Package, pkg))] = e;
+}
+
 void Machine::defineGlobalValue(const std::string& name, Value v) {
     m_builtinGlobal->setDyn(name, v);
     DomainEntry e;

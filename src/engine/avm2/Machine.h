@@ -166,6 +166,8 @@ public:
     void defineGlobalFunction(const std::string& pkg, const std::string& name, NativeFn fn,
                               std::uint32_t length = 0);
     void defineGlobalValue(const std::string& name, Value v);
+    // A constant of a package (flash.utils.flash_proxy).
+    void definePackageValue(const std::string& pkg, const std::string& name, Value v);
     ClassInfo* builtin(const std::string& qualified) const;
 
     ClassInfo* objectClass = nullptr;

@@ -129,6 +129,7 @@ enum class ObjKind : std::uint8_t {
     RegExp,
     Dictionary,
     ByteArray,
+    Proxy,
 };
 
 struct DynProp {

@@ -4,6 +4,7 @@
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/ProxyClass.h"
 #include "engine/avm2/Utf16Text.h"
 
 #include <cmath>
@@ -174,6 +175,9 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
             return invoke(*this, t->getter, obj, {});
         }
     }
+    if (const auto v = proxyGet(*this, obj, name)) {
+        return *v;
+    }
     if (dynamicVisible(name, m_as3)) {
         if (obj.isObject()) {
             if (DynProp* p = obj.o->findDyn(name.name)) {
@@ -263,6 +267,9 @@ void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bo
             return;
         }
     }
+    if (proxySet(*this, obj, name, v)) {
+        return;
+    }
     if (!obj.isObject() || !isDynamicObject(obj.o) || !dynamicVisible(name, m_as3)) {
         throwError("ReferenceError", 1056,
                    "Cannot create property " + name.name + " on " + describeForError(obj) + ".");
@@ -297,6 +304,9 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
     bool isStatic = false;
     if (findTrait(obj, name, &holder, &isStatic) != nullptr) {
         return true;
+    }
+    if (const auto has = proxyHas(*this, obj, name)) {
+        return *has;
     }
     if (!dynamicVisible(name, m_as3)) {
         return false;
@@ -333,6 +343,9 @@ bool Machine::deleteProperty(const Value& obj, const Name& name) {
     if (findTrait(obj, name, &holder, &isStatic) != nullptr) {
         return false;
     }
+    if (const auto deleted = proxyDelete(*this, obj, name)) {
+        return *deleted;
+    }
     if (obj.o->kind == ObjKind::Array) {
         const std::int64_t i = arrayIndex(name.name);
         // A Vector's elements cannot be deleted: it says it did and keeps them.
@@ -352,9 +365,13 @@ Value Machine::callProperty(const Value& obj, const Name& name, Args args, bool 
     requireObject(obj);
     Object* holder = nullptr;
     bool isStatic = false;
-    if (const Trait* t = findTrait(obj, name, &holder, &isStatic)) {
-        if (t->type == Trait::Method) {
-            return invoke(*this, t->method, obj, args);
+    const Trait* t = findTrait(obj, name, &holder, &isStatic);
+    if (t != nullptr && t->type == Trait::Method) {
+        return invoke(*this, t->method, obj, args);
+    }
+    if (t == nullptr) {
+        if (const auto result = proxyCall(*this, obj, name, args)) {
+            return *result;
         }
     }
     Value fn;
@@ -487,6 +504,9 @@ void Machine::initInstance(ClassInfo* cls, Object* self, Args args) {
 // ---- enumeration ----
 
 std::uint32_t Machine::nextIndex(Object* o, std::uint32_t index) {
+    if (o->kind == ObjKind::Proxy) {
+        return proxyNextIndex(*this, o, index);
+    }
     // Indices 1..n are array elements, then the dynamic properties in order.
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     std::uint32_t i = index;
@@ -509,6 +529,9 @@ std::uint32_t Machine::nextIndex(Object* o, std::uint32_t index) {
 }
 
 Value Machine::nameAt(Object* o, std::uint32_t index) {
+    if (o->kind == ObjKind::Proxy) {
+        return proxyNameAt(*this, o, index);
+    }
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {
         return Value::integer(static_cast<std::int32_t>(index - 1));
@@ -522,6 +545,9 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
 }
 
 Value Machine::valueAt(Object* o, std::uint32_t index) {
+    if (o->kind == ObjKind::Proxy) {
+        return proxyValueAt(*this, o, index);
+    }
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {
         return o->elems[index - 1];

@@ -1,6 +1,6 @@
 #pragma once
-// flash.geom's Point and Rectangle: instances keep their fields (x, y, width, height) as
-// Number variables in slots, which natives read and write directly.
+// flash.geom's Point, Rectangle, Matrix and ColorTransform: instances keep their fields (x, y,
+// width, height ...) as Number variables in slots, which natives read and write directly.
 
 #include "engine/avm2/NativeVariables.h"
 #include "engine/avm2/Object.h"
@@ -9,7 +9,7 @@ namespace kinovex::flash::avm2 {
 
 class Machine;
 
-void installGeomClasses(Machine& m); // Point, Rectangle
+void installGeomClasses(Machine& m); // Point, Rectangle, Matrix, ColorTransform
 
 // new Point(x, y), new Rectangle(x, y, w, h).
 Object* newPoint(Machine& vm, double x, double y);

@@ -148,7 +148,9 @@ void installPointClass(Machine& m) {
 
 } // namespace
 
-void installRectangleClass(Machine& m); // GeomRectangle.cpp
+void installRectangleClass(Machine& m);      // GeomRectangle.cpp
+void installMatrixClass(Machine& m);         // GeomMatrix.cpp
+void installColorTransformClass(Machine& m); // GeomColorTransform.cpp
 
 Object* geomSelf(Machine& vm, const Value& self, const char* cls) {
     ClassInfo* c = vm.builtin(cls);
@@ -167,6 +169,8 @@ Object* newPoint(Machine& vm, double x, double y) {
 void installGeomClasses(Machine& m) {
     installPointClass(m);
     installRectangleClass(m);
+    installMatrixClass(m);
+    installColorTransformClass(m);
 }
 
 } // namespace kinovex::flash::avm2

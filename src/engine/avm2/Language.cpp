@@ -249,11 +249,15 @@ Value numberToExponential(Machine& vm, Value self, Args args) {
     if (!std::isfinite(n)) {
         return vm.str(Machine::numberText(n));
     }
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%.*e", digits, n);
+    // The player cuts the exact decimal value of the number after the digits asked for; it
+    // does not round.
+    char buf[1024];
+    std::snprintf(buf, sizeof buf, "%.800e", n);
     std::string s = buf;
     const auto e = s.find('e');
-    std::string mant = s.substr(0, e);
+    const std::size_t point = s.find('.');
+    std::string mant =
+        s.substr(0, digits == 0 ? point : point + 1 + static_cast<std::size_t>(digits));
     std::string ex = s.substr(e + 1);
     const char sign = ex[0];
     ex.erase(0, 1);

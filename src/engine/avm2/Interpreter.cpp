@@ -4,6 +4,7 @@
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
+#include "engine/avm2/SystemClasses.h"
 
 #include "engine/abc/Instruction.h"
 #include "engine/abc/Opcodes.h"
@@ -1303,7 +1304,8 @@ bool Machine::stepObjects(Frame& f, const abc::Instruction& in, std::size_t at) 
     case 0x3C:
     case 0x3D:
     case 0x3E:
-        throwError("RangeError", 1506, "The specified range is invalid.");
+        runDomainMemoryOp(*this, static_cast<std::uint8_t>(in.opcode), f.stack);
+        break;
     case 0x40: { // newfunction
         MethodInfo* fm = f.lf.methods[static_cast<std::size_t>(op0)];
         f.stack.push_back(Value::obj(newFunction(fm, f.fullScope())));

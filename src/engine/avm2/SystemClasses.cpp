@@ -8,6 +8,8 @@
 #include "engine/avm2/ByteArray.h"
 #include "engine/avm2/HiddenFields.h"
 
+#include <bit>
+
 namespace kinovex::flash::avm2 {
 
 std::vector<std::string> Machine::definitionNames() {
@@ -78,7 +80,7 @@ Value domainMemory(Machine& vm, Value, Args) {
 Value setDomainMemory(Machine& vm, Value, Args a) {
     const Value memory = arg(a, 0);
     if (memory.isObject() && memory.o->byteData.size() < 1024) {
-        vm.throwError("RangeError", 1506, "The specified range is invalid.");
+        vm.throwError("Error", 1504, "End of file.");
     }
     setHidden(domainClassObject(vm), "domainMemory", memory.isObject() ? memory : Value::null());
     return Value();
@@ -140,11 +142,82 @@ Value generateRandomBytes(Machine& vm, Value, Args a) {
     return Value::obj(bytes);
 }
 
+std::vector<std::uint8_t>& domainBytes(Machine& vm) {
+    ClassInfo* domain = vm.builtin("flash.system.ApplicationDomain");
+    if (domain == nullptr) {
+        vm.throwError("RangeError", 1506, "The specified range is invalid.");
+    }
+    Value memory = hidden(domain->classObj, "domainMemory");
+    if (!memory.isObject()) {
+        memory = hidden(domain->classObj, "defaultMemory");
+    }
+    if (!memory.isObject()) {
+        memory = Value::obj(vm.constructClass(vm.builtin("flash.utils.ByteArray"), {}));
+        memory.o->byteData.resize(1024);
+        setHidden(domain->classObj, "defaultMemory", memory);
+    }
+    return memory.o->byteData;
+}
+
+// The `size` bytes at `address` of the memory; out of it, the player's RangeError.
+std::uint8_t* memoryAt(Machine& vm, const Value& address, std::size_t size) {
+    std::vector<std::uint8_t>& bytes = domainBytes(vm);
+    const std::int32_t at = vm.toInt(address);
+    if (at < 0 || static_cast<std::size_t>(at) + size > bytes.size()) {
+        vm.throwError("RangeError", 1506, "The specified range is invalid.");
+    }
+    return bytes.data() + at;
+}
+
+std::uint64_t loadLittle(const std::uint8_t* p, std::size_t size) {
+    std::uint64_t v = 0;
+    for (std::size_t i = size; i > 0; --i) {
+        v = (v << 8) | p[i - 1];
+    }
+    return v;
+}
+
+void storeLittle(std::uint8_t* p, std::uint64_t v, std::size_t size) {
+    for (std::size_t i = 0; i < size; ++i) {
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    }
+}
+
 Value loaderInfoDomain(Machine& vm, Value, Args) {
     return newDomain(vm);
 }
 
 } // namespace
+
+void runDomainMemoryOp(Machine& vm, std::uint8_t opcode, std::vector<Value>& stack) {
+    static constexpr std::size_t kSizes[] = {1, 2, 4, 4, 8};
+    const bool store = opcode >= 0x3A;
+    const std::size_t kind = static_cast<std::size_t>(opcode - (store ? 0x3A : 0x35));
+    const std::size_t size = kSizes[kind];
+    const Value address = stack.back();
+    stack.pop_back();
+    std::uint8_t* p = memoryAt(vm, address, size);
+    if (!store) {
+        const std::uint64_t bits = loadLittle(p, size);
+        const auto low = static_cast<std::uint32_t>(bits);
+        stack.push_back(kind == 2   ? Value::integer(static_cast<std::int32_t>(low))
+                        : kind == 3 ? Value::number(std::bit_cast<float>(low))
+                        : kind == 4 ? Value::number(std::bit_cast<double>(bits))
+                                    : Value::integer(static_cast<std::int32_t>(low)));
+        return;
+    }
+    const Value v = stack.back();
+    stack.pop_back();
+    std::uint64_t bits = 0;
+    if (kind == 3) {
+        bits = std::bit_cast<std::uint32_t>(static_cast<float>(vm.toNumber(v)));
+    } else if (kind == 4) {
+        bits = std::bit_cast<std::uint64_t>(vm.toNumber(v));
+    } else {
+        bits = static_cast<std::uint32_t>(vm.toInt(v));
+    }
+    storeLittle(p, bits, size);
+}
 
 void installSystemClasses(Machine& m) {
     ClassInfo* domain = m.defineNativeClass("flash.system", "ApplicationDomain", m.objectClass);

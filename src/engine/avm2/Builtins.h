@@ -24,6 +24,7 @@ void installDictionaryClass(Machine& m);
 void installEscapeFunctions(Machine& m);  // escape, unescape
 void installMultiByteEscapes(Machine& m); // escapeMultiByte, unescapeMultiByte
 void installHolderClasses(Machine& m);    // FileFilter, PrintJobOptions
+void installDrmManagerError(Machine& m);
 // The name `name` stands for in `obj` when obj is a Dictionary and the name an object: the key
 // object's own (remembered among the dictionary's keys when `remember`); otherwise nothing.
 std::optional<Name> dictionaryName(const Value& obj, const Name& name, bool remember);

@@ -758,6 +758,7 @@ void installLanguageClasses(Machine& m) {
     installMultiByteEscapes(m);
     installHolderClasses(m);
     installProxyClass(m);
+    installDrmManagerError(m);
 }
 
 void installValueClasses(Machine& m) {

@@ -24,6 +24,8 @@ void installDictionaryClass(Machine& m);
 void installEscapeFunctions(Machine& m);  // escape, unescape
 void installMultiByteEscapes(Machine& m); // escapeMultiByte, unescapeMultiByte
 void installHolderClasses(Machine& m);    // FileFilter, PrintJobOptions
+// NetStreamPlayOptions, once EventDispatcher exists.
+void installEventHolderClasses(Machine& m);
 void installDrmManagerError(Machine& m);
 // The name `name` stands for in `obj` when obj is a Dictionary and the name an object: the key
 // object's own (remembered among the dictionary's keys when `remember`); otherwise nothing.

@@ -1,5 +1,5 @@
-// Classes that only hold what a script gives them: flash.net.FileFilter and
-// flash.printing.PrintJobOptions.
+// Classes that only hold what a script gives them: flash.net's FileFilter and
+// NetStreamPlayOptions, and flash.printing.PrintJobOptions.
 
 #include "engine/avm2/Builtins.h"
 #include "engine/avm2/Machine.h"
@@ -36,6 +36,18 @@ void installHolderClasses(Machine& m) {
     ClassInfo* print = m.defineNativeClass("flash.printing", "PrintJobOptions", m.objectClass);
     addVariable(m, print, "printAsBitmap", "Boolean", Value::boolean(false));
     print->nativeInit = fillSlots;
+}
+
+void installEventHolderClasses(Machine& m) {
+    ClassInfo* options = m.defineNativeClass("flash.net", "NetStreamPlayOptions",
+                                             m.builtin("flash.events.EventDispatcher"));
+    addVariable(m, options, "len", "Number", Value::integer(-1));
+    addVariable(m, options, "offset", "Number", Value::integer(-1));
+    addVariable(m, options, "oldStreamName", "String", Value::null());
+    addVariable(m, options, "start", "Number", Value::integer(-2));
+    addVariable(m, options, "streamName", "String", Value::null());
+    addVariable(m, options, "transition", "String", Value::null());
+    options->sealed = false;
 }
 
 } // namespace kinovex::flash::avm2

@@ -1,4 +1,5 @@
-// flash.system's ApplicationDomain and Capabilities, and flash.crypto.generateRandomBytes.
+// flash.system's ApplicationDomain and Capabilities, flash.accessibility.Accessibility and
+// flash.crypto.generateRandomBytes.
 // A movie runs in one domain, whose definitions are those of the machine: each
 // ApplicationDomain object speaks for it (currentDomain makes a new one each time, as the
 // player does), and it has no parent a script can see.
@@ -103,6 +104,9 @@ Value screenDpi(Machine&, Value, Args) {
 }
 Value one(Machine&, Value, Args) {
     return Value::integer(1);
+}
+Value nothing(Machine&, Value, Args) {
+    return Value();
 }
 Value yes(Machine&, Value, Args) {
     return Value::boolean(true);
@@ -234,6 +238,11 @@ void installSystemClasses(Machine& m) {
     }
     installCapabilities(m);
     m.defineGlobalFunction("flash.crypto", "generateRandomBytes", generateRandomBytes, 1);
+    ClassInfo* accessibility =
+        m.defineNativeClass("flash.accessibility", "Accessibility", m.objectClass);
+    m.defineGetter(accessibility, "active", no, nullptr, true); // no screen reader
+    m.defineStatic(accessibility, "updateProperties", nothing);
+    installEventHolderClasses(m);
 }
 
 } // namespace kinovex::flash::avm2

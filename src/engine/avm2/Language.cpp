@@ -218,6 +218,47 @@ Value numberValueOf(Machine& vm, Value self, Args) {
     return Value::number(numberSelf(vm, self));
 }
 
+// Decimal digits plus one in the last place ("199" gives "200", "99" gives "100").
+std::string roundedUp(std::string digits) {
+    std::size_t i = digits.size();
+    while (i > 0 && digits[i - 1] == '9') {
+        digits[--i] = '0';
+    }
+    if (i == 0) {
+        return "1" + digits;
+    }
+    ++digits[i - 1];
+    return digits;
+}
+
+// toFixed of a number past 2^53 (a whole number whose neighbours lie 2 or more apart): the
+// player gives the fewest leading digits, rounded, that land within half the gap to the
+// neighbours divided by 10 for each decimal asked for, and zeros after them.
+std::string largeFixed(double n, int digits) {
+    char buf[400];
+    std::snprintf(buf, sizeof buf, "%.0f", std::fabs(n));
+    const std::string exact = buf;
+    int exponent = 0;
+    std::frexp(std::fabs(n), &exponent);
+    const double tolerance = std::ldexp(1.0, exponent - 54) / std::pow(10.0, digits);
+    std::string kept = exact;
+    for (std::size_t len = 1; len < exact.size(); ++len) {
+        const double tail = std::strtod(exact.substr(len).c_str(), nullptr);
+        const double unit = std::pow(10.0, static_cast<double>(exact.size() - len));
+        const bool up = tail * 2 >= unit;
+        if ((up ? unit - tail : tail) <= tolerance) {
+            const std::string head = exact.substr(0, len);
+            kept = (up ? roundedUp(head) : head) + std::string(exact.size() - len, '0');
+            break;
+        }
+    }
+    std::string out = (n < 0 ? "-" : "") + kept;
+    if (digits > 0) {
+        out += "." + std::string(static_cast<std::size_t>(digits), '0');
+    }
+    return out;
+}
+
 Value numberToFixed(Machine& vm, Value self, Args args) {
     const double n = numberSelf(vm, self);
     const int digits = vm.toInt(arg(args, 0));
@@ -226,8 +267,11 @@ Value numberToFixed(Machine& vm, Value self, Args args) {
                       "Number.prototype.toFixed has a range of 0 to 20. " + std::to_string(digits) +
                           " is out of range.");
     }
-    if (!std::isfinite(n) || std::fabs(n) >= 1e21) {
+    if (!std::isfinite(n)) {
         return vm.str(Machine::numberText(n));
+    }
+    if (std::fabs(n) >= 0x1p53) {
+        return vm.str(largeFixed(n, digits));
     }
     char buf[512];
     std::snprintf(buf, sizeof buf, "%.*f", digits, n);

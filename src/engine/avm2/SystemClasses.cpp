@@ -89,7 +89,7 @@ Value setDomainMemory(Machine& vm, Value, Args a) {
 
 // ---- Capabilities: a desktop player on Linux ----
 
-// The screen is that of the most common desktop, 1920 by 1080 pixels at 125 % scaling.
+// The screen is a common laptop one: 1920 by 1080 pixels at 125 % scaling.
 constexpr int kScreenWidth = 1536;
 constexpr int kScreenHeight = 864;
 

@@ -447,6 +447,7 @@ void Avm2Runtime::runFrame(double nowMs) {
     m_vm->setInstructionBudget(m_budget);
     m_vm->refillBudget();
     runTimers(nowMs);
+    guarded([&] { avm2::finishSounds(*m_vm); });
     const std::vector<TimelineInstance*> order = m_order;
     m_advancing = true;
     for (TimelineInstance* clip : order) {

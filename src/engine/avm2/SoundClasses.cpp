@@ -1,6 +1,7 @@
 // flash.media.Sound and its kin. A Sound whose class is linked to a library sound (DefineSound)
 // plays it through the runtime's mixer; one made with `new Sound()` has nothing to play. A
-// channel keeps its transform in whole hundredths, as the player does.
+// channel keeps its transform in whole hundredths, as the player does, and follows its sound
+// on the scripts' clock: once it has played out it completes (soundComplete).
 
 #include "engine/avm2/SoundClasses.h"
 #include "engine/avm2/Avm2Runtime.h"
@@ -66,6 +67,17 @@ double lengthMs(const SoundDefinition* d) {
         return 0;
     }
     return static_cast<double>(d->sampleCount) * 2000.0 / d->format.rateTimes2();
+}
+
+// The channels still playing, in the order they started (kept on SoundChannel's class).
+Object* playingChannels(Machine& vm) {
+    Object* holder = vm.builtin("flash.media.SoundChannel")->classObj;
+    Value list = hidden(holder, "playing");
+    if (!list.isObject()) {
+        list = Value::obj(vm.newArray());
+        setHidden(holder, "playing", list);
+    }
+    return list.o;
 }
 
 // ---- SoundTransform ----
@@ -174,30 +186,63 @@ Value soundPlay(Machine& vm, Value s, Args a) {
     }
     Object* channel = vm.constructClass(vm.builtin("flash.media.SoundChannel"), {});
     setHidden(channel, "soundId", Value::integer(d->id));
-    setHidden(channel, "startedAt", Value::number(vm.nowMs - start));
-    setHidden(channel, "length", Value::number(lengthMs(d) * info.loopCount));
+    setHidden(channel, "startTime", Value::number(start));
+    setHidden(channel, "startedAt", Value::number(vm.nowMs));
+    setHidden(channel, "soundLength", Value::number(lengthMs(d)));
+    setHidden(channel, "endsAt", Value::number(vm.nowMs + (lengthMs(d) - start) * info.loopCount));
     const Value transform = arg(a, 2);
     setHidden(
         channel, "transform",
         Value::obj(transform.isObject() ? copyTransform(vm, transform, true) : newTransform(vm)));
+    playingChannels(vm)->elems.push_back(Value::obj(channel));
     return Value::obj(channel);
 }
 
 // ---- SoundChannel ----
 
+// Where in its sound a channel stands at `now`: from its start time, going round to it again
+// for each loop, and at the end once it has played out.
+double positionAt(Machine& vm, Object* channel, double now) {
+    const double start = vm.toNumber(hidden(channel, "startTime"));
+    const double length = vm.toNumber(hidden(channel, "soundLength"));
+    const double endsAt = vm.toNumber(hidden(channel, "endsAt"));
+    if (now >= endsAt) {
+        return length;
+    }
+    const double played = std::max(now - vm.toNumber(hidden(channel, "startedAt")), 0.0);
+    return start + std::fmod(played, length - start);
+}
+
+// Takes the channel off the playing list; false when it was not on it.
+bool dropChannel(Machine& vm, Object* channel) {
+    auto& list = playingChannels(vm)->elems;
+    const auto it = std::find_if(list.begin(), list.end(),
+                                 [channel](const Value& v) { return v.o == channel; });
+    if (it == list.end()) {
+        return false;
+    }
+    list.erase(it);
+    return true;
+}
+
 Value channelStop(Machine& vm, Value s, Args) {
     Object* channel = selfOf(vm, s);
     const auto id = static_cast<std::uint16_t>(vm.toUint(hidden(channel, "soundId")));
-    if (id != 0 && runtime(vm).mixer() != nullptr) {
-        runtime(vm).mixer()->stopSound(id);
+    if (dropChannel(vm, channel)) {
+        setHidden(channel, "stoppedAt", Value::number(positionAt(vm, channel, vm.nowMs)));
+        if (id != 0 && runtime(vm).mixer() != nullptr) {
+            runtime(vm).mixer()->stopSound(id);
+        }
     }
-    setHidden(channel, "length", Value::number(0));
     return Value();
 }
 Value channelPosition(Machine& vm, Value s, Args) {
     Object* channel = selfOf(vm, s);
-    const double played = vm.nowMs - vm.toNumber(hidden(channel, "startedAt"));
-    return Value::number(std::clamp(played, 0.0, vm.toNumber(hidden(channel, "length"))));
+    const Value stopped = hidden(channel, "stoppedAt");
+    if (stopped.isNumeric()) {
+        return stopped;
+    }
+    return Value::number(positionAt(vm, channel, vm.nowMs));
 }
 Value channelTransform(Machine& vm, Value s, Args) {
     const Value t = hidden(selfOf(vm, s), "transform");
@@ -216,10 +261,16 @@ Value channelPeak(Machine&, Value, Args) {
 Object* mixerClassObject(Machine& vm) {
     return vm.builtin("flash.media.SoundMixer")->classObj;
 }
+// Every channel stops where it stands, and none of them completes.
 Value mixerStopAll(Machine& vm, Value, Args) {
     if (SoundMixer* mixer = runtime(vm).mixer()) {
         mixer->stopAll();
     }
+    auto& list = playingChannels(vm)->elems;
+    for (const Value& c : list) {
+        setHidden(c.o, "stoppedAt", Value::number(positionAt(vm, c.o, vm.nowMs)));
+    }
+    list.clear();
     return Value();
 }
 Value mixerBufferTime(Machine& vm, Value, Args) {
@@ -248,6 +299,21 @@ void installMixerClass(Machine& m) {
 }
 
 } // namespace
+
+void finishSounds(Machine& vm) {
+    if (vm.builtin("flash.media.SoundChannel") == nullptr) {
+        return;
+    }
+    const std::vector<Value> playing = playingChannels(vm)->elems;
+    for (const Value& c : playing) {
+        if (vm.nowMs < vm.toNumber(hidden(c.o, "endsAt")) || !dropChannel(vm, c.o)) {
+            continue;
+        }
+        Value type[1] = {vm.str("soundComplete")};
+        Object* e = vm.constructClass(vm.builtin("flash.events.Event"), Args(type, 1));
+        runtime(vm).dispatch(c.o, e);
+    }
+}
 
 void installSoundClasses(Machine& m) {
     ClassInfo* transform = m.defineNativeClass("flash.media", "SoundTransform", m.objectClass);

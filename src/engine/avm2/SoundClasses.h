@@ -7,5 +7,7 @@
 namespace kinovex::flash::avm2 {
 
 void installSoundClasses(Machine& m);
+// Each channel that has played out by the machine's clock sends soundComplete.
+void finishSounds(Machine& m);
 
 } // namespace kinovex::flash::avm2

@@ -32,5 +32,19 @@ void installDrmManagerError(Machine& m);
 std::optional<Name> dictionaryName(const Value& obj, const Name& name, bool remember);
 // What enumerating a Dictionary gives for one of its property names: the key object or the text.
 Value dictionaryKey(Machine& m, Object* dict, const std::string& name);
+void installXmlClasses(Machine& m); // XML, XMLList and QName
+// E4X property access on XML and XMLList objects (isXmlObject): what getproperty, setproperty,
+// hasproperty and deleteproperty do on them, and the descendants operator (..).
+bool isXmlObject(const Value& v);
+Value xmlGetProperty(Machine& m, const Value& obj, const Name& name);
+void xmlSetProperty(Machine& m, const Value& obj, const Name& name, const Value& v);
+bool xmlHasProperty(Machine& m, const Value& obj, const Name& name);
+bool xmlDeleteProperty(Machine& m, const Value& obj, const Name& name);
+Value xmlDescendants(Machine& m, const Value& obj, const Name& name);
+bool xmlLooseEquals(Machine& m, const Value& a, const Value& b); // ==
+std::string xmlToText(Machine& m, const Value& v);               // toString
+std::string xmlToMarkup(Machine& m, const Value& v);             // toXMLString
+std::string escapeXmlElementValue(Machine& m, const Value& v);   // esc_xelem
+std::string escapeXmlAttributeValue(Machine& m, const Value& v); // esc_xattr
 
 } // namespace kinovex::flash::avm2

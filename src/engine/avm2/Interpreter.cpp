@@ -366,6 +366,18 @@ Value Machine::runMethod(MethodInfo* m, const Value& self, Args args,
     }
     DepthGuard guard(m_depth, m_calls, m);
     LoadedFile& lf = *fileOf(m->file);
+    // A method that sets the default XML namespace leaves its caller's as it found it.
+    const bool setsDxns = (lf.file->methods[m->index].flags & abc::MethodSetDxns) != 0;
+    struct DxnsGuard {
+        std::string& ns;
+        std::string saved;
+        bool active;
+        ~DxnsGuard() {
+            if (active) {
+                ns = std::move(saved);
+            }
+        }
+    } dxnsGuard{defaultXmlNs, setsDxns ? defaultXmlNs : std::string(), setsDxns};
     Frame f{lf, m,     *m->file, m->file->methods[m->index], *m->body, outer, {}, {}, {},
             0,  false, Value()};
     bindArguments(f, self, args, callee);
@@ -413,12 +425,17 @@ bool Machine::stepBasic(Frame& f, const abc::Instruction& in, std::size_t at) {
     case 0xF1:
     case 0xF2:
     case 0xF3:
-    case 0x06:
-    case 0x07:
-        if (in.opcode == 0x07) {
-            f.pop();
-        }
         break;
+    case 0x06: // dxns
+        defaultXmlNs = std::string(f.file.string(static_cast<std::uint32_t>(op0)));
+        break;
+    case 0x07: { // dxnslate
+        const Value ns = f.pop();
+        defaultXmlNs = ns.isObject() && ns.o->kind == ObjKind::Namespace && ns.o->ns != nullptr
+                           ? ns.o->ns->uri
+                           : toString(ns);
+        break;
+    }
     case 0x08:
         f.locals[static_cast<std::size_t>(op0)] = Value();
         break;
@@ -850,9 +867,11 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
         }
         break;
     }
-    case 0x71:
-    case 0x72:
-        f.stack.back() = str(toString(f.stack.back()));
+    case 0x71: // esc_xelem
+        f.stack.back() = str(escapeXmlElementValue(*this, f.stack.back()));
+        break;
+    case 0x72: // esc_xattr
+        f.stack.back() = str(escapeXmlAttributeValue(*this, f.stack.back()));
         break;
     case 0x73:
     case 0x83:
@@ -877,6 +896,9 @@ bool Machine::stepTypes(Frame& f, const abc::Instruction& in, std::size_t at) {
         break;
     case 0x78:
         requireObject(f.stack.back());
+        if (isXmlObject(f.stack.back())) {
+            break;
+        }
         throwError("TypeError", 1123,
                    "Filter operator not supported on type " + describeForError(f.stack.back()) +
                        ".");
@@ -1365,10 +1387,13 @@ bool Machine::stepObjects(Frame& f, const abc::Instruction& in, std::size_t at) 
         f.stack.push_back(Value::obj(c->classObj));
         break;
     }
-    case 0x59:
-        throwError("TypeError", 1016,
-                   "Descendants operator (..) not supported on type " +
-                       qualifiedClassName(f.stack.back()));
+    case 0x59: { // getdescendants
+        const Name name = runtimeName(f, static_cast<std::uint32_t>(op0));
+        const Value obj = f.pop();
+        requireObject(obj);
+        f.stack.push_back(xmlDescendants(*this, obj, name));
+        break;
+    }
     case 0x5A: { // newcatch
         const abc::ExceptionHandler& h = f.body.exceptions[static_cast<std::size_t>(op0)];
         auto ci = std::make_unique<ClassInfo>();

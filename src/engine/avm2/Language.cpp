@@ -803,6 +803,7 @@ void installLanguageClasses(Machine& m) {
     installHolderClasses(m);
     installProxyClass(m);
     installDrmManagerError(m);
+    installXmlClasses(m);
 }
 
 void installValueClasses(Machine& m) {

@@ -142,6 +142,7 @@ Name Machine::staticName(LoadedFile& lf, std::uint32_t index) {
             n.nss.push_back(lf.namespaces[mn.ns]);
         } else {
             n.nss.push_back(m_public);
+            n.anyNs = mn.ns == 0;
         }
         break;
     case abc::MultinameKind::Multiname:

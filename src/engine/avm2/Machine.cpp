@@ -1,5 +1,6 @@
 #include "engine/avm2/Machine.h"
 
+#include "engine/avm2/Builtins.h"
 #include "engine/avm2/Utf16Order.h"
 #include "engine/avm2/Utf16Text.h"
 
@@ -763,6 +764,9 @@ Value Machine::toPrimitive(const Value& v, bool preferString) {
     if (o->kind == ObjKind::Boxed) {
         return o->primitive;
     }
+    if (isXmlObject(v)) {
+        return str(xmlToText(*this, v));
+    }
     const char* order[2] = {"valueOf", "toString"};
     if (preferString) {
         std::swap(order[0], order[1]);
@@ -799,6 +803,9 @@ std::string Machine::typeOf(const Value& v) {
         if (v.o->kind == ObjKind::Boxed) {
             return typeOf(v.o->primitive);
         }
+        if (isXmlObject(v)) {
+            return "xml";
+        }
         return "object";
     }
     return "object";
@@ -834,6 +841,9 @@ bool Machine::strictEquals(const Value& a, const Value& b) {
 }
 
 bool Machine::looseEquals(const Value& a, const Value& b) {
+    if (isXmlObject(a) || isXmlObject(b)) {
+        return xmlLooseEquals(*this, a, b);
+    }
     if (a.isNumeric() && b.isNumeric()) {
         return a.num() == b.num();
     }

@@ -303,6 +303,8 @@ private:
 
 public:
     std::vector<Value>& stackRoots() { return m_stackRoots; }
+    // The default XML namespace (dxns): the namespace E4X gives unqualified element names.
+    std::string defaultXmlNs;
     std::string domainKey(const std::string& name, const Ns* ns) const;
 };
 

@@ -21,6 +21,7 @@ namespace kinovex::flash::avm2 {
 
 class Machine;
 struct ClassInfo;
+struct XmlInfo;
 
 struct Cell {
     virtual ~Cell() = default;
@@ -51,6 +52,7 @@ struct Name {
     std::string name;
     std::vector<Ns*> nss;
     bool anyName = false;
+    bool anyNs = false; // a name written *::x (namespace 0): XML matches it in any namespace
     bool attribute = false;
     Object* objectKey = nullptr; // a late name given as an object (a Dictionary's key)
     bool hasPublic() const {
@@ -130,6 +132,8 @@ enum class ObjKind : std::uint8_t {
     Dictionary,
     ByteArray,
     Proxy,
+    Xml,
+    XmlList,
 };
 
 struct DynProp {
@@ -184,7 +188,8 @@ struct Object : Cell {
     std::vector<Object*> children;
     Object* parentObj = nullptr;
     std::int64_t lastFrame = -1;
-    // Dictionaries: the objects used as keys (their values are dynamic properties).
+    // Dictionaries: the objects used as keys (their values are dynamic properties); XML
+    // elements: their attributes.
     std::vector<Object*> keyObjects;
     // Frame scripts (addFrameScript), by 0-based frame.
     std::unordered_map<std::uint32_t, Object*> frameScripts;
@@ -192,6 +197,8 @@ struct Object : Cell {
     std::vector<std::uint8_t> byteData;
     std::uint32_t bytePos = 0;
     bool littleEndian = false;
+    // XML nodes: what the node is (XmlNode.h).
+    std::shared_ptr<XmlInfo> xml;
 
     DynProp* findDyn(const std::string& name) {
         auto it = dynIndex.find(name);

@@ -70,6 +70,12 @@ const Value* elementOf(const Object* o, const std::string& name) {
     return &o->elems[static_cast<std::size_t>(i)];
 }
 
+// E4X reads a name on an XML object as its children's or attributes' unless it is written
+// AS3::name (the class's methods).
+bool isXmlAccess(const Value& obj, const Name& name, const Ns* as3) {
+    return isXmlObject(obj) && (name.attribute || !(name.nss.size() == 1 && name.nss[0] == as3));
+}
+
 bool isDynamicObject(const Object* o) {
     if (o->kind == ObjKind::Global || o->kind == ObjKind::Activation || o->kind == ObjKind::Class ||
         o->kind == ObjKind::Function) {
@@ -118,6 +124,9 @@ const Trait* Machine::findTrait(const Value& obj, const Name& name, Object** hol
 
 Value Machine::getProperty(const Value& obj, const Name& name) {
     requireObject(obj);
+    if (isXmlAccess(obj, name, m_as3)) {
+        return xmlGetProperty(*this, obj, name);
+    }
     if (const auto keyed = dictionaryName(obj, name, false)) {
         return getProperty(obj, *keyed);
     }
@@ -206,6 +215,10 @@ Value Machine::getProperty(const Value& obj, const Name& name) {
 
 void Machine::setProperty(const Value& obj, const Name& name, const Value& v, bool init) {
     requireObject(obj);
+    if (isXmlAccess(obj, name, m_as3)) {
+        xmlSetProperty(*this, obj, name, v);
+        return;
+    }
     if (const auto keyed = dictionaryName(obj, name, true)) {
         setProperty(obj, *keyed, v, init);
         return;
@@ -297,6 +310,9 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
     if (obj.isNullish()) {
         return false;
     }
+    if (isXmlAccess(obj, name, m_as3)) {
+        return xmlHasProperty(*this, obj, name);
+    }
     if (const auto keyed = dictionaryName(obj, name, false)) {
         return hasProperty(obj, *keyed);
     }
@@ -334,6 +350,9 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
 bool Machine::deleteProperty(const Value& obj, const Name& name) {
     if (!obj.isObject()) {
         return false;
+    }
+    if (isXmlAccess(obj, name, m_as3)) {
+        return xmlDeleteProperty(*this, obj, name);
     }
     if (const auto keyed = dictionaryName(obj, name, false)) {
         return deleteProperty(obj, *keyed);
@@ -507,6 +526,9 @@ std::uint32_t Machine::nextIndex(Object* o, std::uint32_t index) {
     if (o->kind == ObjKind::Proxy) {
         return proxyNextIndex(*this, o, index);
     }
+    if (o->kind == ObjKind::Xml) {
+        return index == 0 ? 1 : 0; // an XML object enumerates as a list of itself
+    }
     // Indices 1..n are array elements, then the dynamic properties in order.
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     std::uint32_t i = index;
@@ -532,6 +554,9 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
     if (o->kind == ObjKind::Proxy) {
         return proxyNameAt(*this, o, index);
     }
+    if (o->kind == ObjKind::Xml) {
+        return Value::integer(0);
+    }
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {
         return Value::integer(static_cast<std::int32_t>(index - 1));
@@ -547,6 +572,9 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
 Value Machine::valueAt(Object* o, std::uint32_t index) {
     if (o->kind == ObjKind::Proxy) {
         return proxyValueAt(*this, o, index);
+    }
+    if (o->kind == ObjKind::Xml) {
+        return Value::obj(o);
     }
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {

@@ -1,0 +1,343 @@
+// Names in E4X: the QName class, Namespace objects made by scripts (with their prefix), and the
+// methods of an XML object about its name and namespaces.
+
+#include "engine/avm2/Builtins.h"
+#include "engine/avm2/Machine.h"
+#include "engine/avm2/XmlNode.h"
+
+#include <algorithm>
+
+namespace kinovex::flash::avm2 {
+
+namespace {
+
+bool isQName(Machine& m, const Value& v) {
+    return v.isObject() && v.o->cls == m.builtin("QName") && v.o->xml != nullptr;
+}
+
+bool isNamespace(const Value& v) {
+    return v.isObject() && v.o->kind == ObjKind::Namespace && v.o->ns != nullptr;
+}
+
+// A Namespace object; its prefix is kept as its primitive (undefined: none known).
+Object* newNamespace(Machine& m, const std::string& uri, const Value& prefix) {
+    Object* o = m.newObject(m.namespaceClass);
+    o->kind = ObjKind::Namespace;
+    o->ns = m.internNs(abc::NamespaceKind::Namespace, uri);
+    o->primitive = prefix;
+    return o;
+}
+
+Value namespaceInit(Machine& m, Value self, Args args) {
+    Object* o = self.o;
+    o->kind = ObjKind::Namespace;
+    const Value a = arg(args, 0);
+    std::string uri;
+    Value prefix = m.str("");
+    if (args.size() == 1) {
+        if (isNamespace(a)) {
+            uri = a.o->ns->uri;
+            prefix = a.o->primitive;
+        } else if (isQName(m, a)) {
+            uri = a.o->xml->uri;
+            prefix = Value();
+        } else {
+            uri = m.toString(a);
+            prefix = uri.empty() ? m.str("") : Value();
+        }
+    } else if (args.size() >= 2) {
+        const Value u = args[1];
+        uri = isQName(m, u) ? u.o->xml->uri : (isNamespace(u) ? u.o->ns->uri : m.toString(u));
+        if (uri.empty()) {
+            if (!a.isUndefined() && !m.toString(a).empty()) {
+                m.throwError("TypeError", 1098,
+                             "Illegal prefix " + m.toString(a) + " for no namespace.");
+            }
+        } else if (a.isUndefined()) {
+            prefix = Value();
+        } else {
+            prefix = m.str(isNamespace(a) ? a.o->ns->uri : m.toString(a));
+        }
+    }
+    o->ns = m.internNs(abc::NamespaceKind::Namespace, uri);
+    o->primitive = prefix;
+    return Value();
+}
+
+Value namespacePrefix(Machine&, Value self, Args) {
+    return self.isObject() && self.o->kind == ObjKind::Namespace ? self.o->primitive : Value();
+}
+
+std::string qnameText(const XmlInfo& q) {
+    if (q.anyUri) {
+        return "*::" + q.local;
+    }
+    return q.uri.empty() ? q.local : q.uri + "::" + q.local;
+}
+
+Value qnameInit(Machine& m, Value self, Args args) {
+    auto info = std::make_shared<XmlInfo>();
+    const Value last = args.empty() ? Value() : args[args.size() - 1];
+    if (args.size() <= 1 && isQName(m, last)) {
+        *info = *last.o->xml;
+    } else {
+        info->local =
+            isQName(m, last) ? last.o->xml->local : (last.isUndefined() ? "" : m.toString(last));
+        if (args.size() >= 2) {
+            const Value ns = args[0];
+            info->anyUri = ns.isNull();
+            info->uri = ns.isNullish() ? ""
+                                       : (isNamespace(ns)
+                                              ? ns.o->ns->uri
+                                              : (isQName(m, ns) ? ns.o->xml->uri : m.toString(ns)));
+        } else {
+            info->anyUri = info->local == "*";
+            info->uri = info->anyUri ? "" : m.defaultXmlNs;
+        }
+    }
+    self.o->xml = info;
+    return Value();
+}
+
+Value qnameLocalName(Machine& m, Value self, Args) {
+    return isQName(m, self) ? m.str(self.o->xml->local) : Value();
+}
+
+Value qnameUri(Machine& m, Value self, Args) {
+    if (!isQName(m, self)) {
+        return Value();
+    }
+    return self.o->xml->anyUri ? Value::null() : m.str(self.o->xml->uri);
+}
+
+Value qnameToString(Machine& m, Value self, Args) {
+    return m.str(isQName(m, self) ? qnameText(*self.o->xml) : "");
+}
+
+Value qnameValueOf(Machine&, Value self, Args) {
+    return self;
+}
+
+Object* single(Machine& m, const Value& self, const char* method) {
+    if (isXmlNode(self)) {
+        return self.o;
+    }
+    if (isXmlList(self)) {
+        if (self.o->elems.size() != 1) {
+            m.throwError("TypeError", 1086,
+                         std::string("The ") + method +
+                             " method only works on lists containing one item.");
+        }
+        return self.o->elems[0].o;
+    }
+    return nullptr;
+}
+
+bool isNamed(const Object* x) {
+    return x != nullptr &&
+           (x->xml->kind == XmlKind::Element || x->xml->kind == XmlKind::Attribute ||
+            x->xml->kind == XmlKind::Instruction);
+}
+
+Value nameM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "name");
+    if (!isNamed(x)) {
+        return Value::null();
+    }
+    Object* q = newQName(m, x->xml->local, x->xml->uri, false);
+    q->xml->kind = x->xml->kind == XmlKind::Attribute ? XmlKind::Attribute : XmlKind::Element;
+    return Value::obj(q);
+}
+
+Value localNameM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "localName");
+    return isNamed(x) ? m.str(x->xml->local) : Value::null();
+}
+
+Value nodeKindM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "nodeKind");
+    if (x == nullptr) {
+        return Value();
+    }
+    static const char* const kKinds[] = {"element", "text", "comment", "processing-instruction",
+                                         "attribute"};
+    return m.str(kKinds[static_cast<int>(x->xml->kind)]);
+}
+
+// The prefix an element's namespace has in the declarations around it (its own first).
+Value prefixOf(Machine& m, const Object* x, const std::string& uri) {
+    for (const Object* at = x; at != nullptr; at = at->parentObj) {
+        for (const XmlNsDecl& d : at->xml->decls) {
+            if (d.uri == uri && (d.prefix == x->xml->prefix || uri.empty())) {
+                return m.str(d.prefix);
+            }
+        }
+    }
+    return x->xml->uri.empty() ? m.str("") : m.str(x->xml->prefix);
+}
+
+Value namespaceM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "namespace");
+    if (x == nullptr) {
+        return Value();
+    }
+    if (!args.empty()) {
+        const std::string prefix = m.toString(args[0]);
+        for (const Object* at = x; at != nullptr; at = at->parentObj) {
+            for (const XmlNsDecl& d : at->xml->decls) {
+                if (d.prefix == prefix) {
+                    return Value::obj(newNamespace(m, d.uri, m.str(d.prefix)));
+                }
+            }
+        }
+        return Value();
+    }
+    if (x->xml->kind == XmlKind::Text || x->xml->kind == XmlKind::Comment ||
+        x->xml->kind == XmlKind::Instruction) {
+        return Value::null();
+    }
+    return Value::obj(newNamespace(m, x->xml->uri, prefixOf(m, x, x->xml->uri)));
+}
+
+Value setNameM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "setName");
+    if (!isNamed(x)) {
+        return Value();
+    }
+    const Value a = arg(args, 0);
+    x->xml->prefix.clear();
+    if (isQName(m, a)) {
+        x->xml->local = a.o->xml->local;
+        x->xml->uri = a.o->xml->uri;
+    } else {
+        x->xml->local = m.toString(a);
+        x->xml->uri.clear();
+    }
+    return Value();
+}
+
+Value setLocalNameM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "setLocalName");
+    if (isNamed(x)) {
+        const Value a = arg(args, 0);
+        x->xml->local = isQName(m, a) ? a.o->xml->local : m.toString(a);
+    }
+    return Value();
+}
+
+Value namespaceDeclarationsM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "namespaceDeclarations");
+    std::vector<Value> out;
+    if (x != nullptr) {
+        for (const XmlNsDecl& d : x->xml->decls) {
+            out.push_back(Value::obj(newNamespace(m, d.uri, m.str(d.prefix))));
+        }
+    }
+    return Value::obj(m.newArray(std::move(out)));
+}
+
+Value inScopeNamespacesM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "inScopeNamespaces");
+    std::vector<Value> out;
+    std::vector<std::string> seen;
+    for (const Object* at = x; at != nullptr; at = at->parentObj) {
+        for (const XmlNsDecl& d : at->xml->decls) {
+            if (std::find(seen.begin(), seen.end(), d.prefix) == seen.end()) {
+                seen.push_back(d.prefix);
+                out.push_back(Value::obj(newNamespace(m, d.uri, m.str(d.prefix))));
+            }
+        }
+    }
+    if (out.empty()) {
+        out.push_back(Value::obj(newNamespace(m, "", m.str(""))));
+    }
+    return Value::obj(m.newArray(std::move(out)));
+}
+
+Value insertChild(Machine& m, const Value& self, const Value& v, bool atEnd, const char* what) {
+    Object* x = single(m, self, what);
+    if (x == nullptr || x->xml->kind != XmlKind::Element) {
+        return self;
+    }
+    std::vector<Object*> nodes;
+    if (isXmlObject(v)) {
+        for (const Value& item : isXmlNode(v) ? std::vector<Value>{v} : v.o->elems) {
+            nodes.push_back(item.o);
+        }
+    } else {
+        Object* t = newXmlNode(m, XmlKind::Text);
+        t->xml->text = m.toString(v);
+        nodes.push_back(t);
+    }
+    for (Object* n : nodes) {
+        n->parentObj = x;
+    }
+    x->children.insert(atEnd ? x->children.end() : x->children.begin(), nodes.begin(), nodes.end());
+    return self;
+}
+
+Value appendChildM(Machine& m, Value self, Args args) {
+    return insertChild(m, self, arg(args, 0), true, "appendChild");
+}
+
+Value prependChildM(Machine& m, Value self, Args args) {
+    return insertChild(m, self, arg(args, 0), false, "prependChild");
+}
+
+Value childIndexM(Machine& m, Value self, Args) {
+    Object* x = single(m, self, "childIndex");
+    if (x == nullptr || x->parentObj == nullptr || x->xml->kind == XmlKind::Attribute) {
+        return Value::integer(-1);
+    }
+    const auto& kids = x->parentObj->children;
+    const auto it = std::find(kids.begin(), kids.end(), x);
+    return Value::integer(it == kids.end() ? -1 : static_cast<std::int32_t>(it - kids.begin()));
+}
+
+} // namespace
+
+Object* newQName(Machine& m, const std::string& local, const std::string& uri, bool anyUri) {
+    Object* q = m.newObject(m.builtin("QName"));
+    q->xml = std::make_shared<XmlInfo>();
+    q->xml->local = local;
+    q->xml->uri = uri;
+    q->xml->anyUri = anyUri;
+    return q;
+}
+
+void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
+    ClassInfo* qname = m.defineNativeClass("", "QName", m.objectClass);
+    qname->nativeInit = qnameInit;
+    m.defineGetter(qname, "localName", qnameLocalName);
+    m.defineGetter(qname, "uri", qnameUri);
+    for (const auto& [name, fn] : {std::pair<const char*, NativeFn>{"toString", qnameToString},
+                                   std::pair<const char*, NativeFn>{"valueOf", qnameValueOf}}) {
+        m.defineMethod(qname, name, fn);
+        qname->prototype->setDyn(name, Value::obj(m.newNativeFunction(fn, name)));
+        qname->prototype->dyn.back().enumerable = false;
+    }
+    m.namespaceClass->nativeInit = namespaceInit;
+    m.defineGetter(m.namespaceClass, "prefix", namespacePrefix);
+    const std::pair<const char*, NativeFn> methods[] = {
+        {"name", nameM},
+        {"localName", localNameM},
+        {"nodeKind", nodeKindM},
+        {"namespace", namespaceM},
+        {"setName", setNameM},
+        {"setLocalName", setLocalNameM},
+        {"namespaceDeclarations", namespaceDeclarationsM},
+        {"inScopeNamespaces", inScopeNamespacesM},
+        {"appendChild", appendChildM},
+        {"prependChild", prependChildM},
+        {"childIndex", childIndexM},
+    };
+    for (ClassInfo* c : {xml, list}) {
+        for (const auto& [name, fn] : methods) {
+            m.defineMethod(c, name, fn);
+            c->prototype->setDyn(name, Value::obj(m.newNativeFunction(fn, name)));
+            c->prototype->dyn.back().enumerable = false;
+        }
+    }
+}
+
+} // namespace kinovex::flash::avm2

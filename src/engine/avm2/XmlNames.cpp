@@ -28,6 +28,25 @@ Object* newNamespace(Machine& m, const std::string& uri, const Value& prefix) {
     return o;
 }
 
+bool isXmlNameText(const std::string& s) {
+    const auto letter = [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+               static_cast<unsigned char>(c) >= 0x80;
+    };
+    if (s.empty()) {
+        return true;
+    }
+    if (!letter(s[0])) {
+        return false;
+    }
+    for (char c : s) {
+        if (!letter(c) && !(c >= '0' && c <= '9') && c != '.' && c != '-') {
+            return false;
+        }
+    }
+    return true;
+}
+
 Value namespaceInit(Machine& m, Value self, Args args) {
     Object* o = self.o;
     o->kind = ObjKind::Namespace;
@@ -48,20 +67,24 @@ Value namespaceInit(Machine& m, Value self, Args args) {
     } else if (args.size() >= 2) {
         const Value u = args[1];
         uri = isQName(m, u) ? u.o->xml->uri : (isNamespace(u) ? u.o->ns->uri : m.toString(u));
-        if (uri.empty()) {
-            if (!a.isUndefined() && !m.toString(a).empty()) {
-                m.throwError("TypeError", 1098,
-                             "Illegal prefix " + m.toString(a) + " for no namespace.");
-            }
-        } else if (a.isUndefined()) {
-            prefix = Value();
-        } else {
-            prefix = m.str(isNamespace(a) ? a.o->ns->uri : m.toString(a));
+        const std::string p = isNamespace(a) ? a.o->ns->uri : m.toString(a);
+        if (uri.empty() && !(a.isString() && p.empty())) {
+            m.throwError("TypeError", 1098, "Illegal prefix " + p + " for no namespace.");
         }
+        // A prefix that is no XML name is dropped.
+        prefix = a.isNullish() || !isXmlNameText(p) ? Value() : m.str(p);
     }
     o->ns = m.internNs(abc::NamespaceKind::Namespace, uri);
     o->primitive = prefix;
     return Value();
+}
+
+// Namespace(v): a namespace stays itself; anything else makes one as `new` does.
+Value namespaceCall(Machine& m, Value, Args args) {
+    if (args.size() == 1 && isNamespace(args[0])) {
+        return args[0];
+    }
+    return Value::obj(m.constructClass(m.namespaceClass, args));
 }
 
 Value namespacePrefix(Machine&, Value self, Args) {
@@ -164,16 +187,36 @@ Value nodeKindM(Machine& m, Value self, Args) {
     return m.str(kKinds[static_cast<int>(x->xml->kind)]);
 }
 
-// The prefix an element's namespace has in the declarations around it (its own first).
-Value prefixOf(Machine& m, const Object* x, const std::string& uri) {
+// The namespaces declared on a node and around it, innermost first, those a declaration further
+// in hides left out.
+std::vector<XmlNsDecl> inScope(const Object* x) {
+    std::vector<XmlNsDecl> out;
     for (const Object* at = x; at != nullptr; at = at->parentObj) {
         for (const XmlNsDecl& d : at->xml->decls) {
-            if (d.uri == uri && (d.prefix == x->xml->prefix || uri.empty())) {
-                return m.str(d.prefix);
+            const bool hidden = std::any_of(
+                out.begin(), out.end(), [&d](const XmlNsDecl& o) { return o.prefix == d.prefix; });
+            if (!hidden) {
+                out.push_back(d);
             }
         }
     }
-    return x->xml->uri.empty() ? m.str("") : m.str(x->xml->prefix);
+    return out;
+}
+
+// The prefix of a node's namespace in the declarations around it (the node's own prefix
+// first); undefined where none declares it.
+Value prefixOf(Machine& m, const Object* x) {
+    const std::vector<XmlNsDecl> scope = inScope(x);
+    const XmlNsDecl* found = nullptr;
+    for (const XmlNsDecl& d : scope) {
+        if (d.uri == x->xml->uri && (found == nullptr || d.prefix == x->xml->prefix)) {
+            found = &d;
+        }
+    }
+    if (found != nullptr) {
+        return m.str(found->prefix);
+    }
+    return x->xml->uri.empty() ? m.str("") : Value();
 }
 
 Value namespaceM(Machine& m, Value self, Args args) {
@@ -183,11 +226,9 @@ Value namespaceM(Machine& m, Value self, Args args) {
     }
     if (!args.empty()) {
         const std::string prefix = m.toString(args[0]);
-        for (const Object* at = x; at != nullptr; at = at->parentObj) {
-            for (const XmlNsDecl& d : at->xml->decls) {
-                if (d.prefix == prefix) {
-                    return Value::obj(newNamespace(m, d.uri, m.str(d.prefix)));
-                }
+        for (const XmlNsDecl& d : inScope(x)) {
+            if (d.prefix == prefix) {
+                return Value::obj(newNamespace(m, d.uri, m.str(d.prefix)));
             }
         }
         return Value();
@@ -196,7 +237,7 @@ Value namespaceM(Machine& m, Value self, Args args) {
         x->xml->kind == XmlKind::Instruction) {
         return Value::null();
     }
-    return Value::obj(newNamespace(m, x->xml->uri, prefixOf(m, x, x->xml->uri)));
+    return Value::obj(newNamespace(m, x->xml->uri, prefixOf(m, x)));
 }
 
 Value setNameM(Machine& m, Value self, Args args) {
@@ -239,19 +280,87 @@ Value namespaceDeclarationsM(Machine& m, Value self, Args) {
 Value inScopeNamespacesM(Machine& m, Value self, Args) {
     Object* x = single(m, self, "inScopeNamespaces");
     std::vector<Value> out;
-    std::vector<std::string> seen;
-    for (const Object* at = x; at != nullptr; at = at->parentObj) {
-        for (const XmlNsDecl& d : at->xml->decls) {
-            if (std::find(seen.begin(), seen.end(), d.prefix) == seen.end()) {
-                seen.push_back(d.prefix);
-                out.push_back(Value::obj(newNamespace(m, d.uri, m.str(d.prefix))));
-            }
-        }
+    for (const XmlNsDecl& d : inScope(x)) {
+        out.push_back(Value::obj(newNamespace(m, d.uri, m.str(d.prefix))));
     }
     if (out.empty()) {
         out.push_back(Value::obj(newNamespace(m, "", m.str(""))));
     }
     return Value::obj(m.newArray(std::move(out)));
+}
+
+Object* namespaceArg(Machine& m, const Value& v) {
+    if (isNamespace(v)) {
+        return v.o;
+    }
+    Value a[1] = {v};
+    return m.constructClass(m.namespaceClass, Args(a, 1));
+}
+
+// Declares a namespace on the node, in place of one of the same prefix; the node and its
+// attributes that had that prefix for another namespace lose it.
+Value addNamespaceM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "addNamespace");
+    const Object* ns = namespaceArg(m, arg(args, 0));
+    if (x == nullptr || x->xml->kind != XmlKind::Element || !ns->primitive.isString()) {
+        return self;
+    }
+    const XmlNsDecl decl{ns->primitive.s->s, ns->ns->uri};
+    if (x->xml->prefix == decl.prefix && x->xml->uri != decl.uri) {
+        x->xml->prefix.clear();
+    }
+    for (Object* a : x->keyObjects) {
+        if (a->xml->prefix == decl.prefix && a->xml->uri != decl.uri) {
+            a->xml->prefix.clear();
+        }
+    }
+    for (XmlNsDecl& d : x->xml->decls) {
+        if (d.prefix == decl.prefix) {
+            d.uri = decl.uri;
+            return self;
+        }
+    }
+    x->xml->decls.push_back(decl);
+    return self;
+}
+
+// Drops the declaration of a namespace from the node and those under it, where their names do
+// not use it.
+void removeNamespace(Object* x, const std::string& uri, const Value& prefix) {
+    if (x->xml->kind != XmlKind::Element) {
+        return;
+    }
+    bool used = x->xml->uri == uri;
+    for (const Object* a : x->keyObjects) {
+        used = used || a->xml->uri == uri;
+    }
+    if (!used) {
+        std::erase_if(x->xml->decls, [&](const XmlNsDecl& d) {
+            return d.uri == uri && (!prefix.isString() || prefix.s->s == d.prefix);
+        });
+    }
+    for (Object* c : x->children) {
+        removeNamespace(c, uri, prefix);
+    }
+}
+
+Value removeNamespaceM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "removeNamespace");
+    const Object* ns = namespaceArg(m, arg(args, 0));
+    if (x != nullptr) {
+        removeNamespace(x, ns->ns->uri, ns->primitive);
+    }
+    return self;
+}
+
+Value setNamespaceM(Machine& m, Value self, Args args) {
+    Object* x = single(m, self, "setNamespace");
+    const Object* ns = namespaceArg(m, arg(args, 0));
+    if (isNamed(x)) {
+        x->xml->uri = ns->ns->uri;
+        x->xml->prefix = ns->primitive.isString() ? ns->primitive.s->s : std::string();
+    }
+    return Value();
 }
 
 Value insertChild(Machine& m, const Value& self, const Value& v, bool atEnd, const char* what) {
@@ -317,6 +426,7 @@ void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
         qname->prototype->dyn.back().enumerable = false;
     }
     m.namespaceClass->nativeInit = namespaceInit;
+    m.namespaceClass->callAsFunction = namespaceCall;
     m.defineGetter(m.namespaceClass, "prefix", namespacePrefix);
     const std::pair<const char*, NativeFn> methods[] = {
         {"name", nameM},
@@ -330,6 +440,9 @@ void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
         {"appendChild", appendChildM},
         {"prependChild", prependChildM},
         {"childIndex", childIndexM},
+        {"addNamespace", addNamespaceM},
+        {"removeNamespace", removeNamespaceM},
+        {"setNamespace", setNamespaceM},
     };
     for (ClassInfo* c : {xml, list}) {
         for (const auto& [name, fn] : methods) {

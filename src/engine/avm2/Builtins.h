@@ -32,7 +32,8 @@ void installDrmManagerError(Machine& m);
 std::optional<Name> dictionaryName(const Value& obj, const Name& name, bool remember);
 // What enumerating a Dictionary gives for one of its property names: the key object or the text.
 Value dictionaryKey(Machine& m, Object* dict, const std::string& name);
-void installXmlClasses(Machine& m); // XML, XMLList and QName
+void installXmlClasses(Machine& m);         // XML, XMLList and QName
+void installXmlDocumentClasses(Machine& m); // flash.xml: XMLNode, XMLDocument, XMLNodeType
 // E4X property access on XML and XMLList objects (isXmlObject): what getproperty, setproperty,
 // hasproperty and deleteproperty do on them, and the descendants operator (..).
 bool isXmlObject(const Value& v);
@@ -41,6 +42,9 @@ void xmlSetProperty(Machine& m, const Value& obj, const Name& name, const Value&
 bool xmlHasProperty(Machine& m, const Value& obj, const Name& name);
 bool xmlDeleteProperty(Machine& m, const Value& obj, const Name& name);
 Value xmlDescendants(Machine& m, const Value& obj, const Name& name);
+// A method the XML classes do not have: a function on the prototype chain, else a String
+// method on the text of a node (or list) of simple content.
+Value xmlCallProperty(Machine& m, const Value& obj, const Name& name, Args args);
 bool xmlLooseEquals(Machine& m, const Value& a, const Value& b); // ==
 std::string xmlToText(Machine& m, const Value& v);               // toString
 std::string xmlToMarkup(Machine& m, const Value& v);             // toXMLString

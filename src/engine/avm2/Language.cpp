@@ -804,6 +804,7 @@ void installLanguageClasses(Machine& m) {
     installProxyClass(m);
     installDrmManagerError(m);
     installXmlClasses(m);
+    installXmlDocumentClasses(m);
 }
 
 void installValueClasses(Machine& m) {

@@ -393,6 +393,9 @@ Value Machine::callProperty(const Value& obj, const Name& name, Args args, bool 
             return *result;
         }
     }
+    if (isXmlObject(obj)) {
+        return xmlCallProperty(*this, obj, name, args);
+    }
     Value fn;
     try {
         fn = getProperty(obj, name);
@@ -555,7 +558,7 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
         return proxyNameAt(*this, o, index);
     }
     if (o->kind == ObjKind::Xml) {
-        return Value::integer(0);
+        return index == 1 ? Value::integer(0) : Value::null();
     }
     const auto elemCount = static_cast<std::uint32_t>(o->elems.size());
     if (index >= 1 && index <= elemCount) {
@@ -563,7 +566,7 @@ Value Machine::nameAt(Object* o, std::uint32_t index) {
     }
     const std::uint32_t d = index - elemCount - 1;
     if (d >= o->dyn.size()) {
-        return Value();
+        return o->kind == ObjKind::XmlList ? Value::null() : Value(); // a list has no such name
     }
     return o->kind == ObjKind::Dictionary ? dictionaryKey(*this, o, o->dyn[d].name)
                                           : str(o->dyn[d].name);

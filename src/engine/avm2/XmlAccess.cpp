@@ -5,6 +5,8 @@
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/XmlNode.h"
 
+#include <algorithm>
+
 namespace kinovex::flash::avm2 {
 
 namespace {
@@ -265,6 +267,29 @@ bool xmlDeleteProperty(Machine& m, const Value& obj, const Name& raw) {
         }
     }
     return true;
+}
+
+Value xmlCallProperty(Machine& m, const Value& obj, const Name& name, Args args) {
+    for (Object* p = obj.o->proto; p != nullptr; p = p->proto) {
+        if (const DynProp* d = p->findDyn(name.name)) {
+            if (d->value.isObject() && d->value.o->kind == ObjKind::Function) {
+                return m.call(d->value, obj, args);
+            }
+        }
+    }
+    if (isXmlList(obj) && obj.o->elems.size() == 1) {
+        return m.callProperty(obj.o->elems[0], name, args);
+    }
+    const auto& items = obj.o->elems;
+    const bool simple = isXmlNode(obj)
+                            ? hasSimpleContent(obj.o)
+                            : std::none_of(items.begin(), items.end(), [](const Value& v) {
+                                  return v.o->xml->kind == XmlKind::Element;
+                              });
+    if (simple && m.hasProperty(m.str(""), name)) {
+        return m.callProperty(m.str(xmlToText(m, obj)), name, args);
+    }
+    m.throwError("TypeError", 1006, name.name + " is not a function.");
 }
 
 void appendDescendants(Object* node, const Name& name, std::vector<Value>& out) {

@@ -36,6 +36,7 @@ struct XmlSettings {
     bool ignoreWhitespace = true;
     bool prettyPrinting = true;
     int prettyIndent = 2;
+    bool unboundPrefixes = false; // an undeclared prefix stands for no namespace, no error
 };
 
 inline bool isXmlNode(const Value& v) {
@@ -52,6 +53,9 @@ Object* newXmlList(Machine& m, std::vector<Value> items = {});
 // TypeError for markup that is not well formed. `scope`: namespaces declared around it.
 std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
                                    const std::vector<XmlNsDecl>& scope = {});
+// The same with settings of the caller's own (flash.xml.XMLDocument's reader).
+std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
+                                   const XmlSettings& settings);
 std::string xmlToXmlString(Machine& m, Object* node);
 std::string xmlListToXmlString(Machine& m, Object* list);
 std::string escapeXmlText(const std::string& s);

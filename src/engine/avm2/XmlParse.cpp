@@ -88,8 +88,9 @@ std::string decodeEntities(const std::string& s) {
 
 class XmlParser {
 public:
-    XmlParser(Machine& m, const std::string& text, const std::vector<XmlNsDecl>& scope)
-        : m_vm(m), m_s(text), m_scope(scope), m_settings(xmlSettings(m)) {}
+    XmlParser(Machine& m, const std::string& text, const std::vector<XmlNsDecl>& scope,
+              const XmlSettings& settings)
+        : m_vm(m), m_s(text), m_scope(scope), m_settings(settings) {}
 
     std::vector<Object*> parseTop() {
         std::vector<Object*> nodes = parseContent(nullptr);
@@ -250,6 +251,9 @@ std::string XmlParser::uriOf(const std::string& prefix, const std::string& name,
     if (prefix == "xml") {
         return "http://www.w3.org/XML/1998/namespace";
     }
+    if (m_settings.unboundPrefixes) {
+        return {};
+    }
     fail(1083, "The prefix \"" + prefix + "\" for element \"" + name + "\" is not bound.");
 }
 
@@ -338,7 +342,13 @@ Object* XmlParser::parseElement() {
 
 std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
                                    const std::vector<XmlNsDecl>& scope) {
-    XmlParser parser(m, text, scope);
+    XmlParser parser(m, text, scope, xmlSettings(m));
+    return parser.parseTop();
+}
+
+std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
+                                   const XmlSettings& settings) {
+    XmlParser parser(m, text, {}, settings);
     return parser.parseTop();
 }
 

@@ -161,6 +161,16 @@ void setListItem(Machine& m, Object* list, std::size_t i, const Value& v) {
         return;
     }
     Object* old = e[i].o;
+    const XmlKind kind = old->xml->kind;
+    if (kind == XmlKind::Attribute || (kind == XmlKind::Element && !isXmlObject(v))) {
+        // An attribute takes the text; an element given anything but XML, its content.
+        if (kind == XmlKind::Attribute) {
+            old->xml->text = valueText(m, v);
+        } else {
+            old->children = contentOf(m, old, v);
+        }
+        return;
+    }
     if (Object* parent = old->parentObj; parent != nullptr && !items.empty()) {
         for (Object*& c : parent->children) {
             if (c == old) {

@@ -46,6 +46,7 @@ Value xmlDescendants(Machine& m, const Value& obj, const Name& name);
 // method on the text of a node (or list) of simple content.
 Value xmlCallProperty(Machine& m, const Value& obj, const Name& name, Args args);
 bool xmlLooseEquals(Machine& m, const Value& a, const Value& b); // ==
+Value xmlConcat(Machine& m, const Value& a, const Value& b);     // +
 std::string xmlToText(Machine& m, const Value& v);               // toString
 std::string xmlToMarkup(Machine& m, const Value& v);             // toXMLString
 std::string escapeXmlElementValue(Machine& m, const Value& v);   // esc_xelem

@@ -908,6 +908,9 @@ Value Machine::add(const Value& a, const Value& b) {
         checkStringLength(a.s->s.size() + b.s->s.size());
         return str(a.s->s + b.s->s);
     }
+    if (isXmlObject(a) && isXmlObject(b)) {
+        return xmlConcat(*this, a, b); // XML + XML: a list of both
+    }
     // Arrays and XML-likes aside, objects become primitives first (Dates as strings).
     const Value pa = toPrimitive(a, a.isObject() && a.o->kind == ObjKind::Date);
     const Value pb = toPrimitive(b, b.isObject() && b.o->kind == ObjKind::Date);

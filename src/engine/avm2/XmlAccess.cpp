@@ -279,6 +279,18 @@ bool xmlDeleteProperty(Machine& m, const Value& obj, const Name& raw) {
     return true;
 }
 
+Value xmlConcat(Machine& m, const Value& a, const Value& b) {
+    std::vector<Value> items;
+    for (const Value& side : {a, b}) {
+        if (isXmlNode(side)) {
+            items.push_back(side);
+        } else {
+            items.insert(items.end(), side.o->elems.begin(), side.o->elems.end());
+        }
+    }
+    return Value::obj(newXmlList(m, std::move(items)));
+}
+
 Value xmlCallProperty(Machine& m, const Value& obj, const Name& name, Args args) {
     for (Object* p = obj.o->proto; p != nullptr; p = p->proto) {
         if (const DynProp* d = p->findDyn(name.name)) {

@@ -325,6 +325,7 @@ void installXmlClasses(Machine& m) {
         }
     }
     installXmlMethods(m, xml, list);
+    installXmlEditMethods(m, xml, list);
 }
 
 } // namespace kinovex::flash::avm2

@@ -87,5 +87,31 @@ TEST(Avm2Xml, AssignmentsChangeTheTree) {
     EXPECT_EQ(vm.toString(vm.get(vm.get(root, "a"), "1")), "z");
 }
 
+// insertChildAfter and insertChildBefore place beside a child given as a list of one (null: at
+// the start and at the end), replace puts a node in place of the children of a name, and +
+// joins XML into a list.
+TEST(Avm2Xml, MethodsPlaceChildren) {
+    Machine vm;
+    const Value xmlClass = vm.getDefinitionByName("XML");
+    const auto parse = [&vm, &xmlClass](const char* text) {
+        Value a[1] = {vm.str(text)};
+        return vm.construct(xmlClass, Args(a, 1));
+    };
+    const Value root = parse("<r><a/><b/></r>");
+    const auto call = [&vm, &root](const char* method, Value first, Value second) {
+        Value a[2] = {first, second};
+        vm.callProperty(root, vm.publicName(method), Args(a, 2));
+    };
+    call("insertChildAfter", vm.get(root, "a"), parse("<c/>"));
+    call("insertChildBefore", Value::null(), vm.str("t"));
+    call("insertChildAfter", Value::null(), parse("<s/>"));
+    call("replace", vm.str("b"), parse("<x/>"));
+    EXPECT_EQ(vm.toString(vm.callProperty(root, vm.publicName("toXMLString"), {})),
+              "<r>\n  <s/>\n  <a/>\n  <c/>\n  <x/>\n  t\n</r>");
+    const Value both = vm.add(vm.get(root, "a"), vm.get(root, "x"));
+    EXPECT_EQ(vm.typeOf(both), "xml");
+    EXPECT_EQ(vm.toString(vm.callProperty(both, vm.publicName("length"), {})), "2");
+}
+
 } // namespace
 } // namespace kinovex::flash::avm2

@@ -314,7 +314,8 @@ Value xmlCallProperty(Machine& m, const Value& obj, const Name& name, Args args)
     m.throwError("TypeError", 1006, name.name + " is not a function.");
 }
 
-void appendDescendants(Object* node, const Name& name, std::vector<Value>& out) {
+void appendDescendants(Machine& m, Object* node, const Name& name, std::vector<Value>& out) {
+    const NativeDepth depth(m);
     if (!isElement(node)) {
         return;
     }
@@ -325,7 +326,7 @@ void appendDescendants(Object* node, const Name& name, std::vector<Value>& out) 
         if (!name.attribute && xmlNameMatches(name, *c->xml)) {
             out.push_back(Value::obj(c));
         }
-        appendDescendants(c, name, out);
+        appendDescendants(m, c, name, out);
     }
 }
 
@@ -338,10 +339,10 @@ Value xmlDescendants(Machine& m, const Value& obj, const Name& raw) {
     const Name n = xmlName(m, raw);
     std::vector<Value> out;
     if (isXmlNode(obj)) {
-        appendDescendants(obj.o, n, out);
+        appendDescendants(m, obj.o, n, out);
     } else {
         for (const Value& item : obj.o->elems) {
-            appendDescendants(item.o, n, out);
+            appendDescendants(m, item.o, n, out);
         }
     }
     return Value::obj(newXmlList(m, std::move(out)));

@@ -200,7 +200,7 @@ Value descendantsM(Machine& m, Value self, Args args) {
     const Name n = nameArg(m, arg(args, 0));
     std::vector<Value> out;
     for (Object* x : nodesOf(self)) {
-        appendDescendants(x, n, out);
+        appendDescendants(m, x, n, out);
     }
     return Value::obj(newXmlList(m, std::move(out)));
 }

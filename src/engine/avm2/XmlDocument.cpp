@@ -41,6 +41,7 @@ Object* newNode(Machine& m, int type, const std::string& value) {
 
 // The document node made from a node the XML reader gave.
 Object* fromParsed(Machine& m, const Object* parsed, Object* parent) {
+    const NativeDepth depth(m);
     const XmlInfo& x = *parsed->xml;
     const bool element = x.kind == XmlKind::Element;
     Object* n = newNode(m, element ? kElementNode : kTextNode,
@@ -87,6 +88,7 @@ std::string escaped(const std::string& s) {
 }
 
 std::string nodeText(Machine& m, const Object* n) {
+    const NativeDepth depth(m);
     if (!isElementNode(n)) {
         return escaped(n->xml->text);
     }

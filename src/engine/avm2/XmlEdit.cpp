@@ -121,12 +121,13 @@ Value setChildrenM(Machine& m, Value self, Args args) {
 }
 
 // Adjacent text nodes joined, empty ones dropped, all the way down.
-void normalize(Object* x) {
+void normalize(Machine& m, Object* x) {
+    const NativeDepth depth(m);
     auto& kids = x->children;
     for (std::size_t i = 0; i < kids.size();) {
         XmlInfo& info = *kids[i]->xml;
         if (info.kind == XmlKind::Element) {
-            normalize(kids[i++]);
+            normalize(m, kids[i++]);
             continue;
         }
         if (info.kind == XmlKind::Text && i + 1 < kids.size() &&
@@ -143,10 +144,10 @@ void normalize(Object* x) {
     }
 }
 
-Value normalizeM(Machine&, Value self, Args) {
+Value normalizeM(Machine& m, Value self, Args) {
     for (const Value& item : isXmlList(self) ? self.o->elems : std::vector<Value>{self}) {
         if (isXmlNode(item) && item.o->xml->kind == XmlKind::Element) {
-            normalize(item.o);
+            normalize(m, item.o);
         }
     }
     return self;

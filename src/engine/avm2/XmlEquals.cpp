@@ -9,7 +9,7 @@ namespace kinovex::flash::avm2 {
 
 namespace {
 
-bool sameNode(const Object* x, const Object* y);
+bool sameNode(Machine& m, const Object* x, const Object* y);
 
 bool sameAttributes(const Object* x, const Object* y) {
     if (x->keyObjects.size() != y->keyObjects.size()) {
@@ -28,7 +28,8 @@ bool sameAttributes(const Object* x, const Object* y) {
     return true;
 }
 
-bool sameNode(const Object* x, const Object* y) {
+bool sameNode(Machine& m, const Object* x, const Object* y) {
+    const NativeDepth depth(m);
     const XmlInfo& a = *x->xml;
     const XmlInfo& b = *y->xml;
     if (a.kind != b.kind || a.local != b.local || a.uri != b.uri) {
@@ -41,7 +42,7 @@ bool sameNode(const Object* x, const Object* y) {
         return false;
     }
     for (std::size_t i = 0; i < x->children.size(); ++i) {
-        if (!sameNode(x->children[i], y->children[i])) {
+        if (!sameNode(m, x->children[i], y->children[i])) {
             return false;
         }
     }
@@ -86,7 +87,7 @@ bool xmlLooseEquals(Machine& m, const Value& a, const Value& b) {
             (isTextLike(b.o) && hasSimpleContent(a.o))) {
             return xmlNodeText(m, a.o) == xmlNodeText(m, b.o);
         }
-        return sameNode(a.o, b.o);
+        return sameNode(m, a.o, b.o);
     }
     const Value& node = isXmlNode(a) ? a : b;
     const Value& other = isXmlNode(a) ? b : a;

@@ -326,7 +326,8 @@ Value addNamespaceM(Machine& m, Value self, Args args) {
 
 // Drops the declaration of a namespace from the node and those under it, where their names do
 // not use it.
-void removeNamespace(Object* x, const std::string& uri, const Value& prefix) {
+void removeNamespace(Machine& m, Object* x, const std::string& uri, const Value& prefix) {
+    const NativeDepth depth(m);
     if (x->xml->kind != XmlKind::Element) {
         return;
     }
@@ -340,7 +341,7 @@ void removeNamespace(Object* x, const std::string& uri, const Value& prefix) {
         });
     }
     for (Object* c : x->children) {
-        removeNamespace(c, uri, prefix);
+        removeNamespace(m, c, uri, prefix);
     }
 }
 
@@ -348,7 +349,7 @@ Value removeNamespaceM(Machine& m, Value self, Args args) {
     Object* x = single(m, self, "removeNamespace");
     const Object* ns = namespaceArg(m, arg(args, 0));
     if (x != nullptr) {
-        removeNamespace(x, ns->ns->uri, ns->primitive);
+        removeNamespace(m, x, ns->ns->uri, ns->primitive);
     }
     return self;
 }

@@ -68,7 +68,7 @@ std::string xmlListText(Machine& m, Object* list); // toString of an XMLList
 // unqualified element name is in the default XML namespace.
 Name xmlName(Machine& m, const Name& name);
 bool xmlNameMatches(const Name& name, const XmlInfo& node);
-void appendDescendants(Object* node, const Name& name, std::vector<Value>& out);
+void appendDescendants(Machine& m, Object* node, const Name& name, std::vector<Value>& out);
 // insertChildAfter and the other methods that change children, and XML.settings.
 void installXmlEditMethods(Machine& m, ClassInfo* xml, ClassInfo* list);
 Object* newQName(Machine& m, const std::string& local, const std::string& uri, bool anyUri);

@@ -46,6 +46,7 @@ Object* newXmlList(Machine& m, std::vector<Value> items) {
 }
 
 Object* copyXml(Machine& m, Object* node, Object* parent) {
+    const NativeDepth depth(m);
     Object* c = newXmlNode(m, node->xml->kind);
     *c->xml = *node->xml;
     c->parentObj = parent;

@@ -294,6 +294,7 @@ void splitName(const std::string& qualified, std::string& prefix, std::string& l
 }
 
 Object* XmlParser::parseElement() {
+    const NativeDepth depth(m_vm); // nesting past the machine's depth: its stack overflow error
     ++m_pos;
     const std::string qualified = readName();
     if (qualified.empty()) {

@@ -59,6 +59,7 @@ std::string prefixFor(const XmlInfo& node, const std::vector<XmlNsDecl>& scope,
 }
 
 struct Printer {
+    Machine& vm;
     XmlSettings settings;
     std::string out;
 
@@ -98,6 +99,7 @@ void Printer::node(Object* x, std::vector<XmlNsDecl> scope, int level) {
 }
 
 void Printer::element(Object* x, std::vector<XmlNsDecl>& scope, int level) {
+    const NativeDepth depth(vm);
     const XmlInfo& info = *x->xml;
     std::vector<XmlNsDecl> added;
     for (const XmlNsDecl& d : info.decls) {
@@ -207,7 +209,7 @@ std::string escapeXmlAttribute(const std::string& s) {
 }
 
 std::string xmlToXmlString(Machine& m, Object* node) {
-    Printer p{xmlSettings(m), {}};
+    Printer p{m, xmlSettings(m), {}};
     p.node(node, {}, 0);
     return p.out;
 }

@@ -42,6 +42,24 @@ const Row kRows[] = {
 
 class Avm2Xml : public ::testing::TestWithParam<Row> {};
 
+// A document nested deeper than the machine's call depth ends in its stack overflow error
+// instead of running the process out of stack.
+TEST(Avm2Xml, DeepNestingEndsInTheStackOverflowError) {
+    Machine vm;
+    std::string text;
+    for (int i = 0; i < 100000; ++i) {
+        text += "<a>";
+    }
+    Value a[1] = {vm.str(text)};
+    std::string got;
+    try {
+        vm.construct(vm.getDefinitionByName("XML"), Args(a, 1));
+    } catch (const ScriptException& e) {
+        got = vm.toString(e.value);
+    }
+    EXPECT_EQ(got, "Error: Error #1023: Stack overflow occurred.");
+}
+
 TEST_P(Avm2Xml, PrintsWhatItRead) {
     Machine vm;
     const Row& row = GetParam();

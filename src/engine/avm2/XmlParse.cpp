@@ -48,13 +48,23 @@ void appendUtf8(std::string& out, std::uint32_t c) {
     }
 }
 
+constexpr std::size_t kMaxReference = 12; // "&#x10FFFF;" and the named ones fit
+
 // The text with its entity and character references replaced; unknown ones stay as written.
 std::string decodeEntities(const std::string& s) {
     static const std::pair<const char*, char> kNamed[] = {
         {"lt", '<'}, {"gt", '>'}, {"amp", '&'}, {"quot", '"'}, {"apos", '\''}};
     std::string out;
     for (std::size_t i = 0; i < s.size(); ++i) {
-        const std::size_t end = s[i] == '&' ? s.find(';', i) : std::string::npos;
+        // A reference is short: the search for its end stops soon, so that text full of
+        // ampersands reads in linear time.
+        std::size_t end = std::string::npos;
+        for (std::size_t j = i + 1; s[i] == '&' && j < s.size() && j <= i + kMaxReference; ++j) {
+            if (s[j] == ';') {
+                end = j;
+                break;
+            }
+        }
         if (end == std::string::npos) {
             out += s[i];
             continue;

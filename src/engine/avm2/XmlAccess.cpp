@@ -144,6 +144,41 @@ void setChild(Machine& m, Object* x, const Name& n, const Value& v) {
     kids[first]->children = contentOf(m, kids[first], v);
 }
 
+// list[n] = v past the end of a list read from an element: the element gets a child (or an
+// attribute) of the name the list was read by, after the list's last item that is its child.
+void appendToTarget(Machine& m, Object* list, Object* target, const Value& v) {
+    const XmlInfo& wanted = *list->xml;
+    if (target->xml->kind != XmlKind::Element || wanted.local == "*") {
+        return;
+    }
+    Name n;
+    n.name = wanted.local;
+    n.attribute = wanted.kind == XmlKind::Attribute;
+    n.nss.push_back(m.internNs(abc::NamespaceKind::Namespace, wanted.uri));
+    if (n.attribute) {
+        setAttribute(m, target, n, v);
+        return;
+    }
+    auto& kids = target->children;
+    auto at = kids.end();
+    for (auto it = list->elems.rbegin(); it != list->elems.rend() && at == kids.end(); ++it) {
+        const auto found = std::find(kids.begin(), kids.end(), it->o);
+        at = found == kids.end() ? at : found + 1;
+    }
+    Object* child = nullptr;
+    if (isXmlNode(v) && v.o->xml->kind == XmlKind::Element) {
+        child = copyXml(m, v.o, target);
+    } else {
+        child = newXmlNode(m, XmlKind::Element);
+        child->xml->local = wanted.local;
+        child->xml->uri = wanted.uri;
+        child->parentObj = target;
+        child->children = contentOf(m, child, v);
+    }
+    kids.insert(at, child);
+    list->elems.push_back(Value::obj(child));
+}
+
 void setListItem(Machine& m, Object* list, std::size_t i, const Value& v) {
     std::vector<Value> items;
     if (isXmlList(v)) {
@@ -157,6 +192,10 @@ void setListItem(Machine& m, Object* list, std::size_t i, const Value& v) {
     }
     auto& e = list->elems;
     if (i >= e.size()) {
+        if (Object* target = list->parentObj) {
+            appendToTarget(m, list, target, v);
+            return;
+        }
         e.insert(e.end(), items.begin(), items.end());
         return;
     }
@@ -198,7 +237,15 @@ Value xmlGetProperty(Machine& m, const Value& obj, const Name& raw) {
         }
         std::vector<Value> out;
         collect(obj.o, n, out);
-        return Value::obj(newXmlList(m, std::move(out)));
+        Object* list = newXmlList(m, std::move(out));
+        // The list remembers where it came from: an index past its end given a value adds
+        // a child of that name there.
+        list->parentObj = obj.o;
+        list->xml = std::make_shared<XmlInfo>();
+        list->xml->kind = n.attribute ? XmlKind::Attribute : XmlKind::Element;
+        list->xml->local = n.anyName ? "*" : n.name;
+        list->xml->uri = uriForNew(n);
+        return Value::obj(list);
     }
     const auto& items = obj.o->elems;
     if (index >= 0) {

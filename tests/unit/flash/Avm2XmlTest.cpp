@@ -90,18 +90,20 @@ std::string rowName(const ::testing::TestParamInfo<Row>& row) {
 
 INSTANTIATE_TEST_SUITE_P(Rows, Avm2Xml, ::testing::ValuesIn(kRows), rowName);
 
-// Assignments through names: an element of a list given text takes it as its content, an
-// attribute is added, a child that is not there is appended.
+// Assignments through names: an element of a list given text takes it as its content, an index
+// past the list's end adds an element of its name after its last item, an attribute is added,
+// a child that is not there is appended.
 TEST(Avm2Xml, AssignmentsChangeTheTree) {
     Machine vm;
     Value text[1] = {vm.str("<r><a>1</a><a>2</a></r>")};
     const Value root = vm.construct(vm.getDefinitionByName("XML"), Args(text, 1));
     const Value list = vm.get(root, "a");
-    vm.set(list, "1", vm.str("z"));
-    vm.set(root, "@id", vm.str("v"));
     vm.set(root, "b", Value::integer(3));
+    vm.set(list, "1", vm.str("z"));
+    vm.set(list, "2", vm.str("w"));
+    vm.set(root, "@id", vm.str("v"));
     EXPECT_EQ(vm.toString(vm.callProperty(root, vm.publicName("toXMLString"), {})),
-              "<r id=\"v\">\n  <a>1</a>\n  <a>z</a>\n  <b>3</b>\n</r>");
+              "<r id=\"v\">\n  <a>1</a>\n  <a>z</a>\n  <a>w</a>\n  <b>3</b>\n</r>");
     EXPECT_EQ(vm.toString(vm.get(vm.get(root, "a"), "1")), "z");
 }
 

@@ -311,7 +311,11 @@ bool Machine::hasProperty(const Value& obj, const Name& name) {
         return false;
     }
     if (isXmlAccess(obj, name, m_as3)) {
-        return xmlHasProperty(*this, obj, name);
+        // Its methods count too: a filter's predicate calls them through its scope.
+        Object* holder = nullptr;
+        bool isStatic = false;
+        return xmlHasProperty(*this, obj, name) ||
+               (!name.attribute && findTrait(obj, name, &holder, &isStatic) != nullptr);
     }
     if (const auto keyed = dictionaryName(obj, name, false)) {
         return hasProperty(obj, *keyed);

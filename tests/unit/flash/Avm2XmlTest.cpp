@@ -133,5 +133,19 @@ TEST(Avm2Xml, MethodsPlaceChildren) {
     EXPECT_EQ(vm.toString(vm.callProperty(both, vm.publicName("length"), {})), "2");
 }
 
+// What a filter's scope finds on an XML object: its children, attributes and methods.
+TEST(Avm2Xml, HasItsChildrenAttributesAndMethods) {
+    Machine vm;
+    Value text[1] = {vm.str("<r id='1'><b/></r>")};
+    const Value root = vm.construct(vm.getDefinitionByName("XML"), Args(text, 1));
+    const struct {
+        const char* name;
+        bool has;
+    } cases[] = {{"b", true}, {"@id", true}, {"attribute", true}, {"c", false}, {"@x", false}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(vm.hasProperty(root, vm.publicName(c.name)), c.has) << c.name;
+    }
+}
+
 } // namespace
 } // namespace kinovex::flash::avm2

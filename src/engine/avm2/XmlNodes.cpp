@@ -49,6 +49,7 @@ Object* copyXml(Machine& m, Object* node, Object* parent) {
     const NativeDepth depth(m);
     Object* c = newXmlNode(m, node->xml->kind);
     *c->xml = *node->xml;
+    m.charge(c->xml->text.size() + c->xml->local.size()); // copies of big texts count
     c->parentObj = parent;
     for (Object* a : node->keyObjects) {
         c->keyObjects.push_back(copyXml(m, a, c));

@@ -6,6 +6,8 @@
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/XmlNode.h"
 
+#include <cmath>
+
 namespace kinovex::flash::avm2 {
 
 namespace {
@@ -271,13 +273,10 @@ Value propertyIsEnumerableM(Machine& m, Value self, Args args) {
     }
     const double i = m.toNumber(arg(args, 0));
     return Value::boolean(isXmlList(self) && i >= 0 &&
-                          i == static_cast<double>(static_cast<std::size_t>(i)) &&
-                          i < static_cast<double>(self.o->elems.size()));
+                          i < static_cast<double>(self.o->elems.size()) && i == std::trunc(i));
 }
 
 } // namespace
-
-void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list);
 
 void installXmlClasses(Machine& m) {
     ClassInfo* xml = m.defineNativeClass("", "XML", m.objectClass, ObjKind::Xml);

@@ -69,6 +69,8 @@ std::string xmlListText(Machine& m, Object* list); // toString of an XMLList
 Name xmlName(Machine& m, const Name& name);
 bool xmlNameMatches(const Name& name, const XmlInfo& node);
 void appendDescendants(Machine& m, Object* node, const Name& name, std::vector<Value>& out);
+// QName, the methods of a node about its name and namespaces, and Namespace's constructor.
+void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list);
 // insertChildAfter and the other methods that change children, and XML.settings.
 void installXmlEditMethods(Machine& m, ClassInfo* xml, ClassInfo* list);
 Object* newQName(Machine& m, const std::string& local, const std::string& uri, bool anyUri);

@@ -137,7 +137,7 @@ Value parseXmlM(Machine& m, Value self, Args args) {
     }
     XmlSettings settings;
     settings.ignoreWhitespace = Machine::toBoolean(m.get(self, "ignoreWhite"));
-    settings.unboundPrefixes = true;
+    settings.lenient = true;
     doc->children.clear();
     for (const Object* parsed : parseXmlNodes(m, m.toString(arg(args, 0)), settings)) {
         doc->children.push_back(fromParsed(m, parsed, doc));

@@ -36,7 +36,9 @@ struct XmlSettings {
     bool ignoreWhitespace = true;
     bool prettyPrinting = true;
     int prettyIndent = 2;
-    bool unboundPrefixes = false; // an undeclared prefix stands for no namespace, no error
+    // XMLDocument's reader: an undeclared prefix stands for no namespace and an attribute may come
+    // twice, neither an error.
+    bool lenient = false;
 };
 
 inline bool isXmlNode(const Value& v) {

@@ -261,7 +261,7 @@ std::string XmlParser::uriOf(const std::string& prefix, const std::string& name,
     if (prefix == "xml") {
         return "http://www.w3.org/XML/1998/namespace";
     }
-    if (m_settings.unboundPrefixes) {
+    if (m_settings.lenient) {
         return {};
     }
     fail(1083, "The prefix \"" + prefix + "\" for element \"" + name + "\" is not bound.");
@@ -321,6 +321,13 @@ Object* XmlParser::parseElement() {
         Object* a = newXmlNode(m_vm, XmlKind::Attribute);
         splitName(name, a->xml->prefix, a->xml->local);
         a->xml->uri = uriOf(a->xml->prefix, name, true);
+        for (const Object* other : el->keyObjects) {
+            if (!m_settings.lenient && other->xml->local == a->xml->local &&
+                other->xml->uri == a->xml->uri) {
+                fail(1104, "Attribute \"" + name + "\" was already specified for element \"" +
+                               qualified + "\".");
+            }
+        }
         a->xml->text = std::move(value);
         a->parentObj = el;
         el->keyObjects.push_back(a);

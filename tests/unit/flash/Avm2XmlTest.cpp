@@ -35,6 +35,8 @@ const Row kRows[] = {
      "end-tag \"</b>\"."},
     {"an unbound prefix is an error", "<p:a/>", nullptr,
      "TypeError: Error #1083: The prefix \"p\" for element \"p:a\" is not bound."},
+    {"an attribute given twice is an error", "<a b='1' b='2'/>", nullptr,
+     "TypeError: Error #1104: Attribute \"b\" was already specified for element \"a\"."},
     {"two root elements are an error", "<a/><b/>", nullptr,
      "TypeError: Error #1088: The markup in the document following the root element must be "
      "well-formed."},

@@ -197,6 +197,7 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
             objectFor(*obj.sprite);
         }
     }
+    syncTimelineObjects(o);
     guarded([&] { m.initInstance(cls, o, {}); });
     if (&clip != m_root) {
         dispatchAdded(o);

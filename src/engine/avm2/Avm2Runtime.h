@@ -89,6 +89,9 @@ public:
     std::string nextInstanceName();
     const SceneData& sceneData() const;
     avm2::TimerQueue& timers() { return m_timers; }
+    // An object a script made of a class linked to a sprite symbol gets the symbol's timeline,
+    // its first frame placed at once (its own until a container shows it).
+    void bindSymbol(avm2::Object* o);
 
 private:
     void clipCreated(TimelineInstance& clip) override;
@@ -140,6 +143,10 @@ private:
     bool m_stopped = false; // the budget ran out: no script runs again
     std::uint64_t m_budget = 0;
     SoundMixer* m_mixer = nullptr;
+    // The timelines of sprites scripts made (bindSymbol), kept to the end; last, so that they
+    // go first and tell the runtime while it is whole.
+    std::size_t m_freeSprites = 0;
+    std::vector<std::unique_ptr<TimelineInstance>> m_freeClips;
 };
 
 } // namespace kinovex::flash

@@ -3,6 +3,7 @@
 // native is called on, the natives more than one class installs, where an object stands among
 // its parent's children, and the installers the runtime calls when it is made.
 
+#include "engine/avm2/DisplayGeometry.h"
 #include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/Machine.h"
 
@@ -11,6 +12,7 @@
 namespace kinovex::flash {
 
 class Avm2Runtime;
+struct DisplayObject;
 
 namespace display_natives {
 
@@ -40,6 +42,18 @@ std::int64_t timelineDepth(Object* o);
 // The child leaves its parent's children, with no event.
 void detach(Object* child);
 
+// The placement of a clip, or of a shape or text its parent's timeline shows; null for others.
+DisplayObject* placed(Object* o);
+// The matrix scripts move, and a script's move of it (the timeline no longer moves the object).
+Matrix objectMatrix(Object* o);
+void setObjectMatrix(Object* o, const Matrix& m);
+// Scale and rotation as a script last set them, else as the matrix gives them; and a change.
+avm2::ScaleRotation scaleRotation(Object* o);
+void setScaleRotation(Object* o, const avm2::ScaleRotation& sr);
+// The box around what an object shows, its children's included, in its own space (twips; all
+// zero when it shows nothing).
+Rect localBoxOf(Object* o);
+
 // DisplayObject's getters the stage keeps, and the natives of fixed answers.
 Value doName(Machine& vm, Value s, Args);
 Value doX(Machine& vm, Value s, Args);
@@ -62,6 +76,13 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher);
 void installMovieClipClasses(Machine& m, ClassInfo* sprite, ClassInfo* dispatcher);
 ClassInfo* installStageClass(Machine& m, ClassInfo* container);
 void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher);
+// DisplayObject's width and height.
+void installSizeProperties(Machine& m, ClassInfo* display);
+// Graphics, and the graphics property of Shape and Sprite.
+void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
+// InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.
+void installInteractiveProperties(Machine& m, ClassInfo* interactive);
+void installSimpleButtonClass(Machine& m, ClassInfo* interactive);
 
 } // namespace display_natives
 

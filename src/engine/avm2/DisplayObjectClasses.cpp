@@ -27,12 +27,15 @@ Value doInit(Machine& vm, Value s, Args) {
     if (hidden(o, "instance").isUndefined() && (o->clip == nullptr || o->clip != host(vm).root())) {
         setHidden(o, "instance", vm.str(host(vm).nextInstanceName()));
     }
+    host(vm).bindSymbol(o);
     return Value();
 }
 Value doSetName(Machine& vm, Value s, Args args) {
     setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
     return Value();
 }
+
+} // namespace
 
 // The placement of a clip, or of a shape or text its parent's timeline shows.
 DisplayObject* placed(Object* o) {
@@ -48,9 +51,12 @@ DisplayObject* placed(Object* o) {
     return it != list.end() && !it->second.sprite ? &it->second : nullptr;
 }
 
+namespace {
+constexpr const char* kMatrixFields[6] = {"ma", "mb", "mc", "md", "mtx", "mty"};
+} // namespace
+
 // The matrix scripts move: the placement's for an object the timeline placed, else one kept
 // on the script object (the main timeline's, one a script made).
-constexpr const char* kMatrixFields[6] = {"ma", "mb", "mc", "md", "mtx", "mty"};
 Matrix objectMatrix(Object* o) {
     if (DisplayObject* d = placed(o)) {
         return d->matrix;
@@ -91,8 +97,6 @@ void setScaleRotation(Object* o, const avm2::ScaleRotation& sr) {
     setHidden(o, "rotation", Value::number(sr.rotation));
     setObjectMatrix(o, avm2::withScaleRotation(objectMatrix(o), sr));
 }
-
-} // namespace
 
 Value doName(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
@@ -483,8 +487,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "scaleX", doScaleX, doSetScaleX);
     m.defineGetter(display, "scaleY", doScaleY, doSetScaleY);
     m.defineGetter(display, "rotation", doRotation, doSetRotation);
-    m.defineGetter(display, "width", doZero, doIgnore);
-    m.defineGetter(display, "height", doZero, doIgnore);
+    installSizeProperties(m, display);
     m.defineGetter(display, "mouseX", doZero);
     m.defineGetter(display, "mouseY", doZero);
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
@@ -492,6 +495,8 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineMethod(display, "hitTestPoint", hitTestPoint, 2);
     m.defineMethod(display, "hitTestObject", hitTestObject, 1);
     ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);
+    installInteractiveProperties(m, interactive);
+    installSimpleButtonClass(m, interactive);
     ClassInfo* container =
         m.defineNativeClass("flash.display", "DisplayObjectContainer", interactive);
     m.defineGetter(container, "numChildren", numChildren);
@@ -509,13 +514,12 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
     m.defineGetter(container, "mouseChildren", containerMouseChildren, containerSetMouseChildren);
     ClassInfo* shape = m.defineNativeClass("flash.display", "Shape", display);
-    m.defineGetter(shape, "graphics", doNull);
     m.defineNativeClass("flash.display", "MorphShape", display);
     m.defineNativeClass("flash.text", "StaticText", display);
     m.defineNativeClass("flash.text", "TextField", interactive);
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
-    m.defineGetter(sprite, "graphics", doNull);
+    installGraphicsClass(m, shape, sprite);
     installMovieClipClasses(m, sprite, dispatcher);
     return container;
 }

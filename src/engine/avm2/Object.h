@@ -15,7 +15,8 @@
 
 namespace kinovex::flash {
 class TimelineInstance;
-}
+class ScriptDrawing;
+} // namespace kinovex::flash
 
 namespace kinovex::flash::avm2 {
 
@@ -177,6 +178,8 @@ struct Object : Cell {
     // Display objects: the timeline instance (sprites) this object speaks for.
     TimelineInstance* clip = nullptr;
     std::uint64_t clipId = 0;
+    // Display objects a script made: what their graphics drew (clips keep theirs on the clip).
+    std::shared_ptr<ScriptDrawing> drawing;
     // Event targets: listeners by event type.
     struct Listener {
         Object* fn;

@@ -1,0 +1,52 @@
+// Objects a script makes of a class the movie links to a symbol: a sprite's get the symbol's
+// timeline, as a placed instance of the symbol would.
+
+#include "engine/avm2/Avm2Runtime.h"
+
+#include "engine/definitions/Movie.h"
+#include "engine/display/Timeline.h"
+
+namespace kinovex::flash {
+
+using avm2::ClassInfo;
+using avm2::Object;
+
+namespace {
+
+// The symbol linked to the class, or to the nearest of its script bases that has one.
+const Character* linkedSymbol(const Movie& movie, const ClassInfo* cls) {
+    for (; cls != nullptr && cls->file != nullptr; cls = cls->super) {
+        const std::string name =
+            cls->ns == nullptr || cls->ns->uri.empty() ? cls->name : cls->ns->uri + "." + cls->name;
+        for (const SymbolClass& sc : movie.symbolClasses()) {
+            if (sc.characterId != 0 && sc.className == name) {
+                return movie.character(sc.characterId);
+            }
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void Avm2Runtime::bindSymbol(Object* o) {
+    if (o->clip != nullptr || !m_started) {
+        return;
+    }
+    const Character* symbol = linkedSymbol(m_movie, o->cls);
+    if (symbol == nullptr || symbol->kind != Character::Kind::Sprite) {
+        return;
+    }
+    const auto& def = static_cast<const Sprite*>(symbol)->timeline;
+    auto clip = std::make_unique<TimelineInstance>(m_movie, def, 1, m_freeSprites);
+    TimelineInstance& c = *clip;
+    m_freeClips.push_back(std::move(clip));
+    c.setHooks(this);
+    o->clip = &c;
+    m_objects[&c] = o;
+    m_order.push_back(&c);
+    c.start();
+    syncTimelineObjects(o);
+}
+
+} // namespace kinovex::flash

@@ -1,0 +1,111 @@
+// flash.display.InteractiveObject's switches and flash.display.SimpleButton: a button a script
+// made holds its four looks as it was given them.
+
+#include "engine/avm2/DisplayNatives.h"
+
+#include "engine/avm2/Avm2Runtime.h"
+
+namespace kinovex::flash::display_natives {
+
+namespace {
+
+// A switch kept on the object, `byDefault` until a script sets it.
+template <bool byDefault> Value flagOf(Object* o, const char* field) {
+    const Value v = hidden(o, field);
+    return v.isUndefined() ? Value::boolean(byDefault) : v;
+}
+void setFlag(Machine& vm, const Value& s, Args args, const char* field) {
+    setHidden(self(vm, s), field, Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
+}
+
+Value ioMouseEnabled(Machine& vm, Value s, Args) {
+    return flagOf<true>(self(vm, s), "mouseEnabled");
+}
+Value ioSetMouseEnabled(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "mouseEnabled");
+    return Value();
+}
+Value ioDoubleClickEnabled(Machine& vm, Value s, Args) {
+    return flagOf<false>(self(vm, s), "doubleClickEnabled");
+}
+Value ioSetDoubleClickEnabled(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "doubleClickEnabled");
+    return Value();
+}
+
+// ---- SimpleButton ----
+
+constexpr const char* kStates[4] = {"upState", "overState", "downState", "hitTestState"};
+
+// A look must be a display object, or null.
+Value lookArg(Machine& vm, const Value& v) {
+    if (v.isNullish()) {
+        return Value::null();
+    }
+    return vm.coerceTo(v, "flash.display.DisplayObject");
+}
+
+// new SimpleButton(upState, overState, downState, hitTestState)
+Value sbInit(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    if (hidden(o, "instance").isUndefined()) {
+        setHidden(o, "instance", vm.str(host(vm).nextInstanceName()));
+    }
+    for (std::size_t i = 0; i < 4; ++i) {
+        setHidden(o, kStates[i], lookArg(vm, avm2::arg(args, i)));
+    }
+    return Value();
+}
+
+template <int state> Value sbState(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), kStates[state]);
+    return v.isUndefined() ? Value::null() : v;
+}
+template <int state> Value sbSetState(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), kStates[state], lookArg(vm, avm2::arg(args, 0)));
+    return Value();
+}
+
+Value sbEnabled(Machine& vm, Value s, Args) {
+    return flagOf<true>(self(vm, s), "enabled");
+}
+Value sbSetEnabled(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "enabled");
+    return Value();
+}
+Value sbUseHandCursor(Machine& vm, Value s, Args) {
+    return flagOf<true>(self(vm, s), "useHandCursor");
+}
+Value sbSetUseHandCursor(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "useHandCursor");
+    return Value();
+}
+Value sbTrackAsMenu(Machine& vm, Value s, Args) {
+    return flagOf<false>(self(vm, s), "trackAsMenu");
+}
+Value sbSetTrackAsMenu(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "trackAsMenu");
+    return Value();
+}
+
+} // namespace
+
+void installInteractiveProperties(Machine& m, ClassInfo* interactive) {
+    m.defineGetter(interactive, "mouseEnabled", ioMouseEnabled, ioSetMouseEnabled);
+    m.defineGetter(interactive, "doubleClickEnabled", ioDoubleClickEnabled,
+                   ioSetDoubleClickEnabled);
+}
+
+void installSimpleButtonClass(Machine& m, ClassInfo* interactive) {
+    ClassInfo* button = m.defineNativeClass("flash.display", "SimpleButton", interactive);
+    button->nativeInit = sbInit;
+    m.defineGetter(button, "upState", sbState<0>, sbSetState<0>);
+    m.defineGetter(button, "overState", sbState<1>, sbSetState<1>);
+    m.defineGetter(button, "downState", sbState<2>, sbSetState<2>);
+    m.defineGetter(button, "hitTestState", sbState<3>, sbSetState<3>);
+    m.defineGetter(button, "enabled", sbEnabled, sbSetEnabled);
+    m.defineGetter(button, "useHandCursor", sbUseHandCursor, sbSetUseHandCursor);
+    m.defineGetter(button, "trackAsMenu", sbTrackAsMenu, sbSetTrackAsMenu);
+}
+
+} // namespace kinovex::flash::display_natives

@@ -10,6 +10,7 @@
 #include "engine/definitions/Movie.h"
 #include "engine/display/ButtonHitTest.h"
 #include "engine/display/Timeline.h"
+#include "engine/text/TextFonts.h"
 
 #include <algorithm>
 
@@ -262,6 +263,14 @@ void Avm2Runtime::syncTimelineObjects(Object* o) {
         setHidden(made, "depth", Value::integer(depth));
         if (!entry.name.empty()) {
             setHidden(made, "name", m_vm->str(entry.name));
+            // A named one is its parent's property of that name, as a named clip is.
+            guarded([&] {
+                try {
+                    m_vm->setProperty(Value::obj(o), m_vm->publicName(entry.name),
+                                      Value::obj(made));
+                } catch (const avm2::ScriptException&) {
+                }
+            });
         }
         setHidden(made, "instance", m_vm->str(nextInstanceName()));
         const auto placedDepth = depth; // clang 14 cannot capture a structured binding

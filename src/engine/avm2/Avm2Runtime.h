@@ -21,6 +21,8 @@ namespace kinovex::flash {
 class HitTester;
 class Movie;
 class SoundMixer;
+class TextFonts;
+struct EditText;
 
 class Avm2Runtime final : public ScriptMachine, private TimelineHooks {
 public:
@@ -92,6 +94,9 @@ public:
     // An object a script made of a class linked to a sprite symbol gets the symbol's timeline,
     // its first frame placed at once (its own until a container shows it).
     void bindSymbol(avm2::Object* o);
+    // The fonts text fields are measured with, and what a text field a script makes starts as.
+    TextFonts& textFonts();
+    const EditText& scriptFieldDefinition();
 
 private:
     void clipCreated(TimelineInstance& clip) override;
@@ -143,6 +148,8 @@ private:
     bool m_stopped = false; // the budget ran out: no script runs again
     std::uint64_t m_budget = 0;
     SoundMixer* m_mixer = nullptr;
+    std::unique_ptr<TextFonts> m_textFonts;
+    std::unique_ptr<EditText> m_fieldDefinition;
     // The timelines of sprites scripts made (bindSymbol), kept to the end; last, so that they
     // go first and tell the runtime while it is whole.
     std::size_t m_freeSprites = 0;

@@ -1,10 +1,12 @@
 // Objects a script makes of a class the movie links to a symbol: a sprite's get the symbol's
-// timeline, as a placed instance of the symbol would.
+// timeline, as a placed instance of the symbol would. And what the text fields scripts make
+// start from.
 
 #include "engine/avm2/Avm2Runtime.h"
 
 #include "engine/definitions/Movie.h"
 #include "engine/display/Timeline.h"
+#include "engine/text/TextFonts.h"
 
 namespace kinovex::flash {
 
@@ -47,6 +49,25 @@ void Avm2Runtime::bindSymbol(Object* o) {
     m_order.push_back(&c);
     c.start();
     syncTimelineObjects(o);
+}
+
+TextFonts& Avm2Runtime::textFonts() {
+    if (!m_textFonts) {
+        m_textFonts = std::make_unique<TextFonts>(m_movie);
+    }
+    return *m_textFonts;
+}
+
+// The player's new text field: dynamic text in 12-point Times New Roman, black, 100 pixels
+// square.
+const EditText& Avm2Runtime::scriptFieldDefinition() {
+    if (!m_fieldDefinition) {
+        m_fieldDefinition = std::make_unique<EditText>();
+        m_fieldDefinition->bounds = Rect{0, 2000, 0, 2000};
+        m_fieldDefinition->height = 240;
+        m_fieldDefinition->readOnly = true;
+    }
+    return *m_fieldDefinition;
 }
 
 } // namespace kinovex::flash

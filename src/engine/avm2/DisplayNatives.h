@@ -13,6 +13,7 @@ namespace kinovex::flash {
 
 class Avm2Runtime;
 struct DisplayObject;
+class TextField;
 
 namespace display_natives {
 
@@ -54,6 +55,9 @@ void setScaleRotation(Object* o, const avm2::ScaleRotation& sr);
 // zero when it shows nothing).
 Rect localBoxOf(Object* o);
 
+// DisplayObject's constructor: the object's "instanceN" name, and what a linked symbol shows.
+Value doInit(Machine& vm, Value s, Args);
+
 // DisplayObject's getters the stage keeps, and the natives of fixed answers.
 Value doName(Machine& vm, Value s, Args);
 Value doX(Machine& vm, Value s, Args);
@@ -78,11 +82,18 @@ ClassInfo* installStageClass(Machine& m, ClassInfo* container);
 void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher);
 // DisplayObject's width and height.
 void installSizeProperties(Machine& m, ClassInfo* display);
+// DisplayObject's mask and opaqueBackground.
+void installLookProperties(Machine& m, ClassInfo* display);
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.
 void installInteractiveProperties(Machine& m, ClassInfo* interactive);
 void installSimpleButtonClass(Machine& m, ClassInfo* interactive);
+void installTextFormatClass(Machine& m);
+void installTextFieldClass(Machine& m, ClassInfo* interactive);
+void installTextFieldFormats(Machine& m, ClassInfo* textField);
+// The field a TextField object speaks for.
+TextField& textFieldOf(Machine& vm, const Value& s);
 
 } // namespace display_natives
 

@@ -18,8 +18,6 @@ namespace kinovex::flash::display_natives {
 
 // ---- display objects ----
 
-namespace {
-
 // Display objects are numbered as they are made, the main timeline left out: "instanceN" is
 // the name of one nobody named.
 Value doInit(Machine& vm, Value s, Args) {
@@ -30,6 +28,9 @@ Value doInit(Machine& vm, Value s, Args) {
     host(vm).bindSymbol(o);
     return Value();
 }
+
+namespace {
+
 Value doSetName(Machine& vm, Value s, Args args) {
     setHidden(self(vm, s), "name", vm.str(vm.toString(avm2::arg(args, 0))));
     return Value();
@@ -471,6 +472,16 @@ Value containerSetMouseChildren(Machine& vm, Value s, Args args) {
 
 } // namespace
 
+namespace {
+
+// Only the timeline makes these.
+Value notMadeByScripts(Machine& vm, Value s, Args) {
+    vm.throwError("ArgumentError", 2012,
+                  self(vm, s)->cls->name + "$ class cannot be instantiated.");
+}
+
+} // namespace
+
 // DisplayObject and the classes beneath it up to MovieClip; the container class is returned.
 ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     ClassInfo* display =
@@ -491,7 +502,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "mouseX", doZero);
     m.defineGetter(display, "mouseY", doZero);
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
-    m.defineGetter(display, "mask", doNull, doIgnore);
+    installLookProperties(m, display);
     m.defineMethod(display, "hitTestPoint", hitTestPoint, 2);
     m.defineMethod(display, "hitTestObject", hitTestObject, 1);
     ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);
@@ -514,9 +525,10 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
     m.defineGetter(container, "mouseChildren", containerMouseChildren, containerSetMouseChildren);
     ClassInfo* shape = m.defineNativeClass("flash.display", "Shape", display);
-    m.defineNativeClass("flash.display", "MorphShape", display);
-    m.defineNativeClass("flash.text", "StaticText", display);
-    m.defineNativeClass("flash.text", "TextField", interactive);
+    m.defineNativeClass("flash.display", "MorphShape", display)->nativeInit = notMadeByScripts;
+    m.defineNativeClass("flash.text", "StaticText", display)->nativeInit = notMadeByScripts;
+    installTextFieldClass(m, interactive);
+    installTextFormatClass(m);
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
     installGraphicsClass(m, shape, sprite);

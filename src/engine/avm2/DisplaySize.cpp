@@ -5,6 +5,7 @@
 
 #include "engine/display/Bounds.h"
 #include "engine/display/ScriptDrawing.h"
+#include "engine/display/TextField.h"
 #include "engine/display/Timeline.h"
 
 #include <cmath>
@@ -33,6 +34,9 @@ void boundsInto(Object* o, Rect& out, bool& any, int nesting) {
         if (const std::optional<Rect> r = contentBounds(*d)) {
             unite(out, *r, any);
         }
+    }
+    if (o->textField) {
+        unite(out, o->textField->box(), any);
     }
     if (o->drawing && !o->drawing->empty()) {
         unite(out, o->drawing->bounds(), any);

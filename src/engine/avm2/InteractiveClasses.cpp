@@ -48,9 +48,7 @@ Value lookArg(Machine& vm, const Value& v) {
 // new SimpleButton(upState, overState, downState, hitTestState)
 Value sbInit(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
-    if (hidden(o, "instance").isUndefined()) {
-        setHidden(o, "instance", vm.str(host(vm).nextInstanceName()));
-    }
+    doInit(vm, s, {});
     for (std::size_t i = 0; i < 4; ++i) {
         setHidden(o, kStates[i], lookArg(vm, avm2::arg(args, i)));
     }

@@ -16,6 +16,7 @@
 namespace kinovex::flash {
 class TimelineInstance;
 class ScriptDrawing;
+class TextField;
 } // namespace kinovex::flash
 
 namespace kinovex::flash::avm2 {
@@ -180,6 +181,8 @@ struct Object : Cell {
     std::uint64_t clipId = 0;
     // Display objects a script made: what their graphics drew (clips keep theirs on the clip).
     std::shared_ptr<ScriptDrawing> drawing;
+    // Text fields a script made: the field.
+    std::shared_ptr<TextField> textField;
     // Event targets: listeners by event type.
     struct Listener {
         Object* fn;

@@ -196,8 +196,9 @@ const TextLayout& TextField::layout(TextFonts& fonts) {
             c = c == U'\n' ? c : U'*';
         }
     }
-    m_embedded =
-        m_def->useOutlines && own != nullptr && !own->glyphs.empty() && !own->codes.empty();
+    m_embedded = m_embedFonts ? *m_embedFonts
+                              : m_def->useOutlines && own != nullptr && !own->glyphs.empty() &&
+                                    !own->codes.empty();
     const bool embedded = m_embedded;
     LayoutOptions options;
     options.width = std::max(m_bounds.width() - 2 * kGutter, 0.0);
@@ -215,6 +216,15 @@ const TextLayout& TextField::layout(TextFonts& fonts) {
     }
     m_layoutValid = true;
     return m_layout;
+}
+
+bool TextField::embedFonts() const {
+    return m_embedFonts.value_or(m_def->useOutlines);
+}
+
+void TextField::setEmbedFonts(bool on) {
+    m_embedFonts = on;
+    changed();
 }
 
 Rect TextField::bounds(TextFonts& fonts) {

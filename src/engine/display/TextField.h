@@ -116,6 +116,10 @@ public:
     // choice made for it.
     const TextLayout& layout(TextFonts& fonts);
     bool usesEmbeddedFonts() const { return m_embedded; }
+    // Whether the field draws with the movie's embedded fonts: as its definition says, until a
+    // script says otherwise (then a font is found by the name the format gives).
+    bool embedFonts() const;
+    void setEmbedFonts(bool on);
     const StyledText& content() const { return m_content; }
 
 private:
@@ -131,6 +135,7 @@ private:
     StyledText m_content;
     bool m_html = false;
     bool m_embedded = false;
+    std::optional<bool> m_embedFonts; // set by a script
     std::string m_variable;
     std::optional<std::string> m_shownValue;
     bool m_variableSeen = false;

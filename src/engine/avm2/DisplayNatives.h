@@ -8,12 +8,14 @@
 #include "engine/avm2/Machine.h"
 
 #include <cstdint>
+#include <optional>
 
 namespace kinovex::flash {
 
 class Avm2Runtime;
 struct DisplayObject;
 class TextField;
+struct Filter;
 
 namespace display_natives {
 
@@ -84,6 +86,13 @@ void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher);
 void installSizeProperties(Machine& m, ClassInfo* display);
 // DisplayObject's mask and opaqueBackground.
 void installLookProperties(Machine& m, ClassInfo* display);
+// The filter classes (BitmapFilter is returned), and DisplayObject's filters.
+ClassInfo* installFilterClasses(Machine& m);
+void installFiltersProperty(Machine& m, ClassInfo* display);
+// A filter as scripts see it (null for a kind they get no object of), and a filter object as
+// the display layer draws it.
+Value scriptFilter(Machine& vm, const Filter& f);
+std::optional<Filter> displayFilter(Machine& vm, Object* o);
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.

@@ -1,0 +1,219 @@
+// flash.filters: BitmapFilter and the blur, glow and drop shadow filters, and DisplayObject's
+// filters. A placed object's filters are its placement's, so what a script sets is drawn; the
+// filters a script reads are copies.
+
+#include "engine/avm2/DisplayNatives.h"
+
+#include "engine/display/Timeline.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace kinovex::flash::display_natives {
+
+namespace {
+
+// How a setting keeps what a script gives it.
+enum class Keep { Blur, Quality, Unit, Strength, Color, Switch, Number };
+
+struct Setting {
+    const char* name;
+    Keep keep;
+    double byDefault;
+};
+
+struct FilterClass {
+    const char* name;
+    Filter::Type type;
+    std::vector<Setting> settings; // in the constructor's order
+};
+
+const FilterClass kClasses[] = {
+    {"BlurFilter",
+     Filter::Type::Blur,
+     {{"blurX", Keep::Blur, 4}, {"blurY", Keep::Blur, 4}, {"quality", Keep::Quality, 1}}},
+    {"GlowFilter",
+     Filter::Type::Glow,
+     {{"color", Keep::Color, 0xFF0000},
+      {"alpha", Keep::Unit, 1},
+      {"blurX", Keep::Blur, 6},
+      {"blurY", Keep::Blur, 6},
+      {"strength", Keep::Strength, 2},
+      {"quality", Keep::Quality, 1},
+      {"inner", Keep::Switch, 0},
+      {"knockout", Keep::Switch, 0}}},
+    {"DropShadowFilter",
+     Filter::Type::DropShadow,
+     {{"distance", Keep::Number, 4},
+      {"angle", Keep::Number, 45},
+      {"color", Keep::Color, 0},
+      {"alpha", Keep::Unit, 1},
+      {"blurX", Keep::Blur, 4},
+      {"blurY", Keep::Blur, 4},
+      {"strength", Keep::Strength, 1},
+      {"quality", Keep::Quality, 1},
+      {"inner", Keep::Switch, 0},
+      {"knockout", Keep::Switch, 0},
+      {"hideObject", Keep::Switch, 0}}},
+};
+
+Value kept(Machine& vm, Keep keep, const Value& v) {
+    switch (keep) {
+    case Keep::Blur:
+        return Value::number(std::clamp(vm.toNumber(v), 0.0, 255.0));
+    case Keep::Quality:
+        return Value::integer(std::clamp(vm.toInt(v), 0, 15));
+    case Keep::Unit:
+        return Value::number(std::clamp(vm.toNumber(v), 0.0, 1.0));
+    case Keep::Strength:
+        return Value::number(std::clamp(vm.toNumber(v), 0.0, 255.0));
+    case Keep::Color:
+        return Value::number(vm.toUint(v) & 0xFFFFFF);
+    case Keep::Switch:
+        return Value::boolean(Machine::toBoolean(v));
+    case Keep::Number:
+        return Value::number(vm.toNumber(v));
+    }
+    return v;
+}
+
+const FilterClass& classOf(Machine& vm, Object* o) {
+    for (const ClassInfo* c = o->cls; c != nullptr; c = c->super) {
+        for (const FilterClass& fc : kClasses) {
+            if (c->file == nullptr && c->name == fc.name) {
+                return fc;
+            }
+        }
+    }
+    vm.throwError("ArgumentError", 2012, "BitmapFilter$ class cannot be instantiated.");
+}
+
+template <std::size_t cls> Value filterInit(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const auto& settings = kClasses[cls].settings;
+    for (std::size_t i = 0; i < settings.size(); ++i) {
+        const Value given = i < args.size() && !args[i].isUndefined()
+                                ? args[i]
+                                : Value::number(settings[i].byDefault);
+        setHidden(o, settings[i].name, kept(vm, settings[i].keep, given));
+    }
+    return Value();
+}
+
+template <std::size_t cls, std::size_t i> Value filterGet(Machine& vm, Value s, Args) {
+    return hidden(self(vm, s), kClasses[cls].settings[i].name);
+}
+template <std::size_t cls, std::size_t i> Value filterSet(Machine& vm, Value s, Args args) {
+    const Setting& setting = kClasses[cls].settings[i];
+    setHidden(self(vm, s), setting.name, kept(vm, setting.keep, avm2::arg(args, 0)));
+    return Value();
+}
+
+Value filterClone(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    const FilterClass& fc = classOf(vm, o);
+    std::vector<Value> a;
+    for (const Setting& setting : fc.settings) {
+        a.push_back(hidden(o, setting.name));
+    }
+    return Value::obj(vm.constructClass(vm.builtin(std::string("flash.filters.") + fc.name),
+                                        Args(a.data(), a.size())));
+}
+
+template <std::size_t cls, std::size_t... i>
+void defineSettings(Machine& m, ClassInfo* c, std::index_sequence<i...>) {
+    (m.defineGetter(c, kClasses[cls].settings[i].name, filterGet<cls, i>, filterSet<cls, i>), ...);
+}
+template <std::size_t cls, std::size_t count> void installFilter(Machine& m, ClassInfo* base) {
+    ClassInfo* c = m.defineNativeClass("flash.filters", kClasses[cls].name, base);
+    c->nativeInit = filterInit<cls>;
+    defineSettings<cls>(m, c, std::make_index_sequence<count>{});
+}
+
+double number(Machine& vm, Object* o, const char* name) {
+    return vm.toNumber(hidden(o, name));
+}
+Rgba colorOf(Machine& vm, Object* o) {
+    const std::uint32_t c = vm.toUint(hidden(o, "color"));
+    return Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                static_cast<std::uint8_t>(c),
+                static_cast<std::uint8_t>(std::lround(number(vm, o, "alpha") * 255))};
+}
+
+} // namespace
+
+Value scriptFilter(Machine& vm, const Filter& f) {
+    const double rgb =
+        (std::uint32_t{f.color.r} << 16) | (std::uint32_t{f.color.g} << 8) | f.color.b;
+    const Value alpha = Value::number(f.color.a / 255.0);
+    const Value blurX = Value::number(f.blurX), blurY = Value::number(f.blurY);
+    const Value strength = Value::number(f.strength), passes = Value::integer(f.passes);
+    std::vector<Value> a;
+    std::size_t cls = 0;
+    switch (f.type) {
+    case Filter::Type::Blur:
+        a = {blurX, blurY, passes};
+        break;
+    case Filter::Type::Glow:
+        cls = 1;
+        a = {Value::number(rgb),
+             alpha,
+             blurX,
+             blurY,
+             strength,
+             passes,
+             Value::boolean(f.inner),
+             Value::boolean(f.knockout)};
+        break;
+    case Filter::Type::DropShadow:
+        cls = 2;
+        a = {Value::number(f.distance),
+             Value::number(f.angle * 180 / std::numbers::pi),
+             Value::number(rgb),
+             alpha,
+             blurX,
+             blurY,
+             strength,
+             passes,
+             Value::boolean(f.inner),
+             Value::boolean(f.knockout),
+             Value::boolean(!f.compositeSource)};
+        break;
+    default:
+        return Value::null();
+    }
+    return Value::obj(vm.constructClass(
+        vm.builtin(std::string("flash.filters.") + kClasses[cls].name), Args(a.data(), a.size())));
+}
+
+std::optional<Filter> displayFilter(Machine& vm, Object* o) {
+    Filter f;
+    f.type = classOf(vm, o).type;
+    f.blurX = number(vm, o, "blurX");
+    f.blurY = number(vm, o, "blurY");
+    f.passes = vm.toInt(hidden(o, "quality"));
+    if (f.type != Filter::Type::Blur) {
+        f.color = colorOf(vm, o);
+        f.strength = number(vm, o, "strength");
+        f.inner = Machine::toBoolean(hidden(o, "inner"));
+        f.knockout = Machine::toBoolean(hidden(o, "knockout"));
+    }
+    if (f.type == Filter::Type::DropShadow) {
+        f.distance = number(vm, o, "distance");
+        f.angle = number(vm, o, "angle") * std::numbers::pi / 180;
+        f.compositeSource = !Machine::toBoolean(hidden(o, "hideObject"));
+    }
+    return f;
+}
+
+ClassInfo* installFilterClasses(Machine& m) {
+    ClassInfo* base = m.defineNativeClass("flash.filters", "BitmapFilter", m.objectClass);
+    m.defineMethod(base, "clone", filterClone);
+    installFilter<0, 3>(m, base);
+    installFilter<1, 8>(m, base);
+    installFilter<2, 11>(m, base);
+    return base;
+}
+
+} // namespace kinovex::flash::display_natives

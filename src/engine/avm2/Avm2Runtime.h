@@ -22,6 +22,7 @@ class HitTester;
 class Movie;
 class SoundMixer;
 class TextFonts;
+struct Character;
 struct EditText;
 
 class Avm2Runtime final : public ScriptMachine, private TimelineHooks {
@@ -94,6 +95,9 @@ public:
     // An object a script made of a class linked to a sprite symbol gets the symbol's timeline,
     // its first frame placed at once (its own until a container shows it).
     void bindSymbol(avm2::Object* o);
+    // The symbol the movie links to the class, or to the nearest of its script bases; null
+    // for none.
+    const Character* linkedSymbol(const avm2::ClassInfo* cls) const;
     // The fonts text fields are measured with, and what a text field a script makes starts as.
     TextFonts& textFonts();
     const EditText& scriptFieldDefinition();

@@ -13,10 +13,8 @@ namespace kinovex::flash {
 using avm2::ClassInfo;
 using avm2::Object;
 
-namespace {
-
-// The symbol linked to the class, or to the nearest of its script bases that has one.
-const Character* linkedSymbol(const Movie& movie, const ClassInfo* cls) {
+const Character* Avm2Runtime::linkedSymbol(const ClassInfo* cls) const {
+    const Movie& movie = m_movie;
     for (; cls != nullptr && cls->file != nullptr; cls = cls->super) {
         const std::string name =
             cls->ns == nullptr || cls->ns->uri.empty() ? cls->name : cls->ns->uri + "." + cls->name;
@@ -29,13 +27,11 @@ const Character* linkedSymbol(const Movie& movie, const ClassInfo* cls) {
     return nullptr;
 }
 
-} // namespace
-
 void Avm2Runtime::bindSymbol(Object* o) {
     if (o->clip != nullptr || !m_started) {
         return;
     }
-    const Character* symbol = linkedSymbol(m_movie, o->cls);
+    const Character* symbol = linkedSymbol(o->cls);
     if (symbol == nullptr || symbol->kind != Character::Kind::Sprite) {
         return;
     }

@@ -93,6 +93,11 @@ void installFiltersProperty(Machine& m, ClassInfo* display);
 // the display layer draws it.
 Value scriptFilter(Machine& vm, const Filter& f);
 std::optional<Filter> displayFilter(Machine& vm, Object* o);
+// BitmapData and Bitmap.
+ClassInfo* installBitmapDataClass(Machine& m);
+void installBitmapClass(Machine& m, ClassInfo* display);
+// A BitmapData of the pixels of the bitmap symbol `linked`'s class is linked to; null for none.
+Value symbolBitmapData(Machine& vm, Object* linked);
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.

@@ -504,6 +504,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
     installLookProperties(m, display);
     installFiltersProperty(m, display);
+    installBitmapClass(m, display);
     m.defineMethod(display, "hitTestPoint", hitTestPoint, 2);
     m.defineMethod(display, "hitTestObject", hitTestObject, 1);
     ClassInfo* interactive = m.defineNativeClass("flash.display", "InteractiveObject", display);

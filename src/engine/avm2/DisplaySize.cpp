@@ -3,6 +3,8 @@
 
 #include "engine/avm2/DisplayNatives.h"
 
+#include "engine/avm2/BitmapPixels.h"
+
 #include "engine/display/Bounds.h"
 #include "engine/display/ScriptDrawing.h"
 #include "engine/display/TextField.h"
@@ -34,6 +36,9 @@ void boundsInto(Object* o, Rect& out, bool& any, int nesting) {
         if (const std::optional<Rect> r = contentBounds(*d)) {
             unite(out, *r, any);
         }
+    }
+    if (const Value data = hidden(o, "bitmapData"); data.isObject() && data.o->pixels) {
+        unite(out, Rect{0, data.o->pixels->width * 20, 0, data.o->pixels->height * 20}, any);
     }
     if (o->textField) {
         unite(out, o->textField->box(), any);

@@ -24,6 +24,7 @@ namespace kinovex::flash::avm2 {
 class Machine;
 struct ClassInfo;
 struct XmlInfo;
+struct BitmapPixels;
 
 struct Cell {
     virtual ~Cell() = default;
@@ -183,6 +184,8 @@ struct Object : Cell {
     std::shared_ptr<ScriptDrawing> drawing;
     // Text fields a script made: the field.
     std::shared_ptr<TextField> textField;
+    // BitmapData: its pixels (null once disposed).
+    std::shared_ptr<BitmapPixels> pixels;
     // Event targets: listeners by event type.
     struct Listener {
         Object* fn;

@@ -59,8 +59,40 @@ template <int state> Value sbState(Machine& vm, Value s, Args) {
     const Value v = hidden(self(vm, s), kStates[state]);
     return v.isUndefined() ? Value::null() : v;
 }
+// Tells `o` alone of `type`.
+void tell(Machine& vm, Object* o, const char* type) {
+    Value a[1] = {vm.str(type)};
+    host(vm).dispatch(o, vm.constructClass(vm.builtin("flash.events.Event"), Args(a, 1)));
+}
+
+// The up look is what the button shows: a new one joins the button as its child, and goes
+// round a frame (frameConstructed, exitFrame) at once; the one it replaces leaves.
+void showLook(Machine& vm, Object* button, const Value& old, const Value& look) {
+    if (old.isObject() && old.o->parentObj == button) {
+        host(vm).dispatchRemoved(old.o);
+        old.o->parentObj = nullptr;
+    }
+    if (!look.isObject()) {
+        return;
+    }
+    if (look.o->parentObj != nullptr) {
+        host(vm).dispatchRemoved(look.o);
+        detach(look.o);
+    }
+    look.o->parentObj = button;
+    host(vm).dispatchAdded(look.o);
+    tell(vm, look.o, "frameConstructed");
+    tell(vm, look.o, "exitFrame");
+}
+
 template <int state> Value sbSetState(Machine& vm, Value s, Args args) {
-    setHidden(self(vm, s), kStates[state], lookArg(vm, avm2::arg(args, 0)));
+    Object* o = self(vm, s);
+    const Value old = hidden(o, kStates[state]);
+    const Value look = lookArg(vm, avm2::arg(args, 0));
+    setHidden(o, kStates[state], look);
+    if (state == 0) {
+        showLook(vm, o, old, look);
+    }
     return Value();
 }
 

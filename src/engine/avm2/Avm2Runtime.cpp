@@ -59,6 +59,9 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
         out.push_back(m_rootObject);
         out.push_back(m_loaderInfo);
         out.insert(out.end(), m_listening.begin(), m_listening.end());
+        for (const auto& load : m_loads) {
+            out.push_back(load.first);
+        }
         for (const auto& [key, obj] : m_timelineObjects) {
             out.push_back(obj);
         }
@@ -495,6 +498,8 @@ void Avm2Runtime::finishFrame() {
         runFrameScripts();
         broadcast("exitFrame");
     }
+    // What Loaders asked for this frame arrives between it and the next.
+    finishLoads();
     m_vm->collectGarbage();
 }
 

@@ -9,6 +9,7 @@
 #include "engine/definitions/AbcBlocks.h"
 #include "engine/display/ScriptMachine.h"
 #include "engine/swf/Log.h"
+#include "engine/swf/MovieFolder.h"
 
 #include <map>
 #include <memory>
@@ -22,6 +23,7 @@ class HitTester;
 class Movie;
 class SoundMixer;
 class TextFonts;
+struct DecodedImage;
 struct Character;
 struct EditText;
 
@@ -38,7 +40,7 @@ public:
     void finishFrame() override;
     bool quitRequested() const override { return false; }
     std::optional<double> nextTimerDueMs() const override { return m_timers.nextDue(); }
-    void setMovieFolder(std::string) override {}
+    void setMovieFolder(std::string folder) override;
     std::size_t loadsPending() const override { return 0; }
     ButtonScripts buttonScripts() override { return {}; }
     void mouseMove(double, double) override {}
@@ -98,6 +100,9 @@ public:
     // The symbol the movie links to the class, or to the nearest of its script bases; null
     // for none.
     const Character* linkedSymbol(const avm2::ClassInfo* cls) const;
+    // A Loader's load of the file `url` names beside the movie, for its LoaderInfo `info`:
+    // done before the next frame, with its events.
+    void queueLoad(avm2::Object* info, std::string url);
     // The fonts text fields are measured with, and what a text field a script makes starts as.
     TextFonts& textFonts();
     const EditText& scriptFieldDefinition();
@@ -152,6 +157,10 @@ private:
     bool m_stopped = false; // the budget ran out: no script runs again
     std::uint64_t m_budget = 0;
     SoundMixer* m_mixer = nullptr;
+    MovieFolder m_folder;
+    std::vector<std::pair<avm2::Object*, std::string>> m_loads; // queued by queueLoad
+    void finishLoads();
+    void showImage(avm2::Object* info, DecodedImage& image);
     std::unique_ptr<TextFonts> m_textFonts;
     std::unique_ptr<EditText> m_fieldDefinition;
     // The timelines of sprites scripts made (bindSymbol), kept to the end; last, so that they

@@ -98,6 +98,8 @@ ClassInfo* installBitmapDataClass(Machine& m);
 void installBitmapClass(Machine& m, ClassInfo* display);
 // A BitmapData of the pixels of the bitmap symbol `linked`'s class is linked to; null for none.
 Value symbolBitmapData(Machine& vm, Object* linked);
+// Loader, URLRequest and ProgressEvent.
+void installLoaderClasses(Machine& m, ClassInfo* container);
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.

@@ -535,6 +535,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
     installGraphicsClass(m, shape, sprite);
     installMovieClipClasses(m, sprite, dispatcher);
+    installLoaderClasses(m, container);
     return container;
 }
 

@@ -117,20 +117,72 @@ ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
     return stage;
 }
 
+namespace {
+
+// A LoaderInfo other than the movie's answers from what its load has filled in: until then,
+// the answers a loaded file gives are refused, the others are empty.
+Value loadedField(Machine& vm, const Value& s, const char* field, bool refused) {
+    const Value v = hidden(self(vm, s), field);
+    if (!v.isUndefined()) {
+        return v;
+    }
+    if (refused) {
+        vm.throwError("Error", 2099,
+                      "The loading object is not sufficiently loaded to provide this information.");
+    }
+    return Value::null();
+}
+template <avm2::NativeFn ofMovie, const char* field, bool refused>
+Value liGet(Machine& vm, Value s, Args args) {
+    if (self(vm, s) == host(vm).loaderInfo()) {
+        return ofMovie(vm, s, args);
+    }
+    return loadedField(vm, s, field, refused);
+}
+
+constexpr char kBytesLoaded[] = "bytesLoaded";
+constexpr char kBytesTotal[] = "bytesTotal";
+constexpr char kContent[] = "content";
+constexpr char kContentType[] = "contentType";
+constexpr char kVersion[] = "actionScriptVersion";
+constexpr char kFrameRate[] = "frameRate";
+constexpr char kWidth[] = "width";
+constexpr char kHeight[] = "height";
+constexpr char kSwfVersion[] = "swfVersion";
+constexpr char kChildAllows[] = "childAllowsParent";
+constexpr char kParentAllows[] = "parentAllowsChild";
+constexpr char kSameDomain[] = "sameDomain";
+constexpr char kLoader[] = "loader";
+constexpr char kUrl[] = "url";
+
+Value liBytesNone(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "bytesTotal");
+    return v.isUndefined() ? Value::integer(0) : v;
+}
+template <const char* field> Value liCount(Machine& vm, Value s, Args args) {
+    if (self(vm, s) == host(vm).loaderInfo()) {
+        return liBytes(vm, s, args);
+    }
+    const Value v = hidden(s.o, field);
+    return v.isUndefined() ? liBytesNone(vm, s, args) : v;
+}
+} // namespace
+
 void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher) {
     ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
-    m.defineGetter(loaderInfo, "bytesLoaded", liBytes);
-    m.defineGetter(loaderInfo, "bytesTotal", liBytes);
-    m.defineGetter(loaderInfo, "content", liContent);
-    m.defineGetter(loaderInfo, "contentType", liContentType);
-    m.defineGetter(loaderInfo, "actionScriptVersion", liActionScriptVersion);
-    m.defineGetter(loaderInfo, "frameRate", liFrameRate);
-    m.defineGetter(loaderInfo, "width", liWidth);
-    m.defineGetter(loaderInfo, "height", liHeight);
-    m.defineGetter(loaderInfo, "swfVersion", liSwfVersion);
-    m.defineGetter(loaderInfo, "childAllowsParent", doTrue);
-    m.defineGetter(loaderInfo, "parentAllowsChild", doTrue);
-    m.defineGetter(loaderInfo, "loader", doNull);
+    m.defineGetter(loaderInfo, "bytesLoaded", liCount<kBytesLoaded>);
+    m.defineGetter(loaderInfo, "bytesTotal", liCount<kBytesTotal>);
+    m.defineGetter(loaderInfo, "content", liGet<liContent, kContent, false>);
+    m.defineGetter(loaderInfo, "contentType", liGet<liContentType, kContentType, false>);
+    m.defineGetter(loaderInfo, "actionScriptVersion", liGet<liActionScriptVersion, kVersion, true>);
+    m.defineGetter(loaderInfo, "frameRate", liGet<liFrameRate, kFrameRate, true>);
+    m.defineGetter(loaderInfo, "width", liGet<liWidth, kWidth, true>);
+    m.defineGetter(loaderInfo, "height", liGet<liHeight, kHeight, true>);
+    m.defineGetter(loaderInfo, "swfVersion", liGet<liSwfVersion, kSwfVersion, true>);
+    m.defineGetter(loaderInfo, "childAllowsParent", liGet<doTrue, kChildAllows, true>);
+    m.defineGetter(loaderInfo, "parentAllowsChild", liGet<doTrue, kParentAllows, true>);
+    m.defineGetter(loaderInfo, "sameDomain", liGet<doTrue, kSameDomain, true>);
+    m.defineGetter(loaderInfo, "loader", liGet<doNull, kLoader, false>);
 }
 
 } // namespace kinovex::flash::display_natives

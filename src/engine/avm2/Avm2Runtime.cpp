@@ -223,6 +223,8 @@ const char* timelineObjectClass(Character::Kind kind) {
         return "flash.text.StaticText";
     case Character::Kind::EditText:
         return "flash.text.TextField";
+    case Character::Kind::Button:
+        return "flash.display.SimpleButton";
     default:
         return nullptr;
     }
@@ -275,7 +277,12 @@ void Avm2Runtime::syncTimelineObjects(Object* o) {
                 }
             });
         }
-        setHidden(made, "instance", m_vm->str(nextInstanceName()));
+        if (entry.name.empty()) {
+            setHidden(made, "instance", m_vm->str(nextInstanceName()));
+        }
+        if (entry.character->kind == Character::Kind::Button) {
+            buildButtonLooks(made, *static_cast<const Button*>(entry.character));
+        }
         const auto placedDepth = depth; // clang 14 cannot capture a structured binding
         auto at = std::find_if(o->children.begin(), o->children.end(),
                                [&](Object* child) { return timelineDepth(child) > placedDepth; });

@@ -24,6 +24,9 @@ class Movie;
 class SoundMixer;
 class TextFonts;
 struct DecodedImage;
+struct Sprite;
+struct Button;
+struct ButtonRecord;
 struct Character;
 struct EditText;
 
@@ -161,6 +164,11 @@ private:
     std::vector<std::pair<avm2::Object*, std::string>> m_loads; // queued by queueLoad
     void finishLoads();
     void showImage(avm2::Object* info, DecodedImage& image);
+    // A script object of class `cls` for a sprite no timeline holds, with its own timeline.
+    avm2::Object* freeClip(const Sprite& def, avm2::ClassInfo* cls);
+    avm2::Object* buttonRecordObject(const ButtonRecord& record);
+    // Makes the four looks of a button the timeline placed.
+    void buildButtonLooks(avm2::Object* button, const Button& def);
     std::unique_ptr<TextFonts> m_textFonts;
     std::unique_ptr<EditText> m_fieldDefinition;
     // The timelines of sprites scripts made (bindSymbol), kept to the end; last, so that they

@@ -30,6 +30,9 @@ std::string contentTypeOf(const std::string& bytes) {
     if (bytes.rfind("GIF8", 0) == 0) {
         return "image/gif";
     }
+    if (bytes.rfind("II\xBC", 0) == 0) {
+        return "image/jpegxr";
+    }
     if (bytes.size() >= 3 &&
         (bytes.rfind("FWS", 0) == 0 || bytes.rfind("CWS", 0) == 0 || bytes.rfind("ZWS", 0) == 0)) {
         return "application/x-shockwave-flash";

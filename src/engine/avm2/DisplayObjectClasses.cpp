@@ -18,11 +18,14 @@ namespace kinovex::flash::display_natives {
 
 // ---- display objects ----
 
-// Display objects are numbered as they are made, the main timeline left out: "instanceN" is
-// the name of one nobody named.
+// Display objects are numbered as they are made, the main timeline and those the timeline named
+// left out: "instanceN" is the name of one nobody named.
 Value doInit(Machine& vm, Value s, Args) {
     Object* o = self(vm, s);
-    if (hidden(o, "instance").isUndefined() && (o->clip == nullptr || o->clip != host(vm).root())) {
+    const bool named =
+        o->clip != nullptr && o->clip->owner() != nullptr && !o->clip->owner()->name.empty();
+    if (hidden(o, "instance").isUndefined() && !named &&
+        (o->clip == nullptr || o->clip != host(vm).root())) {
         setHidden(o, "instance", vm.str(host(vm).nextInstanceName()));
     }
     host(vm).bindSymbol(o);

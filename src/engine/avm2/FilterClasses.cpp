@@ -195,7 +195,8 @@ std::optional<Filter> displayFilter(Machine& vm, Object* o) {
     f.passes = vm.toInt(hidden(o, "quality"));
     if (f.type != Filter::Type::Blur) {
         f.color = colorOf(vm, o);
-        f.strength = number(vm, o, "strength");
+        // The object keeps its strength in 8.8 fixed point, as the file format does.
+        f.strength = std::floor(number(vm, o, "strength") * 256) / 256;
         f.inner = Machine::toBoolean(hidden(o, "inner"));
         f.knockout = Machine::toBoolean(hidden(o, "knockout"));
     }

@@ -15,12 +15,12 @@ namespace kinovex::flash::display_natives {
 namespace {
 
 // How a setting keeps what a script gives it.
-enum class Keep { Blur, Quality, Unit, Strength, Color, Switch, Number };
+enum class Keep { Blur, Quality, Unit, Strength, Color, Switch, Number, List, Kind };
 
 struct Setting {
     const char* name;
     Keep keep;
-    double byDefault;
+    double byDefault; // a List is null, a Kind "inner", by default
 };
 
 struct FilterClass {
@@ -56,7 +56,23 @@ const FilterClass kClasses[] = {
       {"inner", Keep::Switch, 0},
       {"knockout", Keep::Switch, 0},
       {"hideObject", Keep::Switch, 0}}},
+    {"GradientGlowFilter",
+     Filter::Type::GradientGlow,
+     {{"distance", Keep::Number, 4},
+      {"angle", Keep::Number, 45},
+      {"colors", Keep::List, 0},
+      {"alphas", Keep::List, 0},
+      {"ratios", Keep::List, 0},
+      {"blurX", Keep::Blur, 4},
+      {"blurY", Keep::Blur, 4},
+      {"strength", Keep::Strength, 1},
+      {"quality", Keep::Quality, 1},
+      {"type", Keep::Kind, 0},
+      {"knockout", Keep::Switch, 0}}},
 };
+
+// A gradient filter's type: where it draws.
+constexpr const char* kInner = "inner";
 
 Value kept(Machine& vm, Keep keep, const Value& v) {
     switch (keep) {
@@ -74,6 +90,19 @@ Value kept(Machine& vm, Keep keep, const Value& v) {
         return Value::boolean(Machine::toBoolean(v));
     case Keep::Number:
         return Value::number(vm.toNumber(v));
+    case Keep::List: {
+        if (v.isNullish()) {
+            return Value::null();
+        }
+        std::vector<Value> items;
+        const std::uint32_t n = vm.toUint(vm.get(v, "length"));
+        for (std::uint32_t i = 0; i < n; ++i) {
+            items.push_back(vm.get(v, std::to_string(i)));
+        }
+        return Value::obj(vm.newArray(std::move(items)));
+    }
+    case Keep::Kind:
+        return vm.str(v.isNullish() ? kInner : vm.toString(v));
     }
     return v;
 }
@@ -93,9 +122,11 @@ template <std::size_t cls> Value filterInit(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
     const auto& settings = kClasses[cls].settings;
     for (std::size_t i = 0; i < settings.size(); ++i) {
-        const Value given = i < args.size() && !args[i].isUndefined()
-                                ? args[i]
-                                : Value::number(settings[i].byDefault);
+        const bool gone = i >= args.size() || args[i].isUndefined();
+        const Value given = !gone                            ? args[i]
+                            : settings[i].keep == Keep::List ? Value::null()
+                            : settings[i].keep == Keep::Kind ? vm.str(kInner)
+                                                             : Value::number(settings[i].byDefault);
         setHidden(o, settings[i].name, kept(vm, settings[i].keep, given));
     }
     return Value();
@@ -141,6 +172,28 @@ Rgba colorOf(Machine& vm, Object* o) {
                 static_cast<std::uint8_t>(std::lround(number(vm, o, "alpha") * 255))};
 }
 
+// A gradient filter's stops (as many as its shortest list has) and where it draws.
+void gradientInto(Machine& vm, Object* o, Filter& f) {
+    const Value lists[3] = {hidden(o, "colors"), hidden(o, "alphas"), hidden(o, "ratios")};
+    std::size_t n = SIZE_MAX;
+    for (const Value& l : lists) {
+        n = std::min(n, l.isObject() ? l.o->elems.size() : 0);
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t c = vm.toUint(lists[0].o->elems[i]);
+        const double alpha = std::clamp(vm.toNumber(lists[1].o->elems[i]), 0.0, 1.0);
+        GradientStop stop;
+        stop.color =
+            Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
+                 static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(std::lround(alpha * 255))};
+        stop.ratio = static_cast<std::uint8_t>(std::clamp(vm.toInt(lists[2].o->elems[i]), 0, 255));
+        f.gradient.push_back(stop);
+    }
+    const std::string type = vm.toString(hidden(o, "type"));
+    f.inner = type == kInner;
+    f.onTop = type == "full";
+}
+
 } // namespace
 
 Value scriptFilter(Machine& vm, const Filter& f) {
@@ -166,6 +219,30 @@ Value scriptFilter(Machine& vm, const Filter& f) {
              Value::boolean(f.inner),
              Value::boolean(f.knockout)};
         break;
+    case Filter::Type::GradientGlow: {
+        cls = 3;
+        std::vector<Value> colors, alphas, ratios;
+        for (const GradientStop& stop : f.gradient) {
+            colors.push_back(Value::number((std::uint32_t{stop.color.r} << 16) |
+                                           (std::uint32_t{stop.color.g} << 8) | stop.color.b));
+            alphas.push_back(Value::number(stop.color.a / 255.0));
+            ratios.push_back(Value::integer(stop.ratio));
+        }
+        a = {Value::number(f.distance),
+             Value::number(f.angle * 180 / std::numbers::pi),
+             Value::obj(vm.newArray(std::move(colors))),
+             Value::obj(vm.newArray(std::move(alphas))),
+             Value::obj(vm.newArray(std::move(ratios))),
+             blurX,
+             blurY,
+             strength,
+             passes,
+             vm.str(f.onTop   ? "full"
+                    : f.inner ? kInner
+                              : "outer"),
+             Value::boolean(f.knockout)};
+        break;
+    }
     case Filter::Type::DropShadow:
         cls = 2;
         a = {Value::number(f.distance),
@@ -193,14 +270,19 @@ std::optional<Filter> displayFilter(Machine& vm, Object* o) {
     f.blurX = number(vm, o, "blurX");
     f.blurY = number(vm, o, "blurY");
     f.passes = vm.toInt(hidden(o, "quality"));
-    if (f.type != Filter::Type::Blur) {
+    if (f.type == Filter::Type::Glow || f.type == Filter::Type::DropShadow) {
         f.color = colorOf(vm, o);
+        f.inner = Machine::toBoolean(hidden(o, "inner"));
+    }
+    if (f.type != Filter::Type::Blur) {
         // The object keeps its strength in 8.8 fixed point, as the file format does.
         f.strength = std::floor(number(vm, o, "strength") * 256) / 256;
-        f.inner = Machine::toBoolean(hidden(o, "inner"));
         f.knockout = Machine::toBoolean(hidden(o, "knockout"));
     }
-    if (f.type == Filter::Type::DropShadow) {
+    if (f.type == Filter::Type::GradientGlow) {
+        gradientInto(vm, o, f);
+    }
+    if (f.type == Filter::Type::DropShadow || f.type == Filter::Type::GradientGlow) {
         f.distance = number(vm, o, "distance");
         f.angle = number(vm, o, "angle") * std::numbers::pi / 180;
         f.compositeSource = !Machine::toBoolean(hidden(o, "hideObject"));
@@ -214,6 +296,7 @@ ClassInfo* installFilterClasses(Machine& m) {
     installFilter<0, 3>(m, base);
     installFilter<1, 8>(m, base);
     installFilter<2, 11>(m, base);
+    installFilter<3, 11>(m, base);
     return base;
 }
 

@@ -69,6 +69,17 @@ const FilterClass kClasses[] = {
       {"quality", Keep::Quality, 1},
       {"type", Keep::Kind, 0},
       {"knockout", Keep::Switch, 0}}},
+    {"ConvolutionFilter",
+     Filter::Type::Convolution,
+     {{"matrixX", Keep::Number, 0},
+      {"matrixY", Keep::Number, 0},
+      {"matrix", Keep::List, 0},
+      {"divisor", Keep::Number, 1},
+      {"bias", Keep::Number, 0},
+      {"preserveAlpha", Keep::Switch, 1},
+      {"clamp", Keep::Switch, 1},
+      {"color", Keep::Color, 0},
+      {"alpha", Keep::Unit, 0}}},
 };
 
 // A gradient filter's type: where it draws.
@@ -243,6 +254,23 @@ Value scriptFilter(Machine& vm, const Filter& f) {
              Value::boolean(f.knockout)};
         break;
     }
+    case Filter::Type::Convolution: {
+        cls = 4;
+        std::vector<Value> matrix;
+        for (float v : f.matrix) {
+            matrix.push_back(Value::number(v));
+        }
+        a = {Value::integer(f.matrixX),
+             Value::integer(f.matrixY),
+             Value::obj(vm.newArray(std::move(matrix))),
+             Value::number(f.divisor),
+             Value::number(f.bias),
+             Value::boolean(f.preserveAlpha),
+             Value::boolean(f.clamp),
+             Value::number(rgb),
+             alpha};
+        break;
+    }
     case Filter::Type::DropShadow:
         cls = 2;
         a = {Value::number(f.distance),
@@ -264,9 +292,36 @@ Value scriptFilter(Machine& vm, const Filter& f) {
         vm.builtin(std::string("flash.filters.") + kClasses[cls].name), Args(a.data(), a.size())));
 }
 
+namespace {
+
+// A convolution's kernel, as many values as its size, missing ones 0; its numbers in single
+// precision, as the player keeps them.
+Filter convolutionOf(Machine& vm, Object* o) {
+    Filter f;
+    f.type = Filter::Type::Convolution;
+    f.matrixX = std::clamp(vm.toInt(hidden(o, "matrixX")), 0, 15);
+    f.matrixY = std::clamp(vm.toInt(hidden(o, "matrixY")), 0, 15);
+    const Value list = hidden(o, "matrix");
+    for (std::size_t i = 0; i < static_cast<std::size_t>(f.matrixX * f.matrixY); ++i) {
+        const bool given = list.isObject() && i < list.o->elems.size();
+        f.matrix.push_back(given ? static_cast<float>(vm.toNumber(list.o->elems[i])) : 0.0f);
+    }
+    f.divisor = static_cast<float>(number(vm, o, "divisor"));
+    f.bias = static_cast<float>(number(vm, o, "bias"));
+    f.preserveAlpha = Machine::toBoolean(hidden(o, "preserveAlpha"));
+    f.clamp = Machine::toBoolean(hidden(o, "clamp"));
+    f.color = colorOf(vm, o);
+    return f;
+}
+
+} // namespace
+
 std::optional<Filter> displayFilter(Machine& vm, Object* o) {
     Filter f;
     f.type = classOf(vm, o).type;
+    if (f.type == Filter::Type::Convolution) {
+        return convolutionOf(vm, o);
+    }
     f.blurX = number(vm, o, "blurX");
     f.blurY = number(vm, o, "blurY");
     f.passes = vm.toInt(hidden(o, "quality"));
@@ -297,6 +352,7 @@ ClassInfo* installFilterClasses(Machine& m) {
     installFilter<1, 8>(m, base);
     installFilter<2, 11>(m, base);
     installFilter<3, 11>(m, base);
+    installFilter<4, 9>(m, base);
     return base;
 }
 

@@ -162,6 +162,69 @@ Value gDrawRoundRect(Machine& vm, Value s, Args args) {
     return Value();
 }
 
+// The elements of an array a script gives (nothing for anything else).
+std::vector<Value> elementsOf(Machine& vm, const Value& v) {
+    std::vector<Value> out;
+    if (v.isObject()) {
+        const std::uint32_t n = vm.toUint(vm.get(v, "length"));
+        for (std::uint32_t i = 0; i < n; ++i) {
+            out.push_back(vm.get(v, std::to_string(i)));
+        }
+    }
+    return out;
+}
+
+// A gradient's matrix takes its square (819.2 pixels each way from its centre) to the
+// object's pixels; the drawing's is in twips. None given: the square as it is.
+Matrix gradientMatrix(Machine& vm, const Value& m) {
+    if (!m.isObject()) {
+        return Matrix{1, 0, 0, 1, 0, 0};
+    }
+    const auto n = [&](const char* name) { return vm.toNumber(vm.get(m, name)); };
+    return Matrix{n("a"), n("b"), n("c"), n("d"), n("tx") * 20, n("ty") * 20};
+}
+
+// beginGradientFill(type, colors, alphas, ratios, matrix, spreadMethod, interpolationMethod,
+// focalPointRatio): as many stops as the shortest list has (15 at most), ratios never going
+// back.
+Value gBeginGradientFill(Machine& vm, Value s, Args args) {
+    ScriptDrawing& d = drawing(vm, s);
+    const std::string type = vm.toString(avm2::arg(args, 0));
+    if (type != "linear" && type != "radial") {
+        vm.throwError("ArgumentError", 2008, "Parameter type must be one of the accepted values.");
+    }
+    const std::vector<Value> colors = elementsOf(vm, avm2::arg(args, 1));
+    const std::vector<Value> alphas = elementsOf(vm, avm2::arg(args, 2));
+    const std::vector<Value> ratios = elementsOf(vm, avm2::arg(args, 3));
+    const std::size_t count =
+        std::min({colors.size(), alphas.size(), ratios.size(), std::size_t{15}});
+    FillStyle fill;
+    fill.type = type == "linear" ? FillStyle::Type::Linear : FillStyle::Type::Radial;
+    fill.matrix = gradientMatrix(vm, avm2::arg(args, 4));
+    std::uint8_t last = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        const double r = vm.toNumber(ratios[i]);
+        last = std::max(last, static_cast<std::uint8_t>(
+                                  std::lround(std::isnan(r) ? 0 : std::clamp(r, 0.0, 255.0))));
+        Value c[2] = {colors[i], alphas[i]};
+        fill.gradient.stops.push_back(GradientStop{last, colorOf(vm, Args(c, 2), 0, 1)});
+    }
+    const std::string spread = args.size() > 5 ? vm.toString(args[5]) : "pad";
+    fill.gradient.spread = spread == "reflect"  ? SpreadMode::Reflect
+                           : spread == "repeat" ? SpreadMode::Repeat
+                                                : SpreadMode::Pad;
+    if (args.size() > 6 && vm.toString(args[6]) == "linearRGB") {
+        fill.gradient.interpolation = Interpolation::LinearRgb;
+    }
+    const double focal = args.size() > 7 ? vm.toNumber(args[7]) : 0;
+    if (fill.type == FillStyle::Type::Radial && focal != 0 && !std::isnan(focal)) {
+        fill.type = FillStyle::Type::Focal;
+        fill.gradient.focalPoint = std::clamp(focal, -1.0, 1.0);
+    }
+    d.beginFill(count > 0 ? std::optional<FillStyle>(fill) : std::nullopt);
+    return Value();
+}
+
 Value gNotMade(Machine& vm, Value, Args) {
     vm.throwError("ArgumentError", 2012, "Graphics$ class cannot be instantiated.");
 }
@@ -174,6 +237,7 @@ void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite) {
     graphics->nativeInit = gNotMade;
     m.defineMethod(graphics, "clear", gClear);
     m.defineMethod(graphics, "beginFill", gBeginFill, 2);
+    m.defineMethod(graphics, "beginGradientFill", gBeginGradientFill, 8);
     m.defineMethod(graphics, "endFill", gEndFill);
     m.defineMethod(graphics, "lineStyle", gLineStyle, 8);
     m.defineMethod(graphics, "moveTo", gMoveTo, 2);

@@ -1,10 +1,11 @@
-// The ActionScript 3 display sizes driven from here through the machine: the box around what
-// an object draws and what its children show under their own moves, and what setting a size
-// does to the scale.
+// The ActionScript 3 display sizes and drawings driven from here through the machine: the box
+// around what an object draws and what its children show under their own moves, what setting a
+// size does to the scale, and the gradients a script fills with.
 
 #include "SwfWriter.h"
 #include "engine/avm2/Avm2Runtime.h"
 #include "engine/definitions/Movie.h"
+#include "engine/display/ScriptDrawing.h"
 #include "engine/display/Timeline.h"
 
 #include <gtest/gtest.h>
@@ -101,6 +102,50 @@ TEST(Avm2DisplaySize, SizesCoverDrawingsAndChildren) {
         EXPECT_DOUBLE_EQ(run.number(parent, "width"), r.width);
         EXPECT_DOUBLE_EQ(run.number(parent, "height"), r.height);
         EXPECT_DOUBLE_EQ(run.number(parent, "scaleX"), r.scaleX);
+    }
+}
+
+TEST(Avm2DisplaySize, GradientFillsTakeTheStopsAllListsHave) {
+    struct Row {
+        std::vector<double> colors, alphas, ratios;
+        std::vector<int> stopRatios; // ratios never go back
+    };
+    const Row rows[] = {
+        {{0xFF0000, 0x0000FF}, {1, 1}, {0, 255}, {0, 255}},
+        {{0xFF0000, 0x0000FF, 0xFF}, {1, 0.5}, {0, 128, 255}, {0, 128}},
+        {{1, 2, 3}, {1, 1, 1}, {100, 50, 200}, {100, 100, 200}},
+    };
+    for (const Row& r : rows) {
+        Running run;
+        Machine& m = run.vm();
+        const auto array = [&](const std::vector<double>& v) {
+            std::vector<Value> items;
+            for (double x : v) {
+                items.push_back(Value::number(x));
+            }
+            return Value::obj(m.newArray(std::move(items)));
+        };
+        const Value root = Value::obj(run.rt->rootObject());
+        const Value g = m.get(root, "graphics");
+        run.call(g, "beginGradientFill",
+                 {m.str("linear"), array(r.colors), array(r.alphas), array(r.ratios)});
+        run.call(g, "drawRect",
+                 {Value::integer(0), Value::integer(0), Value::integer(10), Value::integer(10)});
+        ASSERT_TRUE(run.root->drawing());
+        const auto shape = run.root->drawing()->shape();
+        const FillStyle* fill = nullptr;
+        for (const StyleTable& t : shape->styles) {
+            if (!t.fills.empty()) {
+                fill = &t.fills.front();
+            }
+        }
+        ASSERT_NE(fill, nullptr);
+        EXPECT_EQ(fill->type, FillStyle::Type::Linear);
+        std::vector<int> got;
+        for (const GradientStop& stop : fill->gradient.stops) {
+            got.push_back(stop.ratio);
+        }
+        EXPECT_EQ(got, r.stopRatios);
     }
 }
 

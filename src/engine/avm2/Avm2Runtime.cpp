@@ -269,10 +269,10 @@ void Avm2Runtime::syncTimelineObjects(Object* o) {
         if (!entry.name.empty()) {
             setHidden(made, "name", m_vm->str(entry.name));
             // A named one is its parent's property of that name, as a named clip is.
+            const std::string& name = entry.name; // clang 14 cannot capture a structured binding
             guarded([&] {
                 try {
-                    m_vm->setProperty(Value::obj(o), m_vm->publicName(entry.name),
-                                      Value::obj(made));
+                    m_vm->setProperty(Value::obj(o), m_vm->publicName(name), Value::obj(made));
                 } catch (const avm2::ScriptException&) {
                 }
             });

@@ -54,7 +54,9 @@ void Avm2Runtime::finishLoads() {
     const auto loads = std::move(m_loads);
     m_loads.clear();
     avm2::Machine& m = *m_vm;
-    for (const auto& [info, url] : loads) {
+    for (const auto& load : loads) {
+        Object* info = load.first; // clang 14 cannot capture a structured binding
+        const std::string& url = load.second;
         const std::optional<std::string> bytes = m_folder.read(url, m_log);
         if (!bytes) {
             dispatchNew(info, "ioError", false);

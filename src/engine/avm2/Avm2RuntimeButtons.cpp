@@ -45,6 +45,10 @@ Object* Avm2Runtime::freeClip(const Sprite& def, ClassInfo* cls) {
     avm2::Machine& m = *m_vm;
     Object* o = m.newObject(cls);
     setHidden(o, "instance", m.str(nextInstanceName()));
+    if (m_freeSprites >= TimelineInstance::kMaxSprites) {
+        guarded([&] { m.initInstance(cls, o, {}); }); // past the count: an object alone
+        return o;
+    }
     auto clip = std::make_unique<TimelineInstance>(m_movie, def.timeline, 1, m_freeSprites);
     TimelineInstance& c = *clip;
     m_freeClips.push_back(std::move(clip));

@@ -32,7 +32,9 @@ void Avm2Runtime::bindSymbol(Object* o) {
         return;
     }
     const Character* symbol = linkedSymbol(o->cls);
-    if (symbol == nullptr || symbol->kind != Character::Kind::Sprite) {
+    // Timelines scripts make are kept to the end: past the player's count of sprites, no more.
+    if (symbol == nullptr || symbol->kind != Character::Kind::Sprite ||
+        m_freeSprites >= TimelineInstance::kMaxSprites) {
         return;
     }
     const auto& def = static_cast<const Sprite*>(symbol)->timeline;

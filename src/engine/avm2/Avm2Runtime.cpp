@@ -209,12 +209,8 @@ Object* Avm2Runtime::objectFor(TimelineInstance& clip) {
     return o;
 }
 
-namespace {
-
-// The class of what the timeline shows without a timeline of its own; null for what gets no
-// script object.
-const char* timelineObjectClass(Character::Kind kind) {
-    switch (kind) {
+const char* Avm2Runtime::timelineObjectClass(const Character& ch) {
+    switch (ch.kind) {
     case Character::Kind::Shape:
         return "flash.display.Shape";
     case Character::Kind::MorphShape:
@@ -229,8 +225,6 @@ const char* timelineObjectClass(Character::Kind kind) {
         return nullptr;
     }
 }
-
-} // namespace
 
 void Avm2Runtime::syncTimelineObjects(Object* o) {
     TimelineInstance* c = o->clip;
@@ -259,7 +253,7 @@ void Avm2Runtime::syncTimelineObjects(Object* o) {
             continue;
         }
         const TimelineKey key{c, depth, entry.placedFrame};
-        const char* cls = timelineObjectClass(entry.character->kind);
+        const char* cls = timelineObjectClass(*entry.character);
         if (cls == nullptr || m_timelineObjects.count(key) != 0) {
             continue;
         }

@@ -166,6 +166,11 @@ private:
     void showImage(avm2::Object* info, DecodedImage& image);
     // A script object of class `cls` for a sprite no timeline holds, with its own timeline.
     avm2::Object* freeClip(const Sprite& def, avm2::ClassInfo* cls);
+    // Gives `o` a timeline of its own showing `def`, kept to the end (m_freeClips).
+    void startFreeTimeline(avm2::Object* o, const Sprite& def);
+    // The class of what the timeline shows without a timeline of its own (a shape, a text, a
+    // button); null for what gets no script object.
+    static const char* timelineObjectClass(const Character& ch);
     avm2::Object* buttonRecordObject(const ButtonRecord& record);
     // Makes the four looks of a button the timeline placed.
     void buildButtonLooks(avm2::Object* button, const Button& def);

@@ -22,23 +22,6 @@ namespace {
 constexpr const char* kLookFields[4] = {"upState", "overState", "downState", "hitTestState"};
 constexpr std::uint8_t kLookBits[4] = {ButtonLookUp, ButtonLookOver, ButtonLookDown, ButtonLookHit};
 
-const char* recordClass(Character::Kind kind) {
-    switch (kind) {
-    case Character::Kind::Shape:
-        return "flash.display.Shape";
-    case Character::Kind::MorphShape:
-        return "flash.display.MorphShape";
-    case Character::Kind::Text:
-        return "flash.text.StaticText";
-    case Character::Kind::EditText:
-        return "flash.text.TextField";
-    case Character::Kind::Button:
-        return "flash.display.SimpleButton";
-    default:
-        return nullptr;
-    }
-}
-
 } // namespace
 
 Object* Avm2Runtime::freeClip(const Sprite& def, ClassInfo* cls) {
@@ -49,15 +32,7 @@ Object* Avm2Runtime::freeClip(const Sprite& def, ClassInfo* cls) {
         guarded([&] { m.initInstance(cls, o, {}); }); // past the count: an object alone
         return o;
     }
-    auto clip = std::make_unique<TimelineInstance>(m_movie, def.timeline, 1, m_freeSprites);
-    TimelineInstance& c = *clip;
-    m_freeClips.push_back(std::move(clip));
-    c.setHooks(this);
-    o->clip = &c;
-    m_objects[&c] = o;
-    m_order.push_back(&c);
-    c.start();
-    syncTimelineObjects(o);
+    startFreeTimeline(o, def);
     guarded([&] { m.initInstance(cls, o, {}); });
     return o;
 }
@@ -78,7 +53,7 @@ Object* Avm2Runtime::buttonRecordObject(const ButtonRecord& record) {
         }
         o = freeClip(*static_cast<const Sprite*>(ch),
                      cls != nullptr ? cls : m.builtin("flash.display.MovieClip"));
-    } else if (const char* cls = recordClass(ch->kind)) {
+    } else if (const char* cls = timelineObjectClass(*ch)) {
         o = m.newObject(m.builtin(cls));
         setHidden(o, "instance", m.str(nextInstanceName()));
     }

@@ -37,8 +37,11 @@ void Avm2Runtime::bindSymbol(Object* o) {
         m_freeSprites >= TimelineInstance::kMaxSprites) {
         return;
     }
-    const auto& def = static_cast<const Sprite*>(symbol)->timeline;
-    auto clip = std::make_unique<TimelineInstance>(m_movie, def, 1, m_freeSprites);
+    startFreeTimeline(o, *static_cast<const Sprite*>(symbol));
+}
+
+void Avm2Runtime::startFreeTimeline(Object* o, const Sprite& def) {
+    auto clip = std::make_unique<TimelineInstance>(m_movie, def.timeline, 1, m_freeSprites);
     TimelineInstance& c = *clip;
     m_freeClips.push_back(std::move(clip));
     c.setHooks(this);

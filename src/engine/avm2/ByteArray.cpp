@@ -17,14 +17,6 @@ namespace {
 // Beyond this the player refuses to grow an array (and we would run out of memory first).
 constexpr std::uint64_t kMaxLength = 0xFFFFFFFFULL;
 
-Object* self(Machine& vm, const Value& v) {
-    if (!v.isObject() || v.o->kind != ObjKind::ByteArray) {
-        vm.throwError("TypeError", 1009,
-                      "Cannot access a property or method of a null object reference.");
-    }
-    return v.o;
-}
-
 void resize(Machine& vm, Object* ba, std::uint64_t n) {
     if (n > kMaxLength) {
         vm.throwError("flash.errors.MemoryError", 1000, "The system is out of memory.");
@@ -36,33 +28,33 @@ void resize(Machine& vm, Object* ba, std::uint64_t n) {
 }
 
 Value lengthGet(Machine& vm, Value s, Args) {
-    return Value::number(static_cast<double>(self(vm, s)->byteData.size()));
+    return Value::number(static_cast<double>(byteArraySelf(vm, s)->byteData.size()));
 }
 Value lengthSet(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     resize(vm, ba, vm.toUint(arg(a, 0)));
     ba->bytePos =
         std::min<std::uint32_t>(ba->bytePos, static_cast<std::uint32_t>(ba->byteData.size()));
     return Value();
 }
 Value positionGet(Machine& vm, Value s, Args) {
-    return Value::number(self(vm, s)->bytePos);
+    return Value::number(byteArraySelf(vm, s)->bytePos);
 }
 Value positionSet(Machine& vm, Value s, Args a) {
-    self(vm, s)->bytePos = vm.toUint(arg(a, 0));
+    byteArraySelf(vm, s)->bytePos = vm.toUint(arg(a, 0));
     return Value();
 }
 Value bytesAvailable(Machine& vm, Value s, Args) {
-    const Object* ba = self(vm, s);
+    const Object* ba = byteArraySelf(vm, s);
     return Value::number(ba->bytePos < ba->byteData.size()
                              ? static_cast<double>(ba->byteData.size() - ba->bytePos)
                              : 0.0);
 }
 Value endianGet(Machine& vm, Value s, Args) {
-    return vm.str(self(vm, s)->littleEndian ? "littleEndian" : "bigEndian");
+    return vm.str(byteArraySelf(vm, s)->littleEndian ? "littleEndian" : "bigEndian");
 }
 Value endianSet(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     const std::string e = vm.toString(arg(a, 0));
     if (e != "littleEndian" && e != "bigEndian") {
         vm.throwError("ArgumentError", 2008,
@@ -73,7 +65,7 @@ Value endianSet(Machine& vm, Value s, Args a) {
 }
 
 Value clear(Machine& vm, Value s, Args) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     ba->byteData.clear();
     ba->byteData.shrink_to_fit();
     ba->bytePos = 0;
@@ -83,69 +75,70 @@ Value clear(Machine& vm, Value s, Args) {
 // ---- numbers ----
 
 Value writeBoolean(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), Machine::toBoolean(arg(a, 0)) ? 1 : 0, 1);
+    writeUnsigned(vm, byteArraySelf(vm, s), Machine::toBoolean(arg(a, 0)) ? 1 : 0, 1);
     return Value();
 }
 Value writeByte(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 1);
+    writeUnsigned(vm, byteArraySelf(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 1);
     return Value();
 }
 Value writeShort(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 2);
+    writeUnsigned(vm, byteArraySelf(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 2);
     return Value();
 }
 Value writeInt(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 4);
+    writeUnsigned(vm, byteArraySelf(vm, s), static_cast<std::uint32_t>(vm.toInt(arg(a, 0))), 4);
     return Value();
 }
 Value writeUnsignedInt(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), vm.toUint(arg(a, 0)), 4);
+    writeUnsigned(vm, byteArraySelf(vm, s), vm.toUint(arg(a, 0)), 4);
     return Value();
 }
 Value writeFloat(Machine& vm, Value s, Args a) {
     const auto f = static_cast<float>(vm.toNumber(arg(a, 0)));
-    writeUnsigned(vm, self(vm, s), std::bit_cast<std::uint32_t>(f), 4);
+    writeUnsigned(vm, byteArraySelf(vm, s), std::bit_cast<std::uint32_t>(f), 4);
     return Value();
 }
 Value writeDouble(Machine& vm, Value s, Args a) {
-    writeUnsigned(vm, self(vm, s), std::bit_cast<std::uint64_t>(vm.toNumber(arg(a, 0))), 8);
+    writeUnsigned(vm, byteArraySelf(vm, s), std::bit_cast<std::uint64_t>(vm.toNumber(arg(a, 0))),
+                  8);
     return Value();
 }
 
 Value readBoolean(Machine& vm, Value s, Args) {
-    return Value::boolean(readUnsigned(vm, self(vm, s), 1) != 0);
+    return Value::boolean(readUnsigned(vm, byteArraySelf(vm, s), 1) != 0);
 }
 Value readByte(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int8_t>(readUnsigned(vm, self(vm, s), 1)));
+    return Value::integer(static_cast<std::int8_t>(readUnsigned(vm, byteArraySelf(vm, s), 1)));
 }
 Value readUnsignedByte(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, self(vm, s), 1)));
+    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, byteArraySelf(vm, s), 1)));
 }
 Value readShort(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int16_t>(readUnsigned(vm, self(vm, s), 2)));
+    return Value::integer(static_cast<std::int16_t>(readUnsigned(vm, byteArraySelf(vm, s), 2)));
 }
 Value readUnsignedShort(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, self(vm, s), 2)));
+    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, byteArraySelf(vm, s), 2)));
 }
 Value readInt(Machine& vm, Value s, Args) {
-    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, self(vm, s), 4)));
+    return Value::integer(static_cast<std::int32_t>(readUnsigned(vm, byteArraySelf(vm, s), 4)));
 }
 Value readUnsignedInt(Machine& vm, Value s, Args) {
-    return Value::number(static_cast<double>(readUnsigned(vm, self(vm, s), 4)));
+    return Value::number(static_cast<double>(readUnsigned(vm, byteArraySelf(vm, s), 4)));
 }
 Value readFloat(Machine& vm, Value s, Args) {
-    const auto bits = static_cast<std::uint32_t>(readUnsigned(vm, self(vm, s), 4));
+    const auto bits = static_cast<std::uint32_t>(readUnsigned(vm, byteArraySelf(vm, s), 4));
     return Value::number(std::bit_cast<float>(bits));
 }
 Value readDouble(Machine& vm, Value s, Args) {
-    return Value::number(std::bit_cast<double>(readUnsigned(vm, self(vm, s), 8)));
+    return Value::number(std::bit_cast<double>(readUnsigned(vm, byteArraySelf(vm, s), 8)));
 }
 
 // ---- other arrays ----
 
 Value writeBytes(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
-    Object* from = self(vm, arg(a, 0));
+    Object* ba = byteArraySelf(vm, s);
+    Object* from = byteArraySelf(vm, arg(a, 0));
     const std::uint32_t offset = vm.toUint(arg(a, 1));
     std::uint32_t length = vm.toUint(arg(a, 2));
     const std::size_t size = from->byteData.size();
@@ -163,8 +156,8 @@ Value writeBytes(Machine& vm, Value s, Args a) {
 }
 
 Value readBytes(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
-    Object* to = self(vm, arg(a, 0));
+    Object* ba = byteArraySelf(vm, s);
+    Object* to = byteArraySelf(vm, arg(a, 0));
     const std::uint32_t offset = vm.toUint(arg(a, 1));
     std::uint32_t length = vm.toUint(arg(a, 2));
     const std::size_t available =
@@ -182,14 +175,14 @@ Value readBytes(Machine& vm, Value s, Args a) {
 }
 
 Value byteArrayInit(Machine& vm, Value s, Args) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     ClassInfo* cls = vm.builtin("flash.utils.ByteArray");
     setHidden(ba, "objectEncoding", hidden(cls->classObj, "defaultObjectEncoding"));
     return Value();
 }
 
 Value objectEncodingGet(Machine& vm, Value s, Args) {
-    return hidden(self(vm, s), "objectEncoding");
+    return hidden(byteArraySelf(vm, s), "objectEncoding");
 }
 Value objectEncodingSet(Machine& vm, Value s, Args a) {
     const std::uint32_t e = vm.toUint(arg(a, 0));
@@ -197,7 +190,7 @@ Value objectEncodingSet(Machine& vm, Value s, Args a) {
         vm.throwError("ArgumentError", 2008,
                       "Parameter objectEncoding must be one of the accepted values.");
     }
-    setHidden(self(vm, s), "objectEncoding", Value::integer(static_cast<std::int32_t>(e)));
+    setHidden(byteArraySelf(vm, s), "objectEncoding", Value::integer(static_cast<std::int32_t>(e)));
     return Value();
 }
 Value defaultEncodingGet(Machine& vm, Value, Args) {
@@ -215,11 +208,11 @@ Value defaultEncodingSet(Machine& vm, Value, Args a) {
 }
 
 Value readObject(Machine& vm, Value s, Args) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     return readAmf(vm, ba, vm.toInt(hidden(ba, "objectEncoding")));
 }
 Value writeObject(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     writeAmf(vm, ba, arg(a, 0), vm.toInt(hidden(ba, "objectEncoding")));
     return Value();
 }
@@ -278,6 +271,14 @@ void writeUnsigned(Machine& vm, Object* ba, std::uint64_t v, std::size_t n) {
         buf[ba->littleEndian ? i : n - 1 - i] = b;
     }
     putBytes(vm, ba, buf, n);
+}
+
+Object* byteArraySelf(Machine& vm, const Value& v) {
+    if (!v.isObject() || v.o->kind != ObjKind::ByteArray) {
+        vm.throwError("TypeError", 1009,
+                      "Cannot access a property or method of a null object reference.");
+    }
+    return v.o;
 }
 
 std::optional<Value> byteArrayElement(const Value& obj, std::int64_t index) {

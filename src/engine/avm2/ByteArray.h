@@ -16,6 +16,8 @@ void installByteArrayClass(Machine& m); // and Endian, CompressionAlgorithm, Obj
 void installByteArrayText(Machine& m, ClassInfo* byteArray);
 void installByteArrayZlib(Machine& m, ClassInfo* byteArray);
 
+// The ByteArray a method runs on; throws the player's TypeError when `v` is none.
+Object* byteArraySelf(Machine& vm, const Value& v);
 // ba[index]: the byte there, or undefined past the end; nothing when obj is no ByteArray.
 std::optional<Value> byteArrayElement(const Value& obj, std::int64_t index);
 // ba[index] = v: the array grows to hold it; false when obj is no ByteArray.

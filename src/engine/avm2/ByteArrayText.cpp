@@ -14,14 +14,6 @@ namespace kinovex::flash::avm2 {
 
 namespace {
 
-Object* self(Machine& vm, const Value& v) {
-    if (!v.isObject() || v.o->kind != ObjKind::ByteArray) {
-        vm.throwError("TypeError", 1009,
-                      "Cannot access a property or method of a null object reference.");
-    }
-    return v.o;
-}
-
 // How many bytes the valid UTF-8 sequence at p takes, or 0 when none starts there.
 std::size_t sequenceLength(const std::uint8_t* p, std::size_t left) {
     const std::uint8_t b = p[0];
@@ -100,12 +92,13 @@ std::optional<std::string> convert(const std::string& to, const std::string& fro
 
 Value writeUTFBytes(Machine& vm, Value s, Args a) {
     const std::string text = vm.toString(arg(a, 0));
-    putBytes(vm, self(vm, s), reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+    putBytes(vm, byteArraySelf(vm, s), reinterpret_cast<const std::uint8_t*>(text.data()),
+             text.size());
     return Value();
 }
 
 Value writeUTF(Machine& vm, Value s, Args a) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     const std::string text = vm.toString(arg(a, 0));
     if (text.size() > 0xFFFF) {
         vm.throwError("RangeError", 2006, "The supplied index is out of bounds.");
@@ -117,12 +110,12 @@ Value writeUTF(Machine& vm, Value s, Args a) {
 
 Value readUTFBytes(Machine& vm, Value s, Args a) {
     const std::uint32_t n = vm.toUint(arg(a, 0));
-    const std::uint8_t* p = takeBytes(vm, self(vm, s), n);
+    const std::uint8_t* p = takeBytes(vm, byteArraySelf(vm, s), n);
     return vm.str(utf8Text(p, n, true));
 }
 
 Value readUTF(Machine& vm, Value s, Args) {
-    Object* ba = self(vm, s);
+    Object* ba = byteArraySelf(vm, s);
     const auto n = static_cast<std::size_t>(readUnsigned(vm, ba, 2));
     const std::uint8_t* p = takeBytes(vm, ba, n);
     return vm.str(utf8Text(p, n, true));
@@ -136,14 +129,15 @@ Value writeMultiByte(Machine& vm, Value s, Args a) {
         bytes = convert(iconvName(charset), "UTF-8", text);
     }
     const std::string& out = bytes ? *bytes : text;
-    putBytes(vm, self(vm, s), reinterpret_cast<const std::uint8_t*>(out.data()), out.size());
+    putBytes(vm, byteArraySelf(vm, s), reinterpret_cast<const std::uint8_t*>(out.data()),
+             out.size());
     return Value();
 }
 
 Value readMultiByte(Machine& vm, Value s, Args a) {
     const std::uint32_t n = vm.toUint(arg(a, 0));
     const std::string charset = lowerCase(vm.toString(arg(a, 1)));
-    const std::uint8_t* p = takeBytes(vm, self(vm, s), n);
+    const std::uint8_t* p = takeBytes(vm, byteArraySelf(vm, s), n);
     if (!isUtf8(charset)) {
         const std::string raw(reinterpret_cast<const char*>(p), n);
         if (auto text = convert("UTF-8", iconvName(charset), raw)) {
@@ -164,7 +158,7 @@ std::string utf16Text(const std::uint8_t* p, std::size_t n, bool bigEndian) {
 
 // The whole array as text, whatever the position: a byte order mark picks UTF-16.
 Value toString(Machine& vm, Value s, Args) {
-    const auto& b = self(vm, s)->byteData;
+    const auto& b = byteArraySelf(vm, s)->byteData;
     if (b.size() >= 2 && ((b[0] == 0xFE && b[1] == 0xFF) || (b[0] == 0xFF && b[1] == 0xFE))) {
         return vm.str(utf16Text(b.data() + 2, b.size() - 2, b[0] == 0xFE));
     }

@@ -10,14 +10,6 @@ namespace kinovex::flash::avm2 {
 
 namespace {
 
-Object* self(Machine& vm, const Value& v) {
-    if (!v.isObject() || v.o->kind != ObjKind::ByteArray) {
-        vm.throwError("TypeError", 1009,
-                      "Cannot access a property or method of a null object reference.");
-    }
-    return v.o;
-}
-
 // zlib's window bits for an algorithm's name: 15 for "zlib", -15 (raw) for "deflate".
 int windowBits(Machine& vm, const Value& algorithm) {
     const std::string name = algorithm.isUndefined() ? "zlib" : vm.toString(algorithm);
@@ -78,19 +70,19 @@ void expand(Machine& vm, Object* ba, int bits) {
 }
 
 Value compress(Machine& vm, Value s, Args a) {
-    squeeze(vm, self(vm, s), windowBits(vm, arg(a, 0)));
+    squeeze(vm, byteArraySelf(vm, s), windowBits(vm, arg(a, 0)));
     return Value();
 }
 Value uncompress(Machine& vm, Value s, Args a) {
-    expand(vm, self(vm, s), windowBits(vm, arg(a, 0)));
+    expand(vm, byteArraySelf(vm, s), windowBits(vm, arg(a, 0)));
     return Value();
 }
 Value deflateFn(Machine& vm, Value s, Args) {
-    squeeze(vm, self(vm, s), -15);
+    squeeze(vm, byteArraySelf(vm, s), -15);
     return Value();
 }
 Value inflateFn(Machine& vm, Value s, Args) {
-    expand(vm, self(vm, s), -15);
+    expand(vm, byteArraySelf(vm, s), -15);
     return Value();
 }
 

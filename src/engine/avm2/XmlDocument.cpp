@@ -61,30 +61,9 @@ Object* fromParsed(Machine& m, const Object* parsed, Object* parent) {
     return n;
 }
 
+// XMLDocument's text and attribute values escape quotes and apostrophes as well.
 std::string escaped(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&apos;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
+    return escapeXml(s, "<>&\"'");
 }
 
 std::string nodeText(Machine& m, const Object* n) {

@@ -216,13 +216,7 @@ void installXmlEditMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
         {"normalize", normalizeM},
         {"contains", containsM},
     };
-    for (ClassInfo* c : {xml, list}) {
-        for (const auto& [name, fn] : methods) {
-            m.defineMethod(c, name, fn);
-            c->prototype->setDyn(name, Value::obj(m.newNativeFunction(fn, name)));
-            c->prototype->dyn.back().enumerable = false;
-        }
-    }
+    defineXmlMethods(m, xml, list, methods);
     m.defineStatic(xml, "settings", settingsM);
     m.defineStatic(xml, "setSettings", setSettingsM, 1);
     m.defineStatic(xml, "defaultSettings", defaultSettingsM);

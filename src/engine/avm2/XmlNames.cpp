@@ -415,6 +415,17 @@ Object* newQName(Machine& m, const std::string& local, const std::string& uri, b
     return q;
 }
 
+void defineXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list,
+                      std::span<const std::pair<const char*, NativeFn>> methods) {
+    for (ClassInfo* c : {xml, list}) {
+        for (const auto& [name, fn] : methods) {
+            m.defineMethod(c, name, fn);
+            c->prototype->setDyn(name, Value::obj(m.newNativeFunction(fn, name)));
+            c->prototype->dyn.back().enumerable = false;
+        }
+    }
+}
+
 void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
     ClassInfo* qname = m.defineNativeClass("", "QName", m.objectClass);
     qname->nativeInit = qnameInit;
@@ -445,13 +456,7 @@ void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list) {
         {"removeNamespace", removeNamespaceM},
         {"setNamespace", setNamespaceM},
     };
-    for (ClassInfo* c : {xml, list}) {
-        for (const auto& [name, fn] : methods) {
-            m.defineMethod(c, name, fn);
-            c->prototype->setDyn(name, Value::obj(m.newNativeFunction(fn, name)));
-            c->prototype->dyn.back().enumerable = false;
-        }
-    }
+    defineXmlMethods(m, xml, list, methods);
 }
 
 } // namespace kinovex::flash::avm2

@@ -6,7 +6,10 @@
 
 #include "engine/avm2/Object.h"
 
+#include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kinovex::flash::avm2 {
@@ -60,8 +63,13 @@ std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
                                    const XmlSettings& settings);
 std::string xmlToXmlString(Machine& m, Object* node);
 std::string xmlListToXmlString(Machine& m, Object* list);
-std::string escapeXmlText(const std::string& s);
-std::string escapeXmlAttribute(const std::string& s);
+// `s` with each character of `which` (among < > & " ' and newline, return and tab) written as
+// its reference.
+std::string escapeXml(const std::string& s, std::string_view which);
+std::string escapeXmlText(const std::string& s);      // < > &
+std::string escapeXmlAttribute(const std::string& s); // < & " and line breaks and tabs
+// `s` without the spaces, tabs and line breaks at its ends.
+std::string trimmedXmlText(const std::string& s);
 Object* copyXml(Machine& m, Object* node, Object* parent);
 bool hasSimpleContent(const Object* node);
 std::string xmlNodeText(Machine& m, Object* node); // toString of an XML object
@@ -72,6 +80,9 @@ Name xmlName(Machine& m, const Name& name);
 bool xmlNameMatches(const Name& name, const XmlInfo& node);
 void appendDescendants(Machine& m, Object* node, const Name& name, std::vector<Value>& out);
 // QName, the methods of a node about its name and namespaces, and Namespace's constructor.
+// Each method both as a method of XML and XMLList and as a hidden function on their prototypes.
+void defineXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list,
+                      std::span<const std::pair<const char*, NativeFn>> methods);
 void installXmlMethods(Machine& m, ClassInfo* xml, ClassInfo* list);
 // insertChildAfter and the other methods that change children, and XML.settings.
 void installXmlEditMethods(Machine& m, ClassInfo* xml, ClassInfo* list);

@@ -18,18 +18,6 @@ bool isSpace(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-std::string trimmed(const std::string& s) {
-    std::size_t a = 0;
-    std::size_t b = s.size();
-    while (a < b && isSpace(s[a])) {
-        ++a;
-    }
-    while (b > a && isSpace(s[b - 1])) {
-        --b;
-    }
-    return s.substr(a, b - a);
-}
-
 void appendUtf8(std::string& out, std::uint32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -169,7 +157,7 @@ std::vector<Object*> XmlParser::parseContent(Object* parent) {
         std::string text = decodeEntities(m_s.substr(m_pos, end - m_pos));
         m_pos = end;
         if (m_settings.ignoreWhitespace || parent == nullptr) {
-            const std::string t = trimmed(text);
+            const std::string t = trimmedXmlText(text);
             if (t.empty()) {
                 continue;
             }
@@ -368,6 +356,18 @@ std::vector<Object*> parseXmlNodes(Machine& m, const std::string& text,
                                    const XmlSettings& settings) {
     XmlParser parser(m, text, {}, settings);
     return parser.parseTop();
+}
+
+std::string trimmedXmlText(const std::string& s) {
+    std::size_t a = 0;
+    std::size_t b = s.size();
+    while (a < b && isSpace(s[a])) {
+        ++a;
+    }
+    while (b > a && isSpace(s[b - 1])) {
+        --b;
+    }
+    return s.substr(a, b - a);
 }
 
 } // namespace kinovex::flash::avm2

@@ -8,22 +8,6 @@ namespace kinovex::flash::avm2 {
 
 namespace {
 
-bool isSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-std::string trimmed(const std::string& s) {
-    std::size_t a = 0;
-    std::size_t b = s.size();
-    while (a < b && isSpace(s[a])) {
-        ++a;
-    }
-    while (b > a && isSpace(s[b - 1])) {
-        --b;
-    }
-    return s.substr(a, b - a);
-}
-
 // The prefix under which a node's namespace is printed: one in scope (the node's own first),
 // else the node's own prefix declared anew in `added`. The player gives an attribute the default
 // namespace's empty prefix as readily as an element.
@@ -80,7 +64,7 @@ void Printer::node(Object* x, std::vector<XmlNsDecl> scope, int level) {
         if (info.cdata) {
             out += "<![CDATA[" + info.text + "]]>";
         } else {
-            out += escapeXmlText(settings.prettyPrinting ? trimmed(info.text) : info.text);
+            out += escapeXmlText(settings.prettyPrinting ? trimmedXmlText(info.text) : info.text);
         }
         return;
     case XmlKind::Attribute:
@@ -133,7 +117,7 @@ void Printer::element(Object* x, std::vector<XmlNsDecl>& scope, int level) {
     std::vector<Object*> kids;
     for (Object* c : x->children) {
         if (!(settings.prettyPrinting && c->xml->kind == XmlKind::Text && !c->xml->cdata &&
-              trimmed(c->xml->text).empty())) {
+              trimmedXmlText(c->xml->text).empty())) {
             kids.push_back(c);
         }
     }
@@ -159,9 +143,13 @@ void Printer::element(Object* x, std::vector<XmlNsDecl>& scope, int level) {
 
 } // namespace
 
-std::string escapeXmlText(const std::string& s) {
+std::string escapeXml(const std::string& s, std::string_view which) {
     std::string out;
     for (char c : s) {
+        if (which.find(c) == std::string_view::npos) {
+            out += c;
+            continue;
+        }
         switch (c) {
         case '<':
             out += "&lt;";
@@ -172,25 +160,11 @@ std::string escapeXmlText(const std::string& s) {
         case '&':
             out += "&amp;";
             break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string escapeXmlAttribute(const std::string& s) {
-    std::string out;
-    for (char c : s) {
-        switch (c) {
-        case '<':
-            out += "&lt;";
-            break;
-        case '&':
-            out += "&amp;";
-            break;
         case '"':
             out += "&quot;";
+            break;
+        case '\'':
+            out += "&apos;";
             break;
         case '\n':
             out += "&#xA;";
@@ -198,14 +172,19 @@ std::string escapeXmlAttribute(const std::string& s) {
         case '\r':
             out += "&#xD;";
             break;
-        case '\t':
+        default: // '\t'
             out += "&#x9;";
-            break;
-        default:
-            out += c;
         }
     }
     return out;
+}
+
+std::string escapeXmlText(const std::string& s) {
+    return escapeXml(s, "<>&");
+}
+
+std::string escapeXmlAttribute(const std::string& s) {
+    return escapeXml(s, "<&\"\n\r\t");
 }
 
 std::string xmlToXmlString(Machine& m, Object* node) {

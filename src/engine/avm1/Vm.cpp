@@ -58,6 +58,7 @@ void Vm::installBuiltins() {
     installMatrixClass(*this);
     installFilterClasses(*this);
     installContextMenuClasses(*this);
+    installSystemObject(*this);
 }
 
 double Vm::random() {

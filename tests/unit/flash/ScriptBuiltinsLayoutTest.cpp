@@ -135,7 +135,7 @@ const std::vector<Layout> kLayout = {
      "showRedrawRegions:f:3 updateAfterEvent:f:3 ASnative:f:3 ASconstructor:f:3 ASSetNative:f:3 "
      "ASSetNativeAccessor:f:3 _global:o:1 NaN:n=NaN:1 "
      "Infinity:n=Infinity:1 o:u:1 MovieClip:f:1 Button:f:1 flash:o:4097 ContextMenu:f:1 "
-     "ContextMenuItem:f:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
+     "ContextMenuItem:f:1 System:o:1 Key:o:1 Mouse:o:1 Stage:o:1 Selection:o:1 Color:f:1 Sound:f:1 "
      "TextField:f:1 TextFormat:f:1 LoadVars:f:1 XMLNode:f:1 XML:f:1 LocalConnection:f:1 "
      "SharedObject:f:1 Camera:f:1 Microphone:f:1 Accessibility:o:1 PrintJob:f:1 TextSnapshot:f:1 "
      "XMLSocket:f:1 RemoteLSOUsage:f:1 Video:f:1 MovieClipLoader:f:1"},
@@ -210,6 +210,9 @@ const std::vector<Layout> kLayout = {
      "constructor:f:3 copy:f:1027 hideBuiltInItems:f:1027"},
     {"ContextMenuItem", "Function.prototype", "prototype:o:3"},
     {"ContextMenuItem.prototype", "Object.prototype", "constructor:f:3 copy:f:1027"},
+    {"System", "Object.prototype",
+     "capabilities:o:3 security:o:3 setClipboard:f:3 showSettings:f:3 useCodepage:b:2 "
+     "exactSettings:b:2"},
     {"Key", "Object.prototype",
      "constructor:f:7 broadcastMessage:f:135 addListener:f:135 removeListener:f:135 "
      "_listeners:o:135 "

@@ -35,6 +35,7 @@ void installAsNative(Vm& vm);
 Object* installMovieClipClass(Vm& vm);
 Object* installButtonClass(Vm& vm);
 void installContextMenuClasses(Vm& vm);
+void installSystemObject(Vm& vm); // System, System.capabilities and ASnative(11, 0)
 
 // The clip a clip's or button's script object stands for; 0 for anything else.
 ClipId clipOf(const Value& self);

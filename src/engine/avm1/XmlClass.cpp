@@ -148,7 +148,8 @@ void installXmlClasses(Vm& vm) {
     Object* nodeProto = installXmlNodeClass(vm);
     // XML.prototype is made as a node is: it names XMLNode as its maker and has no constructor.
     Object* proto = vm.newObject(nodeProto);
-    proto->define("__constructor__", vm.getMember(Value(vm.global()), "XMLNode"), kDontEnum);
+    proto->define("__constructor__", vm.getMember(Value(vm.global()), "XMLNode"),
+                  kDontEnum | kFromVersion6);
     Object* ctor = vm.newFunction(
         [](Vm& v, const Value& self, Args args) -> Value {
             if (!self.isObject() || !v.constructing()) {

@@ -268,7 +268,7 @@ const std::vector<Layout> kLayout = {
      "insertBefore:f:0 removeNode:f:0 toString:f:0"},
     {"XML", "Function.prototype", "prototype:o:3"},
     {"XML.prototype", "XMLNode.prototype",
-     "__constructor__:f:1 getBytesLoaded:f:0 getBytesTotal:f:0 addRequestHeader:f:0 "
+     "__constructor__:f:129 getBytesLoaded:f:0 getBytesTotal:f:0 addRequestHeader:f:0 "
      "createElement:f:0 "
      "createTextNode:f:0 load:f:0 send:f:0 sendAndLoad:f:0 onData:f:0 onLoad:f:0 parseXML:f:0"},
     {"LocalConnection", "Function.prototype", "prototype:o:3"},

@@ -224,6 +224,7 @@ private:
     // The clip a flash.geom.Transform was made for; null for anything else.
     TimelineInstance* transformTarget(const avm1::Value& self) const;
     void installSoundClass(); // ScriptSound.cpp
+    static void sealSoundPrototype(avm1::Vm& vm, avm1::Object* proto);
     // The object whose sound levels a Sound sets: its target clip's or text field's, the
     // movie's own for a Sound made without a target; null when the target is not there.
     avm1::Object* soundHolder(avm1::Object* self);

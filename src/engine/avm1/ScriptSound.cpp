@@ -7,6 +7,7 @@
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/XmlNodeClass.h"
 #include "engine/definitions/Movie.h"
 #include "engine/display/Mixer.h"
 
@@ -217,8 +218,29 @@ void ScriptRuntime::installSoundClass() {
         r.getUrl(v.toString(arg(args, 0)), {}, 0);
         return Value();
     });
-    method("getBytesLoaded", nothing);
-    method("getBytesTotal", nothing);
+    for (const char* name : {"getBytesLoaded", "getBytesTotal", "getDuration", "setDuration",
+                             "getPosition", "setPosition"}) {
+        method(name, nothing);
+    }
+    sealSoundPrototype(vm, proto);
+}
+
+// Sound's prototype is sealed: every member hidden, permanent and read-only. It also has
+// checkPolicyFile, a switch that only matters for loads from servers, and, from version 9,
+// areSoundsInaccessible: no sound here is another domain's.
+void ScriptRuntime::sealSoundPrototype(avm1::Vm& vm, Object* proto) {
+    avm1::defineAccessor(vm, proto, "checkPolicyFile",
+                         [](avm1::Vm&, const Value&, Args) { return Value(); });
+    const avm1::PropFlags hidden = avm1::kDontEnum | avm1::kDontDelete;
+    proto->findOwn("checkPolicyFile")->flags = hidden;
+    vm.setFunction(
+        proto, "areSoundsInaccessible", [](avm1::Vm&, const Value&, Args) { return Value(false); },
+        hidden | avm1::kFromVersion9);
+    for (avm1::Property& p : proto->properties()) {
+        if (!p.getter) {
+            p.flags |= avm1::kReadOnly;
+        }
+    }
 }
 
 } // namespace kinovex::flash

@@ -96,11 +96,12 @@ std::vector<Layout> layoutOf(int version) {
         }
         if (o->proto() != nullptr) {
             const Property* proto = o->findOwn(avm1::kProtoName);
-            // Color's prototype, Key, Mouse, Selection, Accessibility, Date, Math, Number and
-            // Object are sealed, read-only as well.
-            const bool sealed = name == "Color.prototype" || name == "Key" || name == "Mouse" ||
-                                name == "Selection" || name == "Accessibility" || name == "Date" ||
-                                name == "Math" || name == "Number" || name == "Object";
+            // Color's and Sound's prototypes, Key, Mouse, Selection, Accessibility, Date, Math,
+            // Number and Object are sealed, read-only as well.
+            const bool sealed = name == "Color.prototype" || name == "Sound.prototype" ||
+                                name == "Key" || name == "Mouse" || name == "Selection" ||
+                                name == "Accessibility" || name == "Date" || name == "Math" ||
+                                name == "Number" || name == "Object";
             // A player function's link is seen from version 6 on; the prototypes of
             // MovieClipLoader and PrintJob link on from version 7.
             const bool from7 = name == "MovieClipLoader.prototype" || name == "PrintJob.prototype";
@@ -237,9 +238,10 @@ const std::vector<Layout> kLayout = {
      "constructor:f:7 setRGB:f:7 getRGB:f:7 setTransform:f:7 getTransform:f:7"},
     {"Sound", "Function.prototype", "prototype:o:3"},
     {"Sound.prototype", "Object.prototype",
-     "constructor:f:3 attachSound:f:3 start:f:3 stop:f:3 setVolume:f:3 getVolume:f:3 setPan:f:3 "
-     "getPan:f:3 setTransform:f:3 getTransform:f:3 loadSound:f:3 getBytesLoaded:f:3 "
-     "getBytesTotal:f:3"},
+     "constructor:f:7 attachSound:f:7 start:f:7 stop:f:7 setVolume:f:7 getVolume:f:7 setPan:f:7 "
+     "getPan:f:7 setTransform:f:7 getTransform:f:7 loadSound:f:7 getBytesLoaded:f:7 "
+     "getBytesTotal:f:7 getDuration:f:7 setDuration:f:7 getPosition:f:7 setPosition:f:7 "
+     "checkPolicyFile:get:3 areSoundsInaccessible:f:8199"},
     {"TextField", "Function.prototype", "prototype:o:3 StyleSheet:f:1025"},
     {"TextField.prototype", "Object.prototype",
      "constructor:f:3 setTextFormat:f:3 getTextFormat:f:3 replaceSel:f:3 removeTextField:f:3 "

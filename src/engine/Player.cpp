@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cairo.h>
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -41,6 +42,12 @@ bool ClipsSettled(const TimelineInstance& timeline, int nesting) {
         }
     }
     return true;
+}
+
+double wallClockMs() {
+    const auto since = std::chrono::system_clock::now().time_since_epoch();
+    return static_cast<double>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
 } // namespace
@@ -99,7 +106,7 @@ LoadResult Player::load(const std::string& path) {
     if (!opened.ok) {
         return {false, opened.error};
     }
-    return start(std::move(movie));
+    return start(std::move(movie), nullptr, m_clockEpoch.value_or(wallClockMs()));
 }
 
 LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
@@ -110,7 +117,7 @@ LoadResult Player::loadFromMemory(std::span<const std::uint8_t> bytes) {
     if (!opened.ok) {
         return {false, opened.error};
     }
-    return start(std::move(movie));
+    return start(std::move(movie), nullptr, m_clockEpoch.value_or(wallClockMs()));
 }
 
 LoadResult Player::loadSameMovie(const Player& other) {
@@ -121,11 +128,13 @@ LoadResult Player::loadSameMovie(const Player& other) {
     reset();
     m_log.clear();
     m_movieFolder = other.m_movieFolder;
-    return start(std::move(movie), other.m_mixer.get());
+    return start(std::move(movie), other.m_mixer.get(), other.m_startClock);
 }
 
-LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom) {
+LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom,
+                         double clockEpoch) {
     m_movie = std::move(movie);
+    m_startClock = clockEpoch;
     m_mixer = std::make_unique<SoundMixer>(m_movie->frameRate256());
     m_mixer->setVolume(m_volume);
     if (soundsFrom != nullptr) {
@@ -152,6 +161,7 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
         }
     });
     m_scripts->setMovieFolder(m_movieFolder);
+    m_scripts->setClockEpoch(clockEpoch);
     m_root = std::make_unique<TimelineInstance>(*m_movie, m_movie->timeline(), 0, m_liveSprites);
     m_root->setSound(m_mixer.get());
     m_scripts->attachRoot(*m_root);

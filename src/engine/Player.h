@@ -148,6 +148,10 @@ public:
 
     // Actions the movie's scripts may run in one frame before the running one is stopped.
     void setScriptInstructionBudget(std::uint64_t actions);
+    // Where the scripts' Date clock stands when the movie starts (milliseconds since 1970,
+    // UTC); it then goes with the movie's time. Unset, it is the time the movie is loaded.
+    // Engines that play one movie side by side (loadSameMovie) share the first one's.
+    void setClockEpoch(double epochMs) { m_clockEpoch = epochMs; }
 
     // Every line the movie's scripts trace(), in order, as they run.
     void setTraceSink(std::function<void(std::string_view)> sink) { m_traceSink = std::move(sink); }
@@ -162,7 +166,9 @@ public:
 private:
     // Plays a movie just read, or (with `soundsFrom`, the mixer of a player that plays it too)
     // one shared: its first frame is shown.
-    LoadResult start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom = nullptr);
+    // Starts `movie` with Date's clock at `clockEpoch` (another player's movie shares that
+    // player's sounds and clock).
+    LoadResult start(std::shared_ptr<Movie> movie, const SoundMixer* soundsFrom, double clockEpoch);
     void reset();
     void frameShown();            // after a frame ran: its sound
     void runFrame();              // one frame of the movie, its scripts included
@@ -186,10 +192,12 @@ private:
     int m_volume = 100;
     bool m_transparent = false;
     bool m_playing = false;
-    std::uint64_t m_elapsedMs = 0;     // since the clock last restarted
-    std::uint64_t m_framesByClock = 0; // frames the clock has paid for since then
-    std::uint64_t m_framesRun = 0;     // since load: the scripts' clock (getTimer) counts them
-    std::uint64_t m_scriptBudget = 0;  // 0: the interpreter's own
+    std::uint64_t m_elapsedMs = 0;      // since the clock last restarted
+    std::uint64_t m_framesByClock = 0;  // frames the clock has paid for since then
+    std::uint64_t m_framesRun = 0;      // since load: the scripts' clock (getTimer) counts them
+    std::optional<double> m_clockEpoch; // as set; unset: the time of loading
+    double m_startClock = 0;            // the clock the movie playing now started at
+    std::uint64_t m_scriptBudget = 0;   // 0: the interpreter's own
 };
 
 } // namespace kinovex::flash

@@ -24,6 +24,9 @@ export LC_ALL=C
 readonly kOutputCapKiB=$((64 * 1024)) # a movie printing more than this is stopped
 readonly kMemoryCapKiB=$((4 * 1024 * 1024))
 readonly kDiffLines=2000 # a diff is kept up to this many lines
+# The scripts' Date clock at the start of every movie: where the reference player's clock stood
+# when the traces were recorded (Mon Oct 28 21:24:04 2002 UTC), so that dates print the same.
+readonly kReferenceClockMs=1035840244000
 
 # CR LF becomes LF; empty lines at the end are dropped.
 normalize() {
@@ -95,7 +98,7 @@ run_one() {
             ulimit -f "$kOutputCapKiB"
             ulimit -v "$kMemoryCapKiB"
             exec timeout --verbose -k 5 "$KX_TIMEOUT" "$KX_TOOL" "$movie" --frames "$frames" \
-                --trace </dev/null >"$actual" 2>"$errors"
+                --trace --clock "$kReferenceClockMs" </dev/null >"$actual" 2>"$errors"
         ) || status=$?
     } 2>/dev/null
     [ -s "$errors" ] || rm -f "$errors"

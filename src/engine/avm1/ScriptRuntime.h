@@ -72,6 +72,7 @@ public:
     std::optional<double> nextTimerDueMs() const override { return m_vm->nextIntervalDueMs(); }
     // Loads of files beside the movie (ScriptLoads.cpp).
     void setMovieFolder(std::string folder) override;
+    void setClockEpoch(double epochMs) override { m_clockEpochMs = epochMs; }
     std::size_t loadsPending() const override { return m_loads.size() + m_clipLoads.size(); }
 
     // Input, in stage pixels. Each runs the scripts it wakes at once.
@@ -146,6 +147,7 @@ public:
     void getUrl(std::string_view url, std::string_view target, int method) override;
     void loadVariables(std::string_view url, avm1::Object* target) override;
     double timeMs() override { return m_nowMs; }
+    double epochMs() override { return m_clockEpochMs + m_nowMs; }
     avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
                               bool caseSensitive) override;
 
@@ -302,6 +304,7 @@ private:
     std::unordered_map<const TextField*, avm1::Object*> m_objectOfField;
     std::set<std::string> m_reported;
     double m_nowMs = 0;
+    double m_clockEpochMs = 0;
     double m_mouseX = 0;
     double m_mouseY = 0;
     bool m_mousePressed = false;

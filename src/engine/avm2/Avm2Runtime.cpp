@@ -335,6 +335,10 @@ void Avm2Runtime::clipDestroyed(TimelineInstance& clip) {
     std::erase(m_order, &clip);
 }
 
+void Avm2Runtime::setClockEpoch(double epochMs) {
+    m_vm->clockEpochMs = epochMs;
+}
+
 void Avm2Runtime::runTimers(double nowMs) {
     for (int calls = 0; calls < kMaxTimerCalls && !m_stopped; ++calls) {
         const std::optional<avm2::TimerEntry> due = m_timers.takeDue(nowMs);

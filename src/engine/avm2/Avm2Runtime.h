@@ -44,6 +44,7 @@ public:
     bool quitRequested() const override { return false; }
     std::optional<double> nextTimerDueMs() const override { return m_timers.nextDue(); }
     void setMovieFolder(std::string folder) override;
+    void setClockEpoch(double epochMs) override;
     std::size_t loadsPending() const override { return 0; }
     ButtonScripts buttonScripts() override { return {}; }
     void mouseMove(double, double) override {}

@@ -4,7 +4,6 @@
 #include "engine/avm2/DateMath.h"
 #include "engine/avm2/Machine.h"
 
-#include <chrono>
 #include <cmath>
 
 namespace kinovex::flash::avm2 {
@@ -13,10 +12,9 @@ namespace {
 
 using datemath::Fields;
 
-double now() {
-    const auto since = std::chrono::system_clock::now().time_since_epoch();
-    return static_cast<double>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+// Date's clock: where it stood when the movie started, plus the movie's time.
+double now(const Machine& vm) {
+    return std::floor(vm.clockEpochMs + vm.nowMs);
 }
 
 Object* dateSelf(Machine& vm, const Value& self) {
@@ -30,7 +28,7 @@ Object* dateSelf(Machine& vm, const Value& self) {
 // A Date's time from the constructor's arguments: none (now), a time value or text, or fields.
 double timeFromArgs(Machine& vm, Args args) {
     if (args.empty()) {
-        return now();
+        return now(vm);
     }
     if (args.size() == 1) {
         const Value& v = args[0];
@@ -58,7 +56,7 @@ Value dateInit(Machine& vm, Value self, Args args) {
 }
 
 Value dateCall(Machine& vm, Value, Args) {
-    return vm.str(datemath::format(now(), 0));
+    return vm.str(datemath::format(now(vm), 0));
 }
 
 // Field 7 stands for the day of the week.

@@ -39,8 +39,9 @@ public:
     void traceLine(std::string_view line);
     void setInstructionBudget(std::uint64_t n) { m_budgetLimit = n; }
     void refillBudget() { m_budget = m_budgetLimit; }
-    double nowMs = 0;
-    void* host = nullptr; // the runtime that binds the machine to a display list
+    double nowMs = 0;        // the movie's time
+    double clockEpochMs = 0; // Date's clock when the movie started (ms since 1970, UTC)
+    void* host = nullptr;    // the runtime that binds the machine to a display list
     // Math.random: a number in [0, 1) from the machine's own generator (xorshift64*).
     double nextRandom() {
         m_random ^= m_random >> 12;

@@ -41,6 +41,9 @@ public:
     // The folder the movie was read from: scripts may load text files in it (LoadVars, XML,
     // loadVariables). A machine given none (a movie from memory) finds every file missing.
     virtual void setMovieFolder(std::string folder) = 0;
+    // Where Date's clock stands when the movie starts (milliseconds since 1970, UTC); the
+    // movie's own time is added to it as it plays.
+    virtual void setClockEpoch(double epochMs) = 0;
     // Loads scripts started that have not finished yet; each finishes on a later frame.
     virtual std::size_t loadsPending() const = 0;
 

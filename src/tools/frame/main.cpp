@@ -2,13 +2,15 @@
 //
 //   kinovex-frame MOVIE.swf --frames N [--width W --height H] -o OUT.png
 //   kinovex-frame MOVIE.swf --frames N --every K -o 'DIR/f%d.png'
-//   ... [--trace] [--click X,Y@FRAME ...] [--audio OUT.wav]
+//   ... [--trace] [--click X,Y@FRAME ...] [--audio OUT.wav] [--clock MS]
 //
 // The movie runs from its start; frame 1 is the first frame shown. The first form writes frame
 // N, the second every K-th frame up to N, with %d replaced by the frame number. --trace prints
 // every line the movie's scripts trace, and nothing else, on standard output; --click presses
 // and releases the mouse at stage pixel X,Y before frame FRAME runs; --audio writes the sound
-// of the frames run as a 44100 Hz stereo 16-bit WAV file. With --trace or --audio the picture
+// of the frames run as a 44100 Hz stereo 16-bit WAV file; --clock sets where the scripts' Date
+// clock stands at the start, in milliseconds since 1970 UTC (default: now), so that a movie
+// showing the date prints the same on every run. With --trace or --audio the picture
 // is optional. Standard error says what of the movie's ActionScript 3 code was left out or
 // refused by the verifier.
 
@@ -37,7 +39,8 @@ void usage() {
     std::fprintf(stderr,
                  "usage: kinovex-frame MOVIE.swf --frames N [--width W --height H] -o OUT.png\n"
                  "       kinovex-frame MOVIE.swf --frames N --every K -o 'DIR/f%%d.png'\n"
-                 "       options: --trace, --click X,Y@FRAME (repeatable), --audio OUT.wav\n");
+                 "       options: --trace, --click X,Y@FRAME (repeatable), --audio OUT.wav,\n"
+                 "                --clock MS (Date's time at the start, ms since 1970 UTC)\n");
 }
 
 std::optional<long> number(const std::string& text);
@@ -160,6 +163,7 @@ struct FrameOptions {
     long frames = 1, every = 0, width = 0, height = 0;
     bool trace = false;
     std::multimap<long, Click> clicks;
+    std::optional<double> clock;
 };
 
 enum class Parsed { Run, Help, Bad };
@@ -214,6 +218,15 @@ bool readArgument(const std::vector<std::string>& args, std::size_t& i, const st
     }
     if (arg == "--trace") {
         o.trace = true;
+        return true;
+    }
+    if (arg == "--clock") {
+        const auto text = optionValue(args, i, inlineValue);
+        const auto ms = text ? number(*text) : std::nullopt;
+        if (!ms || *ms < 0) {
+            return false;
+        }
+        o.clock = static_cast<double>(*ms);
         return true;
     }
     if (!arg.empty() && arg[0] == '-' && arg != "-") {
@@ -341,6 +354,9 @@ int main(int argc, char** argv) {
             std::fwrite(line.data(), 1, line.size(), stdout);
             std::fputc('\n', stdout);
         });
+    }
+    if (o.clock) {
+        player.setClockEpoch(*o.clock);
     }
     const kinovex::flash::LoadResult loaded = player.load(o.movie);
     if (!loaded.ok) {

@@ -45,6 +45,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
     Machine& m = *m_vm;
 
     ClassInfo* dispatcher = installEventClasses(m);
+    display_natives::installInputEventClasses(m);
     ClassInfo* container = installDisplayClasses(m, dispatcher);
     m_stage = m.newObject(installStageClass(m, container));
     installLoaderInfoClass(m, dispatcher);
@@ -58,6 +59,8 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
         out.push_back(m_stage);
         out.push_back(m_rootObject);
         out.push_back(m_loaderInfo);
+        out.push_back(m_over);
+        out.push_back(m_pressed);
         out.insert(out.end(), m_listening.begin(), m_listening.end());
         for (const auto& load : m_loads) {
             out.push_back(load.first);

@@ -47,11 +47,12 @@ public:
     void setClockEpoch(double epochMs) override;
     std::size_t loadsPending() const override { return 0; }
     ButtonScripts buttonScripts() override { return {}; }
-    void mouseMove(double, double) override {}
-    void mouseDown(double, double) override {}
-    void mouseUp(double, double) override {}
-    void keyDown(int, std::uint32_t) override {}
-    void keyUp(int, std::uint32_t) override {}
+    // The pointer and the keys reach the display objects as MouseEvent and KeyboardEvent.
+    void mouseMove(double x, double y) override;
+    void mouseDown(double x, double y) override;
+    void mouseUp(double x, double y) override;
+    void keyDown(int keyCode, std::uint32_t charCode) override;
+    void keyUp(int keyCode, std::uint32_t charCode) override;
 
     avm2::Machine& machine() { return *m_vm; }
 
@@ -129,6 +130,13 @@ private:
     void dispatchNew(avm2::Object* target, const char* type, bool bubbles);
     void dispatchToSubtree(avm2::Object* top, const char* type);
     void loadBlocksOfFrame(std::uint32_t frame);
+    // Input: whether scripts may hear it now; the object under the pointer at (x, y), with
+    // the rolls out and over its change brings; a MouseEvent of `type` to `target`.
+    bool takesInput();
+    avm2::Object* pointerAt(double x, double y);
+    void pointerOver(avm2::Object* now);
+    void mouseEvent(avm2::Object* target, const char* type, bool bubbles, avm2::Object* related);
+    void keyEvent(const char* type, int keyCode, std::uint32_t charCode);
     // Calls what the timers have due by `nowMs`, the earliest first.
     void runTimers(double nowMs);
 
@@ -160,6 +168,12 @@ private:
     bool m_started = false;
     bool m_stopped = false; // the budget ran out: no script runs again
     std::uint64_t m_budget = 0;
+    // The pointer, in stage pixels; what it is over (null: the stage) and what it pressed.
+    double m_pointerX = 0;
+    double m_pointerY = 0;
+    bool m_buttonDown = false;
+    avm2::Object* m_over = nullptr;
+    avm2::Object* m_pressed = nullptr;
     SoundMixer* m_mixer = nullptr;
     MovieFolder m_folder;
     std::vector<std::pair<avm2::Object*, std::string>> m_loads; // queued by queueLoad

@@ -6,6 +6,7 @@
 #include "engine/avm2/DisplayGeometry.h"
 #include "engine/avm2/HiddenFields.h"
 #include "engine/avm2/Machine.h"
+#include "engine/definitions/ShapeGeometry.h"
 
 #include <cstdint>
 #include <optional>
@@ -50,6 +51,11 @@ DisplayObject* placed(Object* o);
 // The matrix scripts move, and a script's move of it (the timeline no longer moves the object).
 Matrix objectMatrix(Object* o);
 void setObjectMatrix(Object* o, const Matrix& m);
+// From an object's own space to the stage's, in twips, through the containers holding it.
+Matrix stageMatrixOf(Object* o);
+// The interactive object a press or move at `p` (stage twips) reaches: the topmost that takes
+// the mouse, else the stage.
+Object* mouseTarget(Avm2Runtime& rt, Machine& vm, Point p);
 // Scale and rotation as a script last set them, else as the matrix gives them; and a change.
 avm2::ScaleRotation scaleRotation(Object* o);
 void setScaleRotation(Object* o, const avm2::ScaleRotation& sr);
@@ -76,6 +82,8 @@ Value doIgnore(Machine&, Value, Args);
 
 // EventDispatcher and Event; the dispatcher class is returned.
 ClassInfo* installEventClasses(Machine& m);
+// MouseEvent, KeyboardEvent, FocusEvent, TextEvent and the error events.
+void installInputEventClasses(Machine& m);
 // DisplayObject and the classes beneath it up to MovieClip; the container class is returned.
 ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher);
 // MovieClip, with FrameLabel and Scene.

@@ -236,7 +236,8 @@ Value doStage(Machine& vm, Value s, Args) {
 
 // ---- hit tests ----
 
-// From an object's own space to the stage's, in twips, through the containers holding it.
+} // namespace
+
 Matrix stageMatrixOf(Object* o) {
     Matrix m = objectMatrix(o);
     for (Object* p = o->parentObj; p != nullptr && p->kind == ObjKind::Display; p = p->parentObj) {
@@ -247,6 +248,8 @@ Matrix stageMatrixOf(Object* o) {
     }
     return m;
 }
+
+namespace {
 // The box around what an object shows, on the stage; none for one that shows nothing.
 std::optional<Rect> stageBoxOf(Object* o) {
     std::optional<Rect> own;

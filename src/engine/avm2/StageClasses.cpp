@@ -73,6 +73,18 @@ Value stageSetFrameRate(Machine& vm, Value s, Args args) {
     return Value();
 }
 
+// The interactive object the keys go to; null: the stage itself.
+Value stageFocus(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "focus");
+    return v.isObject() ? v : Value::null();
+}
+Value stageSetFocus(Machine& vm, Value s, Args args) {
+    const Value v = avm2::arg(args, 0);
+    setHidden(self(vm, s), "focus",
+              v.isNullish() ? Value::null() : vm.coerceTo(v, "flash.display.InteractiveObject"));
+    return Value();
+}
+
 } // namespace
 
 ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
@@ -114,6 +126,7 @@ ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
         m.defineGetter(stage, name, getter, stageRefuses);
     }
     m.defineGetter(stage, "textSnapshot", stageRefuses);
+    m.defineGetter(stage, "focus", stageFocus, stageSetFocus);
     return stage;
 }
 

@@ -114,8 +114,7 @@ bool HitTester::inPaths(const ShapePaths& paths, const Matrix& full, Point p) {
                        [&](const StrokeOutline& l) { return l.contains(q); });
 }
 
-const HitTester::ShapePaths* HitTester::drawingPaths(const TimelineInstance& clip) {
-    const ScriptDrawing* drawing = clip.drawing().get();
+const HitTester::ShapePaths* HitTester::drawingPaths(const ScriptDrawing* drawing) {
     if (drawing == nullptr || drawing->empty()) {
         return nullptr;
     }
@@ -135,7 +134,11 @@ const HitTester::ShapePaths* HitTester::drawingPaths(const TimelineInstance& cli
 }
 
 bool HitTester::hitsDrawing(const TimelineInstance& clip, const Matrix& full, Point p) {
-    const ShapePaths* paths = drawingPaths(clip);
+    return hitsDrawing(clip.drawing().get(), full, p);
+}
+
+bool HitTester::hitsDrawing(const ScriptDrawing* drawing, const Matrix& full, Point p) {
+    const ShapePaths* paths = drawingPaths(drawing);
     return paths != nullptr && inPaths(*paths, full, p);
 }
 
@@ -249,7 +252,8 @@ void HitTester::addBox(const DisplayObject& obj, const Matrix& parent, HitBox& b
     }
     const Matrix full = parent * obj.matrix;
     if (obj.sprite) {
-        if (const ShapePaths* drawn = drawingPaths(*obj.sprite); drawn && !drawn->box.empty()) {
+        if (const ShapePaths* drawn = drawingPaths(obj.sprite->drawing().get());
+            drawn && !drawn->box.empty()) {
             addCorners(box, full, drawn->box.xMin, drawn->box.yMin, drawn->box.xMax,
                        drawn->box.yMax);
         }

@@ -16,6 +16,7 @@
 namespace kinovex::flash {
 
 class ButtonInstance;
+class ScriptDrawing;
 
 // A box in stage twips; empty until something is added.
 struct HitBox {
@@ -39,6 +40,8 @@ public:
     bool hitsObject(const DisplayObject& obj, const Matrix& parent, Point p, int nesting = 0);
     // What a script drew into `clip` (`full` maps the clip's space to that of `p`).
     bool hitsDrawing(const TimelineInstance& clip, const Matrix& full, Point p);
+    // A drawing of no clip's (one a script made and keeps); none is never hit.
+    bool hitsDrawing(const ScriptDrawing* drawing, const Matrix& full, Point p);
     // A clip's drawing or any of its objects (`full` maps the clip's space to that of `p`).
     bool hitsClip(const TimelineInstance& clip, const Matrix& full, Point p, int nesting = 0) {
         return hitsDrawing(clip, full, p) || hitsList(clip.displayList(), full, p, nesting);
@@ -74,7 +77,7 @@ private:
 
     std::unordered_map<const Shape*, ShapePaths> m_shapes;
     // Scripts' drawings by serial, as of the version given (their shapes change as they draw).
-    const ShapePaths* drawingPaths(const TimelineInstance& clip);
+    const ShapePaths* drawingPaths(const ScriptDrawing* drawing);
     struct DrawingPaths {
         std::uint64_t version = 0;
         ShapePaths paths;

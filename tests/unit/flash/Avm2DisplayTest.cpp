@@ -1,6 +1,7 @@
 // The ActionScript 3 display classes driven from here through the machine: containers
 // reordering their children, the events adding and removing send and in what order, frame
-// events for objects no timeline holds, and what a clip or the movie says of itself.
+// events for objects no timeline holds, what a clip or the movie says of itself, and which
+// object a press on the stage reaches.
 
 #include "SwfWriter.h"
 #include "engine/avm2/Avm2Runtime.h"
@@ -396,6 +397,121 @@ TEST(Avm2Display, TheStageRefusesWhatItDoesNotHave) {
     }
     EXPECT_EQ(run.errorOf([&] { vm.get(stage, "textSnapshot"); }), 2071);
     EXPECT_EQ(vm.toString(vm.get(stage, "x")), "0");
+}
+
+TEST(Avm2Display, APressReachesTheObjectUnderItThroughItsAncestors) {
+    struct Row {
+        const char* name;
+        bool childMouseEnabled;
+        bool parentMouseChildren;
+        double x;
+        double y;
+        std::vector<std::string> expected;
+    };
+    // The child is a square from (10, 10) to (60, 60) in the parent, itself at (100, 0).
+    const Row rows[] = {
+        {"the child's fill: capture on the way down, the target, then up to the stage",
+         true,
+         true,
+         130,
+         30,
+         {"parent mouseDown 1", "child mouseDown 2", "parent mouseDown 3", "root1 mouseDown 3",
+          "stage mouseDown 3 child", "parent mouseUp 1", "child mouseUp 2", "parent mouseUp 3",
+          "root1 mouseUp 3", "stage mouseUp 3 child", "parent click 1", "child click 2",
+          "parent click 3", "root1 click 3", "stage click 3 child"}},
+        {"a child that takes no mouse hands it to its parent",
+         false,
+         true,
+         130,
+         30,
+         {"parent mouseDown 2", "root1 mouseDown 3", "stage mouseDown 3 parent", "parent mouseUp 2",
+          "root1 mouseUp 3", "stage mouseUp 3 parent", "parent click 2", "root1 click 3",
+          "stage click 3 parent"}},
+        {"a parent whose children take no mouse is the target",
+         true,
+         false,
+         130,
+         30,
+         {"parent mouseDown 2", "root1 mouseDown 3", "stage mouseDown 3 parent", "parent mouseUp 2",
+          "root1 mouseUp 3", "stage mouseUp 3 parent", "parent click 2", "root1 click 3",
+          "stage click 3 parent"}},
+        {"beside the square only the stage hears it",
+         true,
+         true,
+         100,
+         30,
+         {"stage mouseDown 2 stage", "stage mouseUp 2 stage", "stage click 2 stage"}},
+    };
+    for (const Row& r : rows) {
+        Running run;
+        const Value root = Value::obj(run.rt->rootObject());
+        const Value stage = Value::obj(run.rt->stageObject());
+        const Value parent = run.make("flash.display.Sprite", "parent");
+        const Value child = run.make("flash.display.Sprite", "child");
+        const Value graphics = run.vm().get(child, "graphics");
+        run.call(graphics, "beginFill", {Value::integer(0xff0000)});
+        run.call(graphics, "drawRect",
+                 {Value::integer(10), Value::integer(10), Value::integer(50), Value::integer(50)});
+        run.vm().set(parent, "x", Value::integer(100));
+        run.vm().set(child, "mouseEnabled", Value::boolean(r.childMouseEnabled));
+        run.vm().set(parent, "mouseChildren", Value::boolean(r.parentMouseChildren));
+        run.call(parent, "addChild", {child});
+        run.call(root, "addChild", {parent});
+        // The stage's listener names the target.
+        const Value target = Value::obj(run.vm().newNativeFunction(
+            [](Machine& m, Value, Args args) {
+                const Value at = m.get(args[0], "target");
+                const bool onStage = at.o->cls->name == "Stage";
+                m.traceLine("stage " + m.toString(m.get(args[0], "type")) + " " +
+                            m.toString(m.get(args[0], "eventPhase")) + " " +
+                            (onStage ? "stage" : m.toString(m.get(at, "name"))));
+                return Value();
+            },
+            "target"));
+        for (const char* type : {"mouseDown", "mouseUp", "click"}) {
+            run.call(parent, "addEventListener",
+                     {run.vm().str(type), run.noter, Value::boolean(true)});
+            run.listen(parent, type);
+            run.listen(child, type);
+            run.listen(root, type);
+            run.call(stage, "addEventListener", {run.vm().str(type), target});
+        }
+        run.lines.clear();
+        run.rt->mouseDown(r.x, r.y);
+        run.rt->mouseUp(r.x, r.y);
+        EXPECT_EQ(run.lines, r.expected) << r.name;
+    }
+}
+
+TEST(Avm2Display, InputEventsPrintTheirFields) {
+    Running run;
+    Machine& m = run.vm();
+    const struct {
+        const char* cls;
+        std::vector<Value> args;
+        const char* expected;
+    } rows[] = {
+        {"flash.events.MouseEvent",
+         {m.str("click")},
+         "[MouseEvent type=\"click\" bubbles=true cancelable=false eventPhase=2 localX=NaN "
+         "localY=NaN stageX=NaN stageY=NaN relatedObject=null ctrlKey=false altKey=false "
+         "shiftKey=false buttonDown=false delta=0]"},
+        {"flash.events.KeyboardEvent",
+         {m.str("keyDown"), Value::boolean(false), Value::boolean(false), Value::integer(97),
+          Value::integer(65)},
+         "[KeyboardEvent type=\"keyDown\" bubbles=false cancelable=false eventPhase=2 "
+         "charCode=97 keyCode=65 keyLocation=0 ctrlKey=false altKey=false shiftKey=false]"},
+        {"flash.events.IOErrorEvent",
+         {m.str("ioError"), Value::boolean(false), Value::boolean(false), m.str("gone")},
+         "[IOErrorEvent type=\"ioError\" bubbles=false cancelable=false eventPhase=2 "
+         "text=\"gone\"]"},
+    };
+    for (const auto& r : rows) {
+        std::vector<Value> args = r.args;
+        const Value e = Value::obj(m.constructClass(m.builtin(r.cls), Args(args)));
+        EXPECT_EQ(m.toString(run.call(e, "toString")), r.expected);
+        EXPECT_EQ(m.toString(run.call(run.call(e, "clone"), "toString")), r.expected);
+    }
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "engine/text/TextFonts.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace kinovex::flash {
 
@@ -505,6 +506,9 @@ void Avm2Runtime::finishFrame() {
         broadcast("frameConstructed");
         runFrameScripts();
         broadcast("exitFrame");
+    }
+    if (std::exchange(m_renderQueued, false)) {
+        broadcast("render");
     }
     // What Loaders asked for this frame arrives between it and the next.
     finishLoads();

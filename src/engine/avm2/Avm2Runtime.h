@@ -70,6 +70,8 @@ public:
     // hear the target phase, the target's ancestors the others.
     void dispatch(avm2::Object* target, avm2::Object* event, avm2::Object* dispatcher = nullptr);
     void runFrameScripts();
+    // stage.invalidate(): "render" goes to its listeners before the stage is next drawn.
+    void invalidateStage() { m_renderQueued = true; }
     // After a goto, to another frame or the same: the frame goes round (frameConstructed, its
     // scripts, exitFrame) at once, or, from a frame script, its scripts run at once and the
     // rest once that script has ended.
@@ -172,6 +174,7 @@ private:
     double m_pointerX = 0;
     double m_pointerY = 0;
     bool m_buttonDown = false;
+    bool m_renderQueued = false;
     avm2::Object* m_over = nullptr;
     avm2::Object* m_pressed = nullptr;
     SoundMixer* m_mixer = nullptr;

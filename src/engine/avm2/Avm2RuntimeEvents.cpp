@@ -99,8 +99,8 @@ void Avm2Runtime::dispatchRemoved(Object* child) {
 }
 
 void Avm2Runtime::listening(Object* o, const std::string& type) {
-    const bool broadcastType =
-        type == "enterFrame" || type == "frameConstructed" || type == "exitFrame";
+    const bool broadcastType = type == "enterFrame" || type == "frameConstructed" ||
+                               type == "exitFrame" || type == "render";
     if (broadcastType && o != m_stage &&
         std::find(m_listening.begin(), m_listening.end(), o) == m_listening.end()) {
         m_listening.push_back(o);

@@ -110,7 +110,7 @@ Value symbolBitmapData(Machine& vm, Object* linked);
 void installLoaderClasses(Machine& m, ClassInfo* container);
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
-// InteractiveObject's mouseEnabled and doubleClickEnabled; SimpleButton.
+// InteractiveObject's mouseEnabled, doubleClickEnabled and tab switches; SimpleButton.
 void installInteractiveProperties(Machine& m, ClassInfo* interactive);
 void installSimpleButtonClass(Machine& m, ClassInfo* interactive);
 void installTextFormatClass(Machine& m);

@@ -475,6 +475,14 @@ Value containerSetMouseChildren(Machine& vm, Value s, Args args) {
     setHidden(self(vm, s), "mouseChildren", Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
     return Value();
 }
+Value containerTabChildren(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "tabChildren");
+    return v.isUndefined() ? Value::boolean(true) : v;
+}
+Value containerSetTabChildren(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "tabChildren", Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
+    return Value();
+}
 
 } // namespace
 
@@ -532,6 +540,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineMethod(container, "swapChildrenAt", swapChildrenAt, 2);
     m.defineMethod(container, "stopAllMovieClips", stopAllMovieClips);
     m.defineGetter(container, "mouseChildren", containerMouseChildren, containerSetMouseChildren);
+    m.defineGetter(container, "tabChildren", containerTabChildren, containerSetTabChildren);
     ClassInfo* shape = m.defineNativeClass("flash.display", "Shape", display);
     m.defineNativeClass("flash.display", "MorphShape", display)->nativeInit = notMadeByScripts;
     m.defineNativeClass("flash.text", "StaticText", display)->nativeInit = notMadeByScripts;

@@ -33,6 +33,31 @@ Value ioSetDoubleClickEnabled(Machine& vm, Value s, Args args) {
     return Value();
 }
 
+Value ioTabEnabled(Machine& vm, Value s, Args) {
+    return flagOf<false>(self(vm, s), "tabEnabled");
+}
+Value ioSetTabEnabled(Machine& vm, Value s, Args args) {
+    setFlag(vm, s, args, "tabEnabled");
+    return Value();
+}
+Value ioTabIndex(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "tabIndex");
+    return v.isUndefined() ? Value::integer(-1) : v;
+}
+Value ioSetTabIndex(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "tabIndex", Value::integer(vm.toInt(avm2::arg(args, 0))));
+    return Value();
+}
+// Kept as given: the player draws no focus rectangle.
+Value ioFocusRect(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), "focusRect");
+    return v.isUndefined() ? Value::null() : v;
+}
+Value ioSetFocusRect(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), "focusRect", avm2::arg(args, 0));
+    return Value();
+}
+
 // ---- SimpleButton ----
 
 constexpr const char* kStates[4] = {"upState", "overState", "downState", "hitTestState"};
@@ -124,6 +149,9 @@ void installInteractiveProperties(Machine& m, ClassInfo* interactive) {
     m.defineGetter(interactive, "mouseEnabled", ioMouseEnabled, ioSetMouseEnabled);
     m.defineGetter(interactive, "doubleClickEnabled", ioDoubleClickEnabled,
                    ioSetDoubleClickEnabled);
+    m.defineGetter(interactive, "tabEnabled", ioTabEnabled, ioSetTabEnabled);
+    m.defineGetter(interactive, "tabIndex", ioTabIndex, ioSetTabIndex);
+    m.defineGetter(interactive, "focusRect", ioFocusRect, ioSetFocusRect);
 }
 
 void installSimpleButtonClass(Machine& m, ClassInfo* interactive) {

@@ -84,6 +84,10 @@ Value stageSetFocus(Machine& vm, Value s, Args args) {
               v.isNullish() ? Value::null() : vm.coerceTo(v, "flash.display.InteractiveObject"));
     return Value();
 }
+Value stageInvalidate(Machine& vm, Value, Args) {
+    host(vm).invalidateStage();
+    return Value();
+}
 
 } // namespace
 
@@ -127,6 +131,7 @@ ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
     }
     m.defineGetter(stage, "textSnapshot", stageRefuses);
     m.defineGetter(stage, "focus", stageFocus, stageSetFocus);
+    m.defineMethod(stage, "invalidate", stageInvalidate);
     return stage;
 }
 

@@ -1,10 +1,12 @@
 // flash.text.TextFormat: a bag of text settings, each null until set. Each setting keeps the
-// kind of value it is (text, whole number, colour, switch), converted as the player converts it.
+// kind of value it is (text, whole number, colour, switch), converted as the player converts it;
+// and flash.text.TextFormatAlign, the names of the alignments.
 
 #include "engine/avm2/DisplayNatives.h"
 
 #include <cfenv>
 #include <cmath>
+#include <utility>
 
 namespace kinovex::flash::display_natives {
 
@@ -93,6 +95,14 @@ void installTextFormatClass(Machine& m) {
     ClassInfo* format = m.defineNativeClass("flash.text", "TextFormat", m.objectClass);
     format->nativeInit = tfInit;
     defineSettings(m, format, std::make_index_sequence<std::size(kSettings)>{});
+
+    ClassInfo* align = m.defineNativeClass("flash.text", "TextFormatAlign", m.objectClass);
+    const std::pair<const char*, const char*> alignments[] = {
+        {"LEFT", "left"},       {"RIGHT", "right"}, {"CENTER", "center"},
+        {"JUSTIFY", "justify"}, {"START", "start"}, {"END", "end"}};
+    for (const auto& [name, value] : alignments) {
+        m.defineConstant(align, name, m.str(value));
+    }
 }
 
 } // namespace kinovex::flash::display_natives

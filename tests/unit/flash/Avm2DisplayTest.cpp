@@ -200,6 +200,23 @@ TEST(Avm2Display, ObjectsAScriptMadeHearFrameEventsOffTheList) {
                                                    "loose exitFrame 2"}));
 }
 
+TEST(Avm2Display, RenderIsHeardOnceAfterEachInvalidate) {
+    Running run;
+    const Value loose = run.make("flash.display.Sprite", "loose");
+    run.listen(loose, "exitFrame");
+    run.listen(loose, "render");
+    const std::vector<std::string> plain{"loose exitFrame 2"};
+    const std::vector<std::string> rendered{"loose exitFrame 2", "loose render 2"};
+    for (const bool invalidate : {false, true, false}) {
+        if (invalidate) {
+            run.call(Value::obj(run.rt->stageObject()), "invalidate");
+        }
+        run.lines.clear();
+        run.rt->runFrame(1000.0 / 24);
+        EXPECT_EQ(run.lines, invalidate ? rendered : plain);
+    }
+}
+
 TEST(Avm2Display, ClipsAndTheMovieDescribeThemselves) {
     Running run;
     Machine& vm = run.vm();

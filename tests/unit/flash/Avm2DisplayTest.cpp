@@ -500,6 +500,55 @@ TEST(Avm2Display, APressReachesTheObjectUnderItThroughItsAncestors) {
     }
 }
 
+TEST(Avm2Display, MovesRollOutOfWhatThePointerLeftAndOverWhatItReached) {
+    struct Row {
+        const char* name;
+        double x;
+        double y;
+        std::vector<std::string> expected;
+    };
+    // Two squares side by side in one parent: a from (0, 0) to (20, 20), b from (30, 0).
+    const Row rows[] = {
+        {"onto a: over its ancestors, outermost first, then over a",
+         10,
+         10,
+         {"parent rollOver 2", "a rollOver 2", "a mouseOver 2", "parent mouseOver 3"}},
+        {"from a to b: the parent they share is neither left nor reached",
+         40,
+         10,
+         {"a mouseOut 2", "parent mouseOut 3", "a rollOut 2", "b rollOver 2", "b mouseOver 2",
+          "parent mouseOver 3"}},
+        {"within b: nothing", 45, 15, {}},
+        {"off everything: out of b and its ancestors",
+         100,
+         100,
+         {"b mouseOut 2", "parent mouseOut 3", "b rollOut 2", "parent rollOut 2"}},
+    };
+    Running run;
+    const Value parent = run.make("flash.display.Sprite", "parent");
+    for (const char* name : {"a", "b"}) {
+        const Value square = run.make("flash.display.Sprite", name);
+        const Value graphics = run.vm().get(square, "graphics");
+        run.call(graphics, "beginFill", {Value::integer(0xff0000)});
+        run.call(graphics, "drawRect",
+                 {Value::integer(name[0] == 'a' ? 0 : 30), Value::integer(0), Value::integer(20),
+                  Value::integer(20)});
+        run.call(parent, "addChild", {square});
+        for (const char* type : {"mouseOver", "mouseOut", "rollOver", "rollOut"}) {
+            run.listen(square, type);
+        }
+    }
+    for (const char* type : {"mouseOver", "mouseOut", "rollOver", "rollOut"}) {
+        run.listen(parent, type);
+    }
+    run.call(Value::obj(run.rt->rootObject()), "addChild", {parent});
+    for (const Row& r : rows) {
+        run.lines.clear();
+        run.rt->mouseMove(r.x, r.y);
+        EXPECT_EQ(run.lines, r.expected) << r.name;
+    }
+}
+
 TEST(Avm2Display, InputEventsPrintTheirFields) {
     Running run;
     Machine& m = run.vm();

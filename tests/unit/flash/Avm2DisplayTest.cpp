@@ -549,6 +549,37 @@ TEST(Avm2Display, MovesRollOutOfWhatThePointerLeftAndOverWhatItReached) {
     }
 }
 
+TEST(Avm2Display, KeysGoToTheFocusedObjectElseTheStage) {
+    for (const bool focused : {false, true}) {
+        Running run;
+        const Value stage = Value::obj(run.rt->stageObject());
+        const Value box = run.make("flash.display.Sprite", "box");
+        run.call(Value::obj(run.rt->rootObject()), "addChild", {box});
+        const Value atStage = Value::obj(run.vm().newNativeFunction(
+            [](Machine& m, Value, Args args) {
+                m.traceLine("stage " + m.toString(m.get(args[0], "type")) + " " +
+                            m.toString(m.get(args[0], "eventPhase")));
+                return Value();
+            },
+            "atStage"));
+        for (const char* type : {"keyDown", "keyUp"}) {
+            run.listen(box, type);
+            run.call(stage, "addEventListener", {run.vm().str(type), atStage});
+        }
+        if (focused) {
+            run.vm().set(stage, "focus", box);
+        }
+        run.lines.clear();
+        run.rt->keyDown(65, 'a');
+        run.rt->keyUp(65, 'a');
+        const std::vector<std::string> expected =
+            focused ? std::vector<std::string>{"box keyDown 2", "stage keyDown 3", "box keyUp 2",
+                                               "stage keyUp 3"}
+                    : std::vector<std::string>{"stage keyDown 2", "stage keyUp 2"};
+        EXPECT_EQ(run.lines, expected) << focused;
+    }
+}
+
 TEST(Avm2Display, InputEventsPrintTheirFields) {
     Running run;
     Machine& m = run.vm();

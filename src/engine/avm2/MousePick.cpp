@@ -1,7 +1,7 @@
 // Which interactive object the pointer is over: the script side of the display tree is walked
 // from the top child down, each object tested with the display layer's hit tests (the fills
-// of shapes, the boxes of texts, a button's hit area), and what is hit hands the mouse to its
-// nearest ancestor that takes it.
+// of shapes, the boxes of texts, a button's hit area, within the timeline's masks), and what is
+// hit hands the mouse to its nearest ancestor that takes it.
 
 #include "engine/avm2/DisplayNatives.h"
 
@@ -34,6 +34,21 @@ bool isMask(Object* o) {
 }
 
 Object* deepest(Pick& k, Object* o, const Matrix& parent, int nesting);
+
+// A mask of `o`'s timeline covers the child and leaves the point out (`full` maps `o`'s space
+// to the stage's).
+bool maskedOut(Pick& k, Object* o, Object* child, const Matrix& full) {
+    const DisplayObject* d = placed(child);
+    if (o->clip == nullptr || d == nullptr) {
+        return false;
+    }
+    for (const auto& [depth, mask] : o->clip->displayList()) {
+        if (mask.clipDepth != 0 && depth < d->depth && d->depth <= mask.clipDepth) {
+            return !k.hit.hitsObject(mask, full, k.p);
+        }
+    }
+    return false;
+}
 
 // A button is hit on its hit area alone; `full` maps its space to the stage's.
 bool hitsButton(Pick& k, Object* o, const Matrix& full, int nesting) {
@@ -72,6 +87,9 @@ Object* deepest(Pick& k, Object* o, const Matrix& parent, int nesting) {
     k.rt.syncTimelineObjects(o);
     const std::vector<Object*> children = o->children;
     for (auto it = children.rbegin(); it != children.rend(); ++it) {
+        if (maskedOut(k, o, *it, full)) {
+            continue;
+        }
         if (Object* hit = deepest(k, *it, full, nesting + 1)) {
             return switchOn(o, "mouseChildren") ? hit : o;
         }

@@ -500,6 +500,46 @@ TEST(Avm2Display, APressReachesTheObjectUnderItThroughItsAncestors) {
     }
 }
 
+TEST(Avm2Display, APressOnAShapeReachesItsClipWithinTheTimelinesMask) {
+    struct Row {
+        double x;
+        double y;
+        const char* target;
+    };
+    // A square 100 pixels wide under a mask over its top left quarter.
+    const Row rows[] = {{25, 25, "root1"}, {75, 75, "stage"}, {75, 25, "stage"}};
+    for (const Row& r : rows) {
+        Running run([](swf::SwfWriter& w) {
+            swf::ShapeBuilder quarter;
+            quarter.fill0(quarter.addFill(swf::FillStyle::solid(swf::Rgb(0x000000))))
+                .rectangle(0, 0, 50, 50);
+            swf::ShapeBuilder square;
+            square.fill0(square.addFill(swf::FillStyle::solid(swf::Rgb(0xFF0000))))
+                .rectangle(0, 0, 100, 100);
+            swf::Place mask;
+            mask.depth = 1;
+            mask.character = w.defineShape(quarter);
+            mask.clipDepth = 2;
+            w.place(mask);
+            w.place(2, w.defineShape(square));
+            w.showFrame();
+            w.showFrame();
+        });
+        const Value target = Value::obj(run.vm().newNativeFunction(
+            [](Machine& m, Value, Args args) {
+                const Value at = m.get(args[0], "target");
+                m.traceLine(at.o->cls->name == "Stage" ? "stage" : m.toString(m.get(at, "name")));
+                return Value();
+            },
+            "target"));
+        run.call(Value::obj(run.rt->stageObject()), "addEventListener",
+                 {run.vm().str("mouseDown"), target});
+        run.lines.clear();
+        run.rt->mouseDown(r.x, r.y);
+        EXPECT_EQ(run.lines, std::vector<std::string>{r.target}) << r.x << "," << r.y;
+    }
+}
+
 TEST(Avm2Display, MovesRollOutOfWhatThePointerLeftAndOverWhatItReached) {
     struct Row {
         const char* name;

@@ -5,6 +5,7 @@
 #include "engine/avm2/ByteArray.h"
 #include "engine/avm2/Machine.h"
 #include "engine/avm2/Utf16Text.h"
+#include "engine/swf/PercentEncoding.h"
 
 #include <cctype>
 
@@ -47,19 +48,6 @@ Value escapeMultiByte(Machine& vm, Value, Args a) {
     return vm.str(out);
 }
 
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 // A % with a character that is no hex digit drops both; one with a second that is not drops
 // all three; a % too near the end drops the rest. A zero character ends the text, unless a %
 // drops it.
@@ -71,15 +59,15 @@ Value unescapeMultiByte(Machine& vm, Value, Args a) {
             bytes += text[i];
             continue;
         }
-        if (i + 1 >= text.size() || hexValue(text[i + 1]) < 0) {
+        if (i + 1 >= text.size() || hexDigit(text[i + 1]) < 0) {
             ++i;
             continue;
         }
-        if (i + 2 >= text.size() || hexValue(text[i + 2]) < 0) {
+        if (i + 2 >= text.size() || hexDigit(text[i + 2]) < 0) {
             i += 2;
             continue;
         }
-        bytes += static_cast<char>(hexValue(text[i + 1]) * 16 + hexValue(text[i + 2]));
+        bytes += static_cast<char>(hexDigit(text[i + 1]) * 16 + hexDigit(text[i + 2]));
         i += 2;
     }
     return vm.str(utf8Bytes(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));

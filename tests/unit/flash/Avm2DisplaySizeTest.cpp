@@ -2,11 +2,8 @@
 // around what an object draws and what its children show under their own moves, what setting a
 // size does to the scale, and the gradients a script fills with.
 
-#include "SwfWriter.h"
-#include "engine/avm2/Avm2Runtime.h"
-#include "engine/definitions/Movie.h"
+#include "Avm2Stage.h"
 #include "engine/display/ScriptDrawing.h"
-#include "engine/display/Timeline.h"
 
 #include <gtest/gtest.h>
 
@@ -21,35 +18,10 @@ using avm2::Args;
 using avm2::Machine;
 using avm2::Value;
 
-// An ActionScript 3 movie without scripts, its first frame shown.
-struct Running {
-    Movie movie;
-    Log log;
-    std::size_t liveSprites = 0;
-    std::unique_ptr<Avm2Runtime> rt;
-    std::unique_ptr<TimelineInstance> root;
-
-    Running() {
-        swf::SwfWriter writer(550, 400, 24, {.version = 15, .fileAttributes = false});
-        writer.rawTag(69, {0x08, 0, 0, 0});
-        writer.showFrame();
-        EXPECT_TRUE(movie.load(writer.finish(), log).ok);
-        rt = std::make_unique<Avm2Runtime>(movie, log);
-        root = std::make_unique<TimelineInstance>(movie, movie.timeline(), 0, liveSprites);
-        rt->attachRoot(*root);
-        root->start();
-        rt->finishFrame();
-        vm().setInstructionBudget(100000);
-        vm().refillBudget();
-    }
-    ~Running() { root.reset(); }
-
-    Machine& vm() { return rt->machine(); }
+// The stage, with sprites and rectangles to size.
+struct Running : Avm2Stage {
     Value sprite() {
         return Value::obj(vm().constructClass(vm().builtin("flash.display.Sprite"), {}));
-    }
-    Value call(const Value& o, const char* method, std::vector<Value> args = {}) {
-        return vm().callProperty(o, vm().publicName(method), Args(args.data(), args.size()));
     }
     // A filled rectangle in the object's graphics.
     void rect(const Value& o, double x, double y, double w, double h) {

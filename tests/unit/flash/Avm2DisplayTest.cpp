@@ -3,10 +3,7 @@
 // events for objects no timeline holds, what a clip or the movie says of itself, and which
 // object a press on the stage reaches.
 
-#include "SwfWriter.h"
-#include "engine/avm2/Avm2Runtime.h"
-#include "engine/definitions/Movie.h"
-#include "engine/display/Timeline.h"
+#include "Avm2Stage.h"
 
 #include <gtest/gtest.h>
 
@@ -20,34 +17,9 @@ using avm2::Args;
 using avm2::Machine;
 using avm2::Value;
 
-// An ActionScript 3 movie without scripts, its first frame shown, and what it traces.
-struct Running {
-    Movie movie;
-    Log log;
-    std::size_t liveSprites = 0;
-    std::unique_ptr<Avm2Runtime> rt;
-    std::unique_ptr<TimelineInstance> root;
-    std::vector<std::string> lines;
-
-    // `frames` writes the movie's frames (by default two empty ones).
-    explicit Running(const std::function<void(swf::SwfWriter&)>& frames = {}) {
-        swf::SwfWriter writer(550, 400, 24, {.version = 15, .fileAttributes = false});
-        writer.rawTag(69, {0x08, 0, 0, 0});
-        if (frames) {
-            frames(writer);
-        } else {
-            writer.showFrame();
-            writer.showFrame();
-        }
-        EXPECT_TRUE(movie.load(writer.finish(), log).ok);
-        rt = std::make_unique<Avm2Runtime>(movie, log);
-        rt->setTraceSink([this](std::string_view l) { lines.emplace_back(l); });
-        root = std::make_unique<TimelineInstance>(movie, movie.timeline(), 0, liveSprites);
-        rt->attachRoot(*root);
-        root->start();
-        rt->finishFrame();
-        vm().setInstructionBudget(100000);
-        vm().refillBudget();
+// The stage, with a listener that notes what reaches it.
+struct Running : Avm2Stage {
+    explicit Running(const std::function<void(swf::SwfWriter&)>& frames = {}) : Avm2Stage(frames) {
         // A listener tracing "<currentTarget's name> <type> <phase>".
         noter = Value::obj(vm().newNativeFunction(
             [](Machine& m, Value, Args args) {
@@ -59,16 +31,10 @@ struct Running {
             },
             "note"));
     }
-    ~Running() { root.reset(); }
-
-    Machine& vm() { return rt->machine(); }
     Value make(const char* cls, const char* name) {
         const Value o = Value::obj(vm().constructClass(vm().builtin(cls), {}));
         vm().set(o, "name", vm().str(name));
         return o;
-    }
-    Value call(const Value& o, const char* method, std::vector<Value> args = {}) {
-        return vm().callProperty(o, vm().publicName(method), Args(args.data(), args.size()));
     }
     void listen(const Value& o, const char* type) {
         call(o, "addEventListener", {vm().str(type), noter});

@@ -1,4 +1,4 @@
-// flash.filters: BitmapFilter and the blur, glow and drop shadow filters, and DisplayObject's
+// flash.filters: BitmapFilter and its filter classes, and DisplayObject's
 // filters. A placed object's filters are its placement's, so what a script sets is drawn; the
 // filters a script reads are copies.
 
@@ -15,12 +15,12 @@ namespace kinovex::flash::display_natives {
 namespace {
 
 // How a setting keeps what a script gives it.
-enum class Keep { Blur, Quality, Unit, Strength, Color, Switch, Number, List, Kind };
+enum class Keep { Blur, Quality, Unit, Strength, Color, Switch, Number, List, Kind, Matrix };
 
 struct Setting {
     const char* name;
     Keep keep;
-    double byDefault; // a List is null, a Kind "inner", by default
+    double byDefault; // a List is null, a Kind "inner", a Matrix the identity, by default
 };
 
 struct FilterClass {
@@ -80,7 +80,41 @@ const FilterClass kClasses[] = {
       {"clamp", Keep::Switch, 1},
       {"color", Keep::Color, 0},
       {"alpha", Keep::Unit, 0}}},
+    {"ColorMatrixFilter", Filter::Type::ColorMatrix, {{"matrix", Keep::Matrix, 0}}},
+    {"BevelFilter",
+     Filter::Type::Bevel,
+     {{"distance", Keep::Number, 4},
+      {"angle", Keep::Number, 45},
+      {"highlightColor", Keep::Color, 0xFFFFFF},
+      {"highlightAlpha", Keep::Unit, 1},
+      {"shadowColor", Keep::Color, 0},
+      {"shadowAlpha", Keep::Unit, 1},
+      {"blurX", Keep::Blur, 4},
+      {"blurY", Keep::Blur, 4},
+      {"strength", Keep::Strength, 1},
+      {"quality", Keep::Quality, 1},
+      {"type", Keep::Kind, 0},
+      {"knockout", Keep::Switch, 0}}},
 };
+
+// A colour matrix has 20 numbers: missing ones are 0, more are cut; none is the identity.
+constexpr std::size_t kColorMatrixSize = 20;
+
+Value colorMatrix(Machine& vm, const Value& v) {
+    std::vector<Value> items(kColorMatrixSize, Value::number(0));
+    if (v.isNullish()) {
+        for (std::size_t i = 0; i < kColorMatrixSize; i += 6) {
+            items[i] = Value::number(1);
+        }
+        return Value::obj(vm.newArray(std::move(items)));
+    }
+    const std::uint32_t n =
+        std::min<std::uint32_t>(vm.toUint(vm.get(v, "length")), kColorMatrixSize);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        items[i] = Value::number(vm.toNumber(vm.get(v, std::to_string(i))));
+    }
+    return Value::obj(vm.newArray(std::move(items)));
+}
 
 // A gradient filter's type: where it draws.
 constexpr const char* kInner = "inner";
@@ -114,6 +148,8 @@ Value kept(Machine& vm, Keep keep, const Value& v) {
     }
     case Keep::Kind:
         return vm.str(v.isNullish() ? kInner : vm.toString(v));
+    case Keep::Matrix:
+        return colorMatrix(vm, v);
     }
     return v;
 }
@@ -134,10 +170,11 @@ template <std::size_t cls> Value filterInit(Machine& vm, Value s, Args args) {
     const auto& settings = kClasses[cls].settings;
     for (std::size_t i = 0; i < settings.size(); ++i) {
         const bool gone = i >= args.size() || args[i].isUndefined();
-        const Value given = !gone                            ? args[i]
-                            : settings[i].keep == Keep::List ? Value::null()
-                            : settings[i].keep == Keep::Kind ? vm.str(kInner)
-                                                             : Value::number(settings[i].byDefault);
+        const Keep keep = settings[i].keep;
+        const Value given = !gone                                        ? args[i]
+                            : keep == Keep::List || keep == Keep::Matrix ? Value::null()
+                            : keep == Keep::Kind                         ? vm.str(kInner)
+                                                 : Value::number(settings[i].byDefault);
         setHidden(o, settings[i].name, kept(vm, settings[i].keep, given));
     }
     return Value();
@@ -176,11 +213,18 @@ template <std::size_t cls, std::size_t count> void installFilter(Machine& m, Cla
 double number(Machine& vm, Object* o, const char* name) {
     return vm.toNumber(hidden(o, name));
 }
-Rgba colorOf(Machine& vm, Object* o) {
-    const std::uint32_t c = vm.toUint(hidden(o, "color"));
+Rgba colorOf(Machine& vm, Object* o, const char* color = "color", const char* alpha = "alpha") {
+    const std::uint32_t c = vm.toUint(hidden(o, color));
     return Rgba{static_cast<std::uint8_t>(c >> 16), static_cast<std::uint8_t>(c >> 8),
                 static_cast<std::uint8_t>(c),
-                static_cast<std::uint8_t>(std::lround(number(vm, o, "alpha") * 255))};
+                static_cast<std::uint8_t>(std::lround(number(vm, o, alpha) * 255))};
+}
+
+// Where a bevel or gradient filter draws: inside, outside or both.
+void kindInto(Machine& vm, Object* o, Filter& f) {
+    const std::string type = vm.toString(hidden(o, "type"));
+    f.inner = type == kInner;
+    f.onTop = type == "full";
 }
 
 // A gradient filter's stops (as many as its shortest list has) and where it draws.
@@ -200,16 +244,44 @@ void gradientInto(Machine& vm, Object* o, Filter& f) {
         stop.ratio = static_cast<std::uint8_t>(std::clamp(vm.toInt(lists[2].o->elems[i]), 0, 255));
         f.gradient.push_back(stop);
     }
-    const std::string type = vm.toString(hidden(o, "type"));
-    f.inner = type == kInner;
-    f.onTop = type == "full";
+    kindInto(vm, o, f);
+}
+
+double rgbOf(Rgba c) {
+    return (std::uint32_t{c.r} << 16) | (std::uint32_t{c.g} << 8) | c.b;
+}
+
+Value kindOf(Machine& vm, const Filter& f) {
+    return vm.str(f.onTop ? "full" : f.inner ? kInner : "outer");
+}
+
+std::vector<Value> bevelArgs(Machine& vm, const Filter& f) {
+    return {Value::number(f.distance),
+            Value::number(f.angle * 180 / std::numbers::pi),
+            Value::number(rgbOf(f.highlight)),
+            Value::number(f.highlight.a / 255.0),
+            Value::number(rgbOf(f.color)),
+            Value::number(f.color.a / 255.0),
+            Value::number(f.blurX),
+            Value::number(f.blurY),
+            Value::number(f.strength),
+            Value::integer(f.passes),
+            kindOf(vm, f),
+            Value::boolean(f.knockout)};
+}
+
+std::vector<Value> colorMatrixArgs(Machine& vm, const Filter& f) {
+    std::vector<Value> matrix;
+    for (float v : f.matrix) {
+        matrix.push_back(Value::number(v));
+    }
+    return {Value::obj(vm.newArray(std::move(matrix)))};
 }
 
 } // namespace
 
 Value scriptFilter(Machine& vm, const Filter& f) {
-    const double rgb =
-        (std::uint32_t{f.color.r} << 16) | (std::uint32_t{f.color.g} << 8) | f.color.b;
+    const double rgb = rgbOf(f.color);
     const Value alpha = Value::number(f.color.a / 255.0);
     const Value blurX = Value::number(f.blurX), blurY = Value::number(f.blurY);
     const Value strength = Value::number(f.strength), passes = Value::integer(f.passes);
@@ -248,9 +320,7 @@ Value scriptFilter(Machine& vm, const Filter& f) {
              blurY,
              strength,
              passes,
-             vm.str(f.onTop   ? "full"
-                    : f.inner ? kInner
-                              : "outer"),
+             kindOf(vm, f),
              Value::boolean(f.knockout)};
         break;
     }
@@ -271,6 +341,14 @@ Value scriptFilter(Machine& vm, const Filter& f) {
              alpha};
         break;
     }
+    case Filter::Type::ColorMatrix:
+        cls = 5;
+        a = colorMatrixArgs(vm, f);
+        break;
+    case Filter::Type::Bevel:
+        cls = 6;
+        a = bevelArgs(vm, f);
+        break;
     case Filter::Type::DropShadow:
         cls = 2;
         a = {Value::number(f.distance),
@@ -322,6 +400,13 @@ std::optional<Filter> displayFilter(Machine& vm, Object* o) {
     if (f.type == Filter::Type::Convolution) {
         return convolutionOf(vm, o);
     }
+    if (f.type == Filter::Type::ColorMatrix) {
+        const Value list = hidden(o, "matrix");
+        for (std::size_t i = 0; list.isObject() && i < list.o->elems.size(); ++i) {
+            f.matrix.push_back(static_cast<float>(vm.toNumber(list.o->elems[i])));
+        }
+        return f;
+    }
     f.blurX = number(vm, o, "blurX");
     f.blurY = number(vm, o, "blurY");
     f.passes = vm.toInt(hidden(o, "quality"));
@@ -342,6 +427,13 @@ std::optional<Filter> displayFilter(Machine& vm, Object* o) {
         f.angle = number(vm, o, "angle") * std::numbers::pi / 180;
         f.compositeSource = !Machine::toBoolean(hidden(o, "hideObject"));
     }
+    if (f.type == Filter::Type::Bevel) {
+        f.highlight = colorOf(vm, o, "highlightColor", "highlightAlpha");
+        f.color = colorOf(vm, o, "shadowColor", "shadowAlpha");
+        f.distance = number(vm, o, "distance");
+        f.angle = number(vm, o, "angle") * std::numbers::pi / 180;
+        kindInto(vm, o, f);
+    }
     return f;
 }
 
@@ -353,6 +445,8 @@ ClassInfo* installFilterClasses(Machine& m) {
     installFilter<2, 11>(m, base);
     installFilter<3, 11>(m, base);
     installFilter<4, 9>(m, base);
+    installFilter<5, 1>(m, base);
+    installFilter<6, 12>(m, base);
     return base;
 }
 

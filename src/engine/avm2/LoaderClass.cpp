@@ -56,8 +56,14 @@ Value requestSetUrl(Machine& vm, Value s, Args args) {
     setHidden(self(vm, s), "url", url.isNullish() ? Value::null() : vm.str(vm.toString(url)));
     return Value();
 }
+// A request's method is GET or POST, in capitals or small letters.
 Value requestSetMethod(Machine& vm, Value s, Args args) {
-    setHidden(self(vm, s), "method", vm.str(vm.toString(avm2::arg(args, 0))));
+    const std::string method = vm.toString(avm2::arg(args, 0));
+    if (method != "GET" && method != "get" && method != "POST" && method != "post") {
+        vm.throwError("ArgumentError", 2008,
+                      "Parameter method must be one of the accepted values.");
+    }
+    setHidden(self(vm, s), "method", vm.str(method));
     return Value();
 }
 Value requestSetData(Machine& vm, Value s, Args args) {

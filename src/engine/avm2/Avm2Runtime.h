@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <tuple>
 #include <unordered_map>
 #include <vector>
@@ -109,7 +110,12 @@ public:
     const Character* linkedSymbol(const avm2::ClassInfo* cls) const;
     // A Loader's load of the file `url` names beside the movie, for its LoaderInfo `info`:
     // done before the next frame, with its events.
+    // A URLLoader's load goes the same way, its data read as the loader's dataFormat says.
     void queueLoad(avm2::Object* info, std::string url);
+    // Drops the loads queued for `target` (URLLoader.close).
+    void cancelLoad(avm2::Object* target);
+    // An address the movie would open or send to (navigateToURL): logged once, nothing more.
+    void reportUrl(const std::string& url);
     // The fonts text fields are measured with, and what a text field a script makes starts as.
     TextFonts& textFonts();
     const EditText& scriptFieldDefinition();
@@ -181,6 +187,8 @@ private:
     MovieFolder m_folder;
     std::vector<std::pair<avm2::Object*, std::string>> m_loads; // queued by queueLoad
     void finishLoads();
+    void finishUrlLoad(avm2::Object* loader, const std::string& url);
+    std::set<std::string> m_reportedUrls; // by reportUrl, at most a few
     void showImage(avm2::Object* info, DecodedImage& image);
     // A script object of class `cls` for a sprite no timeline holds, with its own timeline.
     avm2::Object* freeClip(const Sprite& def, avm2::ClassInfo* cls);

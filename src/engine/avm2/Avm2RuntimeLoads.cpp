@@ -57,6 +57,10 @@ void Avm2Runtime::finishLoads() {
     for (const auto& load : loads) {
         Object* info = load.first; // clang 14 cannot capture a structured binding
         const std::string& url = load.second;
+        if (m.isInstance(Value::obj(info), m.builtin("flash.net.URLLoader"))) {
+            finishUrlLoad(info, url);
+            continue;
+        }
         const std::optional<std::string> bytes = m_folder.read(url, m_log);
         if (!bytes) {
             dispatchNew(info, "ioError", false);

@@ -108,6 +108,7 @@ void installBitmapClass(Machine& m, ClassInfo* display);
 Value symbolBitmapData(Machine& vm, Object* linked);
 // Loader, URLRequest and ProgressEvent.
 void installLoaderClasses(Machine& m, ClassInfo* container);
+void installUrlLoaderClasses(Machine& m); // URLLoader, URLVariables, navigateToURL
 // Graphics, and the graphics property of Shape and Sprite.
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled, doubleClickEnabled and tab switches; SimpleButton.

@@ -115,6 +115,7 @@ void installLoaderClasses(Machine& m, ClassInfo* container) {
     m.defineGetter(request, "url", requestUrl, requestSetUrl);
     m.defineGetter(request, "method", requestMethod, requestSetMethod);
     m.defineGetter(request, "data", requestData, requestSetData);
+    installUrlLoaderClasses(m);
 
     ClassInfo* progress = m.defineNativeClass("flash.events", "ProgressEvent",
                                               m.builtin("flash.events.Event"), ObjKind::Event);

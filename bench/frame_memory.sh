@@ -20,6 +20,7 @@ fi
 tool=$(cd "$root/$build_dir" && pwd)/bin/kinovex-frame
 [ -x "$tool" ] || { echo "no $tool (build the kinovex_frame target)" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (Debian package: time)" >&2; exit 1; }
+command -v bc >/dev/null || { echo "needs bc (Debian package: bc)" >&2; exit 1; }
 read -r -a counts <<<"${FRAMES_LIST:-100 1000 3000}"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/frame memory.XXXXXX")

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <string_view>
 #include <vector>
 
@@ -42,7 +43,8 @@ Value setNatives(Vm& vm, Args args, const Value& asNative, bool accessors) {
         return Value();
     }
     const Value group = args[1];
-    int index = args.size() > 3 ? toInt32(vm.toNumber(args[3])) : 0;
+    // 64 bits: counting on from the largest 32-bit number must not overflow.
+    std::int64_t index = args.size() > 3 ? toInt32(vm.toNumber(args[3])) : 0;
     auto next = [&]() {
         const Value number[] = {group, Value(static_cast<double>(index++))};
         return vm.call(asNative, Value(), number);

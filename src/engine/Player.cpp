@@ -171,6 +171,7 @@ LoadResult Player::start(std::shared_ptr<Movie> movie, const SoundMixer* soundsF
 
     frameShown();
     m_renderer = std::make_unique<Renderer>(*m_movie, m_log);
+    m_renderer->setScriptLayers(m_scripts->scriptLayers());
     if (m_shapeCacheBudget) {
         m_renderer->setShapeCacheBudget(*m_shapeCacheBudget);
     }

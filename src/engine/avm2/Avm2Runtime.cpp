@@ -1,5 +1,7 @@
 #include "engine/avm2/Avm2Runtime.h"
 
+#include "engine/avm2/DisplayTreeView.h"
+
 #include "engine/avm2/Avm2RuntimeGuarded.h"
 #include "engine/avm2/DisplayNatives.h"
 #include "engine/avm2/HiddenFields.h"
@@ -43,6 +45,7 @@ Avm2Runtime::Avm2Runtime(const Movie& movie, Log& log, SoundMixer* mixer)
     m_vm = std::make_unique<Machine>();
     m_vm->host = this;
     m_budget = kDefaultBudget;
+    m_treeView = std::make_unique<DisplayTreeView>(*this);
     Machine& m = *m_vm;
 
     ClassInfo* dispatcher = installEventClasses(m);
@@ -149,6 +152,15 @@ void Avm2Runtime::loadBlocksUpTo(std::uint32_t frame) {
 void Avm2Runtime::attachRoot(TimelineInstance& root) {
     m_root = &root;
     root.setHooks(this);
+}
+
+const ScriptLayers* Avm2Runtime::scriptLayers() const {
+    return m_treeView.get();
+}
+
+Object* Avm2Runtime::existingObjectFor(const TimelineInstance& clip) const {
+    auto it = m_objects.find(const_cast<TimelineInstance*>(&clip));
+    return it != m_objects.end() ? it->second : nullptr;
 }
 
 Object* Avm2Runtime::objectFor(TimelineInstance& clip) {

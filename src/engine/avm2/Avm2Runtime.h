@@ -20,6 +20,7 @@
 
 namespace kinovex::flash {
 
+class DisplayTreeView;
 class HitTester;
 class Movie;
 class SoundMixer;
@@ -48,6 +49,7 @@ public:
     void setClockEpoch(double epochMs) override;
     std::size_t loadsPending() const override { return 0; }
     ButtonScripts buttonScripts() override { return {}; }
+    const ScriptLayers* scriptLayers() const override;
     // The pointer and the keys reach the display objects as MouseEvent and KeyboardEvent.
     void mouseMove(double x, double y) override;
     void mouseDown(double x, double y) override;
@@ -59,6 +61,8 @@ public:
 
     // For the display classes.
     avm2::Object* objectFor(TimelineInstance& clip);
+    // The script object of `clip`, if it has one yet.
+    avm2::Object* existingObjectFor(const TimelineInstance& clip) const;
     TimelineInstance* root() const { return m_root; }
     avm2::Object* rootObject() const { return m_rootObject; }
     avm2::Object* stageObject() const { return m_stage; }
@@ -164,6 +168,7 @@ private:
     std::vector<TimelineInstance*> m_pendingClips; // placed by the advance, not made yet
     bool m_advancing = false;
     std::unique_ptr<HitTester> m_hitTester;
+    std::unique_ptr<DisplayTreeView> m_treeView;
     bool m_inFrameScripts = false;
     bool m_gotoQueued = false;
     std::vector<TimelineInstance*> m_scriptClips; // whose frame scripts are running

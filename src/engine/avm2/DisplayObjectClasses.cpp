@@ -135,8 +135,21 @@ Value doRotation(Machine& vm, Value s, Args) {
 }
 
 Value doVisible(Machine& vm, Value s, Args) {
-    DisplayObject* d = placed(self(vm, s));
-    return Value::boolean(d == nullptr || d->visible);
+    Object* o = self(vm, s);
+    if (DisplayObject* d = placed(o)) {
+        return Value::boolean(d->visible);
+    }
+    const Value kept = hidden(o, "visible");
+    return kept.isUndefined() ? Value::boolean(true) : kept;
+}
+// Alpha multiplies the object's colours: a placement keeps it in its colour transform.
+Value doAlpha(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    if (DisplayObject* d = placed(o)) {
+        return Value::number(d->colorTransform.aMult);
+    }
+    const Value kept = hidden(o, "alpha");
+    return kept.isUndefined() ? Value::integer(1) : kept;
 }
 
 bool onStage(Avm2Runtime& rt, Object* o) {
@@ -213,8 +226,23 @@ Value doSetRotation(Machine& vm, Value s, Args args) {
 }
 
 Value doSetVisible(Machine& vm, Value s, Args args) {
-    if (DisplayObject* d = placed(self(vm, s))) {
-        d->visible = Machine::toBoolean(avm2::arg(args, 0));
+    Object* o = self(vm, s);
+    const bool visible = Machine::toBoolean(avm2::arg(args, 0));
+    if (DisplayObject* d = placed(o)) {
+        d->visible = visible;
+    } else {
+        setHidden(o, "visible", Value::boolean(visible));
+    }
+    return Value();
+}
+Value doSetAlpha(Machine& vm, Value s, Args args) {
+    Object* o = self(vm, s);
+    const double alpha = vm.toNumber(avm2::arg(args, 0));
+    if (DisplayObject* d = placed(o)) {
+        d->colorTransform.aMult = alpha;
+        d->scriptTransformed = true;
+    } else {
+        setHidden(o, "alpha", Value::number(alpha));
     }
     return Value();
 }
@@ -508,7 +536,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "parent", doParent);
     m.defineGetter(display, "root", doRoot);
     m.defineGetter(display, "stage", doStage);
-    m.defineGetter(display, "alpha", doOne, doIgnore);
+    m.defineGetter(display, "alpha", doAlpha, doSetAlpha);
     m.defineGetter(display, "scaleX", doScaleX, doSetScaleX);
     m.defineGetter(display, "scaleY", doScaleY, doSetScaleY);
     m.defineGetter(display, "rotation", doRotation, doSetRotation);

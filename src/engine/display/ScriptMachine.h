@@ -4,6 +4,7 @@
 // later movies plug in the same way, both over the same display list.
 
 #include "engine/display/ButtonInput.h"
+#include "engine/display/ScriptLayers.h"
 #include "engine/display/Timeline.h"
 
 #include <cstdint>
@@ -49,6 +50,9 @@ public:
 
     // The callbacks through which buttons and clips that act as buttons reach the scripts.
     virtual ButtonScripts buttonScripts() = 0;
+    // The display objects the machine made itself, for the renderer (null: it makes none; the
+    // timelines' display lists hold all there is to draw).
+    virtual const ScriptLayers* scriptLayers() const { return nullptr; }
 
     // Input, in stage pixels, before the buttons see it (clip events, listeners).
     virtual void mouseMove(double x, double y) = 0;

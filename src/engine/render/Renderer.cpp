@@ -72,6 +72,37 @@ cairo_pattern_t* makeGradient(const FillStyle& fill, const ColorTransform& cx) {
     return p;
 }
 
+void appendQuad(std::vector<cairo_path_data_t>& d, const Point& from, const Point& c,
+                const Point& to) {
+    cairo_path_data_t h;
+    h.header.type = CAIRO_PATH_CURVE_TO;
+    h.header.length = 4;
+    d.push_back(h);
+    cairo_path_data_t p;
+    p.point.x = from.x + 2.0 / 3.0 * (c.x - from.x);
+    p.point.y = from.y + 2.0 / 3.0 * (c.y - from.y);
+    d.push_back(p);
+    p.point.x = to.x + 2.0 / 3.0 * (c.x - to.x);
+    p.point.y = to.y + 2.0 / 3.0 * (c.y - to.y);
+    d.push_back(p);
+    p.point.x = to.x;
+    p.point.y = to.y;
+    d.push_back(p);
+}
+
+void appendPoint(std::vector<cairo_path_data_t>& d, cairo_path_data_type_t type, const Point& pt) {
+    cairo_path_data_t h;
+    h.header.type = type;
+    h.header.length = 2;
+    d.push_back(h);
+    cairo_path_data_t p;
+    p.point.x = pt.x;
+    p.point.y = pt.y;
+    d.push_back(p);
+}
+
+} // namespace
+
 cairo_operator_t blendOperator(BlendMode mode) {
     switch (mode) {
     case BlendMode::Multiply:
@@ -99,7 +130,6 @@ cairo_operator_t blendOperator(BlendMode mode) {
     }
 }
 
-// A copy of `src` with a colour transform applied to every pixel.
 cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx) {
     cairo_surface_flush(src);
     const int w = cairo_image_surface_get_width(src);
@@ -132,37 +162,6 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
     cairo_surface_mark_dirty(dst);
     return dst;
 }
-
-void appendQuad(std::vector<cairo_path_data_t>& d, const Point& from, const Point& c,
-                const Point& to) {
-    cairo_path_data_t h;
-    h.header.type = CAIRO_PATH_CURVE_TO;
-    h.header.length = 4;
-    d.push_back(h);
-    cairo_path_data_t p;
-    p.point.x = from.x + 2.0 / 3.0 * (c.x - from.x);
-    p.point.y = from.y + 2.0 / 3.0 * (c.y - from.y);
-    d.push_back(p);
-    p.point.x = to.x + 2.0 / 3.0 * (c.x - to.x);
-    p.point.y = to.y + 2.0 / 3.0 * (c.y - to.y);
-    d.push_back(p);
-    p.point.x = to.x;
-    p.point.y = to.y;
-    d.push_back(p);
-}
-
-void appendPoint(std::vector<cairo_path_data_t>& d, cairo_path_data_type_t type, const Point& pt) {
-    cairo_path_data_t h;
-    h.header.type = type;
-    h.header.length = 2;
-    d.push_back(h);
-    cairo_path_data_t p;
-    p.point.x = pt.x;
-    p.point.y = pt.y;
-    d.push_back(p);
-}
-
-} // namespace
 
 CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours) {
     CairoPath out;
@@ -404,7 +403,7 @@ cairo_surface_t* Renderer::bitmapFor(std::uint16_t id) {
 }
 
 void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
-                      double stagePixelScale) {
+                      double stagePixelScale, const std::vector<ScriptItem>& items) {
     m_stagePixelScale = stagePixelScale;
     ++m_frame;
     if (m_rasterBytes > m_rasterBudget) {
@@ -457,17 +456,22 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
     m_stageToDevice = stageToDevice;
     State state;
     state.matrix = stageToDevice;
-    renderList(cr, list, state);
+    renderList(cr, list, state, items);
 }
 
 void Renderer::render(cairo_t* cr, const TimelineInstance& root, const Matrix& stageToDevice,
                       double stagePixelScale) {
-    if (root.drawing()) {
+    const std::vector<ScriptItem> items = scriptItemsOf(root);
+    if (root.drawing() || !items.empty()) {
         m_stageToDevice = stageToDevice;
         m_stagePixelScale = stagePixelScale;
         State state;
         state.matrix = stageToDevice;
         drawScriptDrawing(cr, root, state);
+        if (!items.empty()) {
+            render(cr, root.displayList(), stageToDevice, stagePixelScale, items);
+            return;
+        }
     }
     render(cr, root.displayList(), stageToDevice, stagePixelScale);
 }
@@ -492,7 +496,10 @@ void Renderer::forgetDrawing(const DrawingEntry& entry) {
 }
 
 void Renderer::drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state) {
-    const ScriptDrawing* drawing = clip.drawing().get();
+    drawDrawing(cr, clip.drawing().get(), state);
+}
+
+void Renderer::drawDrawing(cairo_t* cr, const ScriptDrawing* drawing, const State& state) {
     if (drawing == nullptr || drawing->empty() || !invertible(state.matrix)) {
         return;
     }
@@ -534,7 +541,8 @@ void Renderer::renderScriptMasked(cairo_t* cr, const DisplayObject& obj, const S
     cairo_pattern_destroy(content);
 }
 
-void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& state) {
+void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& state,
+                          const std::vector<ScriptItem>& items) {
     struct ActiveMask {
         std::uint16_t clipDepth;
         cairo_pattern_t* mask;
@@ -548,7 +556,19 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
         cairo_pattern_destroy(masks.back().mask);
         masks.pop_back();
     };
+    // Objects scripts made go between the depths they stand above and the next one, masked
+    // by the timeline masks that reach over both.
+    auto nextItem = items.begin();
+    auto itemsBefore = [&](std::int64_t depth) {
+        for (; nextItem != items.end() && nextItem->after < depth; ++nextItem) {
+            while (!masks.empty() && nextItem->after >= masks.back().clipDepth) {
+                popMask();
+            }
+            renderScriptItem(cr, *nextItem, state);
+        }
+    };
     for (const auto& [depth, obj] : list) {
+        itemsBefore(depth);
         while (!masks.empty() && depth > masks.back().clipDepth) {
             popMask();
         }
@@ -576,6 +596,7 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
         }
         renderObject(cr, obj, state);
     }
+    itemsBefore(std::int64_t{INT32_MAX} + 1);
     while (!masks.empty()) {
         popMask();
     }
@@ -653,7 +674,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
 void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& state) {
     if (obj.sprite) {
         drawScriptDrawing(cr, *obj.sprite, state);
-        renderList(cr, obj.sprite->displayList(), state);
+        renderList(cr, obj.sprite->displayList(), state, scriptItemsOf(*obj.sprite));
     } else {
         renderCharacter(cr, obj.character, &obj, state, obj.ratio);
     }

@@ -3,6 +3,7 @@
 // are decoded the first time they are drawn.
 
 #include "engine/definitions/ShapeGeometry.h"
+#include "engine/display/ScriptLayers.h"
 #include "engine/display/Timeline.h"
 #include "engine/media/BitmapDecoder.h"
 #include "engine/render/Compositor.h"
@@ -36,6 +37,10 @@ struct CairoPath {
 };
 
 CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours);
+// How cairo lays an object with `mode` over what lies beneath (Invert and Subtract: OVER).
+cairo_operator_t blendOperator(BlendMode mode);
+// A copy of `src` (an image surface) with a colour transform applied to every pixel.
+cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx);
 
 struct CachedShape {
     struct Fill {
@@ -97,10 +102,13 @@ public:
     // Draws `list` onto `cr`. `stageToDevice` maps twips of the stage to device pixels;
     // `stagePixelScale` is device pixels per stage pixel (for strokes that do not scale).
     void render(cairo_t* cr, const DisplayList& list, const Matrix& stageToDevice,
-                double stagePixelScale);
+                double stagePixelScale, const std::vector<ScriptItem>& items = {});
     // The main timeline with what scripts drew into it, beneath its objects.
     void render(cairo_t* cr, const TimelineInstance& root, const Matrix& stageToDevice,
                 double stagePixelScale);
+
+    // Objects a script machine made, drawn among the timelines' own (none: only timelines).
+    void setScriptLayers(const ScriptLayers* layers) { m_scriptLayers = layers; }
 
     std::size_t cachedShapeCount() const { return m_shapes.size(); }
     // Drawings made by scripts, as last drawn (only those drawn in the last two frames stay).
@@ -121,7 +129,15 @@ private:
         int nesting = 0;
     };
 
-    void renderList(cairo_t* cr, const DisplayList& list, const State& state);
+    // `items`: objects scripts made, each drawn after the depth it stands above.
+    void renderList(cairo_t* cr, const DisplayList& list, const State& state,
+                    const std::vector<ScriptItem>& items = {});
+    // What scripts made among `clip`'s children (none without script layers).
+    std::vector<ScriptItem> scriptItemsOf(const TimelineInstance& clip) const;
+    void renderScriptItem(cairo_t* cr, const ScriptItem& item, const State& parent);
+    void drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const State& state);
+    void drawPixels(cairo_t* cr, const ScriptPixels& pixels, const State& state);
+    void drawDrawing(cairo_t* cr, const ScriptDrawing* drawing, const State& state);
     void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
     // What a script drew into `clip`, in the clip's space.
     void drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state);
@@ -267,6 +283,7 @@ private:
     FlatPath m_flat;
     Rasterizer m_rasterizer;
     std::unique_ptr<TextFieldPainter> m_textPainter;
+    const ScriptLayers* m_scriptLayers = nullptr;
     // Scripts' drawings by serial: the shape as drawn and its paths, made again when the
     // drawing's version moves on.
     struct DrawingEntry {

@@ -1,0 +1,54 @@
+#pragma once
+// Display objects a script machine made itself (a sprite built with `new`, a text field, a
+// bitmap) and put among a clip's children. The timeline's display list does not hold them; the
+// machine hands them to the renderer through this view, each with where it stands among the
+// timeline's own objects.
+
+#include "engine/definitions/Characters.h"
+
+#include <climits>
+#include <cstdint>
+#include <vector>
+
+namespace kinovex::flash {
+
+class ScriptDrawing;
+class TextField;
+class TimelineInstance;
+
+// Premultiplied ARGB pixels, rows without padding.
+struct ScriptPixels {
+    const std::uint32_t* argb = nullptr;
+    int width = 0;
+    int height = 0;
+    bool smoothing = false;
+};
+
+struct ScriptItem {
+    // Drawn above the timeline object at this depth and beneath the next one; INT_MIN: beneath
+    // them all.
+    std::int32_t after = INT_MIN;
+    Matrix matrix;
+    ColorTransform colorTransform;
+    BlendMode blendMode = BlendMode::Normal;
+    std::vector<Filter> filters;
+    // What it shows itself, beneath its children; any may be missing.
+    const ScriptDrawing* drawing = nullptr;
+    TextField* textField = nullptr; // the painter keeps its laid-out lines on it
+    ScriptPixels pixels;
+    // A symbol's timeline the script made (its display list is drawn like a placed clip's).
+    const TimelineInstance* clip = nullptr;
+    // The object itself: the key for its own children.
+    const void* node = nullptr;
+};
+
+class ScriptLayers {
+public:
+    virtual ~ScriptLayers() = default;
+    // What scripts added among the children of a clip the timeline placed (or the main
+    // timeline), and of an object a script made; in drawing order, only those to be seen.
+    virtual void itemsOfClip(const TimelineInstance& clip, std::vector<ScriptItem>& out) const = 0;
+    virtual void itemsOfNode(const void* node, std::vector<ScriptItem>& out) const = 0;
+};
+
+} // namespace kinovex::flash

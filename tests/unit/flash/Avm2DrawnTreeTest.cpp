@@ -1,0 +1,145 @@
+// Display objects an ActionScript 3 script makes and adds, drawn: where they stand among their
+// parent's children, with their moves, visibility, alpha, pixels, and on the stage itself.
+
+#include "Avm2Stage.h"
+#include "engine/render/Renderer.h"
+
+#include <gtest/gtest.h>
+
+#include <cairo.h>
+#include <functional>
+#include <memory>
+
+namespace kinovex::flash {
+namespace {
+
+using avm2::Value;
+
+struct Scene : Avm2Stage {
+    Value make(const char* cls, std::vector<Value> args = {}) {
+        return Value::obj(
+            vm().constructClass(vm().builtin(cls), avm2::Args(args.data(), args.size())));
+    }
+    // A sprite with a filled square at (x, y) of `size` pixels.
+    Value square(double x, double y, double size, int color) {
+        const Value s = make("flash.display.Sprite");
+        const Value g = vm().get(s, "graphics");
+        call(g, "beginFill", {Value::integer(color)});
+        call(g, "drawRect",
+             {Value::number(x), Value::number(y), Value::number(size), Value::number(size)});
+        call(g, "endFill");
+        return s;
+    }
+    Value rootObject() { return Value::obj(rt->rootObject()); }
+    Value stage() { return Value::obj(rt->stageObject()); }
+
+    // The stage drawn one pixel per stage pixel over transparent black: 0xAARRGGBB,
+    // premultiplied.
+    std::uint32_t pixelAt(int x, int y) {
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 200, 100);
+        cairo_t* cr = cairo_create(surface);
+        Renderer renderer(movie, log);
+        renderer.setScriptLayers(rt->scriptLayers());
+        renderer.render(cr, *root, Matrix::scale(0.05, 0.05), 1);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        const auto* row = cairo_image_surface_get_data(surface) +
+                          static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(surface);
+        const std::uint32_t p = reinterpret_cast<const std::uint32_t*>(row)[x];
+        cairo_surface_destroy(surface);
+        return p;
+    }
+};
+
+constexpr std::uint32_t kRed = 0xFFFF0000;
+constexpr std::uint32_t kBlue = 0xFF0000FF;
+constexpr std::uint32_t kNothing = 0;
+
+TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
+    struct Row {
+        const char* what;
+        std::function<void(Scene&)> build;
+        int x, y;
+        std::uint32_t expected;
+    };
+    const Row rows[] = {
+        {"a sprite added to the main timeline",
+         [](Scene& s) { s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)}); }, 15,
+         15, kRed},
+        {"nothing outside its drawing",
+         [](Scene& s) { s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)}); }, 40,
+         15, kNothing},
+        {"a child moves with its parent",
+         [](Scene& s) {
+             const Value parent = s.make("flash.display.Sprite");
+             s.vm().set(parent, "x", Value::integer(100));
+             s.call(parent, "addChild", {s.square(0, 0, 10, 0xFF0000)});
+             s.call(s.rootObject(), "addChild", {parent});
+         },
+         105, 5, kRed},
+        {"one not added is not drawn", [](Scene& s) { s.square(10, 10, 20, 0xFF0000); }, 15, 15,
+         kNothing},
+        {"an invisible one is not drawn",
+         [](Scene& s) {
+             const Value sq = s.square(10, 10, 20, 0xFF0000);
+             s.vm().set(sq, "visible", Value::boolean(false));
+             s.call(s.rootObject(), "addChild", {sq});
+         },
+         15, 15, kNothing},
+        {"a removed one is not drawn",
+         [](Scene& s) {
+             const Value sq = s.square(10, 10, 20, 0xFF0000);
+             s.call(s.rootObject(), "addChild", {sq});
+             s.call(s.rootObject(), "removeChild", {sq});
+         },
+         15, 15, kNothing},
+        {"a later child covers an earlier one",
+         [](Scene& s) {
+             s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
+             s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0x0000FF)});
+         },
+         15, 15, kBlue},
+        {"one added at index 0 goes beneath",
+         [](Scene& s) {
+             s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
+             s.call(s.rootObject(), "addChildAt",
+                    {s.square(10, 10, 20, 0x0000FF), Value::integer(0)});
+         },
+         15, 15, kRed},
+        {"alpha scales its colours",
+         [](Scene& s) {
+             const Value sq = s.square(10, 10, 20, 0xFF0000);
+             s.vm().set(sq, "alpha", Value::number(0.5));
+             s.call(s.rootObject(), "addChild", {sq});
+         },
+         15, 15, 0x80800000},
+        {"a bitmap shows its pixels",
+         [](Scene& s) {
+             const Value data = s.make("flash.display.BitmapData",
+                                       {Value::integer(10), Value::integer(10),
+                                        Value::boolean(false), Value::integer(0x0000FF)});
+             const Value bitmap = s.make("flash.display.Bitmap", {data});
+             s.vm().set(bitmap, "y", Value::integer(50));
+             s.call(s.rootObject(), "addChild", {bitmap});
+         },
+         5, 55, kBlue},
+        {"the stage's own children go above the main timeline",
+         [](Scene& s) {
+             s.call(s.stage(), "addChild", {s.square(10, 10, 20, 0x0000FF)});
+             s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
+         },
+         15, 15, kBlue},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Scene scene;
+        r.build(scene);
+        const std::uint32_t p = scene.pixelAt(r.x, r.y);
+        EXPECT_NEAR(p >> 24, r.expected >> 24, 1) << std::hex << p;
+        EXPECT_NEAR((p >> 16) & 0xFF, (r.expected >> 16) & 0xFF, 1) << std::hex << p;
+        EXPECT_NEAR(p & 0xFF, r.expected & 0xFF, 1) << std::hex << p;
+    }
+}
+
+} // namespace
+} // namespace kinovex::flash

@@ -392,6 +392,10 @@ Value addChildAt(Machine& vm, Value s, Args args) {
     }
     o->children.insert(o->children.begin() + static_cast<std::ptrdiff_t>(at), c.o);
     c.o->parentObj = o;
+    // A clip its timeline placed is drawn by that timeline only while it stands there.
+    if (DisplayObject* d = placed(c.o)) {
+        d->takenByScript = c.o->clip != nullptr && c.o->clip->parent() != o->clip;
+    }
     if (!moving) {
         host(vm).dispatchAdded(c.o);
     }
@@ -412,6 +416,9 @@ Value removeChild(Machine& vm, Value s, Args args) {
                       "The supplied DisplayObject must be a child of the caller.");
     }
     host(vm).dispatchRemoved(c.o);
+    if (DisplayObject* d = placed(c.o)) {
+        d->takenByScript = true;
+    }
     detach(c.o);
     return c;
 }

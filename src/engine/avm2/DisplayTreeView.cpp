@@ -16,8 +16,9 @@ using avm2::Value;
 namespace {
 
 // How a child stands among its container's children: placed by the container's timeline (at
-// a depth), made by a script, or placed by another timeline (drawn there).
-enum class Standing { Timeline, Script, Elsewhere };
+// a depth), made by a script, a clip another timeline placed (moved here by a script), or
+// another object that timeline shows (drawn there).
+enum class Standing { Timeline, Script, MovedClip, Elsewhere };
 
 Standing standingOf(const Object* container, Object* child, const TimelineInstance* root,
                     std::int32_t& depth) {
@@ -29,7 +30,7 @@ Standing standingOf(const Object* container, Object* child, const TimelineInstan
             return Standing::Script; // a symbol's timeline a script started
         }
         depth = child->clip->depth();
-        return child->clip->parent() == container->clip ? Standing::Timeline : Standing::Elsewhere;
+        return child->clip->parent() == container->clip ? Standing::Timeline : Standing::MovedClip;
     }
     const Value placedDepth = hidden(child, "depth");
     if (!placedDepth.isNumeric()) {
@@ -89,6 +90,14 @@ void DisplayTreeView::itemsOf(Object* container, std::int32_t after,
         case Standing::Script:
             if (shown(child)) {
                 out.push_back(itemFor(child, after));
+            }
+            break;
+        case Standing::MovedClip:
+            if (shown(child)) {
+                ScriptItem moved;
+                moved.after = after;
+                moved.placement = child->clip->owner();
+                out.push_back(std::move(moved));
             }
             break;
         case Standing::Elsewhere:

@@ -13,6 +13,7 @@
 namespace kinovex::flash {
 
 class ScriptDrawing;
+struct DisplayObject;
 class TextField;
 class TimelineInstance;
 
@@ -25,6 +26,9 @@ struct ScriptPixels {
 };
 
 struct ScriptItem {
+    // A clip its timeline placed that a script moved into another container: drawn as placed,
+    // and nothing below applies. Otherwise an object the script made.
+    const DisplayObject* placement = nullptr;
     // Drawn above the timeline object at this depth and beneath the next one; INT_MIN: beneath
     // them all.
     std::int32_t after = INT_MIN;

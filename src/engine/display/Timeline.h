@@ -63,6 +63,9 @@ struct DisplayObject {
     std::vector<Filter> filters;
     bool cacheAsBitmap = false;
     bool visible = true;
+    // An ActionScript 3 script took it out of its timeline's children (removeChild, or added
+    // it to another container, which draws it): this list no longer draws it.
+    bool takenByScript = false;
     std::uint32_t placedFrame = 0; // frame of the parent that created it
     // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps and
     // moves leave it.

@@ -569,6 +569,9 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
     };
     for (const auto& [depth, obj] : list) {
         itemsBefore(depth);
+        if (obj.takenByScript) {
+            continue;
+        }
         while (!masks.empty() && depth > masks.back().clipDepth) {
             popMask();
         }

@@ -18,6 +18,10 @@ std::vector<ScriptItem> Renderer::scriptItemsOf(const TimelineInstance& clip) co
 }
 
 void Renderer::renderScriptItem(cairo_t* cr, const ScriptItem& item, const State& parent) {
+    if (item.placement != nullptr) {
+        renderObject(cr, *item.placement, parent);
+        return;
+    }
     State state = parent;
     state.matrix = parent.matrix * item.matrix;
     state.cx = parent.cx * item.colorTransform;

@@ -2,6 +2,7 @@
 // parent's children, with their moves, visibility, alpha, pixels, and on the stage itself.
 
 #include "Avm2Stage.h"
+#include "FlashTestUtil.h"
 #include "engine/render/Renderer.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +16,24 @@ namespace {
 
 using avm2::Value;
 
+// A red square 20 pixels wide at (10, 10), at depth 1 of the main timeline; `inClip`: inside a
+// clip placed there instead.
+void timelineSquare(swf::SwfWriter& w, bool inClip) {
+    const std::uint16_t square = test::defineRect(w, 10, 10, 20, 20, 0xFF0000);
+    if (inClip) {
+        swf::Sprite clip;
+        clip.place(1, square);
+        clip.showFrame();
+        w.place(1, w.defineSprite(clip));
+    } else {
+        w.place(1, square);
+    }
+    w.showFrame();
+    w.showFrame();
+}
+
 struct Scene : Avm2Stage {
+    using Avm2Stage::Avm2Stage;
     Value make(const char* cls, std::vector<Value> args = {}) {
         return Value::obj(
             vm().constructClass(vm().builtin(cls), avm2::Args(args.data(), args.size())));
@@ -56,20 +74,22 @@ constexpr std::uint32_t kBlue = 0xFF0000FF;
 constexpr std::uint32_t kNothing = 0;
 
 TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
+    enum class Timeline { Empty, Square, SquareInClip };
     struct Row {
         const char* what;
+        Timeline timeline;
         std::function<void(Scene&)> build;
         int x, y;
         std::uint32_t expected;
     };
     const Row rows[] = {
-        {"a sprite added to the main timeline",
+        {"a sprite added to the main timeline", Timeline::Empty,
          [](Scene& s) { s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)}); }, 15,
          15, kRed},
-        {"nothing outside its drawing",
+        {"nothing outside its drawing", Timeline::Empty,
          [](Scene& s) { s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)}); }, 40,
          15, kNothing},
-        {"a child moves with its parent",
+        {"a child moves with its parent", Timeline::Empty,
          [](Scene& s) {
              const Value parent = s.make("flash.display.Sprite");
              s.vm().set(parent, "x", Value::integer(100));
@@ -77,43 +97,43 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
              s.call(s.rootObject(), "addChild", {parent});
          },
          105, 5, kRed},
-        {"one not added is not drawn", [](Scene& s) { s.square(10, 10, 20, 0xFF0000); }, 15, 15,
-         kNothing},
-        {"an invisible one is not drawn",
+        {"one not added is not drawn", Timeline::Empty,
+         [](Scene& s) { s.square(10, 10, 20, 0xFF0000); }, 15, 15, kNothing},
+        {"an invisible one is not drawn", Timeline::Empty,
          [](Scene& s) {
              const Value sq = s.square(10, 10, 20, 0xFF0000);
              s.vm().set(sq, "visible", Value::boolean(false));
              s.call(s.rootObject(), "addChild", {sq});
          },
          15, 15, kNothing},
-        {"a removed one is not drawn",
+        {"a removed one is not drawn", Timeline::Empty,
          [](Scene& s) {
              const Value sq = s.square(10, 10, 20, 0xFF0000);
              s.call(s.rootObject(), "addChild", {sq});
              s.call(s.rootObject(), "removeChild", {sq});
          },
          15, 15, kNothing},
-        {"a later child covers an earlier one",
+        {"a later child covers an earlier one", Timeline::Empty,
          [](Scene& s) {
              s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
              s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0x0000FF)});
          },
          15, 15, kBlue},
-        {"one added at index 0 goes beneath",
+        {"one added at index 0 goes beneath", Timeline::Empty,
          [](Scene& s) {
              s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
              s.call(s.rootObject(), "addChildAt",
                     {s.square(10, 10, 20, 0x0000FF), Value::integer(0)});
          },
          15, 15, kRed},
-        {"alpha scales its colours",
+        {"alpha scales its colours", Timeline::Empty,
          [](Scene& s) {
              const Value sq = s.square(10, 10, 20, 0xFF0000);
              s.vm().set(sq, "alpha", Value::number(0.5));
              s.call(s.rootObject(), "addChild", {sq});
          },
          15, 15, 0x80800000},
-        {"a bitmap shows its pixels",
+        {"a bitmap shows its pixels", Timeline::Empty,
          [](Scene& s) {
              const Value data = s.make("flash.display.BitmapData",
                                        {Value::integer(10), Value::integer(10),
@@ -123,16 +143,50 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
              s.call(s.rootObject(), "addChild", {bitmap});
          },
          5, 55, kBlue},
-        {"the stage's own children go above the main timeline",
+        {"the stage's own children go above the main timeline", Timeline::Empty,
          [](Scene& s) {
              s.call(s.stage(), "addChild", {s.square(10, 10, 20, 0x0000FF)});
              s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0xFF0000)});
          },
          15, 15, kBlue},
+        {"a timeline object a script removed is not drawn", Timeline::Square,
+         [](Scene& s) {
+             s.call(s.rootObject(), "removeChild",
+                    {s.call(s.rootObject(), "getChildAt", {Value::integer(0)})});
+         },
+         15, 15, kNothing},
+        {"a script's child goes above the timeline's", Timeline::Square,
+         [](Scene& s) { s.call(s.rootObject(), "addChild", {s.square(10, 10, 20, 0x0000FF)}); }, 15,
+         15, kBlue},
+        {"a timeline clip moved into a script's sprite moves with it", Timeline::SquareInClip,
+         [](Scene& s) {
+             const Value parent = s.make("flash.display.Sprite");
+             s.vm().set(parent, "x", Value::integer(100));
+             s.call(parent, "addChild",
+                    {s.call(s.rootObject(), "getChildAt", {Value::integer(0)})});
+             s.call(s.rootObject(), "addChild", {parent});
+         },
+         115, 15, kRed},
+        {"and leaves where it stood", Timeline::SquareInClip,
+         [](Scene& s) {
+             const Value parent = s.make("flash.display.Sprite");
+             s.vm().set(parent, "x", Value::integer(100));
+             s.call(parent, "addChild",
+                    {s.call(s.rootObject(), "getChildAt", {Value::integer(0)})});
+             s.call(s.rootObject(), "addChild", {parent});
+         },
+         15, 15, kNothing},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);
-        Scene scene;
+        Scene scene([&r](swf::SwfWriter& w) {
+            if (r.timeline == Timeline::Empty) {
+                w.showFrame();
+                w.showFrame();
+            } else {
+                timelineSquare(w, r.timeline == Timeline::SquareInClip);
+            }
+        });
         r.build(scene);
         const std::uint32_t p = scene.pixelAt(r.x, r.y);
         EXPECT_NEAR(p >> 24, r.expected >> 24, 1) << std::hex << p;

@@ -2,6 +2,8 @@
 
 #include "engine/avm2/DisplayNatives.h"
 
+#include "engine/display/Timeline.h"
+
 namespace kinovex::flash::display_natives {
 
 namespace {
@@ -10,12 +12,28 @@ Value doMask(Machine& vm, Value s, Args) {
     const Value v = hidden(self(vm, s), "mask");
     return v.isObject() ? v : Value::null();
 }
-// A mask is a display object, or null for none.
+// A mask is a display object, or null for none. The mask is then drawn only as that mask.
 Value doSetMask(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
-    const Value mask = avm2::arg(args, 0);
-    setHidden(o, "mask",
-              mask.isNullish() ? Value::null() : vm.coerceTo(mask, "flash.display.DisplayObject"));
+    if (const Value old = hidden(o, "mask"); old.isObject()) {
+        setHidden(old.o, "maskOf", Value::null());
+        if (DisplayObject* d = placed(old.o)) {
+            d->scriptMaskOfAnother = false;
+        }
+    }
+    const Value given = avm2::arg(args, 0);
+    const Value mask =
+        given.isNullish() ? Value::null() : vm.coerceTo(given, "flash.display.DisplayObject");
+    setHidden(o, "mask", mask);
+    if (mask.isObject()) {
+        setHidden(mask.o, "maskOf", Value::obj(o));
+        if (DisplayObject* d = placed(mask.o)) {
+            d->scriptMaskOfAnother = true;
+        }
+    }
+    if (DisplayObject* d = placed(o)) {
+        d->scriptMasked = mask.isObject();
+    }
     return Value();
 }
 

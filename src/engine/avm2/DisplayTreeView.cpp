@@ -42,9 +42,13 @@ Standing standingOf(const Object* container, Object* child, const TimelineInstan
                : Standing::Elsewhere;
 }
 
+// Visible, and not another object's mask (drawn only as that).
 bool shown(Object* o) {
     const Value visible = hidden(o, "visible");
-    return visible.kind != avm2::Kind::Boolean || visible.b;
+    const Value maskOf = hidden(o, "maskOf");
+    const bool masking =
+        maskOf.isObject() && hidden(maskOf.o, "mask").isObject() && hidden(maskOf.o, "mask").o == o;
+    return (visible.kind != avm2::Kind::Boolean || visible.b) && !masking;
 }
 
 } // namespace
@@ -106,7 +110,28 @@ void DisplayTreeView::itemsOf(Object* container, std::int32_t after,
     }
 }
 
-ScriptItem DisplayTreeView::itemFor(Object* o, std::int32_t after) const {
+bool DisplayTreeView::maskOf(const DisplayObject& placement, ScriptItem& out) const {
+    Object* o = placement.sprite ? m_runtime.existingObjectFor(*placement.sprite) : nullptr;
+    const Value mask = o != nullptr ? hidden(o, "mask") : Value();
+    if (!mask.isObject()) {
+        return false;
+    }
+    out = maskItem(mask.o);
+    return true;
+}
+
+ScriptItem DisplayTreeView::maskItem(Object* mask) const {
+    ScriptItem item;
+    if (DisplayObject* d = display_natives::placed(mask)) {
+        item.placement = d;
+    } else {
+        item = itemFor(mask, INT_MIN, false);
+    }
+    item.matrix = display_natives::stageMatrixOf(mask);
+    return item;
+}
+
+ScriptItem DisplayTreeView::itemFor(Object* o, std::int32_t after, bool withMask) const {
     ScriptItem item;
     item.after = after;
     item.node = o;
@@ -134,6 +159,9 @@ ScriptItem DisplayTreeView::itemFor(Object* o, std::int32_t after) const {
         }
     }
     item.clip = o->clip;
+    if (const Value mask = hidden(o, "mask"); withMask && mask.isObject()) {
+        item.mask.push_back(maskItem(mask.o));
+    }
     return item;
 }
 

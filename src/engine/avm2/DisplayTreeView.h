@@ -19,12 +19,16 @@ public:
 
     void itemsOfClip(const TimelineInstance& clip, std::vector<ScriptItem>& out) const override;
     void itemsOfNode(const void* node, std::vector<ScriptItem>& out) const override;
+    bool maskOf(const DisplayObject& placement, ScriptItem& out) const override;
 
 private:
     // `container`'s script-made children; `after` starts as where they stand when they come
     // before every timeline object.
     void itemsOf(avm2::Object* container, std::int32_t after, std::vector<ScriptItem>& out) const;
-    ScriptItem itemFor(avm2::Object* o, std::int32_t after) const;
+    // `withMask`: with the mask a script gave it (a mask's own mask is not drawn).
+    ScriptItem itemFor(avm2::Object* o, std::int32_t after, bool withMask = true) const;
+    // `mask` as the renderer draws a mask: its matrix maps to the stage, and it has no mask.
+    ScriptItem maskItem(avm2::Object* mask) const;
 
     Avm2Runtime& m_runtime;
 };

@@ -44,6 +44,8 @@ struct ScriptItem {
     const TimelineInstance* clip = nullptr;
     // The object itself: the key for its own children.
     const void* node = nullptr;
+    // The mask a script gave it (none, or one item whose matrix maps to the stage).
+    std::vector<ScriptItem> mask;
 };
 
 class ScriptLayers {
@@ -53,6 +55,9 @@ public:
     // timeline), and of an object a script made; in drawing order, only those to be seen.
     virtual void itemsOfClip(const TimelineInstance& clip, std::vector<ScriptItem>& out) const = 0;
     virtual void itemsOfNode(const void* node, std::vector<ScriptItem>& out) const = 0;
+    // The mask a script gave a placed clip (`scriptMasked`), as an item whose matrix maps to
+    // the stage; false when it has none.
+    virtual bool maskOf(const DisplayObject& placement, ScriptItem& out) const = 0;
 };
 
 } // namespace kinovex::flash

@@ -66,6 +66,10 @@ struct DisplayObject {
     // An ActionScript 3 script took it out of its timeline's children (removeChild, or added
     // it to another container, which draws it): this list no longer draws it.
     bool takenByScript = false;
+    // An ActionScript 3 script gave it a mask (the renderer asks the script layers for it), or
+    // made it another object's mask (it is drawn only as that mask).
+    bool scriptMasked = false;
+    bool scriptMaskOfAnother = false;
     std::uint32_t placedFrame = 0; // frame of the parent that created it
     // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps and
     // moves leave it.

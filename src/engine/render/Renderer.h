@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cairo.h>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -137,6 +138,9 @@ private:
     void renderScriptItem(cairo_t* cr, const ScriptItem& item, const State& parent);
     void drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const State& state);
     void drawPixels(cairo_t* cr, const ScriptPixels& pixels, const State& state);
+    // `draw`'s picture through the coverage of a mask a script set, wherever the mask stands.
+    void renderThroughMask(cairo_t* cr, const ScriptItem& mask, const State& state,
+                           const std::function<void()>& draw);
     void drawDrawing(cairo_t* cr, const ScriptDrawing* drawing, const State& state);
     void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
     // What a script drew into `clip`, in the clip's space.

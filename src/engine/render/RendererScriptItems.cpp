@@ -22,6 +22,13 @@ void Renderer::renderScriptItem(cairo_t* cr, const ScriptItem& item, const State
         renderObject(cr, *item.placement, parent);
         return;
     }
+    if (!item.mask.empty() && !parent.mask) {
+        ScriptItem unmasked = item;
+        unmasked.mask.clear();
+        renderThroughMask(cr, item.mask.front(), parent,
+                          [&] { renderScriptItem(cr, unmasked, parent); });
+        return;
+    }
     State state = parent;
     state.matrix = parent.matrix * item.matrix;
     state.cx = parent.cx * item.colorTransform;
@@ -72,6 +79,30 @@ void Renderer::drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const 
     for (const ScriptItem& child : children) {
         renderScriptItem(cr, child, state);
     }
+}
+
+void Renderer::renderThroughMask(cairo_t* cr, const ScriptItem& mask, const State& state,
+                                 const std::function<void()>& draw) {
+    cairo_push_group(cr);
+    draw();
+    cairo_pattern_t* content = cairo_pop_group(cr);
+    cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
+    State maskState;
+    maskState.mask = true;
+    maskState.nesting = state.nesting;
+    maskState.matrix = m_stageToDevice * mask.matrix;
+    if (mask.placement != nullptr) {
+        renderContent(cr, *mask.placement, maskState);
+    } else {
+        ScriptItem atStage = mask;
+        atStage.matrix = Matrix{};
+        renderScriptItem(cr, atStage, maskState);
+    }
+    cairo_pattern_t* coverage = cairo_pop_group(cr);
+    cairo_set_source(cr, content);
+    cairo_mask(cr, coverage);
+    cairo_pattern_destroy(coverage);
+    cairo_pattern_destroy(content);
 }
 
 // Pixels cover 20 twips each from the object's origin; smoothed only when asked.

@@ -69,6 +69,18 @@ struct Scene : Avm2Stage {
     }
 };
 
+// A red square (10, 10) to (50, 50) masked by a blue one (10, 10) to (20, 20); `maskShown`: the
+// mask is on the display list too, above the square.
+void maskedSquare(Scene& s, bool maskShown) {
+    const Value red = s.square(10, 10, 40, 0xFF0000);
+    const Value mask = s.square(10, 10, 10, 0x0000FF);
+    s.call(s.rootObject(), "addChild", {red});
+    if (maskShown) {
+        s.call(s.rootObject(), "addChild", {mask});
+    }
+    s.vm().set(red, "mask", mask);
+}
+
 constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 constexpr std::uint32_t kNothing = 0;
@@ -176,6 +188,18 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
              s.call(s.rootObject(), "addChild", {parent});
          },
          15, 15, kNothing},
+        {"a mask shows what it covers", Timeline::Empty, [](Scene& s) { maskedSquare(s, false); },
+         15, 15, kRed},
+        {"and hides the rest", Timeline::Empty, [](Scene& s) { maskedSquare(s, false); }, 35, 35,
+         kNothing},
+        {"a mask on the display list is not drawn itself", Timeline::Empty,
+         [](Scene& s) { maskedSquare(s, true); }, 15, 15, kRed},
+        {"a timeline clip a script masks", Timeline::SquareInClip,
+         [](Scene& s) {
+             const Value mask = s.square(0, 0, 10, 0x0000FF);
+             s.vm().set(s.call(s.rootObject(), "getChildAt", {Value::integer(0)}), "mask", mask);
+         },
+         25, 25, kNothing},
     };
     for (const Row& r : rows) {
         SCOPED_TRACE(r.what);

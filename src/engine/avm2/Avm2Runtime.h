@@ -192,6 +192,11 @@ private:
     MovieFolder m_folder;
     std::vector<std::pair<avm2::Object*, std::string>> m_loads; // queued by queueLoad
     void finishLoads();
+    // A Sound's load: the MP3 file becomes a sound of the mixer's, the sound hears complete.
+    void finishSoundLoad(avm2::Object* sound, const std::string& url);
+    // An error event of class flash.events.`cls` ("IOErrorEvent" ...), its text "Error #id: ...".
+    void dispatchError(avm2::Object* target, const char* cls, const char* type, int id,
+                       const std::string& text);
     void finishUrlLoad(avm2::Object* loader, const std::string& url);
     std::set<std::string> m_reportedUrls; // by reportUrl, at most a few
     void showImage(avm2::Object* info, DecodedImage& image);

@@ -61,6 +61,10 @@ void Avm2Runtime::finishLoads() {
             finishUrlLoad(info, url);
             continue;
         }
+        if (m.isInstance(Value::obj(info), m.builtin("flash.media.Sound"))) {
+            finishSoundLoad(info, url);
+            continue;
+        }
         const std::optional<std::string> bytes = m_folder.read(url, m_log);
         if (!bytes) {
             dispatchNew(info, "ioError", false);

@@ -32,15 +32,21 @@ void Avm2Runtime::reportUrl(const std::string& url) {
     }
 }
 
+void Avm2Runtime::dispatchError(Object* target, const char* cls, const char* type, int id,
+                                const std::string& text) {
+    avm2::Machine& m = *m_vm;
+    Value a[5] = {m.str(type), Value::boolean(false), Value::boolean(false),
+                  m.str("Error #" + std::to_string(id) + ": " + text), Value::integer(id)};
+    guarded([&] {
+        dispatch(target,
+                 m.constructClass(m.builtin(std::string("flash.events.") + cls), Args(a, 5)));
+    });
+}
+
 void Avm2Runtime::finishUrlLoad(Object* loader, const std::string& url) {
     avm2::Machine& m = *m_vm;
     const auto fail = [&](const char* cls, const char* type, int id, const std::string& text) {
-        Value a[5] = {m.str(type), Value::boolean(false), Value::boolean(false),
-                      m.str("Error #" + std::to_string(id) + ": " + text), Value::integer(id)};
-        guarded([&] {
-            dispatch(loader,
-                     m.constructClass(m.builtin(std::string("flash.events.") + cls), Args(a, 5)));
-        });
+        dispatchError(loader, cls, type, id, text);
     };
     if (!fileInMovieFolder(url)) {
         fail("SecurityErrorEvent", "securityError", 2048,

@@ -129,10 +129,37 @@ Value transformSetPan(Machine& vm, Value s, Args a) {
 
 // ---- Sound ----
 
-Value soundInit(Machine& vm, Value s, Args) {
+// load(request): the MP3 file the request names, read from beside the movie before the next
+// frame; the sound hears open, progress and complete, or ioError. A sound loads once.
+Value soundLoad(Machine& vm, Value s, Args a) {
+    Object* sound = selfOf(vm, s);
+    const Value request = arg(a, 0);
+    if (!request.isObject()) {
+        vm.throwError("TypeError", 2007, "Parameter stream must be non-null.");
+    }
+    if (!hidden(sound, "url").isUndefined() || vm.toUint(hidden(sound, "soundId")) != 0) {
+        vm.throwError("IOError", 2037,
+                      "Functions called in incorrect sequence, or earlier call was unsuccessful.");
+    }
+    const std::string url = vm.toString(vm.get(request, "url"));
+    setHidden(sound, "url", vm.str(url));
+    runtime(vm).queueLoad(sound, url);
+    return Value();
+}
+
+// new Sound(request = null, context = null): a library sound for a linked class; else the
+// file the request names, loaded as load() does.
+Value soundInit(Machine& vm, Value s, Args a) {
     Object* sound = selfOf(vm, s);
     setHidden(sound, "soundId", Value::integer(linkedSound(vm, sound->cls)));
+    if (arg(a, 0).isObject()) {
+        soundLoad(vm, s, a);
+    }
     return Value();
+}
+Value soundUrl(Machine& vm, Value s, Args) {
+    const Value url = hidden(selfOf(vm, s), "url");
+    return url.isUndefined() ? Value::null() : url;
 }
 
 Value soundLength(Machine& vm, Value s, Args) {
@@ -145,9 +172,6 @@ Value soundBytes(Machine& vm, Value s, Args) {
 }
 Value soundFalse(Machine&, Value, Args) {
     return Value::boolean(false);
-}
-Value soundNull(Machine&, Value, Args) {
-    return Value::null();
 }
 
 // The envelope that plays a sound at a transform's volume and pan (none at full and centre).
@@ -332,7 +356,8 @@ void installSoundClasses(Machine& m) {
     m.defineGetter(sound, "bytesTotal", soundBytes);
     m.defineGetter(sound, "isBuffering", soundFalse);
     m.defineGetter(sound, "isURLInaccessible", soundFalse);
-    m.defineGetter(sound, "url", soundNull);
+    m.defineGetter(sound, "url", soundUrl);
+    m.defineMethod(sound, "load", soundLoad, 2);
     m.defineMethod(sound, "play", soundPlay, 3);
 
     ClassInfo* channel = m.defineNativeClass("flash.media", "SoundChannel", dispatcher);

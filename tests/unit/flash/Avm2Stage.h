@@ -24,8 +24,10 @@ struct Avm2Stage {
     std::unique_ptr<TimelineInstance> root;
     std::vector<std::string> lines;
 
-    // `frames` writes the movie's frames (by default two empty ones).
-    explicit Avm2Stage(const std::function<void(swf::SwfWriter&)>& frames = {}) {
+    // `frames` writes the movie's frames (by default two empty ones); `mixer`, when given,
+    // plays the sounds scripts start.
+    explicit Avm2Stage(const std::function<void(swf::SwfWriter&)>& frames = {},
+                       SoundMixer* mixer = nullptr) {
         swf::SwfWriter writer(550, 400, 24, {.version = 15, .fileAttributes = false});
         writer.rawTag(69, {0x08, 0, 0, 0});
         if (frames) {
@@ -35,7 +37,7 @@ struct Avm2Stage {
             writer.showFrame();
         }
         EXPECT_TRUE(movie.load(writer.finish(), log).ok);
-        rt = std::make_unique<Avm2Runtime>(movie, log);
+        rt = std::make_unique<Avm2Runtime>(movie, log, mixer);
         rt->setTraceSink([this](std::string_view l) { lines.emplace_back(l); });
         root = std::make_unique<TimelineInstance>(movie, movie.timeline(), 0, liveSprites);
         rt->attachRoot(*root);

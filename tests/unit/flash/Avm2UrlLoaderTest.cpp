@@ -1,8 +1,9 @@
-// URLLoader reading files beside the movie between frames: its data as text, bytes or
+// URLLoader and Sound reading files beside the movie between frames: its data as text, bytes or
 // variables, and the error event a missing file or a name outside the folder gives.
 
 #include "Avm2Stage.h"
 #include "TempDir.h"
+#include "engine/display/Mixer.h"
 
 #include <gtest/gtest.h>
 
@@ -63,6 +64,63 @@ TEST(Avm2UrlLoader, LoadsBetweenFramesAsItsFormatSays) {
             Value::obj(vm.constructClass(vm.builtin("flash.net.URLRequest"), Args(url, 1)));
         stage.call(loader, "load", {request});
         EXPECT_TRUE(stage.lines.empty()); // nothing before the frame ends
+        stage.rt->finishFrame();
+        EXPECT_EQ(stage.lines, r.lines);
+    }
+}
+
+// Sound.load: an MP3 file beside the movie becomes a sound that knows its length and plays.
+TEST(Avm2UrlLoader, SoundsLoadMp3FilesBeside) {
+    struct Row {
+        const char* url;
+        Lines lines; // "<type> <length in ms> <whether play() gave a channel>"
+    };
+    const Row rows[] = {
+        {"tune.mp3", {"open 0 false", "progress 261 true", "complete 261 true"}},
+        {"notes.txt", {"ioError 0 false"}},
+        {"none.mp3", {"ioError 0 false"}},
+        {"../tune.mp3", {"ioError 0 false"}},
+    };
+    kinovex::test::TempDir dir("sound loads");
+    std::filesystem::create_directories(dir / "movie");
+    // Ten frames of MPEG-1 layer III, 44.1 kHz: 11520 samples, 261 ms.
+    std::string tune;
+    for (int i = 0; i < 10; ++i) {
+        std::string frame(417, '\0');
+        frame[0] = '\xFF';
+        frame[1] = '\xFB';
+        frame[2] = '\x90';
+        frame[3] = '\x64';
+        tune += frame;
+    }
+    kinovex::test::WriteFile(dir / "movie" / "tune.mp3", tune);
+    kinovex::test::WriteFile(dir / "tune.mp3", tune);
+    kinovex::test::WriteFile(dir / "movie" / "notes.txt", "la la la");
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.url);
+        SoundMixer mixer;
+        Avm2Stage stage({}, &mixer);
+        stage.rt->setMovieFolder((dir / "movie").string());
+        Machine& vm = stage.vm();
+        const Value sound = Value::obj(vm.constructClass(vm.builtin("flash.media.Sound"), {}));
+        const Value note = Value::obj(vm.newNativeFunction(
+            [](Machine& m, Value, Args args) {
+                const Value target = m.get(args[0], "currentTarget");
+                const Value channel = m.callProperty(target, m.publicName("play"), {});
+                m.traceLine(m.toString(m.get(args[0], "type")) + " " +
+                            std::to_string(static_cast<int>(m.toNumber(m.get(target, "length")))) +
+                            (channel.isObject() ? " true" : " false"));
+                return Value();
+            },
+            "note"));
+        for (const char* type : {"open", "progress", "complete", "ioError"}) {
+            stage.call(sound, "addEventListener", {vm.str(type), note});
+        }
+        Value url[1] = {vm.str(r.url)};
+        stage.call(
+            sound, "load",
+            {Value::obj(vm.constructClass(vm.builtin("flash.net.URLRequest"), Args(url, 1)))});
+        EXPECT_EQ(vm.toString(vm.get(sound, "url")), r.url);
         stage.rt->finishFrame();
         EXPECT_EQ(stage.lines, r.lines);
     }

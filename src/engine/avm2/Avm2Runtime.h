@@ -66,6 +66,8 @@ public:
     TimelineInstance* root() const { return m_root; }
     avm2::Object* rootObject() const { return m_rootObject; }
     avm2::Object* stageObject() const { return m_stage; }
+    // Where the pointer last stood, in stage pixels.
+    Point pointer() const { return {m_pointerX, m_pointerY}; }
     // The main movie's LoaderInfo, made when first asked for.
     avm2::Object* loaderInfo();
     const Movie& movie() const { return m_movie; }

@@ -51,6 +51,9 @@ DisplayObject* placed(Object* o);
 // The matrix scripts move, and a script's move of it (the timeline no longer moves the object).
 Matrix objectMatrix(Object* o);
 void setObjectMatrix(Object* o, const Matrix& m);
+// The colour transform scripts set, and a script's change of it.
+ColorTransform colorTransformOf(Object* o);
+void setColorTransformOf(Object* o, ColorTransform cx);
 // From an object's own space to the stage's, in twips, through the containers holding it.
 Matrix stageMatrixOf(Object* o);
 // The interactive object a press or move at `p` (stage twips) reaches: the topmost that takes
@@ -94,6 +97,10 @@ void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher);
 void installSizeProperties(Machine& m, ClassInfo* display);
 // DisplayObject's mask and opaqueBackground.
 void installLookProperties(Machine& m, ClassInfo* display);
+// flash.geom.Transform and DisplayObject.transform.
+void installTransformClass(Machine& m, ClassInfo* display);
+// localToGlobal, globalToLocal, mouseX and mouseY.
+void installPointConversions(Machine& m, ClassInfo* display);
 // The filter classes (BitmapFilter is returned), and DisplayObject's filters.
 ClassInfo* installFilterClasses(Machine& m);
 void installFiltersProperty(Machine& m, ClassInfo* display);

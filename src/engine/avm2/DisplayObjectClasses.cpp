@@ -11,6 +11,7 @@
 #include "engine/display/Timeline.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 
@@ -87,6 +88,41 @@ void setObjectMatrix(Object* o, const Matrix& m) {
         setHidden(o, kMatrixFields[i], Value::number(fields[i]));
     }
 }
+
+namespace {
+constexpr const char* kColorFields[8] = {"rMult", "gMult", "bMult", "aMult",
+                                         "rAdd",  "gAdd",  "bAdd",  "aAdd"};
+std::array<double*, 8> colorFields(ColorTransform& cx) {
+    return {&cx.rMult, &cx.gMult, &cx.bMult, &cx.aMult, &cx.rAdd, &cx.gAdd, &cx.bAdd, &cx.aAdd};
+}
+} // namespace
+
+// The colours scripts set: the placement's for an object the timeline placed, else kept on the
+// script object.
+ColorTransform colorTransformOf(Object* o) {
+    if (DisplayObject* d = placed(o)) {
+        return d->colorTransform;
+    }
+    ColorTransform cx;
+    const std::array<double*, 8> fields = colorFields(cx);
+    for (std::size_t i = 0; i < 8; ++i) {
+        if (const Value v = hidden(o, kColorFields[i]); v.isNumeric()) {
+            *fields[i] = v.num();
+        }
+    }
+    return cx;
+}
+void setColorTransformOf(Object* o, ColorTransform cx) {
+    if (DisplayObject* d = placed(o)) {
+        d->colorTransform = cx;
+        d->scriptTransformed = true;
+        return;
+    }
+    const std::array<double*, 8> fields = colorFields(cx);
+    for (std::size_t i = 0; i < 8; ++i) {
+        setHidden(o, kColorFields[i], Value::number(*fields[i]));
+    }
+}
 // Scale and rotation as a script last set them, else as the matrix gives them.
 avm2::ScaleRotation scaleRotation(Object* o) {
     const Value rotation = hidden(o, "rotation");
@@ -142,14 +178,9 @@ Value doVisible(Machine& vm, Value s, Args) {
     const Value kept = hidden(o, "visible");
     return kept.isUndefined() ? Value::boolean(true) : kept;
 }
-// Alpha multiplies the object's colours: a placement keeps it in its colour transform.
+// Alpha multiplies the object's colours.
 Value doAlpha(Machine& vm, Value s, Args) {
-    Object* o = self(vm, s);
-    if (DisplayObject* d = placed(o)) {
-        return Value::number(d->colorTransform.aMult);
-    }
-    const Value kept = hidden(o, "alpha");
-    return kept.isUndefined() ? Value::integer(1) : kept;
+    return Value::number(colorTransformOf(self(vm, s)).aMult);
 }
 
 bool onStage(Avm2Runtime& rt, Object* o) {
@@ -237,13 +268,9 @@ Value doSetVisible(Machine& vm, Value s, Args args) {
 }
 Value doSetAlpha(Machine& vm, Value s, Args args) {
     Object* o = self(vm, s);
-    const double alpha = vm.toNumber(avm2::arg(args, 0));
-    if (DisplayObject* d = placed(o)) {
-        d->colorTransform.aMult = alpha;
-        d->scriptTransformed = true;
-    } else {
-        setHidden(o, "alpha", Value::number(alpha));
-    }
+    ColorTransform cx = colorTransformOf(o);
+    cx.aMult = vm.toNumber(avm2::arg(args, 0));
+    setColorTransformOf(o, cx);
     return Value();
 }
 Value doParent(Machine& vm, Value s, Args) {
@@ -548,10 +575,10 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "scaleY", doScaleY, doSetScaleY);
     m.defineGetter(display, "rotation", doRotation, doSetRotation);
     installSizeProperties(m, display);
-    m.defineGetter(display, "mouseX", doZero);
-    m.defineGetter(display, "mouseY", doZero);
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
     installLookProperties(m, display);
+    installPointConversions(m, display);
+    installTransformClass(m, display);
     installFiltersProperty(m, display);
     installBitmapClass(m, display);
     m.defineMethod(display, "hitTestPoint", hitTestPoint, 2);

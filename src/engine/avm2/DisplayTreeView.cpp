@@ -136,9 +136,7 @@ ScriptItem DisplayTreeView::itemFor(Object* o, std::int32_t after, bool withMask
     item.after = after;
     item.node = o;
     item.matrix = display_natives::objectMatrix(o);
-    if (const Value alpha = hidden(o, "alpha"); alpha.isNumeric()) {
-        item.colorTransform.aMult = alpha.num();
-    }
+    item.colorTransform = display_natives::colorTransformOf(o);
     if (const Value filters = hidden(o, "filters"); filters.isObject()) {
         for (const Value& f : filters.o->elems) {
             if (f.isObject()) {

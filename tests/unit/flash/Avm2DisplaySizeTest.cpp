@@ -1,6 +1,7 @@
 // The ActionScript 3 display sizes and drawings driven from here through the machine: the box
 // around what an object draws and what its children show under their own moves, what setting a
-// size does to the scale, and the gradients a script fills with.
+// size does to the scale, the gradients a script fills with, and points and matrices between
+// an object's space and the stage.
 
 #include "Avm2Stage.h"
 #include "engine/display/ScriptDrawing.h"
@@ -118,6 +119,49 @@ TEST(Avm2DisplaySize, GradientFillsTakeTheStopsAllListsHave) {
             got.push_back(stop.ratio);
         }
         EXPECT_EQ(got, r.stopRatios);
+    }
+}
+
+TEST(Avm2DisplaySize, PointsAndMatricesComeInWholeTwips) {
+    struct Row {
+        const char* what;
+        double scaleX;
+        const char* call; // localToGlobal, globalToLocal, or "matrix" (set then read back)
+        double x, y;
+        const char* expected;
+    };
+    const Row rows[] = {
+        {"to the stage", 2, "localToGlobal", 3, 4, "(x=16, y=24)"},
+        {"and back", 2, "globalToLocal", 16, 24, "(x=3, y=4)"},
+        {"landing between twips", 3, "globalToLocal", 11, 20, "(x=0.35, y=0)"},
+        {"a point given between twips", 1, "localToGlobal", 0.03, 0, "(x=10.05, y=20)"},
+        {"a matrix's move in twips", 1, "matrix", 10.03, 0,
+         "(a=1, b=0, c=0, d=1, tx=10.05, ty=20)"},
+        {"its scale in single precision", 1.1, "matrix", 0, 0,
+         "(a=1.100000023841858, b=0, c=0, d=1, tx=0, ty=20)"},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(r.what);
+        Running run;
+        Machine& m = run.vm();
+        const Value sprite = run.sprite();
+        m.set(sprite, "x", Value::integer(10));
+        m.set(sprite, "y", Value::integer(20));
+        m.set(sprite, "scaleX", Value::number(r.scaleX));
+        Value result;
+        if (std::string(r.call) == "matrix") {
+            const Value transform = m.get(sprite, "transform");
+            const Value matrix = m.get(transform, "matrix");
+            m.set(matrix, "tx", Value::number(r.x));
+            m.set(transform, "matrix", matrix);
+            result = m.get(transform, "matrix");
+        } else {
+            Value xy[2] = {Value::number(r.x), Value::number(r.y)};
+            const Value point =
+                Value::obj(m.constructClass(m.builtin("flash.geom.Point"), Args(xy, 2)));
+            result = run.call(sprite, r.call, {point});
+        }
+        EXPECT_EQ(m.toString(result), r.expected);
     }
 }
 

@@ -145,6 +145,18 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
              s.call(s.rootObject(), "addChild", {sq});
          },
          15, 15, 0x80800000},
+        {"a colour transform tints it", Timeline::Empty,
+         [](Scene& s) {
+             const Value sq = s.square(10, 10, 20, 0xFF0000);
+             Value blue[8] = {Value::integer(0),   Value::integer(0), Value::integer(0),
+                              Value::integer(1),   Value::integer(0), Value::integer(0),
+                              Value::integer(255), Value::integer(0)};
+             const Value cx = Value::obj(s.vm().constructClass(
+                 s.vm().builtin("flash.geom.ColorTransform"), avm2::Args(blue, 8)));
+             s.vm().set(s.vm().get(sq, "transform"), "colorTransform", cx);
+             s.call(s.rootObject(), "addChild", {sq});
+         },
+         15, 15, kBlue},
         {"a bitmap shows its pixels", Timeline::Empty,
          [](Scene& s) {
              const Value data = s.make("flash.display.BitmapData",

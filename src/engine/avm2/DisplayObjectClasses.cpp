@@ -405,6 +405,13 @@ Value addChildAt(Machine& vm, Value s, Args args) {
     if (c.o == o) {
         vm.throwError("ArgumentError", 2024, "An object cannot be added as a child of itself.");
     }
+    for (const Object* up = o->parentObj; up != nullptr; up = up->parentObj) {
+        if (up == c.o) {
+            vm.throwError("ArgumentError", 2150,
+                          "An object cannot be added as a child to one of it's children (or "
+                          "children's children, etc.).");
+        }
+    }
     // A child of another container leaves it first, with its events; one already here only
     // moves, and hears nothing.
     const bool moving = c.o->parentObj == o;

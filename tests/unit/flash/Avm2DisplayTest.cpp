@@ -71,10 +71,16 @@ TEST(Avm2Display, ContainersReorderTheirChildren) {
     };
     const Row rows[] = {
         {"setChildIndex", 'a', 2, "bca", 0}, // those between close up behind it
-        {"setChildIndex", 'c', 0, "cab", 0},    {"setChildIndex", 'b', 1, "abc", 0},
-        {"setChildIndex", 'a', 3, "abc", 2006}, {"setChildIndex", 'x', 0, "abc", 2025},
-        {"swapChildren", 'a', 'c', "cba", 0},   {"swapChildren", 'a', 'x', "abc", 2025},
-        {"swapChildrenAt", 0, 1, "bac", 0},     {"swapChildrenAt", 0, -1, "abc", 2006},
+        {"setChildIndex", 'c', 0, "cab", 0},
+        {"setChildIndex", 'b', 1, "abc", 0},
+        {"setChildIndex", 'a', 3, "abc", 2006},
+        {"setChildIndex", 'x', 0, "abc", 2025},
+        {"swapChildren", 'a', 'c', "cba", 0},
+        {"swapChildren", 'a', 'x', "abc", 2025},
+        {"swapChildrenAt", 0, 1, "bac", 0},
+        {"swapChildrenAt", 0, -1, "abc", 2006},
+        // the box into one of its children: refused, no loop is made
+        {"addChild", 'a', 0, "abc", 2150},
     };
     for (const Row& r : rows) {
         Running run;
@@ -92,6 +98,8 @@ TEST(Avm2Display, ContainersReorderTheirChildren) {
         const int error = run.errorOf([&] {
             if (op == "swapChildrenAt") {
                 run.call(box, r.op, {Value::integer(r.first), Value::integer(r.second)});
+            } else if (op == "addChild") {
+                run.call(kid(r.first), r.op, {box});
             } else if (op == "swapChildren") {
                 run.call(box, r.op, {kid(r.first), kid(r.second)});
             } else {

@@ -51,6 +51,8 @@ DisplayObject* placed(Object* o);
 // The matrix scripts move, and a script's move of it (the timeline no longer moves the object).
 Matrix objectMatrix(Object* o);
 void setObjectMatrix(Object* o, const Matrix& m);
+// The part of the object a script's scrollRect shows (twips), if it set one.
+std::optional<Rect> scrollRectOf(Object* o);
 // The colour transform scripts set, and a script's change of it.
 ColorTransform colorTransformOf(Object* o);
 void setColorTransformOf(Object* o, ColorTransform cx);

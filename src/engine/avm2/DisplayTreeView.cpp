@@ -137,6 +137,7 @@ ScriptItem DisplayTreeView::itemFor(Object* o, std::int32_t after, bool withMask
     item.node = o;
     item.matrix = display_natives::objectMatrix(o);
     item.colorTransform = display_natives::colorTransformOf(o);
+    item.scrollRect = display_natives::scrollRectOf(o);
     if (const Value filters = hidden(o, "filters"); filters.isObject()) {
         for (const Value& f : filters.o->elems) {
             if (f.isObject()) {

@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace kinovex::flash {
@@ -36,6 +37,8 @@ struct ScriptItem {
     ColorTransform colorTransform;
     BlendMode blendMode = BlendMode::Normal;
     std::vector<Filter> filters;
+    // Only this part shows, moved to the origin (a scrollRect).
+    std::optional<Rect> scrollRect;
     // What it shows itself, beneath its children; any may be missing.
     const ScriptDrawing* drawing = nullptr;
     TextField* textField = nullptr; // the painter keeps its laid-out lines on it

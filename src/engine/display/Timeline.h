@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,8 @@ struct DisplayObject {
     // made it another object's mask (it is drawn only as that mask).
     bool scriptMasked = false;
     bool scriptMaskOfAnother = false;
+    // A script's scrollRect: only this part of the object shows, moved to its origin.
+    std::optional<Rect> scrollRect;
     std::uint32_t placedFrame = 0; // frame of the parent that created it
     // Made by a script (attachMovie, duplicateMovieClip ...): the timeline's own jumps and
     // moves leave it.

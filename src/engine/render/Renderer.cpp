@@ -679,12 +679,19 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     }
 }
 
-void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& state) {
+void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& given) {
+    State state = given;
+    if (obj.scrollRect) {
+        beginScroll(cr, *obj.scrollRect, state);
+    }
     if (obj.sprite) {
         drawScriptDrawing(cr, *obj.sprite, state);
         renderList(cr, obj.sprite->displayList(), state, scriptItemsOf(*obj.sprite));
     } else {
         renderCharacter(cr, obj.character, &obj, state, obj.ratio);
+    }
+    if (obj.scrollRect) {
+        cairo_restore(cr);
     }
 }
 

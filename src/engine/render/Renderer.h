@@ -137,8 +137,13 @@ private:
     std::vector<ScriptItem> scriptItemsOf(const TimelineInstance& clip) const;
     void renderScriptItem(cairo_t* cr, const ScriptItem& item, const State& parent);
     void drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const State& state);
+    // Its drawing, text or pixels, then its children.
+    void drawScriptItemOwn(cairo_t* cr, const ScriptItem& item, const State& state);
     void drawPixels(cairo_t* cr, const ScriptPixels& pixels, const State& state);
     // `draw`'s picture through the coverage of a mask a script set, wherever the mask stands.
+    // Clips to `scrollRect` (in the space of `state`) and moves what follows by its corner;
+    // undone by cairo_restore.
+    void beginScroll(cairo_t* cr, const Rect& scrollRect, State& state);
     void renderThroughMask(cairo_t* cr, const ScriptItem& mask, const State& state,
                            const std::function<void()>& draw);
     void drawDrawing(cairo_t* cr, const ScriptDrawing* drawing, const State& state);

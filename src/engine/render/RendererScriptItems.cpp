@@ -60,7 +60,33 @@ void Renderer::renderScriptItem(cairo_t* cr, const ScriptItem& item, const State
     cairo_pattern_destroy(group);
 }
 
-void Renderer::drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const State& state) {
+void Renderer::beginScroll(cairo_t* cr, const Rect& scrollRect, State& state) {
+    cairo_save(cr);
+    if (invertible(state.matrix)) {
+        const Matrix& s = state.matrix;
+        const cairo_matrix_t m{s.a, s.b, s.c, s.d, s.tx, s.ty};
+        cairo_set_matrix(cr, &m);
+        cairo_rectangle(cr, 0, 0, scrollRect.width(), scrollRect.height());
+        cairo_identity_matrix(cr);
+    } else {
+        cairo_rectangle(cr, 0, 0, 0, 0);
+    }
+    cairo_clip(cr);
+    state.matrix = state.matrix * Matrix::translate(-scrollRect.xMin, -scrollRect.yMin);
+}
+
+void Renderer::drawScriptItemContent(cairo_t* cr, const ScriptItem& item, const State& given) {
+    State state = given;
+    if (item.scrollRect) {
+        beginScroll(cr, *item.scrollRect, state);
+    }
+    drawScriptItemOwn(cr, item, state);
+    if (item.scrollRect) {
+        cairo_restore(cr);
+    }
+}
+
+void Renderer::drawScriptItemOwn(cairo_t* cr, const ScriptItem& item, const State& state) {
     if (item.pixels.argb != nullptr) {
         drawPixels(cr, item.pixels, state);
     }

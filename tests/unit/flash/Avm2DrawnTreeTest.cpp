@@ -48,6 +48,10 @@ struct Scene : Avm2Stage {
         call(g, "endFill");
         return s;
     }
+    Value rectangle(double x, double y, double w, double h) {
+        return make("flash.geom.Rectangle",
+                    {Value::number(x), Value::number(y), Value::number(w), Value::number(h)});
+    }
     Value rootObject() { return Value::obj(rt->rootObject()); }
     Value stage() { return Value::obj(rt->stageObject()); }
 
@@ -79,6 +83,14 @@ void maskedSquare(Scene& s, bool maskShown) {
         s.call(s.rootObject(), "addChild", {mask});
     }
     s.vm().set(red, "mask", mask);
+}
+
+// A red square (0, 0) to (40, 40) in a sprite at x 50, scrolled to show (10, 10) to (20, 20).
+void scrolledSquare(Scene& s) {
+    const Value sq = s.square(0, 0, 40, 0xFF0000);
+    s.vm().set(sq, "x", Value::integer(50));
+    s.vm().set(sq, "scrollRect", s.rectangle(10, 10, 10, 10));
+    s.call(s.rootObject(), "addChild", {sq});
 }
 
 constexpr std::uint32_t kRed = 0xFFFF0000;
@@ -157,6 +169,16 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
              s.call(s.rootObject(), "addChild", {sq});
          },
          15, 15, kBlue},
+        {"a scroll rectangle shows its part at the origin", Timeline::Empty,
+         [](Scene& s) { scrolledSquare(s); }, 55, 5, kRed},
+        {"and nothing past it", Timeline::Empty, [](Scene& s) { scrolledSquare(s); }, 65, 5,
+         kNothing},
+        {"a timeline clip's scroll rectangle", Timeline::SquareInClip,
+         [](Scene& s) {
+             s.vm().set(s.call(s.rootObject(), "getChildAt", {Value::integer(0)}), "scrollRect",
+                        s.rectangle(20, 20, 100, 100));
+         },
+         5, 5, kRed},
         {"a bitmap shows its pixels", Timeline::Empty,
          [](Scene& s) {
              const Value data = s.make("flash.display.BitmapData",

@@ -105,6 +105,7 @@ void ScriptRuntime::finishFrame() {
     // Fields placed this frame give undefined variables their text before scripts run; after
     // them, fields show what the scripts set.
     if (m_root != nullptr) {
+        fieldsPlaced(*m_root);
         syncBoundTextFields(*m_root, *m_vm);
     }
     drain();

@@ -231,7 +231,11 @@ private:
     // movie's own for a Sound made without a target; null when the target is not there.
     avm1::Object* soundHolder(avm1::Object* self);
     avm1::Object* m_movieSound = nullptr;
-    void installTextFieldClass();  // ScriptTextFields.cpp
+    void installTextFieldClass(); // ScriptTextFields.cpp
+    void installFieldProperties(avm1::Object* proto);
+    // A field placed on a timeline is made as `new TextField` makes one: its class's properties
+    // go on TextField.prototype.
+    void fieldsPlaced(TimelineInstance& root);
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
     void installInertClasses();    // ScriptInertClasses.cpp

@@ -211,6 +211,7 @@ Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj)
     }
     Object* o = vm.newObject(proto);
     o->setHostClass("TextField");
+    installFieldProperties(proto);
     vm.keepAlive(o);
     m_fieldObjects.emplace(o, FieldRef{parent.clipId(), obj.textField});
     m_objectOfField.emplace(obj.textField.get(), o);
@@ -287,7 +288,10 @@ std::string ScriptRuntime::fieldPath(Object* field, bool withName) {
 
 void ScriptRuntime::installTextFieldClass() {
     avm1::Vm& vm = *m_vm;
-    Object* proto = avm1::defineHostClass(vm, "TextField");
+    // The properties go on the prototype a field is made with, when the first one is made.
+    Object* proto = avm1::defineHostClass(vm, "TextField", [this](avm1::Vm&, Object* self, Args) {
+        installFieldProperties(self->proto());
+    });
     avm1::installStyleSheetClass(vm, proto->findOwn("constructor")->value.asObject());
     // A method runs on the field its object stands for; on anything else it gives undefined.
     // It gets the timeline the field stands on and the field.
@@ -325,8 +329,38 @@ void ScriptRuntime::installTextFieldClass() {
         const TextField& f = *obj.textField;
         return formatObject(*r.m_vm, f.newTextFormat(), f.newParagraphFormat());
     });
-    // A property reads and writes the field the object stands for; on anything else it reads as
-    // undefined and ignores what is written.
+}
+
+namespace {
+
+bool holdsField(const TimelineInstance& timeline, int nesting) {
+    for (const auto& [depth, obj] : timeline.displayList()) {
+        if (obj.textField || (obj.sprite && nesting < TimelineInstance::kMaxNesting &&
+                              holdsField(*obj.sprite, nesting + 1))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void ScriptRuntime::fieldsPlaced(TimelineInstance& root) {
+    const Value ctor = m_vm->getMember(Value(m_vm->global()), "TextField");
+    const Value proto = ctor.isObject() ? m_vm->getMember(ctor, "prototype") : Value();
+    if (proto.isObject() && proto.asObject()->findOwn(kFieldProperties[0].name) == nullptr &&
+        holdsField(root, 0)) {
+        installFieldProperties(proto.asObject());
+    }
+}
+
+// A property reads and writes the field the object stands for; on anything else it reads as
+// undefined and ignores what is written.
+void ScriptRuntime::installFieldProperties(Object* proto) {
+    if (proto == nullptr || proto->findOwn(kFieldProperties[0].name) != nullptr) {
+        return;
+    }
+    avm1::Vm& vm = *m_vm;
     for (const FieldProperty& property : kFieldProperties) {
         avm1::Property& p =
             proto->define(property.name, Value(), avm1::kDontEnum | avm1::kDontDelete);

@@ -243,15 +243,10 @@ const std::vector<Layout> kLayout = {
      "getBytesTotal:f:7 getDuration:f:7 setDuration:f:7 getPosition:f:7 setPosition:f:7 "
      "checkPolicyFile:get:3 areSoundsInaccessible:f:8199"},
     {"TextField", "Function.prototype", "prototype:o:3 StyleSheet:f:1025"},
+    // The field properties come when the first field is made.
     {"TextField.prototype", "Object.prototype",
      "constructor:f:3 setTextFormat:f:3 getTextFormat:f:3 replaceSel:f:3 removeTextField:f:3 "
-     "getDepth:f:3 setNewTextFormat:f:3 getNewTextFormat:f:3 text:get+set:3 htmlText:get+set:3 "
-     "html:get+set:3 multiline:get+set:3 wordWrap:get+set:3 border:get+set:3 borderColor:get+set:3 "
-     "background:get+set:3 backgroundColor:get+set:3 textColor:get+set:3 autoSize:get+set:3 "
-     "selectable:get+set:3 variable:get+set:3 password:get+set:3 type:get+set:3 "
-     "embedFonts:get+set:3 textWidth:get+set:3 textHeight:get+set:3 length:get+set:3 "
-     "scroll:get+set:3 maxscroll:get+set:3 _x:get+set:3 _y:get+set:3 _width:get+set:3 "
-     "_height:get+set:3 _visible:get+set:3 _alpha:get+set:3 _name:get+set:3"},
+     "getDepth:f:3 setNewTextFormat:f:3 getNewTextFormat:f:3"},
     {"TextFormat", "Function.prototype", "prototype:o:3"},
     {"TextFormat.prototype", "Object.prototype", "constructor:f:3"},
     {"LoadVars", "Function.prototype", "prototype:o:3"},

@@ -369,6 +369,27 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"undefined"}},
+    // The field properties go on TextField.prototype as it is when a field is made.
+    {"MakingATextFieldGivesTheCurrentPrototypeItsProperties",
+     7,
+     [](Actions& a) {
+         auto traceHasText = [](Actions& s) {
+             alias(s, "p", "TextField", "prototype");
+             s.push("text");
+             callMethod(s, "p", "hasOwnProperty", 1).op(op::Trace);
+         };
+         traceHasText(a);
+         a.push({Int{10}, Int{10}, Int{0}, Int{0}, Int{5}, "t"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         traceHasText(a);
+         a.getVar("TextField").push("prototype").push(Int{0}).push("Object").op(op::NewObject);
+         a.op(op::SetMember);
+         traceHasText(a);
+         a.push(Int{0}).push("TextField").op(op::NewObject).op(op::Pop);
+         traceHasText(a);
+     },
+     1,
+     {"false", "true", "false", "true"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

@@ -4,6 +4,7 @@
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptConversions.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/TextFormatObject.h"
 #include "engine/display/TextField.h"
 
 #include <algorithm>
@@ -76,17 +77,6 @@ TextFormatChange formatChange(avm1::Vm& vm, const Value& fmt) {
     return change;
 }
 
-// new TextFormat(font, size, color, bold, italic, underline, url, target, align, ...): what is
-// given becomes the object's properties, the rest is null.
-void initTextFormat(avm1::Vm& vm, Object* self, Args args) {
-    static constexpr const char* kNames[] = {
-        "font",   "size",  "color",      "bold",        "italic", "underline", "url",
-        "target", "align", "leftMargin", "rightMargin", "indent", "leading"};
-    for (std::size_t i = 0; i < std::size(kNames); ++i) {
-        vm.setMember(self, kNames[i], i < args.size() ? args[i] : Value::null());
-    }
-}
-
 // The members a TextFormat reports for one character, in the order they are set. Lengths are
 // in pixels. Kerning and letter spacing are members from version 8 on.
 struct FormatMember {
@@ -135,19 +125,11 @@ bool sameMember(const Value& a, const Value& b) {
 }
 
 Object* newFormatObject(avm1::Vm& vm, const std::vector<FormatMember>& members) {
-    Object* o = vm.newObject();
-    const Value ctor = vm.getMember(Value(vm.global()), "TextFormat");
-    if (ctor.isObject()) {
-        const Value proto = vm.getMember(ctor, "prototype");
-        if (proto.isObject()) {
-            o->setProto(proto.asObject());
-        }
-    }
-    o->setHostClass("TextFormat");
+    Object* o = newTextFormat(vm);
     for (const FormatMember& m : members) {
-        vm.setMember(o, m.name, m.value);
+        setFormatMember(vm, o, m.name, m.value);
     }
-    vm.setMember(o, "tabStops", Value(vm.newArray()));
+    clearTabStops(o);
     return o;
 }
 
@@ -225,7 +207,7 @@ Value setTextFormat(avm1::Vm& vm, TextField& f, Args args, bool forNewText) {
 }
 
 void ScriptRuntime::installTextFormatClass() {
-    avm1::defineHostClass(*m_vm, "TextFormat", initTextFormat);
+    defineTextFormatClass(*m_vm);
 }
 
 } // namespace kinovex::flash

@@ -390,6 +390,27 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"false", "true", "false", "true"}},
+    // A TextFormat converts what is written to its members; unset ones read as null.
+    {"TextFormatMembersConvertWhatIsWritten",
+     7,
+     [](Actions& a) {
+         a.push("f").push(Int{0}).push("TextFormat").op(op::NewObject).op(op::SetVariable);
+         traceMember(a, "f", "bold");
+         setMember(a, "f", "size", "12.7");
+         setMember(a, "f", "align", "CENTER");
+         setMember(a, "f", "leftMargin", -3.0);
+         setMember(a, "f", "display", "anything");
+         setMember(a, "f", "bold", 1.0);
+         for (const char* name : {"size", "align", "leftMargin", "display", "bold"}) {
+             traceMember(a, "f", name);
+         }
+         setMember(a, "f", "align", "middle");
+         setMember(a, "f", "bold", swf::Undefined{});
+         traceMember(a, "f", "align");
+         traceMember(a, "f", "bold");
+     },
+     1,
+     {"null", "12", "center", "0", "block", "true", "center", "null"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

@@ -148,20 +148,28 @@ Value getTextFormat(avm1::Vm& vm, TextField& f, Args args) {
     if (size == 0) {
         return formatObject(vm, f.newTextFormat(), f.newParagraphFormat());
     }
-    auto index = [&](const Value& x) {
-        const double d = vm.toNumber(x);
-        return std::isfinite(d) && d > 0
-                   ? std::min(static_cast<std::size_t>(std::min(d, 1e9)), size)
-                   : std::size_t{0};
+    // Positions are taken as whole numbers, then kept within the text; a range left empty
+    // (one character before the start or past the end, or an end not after the begin) gives a
+    // format with nothing set.
+    auto position = [&](const Value& x) {
+        return std::clamp(avm1::toInteger(vm.toNumber(x)), -1e9, 1e9);
     };
-    std::size_t begin = given(args, 0) ? std::min(index(args[0]), size - 1) : 0;
-    std::size_t end = given(args, 1) ? index(args[1]) : given(args, 0) ? begin + 1 : size;
-    if (end <= begin) {
-        end = begin + 1;
+    const double from = given(args, 0) ? position(args[0]) : 0;
+    const double to = given(args, 1)   ? position(args[1])
+                      : given(args, 0) ? from + 1
+                                       : static_cast<double>(size);
+    const double clampedTo = std::min(to, static_cast<double>(size));
+    if (clampedTo <= std::max(from, 0.0)) {
+        return Value(newTextFormat(vm));
     }
+    const auto begin = static_cast<std::size_t>(std::max(from, 0.0));
+    const auto end = static_cast<std::size_t>(clampedTo);
     std::vector<FormatMember> shared;
+    // From version 7 on, the line break that ends a paragraph reports the paragraph after it.
+    const bool breakLeads = vm.version() >= 7;
     std::size_t paragraph = 0;
     for (std::size_t i = 0; i < end; ++i) {
+        paragraph += breakLeads && t.text[i] == U'\n' ? 1 : 0;
         if (i >= begin) {
             const std::uint32_t fi = t.formatOf[i];
             const auto here = formatMembers(
@@ -176,7 +184,7 @@ Value getTextFormat(avm1::Vm& vm, TextField& f, Args args) {
                 }
             }
         }
-        paragraph += t.text[i] == U'\n' ? 1 : 0;
+        paragraph += !breakLeads && t.text[i] == U'\n' ? 1 : 0;
     }
     return Value(newFormatObject(vm, shared));
 }

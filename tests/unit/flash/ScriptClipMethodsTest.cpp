@@ -411,6 +411,31 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"null", "12", "center", "0", "block", "true", "center", "null"}},
+    // getTextFormat keeps its range within the text; an empty range gives a format with nothing
+    // set. The break that ends a paragraph reports the next paragraph's alignment.
+    {"GetTextFormatKeepsItsRangeWithinTheText",
+     7,
+     [](Actions& a) {
+         a.push({Int{10}, Int{100}, Int{0}, Int{0}, Int{5}, "t"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         setMember(a, "t", "html", true);
+         setMember(a, "t", "multiline", true);
+         setMember(a, "t", "htmlText", "<p align='right'>ab</p>c");
+         auto traceFormat = [](Actions& s, std::vector<double> range, const char* name) {
+             for (auto it = range.rbegin(); it != range.rend(); ++it) {
+                 s.push(*it);
+             }
+             callMethod(s, "t", "getTextFormat", static_cast<int>(range.size()));
+             s.push(name).op(op::GetMember).op(op::Trace);
+         };
+         traceFormat(a, {-1}, "size");
+         traceFormat(a, {1, 1}, "size");
+         traceFormat(a, {2, 9}, "font");
+         traceFormat(a, {-1, 2}, "align");
+         traceFormat(a, {2}, "align");
+     },
+     1,
+     {"null", "null", "Times New Roman", "right", "left"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

@@ -261,6 +261,7 @@ void ScriptRuntime::clipDestroyed(TimelineInstance& clip) {
     }
     m_clips.erase(id);
     m_dropTargets.erase(id);
+    m_clipFocusRects.erase(id);
     // A mask and the clip it masks forget each other when either goes.
     if (TimelineInstance* mask = clip.scriptMask()) {
         mask->setMaskedClip(nullptr);
@@ -600,7 +601,7 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
     case ClipProperty::HighQuality:
         return Value(1.0);
     case ClipProperty::FocusRect:
-        return Value(true);
+        return focusRect(id);
     case ClipProperty::SoundBufTime:
         return Value(5.0);
     case ClipProperty::Quality:
@@ -613,6 +614,10 @@ Value ScriptRuntime::getClipProperty(ClipId id, ClipProperty p) {
 }
 
 void ScriptRuntime::setClipProperty(ClipId id, ClipProperty p, const Value& v) {
+    if (p == ClipProperty::FocusRect) {
+        setFocusRect(id, v);
+        return;
+    }
     DisplayObject* obj = objectOf(id);
     if (obj == nullptr) {
         return; // the main timeline does not move

@@ -289,6 +289,12 @@ private:
     mutable std::unique_ptr<HitTester> m_hitTester;              // made when a drag first asks
     // What a clip last reported as _droptarget, kept after the drag ends.
     std::unordered_map<avm1::ClipId, std::string> m_dropTargets;
+    // _focusrect (ScriptFocusRect.cpp): the main timeline's stands for the whole movie; another
+    // clip's is its own, unset until a script sets it.
+    avm1::Value focusRect(avm1::ClipId id);
+    void setFocusRect(avm1::ClipId id, const avm1::Value& v);
+    bool m_focusRect = true;
+    std::unordered_map<avm1::ClipId, bool> m_clipFocusRects;
     // Clips in the order they were made; a frame visits them newest first.
     std::vector<avm1::ClipId> m_execOrder;
     avm1::ClipId m_nextClip = 1;

@@ -436,6 +436,22 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"null", "null", "Times New Roman", "right", "left"}},
+    // The main timeline's _focusrect is the movie's and takes numbers only; a clip's is its own.
+    {"FocusRectOfTheMovieTakesNumbersAndOfAClipBooleans",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "c", 1);
+         traceMember(a, "c", "_focusrect");
+         setMember(a, "c", "_focusrect", "0");
+         traceMember(a, "c", "_focusrect");
+         traceMember(a, "_root", "_focusrect");
+         setMember(a, "_root", "_focusrect", "on");
+         traceMember(a, "_root", "_focusrect");
+         setMember(a, "_root", "_focusrect", "0");
+         traceMember(a, "_root", "_focusrect");
+     },
+     1,
+     {"null", "true", "true", "true", "false"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

@@ -236,6 +236,12 @@ private:
     // A field placed on a timeline is made as `new TextField` makes one: its class's properties
     // go on TextField.prototype.
     void fieldsPlaced(TimelineInstance& root);
+    // A bound field and its variable at once (ScriptFieldVariables.cpp): the field shows the
+    // variable's value when it is defined (showClipVariable: only a variable of a clip, which
+    // the player watches); writing the field's text writes the variable.
+    void readFieldVariable(TimelineInstance& parent, TextField& f);
+    void showClipVariable(TimelineInstance& parent, TextField& f);
+    void writeFieldVariable(TimelineInstance& parent, TextField& f);
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
     void installInertClasses();    // ScriptInertClasses.cpp

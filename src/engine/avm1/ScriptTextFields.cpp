@@ -32,10 +32,14 @@ Value rgbValue(Rgba c) {
 // A property of text fields, read and written on the field itself. A property without a getter
 // reads as undefined; one without a setter ignores what is written. Each setter converts the
 // value itself, once, the way its property needs it.
+// The text properties of a field bound to a variable write it; setting the variable reads it.
+enum class Binding { None, Text, Variable };
+
 struct FieldProperty {
     const char* name;
     Value (*get)(const DisplayObject& obj, const TextField& f);
     void (*set)(avm1::Vm& vm, DisplayObject& obj, TextField& f, const Value& v);
+    Binding binding = Binding::None;
 };
 
 using Obj = DisplayObject;
@@ -43,9 +47,10 @@ using Vm = avm1::Vm;
 
 const FieldProperty kFieldProperties[] = {
     {"text", [](const Obj&, const TextField& f) { return Value(f.text()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setText(vm.toString(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setText(vm.toString(v)); }, Binding::Text},
     {"htmlText", [](const Obj&, const TextField& f) { return Value(f.htmlText()); },
-     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setHtmlText(vm.toString(v)); }},
+     [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setHtmlText(vm.toString(v)); },
+     Binding::Text},
     {"html", [](const Obj&, const TextField& f) { return Value(f.html()); },
      [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setHtml(vm.toBoolean(v)); }},
     {"multiline", [](const Obj&, const TextField& f) { return Value(f.multiline()); },
@@ -84,7 +89,8 @@ const FieldProperty kFieldProperties[] = {
      },
      [](Vm& vm, Obj&, TextField& f, const Value& v) {
          f.setVariable(v.isUndefined() || v.isNull() ? std::string() : vm.toString(v));
-     }},
+     },
+     Binding::Variable},
     {"password", [](const Obj&, const TextField& f) { return Value(f.password()); },
      [](Vm& vm, Obj&, TextField& f, const Value& v) { f.setPassword(vm.toBoolean(v)); }},
     {"type",
@@ -364,24 +370,31 @@ void ScriptRuntime::installFieldProperties(Object* proto) {
     for (const FieldProperty& property : kFieldProperties) {
         avm1::Property& p =
             proto->define(property.name, Value(), avm1::kDontEnum | avm1::kDontDelete);
-        p.getter = vm.newFunction([this, get = property.get](avm1::Vm&, const Value& self, Args) {
-            DisplayObject* obj = fieldOf(avm1::selfObject(self));
-            if (obj == nullptr || !obj->textField || get == nullptr) {
+        p.getter = vm.newFunction([this, &property](avm1::Vm&, const Value& self, Args) {
+            TimelineInstance* parent = nullptr;
+            DisplayObject* obj = fieldOf(avm1::selfObject(self), &parent);
+            if (obj == nullptr || !obj->textField || property.get == nullptr) {
                 return Value();
             }
-            return get(*obj, *obj->textField);
+            if (property.binding == Binding::Text) {
+                showClipVariable(*parent, *obj->textField);
+            }
+            return property.get(*obj, *obj->textField);
         });
-        p.setter =
-            vm.newFunction([this, set = property.set](avm1::Vm& v, const Value& self, Args args) {
-                DisplayObject* obj = fieldOf(avm1::selfObject(self));
-                if (obj == nullptr || !obj->textField) {
-                    return Value();
-                }
-                if (set != nullptr) {
-                    set(v, *obj, *obj->textField, arg(args, 0));
-                }
+        p.setter = vm.newFunction([this, &property](avm1::Vm& v, const Value& self, Args args) {
+            TimelineInstance* parent = nullptr;
+            DisplayObject* obj = fieldOf(avm1::selfObject(self), &parent);
+            if (obj == nullptr || !obj->textField || property.set == nullptr) {
                 return Value();
-            });
+            }
+            property.set(v, *obj, *obj->textField, arg(args, 0));
+            if (property.binding == Binding::Text) {
+                writeFieldVariable(*parent, *obj->textField);
+            } else if (property.binding == Binding::Variable) {
+                readFieldVariable(*parent, *obj->textField);
+            }
+            return Value();
+        });
     }
 }
 

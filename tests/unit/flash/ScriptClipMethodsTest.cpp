@@ -452,6 +452,28 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"null", "true", "true", "true", "false"}},
+    // A bound field reads its variable when bound, and a clip's variable whenever its text is
+    // read; writing its text writes the variable.
+    {"ABoundFieldFollowsAClipVariableAtOnceAndAnObjectsWhenBound",
+     7,
+     [](Actions& a) {
+         a.push({Int{10}, Int{10}, Int{0}, Int{0}, Int{5}, "t"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         createClip(a, "this", "m", 1);
+         setMember(a, "m", "v", 1.0);
+         setMember(a, "t", "variable", "m.v");
+         traceMember(a, "t", "text");
+         setMember(a, "m", "v", 2.0);
+         traceMember(a, "t", "text");
+         a.push("o").push({"v", 4.0, Int{1}}).op(op::InitObject).op(op::SetVariable);
+         setMember(a, "t", "variable", "o.v");
+         setMember(a, "o", "v", 5.0);
+         traceMember(a, "t", "text");
+         setMember(a, "t", "text", "6");
+         traceMember(a, "o", "v");
+     },
+     1,
+     {"1", "2", "4", "6"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

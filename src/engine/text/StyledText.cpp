@@ -542,6 +542,10 @@ std::u32string htmlOf(const StyledText& text) {
     std::u32string out;
     std::size_t i = 0;
     for (std::size_t p = 0; p < text.paragraphs.size(); ++p) {
+        // The empty paragraph after a text's last break is left out.
+        if (p > 0 && i >= text.text.size()) {
+            break;
+        }
         const ParagraphFormat& pf = text.paragraphs[p];
         const bool textFormat = pf.leftMargin != 0 || pf.rightMargin != 0 || pf.indent != 0 ||
                                 pf.blockIndent != 0 || pf.leading != 0;

@@ -233,6 +233,10 @@ TEST(TextFieldState, TextAndHtmlAsScriptsSeeThem) {
     EXPECT_EQ(field.content().paragraphs.size(), 2u);
     field.setHtmlText("a&amp;b");
     EXPECT_EQ(field.text(), "a&b");
+    // The empty paragraph after the last break is not written out.
+    field.setText("x\n");
+    EXPECT_EQ(field.htmlText(), "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" "
+                                "COLOR=\"#0000FF\" LETTERSPACING=\"0\" KERNING=\"0\">x</FONT></P>");
 
     // The bound variable's value replaces the text when it changes; undefined leaves it.
     const auto startDef = definition("start");

@@ -12,6 +12,7 @@
 #include "engine/display/ScriptDrawing.h"
 #include "engine/display/TextField.h"
 #include "engine/swf/AsciiCase.h"
+#include "engine/text/TextFonts.h"
 
 #include <algorithm>
 #include <cctype>

@@ -36,6 +36,7 @@ class HitTester;
 class Movie;
 class SoundMixer;
 class TextField;
+class TextFonts;
 struct EditText;
 struct StagePoint;
 
@@ -242,6 +243,9 @@ private:
     void readFieldVariable(TimelineInstance& parent, TextField& f);
     void showClipVariable(TimelineInstance& parent, TextField& f);
     void writeFieldVariable(TimelineInstance& parent, TextField& f);
+    // The fonts that lay out fields for the properties read from their lines (maxscroll ...).
+    TextFonts& textFonts();
+    std::unique_ptr<TextFonts> m_textFonts;
     void installTextFormatClass(); // ScriptTextFormat.cpp
     void installOutsideClasses();  // ScriptOutsideClasses.cpp
     void installInertClasses();    // ScriptInertClasses.cpp

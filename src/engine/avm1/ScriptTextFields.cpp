@@ -10,6 +10,7 @@
 #include "engine/definitions/Movie.h"
 #include "engine/display/TextField.h"
 #include "engine/swf/AsciiCase.h"
+#include "engine/text/TextFonts.h"
 
 #include <algorithm>
 #include <cmath>
@@ -40,7 +41,26 @@ struct FieldProperty {
     Value (*get)(const DisplayObject& obj, const TextField& f);
     void (*set)(avm1::Vm& vm, DisplayObject& obj, TextField& f, const Value& v);
     Binding binding = Binding::None;
+    // A property read from the laid out text instead of `get`.
+    Value (*measure)(TextField& f, TextFonts& fonts) = nullptr;
 };
+
+// The last line shown, 1-based: the lines from the first one shown down to the last one that
+// fits whole.
+Value bottomScroll(TextField& f, TextFonts& fonts) {
+    const TextLayout& l = f.layout(fonts);
+    if (l.lines.empty()) {
+        return Value(1.0);
+    }
+    const int first = std::clamp(f.scroll(), 1, f.maxScroll(fonts));
+    const double visible = f.bounds(fonts).height() - 2 * TextField::kGutter;
+    const double top = l.lines[static_cast<std::size_t>(first - 1)].top;
+    std::size_t last = static_cast<std::size_t>(first);
+    while (last < l.lines.size() && l.lines[last].bottom() - top <= visible + 0.5) {
+        ++last;
+    }
+    return Value(static_cast<double>(last));
+}
 
 using Obj = DisplayObject;
 using Vm = avm1::Vm;
@@ -115,7 +135,12 @@ const FieldProperty kFieldProperties[] = {
              f.setScroll(static_cast<int>(std::clamp(n, 1.0, 1e6)));
          }
      }},
-    {"maxscroll", nullptr, nullptr},
+    {.name = "maxscroll",
+     .get = nullptr,
+     .set = nullptr,
+     .measure = [](TextField& f,
+                   TextFonts& fonts) { return Value(static_cast<double>(f.maxScroll(fonts))); }},
+    {.name = "bottomScroll", .get = nullptr, .set = nullptr, .measure = bottomScroll},
     {"_x", [](const Obj& obj, const TextField&) { return Value(obj.matrix.tx / 20.0); },
      [](Vm& vm, Obj& obj, TextField&, const Value& v) {
          const double n = vm.toNumber(v);
@@ -351,6 +376,13 @@ bool holdsField(const TimelineInstance& timeline, int nesting) {
 
 } // namespace
 
+TextFonts& ScriptRuntime::textFonts() {
+    if (!m_textFonts) {
+        m_textFonts = std::make_unique<TextFonts>(m_movie);
+    }
+    return *m_textFonts;
+}
+
 void ScriptRuntime::fieldsPlaced(TimelineInstance& root) {
     const Value ctor = m_vm->getMember(Value(m_vm->global()), "TextField");
     const Value proto = ctor.isObject() ? m_vm->getMember(ctor, "prototype") : Value();
@@ -373,6 +405,9 @@ void ScriptRuntime::installFieldProperties(Object* proto) {
         p.getter = vm.newFunction([this, &property](avm1::Vm&, const Value& self, Args) {
             TimelineInstance* parent = nullptr;
             DisplayObject* obj = fieldOf(avm1::selfObject(self), &parent);
+            if (obj != nullptr && obj->textField && property.measure != nullptr) {
+                return property.measure(*obj->textField, textFonts());
+            }
             if (obj == nullptr || !obj->textField || property.get == nullptr) {
                 return Value();
             }

@@ -474,6 +474,25 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"1", "2", "4", "6"}},
+    // maxscroll and bottomScroll come from the lines laid out in the field's height.
+    {"MaxscrollAndBottomScrollCountTheLinesThatFit",
+     7,
+     [](Actions& a) {
+         struct Field {
+             const char* name;
+             int depth;
+             int height;
+         };
+         for (const Field& f : {Field{"tall", 1, 1000}, Field{"flat", 2, 0}}) {
+             a.push({Int{f.height}, Int{100}, Int{0}, Int{0}, Int{f.depth}, f.name});
+             callMethod(a, "this", "createTextField", 6).op(op::Pop);
+             setMember(a, f.name, "text", "a\rb\rc");
+             traceMember(a, f.name, "maxscroll");
+             traceMember(a, f.name, "bottomScroll");
+         }
+     },
+     1,
+     {"1", "3", "3", "1"}},
     {"SwapDepthsTakesOnlyDepthsScriptsMayPlaceAt",
      7,
      [](Actions& a) {

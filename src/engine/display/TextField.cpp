@@ -15,12 +15,14 @@ TextField::TextField(const EditText& def, const Font* font, int swfVersion)
       m_border(def.border), m_background(def.border), m_wordWrap(def.wordWrap),
       m_multiline(def.multiline), m_password(def.password), m_autoSize(def.autoSize),
       m_bounds(def.bounds) {
+    m_version = swfVersion;
     m_format.size = def.height;
     m_format.color = def.color;
     // Fields without a font of their own use Flash's default text format.
     m_format.face = font != nullptr ? font->name : std::string("Times New Roman");
     m_format.bold = font != nullptr && font->bold;
     m_format.italic = font != nullptr && font->italic;
+    m_htmlFormat = m_format;
     m_paragraph.align = static_cast<TextAlign>(def.align & 3);
     m_paragraph.leftMargin = def.leftMargin;
     m_paragraph.rightMargin = def.rightMargin;
@@ -33,7 +35,8 @@ TextField::TextField(const EditText& def, const Font* font, int swfVersion)
 
 void TextField::reformat() {
     if (m_sourceHtml) {
-        m_content = styledFromHtml(m_source, m_format, m_paragraph, m_multiline);
+        m_content = styledFromHtml(m_source, m_version >= 8 ? m_format : m_htmlFormat, m_paragraph,
+                                   m_multiline);
     } else {
         m_content = styledFromPlain(m_source, m_format, m_paragraph);
     }
@@ -59,6 +62,11 @@ void TextField::setHtmlText(std::string_view html) {
     m_source = decodeUtf8(html);
     m_sourceHtml = m_html; // a field that is not HTML shows it as it is
     reformat();
+    // Text set later continues in the format the HTML ended with.
+    if (m_sourceHtml && !m_content.formatOf.empty() &&
+        m_content.formatOf.back() < m_content.formats.size()) {
+        m_format = m_content.formats[m_content.formatOf.back()];
+    }
 }
 
 void TextField::setHtml(bool on) {
@@ -85,6 +93,7 @@ void TextField::showVariableValue(const std::optional<std::string>& value) {
 
 void TextField::setTextColor(Rgba c) {
     m_format.color = c;
+    m_htmlFormat.color = c;
     for (CharFormat& f : m_content.formats) {
         f.color = c;
     }
@@ -140,6 +149,7 @@ void applyChar(const TextFormatChange& change, CharFormat& f) {
 
 void TextField::setNewTextFormat(const TextFormatChange& change) {
     applyChar(change, m_format);
+    applyChar(change, m_htmlFormat);
     if (change.align) {
         m_paragraph.align = *change.align;
     }

@@ -128,7 +128,11 @@ private:
 
     const EditText* m_def;
     const Font* m_font;
-    CharFormat m_format;         // for text set by scripts
+    CharFormat m_format; // for text set by scripts
+    // What HTML text starts from before version 8: the format as the definition and
+    // setNewTextFormat give it, not as the last HTML text left it.
+    CharFormat m_htmlFormat;
+    int m_version = 8;
     ParagraphFormat m_paragraph; // likewise
     std::u32string m_source;     // the text or HTML last set
     bool m_sourceHtml = false;   // m_source is HTML

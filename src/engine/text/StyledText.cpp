@@ -537,6 +537,69 @@ std::u32string plainOf(const StyledText& text) {
     return out;
 }
 
+namespace {
+
+const CharFormat& formatAt(const StyledText& text, std::size_t k) {
+    static const CharFormat kPlain;
+    const std::uint32_t fi = k < text.formatOf.size() ? text.formatOf[k]
+                             : text.formatOf.empty()  ? 0
+                                                      : text.formatOf.back();
+    return fi < text.formats.size() ? text.formats[fi] : kPlain;
+}
+
+// The FONT attributes of `f`; with `outer`, only those that differ from it.
+std::u32string fontAttributes(const CharFormat& f, const CharFormat* outer) {
+    std::u32string out;
+    if (outer == nullptr || f.face != outer->face) {
+        out += U" FACE=\"" + escaped(decodeUtf8(f.face)) + U"\"";
+    }
+    if (outer == nullptr || f.size != outer->size) {
+        out += U" SIZE=\"" + number(f.size) + U"\"";
+    }
+    if (outer == nullptr || f.color != outer->color) {
+        char color[8];
+        std::snprintf(color, sizeof color, "%02X%02X%02X", f.color.r, f.color.g, f.color.b);
+        out += U" COLOR=\"#" + fromAscii(color) + U"\"";
+    }
+    if (outer == nullptr || f.letterSpacing != outer->letterSpacing) {
+        out += U" LETTERSPACING=\"" + number(f.letterSpacing) + U"\"";
+    }
+    if (outer == nullptr || f.kerning != outer->kerning) {
+        out += U" KERNING=\"" + std::u32string(f.kerning ? U"1" : U"0") + U"\"";
+    }
+    return out;
+}
+
+// The runs of the paragraph text[begin, end): all in a FONT with the first run's attributes;
+// a later run whose attributes differ gets a FONT of its own, inside, with only those.
+std::u32string paragraphRunsHtml(const StyledText& text, std::size_t begin, std::size_t end) {
+    const CharFormat& outer = formatAt(text, begin);
+    std::u32string out = U"<FONT" + fontAttributes(outer, nullptr) + U">";
+    // An empty paragraph still says which format it has.
+    std::size_t k = begin;
+    do {
+        const CharFormat& f = formatAt(text, k);
+        std::size_t runEnd = k;
+        while (runEnd < end && formatAt(text, runEnd) == f) {
+            ++runEnd;
+        }
+        const std::u32string inner = fontAttributes(f, &outer);
+        out += inner.empty() ? U"" : U"<FONT" + inner + U">";
+        out += f.bold ? U"<B>" : U"";
+        out += f.italic ? U"<I>" : U"";
+        out += f.underline ? U"<U>" : U"";
+        out += escaped(std::u32string_view(text.text).substr(k, runEnd - k));
+        out += f.underline ? U"</U>" : U"";
+        out += f.italic ? U"</I>" : U"";
+        out += f.bold ? U"</B>" : U"";
+        out += inner.empty() ? U"" : U"</FONT>";
+        k = runEnd;
+    } while (k < end);
+    return out + U"</FONT>";
+}
+
+} // namespace
+
 std::u32string htmlOf(const StyledText& text) {
     static const char* const kAlign[] = {"LEFT", "RIGHT", "CENTER", "JUSTIFY"};
     std::u32string out;
@@ -569,32 +632,7 @@ std::u32string htmlOf(const StyledText& text) {
                    ? U"<LI>"
                    : U"<P ALIGN=\"" + fromAscii(kAlign[static_cast<int>(pf.align) & 3]) + U"\">";
         const std::size_t end = std::min(text.text.find(U'\n', i), text.text.size());
-        // An empty paragraph still says which format it has.
-        std::size_t k = i;
-        do {
-            const std::uint32_t fi = k < text.formatOf.size() ? text.formatOf[k]
-                                     : text.formatOf.empty()  ? 0
-                                                              : text.formatOf.back();
-            std::size_t runEnd = k;
-            while (runEnd < end && text.formatOf[runEnd] == fi) {
-                ++runEnd;
-            }
-            const CharFormat& f = fi < text.formats.size() ? text.formats[fi] : CharFormat{};
-            char color[8];
-            std::snprintf(color, sizeof color, "%02X%02X%02X", f.color.r, f.color.g, f.color.b);
-            out += U"<FONT FACE=\"" + escaped(decodeUtf8(f.face)) + U"\" SIZE=\"" + number(f.size) +
-                   U"\" COLOR=\"#" + fromAscii(color) + U"\" LETTERSPACING=\"" +
-                   number(f.letterSpacing) + U"\" KERNING=\"" + (f.kerning ? U"1" : U"0") + U"\">";
-            out += f.bold ? U"<B>" : U"";
-            out += f.italic ? U"<I>" : U"";
-            out += f.underline ? U"<U>" : U"";
-            out += escaped(std::u32string_view(text.text).substr(k, runEnd - k));
-            out += f.underline ? U"</U>" : U"";
-            out += f.italic ? U"</I>" : U"";
-            out += f.bold ? U"</B>" : U"";
-            out += U"</FONT>";
-            k = runEnd;
-        } while (k < end);
+        out += paragraphRunsHtml(text, i, end);
         out += pf.bullet ? U"</LI>" : U"</P>";
         if (textFormat) {
             out += U"</TEXTFORMAT>";

@@ -233,10 +233,19 @@ TEST(TextFieldState, TextAndHtmlAsScriptsSeeThem) {
     EXPECT_EQ(field.content().paragraphs.size(), 2u);
     field.setHtmlText("a&amp;b");
     EXPECT_EQ(field.text(), "a&b");
+    // A run that differs from the paragraph's first gets a FONT inside with only what differs,
+    // and text set afterwards continues in the format the HTML ended with.
+    field.setHtmlText("a<font size='30'>b</font><font size='40' color='#FF0000'>c</font>");
+    EXPECT_EQ(field.htmlText(),
+              "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" COLOR=\"#0000FF\" "
+              "LETTERSPACING=\"0\" KERNING=\"0\">a<FONT SIZE=\"30\">b</FONT><FONT SIZE=\"40\" "
+              "COLOR=\"#FF0000\">c</FONT></FONT></P>");
+    field.setText("d");
+    EXPECT_EQ(field.newTextFormat().size, 800);
     // The empty paragraph after the last break is not written out.
     field.setText("x\n");
-    EXPECT_EQ(field.htmlText(), "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"20\" "
-                                "COLOR=\"#0000FF\" LETTERSPACING=\"0\" KERNING=\"0\">x</FONT></P>");
+    EXPECT_EQ(field.htmlText(), "<P ALIGN=\"LEFT\"><FONT FACE=\"Times New Roman\" SIZE=\"40\" "
+                                "COLOR=\"#FF0000\" LETTERSPACING=\"0\" KERNING=\"0\">x</FONT></P>");
 
     // The bound variable's value replaces the text when it changes; undefined leaves it.
     const auto startDef = definition("start");

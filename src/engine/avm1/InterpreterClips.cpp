@@ -50,12 +50,16 @@ void setProperty(Run& r) {
     }
 }
 
+// The depth comes as the display list keeps it (the compiled duplicateMovieClip adds 16384 to
+// the script's depth), so the copy's getDepth is the script's number again.
 void cloneSprite(Run& r) {
+    constexpr double kListDepthOffset = 16384;
     const double depth = r.popNumber();
     const std::string name = r.popString();
     const ClipId source = r.in.targetOf(r.f, r.pop());
     if (source) {
-        r.vm.host().cloneClip(source, name, static_cast<int>(toInteger(depth)));
+        const double scriptDepth = std::clamp(toInteger(depth) - kListDepthOffset, -1e9, 1e9);
+        r.vm.host().cloneClip(source, name, static_cast<int>(scriptDepth));
     }
 }
 

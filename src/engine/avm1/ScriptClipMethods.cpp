@@ -143,8 +143,8 @@ struct ClipMethods {
         return r.createTextField(c, args);
     }
 
-    // swapDepths(depth or clip): a clip to swap with stands on the same parent; a depth is one a
-    // script may place at, from -16384 to 2130690044.
+    // swapDepths(depth or clip): a clip to swap with stands on the same parent; a depth is a
+    // number a script may place at, from -16384 to 2130690044. Anything else moves nothing.
     static Value swapDepths(ScriptRuntime& r, TimelineInstance& c, Args args) {
         TimelineInstance* parent = c.parent();
         if (parent == nullptr) {
@@ -157,11 +157,13 @@ struct ClipMethods {
                 return {};
             }
             other = t->depth();
-        } else {
-            const double depth = r.m_vm->toNumber(target);
+        } else if (target.isNumber()) {
+            const double depth = target.asNumber();
             if (!(depth >= -16384 && depth < 2130690045) || !scriptDepthOf(depth, other)) {
                 return {};
             }
+        } else {
+            return {};
         }
         flash::swapDepths(*parent, c.depth(), other);
         return {};

@@ -505,6 +505,28 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"1", "1", "-16384", "2130690044"}},
+    // A depth is a number: words, even ones that read as numbers, and nothing move no clip.
+    {"SwapDepthsMovesNothingForWhatIsNoNumber",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "s", 1);
+         a.push("3");
+         callMethod(a, "s", "swapDepths", 1).op(op::Pop);
+         callMethod(a, "s", "swapDepths", 0).op(op::Pop);
+         traceDepth(a, "s");
+     },
+     1,
+     {"1"}},
+    // The action takes the depth as the display list keeps it, 16384 above the script's.
+    {"CloneSpriteTakesTheDepthOfTheDisplayList",
+     7,
+     [](Actions& a) {
+         createClip(a, "this", "s", 1);
+         a.push({"s", "t", Int{16424}}).op(op::CloneSprite);
+         traceDepth(a, "t");
+     },
+     1,
+     {"40"}},
     // Only numbers of the point's own are converted, as twips that wrap around at 32 bits.
     {"LocalToGlobalConvertsOnlyNumbersAsWrappedTwips",
      7,

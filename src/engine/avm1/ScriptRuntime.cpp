@@ -168,6 +168,16 @@ void ScriptRuntime::queueInitialize(TimelineInstance& clip) {
     }
 }
 
+void ScriptRuntime::runClipActions(TimelineInstance& clip, std::uint32_t event) {
+    if (const auto& actions = clip.clipActions()) {
+        for (const ClipAction& a : *actions) {
+            if ((a.events & event) != 0) {
+                m_vm->runActions(clip.clipId(), a.code);
+            }
+        }
+    }
+}
+
 void ScriptRuntime::queueActions(TimelineInstance& clip, const ActionCode& code) {
     m_queue.push_back(Queued{clip.clipId(), code, {}, nullptr, false});
 }
@@ -225,15 +235,20 @@ void ScriptRuntime::clipCreated(TimelineInstance& clip) {
     if (obj != nullptr && obj->name.empty()) {
         obj->name = "instance" + std::to_string(++m_instanceCounter);
     }
-    if (obj != nullptr && !obj->dynamic) {
-        // A symbol with a class registered for it becomes an instance of that class before
-        // any of its scripts run.
-        const std::string linkage = m_movie.exportName(obj->characterId);
-        if (!linkage.empty()) {
-            m_vm->initClipClass(id, avm1::movieText(linkage, m_vm->version()));
-        }
+    // A placed symbol with a class registered for it runs its initialize actions as a plain
+    // clip, then becomes an instance of the class and runs its construct actions and the class
+    // constructor, all before any of its frame scripts.
+    const std::string linkage =
+        obj != nullptr && !obj->dynamic
+            ? avm1::movieText(m_movie.exportName(obj->characterId), m_vm->version())
+            : std::string();
+    if (!linkage.empty() && m_vm->registeredClass(linkage) != nullptr) {
+        runClipActions(clip, ClipEventInitialize);
+        m_vm->initClipClass(id, linkage,
+                            [this, &clip] { runClipActions(clip, ClipEventConstruct); });
+    } else {
+        queueInitialize(clip);
     }
-    queueInitialize(clip);
     queueEvent(clip, ClipEventLoad, "onLoad");
 }
 
@@ -856,9 +871,9 @@ bool ScriptRuntime::answersUnload(TimelineInstance& c, bool inside) {
             }
         }
     }
+    // Any onUnload on the clip or its chain counts, a function or not.
     if (avm1::Object* o = m_vm->existingClipObject(c.clipId())) {
-        const Value fn = m_vm->getMember(o, "onUnload", Value(o));
-        if (fn.isObject() && fn.asObject()->function()) {
+        if (m_vm->hasProperty(o, "onUnload")) {
             return true;
         }
     }

@@ -175,6 +175,8 @@ private:
     // Queues a new clip's construct and initialize actions ahead of everything queued that is
     // not such actions, so they run before the actions of the frame that placed it.
     void queueInitialize(TimelineInstance& clip);
+    // The clip's actions for `event`, run at once.
+    void runClipActions(TimelineInstance& clip, std::uint32_t event);
     void drain();
     // True when the clip (or, with `inside`, a clip inside it) answers unload: unload clip
     // actions or an onUnload method.

@@ -147,26 +147,37 @@ Object* Vm::clipObject(ClipId clip) {
     return o;
 }
 
-bool Vm::initClipClass(ClipId clip, std::string_view linkage) {
+Object* Vm::registeredClass(std::string_view linkage) {
     // Movies of version 5 can call Object.registerClass, but their clips never take the class.
     if (m_version < 6) {
-        return false;
+        return nullptr;
     }
     const Property* registry = m_global->findOwn("__registeredClasses");
-    Object* o = clipObject(clip);
-    if (!registry || !registry->value.isObject() || !o) {
-        return false;
+    if (!registry || !registry->value.isObject()) {
+        return nullptr;
     }
     const Property* entry = registry->value.asObject()->findOwn(linkage);
     if (!entry || !entry->value.isObject() || !entry->value.asObject()->function()) {
+        return nullptr;
+    }
+    return entry->value.asObject();
+}
+
+bool Vm::initClipClass(ClipId clip, std::string_view linkage,
+                       const std::function<void()>& beforeConstructor) {
+    Object* ctor = registeredClass(linkage);
+    Object* o = ctor ? clipObject(clip) : nullptr;
+    if (!o) {
         return false;
     }
-    Object* ctor = entry->value.asObject();
     const Value proto = getMember(ctor, "prototype", Value(ctor));
     if (proto.isObject()) {
         o->setProto(proto.asObject());
     }
     o->define("__constructor__", Value(ctor), kDontEnum);
+    if (beforeConstructor) {
+        beforeConstructor();
+    }
     try {
         runFunction(ctor, Value(o), {}, proto.isObject() ? proto.asObject() : nullptr);
     } catch (const ScriptThrow& t) {

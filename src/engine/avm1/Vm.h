@@ -13,6 +13,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -50,8 +51,12 @@ public:
     bool callHandler(ClipId clip, std::string_view name, std::span<const Value> args = {});
     // A clip made from the library symbol `linkage` (attachMovie, or placed by a timeline): its
     // script object gets the class Object.registerClass named for the symbol, and the class
-    // constructor runs on it. Returns false when no class is registered for the symbol.
-    bool initClipClass(ClipId clip, std::string_view linkage);
+    // constructor runs on it, after `beforeConstructor` (the clip's own initialize actions).
+    // Returns false, and runs nothing, when no class is registered for the symbol.
+    bool initClipClass(ClipId clip, std::string_view linkage,
+                       const std::function<void()>& beforeConstructor = {});
+    // The class Object.registerClass named for the symbol `linkage`, if any.
+    Object* registeredClass(std::string_view linkage);
     // A variable as a script on `clip`'s timeline sees it; `path` may be a plain name or a
     // slash or dot path ("score", "/hud:score", "_root.hud.score"). For text fields bound to
     // variables.

@@ -122,6 +122,33 @@ TEST(ScriptClipFrameOrder, InitializeRunsFirstUnloadSeesItsPathAndQuitEndsThePla
                                             "load _level0.instance2", "after quit, this frame"}));
 }
 
+// A placed symbol with a registered class runs its initialize actions as a plain clip, then its
+// construct actions as an instance of the class, then the class constructor.
+TEST(ScriptClipFrameOrder, ClassedClipsInitializeThenConstructThenRunTheirConstructor) {
+    swf::SwfWriter movie(100, 100, 12, {7, false});
+    const auto sym = movie.defineSprite(spriteTracing({""}));
+    exportAsset(movie, sym, "sym");
+    Actions init;
+    setFunction(init, "Foo", traceText("ctor"));
+    member(init, "Foo", "prototype").push("hi").defineFunction("", {}, traceText("hi"));
+    init.op(op::SetMember);
+    init.getVar("Foo").push("sym");
+    init.push(Int{2}).getVar("Object").push("registerClass").op(op::CallMethod).op(op::Pop);
+    initAction(movie, sym, init);
+    const auto typeOfHi = [](const std::string& label) {
+        Actions a;
+        a.push(label + " ");
+        member(a, "this", "hi").op(op::TypeOf).op(op::Add2).op(op::Trace);
+        return a;
+    };
+    placeWithEvents(
+        movie, 1, sym, "s",
+        {{ClipEventInitialize, typeOfHi("init")}, {ClipEventConstruct, typeOfHi("construct")}});
+    movie.showFrame();
+
+    EXPECT_EQ(traceFrames(movie, 1), (Lines{"init undefined", "construct function", "ctor"}));
+}
+
 // Frame numbers a script computes, however large, small or odd, land on a frame of the
 // timeline at once, through gotoAndStop and GotoFrame2 alike.
 TEST(ScriptClipFrameOrder, GotosToAnyComputedFrameLandOnTheTimeline) {

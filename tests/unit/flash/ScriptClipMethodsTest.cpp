@@ -325,6 +325,17 @@ const ClipRule kClipRules[] = {
      },
      2,
      {"-32774", "end", "/a"}},
+    // Any onUnload keeps it there, on the prototype too, even one that is no function.
+    {"RemoveMovieClipKeepsAClipWithAnyOnUnload",
+     7,
+     [](Actions& a) {
+         member(a, "MovieClip", "prototype").push("onUnload").push(Int{42}).op(op::SetMember);
+         createClip(a, "this", "a", 5);
+         callMethod(a, "a", "removeMovieClip", 0).op(op::Pop);
+         traceDepth(a, "a");
+     },
+     1,
+     {"-32774"}},
     // A clip without a handler of its own keeps only the children that answer unload; the
     // innermost handlers run first.
     {"RemoveMovieClipKeepsOnlyChildrenThatAnswerUnload",

@@ -203,7 +203,8 @@ const std::vector<Layout> kLayout = {
      "getInstanceAtDepth:f:1027 getSWFVersion:f:3 transform:get+set:4099"},
     {"Button", "Function.prototype", "prototype:o:3"},
     {"Button.prototype", "Object.prototype",
-     "constructor:f:3 enabled:b:1 useHandCursor:b:1 getDepth:f:3"},
+     "constructor:f:3 enabled:b:0 useHandCursor:b:0 getDepth:f:0 blendMode:get+set:0 "
+     "cacheAsBitmap:get+set:0 filters:get+set:0 scale9Grid:get+set:0 tabIndex:get+set:0"},
     // The flash package (geom, filters), seen from version 8 on.
     {"flash", "Object.prototype", "geom:o:0 filters:o:0"},
     {"ContextMenu", "Function.prototype", "prototype:o:3"},

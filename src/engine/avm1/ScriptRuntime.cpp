@@ -235,6 +235,7 @@ void ScriptRuntime::clipCreated(TimelineInstance& clip) {
     if (obj != nullptr && obj->name.empty()) {
         obj->name = "instance" + std::to_string(++m_instanceCounter);
     }
+    m_vm->clipMade(id);
     // A placed symbol with a class registered for it runs its initialize actions as a plain
     // clip, then becomes an instance of the class and runs its construct actions and the class
     // constructor, all before any of its frame scripts.
@@ -255,6 +256,7 @@ void ScriptRuntime::clipCreated(TimelineInstance& clip) {
 void ScriptRuntime::clipLeaving(TimelineInstance& clip) {
     if (clip.clipId() != 0) {
         m_formerPaths[clip.clipId()] = m_vm->targetPath(clip.clipId());
+        m_vm->clipLeft(clip.clipId());
     }
     for (auto& entry : clip.displayList()) {
         if (entry.second.sprite) {

@@ -215,8 +215,13 @@ void Vm::setVariable(ClipId clip, std::string_view path, const Value& v) {
 }
 
 void Vm::clipRemoved(ClipId clip) {
+    m_madeAt.erase(clip);
     auto it = m_clips.find(clip);
     if (it != m_clips.end()) {
+        if (m_leftClips.count(clip) != 0) {
+            m_leftClipObjects[it->second] = clip;
+        }
+
         it->second->setClip(0);
         m_clips.erase(it);
     }
@@ -329,6 +334,12 @@ Value Vm::getMember(const Value& object, std::string_view name) {
 }
 
 Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
+    // A clip that left is read through its reference: the clip there now, or nothing.
+    if (isLeftClip(o)) {
+        const ClipId now = referencedClip(o);
+        Object* live = now != 0 ? clipObject(now) : nullptr;
+        return live != nullptr ? getMember(live, name, Value(live)) : Value();
+    }
     const bool cs = m_version >= 7;
     if (o->objectClass() == ObjectClass::Array) {
         const long long i = arrayIndex(name);
@@ -487,6 +498,13 @@ void Vm::setMember(const Value& object, std::string_view name, const Value& v) {
 }
 
 void Vm::setMember(Object* o, std::string_view name, const Value& v) {
+    if (isLeftClip(o)) {
+        const ClipId now = referencedClip(o);
+        if (Object* live = now != 0 ? clipObject(now) : nullptr) {
+            setMember(live, name, v);
+        }
+        return;
+    }
     // A watch runs on the write unless it is already running for it (from version 7 on, up to
     // a depth of nested writes).
     const int nesting = m_version >= 7 ? kWatchNesting : 1;
@@ -1108,8 +1126,10 @@ void Vm::collectGarbage() {
     for (const Value& v : m_globalRegisters) {
         markValue(v);
     }
+    std::erase_if(m_leftClipObjects, [](const auto& entry) { return !entry.first->marked; });
     std::erase_if(m_heap, [](const std::unique_ptr<Object>& o) { return !o->marked; });
     m_heapAtLastCollect = m_heap.size();
+    forgetUnreachableLeftClips();
 }
 
 } // namespace kinovex::flash::avm1

@@ -64,6 +64,18 @@ public:
     void setVariable(ClipId clip, std::string_view path, const Value& v);
     // The player removed a clip: its script object stops standing for it.
     void clipRemoved(ClipId clip);
+    // A clip was made: its target path as it is now is where references to it look once it
+    // has left. A clip left its parent's display list: from then on a reference to it stands
+    // for the clip at that path, or for nothing when there is none.
+    void clipMade(ClipId clip);
+    void clipLeft(ClipId clip);
+    // The clip a clip object stands for now: its own while it is there, else the one its
+    // reference finds (0 for none). Objects of other kinds stand for no clip.
+    ClipId referencedClip(const Object* o) const;
+    // Whether `o` is a clip object whose clip left (not one that still runs its unload handler).
+    bool isLeftClip(const Object* o) const { return leftClipOf(o) != 0; }
+    // Objects that are one, or references that find the same clip, or both find none.
+    bool sameObject(const Object* a, const Object* b) const;
     // Frees what no script can reach any more.
     void collectGarbage();
     // Objects the host keeps (listeners it was given, sound objects it plays) must survive
@@ -297,6 +309,18 @@ private:
     Object* m_buttonProto = nullptr;
     Object* m_errorProto = nullptr;
     std::unordered_map<ClipId, Object*> m_clips;
+    // Where clips were made (by level and names), for those there and those that left; the
+    // objects of clips that left (their own clip id cleared).
+    struct MadeAt {
+        ClipId level = 0;
+        std::vector<std::string> names;
+    };
+    std::unordered_map<ClipId, MadeAt> m_madeAt;
+    std::unordered_map<ClipId, MadeAt> m_leftClips;
+    std::unordered_map<const Object*, ClipId> m_leftClipObjects;
+    ClipId leftClipOf(const Object* o) const;
+    ClipId findLeftClip(ClipId clip) const;
+    void forgetUnreachableLeftClips();
     std::vector<Object*> m_extraRoots;
     std::unordered_map<std::int64_t, Object*> m_natives; // by group << 16 | index
     std::vector<Interval> m_intervals;

@@ -48,6 +48,10 @@ std::string Vm::toString(const Value& v) {
         return v.asString();
     case Type::Object: {
         Object* o = v.asObject();
+        if (isLeftClip(o)) {
+            const ClipId now = referencedClip(o);
+            return now != 0 ? targetPath(now) : std::string();
+        }
         if (o->objectClass() == ObjectClass::Clip && o->clip() != 0) {
             return targetPath(o->clip());
         }
@@ -198,7 +202,7 @@ bool Vm::strictEquals(const Value& a, const Value& b) const {
     case Type::String:
         return a.asString() == b.asString();
     case Type::Object:
-        return a.asObject() == b.asObject();
+        return sameObject(a.asObject(), b.asObject());
     }
     return false;
 }
@@ -231,14 +235,14 @@ bool primitiveEquals(Vm& vm, const Value& a, const Value& b) {
 bool Vm::abstractEquals(const Value& a, const Value& b) {
     // From version 6 two objects are equal when they are the same one; neither is asked.
     if (m_version >= 6 && a.isObject() && b.isObject()) {
-        return a.asObject() == b.asObject();
+        return sameObject(a.asObject(), b.asObject());
     }
     // Objects other than clips give their values first, the right one before the left; undefined
     // from a valueOf then equals null and undefined.
     const Value r = isPlainObject(b) ? toPrimitive(b) : b;
     const Value l = isPlainObject(a) ? toPrimitive(a) : a;
     if (l.isObject() && r.isObject()) {
-        return l.asObject() == r.asObject();
+        return sameObject(l.asObject(), r.asObject());
     }
     if (l.isObject() || r.isObject()) {
         // Version 5 then compares numbers, which asks the object's valueOf once more.

@@ -528,6 +528,29 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"1"}},
+    // A reference to a clip that left reads, writes and compares as the clip now at the path
+    // the old one was made at, renamed or not since; with none there it is nothing.
+    {"ReferencesToAClipThatLeftFindTheClipAtItsPath",
+     7,
+     [](Actions& a) {
+         a.push("x").push({Int{0}, "a"});
+         callMethod(a, "this", "createEmptyMovieClip", 2).op(op::SetVariable);
+         setMember(a, "x", "answer", Int{42});
+         createClip(a, "this", "a", 0);
+         traceMember(a, "x", "answer");
+         setMember(a, "x", "answer", Int{7});
+         traceMember(a, "a", "answer");
+         a.getVar("x").getVar("a").op(op::StrictEquals).op(op::Trace);
+         a.push("y").push({Int{1}, "c"});
+         callMethod(a, "this", "createEmptyMovieClip", 2).op(op::SetVariable);
+         setMember(a, "y", "_name", "d");
+         callMethod(a, "d", "removeMovieClip", 0).op(op::Pop);
+         createClip(a, "this", "d", 2);
+         a.getVar("y").getVar("d").op(op::Equals2).op(op::Trace);
+         a.push("[").getVar("y").op(op::Add2).push("]").op(op::Add2).op(op::Trace);
+     },
+     1,
+     {"undefined", "7", "true", "false", "[]"}},
     // The action takes the depth as the display list keeps it, 16384 above the script's.
     {"CloneSpriteTakesTheDepthOfTheDisplayList",
      7,

@@ -3,7 +3,7 @@
 
 #include "engine/avm1/Vm.h"
 
-#include <algorithm>
+#include <unordered_set>
 
 namespace kinovex::flash::avm1 {
 
@@ -73,10 +73,12 @@ bool Vm::sameObject(const Object* a, const Object* b) const {
 
 // After a collection: clips that left are kept only while an object still stands for them.
 void Vm::forgetUnreachableLeftClips() {
-    std::erase_if(m_leftClips, [this](const auto& entry) {
-        return m_clips.count(entry.first) == 0 &&
-               std::none_of(m_leftClipObjects.begin(), m_leftClipObjects.end(),
-                            [&entry](const auto& o) { return o.second == entry.first; });
+    std::unordered_set<ClipId> held;
+    for (const auto& entry : m_leftClipObjects) {
+        held.insert(entry.second);
+    }
+    std::erase_if(m_leftClips, [this, &held](const auto& entry) {
+        return m_clips.count(entry.first) == 0 && held.count(entry.first) == 0;
     });
 }
 

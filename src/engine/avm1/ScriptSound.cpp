@@ -151,12 +151,16 @@ void ScriptRuntime::installSoundClass() {
         });
     };
     // One that reads or sets the target's levels gives undefined when the target is not there.
+    // A sound object that loaded a sound has levels of its own, for that sound.
     using LevelsMethod = Value (*)(avm1::Vm&, SoundLevels&, Args);
     auto levelsMethod = [&](const char* name, LevelsMethod m) {
         vm.setFunction(proto, name, [this, m](avm1::Vm& v, const Value& self, Args args) {
             Object* o = avm1::selfObject(self);
-            Object* holder = o != nullptr ? soundHolder(o) : nullptr;
-            SoundLevels* levels = holder != nullptr ? levelsOf(holder) : nullptr;
+            SoundLevels* own = o != nullptr ? dynamic_cast<SoundLevels*>(o->hostData()) : nullptr;
+            Object* holder = o != nullptr && own == nullptr ? soundHolder(o) : nullptr;
+            SoundLevels* levels = own != nullptr      ? own
+                                  : holder != nullptr ? levelsOf(holder)
+                                                      : nullptr;
             return levels != nullptr ? m(v, *levels, args) : Value();
         });
     };
@@ -214,7 +218,12 @@ void ScriptRuntime::installSoundClass() {
     });
     levelsMethod("getTransform",
                  [](avm1::Vm& v, SoundLevels& l, Args) { return levelsObject(v, l); });
-    method("loadSound", [](ScriptRuntime& r, avm1::Vm& v, Object*, Args args) {
+    // From version 6, each load with the target there starts the object's own levels afresh:
+    // whole volume, no pan.
+    method("loadSound", [](ScriptRuntime& r, avm1::Vm& v, Object* self, Args args) {
+        if (v.version() >= 6 && r.soundHolder(self) != nullptr) {
+            self->setHostData(std::make_unique<SoundLevels>());
+        }
         r.getUrl(v.toString(arg(args, 0)), {}, 0);
         return Value();
     });

@@ -551,6 +551,30 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"undefined", "7", "true", "false", "[]"}},
+    // A sound object that loaded a sound for a target that is there keeps levels of its own,
+    // whole at each load.
+    {"LoadSoundGivesTheSoundObjectLevelsOfItsOwn",
+     7,
+     [](Actions& a) {
+         a.push("s").push(Int{0}).push("Sound").op(op::NewObject).op(op::SetVariable);
+         a.push(Int{25});
+         callMethod(a, "s", "setVolume", 1).op(op::Pop);
+         a.push({true, "missing.mp3"});
+         callMethod(a, "s", "loadSound", 2).op(op::Pop);
+         callMethod(a, "s", "getVolume", 0).op(op::Trace);
+         a.push(Int{50});
+         callMethod(a, "s", "setVolume", 1).op(op::Pop);
+         a.push("t").push(Int{0}).push("Sound").op(op::NewObject).op(op::SetVariable);
+         callMethod(a, "t", "getVolume", 0).op(op::Trace);
+         // Not so for a target that is not there.
+         a.push("u").push({"nowhere", Int{1}}).push("Sound").op(op::NewObject);
+         a.op(op::SetVariable);
+         a.push({true, "missing.mp3"});
+         callMethod(a, "u", "loadSound", 2).op(op::Pop);
+         callMethod(a, "u", "getVolume", 0).op(op::Trace);
+     },
+     1,
+     {"100", "25", "undefined"}},
     // The action takes the depth as the display list keeps it, 16384 above the script's.
     {"CloneSpriteTakesTheDepthOfTheDisplayList",
      7,

@@ -275,6 +275,15 @@ struct ClipMethods {
         return {};
     }
 
+    // loadMovie with no address unloads the clip's movie.
+    static Value loadMovie(ScriptRuntime& r, TimelineInstance& c, Args args) {
+        if (r.m_vm->toString(arg(args, 0)).empty()) {
+            r.unloadMovieLater(c.clipId());
+            return {};
+        }
+        return load(r, c, args);
+    }
+
     // loadVariables(url): the file's variables come onto the clip on a later frame.
     static Value loadVariables(ScriptRuntime& r, TimelineInstance& c, Args args) {
         r.loadVariables(r.m_vm->toString(arg(args, 0)), r.m_vm->clipObject(c.clipId()));
@@ -347,7 +356,7 @@ void ScriptRuntime::installClipMethods() {
         {"setMask", ClipMethods::setMask, kSince6},
         {"getBytesLoaded", ClipMethods::movieBytes, kSince5},
         {"getBytesTotal", ClipMethods::movieBytes, kSince5},
-        {"loadMovie", ClipMethods::load, kSince5},
+        {"loadMovie", ClipMethods::loadMovie, kSince5},
         {"unloadMovie", ClipMethods::unloadMovie, kSince5},
         {"loadVariables", ClipMethods::loadVariables, kSince5},
         {"getURL", ClipMethods::load, kSince5},

@@ -87,6 +87,7 @@ void ScriptRuntime::runFrame(double nowMs) {
     // Loads that finished arrive before the timers of this frame run.
     finishLoads();
     finishClipLoads();
+    finishMovieUnloads();
     m_vm->beginFrame();
     // Newest first; clips made during the walk wait for the next frame (they ran their first
     // frame when they were made).
@@ -976,6 +977,14 @@ void ScriptRuntime::getUrl(std::string_view url, std::string_view target, int me
             m_quitRequested = true;
         }
         return;
+    }
+    // No address with a clip as the target unloads the clip's movie.
+    if (url.empty() && !target.empty()) {
+        if (const ClipId c = m_vm->resolveTarget(rootClip(), target);
+            c != 0 && clip(c) != nullptr) {
+            unloadMovieLater(c);
+            return;
+        }
     }
     const std::string key = std::string(url) + '\n' + std::string(target);
     if (m_reported.size() < 64 && m_reported.insert(key).second) {

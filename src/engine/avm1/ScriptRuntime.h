@@ -260,6 +260,16 @@ private:
     // The bytes of the movie a clip shows (getBytesTotal, getProgress).
     double clipBytes(const TimelineInstance& clip) const;
     void finishClipLoads();
+    // loadMovie with no address empties the clip: on the second frame after the call an empty
+    // clip of the same name takes its place (ScriptMovieUnloads.cpp).
+    void unloadMovieLater(avm1::ClipId clip);
+    void finishMovieUnloads();
+    void replaceWithEmptyClip(avm1::ClipId clip);
+    struct MovieUnload {
+        avm1::ClipId clip = 0;
+        int framesLeft = 2;
+    };
+    std::vector<MovieUnload> m_movieUnloads;
     void startLoad(avm1::Object* target, std::string url, bool variables);
     // Loads started before this frame finish, in the order they were started.
     void finishLoads();

@@ -575,6 +575,22 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"100", "25", "undefined"}},
+    // loadMovie with no address leaves the clip as it is for a frame; from the second frame on
+    // an empty clip of its name stands in its place, and references to the old one find it.
+    {"LoadMovieWithNoAddressEmptiesTheClipTwoFramesOn",
+     7,
+     [](Actions& a) {
+         a.push("x").push({Int{0}, "a"});
+         callMethod(a, "this", "createEmptyMovieClip", 2).op(op::SetVariable);
+         setMember(a, "x", "n", Int{42});
+         a.push("");
+         callMethod(a, "x", "loadMovie", 1).op(op::Pop);
+         Actions body;
+         traceMember(body, "x", "n");
+         a.getVar("this").push("onEnterFrame").defineFunction("", {}, body).op(op::SetMember);
+     },
+     3,
+     {"42", "undefined"}},
     // The action takes the depth as the display list keeps it, 16384 above the script's.
     {"CloneSpriteTakesTheDepthOfTheDisplayList",
      7,

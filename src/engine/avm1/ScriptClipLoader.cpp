@@ -113,6 +113,41 @@ double ScriptRuntime::clipBytes(const TimelineInstance& c) const {
                     : 0.0;
 }
 
+namespace {
+
+// What a clip can show: a movie (plain or compressed) or a JPEG, PNG or GIF image.
+bool isMovieOrImage(std::string_view bytes) {
+    for (const std::string_view start : {"FWS", "CWS", "ZWS", "\xFF\xD8", "\x89PNG", "GIF8"}) {
+        if (bytes.substr(0, start.size()) == start) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+// A file that is neither movie nor image loads as an empty movie: the target is replaced by an
+// empty clip, and the listeners hear of the start, the progress, the end and the new clip.
+void ScriptRuntime::loadAsNothing(const ClipLoad& load) {
+    Value target = loadTarget(load.target);
+    const auto tell = [this, &load, &target](const char* event, std::vector<Value> extra) {
+        std::vector<Value> args{Value(std::string(event)), target};
+        args.insert(args.end(), extra.begin(), extra.end());
+        m_vm->callMethod(load.loader, "broadcastMessage", args);
+        drain();
+    };
+    tell("onLoadStart", {});
+    if (TimelineInstance* c = clipOfValue(loadTarget(load.target))) {
+        const avm1::ClipId made = replaceWithEmptyClip(c->clipId());
+        target = made != 0 ? Value(m_vm->clipObject(made)) : Value();
+    }
+    tell("onLoadProgress", {Value(0.0), Value(0.0)});
+    tell("onLoadProgress", {Value(0.0), Value(0.0)});
+    tell("onLoadComplete", {Value(0.0)});
+    tell("onLoadInit", {});
+}
+
 // A load learns whether its file is there on the second frame after the call: a name outside
 // the movie's folder is an IllegalRequest, a file that is not there URLNotFound.
 void ScriptRuntime::finishClipLoads() {
@@ -124,13 +159,15 @@ void ScriptRuntime::finishClipLoads() {
             continue;
         }
         const bool inFolder = fileInMovieFolder(load.url).has_value();
-        const bool found = m_folder.read(load.url, m_log).has_value(); // logs a refused name
-        const char* error = !inFolder ? "IllegalRequest" : !found ? "URLNotFound" : nullptr;
+        const std::optional<std::string> bytes = m_folder.read(load.url, m_log); // logs refusals
+        const char* error = !inFolder ? "IllegalRequest" : !bytes ? "URLNotFound" : nullptr;
         if (error != nullptr) {
             const Value args[] = {Value(std::string("onLoadError")), loadTarget(load.target),
                                   Value(std::string(error)), Value(0.0)};
             m_vm->callMethod(load.loader, "broadcastMessage", args);
             drain();
+        } else if (!isMovieOrImage(*bytes)) {
+            loadAsNothing(load);
         } else if (m_reported.size() < 64 && m_reported.insert("loadClip " + load.url).second) {
             report("Loading the movie \"" + load.url + "\" into a clip is unavailable");
         }

@@ -23,11 +23,11 @@ void ScriptRuntime::finishMovieUnloads() {
     }
 }
 
-void ScriptRuntime::replaceWithEmptyClip(avm1::ClipId id) {
+avm1::ClipId ScriptRuntime::replaceWithEmptyClip(avm1::ClipId id) {
     TimelineInstance* c = clip(id);
     const DisplayObject* obj = objectOf(id);
     if (c == nullptr || obj == nullptr || c->parent() == nullptr) {
-        return;
+        return 0;
     }
     TimelineInstance& parent = *c->parent();
     const std::int32_t depth = obj->depth;
@@ -40,6 +40,7 @@ void ScriptRuntime::replaceWithEmptyClip(avm1::ClipId id) {
     made.matrix = matrix;
     made.colorTransform = cx;
     made.visible = visible;
+    return made.sprite ? made.sprite->clipId() : 0;
 }
 
 } // namespace kinovex::flash

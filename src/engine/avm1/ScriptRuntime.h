@@ -264,7 +264,7 @@ private:
     // clip of the same name takes its place (ScriptMovieUnloads.cpp).
     void unloadMovieLater(avm1::ClipId clip);
     void finishMovieUnloads();
-    void replaceWithEmptyClip(avm1::ClipId clip);
+    avm1::ClipId replaceWithEmptyClip(avm1::ClipId clip); // the new clip; 0 for none
     struct MovieUnload {
         avm1::ClipId clip = 0;
         int framesLeft = 2;
@@ -371,6 +371,7 @@ private:
         int framesLeft = 0;
     };
     std::deque<ClipLoad> m_clipLoads;
+    void loadAsNothing(const ClipLoad& load);
 };
 
 } // namespace kinovex::flash

@@ -114,5 +114,46 @@ TEST(ScriptLoads, VariablesComeOntoClipsBeforeTheNextFramesTimers) {
     EXPECT_EQ(lines, (Lines{"blue", "undefined"})); // the timer ran once
 }
 
+// A file that is neither movie nor image loads into a clip as an empty movie: the listeners
+// hear of it in order, and the clip given is replaced by an empty one of its name.
+TEST(ScriptLoads, AFileThatIsNoMovieLoadsIntoAClipAsAnEmptyOne) {
+    kinovex::test::TempDir dir("clip loads");
+    std::filesystem::create_directories(dir / "movie");
+    kinovex::test::WriteFile(dir / "movie" / "notes.txt", "no movie");
+    swf::SwfWriter movie(20, 20, 12, {7, false});
+    Actions a;
+    a.push("x").push({Int{1}, "a"});
+    a.push(Int{2}).getVar("this").push("createEmptyMovieClip").op(op::CallMethod);
+    a.op(op::SetVariable);
+    a.getVar("x").push("n").push(Int{1}).op(op::SetMember);
+    a.push("l").push(Int{0}).push("MovieClipLoader").op(op::NewObject).op(op::SetVariable);
+    for (const char* event : {"onLoadStart", "onLoadComplete", "onLoadInit"}) {
+        Actions body;
+        body.push(std::string(event) + " ").getVar("m").getVar("a").op(op::Equals2);
+        body.op(op::Add2).op(op::Trace);
+        if (std::string(event) == "onLoadInit") {
+            body.getVar("x").push("n").op(op::GetMember).op(op::Trace);
+        }
+        a.getVar("l").push(event).defineFunction("", {"m"}, body).op(op::SetMember);
+    }
+    a.getVar("x").push("notes.txt").push(Int{2}).getVar("l").push("loadClip").op(op::CallMethod);
+    a.op(op::Pop);
+    doAction(movie, a.op(op::Stop));
+    movie.showFrame();
+    movie.showFrame();
+    movie.showFrame();
+    movie.save(dir / "movie" / "clip.swf", swf::Compression::None);
+
+    Player player;
+    Lines lines;
+    player.setTraceSink([&lines](std::string_view line) { lines.emplace_back(line); });
+    ASSERT_TRUE(player.load((dir / "movie" / "clip.swf").string()).ok);
+    player.nextFrame();
+    player.nextFrame();
+    player.nextFrame();
+    EXPECT_EQ(lines,
+              (Lines{"onLoadStart true", "onLoadComplete true", "onLoadInit true", "undefined"}));
+}
+
 } // namespace
 } // namespace kinovex::flash::test

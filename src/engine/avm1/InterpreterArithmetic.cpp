@@ -135,10 +135,12 @@ void shiftRight(Run& r) {
     r.push(Value(static_cast<double>(v >> count)));
 }
 
+// The shifted bits are read back as a signed number: -1 >>> 0 is -1, while -1 >>> 1 is
+// 2147483647.
 void shiftRightUnsigned(Run& r) {
     const std::uint32_t count = toUint32(r.popNumber()) & 31;
     const std::uint32_t v = toUint32(r.popNumber());
-    r.push(Value(static_cast<double>(v >> count)));
+    r.push(Value(static_cast<double>(static_cast<std::int32_t>(v >> count))));
 }
 
 // Strings join, anything else adds as numbers.

@@ -119,12 +119,13 @@ TEST(Avm1Values, ArithmeticAndBits) {
     a.push({1.0, 2.0}).op(op::Add2).op(op::Trace);
     a.push({-7.0, 3.0}).op(op::Modulo).op(op::Trace);
     a.push({-1.0, 28.0}).op(op::BitURShift).op(op::Trace);
+    a.push({-1.0, 0.0}).op(op::BitURShift).op(op::Trace); // read back signed
     a.push({-16.0, 2.0}).op(op::BitRShift).op(op::Trace);
     a.push({1.0, 33.0}).op(op::BitLShift).op(op::Trace);
     a.push({4294967295.0, 1.0}).op(op::BitAnd).op(op::Trace);
     a.push({5.5}).op(op::Increment).op(op::Trace);
     a.push({-5.5}).op(op::ToInteger).op(op::Trace);
-    EXPECT_EQ(run(a), (Lines{"12", "3", "-1", "15", "-4", "2", "1", "6.5", "-5"}));
+    EXPECT_EQ(run(a), (Lines{"12", "3", "-1", "15", "-1", "-4", "2", "1", "6.5", "-5"}));
 }
 
 TEST(Avm1Values, TypeOf) {

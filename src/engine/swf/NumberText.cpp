@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace kinovex::flash {
 
@@ -23,27 +24,58 @@ std::string fifteenDigitsCut(double n) {
     return (n < 0 ? "-" : "") + mantissa + (buf + 18);
 }
 
+// 15 significant digits of |n|, a half rounded up (4096.000244140625 gives 409600024414063),
+// and the power of ten of the first.
+std::string roundedDigits(double n, int& exp10) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(n)); // d.dddd...e±x
+    std::string digits = buf[0] + std::string(buf + 2, 14);
+    exp10 = std::atoi(std::strchr(buf, 'e') + 1);
+    if (buf[16] >= '5') {
+        std::size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9') {
+            digits[--i] = '0';
+        }
+        if (i == 0) {
+            digits.insert(digits.begin(), '1');
+            digits.pop_back();
+            ++exp10;
+        } else {
+            ++digits[i - 1];
+        }
+    }
+    while (digits.size() > 1 && digits.back() == '0') {
+        digits.pop_back();
+    }
+    return digits;
+}
+
+// Plain form from 1e-5 up to 1e15, "1.5e+20" and "7.62939453125e-6" outside it.
 std::string fifteenDigits(double n) {
     if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
         char buf[32];
         std::snprintf(buf, sizeof buf, "%.0f", n);
         return buf;
     }
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15g", n);
-    if (std::isinf(std::strtod(buf, nullptr))) {
-        return fifteenDigitsCut(n);
-    }
-    std::string s = buf;
-    // "1e-05" -> "1e-5", "1e+20" stays with its sign but loses leading zeros.
-    const auto e = s.find('e');
-    if (e != std::string::npos) {
-        std::size_t digits = e + 2;
-        while (digits + 1 < s.size() && s[digits] == '0') {
-            s.erase(digits, 1);
+    int exp10 = 0;
+    const std::string digits = roundedDigits(n, exp10);
+    std::string out = n < 0 ? "-" : "";
+    const auto count = static_cast<int>(digits.size());
+    if (exp10 < -5 || exp10 >= 15) {
+        out += digits.substr(0, 1) + (count > 1 ? "." + digits.substr(1) : "");
+        out += (exp10 < 0 ? "e-" : "e+") + std::to_string(std::abs(exp10));
+        if (std::isinf(std::strtod(out.c_str(), nullptr))) {
+            return fifteenDigitsCut(n);
         }
+    } else if (exp10 < 0) {
+        out += "0." + std::string(static_cast<std::size_t>(-exp10 - 1), '0') + digits;
+    } else if (count <= exp10 + 1) {
+        out += digits + std::string(static_cast<std::size_t>(exp10 + 1 - count), '0');
+    } else {
+        const auto point = static_cast<std::size_t>(exp10 + 1);
+        out += digits.substr(0, point) + "." + digits.substr(point);
     }
-    return s;
+    return out;
 }
 
 // ECMAScript's Number::toString: shortest round-trip digits placed by the exponent.

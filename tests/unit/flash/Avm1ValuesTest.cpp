@@ -60,16 +60,19 @@ TEST(Avm1Values, TextReadsAsANumberAsThePlayerReadsIt) {
 
 TEST(Avm1Values, NumbersPrintAsThePlayerPrintsThem) {
     Actions a;
-    // The largest numbers print cut to 15 digits, not rounded up past the largest one.
+    // The largest numbers print cut to 15 digits, not rounded up past the largest one; a half
+    // in the 16th digit rounds up; plain form reaches down to 1e-5.
     for (double n : {0.1 + 0.2, 1e21, 123456789012345.0, -0.0, 1.0 / 3, 1e-7, 2.5e-3,
-                     1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486e308}) {
+                     1.7976931348623157e308, -1.7976931348623157e308, 1.79769313486e308,
+                     4096.000244140625, 6.103515625e-5, 7.62939453125e-6}) {
         a.trace(n);
     }
     a.push({1.0, 0.0}).op(op::Divide).op(op::Trace);
     a.push({-1.0, 0.0}).op(op::Divide).op(op::Trace);
     EXPECT_EQ(run(a), (Lines{"0.3", "1e+21", "123456789012345", "0", "0.333333333333333", "1e-7",
                              "0.0025", "1.79769313486231e+308", "-1.79769313486231e+308",
-                             "1.79769313486e+308", "Infinity", "-Infinity"}));
+                             "1.79769313486e+308", "4096.00024414063", "0.00006103515625",
+                             "7.62939453125e-6", "Infinity", "-Infinity"}));
 }
 
 TEST(Avm1Values, TextToNumber) {

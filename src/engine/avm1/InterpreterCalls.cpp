@@ -15,6 +15,11 @@ bool isFunction(const Value& v) {
     return v.isObject() && v.asObject()->function();
 }
 
+bool keepsPrimitive(ObjectClass c) {
+    return c == ObjectClass::Date || c == ObjectClass::String || c == ObjectClass::Number ||
+           c == ObjectClass::Boolean;
+}
+
 bool isSuperObject(const Value& v) {
     return v.isObject() && v.asObject()->hostClass() == "super";
 }
@@ -107,7 +112,18 @@ Value Interpreter::callSuperConstructor(Vm& vm, Object* super, std::span<const V
     if (!ctor || !ctor->function()) {
         return Value();
     }
-    return vm.runFunction(ctor, super->primitive(), args, super->proto());
+    // A native constructor sets up `this` as it does for `new`: super() in a subclass of Date
+    // makes the object a date, and the value it kept is gone once another class's constructor
+    // runs on it.
+    vm.m_constructing = ctor->function()->native && ctor->function()->nativeConstructs;
+    Object* self = super->primitive().isObject() ? super->primitive().asObject() : nullptr;
+    if (vm.m_constructing && self && keepsPrimitive(self->objectClass())) {
+        self->setObjectClass(ObjectClass::Object);
+        self->primitive() = Value();
+    }
+    const Value r = vm.runFunction(ctor, super->primitive(), args, super->proto());
+    vm.m_constructing = false;
+    return r;
 }
 
 void addCallActions(ActionTable& t) {

@@ -631,6 +631,20 @@ void superLevels(Actions& a) {
     a.getVar("super").op(op::Trace);
 }
 
+// Foo extends Date, and its constructor calls super(); x = new Foo: x.getTime() is the clock's
+// time. Then a plain object borrows Date.prototype.getTime.
+void dateSubclassAndBorrowedGetter(Actions& a) {
+    a.defineFunction("Foo", {}, Actions().push({Int{0}, "super"}).op(op::CallFunction).op(op::Pop));
+    a.getVar("Foo").getVar("Date").op(op::Extends);
+    a.push({"x", Int{0}, "Foo"}).op(op::NewObject).op(op::SetVariable);
+    a.getVar("x");
+    traceCall(a, "getTime", {});
+    a.push(Int{0}).op(op::InitObject).storeRegister(1).push("getTime");
+    a.getVar("Date").push("prototype").op(op::GetMember).push("getTime").op(op::GetMember);
+    a.op(op::SetMember).push(Register{1});
+    traceCall(a, "getTime", {});
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ObjectMethods, Avm1Rule,
     testing::Values(
@@ -668,7 +682,11 @@ INSTANTIATE_TEST_SUITE_P(
         Rule{"SuperStandsOneLevelAboveTheObjectsPrototype",
              6,
              superLevels,
-             {"1", "2", "foo: 1", "foo: 2", "foo: 2", "undefined"}}),
+             {"1", "2", "foo: 1", "foo: 2", "foo: 2", "undefined"}},
+        Rule{"SuperMakesADateSubclassADateAndDateGettersElseGiveUndefined",
+             6,
+             dateSubclassAndBorrowedGetter,
+             {"0", "undefined"}}),
     ruleName);
 
 // m = new ContextMenu(); c = m.copy(); m.hideBuiltInItems(); trace(typeof c);

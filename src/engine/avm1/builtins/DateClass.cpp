@@ -49,11 +49,12 @@ Value construct(Vm& vm, const Value& self, Args args) {
 }
 
 // getFullYear() ... getDay() (fields 0-7 of CivilTime), local or UTC; field 8 is the time.
+// On an object that is not a Date they give undefined.
 void defineGetter(Vm& vm, Object* proto, std::string_view name, bool utc, int field) {
     vm.setFunction(proto, name, [utc, field](Vm& v, const Value& self, Args) -> Value {
         Object* o = selfObject(self);
         if (!o || o->objectClass() != ObjectClass::Date) {
-            return Value(std::nan(""));
+            return Value();
         }
         const double t = v.toNumber(o->primitive());
         if (!(std::fabs(t) <= kMaxTime)) {

@@ -31,6 +31,13 @@ public:
         v.m_type = Type::Null;
         return v;
     }
+    // An array element a script deleted: it reads as undefined, but the array no longer has
+    // it as its own (hasOwnProperty, for..in).
+    static Value hole() {
+        Value v;
+        v.m_bool = true;
+        return v;
+    }
 
     Type type() const { return m_type; }
     bool isUndefined() const { return m_type == Type::Undefined; }
@@ -40,6 +47,7 @@ public:
     bool isNumber() const { return m_type == Type::Number; }
     bool isString() const { return m_type == Type::String; }
     bool isObject() const { return m_type == Type::Object; }
+    bool isHole() const { return m_type == Type::Undefined && m_bool; }
 
     bool asBool() const { return m_bool; }
     double asNumber() const { return m_number; }

@@ -345,8 +345,8 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
         const long long i = arrayIndex(name);
         if (i >= 0) {
             auto& el = o->elements();
-            return static_cast<std::size_t>(i) < el.size() ? el[static_cast<std::size_t>(i)]
-                                                           : Value();
+            const auto index = static_cast<std::size_t>(i);
+            return index < el.size() && !el[index].isHole() ? el[index] : Value();
         }
         if (sameName(name, "length", cs)) {
             return arrayLengthValue(o);
@@ -472,7 +472,8 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
     if (o->objectClass() == ObjectClass::Array) {
         const long long i = arrayIndex(name);
         if (i >= 0) {
-            return static_cast<std::size_t>(i) < o->elements().size();
+            const auto index = static_cast<std::size_t>(i);
+            return index < o->elements().size() && !o->elements()[index].isHole();
         }
         if (sameName(name, "length", cs)) {
             return true;
@@ -625,7 +626,8 @@ bool Vm::deleteMember(Object* o, std::string_view name) {
     if (o->objectClass() == ObjectClass::Array) {
         const long long i = arrayIndex(name);
         if (i >= 0 && static_cast<std::size_t>(i) < o->elements().size()) {
-            o->elements()[static_cast<std::size_t>(i)] = Value();
+            // The element goes, leaving a hole; the length stays.
+            o->elements()[static_cast<std::size_t>(i)] = Value::hole();
             return true;
         }
     }
@@ -645,7 +647,9 @@ std::vector<std::string> Vm::enumerate(Object* object) {
         std::vector<std::string> level;
         if (o->objectClass() == ObjectClass::Array) {
             for (std::size_t i = 0; i < o->elements().size(); ++i) {
-                level.push_back(std::to_string(i));
+                if (!o->elements()[i].isHole()) {
+                    level.push_back(std::to_string(i));
+                }
             }
         }
         for (const Property& p : o->properties()) {

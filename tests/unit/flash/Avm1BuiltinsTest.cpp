@@ -126,6 +126,17 @@ std::function<void(Actions&)> traceOwnNames(const std::function<void(Actions&)>&
     };
 }
 
+// a = [1, 2, 3]; delete a[1]; then a.hasOwnProperty("1"), a.length and a.
+void deleteAnElement(Actions& a) {
+    pushArray(a, {1.0, 2.0, 3.0});
+    a.storeRegister(1).op(op::Pop);
+    a.push({Register{1}, "1"}).op(op::Delete).op(op::Trace);
+    a.push(Register{1});
+    traceCall(a, "hasOwnProperty", {"1"});
+    a.push({Register{1}, "length"}).op(op::GetMember).op(op::Trace);
+    a.push(Register{1}).op(op::Trace);
+}
+
 INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Rule,
                          testing::Values(Rule{"LiteralsOwnAPermanentLengthAndConstructor",
                                               7,
@@ -150,7 +161,11 @@ INSTANTIATE_TEST_SUITE_P(ArrayOwnNames, Avm1Rule,
                                               traceOwnNames([](Actions& a) {
                                                   a.push({Int{0}, "Array"}).op(op::CallFunction);
                                               }),
-                                              {"true", "true", "false", "false"}}),
+                                              {"true", "true", "false", "false"}},
+                                         Rule{"DeletingAnElementLeavesAHole",
+                                              7,
+                                              deleteAnElement,
+                                              {"true", "false", "3", "1,undefined,3"}}),
                          ruleName);
 
 // a = [1, 2, 3, 4]; a.length = `length`; traces a.length and a.

@@ -44,7 +44,7 @@ bool isElementOf(Object* array, std::string_view name) {
         }
         index = index * 10 + static_cast<std::size_t>(c - '0');
     }
-    return index < array->elements().size();
+    return index < array->elements().size() && !array->elements()[index].isHole();
 }
 
 Value hasOwnProperty(Vm& vm, const Value& self, Args args) {

@@ -58,7 +58,8 @@ Value addRequestHeader(Vm& vm, const Value& self, Args args) {
     }
     Value headers = vm.getMember(self, "_customHeaders");
     if (headers.isUndefined()) {
-        headers = Value(vm.newArray());
+        // Made as new Array() makes one: it names its constructor the way such an array does.
+        headers = vm.construct(vm.getMember(Value(vm.global()), "Array"), {});
         self.asObject()->define("_customHeaders", headers, kDontEnum | kDontDelete | kFromVersion6);
     }
     if (!headers.isObject()) {

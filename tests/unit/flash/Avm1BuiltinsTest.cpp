@@ -660,6 +660,17 @@ void dateSubclassAndBorrowedGetter(Actions& a) {
     traceCall(a, "getTime", {});
 }
 
+// f = function () { this.x = 42; trace(this.x); trace(this); }; f.call(); f.call(true).
+void callOnPrimitives(Actions& a) {
+    Actions body;
+    body.push("this").op(op::GetVariable).push({"x", 42.0}).op(op::SetMember);
+    body.push("this").op(op::GetVariable).push("x").op(op::GetMember).op(op::Trace);
+    body.push("this").op(op::GetVariable).op(op::Trace);
+    a.defineFunction("f", {}, body);
+    a.push(Int{0}).getVar("f").push("call").op(op::CallMethod).op(op::Pop);
+    a.push({true, Int{1}}).getVar("f").push("call").op(op::CallMethod).op(op::Pop);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     ObjectMethods, Avm1Rule,
     testing::Values(
@@ -698,6 +709,10 @@ INSTANTIATE_TEST_SUITE_P(
              6,
              superLevels,
              {"1", "2", "foo: 1", "foo: 2", "foo: 2", "undefined"}},
+        Rule{"CallRunsOnAnObjectEvenForUndefinedOrAPrimitive",
+             6,
+             callOnPrimitives,
+             {"42", "[type Object]", "42", "true"}},
         Rule{"SuperMakesADateSubclassADateAndDateGettersElseGiveUndefined",
              6,
              dateSubclassAndBorrowedGetter,

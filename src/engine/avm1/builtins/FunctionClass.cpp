@@ -12,8 +12,18 @@ Value construct(Vm&, const Value&, Args) {
     return Value();
 }
 
+// The function runs on `thisArg` as an object: a primitive as its wrapper (so that members set
+// on it stay for the call), undefined and null as a bare object with no prototype.
+Value thisObject(Vm& vm, const Value& thisArg) {
+    if (thisArg.isNullish()) {
+        return Value(vm.newObjectOfClass(ObjectClass::Object, nullptr));
+    }
+    Object* o = vm.toObject(thisArg);
+    return o ? Value(o) : thisArg;
+}
+
 Value call(Vm& vm, const Value& self, Args args) {
-    const Value thisArg = arg(args, 0);
+    const Value thisArg = thisObject(vm, arg(args, 0));
     return vm.callAsMethod(self, thisArg, args.empty() ? args : args.subspan(1));
 }
 

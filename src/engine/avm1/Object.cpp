@@ -178,12 +178,12 @@ Property& Object::define(std::string_view name, Value v, PropFlags flags) {
     return m_props.back();
 }
 
-bool Object::removeOwn(std::string_view name) {
+bool Object::removeOwn(std::string_view name, bool keepPrototype) {
     Property* p = findOwn(name);
     if (!p || (p->flags & kDontDelete)) {
         return false;
     }
-    if (p->key == kProtoName) {
+    if (p->key == kProtoName && !keepPrototype) {
         m_proto = nullptr;
     }
     m_props.erase(m_props.begin() + (p - m_props.data()));

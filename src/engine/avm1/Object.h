@@ -142,7 +142,9 @@ public:
     }
     // Sets an own data property, making it when missing (flags untouched when present).
     Property& define(std::string_view name, Value v, PropFlags flags = 0);
-    bool removeOwn(std::string_view name); // false when missing or dont-delete
+    // False when missing or dont-delete. Removing __proto__ ends the prototype link too,
+    // unless `keepPrototype`.
+    bool removeOwn(std::string_view name, bool keepPrototype = false);
     std::vector<Property>& properties() { return m_props; }
     const std::vector<Property>& properties() const { return m_props; }
 

@@ -631,12 +631,16 @@ bool Vm::deleteMember(Object* o, std::string_view name) {
             return true;
         }
     }
-    return o->removeOwn(name);
+    // From version 7 deleting __proto__ takes the name away, but lookups still go through the
+    // prototype it held.
+    return o->removeOwn(name, m_version >= 7);
 }
 
 Object* Vm::linkedProto(Object* o) const {
+    // Once a version 7 script deleted __proto__, lookups still reach the prototype, but
+    // instanceof and for..in no longer do.
     const Property* link = o->findOwn(kProtoName);
-    return link && prototypeLinkHidden(*link, m_version) ? nullptr : o->proto();
+    return !link || prototypeLinkHidden(*link, m_version) ? nullptr : o->proto();
 }
 
 std::vector<std::string> Vm::enumerate(Object* object) {

@@ -250,7 +250,8 @@ private:
     void installBuiltins();
     // Object::find, stopping the running script when the chain is longer than the player's.
     Property* findInChain(Object* o, std::string_view name);
-    // o's prototype, unless this movie's version stops at its link (see prototypeLinkHidden).
+    // o's prototype as instanceof and for..in see it: none when o has no __proto__ property,
+    // or when this movie's version stops at its link (see prototypeLinkHidden).
     Object* linkedProto(Object* o) const;
     // The first getter/setter pair for `name` above o on its chain.
     Property* accessorAbove(Object* o, std::string_view name);

@@ -602,6 +602,20 @@ void watchNestingAndDeleting(Actions& a) {
     a.push({"y", Int{1}}).getVar("o").push("hasOwnProperty").op(op::CallMethod).op(op::Trace);
 }
 
+// p.x = 42; o.__proto__ = p; ASSetPropFlags(o, "__proto__", 0, 7); delete o.__proto__;
+// trace(o.x); trace(o instanceof Object).
+void deleteProtoLink(Actions& a) {
+    newObject(a, "p");
+    a.getVar("p").push({"x", 42.0}).op(op::SetMember);
+    newObject(a, "o");
+    a.getVar("o").push({"__proto__", "p"}).op(op::GetVariable).op(op::SetMember);
+    a.push({7.0, 0.0, "__proto__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
+    a.op(op::CallFunction).op(op::Pop);
+    a.getVar("o").push("__proto__").op(op::Delete).op(op::Pop);
+    a.getVar("o").push("x").op(op::GetMember).op(op::Trace);
+    a.getVar("o").getVar("Object").op(op::InstanceOf).op(op::Trace);
+}
+
 // p.isPrototypeOf(o) with o's __proto__ flagged for version 8 (4096), and a string's.
 void prototypeLinkFlaggedFor8(Actions& a) {
     newObject(a, "p");
@@ -713,6 +727,8 @@ INSTANTIATE_TEST_SUITE_P(
              6,
              callOnPrimitives,
              {"42", "[type Object]", "42", "true"}},
+        Rule{"DeletingProtoEndsTheLinkUpToVersion6", 6, deleteProtoLink, {"undefined", "false"}},
+        Rule{"DeletingProtoKeepsTheLinkFromVersion7", 7, deleteProtoLink, {"42", "false"}},
         Rule{"SuperMakesADateSubclassADateAndDateGettersElseGiveUndefined",
              6,
              dateSubclassAndBorrowedGetter,

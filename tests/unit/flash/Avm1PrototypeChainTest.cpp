@@ -150,12 +150,13 @@ TEST(Avm1PrototypeChain, TheChainFollowsTheProtoProperty) {
     a.op(op::CallFunction).op(op::Pop);
     a.getVar("o").push("__proto__").push(Null{}).op(op::SetMember);
     a.getVar("o").push("toString").op(op::GetMember).op(op::TypeOf).op(op::Trace);
-    // Made deletable, deleting it ends the chain.
+    // Made deletable, deleting it ends the chain (up to version 6; see DeletingProto... in
+    // Avm1BuiltinsTest for version 7).
     a.push({2.0, 0.0, "__proto__"}).getVar("o").push(Int{4}).push("ASSetPropFlags");
     a.op(op::CallFunction).op(op::Pop);
     a.getVar("o").push("__proto__").op(op::Delete).op(op::Trace);
     a.getVar("o").push("toString").op(op::GetMember).op(op::TypeOf).op(op::Trace);
-    EXPECT_EQ(run(a), (Lines{"function", "true", "undefined"}));
+    EXPECT_EQ(run(a, 6), (Lines{"function", "true", "undefined"}));
 }
 
 // o.__proto__ = {x: 1} with the version flag `flag` set on the link, read o.x.

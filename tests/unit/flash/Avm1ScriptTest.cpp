@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 namespace kinovex::flash::test {
@@ -700,6 +701,10 @@ TEST(Avm1Builtins, StringsNumbersAndMath) {
         .op(op::Trace);
     a.push({-2.5, Int{1}}).getVar("Math").push("round").op(op::CallMethod).op(op::Trace);
     a.push({10.0, 2.0, Int{2}}).getVar("Math").push("pow").op(op::CallMethod).op(op::Trace);
+    // An infinite base to a fractional power is NaN; to a whole one it is as usual.
+    const double inf = std::numeric_limits<double>::infinity();
+    a.push({0.4, inf, Int{2}}).getVar("Math").push("pow").op(op::CallMethod).op(op::Trace);
+    a.push({2.0, -inf, Int{2}}).getVar("Math").push("pow").op(op::CallMethod).op(op::Trace);
     a.push({"0x10", Int{1}}).push("parseInt").op(op::CallFunction).op(op::Trace);
     a.push("s")
         .push(Int{1})
@@ -709,7 +714,7 @@ TEST(Avm1Builtins, StringsNumbersAndMath) {
         .op(op::GetMember)
         .op(op::Trace);
     EXPECT_EQ(run(a), (Lines{"8", "Wor", "Hello", "World", "a,b,,c", "HELLO", "101", "ff", "Hi",
-                             "-2", "1024", "16", "1"}));
+                             "-2", "1024", "NaN", "Infinity", "16", "1"}));
 }
 
 TEST(Avm1Builtins, DateUsesTheHostsClockAndZone) {

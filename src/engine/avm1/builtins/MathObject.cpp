@@ -62,6 +62,14 @@ void minMax(Vm& vm, Object* math, std::string_view name, double (*f)(double, dou
         kConstant);
 }
 
+// An infinite base to a power that is not a whole number is NaN: Math.pow(Infinity, 0.4).
+double power(double x, double y) {
+    if (std::isinf(x) && y != std::trunc(y)) {
+        return std::nan("");
+    }
+    return std::pow(x, y);
+}
+
 } // namespace
 
 void installMathObject(Vm& vm) {
@@ -81,7 +89,7 @@ void installMathObject(Vm& vm) {
     unary(vm, math, "sqrt", [](double x) { return std::sqrt(x); });
     unary(vm, math, "tan", [](double x) { return std::tan(x); });
     binary(vm, math, "atan2", [](double y, double x) { return std::atan2(y, x); });
-    binary(vm, math, "pow", [](double x, double y) { return std::pow(x, y); });
+    binary(vm, math, "pow", power);
     minMax(vm, math, "max", max, -INFINITY);
     minMax(vm, math, "min", min, INFINITY);
     vm.setFunction(

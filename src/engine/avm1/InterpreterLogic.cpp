@@ -9,10 +9,11 @@ namespace kinovex::flash::avm1 {
 
 namespace {
 
-// a op b on numbers, b on top of the stack.
+// a op b on numbers, b on top of the stack; a is converted first.
 template <typename Op> void compareNumbers(Run& r) {
-    const double b = r.popNumber();
-    r.pushBool(Op{}(r.popNumber(), b));
+    const Value b = r.pop();
+    const double x = r.vm.toNumber(r.pop());
+    r.pushBool(Op{}(x, r.vm.toNumber(b)));
 }
 
 template <typename Op> void compareStrings(Run& r) {

@@ -233,8 +233,10 @@ bool primitiveEquals(Vm& vm, const Value& a, const Value& b) {
 } // namespace
 
 bool Vm::abstractEquals(const Value& a, const Value& b) {
-    // From version 6 two objects are equal when they are the same one; neither is asked.
-    if (m_version >= 6 && a.isObject() && b.isObject()) {
+    // From version 6 two objects are equal when they are the same one; neither is asked. A
+    // clip does not count here: an object compared with one still gives its value.
+    if (m_version >= 6 && a.isObject() && b.isObject() &&
+        (sameObject(a.asObject(), b.asObject()) || (isPlainObject(a) && isPlainObject(b)))) {
         return sameObject(a.asObject(), b.asObject());
     }
     // Objects other than clips give their values first, the right one before the left; undefined
@@ -252,10 +254,25 @@ bool Vm::abstractEquals(const Value& a, const Value& b) {
 }
 
 Value Vm::lessThan(const Value& a, const Value& b) {
+    // An object that stays an object (its valueOf gave one back) is less than nothing, and
+    // nothing is less than it: false, not undefined, without converting the other side when
+    // it is the first, and without asking its valueOf again.
+    const auto staysObject = [](const Value& v) {
+        return v.isObject() && v.asObject()->objectClass() != ObjectClass::Clip;
+    };
     const Value pa = toPrimitive(a);
+    if (staysObject(pa)) {
+        return Value(false);
+    }
     const Value pb = toPrimitive(b);
+    if (staysObject(pb)) {
+        return Value(false);
+    }
     if (pa.isString() && pb.isString()) {
-        return Value(pa.asString() < pb.asString());
+        // The empty string orders after every other one here (not in StringLess).
+        const std::string& x = pa.asString();
+        const std::string& y = pb.asString();
+        return Value(y.empty() ? !x.empty() : !x.empty() && x < y);
     }
     const double x = toNumber(pa);
     const double y = toNumber(pb);

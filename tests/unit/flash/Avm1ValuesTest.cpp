@@ -103,8 +103,11 @@ TEST(Avm1Values, EqualityAndComparison) {
     eq(10.0, "9", op::Less2);             // false (numbers)
     eq(std::nan(""), 1.0, op::Less2);     // undefined
     eq("abc", "abd", op::StringLess);     // true
+    eq("", "a", op::Less2);               // false: empty text orders last for <
+    eq("a", "", op::Less2);               // true
+    eq("", "a", op::StringLess);          // true
     EXPECT_EQ(run(a), (Lines{"true", "true", "true", "false", "false", "true", "true", "false",
-                             "undefined", "true"}));
+                             "undefined", "true", "false", "true", "true"}));
 }
 
 TEST(Avm1Values, Version4OperatorsGiveNumbers) {

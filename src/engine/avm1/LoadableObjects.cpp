@@ -2,6 +2,7 @@
 
 #include "engine/avm1/FormEncoding.h"
 #include "engine/avm1/HostObjects.h"
+#include "engine/avm1/builtins/Builtins.h"
 
 namespace kinovex::flash::avm1 {
 
@@ -228,6 +229,7 @@ void installLoadVarsClass(Vm& vm) {
     for (const char* name : {"toString", "onData", "onLoad"}) {
         giveScriptPrototype(vm, proto, name);
     }
+    markNewerPrototype(vm, proto, kFromVersion6);
 }
 
 } // namespace kinovex::flash::avm1

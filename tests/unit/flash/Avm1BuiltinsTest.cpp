@@ -616,6 +616,12 @@ void deleteProtoLink(Actions& a) {
     a.getVar("o").getVar("Object").op(op::InstanceOf).op(op::Trace);
 }
 
+// trace(ContextMenu.prototype.constructor === Object).
+void contextMenuPrototypeConstructor(Actions& a) {
+    a.getVar("ContextMenu").push("prototype").op(op::GetMember).push("constructor");
+    a.op(op::GetMember).getVar("Object").op(op::StrictEquals).op(op::Trace);
+}
+
 // p.isPrototypeOf(o) with o's __proto__ flagged for version 8 (4096), and a string's.
 void prototypeLinkFlaggedFor8(Actions& a) {
     newObject(a, "p");
@@ -727,6 +733,14 @@ INSTANTIATE_TEST_SUITE_P(
              6,
              callOnPrimitives,
              {"42", "[type Object]", "42", "true"}},
+        Rule{"AClassNewerThanTheMovieHasAPrototypeNamingObject",
+             6,
+             contextMenuPrototypeConstructor,
+             {"true"}},
+        Rule{"AClassOfTheMoviesVersionHasItsOwnPrototype",
+             7,
+             contextMenuPrototypeConstructor,
+             {"false"}},
         Rule{"DeletingProtoEndsTheLinkUpToVersion6", 6, deleteProtoLink, {"undefined", "false"}},
         Rule{"DeletingProtoKeepsTheLinkFromVersion7", 7, deleteProtoLink, {"42", "false"}},
         Rule{"SuperMakesADateSubclassADateAndDateGettersElseGiveUndefined",

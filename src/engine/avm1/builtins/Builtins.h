@@ -15,6 +15,9 @@ Object* defineClass(Vm& vm, std::string_view name, NativeFunction ctor, Object* 
 // A function as the player's own ActionScript defines them: with a prototype object of its own
 // whose constructor is the function.
 Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name);
+// For a class that came after the movie's version (`versionFlag`, e.g. kFromVersion7): its
+// prototype names Object as its constructor, and its __proto__ carries the flag.
+void markNewerPrototype(Vm& vm, Object* proto, PropFlags versionFlag);
 // A bare function, as the player's lowest-level hooks are: no __proto__, no constructor.
 Object* newBareFunction(Vm& vm, NativeFunction f);
 

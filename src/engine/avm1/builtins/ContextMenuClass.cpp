@@ -101,6 +101,8 @@ void installContextMenuClasses(Vm& vm) {
     Object* item = vm.newObject();
     defineClass(vm, "ContextMenuItem", constructItem, item, false);
     setGeomFunction(vm, item, "copy", copyItem, newer);
+    markNewerPrototype(vm, menu, kFromVersion7);
+    markNewerPrototype(vm, item, kFromVersion7);
 }
 
 } // namespace kinovex::flash::avm1

@@ -19,6 +19,20 @@ Object* newScriptedFunction(Vm& vm, NativeFunction f, std::string_view name) {
     return fn;
 }
 
+void markNewerPrototype(Vm& vm, Object* proto, PropFlags versionFlag) {
+    Property* link = proto->findOwn(kProtoName);
+    if (!link) {
+        return;
+    }
+    Property probe;
+    probe.flags = versionFlag;
+    if (visibleIn(probe, vm.version())) {
+        return;
+    }
+    link->flags |= versionFlag;
+    proto->define("constructor", Value(vm.objectConstructor()), kDontEnum | kDontDelete);
+}
+
 Object* newBareFunction(Vm& vm, NativeFunction f) {
     // Made as a plain object, so that it gets no constructor either.
     Object* fn = vm.newObjectOfClass(ObjectClass::Object, nullptr);

@@ -524,6 +524,14 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "getDate", {});
              },
              {"1901", "3"}},
+        Rule{"SetTimeOfUndefinedIsNaNEvenInVersion5",
+             5,
+             [](Actions& a) {
+                 a.push({0.0, Int{1}, "Date"}).op(op::NewObject);
+                 a.storeRegister(1).op(op::Pop).push(Register{1});
+                 traceCall(a, "setTime", {Undefined{}});
+             },
+             {"NaN"}},
         Rule{"DateUtcGivesTheTimeOfUtcFields",
              7,
              [](Actions& a) {

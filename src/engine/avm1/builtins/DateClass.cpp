@@ -128,8 +128,10 @@ Value setTime(Vm& vm, const Value& self, Args args) {
     if (!o) {
         return Value();
     }
-    // Whole milliseconds, cut toward zero (and no -0); no time at all is NaN.
-    o->primitive() = Value(args.empty() ? std::nan("") : std::trunc(vm.toNumber(args[0])) + 0.0);
+    // Whole milliseconds, cut toward zero (and no -0); no time at all, or undefined, is NaN in
+    // every version.
+    const bool none = args.empty() || args[0].isUndefined();
+    o->primitive() = Value(none ? std::nan("") : std::trunc(vm.toNumber(args[0])) + 0.0);
     return o->primitive();
 }
 

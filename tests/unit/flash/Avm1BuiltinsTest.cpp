@@ -532,6 +532,18 @@ INSTANTIATE_TEST_SUITE_P(
                  traceCall(a, "setTime", {Undefined{}});
              },
              {"NaN"}},
+        Rule{"DateFieldsEndAtAnUndefinedOneAndTimesAreNotClipped",
+             7,
+             [](Actions& a) {
+                 // new Date(1983, 11, undefined, 22); new Date(275761, 5, 25) (past 8.64e15 ms)
+                 a.push({22.0, Undefined{}, 11.0, 1983.0, Int{4}, "Date"}).op(op::NewObject);
+                 a.storeRegister(1).op(op::Pop).push(Register{1});
+                 traceCall(a, "getTime", {});
+                 a.push({25.0, 5.0, 275761.0, Int{3}, "Date"}).op(op::NewObject);
+                 a.storeRegister(1).op(op::Pop).push(Register{1});
+                 traceCall(a, "getFullYear", {});
+             },
+             {"439084800000", "275761"}},
         Rule{"DateUtcGivesTheTimeOfUtcFields",
              7,
              [](Actions& a) {

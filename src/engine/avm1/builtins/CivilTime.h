@@ -4,9 +4,6 @@
 
 namespace kinovex::flash::avm1 {
 
-// Times further than this from 1970 (in ms) are not dates.
-constexpr double kMaxTime = 8.64e15;
-
 // Days from 1970-01-01 to year/month/day; months past 11 or below 0 carry into the year.
 double daysFromCivil(double y, double m, double d);
 

@@ -13,11 +13,18 @@ namespace {
 
 // The time of (year, month, day, hours, minutes, seconds, ms) given as arguments, `offset` ms
 // ahead of UTC. Years below 100 count from 1900 (99 is 1999, -100 is 1800); a missing day is
-// the 1st, the rest 0.
+// the 1st, the rest 0. The fields end at the first undefined one; a field that is NaN makes
+// the time NaN.
 double timeOfFields(Vm& vm, Args args, double offset) {
     double parts[7] = {0, 0, 1, 0, 0, 0, 0};
-    for (std::size_t i = 0; i < 7 && i < args.size(); ++i) {
-        parts[i] = toInteger(vm.toNumber(args[i]));
+    bool nan = false;
+    for (std::size_t i = 0; i < 7 && i < args.size() && !args[i].isUndefined(); ++i) {
+        const double n = vm.toNumber(args[i]);
+        nan = nan || std::isnan(n);
+        parts[i] = toInteger(n);
+    }
+    if (nan) {
+        return std::nan("");
     }
     if (parts[0] < 100) {
         parts[0] += 1900;
@@ -57,11 +64,11 @@ void defineGetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
             return Value();
         }
         const double t = v.toNumber(o->primitive());
-        if (!(std::fabs(t) <= kMaxTime)) {
-            return Value(std::nan(""));
-        }
         if (field == 8) {
             return Value(t);
+        }
+        if (!std::isfinite(t)) {
+            return Value(std::nan(""));
         }
         const CivilTime c = civilFromMs(utc ? t : t + v.host().utcOffsetMinutes() * 60000.0);
         const double values[] = {c.year,    c.month,   c.day, c.hours,
@@ -82,7 +89,7 @@ void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
         }
         const double offset = utc ? 0 : v.host().utcOffsetMinutes() * 60000.0;
         double t = v.toNumber(o->primitive());
-        if (!(std::fabs(t) <= kMaxTime)) {
+        if (!std::isfinite(t)) {
             t = 0;
         }
         const CivilTime c = civilFromMs(t + offset);
@@ -95,7 +102,7 @@ void defineSetter(Vm& vm, Object* proto, std::string_view name, bool utc, int fi
         }
         const double r = daysFromCivil(f[0], f[1], f[2]) * 86400000.0 + f[3] * 3600000.0 +
                          f[4] * 60000.0 + f[5] * 1000.0 + f[6] - offset;
-        o->primitive() = Value(std::fabs(r) <= kMaxTime ? r : std::nan(""));
+        o->primitive() = Value(r);
         return o->primitive();
     });
 }
@@ -128,10 +135,10 @@ Value setTime(Vm& vm, const Value& self, Args args) {
     if (!o) {
         return Value();
     }
-    // Whole milliseconds, cut toward zero (and no -0); no time at all, or undefined, is NaN in
-    // every version.
-    const bool none = args.empty() || args[0].isUndefined();
-    o->primitive() = Value(none ? std::nan("") : std::trunc(vm.toNumber(args[0])) + 0.0);
+    // Whole milliseconds, cut toward zero (and no -0); no time at all, undefined (in every
+    // version) or an infinite one is NaN.
+    const double t = args.empty() || args[0].isUndefined() ? std::nan("") : vm.toNumber(args[0]);
+    o->primitive() = Value(std::isfinite(t) ? std::trunc(t) + 0.0 : std::nan(""));
     return o->primitive();
 }
 
@@ -139,11 +146,13 @@ Value setTime(Vm& vm, const Value& self, Args args) {
 Value toString(Vm& vm, const Value& self, Args) {
     Object* o = selfObject(self);
     const double t = o ? vm.toNumber(o->primitive()) : std::nan("");
-    if (!(std::fabs(t) <= kMaxTime)) {
+    if (std::isnan(t)) {
         return Value("Invalid Date");
     }
     const int offset = vm.host().utcOffsetMinutes();
-    const CivilTime c = civilFromMs(t + offset * 60000.0);
+    // An infinite time has no fields: it prints as a Sunday at the start of 1970.
+    const CivilTime c =
+        std::isinf(t) ? CivilTime{1970, 0, 1, 0, 0, 0, 0, 0} : civilFromMs(t + offset * 60000.0);
     static const char* days[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
     static const char* months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};

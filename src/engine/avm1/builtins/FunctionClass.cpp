@@ -12,9 +12,15 @@ Value construct(Vm&, const Value&, Args) {
     return Value();
 }
 
-// The function runs on `thisArg` as an object: a primitive as its wrapper (so that members set
-// on it stay for the call), undefined and null as a bare object with no prototype.
-Value thisObject(Vm& vm, const Value& thisArg) {
+// A script function runs on `thisArg` as an object: a primitive as its wrapper (so that
+// members set on it stay for the call), undefined and null as a bare object with no prototype.
+// The player's own functions get `thisArg` as it is.
+Value thisObject(Vm& vm, const Value& function, const Value& thisArg) {
+    const bool native = function.isObject() && function.asObject()->function() &&
+                        function.asObject()->function()->native;
+    if (native) {
+        return thisArg;
+    }
     if (thisArg.isNullish()) {
         return Value(vm.newObjectOfClass(ObjectClass::Object, nullptr));
     }
@@ -23,7 +29,7 @@ Value thisObject(Vm& vm, const Value& thisArg) {
 }
 
 Value call(Vm& vm, const Value& self, Args args) {
-    const Value thisArg = thisObject(vm, arg(args, 0));
+    const Value thisArg = thisObject(vm, self, arg(args, 0));
     return vm.callAsMethod(self, thisArg, args.empty() ? args : args.subspan(1));
 }
 

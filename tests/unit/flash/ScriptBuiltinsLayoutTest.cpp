@@ -104,11 +104,17 @@ std::vector<Layout> layoutOf(int version) {
                                 name == "Number" || name == "Object";
             // A player function's link is seen from version 6 on; the prototypes of
             // MovieClipLoader and PrintJob link on from version 7.
-            const bool from7 = name == "MovieClipLoader.prototype" || name == "PrintJob.prototype";
-            const avm1::PropFlags flags = avm1::kDontEnum | avm1::kDontDelete |
-                                          (sealed ? avm1::kReadOnly : 0) |
-                                          (from7 ? avm1::kFromVersion7 : 0) |
-                                          (o->function() != nullptr ? avm1::kFromVersion6 : 0);
+            // ContextMenu's, ContextMenuItem's and LoadVars' prototypes carry their class's
+            // version on the link in older movies.
+            const bool newerMenu = version < 7 && (name == "ContextMenu.prototype" ||
+                                                   name == "ContextMenuItem.prototype");
+            const bool from7 =
+                name == "MovieClipLoader.prototype" || name == "PrintJob.prototype" || newerMenu;
+            const bool from6 = version < 6 && name == "LoadVars.prototype";
+            const avm1::PropFlags flags =
+                avm1::kDontEnum | avm1::kDontDelete | (sealed ? avm1::kReadOnly : 0) |
+                (from7 ? avm1::kFromVersion7 : 0) | (from6 ? avm1::kFromVersion6 : 0) |
+                (o->function() != nullptr ? avm1::kFromVersion6 : 0);
             EXPECT_TRUE(proto && proto->flags == flags) << name;
         }
         if (o->function() != nullptr && o->proto() != nullptr) {

@@ -212,11 +212,15 @@ void getMember(Run& r) {
     r.push(r.vm.getScriptMember(object, r.vm.toString(name)));
 }
 
+// o.name = v; a script cannot make a member with an empty name.
 void setMember(Run& r) {
     const Value v = r.pop();
     const Value name = r.pop();
     const Value object = r.pop();
-    r.vm.setMember(object, r.vm.toString(name), v);
+    const std::string text = r.vm.toString(name);
+    if (!text.empty()) {
+        r.vm.setMember(object, text, v);
+    }
 }
 
 // delete o.name

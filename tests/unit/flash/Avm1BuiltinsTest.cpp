@@ -761,6 +761,14 @@ INSTANTIATE_TEST_SUITE_P(
              7,
              contextMenuPrototypeConstructor,
              {"false"}},
+        Rule{"AScriptCannotSetAMemberWithAnEmptyName",
+             7,
+             [](Actions& a) {
+                 newObject(a, "o");
+                 a.getVar("o").push({"", 42.0}).op(op::SetMember);
+                 a.getVar("o").push("").op(op::GetMember).op(op::Trace);
+             },
+             {"undefined"}},
         Rule{"DeletingProtoEndsTheLinkUpToVersion6", 6, deleteProtoLink, {"undefined", "false"}},
         Rule{"DeletingProtoKeepsTheLinkFromVersion7", 7, deleteProtoLink, {"42", "false"}},
         Rule{"SuperMakesADateSubclassADateAndDateGettersElseGiveUndefined",

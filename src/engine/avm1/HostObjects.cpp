@@ -68,4 +68,13 @@ Value constructorArg(const Object* self, std::size_t i) {
     return {};
 }
 
+Object* currentPrototype(Vm& vm, const char* name) {
+    const Value ctor = vm.getMember(Value(vm.global()), name);
+    if (!ctor.isObject()) {
+        return nullptr;
+    }
+    const Value p = vm.getMember(ctor, "prototype");
+    return p.isObject() ? p.asObject() : nullptr;
+}
+
 } // namespace kinovex::flash::avm1

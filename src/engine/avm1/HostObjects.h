@@ -32,4 +32,8 @@ Object* defineHostClass(Vm& vm, std::string_view name, HostInit init = {});
 // Argument `i` the constructor of `self` was given; undefined when there was none.
 Value constructorArg(const Object* self, std::size_t i);
 
+// The prototype _global's class `name` has now (a script may have replaced either); null when
+// there is none.
+Object* currentPrototype(Vm& vm, const char* name);
+
 } // namespace kinovex::flash::avm1

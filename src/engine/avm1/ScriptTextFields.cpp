@@ -234,12 +234,7 @@ Object* ScriptRuntime::fieldObject(TimelineInstance& parent, DisplayObject& obj)
         m_objectOfField.erase(known);
     }
     avm1::Vm& vm = *m_vm;
-    Object* proto = nullptr;
-    const Value ctor = vm.getMember(Value(vm.global()), "TextField");
-    if (ctor.isObject()) {
-        const Value p = vm.getMember(ctor, "prototype");
-        proto = p.isObject() ? p.asObject() : nullptr;
-    }
+    Object* proto = avm1::currentPrototype(vm, "TextField");
     Object* o = vm.newObject(proto);
     o->setHostClass("TextField");
     installFieldProperties(proto);

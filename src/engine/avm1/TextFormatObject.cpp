@@ -273,13 +273,7 @@ void defineTextFormatClass(avm1::Vm& vm) {
 }
 
 Object* newTextFormat(avm1::Vm& vm) {
-    Object* proto = nullptr;
-    const Value ctor = vm.getMember(Value(vm.global()), "TextFormat");
-    if (ctor.isObject()) {
-        const Value p = vm.getMember(ctor, "prototype");
-        proto = p.isObject() ? p.asObject() : nullptr;
-    }
-    Object* o = vm.newObject(proto);
+    Object* o = vm.newObject(avm1::currentPrototype(vm, "TextFormat"));
     makeFormat(vm, o);
     return o;
 }

@@ -6,6 +6,7 @@
 #include "engine/display/Timeline.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace kinovex::flash {
 
@@ -70,7 +71,7 @@ void DisplayTreeView::itemsOfClip(const TimelineInstance& clip,
     std::vector<ScriptItem>& beneath = out;
     for (auto it = stage->children.begin(); it != stage->children.end(); ++it) {
         if (*it != o && (*it)->clip != m_runtime.root() && shown(*it)) {
-            (it < at ? beneath : above).push_back(itemFor(*it, it < at ? INT_MIN : INT32_MAX));
+            (it < at ? beneath : above).push_back(itemFor(*it, it < at ? INT_MIN : INT_MAX));
         }
     }
     itemsOf(o, INT_MIN, out);
@@ -97,7 +98,7 @@ void DisplayTreeView::itemsOf(Object* container, std::int32_t after,
             }
             break;
         case Standing::MovedClip:
-            if (shown(child)) {
+            if (shown(child) && child->clip->owner()->visible) {
                 ScriptItem moved;
                 moved.after = after;
                 moved.placement = child->clip->owner();

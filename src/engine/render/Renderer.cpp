@@ -572,10 +572,12 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
         if (obj.takenByScript || obj.scriptMaskOfAnother) {
             continue;
         }
-        if (ScriptItem mask; obj.scriptMasked && !state.mask && m_scriptLayers != nullptr &&
-                             m_scriptLayers->maskOf(obj, mask)) {
-            renderThroughMask(cr, mask, state, [&] { renderObject(cr, obj, state); });
-            continue;
+        if (obj.scriptMasked && !state.mask && m_scriptLayers != nullptr) {
+            ScriptItem mask;
+            if (m_scriptLayers->maskOf(obj, mask)) {
+                renderThroughMask(cr, mask, state, [&] { renderObject(cr, obj, state); });
+                continue;
+            }
         }
         while (!masks.empty() && depth > masks.back().clipDepth) {
             popMask();

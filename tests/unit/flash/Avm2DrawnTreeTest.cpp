@@ -100,6 +100,15 @@ void scrolledSquare(Scene& s) {
     s.call(s.rootObject(), "addChild", {sq});
 }
 
+// The timeline's clip moved into a sprite at x 100 that a script adds; the sprite is returned.
+Value moveClipIntoSprite(Scene& s) {
+    const Value parent = s.make("flash.display.Sprite");
+    s.vm().set(parent, "x", Value::integer(100));
+    s.call(parent, "addChild", {s.call(s.rootObject(), "getChildAt", {Value::integer(0)})});
+    s.call(s.rootObject(), "addChild", {parent});
+    return parent;
+}
+
 constexpr std::uint32_t kRed = 0xFFFF0000;
 constexpr std::uint32_t kBlue = 0xFF0000FF;
 constexpr std::uint32_t kNothing = 0;
@@ -230,20 +239,19 @@ TEST(Avm2DrawnTree, ScriptMadeObjectsAreDrawnWhereTheyStand) {
          {{15, 15, kBlue}}},
         {"a timeline clip moved into a script's sprite moves with it, leaving where it stood",
          Timeline::SquareInClip,
-         [](Scene& s) {
-             const Value parent = s.make("flash.display.Sprite");
-             s.vm().set(parent, "x", Value::integer(100));
-             s.call(parent, "addChild",
-                    {s.call(s.rootObject(), "getChildAt", {Value::integer(0)})});
-             s.call(s.rootObject(), "addChild", {parent});
-         },
+         [](Scene& s) { moveClipIntoSprite(s); },
          {{115, 15, kRed}, {15, 15, kNothing}}},
-
+        {"a moved timeline clip made invisible",
+         Timeline::SquareInClip,
+         [](Scene& s) {
+             s.vm().set(s.call(moveClipIntoSprite(s), "getChildAt", {Value::integer(0)}), "visible",
+                        Value::boolean(false));
+         },
+         {{115, 15, kNothing}}},
         {"a mask shows what it covers and hides the rest",
          Timeline::Empty,
          [](Scene& s) { maskedSquare(s, false); },
          {{15, 15, kRed}, {35, 35, kNothing}}},
-
         {"a mask on the display list is not drawn itself",
          Timeline::Empty,
          [](Scene& s) { maskedSquare(s, true); },

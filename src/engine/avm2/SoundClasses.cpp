@@ -138,7 +138,7 @@ Value soundLoad(Machine& vm, Value s, Args a) {
         vm.throwError("TypeError", 2007, "Parameter stream must be non-null.");
     }
     if (!hidden(sound, "url").isUndefined() || vm.toUint(hidden(sound, "soundId")) != 0) {
-        vm.throwError("IOError", 2037,
+        vm.throwError("flash.errors.IOError", 2037,
                       "Functions called in incorrect sequence, or earlier call was unsuccessful.");
     }
     const std::string url = vm.toString(vm.get(request, "url"));

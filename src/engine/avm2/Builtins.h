@@ -21,9 +21,10 @@ void installJsonClass(Machine& m);
 void installDateClass(Machine& m);
 void installGlobalFunctions(Machine& m); // trace, parseInt, getQualifiedClassName ...
 void installDictionaryClass(Machine& m);
-void installEscapeFunctions(Machine& m);  // escape, unescape
-void installMultiByteEscapes(Machine& m); // escapeMultiByte, unescapeMultiByte
-void installHolderClasses(Machine& m);    // FileFilter, PrintJobOptions
+void installEscapeFunctions(Machine& m);   // escape, unescape
+void installMultiByteEscapes(Machine& m);  // escapeMultiByte, unescapeMultiByte
+void installHolderClasses(Machine& m);     // FileFilter, PrintJobOptions
+void installLocalStoreClasses(Machine& m); // SharedObject, LocalConnection
 // NetStreamPlayOptions, once EventDispatcher exists.
 void installEventHolderClasses(Machine& m);
 void installDrmManagerError(Machine& m);

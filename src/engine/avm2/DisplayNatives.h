@@ -94,6 +94,8 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher);
 // MovieClip, with FrameLabel and Scene.
 void installMovieClipClasses(Machine& m, ClassInfo* sprite, ClassInfo* dispatcher);
 ClassInfo* installStageClass(Machine& m, ClassInfo* container);
+// The stage's size, scaleMode, align, quality and displayState, and the classes of their values.
+void installStageSettings(Machine& m, ClassInfo* stage);
 void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher);
 // DisplayObject's width and height.
 void installSizeProperties(Machine& m, ClassInfo* display);

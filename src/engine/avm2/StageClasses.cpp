@@ -94,8 +94,7 @@ Value stageInvalidate(Machine& vm, Value, Args) {
 ClassInfo* installStageClass(Machine& m, ClassInfo* container) {
     ClassInfo* stage = m.defineNativeClass("flash.display", "Stage", container);
     m.defineGetter(stage, "frameRate", stageFrameRate, stageSetFrameRate);
-    m.defineGetter(stage, "stageWidth", doZero, doIgnore);
-    m.defineGetter(stage, "stageHeight", doZero, doIgnore);
+    installStageSettings(m, stage);
     const std::pair<const char*, avm2::NativeFn> refusedSetters[] = {
         {"accessibilityImplementation", doNull},
         {"accessibilityProperties", doNull},
@@ -184,11 +183,24 @@ template <const char* field> Value liCount(Machine& vm, Value s, Args args) {
     const Value v = hidden(s.o, field);
     return v.isUndefined() ? liBytesNone(vm, s, args) : v;
 }
+// The movie's parameters (FlashVars and the address's query): none here, an empty object, the
+// same one each time.
+Value liParameters(Machine& vm, Value s, Args) {
+    Object* o = self(vm, s);
+    Value kept = hidden(o, "parameters");
+    if (!kept.isObject()) {
+        kept = Value::obj(vm.newPlainObject());
+        setHidden(o, "parameters", kept);
+    }
+    return kept;
+}
+
 } // namespace
 
 void installLoaderInfoClass(Machine& m, ClassInfo* dispatcher) {
     ClassInfo* loaderInfo = m.defineNativeClass("flash.display", "LoaderInfo", dispatcher);
     m.defineGetter(loaderInfo, "bytesLoaded", liCount<kBytesLoaded>);
+    m.defineGetter(loaderInfo, "parameters", liParameters);
     m.defineGetter(loaderInfo, "bytesTotal", liCount<kBytesTotal>);
     m.defineGetter(loaderInfo, "content", liGet<liContent, kContent, false>);
     m.defineGetter(loaderInfo, "contentType", liGet<liContentType, kContentType, false>);

@@ -243,6 +243,7 @@ void installSystemClasses(Machine& m) {
     m.defineGetter(accessibility, "active", no, nullptr, true); // no screen reader
     m.defineStatic(accessibility, "updateProperties", nothing);
     installEventHolderClasses(m);
+    installLocalStoreClasses(m);
 }
 
 } // namespace kinovex::flash::avm2

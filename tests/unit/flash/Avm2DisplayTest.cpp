@@ -390,6 +390,62 @@ TEST(Avm2Display, TheStageRefusesWhatItDoesNotHave) {
     EXPECT_EQ(vm.toString(vm.get(stage, "x")), "0");
 }
 
+// The stage measures the movie whatever its scale mode; its settings keep what the player
+// accepts, as the player spells them back.
+TEST(Avm2Display, TheStageKeepsItsSettings) {
+    struct Row {
+        const char* property;
+        const char* set; // null: only read
+        const char* read;
+        int error;
+    };
+    const Row rows[] = {
+        {"stageWidth", nullptr, "550", 0},
+        {"stageHeight", nullptr, "400", 0},
+        {"scaleMode", nullptr, "showAll", 0},
+        {"scaleMode", "noScale", "noScale", 0},
+        {"scaleMode", "NOSCALE", "showAll", 2008},
+        {"align", "lt", "TL", 0},
+        {"align", "middle", "L", 0},
+        {"quality", nullptr, "HIGH", 0},
+        {"quality", "Low", "LOW", 0},
+        {"quality", "ugly", "HIGH", 2008},
+        {"displayState", "fullScreen", "fullScreen", 0},
+    };
+    for (const Row& r : rows) {
+        SCOPED_TRACE(std::string(r.property) + " " + (r.set != nullptr ? r.set : ""));
+        Running run;
+        Machine& vm = run.vm();
+        const Value stage = Value::obj(run.rt->stageObject());
+        if (r.set != nullptr) {
+            EXPECT_EQ(run.errorOf([&] { vm.set(stage, r.property, vm.str(r.set)); }), r.error);
+        }
+        EXPECT_EQ(vm.toString(vm.get(stage, r.property)), r.read);
+    }
+}
+
+// A local shared object lives while the movie plays, one for each name; a local connection
+// connects once and closes once.
+TEST(Avm2Display, SharedObjectsAndLocalConnectionsStayInTheMovie) {
+    Running run;
+    Machine& vm = run.vm();
+    const Value so = Value::obj(vm.builtin("flash.net.SharedObject")->classObj);
+    const Value first = run.call(so, "getLocal", {vm.str("scores")});
+    vm.set(vm.get(first, "data"), "best", Value::integer(7));
+    EXPECT_EQ(vm.toString(run.call(first, "flush")), "flushed");
+    const Value again = run.call(so, "getLocal", {vm.str("scores")});
+    EXPECT_EQ(vm.toString(vm.get(vm.get(again, "data"), "best")), "7");
+    const Value other = run.call(so, "getLocal", {vm.str("other")});
+    EXPECT_TRUE(vm.get(vm.get(other, "data"), "best").isUndefined());
+    EXPECT_EQ(run.errorOf([&] { run.call(so, "getLocal", {vm.str("a b")}); }), 2134);
+
+    const Value lc = Value::obj(vm.constructClass(vm.builtin("flash.net.LocalConnection"), {}));
+    EXPECT_EQ(run.errorOf([&] { run.call(lc, "close"); }), 2083);
+    EXPECT_EQ(run.errorOf([&] { run.call(lc, "connect", {vm.str("_line")}); }), 0);
+    EXPECT_EQ(run.errorOf([&] { run.call(lc, "connect", {vm.str("_line")}); }), 2082);
+    EXPECT_EQ(run.errorOf([&] { run.call(lc, "send", {vm.str("_other"), vm.str("f")}); }), 0);
+}
+
 TEST(Avm2Display, APressReachesTheObjectUnderItThroughItsAncestors) {
     struct Row {
         const char* name;

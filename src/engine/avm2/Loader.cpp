@@ -3,6 +3,8 @@
 
 #include "engine/avm2/Machine.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <unordered_set>
 
@@ -329,6 +331,35 @@ void Machine::buildTraits(LoadedFile& lf, const std::vector<abc::Trait>& traits,
     }
 }
 
+// A protected member this class overrides is overridden under its ancestors' protected names
+// too: their code, which names it in their own protected namespace, reaches the override.
+void Machine::overrideInheritedProtected(ClassInfo* c) {
+    if (c->protectedNs == nullptr) {
+        return;
+    }
+    std::vector<const Ns*> ancestors;
+    for (const ClassInfo* a = c->super; a != nullptr; a = a->super) {
+        if (a->protectedNs != nullptr) {
+            ancestors.push_back(a->protectedNs);
+        }
+    }
+    for (auto& [name, list] : c->instanceTraits.byName) {
+        const auto own = std::find_if(list.begin(), list.end(),
+                                      [c](const Trait& t) { return t.ns == c->protectedNs; });
+        if (own == list.end()) {
+            continue;
+        }
+        const Trait chosen = *own;
+        for (Trait& t : list) {
+            if (std::find(ancestors.begin(), ancestors.end(), t.ns) != ancestors.end()) {
+                Ns* ns = t.ns;
+                t = chosen;
+                t.ns = ns;
+            }
+        }
+    }
+}
+
 ClassInfo* Machine::newClass(LoadedFile& lf, std::uint32_t index, ClassInfo* super,
                              const std::vector<ScopeEntry>& scope) {
     const abc::AbcFile& f = *lf.file;
@@ -390,6 +421,7 @@ ClassInfo* Machine::newClass(LoadedFile& lf, std::uint32_t index, ClassInfo* sup
     c->scope = scope;
     c->scope.push_back(ScopeEntry{Value::obj(c->classObj), false});
     buildTraits(lf, inst.traits, c->instanceTraits, c, nullptr);
+    overrideInheritedProtected(c);
     buildTraits(lf, cl.traits, c->staticTraits, c, nullptr);
     // Methods of the interfaces it implements answer to the interfaces' names as well.
     for (ClassInfo* i : c->interfaces) {

@@ -254,6 +254,7 @@ public:
     Name staticName(LoadedFile& lf, std::uint32_t mn);
     const Value* constantValue(LoadedFile& lf, std::uint8_t kind, std::uint32_t index, Value& out);
     Object* ensureScript(LoadedFile& lf, std::uint32_t script);
+    void overrideInheritedProtected(ClassInfo* c);
     ClassInfo* newClass(LoadedFile& lf, std::uint32_t index, ClassInfo* super,
                         const std::vector<ScopeEntry>& scope);
     LoadedFile* fileOf(const abc::AbcFile* f);

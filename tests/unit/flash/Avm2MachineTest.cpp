@@ -75,6 +75,17 @@ std::uint32_t method(Pools& p, const AbcBytes& code) {
     return m;
 }
 
+// The script defines Base and Derived and constructs a Derived.
+Program constructDerived(Pools& p, std::uint32_t baseClass, std::uint32_t base,
+                         std::uint32_t derivedClass, std::uint32_t derived) {
+    const auto object = p.abc.addQName(p.pub, p.abc.addString("Object"));
+    AbcBytes code = AbcBytes().append(kEnter);
+    code.u8(0xD0).u8(0x60).u30(object).u8(0x58).u30(baseClass).u8(0x68).u30(base);
+    code.u8(0xD0).u8(0x60).u30(base).u8(0x58).u30(derivedClass).u8(0x68).u30(derived);
+    code.u8(0x60).u30(derived).u8(0x42).u30(0).u8(0x29).u8(0x47);
+    return Program{code};
+}
+
 // class Base { var v = 3; const c = 5 }, and class Derived extends Base with a `v` of its own
 // (99) whose constructor runs `probe` after constructsuper; the script constructs a Derived.
 Program withSubclass(Pools& p, const AbcBytes& probe) {
@@ -97,14 +108,50 @@ Program withSubclass(Pools& p, const AbcBytes& probe) {
          .instanceInit = method(p, AbcBytes().append(ctorStart).append(probe).u8(0x47)),
          .instanceTraits = {AbcBuilder::slotTrait(v, 0, p.abc.addInt(99), 0x03)},
          .classInit = method(p, AbcBytes().u8(0x47))});
-    AbcBytes code = AbcBytes().append(kEnter);
-    code.u8(0xD0).u8(0x60).u30(name("Object")).u8(0x58).u30(baseClass).u8(0x68).u30(base);
-    code.u8(0xD0).u8(0x60).u30(base).u8(0x58).u30(derivedClass).u8(0x68).u30(derived);
-    code.u8(0x60).u30(derived).u8(0x42).u30(0).u8(0x29).u8(0x47);
-    return Program{code};
+    return constructDerived(p, baseClass, base, derivedClass, derived);
+}
+
+// class Base { protected function f() { trace("base") } function Base() { f() } }, and
+// class Derived extends Base { override protected function f() { trace("derived") } }, each
+// with its own protected namespace; the script constructs a Derived.
+Program withProtectedOverride(Pools& p) {
+    const auto name = [&](const char* n) { return p.abc.addQName(p.pub, p.abc.addString(n)); };
+    const auto base = name("Base"), derived = name("Derived");
+    const auto fText = p.abc.addString("f");
+    const auto baseNs = p.abc.addNamespace(0x18, p.abc.addString("Base"));
+    const auto derivedNs = p.abc.addNamespace(0x18, p.abc.addString("Derived"));
+    const auto says = [&](const char* text) {
+        const auto pushed = AbcBytes().u8(0x2C).u30(p.abc.addString(text));
+        return method(p, AbcBytes().append(kEnter).append(traced(p, pushed)).u8(0x47));
+    };
+    const AbcBytes constructSuper = AbcBytes().append(kEnter).u8(0xD0).u8(0x49).u30(0);
+    const auto noop = method(p, AbcBytes().u8(0x47));
+    const auto baseF = p.abc.addQName(baseNs, fText);
+    const auto baseClass = p.abc.addClass(
+        {.name = base,
+         .superName = name("Object"),
+         .flags = 0x09,
+         .protectedNs = baseNs,
+         .instanceInit = method(
+             p, AbcBytes().append(constructSuper).u8(0xD0).u8(0x4F).u30(baseF).u30(0).u8(0x47)),
+         .instanceTraits = {AbcBuilder::methodTrait(baseF, 1, says("base"))},
+         .classInit = noop});
+    const auto derivedClass =
+        p.abc.addClass({.name = derived,
+                        .superName = base,
+                        .flags = 0x09,
+                        .protectedNs = derivedNs,
+                        .instanceInit = method(p, AbcBytes().append(constructSuper).u8(0x47)),
+                        .instanceTraits = {AbcBuilder::methodTrait(p.abc.addQName(derivedNs, fText),
+                                                                   1, says("derived"))},
+                        .classInit = method(p, AbcBytes().u8(0x47))});
+    return constructDerived(p, baseClass, base, derivedClass, derived);
 }
 
 const Row kRows[] = {
+    {"a base class's own code reaches the protected method its subclass overrides",
+     [](Pools& p) { return withProtectedOverride(p); },
+     {"derived"}},
     {"getsuper and setsuper reach the base class's own slot and drop writes to its constants",
      [](Pools& p) {
          const auto v = p.abc.addQName(p.pub, p.abc.addString("v"));

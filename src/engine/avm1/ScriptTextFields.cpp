@@ -45,23 +45,6 @@ struct FieldProperty {
     Value (*measure)(TextField& f, TextFonts& fonts) = nullptr;
 };
 
-// The last line shown, 1-based: the lines from the first one shown down to the last one that
-// fits whole.
-Value bottomScroll(TextField& f, TextFonts& fonts) {
-    const TextLayout& l = f.layout(fonts);
-    if (l.lines.empty()) {
-        return Value(1.0);
-    }
-    const int first = std::clamp(f.scroll(), 1, f.maxScroll(fonts));
-    const double visible = f.bounds(fonts).height() - 2 * TextField::kGutter;
-    const double top = l.lines[static_cast<std::size_t>(first - 1)].top;
-    std::size_t last = static_cast<std::size_t>(first);
-    while (last < l.lines.size() && l.lines[last].bottom() - top <= visible + 0.5) {
-        ++last;
-    }
-    return Value(static_cast<double>(last));
-}
-
 using Obj = DisplayObject;
 using Vm = avm1::Vm;
 
@@ -140,7 +123,11 @@ const FieldProperty kFieldProperties[] = {
      .set = nullptr,
      .measure = [](TextField& f,
                    TextFonts& fonts) { return Value(static_cast<double>(f.maxScroll(fonts))); }},
-    {.name = "bottomScroll", .get = nullptr, .set = nullptr, .measure = bottomScroll},
+    {.name = "bottomScroll",
+     .get = nullptr,
+     .set = nullptr,
+     .measure = [](TextField& f,
+                   TextFonts& fonts) { return Value(static_cast<double>(f.bottomScroll(fonts))); }},
     {"_x", [](const Obj& obj, const TextField&) { return Value(obj.matrix.tx / 20.0); },
      [](Vm& vm, Obj& obj, TextField&, const Value& v) {
          const double n = vm.toNumber(v);

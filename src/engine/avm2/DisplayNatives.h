@@ -124,6 +124,7 @@ void installUrlLoaderClasses(Machine& m); // URLLoader, URLVariables, navigateTo
 void installGraphicsClass(Machine& m, ClassInfo* shape, ClassInfo* sprite);
 // InteractiveObject's mouseEnabled, doubleClickEnabled and tab switches; SimpleButton.
 void installInteractiveProperties(Machine& m, ClassInfo* interactive);
+void installSpriteSwitches(Machine& m, ClassInfo* sprite);
 void installSimpleButtonClass(Machine& m, ClassInfo* interactive);
 void installTextFormatClass(Machine& m);
 void installTextFieldClass(Machine& m, ClassInfo* interactive);

@@ -616,7 +616,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     installTextFieldClass(m, interactive);
     installTextFormatClass(m);
     ClassInfo* sprite = m.defineNativeClass("flash.display", "Sprite", container);
-    m.defineGetter(sprite, "buttonMode", doZero, doIgnore);
+    installSpriteSwitches(m, sprite);
     installGraphicsClass(m, shape, sprite);
     installMovieClipClasses(m, sprite, dispatcher);
     installLoaderClasses(m, container);

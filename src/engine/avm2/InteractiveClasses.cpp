@@ -9,37 +9,27 @@ namespace kinovex::flash::display_natives {
 
 namespace {
 
-// A switch kept on the object, `byDefault` until a script sets it.
-template <bool byDefault> Value flagOf(Object* o, const char* field) {
-    const Value v = hidden(o, field);
+// A switch kept on the object under its own name, `byDefault` until a script sets it.
+template <const char* name, bool byDefault> Value flag(Machine& vm, Value s, Args) {
+    const Value v = hidden(self(vm, s), name);
     return v.isUndefined() ? Value::boolean(byDefault) : v;
 }
-void setFlag(Machine& vm, const Value& s, Args args, const char* field) {
-    setHidden(self(vm, s), field, Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
+template <const char* name> Value setFlag(Machine& vm, Value s, Args args) {
+    setHidden(self(vm, s), name, Value::boolean(Machine::toBoolean(avm2::arg(args, 0))));
+    return Value();
+}
+template <const char* name, bool byDefault> void defineFlag(Machine& m, ClassInfo* cls) {
+    m.defineGetter(cls, name, flag<name, byDefault>, setFlag<name>);
 }
 
-Value ioMouseEnabled(Machine& vm, Value s, Args) {
-    return flagOf<true>(self(vm, s), "mouseEnabled");
-}
-Value ioSetMouseEnabled(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "mouseEnabled");
-    return Value();
-}
-Value ioDoubleClickEnabled(Machine& vm, Value s, Args) {
-    return flagOf<false>(self(vm, s), "doubleClickEnabled");
-}
-Value ioSetDoubleClickEnabled(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "doubleClickEnabled");
-    return Value();
-}
+constexpr char kMouseEnabled[] = "mouseEnabled";
+constexpr char kDoubleClickEnabled[] = "doubleClickEnabled";
+constexpr char kTabEnabled[] = "tabEnabled";
+constexpr char kEnabled[] = "enabled";
+constexpr char kUseHandCursor[] = "useHandCursor";
+constexpr char kTrackAsMenu[] = "trackAsMenu";
+constexpr char kButtonMode[] = "buttonMode";
 
-Value ioTabEnabled(Machine& vm, Value s, Args) {
-    return flagOf<false>(self(vm, s), "tabEnabled");
-}
-Value ioSetTabEnabled(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "tabEnabled");
-    return Value();
-}
 Value ioTabIndex(Machine& vm, Value s, Args) {
     const Value v = hidden(self(vm, s), "tabIndex");
     return v.isUndefined() ? Value::integer(-1) : v;
@@ -121,35 +111,12 @@ template <int state> Value sbSetState(Machine& vm, Value s, Args args) {
     return Value();
 }
 
-Value sbEnabled(Machine& vm, Value s, Args) {
-    return flagOf<true>(self(vm, s), "enabled");
-}
-Value sbSetEnabled(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "enabled");
-    return Value();
-}
-Value sbUseHandCursor(Machine& vm, Value s, Args) {
-    return flagOf<true>(self(vm, s), "useHandCursor");
-}
-Value sbSetUseHandCursor(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "useHandCursor");
-    return Value();
-}
-Value sbTrackAsMenu(Machine& vm, Value s, Args) {
-    return flagOf<false>(self(vm, s), "trackAsMenu");
-}
-Value sbSetTrackAsMenu(Machine& vm, Value s, Args args) {
-    setFlag(vm, s, args, "trackAsMenu");
-    return Value();
-}
-
 } // namespace
 
 void installInteractiveProperties(Machine& m, ClassInfo* interactive) {
-    m.defineGetter(interactive, "mouseEnabled", ioMouseEnabled, ioSetMouseEnabled);
-    m.defineGetter(interactive, "doubleClickEnabled", ioDoubleClickEnabled,
-                   ioSetDoubleClickEnabled);
-    m.defineGetter(interactive, "tabEnabled", ioTabEnabled, ioSetTabEnabled);
+    defineFlag<kMouseEnabled, true>(m, interactive);
+    defineFlag<kDoubleClickEnabled, false>(m, interactive);
+    defineFlag<kTabEnabled, false>(m, interactive);
     m.defineGetter(interactive, "tabIndex", ioTabIndex, ioSetTabIndex);
     m.defineGetter(interactive, "focusRect", ioFocusRect, ioSetFocusRect);
 }
@@ -161,9 +128,15 @@ void installSimpleButtonClass(Machine& m, ClassInfo* interactive) {
     m.defineGetter(button, "overState", sbState<1>, sbSetState<1>);
     m.defineGetter(button, "downState", sbState<2>, sbSetState<2>);
     m.defineGetter(button, "hitTestState", sbState<3>, sbSetState<3>);
-    m.defineGetter(button, "enabled", sbEnabled, sbSetEnabled);
-    m.defineGetter(button, "useHandCursor", sbUseHandCursor, sbSetUseHandCursor);
-    m.defineGetter(button, "trackAsMenu", sbTrackAsMenu, sbSetTrackAsMenu);
+    defineFlag<kEnabled, true>(m, button);
+    defineFlag<kUseHandCursor, true>(m, button);
+    defineFlag<kTrackAsMenu, false>(m, button);
+}
+
+// Sprite's switches for acting as a button (the pointer's look is not shown here).
+void installSpriteSwitches(Machine& m, ClassInfo* sprite) {
+    defineFlag<kButtonMode, false>(m, sprite);
+    defineFlag<kUseHandCursor, true>(m, sprite);
 }
 
 } // namespace kinovex::flash::display_natives

@@ -20,4 +20,14 @@ void addNumberVariable(Machine& m, ClassInfo* cls, const std::string& name) {
     addVariable(m, cls, name, "Number", Value::number(NAN));
 }
 
+ClassInfo* defineStringConstants(Machine& m, const char* pkg, const char* cls,
+                                 std::initializer_list<StringConstant> constants) {
+    ClassInfo* info = m.defineNativeClass(pkg, cls, m.objectClass);
+    info->isFinal = true;
+    for (const StringConstant& c : constants) {
+        m.defineConstant(info, c.name, m.str(c.value));
+    }
+    return info;
+}
+
 } // namespace kinovex::flash::avm2

@@ -5,6 +5,7 @@
 #include "engine/avm2/DisplayNatives.h"
 
 #include "engine/avm2/Avm2Runtime.h"
+#include "engine/avm2/NativeVariables.h"
 #include "engine/definitions/Movie.h"
 #include "engine/swf/AsciiCase.h"
 
@@ -13,19 +14,6 @@
 namespace kinovex::flash::display_natives {
 
 namespace {
-
-struct Constant {
-    const char* name;
-    const char* value;
-};
-
-void defineConstants(Machine& m, const char* cls, std::initializer_list<Constant> constants) {
-    ClassInfo* info = m.defineNativeClass("flash.display", cls, m.objectClass);
-    info->isFinal = true;
-    for (const Constant& c : constants) {
-        m.defineConstant(info, c.name, m.str(c.value));
-    }
-}
 
 std::string upper(std::string text) {
     for (char& c : text) {
@@ -121,33 +109,33 @@ void installStageSettings(Machine& m, ClassInfo* stage) {
     m.defineGetter(stage, "align", align, setAlign);
     m.defineGetter(stage, "quality", quality, setQuality);
     m.defineGetter(stage, "displayState", displayState, setDisplayState);
-    defineConstants(m, "StageScaleMode",
-                    {{"EXACT_FIT", "exactFit"},
-                     {"NO_BORDER", "noBorder"},
-                     {"NO_SCALE", "noScale"},
-                     {"SHOW_ALL", "showAll"}});
-    defineConstants(m, "StageAlign",
-                    {{"TOP", "T"},
-                     {"BOTTOM", "B"},
-                     {"LEFT", "L"},
-                     {"RIGHT", "R"},
-                     {"TOP_LEFT", "TL"},
-                     {"TOP_RIGHT", "TR"},
-                     {"BOTTOM_LEFT", "BL"},
-                     {"BOTTOM_RIGHT", "BR"}});
-    defineConstants(m, "StageQuality",
-                    {{"LOW", "low"},
-                     {"MEDIUM", "medium"},
-                     {"HIGH", "high"},
-                     {"BEST", "best"},
-                     {"HIGH_8X8", "8x8"},
-                     {"HIGH_8X8_LINEAR", "8x8linear"},
-                     {"HIGH_16X16", "16x16"},
-                     {"HIGH_16X16_LINEAR", "16x16linear"}});
-    defineConstants(m, "StageDisplayState",
-                    {{"NORMAL", "normal"},
-                     {"FULL_SCREEN", "fullScreen"},
-                     {"FULL_SCREEN_INTERACTIVE", "fullScreenInteractive"}});
+    avm2::defineStringConstants(m, "flash.display", "StageScaleMode",
+                                {{"EXACT_FIT", "exactFit"},
+                                 {"NO_BORDER", "noBorder"},
+                                 {"NO_SCALE", "noScale"},
+                                 {"SHOW_ALL", "showAll"}});
+    avm2::defineStringConstants(m, "flash.display", "StageAlign",
+                                {{"TOP", "T"},
+                                 {"BOTTOM", "B"},
+                                 {"LEFT", "L"},
+                                 {"RIGHT", "R"},
+                                 {"TOP_LEFT", "TL"},
+                                 {"TOP_RIGHT", "TR"},
+                                 {"BOTTOM_LEFT", "BL"},
+                                 {"BOTTOM_RIGHT", "BR"}});
+    avm2::defineStringConstants(m, "flash.display", "StageQuality",
+                                {{"LOW", "low"},
+                                 {"MEDIUM", "medium"},
+                                 {"HIGH", "high"},
+                                 {"BEST", "best"},
+                                 {"HIGH_8X8", "8x8"},
+                                 {"HIGH_8X8_LINEAR", "8x8linear"},
+                                 {"HIGH_16X16", "16x16"},
+                                 {"HIGH_16X16_LINEAR", "16x16linear"}});
+    avm2::defineStringConstants(m, "flash.display", "StageDisplayState",
+                                {{"NORMAL", "normal"},
+                                 {"FULL_SCREEN", "fullScreen"},
+                                 {"FULL_SCREEN_INTERACTIVE", "fullScreenInteractive"}});
 }
 
 } // namespace kinovex::flash::display_natives

@@ -9,6 +9,7 @@
 #include "engine/display/TextField.h"
 #include "engine/display/Timeline.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kinovex::flash::display_natives {
@@ -109,6 +110,29 @@ Value tfTextHeight(Machine& vm, Value s, Args) {
 Value tfNumLines(Machine& vm, Value s, Args) {
     return Value::integer(fieldOf(vm, s).lineCount(host(vm).textFonts()));
 }
+// Vertical scrolling by lines, 1-based, within the lines there are to show; no horizontal
+// scrolling is measured, so it stays at 0.
+Value tfScrollV(Machine& vm, Value s, Args) {
+    TextField& f = fieldOf(vm, s);
+    return Value::integer(std::clamp(f.scroll(), 1, f.maxScroll(host(vm).textFonts())));
+}
+Value tfSetScrollV(Machine& vm, Value s, Args args) {
+    TextField& f = fieldOf(vm, s);
+    f.setScroll(std::clamp(vm.toInt(avm2::arg(args, 0)), 1, f.maxScroll(host(vm).textFonts())));
+    return Value();
+}
+Value tfMaxScrollV(Machine& vm, Value s, Args) {
+    return Value::integer(fieldOf(vm, s).maxScroll(host(vm).textFonts()));
+}
+Value tfBottomScrollV(Machine& vm, Value s, Args) {
+    return Value::integer(fieldOf(vm, s).bottomScroll(host(vm).textFonts()));
+}
+Value tfNoScrollH(Machine&, Value, Args) {
+    return Value::integer(0);
+}
+Value tfIgnore(Machine&, Value, Args) {
+    return Value();
+}
 
 // autoSize: "none", "left", "center" or "right"; anything else is refused.
 Value tfAutoSize(Machine& vm, Value s, Args) {
@@ -176,6 +200,11 @@ void installTextFieldClass(Machine& m, ClassInfo* interactive) {
     m.defineGetter(cls, "textWidth", tfTextWidth);
     m.defineGetter(cls, "textHeight", tfTextHeight);
     m.defineGetter(cls, "numLines", tfNumLines);
+    m.defineGetter(cls, "scrollV", tfScrollV, tfSetScrollV);
+    m.defineGetter(cls, "maxScrollV", tfMaxScrollV);
+    m.defineGetter(cls, "bottomScrollV", tfBottomScrollV);
+    m.defineGetter(cls, "scrollH", tfNoScrollH, tfIgnore);
+    m.defineGetter(cls, "maxScrollH", tfNoScrollH);
     m.defineGetter(cls, "autoSize", tfAutoSize, tfSetAutoSize);
     m.defineGetter(cls, "type", tfType, tfSetType);
     m.defineGetter(cls, "selectable", tfSelectable, tfSetSelectable);

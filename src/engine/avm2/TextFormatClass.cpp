@@ -3,6 +3,7 @@
 // and flash.text.TextFormatAlign, the names of the alignments.
 
 #include "engine/avm2/DisplayNatives.h"
+#include "engine/avm2/NativeVariables.h"
 
 #include <cfenv>
 #include <cmath>
@@ -96,13 +97,22 @@ void installTextFormatClass(Machine& m) {
     format->nativeInit = tfInit;
     defineSettings(m, format, std::make_index_sequence<std::size(kSettings)>{});
 
-    ClassInfo* align = m.defineNativeClass("flash.text", "TextFormatAlign", m.objectClass);
-    const std::pair<const char*, const char*> alignments[] = {
-        {"LEFT", "left"},       {"RIGHT", "right"}, {"CENTER", "center"},
-        {"JUSTIFY", "justify"}, {"START", "start"}, {"END", "end"}};
-    for (const auto& [name, value] : alignments) {
-        m.defineConstant(align, name, m.str(value));
-    }
+    avm2::defineStringConstants(m, "flash.text", "TextFormatAlign",
+                                {{"LEFT", "left"},
+                                 {"RIGHT", "right"},
+                                 {"CENTER", "center"},
+                                 {"JUSTIFY", "justify"},
+                                 {"START", "start"},
+                                 {"END", "end"}});
+    avm2::defineStringConstants(m, "flash.text", "TextFieldType",
+                                {{"DYNAMIC", "dynamic"}, {"INPUT", "input"}});
+    avm2::defineStringConstants(
+        m, "flash.text", "TextFieldAutoSize",
+        {{"NONE", "none"}, {"LEFT", "left"}, {"CENTER", "center"}, {"RIGHT", "right"}});
+    avm2::defineStringConstants(m, "flash.text", "AntiAliasType",
+                                {{"NORMAL", "normal"}, {"ADVANCED", "advanced"}});
+    avm2::defineStringConstants(m, "flash.text", "GridFitType",
+                                {{"NONE", "none"}, {"PIXEL", "pixel"}, {"SUBPIXEL", "subpixel"}});
 }
 
 } // namespace kinovex::flash::display_natives

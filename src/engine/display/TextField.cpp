@@ -267,6 +267,21 @@ int TextField::maxScroll(TextFonts& fonts) {
     return std::max(first, 1);
 }
 
+int TextField::bottomScroll(TextFonts& fonts) {
+    const TextLayout& l = layout(fonts);
+    if (l.lines.empty()) {
+        return 1;
+    }
+    const int first = std::clamp(m_scroll, 1, maxScroll(fonts));
+    const double visible = bounds(fonts).height() - 2 * kGutter;
+    const double top = l.lines[static_cast<std::size_t>(first - 1)].top;
+    std::size_t last = static_cast<std::size_t>(first);
+    while (last < l.lines.size() && l.lines[last].bottom() - top <= visible + 0.5) {
+        ++last;
+    }
+    return static_cast<int>(last);
+}
+
 double TextField::textWidth(TextFonts& fonts) {
     return layout(fonts).width;
 }

@@ -71,6 +71,8 @@ public:
     int scroll() const { return m_scroll; }
     void setScroll(int line) { m_scroll = std::max(line, 1); }
     int maxScroll(TextFonts& fonts);
+    // The last line shown, 1-based: from the first one shown down to the last that fits whole.
+    int bottomScroll(TextFonts& fonts);
     int lineCount(TextFonts& fonts);
     // The text's own size in twips (without the gutters).
     double textWidth(TextFonts& fonts);

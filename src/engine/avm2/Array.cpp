@@ -500,6 +500,33 @@ Value vectorInit(Machine& vm, Value self, Args args) {
     return Value();
 }
 
+// Vector.<T>(value) as a function: a Vector of that type as it is; an Array or another
+// Vector copied into a new one, each element converted to T.
+Value vectorCall(Machine& vm, Value fn, Args args) {
+    ClassInfo* cls = fn.o->classInfo;
+    if (args.size() != 1) {
+        vm.throwError("ArgumentError", 1112,
+                      "Argument count mismatch on class coercion.  Expected 1, got " +
+                          std::to_string(args.size()) + ".");
+    }
+    const Value& from = args[0];
+    if (from.isNullish() || vm.isInstance(from, cls)) {
+        return from.isUndefined() ? Value::null() : from;
+    }
+    if (!from.isObject() || from.o->kind != ObjKind::Array) {
+        vm.throwError("TypeError", 1034,
+                      "Type Coercion failed: cannot convert " + vm.toString(from) + " to " +
+                          cls->qualifiedName() + ".");
+    }
+    Object* v = vm.constructClass(cls, {});
+    const std::vector<Value> items = from.o->elems;
+    vm.charge(items.size() * sizeof(Value));
+    for (const Value& item : items) {
+        v->elems.push_back(vm.coerceTo(item.isHole() ? Value() : item, cls->vectorOf));
+    }
+    return Value::obj(v);
+}
+
 Value vectorFixed(Machine& vm, Value self, Args) {
     (void)vm;
     return Value::boolean(self.isObject() && Machine::toBoolean(self.o->primitive));
@@ -542,6 +569,7 @@ ClassInfo* vectorOf(Machine& m, ClassInfo* element) {
     }
     v->instanceTraits = m.arrayClass->instanceTraits;
     v->nativeInit = vectorInit;
+    v->callAsFunction = vectorCall;
     v->prototype->proto = m.arrayClass->prototype;
     m.defineGetter(v, "length", arrayLength, vectorSetLength);
     m.defineGetter(v, "fixed", vectorFixed, vectorSetFixed);

@@ -4,11 +4,12 @@
 #include "engine/avm2/DisplayNatives.h"
 
 #include "engine/avm2/Avm2Runtime.h"
-#include "engine/avm2/BitmapPixels.h"
+#include "engine/avm2/BitmapDataOps.h"
 
 #include "engine/media/BitmapDecoder.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace kinovex::flash::display_natives {
 
@@ -24,11 +25,7 @@ constexpr long kMaxPixels = 16777215;
 }
 
 BitmapPixels& pixelsOf(Machine& vm, const Value& s) {
-    Object* o = self(vm, s);
-    if (!o->pixels) {
-        invalid(vm);
-    }
-    return *o->pixels;
+    return avm2::bitmapPixels(vm, s);
 }
 
 // The pixels of the bitmap symbol the class is linked to, if it is.
@@ -124,17 +121,10 @@ Value bmdSetPixel(Machine& vm, Value s, Args args) {
 // fillRect(rect, color): the part of the rectangle within the bitmap.
 Value bmdFillRect(Machine& vm, Value s, Args args) {
     BitmapPixels& p = pixelsOf(vm, s);
-    const Value r = avm2::arg(args, 0);
-    if (!r.isObject()) {
-        vm.throwError("TypeError", 2007, "Parameter rect must be non-null.");
-    }
-    const auto side = [&](const char* name) { return vm.toInt(vm.get(r, name)); };
-    const int x0 = std::max(side("x"), 0), y0 = std::max(side("y"), 0);
-    const int x1 = std::min(side("x") + side("width"), p.width);
-    const int y1 = std::min(side("y") + side("height"), p.height);
+    const avm2::PixelRegion r = avm2::regionWithin(vm, avm2::arg(args, 0), p.width, p.height);
     const std::uint32_t color = vm.toUint(avm2::arg(args, 1));
-    for (int y = y0; y < y1; ++y) {
-        for (int x = x0; x < x1; ++x) {
+    for (int y = r.y0; y < r.y1; ++y) {
+        for (int x = r.x0; x < r.x1; ++x) {
             put(p, x, y, color);
         }
     }
@@ -211,7 +201,52 @@ ClassInfo* installBitmapDataClass(Machine& m) {
     m.defineMethod(cls, "clone", bmdClone);
     m.defineMethod(cls, "lock", doIgnore);
     m.defineMethod(cls, "unlock", doIgnore);
+    avm2::installBitmapCopies(m, cls);
+    avm2::installBitmapColours(m, cls);
+    avm2::installBitmapVectors(m, cls);
     return cls;
 }
 
 } // namespace kinovex::flash::display_natives
+
+namespace kinovex::flash::avm2 {
+
+BitmapPixels& bitmapPixels(Machine& vm, const Value& data) {
+    Object* o = display_natives::self(vm, data);
+    if (!o->pixels) {
+        display_natives::invalid(vm);
+    }
+    return *o->pixels;
+}
+
+BitmapPixels& bitmapArgument(Machine& vm, const Value& data, const char* name) {
+    if (data.isNullish()) {
+        nullParameter(vm, name);
+    }
+    return bitmapPixels(vm, data);
+}
+
+void nullParameter(Machine& vm, const char* name) {
+    vm.throwError("TypeError", 2007, std::string("Parameter ") + name + " must be non-null.");
+}
+
+PixelRegion regionWithin(Machine& vm, const Value& rect, int width, int height) {
+    if (rect.isNullish()) {
+        nullParameter(vm, "rect");
+    }
+    const double x = vm.toNumber(vm.get(rect, "x")), y = vm.toNumber(vm.get(rect, "y"));
+    const double w = vm.toNumber(vm.get(rect, "width")), h = vm.toNumber(vm.get(rect, "height"));
+    const auto whole = [](double v, int limit) {
+        return std::isnan(v) ? 0 : static_cast<int>(std::clamp(std::trunc(v), 0.0, double(limit)));
+    };
+    return {whole(x, width), whole(y, height), whole(x + w, width), whole(y + h, height)};
+}
+
+std::pair<int, int> pointOf(Machine& vm, const Value& point) {
+    if (point.isNullish()) {
+        return {0, 0};
+    }
+    return {vm.toInt(vm.get(point, "x")), vm.toInt(vm.get(point, "y"))};
+}
+
+} // namespace kinovex::flash::avm2

@@ -19,6 +19,10 @@ struct BitmapPixels {
         return argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
                     static_cast<std::size_t>(x)];
     }
+    std::uint32_t get(int x, int y) const {
+        return argb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                    static_cast<std::size_t>(x)];
+    }
 };
 
 // A colour as scripts give it (0xAARRGGBB) premultiplied: each channel times alpha / 255,

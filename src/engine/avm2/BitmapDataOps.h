@@ -1,0 +1,50 @@
+#pragma once
+// What the BitmapData natives beyond reading and writing single pixels share: the pixels of a
+// receiver or an argument, and the part of a script's rectangle that lies within a bitmap.
+
+#include "engine/avm2/BitmapPixels.h"
+#include "engine/avm2/Machine.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace kinovex::flash::avm2 {
+
+// The pixels of a BitmapData; an ArgumentError (2015) for a disposed one.
+BitmapPixels& bitmapPixels(Machine& vm, const Value& data);
+// The pixels of the BitmapData argument `name`; a TypeError (2007) for null.
+BitmapPixels& bitmapArgument(Machine& vm, const Value& data, const char* name);
+
+// A null argument `name` that must not be: TypeError 2007.
+[[noreturn]] void nullParameter(Machine& vm, const char* name);
+
+// Pixel columns [x0, x1) and rows [y0, y1).
+struct PixelRegion {
+    int x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+    int width() const { return std::max(x1 - x0, 0); }
+    int height() const { return std::max(y1 - y0, 0); }
+    bool empty() const { return width() == 0 || height() == 0; }
+};
+
+// The part of the Rectangle `rect` (x, y, width, height read as numbers, no wrapping) within
+// a bitmap of the given size; a TypeError (2007) for null.
+PixelRegion regionWithin(Machine& vm, const Value& rect, int width, int height);
+
+// A Point argument's x and y, whole pixels; (0, 0) for null or undefined.
+std::pair<int, int> pointOf(Machine& vm, const Value& point);
+
+// The source of a copy, itself when it is not the destination, else a copy of it in `own`.
+inline const BitmapPixels& unaliased(const BitmapPixels& source, const BitmapPixels& dest,
+                                     BitmapPixels& own) {
+    if (&source != &dest) {
+        return source;
+    }
+    own = source;
+    return own;
+}
+
+void installBitmapCopies(Machine& m, ClassInfo* cls);  // copyPixels, copyChannel, scroll
+void installBitmapColours(Machine& m, ClassInfo* cls); // colorTransform, threshold, histogram
+void installBitmapVectors(Machine& m, ClassInfo* cls); // getVector, setVector
+
+} // namespace kinovex::flash::avm2

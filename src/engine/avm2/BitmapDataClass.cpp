@@ -242,6 +242,21 @@ PixelRegion regionWithin(Machine& vm, const Value& rect, int width, int height) 
     return {whole(x, width), whole(y, height), whole(x + w, width), whole(y + h, height)};
 }
 
+CopyArea copyArea(Machine& vm, const BitmapPixels& source, const BitmapPixels& dest,
+                  const Value& rect, const Value& point) {
+    CopyArea a{regionWithin(vm, rect, source.width, source.height)};
+    const double rx = vm.toNumber(vm.get(rect, "x")), ry = vm.toNumber(vm.get(rect, "y"));
+    const auto [px, py] = pointOf(vm, point);
+    // Parts of the rectangle outside the source still shift the destination.
+    a.dx = px - static_cast<int>(std::isnan(rx) ? 0 : rx);
+    a.dy = py - static_cast<int>(std::isnan(ry) ? 0 : ry);
+    a.from.x0 = std::max(a.from.x0, -a.dx);
+    a.from.y0 = std::max(a.from.y0, -a.dy);
+    a.from.x1 = std::min(a.from.x1, dest.width - a.dx);
+    a.from.y1 = std::min(a.from.y1, dest.height - a.dy);
+    return a;
+}
+
 std::pair<int, int> pointOf(Machine& vm, const Value& point) {
     if (point.isNullish()) {
         return {0, 0};

@@ -1,8 +1,9 @@
-// BitmapData.colorTransform, threshold and histogram: the colours of a region changed,
-// tested or counted.
+// BitmapData.colorTransform, threshold, histogram, getColorBoundsRect and noise: the colours
+// of a region changed, tested, counted, found or made up.
 
 #include "engine/avm2/BitmapDataOps.h"
 #include "engine/avm2/Builtins.h"
+#include "engine/avm2/Geom.h"
 
 #include <array>
 #include <cmath>
@@ -91,20 +92,16 @@ Value threshold(Machine& vm, Value s, Args args) {
     BitmapPixels own;
     const BitmapPixels& source =
         unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
-    const PixelRegion r = regionWithin(vm, arg(args, 1), source.width, source.height);
-    const auto [px, py] = pointOf(vm, arg(args, 2));
+    const CopyArea a = copyArea(vm, source, dest, arg(args, 1), arg(args, 2));
     const Test test = thresholdTest(vm, arg(args, 3));
     const std::uint32_t mask = args.size() > 6 ? vm.toUint(args[6]) : 0xFFFFFFFFu;
     const std::uint32_t limit = vm.toUint(arg(args, 4)) & mask;
     const std::uint32_t color = vm.toUint(arg(args, 5));
     const bool copySource = Machine::toBoolean(arg(args, 7));
     int count = 0;
-    for (int y = r.y0; y < r.y1; ++y) {
-        for (int x = r.x0; x < r.x1; ++x) {
-            const int tx = px + x - r.x0, ty = py + y - r.y0;
-            if (!dest.contains(tx, ty)) {
-                continue;
-            }
+    for (int y = a.from.y0; y < a.from.y1; ++y) {
+        for (int x = a.from.x0; x < a.from.x1; ++x) {
+            const int tx = x + a.dx, ty = y + a.dy;
             const std::uint32_t c = unpremultiplied(source.get(x, y));
             if (passes(test, c & mask, limit)) {
                 ++count;
@@ -147,12 +144,86 @@ Value histogram(Machine& vm, Value s, Args args) {
     return Value::obj(all);
 }
 
+// The player's noise source: a Park-Miller generator started from the script's seed.
+class NoiseSource {
+public:
+    explicit NoiseSource(std::int32_t seed)
+        : m_state(static_cast<std::uint32_t>(seed <= 0 ? -(std::int64_t{seed}) + 1 : seed) %
+                  kModulus) {
+        if (m_state == 0) {
+            m_state = 1;
+        }
+    }
+    int between(int low, int high) {
+        m_state = static_cast<std::uint32_t>(std::uint64_t{m_state} * 16807 % kModulus);
+        return high <= low ? low : low + static_cast<int>(m_state % std::uint32_t(high - low + 1));
+    }
+
+private:
+    static constexpr std::uint32_t kModulus = 2147483647;
+    std::uint32_t m_state;
+};
+
+// noise(seed, low = 0, high = 255, channels = 7, grayScale = false): random values between
+// low and high in the chosen channels (1 red, 2 green, 4 blue, 8 alpha), or one grey value for
+// the three colours; the colours not chosen are 0, an alpha not chosen 255.
+Value noise(Machine& vm, Value s, Args args) {
+    BitmapPixels& p = bitmapPixels(vm, s);
+    NoiseSource random(vm.toInt(arg(args, 0)));
+    const int low = args.size() > 1 ? std::clamp(vm.toInt(args[1]), 0, 255) : 0;
+    const int high = args.size() > 2 ? std::clamp(vm.toInt(args[2]), 0, 255) : 255;
+    const std::uint32_t channels = args.size() > 3 ? vm.toUint(args[3]) : 7;
+    const bool grey = Machine::toBoolean(arg(args, 4));
+    for (std::uint32_t& pixel : p.argb) {
+        std::uint32_t c = 0;
+        if (grey) {
+            const auto v = static_cast<std::uint32_t>(random.between(low, high));
+            c = v << 16 | v << 8 | v;
+        } else {
+            for (int i = 0; i < 3; ++i) {
+                if ((channels & (1u << i)) != 0) {
+                    c |= static_cast<std::uint32_t>(random.between(low, high)) << (16 - 8 * i);
+                }
+            }
+        }
+        const bool alpha = (channels & 8u) != 0 && p.transparent;
+        c |= (alpha ? static_cast<std::uint32_t>(random.between(low, high)) : 255u) << 24;
+        pixel = premultiplied(c);
+    }
+    return Value();
+}
+
+// getColorBoundsRect(mask, color, findColor = true): the smallest rectangle holding every
+// pixel whose masked colour is `color` (or, with findColor false, is not).
+Value getColorBoundsRect(Machine& vm, Value s, Args args) {
+    const BitmapPixels& p = bitmapPixels(vm, s);
+    const std::uint32_t mask = vm.toUint(arg(args, 0));
+    const std::uint32_t color = vm.toUint(arg(args, 1));
+    const bool find = args.size() < 3 || Machine::toBoolean(args[2]);
+    PixelRegion found{p.width, p.height, 0, 0};
+    for (int y = 0; y < p.height; ++y) {
+        for (int x = 0; x < p.width; ++x) {
+            if (((unpremultiplied(p.get(x, y)) & mask) == color) == find) {
+                found = {std::min(found.x0, x), std::min(found.y0, y), std::max(found.x1, x + 1),
+                         std::max(found.y1, y + 1)};
+            }
+        }
+    }
+    // The player takes a match of the first pixel alone for none.
+    if (found.empty() || (found.x1 == 1 && found.y1 == 1)) {
+        found = PixelRegion{};
+    }
+    return Value::obj(newRectangle(vm, found.x0, found.y0, found.width(), found.height()));
+}
+
 } // namespace
 
 void installBitmapColours(Machine& m, ClassInfo* cls) {
     m.defineMethod(cls, "colorTransform", colorTransform, 2);
     m.defineMethod(cls, "threshold", threshold, 5);
     m.defineMethod(cls, "histogram", histogram);
+    m.defineMethod(cls, "noise", noise, 1);
+    m.defineMethod(cls, "getColorBoundsRect", getColorBoundsRect, 2);
 }
 
 } // namespace kinovex::flash::avm2

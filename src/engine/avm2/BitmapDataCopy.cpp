@@ -8,28 +8,6 @@ namespace kinovex::flash::avm2 {
 
 namespace {
 
-// Where a copy reads and writes: the source region clipped so that both it and its image at
-// the destination point lie within their bitmaps.
-struct CopyArea {
-    PixelRegion from;   // in the source
-    int dx = 0, dy = 0; // destination minus source
-};
-
-CopyArea copyArea(Machine& vm, const BitmapPixels& source, const BitmapPixels& dest,
-                  const Value& rect, const Value& point) {
-    CopyArea a{regionWithin(vm, rect, source.width, source.height)};
-    const double rx = vm.toNumber(vm.get(rect, "x")), ry = vm.toNumber(vm.get(rect, "y"));
-    const auto [px, py] = pointOf(vm, point);
-    // Parts of the rectangle outside the source still shift the destination.
-    a.dx = px - static_cast<int>(std::isnan(rx) ? 0 : rx);
-    a.dy = py - static_cast<int>(std::isnan(ry) ? 0 : ry);
-    a.from.x0 = std::max(a.from.x0, -a.dx);
-    a.from.y0 = std::max(a.from.y0, -a.dy);
-    a.from.x1 = std::min(a.from.x1, dest.width - a.dx);
-    a.from.y1 = std::min(a.from.y1, dest.height - a.dy);
-    return a;
-}
-
 std::uint32_t scaled(std::uint32_t argb, std::uint32_t by) {
     const auto part = [&](int shift) { return (((argb >> shift) & 0xFF) * by / 255) << shift; };
     return part(24) | part(16) | part(8) | part(0);

@@ -30,6 +30,18 @@ struct PixelRegion {
 // a bitmap of the given size; a TypeError (2007) for null.
 PixelRegion regionWithin(Machine& vm, const Value& rect, int width, int height);
 
+// Where a copy reads and writes: the source region clipped so that both it and its image at
+// the destination point lie within their bitmaps.
+struct CopyArea {
+    PixelRegion from;   // in the source
+    int dx = 0, dy = 0; // destination minus source
+};
+
+// The area a copy from `source` to `dest` covers: the Rectangle `rect` of the source moved to
+// the Point `point`, clipped to both bitmaps; a TypeError (2007) for a null rectangle.
+CopyArea copyArea(Machine& vm, const BitmapPixels& source, const BitmapPixels& dest,
+                  const Value& rect, const Value& point);
+
 // A Point argument's x and y, whole pixels; (0, 0) for null or undefined.
 std::pair<int, int> pointOf(Machine& vm, const Value& point);
 
@@ -44,7 +56,7 @@ inline const BitmapPixels& unaliased(const BitmapPixels& source, const BitmapPix
 }
 
 void installBitmapCopies(Machine& m, ClassInfo* cls);  // copyPixels, copyChannel, scroll
-void installBitmapColours(Machine& m, ClassInfo* cls); // colorTransform, threshold, histogram
-void installBitmapVectors(Machine& m, ClassInfo* cls); // getVector, setVector
+void installBitmapColours(Machine& m, ClassInfo* cls); // colorTransform, threshold, histogram ...
+void installBitmapVectors(Machine& m, ClassInfo* cls); // get/setVector, get/setPixels
 
 } // namespace kinovex::flash::avm2

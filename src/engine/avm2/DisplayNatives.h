@@ -129,6 +129,7 @@ void installSimpleButtonClass(Machine& m, ClassInfo* interactive);
 void installTextFormatClass(Machine& m);
 void installTextFieldClass(Machine& m, ClassInfo* interactive);
 void installTextFieldFormats(Machine& m, ClassInfo* textField);
+void installTextLineMetrics(Machine& m, ClassInfo* textField); // and getLineMetrics
 // The field a TextField object speaks for.
 TextField& textFieldOf(Machine& vm, const Value& s);
 

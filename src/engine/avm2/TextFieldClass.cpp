@@ -209,6 +209,7 @@ void installTextFieldClass(Machine& m, ClassInfo* interactive) {
     m.defineGetter(cls, "type", tfType, tfSetType);
     m.defineGetter(cls, "selectable", tfSelectable, tfSetSelectable);
     installTextFieldFormats(m, cls);
+    installTextLineMetrics(m, cls);
 }
 
 } // namespace kinovex::flash::display_natives

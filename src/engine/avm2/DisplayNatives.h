@@ -105,6 +105,7 @@ void installLookProperties(Machine& m, ClassInfo* display);
 void installTransformClass(Machine& m, ClassInfo* display);
 // localToGlobal, globalToLocal, mouseX and mouseY.
 void installPointConversions(Machine& m, ClassInfo* display);
+void installBoundsRects(Machine& m, ClassInfo* display); // getBounds, getRect
 // The filter classes (BitmapFilter is returned), and DisplayObject's filters.
 ClassInfo* installFilterClasses(Machine& m);
 void installFiltersProperty(Machine& m, ClassInfo* display);

@@ -585,6 +585,7 @@ ClassInfo* installDisplayClasses(Machine& m, ClassInfo* dispatcher) {
     m.defineGetter(display, "loaderInfo", doLoaderInfo);
     installLookProperties(m, display);
     installPointConversions(m, display);
+    installBoundsRects(m, display);
     installTransformClass(m, display);
     installFiltersProperty(m, display);
     installBitmapClass(m, display);

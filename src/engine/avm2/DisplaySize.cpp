@@ -26,6 +26,8 @@ bool fromTimeline(const Object* parent, Object* child) {
     return placed(child) != nullptr;
 }
 
+void childBoundsInto(Object* child, Rect& out, bool& any, int nesting);
+
 void boundsInto(Object* o, Rect& out, bool& any, int nesting) {
     if (o->clip != nullptr) {
         const Rect r = localBounds(*o->clip);
@@ -50,15 +52,22 @@ void boundsInto(Object* o, Rect& out, bool& any, int nesting) {
         return;
     }
     for (Object* child : o->children) {
-        if (fromTimeline(o, child)) {
-            continue;
+        if (!fromTimeline(o, child)) {
+            childBoundsInto(child, out, any, nesting);
         }
-        Rect r;
-        bool has = false;
-        boundsInto(child, r, has, nesting + 1);
-        if (has) {
-            unite(out, transformRect(objectMatrix(child), r), any);
-        }
+    }
+    // A button shows its up look, which is its child without being in its list.
+    if (const Value look = hidden(o, "upState"); look.isObject() && look.o->parentObj == o) {
+        childBoundsInto(look.o, out, any, nesting);
+    }
+}
+
+void childBoundsInto(Object* child, Rect& out, bool& any, int nesting) {
+    Rect r;
+    bool has = false;
+    boundsInto(child, r, has, nesting + 1);
+    if (has) {
+        unite(out, transformRect(objectMatrix(child), r), any);
     }
 }
 

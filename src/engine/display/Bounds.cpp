@@ -1,6 +1,7 @@
 #include "engine/display/Bounds.h"
 
 #include "engine/definitions/Characters.h"
+#include "engine/display/Button.h"
 #include "engine/display/ScriptDrawing.h"
 #include "engine/display/TextField.h"
 
@@ -92,6 +93,11 @@ std::optional<Rect> contentBounds(const DisplayObject& obj) {
         } else {
             has = false;
         }
+        break;
+    case Character::Kind::Button:
+        // The look the button shows now.
+        r = obj.button ? listBounds(obj.button->displayList()) : Rect{};
+        has = !isEmpty(r);
         break;
     default:
         has = false;

@@ -313,6 +313,17 @@ Value mixerSetTransform(Machine& vm, Value, Args a) {
     return Value();
 }
 
+// Sprite's soundTransform: kept as the mixer's is, for the sounds of the sprite and its
+// children.
+Value objectTransform(Machine& vm, Value s, Args) {
+    const Value t = hidden(selfOf(vm, s), "soundTransform");
+    return Value::obj(t.isObject() ? copyTransform(vm, t, false) : newTransform(vm));
+}
+Value objectSetTransform(Machine& vm, Value s, Args a) {
+    setHidden(selfOf(vm, s), "soundTransform", Value::obj(copyTransform(vm, arg(a, 0), true)));
+    return Value();
+}
+
 void installMixerClass(Machine& m) {
     ClassInfo* mixer = m.defineNativeClass("flash.media", "SoundMixer", m.objectClass);
     setHidden(mixer->classObj, "bufferTime", Value::integer(5));
@@ -368,6 +379,13 @@ void installSoundClasses(Machine& m) {
     m.defineGetter(channel, "leftPeak", channelPeak);
     m.defineGetter(channel, "rightPeak", channelPeak);
     installMixerClass(m);
+    if (ClassInfo* sprite = m.builtin("flash.display.Sprite")) {
+        m.defineGetter(sprite, "soundTransform", objectTransform, objectSetTransform);
+    }
+    // A button's transform is the mixer's: every button reads and changes that one.
+    if (ClassInfo* button = m.builtin("flash.display.SimpleButton")) {
+        m.defineGetter(button, "soundTransform", mixerTransform, mixerSetTransform);
+    }
 }
 
 } // namespace kinovex::flash::avm2

@@ -204,6 +204,8 @@ ClassInfo* installBitmapDataClass(Machine& m) {
     avm2::installBitmapCopies(m, cls);
     avm2::installBitmapColours(m, cls);
     avm2::installBitmapVectors(m, cls);
+    avm2::installBitmapMixes(m, cls);
+    avm2::installBitmapHits(m, cls);
     return cls;
 }
 

@@ -57,6 +57,8 @@ inline const BitmapPixels& unaliased(const BitmapPixels& source, const BitmapPix
 
 void installBitmapCopies(Machine& m, ClassInfo* cls);  // copyPixels, copyChannel, scroll
 void installBitmapColours(Machine& m, ClassInfo* cls); // colorTransform, threshold, histogram ...
+void installBitmapMixes(Machine& m, ClassInfo* cls);   // merge, paletteMap
+void installBitmapHits(Machine& m, ClassInfo* cls);    // hitTest
 void installBitmapVectors(Machine& m, ClassInfo* cls); // get/setVector, get/setPixels
 
 } // namespace kinovex::flash::avm2

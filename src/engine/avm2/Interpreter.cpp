@@ -248,8 +248,25 @@ void Machine::enterNative() {
     ++m_depth;
 }
 
+// A class's native method shows in stack traces as a bytecode method does.
+struct NativeFrame {
+    std::vector<MethodInfo*>& calls;
+    bool shown;
+    NativeFrame(std::vector<MethodInfo*>& c, MethodInfo* m) : calls(c), shown(m->owner != nullptr) {
+        if (shown) {
+            calls.push_back(m);
+        }
+    }
+    ~NativeFrame() {
+        if (shown) {
+            calls.pop_back();
+        }
+    }
+};
+
 Value Machine::callNative(MethodInfo* m, const Value& self, Args args) {
     NativeDepth level(*this);
+    NativeFrame frame(m_calls, m);
     return m->native(*this, self, args);
 }
 

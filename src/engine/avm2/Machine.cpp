@@ -572,6 +572,11 @@ void Machine::defineGetter(ClassInfo* cls, const std::string& name, NativeFn get
     t.ns = m_public;
     t.getter = getter != nullptr ? nativeMethod(m_methods, getter, name, 0) : nullptr;
     t.setter = setter != nullptr ? nativeMethod(m_methods, setter, name, 1) : nullptr;
+    for (MethodInfo* m : {t.getter, t.setter}) {
+        if (m != nullptr) {
+            m->owner = cls;
+        }
+    }
     auto& list = traits.byName[name];
     for (Trait& old : list) {
         if (old.ns == m_public) {

@@ -32,8 +32,14 @@ std::unique_ptr<FunctionData> functionData(const Run& r, const Instruction& ins)
     d->start = ins.next;
     d->length = std::min<std::size_t>(header.bodySize, r.end - ins.next);
     d->scope = r.f.scope;
-    if (r.f.hasTargetSlot && r.f.targetSlot < d->scope.size() && r.f.target != r.f.baseTarget) {
-        if (Object* base = r.vm.clipObject(r.f.baseTarget)) {
+    Object* base = r.vm.clipObject(r.f.baseTarget);
+    if (r.vm.version() < 6 && base) {
+        // Version 5 functions close over nothing: no activation and no with block of the code
+        // that defined them, only _global and their timeline.
+        d->scope = {r.vm.global(), base};
+    } else if (r.f.hasTargetSlot && r.f.targetSlot < d->scope.size() &&
+               r.f.target != r.f.baseTarget) {
+        if (base) {
             d->scope[r.f.targetSlot] = base;
         }
     }

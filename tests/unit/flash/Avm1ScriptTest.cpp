@@ -53,6 +53,20 @@ TEST(Avm1Functions, ArgumentsLocalsAndClosures) {
     EXPECT_EQ(run(a), (Lines{"2", "1", "undefined", "0", "1", "3", "undefined"}));
 }
 
+// A function made inside another sees that one's locals from version 6 on; a version 5 function
+// looks names up on its timeline only.
+TEST(Avm1Functions, ClosuresStartAtVersion6) {
+    Actions outer; // var x = "local"; return function() { trace(x); }
+    outer.push({"x", "local"}).op(op::DefineLocal);
+    outer.defineFunction("", {}, Actions().traceVar("x")).op(op::Return);
+    Actions a;
+    a.setVar("x", "timeline").defineFunction("outer", {}, outer);
+    a.push("inner").call("outer", 0).op(op::SetVariable).call("inner", 0).op(op::Pop);
+    for (const auto& [version, seen] : {std::pair{5, "timeline"}, std::pair{6, "local"}}) {
+        EXPECT_EQ(run(a, version), (Lines{seen})) << "version " << version;
+    }
+}
+
 TEST(Avm1Functions, DefineFunction2PreloadsRegisters) {
     // function(a in r4, b as a local) with this, arguments, _root preloaded into r1, r2, r3.
     Actions body;

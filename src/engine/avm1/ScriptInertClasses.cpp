@@ -34,21 +34,29 @@ void setFunctions(avm1::Vm& vm, Object* proto, std::initializer_list<const char*
     }
 }
 
+// The page sizes are read-only and unknown until a print job starts, which never happens here.
+// The first PrintJob built puts them on the prototype it gets, whatever object that is by then.
+void installPageSizes(avm1::Vm& vm, Object* self, Args) {
+    Object* proto = self->proto();
+    if (proto == nullptr || proto->findOwn("orientation") != nullptr) {
+        return;
+    }
+    for (const char* size :
+         {"orientation", "pageHeight", "pageWidth", "paperHeight", "paperWidth"}) {
+        avm1::defineAccessor(vm, proto, size, nothing);
+    }
+}
+
 // PrintJob arrived with version 7: older movies see neither its methods nor the link of its
-// prototype. Its page sizes are read-only and unknown until a print job starts, which never
-// happens here.
+// prototype.
 void definePrintJob(avm1::Vm& vm) {
-    Object* proto = avm1::defineHostClass(vm, "PrintJob");
+    Object* proto = avm1::defineHostClass(vm, "PrintJob", installPageSizes);
     const PropFlags fixed = avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion7;
     if (avm1::Property* link = proto->findOwn(avm1::kProtoName)) {
         link->flags |= avm1::kFromVersion7;
     }
     vm.setFunction(proto, "start", no, fixed);
     setFunctions(vm, proto, {"addPage", "send"}, fixed);
-    for (const char* size :
-         {"orientation", "pageHeight", "pageWidth", "paperHeight", "paperWidth"}) {
-        avm1::defineAccessor(vm, proto, size, nothing);
-    }
 }
 
 void defineTextSnapshot(avm1::Vm& vm) {

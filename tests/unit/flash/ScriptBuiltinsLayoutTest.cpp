@@ -291,9 +291,9 @@ const std::vector<Layout> kLayout = {
     {"Accessibility", "Object.prototype",
      "constructor:f:7 isActive:f:134 sendEvent:f:134 updateProperties:f:134"},
     {"PrintJob", "Function.prototype", "prototype:o:3"},
+    // Its page sizes come with the first PrintJob built.
     {"PrintJob.prototype", "Object.prototype",
-     "constructor:f:3 start:f:1027 addPage:f:1027 send:f:1027 orientation:get:0 pageHeight:get:0 "
-     "pageWidth:get:0 paperHeight:get:0 paperWidth:get:0"},
+     "constructor:f:3 start:f:1027 addPage:f:1027 send:f:1027"},
     {"TextSnapshot", "Function.prototype", "prototype:o:3"},
     {"TextSnapshot.prototype", "Object.prototype",
      "constructor:f:3 findText:f:128 getCount:f:128 getSelected:f:128 getSelectedText:f:128 "

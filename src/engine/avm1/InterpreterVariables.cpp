@@ -206,9 +206,20 @@ void defineLocal2(Run& r) {
     }
 }
 
+// Versions 6 and 7 read a member of a string from a wrapper that whatever _global.String is now
+// builds from it, running a script's replacement; there is nothing to read when that is no
+// function.
+Value stringWrapper(Vm& vm, const Value& text) {
+    const Value ctor = vm.getMember(Value(vm.global()), "String");
+    return vm.construct(ctor, std::span<const Value>(&text, 1));
+}
+
 void getMember(Run& r) {
     const Value name = r.pop();
-    const Value object = r.pop();
+    Value object = r.pop();
+    if (object.isString() && (r.vm.version() == 6 || r.vm.version() == 7)) {
+        object = stringWrapper(r.vm, object);
+    }
     r.push(r.vm.getScriptMember(object, r.vm.toString(name)));
 }
 

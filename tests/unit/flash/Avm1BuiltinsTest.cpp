@@ -317,7 +317,28 @@ INSTANTIATE_TEST_SUITE_P(
                  pushArray(a, {Register{1}});
                  a.op(op::Trace);
              },
-             {"in", "in"}}),
+             {"in", "in"}},
+        Rule{"Versions6And7ReadAStringsMemberThroughTheStringClassOfTheMoment",
+             6,
+             [](Actions& a) {
+                 a.getVar("_global").push("String");
+                 a.defineFunction("", {"s"},
+                                  Actions()
+                                      .getVar("s")
+                                      .op(op::Trace)
+                                      .getVar("this")
+                                      .push({"length", -1.0})
+                                      .op(op::SetMember));
+                 a.op(op::SetMember).push({"hello", "length"}).op(op::GetMember).op(op::Trace);
+             },
+             {"hello", "-1"}},
+        Rule{"WithNoStringClassAStringHasNoMembers",
+             7,
+             [](Actions& a) {
+                 a.getVar("_global").push({"String", 13.0}).op(op::SetMember);
+                 a.push({"hello", "length"}).op(op::GetMember).op(op::Trace);
+             },
+             {"undefined"}}),
     ruleName);
 
 // o = {}; o.a = 21 with ASSetPropFlags(o, "a", flags) and a prototype whose a is 42.

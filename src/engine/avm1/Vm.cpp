@@ -315,8 +315,14 @@ std::uint32_t Vm::arrayLength(Object* array) {
 }
 
 Value Vm::getMember(const Value& object, std::string_view name) {
+    // A primitive's own links are its wrapper's.
+    const bool cs = m_version >= 7;
+    if (!object.isObject() && !object.isNullish() &&
+        (sameName(name, kProtoName, cs) || sameName(name, "__constructor__", cs))) {
+        return getMember(toObject(object), name, object);
+    }
     if (object.isString()) {
-        if (sameName(name, "length", m_version >= 7)) {
+        if (sameName(name, "length", cs)) {
             return Value(static_cast<double>(utf8Length(object.asString())));
         }
         return getMember(m_stringProto, name, object);
@@ -767,10 +773,11 @@ Value Vm::construct(const Value& constructor, std::span<const Value> args) {
     }
     Object* ctor = constructor.asObject();
     const Value protoValue = getMember(ctor, "prototype", Value(ctor));
-    Object* proto = protoValue.isObject() ? protoValue.asObject() : m_objectProto;
+    // A constructor with no prototype object builds objects with no prototype at all.
+    Object* proto = protoValue.isObject() ? protoValue.asObject() : nullptr;
     // The new object names its constructor, hidden and seen from version 6 on; before version 7
     // also as constructor.
-    Object* self = newObject(proto);
+    Object* self = newObjectOfClass(ObjectClass::Object, proto);
     const PropFlags ctorFlags = kDontEnum | kFromVersion6;
     self->define("__constructor__", Value(ctor), ctorFlags);
     if (m_version < 7) {

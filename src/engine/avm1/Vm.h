@@ -230,6 +230,7 @@ public:
     Object* native(int group, int index) const;
 
 private:
+    Object* wrapperOf(const Value& v, ObjectClass cls, Object* proto);
     // The names from the level down to `clip` (not the level's own), and the level clip.
     std::vector<std::string> namesFromLevel(ClipId clip, ClipId& level);
     // One name of a target path read on `o`: a child clip first, then a member.

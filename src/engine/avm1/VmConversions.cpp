@@ -146,23 +146,29 @@ Object* Vm::toObject(const Value& v) {
         return nullptr;
     case Type::Object:
         return v.asObject();
-    case Type::Boolean: {
-        Object* o = newObjectOfClass(ObjectClass::Boolean, m_booleanProto);
-        o->primitive() = v;
-        return o;
-    }
-    case Type::Number: {
-        Object* o = newObjectOfClass(ObjectClass::Number, m_numberProto);
-        o->primitive() = v;
-        return o;
-    }
-    case Type::String: {
-        Object* o = newObjectOfClass(ObjectClass::String, m_stringProto);
-        o->primitive() = v;
-        return o;
-    }
+    case Type::Boolean:
+        return wrapperOf(v, ObjectClass::Boolean, m_booleanProto);
+    case Type::Number:
+        return wrapperOf(v, ObjectClass::Number, m_numberProto);
+    case Type::String:
+        return wrapperOf(v, ObjectClass::String, m_stringProto);
     }
     return nullptr;
+}
+
+// A primitive's wrapper is built as its class's constructor builds one: it names the constructor
+// its prototype names, as new does.
+Object* Vm::wrapperOf(const Value& v, ObjectClass cls, Object* proto) {
+    Object* o = newObjectOfClass(cls, proto);
+    o->primitive() = v;
+    const Property* ctor = proto->findOwn("constructor");
+    if (ctor != nullptr && ctor->value.isObject()) {
+        o->define("__constructor__", ctor->value, kDontEnum | kFromVersion6);
+        if (m_version < 7) {
+            o->define("constructor", ctor->value, kDontEnum);
+        }
+    }
+    return o;
 }
 
 std::string Vm::typeOf(const Value& v) {

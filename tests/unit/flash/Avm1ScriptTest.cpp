@@ -553,7 +553,34 @@ INSTANTIATE_TEST_SUITE_P(
                     Rule{"ASlashPathToNoClipNamesAVariable",
                          5,
                          [](Actions& a) { a.setVar("a/b", 42.0).traceVar("a/b"); },
-                         {"42"}}),
+                         {"42"}},
+                    Rule{"AConstructorWithNoPrototypeObjectBuildsObjectsWithNoPrototype",
+                         7,
+                         [](Actions& a) {
+                             a.defineFunction("Foo", {}, Actions());
+                             a.getVar("Foo").push({"prototype", 13.0}).op(op::SetMember);
+                             a.push("x").push({Int{0}, "Foo"}).op(op::NewObject);
+                             a.op(op::SetVariable);
+                             a.getVar("x").push("__proto__").op(op::GetMember).op(op::Trace);
+                             a.getVar("x").push("toString").op(op::GetMember).op(op::Trace);
+                         },
+                         {"undefined", "undefined"}},
+                    Rule{"APrimitiveIsLookedAtAsAWrapperItsClassBuilt",
+                         6,
+                         [](Actions& a) {
+                             a.push({42.0, "__proto__"}).op(op::GetMember);
+                             a.getVar("Number").push("prototype").op(op::GetMember);
+                             a.op(op::StrictEquals).op(op::Trace);
+                             a.push({true, "__constructor__"}).op(op::GetMember);
+                             a.getVar("Boolean").op(op::StrictEquals).op(op::Trace);
+                             a.push({"__constructor__", Int{1}, 42.0, "hasOwnProperty"});
+                             a.op(op::CallMethod).op(op::Trace);
+                             // Boolean.prototype is no Boolean: it has no value to give.
+                             a.getVar("Boolean").push("prototype").op(op::GetMember);
+                             a.push({Int{0}}).op(op::StackSwap).push("valueOf");
+                             a.op(op::CallMethod).op(op::Trace);
+                         },
+                         {"true", "true", "true", "undefined"}}),
     ruleName);
 
 TEST(Avm1Robustness, MalformedBytecodeStopsTheScriptOnly) {

@@ -2,6 +2,8 @@
 
 #include "engine/avm1/builtins/Builtins.h"
 
+#include <optional>
+
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -18,27 +20,32 @@ Value construct(Vm& vm, const Value& self, Args args) {
     return args.empty() ? Value() : Value(b);
 }
 
-bool thisBool(const Value& self) {
+// The value of a boolean or of a Boolean object; none for anything else.
+std::optional<bool> thisBool(const Value& self) {
     if (self.isBool()) {
         return self.asBool();
     }
     Object* o = selfObject(self);
-    return o && o->primitive().isBool() && o->primitive().asBool();
+    if (o == nullptr || !o->primitive().isBool()) {
+        return std::nullopt;
+    }
+    return o->primitive().asBool();
 }
 
 Value toString(Vm&, const Value& self, Args) {
-    return Value(thisBool(self) ? "true" : "false");
+    const std::optional<bool> b = thisBool(self);
+    return b ? Value(*b ? "true" : "false") : Value();
 }
 
 Value valueOf(Vm&, const Value& self, Args) {
-    return Value(thisBool(self));
+    const std::optional<bool> b = thisBool(self);
+    return b ? Value(*b) : Value();
 }
 
 } // namespace
 
 Object* installBooleanClass(Vm& vm) {
-    Object* proto = vm.newObjectOfClass(ObjectClass::Boolean, vm.objectPrototype());
-    proto->primitive() = Value(false);
+    Object* proto = vm.newObject(vm.objectPrototype());
     defineClass(vm, "Boolean", construct, proto, true);
     vm.setFunction(proto, "toString", toString);
     vm.setFunction(proto, "valueOf", valueOf);

@@ -48,7 +48,8 @@ bool isElementOf(Object* array, std::string_view name) {
 }
 
 Value hasOwnProperty(Vm& vm, const Value& self, Args args) {
-    Object* o = selfObject(self);
+    // A primitive is looked at as its wrapper object.
+    Object* o = vm.toObject(self);
     if (!o) {
         return Value(false);
     }

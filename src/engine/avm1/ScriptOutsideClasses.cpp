@@ -5,10 +5,12 @@
 
 #include "engine/avm1/HostObjects.h"
 #include "engine/avm1/ScriptRuntime.h"
+#include "engine/avm1/builtins/Builtins.h"
 #include "engine/avm1/builtins/Geom.h"
 
 #include <initializer_list>
 #include <string_view>
+#include <utility>
 
 namespace kinovex::flash {
 
@@ -50,6 +52,24 @@ void defineAccessibility(avm1::Vm& vm) {
     vm.setFunction(o, "updateProperties", nothing, fixed);
 }
 
+// SharedObject: there is no store of shared objects here, so getLocal and getRemote find none;
+// the methods came with version 6.
+void defineSharedObject(avm1::Vm& vm) {
+    Object* proto = avm1::defineHostClass(vm, "SharedObject");
+    const avm1::PropFlags fixed = avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion6;
+    for (const char* name : {"flush", "clear", "getSize", "close", "connect", "send", "setFps"}) {
+        vm.setFunction(proto, name, nothing, fixed);
+    }
+    Object* ctor = proto->findOwn("constructor")->value.asObject();
+    const std::pair<const char*, avm1::PropFlags> statics[] = {{"deleteAll", avm1::kDontEnum},
+                                                               {"getDiskUsage", avm1::kDontEnum},
+                                                               {"getLocal", 0},
+                                                               {"getRemote", 0}};
+    for (const auto& [name, flags] : statics) {
+        ctor->define(name, Value(avm1::newScriptedFunction(vm, nothing, name)), flags);
+    }
+}
+
 } // namespace
 
 void ScriptRuntime::installOutsideClasses() {
@@ -59,10 +79,7 @@ void ScriptRuntime::installOutsideClasses() {
     for (const char* name : {"connect", "send", "close", "domain"}) {
         vm.setFunction(connection, name, nothing);
     }
-    Object* shared = avm1::defineHostClass(vm, "SharedObject");
-    for (const char* name : {"flush", "clear", "getSize"}) {
-        vm.setFunction(shared, name, nothing);
-    }
+    defineSharedObject(vm);
     defineDeviceClass(vm, "Camera",
                       {"setCursor", "setKeyFrameInterval", "setLoopback", "setMode",
                        "setMotionLevel", "setQuality"});

@@ -278,9 +278,11 @@ const std::vector<Layout> kLayout = {
     {"LocalConnection", "Function.prototype", "prototype:o:3"},
     {"LocalConnection.prototype", "Object.prototype",
      "constructor:f:3 connect:f:3 send:f:3 close:f:3 domain:f:3"},
-    {"SharedObject", "Function.prototype", "prototype:o:3"},
+    {"SharedObject", "Function.prototype",
+     "prototype:o:3 deleteAll:f:1 getDiskUsage:f:1 getLocal:f:0 getRemote:f:0"},
     {"SharedObject.prototype", "Object.prototype",
-     "constructor:f:3 flush:f:3 clear:f:3 getSize:f:3"},
+     "constructor:f:3 flush:f:131 clear:f:131 getSize:f:131 close:f:131 connect:f:131 send:f:131 "
+     "setFps:f:131"},
     {"Camera", "Function.prototype", "prototype:o:3 get:f:0"},
     {"Camera.prototype", "Object.prototype",
      "constructor:f:3 setCursor:f:3 setKeyFrameInterval:f:3 setLoopback:f:3 setMode:f:3 "

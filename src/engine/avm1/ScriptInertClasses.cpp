@@ -6,6 +6,7 @@
 #include "engine/avm1/ScriptRuntime.h"
 #include "engine/avm1/XmlNodeClass.h"
 #include "engine/avm1/builtins/Builtins.h"
+#include "engine/avm1/builtins/Geom.h"
 
 #include <initializer_list>
 #include <string_view>
@@ -83,6 +84,29 @@ void defineRemoteLsoUsage(avm1::Vm& vm) {
                  avm1::kDontEnum);
 }
 
+// flash.net.FileReferenceList: a broadcaster whose browse finds no dialog to open. Each list
+// starts with listeners of its own and an empty fileList.
+void defineFileReferenceList(avm1::Vm& vm) {
+    Object* ctor = vm.newFunction(
+        [](avm1::Vm& v, const Value& self, Args) {
+            if (Object* o = avm1::selfObject(self)) {
+                o->define("_listeners", Value(v.newArray({})), 0);
+                o->define("fileList", v.construct(v.getMember(Value(v.global()), "Array"), {}), 0);
+            }
+            return Value();
+        },
+        "FileReferenceList");
+    Object* proto = vm.newObject();
+    ctor->define("prototype", Value(proto), avm1::kDontEnum | avm1::kDontDelete);
+    proto->define("constructor", Value(ctor), avm1::kDontEnum | avm1::kDontDelete);
+    avm1::makeBroadcaster(vm, proto);
+    for (avm1::Property& p : proto->properties()) {
+        p.flags |= avm1::kDontEnum | avm1::kDontDelete;
+    }
+    vm.setFunction(proto, "browse", no, avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion8);
+    avm1::flashPackage(vm, "net")->define("FileReferenceList", Value(ctor), 0);
+}
+
 } // namespace
 
 void ScriptRuntime::installInertClasses() {
@@ -91,6 +115,7 @@ void ScriptRuntime::installInertClasses() {
     defineTextSnapshot(vm);
     defineXmlSocket(vm);
     defineRemoteLsoUsage(vm);
+    defineFileReferenceList(vm);
     Object* video = avm1::defineHostClass(vm, "Video");
     setFunctions(vm, video, {"attachVideo", "clear"}, avm1::kDontEnum | avm1::kDontDelete);
 }

@@ -212,7 +212,7 @@ const std::vector<Layout> kLayout = {
      "constructor:f:3 enabled:b:0 useHandCursor:b:0 getDepth:f:0 blendMode:get+set:0 "
      "cacheAsBitmap:get+set:0 filters:get+set:0 scale9Grid:get+set:0 tabIndex:get+set:0"},
     // The flash package (geom, filters), seen from version 8 on.
-    {"flash", "Object.prototype", "geom:o:0 filters:o:0"},
+    {"flash", "Object.prototype", "geom:o:0 filters:o:0 net:o:0"},
     {"ContextMenu", "Function.prototype", "prototype:o:3"},
     {"ContextMenu.prototype", "Object.prototype",
      "constructor:f:3 copy:f:1027 hideBuiltInItems:f:1027"},

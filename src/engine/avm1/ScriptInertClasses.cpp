@@ -84,18 +84,19 @@ void defineRemoteLsoUsage(avm1::Vm& vm) {
                  avm1::kDontEnum);
 }
 
-// flash.net.FileReferenceList: a broadcaster whose browse finds no dialog to open. Each list
-// starts with listeners of its own and an empty fileList.
-void defineFileReferenceList(avm1::Vm& vm) {
+// A broadcaster class of flash.net whose methods find no dialog to open; `init` sets up each
+// new object, beside the listeners of its own that every one starts with.
+void defineFileClass(avm1::Vm& vm, const char* name, std::initializer_list<const char*> methods,
+                     void (*init)(avm1::Vm&, Object*)) {
     Object* ctor = vm.newFunction(
-        [](avm1::Vm& v, const Value& self, Args) {
+        [init](avm1::Vm& v, const Value& self, Args) {
             if (Object* o = avm1::selfObject(self)) {
                 o->define("_listeners", Value(v.newArray({})), 0);
-                o->define("fileList", v.construct(v.getMember(Value(v.global()), "Array"), {}), 0);
+                init(v, o);
             }
             return Value();
         },
-        "FileReferenceList");
+        name);
     Object* proto = vm.newObject();
     ctor->define("prototype", Value(proto), avm1::kDontEnum | avm1::kDontDelete);
     proto->define("constructor", Value(ctor), avm1::kDontEnum | avm1::kDontDelete);
@@ -103,8 +104,22 @@ void defineFileReferenceList(avm1::Vm& vm) {
     for (avm1::Property& p : proto->properties()) {
         p.flags |= avm1::kDontEnum | avm1::kDontDelete;
     }
-    vm.setFunction(proto, "browse", no, avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion8);
-    avm1::flashPackage(vm, "net")->define("FileReferenceList", Value(ctor), 0);
+    setFunctions(vm, proto, methods, avm1::kDontEnum | avm1::kDontDelete | avm1::kFromVersion8, no);
+    avm1::flashPackage(vm, "net")->define(name, Value(ctor), 0);
+}
+
+// A FileReference names no file: its details are read-only and unknown.
+void initFileReference(avm1::Vm& vm, Object* self) {
+    for (const char* detail :
+         {"creationDate", "creator", "modificationDate", "name", "size", "type"}) {
+        avm1::defineAccessor(vm, self, detail, nothing);
+    }
+    self->define("postData", Value("undefined"), 0);
+}
+
+// A FileReferenceList starts with an empty fileList.
+void initFileReferenceList(avm1::Vm& vm, Object* self) {
+    self->define("fileList", vm.construct(vm.getMember(Value(vm.global()), "Array"), {}), 0);
 }
 
 } // namespace
@@ -115,7 +130,9 @@ void ScriptRuntime::installInertClasses() {
     defineTextSnapshot(vm);
     defineXmlSocket(vm);
     defineRemoteLsoUsage(vm);
-    defineFileReferenceList(vm);
+    defineFileClass(vm, "FileReference", {"browse", "cancel", "download", "upload"},
+                    initFileReference);
+    defineFileClass(vm, "FileReferenceList", {"browse"}, initFileReferenceList);
     Object* video = avm1::defineHostClass(vm, "Video");
     setFunctions(vm, video, {"attachVideo", "clear"}, avm1::kDontEnum | avm1::kDontDelete);
 }

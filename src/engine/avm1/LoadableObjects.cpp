@@ -60,8 +60,10 @@ Value addRequestHeader(Vm& vm, const Value& self, Args args) {
     Value headers = vm.getMember(self, "_customHeaders");
     if (headers.isUndefined()) {
         // Made as new Array() makes one: it names its constructor the way such an array does.
-        headers = vm.construct(vm.getMember(Value(vm.global()), "Array"), {});
-        self.asObject()->define("_customHeaders", headers, kDontEnum | kDontDelete | kFromVersion6);
+        // It is read back by name, so a version 5 movie, which cannot see it, puts nothing in it.
+        const Value made = vm.construct(vm.getMember(Value(vm.global()), "Array"), {});
+        self.asObject()->define("_customHeaders", made, kDontEnum | kDontDelete | kFromVersion6);
+        headers = vm.getMember(self, "_customHeaders");
     }
     if (!headers.isObject()) {
         return {};

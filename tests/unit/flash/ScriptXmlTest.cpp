@@ -212,6 +212,20 @@ INSTANTIATE_TEST_SUITE_P(
                 {"undefined", "[type Object]", "3", "null", "x&lt;"}}),
     ruleName);
 
+// The header list is made hidden from version 5 and read back by name: a version 5 movie gets an
+// empty one.
+TEST(ScriptXml, RequestHeadersGoIntoAListOnlyFromVersion6) {
+    Actions a;
+    construct(a, "x", "XML", {});
+    a.push({"V", "K", Int{2}}).getVar("x").push("addRequestHeader").op(op::CallMethod);
+    a.op(op::Pop);
+    a.push({128.0, Int{0}, "_customHeaders"}).getVar("x").push(Int{4});
+    a.push("ASSetPropFlags").op(op::CallFunction).op(op::Pop);
+    tracePath(a, "x._customHeaders.length");
+    EXPECT_EQ(runXml(a, {}, 5), (Lines{"0"}));
+    EXPECT_EQ(runXml(a, {}, 6), (Lines{"2"}));
+}
+
 // Version 7 lets a script put a node below itself; version 8 refuses.
 TEST(ScriptXml, LoopsInTheTreeAreRefusedFromVersion8) {
     Actions a;

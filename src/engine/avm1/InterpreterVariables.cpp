@@ -211,6 +211,10 @@ void defineLocal2(Run& r) {
 // function.
 Value stringWrapper(Vm& vm, const Value& text) {
     const Value ctor = vm.getMember(Value(vm.global()), "String");
+    // The player's own String builds the wrapper the string's members are read from anyway.
+    if (ctor.isObject() && ctor.asObject() == vm.stringConstructor()) {
+        return text;
+    }
     return vm.construct(ctor, std::span<const Value>(&text, 1));
 }
 

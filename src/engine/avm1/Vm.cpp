@@ -43,6 +43,7 @@ void Vm::installBuiltins() {
     m_arrayProto = installArrayClass(*this);
     m_arrayCtor = m_arrayProto->findOwn("constructor")->value.asObject();
     m_stringProto = installStringClass(*this);
+    m_stringCtor = m_stringProto->findOwn("constructor")->value.asObject();
     m_numberProto = installNumberClass(*this);
     m_booleanProto = installBooleanClass(*this);
     installMathObject(*this);
@@ -1122,7 +1123,7 @@ void Vm::collectGarbage() {
     }
     for (Object* o :
          {m_global, m_objectProto, m_functionProto, m_arrayProto, m_arrayCtor, m_stringProto,
-          m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
+          m_stringCtor, m_numberProto, m_booleanProto, m_clipProto, m_buttonProto, m_errorProto}) {
         mark(o);
     }
     for (auto& [id, o] : m_clips) {

@@ -111,6 +111,8 @@ public:
     Object* functionPrototype() { return m_functionProto; }
     Object* arrayPrototype() { return m_arrayProto; }
     Object* stringPrototype() { return m_stringProto; }
+    // The String constructor the player made (a script may put another on _global).
+    Object* stringConstructor() { return m_stringCtor; }
     Object* numberPrototype() { return m_numberProto; }
     Object* booleanPrototype() { return m_booleanProto; }
     Object* clipPrototype() { return m_clipProto; }
@@ -305,6 +307,7 @@ private:
     Object* m_arrayProto = nullptr;
     Object* m_arrayCtor = nullptr;
     Object* m_stringProto = nullptr;
+    Object* m_stringCtor = nullptr;
     Object* m_numberProto = nullptr;
     Object* m_booleanProto = nullptr;
     Object* m_clipProto = nullptr;

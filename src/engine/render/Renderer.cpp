@@ -575,7 +575,8 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
         if (obj.scriptMasked && !state.mask && m_scriptLayers != nullptr) {
             ScriptItem mask;
             if (m_scriptLayers->maskOf(obj, mask)) {
-                renderThroughMask(cr, mask, state, [&] { renderObject(cr, obj, state); });
+                const DisplayObject& masked = obj; // clang 14 cannot capture a structured binding
+                renderThroughMask(cr, mask, state, [&] { renderObject(cr, masked, state); });
                 continue;
             }
         }

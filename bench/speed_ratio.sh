@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # How close a conversion comes to the encoder's own speed: the whole conversion of MOVIE with
 # kinovex-convert's defaults (mp4), against ffmpeg alone encoding the very same pictures and
-# sound, decoded beforehand into raw files, with the same settings. The two are timed in turn,
+# sound, kept beforehand in raw files, with the same settings. The two are timed in turn,
 # RUNS times each, so that a change in the machine's load hits both alike; the medians of wall
 # time are compared.
 #
@@ -41,36 +41,44 @@ wall() {
 }
 median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-# The conversion once untimed, to learn its length and size; then its pictures as PNGs (the
-# engine's own pixels) and its sound, both turned into the raw form the converter feeds ffmpeg.
-"$tool" "$movie" -o "$work/out.mp4" -y "${extra[@]}" >/dev/null 2>&1
-frames=$(ffprobe -v error -select_streams v:0 -count_packets -show_entries stream=nb_read_packets \
-    -of csv=p=0 "$work/out.mp4")
-size=$(ffprobe -v error -select_streams v:0 -show_entries stream=width,height -of csv=s=x:p=0 \
-    "$work/out.mp4")
-rate=$(ffprobe -v error -select_streams v:0 -show_entries stream=r_frame_rate -of csv=p=0 \
-    "$work/out.mp4")
-has_audio=$(ffprobe -v error -select_streams a -show_entries stream=index -of csv=p=0 "$work/out.mp4")
-"$tool" "$movie" -p png -o "$work/pic.png" -y --frames "$frames" "${extra[@]}" >/dev/null 2>&1
-"$real" -v error -y -framerate "$rate" -i "$work/pic_%05d.png" -f rawvideo -pix_fmt yuv420p \
-    "$work/video.raw"
-rm -f "$work"/pic_*.png
-audio_in=()
-audio_out=()
-if [ -n "$has_audio" ]; then
-    "$real" -v error -y -i "$work/out.mp4" -vn -f s16le -ar 44100 -ac 2 "$work/audio.raw"
-    audio_in=(-f s16le -ar 44100 -ac 2 -i "$work/audio.raw")
-    audio_out=(-c:a aac -b:a 160k)
-fi
-encode=("$real" -hide_banner -nostdin -loglevel error -y -f rawvideo -pix_fmt yuv420p
-    -video_size "$size" -framerate "$rate" -i "$work/video.raw" "${audio_in[@]}"
-    -c:v libx264 -preset veryfast -crf 20 -pix_fmt yuv420p -movflags +faststart
-    "${audio_out[@]}" -f mp4 "$work/encoder.mp4")
+# The conversion once untimed, through a stand-in for ffmpeg that keeps the very bytes the
+# converter sends (pictures on stdin, sound on fd 3) and the arguments it gives. The encoder
+# alone then runs the real ffmpeg with those same arguments, reading the kept files instead of
+# the pipes: the same pictures, the same sound, the same settings.
+capture=$work/capture-ffmpeg
+cat >"$capture" <<EOF
+#!/usr/bin/env bash
+for a in "\$@"; do [ "\$a" = -encoders ] && exec "$real" "\$@"; done
+printf '%s\n' "\$@" >"$work/args.txt"
+if [ -e /dev/fd/3 ]; then cat <&3 >"$work/audio.raw" & fi
+cat >"$work/video.raw"
+wait
+EOF
+chmod +x "$capture"
+"$tool" "$movie" -o "$work/captured.mp4" -y --ffmpeg "$capture" "${extra[@]}" >/dev/null 2>&1 || true
+[ -s "$work/args.txt" ] || { echo "the conversion of $movie started no encoder" >&2; exit 1; }
+mapfile -t args <"$work/args.txt"
+encode=("$real")
+for a in "${args[@]}"; do
+    case $a in
+    pipe:0) encode+=("$work/video.raw") ;;
+    pipe:3) encode+=("$work/audio.raw") ;;
+    -n) encode+=(-y) ;;
+    *) encode+=("$a") ;;
+    esac
+done
+encode[${#encode[@]} - 1]=$work/encoder.mp4 # the output comes last
+# Frames: the kept pictures' bytes over one picture's (4:2:0 takes 1.5 bytes a pixel, BGRA 4).
+frames=$(awk -v n="$(stat -c %s "$work/video.raw")" '
+    prev == "-video_size" && !size { split($0, s, "x"); size = s[1] * s[2] }
+    prev == "-pix_fmt" && !format { format = $0 }
+    { prev = $0 }
+    END { print int(n / (size * (format == "yuv420p" ? 1.5 : 4))) }' "$work/args.txt")
 
 : >"$work/convert.txt"
 : >"$work/encoder.txt"
 for ((i = 0; i < runs; i++)); do
-    wall "$tool" "$movie" -o "$work/out.mp4" -y "${extra[@]}" >>"$work/convert.txt"
+    wall "$tool" "$movie" -o "$work/out.mp4" -y --ffmpeg "$real" "${extra[@]}" >>"$work/convert.txt"
     wall "${encode[@]}" >>"$work/encoder.txt"
 done
 convert=$(median <"$work/convert.txt")

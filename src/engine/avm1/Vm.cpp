@@ -73,6 +73,7 @@ double Vm::random() {
 
 Object* Vm::newObjectOfClass(ObjectClass cls, Object* proto) {
     m_heap.push_back(std::make_unique<Object>(cls, proto, m_version >= 7));
+    m_collectDue = true;
     Object* o = m_heap.back().get();
     // Every function has its own constructor, Function, hidden and permanent like __proto__,
     // and a __proto__ that movies of version 5 do not see.
@@ -1111,12 +1112,19 @@ void Vm::release(Object* o) {
     auto it = std::find(m_extraRoots.begin(), m_extraRoots.end(), o);
     if (it != m_extraRoots.end()) {
         m_extraRoots.erase(it);
+        m_collectDue = true;
     }
 }
 
 void Vm::collectGarbage() {
     if (m_depth > 0) {
         return; // values on a running script's stack are not roots we can see
+    }
+    if (!m_collectDue) {
+        // Nothing was made since: the heap is no larger than the last collection left it, and
+        // what has become garbage meanwhile goes with the next collection that follows making
+        // something. A frame with no script running costs no walk over every object.
+        return;
     }
     for (auto& o : m_heap) {
         o->marked = false;
@@ -1144,7 +1152,7 @@ void Vm::collectGarbage() {
     }
     std::erase_if(m_leftClipObjects, [](const auto& entry) { return !entry.first->marked; });
     std::erase_if(m_heap, [](const std::unique_ptr<Object>& o) { return !o->marked; });
-    m_heapAtLastCollect = m_heap.size();
+    m_collectDue = false;
     forgetUnreachableLeftClips();
 }
 

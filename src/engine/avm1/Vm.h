@@ -298,7 +298,9 @@ private:
     ScriptHost& m_host;
     int m_version;
     std::vector<std::unique_ptr<Object>> m_heap;
-    std::size_t m_heapAtLastCollect = 0;
+    // Something was made, or a root the host held let go, since the last collection: only
+    // then can a collection find garbage it has not already freed or left to the next one.
+    bool m_collectDue = true;
     Object* m_global = nullptr;
     Object* m_objectProto = nullptr;
     Object* m_objectCtor = nullptr;

@@ -27,8 +27,9 @@ constexpr double kGradientScale = 16384.0 / kGradientHalf;
 constexpr std::size_t kMaxMorphCache = 512;
 // Our straight pieces stray from the true curve by at most this share of cairo's tolerance.
 constexpr double kFlatness = 0.25;
-// Shapes drawn the same way twice are kept as bitmaps, within these limits.
-constexpr int kMaxRasterPixels = 512 * 512;
+// Shapes drawn the same way twice are kept as bitmaps, within these limits. A backdrop as
+// large as a 1920 x 1080 stage is among them: drawn again every frame it costs the most.
+constexpr int kMaxRasterPixels = 2048 * 1200;
 constexpr std::size_t kMaxSeenOnce = 50000;
 // Decoded pictures kept beyond what the current frames show.
 constexpr std::size_t kBitmapBudgetBytes = 64u * 1024u * 1024u;

@@ -79,10 +79,10 @@ struct RasterKeyHash {
 };
 
 // A filtered object's picture as kept: its content, how it is turned, scaled and coloured,
-// where it lies within a pixel, and its filters.
+// and its filters (not where it stands: it is laid on whole pixels).
 struct FilteredKey {
     std::uint64_t content = 0;
-    double a = 0, b = 0, c = 0, d = 0, fx = 0, fy = 0;
+    double a = 0, b = 0, c = 0, d = 0;
     ColorTransform cx;
     double stagePixelScale = 0;
     std::vector<Filter> filters;

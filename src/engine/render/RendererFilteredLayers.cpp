@@ -14,7 +14,7 @@ namespace kinovex::flash {
 
 std::size_t FilteredKeyHash::operator()(const FilteredKey& k) const {
     KeyHasher h{k.content};
-    for (double v : {k.a, k.b, k.c, k.d, k.fx, k.fy, k.stagePixelScale}) {
+    for (double v : {k.a, k.b, k.c, k.d, k.stagePixelScale}) {
         h.add(v);
     }
     h.add(k.cx);
@@ -34,18 +34,17 @@ bool Renderer::drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const Sta
         std::abs(m.ty) > 1e9) {
         return false;
     }
-    // As shapes kept as bitmaps: the place within a pixel counts in quarters, so an object
-    // sliding slowly comes from a few pictures, at most an eighth of a pixel off.
-    const double ix = std::floor(m.tx);
-    const double iy = std::floor(m.ty);
-    const double fx = std::round((m.tx - ix) * 4.0) / 4.0;
-    const double fy = std::round((m.ty - iy) * 4.0) / 4.0;
-    FilteredKey key{*content, m.a, m.b, m.c, m.d, fx, fy, state.cx, m_stagePixelScale, obj.filters};
+    // A filtered object is drawn once into a picture of its own, which is then laid on the
+    // stage snapped to the nearest whole pixel, as the player lays its cached bitmaps: moving
+    // the object only moves the picture.
+    const double ix = std::floor(m.tx + 0.5);
+    const double iy = std::floor(m.ty + 0.5);
+    FilteredKey key{*content, m.a, m.b, m.c, m.d, state.cx, m_stagePixelScale, obj.filters};
     auto it = m_filtered.find(key);
     if (it == m_filtered.end()) {
         State snapped = state;
-        snapped.matrix.tx = ix + fx;
-        snapped.matrix.ty = iy + fy;
+        snapped.matrix.tx = ix;
+        snapped.matrix.ty = iy;
         snapped.inLayer = true;
         std::optional<RasterEntry> entry = drawFilteredLayer(cr, obj, snapped, ix, iy);
         if (!entry) {

@@ -27,9 +27,7 @@ constexpr double kGradientScale = 16384.0 / kGradientHalf;
 constexpr std::size_t kMaxMorphCache = 512;
 // Our straight pieces stray from the true curve by at most this share of cairo's tolerance.
 constexpr double kFlatness = 0.25;
-// Shapes drawn the same way twice are kept as bitmaps, within these limits. A backdrop as
-// large as a 1920 x 1080 stage is among them: drawn again every frame it costs the most.
-constexpr int kMaxRasterPixels = 2048 * 1200;
+// Shapes seen drawn once, remembered to keep them when drawn the same way again.
 constexpr std::size_t kMaxSeenOnce = 50000;
 // Decoded pictures kept beyond what the current frames show.
 constexpr std::size_t kBitmapBudgetBytes = 64u * 1024u * 1024u;
@@ -1232,135 +1230,6 @@ void Renderer::drawShape(cairo_t* cr, const CachedShape& shape, const State& sta
             cairo_stroke(cr);
         }
     }
-    cairo_restore(cr);
-}
-
-void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state) {
-    if (state.mask) {
-        drawShape(cr, shape, state);
-        return;
-    }
-    const Matrix& m = state.matrix;
-    const double ix = std::floor(m.tx);
-    const double iy = std::floor(m.ty);
-    Matrix local = m;
-    // Within a pixel the position counts in quarters: a shape moving smoothly across the
-    // stage then comes from a handful of bitmaps, at most an eighth of a pixel off.
-    // Drawn directly or from the bitmap, the shape is at the same place.
-    local.tx = std::round((m.tx - ix) * 4.0) / 4.0;
-    local.ty = std::round((m.ty - iy) * 4.0) / 4.0;
-    State snapped = state;
-    snapped.matrix.tx = ix + local.tx;
-    snapped.matrix.ty = iy + local.ty;
-    PixelBox box;
-    if (!rasterBox(shape, local, box)) {
-        drawShape(cr, shape, state);
-        return;
-    }
-    const RasterKey key{&shape,           m.a, m.b, m.c, m.d, local.tx, local.ty, state.cx,
-                        m_stagePixelScale};
-    auto it = m_raster.find(key);
-    if (it == m_raster.end()) {
-        // The first time it is drawn straight away; a shape seen twice is likely to stay.
-        if (m_seenOnce.insert(key).second || m_rasterBytes > m_rasterBudget) {
-            drawShape(cr, shape, snapped);
-            return;
-        }
-        State inRaster = state;
-        inRaster.matrix = local;
-        const RasterEntry entry = drawRaster(cr, shape, inRaster, box);
-        m_rasterBytes += entry.bytes;
-        m_seenOnce.erase(key);
-        it = m_raster.emplace(key, entry).first;
-    }
-    it->second.lastUsed = m_frame;
-    placeRaster(cr, it->second, ix, iy, box, state);
-}
-
-bool Renderer::rasterBox(const CachedShape& shape, const Matrix& local, PixelBox& out) const {
-    // The shape's box on the device, with room for anti-aliasing, hairlines and lines that do
-    // not scale with the shape.
-    const Rect& b = shape.bounds;
-    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
-    for (const auto& [x, y] : {std::pair<double, double>{b.xMin, b.yMin},
-                               {b.xMax, b.yMin},
-                               {b.xMin, b.yMax},
-                               {b.xMax, b.yMax}}) {
-        const double dx = local.a * x + local.c * y + local.tx;
-        const double dy = local.b * x + local.d * y + local.ty;
-        minX = std::min(minX, dx);
-        maxX = std::max(maxX, dx);
-        minY = std::min(minY, dy);
-        maxY = std::max(maxY, dy);
-    }
-    const double margin = 2.0 + shape.maxNoScaleWidth / 20.0 * m_stagePixelScale / 2.0;
-    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) ||
-        !std::isfinite(maxY) || maxX - minX > 4096 || maxY - minY > 4096 || b.xMax < b.xMin ||
-        b.yMax < b.yMin) {
-        return false;
-    }
-    out.x0 = static_cast<int>(std::floor(minX - margin));
-    out.y0 = static_cast<int>(std::floor(minY - margin));
-    out.x1 = static_cast<int>(std::ceil(maxX + margin));
-    out.y1 = static_cast<int>(std::ceil(maxY + margin));
-    const int w = out.x1 - out.x0;
-    const int h = out.y1 - out.y0;
-    return w > 0 && h > 0 && w * h <= kMaxRasterPixels;
-}
-
-Renderer::RasterEntry Renderer::drawRaster(cairo_t* cr, const CachedShape& shape,
-                                           const State& state, const PixelBox& box) {
-    const int w = box.x1 - box.x0;
-    const int h = box.y1 - box.y0;
-    RasterEntry entry;
-    entry.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
-    entry.ox = box.x0;
-    entry.oy = box.y0;
-    entry.bytes = static_cast<std::size_t>(cairo_image_surface_get_stride(entry.surface)) *
-                  static_cast<std::size_t>(h);
-    cairo_t* raster = cairo_create(entry.surface);
-    cairo_set_tolerance(raster, cairo_get_tolerance(cr));
-    cairo_set_antialias(raster, cairo_get_antialias(cr));
-    State inRaster = state;
-    inRaster.matrix.tx -= box.x0;
-    inRaster.matrix.ty -= box.y0;
-    drawShape(raster, shape, inRaster);
-    cairo_destroy(raster);
-    cairo_surface_flush(entry.surface);
-    return entry;
-}
-
-void Renderer::placeRaster(cairo_t* cr, const RasterEntry& entry, double ix, double iy,
-                           const PixelBox& box, const State& state) {
-    DirectTarget target;
-    if (std::abs(ix) < 1e9 && std::abs(iy) < 1e9 && directTarget(cr, state, target) &&
-        target.offX == std::floor(target.offX) && target.offY == std::floor(target.offY)) {
-        // The bitmap lands on whole pixels: it goes over the target pixel for pixel, as cairo
-        // would lay it there, without setting up a pattern for it.
-        const int x0 = static_cast<int>(ix + target.offX) + entry.ox;
-        const int y0 = static_cast<int>(iy + target.offY) + entry.oy;
-        const PixelBox on = PixelBox{x0, y0, x0 + cairo_image_surface_get_width(entry.surface),
-                                     y0 + cairo_image_surface_get_height(entry.surface)}
-                                .intersect(target.clip);
-        const auto* bits =
-            reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(entry.surface));
-        if (!on.empty() && bits != nullptr) {
-            const int stride = cairo_image_surface_get_stride(target.surface) / 4;
-            const int bitsStride = cairo_image_surface_get_stride(entry.surface) / 4;
-            compositeImageOver(
-                targetPixels(target) + static_cast<std::ptrdiff_t>(on.y0) * stride + on.x0, stride,
-                bits + static_cast<std::ptrdiff_t>(on.y0 - y0) * bitsStride + (on.x0 - x0),
-                bitsStride, on.x1 - on.x0, on.y1 - on.y0);
-            targetChanged(target, on);
-        }
-        return;
-    }
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_set_source_surface(cr, entry.surface, ix + entry.ox, iy + entry.oy);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, ix + entry.ox, iy + entry.oy, box.x1 - box.x0, box.y1 - box.y0);
-    cairo_fill(cr);
     cairo_restore(cr);
 }
 

@@ -711,7 +711,7 @@ void Renderer::renderCharacter(cairo_t* cr, const Character* c, const DisplayObj
         drawShapeCached(cr, morphFor(*static_cast<const MorphShape*>(c), ratio), state);
         break;
     case Character::Kind::Text:
-        drawText(cr, *static_cast<const StaticText*>(c), state);
+        drawTextCached(cr, *static_cast<const StaticText*>(c), state);
         break;
     case Character::Kind::EditText:
         drawEditText(cr, *static_cast<const EditText*>(c), obj, state);

@@ -159,6 +159,20 @@ private:
     // Draws through the bitmap cache when the same shape is drawn the same way again.
     void drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state);
     void drawText(cairo_t* cr, const StaticText& text, const State& state);
+    // Static text through the bitmap cache, as shapes.
+    void drawTextCached(cairo_t* cr, const StaticText& text, const State& state);
+    // What the bitmap cache keeps: a shape or a static text, which `draw` draws the same way
+    // whenever it is given the same state; everything it draws lies within `bounds` (twips of
+    // its own space), but for lines whose width ignores the scale, up to `maxNoScaleWidth`.
+    struct Keepable {
+        const void* key = nullptr;
+        Rect bounds;
+        double maxNoScaleWidth = 0;
+        std::function<void(cairo_t*, const State&)> draw;
+    };
+    void drawKept(cairo_t* cr, const Keepable& what, const State& state);
+    // The box of a static text's glyphs in its own twips; none when it shows no glyph.
+    const std::optional<Rect>& textBounds(const StaticText& text);
     // `obj` (may be null) holds what the field shows now.
     void drawEditText(cairo_t* cr, const EditText& text, const DisplayObject* obj,
                       const State& state);
@@ -227,6 +241,7 @@ private:
     std::unordered_map<const Shape*, CachedShape> m_shapes;
     std::map<std::pair<const MorphShape*, std::uint16_t>, CachedShape> m_morphs;
     std::map<std::pair<const Font*, std::uint32_t>, CairoPath> m_glyphs;
+    std::unordered_map<const StaticText*, std::optional<Rect>> m_textBounds;
     struct BitmapEntry {
         cairo_surface_t* surface = nullptr; // null: cannot be decoded
         std::uint64_t lastUsed = 0;
@@ -243,9 +258,9 @@ private:
     };
     // Where the shape drawn with `local` (its position within a pixel) lies on the device,
     // margins included; false when it is too large or strange to keep as a bitmap.
-    bool rasterBox(const CachedShape& shape, const Matrix& local, PixelBox& out) const;
+    bool rasterBox(const Keepable& what, const Matrix& local, PixelBox& out) const;
     // The shape drawn into a bitmap of its own covering `box` (`state` has the local matrix).
-    RasterEntry drawRaster(cairo_t* cr, const CachedShape& shape, const State& state,
+    RasterEntry drawRaster(cairo_t* cr, const Keepable& what, const State& state,
                            const PixelBox& box);
     // An object with filters whose content a fingerprint follows: its filtered picture is
     // kept and laid again while nothing changes but its place in whole pixels, as the player

@@ -1,8 +1,10 @@
 // Shapes kept as bitmaps of their own, and laid again while they are drawn the same way.
 
+#include "engine/definitions/Movie.h"
 #include "engine/render/Compositor.h"
 #include "engine/render/Renderer.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace kinovex::flash {
@@ -16,8 +18,76 @@ constexpr int kMaxRasterPixels = 2048 * 1200;
 } // namespace
 
 void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state) {
+    drawKept(cr,
+             Keepable{&shape, shape.bounds, shape.maxNoScaleWidth,
+                      [&](cairo_t* on, const State& s) { drawShape(on, shape, s); }},
+             state);
+}
+
+void Renderer::drawTextCached(cairo_t* cr, const StaticText& text, const State& state) {
+    const std::optional<Rect>& bounds = textBounds(text);
+    if (!bounds) {
+        drawText(cr, text, state);
+        return;
+    }
+    drawKept(
+        cr,
+        Keepable{&text, *bounds, 0.0, [&](cairo_t* on, const State& s) { drawText(on, text, s); }},
+        state);
+}
+
+const std::optional<Rect>& Renderer::textBounds(const StaticText& text) {
+    auto found = m_textBounds.find(&text);
+    if (found != m_textBounds.end()) {
+        return found->second;
+    }
+    // Every point of every glyph's outline, control points included (a curve stays within
+    // them), as drawText places it.
+    double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
+    for (const TextRun& run : text.runs) {
+        const auto* font = m_movie.characterAs<Font>(run.fontId, Character::Kind::Font);
+        if (font == nullptr) {
+            continue;
+        }
+        const double scale = run.height / font->unitsPerEm;
+        double x = run.x;
+        for (const TextGlyph& g : run.glyphs) {
+            const Matrix gm =
+                text.matrix * Matrix::translate(x, run.y) * Matrix::scale(scale, scale);
+            x += g.advance;
+            const CairoPath& path = glyphFor(*font, g.index);
+            for (std::size_t i = 0; i < path.data.size(); i += path.data[i].header.length) {
+                const auto length =
+                    static_cast<std::size_t>(std::max(0, path.data[i].header.length));
+                for (std::size_t j = 1; j < length && i + j < path.data.size(); ++j) {
+                    const auto& p = path.data[i + j].point;
+                    const double px = gm.a * p.x + gm.c * p.y + gm.tx;
+                    const double py = gm.b * p.x + gm.d * p.y + gm.ty;
+                    minX = std::min(minX, px);
+                    maxX = std::max(maxX, px);
+                    minY = std::min(minY, py);
+                    maxY = std::max(maxY, py);
+                }
+                if (path.data[i].header.length <= 0) {
+                    break; // a damaged path: no length to step by
+                }
+            }
+        }
+    }
+    std::optional<Rect> bounds;
+    if (minX <= maxX && minY <= maxY && std::abs(minX) < 1e9 && std::abs(maxX) < 1e9 &&
+        std::abs(minY) < 1e9 && std::abs(maxY) < 1e9) {
+        bounds = Rect{static_cast<std::int32_t>(std::floor(minX)),
+                      static_cast<std::int32_t>(std::ceil(maxX)),
+                      static_cast<std::int32_t>(std::floor(minY)),
+                      static_cast<std::int32_t>(std::ceil(maxY))};
+    }
+    return m_textBounds.emplace(&text, bounds).first->second;
+}
+
+void Renderer::drawKept(cairo_t* cr, const Keepable& what, const State& state) {
     if (state.mask) {
-        drawShape(cr, shape, state);
+        what.draw(cr, state);
         return;
     }
     const Matrix& m = state.matrix;
@@ -33,22 +103,22 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
     snapped.matrix.tx = ix + local.tx;
     snapped.matrix.ty = iy + local.ty;
     PixelBox box;
-    if (!rasterBox(shape, local, box)) {
-        drawShape(cr, shape, state);
+    if (!rasterBox(what, local, box)) {
+        what.draw(cr, state);
         return;
     }
-    const RasterKey key{&shape,           m.a, m.b, m.c, m.d, local.tx, local.ty, state.cx,
+    const RasterKey key{what.key,         m.a, m.b, m.c, m.d, local.tx, local.ty, state.cx,
                         m_stagePixelScale};
     auto it = m_raster.find(key);
     if (it == m_raster.end()) {
         // The first time it is drawn straight away; a shape seen twice is likely to stay.
         if (m_seenOnce.insert(key).second || m_rasterBytes > m_rasterBudget) {
-            drawShape(cr, shape, snapped);
+            what.draw(cr, snapped);
             return;
         }
         State inRaster = state;
         inRaster.matrix = local;
-        const RasterEntry entry = drawRaster(cr, shape, inRaster, box);
+        const RasterEntry entry = drawRaster(cr, what, inRaster, box);
         m_rasterBytes += entry.bytes;
         m_seenOnce.erase(key);
         it = m_raster.emplace(key, entry).first;
@@ -57,10 +127,10 @@ void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const Stat
     placeRaster(cr, it->second, ix, iy, box, state);
 }
 
-bool Renderer::rasterBox(const CachedShape& shape, const Matrix& local, PixelBox& out) const {
+bool Renderer::rasterBox(const Keepable& what, const Matrix& local, PixelBox& out) const {
     // The shape's box on the device, with room for anti-aliasing, hairlines and lines that do
     // not scale with the shape.
-    const Rect& b = shape.bounds;
+    const Rect& b = what.bounds;
     double minX = 1e300, minY = 1e300, maxX = -1e300, maxY = -1e300;
     for (const auto& [x, y] : {std::pair<double, double>{b.xMin, b.yMin},
                                {b.xMax, b.yMin},
@@ -73,7 +143,7 @@ bool Renderer::rasterBox(const CachedShape& shape, const Matrix& local, PixelBox
         minY = std::min(minY, dy);
         maxY = std::max(maxY, dy);
     }
-    const double margin = 2.0 + shape.maxNoScaleWidth / 20.0 * m_stagePixelScale / 2.0;
+    const double margin = 2.0 + what.maxNoScaleWidth / 20.0 * m_stagePixelScale / 2.0;
     if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) ||
         !std::isfinite(maxY) || maxX - minX > 4096 || maxY - minY > 4096 || b.xMax < b.xMin ||
         b.yMax < b.yMin) {
@@ -88,8 +158,8 @@ bool Renderer::rasterBox(const CachedShape& shape, const Matrix& local, PixelBox
     return w > 0 && h > 0 && w * h <= kMaxRasterPixels;
 }
 
-Renderer::RasterEntry Renderer::drawRaster(cairo_t* cr, const CachedShape& shape,
-                                           const State& state, const PixelBox& box) {
+Renderer::RasterEntry Renderer::drawRaster(cairo_t* cr, const Keepable& what, const State& state,
+                                           const PixelBox& box) {
     const int w = box.x1 - box.x0;
     const int h = box.y1 - box.y0;
     RasterEntry entry;
@@ -104,7 +174,7 @@ Renderer::RasterEntry Renderer::drawRaster(cairo_t* cr, const CachedShape& shape
     State inRaster = state;
     inRaster.matrix.tx -= box.x0;
     inRaster.matrix.ty -= box.y0;
-    drawShape(raster, shape, inRaster);
+    what.draw(raster, inRaster);
     cairo_destroy(raster);
     cairo_surface_flush(entry.surface);
     return entry;

@@ -595,6 +595,81 @@ TEST(RenderFilteredKept, AKeptPictureIsLaidOnlyWhileNothingInsideChanged) {
     EXPECT_NE(frames[3].pixels, frames[4].pixels);
 }
 
+// A shape and a static text each held for frames, moved by whole pixels, then turned: a
+// player that keeps them as bitmaps from frame to frame must show every frame as a player
+// drawing that frame first (straight from the outlines) shows it, but for the rounding of
+// going through a bitmap (one step in a channel).
+TEST(RenderKeptBitmaps, ShapesAndTextLookAsDrawnAnew) {
+    swf::SwfWriter movie(160, 120, 12);
+    movie.setBackground(Rgb(0xf0e0d0));
+    swf::ShapeBuilder shape;
+    swf::Gradient g;
+    g.stops = {{0, Rgb(0xff0000, 200)}, {255, Rgb(0x0000ff, 255)}};
+    shape
+        .fill0(
+            shape.addFill(swf::FillStyle::linear(swf::Matrix::gradientBox(30, 20, 0.4, 0, 0), g)))
+        .line(shape.addLine(swf::LineStyle::solid(2, Rgb(0x102030))))
+        .polygon({{-15, -8}, {2, -14}, {15, 9}, {-9, 12}});
+    const auto shapeId = movie.defineShape(shape, 3);
+    swf::Font font;
+    swf::Glyph v;
+    v.code = 'V';
+    v.shape.fill0(1);
+    v.shape.moveToTwips(0, -700)
+        .lineToTwips(310, 0)
+        .lineToTwips(590, -700)
+        .lineToTwips(430, -700)
+        .lineToTwips(300, -290)
+        .lineToTwips(170, -700)
+        .lineToTwips(0, -700);
+    v.advance = 650;
+    font.glyphs.push_back(v);
+    const auto fontId = movie.defineFont(font, 2);
+    const auto textId =
+        movie.defineText({swf::TextRun::layout(font, fontId, "VVV", 23, Rgb(0x203080, 220), 0, 0)},
+                         swf::Rect::pixels(0, -20, 60, 0));
+    const swf::Matrix placements[] = {swf::Matrix::translate(30.35, 40.6),
+                                      swf::Matrix::translate(30.35, 40.6),
+                                      swf::Matrix::translate(35.35, 43.6),
+                                      swf::Matrix::translate(35.35, 43.6),
+                                      swf::Matrix::transform(1.1, 0.9, 0.35, 36.2, 44.85),
+                                      swf::Matrix::transform(1.1, 0.9, 0.35, 36.2, 44.85)};
+    for (std::size_t f = 0; f < std::size(placements); ++f) {
+        for (std::uint16_t depth : {1, 2}) {
+            swf::Place p;
+            p.depth = depth;
+            swf::Matrix m = placements[f];
+            m.tx += depth == 2 ? 800 : 0; // the text 40 pixels right, 30 down
+            m.ty += depth == 2 ? 600 : 0;
+            p.matrix = m;
+            if (f == 0) {
+                p.character = depth == 1 ? shapeId : textId;
+            } else {
+                p.move = true;
+            }
+            movie.place(p);
+        }
+        movie.showFrame();
+    }
+    Player kept;
+    ASSERT_TRUE(load(kept, movie).ok);
+    for (std::size_t f = 0; f < std::size(placements); ++f) {
+        const Frame seen = render(kept);
+        Player fresh;
+        ASSERT_TRUE(load(fresh, movie).ok);
+        for (std::size_t k = 0; k < f; ++k) {
+            fresh.nextFrame();
+        }
+        const Frame anew = render(fresh);
+        int off = 0;
+        for (std::size_t i = 0; i < seen.pixels.size(); ++i) {
+            off += !near(seen.pixels[i], anew.pixels[i], 1);
+        }
+        EXPECT_EQ(off, 0) << "frame " << f + 1;
+        kept.nextFrame();
+    }
+}
+
 // ---- reference pictures -----------------------------------------------------------------
 
 swf::SwfWriter convolutionScene() {

@@ -222,6 +222,9 @@ Renderer::~Renderer() {
             cairo_surface_destroy(entry.surface);
         }
     }
+    for (auto& [key, entry] : m_tinted) {
+        cairo_surface_destroy(entry.surface);
+    }
 }
 
 namespace {
@@ -429,6 +432,14 @@ void Renderer::render(cairo_t* cr, const DisplayList& list, const Matrix& stageT
             }
         }
     }
+    // Tinted bitmaps neither this frame nor the last drew (a fade makes a new one each frame).
+    std::erase_if(m_tinted, [&](const auto& entry) {
+        if (entry.second.lastUsed + 1 < m_frame) {
+            cairo_surface_destroy(entry.second.surface);
+            return true;
+        }
+        return false;
+    });
     // Filtered pictures not laid for a few frames (their object changed or went). A few, not
     // one: an object sliding slowly comes back to the same place within a pixel.
     for (auto it = m_filtered.begin(); it != m_filtered.end();) {
@@ -788,10 +799,8 @@ bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& st
         if (s == nullptr || !invert(patternSpace * fill.matrix, inverse)) {
             return false;
         }
-        cairo_surface_t* transformed = nullptr;
         if (!state.cx.isIdentity()) {
-            transformed = transformedSurface(s, state.cx);
-            s = transformed;
+            s = tintedBitmapFor(fill.bitmapId, s, state.cx);
         }
         cairo_pattern_t* p = cairo_pattern_create_for_surface(s);
         const cairo_matrix_t pm = toCairo(inverse);
@@ -800,9 +809,6 @@ bool Renderer::setFillSource(cairo_t* cr, const FillStyle& fill, const State& st
         cairo_pattern_set_filter(p, fill.bitmapSmooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
         cairo_set_source(cr, p);
         cairo_pattern_destroy(p);
-        if (transformed != nullptr) {
-            cairo_surface_destroy(transformed);
-        }
         return true;
     }
     }

@@ -249,6 +249,19 @@ private:
     };
     std::unordered_map<std::uint16_t, BitmapEntry> m_bitmaps;
     std::size_t m_bitmapBytes = 0;
+    // Bitmap `id` (`plain` as decoded) under a colour transform: a copy made once and kept
+    // while the frames draw it so. The cache owns it.
+    cairo_surface_t* tintedBitmapFor(std::uint16_t id, cairo_surface_t* plain,
+                                     const ColorTransform& cx);
+    struct TintKey {
+        std::uint16_t id = 0;
+        ColorTransform cx;
+        bool operator==(const TintKey&) const = default;
+    };
+    struct TintKeyHash {
+        std::size_t operator()(const TintKey& k) const;
+    };
+    std::unordered_map<TintKey, BitmapEntry, TintKeyHash> m_tinted;
     struct RasterEntry {
         cairo_surface_t* surface = nullptr;
         int ox = 0; // bitmap origin relative to the whole-pixel position

@@ -1,7 +1,9 @@
-// Shapes kept as bitmaps of their own, and laid again while they are drawn the same way.
+// Pictures kept from frame to frame: shapes and static text as bitmaps of their own, laid again
+// while they are drawn the same way, and bitmaps under a colour transform.
 
 #include "engine/definitions/Movie.h"
 #include "engine/render/Compositor.h"
+#include "engine/render/KeyHasher.h"
 #include "engine/render/Renderer.h"
 
 #include <algorithm>
@@ -212,6 +214,22 @@ void Renderer::placeRaster(cairo_t* cr, const RasterEntry& entry, double ix, dou
     cairo_rectangle(cr, ix + entry.ox, iy + entry.oy, box.x1 - box.x0, box.y1 - box.y0);
     cairo_fill(cr);
     cairo_restore(cr);
+}
+
+std::size_t Renderer::TintKeyHash::operator()(const TintKey& k) const {
+    KeyHasher h{k.id};
+    h.add(k.cx);
+    return static_cast<std::size_t>(h.h);
+}
+
+cairo_surface_t* Renderer::tintedBitmapFor(std::uint16_t id, cairo_surface_t* plain,
+                                           const ColorTransform& cx) {
+    auto [it, made] = m_tinted.try_emplace(TintKey{id, cx});
+    if (made) {
+        it->second.surface = transformedSurface(plain, cx);
+    }
+    it->second.lastUsed = m_frame;
+    return it->second.surface;
 }
 
 } // namespace kinovex::flash

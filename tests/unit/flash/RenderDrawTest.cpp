@@ -595,11 +595,11 @@ TEST(RenderFilteredKept, AKeptPictureIsLaidOnlyWhileNothingInsideChanged) {
     EXPECT_NE(frames[3].pixels, frames[4].pixels);
 }
 
-// A shape and a static text each held for frames, moved by whole pixels, then turned: a
-// player that keeps them as bitmaps from frame to frame must show every frame as a player
-// drawing that frame first (straight from the outlines) shows it, but for the rounding of
-// going through a bitmap (one step in a channel).
-TEST(RenderKeptBitmaps, ShapesAndTextLookAsDrawnAnew) {
+// A shape and a static text each held for frames, moved by whole pixels, then turned, beside a
+// bitmap tinted one way, then another: a player that keeps them from frame to frame must show
+// every frame as a player drawing that frame first shows it, but for the rounding of going
+// through a bitmap (one step in a channel).
+TEST(RenderKeptBitmaps, ShapesTextAndTintsLookAsDrawnAnew) {
     swf::SwfWriter movie(160, 120, 12);
     movie.setBackground(Rgb(0xf0e0d0));
     swf::ShapeBuilder shape;
@@ -628,6 +628,11 @@ TEST(RenderKeptBitmaps, ShapesAndTextLookAsDrawnAnew) {
     const auto textId =
         movie.defineText({swf::TextRun::layout(font, fontId, "VVV", 23, Rgb(0x203080, 220), 0, 0)},
                          swf::Rect::pixels(0, -20, 60, 0));
+    const auto bitmapId = movie.defineBitsLossless(swf::Image::rainbow(24, 16, true),
+                                                   swf::LosslessFormat::Rgb24, true);
+    const auto tint = [](int f) {
+        return f < 4 ? swf::ColorTransform::tint(0.8, 0.2, 0.9) : swf::ColorTransform::alpha(0.6);
+    };
     const swf::Matrix placements[] = {swf::Matrix::translate(30.35, 40.6),
                                       swf::Matrix::translate(30.35, 40.6),
                                       swf::Matrix::translate(35.35, 43.6),
@@ -635,15 +640,18 @@ TEST(RenderKeptBitmaps, ShapesAndTextLookAsDrawnAnew) {
                                       swf::Matrix::transform(1.1, 0.9, 0.35, 36.2, 44.85),
                                       swf::Matrix::transform(1.1, 0.9, 0.35, 36.2, 44.85)};
     for (std::size_t f = 0; f < std::size(placements); ++f) {
-        for (std::uint16_t depth : {1, 2}) {
+        for (std::uint16_t depth : {1, 2, 3}) {
             swf::Place p;
             p.depth = depth;
             swf::Matrix m = placements[f];
-            m.tx += depth == 2 ? 800 : 0; // the text 40 pixels right, 30 down
-            m.ty += depth == 2 ? 600 : 0;
+            m.tx += (depth - 1) * 800; // each 40 pixels right of the one before, 30 down
+            m.ty += (depth - 1) * 600;
             p.matrix = m;
+            if (depth == 3) {
+                p.colorTransform = tint(static_cast<int>(f));
+            }
             if (f == 0) {
-                p.character = depth == 1 ? shapeId : textId;
+                p.character = depth == 1 ? shapeId : depth == 2 ? textId : bitmapId;
             } else {
                 p.move = true;
             }

@@ -11,6 +11,7 @@
 #include "engine/swf/Log.h"
 
 #include <algorithm>
+#include <array>
 #include <cairo.h>
 #include <cstdint>
 #include <functional>
@@ -79,13 +80,17 @@ struct RasterKeyHash {
 };
 
 // A filtered object's picture as kept: its content, how it is turned, scaled and coloured,
-// and its filters (not where it stands: it is laid on whole pixels).
+// and its filters (not where it stands: it is laid on whole pixels). A picture the edge of
+// what it was drawn on cut (an object reaching past the stage) holds only there: its key
+// then has the whole pixel it stands on and the box it was drawn within.
 struct FilteredKey {
     std::uint64_t content = 0;
     double a = 0, b = 0, c = 0, d = 0;
     ColorTransform cx;
     double stagePixelScale = 0;
     std::vector<Filter> filters;
+    bool cut = false;
+    std::array<double, 6> cutPlace{}; // x, y; the box's left, top, right, bottom
     bool operator==(const FilteredKey&) const = default;
 };
 
@@ -279,10 +284,15 @@ private:
     // kept and laid again while nothing changes but its place in whole pixels, as the player
     // keeps such objects. False when its content cannot be kept (it is drawn as usual then).
     bool drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const State& state);
-    // Draws the object into a layer, applies its filters and keeps the result when it lies
-    // wholly inside the layer; else lays the layer on the target itself and keeps nothing.
-    std::optional<RasterEntry> drawFilteredLayer(cairo_t* cr, const DisplayObject& obj,
-                                                 const State& state, double ix, double iy);
+    // Draws the object into a layer and applies its filters: the picture, and whether the
+    // layer's edge cut it. None when nothing is seen, or when the picture cannot be kept
+    // (the layer is then laid on the target itself).
+    struct FilteredPicture {
+        RasterEntry entry;
+        bool cut = false;
+    };
+    std::optional<FilteredPicture> drawFilteredLayer(cairo_t* cr, const DisplayObject& obj,
+                                                     const State& state, double ix, double iy);
     // Clips `cr` (after a cairo_save the caller undoes) to the box the object's filtered
     // picture can cover: its content's box on the device widened by what its filters reach.
     // False, with nothing done, when that box is not known (the layer is the whole target).

@@ -12,12 +12,35 @@
 
 namespace kinovex::flash {
 
+namespace {
+
+// The pixels of `area` of a layer (`stride` pixels a row), copied into a picture of their own.
+cairo_surface_t* copyArea(const std::uint32_t* px, int stride, const PixelArea& area) {
+    const int aw = area.right - area.left;
+    const int ah = area.bottom - area.top;
+    cairo_surface_t* copy = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, aw, ah);
+    auto* out = reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(copy));
+    const int outStride = cairo_image_surface_get_stride(copy) / 4;
+    for (int y = 0; y < ah; ++y) {
+        std::memcpy(out + static_cast<std::ptrdiff_t>(y) * outStride,
+                    px + static_cast<std::ptrdiff_t>(area.top + y) * stride + area.left,
+                    static_cast<std::size_t>(aw) * 4);
+    }
+    cairo_surface_mark_dirty(copy);
+    return copy;
+}
+
+} // namespace
+
 std::size_t FilteredKeyHash::operator()(const FilteredKey& k) const {
     KeyHasher h{k.content};
     for (double v : {k.a, k.b, k.c, k.d, k.stagePixelScale}) {
         h.add(v);
     }
     h.add(k.cx);
+    for (double v : k.cutPlace) {
+        h.add(v);
+    }
     for (const Filter& f : k.filters) {
         h.add(static_cast<std::uint64_t>(f.type));
         for (double v : {f.blurX, f.blurY, f.angle, f.distance, f.strength}) {
@@ -42,24 +65,37 @@ bool Renderer::drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const Sta
     FilteredKey key{*content, m.a, m.b, m.c, m.d, state.cx, m_stagePixelScale, obj.filters};
     auto it = m_filtered.find(key);
     if (it == m_filtered.end()) {
-        State snapped = state;
-        snapped.matrix.tx = ix;
-        snapped.matrix.ty = iy;
-        snapped.inLayer = true;
-        std::optional<RasterEntry> entry = drawFilteredLayer(cr, obj, snapped, ix, iy);
-        if (!entry) {
-            return true; // laid on the target already
+        FilteredKey cutKey = key;
+        cutKey.cut = true;
+        cairo_save(cr);
+        cairo_identity_matrix(cr);
+        cutKey.cutPlace[0] = ix;
+        cutKey.cutPlace[1] = iy;
+        cairo_clip_extents(cr, &cutKey.cutPlace[2], &cutKey.cutPlace[3], &cutKey.cutPlace[4],
+                           &cutKey.cutPlace[5]);
+        cairo_restore(cr);
+        it = m_filtered.find(cutKey);
+        if (it == m_filtered.end()) {
+            State snapped = state;
+            snapped.matrix.tx = ix;
+            snapped.matrix.ty = iy;
+            snapped.inLayer = true;
+            std::optional<FilteredPicture> drawn = drawFilteredLayer(cr, obj, snapped, ix, iy);
+            if (!drawn) {
+                return true; // laid on the target already, or nothing to see
+            }
+            const RasterEntry& entry = drawn->entry;
+            if (m_filteredBytes + entry.bytes > kFilteredBudgetBytes) {
+                const PixelBox box{entry.ox, entry.oy,
+                                   entry.ox + cairo_image_surface_get_width(entry.surface),
+                                   entry.oy + cairo_image_surface_get_height(entry.surface)};
+                placeRaster(cr, entry, ix, iy, box, state);
+                cairo_surface_destroy(entry.surface);
+                return true;
+            }
+            m_filteredBytes += entry.bytes;
+            it = m_filtered.emplace(drawn->cut ? std::move(cutKey) : std::move(key), entry).first;
         }
-        if (m_filteredBytes + entry->bytes > kFilteredBudgetBytes) {
-            const PixelBox box{entry->ox, entry->oy,
-                               entry->ox + cairo_image_surface_get_width(entry->surface),
-                               entry->oy + cairo_image_surface_get_height(entry->surface)};
-            placeRaster(cr, *entry, ix, iy, box, state);
-            cairo_surface_destroy(entry->surface);
-            return true;
-        }
-        m_filteredBytes += entry->bytes;
-        it = m_filtered.emplace(std::move(key), *entry).first;
     }
     RasterEntry& kept = it->second;
     kept.lastUsed = m_frame;
@@ -115,10 +151,10 @@ bool Renderer::clipToFilterReach(cairo_t* cr, const DisplayObject& obj, const St
     return true;
 }
 
-std::optional<Renderer::RasterEntry> Renderer::drawFilteredLayer(cairo_t* cr,
-                                                                 const DisplayObject& obj,
-                                                                 const State& state, double ix,
-                                                                 double iy) {
+std::optional<Renderer::FilteredPicture> Renderer::drawFilteredLayer(cairo_t* cr,
+                                                                     const DisplayObject& obj,
+                                                                     const State& state, double ix,
+                                                                     double iy) {
     const bool clipped = clipToFilterReach(cr, obj, state);
     cairo_push_group(cr);
     renderContent(cr, obj, state);
@@ -127,7 +163,7 @@ std::optional<Renderer::RasterEntry> Renderer::drawFilteredLayer(cairo_t* cr,
         cairo_restore(cr);
     }
     cairo_surface_t* layer = nullptr;
-    std::optional<RasterEntry> kept;
+    std::optional<FilteredPicture> kept;
     if (cairo_pattern_get_surface(group, &layer) == CAIRO_STATUS_SUCCESS &&
         cairo_surface_get_type(layer) == CAIRO_SURFACE_TYPE_IMAGE &&
         cairo_image_surface_get_format(layer) == CAIRO_FORMAT_ARGB32) {
@@ -143,31 +179,22 @@ std::optional<Renderer::RasterEntry> Renderer::drawFilteredLayer(cairo_t* cr,
         double offX = 0;
         double offY = 0;
         cairo_surface_get_device_offset(layer, &offX, &offY);
-        // A picture touching the layer's edge may have been cut by it: it is not kept, since
-        // the object moved elsewhere would show what was cut.
-        if (area && area->left > 0 && area->top > 0 && area->right < w && area->bottom < h &&
-            offX == std::floor(offX) && offY == std::floor(offY)) {
-            RasterEntry entry;
-            const int aw = area->right - area->left;
-            const int ah = area->bottom - area->top;
-            entry.surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, aw, ah);
-            auto* out =
-                reinterpret_cast<std::uint32_t*>(cairo_image_surface_get_data(entry.surface));
-            const int outStride = cairo_image_surface_get_stride(entry.surface) / 4;
-            for (int y = 0; y < ah; ++y) {
-                std::memcpy(out + static_cast<std::ptrdiff_t>(y) * outStride,
-                            px + static_cast<std::ptrdiff_t>(area->top + y) * stride + area->left,
-                            static_cast<std::size_t>(aw) * 4);
-            }
-            cairo_surface_mark_dirty(entry.surface);
-            // Layer pixels are user space plus the device offset.
-            entry.ox = static_cast<int>(area->left - offX - ix);
-            entry.oy = static_cast<int>(area->top - offY - iy);
-            entry.bytes = static_cast<std::size_t>(outStride) * static_cast<std::size_t>(ah) * 4;
-            kept = entry;
-        } else if (!area) {
+        if (!area) {
             cairo_pattern_destroy(group);
             return std::nullopt; // nothing to see
+        }
+        if (offX == std::floor(offX) && offY == std::floor(offY)) {
+            kept.emplace();
+            kept->entry.surface = copyArea(px, stride, *area);
+            kept->entry.bytes =
+                static_cast<std::size_t>(cairo_image_surface_get_stride(kept->entry.surface)) *
+                static_cast<std::size_t>(area->bottom - area->top);
+            // A picture touching the layer's edge may have been cut by it: it holds only
+            // where it was drawn, since the object moved elsewhere would show what was cut.
+            kept->cut = area->left == 0 || area->top == 0 || area->right >= w || area->bottom >= h;
+            // Layer pixels are user space plus the device offset.
+            kept->entry.ox = static_cast<int>(area->left - offX - ix);
+            kept->entry.oy = static_cast<int>(area->top - offY - iy);
         }
     }
     if (!kept) {

@@ -542,10 +542,11 @@ TEST(RenderFilterArea, WorkingNearTheObjectGivesWhatTheWholeSurfaceGives) {
 }
 
 // A clip with a drop shadow whose content moves inside it, then stands still while the clip
-// moves by whole and by part pixels, then changes colour. Every frame drawn by a player that
-// kept the filtered picture from frame to frame must be what a player drawing that frame
-// first shows; a filtered picture stands on whole pixels, so the move by part of a pixel
-// (23 to 23.4) leaves the frame as it was.
+// moves by whole and by part pixels, then changes colour; beside it a glowing bar that the
+// stage's left edge cuts stands still, then moves. Every frame drawn by a player that kept
+// the filtered pictures from frame to frame must be what a player drawing that frame first
+// shows; a filtered picture stands on whole pixels, so the move by part of a pixel (23 to
+// 23.4) leaves the frame as it was.
 TEST(RenderFilteredKept, AKeptPictureIsLaidOnlyWhileNothingInsideChanged) {
     swf::SwfWriter movie(120, 90, 12);
     movie.setBackground(Rgb(0xffffff));
@@ -561,8 +562,22 @@ TEST(RenderFilteredKept, AKeptPictureIsLaidOnlyWhileNothingInsideChanged) {
         clip.showFrame();
     }
     const auto clipId = movie.defineSprite(clip);
+    swf::Sprite barClip;
+    barClip.place(1, defineRect(movie, 0, 0, 30, 8, 0xc04020));
+    barClip.showFrame();
+    const auto barId = movie.defineSprite(barClip);
     const double xs[] = {20, 20, 20, 20, 23, 23.4, 23.4, 40};
     for (int f = 0; f < 8; ++f) {
+        swf::Place bar;
+        bar.depth = 2;
+        bar.matrix = swf::Matrix::translate(f < 7 ? -12 : -9, 70);
+        if (f == 0) {
+            bar.character = barId;
+            bar.filters = std::vector<swf::Filter>{swf::GlowFilter{}};
+        } else {
+            bar.move = true;
+        }
+        movie.place(bar);
         swf::Place p;
         p.depth = 1;
         p.matrix = swf::Matrix::translate(xs[f], 30);

@@ -6,6 +6,7 @@
 #include "engine/render/Compositor.h"
 #include "engine/render/CoverageBlur.h"
 #include "engine/render/Filters.h"
+#include "engine/render/Renderer.h"
 
 #include <algorithm>
 #include <array>
@@ -691,6 +692,47 @@ TEST(RenderKeptBitmaps, ShapesTextAndTintsLookAsDrawnAnew) {
         EXPECT_EQ(off, 0) << "frame " << f + 1;
         kept.nextFrame();
     }
+}
+
+// Every premultiplied pixel (each alpha with each channel value it can carry) through a colour
+// transform with multipliers and offsets comes out as the transform of its straight colour,
+// premultiplied again.
+TEST(RenderTint, EachPixelIsTheTransformOfItsStraightColour) {
+    ColorTransform cx;
+    cx.rMult = 0.7;
+    cx.gMult = 1.6;
+    cx.bMult = -0.4;
+    cx.aMult = 0.9;
+    cx.rAdd = 20;
+    cx.gAdd = -35;
+    cx.bAdd = 200;
+    cx.aAdd = 12;
+    Picture pic(256, 256, 0);
+    for (int a = 0; a < 256; ++a) {
+        for (int c = 0; c <= a; ++c) {
+            const auto v = static_cast<std::uint32_t>(c);
+            pic.set(c, a, static_cast<std::uint32_t>(a) << 24 | v << 16 | (a - c) << 8 | v / 2);
+        }
+    }
+    cairo_surface_t* tinted = transformedSurface(pic.surface, cx);
+    const auto* out = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(tinted));
+    const int stride = cairo_image_surface_get_stride(tinted) / 4;
+    int wrong = 0;
+    for (int a = 0; a < 256; ++a) {
+        for (int c = 0; c <= a; ++c) {
+            const std::uint32_t p = pic.at(c, a);
+            auto straight = [&](int shift) {
+                return static_cast<std::uint8_t>(a == 0 ? 0 : ((p >> shift) & 255) * 255 / a);
+            };
+            const Rgba t = cx.apply(
+                Rgba{straight(16), straight(8), straight(0), static_cast<std::uint8_t>(a)});
+            const std::uint32_t want = std::uint32_t{t.a} << 24 | (t.r * t.a / 255u) << 16 |
+                                       (t.g * t.a / 255u) << 8 | (t.b * t.a / 255u);
+            wrong += out[a * stride + c] != want;
+        }
+    }
+    cairo_surface_destroy(tinted);
+    EXPECT_EQ(wrong, 0);
 }
 
 // ---- reference pictures -----------------------------------------------------------------

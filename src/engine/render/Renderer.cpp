@@ -661,8 +661,11 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     if (!obj.filters.empty() && blend == BlendMode::Normal && drawFilteredKept(cr, obj, state)) {
         return;
     }
-    const bool clipped = !obj.filters.empty() && clipToFilterReach(cr, obj, state);
     const bool grouped = blend != BlendMode::Normal || !obj.filters.empty();
+    // The group need only cover the object (and what its filters reach): past it the group is
+    // clear, and laying clear pixels changes nothing, with every mode but alpha, which clears
+    // what lies beneath the object's clear pixels too.
+    const bool clipped = grouped && blend != BlendMode::Alpha && clipToFilterReach(cr, obj, state);
     if (grouped) {
         cairo_push_group(cr);
         state.inLayer = blend == BlendMode::Layer || blend == BlendMode::Alpha ||

@@ -275,6 +275,12 @@ void Machine::collectGarbage() {
     if (m_depth != 0) {
         return;
     }
+    if (m_cells.size() == m_cellsAtLastCollect) {
+        // Nothing was made since: the heap is no larger than the last collection left it,
+        // and what became garbage meanwhile goes with the next collection after something is
+        // made. A frame whose scripts made nothing costs no walk over every object.
+        return;
+    }
     std::vector<Cell*> work;
     markObject(m_builtinGlobal, work);
     for (const auto& c : m_classes) {
@@ -354,6 +360,7 @@ void Machine::collectGarbage() {
         }
     }
     m_cells.resize(kept);
+    m_cellsAtLastCollect = kept;
 }
 
 // ---- namespaces and the domain ----

@@ -158,6 +158,15 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
     const std::uint8_t* const tg = table[1].data();
     const std::uint8_t* const tb = table[2].data();
     const std::uint8_t* const ta = table[3].data();
+    // An opaque pixel (most of a picture) is its straight colour: each channel's whole answer,
+    // premultiplied and in place, comes from one table.
+    const std::uint32_t opaqueAlpha = ta[255];
+    std::array<std::array<std::uint32_t, 256>, 3> opaque{};
+    for (std::uint32_t v = 0; v < 256; ++v) {
+        opaque[0][v] = (tr[v] * opaqueAlpha / 255) << 16;
+        opaque[1][v] = (tg[v] * opaqueAlpha / 255) << 8;
+        opaque[2][v] = tb[v] * opaqueAlpha / 255;
+    }
     for (int y = 0; y < h; ++y) {
         const auto* s = reinterpret_cast<const std::uint32_t*>(
             sdata + static_cast<std::ptrdiff_t>(y) * sstride);
@@ -166,6 +175,11 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
         for (int x = 0; x < w; ++x) {
             const std::uint32_t p = s[x];
             const std::uint32_t a = p >> 24;
+            if (a == 255) {
+                d[x] = opaqueAlpha << 24 | opaque[0][(p >> 16) & 255] | opaque[1][(p >> 8) & 255] |
+                       opaque[2][p & 255];
+                continue;
+            }
             const std::uint64_t inv = reciprocal[a];
             auto straight = [&](int shift) {
                 return static_cast<std::uint32_t>((((p >> shift) & 255) * 255 * inv) >> 24) & 255;

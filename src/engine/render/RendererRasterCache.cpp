@@ -16,6 +16,25 @@ namespace {
 // Shapes drawn the same way twice are kept as bitmaps, within these limits. A backdrop as
 // large as a 1920 x 1080 stage is among them: drawn again every frame it costs the most.
 constexpr int kMaxRasterPixels = 2048 * 1200;
+// Past this size a bitmap is kept only while most of it (four fifths) is seen: a drawing
+// zoomed far past the stage would take many megabytes for what the frame cuts off.
+constexpr long kSmallRasterPixels = 512L * 512L;
+
+// Whether most of the box [x0, x1) x [y0, y1) (device pixels) lies within what `cr` may draw on.
+bool mostlySeen(cairo_t* cr, double x0, double y0, double x1, double y1) {
+    const double area = (x1 - x0) * (y1 - y0);
+    if (area <= static_cast<double>(kSmallRasterPixels)) {
+        return true;
+    }
+    double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
+    cairo_restore(cr);
+    const double w = std::min(x1, cx1) - std::max(x0, cx0);
+    const double h = std::min(y1, cy1) - std::max(y0, cy0);
+    return w > 0 && h > 0 && w * h * 5 >= area * 4;
+}
 
 } // namespace
 
@@ -114,7 +133,8 @@ void Renderer::drawKept(cairo_t* cr, const Keepable& what, const State& state) {
     auto it = m_raster.find(key);
     if (it == m_raster.end()) {
         // The first time it is drawn straight away; a shape seen twice is likely to stay.
-        if (m_seenOnce.insert(key).second || m_rasterBytes > m_rasterBudget) {
+        if (m_seenOnce.insert(key).second || m_rasterBytes > m_rasterBudget ||
+            !mostlySeen(cr, ix + box.x0, iy + box.y0, ix + box.x1, iy + box.y1)) {
             what.draw(cr, snapped);
             return;
         }

@@ -4,6 +4,7 @@
 
 #include "engine/definitions/Movie.h"
 #include "engine/display/Button.h"
+#include "engine/render/BlendModes.h"
 #include "engine/render/Compositor.h"
 #include "engine/render/Filters.h"
 #include "engine/render/KeyHasher.h"
@@ -717,7 +718,7 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
             cairo_set_source_rgb(cr, 1, 1, 1);
             cairo_mask(cr, group);
         }
-    } else {
+    } else if (!blendDirect(cr, group, blend, state)) {
         cairo_set_operator(cr, blendOperator(blend));
         cairo_paint(cr);
     }
@@ -726,6 +727,46 @@ void Renderer::renderObject(cairo_t* cr, const DisplayObject& obj, const State& 
     if (clipped) {
         cairo_restore(cr);
     }
+}
+
+bool Renderer::blendDirect(cairo_t* cr, cairo_pattern_t* group, BlendMode blend,
+                           const State& state) {
+    cairo_surface_t* layer = nullptr;
+    DirectTarget target;
+    if (!blendsDirectly(blend) ||
+        cairo_pattern_get_surface(group, &layer) != CAIRO_STATUS_SUCCESS ||
+        cairo_surface_get_type(layer) != CAIRO_SURFACE_TYPE_IMAGE ||
+        cairo_image_surface_get_format(layer) != CAIRO_FORMAT_ARGB32 ||
+        !directTarget(cr, state, target)) {
+        return false;
+    }
+    cairo_matrix_t patternMatrix;
+    cairo_pattern_get_matrix(group, &patternMatrix);
+    double offX = 0, offY = 0;
+    cairo_surface_get_device_offset(layer, &offX, &offY);
+    if (patternMatrix.xx != 1 || patternMatrix.yx != 0 || patternMatrix.xy != 0 ||
+        patternMatrix.yy != 1 || offX != std::floor(offX) || offY != std::floor(offY) ||
+        target.offX != std::floor(target.offX) || target.offY != std::floor(target.offY)) {
+        return false;
+    }
+    // The layer's pixel (0, 0) lies at user (-offX, -offY), moved by the pattern's matrix.
+    const int x0 = static_cast<int>(target.offX - offX - patternMatrix.x0);
+    const int y0 = static_cast<int>(target.offY - offY - patternMatrix.y0);
+    const PixelBox on = PixelBox{x0, y0, x0 + cairo_image_surface_get_width(layer),
+                                 y0 + cairo_image_surface_get_height(layer)}
+                            .intersect(target.clip);
+    if (on.empty()) {
+        return true;
+    }
+    cairo_surface_flush(layer);
+    const auto* bits = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(layer));
+    const int stride = cairo_image_surface_get_stride(target.surface) / 4;
+    const int bitsStride = cairo_image_surface_get_stride(layer) / 4;
+    blendImage(targetPixels(target) + static_cast<std::ptrdiff_t>(on.y0) * stride + on.x0, stride,
+               bits + static_cast<std::ptrdiff_t>(on.y0 - y0) * bitsStride + (on.x0 - x0),
+               bitsStride, on.x1 - on.x0, on.y1 - on.y0, blend);
+    targetChanged(target, on);
+    return true;
 }
 
 void Renderer::renderContent(cairo_t* cr, const DisplayObject& obj, const State& given) {

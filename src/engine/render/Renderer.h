@@ -153,6 +153,9 @@ private:
                            const std::function<void()>& draw);
     void drawDrawing(cairo_t* cr, const ScriptDrawing* drawing, const State& state);
     void renderObject(cairo_t* cr, const DisplayObject& obj, const State& parent);
+    // Lays a blend mode's layer (`group`, as cairo_pop_group made it) on the target with our
+    // own compositing; false, with nothing done, when the mode or the target needs cairo's.
+    bool blendDirect(cairo_t* cr, cairo_pattern_t* group, BlendMode blend, const State& state);
     // What a script drew into `clip`, in the clip's space.
     void drawScriptDrawing(cairo_t* cr, const TimelineInstance& clip, const State& state);
     // A clip that a script masked with another clip (setMask): drawn through that clip's

@@ -1,0 +1,69 @@
+#include "engine/render/BlendModes.h"
+
+#include <algorithm>
+
+namespace kinovex::flash {
+
+namespace {
+
+// x / 255 rounded to nearest, for 0 <= x <= 255 * 255.
+inline std::uint32_t divide255(std::uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
+// The blend of one channel, premultiplied (s and d with their alphas sa and da), in units of
+// 255 * 255: sa * da * B(s / sa, d / da).
+template <BlendMode kMode>
+inline std::int32_t blendChannel(std::int32_t d, std::int32_t da, std::int32_t s, std::int32_t sa) {
+    if constexpr (kMode == BlendMode::Overlay) {
+        return 2 * d < da ? 2 * s * d : sa * da - 2 * (da - d) * (sa - s);
+    } else {
+        static_assert(kMode == BlendMode::Hardlight);
+        return 2 * s < sa ? 2 * s * d : sa * da - 2 * (da - d) * (sa - s);
+    }
+}
+
+template <BlendMode kMode>
+void blendRows(std::uint32_t* dst, int dstStride, const std::uint32_t* src, int srcStride,
+               int width, int height) {
+    for (int y = 0; y < height; ++y, dst += dstStride, src += srcStride) {
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t s = src[x];
+            const auto sa = static_cast<std::int32_t>(s >> 24);
+            if (sa == 0) {
+                continue; // a clear pixel leaves what lies beneath
+            }
+            const std::uint32_t d = dst[x];
+            const auto da = static_cast<std::int32_t>(d >> 24);
+            std::uint32_t out = divide255(static_cast<std::uint32_t>(255 * (sa + da) - sa * da))
+                                << 24;
+            for (int shift = 0; shift < 24; shift += 8) {
+                const auto sc = static_cast<std::int32_t>((s >> shift) & 255);
+                const auto dc = static_cast<std::int32_t>((d >> shift) & 255);
+                const std::int32_t sum =
+                    (255 - sa) * dc + (255 - da) * sc + blendChannel<kMode>(dc, da, sc, sa);
+                out |= divide255(static_cast<std::uint32_t>(std::clamp(sum, 0, 255 * 255)))
+                       << shift;
+            }
+            dst[x] = out;
+        }
+    }
+}
+
+} // namespace
+
+bool blendsDirectly(BlendMode mode) {
+    return mode == BlendMode::Overlay || mode == BlendMode::Hardlight;
+}
+
+void blendImage(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
+                int srcStrideWords, int width, int height, BlendMode mode) {
+    if (mode == BlendMode::Overlay) {
+        blendRows<BlendMode::Overlay>(dst, dstStrideWords, src, srcStrideWords, width, height);
+    } else if (mode == BlendMode::Hardlight) {
+        blendRows<BlendMode::Hardlight>(dst, dstStrideWords, src, srcStrideWords, width, height);
+    }
+}
+
+} // namespace kinovex::flash

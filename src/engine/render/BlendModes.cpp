@@ -18,9 +18,18 @@ template <BlendMode kMode>
 inline std::int32_t blendChannel(std::int32_t d, std::int32_t da, std::int32_t s, std::int32_t sa) {
     if constexpr (kMode == BlendMode::Overlay) {
         return 2 * d < da ? 2 * s * d : sa * da - 2 * (da - d) * (sa - s);
-    } else {
-        static_assert(kMode == BlendMode::Hardlight);
+    } else if constexpr (kMode == BlendMode::Hardlight) {
         return 2 * s < sa ? 2 * s * d : sa * da - 2 * (da - d) * (sa - s);
+    } else if constexpr (kMode == BlendMode::Screen) {
+        return s * da + d * sa - s * d;
+    } else if constexpr (kMode == BlendMode::Darken) {
+        return std::min(s * da, d * sa);
+    } else if constexpr (kMode == BlendMode::Lighten) {
+        return std::max(s * da, d * sa);
+    } else {
+        static_assert(kMode == BlendMode::Difference);
+        const std::int32_t sd = s * da, ds = d * sa;
+        return sd > ds ? sd - ds : ds - sd;
     }
 }
 
@@ -54,15 +63,45 @@ void blendRows(std::uint32_t* dst, int dstStride, const std::uint32_t* src, int 
 } // namespace
 
 bool blendsDirectly(BlendMode mode) {
-    return mode == BlendMode::Overlay || mode == BlendMode::Hardlight;
+    switch (mode) {
+    case BlendMode::Overlay:
+    case BlendMode::Hardlight:
+    case BlendMode::Screen:
+    case BlendMode::Darken:
+    case BlendMode::Lighten:
+    case BlendMode::Difference:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void blendImage(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
                 int srcStrideWords, int width, int height, BlendMode mode) {
-    if (mode == BlendMode::Overlay) {
-        blendRows<BlendMode::Overlay>(dst, dstStrideWords, src, srcStrideWords, width, height);
-    } else if (mode == BlendMode::Hardlight) {
-        blendRows<BlendMode::Hardlight>(dst, dstStrideWords, src, srcStrideWords, width, height);
+    auto run = [&]<BlendMode kMode>() {
+        blendRows<kMode>(dst, dstStrideWords, src, srcStrideWords, width, height);
+    };
+    switch (mode) {
+    case BlendMode::Overlay:
+        run.operator()<BlendMode::Overlay>();
+        break;
+    case BlendMode::Hardlight:
+        run.operator()<BlendMode::Hardlight>();
+        break;
+    case BlendMode::Screen:
+        run.operator()<BlendMode::Screen>();
+        break;
+    case BlendMode::Darken:
+        run.operator()<BlendMode::Darken>();
+        break;
+    case BlendMode::Lighten:
+        run.operator()<BlendMode::Lighten>();
+        break;
+    case BlendMode::Difference:
+        run.operator()<BlendMode::Difference>();
+        break;
+    default:
+        break;
     }
 }
 

@@ -9,7 +9,8 @@
 
 namespace kinovex::flash {
 
-// Whether blendImage does `mode`.
+// Whether blendImage does `mode`: overlay, hard light, screen, darken, lighten and difference.
+// (Multiply is left to cairo, which rounds each of its terms apart.)
 bool blendsDirectly(BlendMode mode);
 
 // `src` (premultiplied ARGB, `width` x `height`) laid on `dst` with `mode`, as the compositing

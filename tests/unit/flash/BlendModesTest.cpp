@@ -67,10 +67,14 @@ TEST_P(BlendModes, MatchCairosCompositing) {
     EXPECT_EQ(differing, 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Modes, BlendModes,
-                         ::testing::Values(ModeCase{BlendMode::Overlay, CAIRO_OPERATOR_OVERLAY},
-                                           ModeCase{BlendMode::Hardlight,
-                                                    CAIRO_OPERATOR_HARD_LIGHT}));
+INSTANTIATE_TEST_SUITE_P(
+    Modes, BlendModes,
+    ::testing::Values(ModeCase{BlendMode::Overlay, CAIRO_OPERATOR_OVERLAY},
+                      ModeCase{BlendMode::Hardlight, CAIRO_OPERATOR_HARD_LIGHT},
+                      ModeCase{BlendMode::Screen, CAIRO_OPERATOR_SCREEN},
+                      ModeCase{BlendMode::Darken, CAIRO_OPERATOR_DARKEN},
+                      ModeCase{BlendMode::Lighten, CAIRO_OPERATOR_LIGHTEN},
+                      ModeCase{BlendMode::Difference, CAIRO_OPERATOR_DIFFERENCE}));
 
 } // namespace
 } // namespace kinovex::flash::test

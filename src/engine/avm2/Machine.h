@@ -277,7 +277,7 @@ private:
 
     std::vector<Cell*> m_cells;
     std::size_t m_cellsAtLastCollect = 0; // none made since when m_cells is still this long
-    std::size_t m_charged = 0; // bytes the heap grew by since the last collection
+    std::size_t m_charged = 0;            // bytes the heap grew by since the last collection
     std::size_t m_heapLimit = kHeapLimit;
     bool m_outOfMemory = false; // making the out-of-memory error: nothing is counted
     [[noreturn]] void throwOutOfMemory();

@@ -1,16 +1,12 @@
 #include "engine/render/BlendModes.h"
 
+#include "engine/render/PremulPixel.h"
+
 #include <algorithm>
 
 namespace kinovex::flash {
 
 namespace {
-
-// x / 255 rounded to nearest, for 0 <= x <= 255 * 255.
-inline std::uint32_t divide255(std::uint32_t x) {
-    x += 128;
-    return (x + (x >> 8)) >> 8;
-}
 
 // The blend of one channel, premultiplied (s and d with their alphas sa and da), in units of
 // 255 * 255: sa * da * B(s / sa, d / da).
@@ -45,14 +41,14 @@ void blendRows(std::uint32_t* dst, int dstStride, const std::uint32_t* src, int 
             }
             const std::uint32_t d = dst[x];
             const auto da = static_cast<std::int32_t>(d >> 24);
-            std::uint32_t out = divide255(static_cast<std::uint32_t>(255 * (sa + da) - sa * da))
-                                << 24;
+            std::uint32_t out =
+                premul8::divide255(static_cast<std::uint32_t>(255 * (sa + da) - sa * da)) << 24;
             for (int shift = 0; shift < 24; shift += 8) {
                 const auto sc = static_cast<std::int32_t>((s >> shift) & 255);
                 const auto dc = static_cast<std::int32_t>((d >> shift) & 255);
                 const std::int32_t sum =
                     (255 - sa) * dc + (255 - da) * sc + blendChannel<kMode>(dc, da, sc, sa);
-                out |= divide255(static_cast<std::uint32_t>(std::clamp(sum, 0, 255 * 255)))
+                out |= premul8::divide255(static_cast<std::uint32_t>(std::clamp(sum, 0, 255 * 255)))
                        << shift;
             }
             dst[x] = out;
@@ -60,48 +56,38 @@ void blendRows(std::uint32_t* dst, int dstStride, const std::uint32_t* src, int 
     }
 }
 
+using BlendRows = void (*)(std::uint32_t*, int, const std::uint32_t*, int, int, int);
+
+// The loop for `mode`; none for the modes left to cairo.
+BlendRows rowsFor(BlendMode mode) {
+    switch (mode) {
+    case BlendMode::Overlay:
+        return &blendRows<BlendMode::Overlay>;
+    case BlendMode::Hardlight:
+        return &blendRows<BlendMode::Hardlight>;
+    case BlendMode::Screen:
+        return &blendRows<BlendMode::Screen>;
+    case BlendMode::Darken:
+        return &blendRows<BlendMode::Darken>;
+    case BlendMode::Lighten:
+        return &blendRows<BlendMode::Lighten>;
+    case BlendMode::Difference:
+        return &blendRows<BlendMode::Difference>;
+    default:
+        return nullptr;
+    }
+}
+
 } // namespace
 
 bool blendsDirectly(BlendMode mode) {
-    switch (mode) {
-    case BlendMode::Overlay:
-    case BlendMode::Hardlight:
-    case BlendMode::Screen:
-    case BlendMode::Darken:
-    case BlendMode::Lighten:
-    case BlendMode::Difference:
-        return true;
-    default:
-        return false;
-    }
+    return rowsFor(mode) != nullptr;
 }
 
 void blendImage(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
                 int srcStrideWords, int width, int height, BlendMode mode) {
-    auto run = [&]<BlendMode kMode>() {
-        blendRows<kMode>(dst, dstStrideWords, src, srcStrideWords, width, height);
-    };
-    switch (mode) {
-    case BlendMode::Overlay:
-        run.operator()<BlendMode::Overlay>();
-        break;
-    case BlendMode::Hardlight:
-        run.operator()<BlendMode::Hardlight>();
-        break;
-    case BlendMode::Screen:
-        run.operator()<BlendMode::Screen>();
-        break;
-    case BlendMode::Darken:
-        run.operator()<BlendMode::Darken>();
-        break;
-    case BlendMode::Lighten:
-        run.operator()<BlendMode::Lighten>();
-        break;
-    case BlendMode::Difference:
-        run.operator()<BlendMode::Difference>();
-        break;
-    default:
-        break;
+    if (const BlendRows rows = rowsFor(mode)) {
+        rows(dst, dstStrideWords, src, srcStrideWords, width, height);
     }
 }
 

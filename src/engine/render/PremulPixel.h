@@ -23,6 +23,12 @@ inline std::uint32_t fromStraight(double r, double g, double b, double a) {
     return (ia << 24) | (ch(r * a / 255.0) << 16) | (ch(g * a / 255.0) << 8) | ch(b * a / 255.0);
 }
 
+// x / 255 rounded to nearest, for 0 <= x <= 255 * 255 (a product of two 8-bit values).
+inline std::uint32_t divide255(std::uint32_t x) {
+    x += 128;
+    return (x + (x >> 8)) >> 8;
+}
+
 inline std::uint32_t alpha(std::uint32_t p) {
     return p >> 24;
 }

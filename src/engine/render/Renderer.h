@@ -43,6 +43,8 @@ CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours);
 cairo_operator_t blendOperator(BlendMode mode);
 // A copy of `src` (an image surface) with a colour transform applied to every pixel.
 cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx);
+// The box `cr` may draw within, in device pixels: left, top, right, bottom.
+std::array<double, 4> deviceClipExtents(cairo_t* cr);
 
 struct CachedShape {
     struct Fill {

@@ -67,13 +67,8 @@ bool Renderer::drawFilteredKept(cairo_t* cr, const DisplayObject& obj, const Sta
     if (it == m_filtered.end()) {
         FilteredKey cutKey = key;
         cutKey.cut = true;
-        cairo_save(cr);
-        cairo_identity_matrix(cr);
-        cutKey.cutPlace[0] = ix;
-        cutKey.cutPlace[1] = iy;
-        cairo_clip_extents(cr, &cutKey.cutPlace[2], &cutKey.cutPlace[3], &cutKey.cutPlace[4],
-                           &cutKey.cutPlace[5]);
-        cairo_restore(cr);
+        const std::array<double, 4> clip = deviceClipExtents(cr);
+        cutKey.cutPlace = {ix, iy, clip[0], clip[1], clip[2], clip[3]};
         it = m_filtered.find(cutKey);
         if (it == m_filtered.end()) {
             State snapped = state;

@@ -26,17 +26,22 @@ bool mostlySeen(cairo_t* cr, double x0, double y0, double x1, double y1) {
     if (area <= static_cast<double>(kSmallRasterPixels)) {
         return true;
     }
-    double cx0 = 0, cy0 = 0, cx1 = 0, cy1 = 0;
-    cairo_save(cr);
-    cairo_identity_matrix(cr);
-    cairo_clip_extents(cr, &cx0, &cy0, &cx1, &cy1);
-    cairo_restore(cr);
+    const auto [cx0, cy0, cx1, cy1] = deviceClipExtents(cr);
     const double w = std::min(x1, cx1) - std::max(x0, cx0);
     const double h = std::min(y1, cy1) - std::max(y0, cy0);
     return w > 0 && h > 0 && w * h * 5 >= area * 4;
 }
 
 } // namespace
+
+std::array<double, 4> deviceClipExtents(cairo_t* cr) {
+    std::array<double, 4> box{};
+    cairo_save(cr);
+    cairo_identity_matrix(cr);
+    cairo_clip_extents(cr, &box[0], &box[1], &box[2], &box[3]);
+    cairo_restore(cr);
+    return box;
+}
 
 void Renderer::drawShapeCached(cairo_t* cr, const CachedShape& shape, const State& state) {
     drawKept(cr,

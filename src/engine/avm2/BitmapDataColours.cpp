@@ -88,10 +88,9 @@ bool passes(Test test, std::uint32_t v, std::uint32_t limit) {
 // masked threshold paint `color` here; the others are copied when copySource is set. The
 // count of those that passed.
 Value threshold(Machine& vm, Value s, Args args) {
-    BitmapPixels& dest = bitmapPixels(vm, s);
-    BitmapPixels own;
-    const BitmapPixels& source =
-        unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
+    const CopyBitmaps bitmaps(vm, s, arg(args, 0));
+    BitmapPixels& dest = bitmaps.dest;
+    const BitmapPixels& source = bitmaps.source;
     const CopyArea a = copyArea(vm, source, dest, arg(args, 1), arg(args, 2));
     const Test test = thresholdTest(vm, arg(args, 3));
     const std::uint32_t mask = args.size() > 6 ? vm.toUint(args[6]) : 0xFFFFFFFFu;

@@ -25,10 +25,9 @@ std::uint32_t blended(std::uint32_t over, std::uint32_t under) {
 
 // copyPixels(source, rect, point, alphaBitmap = null, alphaPoint = null, mergeAlpha = false)
 Value copyPixels(Machine& vm, Value s, Args args) {
-    BitmapPixels& dest = bitmapPixels(vm, s);
-    BitmapPixels own;
-    const BitmapPixels& source =
-        unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
+    const CopyBitmaps bitmaps(vm, s, arg(args, 0));
+    BitmapPixels& dest = bitmaps.dest;
+    const BitmapPixels& source = bitmaps.source;
     if (arg(args, 1).isNullish()) {
         nullParameter(vm, "sourceRect");
     }
@@ -75,10 +74,9 @@ int channelShift(std::uint32_t channel) {
 }
 
 Value copyChannel(Machine& vm, Value s, Args args) {
-    BitmapPixels& dest = bitmapPixels(vm, s);
-    BitmapPixels own;
-    const BitmapPixels& source =
-        unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
+    const CopyBitmaps bitmaps(vm, s, arg(args, 0));
+    BitmapPixels& dest = bitmaps.dest;
+    const BitmapPixels& source = bitmaps.source;
     if (arg(args, 2).isNullish()) {
         nullParameter(vm, "destPoint");
     }

@@ -12,10 +12,9 @@ namespace {
 // merge(source, rect, point, redMultiplier, greenMultiplier, blueMultiplier, alphaMultiplier):
 // each channel becomes (source * m + this * (256 - m)) / 256.
 Value merge(Machine& vm, Value s, Args args) {
-    BitmapPixels& dest = bitmapPixels(vm, s);
-    BitmapPixels own;
-    const BitmapPixels& source =
-        unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
+    const CopyBitmaps bitmaps(vm, s, arg(args, 0));
+    BitmapPixels& dest = bitmaps.dest;
+    const BitmapPixels& source = bitmaps.source;
     const CopyArea a = copyArea(vm, source, dest, arg(args, 1), arg(args, 2));
     // By shift: alpha, red, green, blue.
     const int shifts[4] = {24, 16, 8, 0};
@@ -57,10 +56,9 @@ std::array<std::uint32_t, 256> paletteTable(Machine& vm, const Value& array, int
 // paletteMap(source, rect, point, redArray, greenArray, blueArray, alphaArray): each pixel
 // becomes the sum of the four tables' entries for its channels.
 Value paletteMap(Machine& vm, Value s, Args args) {
-    BitmapPixels& dest = bitmapPixels(vm, s);
-    BitmapPixels own;
-    const BitmapPixels& source =
-        unaliased(bitmapArgument(vm, arg(args, 0), "sourceBitmapData"), dest, own);
+    const CopyBitmaps bitmaps(vm, s, arg(args, 0));
+    BitmapPixels& dest = bitmaps.dest;
+    const BitmapPixels& source = bitmaps.source;
     const CopyArea a = copyArea(vm, source, dest, arg(args, 1), arg(args, 2));
     const auto red = paletteTable(vm, arg(args, 3), 16);
     const auto green = paletteTable(vm, arg(args, 4), 8);

@@ -45,15 +45,29 @@ CopyArea copyArea(Machine& vm, const BitmapPixels& source, const BitmapPixels& d
 // A Point argument's x and y, whole pixels; (0, 0) for null or undefined.
 std::pair<int, int> pointOf(Machine& vm, const Value& point);
 
-// The source of a copy, itself when it is not the destination, else a copy of it in `own`.
-inline const BitmapPixels& unaliased(const BitmapPixels& source, const BitmapPixels& dest,
-                                     BitmapPixels& own) {
-    if (&source != &dest) {
-        return source;
+// The two bitmaps of a copy between BitmapDatas: `dest`, the one the method was called on, and
+// `source`, its "sourceBitmapData" argument, read from a copy of its own when it is `dest`
+// itself, so that writing never changes what is still to be read.
+struct CopyBitmaps {
+    CopyBitmaps(Machine& vm, const Value& self, const Value& sourceArgument)
+        : dest(bitmapPixels(vm, self)),
+          source(readable(bitmapArgument(vm, sourceArgument, "sourceBitmapData"))) {}
+    CopyBitmaps(const CopyBitmaps&) = delete;
+    CopyBitmaps& operator=(const CopyBitmaps&) = delete;
+
+    BitmapPixels& dest;
+    BitmapPixels own; // the copy of `dest` read as the source, when it is one
+    const BitmapPixels& source;
+
+private:
+    const BitmapPixels& readable(const BitmapPixels& given) {
+        if (&given != &dest) {
+            return given;
+        }
+        own = given;
+        return own;
     }
-    own = source;
-    return own;
-}
+};
 
 void installBitmapCopies(Machine& m, ClassInfo* cls);  // copyPixels, copyChannel, scroll
 void installBitmapColours(Machine& m, ClassInfo* cls); // colorTransform, threshold, histogram ...

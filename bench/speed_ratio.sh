@@ -48,7 +48,7 @@ median() { sort -n | awk '{ v[NR] = $1 } END { printf "%.3f", (NR % 2) ? v[(NR +
 capture=$work/capture-ffmpeg
 cat >"$capture" <<EOF
 #!/usr/bin/env bash
-for a in "\$@"; do [ "\$a" = -encoders ] && exec "$real" "\$@"; done
+case " \$* " in *" pipe:0 "*) ;; *) exec "$real" "\$@" ;; esac # asked what it can do
 printf '%s\n' "\$@" >"$work/args.txt"
 if [ -e /dev/fd/3 ]; then cat <&3 >"$work/audio.raw" & fi
 cat >"$work/video.raw"

@@ -2,12 +2,13 @@
 
 #include "tools/convert/Batch.h"
 #include "tools/convert/ProgressDisplay.h"
-#include "tools/encoder/ChildProcess.h"
 #include "tools/encoder/EncoderLocator.h"
+#include "tools/encoder/EncoderProbe.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <thread>
 #include <unistd.h>
 
@@ -22,7 +23,9 @@ const char* environment(const char* name) {
     return value ? value : "";
 }
 
-// The ffmpeg to run: --ffmpeg, else KINOVEX_FFMPEG, else the first on PATH.
+// The ffmpeg to run: --ffmpeg, else KINOVEX_FFMPEG, else the first on PATH. It must answer
+// whether it has libxvid; the answer is remembered per encoder, so only the first conversion
+// with a given ffmpeg pays for starting it an extra time.
 bool findEncoder(const ConvertOptions& options, EncoderSetup& setup, std::string& error) {
     EncoderSearch search;
     search.overridePath = !options.ffmpeg.empty() ? options.ffmpeg : environment("KINOVEX_FFMPEG");
@@ -32,13 +35,13 @@ bool findEncoder(const ConvertOptions& options, EncoderSetup& setup, std::string
         error = found.error;
         return false;
     }
-    const auto encoders = RunCapturingOutput(found.path, {found.path, "-hide_banner", "-encoders"});
-    if (!encoders) {
+    const std::optional<bool> libxvid = AskEncoderForLibxvid(found.path, EncoderCacheFile());
+    if (!libxvid) {
         error = found.path + " does not run";
         return false;
     }
     setup.program = found.path;
-    setup.hasLibxvid = encoders->find(" libxvid ") != std::string::npos;
+    setup.hasLibxvid = *libxvid;
     return true;
 }
 

@@ -70,7 +70,8 @@ std::string EncoderCacheFile() {
     return {};
 }
 
-bool EncoderHasLibxvid(const std::string& encoderPath, const std::string& cacheFile) {
+std::optional<bool> AskEncoderForLibxvid(const std::string& encoderPath,
+                                         const std::string& cacheFile) {
     const std::string key = CacheKey(encoderPath);
     if (!cacheFile.empty() && !key.empty()) {
         for (const auto& line : ReadLines(cacheFile))
@@ -81,13 +82,17 @@ bool EncoderHasLibxvid(const std::string& encoderPath, const std::string& cacheF
     const auto help = RunCapturingOutput(
         encoderPath, {encoderPath, "-hide_banner", "-loglevel", "quiet", "-h", "encoder=libxvid"});
     if (!help)
-        return false;
+        return std::nullopt;
     // ffmpeg describes a known encoder with "Encoder libxvid [...]:" and says an unknown one "is
     // not recognized".
     const bool hasLibxvid = help->rfind("Encoder libxvid", 0) == 0;
     if (!cacheFile.empty() && !key.empty())
         Remember(cacheFile, key, hasLibxvid);
     return hasLibxvid;
+}
+
+bool EncoderHasLibxvid(const std::string& encoderPath, const std::string& cacheFile) {
+    return AskEncoderForLibxvid(encoderPath, cacheFile).value_or(false);
 }
 
 } // namespace kinovex

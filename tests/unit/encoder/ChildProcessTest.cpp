@@ -117,6 +117,7 @@ TEST_F(EncoderProbe, WithoutACacheAsksEveryTimeAndAnUnaskableEncoderHasNoLibxvid
     EXPECT_EQ(TimesAsked(), 2u);
 
     const auto broken = Script("broken", "kill -KILL $$\n");
+    EXPECT_FALSE(AskEncoderForLibxvid(broken, Cache()).has_value());
     EXPECT_FALSE(EncoderHasLibxvid(broken, Cache()));
     EXPECT_FALSE(fs::exists(Cache()));
 }

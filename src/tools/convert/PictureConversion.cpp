@@ -53,60 +53,58 @@ void rowPair(const std::uint32_t* top, const std::uint32_t* bottom, std::size_t 
 }
 
 #if defined(__SSE2__)
-// The same arithmetic eight pixels of a row pair at a time: channels widened to 16 bits, the
-// weighted sums made with multiply-add pairs.
-struct Channels {
-    __m128i r, g, b; // eight 16-bit values each
-};
-
-inline Channels channels(const std::uint32_t* p) {
-    const __m128i mask = _mm_set1_epi32(255);
-    const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 4));
-    auto channel = [&](int shift) {
-        return _mm_packs_epi32(_mm_and_si128(_mm_srli_epi32(lo, shift), mask),
-                               _mm_and_si128(_mm_srli_epi32(hi, shift), mask));
-    };
-    return {channel(16), channel(8), channel(0)};
+// The same arithmetic four pixels at a time. Masking a pixel with 0x00FF00FF leaves blue and red
+// as the two 16-bit halves of each 32-bit lane, shifting its 16-bit halves right by 8 leaves
+// green and alpha: one multiply-add of each against (blue, red) and (green, 0) weights is the
+// weighted sum, and sums of pixels stay in 16 bits (at most 4 x 255).
+inline __m128i blueRed(__m128i p) {
+    return _mm_and_si128(p, _mm_set1_epi32(0x00FF00FF));
+}
+inline __m128i greenAlpha(__m128i p) {
+    return _mm_srli_epi16(p, 8);
 }
 
-// kx * x + ky * y + kz * z + offset >> shift for four 16-bit x, y, z in the low half of each.
-inline __m128i weighted(__m128i x, __m128i y, __m128i z, __m128i xy, __m128i zw, __m128i offset,
-                        int shift) {
+// (weight of the low half, weight of the high half) in every 32-bit lane.
+inline __m128i weights(std::int32_t low, std::int32_t high) {
+    return _mm_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(high) << 16) |
+                                                    (static_cast<std::uint32_t>(low) & 0xFFFF)));
+}
+
+// kb * blue + kr * red + kg * green + offset >> shift in each 32-bit lane.
+inline __m128i weighted(__m128i br, __m128i ga, std::int32_t kb, std::int32_t kr, std::int32_t kg,
+                        std::int32_t offset, int shift) {
     const __m128i sum =
-        _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(x, y), xy),
-                      _mm_madd_epi16(_mm_unpacklo_epi16(z, _mm_setzero_si128()), zw));
-    return _mm_srai_epi32(_mm_add_epi32(sum, offset), shift);
+        _mm_add_epi32(_mm_madd_epi16(br, weights(kb, kr)), _mm_madd_epi16(ga, weights(kg, 0)));
+    return _mm_srai_epi32(_mm_add_epi32(sum, _mm_set1_epi32(offset)), shift);
 }
 
-inline __m128i pairs(std::int32_t a, std::int32_t b) {
-    return _mm_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(b) << 16) |
-                                                    (static_cast<std::uint32_t>(a) & 0xFFFF)));
-}
-
-void storeLuma(const Channels& c, std::uint8_t* out) {
-    const __m128i rg = pairs(kYr, kYg), b0 = pairs(kYb, 0), offset = _mm_set1_epi32(kLumaOffset);
-    const __m128i lo = weighted(c.r, c.g, c.b, rg, b0, offset, 15);
-    const __m128i hi = weighted(_mm_unpackhi_epi64(c.r, c.r), _mm_unpackhi_epi64(c.g, c.g),
-                                _mm_unpackhi_epi64(c.b, c.b), rg, b0, offset, 15);
+// Eight 32-bit values 0..255 as eight bytes.
+inline void storeEight(__m128i lo, __m128i hi, std::uint8_t* out) {
     const __m128i words = _mm_packs_epi32(lo, hi);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi16(words, words));
 }
 
-// Four chroma samples from the block sums (four 16-bit values in the low half of each).
-void storeChroma(__m128i r, __m128i g, __m128i b, std::int32_t kr, std::int32_t kg, std::int32_t kb,
-                 std::uint8_t* out) {
-    const __m128i value =
-        weighted(r, g, b, pairs(kr, kg), pairs(kb, 0), _mm_set1_epi32(kChromaOffset), 17);
-    const __m128i words = _mm_packs_epi32(value, value);
+// Four 32-bit values 0..255 as four bytes.
+inline void storeFour(__m128i values, std::uint8_t* out) {
+    const __m128i words = _mm_packs_epi32(values, values);
     const auto bytes = _mm_cvtsi128_si32(_mm_packus_epi16(words, words));
     std::memcpy(out, &bytes, 4);
 }
 
-// The sums of horizontal pairs of eight 16-bit values, as four 16-bit values.
-inline __m128i pairSums(__m128i top, __m128i bottom) {
-    const __m128i sums = _mm_madd_epi16(_mm_add_epi16(top, bottom), _mm_set1_epi16(1));
-    return _mm_packs_epi32(sums, sums);
+inline __m128i lumaOf(__m128i p) {
+    return weighted(blueRed(p), greenAlpha(p), kYb, kYr, kYg, kLumaOffset, 15);
+}
+
+// The channel sums of the 2 x 2 blocks of four columns of a row pair, in lanes 0 and 2.
+inline __m128i blockSums(__m128i top, __m128i bottom) {
+    const __m128i column = _mm_add_epi16(top, bottom);
+    return _mm_add_epi16(column, _mm_srli_epi64(column, 32));
+}
+
+// Lanes 0 and 2 of a, then of b.
+inline __m128i evenLanes(__m128i a, __m128i b) {
+    return _mm_castps_si128(
+        _mm_shuffle_ps(_mm_castsi128_ps(a), _mm_castsi128_ps(b), _MM_SHUFFLE(2, 0, 2, 0)));
 }
 
 std::size_t rowPairSse2(const std::uint32_t* top, const std::uint32_t* bottom, std::size_t width,
@@ -114,13 +112,19 @@ std::size_t rowPairSse2(const std::uint32_t* top, const std::uint32_t* bottom, s
                         std::uint8_t* v) {
     std::size_t x = 0;
     for (; x + 8 <= width; x += 8) {
-        const Channels t = channels(top + x);
-        const Channels d = channels(bottom + x);
-        storeLuma(t, yTop + x);
-        storeLuma(d, yBottom + x);
-        const __m128i r = pairSums(t.r, d.r), g = pairSums(t.g, d.g), b = pairSums(t.b, d.b);
-        storeChroma(r, g, b, kUr, kUg, kUb, u + x / 2);
-        storeChroma(r, g, b, kVr, kVg, kVb, v + x / 2);
+        const auto load = [](const std::uint32_t* p) {
+            return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        };
+        const __m128i t0 = load(top + x), t1 = load(top + x + 4);
+        const __m128i d0 = load(bottom + x), d1 = load(bottom + x + 4);
+        storeEight(lumaOf(t0), lumaOf(t1), yTop + x);
+        storeEight(lumaOf(d0), lumaOf(d1), yBottom + x);
+        const __m128i br =
+            evenLanes(blockSums(blueRed(t0), blueRed(d0)), blockSums(blueRed(t1), blueRed(d1)));
+        const __m128i ga = evenLanes(blockSums(greenAlpha(t0), greenAlpha(d0)),
+                                     blockSums(greenAlpha(t1), greenAlpha(d1)));
+        storeFour(weighted(br, ga, kUb, kUr, kUg, kChromaOffset, 17), u + x / 2);
+        storeFour(weighted(br, ga, kVb, kVr, kVg, kChromaOffset, 17), v + x / 2);
     }
     return x;
 }

@@ -79,6 +79,19 @@ TEST(PictureConversion, Yuv420MatchesBt601VideoRangeWithChromaFromEachBlock) {
             const std::size_t at = static_cast<std::size_t>(by) * (w / 2) + bx;
             EXPECT_NEAR(out[w * h + at], ref.u, 1) << bx << "," << by;
             EXPECT_NEAR(out[w * h + (w / 2) * (h / 2) + at], ref.v, 1) << bx << "," << by;
+            // Converted alone, a block takes the pixel-pair loop, which is the arithmetic's
+            // plain statement: the wide loop must give the very same bytes.
+            const std::size_t corner = static_cast<std::size_t>(2 * by) * w + 2 * bx;
+            const std::uint32_t block[4] = {picture[corner], picture[corner + 1],
+                                            picture[corner + w], picture[corner + w + 1]};
+            std::uint8_t alone[6];
+            toYuv420(block, 2, 2, alone);
+            EXPECT_EQ(alone[0], out[corner]);
+            EXPECT_EQ(alone[1], out[corner + 1]);
+            EXPECT_EQ(alone[2], out[corner + w]);
+            EXPECT_EQ(alone[3], out[corner + w + 1]);
+            EXPECT_EQ(alone[4], out[w * h + at]);
+            EXPECT_EQ(alone[5], out[w * h + (w / 2) * (h / 2) + at]);
         }
     }
 }

@@ -530,4 +530,58 @@ void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint3
     }
 }
 
+namespace {
+
+// under * (255 - k) + drawn * k, over 255, rounded, two channels to one multiply as in scale().
+inline std::uint32_t mix(std::uint32_t under, std::uint32_t drawn, std::uint32_t k) {
+    const std::uint32_t j = 255u - k;
+    std::uint32_t rb = (under & 0x00ff00ffu) * j + (drawn & 0x00ff00ffu) * k + 0x00800080u;
+    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+    std::uint32_t ag =
+        ((under >> 8) & 0x00ff00ffu) * j + ((drawn >> 8) & 0x00ff00ffu) * k + 0x00800080u;
+    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
+    return rb | ag;
+}
+
+// Eight bytes of coverage at once, for the long covered or uncovered stretches of a mask.
+inline std::uint64_t eightAt(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+} // namespace
+
+void keepCovered(std::uint32_t* drawn, int drawnStrideWords, const std::uint32_t* under,
+                 int underStrideWords, const std::uint8_t* coverage, int coverageStride, int width,
+                 int height) {
+    constexpr std::uint64_t kAllCovered = ~std::uint64_t{0};
+    for (int y = 0; y < height; ++y) {
+        std::uint32_t* d = drawn + static_cast<std::ptrdiff_t>(y) * drawnStrideWords;
+        const std::uint32_t* u = under + static_cast<std::ptrdiff_t>(y) * underStrideWords;
+        const std::uint8_t* c = coverage + static_cast<std::ptrdiff_t>(y) * coverageStride;
+        int x = 0;
+        while (x < width) {
+            if (x + 8 <= width) {
+                const std::uint64_t eight = eightAt(c + x);
+                if (eight == kAllCovered) {
+                    x += 8;
+                    continue;
+                }
+                if (eight == 0) {
+                    std::memcpy(d + x, u + x, 8 * sizeof *d);
+                    x += 8;
+                    continue;
+                }
+            }
+            const int end = std::min(width, x + 8);
+            for (; x < end; ++x) {
+                if (c[x] != 255) {
+                    d[x] = mix(u[x], d[x], c[x]);
+                }
+            }
+        }
+    }
+}
+
 } // namespace kinovex::flash

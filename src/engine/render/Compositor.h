@@ -64,6 +64,12 @@ void accumulate(const CoverageTarget& target, const Paint& paint);
 // A premultiplied image OVER another of the same size.
 void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint32_t* src,
                         int srcStrideWords, int width, int height);
+// Keeps what was drawn over an image only where a mask covers it: each pixel becomes
+// under + (drawn - under) * coverage / 255, rounded to nearest, so a covered pixel keeps what
+// was drawn, an uncovered one gets back what lay beneath, and a part-covered one the mix.
+void keepCovered(std::uint32_t* drawn, int drawnStrideWords, const std::uint32_t* under,
+                 int underStrideWords, const std::uint8_t* coverage, int coverageStride, int width,
+                 int height);
 
 // Whether painting may use the processor's widest vectors where it has them (it may unless
 // told otherwise); either way gives the same pixels, so tests check one against the other.

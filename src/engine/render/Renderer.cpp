@@ -587,17 +587,9 @@ void Renderer::renderScriptMasked(cairo_t* cr, const DisplayObject& obj, const S
 
 void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& state,
                           const std::vector<ScriptItem>& items) {
-    struct ActiveMask {
-        std::uint16_t clipDepth;
-        cairo_pattern_t* mask;
-    };
     std::vector<ActiveMask> masks;
     auto popMask = [&]() {
-        cairo_pattern_t* content = cairo_pop_group(cr);
-        cairo_set_source(cr, content);
-        cairo_mask(cr, masks.back().mask);
-        cairo_pattern_destroy(content);
-        cairo_pattern_destroy(masks.back().mask);
+        endMask(cr, masks.back());
         masks.pop_back();
     };
     // Objects scripts made go between the depths they stand above and the next one, masked
@@ -631,12 +623,7 @@ void Renderer::renderList(cairo_t* cr, const DisplayList& list, const State& sta
             if (state.mask) {
                 continue; // a mask inside a mask adds no coverage of its own
             }
-            cairo_push_group_with_content(cr, CAIRO_CONTENT_ALPHA);
-            State maskState = state;
-            maskState.mask = true;
-            renderObject(cr, obj, maskState);
-            masks.push_back(ActiveMask{obj.clipDepth, cairo_pop_group(cr)});
-            cairo_push_group(cr);
+            masks.push_back(beginMask(cr, obj, state));
             continue;
         }
         if (!obj.visible) {

@@ -225,6 +225,27 @@ private:
                                 const PixelBox& box) const;
     static std::uint32_t* targetPixels(const DirectTarget& target);
     static void targetChanged(const DirectTarget& target, const PixelBox& box);
+    // The objects a timeline mask reaches over, from beginMask to endMask. Where the target's
+    // pixels can be reached they are drawn straight onto it, inside the box the mask covers,
+    // and then what lay beneath comes back wherever the mask does not cover them fully; else
+    // they are drawn in a group laid on through the mask.
+    struct ActiveMask {
+        std::uint16_t clipDepth = 0;
+        cairo_pattern_t* coverage = nullptr; // the mask's own group (alpha only)
+        bool direct = false;
+        DirectTarget target;
+        PixelBox box;                     // the target's pixels the objects may change
+        std::vector<std::uint32_t> under; // what those pixels held before
+    };
+    ActiveMask beginMask(cairo_t* cr, const DisplayObject& mask, const State& state);
+    void endMask(cairo_t* cr, ActiveMask& active);
+    // Sets up drawing straight onto the target under `active`'s coverage; false when the
+    // target or the coverage cannot be reached.
+    bool beginDirectMask(cairo_t* cr, const State& state, ActiveMask& active);
+    // The smallest box holding every covered pixel of `box` in an A8 image whose pixel (x, y)
+    // is coverage[(y - dy) * stride + (x - dx)]; empty when nothing in it is covered.
+    static PixelBox coveredWithin(const std::uint8_t* coverage, int stride, int dx, int dy,
+                                  PixelBox box);
     // Paints `paths` (shape coordinates, `m` to the device) with a solid or gradient fill
     // through a coverage mask straight into the target's pixels. False when the target or the
     // fill needs cairo's own compositing (the caller then draws with cairo).

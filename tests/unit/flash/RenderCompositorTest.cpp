@@ -208,6 +208,53 @@ TEST_P(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
     }
 }
 
+TEST(RenderMaskedContent, EachPixelMixesWhatLayBeneathAndWhatWasDrawnByItsCoverage) {
+    // Masks are mostly covered or uncovered in long stretches, with part-covered edges: rows
+    // of every length up to three eight-pixel steps, with runs of each kind.
+    std::mt19937 rng(12);
+    for (int width = 1; width <= 25; ++width) {
+        const int height = 6;
+        const int drawnStride = width + 2;
+        const int underStride = width + 3;
+        const int coverageStride = width + 5;
+        std::vector<std::uint32_t> drawn(static_cast<std::size_t>(drawnStride * height));
+        std::vector<std::uint32_t> under(static_cast<std::size_t>(underStride * height));
+        std::vector<std::uint8_t> coverage(static_cast<std::size_t>(coverageStride * height));
+        for (std::uint32_t& p : drawn) {
+            p = premultiplied(rng);
+        }
+        for (std::uint32_t& p : under) {
+            p = premultiplied(rng);
+        }
+        for (int y = 0; y < height; ++y) {
+            const std::uint8_t run[] = {0, 255, 0, 255, 0, 255};
+            for (int x = 0; x < width; ++x) {
+                coverage[static_cast<std::size_t>(y * coverageStride + x)] =
+                    y < 4 ? run[y + (x >= 8 && x < 16 ? 1 : 0)]
+                          : static_cast<std::uint8_t>(rng() % 3 == 0 ? rng() & 255 : run[x % 2]);
+            }
+        }
+        std::vector<std::uint32_t> expect = drawn;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t k = coverage[static_cast<std::size_t>(y * coverageStride + x)];
+                const std::uint32_t u = under[static_cast<std::size_t>(y * underStride + x)];
+                std::uint32_t& d = expect[static_cast<std::size_t>(y * drawnStride + x)];
+                std::uint32_t o = 0;
+                for (int shift : {0, 8, 16, 24}) {
+                    o |= div255(channel(u, shift) * (255 - k) + channel(d, shift) * k) << shift;
+                }
+                d = o;
+            }
+        }
+        keepCovered(drawn.data(), drawnStride, under.data(), underStride, coverage.data(),
+                    coverageStride, width, height);
+        for (std::size_t i = 0; i < drawn.size(); ++i) {
+            ASSERT_EQ(drawn[i], expect[i]) << "width " << width << " pixel " << i;
+        }
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Vectors, RenderCompositor, ::testing::Bool(),
                          [](const ::testing::TestParamInfo<bool>& param) {
                              return param.param ? "Widest" : "FourAtATime";

@@ -1,7 +1,11 @@
 // Frames drawn by the engine, checked pixel by pixel where the answer is known exactly.
 
 #include "FlashTestUtil.h"
+#include "engine/definitions/Movie.h"
+#include "engine/display/Timeline.h"
+#include "engine/render/Renderer.h"
 
+#include <cairo.h>
 #include <gtest/gtest.h>
 
 namespace kinovex::flash::test {
@@ -171,6 +175,54 @@ TEST(Render, NestedMasksIntersect) {
     EXPECT_EQ(rgb(f.at(25, 25)), 0x00ff00u);
     EXPECT_EQ(rgb(f.at(75, 25)), 0xffffffu);
     EXPECT_EQ(rgb(f.at(25, 75)), 0xffffffu);
+}
+
+TEST(Render, ObjectsUnderAMaskBlendWithWhatLiesBeneathTheMaskToo) {
+    // Dark grey beneath the mask; the mask covers the left half, over a red square in overlay
+    // across the whole stage. Overlay on dark grey halves the red where the mask shows it; the
+    // grey stays elsewhere. The masked objects are drawn straight onto a plain image, and in a
+    // group when a clip cairo cannot give as rectangles keeps the renderer off the pixels: the
+    // same picture either way.
+    swf::SwfWriter writer(40, 20, 12);
+    writer.place(1, defineRect(writer, 0, 0, 40, 20, 0x404040));
+    swf::Place mask;
+    mask.depth = 2;
+    mask.character = defineRect(writer, 0, 0, 20, 20, 0x000000);
+    mask.clipDepth = 3;
+    writer.place(mask);
+    swf::Place top;
+    top.depth = 3;
+    top.character = defineRect(writer, 0, 0, 40, 20, 0xff0000);
+    top.blendMode = swf::BlendMode::Overlay;
+    writer.place(top);
+    writer.showFrame();
+    Log log;
+    Movie movie;
+    ASSERT_TRUE(movie.load(writer.finish(), log).ok);
+    std::size_t liveSprites = 0;
+    TimelineInstance root(movie, movie.timeline(), 0, liveSprites);
+    root.start();
+    for (const bool group : {false, true}) {
+        SCOPED_TRACE(group ? "in a group" : "straight onto the image");
+        cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 40, 20);
+        cairo_t* cr = cairo_create(surface);
+        if (group) {
+            cairo_rectangle(cr, 0.5, 0, 39.5, 20);
+            cairo_clip(cr);
+        }
+        Renderer renderer(movie, log);
+        renderer.render(cr, root, Matrix::scale(0.05, 0.05), 1);
+        cairo_destroy(cr);
+        cairo_surface_flush(surface);
+        auto at = [&](int x, int y) {
+            return reinterpret_cast<const std::uint32_t*>(
+                cairo_image_surface_get_data(surface) +
+                static_cast<std::ptrdiff_t>(y) * cairo_image_surface_get_stride(surface))[x];
+        };
+        EXPECT_TRUE(near(at(10, 10), 0xff800000u, 2)) << std::hex << at(10, 10);
+        EXPECT_TRUE(near(at(30, 10), 0xff404040u, 1)) << std::hex << at(30, 10);
+        cairo_surface_destroy(surface);
+    }
 }
 
 TEST(Render, StrokesHaveTheirWidthAndAHairlineIsOnePixel) {

@@ -58,7 +58,7 @@ Property* Object::findOwn(std::string_view name) {
             }
             return nullptr;
         }
-        auto it = m_index.find(std::string(name));
+        auto it = m_index.find(name);
         return it == m_index.end() ? nullptr : &m_props[it->second];
     }
     const std::string key = keyOf(name);

@@ -11,6 +11,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -186,7 +187,15 @@ private:
     Object* m_proto;
     bool m_caseSensitive;
     std::vector<Property> m_props;
-    std::unordered_map<std::string, std::uint32_t> m_index; // only once there are many
+    // Looked up by the names scripts give, without making a string of each.
+    struct NameHash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view name) const noexcept {
+            return std::hash<std::string_view>{}(name);
+        }
+    };
+    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>>
+        m_index; // only once there are many
     std::vector<Value> m_elements;
     Value m_primitive;
     std::unique_ptr<FunctionData> m_function;

@@ -6,6 +6,7 @@
 #include "engine/display/ScriptLayers.h"
 #include "engine/display/Timeline.h"
 #include "engine/media/BitmapDecoder.h"
+#include "engine/render/BitmapTint.h"
 #include "engine/render/Compositor.h"
 #include "engine/render/Rasterizer.h"
 #include "engine/swf/Log.h"
@@ -41,8 +42,6 @@ struct CairoPath {
 CairoPath toCairoPath(const std::vector<Contour>& contours, bool closeContours);
 // How cairo lays an object with `mode` over what lies beneath (Invert and Subtract: OVER).
 cairo_operator_t blendOperator(BlendMode mode);
-// A copy of `src` (an image surface) with a colour transform applied to every pixel.
-cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx);
 // The box `cr` may draw within, in device pixels: left, top, right, bottom.
 std::array<double, 4> deviceClipExtents(cairo_t* cr);
 

@@ -1,9 +1,117 @@
 #include "engine/render/BitmapTint.h"
 
 #include <array>
+#include <cmath>
 #include <cstdint>
+#include <optional>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace kinovex::flash {
+
+namespace {
+
+// The transform of each channel value, once per value rather than once per pixel; and
+// c * 255 / a as a multiply by a rounded-up reciprocal, exact for c * 255 < 2^16.
+class Tint {
+public:
+    explicit Tint(const ColorTransform& cx) {
+        for (int v = 0; v < 256; ++v) {
+            const auto u = static_cast<std::uint8_t>(v);
+            const Rgba t = cx.apply(Rgba{u, u, u, u});
+            m_r[v] = t.r;
+            m_g[v] = t.g;
+            m_b[v] = t.b;
+            m_a[v] = t.a;
+        }
+        for (std::uint64_t a = 1; a < 256; ++a) {
+            m_reciprocal[a] = ((std::uint64_t{1} << 24) + a - 1) / a;
+        }
+        // An opaque pixel (most of a picture) is its straight colour: each channel's whole
+        // answer, premultiplied and in place, comes from one table.
+        m_opaqueAlpha = m_a[255];
+        for (std::uint32_t v = 0; v < 256; ++v) {
+            m_opaque[0][v] = (m_r[v] * m_opaqueAlpha / 255) << 16;
+            m_opaque[1][v] = (m_g[v] * m_opaqueAlpha / 255) << 8;
+            m_opaque[2][v] = m_b[v] * m_opaqueAlpha / 255;
+        }
+    }
+
+    std::uint32_t operator()(std::uint32_t p) const {
+        const std::uint32_t a = p >> 24;
+        if (a == 255) {
+            return m_opaqueAlpha << 24 | m_opaque[0][(p >> 16) & 255] |
+                   m_opaque[1][(p >> 8) & 255] | m_opaque[2][p & 255];
+        }
+        const std::uint64_t inv = m_reciprocal[a];
+        auto straight = [&](int shift) {
+            return static_cast<std::uint32_t>((((p >> shift) & 255) * 255 * inv) >> 24) & 255;
+        };
+        const std::uint32_t na = m_a[a];
+        const std::uint32_t r = m_r[a != 0 ? straight(16) : 0];
+        const std::uint32_t g = m_g[a != 0 ? straight(8) : 0];
+        const std::uint32_t b = m_b[a != 0 ? straight(0) : 0];
+        return (na << 24) | ((r * na / 255) << 16) | ((g * na / 255) << 8) | (b * na / 255);
+    }
+
+private:
+    std::array<std::uint32_t, 256> m_r{}, m_g{}, m_b{}, m_a{};
+    std::array<std::uint64_t, 256> m_reciprocal{};
+    std::uint32_t m_opaqueAlpha = 255;
+    std::array<std::array<std::uint32_t, 256>, 3> m_opaque{};
+};
+
+// The 256ths the transform multiplies red, green and blue by, when that is all it does and
+// none passes 256: a fade to black or a tint by multiplication, as the file format writes
+// them. An opaque pixel's channels are then v * n >> 8, exactly what the tables give.
+std::optional<std::array<int, 3>> channelScale(const ColorTransform& cx) {
+    if (cx.aMult != 1.0 || cx.rAdd != 0.0 || cx.gAdd != 0.0 || cx.bAdd != 0.0 || cx.aAdd != 0.0) {
+        return std::nullopt;
+    }
+    std::array<int, 3> n{};
+    const double mults[3] = {cx.rMult, cx.gMult, cx.bMult};
+    for (int i = 0; i < 3; ++i) {
+        const double scaled = mults[i] * 256.0;
+        if (!(scaled >= 0.0 && scaled <= 256.0) || scaled != std::floor(scaled)) {
+            return std::nullopt;
+        }
+        n[i] = static_cast<int>(scaled);
+    }
+    return n;
+}
+
+#if defined(__SSE2__)
+// Pixels [0, width) of a row four at a time, opaque ones by the scale, the rest by `tint`;
+// returns how many it did.
+int scaleRow(const std::uint32_t* s, std::uint32_t* d, int width, const std::array<int, 3>& n,
+             const Tint& tint) {
+    // Little-endian pixels unpack to blue, green, red, alpha in 16-bit lanes.
+    const __m128i factors = _mm_set_epi16(256, static_cast<short>(n[0]), static_cast<short>(n[1]),
+                                          static_cast<short>(n[2]), 256, static_cast<short>(n[0]),
+                                          static_cast<short>(n[1]), static_cast<short>(n[2]));
+    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const __m128i zero = _mm_setzero_si128();
+    int x = 0;
+    for (; x + 4 <= width; x += 4) {
+        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(p, alpha), alpha)) != 0xFFFF) {
+            for (int i = x; i < x + 4; ++i) {
+                d[i] = tint(s[i]);
+            }
+            continue;
+        }
+        // v * n stays below 2^16 (v <= 255, n <= 256), so the low half of the product is it.
+        const __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), factors), 8);
+        const __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), factors), 8);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), _mm_packus_epi16(lo, hi));
+    }
+    return x;
+}
+#endif
+
+} // namespace
 
 cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx) {
     cairo_surface_flush(src);
@@ -14,56 +122,21 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
     const int dstride = cairo_image_surface_get_stride(dst);
     const unsigned char* sdata = cairo_image_surface_get_data(src);
     unsigned char* ddata = cairo_image_surface_get_data(dst);
-    // The transform of each channel value, once per value rather than once per pixel; and
-    // c * 255 / a as a multiply by a rounded-up reciprocal, exact for c * 255 < 2^16.
-    std::array<std::array<std::uint8_t, 256>, 4> table{};
-    for (int v = 0; v < 256; ++v) {
-        const auto u = static_cast<std::uint8_t>(v);
-        const Rgba t = cx.apply(Rgba{u, u, u, u});
-        table[0][v] = t.r;
-        table[1][v] = t.g;
-        table[2][v] = t.b;
-        table[3][v] = t.a;
-    }
-    std::array<std::uint64_t, 256> reciprocal{};
-    for (std::uint64_t a = 1; a < 256; ++a) {
-        reciprocal[a] = ((std::uint64_t{1} << 24) + a - 1) / a;
-    }
-    const std::uint8_t* const tr = table[0].data();
-    const std::uint8_t* const tg = table[1].data();
-    const std::uint8_t* const tb = table[2].data();
-    const std::uint8_t* const ta = table[3].data();
-    // An opaque pixel (most of a picture) is its straight colour: each channel's whole answer,
-    // premultiplied and in place, comes from one table.
-    const std::uint32_t opaqueAlpha = ta[255];
-    std::array<std::array<std::uint32_t, 256>, 3> opaque{};
-    for (std::uint32_t v = 0; v < 256; ++v) {
-        opaque[0][v] = (tr[v] * opaqueAlpha / 255) << 16;
-        opaque[1][v] = (tg[v] * opaqueAlpha / 255) << 8;
-        opaque[2][v] = tb[v] * opaqueAlpha / 255;
-    }
+    const Tint tint(cx);
+    [[maybe_unused]] const std::optional<std::array<int, 3>> scale = channelScale(cx);
     for (int y = 0; y < h; ++y) {
         const auto* s = reinterpret_cast<const std::uint32_t*>(
             sdata + static_cast<std::ptrdiff_t>(y) * sstride);
         auto* d =
             reinterpret_cast<std::uint32_t*>(ddata + static_cast<std::ptrdiff_t>(y) * dstride);
-        for (int x = 0; x < w; ++x) {
-            const std::uint32_t p = s[x];
-            const std::uint32_t a = p >> 24;
-            if (a == 255) {
-                d[x] = opaqueAlpha << 24 | opaque[0][(p >> 16) & 255] | opaque[1][(p >> 8) & 255] |
-                       opaque[2][p & 255];
-                continue;
-            }
-            const std::uint64_t inv = reciprocal[a];
-            auto straight = [&](int shift) {
-                return static_cast<std::uint32_t>((((p >> shift) & 255) * 255 * inv) >> 24) & 255;
-            };
-            const std::uint32_t na = ta[a];
-            const std::uint32_t r = tr[a != 0 ? straight(16) : 0];
-            const std::uint32_t g = tg[a != 0 ? straight(8) : 0];
-            const std::uint32_t b = tb[a != 0 ? straight(0) : 0];
-            d[x] = (na << 24) | ((r * na / 255) << 16) | ((g * na / 255) << 8) | (b * na / 255);
+        int x = 0;
+#if defined(__SSE2__)
+        if (scale) {
+            x = scaleRow(s, d, w, *scale, tint);
+        }
+#endif
+        for (; x < w; ++x) {
+            d[x] = tint(s[x]);
         }
     }
     cairo_surface_mark_dirty(dst);

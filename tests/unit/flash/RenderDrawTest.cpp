@@ -698,15 +698,24 @@ TEST(RenderKeptBitmaps, ShapesTextAndTintsLookAsDrawnAnew) {
 // transform with multipliers and offsets comes out as the transform of its straight colour,
 // premultiplied again.
 TEST(RenderTint, EachPixelIsTheTransformOfItsStraightColour) {
-    ColorTransform cx;
-    cx.rMult = 0.7;
-    cx.gMult = 1.6;
-    cx.bMult = -0.4;
-    cx.aMult = 0.9;
-    cx.rAdd = 20;
-    cx.gAdd = -35;
-    cx.bAdd = 200;
-    cx.aAdd = 12;
+    // Every kind of transform, and fades as the file format writes them (multiples of 1/256,
+    // which opaque pixels take four at a time), over every premultiplied pixel of a row per
+    // alpha.
+    ColorTransform any;
+    any.rMult = 0.7;
+    any.gMult = 1.6;
+    any.bMult = -0.4;
+    any.aMult = 0.9;
+    any.rAdd = 20;
+    any.gAdd = -35;
+    any.bAdd = 200;
+    any.aAdd = 12;
+    ColorTransform fade;
+    fade.rMult = 251 / 256.0;
+    fade.gMult = 128 / 256.0;
+    fade.bMult = 0;
+    ColorTransform brighter = fade;
+    brighter.rMult = 1.25;
     Picture pic(256, 256, 0);
     for (int a = 0; a < 256; ++a) {
         for (int c = 0; c <= a; ++c) {
@@ -714,25 +723,29 @@ TEST(RenderTint, EachPixelIsTheTransformOfItsStraightColour) {
             pic.set(c, a, static_cast<std::uint32_t>(a) << 24 | v << 16 | (a - c) << 8 | v / 2);
         }
     }
-    cairo_surface_t* tinted = transformedSurface(pic.surface, cx);
-    const auto* out = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(tinted));
-    const int stride = cairo_image_surface_get_stride(tinted) / 4;
-    int wrong = 0;
-    for (int a = 0; a < 256; ++a) {
-        for (int c = 0; c <= a; ++c) {
-            const std::uint32_t p = pic.at(c, a);
-            auto straight = [&](int shift) {
-                return static_cast<std::uint8_t>(a == 0 ? 0 : ((p >> shift) & 255) * 255 / a);
-            };
-            const Rgba t = cx.apply(
-                Rgba{straight(16), straight(8), straight(0), static_cast<std::uint8_t>(a)});
-            const std::uint32_t want = std::uint32_t{t.a} << 24 | (t.r * t.a / 255u) << 16 |
-                                       (t.g * t.a / 255u) << 8 | (t.b * t.a / 255u);
-            wrong += out[a * stride + c] != want;
+    for (const ColorTransform& cx : {any, fade, brighter}) {
+        SCOPED_TRACE(cx.rMult);
+        cairo_surface_t* tinted = transformedSurface(pic.surface, cx);
+        const auto* out =
+            reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(tinted));
+        const int stride = cairo_image_surface_get_stride(tinted) / 4;
+        int wrong = 0;
+        for (int a = 0; a < 256; ++a) {
+            for (int c = 0; c <= a; ++c) {
+                const std::uint32_t p = pic.at(c, a);
+                auto straight = [&](int shift) {
+                    return static_cast<std::uint8_t>(a == 0 ? 0 : ((p >> shift) & 255) * 255 / a);
+                };
+                const Rgba t = cx.apply(
+                    Rgba{straight(16), straight(8), straight(0), static_cast<std::uint8_t>(a)});
+                const std::uint32_t want = std::uint32_t{t.a} << 24 | (t.r * t.a / 255u) << 16 |
+                                           (t.g * t.a / 255u) << 8 | (t.b * t.a / 255u);
+                wrong += out[a * stride + c] != want;
+            }
         }
+        cairo_surface_destroy(tinted);
+        EXPECT_EQ(wrong, 0);
     }
-    cairo_surface_destroy(tinted);
-    EXPECT_EQ(wrong, 0);
 }
 
 // ---- reference pictures -----------------------------------------------------------------

@@ -63,49 +63,67 @@ private:
     std::array<std::array<std::uint32_t, 256>, 3> m_opaque{};
 };
 
-// The 256ths the transform multiplies red, green and blue by, when that is all it does and
-// none passes 256: a fade to black or a tint by multiplication, as the file format writes
-// them. An opaque pixel's channels are then v * n >> 8, exactly what the tables give.
-std::optional<std::array<int, 3>> channelScale(const ColorTransform& cx) {
-    if (cx.aMult != 1.0 || cx.rAdd != 0.0 || cx.gAdd != 0.0 || cx.bAdd != 0.0 || cx.aAdd != 0.0) {
+// A transform that only multiplies each channel by 256ths up to 1, as the file format writes
+// fades: the 256ths for red, green and blue, and the alpha an opaque pixel takes.
+struct ChannelScale {
+    std::array<int, 3> colour{}; // red, green, blue
+    int alpha = 255;
+};
+
+std::optional<ChannelScale> channelScale(const ColorTransform& cx) {
+    if (cx.rAdd != 0.0 || cx.gAdd != 0.0 || cx.bAdd != 0.0 || cx.aAdd != 0.0) {
         return std::nullopt;
     }
-    std::array<int, 3> n{};
-    const double mults[3] = {cx.rMult, cx.gMult, cx.bMult};
-    for (int i = 0; i < 3; ++i) {
-        const double scaled = mults[i] * 256.0;
+    auto in256ths = [](double mult) -> std::optional<int> {
+        const double scaled = mult * 256.0;
         if (!(scaled >= 0.0 && scaled <= 256.0) || scaled != std::floor(scaled)) {
             return std::nullopt;
         }
-        n[i] = static_cast<int>(scaled);
+        return static_cast<int>(scaled);
+    };
+    const auto r = in256ths(cx.rMult), g = in256ths(cx.gMult), b = in256ths(cx.bMult);
+    const auto a = in256ths(cx.aMult);
+    if (!r || !g || !b || !a) {
+        return std::nullopt;
     }
-    return n;
+    return ChannelScale{{*r, *g, *b}, 255 * *a >> 8};
 }
 
 #if defined(__SSE2__)
 // Pixels [0, width) of a row four at a time, opaque ones by the scale, the rest by `tint`;
-// returns how many it did.
-int scaleRow(const std::uint32_t* s, std::uint32_t* d, int width, const std::array<int, 3>& n,
+// returns how many it did. An opaque pixel's channel v becomes t = v * n >> 8, then
+// t * alpha / 255 rounded down, as the tables have it; its alpha, 255 * 256 >> 8 = 255, becomes
+// the alpha.
+int scaleRow(const std::uint32_t* s, std::uint32_t* d, int width, const ChannelScale& scale,
              const Tint& tint) {
     // Little-endian pixels unpack to blue, green, red, alpha in 16-bit lanes.
-    const __m128i factors = _mm_set_epi16(256, static_cast<short>(n[0]), static_cast<short>(n[1]),
-                                          static_cast<short>(n[2]), 256, static_cast<short>(n[0]),
-                                          static_cast<short>(n[1]), static_cast<short>(n[2]));
-    const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
+    const auto [nr, ng, nb] = scale.colour;
+    const __m128i factors =
+        _mm_set_epi16(256, static_cast<short>(nr), static_cast<short>(ng), static_cast<short>(nb),
+                      256, static_cast<short>(nr), static_cast<short>(ng), static_cast<short>(nb));
+    const __m128i alpha = _mm_set1_epi16(static_cast<short>(scale.alpha));
+    const __m128i one = _mm_set1_epi16(1);
+    const __m128i opaque = _mm_set1_epi32(static_cast<int>(0xFF000000u));
     const __m128i zero = _mm_setzero_si128();
+    // Products stay below 2^16 (v, t <= 255; n <= 256), so the low half of each is it; and
+    // q / 255 rounded down is (q + 1 + (q >> 8)) >> 8 for q <= 255 * 255.
+    auto scaled = [&](__m128i v) {
+        const __m128i t = _mm_srli_epi16(_mm_mullo_epi16(v, factors), 8);
+        const __m128i q = _mm_mullo_epi16(t, alpha);
+        return _mm_srli_epi16(_mm_add_epi16(_mm_add_epi16(q, one), _mm_srli_epi16(q, 8)), 8);
+    };
     int x = 0;
     for (; x + 4 <= width; x += 4) {
         const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
-        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(p, alpha), alpha)) != 0xFFFF) {
+        if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(p, opaque), opaque)) != 0xFFFF) {
             for (int i = x; i < x + 4; ++i) {
                 d[i] = tint(s[i]);
             }
             continue;
         }
-        // v * n stays below 2^16 (v <= 255, n <= 256), so the low half of the product is it.
-        const __m128i lo = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(p, zero), factors), 8);
-        const __m128i hi = _mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(p, zero), factors), 8);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), _mm_packus_epi16(lo, hi));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x),
+                         _mm_packus_epi16(scaled(_mm_unpacklo_epi8(p, zero)),
+                                          scaled(_mm_unpackhi_epi8(p, zero))));
     }
     return x;
 }
@@ -123,7 +141,7 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
     const unsigned char* sdata = cairo_image_surface_get_data(src);
     unsigned char* ddata = cairo_image_surface_get_data(dst);
     const Tint tint(cx);
-    [[maybe_unused]] const std::optional<std::array<int, 3>> scale = channelScale(cx);
+    [[maybe_unused]] const std::optional<ChannelScale> scale = channelScale(cx);
     for (int y = 0; y < h; ++y) {
         const auto* s = reinterpret_cast<const std::uint32_t*>(
             sdata + static_cast<std::ptrdiff_t>(y) * sstride);

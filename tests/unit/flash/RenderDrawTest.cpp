@@ -714,6 +714,10 @@ TEST(RenderTint, EachPixelIsTheTransformOfItsStraightColour) {
     fade.rMult = 251 / 256.0;
     fade.gMult = 128 / 256.0;
     fade.bMult = 0;
+    ColorTransform fadeOut;
+    fadeOut.aMult = 77 / 256.0;
+    ColorTransform both = fade;
+    both.aMult = 200 / 256.0;
     ColorTransform brighter = fade;
     brighter.rMult = 1.25;
     Picture pic(256, 256, 0);
@@ -723,8 +727,8 @@ TEST(RenderTint, EachPixelIsTheTransformOfItsStraightColour) {
             pic.set(c, a, static_cast<std::uint32_t>(a) << 24 | v << 16 | (a - c) << 8 | v / 2);
         }
     }
-    for (const ColorTransform& cx : {any, fade, brighter}) {
-        SCOPED_TRACE(cx.rMult);
+    for (const ColorTransform& cx : {any, fade, fadeOut, both, brighter}) {
+        SCOPED_TRACE(testing::Message() << cx.rMult << " " << cx.aMult);
         cairo_surface_t* tinted = transformedSurface(pic.surface, cx);
         const auto* out =
             reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(tinted));

@@ -49,9 +49,9 @@ TEST(PictureConversion, Yuv420MatchesBt601VideoRangeWithChromaFromEachBlock) {
         }
     }
 
-    // A picture of varied colours, eight pixels at a time and a tail: luma per pixel, chroma
-    // of each block's mean colour, planes laid out one after the other.
-    const int w = 22, h = 6;
+    // A picture of varied colours, as wide as sixteen pixels at a time, eight, and a tail:
+    // luma per pixel, chroma of each block's mean colour, planes laid out one after the other.
+    const int w = 30, h = 6;
     std::vector<std::uint32_t> picture(w * h);
     for (int i = 0; i < w * h; ++i) {
         picture[i] = Opaque(static_cast<std::uint32_t>(i * 0x0B3D71 + 0x102030) & 0xFFFFFF);

@@ -400,12 +400,18 @@ __attribute__((target("avx2"))) int overThroughWide(std::uint32_t* dst, const st
     return x;
 }
 
-// Eight pixels of an image at a time OVER another from x on; returns where it stopped.
+// Eight pixels of an image at a time OVER another from x on; returns where it stopped. Clear
+// pixels leave what is there, opaque ones replace it.
 __attribute__((target("avx2"))) int imageOverWide(std::uint32_t* d, const std::uint32_t* s, int x,
                                                   int width) {
+    const __m256i alpha = _mm256_set1_epi32(static_cast<int>(0xFF000000u));
     for (; x + 8 <= width; x += 8) {
         const __m256i sp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s + x));
         if (_mm256_testz_si256(sp, sp) != 0) {
+            continue;
+        }
+        if (_mm256_movemask_epi8(_mm256_cmpeq_epi32(_mm256_and_si256(sp, alpha), alpha)) == -1) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(d + x), sp);
             continue;
         }
         const __m256i dp = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(d + x));
@@ -509,11 +515,17 @@ void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint3
         }
 #endif
 #if defined(__SSE2__)
-        // A shape's bitmap is mostly clear around the shape: four clear pixels are passed by.
+        // A shape's bitmap is mostly clear around the shape: four clear pixels are passed by,
+        // four opaque ones replace what is there.
         const __m128i zero = _mm_setzero_si128();
+        const __m128i alpha = _mm_set1_epi32(static_cast<int>(0xFF000000u));
         for (; x + 4 <= width; x += 4) {
             const __m128i sp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + x));
             if (_mm_movemask_epi8(_mm_cmpeq_epi32(sp, zero)) == 0xFFFF) {
+                continue;
+            }
+            if (_mm_movemask_epi8(_mm_cmpeq_epi32(_mm_and_si128(sp, alpha), alpha)) == 0xFFFF) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(d + x), sp);
                 continue;
             }
             const __m128i dp = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + x));

@@ -171,9 +171,10 @@ TEST_P(RenderCompositor, GradientPaintTakesEachPixelsColourFromItsPlaceInTheRamp
 }
 
 TEST_P(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
-    // A shape's bitmap: clear around the shape, opaque and see-through on it. Every row length
-    // and a source narrower than its rows, so that four-pixel steps, clear stretches and the
-    // pixels left at a row's end all come up.
+    // A shape's bitmap: clear around the shape, opaque and see-through on it, and a row of a
+    // backdrop, opaque throughout. Every row length and a source narrower than its rows, so
+    // that four-pixel steps, clear and opaque stretches and the pixels left at a row's end all
+    // come up.
     std::mt19937 rng(11);
     for (int width = 1; width <= 19; ++width) {
         const int height = 4;
@@ -181,8 +182,10 @@ TEST_P(RenderCompositor, AnImageGoesOverAnotherPixelByPixel) {
         const int dstStride = width + 5;
         std::vector<std::uint32_t> src(static_cast<std::size_t>(srcStride * height));
         std::vector<std::uint32_t> dst(static_cast<std::size_t>(dstStride * height));
-        for (std::uint32_t& p : src) {
-            p = rng() % 3 == 0 ? 0 : premultiplied(rng);
+        for (std::size_t i = 0; i < src.size(); ++i) {
+            src[i] = i / srcStride == 1 ? premultiplied(rng) | 0xFF000000u
+                     : rng() % 3 == 0   ? 0
+                                        : premultiplied(rng);
         }
         for (std::uint32_t& p : dst) {
             p = premultiplied(rng);

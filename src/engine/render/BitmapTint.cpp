@@ -132,10 +132,18 @@ int scaleRow(const std::uint32_t* s, std::uint32_t* d, int width, const ChannelS
 } // namespace
 
 cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& cx) {
+    cairo_surface_t* dst =
+        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, cairo_image_surface_get_width(src),
+                                   cairo_image_surface_get_height(src));
+    transformInto(src, cx, dst);
+    return dst;
+}
+
+void transformInto(cairo_surface_t* src, const ColorTransform& cx, cairo_surface_t* dst) {
     cairo_surface_flush(src);
+    cairo_surface_flush(dst);
     const int w = cairo_image_surface_get_width(src);
     const int h = cairo_image_surface_get_height(src);
-    cairo_surface_t* dst = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     const int sstride = cairo_image_surface_get_stride(src);
     const int dstride = cairo_image_surface_get_stride(dst);
     const unsigned char* sdata = cairo_image_surface_get_data(src);
@@ -158,7 +166,6 @@ cairo_surface_t* transformedSurface(cairo_surface_t* src, const ColorTransform& 
         }
     }
     cairo_surface_mark_dirty(dst);
-    return dst;
 }
 
 } // namespace kinovex::flash

@@ -249,9 +249,27 @@ std::size_t Renderer::TintKeyHash::operator()(const TintKey& k) const {
 
 cairo_surface_t* Renderer::tintedBitmapFor(std::uint16_t id, cairo_surface_t* plain,
                                            const ColorTransform& cx) {
-    auto [it, made] = m_tinted.try_emplace(TintKey{id, cx});
-    if (made) {
-        it->second.surface = transformedSurface(plain, cx);
+    auto it = m_tinted.find(TintKey{id, cx});
+    if (it == m_tinted.end()) {
+        // A fade tints the bitmap anew each frame: the image of a tint no drawing of this
+        // frame took is written over, rather than a new one cleared first and the old one
+        // dropped at the end of the next frame.
+        auto stale = std::find_if(m_tinted.begin(), m_tinted.end(), [&](const auto& entry) {
+            return entry.first.id == id && entry.second.lastUsed < m_frame &&
+                   cairo_image_surface_get_width(entry.second.surface) ==
+                       cairo_image_surface_get_width(plain) &&
+                   cairo_image_surface_get_height(entry.second.surface) ==
+                       cairo_image_surface_get_height(plain);
+        });
+        BitmapEntry entry;
+        if (stale != m_tinted.end()) {
+            entry.surface = stale->second.surface;
+            m_tinted.erase(stale);
+            transformInto(plain, cx, entry.surface);
+        } else {
+            entry.surface = transformedSurface(plain, cx);
+        }
+        it = m_tinted.emplace(TintKey{id, cx}, entry).first;
     }
     it->second.lastUsed = m_frame;
     return it->second.surface;

@@ -646,8 +646,10 @@ TEST(RenderKeptBitmaps, ShapesTextAndTintsLookAsDrawnAnew) {
                          swf::Rect::pixels(0, -20, 60, 0));
     const auto bitmapId = movie.defineBitsLossless(swf::Image::rainbow(24, 16, true),
                                                    swf::LosslessFormat::Rgb24, true);
+    // A tint, then a fade: a new transform each frame, whose tint may take the last one's image.
     const auto tint = [](int f) {
-        return f < 4 ? swf::ColorTransform::tint(0.8, 0.2, 0.9) : swf::ColorTransform::alpha(0.6);
+        return f < 4 ? swf::ColorTransform::tint(0.8, 0.2, 0.9)
+                     : swf::ColorTransform::alpha(0.6 - 0.2 * (f - 4));
     };
     const swf::Matrix placements[] = {swf::Matrix::translate(30.35, 40.6),
                                       swf::Matrix::translate(30.35, 40.6),

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace kinovex::flash::avm1 {
@@ -50,6 +51,14 @@ struct Run {
         return v;
     }
     void push(const Value& v) { stack.push_back(vm.boxed(v)); }
+    // A value made for the push moves onto the stack: only a number may need a box.
+    void push(Value&& v) {
+        if (v.isNumber()) {
+            stack.push_back(vm.boxed(v));
+        } else {
+            stack.push_back(std::move(v));
+        }
+    }
     double popNumber() { return vm.toNumber(pop()); }
     std::string popString() { return vm.toString(pop()); }
     // A count of values (arguments, elements) that follow on the stack.

@@ -127,7 +127,7 @@ void ScriptRuntime::finishFrame() {
     m_formerPaths.clear();
     std::erase_if(m_execOrder, [this](ClipId id) { return m_clips.count(id) == 0; });
     dropGoneFields();
-    m_vm->collectGarbage();
+    m_vm->collectWhenGrown();
 }
 
 void ScriptRuntime::queueEvent(TimelineInstance& clip, std::uint32_t event,

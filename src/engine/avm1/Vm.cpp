@@ -1153,7 +1153,15 @@ void Vm::collectGarbage() {
     std::erase_if(m_leftClipObjects, [](const auto& entry) { return !entry.first->marked; });
     std::erase_if(m_heap, [](const std::unique_ptr<Object>& o) { return !o->marked; });
     m_collectDue = false;
+    m_survivors = m_heap.size();
     forgetUnreachableLeftClips();
+}
+
+void Vm::collectWhenGrown() {
+    constexpr std::size_t kLeastGrowth = 1000;
+    if (m_heap.size() >= m_survivors + std::max(kLeastGrowth, m_survivors / 2)) {
+        collectGarbage();
+    }
 }
 
 } // namespace kinovex::flash::avm1

@@ -78,6 +78,10 @@ public:
     bool sameObject(const Object* a, const Object* b) const;
     // Frees what no script can reach any more.
     void collectGarbage();
+    // The same between frames, once the heap has grown by half of what the last collection
+    // left (and by a thousand objects at least): a frame that makes a few objects does not walk
+    // every object there is, and the heap stays within one and a half times what is reachable.
+    void collectWhenGrown();
     // Objects the host keeps (listeners it was given, sound objects it plays) must survive
     // collection while it holds them: keepAlive counts a hold, release drops one.
     void keepAlive(Object* o);
@@ -301,6 +305,7 @@ private:
     // Something was made, or a root the host held let go, since the last collection: only
     // then can a collection find garbage it has not already freed or left to the next one.
     bool m_collectDue = true;
+    std::size_t m_survivors = 0; // objects the last collection left
     Object* m_global = nullptr;
     Object* m_objectProto = nullptr;
     Object* m_objectCtor = nullptr;

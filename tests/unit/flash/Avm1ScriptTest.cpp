@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 #include <random>
 
@@ -810,6 +811,22 @@ TEST(Avm1Heap, UnreachableObjectsAndCyclesAreFreed) {
     vm.release(held);
     vm.collectGarbage();
     EXPECT_EQ(vm.objectCount(), base + 2);
+}
+
+TEST(Avm1Heap, BetweenFramesGarbageWaitsUntilTheHeapHasGrownByHalf) {
+    FakeHost host;
+    avm1::Vm vm(host, 7);
+    vm.collectGarbage();
+    const std::size_t live = vm.objectCount();
+    const std::size_t growth = std::max<std::size_t>(1000, live / 2);
+    for (std::size_t i = 0; i + 1 < growth; ++i) {
+        vm.newObject();
+    }
+    vm.collectWhenGrown();
+    EXPECT_EQ(vm.objectCount(), live + growth - 1); // not yet: a walk of every object per frame
+    vm.newObject();
+    vm.collectWhenGrown();
+    EXPECT_EQ(vm.objectCount(), live);
 }
 
 } // namespace

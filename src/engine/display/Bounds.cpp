@@ -11,6 +11,16 @@
 namespace kinovex::flash {
 
 Rect transformRect(const Matrix& m, const Rect& r) {
+    auto clampTwips = [](double v) {
+        return static_cast<std::int32_t>(std::clamp(std::round(v), -2e9, 2e9));
+    };
+    if (m.b == 0.0 && m.c == 0.0) {
+        // Neither turned nor skewed (most objects): each side maps to a side.
+        const double x0 = m.a * r.xMin + m.tx, x1 = m.a * r.xMax + m.tx;
+        const double y0 = m.d * r.yMin + m.ty, y1 = m.d * r.yMax + m.ty;
+        return Rect{clampTwips(std::min(x0, x1)), clampTwips(std::max(x0, x1)),
+                    clampTwips(std::min(y0, y1)), clampTwips(std::max(y0, y1))};
+    }
     const double xs[4] = {static_cast<double>(r.xMin), static_cast<double>(r.xMax),
                           static_cast<double>(r.xMin), static_cast<double>(r.xMax)};
     const double ys[4] = {static_cast<double>(r.yMin), static_cast<double>(r.yMin),
@@ -24,9 +34,6 @@ Rect transformRect(const Matrix& m, const Rect& r) {
         y0 = std::min(y0, y);
         y1 = std::max(y1, y);
     }
-    auto clampTwips = [](double v) {
-        return static_cast<std::int32_t>(std::clamp(std::round(v), -2e9, 2e9));
-    };
     return Rect{clampTwips(x0), clampTwips(x1), clampTwips(y0), clampTwips(y1)};
 }
 

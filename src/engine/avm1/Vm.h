@@ -1,11 +1,11 @@
 #pragma once
 // The ActionScript 1/2 interpreter. One per movie; it owns every script object and frees the
-// unreachable ones when collectGarbage() runs (the host calls it between frames).
+// unreachable ones when it collects garbage (the host has it do so between frames).
 //
 // The player calls, for each frame: beginFrame(); the frame's DoInitAction lists (once per
 // sprite, before its first use) and DoAction lists in tag order with runActions(); clip events
 // with callHandler() (onEnterFrame and friends) or runActions() for PlaceObject clip actions;
-// then collectGarbage().
+// then collectWhenGrown().
 
 #include "engine/avm1/Object.h"
 #include "engine/avm1/ScriptHost.h"

@@ -187,11 +187,16 @@ private:
     Object* m_proto;
     bool m_caseSensitive;
     std::vector<Property> m_props;
-    // Looked up by the names scripts give, without making a string of each.
+    // Looked up by the names scripts give, without making a string of each; names are short,
+    // so FNV-1a in line costs less than a call to the library's hash.
     struct NameHash {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const noexcept {
-            return std::hash<std::string_view>{}(name);
+            std::uint64_t h = 0xcbf29ce484222325ull;
+            for (const char c : name) {
+                h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
+            }
+            return static_cast<std::size_t>(h);
         }
     };
     std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>>

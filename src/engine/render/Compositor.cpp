@@ -1,5 +1,7 @@
 #include "engine/render/Compositor.h"
 
+#include "engine/render/PremulPixel.h"
+
 #include <algorithm>
 #include <bit>
 #include <cmath>
@@ -30,9 +32,7 @@ double toSrgb(double c) {
 
 // Two channels at once (bits 0-7 and 16-23): x * k / 255, rounded as pixman rounds.
 inline std::uint32_t mulPair(std::uint32_t x, std::uint32_t k) {
-    std::uint32_t t = (x & 0xff00ffu) * k + 0x800080u;
-    t = (t + ((t >> 8) & 0xff00ffu)) >> 8;
-    return t & 0xff00ffu;
+    return premul8::halvesOver255((x & 0xff00ffu) * k);
 }
 
 // Two channels at once, saturating at 255.
@@ -40,10 +40,6 @@ inline std::uint32_t addPair(std::uint32_t x, std::uint32_t y) {
     std::uint32_t t = x + y;
     t |= 0x1000100u - ((t >> 8) & 0xff00ffu);
     return t & 0xff00ffu;
-}
-
-inline std::uint32_t scalePixel(std::uint32_t p, std::uint32_t k) {
-    return mulPair(p, k) | mulPair(p >> 8, k) << 8;
 }
 
 // src OVER dst, premultiplied.
@@ -72,7 +68,7 @@ inline void blend(std::uint32_t& dst, std::uint32_t src, std::uint32_t coverage)
             return;
         }
     }
-    const std::uint32_t s = coverage == 255 ? src : scalePixel(src, coverage);
+    const std::uint32_t s = coverage == 255 ? src : premul8::scale(src, coverage);
     dst = kAdd ? add(s, dst) : over(s, dst);
 }
 
@@ -544,17 +540,6 @@ void compositeImageOver(std::uint32_t* dst, int dstStrideWords, const std::uint3
 
 namespace {
 
-// under * (255 - k) + drawn * k, over 255, rounded, two channels to one multiply as in scale().
-inline std::uint32_t mix(std::uint32_t under, std::uint32_t drawn, std::uint32_t k) {
-    const std::uint32_t j = 255u - k;
-    std::uint32_t rb = (under & 0x00ff00ffu) * j + (drawn & 0x00ff00ffu) * k + 0x00800080u;
-    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-    std::uint32_t ag =
-        ((under >> 8) & 0x00ff00ffu) * j + ((drawn >> 8) & 0x00ff00ffu) * k + 0x00800080u;
-    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
-    return rb | ag;
-}
-
 // Eight bytes of coverage at once, for the long covered or uncovered stretches of a mask.
 inline std::uint64_t eightAt(const std::uint8_t* p) {
     std::uint64_t v = 0;
@@ -589,7 +574,7 @@ void keepCovered(std::uint32_t* drawn, int drawnStrideWords, const std::uint32_t
             const int end = std::min(width, x + 8);
             for (; x < end; ++x) {
                 if (c[x] != 255) {
-                    d[x] = mix(u[x], d[x], c[x]);
+                    d[x] = premul8::mix(u[x], d[x], c[x]);
                 }
             }
         }

@@ -6,14 +6,25 @@
 
 namespace kinovex::flash::premul8 {
 
-// Every channel of `p` times k / 255 (k in 0..255), rounded to nearest. Two channels share
-// one multiply: their products stay below 2^16 and never reach each other.
+// The two sums of channel products held in the 16-bit halves of x (each at most 255 * 255),
+// each over 255 rounded to nearest, in the low byte of its half. Two channels share one
+// multiply this way: their products stay below 2^16 and never reach each other.
+inline std::uint32_t halvesOver255(std::uint32_t x) {
+    x += 0x00800080u;
+    return ((x + ((x >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
+}
+
+// Every channel of `p` times k / 255 (k in 0..255), rounded to nearest.
 inline std::uint32_t scale(std::uint32_t p, std::uint32_t k) {
-    std::uint32_t rb = (p & 0x00ff00ffu) * k + 0x00800080u;
-    rb = ((rb + ((rb >> 8) & 0x00ff00ffu)) >> 8) & 0x00ff00ffu;
-    std::uint32_t ag = ((p >> 8) & 0x00ff00ffu) * k + 0x00800080u;
-    ag = (ag + ((ag >> 8) & 0x00ff00ffu)) & 0xff00ff00u;
-    return rb | ag;
+    return halvesOver255((p & 0x00ff00ffu) * k) | halvesOver255(((p >> 8) & 0x00ff00ffu) * k) << 8;
+}
+
+// Every channel of (a * (255 - k) + b * k) / 255, rounded to nearest: from a at k = 0 to b at
+// k = 255, rounded once.
+inline std::uint32_t mix(std::uint32_t a, std::uint32_t b, std::uint32_t k) {
+    const std::uint32_t j = 255u - k;
+    return halvesOver255((a & 0x00ff00ffu) * j + (b & 0x00ff00ffu) * k) |
+           halvesOver255(((a >> 8) & 0x00ff00ffu) * j + ((b >> 8) & 0x00ff00ffu) * k) << 8;
 }
 
 // The premultiplied pixel of straight channels r, g, b, a given in 0..255 (clamped there).

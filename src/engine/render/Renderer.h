@@ -235,16 +235,21 @@ private:
         DirectTarget target;
         PixelBox box;                     // the target's pixels the objects may change
         std::vector<std::uint32_t> under; // what those pixels held before
+        // The coverage image's pixels and where its corner lies in the target's pixels.
+        const std::uint8_t* coverageBytes = nullptr;
+        int coverageStride = 0;
+        int coverageX = 0, coverageY = 0;
     };
     ActiveMask beginMask(cairo_t* cr, const DisplayObject& mask, const State& state);
     void endMask(cairo_t* cr, ActiveMask& active);
     // Sets up drawing straight onto the target under `active`'s coverage; false when the
     // target or the coverage cannot be reached.
     bool beginDirectMask(cairo_t* cr, const State& state, ActiveMask& active);
-    // The smallest box holding every covered pixel of `box` in an A8 image whose pixel (x, y)
-    // is coverage[(y - dy) * stride + (x - dx)]; empty when nothing in it is covered.
-    static PixelBox coveredWithin(const std::uint8_t* coverage, int stride, int dx, int dy,
-                                  PixelBox box);
+    // The smallest box holding every pixel of `box` the mask of `active` covers; empty when it
+    // covers none.
+    static PixelBox coveredWithin(const ActiveMask& active, PixelBox box);
+    // The mask's coverage for target pixel (x, y).
+    static const std::uint8_t* coverageAt(const ActiveMask& active, int x, int y);
     // Paints `paths` (shape coordinates, `m` to the device) with a solid or gradient fill
     // through a coverage mask straight into the target's pixels. False when the target or the
     // fill needs cairo's own compositing (the caller then draws with cairo).

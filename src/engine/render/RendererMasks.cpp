@@ -7,20 +7,25 @@
 
 namespace kinovex::flash {
 
-Renderer::PixelBox Renderer::coveredWithin(const std::uint8_t* coverage, int stride, int dx, int dy,
-                                           PixelBox box) {
+const std::uint8_t* Renderer::coverageAt(const ActiveMask& active, int x, int y) {
+    return active.coverageBytes +
+           static_cast<std::ptrdiff_t>(y - active.coverageY) * active.coverageStride +
+           (x - active.coverageX);
+}
+
+Renderer::PixelBox Renderer::coveredWithin(const ActiveMask& active, PixelBox box) {
     PixelBox found{box.x1, box.y1, box.x0, box.y0};
     for (int y = box.y0; y < box.y1; ++y) {
-        const std::uint8_t* row = coverage + static_cast<std::ptrdiff_t>(y - dy) * stride - dx;
+        const std::uint8_t* row = coverageAt(active, box.x0, y); // pixel box.x0 of the row
         int first = box.x0;
-        while (first < box.x1 && row[first] == 0) {
+        while (first < box.x1 && row[first - box.x0] == 0) {
             ++first;
         }
         if (first == box.x1) {
             continue;
         }
         int last = box.x1;
-        while (row[last - 1] == 0) {
+        while (row[last - 1 - box.x0] == 0) {
             --last;
         }
         found.x0 = std::min(found.x0, first);
@@ -74,12 +79,14 @@ bool Renderer::beginDirectMask(cairo_t* cr, const State& state, ActiveMask& acti
         return false;
     }
     cairo_surface_flush(coverage);
-    const std::uint8_t* bytes = cairo_image_surface_get_data(coverage);
-    const int stride = cairo_image_surface_get_stride(coverage);
+    active.coverageBytes = cairo_image_surface_get_data(coverage);
+    active.coverageStride = cairo_image_surface_get_stride(coverage);
+    active.coverageX = dx;
+    active.coverageY = dy;
     const PixelBox reach =
         target.clip.intersect(PixelBox{dx, dy, dx + cairo_image_surface_get_width(coverage),
                                        dy + cairo_image_surface_get_height(coverage)});
-    active.box = reach.empty() ? PixelBox{} : coveredWithin(bytes, stride, dx, dy, reach);
+    active.box = reach.empty() ? PixelBox{} : coveredWithin(active, reach);
 
     // Nothing is drawn outside the covered box; inside it, what lies there now is kept.
     const PixelBox& box = active.box;
@@ -123,23 +130,13 @@ void Renderer::endMask(cairo_t* cr, ActiveMask& active) {
     cairo_restore(cr);
     const PixelBox& box = active.box;
     if (!box.empty()) {
-        cairo_surface_t* coverage = nullptr;
-        cairo_pattern_get_surface(active.coverage, &coverage);
-        double cx = 0, cy = 0;
-        cairo_surface_get_device_offset(coverage, &cx, &cy);
         const DirectTarget& target = active.target;
         const int strideWords = cairo_image_surface_get_stride(target.surface) / 4;
-        const int coverageStride = cairo_image_surface_get_stride(coverage);
         const int width = box.x1 - box.x0;
-        // The coverage image's pixel for the box's corner.
-        const int mx = box.x0 - static_cast<int>(target.offX - cx);
-        const int my = box.y0 - static_cast<int>(target.offY - cy);
         keepCovered(targetPixels(target) + static_cast<std::ptrdiff_t>(box.y0) * strideWords +
                         box.x0,
-                    strideWords, active.under.data(), width,
-                    cairo_image_surface_get_data(coverage) +
-                        static_cast<std::ptrdiff_t>(my) * coverageStride + mx,
-                    coverageStride, width, box.y1 - box.y0);
+                    strideWords, active.under.data(), width, coverageAt(active, box.x0, box.y0),
+                    active.coverageStride, width, box.y1 - box.y0);
         targetChanged(target, box);
     }
     cairo_pattern_destroy(active.coverage);

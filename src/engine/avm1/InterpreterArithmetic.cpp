@@ -27,7 +27,7 @@ Value pushedValue(const Vm& vm, const Frame& f, const PushItem& item) {
         return Value(item.boolean);
     case PushItem::Constant:
         if (f.constants && item.index < f.constants->size()) {
-            return Value((*f.constants)[item.index]);
+            return (*f.constants)[item.index];
         }
         return Value();
     }
@@ -54,13 +54,13 @@ void storeRegister(Run& r, const Instruction& ins) {
 }
 
 void constantPool(Run& r, const Instruction& ins) {
-    auto pool = std::make_shared<std::vector<std::string>>();
+    auto pool = std::make_shared<std::vector<Value>>();
     pool->reserve(ins.list.count);
     ListReader strings(ins.list.items, false);
     std::uint8_t unused = 0;
     std::string_view text;
     for (std::uint16_t k = 0; k < ins.list.count && strings.next(unused, text); ++k) {
-        pool->push_back(movieText(text, r.vm.version()));
+        pool->emplace_back(movieText(text, r.vm.version()));
     }
     r.f.constants = std::move(pool);
 }

@@ -71,7 +71,8 @@ using NativeFunction = std::function<Value(Vm& vm, const Value& self, std::span<
 using Args = std::span<const Value>;
 
 using Code = std::shared_ptr<const std::vector<std::uint8_t>>;
-using ConstantPool = std::shared_ptr<const std::vector<std::string>>;
+// The strings of an ActionConstantPool, made into values once: a push of one shares its text.
+using ConstantPool = std::shared_ptr<const std::vector<Value>>;
 
 // A function defined by DefineFunction or DefineFunction2, or one of ours.
 struct FunctionData {

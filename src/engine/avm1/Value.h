@@ -5,6 +5,7 @@
 #include "engine/swf/NumberText.h"
 
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -21,10 +22,38 @@ public:
     Value(bool b) : m_type(Type::Boolean), m_bool(b) {}
     Value(double n) : m_type(Type::Number), m_number(n) {}
     Value(int n) : m_type(Type::Number), m_number(n) {}
-    Value(std::string s) : m_type(Type::String), m_string(std::move(s)) {}
-    Value(const char* s) : m_type(Type::String), m_string(s) {}
-    Value(std::string_view s) : m_type(Type::String), m_string(s) {}
+    Value(std::string s) : m_type(Type::String), m_text(Text::make(std::move(s))) {}
+    Value(const char* s) : Value(std::string(s)) {}
+    Value(std::string_view s) : Value(std::string(s)) {}
     Value(Object* o);
+
+    Value(const Value& other) noexcept : m_type(other.m_type), m_bool(other.m_bool) {
+        copyPayload(other);
+    }
+    Value(Value&& other) noexcept : m_type(other.m_type), m_bool(other.m_bool) {
+        takePayload(other);
+    }
+    Value& operator=(const Value& other) noexcept {
+        if (this != &other) {
+            Text* const held = heldText();
+            m_type = other.m_type;
+            m_bool = other.m_bool;
+            copyPayload(other);
+            Text::release(held);
+        }
+        return *this;
+    }
+    Value& operator=(Value&& other) noexcept {
+        if (this != &other) {
+            Text* const held = heldText();
+            m_type = other.m_type;
+            m_bool = other.m_bool;
+            takePayload(other);
+            Text::release(held);
+        }
+        return *this;
+    }
+    ~Value() { Text::release(heldText()); }
 
     static Value null() {
         Value v;
@@ -50,16 +79,51 @@ public:
     bool isHole() const { return m_type == Type::Undefined && m_bool; }
 
     bool asBool() const { return m_bool; }
-    double asNumber() const { return m_number; }
-    const std::string& asString() const { return m_string; }
-    Object* asObject() const { return m_object; }
+    double asNumber() const { return m_type == Type::Number ? m_number : 0; }
+    const std::string& asString() const {
+        static const std::string empty;
+        return m_type == Type::String && m_text ? m_text->text : empty;
+    }
+    Object* asObject() const { return m_type == Type::Object ? m_object : nullptr; }
 
 private:
+    // The text of a string value, shared by its copies: copying a string value (a push, a
+    // property read) costs a count instead of a copy of the characters. A value belongs to one
+    // script machine, and so to one thread, so the count needs no atomics. Empty text is no
+    // Text at all.
+    struct Text {
+        std::uint32_t refs;
+        std::string text;
+
+        static Text* make(std::string s) { return s.empty() ? nullptr : new Text{1, std::move(s)}; }
+        static void release(Text* t) {
+            if (t && --t->refs == 0) {
+                delete t;
+            }
+        }
+    };
+
+    Text* heldText() const { return m_type == Type::String ? m_text : nullptr; }
+    void copyPayload(const Value& other) {
+        std::memcpy(&m_number, &other.m_number, sizeof m_number); // whichever member is in use
+        if (Text* const t = heldText()) {
+            ++t->refs;
+        }
+    }
+    void takePayload(Value& other) {
+        std::memcpy(&m_number, &other.m_number, sizeof m_number);
+        if (other.m_type == Type::String) {
+            other.m_text = nullptr; // what is left is the empty string
+        }
+    }
+
     Type m_type = Type::Undefined;
     bool m_bool = false;
-    double m_number = 0;
-    Object* m_object = nullptr;
-    std::string m_string;
+    union {
+        double m_number = 0;
+        Object* m_object;
+        Text* m_text;
+    };
 };
 
 // Number to text the way the player prints numbers (engine/swf/NumberText.h): 15 significant

@@ -114,8 +114,10 @@ Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
         if (p && visibleIn(*p, version)) {
             return p;
         }
-        const Property* link = o->m_proto ? o->findOwn(kProtoName) : nullptr;
-        o = link && version <= 6 && prototypeLinkHidden(*link, version) ? nullptr : o->m_proto;
+        // Only versions 5 and 6 look at the link's flags, so only they look the link up.
+        const bool linkMayHide = o->m_proto && (version == 5 || version == 6);
+        const Property* link = linkMayHide ? o->findOwn(kProtoName) : nullptr;
+        o = link && prototypeLinkHidden(*link, version) ? nullptr : o->m_proto;
     }
     return nullptr;
 }

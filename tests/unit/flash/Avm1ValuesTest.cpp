@@ -168,5 +168,45 @@ TEST(Avm1Values, MultiByteStrings) {
     EXPECT_EQ(run(a, 6), (Lines{"5", "5", "\xc3\xa9l", "233"}));
 }
 
+// Copies share a string's text: every way of copying, moving and assigning values of every
+// kind over one another must leave each value what it was given, with each text freed once
+// (the sanitizer builds see a double free or a leak).
+TEST(Avm1Values, CopiesMovesAndAssignmentsKeepEachValue) {
+    using avm1::Value;
+    const std::string longText(40, 'x'); // past any small-string buffer
+    const std::vector<Value> kinds = {
+        Value(),     Value::hole(),   Value::null(),
+        Value(true), Value(2.5),      Value(""),
+        Value("ab"), Value(longText), Value(static_cast<avm1::Object*>(nullptr))};
+    auto same = [](const Value& a, const Value& b) {
+        return a.type() == b.type() && a.isHole() == b.isHole() && a.asBool() == b.asBool() &&
+               a.asNumber() == b.asNumber() && a.asString() == b.asString() &&
+               a.asObject() == b.asObject();
+    };
+    for (const Value& from : kinds) {
+        for (const Value& onto : kinds) {
+            Value copied = onto;
+            copied = from;
+            EXPECT_TRUE(same(copied, from));
+            Value source = from;
+            Value moved = onto;
+            moved = std::move(source);
+            EXPECT_TRUE(same(moved, from));
+            EXPECT_TRUE(source.asString().empty()); // NOLINT(bugprone-use-after-move)
+            Value kept(moved);
+            moved = onto; // the copy outlives what it was copied from
+            EXPECT_TRUE(same(kept, from));
+            EXPECT_TRUE(same(moved, onto));
+        }
+        Value self = from;
+        const Value& alias = self;
+        self = alias;
+        EXPECT_TRUE(same(self, from));
+    }
+    EXPECT_EQ(Value(longText).asString(), longText);
+    EXPECT_EQ(Value(2.5).asObject(), nullptr);
+    EXPECT_EQ(Value("7").asNumber(), 0); // no number until converted
+}
+
 } // namespace
 } // namespace kinovex::flash::test

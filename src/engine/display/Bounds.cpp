@@ -10,10 +10,29 @@
 
 namespace kinovex::flash {
 
+namespace {
+
+// The nearest whole twip, halves away from zero, within +-2e9, as std::round and a clamp give
+// it, without a call into the maths library: within the clamp, the truncated value and what
+// is left after it are exact. A box that is not a number (a broken matrix) is at 0.
+std::int32_t clampTwips(double v) {
+    if (std::isnan(v)) {
+        return 0;
+    }
+    const double c = std::clamp(v, -2e9, 2e9);
+    auto whole = static_cast<std::int32_t>(c);
+    const double rest = c - static_cast<double>(whole);
+    if (rest >= 0.5) {
+        ++whole;
+    } else if (rest <= -0.5) {
+        --whole;
+    }
+    return whole;
+}
+
+} // namespace
+
 Rect transformRect(const Matrix& m, const Rect& r) {
-    auto clampTwips = [](double v) {
-        return static_cast<std::int32_t>(std::clamp(std::round(v), -2e9, 2e9));
-    };
     if (m.b == 0.0 && m.c == 0.0) {
         // Neither turned nor skewed (most objects): each side maps to a side.
         const double x0 = m.a * r.xMin + m.tx, x1 = m.a * r.xMax + m.tx;

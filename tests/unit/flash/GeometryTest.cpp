@@ -3,8 +3,13 @@
 #include "FlashTestUtil.h"
 #include "engine/definitions/Movie.h"
 #include "engine/definitions/ShapeGeometry.h"
+#include "engine/display/Bounds.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace kinovex::flash::test {
 namespace {
@@ -135,6 +140,24 @@ TEST(Geometry, MorphShapesMoveFromStartToEnd) {
     const StyleTable styles = interpolateMorphStyles(*shape, 32768);
     EXPECT_NEAR(styles.fills[0].color.r, 128, 1);
     EXPECT_NEAR(styles.fills[0].color.b, 128, 1);
+}
+
+// Bounds land on whole twips, halves away from zero, and stay within +-2e9 twips; turned
+// boxes (all four corners mapped) and upright ones (sides mapped) alike.
+TEST(Geometry, TransformedBoundsRoundToWholeTwipsHalvesAwayFromZero) {
+    const double edges[] = {
+        0.5, -0.5, 1.5, -1.5, 2.4999999, -2.4999999, 123456.5, 0.49999999999999994, 7.0, 3e9, -3e9};
+    for (const double edge : edges) {
+        const auto expected = static_cast<std::int32_t>(std::clamp(std::round(edge), -2e9, 2e9));
+        const Rect box{0, 0, 0, 0};
+        for (const double turn : {0.0, 1e-300}) { // a tiny skew takes the four-corner path
+            const Rect r = transformRect(Matrix{1, turn, 0, 1, edge, -edge}, box);
+            EXPECT_EQ(r.xMin, expected) << edge;
+            EXPECT_EQ(r.yMax, -expected) << edge;
+        }
+    }
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    EXPECT_EQ(transformRect(Matrix{1, 0, 0, 1, nan, 0}, Rect{0, 20, 0, 20}).xMin, 0);
 }
 
 } // namespace

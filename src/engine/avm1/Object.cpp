@@ -1,5 +1,7 @@
 #include "engine/avm1/Object.h"
 
+#include <cstring>
+
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -45,33 +47,56 @@ const Property* Object::findOwn(std::string_view name) const {
     return const_cast<Object*>(this)->findOwn(name);
 }
 
-Property* Object::findOwn(std::string_view name) {
-    if (m_props.empty()) {
-        return nullptr;
+std::uint32_t Object::nameHash(std::string_view name) {
+    std::uint32_t h = 2166136261u;
+    for (const char c : name) {
+        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        h = (h ^ static_cast<unsigned char>(lower)) * 16777619u;
+    }
+    return h;
+}
+
+inline bool Object::keyMatches(const Property& p, std::string_view name) const {
+    if (p.key.size() != name.size()) {
+        return false;
     }
     if (m_caseSensitive) {
-        if (m_props.size() <= kIndexAbove) {
-            for (Property& p : m_props) {
-                if (p.key == name) {
-                    return &p;
-                }
-            }
+        return std::memcmp(p.key.data(), name.data(), name.size()) == 0;
+    }
+    // The key is already in lower case.
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != p.key[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+Property* Object::findIndexed(std::string_view name, std::uint32_t hash) {
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+        const std::uint64_t slot = m_slots[i];
+        const auto position = static_cast<std::uint32_t>(slot);
+        if (position == 0) {
             return nullptr;
         }
-        auto it = m_index.find(name);
-        return it == m_index.end() ? nullptr : &m_props[it->second];
-    }
-    const std::string key = keyOf(name);
-    if (m_props.size() <= kIndexAbove) {
-        for (Property& p : m_props) {
-            if (p.key == key) {
-                return &p;
-            }
+        if (slot >> 32 == hash && keyMatches(m_props[position - 1], name)) {
+            return &m_props[position - 1];
         }
-        return nullptr;
     }
-    auto it = m_index.find(key);
-    return it == m_index.end() ? nullptr : &m_props[it->second];
+}
+
+Property* Object::findOwn(std::string_view name) {
+    if (!m_slots.empty()) {
+        return findIndexed(name, nameHash(name));
+    }
+    for (Property& p : m_props) {
+        if (keyMatches(p, name)) {
+            return &p;
+        }
+    }
+    return nullptr;
 }
 
 bool prototypeLinkHidden(const Property& link, int version) {
@@ -105,12 +130,23 @@ Property* Object::find(std::string_view name, int version, bool& chainTooLong) {
     // A movie of version 5 or 6 stops at a __proto__ link it would not enumerate through (see
     // prototypeLinkHidden); later movies go on whatever the link's version flags.
     int links = 0;
+    std::uint32_t hash = 0; // worked out at the first object with an index
+    bool hashed = false;
     for (Object* o = this; o; ++links) {
         if (links > kMaxPrototypeLinks) {
             chainTooLong = true;
             return nullptr;
         }
-        Property* p = o->findOwn(name);
+        Property* p = nullptr;
+        if (o->m_slots.empty()) {
+            p = o->findOwn(name);
+        } else {
+            if (!hashed) {
+                hash = nameHash(name);
+                hashed = true;
+            }
+            p = o->findIndexed(name, hash);
+        }
         if (p && visibleIn(*p, version)) {
             return p;
         }
@@ -171,10 +207,10 @@ Property& Object::define(std::string_view name, Value v, PropFlags flags) {
     p.flags = flags;
     m_props.push_back(std::move(p));
     if (m_props.size() > kIndexAbove) {
-        if (m_index.empty()) {
+        if (m_slots.size() < 2 * m_props.size()) {
             rebuildIndex();
         } else {
-            m_index.emplace(m_props.back().key, static_cast<std::uint32_t>(m_props.size() - 1));
+            indexProperty(static_cast<std::uint32_t>(m_props.size() - 1), nameHash(name));
         }
     }
     return m_props.back();
@@ -193,13 +229,27 @@ bool Object::removeOwn(std::string_view name, bool keepPrototype) {
     return true;
 }
 
+void Object::indexProperty(std::uint32_t position, std::uint32_t hash) {
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (m_slots[i] != 0) {
+        i = (i + 1) & mask;
+    }
+    m_slots[i] = std::uint64_t{hash} << 32 | (position + 1);
+}
+
 void Object::rebuildIndex() {
-    m_index.clear();
+    m_slots.clear();
     if (m_props.size() <= kIndexAbove) {
         return;
     }
+    std::size_t size = 32;
+    while (size < 4 * m_props.size()) {
+        size *= 2;
+    }
+    m_slots.assign(size, 0);
     for (std::uint32_t i = 0; i < m_props.size(); ++i) {
-        m_index.emplace(m_props[i].key, i);
+        indexProperty(i, nameHash(m_props[i].key));
     }
 }
 

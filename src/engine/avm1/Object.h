@@ -12,7 +12,6 @@
 #include <span>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 namespace kinovex::flash::avm1 {
@@ -182,26 +181,22 @@ public:
     bool marked = false;
 
 private:
+    // The hash a name is indexed by: FNV-1a over its bytes with ASCII letters in lower case,
+    // so that one hash serves objects of either case rule along a prototype chain.
+    static std::uint32_t nameHash(std::string_view name);
+    bool keyMatches(const Property& p, std::string_view name) const;
+    Property* findIndexed(std::string_view name, std::uint32_t hash);
+    void indexProperty(std::uint32_t position, std::uint32_t hash);
     void rebuildIndex();
 
     ObjectClass m_class;
     Object* m_proto;
     bool m_caseSensitive;
     std::vector<Property> m_props;
-    // Looked up by the names scripts give, without making a string of each; names are short,
-    // so FNV-1a in line costs less than a call to the library's hash.
-    struct NameHash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const noexcept {
-            std::uint64_t h = 0xcbf29ce484222325ull;
-            for (const char c : name) {
-                h = (h ^ static_cast<unsigned char>(c)) * 0x100000001b3ull;
-            }
-            return static_cast<std::size_t>(h);
-        }
-    };
-    std::unordered_map<std::string, std::uint32_t, NameHash, std::equal_to<>>
-        m_index; // only once there are many
+    // Once there are many properties: an open-addressed table, at most half full, probed from
+    // a name's hash onwards. A slot holds the name's hash above the property's position plus
+    // one (0 is a free slot), so that other names are passed over without reading them.
+    std::vector<std::uint64_t> m_slots;
     std::vector<Value> m_elements;
     Value m_primitive;
     std::unique_ptr<FunctionData> m_function;

@@ -216,5 +216,38 @@ TEST(Avm1PrototypeChain, AMovieClipIsHeldAsProtoButNeverFollowed) {
     EXPECT_EQ(run(a), (Lines{"undefined", "movieclip"}));
 }
 
+// Objects with many properties find them through an index; each name must be found there as
+// the object's case rule says, through prototypes, after removals and redefinitions.
+TEST(Avm1PrototypeChain, ManyPropertiesAreFoundByTheObjectsCaseRule) {
+    using avm1::Object;
+    using avm1::ObjectClass;
+    for (const bool caseSensitive : {false, true}) {
+        Object proto(ObjectClass::Object, nullptr, caseSensitive);
+        Object child(ObjectClass::Object, &proto, caseSensitive);
+        constexpr int kCount = 300; // enough for the table to grow several times
+        for (int i = 0; i < kCount; ++i) {
+            proto.define("Name" + std::to_string(i), avm1::Value(i));
+        }
+        child.define("Own", avm1::Value(-1));
+        for (int i = 0; i < kCount; i += 3) {
+            EXPECT_TRUE(proto.removeOwn("Name" + std::to_string(i)));
+        }
+        proto.define("Name7", avm1::Value(77)); // redefined in place
+        for (int i = 0; i < kCount; ++i) {
+            const avm1::Property* p = child.find("Name" + std::to_string(i));
+            const avm1::Property* folded = child.find("nAME" + std::to_string(i));
+            const bool kept = i % 3 != 0;
+            ASSERT_EQ(p != nullptr, kept) << i;
+            EXPECT_EQ(folded != nullptr, kept && !caseSensitive) << i;
+            if (kept) {
+                EXPECT_EQ(p->value.asNumber(), i == 7 ? 77 : i);
+            }
+        }
+        EXPECT_EQ(child.find("Own")->value.asNumber(), -1);
+        EXPECT_EQ(child.find("Name"), nullptr);
+        EXPECT_EQ(child.find("Name3000"), nullptr);
+    }
+}
+
 } // namespace
 } // namespace kinovex::flash::test

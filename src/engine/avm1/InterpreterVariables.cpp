@@ -77,8 +77,8 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
     }
     for (std::size_t k = f.scope.size(); k-- > 0;) {
         Object* o = scopeEntry(f, k);
-        if (o && vm.hasProperty(o, name)) {
-            return vm.getMember(o, name, Value(o));
+        if (std::optional<Value> found = o ? vm.findMember(o, name) : std::nullopt) {
+            return *std::move(found);
         }
         // A with block's object answers for the names it lacks through its __resolve.
         if (o && o != f.locals && o != vm.global() && o->objectClass() != ObjectClass::Clip) {
@@ -101,9 +101,7 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
     }
     if (f.target) {
         if (Object* t = vm.clipObject(f.target)) {
-            if (vm.hasProperty(t, name)) {
-                return vm.getMember(t, name, Value(t));
-            }
+            return vm.findMember(t, name).value_or(Value());
         }
     }
     return {};

@@ -500,6 +500,33 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
     return false;
 }
 
+std::optional<Value> Vm::findMember(Object* o, std::string_view name) {
+    const ObjectClass cls = o->objectClass();
+    // Arrays, strings and clips answer to names beyond their properties, or, for a clip's own
+    // '_' names and a clip that left, in another order: those take the long way.
+    const bool plain =
+        cls != ObjectClass::Array && cls != ObjectClass::String && cls != ObjectClass::Clip;
+    const bool clipVariable = cls == ObjectClass::Clip && o->clip() != 0 && !isLeftClip(o) &&
+                              !name.empty() && name[0] != '_';
+    if (!plain && !clipVariable) {
+        return hasProperty(o, name) ? std::optional<Value>(getMember(o, name, Value(o)))
+                                    : std::nullopt;
+    }
+    if (Property* p = findInChain(o, name)) {
+        return p->getter ? call(Value(p->getter), Value(o), {}) : p->value;
+    }
+    if (clipVariable) {
+        const bool cs = m_version >= 7;
+        if (const ClipId child = m_host.childClip(o->clip(), name, cs)) {
+            return Value(clipObject(child));
+        }
+        if (Object* field = m_host.childObject(o->clip(), name, cs)) {
+            return Value(field);
+        }
+    }
+    return std::nullopt;
+}
+
 void Vm::setMember(const Value& object, std::string_view name, const Value& v) {
     if (object.isObject()) {
         setMember(object.asObject(), name, v);

@@ -162,6 +162,9 @@ public:
     void setMember(Object* object, std::string_view name, const Value& v);
     bool deleteMember(Object* object, std::string_view name);
     bool hasProperty(Object* object, std::string_view name);
+    // What getMember gives when hasProperty holds, else nothing: a scope's read of a variable,
+    // looking the name up once where the object allows it.
+    std::optional<Value> findMember(Object* object, std::string_view name);
     // Names a for..in loop sees, in the order the loop pushes them.
     std::vector<std::string> enumerate(Object* object);
 

@@ -1,5 +1,6 @@
 #include "engine/swf/NumberText.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -28,7 +29,10 @@ std::string fifteenDigitsCut(double n) {
 // and the power of ten of the first.
 std::string roundedDigits(double n, int& exp10) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.40e", std::fabs(n)); // d.dddd...e±x
+    // d.dddd...e±x, as printf's %.40e writes it (exactly, without printf's cost).
+    const auto written =
+        std::to_chars(buf, buf + sizeof buf - 1, std::fabs(n), std::chars_format::scientific, 40);
+    *written.ptr = '\0';
     std::string digits = buf[0] + std::string(buf + 2, 14);
     exp10 = std::atoi(std::strchr(buf, 'e') + 1);
     if (buf[16] >= '5') {
@@ -54,8 +58,8 @@ std::string roundedDigits(double n, int& exp10) {
 std::string fifteenDigits(double n) {
     if (std::fabs(n) < 1e15 && n == std::trunc(n)) {
         char buf[32];
-        std::snprintf(buf, sizeof buf, "%.0f", n);
-        return buf;
+        const auto written = std::to_chars(buf, buf + sizeof buf, static_cast<long long>(n));
+        return std::string(buf, written.ptr);
     }
     int exp10 = 0;
     const std::string digits = roundedDigits(n, exp10);

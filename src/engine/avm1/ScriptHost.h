@@ -64,6 +64,16 @@ public:
     virtual Object* childObject(ClipId, std::string_view /*name*/, bool /*caseSensitive*/) {
         return nullptr;
     }
+    // What a name on `parent` finds among its children: the clip childClip finds, else the
+    // object childObject finds (none of either when neither does).
+    struct NamedChild {
+        ClipId clip = 0;
+        Object* other = nullptr;
+    };
+    virtual NamedChild namedChild(ClipId parent, std::string_view name, bool caseSensitive) {
+        const ClipId clip = childClip(parent, name, caseSensitive);
+        return {clip, clip != 0 ? nullptr : childObject(parent, name, caseSensitive)};
+    }
     virtual bool clipExists(ClipId clip) = 0;
     // The target path a clip had when it left the display list, while its unload handlers may
     // still ask for it; empty when unknown.

@@ -499,6 +499,30 @@ ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseS
     return 0;
 }
 
+avm1::ScriptHost::NamedChild ScriptRuntime::namedChild(ClipId parentId, std::string_view name,
+                                                       bool caseSensitive) {
+    TimelineInstance* parent = clip(parentId);
+    if (parent == nullptr) {
+        return {};
+    }
+    DisplayObject* field = nullptr; // the first text field of the name, if no clip has it
+    for (auto& [depth, obj] : parent->displayList()) {
+        if (!sameName(obj.name, name, caseSensitive)) {
+            continue;
+        }
+        if (obj.sprite && obj.sprite->clipId() != 0) {
+            return {obj.sprite->clipId(), nullptr};
+        }
+        if (obj.button) {
+            return {buttonId(*parent, obj), nullptr};
+        }
+        if (obj.textField && field == nullptr) {
+            field = &obj;
+        }
+    }
+    return {0, field != nullptr ? fieldObject(*parent, *field) : nullptr};
+}
+
 bool ScriptRuntime::clipExists(ClipId id) {
     return m_clips.count(id) != 0 || findButton(id) != nullptr;
 }

@@ -151,6 +151,8 @@ public:
     double epochMs() override { return m_clockEpochMs + m_nowMs; }
     avm1::Object* childObject(avm1::ClipId parent, std::string_view name,
                               bool caseSensitive) override;
+    // One walk over the display list instead of childClip's and then childObject's.
+    NamedChild namedChild(avm1::ClipId parent, std::string_view name, bool caseSensitive) override;
 
     // ---- TimelineHooks ----
     void clipCreated(TimelineInstance& clip) override;

@@ -407,12 +407,12 @@ Value Vm::getMember(Object* o, std::string_view name, const Value& self) {
         return p->value;
     }
     if (clip != 0) {
-        const ClipId child = m_host.childClip(clip, name, cs);
-        if (child) {
-            return Value(clipObject(child));
+        const ScriptHost::NamedChild child = m_host.namedChild(clip, name, cs);
+        if (child.clip != 0) {
+            return Value(clipObject(child.clip));
         }
-        if (Object* other = m_host.childObject(clip, name, cs)) {
-            return Value(other);
+        if (child.other != nullptr) {
+            return Value(child.other);
         }
     }
     return {};
@@ -494,8 +494,8 @@ bool Vm::hasProperty(Object* o, std::string_view name) {
                 return true;
             }
         }
-        return m_host.childClip(o->clip(), name, cs) != 0 ||
-               m_host.childObject(o->clip(), name, cs) != nullptr;
+        const ScriptHost::NamedChild child = m_host.namedChild(o->clip(), name, cs);
+        return child.clip != 0 || child.other != nullptr;
     }
     return false;
 }
@@ -516,12 +516,12 @@ std::optional<Value> Vm::findMember(Object* o, std::string_view name) {
         return p->getter ? call(Value(p->getter), Value(o), {}) : p->value;
     }
     if (clipVariable) {
-        const bool cs = m_version >= 7;
-        if (const ClipId child = m_host.childClip(o->clip(), name, cs)) {
-            return Value(clipObject(child));
+        const ScriptHost::NamedChild child = m_host.namedChild(o->clip(), name, m_version >= 7);
+        if (child.clip != 0) {
+            return Value(clipObject(child.clip));
         }
-        if (Object* field = m_host.childObject(o->clip(), name, cs)) {
-            return Value(field);
+        if (child.other != nullptr) {
+            return Value(child.other);
         }
     }
     return std::nullopt;

@@ -6,6 +6,21 @@
 
 namespace kinovex::flash::avm1 {
 
+namespace {
+
+// Whether a name holds any of the characters paths are made of (':', '.', '/'): most names
+// are plain, and one pass over them settles it.
+bool mayBePath(std::string_view name) {
+    for (const char c : name) {
+        if (c == ':' || c == '.' || c == '/') {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 ClipId Interpreter::pathRoot(Frame& f) {
     return vm.host().clipExists(f.target) ? vm.levelOf(f.target) : vm.host().rootClip();
 }
@@ -24,7 +39,7 @@ Object* Interpreter::callee(Frame& f, std::string_view name) {
     // A function called by name runs on the scope object it was found on: a function's
     // locals or a with block's object, a clip too; one found on _global or a timeline, on the
     // timeline.
-    if (name.find_first_of(":./") == std::string_view::npos) {
+    if (!mayBePath(name)) {
         for (std::size_t k = f.scope.size(); k-- > 0;) {
             Object* o = scopeEntry(f, k);
             if (o && vm.hasProperty(o, name)) {
@@ -56,14 +71,15 @@ Value Interpreter::getVariable(Frame& f, std::string_view name) {
     const bool cs = vm.version() >= 7;
     // "path:name" and "path.name": the path is read from each scope in turn, innermost first,
     // and the first one it leads somewhere from gives the variable.
-    const auto cut = name.find_last_of(":.");
+    const bool path = mayBePath(name);
+    const auto cut = path ? name.find_last_of(":.") : std::string_view::npos;
     if (cut != std::string_view::npos) {
         Object* o = resolveInScope(f, name.substr(0, cut));
         return o ? vm.getMember(o, name.substr(cut + 1), Value(o)) : Value();
     }
     // A slash path with no variable names a clip, read from the timeline only; where it leads
     // to no clip, the name is an ordinary variable's, as setVariable takes it.
-    if (name.find('/') != std::string_view::npos) {
+    if (path && name.find('/') != std::string_view::npos) {
         Object* t = vm.clipObject(f.target);
         Object* o = t ? vm.resolvePath(t, pathRoot(f), name) : nullptr;
         if (o && o->objectClass() == ObjectClass::Clip) {
@@ -124,7 +140,7 @@ bool holdsName(Vm& vm, Object* o, std::string_view name) {
 void Interpreter::setVariable(Frame& f, std::string_view name, const Value& v) {
     // Paths as getVariable reads them; a slash alone does not make a path here ("a/b" is a
     // variable of that name).
-    const auto cut = name.find_last_of(":.");
+    const auto cut = mayBePath(name) ? name.find_last_of(":.") : std::string_view::npos;
     if (cut != std::string_view::npos) {
         if (Object* o = resolveInScope(f, name.substr(0, cut))) {
             vm.setMember(o, name.substr(cut + 1), v);

@@ -380,6 +380,23 @@ const ClipRule kClipRules[] = {
      },
      1,
      {"undefined"}},
+    // A name finds a child clip before a text field of that name, whatever their depths; a
+    // field alone is found too, as a variable and as a member.
+    {"AChildClipComesBeforeATextFieldOfTheSameName",
+     7,
+     [](Actions& a) {
+         a.push({Int{10}, Int{10}, Int{0}, Int{0}, Int{1}, "n"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         createClip(a, "this", "n", 5);
+         a.push({Int{10}, Int{10}, Int{0}, Int{0}, Int{2}, "t"});
+         callMethod(a, "this", "createTextField", 6).op(op::Pop);
+         a.getVar("n").op(op::TypeOf).op(op::Trace);
+         a.getVar("t").op(op::TypeOf).op(op::Trace);
+         a.getVar("this").push("t").op(op::GetMember).op(op::TypeOf).op(op::Trace);
+         a.getVar("missing").op(op::TypeOf).op(op::Trace);
+     },
+     1,
+     {"movieclip", "object", "object", "undefined"}},
     // The field properties go on TextField.prototype as it is when a field is made.
     {"MakingATextFieldGivesTheCurrentPrototypeItsProperties",
      7,

@@ -6,6 +6,7 @@
 
 #include "engine/avm1/Value.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -48,7 +49,17 @@ enum class ClipProperty : int {
 };
 constexpr int kClipPropertyCount = 22;
 // "_x" for ClipProperty::X and so on.
-std::string_view clipPropertyName(ClipProperty p);
+inline constexpr std::array<std::string_view, kClipPropertyCount> kClipPropertyNames = {
+    "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
+    "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
+    "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
+    "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
+    "_xmouse",      "_ymouse"};
+constexpr std::string_view clipPropertyName(ClipProperty p) {
+    const int i = static_cast<int>(p);
+    return i >= 0 && i < kClipPropertyCount ? kClipPropertyNames[static_cast<std::size_t>(i)]
+                                            : std::string_view();
+}
 
 class ScriptHost {
 public:

@@ -1,5 +1,4 @@
 #include "engine/avm1/Value.h"
-#include "engine/avm1/ScriptHost.h"
 
 #include <algorithm>
 #include <array>
@@ -10,18 +9,6 @@
 #include <cstring>
 
 namespace kinovex::flash::avm1 {
-
-std::string_view clipPropertyName(ClipProperty p) {
-    static constexpr std::array<std::string_view, kClipPropertyCount> names = {
-        "_x",           "_y",           "_xscale",       "_yscale",       "_currentframe",
-        "_totalframes", "_alpha",       "_visible",      "_width",        "_height",
-        "_rotation",    "_target",      "_framesloaded", "_name",         "_droptarget",
-        "_url",         "_highquality", "_focusrect",    "_soundbuftime", "_quality",
-        "_xmouse",      "_ymouse"};
-    const int i = static_cast<int>(p);
-    return i >= 0 && i < kClipPropertyCount ? names[static_cast<std::size_t>(i)]
-                                            : std::string_view();
-}
 
 namespace {
 

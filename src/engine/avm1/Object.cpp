@@ -1,7 +1,5 @@
 #include "engine/avm1/Object.h"
 
-#include <cstring>
-
 namespace kinovex::flash::avm1 {
 
 namespace {
@@ -61,7 +59,7 @@ inline bool Object::keyMatches(const Property& p, std::string_view name) const {
         return false;
     }
     if (m_caseSensitive) {
-        return std::memcmp(p.key.data(), name.data(), name.size()) == 0;
+        return std::string_view(p.key) == name;
     }
     // The key is already in lower case.
     for (std::size_t i = 0; i < name.size(); ++i) {

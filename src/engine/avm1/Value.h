@@ -18,7 +18,9 @@ enum class Type : std::uint8_t { Undefined, Null, Boolean, Number, String, Objec
 
 class Value {
 public:
-    Value() = default;
+    // Written out (the members' initialisers do the work) so that a const value may be
+    // default-initialised: a defaulted constructor with a union inside does not allow it.
+    Value() noexcept {} // NOLINT(modernize-use-equals-default)
     Value(bool b) : m_type(Type::Boolean), m_bool(b) {}
     Value(double n) : m_type(Type::Number), m_number(n) {}
     Value(int n) : m_type(Type::Number), m_number(n) {}

@@ -35,16 +35,7 @@ public:
     Value(Value&& other) noexcept : m_type(other.m_type), m_bool(other.m_bool) {
         takePayload(other);
     }
-    Value& operator=(const Value& other) noexcept {
-        if (this != &other) {
-            Text* const held = heldText();
-            m_type = other.m_type;
-            m_bool = other.m_bool;
-            copyPayload(other);
-            Text::release(held);
-        }
-        return *this;
-    }
+    Value& operator=(const Value& other) noexcept { return *this = Value(other); }
     Value& operator=(Value&& other) noexcept {
         if (this != &other) {
             Text* const held = heldText();

@@ -6,18 +6,20 @@
 
 namespace kinovex::flash::avm1 {
 
+// An ASCII letter in lower case; any other byte as it is.
+inline char lowerAsciiLetter(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
 inline bool sameName(std::string_view a, std::string_view b, bool caseSensitive) {
     if (a.size() != b.size()) {
         return false;
     }
+    if (caseSensitive) {
+        return a == b;
+    }
     for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i];
-        char y = b[i];
-        if (!caseSensitive) {
-            x = (x >= 'A' && x <= 'Z') ? static_cast<char>(x - 'A' + 'a') : x;
-            y = (y >= 'A' && y <= 'Z') ? static_cast<char>(y - 'A' + 'a') : y;
-        }
-        if (x != y) {
+        if (lowerAsciiLetter(a[i]) != lowerAsciiLetter(b[i])) {
             return false;
         }
     }

@@ -1,4 +1,5 @@
 #include "engine/avm1/Object.h"
+#include "engine/avm1/Names.h"
 
 namespace kinovex::flash::avm1 {
 
@@ -33,9 +34,7 @@ std::string Object::keyOf(std::string_view name) const {
     std::string key(name);
     if (!m_caseSensitive) {
         for (char& c : key) {
-            if (c >= 'A' && c <= 'Z') {
-                c = static_cast<char>(c - 'A' + 'a');
-            }
+            c = lowerAsciiLetter(c);
         }
     }
     return key;
@@ -48,27 +47,9 @@ const Property* Object::findOwn(std::string_view name) const {
 std::uint32_t Object::nameHash(std::string_view name) {
     std::uint32_t h = 2166136261u;
     for (const char c : name) {
-        const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        h = (h ^ static_cast<unsigned char>(lower)) * 16777619u;
+        h = (h ^ static_cast<unsigned char>(lowerAsciiLetter(c))) * 16777619u;
     }
     return h;
-}
-
-inline bool Object::keyMatches(const Property& p, std::string_view name) const {
-    if (p.key.size() != name.size()) {
-        return false;
-    }
-    if (m_caseSensitive) {
-        return std::string_view(p.key) == name;
-    }
-    // The key is already in lower case.
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        if ((c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c) != p.key[i]) {
-            return false;
-        }
-    }
-    return true;
 }
 
 Property* Object::findIndexed(std::string_view name, std::uint32_t hash) {
@@ -79,7 +60,7 @@ Property* Object::findIndexed(std::string_view name, std::uint32_t hash) {
         if (position == 0) {
             return nullptr;
         }
-        if (slot >> 32 == hash && keyMatches(m_props[position - 1], name)) {
+        if (slot >> 32 == hash && sameName(m_props[position - 1].key, name, m_caseSensitive)) {
             return &m_props[position - 1];
         }
     }
@@ -90,7 +71,7 @@ Property* Object::findOwn(std::string_view name) {
         return findIndexed(name, nameHash(name));
     }
     for (Property& p : m_props) {
-        if (keyMatches(p, name)) {
+        if (sameName(p.key, name, m_caseSensitive)) {
             return &p;
         }
     }

@@ -184,7 +184,6 @@ private:
     // The hash a name is indexed by: FNV-1a over its bytes with ASCII letters in lower case,
     // so that one hash serves objects of either case rule along a prototype chain.
     static std::uint32_t nameHash(std::string_view name);
-    bool keyMatches(const Property& p, std::string_view name) const;
     Property* findIndexed(std::string_view name, std::uint32_t hash);
     void indexProperty(std::uint32_t position, std::uint32_t hash);
     void rebuildIndex();

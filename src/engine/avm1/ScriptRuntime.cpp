@@ -480,12 +480,9 @@ ClipId ScriptRuntime::parentClip(ClipId id) {
     return c == m_root ? 0 : buttonHolding(*c);
 }
 
-ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseSensitive) {
-    TimelineInstance* c = clip(parent);
-    if (c == nullptr) {
-        return 0;
-    }
-    for (const auto& [depth, obj] : c->displayList()) {
+ClipId ScriptRuntime::childNamed(TimelineInstance& parent, std::string_view name,
+                                 bool caseSensitive, DisplayObject** firstField) {
+    for (auto& [depth, obj] : parent.displayList()) {
         if (!sameName(obj.name, name, caseSensitive)) {
             continue;
         }
@@ -493,10 +490,18 @@ ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseS
             return obj.sprite->clipId();
         }
         if (obj.button) {
-            return buttonId(*c, obj);
+            return buttonId(parent, obj);
+        }
+        if (obj.textField && firstField != nullptr && *firstField == nullptr) {
+            *firstField = &obj;
         }
     }
     return 0;
+}
+
+ClipId ScriptRuntime::childClip(ClipId parent, std::string_view name, bool caseSensitive) {
+    TimelineInstance* c = clip(parent);
+    return c != nullptr ? childNamed(*c, name, caseSensitive, nullptr) : 0;
 }
 
 avm1::ScriptHost::NamedChild ScriptRuntime::namedChild(ClipId parentId, std::string_view name,
@@ -505,22 +510,12 @@ avm1::ScriptHost::NamedChild ScriptRuntime::namedChild(ClipId parentId, std::str
     if (parent == nullptr) {
         return {};
     }
-    DisplayObject* field = nullptr; // the first text field of the name, if no clip has it
-    for (auto& [depth, obj] : parent->displayList()) {
-        if (!sameName(obj.name, name, caseSensitive)) {
-            continue;
-        }
-        if (obj.sprite && obj.sprite->clipId() != 0) {
-            return {obj.sprite->clipId(), nullptr};
-        }
-        if (obj.button) {
-            return {buttonId(*parent, obj), nullptr};
-        }
-        if (obj.textField && field == nullptr) {
-            field = &obj;
-        }
+    DisplayObject* field = nullptr;
+    const ClipId child = childNamed(*parent, name, caseSensitive, &field);
+    if (child != 0 || field == nullptr) {
+        return {child, nullptr};
     }
-    return {0, field != nullptr ? fieldObject(*parent, *field) : nullptr};
+    return {0, fieldObject(*parent, *field)};
 }
 
 bool ScriptRuntime::clipExists(ClipId id) {

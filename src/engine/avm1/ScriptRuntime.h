@@ -92,6 +92,10 @@ public:
     // Button script object, when a script first names it (or a handler on Button.prototype
     // could answer it); 0 from existingButtonId when it has none.
     avm1::ClipId buttonId(TimelineInstance& owner, const DisplayObject& button);
+    // The first clip or button on `parent`'s display list of that name (0 for none); with
+    // `firstField`, also the first text field of the name met before it, if any.
+    avm1::ClipId childNamed(TimelineInstance& parent, std::string_view name, bool caseSensitive,
+                            DisplayObject** firstField);
     avm1::ClipId existingButtonId(const DisplayObject& button) const;
     // Queues a call of handler `name` (onPress ...) of a clip's or button's script object; it
     // runs with finishFrame(), after the actions queued before it.
